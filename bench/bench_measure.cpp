@@ -1,0 +1,82 @@
+// How long the measuring core takes for what a user waits on: one plane
+// coordinate, and one summary of a busy photo.
+
+#include "measure/calibration.h"
+#include "measure/computation.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <random>
+
+namespace kvx {
+namespace {
+
+// A wall seen at an angle: W = H = 1000 mm, about 0.5 px per mm.
+TDPoint Project(double X, double Y)
+{
+    const double yaw = 0.5, pitch = 0.2;
+    const double x1 = X * std::cos(yaw);
+    const double z1 = -X * std::sin(yaw);
+    const double y1 = Y * std::cos(pitch) - z1 * std::sin(pitch);
+    const double z2 = Y * std::sin(pitch) + z1 * std::cos(pitch) + 30000;
+    return DPoint(2000 + 15000 * x1 / z2, 1500 - 15000 * y1 / z2);
+}
+
+Document Wall()
+{
+    Document doc;
+    SetReferenceRect(doc, {Project(-500, 500), Project(500, 500), Project(500, -500), Project(-500, -500)}, true);
+    return doc;
+}
+
+void BM_GetDelta(benchmark::State& state)
+{
+    const Document doc = Wall();
+    const double cells = static_cast<double>(state.range(0));
+    const TDPoint p = Project(cells * 1000 + 123.4, -cells * 1000 - 321.5);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(GetDelta(doc, p));
+}
+BENCHMARK(BM_GetDelta)->Arg(0)->Arg(10)->Arg(1000);
+
+// 200 distances and 100 areas of 8 points spread over +-10 m around the cell.
+Document BusyDocument()
+{
+    Document doc = Wall();
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> pos(-10000, 10000);
+    for (int i = 0; i < 200; ++i)
+        doc.Plane.Distances.Append(TDistance{0, Project(pos(rng), pos(rng)), Project(pos(rng), pos(rng))});
+    for (int i = 0; i < 100; ++i) {
+        TSpace s;
+        s.kind = i % 3 == 0 ? kSpaceSub : kSpaceAdd;
+        const double cx = pos(rng) * 0.8, cy = pos(rng) * 0.8;
+        for (int k = 0; k < 7; ++k) {
+            const double a = k * 2 * 3.14159265358979 / 7;
+            s.points.push_back(Project(cx + 1500 * std::cos(a), cy + 1500 * std::sin(a)));
+        }
+        s.points.push_back(s.points.front());
+        s.correctedPoints.resize(s.points.size());
+        doc.Plane.Spaces.Append(s);
+    }
+    doc.CurrentDistance = 100;
+    doc.CurrentSpace = 50;
+    doc.TankaText = "2500";
+    return doc;
+}
+
+void BM_SetCalcu(benchmark::State& state)
+{
+    const Document doc = BusyDocument();
+    const int mode = static_cast<int>(state.range(0));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(SetCalcu(doc, mode));
+}
+// 15 is an area mode (every area of the group is computed), 10 a distance mode.
+BENCHMARK(BM_SetCalcu)->Arg(15)->Arg(10)->Unit(benchmark::kMillisecond);
+
+} // namespace
+} // namespace kvx
+
+BENCHMARK_MAIN();

@@ -1,0 +1,442 @@
+#include "measure/calibration.h"
+
+#include "shell/error_trail.h"
+
+#include <cmath>
+#include <optional>
+#include <utility>
+
+namespace kvx {
+
+namespace {
+
+// Vanishing points of parallel edges are put this far away along the edges, so
+// the construction still works with nearly parallel lines.
+constexpr double kFarAway = 100000000.0;
+// The walk gives up this many half cells from the centre.
+constexpr int kMaxHalfSteps = 2000;
+// Length of a drawn construction line beyond its middle point, in image pixels.
+constexpr double kDrawLength = 5000.0;
+
+// The side of P relative to the line through V and Q: -1, 0 or 1.
+int Side(TDPoint V, TDPoint Q, TDPoint P)
+{
+    return SignOf(AngleDiff(Angle(V, Q), Angle(V, P)));
+}
+
+void NormaliseAbout(std::array<TDPoint, 4>& q, TDPoint C)
+{
+    if (AngleDiff(Angle(C, q[0]), Angle(C, q[1])) < 0)
+        std::swap(q[1], q[3]);
+    // The top edge is the one whose middle is seen straight up from the centre
+    // (270 degrees in image coordinates); the first of equals wins.
+    int top = 0;
+    double best = 0;
+    for (int i = 0; i < 4; ++i) {
+        const TDPoint m = MidPoint(q[static_cast<std::size_t>(i)], q[static_cast<std::size_t>((i + 1) % 4)]);
+        const double e = std::fabs(AngleDiff(270, Angle(C, m)));
+        if (i == 0 || e < best) {
+            best = e;
+            top = i;
+        }
+    }
+    std::array<TDPoint, 4> r;
+    for (int i = 0; i < 4; ++i)
+        r[static_cast<std::size_t>(i)] = q[static_cast<std::size_t>((i + top) % 4)];
+    q = r;
+}
+
+// Where the lines q1-q2 and q3-q4 of a quadrilateral meet; for parallel lines a
+// point far away along q1->q2 from the middle of the edge (m1, m2).
+TDPoint VanishingPoint(TDPoint q1, TDPoint q2, TDPoint q3, TDPoint q4, TDPoint m1, TDPoint m2)
+{
+    if (const auto r = Inters(q1, q2, q3, q4))
+        return r.point;
+    return Polar(MidPoint(m1, m2), Angle(q1, q2), kFarAway);
+}
+
+TDPoint OtherVanishW(const std::array<TDPoint, 6>& o)
+{
+    return VanishingPoint(o[1], o[2], o[3], o[4], o[2], o[3]);
+}
+
+// One axis of GetDelta, set up so that the same walk serves Y (lines of the W
+// direction stepping along H) and X (lines of the H direction stepping along W).
+struct Axis {
+    TDPoint V;             // vanishing point of the walked lines
+    TDPoint Vo;            // the other vanishing point
+    TDPoint firstTarget;   // reflections of a line's first end land on line Vo-firstTarget
+    TDPoint secondTarget;  // and of its second end on line Vo-secondTarget
+    TDPoint negFirst, negSecond;  // line 1 when P is on the negative side
+    TDPoint posFirst, posSecond;  // line 1 when P is on the positive side
+    TDPoint edge1a, edge1b;       // the cell edge holding the first ends
+    TDPoint edge2a, edge2b;       // the cell edge holding the second ends
+    bool testX;            // the negative side is decided on x (Y walk) or y (X walk)
+    double s;              // real size of a half cell
+    int negProcess, posProcess;
+};
+
+struct Line {
+    TDPoint first, second;
+};
+
+std::optional<double> Walk(const Axis& ax, TDPoint C, TDPoint P, DeltaSink* draw, int& process)
+{
+    const double b = AngleDiff(Angle(ax.V, C), Angle(ax.V, P));
+    const int sb = SignOf(b);
+    const double vc = ax.testX ? ax.V.x : ax.V.y;
+    const double cc = ax.testX ? C.x : C.y;
+    const bool negative = (vc < cc && b > 0) || (vc > cc && b < 0);
+    process = negative ? ax.negProcess : ax.posProcess;
+
+    Line l1 = negative ? Line{ax.negFirst, ax.negSecond} : Line{ax.posFirst, ax.posSecond};
+    auto middle = [&](const Line& l) { return Inters(l.first, l.second, ax.Vo, C); };
+    IntersResult t1 = middle(l1);
+    const IntersResult l2a = Inters(ax.edge1a, ax.edge1b, ax.V, C);
+    const IntersResult l2b = Inters(ax.edge2a, ax.edge2b, ax.V, C);
+    if (!t1 || !l2a || !l2b)
+        return std::nullopt;
+    Line l2{l2a.point, l2b.point};
+    TDPoint T1 = t1.point;
+    TDPoint T2 = C;
+
+    // Reflects line l about the line whose middle is T; the ends swap edges.
+    auto reflect = [&](Line& l, TDPoint T) -> bool {
+        const IntersResult a = Inters(l.first, T, ax.Vo, ax.firstTarget);
+        const IntersResult c = Inters(l.second, T, ax.Vo, ax.secondTarget);
+        if (!a || !c)
+            return false;
+        l = Line{c.point, a.point};
+        return true;
+    };
+
+    int n = 0;
+    const Line* farLine = nullptr;
+    const Line* nearLine = nullptr;
+    for (;;) {
+        if (!reflect(l1, T2))
+            return std::nullopt;
+        const IntersResult m1 = middle(l1);
+        if (!m1)
+            return std::nullopt;
+        T1 = m1.point;
+        ++n;
+        if (draw)
+            draw->Line(ax.V, Polar(T1, Angle(ax.V, T1), kDrawLength));
+        if (Side(ax.V, T1, P) != sb) {
+            farLine = &l1;
+            nearLine = &l2;
+            break;
+        }
+        if (!reflect(l2, T1))
+            return std::nullopt;
+        const IntersResult m2 = middle(l2);
+        if (!m2)
+            return std::nullopt;
+        T2 = m2.point;
+        ++n;
+        if (Side(ax.V, T2, P) != sb) {
+            farLine = &l2;
+            nearLine = &l1;
+            break;
+        }
+        if (n > kMaxHalfSteps)
+            break;
+    }
+
+    const long double s = ax.s;
+    if (!farLine)
+        return static_cast<double>(negative ? -n * s : (n - 1) * s);
+    if (negative)
+        return static_cast<double>(
+            GetDivDelta(P, farLine->first, farLine->second, ax.s, ax.V, nearLine->first, nearLine->second) - n * s);
+    return static_cast<double>(
+        GetDivDelta(P, nearLine->first, nearLine->second, ax.s, ax.V, farLine->first, farLine->second) + (n - 1) * s);
+}
+
+} // namespace
+
+bool NormaliseCorners(std::array<TDPoint, 4>& q)
+{
+    const IntersResult c = Inters(q[0], q[2], q[1], q[3]);
+    if (!c)
+        return false;
+    NormaliseAbout(q, c.point);
+    return true;
+}
+
+void CalcuBasePoint(TBaseBlock& b, const std::array<TDPoint, 6>& otherBaseRect)
+{
+    Guard("CalcuBasePoint", [&] {
+        std::array<TDPoint, 4> q{b.BaseRect[1], b.BaseRect[2], b.BaseRect[3], b.BaseRect[4]};
+        NormaliseCorners(q);
+        for (std::size_t i = 0; i < 4; ++i)
+            b.BaseRect[i + 1] = q[i];
+        b.BaseRect[5] = b.BaseRect[1];
+        const auto& r = b.BaseRect;
+        b.VanishW = VanishingPoint(r[1], r[2], r[3], r[4], r[2], r[3]);
+        b.VanishH = VanishingPoint(r[2], r[3], r[4], r[1], r[3], r[4]);
+        b.VanishOtherW = OtherVanishW(otherBaseRect);
+        if (b.BaseUnitSet == 0) {
+            b.BaseUnit[1] = r[1];
+            b.BaseUnit[2] = r[3];
+        }
+    });
+}
+
+void CalcuBasePoint(Document& doc)
+{
+    CalcuBasePoint(doc.Plane.base, doc.OtherBaseRect);
+}
+
+void CalcuUnitPoint(TPlaneState& plane)
+{
+    Guard("CalcuUnitPoint", [&] {
+        const TBaseBlock& b = plane.base;
+        auto& u = plane.UnitPoint;
+        const TDPoint U1 = b.BaseUnit[1];
+        const TDPoint U2 = b.BaseUnit[2];
+        auto set = [](TDPoint& target, const IntersResult& r) {
+            if (r)
+                target = r.point;
+        };
+        set(u[0], Inters(b.VanishW, U1, b.VanishH, U1));
+        set(u[1], Inters(b.VanishW, U1, b.VanishH, U2));
+        set(u[2], Inters(b.VanishW, U2, b.VanishH, U2));
+        set(u[3], Inters(b.VanishW, U2, b.VanishH, U1));
+        u[4] = u[0];
+        set(u[5], Inters(u[0], u[2], u[1], u[3]));
+        std::array<TDPoint, 4> q{u[0], u[1], u[2], u[3]};
+        NormaliseAbout(q, u[5]);
+        for (std::size_t i = 0; i < 4; ++i)
+            u[i] = q[i];
+        u[4] = u[0];
+    });
+}
+
+double GetDivDelta(TDPoint P, TDPoint A, TDPoint B, double h, TDPoint V, TDPoint D, TDPoint E)
+{
+    long double sum = 0;
+    long double half = h;
+    for (;;) {
+        const IntersResult m = Inters(A, E, B, D);
+        if (!m)
+            return static_cast<double>(sum);
+        const TDPoint M = m.point;
+        half /= 2;
+        if (Side(V, M, A) == Side(V, M, P)) {
+            const IntersResult d = Inters(A, D, V, M);
+            const IntersResult e = Inters(B, E, V, M);
+            if (!d || !e)
+                return 0.0;
+            D = d.point;
+            E = e.point;
+        } else {
+            sum += half;
+            const IntersResult a = Inters(A, D, V, M);
+            const IntersResult b = Inters(B, E, V, M);
+            if (!a || !b)
+                return 0.0;
+            A = a.point;
+            B = b.point;
+        }
+        if (!(half >= 1))
+            return static_cast<double>(sum);
+    }
+}
+
+TDPoint GetDelta(const TPlaneState& plane, double W, double H, TDPoint P, DeltaSink* draw)
+{
+    int process = 0;
+    return GuardWith([&] { return TrailLine("GetDelta", "process", process); }, [&]() -> TDPoint {
+        const auto& u = plane.UnitPoint;
+        const TDPoint C = u[5];
+        const TDPoint VW = plane.base.VanishW;
+        const TDPoint VH = plane.base.VanishH;
+
+        const Axis yAxis{VW, VH, u[2], u[3], u[0], u[1], u[3], u[2],
+                         u[0], u[3], u[1], u[2], true, H / 2, 1, 2};
+        const std::optional<double> Y = Walk(yAxis, C, P, draw, process);
+        if (!Y)
+            return {};
+        const Axis xAxis{VH, VW, u[2], u[1], u[1], u[2], u[0], u[3],
+                         u[0], u[1], u[2], u[3], false, W / 2, 3, 4};
+        const std::optional<double> X = Walk(xAxis, C, P, draw, process);
+        if (!X)
+            return {};
+        return DPoint(*X, *Y);
+    });
+}
+
+TDPoint GetDelta(const Document& doc, TDPoint P, DeltaSink* draw)
+{
+    return GetDelta(doc.Plane, doc.W(), doc.H(), P, draw);
+}
+
+TDPoint GetOrthPoint(const Document& doc, TDPoint A, TDPoint P)
+{
+    return Guard("GetOrthPoint", [&] {
+        const TBaseBlock& b = doc.Plane.base;
+        if (b.BaseSet != 1)
+            return P;
+        const TDPoint a = GetDelta(doc, A);
+        const TDPoint p = GetDelta(doc, P);
+        const TDPoint V = std::fabs(a.x - p.x) > std::fabs(a.y - p.y) ? b.VanishW : b.VanishH;
+        const TDPoint Q = Polar(P, static_cast<long double>(Angle(V, A)) + 90, 100);
+        const IntersResult r = Inters(V, A, P, Q);
+        return r ? r.point : P;
+    });
+}
+
+TDPoint GetOrthXPoint(const Document& doc, TDPoint A, TDPoint P)
+{
+    return Guard("GetOrthXPoint", [&] {
+        const TBaseBlock& b = doc.Plane.base;
+        if (b.BaseSet != 1)
+            return P;
+        const IntersResult r = Inters(b.VanishW, A, P, TDPoint{P.x, P.y + 100});
+        return r ? TDPoint{P.x, r.point.y} : P;
+    });
+}
+
+TDPoint GetOrthYPoint(const Document& doc, TDPoint A, TDPoint P)
+{
+    return Guard("GetOrthYPoint", [&] {
+        const TBaseBlock& b = doc.Plane.base;
+        if (b.BaseSet != 1)
+            return P;
+        const IntersResult r = Inters(b.VanishH, A, P, TDPoint{P.x + 100, P.y});
+        return r ? TDPoint{r.point.x, P.y} : P;
+    });
+}
+
+void SetReferenceRect(Document& doc, const std::array<TDPoint, 4>& corners, bool singlePlane)
+{
+    TPlaneState& plane = doc.Plane;
+    for (std::size_t i = 0; i < 4; ++i)
+        plane.base.BaseRect[i + 1] = corners[i];
+    plane.base.BaseSet = 1;
+    plane.base.BaseLineWSet = 0;
+    plane.base.BaseLineHSet = 0;
+    plane.base.BaseUnitSet = 0;
+    plane.Distances.Clear();
+    plane.Spaces.Clear();
+    doc.CurrentDistance = 0;
+    doc.CurrentSpace = 0;
+    CalcuBasePoint(doc);
+    CalcuUnitPoint(plane);
+    if (singlePlane)
+        doc.CrossLineSet = 0;
+    doc.Modified = 1;
+}
+
+void SetBaseUnit(Document& doc, TDPoint u1, TDPoint u2)
+{
+    TBaseBlock& b = doc.Plane.base;
+    b.BaseUnit[1] = u1;
+    b.BaseUnit[2] = u2;
+    b.BaseUnitSet = 1;
+    b.BaseLineWSet = 0;
+    b.BaseLineHSet = 0;
+    CalcuUnitPoint(doc.Plane);
+    doc.Modified = 1;
+}
+
+void CalcuBaseUnitFromLines(TPlaneState& plane)
+{
+    TBaseBlock& b = plane.base;
+    if (b.BaseLineWSet != 1 || b.BaseLineHSet != 1)
+        return;
+    if (const IntersResult u1 = Inters(b.VanishW, b.BaseLineH[1], b.VanishH, b.BaseLineW[1])) {
+        b.BaseUnit[1] = u1.point;
+        if (const IntersResult u2 = Inters(b.VanishW, b.BaseLineH[2], b.VanishH, b.BaseLineW[2])) {
+            b.BaseUnit[2] = u2.point;
+            b.BaseUnitSet = 1;
+        }
+    }
+    CalcuUnitPoint(plane);
+}
+
+void SwapBDS(Document& doc)
+{
+    Guard("SwapBDS", [&] {
+        if (doc.CurrentBase != 1 && doc.CurrentBase != 2)
+            return;
+        doc.Plane.BaseW = doc.W();
+        doc.Plane.BaseH = doc.H();
+        std::swap(doc.Plane, doc.ParkedPlane);
+        doc.CurrentBase = 3 - doc.CurrentBase;
+        doc.KijunWText = FloatToStr(doc.Plane.BaseW);
+        doc.KijunHText = FloatToStr(doc.Plane.BaseH);
+        doc.OtherBaseSet = 1;
+        doc.OtherBaseRect = doc.ParkedPlane.base.BaseRect;
+        // The depth direction of a correction is the other plane's W direction;
+        // when the planes were built one after the other, the plane built first
+        // saw the other rectangle before it existed, so take it afresh here.
+        if (doc.Plane.base.BaseSet == 1 && doc.ParkedPlane.base.BaseSet == 1)
+            doc.Plane.base.VanishOtherW = OtherVanishW(doc.OtherBaseRect);
+    });
+}
+
+int BaseHantei(const Document& doc, TDPoint P)
+{
+    const double d = AngleDiff(Angle(doc.SixPoint[1], doc.SixPoint[2]), Angle(doc.SixPoint[1], P));
+    return d >= 0 ? 1 : 2;
+}
+
+std::array<TDPoint, 7> SixPointFromClick(TDPoint P, TDPoint visibleTopLeft, TDPoint visibleBottomRight)
+{
+    const long double a = (static_cast<long double>(P.x) - visibleTopLeft.x) * 0.5L;
+    const long double b = (static_cast<long double>(visibleBottomRight.x) - P.x) * 0.5L;
+    const long double c = (static_cast<long double>(visibleBottomRight.y) - P.y) * 0.5L;
+    std::array<TDPoint, 7> s{};
+    s[1] = DPoint(P.x, P.y);
+    s[2] = DPoint(P.x, P.y + c);
+    s[3] = DPoint(P.x - a, P.y + c / 5);
+    s[4] = DPoint(P.x - a, P.y + c + c / 6);
+    s[5] = DPoint(P.x + b, P.y + c / 5);
+    s[6] = DPoint(P.x + b, P.y + c + c / 6);
+    return s;
+}
+
+void BuildTwoPlanes(Document& doc)
+{
+    const auto& s = doc.SixPoint;
+    doc.CrossLineSet = 1;
+    doc.CrossLinePoint = s[1];
+
+    auto build = [&](TDPoint q1, TDPoint q2, TDPoint q3, TDPoint q4) {
+        TPlaneState& plane = doc.Plane;
+        plane.base.BaseRect = {TDPoint{}, q1, q2, q3, q4, q1};
+        plane.base.BaseSet = 1;
+        plane.base.BaseLineWSet = 0;
+        plane.base.BaseLineHSet = 0;
+        plane.base.BaseUnitSet = 0;
+        plane.Distances.Clear();
+        plane.Spaces.Clear();
+        CalcuBasePoint(doc);
+        CalcuUnitPoint(plane);
+    };
+    build(s[1], s[5], s[6], s[2]);  // right plane
+    doc.CurrentBase = 2;
+    SwapBDS(doc);                   // park it; the left plane becomes current
+    build(s[3], s[1], s[2], s[4]);  // left plane
+    doc.CurrentDistance = 0;
+    doc.CurrentSpace = 0;
+    doc.Modified = 1;
+}
+
+void RebuildSixPoint(Document& doc)
+{
+    const TPlaneState& left = doc.CurrentBase == 2 ? doc.ParkedPlane : doc.Plane;
+    const TPlaneState& right = doc.CurrentBase == 2 ? doc.Plane : doc.ParkedPlane;
+    auto& s = doc.SixPoint;
+    s[1] = right.base.BaseRect[1];
+    s[2] = right.base.BaseRect[4];
+    s[3] = left.base.BaseRect[1];
+    s[4] = left.base.BaseRect[4];
+    s[5] = right.base.BaseRect[2];
+    s[6] = right.base.BaseRect[3];
+}
+
+} // namespace kvx

@@ -1,0 +1,88 @@
+#pragma once
+
+// From the reference rectangle the user marked to millimetre coordinates on its
+// plane.  No projective transform is solved: the rectangle's edges give the two
+// vanishing points, the measurement base gives a unit cell of W x H millimetres,
+// and a point is located by stepping out from the cell in half cells with the
+// perspective construction for equal intervals, then halving the last half cell
+// until the step is below one millimetre.
+//
+// All points here are image points (pixels, y down) except the results of
+// GetDelta, which are plane millimetres from the cell centre (X right, Y up).
+
+#include "measure/model.h"
+
+#include <array>
+
+namespace kvx {
+
+// Receives each construction line GetDelta draws when asked to (image points).
+class DeltaSink {
+public:
+    virtual ~DeltaSink() = default;
+    virtual void Line(TDPoint from, TDPoint to) = 0;
+};
+
+// Orders four corners given in cyclic order (either direction, any start) as
+// top-left, top-right, bottom-right, bottom-left on screen.  Returns false and
+// leaves them as they are when the diagonals are parallel (three corners on a
+// line): such a quadrilateral has no centre and cannot be measured.
+bool NormaliseCorners(std::array<TDPoint, 4>& q);
+
+// Normalises BaseRect[1..4], sets BaseRect[5], the vanishing points and, while
+// the measurement base is not set explicitly, the base from the rectangle.
+void CalcuBasePoint(TBaseBlock& base, const std::array<TDPoint, 6>& otherBaseRect);
+void CalcuBasePoint(Document& doc);
+
+// Builds the unit cell from the measurement base and the vanishing points.
+void CalcuUnitPoint(TPlaneState& plane);
+
+// Plane coordinates of image point P in millimetres, (0, 0) when the geometry
+// is degenerate.  W and H are the real size of the unit cell.  Allocates nothing.
+TDPoint GetDelta(const TPlaneState& plane, double W, double H, TDPoint P, DeltaSink* draw = nullptr);
+// The same with W and H read from the document's fields now.
+TDPoint GetDelta(const Document& doc, TDPoint P, DeltaSink* draw = nullptr);
+
+// Distance in millimetres from line A-B toward line D-E of the point P inside the
+// band they bound, whose real width is h; V is the lines' vanishing point.
+double GetDivDelta(TDPoint P, TDPoint A, TDPoint B, double h, TDPoint V, TDPoint D, TDPoint E);
+
+// P moved onto the W- or H-direction line through A, whichever P is nearer to
+// in plane terms.  P unchanged without a reference or when lines are parallel.
+TDPoint GetOrthPoint(const Document& doc, TDPoint A, TDPoint P);
+// P moved vertically onto the W-direction line through A.
+TDPoint GetOrthXPoint(const Document& doc, TDPoint A, TDPoint P);
+// P moved horizontally onto the H-direction line through A.
+TDPoint GetOrthYPoint(const Document& doc, TDPoint A, TDPoint P);
+
+// Sets a new reference rectangle on the current plane: the measurement base,
+// base lines and every measurement of the plane are discarded.  The
+// single-plane input also drops the cross line.
+void SetReferenceRect(Document& doc, const std::array<TDPoint, 4>& corners, bool singlePlane);
+
+// Measurement base given by two diagonal corners.
+void SetBaseUnit(Document& doc, TDPoint u1, TDPoint u2);
+
+// When both base lines are set, derives the measurement base from them and
+// rebuilds the unit cell.  The caller recomputes corrections and the summary.
+void CalcuBaseUnitFromLines(TPlaneState& plane);
+
+// Exchanges the current and the parked plane of setting 4 (nothing otherwise).
+// W and H travel with their plane through the document's field texts.
+void SwapBDS(Document& doc);
+
+// 1 when P lies on the left plane's side of the centre line, 2 on the right's.
+int BaseHantei(const Document& doc, TDPoint P);
+
+// The two-plane figure laid out around one click P inside the visible image
+// area [visibleTopLeft, visibleBottomRight].  Result indices 1..6.
+std::array<TDPoint, 7> SixPointFromClick(TDPoint P, TDPoint visibleTopLeft, TDPoint visibleBottomRight);
+
+// Builds both planes of setting 4 from SixPoint: the right one is parked, the
+// left one current (CurrentBase 1).  Marks the document modified.
+void BuildTwoPlanes(Document& doc);
+
+// SixPoint from the two planes of a loaded setting 4 (left plane current).
+void RebuildSixPoint(Document& doc);
+
+} // namespace kvx

@@ -1,0 +1,300 @@
+#include "measure/geometry.h"
+
+#include "shell/error_trail.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <numbers>
+#include <stdexcept>
+
+namespace kvx {
+
+namespace {
+
+constexpr long double kDegPerRad = 180.0L / std::numbers::pi_v<long double>;
+// The degree-to-radian factor Polar has always used; kept as it is so that
+// placed points land on the same 4-decimal values as in stored files.
+constexpr long double kPolarRad = 0.01745329251994L;
+// tan(0.00005): below this the two slopes are taken as one direction.
+constexpr long double kParallelLimit = 0.0000500000000042L;
+
+} // namespace
+
+// Only Roundoff (and the routines built on it) can fail, with a range error; the
+// others have no failure to report, so only these carry a guard.
+std::int32_t Roundoff(long double x)
+{
+    return Guard("Roundoff", [&] {
+        const long double r = x >= 0 ? std::trunc(x + 0.5L) : std::trunc(x - 0.5L);
+        if (!(r >= static_cast<long double>(std::numeric_limits<std::int32_t>::min()) &&
+              r <= static_cast<long double>(std::numeric_limits<std::int32_t>::max())))
+            throw std::range_error("Range check error");
+        return static_cast<std::int32_t>(r);
+    });
+}
+
+double DigitFix(long double x)
+{
+    const long double r = x > 0 ? std::trunc(x * 10000.0L + 0.5L) / 10000.0L
+                                : std::trunc(x * 10000.0L - 0.5L) / 10000.0L;
+    const double d = static_cast<double>(r);
+    return d == 0.0 ? 0.0 : d;
+}
+
+int Strchr(std::string_view set, std::string_view s)
+{
+    const auto pos = s.find_first_of(set);
+    return pos == std::string_view::npos ? 0 : static_cast<int>(pos) + 1;
+}
+
+std::string GetField(std::string_view s, int n, std::string_view delims)
+{
+    std::size_t begin = 0;
+    for (int skipped = 1; skipped < n; ++skipped) {
+        const auto d = s.find_first_of(delims, begin);
+        if (d == std::string_view::npos)
+            return {};
+        begin = d + 1;
+    }
+    const auto end = s.find_first_of(delims, begin);
+    return std::string(s.substr(begin, end == std::string_view::npos ? s.npos : end - begin));
+}
+
+double StrToVal(std::string_view s)
+{
+    static constexpr std::string_view kNumberChars = "0123456789.+-";
+    const int start = Strchr(kNumberChars, s);
+    if (start == 0)
+        return 0.0;
+
+    // Copy the run of number characters: after a sign no further sign, after a
+    // point no further point or sign.
+    std::string text;
+    int state = 0;
+    for (std::size_t i = static_cast<std::size_t>(start - 1); i < s.size(); ++i) {
+        const char c = s[i];
+        if (kNumberChars.find(c) == std::string_view::npos)
+            break;
+        const bool sign = c == '+' || c == '-';
+        if ((state == 1 && sign) || (state == 2 && (sign || c == '.')))
+            break;
+        // A sign after digits ends the number: "12+3" is 12, "1-" is 1.
+        if (sign && !text.empty())
+            break;
+        text += c;
+        if (sign)
+            state = 1;
+        else if (c == '.')
+            state = 2;
+    }
+
+    bool negative = false;
+    std::string_view body = text;
+    if (!body.empty() && (body.front() == '+' || body.front() == '-')) {
+        negative = body.front() == '-';
+        body.remove_prefix(1);
+    }
+    if (body.empty() || body == ".")
+        return 0.0;
+
+    double value = 0.0;
+    const auto [ptr, ec] = std::from_chars(body.data(), body.data() + body.size(), value,
+                                           std::chars_format::fixed);
+    if (ec != std::errc() || !std::isfinite(value))
+        return 0.0;
+    (void)ptr;
+    return negative ? -value : value;
+}
+
+std::string FloatToStr(double x)
+{
+    if (!std::isfinite(x))
+        return "0";
+    char buf[400];
+    const auto [ptr, ec] = std::to_chars(buf, buf + sizeof buf, x == 0.0 ? 0.0 : x,
+                                         std::chars_format::fixed);
+    if (ec != std::errc())
+        return "0";
+    return std::string(buf, ptr);
+}
+
+TDPoint DPoint(long double x, long double y)
+{
+    return {DigitFix(x), DigitFix(y)};
+}
+
+TDPoint DPoint(TPoint p)
+{
+    return {static_cast<double>(p.x), static_cast<double>(p.y)};
+}
+
+TPoint PPoint(TDPoint p)
+{
+    return Guard("PPoint", [&] { return TPoint{Roundoff(p.x), Roundoff(p.y)}; });
+}
+
+TDPoint MidPoint(TDPoint a, TDPoint b)
+{
+    return DPoint((static_cast<long double>(a.x) + b.x) / 2, (static_cast<long double>(a.y) + b.y) / 2);
+}
+
+double Distance(TDPoint a, TDPoint b)
+{
+    const long double dx = static_cast<long double>(b.x) - a.x;
+    const long double dy = static_cast<long double>(b.y) - a.y;
+    return DigitFix(std::sqrt(dx * dx + dy * dy));
+}
+
+double Angle(TDPoint a, TDPoint b)
+{
+    const long double dx = static_cast<long double>(b.x) - a.x;
+    const long double dy = static_cast<long double>(b.y) - a.y;
+    long double t;
+    if (dx == 0) {
+        if (dy > 0)
+            return 90.0;
+        if (dy < 0)
+            return 270.0;
+        return 0.0;
+    }
+    if (dx > 0)
+        t = std::atan(dy / dx) * kDegPerRad + 360.0L;
+    else
+        t = std::atan(dy / dx) * kDegPerRad + 180.0L + 360.0L;
+    return static_cast<double>(t - 360.0L * std::trunc(t / 360.0L));
+}
+
+double AngleDiff(long double a, long double b)
+{
+    const long double d = b - a;
+    if (d > 180)
+        return static_cast<double>(d - 360);
+    if (d < -180)
+        return static_cast<double>(d + 360);
+    return static_cast<double>(d);
+}
+
+TDPoint Polar(TDPoint p, long double angle, long double dist)
+{
+    const long double rad = angle * kPolarRad;
+    return {DigitFix(p.x + dist * std::cos(rad)), DigitFix(p.y + dist * std::sin(rad))};
+}
+
+TPoint Polar(TPoint p, long double angle, long double dist)
+{
+    return Guard("Polar", [&] { return PPoint(Polar(DPoint(p), angle, dist)); });
+}
+
+int SignOf(long double x)
+{
+    return x > 0 ? 1 : (x < 0 ? -1 : 0);
+}
+
+double PolygonSpace(std::span<const TDPoint> q, int high)
+{
+    if (high < 3 || static_cast<std::size_t>(high) >= q.size())
+        return 0.0;
+    long double sum = 0;
+    for (int j = 0; j < high; ++j) {
+        const TDPoint a = q[static_cast<std::size_t>(j)];
+        const TDPoint b = q[static_cast<std::size_t>(j) + 1];
+        sum += DigitFix((static_cast<long double>(b.x) * a.y - static_cast<long double>(a.x) * b.y) / 2);
+    }
+    return static_cast<double>(std::fabs(sum));
+}
+
+bool Inner(TDPoint p, std::span<const TDPoint> q, bool onEdgeInside)
+{
+    long double sum = 0;
+    double previous = 0;
+    for (std::size_t i = 0; i < q.size(); ++i) {
+        const double a = Angle(p, q[i]);
+        const double d = i == 0 ? 0.0 : AngleDiff(previous, a);
+        if (std::fabs(d) == 180.0 || p == q[i]) {
+            sum = onEdgeInside ? 360 : 0;
+            break;
+        }
+        sum += d;
+        previous = a;
+        if (i >= 1 && q[i] == q[0])
+            break;
+    }
+    return std::fabs(sum) > 180;
+}
+
+IntersResult Inters(TDPoint p1, TDPoint p2, TDPoint p3, TDPoint p4)
+{
+    // Each line as a*y = m*x + c; a = 0 marks a vertical line x = -c.
+    auto line = [](TDPoint u, TDPoint v, long double& a, long double& m, long double& c) {
+        if (u.x == v.x) {
+            a = 0;
+            m = 1;
+            c = -static_cast<long double>(u.x);
+        } else {
+            a = 1;
+            m = (static_cast<long double>(v.y) - u.y) / (static_cast<long double>(v.x) - u.x);
+            c = u.y - u.x * m;
+        }
+    };
+    long double a1, m1, c1, a2, m2, c2;
+    line(p1, p2, a1, m1, c1);
+    line(p3, p4, a2, m2, c2);
+
+    IntersResult r;
+    if (std::fabs(a2 * m1 - a1 * m2) < kParallelLimit)
+        return r;
+
+    const double X = DigitFix((a1 * c2 - a2 * c1) / (a2 * m1 - a1 * m2));
+    const double Y = DigitFix((c1 * m2 - m1 * c2) / (a1 * m2 - a2 * m1));
+    auto within = [X, Y](TDPoint u, TDPoint v) {
+        return DigitFix((static_cast<long double>(u.x) - X) * (static_cast<long double>(v.x) - X)) <= 0 &&
+               DigitFix((static_cast<long double>(u.y) - Y) * (static_cast<long double>(v.y) - Y)) <= 0;
+    };
+    int code = 4;
+    if (within(p1, p2))
+        code = 1;
+    if (within(p3, p4))
+        code = code == 1 ? 3 : 2;
+    r.code = static_cast<IntersCode>(code);
+    r.point = {X, Y};
+    return r;
+}
+
+PLDistResult PLDist(TDPoint p, TDPoint a, TDPoint b)
+{
+    const long double dx = static_cast<long double>(b.x) - a.x;
+    const long double dy = static_cast<long double>(b.y) - a.y;
+    const long double len2 = dx * dx + dy * dy;
+    const long double t = len2 == 0 ? 1.0L : (dx * (p.x - a.x) + dy * (p.y - a.y)) / len2;
+    TDPoint n;
+    if (t <= 0)
+        n = DPoint(a.x, a.y);
+    else if (t >= 1)
+        n = DPoint(b.x, b.y);
+    else
+        n = DPoint((1 - t) * a.x + t * b.x, (1 - t) * a.y + t * b.y);
+    return {Distance(p, n), n};
+}
+
+TPoint WtoS(const ViewState& view, TDPoint p)
+{
+    return Guard("WtoS", [&] {
+        // The offset is added after rounding; the sum is range-checked again so a
+        // far-off point cannot overflow the screen coordinate.
+        auto axis = [&](double v, std::int32_t start, std::int32_t offset) {
+            const long double r = static_cast<long double>(
+                static_cast<std::int64_t>(Roundoff((static_cast<long double>(v) - start) * view.DispScale)) + offset);
+            return Roundoff(r);
+        };
+        return TPoint{axis(p.x, view.StartX, view.DispOffsetX), axis(p.y, view.StartY, view.DispOffsetY)};
+    });
+}
+
+TDPoint StoW(const ViewState& view, TPoint s)
+{
+    return DPoint(static_cast<long double>(s.x - view.DispOffsetX) / view.DispScale + view.StartX,
+                  static_cast<long double>(s.y - view.DispOffsetY) / view.DispScale + view.StartY);
+}
+
+} // namespace kvx

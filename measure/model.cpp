@@ -1,0 +1,86 @@
+#include "measure/model.h"
+
+namespace kvx {
+
+namespace {
+
+void ClearBaseFlags(TBaseBlock& b)
+{
+    b.BaseSet = 0;
+    b.BaseLineWSet = 0;
+    b.BaseLineHSet = 0;
+    b.BaseUnitSet = 0;
+}
+
+} // namespace
+
+void Init(Document& doc)
+{
+    doc.Modified = 0;
+    doc.Effects = {};
+    doc.Plane.Distances.Clear();
+    doc.Plane.Spaces.Clear();
+    doc.CurrentSetting = 1;
+    doc.CurrentGroup = 0;
+    doc.CurrentDistance = 0;
+    doc.CurrentSpace = 0;
+    ClearBaseFlags(doc.Plane.base);
+    doc.CrossLineSet = 0;
+    doc.CurrentBase = 0;
+    ClearBaseFlags(doc.ParkedPlane.base);
+    doc.InputPoints.Clear();
+}
+
+void ClearPlane(Document& doc, TPlaneState& plane)
+{
+    plane.Distances.Clear();
+    plane.Spaces.Clear();
+    ClearBaseFlags(plane.base);
+    if (&plane == &doc.Plane) {
+        doc.CurrentDistance = 0;
+        doc.CurrentSpace = 0;
+    }
+}
+
+void Reset(Document& doc)
+{
+    if (doc.CurrentBase == 1 || doc.CurrentBase == 2)
+        ClearPlane(doc, doc.ParkedPlane);
+    ClearPlane(doc, doc.Plane);
+    doc.CurrentDistance = 0;
+    doc.CurrentSpace = 0;
+    doc.CrossLineSet = 0;
+    doc.Modified = 1;
+}
+
+std::int32_t ChainPrev(const TPlaneState& plane, std::int32_t k)
+{
+    if (!plane.Distances.Valid(k))
+        return 0;
+    const std::int32_t p = plane.Distances[k].prev;
+    return (p >= 1 && p == k - 1) ? p : 0;
+}
+
+std::int32_t ChainNext(const TPlaneState& plane, std::int32_t k)
+{
+    if (!plane.Distances.Valid(k))
+        return 0;
+    const std::int32_t n = plane.Distances[k].next;
+    return (n == k + 1 && plane.Distances.Valid(n)) ? n : 0;
+}
+
+std::int32_t ChainFirst(const TPlaneState& plane, std::int32_t i)
+{
+    while (const std::int32_t p = ChainPrev(plane, i))
+        i = p;
+    return i;
+}
+
+std::int32_t ChainLast(const TPlaneState& plane, std::int32_t i)
+{
+    while (const std::int32_t n = ChainNext(plane, i))
+        i = n;
+    return i;
+}
+
+} // namespace kvx

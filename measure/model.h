@@ -1,0 +1,192 @@
+#pragma once
+
+// The measurements of the one open photo: reference planes, distances, areas,
+// settings and groups.  Everything lives in one Document that the window, the
+// tools and the exporters are handed explicitly.
+//
+// Image points are pixels of the decoded photo (origin top-left, y down); plane
+// points are millimetres from the unit-cell centre (X right, Y up).  Arrays that
+// the measuring code indexes from 1 are OneBased: element 0 does not exist and
+// the valid indices are 1..Count().
+
+#include "measure/geometry.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kvx {
+
+// A list indexed 1..Count(), as every distance and area number the user sees is.
+template <class T>
+class OneBased {
+public:
+    std::int32_t Count() const { return static_cast<std::int32_t>(items_.size()); }
+    bool empty() const { return items_.empty(); }
+    bool Valid(std::int32_t i) const { return i >= 1 && i <= Count(); }
+
+    T& operator[](std::int32_t i) { return items_.at(static_cast<std::size_t>(i - 1)); }
+    const T& operator[](std::int32_t i) const { return items_.at(static_cast<std::size_t>(i - 1)); }
+
+    // Appends and returns the new element's index.
+    std::int32_t Append(T item)
+    {
+        items_.push_back(std::move(item));
+        return Count();
+    }
+    void Erase(std::int32_t i) { items_.erase(items_.begin() + (i - 1)); }
+    void Clear() { items_.clear(); }
+    void Reserve(std::size_t n) { items_.reserve(n); }
+
+    auto begin() { return items_.begin(); }
+    auto end() { return items_.end(); }
+    auto begin() const { return items_.begin(); }
+    auto end() const { return items_.end(); }
+
+private:
+    std::vector<T> items_;
+};
+
+// One distance: two image end points, linked to its neighbours in a continuous
+// chain by index (0 = none).  96 bytes in a working file.
+struct TDistance {
+    std::int32_t group = 0;
+    TDPoint start;
+    TDPoint end;
+    std::int32_t prev = 0;
+    std::int32_t next = 0;
+    std::uint8_t corrected = 0;
+    TDPoint correctionRef;
+    TDPoint correctedStart;
+    TDPoint correctedEnd;
+};
+
+enum : std::uint8_t { kSpaceSub = 0, kSpaceAdd = 1 };
+
+// One area: a closed outline of image points (last == first), added or
+// subtracted, with slopes in degrees and a name of at most 20 CP932 bytes.
+struct TSpace {
+    std::int32_t group = 0;
+    std::uint8_t kind = kSpaceAdd;
+    std::vector<TDPoint> points;           // 0-based, count() long
+    std::uint8_t corrected = 0;
+    TDPoint correctionRef;
+    std::vector<TDPoint> correctedPoints;  // 0-based, same length as points
+    double slantV = 0.0;
+    double slantH = 0.0;
+    std::string name;                      // CP932 bytes, at most 20
+
+    std::int32_t count() const { return static_cast<std::int32_t>(points.size()); }
+};
+
+// The calibration inputs of one plane and the vanishing points derived from them.
+// Point arrays are indexed as the user numbers them: BaseRect[1..5],
+// BaseLineW/BaseLineH/BaseUnit[1..2]; element 0 is unused.
+struct TBaseBlock {
+    std::uint8_t BaseSet = 0;
+    std::array<TDPoint, 6> BaseRect{};
+    std::uint8_t BaseLineWSet = 0;
+    std::uint8_t BaseLineHSet = 0;
+    std::array<TDPoint, 3> BaseLineW{};
+    std::array<TDPoint, 3> BaseLineH{};
+    std::uint8_t BaseUnitSet = 0;
+    std::array<TDPoint, 3> BaseUnit{};
+    TDPoint VanishW;
+    TDPoint VanishH;
+    TDPoint VanishOtherW;
+};
+
+// Everything of one reference plane.  UnitPoint: 0 top-left, 1 top-right,
+// 2 bottom-right, 3 bottom-left, 4 = 0, 5 centre.
+struct TPlaneState {
+    TBaseBlock base;
+    std::array<TDPoint, 6> UnitPoint{};
+    OneBased<TDistance> Distances;
+    OneBased<TSpace> Spaces;
+    double BaseW = 1000.0;  // W and H only while the plane is parked
+    double BaseH = 1000.0;
+
+    std::int32_t DistanceCount() const { return Distances.Count(); }
+    std::int32_t SpaceCount() const { return Spaces.Count(); }
+};
+
+// The image processing settings stored with each setting.
+struct ImageEffects {
+    std::int32_t Rotate = 0;    // 0 none, 1 +90 deg, 2 -90 deg
+    std::int32_t Noise = 0;     // 0..255
+    std::int32_t Sharp = 0;     // 0..100
+    std::int32_t Chroma = 0;    // -100..1000
+    std::int32_t RGBLevel = 0;  // -255..255
+    std::uint8_t RevRed = 0;
+    std::uint8_t RevGreen = 0;
+    std::uint8_t RevBlue = 0;
+    friend bool operator==(const ImageEffects&, const ImageEffects&) = default;
+};
+
+// What the overlay shows; part of the document because loading a setting turns
+// the first three on again.
+struct ViewToggles {
+    bool DistanceView = true;
+    bool SpaceView = true;
+    bool BaseView = true;
+    bool TextView = true;
+    bool SpaceNameView = true;
+};
+
+// The open photo's measuring state.
+struct Document {
+    TPlaneState Plane;
+    TPlaneState ParkedPlane;  // the other plane of setting 4
+    std::int32_t CurrentSetting = 1;  // 1..4; 4 = two planes at once
+    std::int32_t CurrentBase = 0;     // 0, or in setting 4: 1 left, 2 right plane current
+    std::uint8_t OtherBaseSet = 0;
+    std::array<TDPoint, 6> OtherBaseRect{};  // [1..5]
+    std::uint8_t CrossLineSet = 0;
+    TDPoint CrossLinePoint;
+    std::array<TDPoint, 7> SixPoint{};  // [1..6]
+    std::int32_t CurrentGroup = 0;      // 0..5
+    std::int32_t CurrentDistance = 0;   // 0 = none
+    std::int32_t CurrentSpace = 0;      // 0 = none
+    std::uint8_t Modified = 0;
+    OneBased<TDPoint> InputPoints;      // points of the command under way
+    std::string ImageFileName;
+    std::int32_t ImageCheckSum = 0;
+    ImageEffects Effects;
+    ViewToggles View;
+
+    // The texts of the W, H and unit-price fields.  They are the live values:
+    // every computation reads them through StrToVal when it needs them.
+    std::string KijunWText = "1000";
+    std::string KijunHText = "1000";
+    std::string TankaText = "0";
+
+    std::int32_t InputCount() const { return InputPoints.Count(); }
+    double W() const { return StrToVal(KijunWText); }
+    double H() const { return StrToVal(KijunHText); }
+    double UnitPrice() const { return StrToVal(TankaText); }
+};
+
+// Empties the measurements for a newly opened photo: setting 1, group 0, no
+// reference in either plane, no distances or areas, no image processing.  The
+// tool mode is the caller's.
+void Init(Document& doc);
+
+// "Start over": clears the current plane (both planes in setting 4) and the cross
+// line; W, H, SixPoint and OtherBaseRect stay.
+void Reset(Document& doc);
+
+// Clears one plane's reference, base lines, measurement base and measurements.
+void ClearPlane(Document& doc, TPlaneState& plane);
+
+// Index of the first and the last segment of the continuous chain holding
+// distance i.  A chain's segments have consecutive indices, so only links to the
+// neighbouring index are followed: links damaged in a file can never loop.
+std::int32_t ChainFirst(const TPlaneState& plane, std::int32_t i);
+std::int32_t ChainLast(const TPlaneState& plane, std::int32_t i);
+
+// The previous / next segment of distance k in its chain, or 0.
+std::int32_t ChainPrev(const TPlaneState& plane, std::int32_t k);
+std::int32_t ChainNext(const TPlaneState& plane, std::int32_t k);
+
+} // namespace kvx

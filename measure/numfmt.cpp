@@ -1,0 +1,80 @@
+#include "measure/numfmt.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace kvx {
+
+namespace {
+
+// x rounded half away from zero to the given decimals, as text without sign.
+// Returns false for values that are not numbers.
+bool RoundedDigits(double x, int decimals, std::string& digits, bool& negative)
+{
+    if (!std::isfinite(x))
+        return false;
+    long double scale = 1;
+    for (int i = 0; i < decimals; ++i)
+        scale *= 10;
+    const long double r = std::round(static_cast<long double>(x) * scale);
+    negative = r < 0;
+    char buf[512];
+    std::snprintf(buf, sizeof buf, "%.0Lf", std::fabs(r));
+    digits = buf;
+    if (decimals > 0) {
+        if (digits.size() <= static_cast<std::size_t>(decimals))
+            digits.insert(0, static_cast<std::size_t>(decimals) + 1 - digits.size(), '0');
+        digits.insert(digits.size() - static_cast<std::size_t>(decimals), 1, '.');
+    }
+    return true;
+}
+
+std::string Grouped(const std::string& digits)
+{
+    std::string out;
+    const std::size_t n = digits.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i > 0 && (n - i) % 3 == 0)
+            out += ',';
+        out += digits[i];
+    }
+    return out;
+}
+
+std::string NonFinite(double x)
+{
+    if (std::isnan(x))
+        return "NAN";
+    return x < 0 ? "-INF" : "INF";
+}
+
+} // namespace
+
+std::string FormatFixed(double x, int decimals)
+{
+    std::string digits;
+    bool negative = false;
+    if (!RoundedDigits(x, decimals, digits, negative))
+        return NonFinite(x);
+    return negative ? "-" + digits : digits;
+}
+
+std::string FormatNumber0(double x)
+{
+    std::string digits;
+    bool negative = false;
+    if (!RoundedDigits(x, 0, digits, negative))
+        return NonFinite(x);
+    return (negative ? "-" : "") + Grouped(digits);
+}
+
+std::string FormatYen(double x)
+{
+    std::string digits;
+    bool negative = false;
+    if (!RoundedDigits(x, 0, digits, negative))
+        return NonFinite(x);
+    return (negative ? "-￥" : "￥") + Grouped(digits);
+}
+
+} // namespace kvx

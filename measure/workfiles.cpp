@@ -1,0 +1,542 @@
+#include "measure/workfiles.h"
+
+#include "measure/calibration.h"
+#include "measure/cp932.h"
+#include "shell/error_trail.h"
+
+#include <bit>
+#include <cstring>
+#include <fstream>
+#include <system_error>
+#include <vector>
+
+namespace kvx {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kSaveFailed = "設定情報を作業ファイルに保存できませんでした.";
+constexpr const char* kSwitchFailed = "設定を切り換えることができません.";
+constexpr const char* kKeepQuestion =
+    "現在表示中の画像に対する基準等の設定が変更されています.\r現在の設定を保存しますか？";
+constexpr const char* kCopyFailed = "画像ごとの設定情報を保存できませんでした.";
+
+constexpr std::size_t kDistanceBytes = 96;
+constexpr std::size_t kNameField = 21;
+// The smallest area record: the fixed fields without points.
+constexpr std::size_t kSpaceHeadBytes = 4 + 1 + 4 + 1 + 16;
+constexpr std::size_t kSpaceTailV3 = kNameField + 8 + 8;
+constexpr std::size_t kPointPairBytes = 32;
+
+// --- little-endian encoding ---------------------------------------------------
+
+class ByteWriter {
+public:
+    void U8(std::uint8_t v) { out_ += static_cast<char>(v); }
+    void I32(std::int32_t v)
+    {
+        const auto u = static_cast<std::uint32_t>(v);
+        for (int i = 0; i < 4; ++i)
+            U8(static_cast<std::uint8_t>(u >> (8 * i)));
+    }
+    void F64(double v)
+    {
+        const auto u = std::bit_cast<std::uint64_t>(v);
+        for (int i = 0; i < 8; ++i)
+            U8(static_cast<std::uint8_t>(u >> (8 * i)));
+    }
+    void Pt(TDPoint p)
+    {
+        F64(p.x);
+        F64(p.y);
+    }
+    void Zeros(std::size_t n) { out_.append(n, '\0'); }
+    void Bytes(std::string_view b) { out_ += b; }
+    std::string Take() { return std::move(out_); }
+
+private:
+    std::string out_;
+};
+
+struct ShortRead {};
+
+// Reads a file field by field and knows how many bytes are left, so a count in a
+// damaged file can be checked before anything is allocated for it.
+class ByteReader {
+public:
+    explicit ByteReader(const fs::path& path) : in_(path, std::ios::binary)
+    {
+        std::error_code ec;
+        const auto size = fs::file_size(path, ec);
+        left_ = ec ? 0 : size;
+    }
+    bool Open() const { return in_.is_open(); }
+    std::uintmax_t Left() const { return left_; }
+
+    std::uint8_t U8()
+    {
+        unsigned char b[1];
+        Raw(b, 1);
+        return b[0];
+    }
+    std::int32_t I32()
+    {
+        unsigned char b[4];
+        Raw(b, 4);
+        std::uint32_t u = 0;
+        for (int i = 3; i >= 0; --i)
+            u = (u << 8) | b[i];
+        return static_cast<std::int32_t>(u);
+    }
+    double F64()
+    {
+        unsigned char b[8];
+        Raw(b, 8);
+        std::uint64_t u = 0;
+        for (int i = 7; i >= 0; --i)
+            u = (u << 8) | b[i];
+        return std::bit_cast<double>(u);
+    }
+    TDPoint Pt()
+    {
+        TDPoint p;
+        p.x = F64();
+        p.y = F64();
+        return p;
+    }
+    void Raw(unsigned char* dst, std::size_t n)
+    {
+        if (left_ < n || !in_.read(reinterpret_cast<char*>(dst), static_cast<std::streamsize>(n)))
+            throw ShortRead{};
+        left_ -= n;
+    }
+    // Fails unless count records of at least recordBytes each can still follow.
+    void Require(std::int32_t count, std::size_t recordBytes) const
+    {
+        if (count < 0 || static_cast<std::uintmax_t>(count) > left_ / recordBytes)
+            throw ShortRead{};
+    }
+
+private:
+    std::ifstream in_;
+    std::uintmax_t left_ = 0;
+};
+
+// --- files ---------------------------------------------------------------------
+
+fs::path SharedFile(const fs::path& folder, int n)
+{
+    return WorkingFile(folder, (n == 4 || n == 5) ? 6 : 0);
+}
+
+fs::path TemporaryBeside(const fs::path& target)
+{
+    fs::path tmp = target;
+    tmp.replace_filename("~" + target.filename().string() + ".new");
+    return tmp;
+}
+
+bool WriteFileReplacing(const fs::path& target, std::string_view bytes)
+{
+    const fs::path tmp = TemporaryBeside(target);
+    {
+        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+        if (!out)
+            return false;
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (!out) {
+            std::error_code ec;
+            fs::remove(tmp, ec);
+            return false;
+        }
+    }
+    std::error_code ec;
+    fs::rename(tmp, target, ec);
+    if (ec) {
+        fs::remove(tmp, ec);
+        return false;
+    }
+    return true;
+}
+
+bool CopyFileReplacing(const fs::path& from, const fs::path& to)
+{
+    const fs::path tmp = TemporaryBeside(to);
+    std::error_code ec;
+    if (!fs::copy_file(from, tmp, fs::copy_options::overwrite_existing, ec) || ec) {
+        fs::remove(tmp, ec);
+        return false;
+    }
+    fs::rename(tmp, to, ec);
+    if (ec) {
+        fs::remove(tmp, ec);
+        return false;
+    }
+    return true;
+}
+
+bool Exists(const fs::path& p)
+{
+    std::error_code ec;
+    return fs::is_regular_file(p, ec);
+}
+
+void EncodeDistance(ByteWriter& w, const TDistance& d)
+{
+    w.I32(d.group);
+    w.Pt(d.start);
+    w.Pt(d.end);
+    w.I32(d.prev);
+    w.I32(d.next);
+    w.U8(d.corrected);
+    w.Zeros(3);
+    w.Pt(d.correctionRef);
+    w.Pt(d.correctedStart);
+    w.Pt(d.correctedEnd);
+}
+
+void EncodeSpace(ByteWriter& w, const TSpace& s)
+{
+    w.I32(s.group);
+    w.U8(s.kind);
+    w.I32(s.count());
+    w.U8(s.corrected);
+    w.Pt(s.correctionRef);
+    for (std::size_t j = 0; j < s.points.size(); ++j) {
+        w.Pt(s.points[j]);
+        w.Pt(j < s.correctedPoints.size() ? s.correctedPoints[j] : TDPoint{});
+    }
+    const std::string name = Cp932Truncate(s.name, kAreaNameBytes);
+    w.U8(static_cast<std::uint8_t>(name.size()));
+    w.Bytes(name);
+    w.Zeros(kAreaNameBytes - name.size());
+    w.F64(s.slantV);
+    w.F64(s.slantH);
+}
+
+TDistance DecodeDistance(ByteReader& r)
+{
+    TDistance d;
+    d.group = r.I32();
+    d.start = r.Pt();
+    d.end = r.Pt();
+    d.prev = r.I32();
+    d.next = r.I32();
+    d.corrected = r.U8();
+    unsigned char pad[3];
+    r.Raw(pad, 3);
+    d.correctionRef = r.Pt();
+    d.correctedStart = r.Pt();
+    d.correctedEnd = r.Pt();
+    return d;
+}
+
+TSpace DecodeSpace(ByteReader& r, std::int32_t version)
+{
+    TSpace s;
+    s.group = r.I32();
+    s.kind = r.U8();
+    const std::int32_t n = r.I32();
+    s.corrected = r.U8();
+    s.correctionRef = r.Pt();
+    r.Require(n, kPointPairBytes);
+    s.points.resize(static_cast<std::size_t>(n));
+    s.correctedPoints.resize(static_cast<std::size_t>(n));
+    for (std::size_t j = 0; j < s.points.size(); ++j) {
+        s.points[j] = r.Pt();
+        s.correctedPoints[j] = r.Pt();
+    }
+    if (version >= 3) {
+        unsigned char name[kNameField];
+        r.Raw(name, kNameField);
+        const std::size_t len = std::min<std::size_t>(name[0], kAreaNameBytes);
+        s.name = Cp932Truncate(std::string_view(reinterpret_cast<const char*>(name + 1), len), kAreaNameBytes);
+        s.slantV = r.F64();
+        s.slantH = r.F64();
+    }
+    return s;
+}
+
+// Reads the plane file body after its version into doc; records are appended
+// one by one, so after a short read the plane holds exactly the whole ones.
+void DecodePlane(ByteReader& r, std::int32_t version, Document& doc)
+{
+    TBaseBlock& b = doc.Plane.base;
+    b.BaseSet = r.U8();
+    for (int i = 1; i <= 5; ++i)
+        b.BaseRect[static_cast<std::size_t>(i)] = r.Pt();
+    b.BaseLineWSet = r.U8();
+    b.BaseLineW[1] = r.Pt();
+    b.BaseLineW[2] = r.Pt();
+    b.BaseLineHSet = r.U8();
+    b.BaseLineH[1] = r.Pt();
+    b.BaseLineH[2] = r.Pt();
+    b.BaseUnitSet = r.U8();
+    b.BaseUnit[1] = r.Pt();
+    b.BaseUnit[2] = r.Pt();
+
+    const std::int32_t distances = r.I32();
+    r.Require(distances, kDistanceBytes);
+    doc.Plane.Distances.Reserve(static_cast<std::size_t>(distances));
+    for (std::int32_t i = 0; i < distances; ++i)
+        doc.Plane.Distances.Append(DecodeDistance(r));
+
+    const std::int32_t spaces = r.I32();
+    r.Require(spaces, kSpaceHeadBytes + (version >= 3 ? kSpaceTailV3 : 0));
+    doc.Plane.Spaces.Reserve(static_cast<std::size_t>(spaces));
+    for (std::int32_t i = 0; i < spaces; ++i)
+        doc.Plane.Spaces.Append(DecodeSpace(r, version));
+
+    const double W = r.F64();
+    const double H = r.F64();
+    ImageEffects e;
+    e.Rotate = r.I32();
+    e.Noise = r.I32();
+    e.Sharp = r.I32();
+    e.Chroma = r.I32();
+    e.RGBLevel = r.I32();
+    e.RevRed = r.U8();
+    e.RevGreen = r.U8();
+    e.RevBlue = r.U8();
+    doc.KijunWText = FloatToStr(W);
+    doc.KijunHText = FloatToStr(H);
+    doc.Effects = e;
+}
+
+void ResetForLoad(Document& doc)
+{
+    doc.View.DistanceView = true;
+    doc.View.SpaceView = true;
+    doc.View.BaseView = true;
+    TBaseBlock& b = doc.Plane.base;
+    b.BaseSet = 0;
+    b.BaseLineWSet = 0;
+    b.BaseLineHSet = 0;
+    b.BaseUnitSet = 0;
+    doc.CrossLineSet = 0;
+    doc.Plane.Distances.Clear();
+    doc.Plane.Spaces.Clear();
+    doc.KijunWText = "1000";
+    doc.KijunHText = "1000";
+    doc.OtherBaseSet = 0;
+}
+
+} // namespace
+
+fs::path WorkingFile(const fs::path& folder, int n)
+{
+    return folder / (std::to_string(n) + ".tmp");
+}
+
+std::string PerImageKey(const std::string& imageFileName, std::int32_t imageCheckSum)
+{
+    return fs::path(imageFileName).stem().string() + "_" + std::to_string(imageCheckSum);
+}
+
+fs::path PerImageFile(const fs::path& folder, const std::string& key, int n)
+{
+    return folder / (key + "[" + std::to_string(n) + "].tmp");
+}
+
+std::string EncodePlaneFile(const Document& doc)
+{
+    const TPlaneState& p = doc.Plane;
+    const TBaseBlock& b = p.base;
+    ByteWriter w;
+    w.I32(kWorkFileVersion);
+    w.U8(b.BaseSet);
+    for (int i = 1; i <= 5; ++i)
+        w.Pt(b.BaseRect[static_cast<std::size_t>(i)]);
+    w.U8(b.BaseLineWSet);
+    w.Pt(b.BaseLineW[1]);
+    w.Pt(b.BaseLineW[2]);
+    w.U8(b.BaseLineHSet);
+    w.Pt(b.BaseLineH[1]);
+    w.Pt(b.BaseLineH[2]);
+    w.U8(b.BaseUnitSet);
+    w.Pt(b.BaseUnit[1]);
+    w.Pt(b.BaseUnit[2]);
+    w.I32(p.DistanceCount());
+    for (const TDistance& d : p.Distances)
+        EncodeDistance(w, d);
+    w.I32(p.SpaceCount());
+    for (const TSpace& s : p.Spaces)
+        EncodeSpace(w, s);
+    w.F64(doc.W());
+    w.F64(doc.H());
+    const ImageEffects& e = doc.Effects;
+    w.I32(e.Rotate);
+    w.I32(e.Noise);
+    w.I32(e.Sharp);
+    w.I32(e.Chroma);
+    w.I32(e.RGBLevel);
+    w.U8(e.RevRed);
+    w.U8(e.RevGreen);
+    w.U8(e.RevBlue);
+    return w.Take();
+}
+
+std::string EncodeCrossLineFile(const Document& doc)
+{
+    ByteWriter w;
+    w.I32(kWorkFileVersion);
+    w.U8(doc.CrossLineSet);
+    w.Pt(doc.CrossLinePoint);
+    return w.Take();
+}
+
+bool SaveTemp(const Document& doc, int n, const fs::path& folder, WorkFileUi& ui)
+{
+    return Guard("SaveTemp", [&] {
+        const bool ok = WriteFileReplacing(WorkingFile(folder, n), EncodePlaneFile(doc)) &&
+                        WriteFileReplacing(SharedFile(folder, n), EncodeCrossLineFile(doc));
+        if (!ok)
+            ui.Warn(kSaveFailed);
+        return ok;
+    });
+}
+
+bool LoadTemp(Document& doc, int n, const fs::path& folder)
+{
+    return Guard("LoadTemp", [&] {
+        const std::uint8_t modified = doc.Modified;
+        ResetForLoad(doc);
+        bool found = false;
+        fs::path reading;
+        try {
+            reading = WorkingFile(folder, n);
+            if (Exists(reading)) {
+                ByteReader r(reading);
+                const std::int32_t version = r.I32();
+                if (version == 2 || version == 3)
+                    DecodePlane(r, version, doc);
+
+                reading = SharedFile(folder, n);
+                if (Exists(reading)) {
+                    ByteReader s(reading);
+                    if (s.I32() == kWorkFileVersion) {
+                        doc.CrossLineSet = s.U8();
+                        doc.CrossLinePoint = s.Pt();
+                    }
+                }
+                found = true;
+            }
+            reading = WorkingFile(folder, 3 - n);
+            if ((n == 1 || n == 2) && Exists(reading)) {
+                ByteReader o(reading);
+                if (o.I32() == kWorkFileVersion) {
+                    doc.OtherBaseSet = o.U8();
+                    for (int i = 1; i <= 5; ++i)
+                        doc.OtherBaseRect[static_cast<std::size_t>(i)] = o.Pt();
+                }
+                found = true;
+            }
+        } catch (const ShortRead&) {
+            // Keep what was read whole, but leave the plane consistent.
+            if (doc.Plane.base.BaseSet == 1) {
+                CalcuBasePoint(doc);
+                CalcuUnitPoint(doc.Plane);
+            }
+            doc.Modified = modified;
+            throw WorkFileReadError("作業ファイルを読み込めませんでした: " + reading.string());
+        }
+        doc.Plane.base.BaseRect[5] = doc.Plane.base.BaseRect[1];
+        if (doc.Plane.base.BaseSet == 1) {
+            CalcuBasePoint(doc);
+            CalcuUnitPoint(doc.Plane);
+        }
+        doc.Modified = modified;
+        return found;
+    });
+}
+
+void SaveSet(const Document& doc, const fs::path& folder, WorkFileUi& ui)
+{
+    Guard("SaveSet", [&] {
+        if (doc.Modified != 1 || !ui.AskYesNo(kKeepQuestion))
+            return;
+        const std::string key = PerImageKey(doc.ImageFileName, doc.ImageCheckSum);
+        std::string failed;
+        for (int i = 0; i <= 6; ++i) {
+            const fs::path from = WorkingFile(folder, i);
+            if (!Exists(from))
+                continue;
+            const fs::path to = PerImageFile(folder, key, i);
+            if (!CopyFileReplacing(from, to))
+                failed += "\r" + to.string();
+        }
+        // Without the copy the changes would be gone when the next photo
+        // replaces the working files, so the user has to know.
+        if (!failed.empty())
+            ui.Warn(kCopyFailed + failed);
+    });
+}
+
+void LoadSet(const Document& doc, const fs::path& folder)
+{
+    Guard("LoadSet", [&] {
+        const std::string key = PerImageKey(doc.ImageFileName, doc.ImageCheckSum);
+        for (int i = 0; i <= 6; ++i) {
+            const fs::path copy = PerImageFile(folder, key, i);
+            const fs::path working = WorkingFile(folder, i);
+            // A working file that could not be replaced must not survive either:
+            // it belongs to the photo left, and its measurements would appear on
+            // this one.
+            if (!Exists(copy) || !CopyFileReplacing(copy, working)) {
+                std::error_code ec;
+                fs::remove(working, ec);
+            }
+        }
+    });
+}
+
+SaveSettingResult SaveCurrentSetting(Document& doc, const fs::path& folder, WorkFileUi& ui)
+{
+    SaveSettingResult r;
+    if (doc.CurrentSetting == 4) {
+        if (doc.CurrentBase == 2)
+            SwapBDS(doc);
+        r.first = SaveTemp(doc, 4, folder, ui);
+        SwapBDS(doc);
+        const bool second = SaveTemp(doc, 5, folder, ui);
+        r.all = r.first && second;
+    } else {
+        r.first = SaveTemp(doc, doc.CurrentSetting, folder, ui);
+        r.all = r.first;
+    }
+    return r;
+}
+
+bool LoadSetting(Document& doc, int setting, const fs::path& folder)
+{
+    doc.CurrentSetting = setting;
+    doc.CurrentBase = 0;
+    if (setting == 4) {
+        doc.CurrentBase = 2;
+        LoadTemp(doc, 5, folder);
+        SwapBDS(doc);
+        const bool loaded = LoadTemp(doc, 4, folder);
+        // Loading the left plane forgot that the right one stands parked beside
+        // it; without this its corrections would wait for the next exchange.
+        doc.OtherBaseSet = doc.ParkedPlane.base.BaseSet == 1 ? 1 : 0;
+        RebuildSixPoint(doc);
+        return loaded;
+    }
+    return LoadTemp(doc, setting, folder);
+}
+
+SwitchResult SwitchSetting(Document& doc, int setting, const fs::path& folder, WorkFileUi& ui)
+{
+    SwitchResult r;
+    if (!SaveCurrentSetting(doc, folder, ui).first) {
+        ui.Warn(kSwitchFailed);
+        return r;
+    }
+    r.switched = true;
+    r.loaded = LoadSetting(doc, setting, folder);
+    return r;
+}
+
+} // namespace kvx

@@ -1,0 +1,85 @@
+#pragma once
+
+// The files that keep a photo's measurements between settings, photos and runs.
+//
+// Working files "0.tmp".."6.tmp" in the working folder hold the photo open now:
+// 0 the cross line of settings 1 to 3, 1..3 the plane of each setting, 4 and 5
+// the left and right plane of setting 4, 6 the cross line of setting 4.
+// Per-image files "<name>_<checksum>[i].tmp" are copies of them for one photo.
+// The byte layouts are fixed (little-endian, no padding between fields) because
+// files of earlier versions of the program must keep loading.
+
+#include "measure/model.h"
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+namespace kvx {
+
+// What the working-file routines need from the window: a warning with OK and a
+// question with Yes and No.
+class WorkFileUi {
+public:
+    virtual ~WorkFileUi() = default;
+    virtual void Warn(const std::string& message) = 0;
+    virtual bool AskYesNo(const std::string& message) = 0;
+};
+
+// A working file shorter than its contents announce.
+class WorkFileReadError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+inline constexpr std::int32_t kWorkFileVersion = 3;
+
+std::filesystem::path WorkingFile(const std::filesystem::path& folder, int n);
+// "<file name without folder and extension>_<ImageCheckSum>"
+std::string PerImageKey(const std::string& imageFileName, std::int32_t imageCheckSum);
+std::filesystem::path PerImageFile(const std::filesystem::path& folder, const std::string& key, int n);
+
+// The bytes of a plane file (version 3) of the current plane, and of a cross-line file.
+std::string EncodePlaneFile(const Document& doc);
+std::string EncodeCrossLineFile(const Document& doc);
+
+// Writes the current plane to working file n (1..5) and the cross line to the
+// shared file of n.  Each file is written under a temporary name and renamed
+// into place, so a failure never leaves a half-written file.  On failure the
+// user is told and the result is false.
+bool SaveTemp(const Document& doc, int n, const std::filesystem::path& folder, WorkFileUi& ui);
+
+// Resets the current plane and loads working file n (1..5), its shared
+// cross-line file and, for settings 1 and 2, the other setting's rectangle.
+// True when anything was found.  A damaged file throws WorkFileReadError after
+// keeping what was read whole; the plane is left consistent either way.
+bool LoadTemp(Document& doc, int n, const std::filesystem::path& folder);
+
+// When the photo's measurements were changed and the user agrees, copies the
+// working files to the photo's per-image files.  A copy that fails is reported.
+void SaveSet(const Document& doc, const std::filesystem::path& folder, WorkFileUi& ui);
+
+// Makes the photo's per-image files the working files; working files without a
+// copy are deleted, so a photo without files starts empty.
+void LoadSet(const Document& doc, const std::filesystem::path& folder);
+
+// Saves the current setting to its working file(s): in setting 4 both planes.
+struct SaveSettingResult {
+    bool first = false;  // the first (or only) file was written
+    bool all = false;    // every file was written
+};
+SaveSettingResult SaveCurrentSetting(Document& doc, const std::filesystem::path& folder, WorkFileUi& ui);
+
+// Makes setting 1..4 current and loads it from the working files.  True when
+// its file was found (the caller then applies its image processing).
+bool LoadSetting(Document& doc, int setting, const std::filesystem::path& folder);
+
+// The setting switch: saves the current setting, then loads the new one.  When
+// the save fails the user is told and nothing changes.
+struct SwitchResult {
+    bool switched = false;
+    bool loaded = false;
+};
+SwitchResult SwitchSetting(Document& doc, int setting, const std::filesystem::path& folder, WorkFileUi& ui);
+
+} // namespace kvx

@@ -1,0 +1,44 @@
+#pragma once
+
+// A pinhole camera looking at planes in space: an independent model to check the
+// perspective construction against.  World millimetres: X right, Y up, Z away
+// from the camera; the front wall is Z = 0.  Image pixels: x right, y down.
+
+#include "measure/geometry.h"
+
+#include <array>
+#include <cmath>
+#include <numbers>
+
+namespace kvx::test {
+
+struct Camera {
+    double yawDeg = 0;     // turn about the vertical axis
+    double pitchDeg = 0;   // tilt about the horizontal axis
+    double distance = 6000;
+    double focal = 3000;   // pixels
+    double cx = 2000, cy = 1500;
+
+    // Image point of world point (X, Y, Z), kept to 4 decimals like every point
+    // the program takes from the pointer.
+    TDPoint Project(double X, double Y, double Z = 0) const
+    {
+        const double yaw = yawDeg * std::numbers::pi / 180;
+        const double pitch = pitchDeg * std::numbers::pi / 180;
+        // The scene turns in front of the camera about the world origin.
+        const double x1 = X * std::cos(yaw) + Z * std::sin(yaw);
+        const double z1 = -X * std::sin(yaw) + Z * std::cos(yaw);
+        const double y1 = Y * std::cos(pitch) - z1 * std::sin(pitch);
+        const double z2 = Y * std::sin(pitch) + z1 * std::cos(pitch) + distance;
+        return DPoint(cx + focal * x1 / z2, cy - focal * y1 / z2);
+    }
+
+    // Corners of a W x H rectangle on the front wall centred at (X, Y), in cyclic order.
+    std::array<TDPoint, 4> Rect(double X, double Y, double W, double H) const
+    {
+        return {Project(X - W / 2, Y + H / 2), Project(X + W / 2, Y + H / 2), Project(X + W / 2, Y - H / 2),
+                Project(X - W / 2, Y - H / 2)};
+    }
+};
+
+} // namespace kvx::test

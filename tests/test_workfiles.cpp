@@ -1,0 +1,422 @@
+#include "measure/workfiles.h"
+
+#include "measure/calibration.h"
+#include "measure/cp932.h"
+#include "shell/error_trail.h"
+#include "testing.h"
+#include "workfolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace kvx {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadAll;
+using test::ScriptedUi;
+using test::TempFolder;
+using test::WriteAll;
+
+// Little-endian bytes written out by hand, independently of the program's writer.
+struct Bytes {
+    std::string b;
+    Bytes& i32(std::int32_t v)
+    {
+        for (int i = 0; i < 4; ++i)
+            b += static_cast<char>((static_cast<std::uint32_t>(v) >> (8 * i)) & 0xFF);
+        return *this;
+    }
+    Bytes& u8(int v)
+    {
+        b += static_cast<char>(v);
+        return *this;
+    }
+    Bytes& f64(double v)
+    {
+        std::uint64_t u;
+        std::memcpy(&u, &v, 8);
+        for (int i = 0; i < 8; ++i)
+            b += static_cast<char>((u >> (8 * i)) & 0xFF);
+        return *this;
+    }
+    Bytes& pt(double x, double y) { return f64(x).f64(y); }
+    Bytes& zeros(int n)
+    {
+        b.append(static_cast<std::size_t>(n), '\0');
+        return *this;
+    }
+    Bytes& raw(const std::string& s)
+    {
+        b += s;
+        return *this;
+    }
+};
+
+// The fixed part of a plane file: a reference rectangle, no base lines, no base.
+Bytes PlaneHead(std::int32_t version)
+{
+    Bytes f;
+    f.i32(version).u8(1);
+    f.pt(100, 100).pt(500, 110).pt(490, 400).pt(110, 390).pt(100, 100);
+    f.u8(0).pt(0, 0).pt(0, 0);
+    f.u8(0).pt(0, 0).pt(0, 0);
+    f.u8(0).pt(100, 100).pt(490, 400);
+    return f;
+}
+
+Bytes& OneDistance(Bytes& f)
+{
+    f.i32(1);
+    f.i32(2).pt(150, 200).pt(300, 210).i32(0).i32(0).u8(1).zeros(3);
+    f.pt(600, 250).pt(151, 201).pt(301, 211);
+    return f;
+}
+
+Bytes& PlaneTail(Bytes& f)
+{
+    f.f64(1500).f64(750);
+    f.i32(1).i32(10).i32(20).i32(-30).i32(40).u8(1).u8(0).u8(1);
+    return f;
+}
+
+Bytes V3Fixture()
+{
+    Bytes f = PlaneHead(3);
+    OneDistance(f);
+    const std::string name = Utf8ToCp932("外壁");
+    f.i32(1);
+    f.i32(3).u8(0).i32(4).u8(0).pt(0, 0);
+    f.pt(120, 130).pt(0, 0).pt(200, 130).pt(0, 0).pt(200, 220).pt(0, 0).pt(120, 130).pt(0, 0);
+    f.u8(static_cast<int>(name.size())).raw(name).zeros(20 - static_cast<int>(name.size()));
+    f.f64(15).f64(-30);
+    return PlaneTail(f);
+}
+
+void FillFromFixture(Document& doc)
+{
+    TBaseBlock& b = doc.Plane.base;
+    b.BaseSet = 1;
+    b.BaseRect = {TDPoint{}, {100, 100}, {500, 110}, {490, 400}, {110, 390}, {100, 100}};
+    b.BaseUnit[1] = {100, 100};
+    b.BaseUnit[2] = {490, 400};
+    TDistance d;
+    d.group = 2;
+    d.start = {150, 200};
+    d.end = {300, 210};
+    d.corrected = 1;
+    d.correctionRef = {600, 250};
+    d.correctedStart = {151, 201};
+    d.correctedEnd = {301, 211};
+    doc.Plane.Distances.Append(d);
+    TSpace s;
+    s.group = 3;
+    s.kind = kSpaceSub;
+    s.points = {{120, 130}, {200, 130}, {200, 220}, {120, 130}};
+    s.correctedPoints.resize(4);
+    s.slantV = 15;
+    s.slantH = -30;
+    s.name = AreaNameFromUtf8("外壁");
+    doc.Plane.Spaces.Append(s);
+    doc.KijunWText = "1500";
+    doc.KijunHText = "750";
+    doc.Effects = {1, 10, 20, -30, 40, 1, 0, 1};
+}
+
+class WorkFiles : public ::testing::Test {
+protected:
+    TempFolder folder;
+    ScriptedUi ui;
+    Document doc;
+    fs::path Working(int n) const { return WorkingFile(folder.path(), n); }
+};
+
+TEST_F(WorkFiles, PlaneFileBytesAreExact)
+{
+    FillFromFixture(doc);
+    const std::string expected = V3Fixture().b;
+    EXPECT_EQ(EncodePlaneFile(doc), expected);
+    EXPECT_EQ(expected.size(), 188u + 96u + 4u + (26u + 4u * 32u + 37u) + 16u + 23u);
+
+    doc.CrossLineSet = 1;
+    doc.CrossLinePoint = {12.5, -3};
+    ASSERT_TRUE(SaveTemp(doc, 2, folder.path(), ui));
+    EXPECT_EQ(ReadAll(Working(2)), expected);
+    EXPECT_EQ(ReadAll(Working(0)), Bytes().i32(3).u8(1).pt(12.5, -3).b);
+    EXPECT_TRUE(ui.warnings.empty());
+    for (const auto& entry : fs::directory_iterator(folder.path()))
+        EXPECT_EQ(entry.path().extension(), ".tmp") << "no temporary file stays behind: " << entry.path();
+}
+
+TEST_F(WorkFiles, HandWrittenFileLoadsIntoTheDocument)
+{
+    WriteAll(Working(3), V3Fixture().b);
+    doc.Modified = 1;
+    doc.View.BaseView = false;
+    ASSERT_TRUE(LoadTemp(doc, 3, folder.path()));
+    EXPECT_EQ(doc.Modified, 1) << "loading is no modification";
+    EXPECT_TRUE(doc.View.BaseView);
+    EXPECT_EQ(doc.Plane.base.BaseSet, 1);
+    EXPECT_EQ(doc.Plane.DistanceCount(), 1);
+    EXPECT_EQ(doc.Plane.Distances[1].correctedEnd, (TDPoint{301, 211}));
+    ASSERT_EQ(doc.Plane.SpaceCount(), 1);
+    EXPECT_EQ(Cp932ToUtf8(doc.Plane.Spaces[1].name), "外壁");
+    EXPECT_EQ(doc.Plane.Spaces[1].slantH, -30);
+    EXPECT_EQ(doc.KijunWText, "1500");
+    EXPECT_EQ(doc.KijunHText, "750");
+    EXPECT_EQ(doc.Effects, (ImageEffects{1, 10, 20, -30, 40, 1, 0, 1}));
+    EXPECT_EQ(doc.CrossLineSet, 0) << "no shared file";
+    EXPECT_EQ(doc.OtherBaseSet, 0) << "setting 3 has no other setting";
+    EXPECT_NE(doc.Plane.UnitPoint[5], (TDPoint{})) << "the unit cell is rebuilt on load";
+    EXPECT_EQ(EncodePlaneFile(doc), V3Fixture().b) << "saved back byte for byte";
+}
+
+TEST_F(WorkFiles, Version2LoadsWithoutNamesAndSavesAsVersion3)
+{
+    Bytes f = PlaneHead(2);
+    OneDistance(f);
+    f.i32(1).i32(0).u8(1).i32(4).u8(0).pt(0, 0);
+    f.pt(120, 130).pt(0, 0).pt(200, 130).pt(0, 0).pt(200, 220).pt(0, 0).pt(120, 130).pt(0, 0);
+    PlaneTail(f);
+    WriteAll(Working(1), f.b);
+
+    ASSERT_TRUE(LoadTemp(doc, 1, folder.path()));
+    ASSERT_EQ(doc.Plane.SpaceCount(), 1);
+    EXPECT_EQ(doc.Plane.Spaces[1].name, "");
+    EXPECT_EQ(doc.Plane.Spaces[1].slantV, 0);
+    EXPECT_EQ(doc.Plane.Spaces[1].slantH, 0);
+    EXPECT_EQ(doc.Plane.Spaces[1].count(), 4);
+    ASSERT_TRUE(SaveTemp(doc, 1, folder.path(), ui));
+    const std::string saved = ReadAll(Working(1));
+    EXPECT_EQ(saved.substr(0, 4), Bytes().i32(3).b);
+    EXPECT_EQ(saved.size(), f.b.size() + 37);
+}
+
+TEST_F(WorkFiles, UnknownVersionsLoadNothing)
+{
+    Bytes f = V3Fixture();
+    f.b.replace(0, 4, Bytes().i32(4).b);
+    WriteAll(Working(1), f.b);
+    WriteAll(Working(0), Bytes().i32(2).u8(1).pt(1, 1).b);
+    EXPECT_TRUE(LoadTemp(doc, 1, folder.path())) << "the file exists";
+    EXPECT_EQ(doc.Plane.base.BaseSet, 0);
+    EXPECT_EQ(doc.Plane.DistanceCount(), 0);
+    EXPECT_EQ(doc.KijunWText, "1000");
+    EXPECT_EQ(doc.CrossLineSet, 0);
+}
+
+TEST_F(WorkFiles, EveryTruncationFailsCleanlyAndKeepsWholeRecords)
+{
+    const std::string full = V3Fixture().b;
+    for (std::size_t len = 0; len < full.size(); ++len) {
+        WriteAll(Working(1), full.substr(0, len));
+        Document d;
+        d.Modified = 1;
+        const std::size_t trail = ErrorTrail::global().size();
+        EXPECT_THROW(LoadTemp(d, 1, folder.path()), WorkFileReadError) << "length " << len;
+        EXPECT_EQ(ErrorTrail::global().lines().back(), "LoadTemp");
+        EXPECT_GT(ErrorTrail::global().size(), trail);
+        EXPECT_EQ(d.Modified, 1);
+        EXPECT_LE(d.Plane.DistanceCount(), 1);
+        EXPECT_LE(d.Plane.SpaceCount(), 1);
+        const std::int32_t wholeRecords = len >= 188 + 96 ? 1 : 0;
+        EXPECT_EQ(d.Plane.DistanceCount(), wholeRecords) << "only whole records are kept, length " << len;
+        for (const TSpace& s : d.Plane.Spaces)
+            EXPECT_EQ(s.points.size(), s.correctedPoints.size());
+        if (d.Plane.base.BaseSet == 1) {
+            EXPECT_EQ(d.Plane.base.BaseRect[5], d.Plane.base.BaseRect[1]);
+        }
+    }
+}
+
+TEST_F(WorkFiles, ImpossibleCountsAllocateNothing)
+{
+    struct Case {
+        const char* what;
+        std::int32_t distances;
+        std::int32_t spaces;
+        std::int32_t points;
+    };
+    const Case cases[] = {
+        {"negative distances", -1, 0, 4},
+        {"huge distances", 0x7FFFFFFF, 0, 4},
+        {"more distances than bytes", 5, 0, 4},
+        {"negative areas", 0, -5, 4},
+        {"huge areas", 0, 0x7FFFFFFF, 4},
+        {"negative points", 0, 1, -1},
+        {"huge points", 0, 1, 0x7FFFFFFF},
+        {"points past the end", 0, 1, 6},
+    };
+    for (const Case& c : cases) {
+        Bytes f = PlaneHead(3);
+        f.i32(c.distances);
+        if (c.distances == 5)
+            f.zeros(96);  // only one of the five announced records is there
+        f.i32(c.spaces);
+        f.i32(0).u8(1).i32(c.points).u8(0).pt(0, 0);
+        f.zeros(4 * 32 + 37);
+        PlaneTail(f);
+        WriteAll(Working(1), f.b);
+        Document d;
+        EXPECT_THROW(LoadTemp(d, 1, folder.path()), WorkFileReadError) << c.what;
+        EXPECT_EQ(d.Plane.SpaceCount(), 0) << c.what;
+        EXPECT_LE(d.Plane.DistanceCount(), 1) << c.what;
+        EXPECT_EQ(d.Plane.base.BaseSet, 1) << c.what;
+    }
+}
+
+TEST_F(WorkFiles, WriteFailureIsReportedAndReturnsFalse)
+{
+    FillFromFixture(doc);
+    EXPECT_FALSE(SaveTemp(doc, 1, folder.path() / "missing", ui));
+    ASSERT_EQ(ui.warnings.size(), 1u);
+    EXPECT_EQ(ui.warnings[0], "設定情報を作業ファイルに保存できませんでした.");
+
+    // The setting switch refuses and keeps everything.
+    ui.warnings.clear();
+    const SwitchResult r = SwitchSetting(doc, 2, folder.path() / "missing", ui);
+    EXPECT_FALSE(r.switched);
+    EXPECT_EQ(doc.CurrentSetting, 1);
+    EXPECT_EQ(doc.Plane.DistanceCount(), 1);
+    ASSERT_EQ(ui.warnings.size(), 2u);
+    EXPECT_EQ(ui.warnings[1], "設定を切り換えることができません.");
+}
+
+TEST_F(WorkFiles, SettingsSwitchAndComeBack)
+{
+    // Setting 1: a rectangle and a distance; W typed with a separator.
+    SetReferenceRect(doc, {TDPoint{100, 100}, {500, 100}, {500, 400}, {100, 400}}, true);
+    doc.Plane.Distances.Append(TDistance{0, {150, 150}, {250, 150}});
+    doc.KijunWText = "1,500";
+    doc.Effects.Noise = 3;
+    const std::string setting1 = EncodePlaneFile(doc);
+
+    // Setting 2: its own rectangle.
+    ASSERT_TRUE(SwitchSetting(doc, 2, folder.path(), ui).switched);
+    EXPECT_EQ(doc.CurrentSetting, 2);
+    EXPECT_EQ(doc.Plane.base.BaseSet, 0);
+    EXPECT_EQ(doc.KijunWText, "1000");
+    EXPECT_EQ(doc.OtherBaseSet, 1) << "setting 1's rectangle is the other one";
+    EXPECT_EQ(doc.OtherBaseRect[1], (TDPoint{100, 100}));
+    SetReferenceRect(doc, {TDPoint{600, 100}, {900, 150}, {900, 350}, {600, 400}}, true);
+
+    // Setting 3 knows no other rectangle.
+    ASSERT_TRUE(SwitchSetting(doc, 3, folder.path(), ui).switched);
+    EXPECT_EQ(doc.OtherBaseSet, 0);
+
+    const SwitchResult back = SwitchSetting(doc, 1, folder.path(), ui);
+    EXPECT_TRUE(back.switched);
+    EXPECT_TRUE(back.loaded);
+    EXPECT_EQ(doc.KijunWText, "1") << "stored as the value it was read as";
+    EXPECT_EQ(doc.Effects.Noise, 3);
+    EXPECT_EQ(doc.Plane.DistanceCount(), 1);
+    EXPECT_EQ(doc.OtherBaseRect[2], (TDPoint{900, 150}));
+    doc.KijunWText = "1,500";
+    EXPECT_EQ(EncodePlaneFile(doc), setting1);
+}
+
+TEST_F(WorkFiles, TwoPlaneSettingRoundTripLeavesTheSharedCrossLineAlone)
+{
+    doc.CrossLineSet = 1;
+    doc.CrossLinePoint = {42, 43};
+    ASSERT_TRUE(SaveTemp(doc, 1, folder.path(), ui));
+    const std::string crossLine1 = ReadAll(Working(0));
+
+    ASSERT_TRUE(SwitchSetting(doc, 4, folder.path(), ui).switched);
+    EXPECT_EQ(doc.CurrentBase, 1);
+    doc.SixPoint = SixPointFromClick({500, 300}, {0, 0}, {1000, 800});
+    BuildTwoPlanes(doc);
+    doc.KijunWText = "900";
+    doc.Plane.Distances.Append(TDistance{0, {300, 400}, {350, 420}});
+    SwapBDS(doc);  // the right plane current while saving
+    doc.KijunHText = "1200";
+    doc.Plane.Distances.Append(TDistance{1, {600, 400}, {700, 420}});
+    const auto figure = doc.SixPoint;
+
+    ASSERT_TRUE(SwitchSetting(doc, 1, folder.path(), ui).switched);
+    EXPECT_EQ(ReadAll(Working(0)), crossLine1) << "saving setting 4 leaves settings 1-3's cross line";
+    EXPECT_EQ(doc.CurrentBase, 0);
+    EXPECT_EQ(doc.CrossLinePoint, (TDPoint{42, 43}));
+
+    ASSERT_TRUE(SwitchSetting(doc, 4, folder.path(), ui).loaded);
+    EXPECT_EQ(doc.CurrentSetting, 4);
+    EXPECT_EQ(doc.CurrentBase, 1) << "the left plane is current after loading";
+    EXPECT_EQ(doc.SixPoint, figure);
+    EXPECT_EQ(doc.KijunWText, "900");
+    EXPECT_EQ(doc.Plane.DistanceCount(), 1);
+    EXPECT_EQ(doc.Plane.Distances[1].group, 0);
+    EXPECT_EQ(doc.ParkedPlane.DistanceCount(), 1);
+    EXPECT_EQ(doc.ParkedPlane.Distances[1].group, 1);
+    EXPECT_EQ(doc.ParkedPlane.BaseH, 1200);
+    EXPECT_EQ(doc.CrossLineSet, 1);
+    EXPECT_EQ(doc.CrossLinePoint, figure[1]);
+    EXPECT_EQ(doc.OtherBaseSet, 1) << "the parked right plane is the other plane at once";
+    EXPECT_EQ(doc.OtherBaseRect, doc.ParkedPlane.base.BaseRect);
+}
+
+TEST_F(WorkFiles, PerImageCopiesFollowTheAnswer)
+{
+    doc.ImageFileName = "/photos/site/wall.jpg";
+    doc.ImageCheckSum = 5120;
+    EXPECT_EQ(PerImageFile(folder.path(), PerImageKey(doc.ImageFileName, doc.ImageCheckSum), 2).filename(),
+              "wall_5120[2].tmp");
+
+    FillFromFixture(doc);
+    ASSERT_TRUE(SaveTemp(doc, 1, folder.path(), ui));
+    const fs::path copy1 = folder.path() / "wall_5120[1].tmp";
+
+    doc.Modified = 0;
+    SaveSet(doc, folder.path(), ui);
+    EXPECT_TRUE(ui.questions.empty()) << "nothing changed, nothing asked";
+    EXPECT_FALSE(fs::exists(copy1));
+
+    doc.Modified = 1;
+    ui.answer = false;
+    SaveSet(doc, folder.path(), ui);
+    ASSERT_EQ(ui.questions.size(), 1u);
+    EXPECT_EQ(ui.questions[0],
+              "現在表示中の画像に対する基準等の設定が変更されています.\r現在の設定を保存しますか？");
+    EXPECT_FALSE(fs::exists(copy1));
+
+    ui.answer = true;
+    SaveSet(doc, folder.path(), ui);
+    EXPECT_EQ(ReadAll(copy1), ReadAll(Working(1)));
+    EXPECT_TRUE(fs::exists(folder.path() / "wall_5120[0].tmp"));
+    EXPECT_FALSE(fs::exists(folder.path() / "wall_5120[2].tmp"));
+
+    // Another photo without copies starts with every working file gone.
+    Document other;
+    other.ImageFileName = "/photos/site/roof.jpg";
+    other.ImageCheckSum = 77;
+    LoadSet(other, folder.path());
+    for (int i = 0; i <= 6; ++i)
+        EXPECT_FALSE(fs::exists(Working(i))) << i;
+    EXPECT_FALSE(LoadTemp(other, 1, folder.path()));
+    EXPECT_EQ(other.KijunWText, "1000");
+
+    // Coming back to the first photo restores its files.
+    LoadSet(doc, folder.path());
+    EXPECT_EQ(ReadAll(Working(1)), ReadAll(copy1));
+    Document again;
+    ASSERT_TRUE(LoadTemp(again, 1, folder.path()));
+    EXPECT_EQ(again.Plane.DistanceCount(), 1);
+}
+
+TEST_F(WorkFiles, FailedCopyIsReportedAndLeavesTheOldCopy)
+{
+    doc.ImageFileName = "wall.jpg";
+    doc.ImageCheckSum = 9;
+    doc.Modified = 1;
+    ASSERT_TRUE(SaveTemp(doc, 1, folder.path(), ui));
+    // A folder where the copy should go: the copy cannot replace it.
+    fs::create_directory(folder.path() / "wall_9[1].tmp");
+    SaveSet(doc, folder.path(), ui);
+    ASSERT_EQ(ui.warnings.size(), 1u);
+    EXPECT_NE(ui.warnings[0].find("wall_9[1].tmp"), std::string::npos) << ui.warnings[0];
+    EXPECT_TRUE(fs::is_directory(folder.path() / "wall_9[1].tmp"));
+    EXPECT_TRUE(fs::exists(folder.path() / "wall_9[0].tmp")) << "the other copies are still made";
+}
+
+} // namespace
+} // namespace kvx
