@@ -18,9 +18,23 @@ constexpr int kMaxHalfSteps = 2000;
 // Length of a drawn construction line beyond its middle point, in image pixels.
 constexpr double kDrawLength = 5000.0;
 
-// The side of P relative to the line through V and Q: -1, 0 or 1.
+// The side of P relative to the line through V and Q: -1, 0 or 1, the sign of
+// the turn from direction V->Q to direction V->P.  It is decided on the two
+// directions in degrees; but unless the turn is within a hair of 0 or 180
+// degrees, far beyond what rounding the degrees could move, the cross product
+// has the same sign and saves the arctangents that otherwise dominate GetDelta.
 int Side(TDPoint V, TDPoint Q, TDPoint P)
 {
+    const long double ax = static_cast<long double>(Q.x) - V.x;
+    const long double ay = static_cast<long double>(Q.y) - V.y;
+    const long double bx = static_cast<long double>(P.x) - V.x;
+    const long double by = static_cast<long double>(P.y) - V.y;
+    const long double cross = ax * by - ay * bx;
+    const long double dot = ax * bx + ay * by;
+    const long double scale = std::sqrt((ax * ax + ay * ay) * (bx * bx + by * by));
+    constexpr long double kClear = 1e-9L;  // radians
+    if (std::fabs(cross) > kClear * scale && (dot > 0 || std::fabs(cross) > 0.5L * scale))
+        return cross > 0 ? 1 : -1;
     return SignOf(AngleDiff(Angle(V, Q), Angle(V, P)));
 }
 
@@ -50,8 +64,8 @@ void NormaliseAbout(std::array<TDPoint, 4>& q, TDPoint C)
 // point far away along q1->q2 from the middle of the edge (m1, m2).
 TDPoint VanishingPoint(TDPoint q1, TDPoint q2, TDPoint q3, TDPoint q4, TDPoint m1, TDPoint m2)
 {
-    if (const auto r = Inters(q1, q2, q3, q4))
-        return r.point;
+    if (const auto r = IntersPoint(q1, q2, q3, q4))
+        return (*r);
     return Polar(MidPoint(m1, m2), Angle(q1, q2), kFarAway);
 }
 
@@ -90,23 +104,23 @@ std::optional<double> Walk(const Axis& ax, TDPoint C, TDPoint P, DeltaSink* draw
     process = negative ? ax.negProcess : ax.posProcess;
 
     Line l1 = negative ? Line{ax.negFirst, ax.negSecond} : Line{ax.posFirst, ax.posSecond};
-    auto middle = [&](const Line& l) { return Inters(l.first, l.second, ax.Vo, C); };
-    IntersResult t1 = middle(l1);
-    const IntersResult l2a = Inters(ax.edge1a, ax.edge1b, ax.V, C);
-    const IntersResult l2b = Inters(ax.edge2a, ax.edge2b, ax.V, C);
+    auto middle = [&](const Line& l) { return IntersPoint(l.first, l.second, ax.Vo, C); };
+    std::optional<TDPoint> t1 = middle(l1);
+    const std::optional<TDPoint> l2a = IntersPoint(ax.edge1a, ax.edge1b, ax.V, C);
+    const std::optional<TDPoint> l2b = IntersPoint(ax.edge2a, ax.edge2b, ax.V, C);
     if (!t1 || !l2a || !l2b)
         return std::nullopt;
-    Line l2{l2a.point, l2b.point};
-    TDPoint T1 = t1.point;
+    Line l2{(*l2a), (*l2b)};
+    TDPoint T1 = (*t1);
     TDPoint T2 = C;
 
     // Reflects line l about the line whose middle is T; the ends swap edges.
     auto reflect = [&](Line& l, TDPoint T) -> bool {
-        const IntersResult a = Inters(l.first, T, ax.Vo, ax.firstTarget);
-        const IntersResult c = Inters(l.second, T, ax.Vo, ax.secondTarget);
+        const std::optional<TDPoint> a = IntersPoint(l.first, T, ax.Vo, ax.firstTarget);
+        const std::optional<TDPoint> c = IntersPoint(l.second, T, ax.Vo, ax.secondTarget);
         if (!a || !c)
             return false;
-        l = Line{c.point, a.point};
+        l = Line{(*c), (*a)};
         return true;
     };
 
@@ -116,10 +130,10 @@ std::optional<double> Walk(const Axis& ax, TDPoint C, TDPoint P, DeltaSink* draw
     for (;;) {
         if (!reflect(l1, T2))
             return std::nullopt;
-        const IntersResult m1 = middle(l1);
+        const std::optional<TDPoint> m1 = middle(l1);
         if (!m1)
             return std::nullopt;
-        T1 = m1.point;
+        T1 = (*m1);
         ++n;
         if (draw)
             draw->Line(ax.V, Polar(T1, Angle(ax.V, T1), kDrawLength));
@@ -130,10 +144,10 @@ std::optional<double> Walk(const Axis& ax, TDPoint C, TDPoint P, DeltaSink* draw
         }
         if (!reflect(l2, T1))
             return std::nullopt;
-        const IntersResult m2 = middle(l2);
+        const std::optional<TDPoint> m2 = middle(l2);
         if (!m2)
             return std::nullopt;
-        T2 = m2.point;
+        T2 = (*m2);
         ++n;
         if (Side(ax.V, T2, P) != sb) {
             farLine = &l2;
@@ -158,10 +172,10 @@ std::optional<double> Walk(const Axis& ax, TDPoint C, TDPoint P, DeltaSink* draw
 
 bool NormaliseCorners(std::array<TDPoint, 4>& q)
 {
-    const IntersResult c = Inters(q[0], q[2], q[1], q[3]);
+    const std::optional<TDPoint> c = IntersPoint(q[0], q[2], q[1], q[3]);
     if (!c)
         return false;
-    NormaliseAbout(q, c.point);
+    NormaliseAbout(q, (*c));
     return true;
 }
 
@@ -196,16 +210,16 @@ void CalcuUnitPoint(TPlaneState& plane)
         auto& u = plane.UnitPoint;
         const TDPoint U1 = b.BaseUnit[1];
         const TDPoint U2 = b.BaseUnit[2];
-        auto set = [](TDPoint& target, const IntersResult& r) {
+        auto set = [](TDPoint& target, const std::optional<TDPoint>& r) {
             if (r)
-                target = r.point;
+                target = (*r);
         };
-        set(u[0], Inters(b.VanishW, U1, b.VanishH, U1));
-        set(u[1], Inters(b.VanishW, U1, b.VanishH, U2));
-        set(u[2], Inters(b.VanishW, U2, b.VanishH, U2));
-        set(u[3], Inters(b.VanishW, U2, b.VanishH, U1));
+        set(u[0], IntersPoint(b.VanishW, U1, b.VanishH, U1));
+        set(u[1], IntersPoint(b.VanishW, U1, b.VanishH, U2));
+        set(u[2], IntersPoint(b.VanishW, U2, b.VanishH, U2));
+        set(u[3], IntersPoint(b.VanishW, U2, b.VanishH, U1));
         u[4] = u[0];
-        set(u[5], Inters(u[0], u[2], u[1], u[3]));
+        set(u[5], IntersPoint(u[0], u[2], u[1], u[3]));
         std::array<TDPoint, 4> q{u[0], u[1], u[2], u[3]};
         NormaliseAbout(q, u[5]);
         for (std::size_t i = 0; i < 4; ++i)
@@ -219,26 +233,26 @@ double GetDivDelta(TDPoint P, TDPoint A, TDPoint B, double h, TDPoint V, TDPoint
     long double sum = 0;
     long double half = h;
     for (;;) {
-        const IntersResult m = Inters(A, E, B, D);
+        const std::optional<TDPoint> m = IntersPoint(A, E, B, D);
         if (!m)
             return static_cast<double>(sum);
-        const TDPoint M = m.point;
+        const TDPoint M = (*m);
         half /= 2;
         if (Side(V, M, A) == Side(V, M, P)) {
-            const IntersResult d = Inters(A, D, V, M);
-            const IntersResult e = Inters(B, E, V, M);
+            const std::optional<TDPoint> d = IntersPoint(A, D, V, M);
+            const std::optional<TDPoint> e = IntersPoint(B, E, V, M);
             if (!d || !e)
                 return 0.0;
-            D = d.point;
-            E = e.point;
+            D = (*d);
+            E = (*e);
         } else {
             sum += half;
-            const IntersResult a = Inters(A, D, V, M);
-            const IntersResult b = Inters(B, E, V, M);
+            const std::optional<TDPoint> a = IntersPoint(A, D, V, M);
+            const std::optional<TDPoint> b = IntersPoint(B, E, V, M);
             if (!a || !b)
                 return 0.0;
-            A = a.point;
-            B = b.point;
+            A = (*a);
+            B = (*b);
         }
         if (!(half >= 1))
             return static_cast<double>(sum);
@@ -283,8 +297,8 @@ TDPoint GetOrthPoint(const Document& doc, TDPoint A, TDPoint P)
         const TDPoint p = GetDelta(doc, P);
         const TDPoint V = std::fabs(a.x - p.x) > std::fabs(a.y - p.y) ? b.VanishW : b.VanishH;
         const TDPoint Q = Polar(P, static_cast<long double>(Angle(V, A)) + 90, 100);
-        const IntersResult r = Inters(V, A, P, Q);
-        return r ? r.point : P;
+        const std::optional<TDPoint> r = IntersPoint(V, A, P, Q);
+        return r ? (*r) : P;
     });
 }
 
@@ -294,8 +308,8 @@ TDPoint GetOrthXPoint(const Document& doc, TDPoint A, TDPoint P)
         const TBaseBlock& b = doc.Plane.base;
         if (b.BaseSet != 1)
             return P;
-        const IntersResult r = Inters(b.VanishW, A, P, TDPoint{P.x, P.y + 100});
-        return r ? TDPoint{P.x, r.point.y} : P;
+        const std::optional<TDPoint> r = IntersPoint(b.VanishW, A, P, TDPoint{P.x, P.y + 100});
+        return r ? TDPoint{P.x, (*r).y} : P;
     });
 }
 
@@ -305,8 +319,8 @@ TDPoint GetOrthYPoint(const Document& doc, TDPoint A, TDPoint P)
         const TBaseBlock& b = doc.Plane.base;
         if (b.BaseSet != 1)
             return P;
-        const IntersResult r = Inters(b.VanishH, A, P, TDPoint{P.x + 100, P.y});
-        return r ? TDPoint{r.point.x, P.y} : P;
+        const std::optional<TDPoint> r = IntersPoint(b.VanishH, A, P, TDPoint{P.x + 100, P.y});
+        return r ? TDPoint{(*r).x, P.y} : P;
     });
 }
 
@@ -347,10 +361,10 @@ void CalcuBaseUnitFromLines(TPlaneState& plane)
     TBaseBlock& b = plane.base;
     if (b.BaseLineWSet != 1 || b.BaseLineHSet != 1)
         return;
-    if (const IntersResult u1 = Inters(b.VanishW, b.BaseLineH[1], b.VanishH, b.BaseLineW[1])) {
-        b.BaseUnit[1] = u1.point;
-        if (const IntersResult u2 = Inters(b.VanishW, b.BaseLineH[2], b.VanishH, b.BaseLineW[2])) {
-            b.BaseUnit[2] = u2.point;
+    if (const std::optional<TDPoint> u1 = IntersPoint(b.VanishW, b.BaseLineH[1], b.VanishH, b.BaseLineW[1])) {
+        b.BaseUnit[1] = (*u1);
+        if (const std::optional<TDPoint> u2 = IntersPoint(b.VanishW, b.BaseLineH[2], b.VanishH, b.BaseLineW[2])) {
+            b.BaseUnit[2] = (*u2);
             b.BaseUnitSet = 1;
         }
     }

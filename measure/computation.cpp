@@ -35,17 +35,17 @@ double SegmentLength(const Document& doc, double W, double H, const TDistance& d
 void Project(const Document& doc, TDPoint E, TDPoint R, SideProjection& out, double& smallest, double& largest)
 {
     const TBaseBlock& b = doc.Plane.base;
-    const IntersResult x = Inters(E, b.VanishW, b.VanishH, R);
+    const std::optional<TDPoint> x = IntersPoint(E, b.VanishW, b.VanishH, R);
     if (!x)
         return;
-    const double d = Distance(b.VanishH, x.point);
+    const double d = Distance(b.VanishH, (*x));
     if (smallest < 0 || d < smallest) {
         smallest = d;
-        out.nearPoint = x.point;
+        out.nearPoint = (*x);
     }
     if (largest < 0 || d > largest) {
         largest = d;
-        out.farPoint = x.point;
+        out.farPoint = (*x);
     }
 }
 
@@ -122,16 +122,16 @@ void CalcuSpace(const Document& doc, std::int32_t i, TSpaceResult& r)
 TDPoint CorrectPoint(const Document& doc, TDPoint E, TDPoint R)
 {
     const TBaseBlock& b = doc.Plane.base;
-    const IntersResult t1 = Inters(b.VanishW, E, b.VanishH, R);
+    const std::optional<TDPoint> t1 = IntersPoint(b.VanishW, E, b.VanishH, R);
     if (!t1)
         return E;
-    const IntersResult t2 = Inters(b.VanishOtherW, t1.point, b.VanishH, doc.CrossLinePoint);
+    const std::optional<TDPoint> t2 = IntersPoint(b.VanishOtherW, (*t1), b.VanishH, doc.CrossLinePoint);
     if (!t2)
         return E;
-    const IntersResult t3 = Inters(b.VanishW, t2.point, b.VanishOtherW, E);
+    const std::optional<TDPoint> t3 = IntersPoint(b.VanishW, (*t2), b.VanishOtherW, E);
     if (!t3)
         return E;
-    return DPoint(t3.point.x, t3.point.y);
+    return DPoint((*t3).x, (*t3).y);
 }
 
 void CalcuDistanceHosei(Document& doc)

@@ -223,9 +223,16 @@ bool Inner(TDPoint p, std::span<const TDPoint> q, bool onEdgeInside)
     return std::fabs(sum) > 180;
 }
 
-IntersResult Inters(TDPoint p1, TDPoint p2, TDPoint p3, TDPoint p4)
+namespace {
+
+struct LinePair {
+    long double a1, m1, c1, a2, m2, c2;
+};
+
+// Each line as a*y = m*x + c; a = 0 marks a vertical line x = -c.  Returns
+// false when the two are taken as parallel.
+bool Solve(TDPoint p1, TDPoint p2, TDPoint p3, TDPoint p4, TDPoint& at)
 {
-    // Each line as a*y = m*x + c; a = 0 marks a vertical line x = -c.
     auto line = [](TDPoint u, TDPoint v, long double& a, long double& m, long double& c) {
         if (u.x == v.x) {
             a = 0;
@@ -237,16 +244,26 @@ IntersResult Inters(TDPoint p1, TDPoint p2, TDPoint p3, TDPoint p4)
             c = u.y - u.x * m;
         }
     };
-    long double a1, m1, c1, a2, m2, c2;
-    line(p1, p2, a1, m1, c1);
-    line(p3, p4, a2, m2, c2);
+    LinePair l;
+    line(p1, p2, l.a1, l.m1, l.c1);
+    line(p3, p4, l.a2, l.m2, l.c2);
+    if (std::fabs(l.a2 * l.m1 - l.a1 * l.m2) < kParallelLimit)
+        return false;
+    at.x = DigitFix((l.a1 * l.c2 - l.a2 * l.c1) / (l.a2 * l.m1 - l.a1 * l.m2));
+    at.y = DigitFix((l.c1 * l.m2 - l.m1 * l.c2) / (l.a1 * l.m2 - l.a2 * l.m1));
+    return true;
+}
 
+} // namespace
+
+IntersResult Inters(TDPoint p1, TDPoint p2, TDPoint p3, TDPoint p4)
+{
     IntersResult r;
-    if (std::fabs(a2 * m1 - a1 * m2) < kParallelLimit)
+    TDPoint at;
+    if (!Solve(p1, p2, p3, p4, at))
         return r;
-
-    const double X = DigitFix((a1 * c2 - a2 * c1) / (a2 * m1 - a1 * m2));
-    const double Y = DigitFix((c1 * m2 - m1 * c2) / (a1 * m2 - a2 * m1));
+    const double X = at.x;
+    const double Y = at.y;
     auto within = [X, Y](TDPoint u, TDPoint v) {
         return DigitFix((static_cast<long double>(u.x) - X) * (static_cast<long double>(v.x) - X)) <= 0 &&
                DigitFix((static_cast<long double>(u.y) - Y) * (static_cast<long double>(v.y) - Y)) <= 0;
@@ -257,8 +274,16 @@ IntersResult Inters(TDPoint p1, TDPoint p2, TDPoint p3, TDPoint p4)
     if (within(p3, p4))
         code = code == 1 ? 3 : 2;
     r.code = static_cast<IntersCode>(code);
-    r.point = {X, Y};
+    r.point = at;
     return r;
+}
+
+std::optional<TDPoint> IntersPoint(TDPoint p1, TDPoint p2, TDPoint p3, TDPoint p4)
+{
+    TDPoint at;
+    if (!Solve(p1, p2, p3, p4, at))
+        return std::nullopt;
+    return at;
 }
 
 PLDistResult PLDist(TDPoint p, TDPoint a, TDPoint b)

@@ -99,6 +99,10 @@ struct IntersResult {
 // Intersection of the infinite lines p1-p2 and p3-p4.
 IntersResult Inters(TDPoint p1, TDPoint p2, TDPoint p3, TDPoint p4);
 
+// The same point as Inters, without the position code, for the constructions
+// that only need the point: they run thousands of times per plane coordinate.
+std::optional<TDPoint> IntersPoint(TDPoint p1, TDPoint p2, TDPoint p3, TDPoint p4);
+
 struct PLDistResult {
     double distance = 0.0;
     TDPoint nearest;
