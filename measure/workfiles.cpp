@@ -3,6 +3,7 @@
 #include "measure/calibration.h"
 #include "measure/cp932.h"
 #include "shell/error_trail.h"
+#include "shell/safe_file.h"
 
 #include <bit>
 #include <cstring>
@@ -130,57 +131,9 @@ fs::path SharedFile(const fs::path& folder, int n)
     return WorkingFile(folder, (n == 4 || n == 5) ? 6 : 0);
 }
 
-fs::path TemporaryBeside(const fs::path& target)
-{
-    fs::path tmp = target;
-    tmp.replace_filename("~" + target.filename().string() + ".new");
-    return tmp;
-}
-
-bool WriteFileReplacing(const fs::path& target, std::string_view bytes)
-{
-    const fs::path tmp = TemporaryBeside(target);
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        if (!out)
-            return false;
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            std::error_code ec;
-            fs::remove(tmp, ec);
-            return false;
-        }
-    }
-    std::error_code ec;
-    fs::rename(tmp, target, ec);
-    if (ec) {
-        fs::remove(tmp, ec);
-        return false;
-    }
-    return true;
-}
-
-bool CopyFileReplacing(const fs::path& from, const fs::path& to)
-{
-    const fs::path tmp = TemporaryBeside(to);
-    std::error_code ec;
-    if (!fs::copy_file(from, tmp, fs::copy_options::overwrite_existing, ec) || ec) {
-        fs::remove(tmp, ec);
-        return false;
-    }
-    fs::rename(tmp, to, ec);
-    if (ec) {
-        fs::remove(tmp, ec);
-        return false;
-    }
-    return true;
-}
-
 bool Exists(const fs::path& p)
 {
-    std::error_code ec;
-    return fs::is_regular_file(p, ec);
+    return IsFile(p);
 }
 
 void EncodeDistance(ByteWriter& w, const TDistance& d)

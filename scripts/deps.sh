@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  zlib1g-dev
+  zlib1g-dev libsimpleini-dev
   qt6-base-dev libqt6printsupport6 libqt6svg6
   libopencv-imgproc-dev
   libsane-dev libsane1

@@ -1,0 +1,179 @@
+#include "shell/app_settings.h"
+
+#include "shell/safe_file.h"
+
+// Only the narrow, UTF-8 form is used: no converter library is needed.
+#define SI_NO_CONVERSION
+// Debian ships the header with its template bodies behind this switch.
+#define SI_IMPLEMENTATION
+#include <SimpleIni.h>
+
+#include <charconv>
+#include <fstream>
+#include <iterator>
+#include <string_view>
+#include <system_error>
+
+namespace kvx {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Larger than any settings file we write by far; anything bigger is not ours.
+constexpr std::uintmax_t kMaxIniBytes = 1 << 20;
+
+enum class Kind { Text, Bool, Int };
+
+struct Key {
+    const char* section;
+    const char* name;
+    Kind kind;
+    std::string TAppSettings::*text = nullptr;
+    bool TAppSettings::*flag = nullptr;
+    std::int32_t TAppSettings::*number = nullptr;
+};
+
+Key TextKey(const char* s, const char* k, std::string TAppSettings::*m) { return {s, k, Kind::Text, m, nullptr, nullptr}; }
+Key BoolKey(const char* s, const char* k, bool TAppSettings::*m) { return {s, k, Kind::Bool, nullptr, m, nullptr}; }
+Key IntKey(const char* s, const char* k, std::int32_t TAppSettings::*m) { return {s, k, Kind::Int, nullptr, nullptr, m}; }
+
+// Every key in the order the file has always listed them; the recent photos come last.
+const std::array kKeys = {
+    TextKey("Folder", "Image", &TAppSettings::ImageFolder),
+    TextKey("Folder", "PD25", &TAppSettings::PD25Folder),
+    TextKey("Folder", "Csv", &TAppSettings::CsvFolder),
+    TextKey("Folder", "Csv2", &TAppSettings::Csv2Folder),
+    TextKey("Folder", "Pdf", &TAppSettings::PdfFolder),
+    BoolKey("PanWindow", "Flag", &TAppSettings::PanWindowFlag),
+    IntKey("PanWindow", "Size", &TAppSettings::PanWindowSize),
+    IntKey("DrawText", "Size", &TAppSettings::DrawTextSize),
+    BoolKey("ShortCutButton", "Flag", &TAppSettings::ShortCutButtonFlag),
+    BoolKey("PD25", "Flag", &TAppSettings::PD25Flag),
+    BoolKey("AdjustDraw", "Flag", &TAppSettings::AdjustDrawFlag),
+    BoolKey("SpaceNameInput", "Flag", &TAppSettings::SpaceNameInputFlag),
+    IntKey("Color", "Base", &TAppSettings::ColorBase),
+    IntKey("Color", "CrossLine", &TAppSettings::ColorCrossLine),
+    IntKey("Color", "BaseLine", &TAppSettings::ColorBaseLine),
+    IntKey("Color", "BaseUnit", &TAppSettings::ColorBaseUnit),
+    IntKey("Color", "Distance", &TAppSettings::ColorDistance),
+    IntKey("Color", "SpaceAdd", &TAppSettings::ColorSpaceAdd),
+    IntKey("Color", "SpaceSub", &TAppSettings::ColorSpaceSub),
+    IntKey("Color", "Base2", &TAppSettings::ColorBase2),
+    IntKey("Color", "CrossLine2", &TAppSettings::ColorCrossLine2),
+    IntKey("Color", "BaseLine2", &TAppSettings::ColorBaseLine2),
+    IntKey("Color", "BaseUnit2", &TAppSettings::ColorBaseUnit2),
+    IntKey("Color", "Distance2", &TAppSettings::ColorDistance2),
+    IntKey("Color", "SpaceAdd2", &TAppSettings::ColorSpaceAdd2),
+    IntKey("Color", "SpaceSub2", &TAppSettings::ColorSpaceSub2),
+    IntKey("DeleteTemp", "Limit", &TAppSettings::DeleteTempLimit),
+};
+
+constexpr const char* kRecentSection = "LastFileName";
+
+bool LoadIni(CSimpleIniA& ini, const fs::path& file)
+{
+    std::error_code ec;
+    const auto size = fs::file_size(file, ec);
+    if (ec || size > kMaxIniBytes)
+        return false;
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return false;
+    const std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return ini.LoadData(data) >= 0;
+}
+
+} // namespace
+
+bool ParseIniInteger(const std::string& text, std::int32_t& value)
+{
+    std::string_view s = text;
+    if (!s.empty() && s.front() == '+')
+        s.remove_prefix(1);
+    if (s.empty())
+        return false;
+    std::int32_t v = 0;
+    const auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (ec != std::errc() || ptr != s.data() + s.size())
+        return false;
+    value = v;
+    return true;
+}
+
+TAppSettings DefaultSettings(const std::string& exeFolder, const std::string& userFolder)
+{
+    TAppSettings s;
+    s.ImageFolder = userFolder;
+    s.PD25Folder = exeFolder;
+    s.CsvFolder = userFolder;
+    s.Csv2Folder = userFolder;
+    s.PdfFolder = userFolder;
+    return s;
+}
+
+TAppSettings ReadSettings(const fs::path& iniFile, const TAppSettings& defaults)
+{
+    TAppSettings s = defaults;
+    CSimpleIniA ini(true, false, false);
+    if (!LoadIni(ini, iniFile))
+        return s;
+    for (const Key& k : kKeys) {
+        const char* raw = ini.GetValue(k.section, k.name, nullptr);
+        if (!raw)
+            continue;
+        std::int32_t v = 0;
+        switch (k.kind) {
+        case Kind::Text:
+            s.*k.text = raw;
+            break;
+        case Kind::Bool:
+            if (ParseIniInteger(raw, v))
+                s.*k.flag = v != 0;
+            break;
+        case Kind::Int:
+            if (ParseIniInteger(raw, v))
+                s.*k.number = v;
+            break;
+        }
+    }
+    for (int n = 1; n <= 5; ++n) {
+        if (const char* raw = ini.GetValue(kRecentSection, std::to_string(n).c_str(), nullptr))
+            s.LastFileName[static_cast<std::size_t>(n)] = raw;
+    }
+    return s;
+}
+
+bool WriteSettings(const fs::path& iniFile, const TAppSettings& settings)
+{
+    CSimpleIniA ini(true, false, false);
+    ini.SetSpaces(false);
+    LoadIni(ini, iniFile);
+    for (const Key& k : kKeys) {
+        std::string value;
+        switch (k.kind) {
+        case Kind::Text:
+            value = settings.*k.text;
+            break;
+        case Kind::Bool:
+            value = settings.*k.flag ? "1" : "0";
+            break;
+        case Kind::Int:
+            value = std::to_string(settings.*k.number);
+            break;
+        }
+        if (ini.SetValue(k.section, k.name, value.c_str()) < 0)
+            return false;
+    }
+    for (int n = 1; n <= 5; ++n) {
+        const std::string key = std::to_string(n);
+        if (ini.SetValue(kRecentSection, key.c_str(), settings.LastFileName[static_cast<std::size_t>(n)].c_str()) < 0)
+            return false;
+    }
+    std::string data;
+    if (ini.Save(data, false) < 0)
+        return false;
+    return WriteFileReplacing(iniFile, data);
+}
+
+} // namespace kvx

@@ -1,0 +1,150 @@
+#include "shell/commands.h"
+
+#include <algorithm>
+
+namespace kvx {
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+const Names kPhoto = {"ComboBox_Change", "RadioGroup_Group", "mnPrint",         "mnPdfOut",
+                      "mnCsvOut",        "mnCsvOut2",        "mnBase",          "mnChange",
+                      "mnGroup",         "mnEffect",         "mnImageFix",      "mnZoomAll",
+                      "mnZoom1",         "mnZoomUp",         "mnZoomDown",      "SpeedButton_Base",
+                      "SpeedButton_ZoomAll", "SpeedButton_ZoomUp", "SpeedButton_ZoomDown"};
+const Names kTwoPlanes = {"SpeedButton_Base1"};
+const Names kBaseSet = {"mnBaseAdjust",          "mnBaseLineW",           "mnBaseLineH",
+                        "mnBaseUnit",            "mnReset",               "mnDistance",
+                        "mnSpaceAdd",            "mnSpaceSub",            "SpeedButton_BaseAdjust",
+                        "SpeedButton_BaseLineW", "SpeedButton_BaseLineH", "SpeedButton_BaseUnit",
+                        "SpeedButton_Distance",  "SpeedButton_SpaceAdd",  "SpeedButton_SpaceSub"};
+const Names kBaseLine = {"mnBaseLineAdjust", "SpeedButton_BaseLineAdjust"};
+const Names kBaseUnit = {"mnBaseUnitAdjust", "SpeedButton_BaseUnitAdjust"};
+const Names kOtherBase = {"mnCrossLine"};
+const Names kDistances = {"mnDistanceAdjust", "mnDistanceDel", "mnDistanceAllDel", "SpeedButton_DistanceAdjust",
+                          "SpeedButton_DistanceDel"};
+const Names kDistanceHosei = {"mnDistanceHosei"};
+const Names kDistanceHoseiDel = {"mnDistanceHoseiDel"};
+const Names kSpaces = {"mnSpaceAdjust", "mnSpaceSlant", "mnSpaceDel", "mnSpaceAllDel", "mnSpaceNameUpd",
+                       "SpeedButton_SpaceAdjust", "SpeedButton_SpaceDel"};
+const Names kSpaceHosei = {"mnSpaceHosei"};
+const Names kSpaceHoseiDel = {"mnSpaceHoseiDel"};
+const Names kPlaneSwitch = {"mnBaseChange", "SpeedButton_BaseChange", "CheckBox_BaseChangeAuto"};
+const Names kLock = {"CheckBox_Lock"};
+
+void Add(std::set<std::string>& out, const Names& names)
+{
+    out.insert(names.begin(), names.end());
+}
+
+} // namespace
+
+std::string PriceLabel(int mode)
+{
+    if (mode >= ucDistance && mode <= ucDistanceHoseiDel)
+        return "/m";
+    if ((mode >= ucSpaceAdd && mode <= ucSpaceAdjust) || mode == ucSpaceHosei || mode == ucSpaceHoseiDel)
+        return "/㎡";
+    return {};
+}
+
+std::string PressedButton(int mode)
+{
+    switch (mode) {
+    case ucBase:
+    case ucBaseSixPoint:
+        return "SpeedButton_Base";
+    case ucBaseOnePoint:
+        return "SpeedButton_Base1";
+    case ucBaseAdjust:
+        return "SpeedButton_BaseAdjust";
+    case ucBaseLineW:
+        return "SpeedButton_BaseLineW";
+    case ucBaseLineH:
+        return "SpeedButton_BaseLineH";
+    case ucBaseLineAdjust:
+        return "SpeedButton_BaseLineAdjust";
+    case ucBaseUnit:
+        return "SpeedButton_BaseUnit";
+    case ucBaseUnitAdjust:
+        return "SpeedButton_BaseUnitAdjust";
+    case ucDistance:
+        return "SpeedButton_Distance";
+    case ucDistanceDel:
+        return "SpeedButton_DistanceDel";
+    case ucDistanceAdjust:
+        return "SpeedButton_DistanceAdjust";
+    case ucSpaceAdd:
+        return "SpeedButton_SpaceAdd";
+    case ucSpaceSub:
+        return "SpeedButton_SpaceSub";
+    case ucSpaceDel:
+        return "SpeedButton_SpaceDel";
+    case ucSpaceAdjust:
+        return "SpeedButton_SpaceAdjust";
+    case ucZoomUp:
+        return "SpeedButton_ZoomUp";
+    case ucZoomDown:
+        return "SpeedButton_ZoomDown";
+    default:
+        return {};
+    }
+}
+
+const std::vector<std::string>& ManagedItems()
+{
+    static const std::vector<std::string> all = [] {
+        std::vector<std::string> v;
+        for (const Names* n : {&kPhoto, &kTwoPlanes, &kBaseSet, &kBaseLine, &kBaseUnit, &kOtherBase, &kDistances,
+                               &kDistanceHosei, &kDistanceHoseiDel, &kSpaces, &kSpaceHosei, &kSpaceHoseiDel,
+                               &kPlaneSwitch, &kLock})
+            v.insert(v.end(), n->begin(), n->end());
+        return v;
+    }();
+    return all;
+}
+
+std::set<std::string> EnabledItems(const Document& doc, bool photo, int mode)
+{
+    std::set<std::string> on;
+    if (!photo)
+        return on;
+    const TPlaneState& p = doc.Plane;
+    const TBaseBlock& b = p.base;
+    const bool twoPlanes = doc.CurrentBase == 1 || doc.CurrentBase == 2;
+    Add(on, kPhoto);
+    if (twoPlanes)
+        Add(on, kTwoPlanes);
+    if (b.BaseSet != 1)
+        return on;
+    Add(on, kBaseSet);
+    if (b.BaseLineWSet == 1 || b.BaseLineHSet == 1)
+        Add(on, kBaseLine);
+    if (b.BaseUnitSet == 1)
+        Add(on, kBaseUnit);
+    if (doc.OtherBaseSet == 1)
+        Add(on, kOtherBase);
+    if (p.DistanceCount() > 0) {
+        Add(on, kDistances);
+        if (doc.CrossLineSet == 1)
+            Add(on, kDistanceHosei);
+        if (std::any_of(p.Distances.begin(), p.Distances.end(), [](const TDistance& d) { return d.corrected == 1; }))
+            Add(on, kDistanceHoseiDel);
+    }
+    if (p.SpaceCount() > 0) {
+        Add(on, kSpaces);
+        if (doc.CrossLineSet == 1)
+            Add(on, kSpaceHosei);
+        if (std::any_of(p.Spaces.begin(), p.Spaces.end(), [](const TSpace& s) { return s.corrected == 1; }))
+            Add(on, kSpaceHoseiDel);
+    }
+    if (twoPlanes) {
+        Add(on, kPlaneSwitch);
+        if (mode == ucBaseAdjust)
+            Add(on, kLock);
+    }
+    return on;
+}
+
+} // namespace kvx

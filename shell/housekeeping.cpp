@@ -1,0 +1,87 @@
+#include "shell/housekeeping.h"
+
+#include "shell/error_trail.h"
+#include "shell/safe_file.h"
+
+#include <algorithm>
+#include <cctype>
+#include <system_error>
+
+namespace kvx {
+
+namespace fs = std::filesystem;
+
+Folders ResolveFolders(const std::optional<std::string>& homeOption, const char* homeEnvironment,
+                       const fs::path& executableFolder)
+{
+    Folders f;
+    if (homeOption && !homeOption->empty())
+        f.ExeFolder = *homeOption;
+    else if (homeEnvironment && *homeEnvironment)
+        f.ExeFolder = homeEnvironment;
+    else
+        f.ExeFolder = executableFolder;
+    std::error_code ec;
+    const fs::path absolute = fs::absolute(f.ExeFolder, ec);
+    if (!ec)
+        f.ExeFolder = absolute.lexically_normal();
+    if (f.ExeFolder.has_filename() == false && f.ExeFolder != f.ExeFolder.root_path())
+        f.ExeFolder = f.ExeFolder.parent_path();
+    f.TempFolder = f.ExeFolder / "Temp";
+    return f;
+}
+
+bool EnsureTempFolder(const Folders& folders)
+{
+    std::error_code ec;
+    fs::create_directories(folders.TempFolder, ec);
+    return fs::is_directory(folders.TempFolder, ec);
+}
+
+void PushRecent(std::array<std::string, 6>& last, const std::string& path)
+{
+    std::size_t n = 5;
+    for (std::size_t i = 1; i <= 5; ++i) {
+        if (last[i] == path) {
+            n = i;
+            break;
+        }
+    }
+    for (std::size_t k = n; k >= 2; --k)
+        last[k] = last[k - 1];
+    last[1] = path;
+}
+
+void PruneWorkingFiles(const fs::path& folder, int limitDays, fs::file_time_type now)
+{
+    if (limitDays <= 0)
+        return;
+    const auto limit = std::chrono::hours(24) * limitDays;
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec);
+    if (ec)
+        return;
+    for (const fs::directory_entry& entry : it) {
+        std::error_code e;
+        if (!entry.is_regular_file(e))
+            continue;
+        std::string ext = entry.path().extension().string();
+        std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+        if (ext != ".tmp")
+            continue;
+        const auto modified = entry.last_write_time(e);
+        if (e)
+            continue;
+        if (modified + limit <= now)
+            fs::remove(entry.path(), e);
+    }
+}
+
+bool WriteErrorLog(const ErrorTrail& trail, const fs::path& tempFolder)
+{
+    if (trail.empty())
+        return true;
+    return WriteFileReplacing(tempFolder / "error.txt", trail.joined() + "\r\n");
+}
+
+} // namespace kvx

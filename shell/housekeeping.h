@@ -1,0 +1,44 @@
+#pragma once
+
+// Start-up and shutdown chores that need no window: where the program keeps its
+// files, the list of recent photos, pruning old working files, the error log.
+
+#include <array>
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace kvx {
+
+class ErrorTrail;
+
+struct Folders {
+    std::filesystem::path ExeFolder;   // home of "kvx.ini", "history.txt", "Manual"
+    std::filesystem::path TempFolder;  // working files, "error.txt", temporary bitmaps
+
+    std::filesystem::path IniFile() const { return ExeFolder / "kvx.ini"; }
+};
+
+// ExeFolder is the executable's folder unless --home or KALVEX_HOME names
+// another (the option wins); TempFolder is "Temp" inside it.
+Folders ResolveFolders(const std::optional<std::string>& homeOption, const char* homeEnvironment,
+                       const std::filesystem::path& executableFolder);
+
+// Creates TempFolder with any missing parents; false when it cannot be made.
+bool EnsureTempFolder(const Folders& folders);
+
+// Moves path to the front of the recent photos [1..5]: an entry equal to it
+// (exact, case-sensitive) moves up, otherwise the oldest drops out.
+void PushRecent(std::array<std::string, 6>& lastFileName, const std::string& path);
+
+// Deletes every "*.tmp" file in folder whose modification time lies limitDays
+// or more before now.  Nothing is deleted when limitDays is 0 or less.
+void PruneWorkingFiles(const std::filesystem::path& folder, int limitDays,
+                       std::filesystem::file_time_type now = std::filesystem::file_time_type::clock::now());
+
+// Leaves the trail as "error.txt" (one line each, CR LF) when it holds lines.
+// False when it could not be written.
+bool WriteErrorLog(const ErrorTrail& trail, const std::filesystem::path& tempFolder);
+
+} // namespace kvx

@@ -1,0 +1,230 @@
+#include "shell/app_settings.h"
+#include "shell/commands.h"
+#include "shell/error_trail.h"
+#include "shell/housekeeping.h"
+
+#include "measure/calibration.h"
+#include "workfolder.h"
+
+#include <gtest/gtest.h>
+
+namespace kvx {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadAll;
+using test::TempFolder;
+using test::WriteAll;
+
+TEST(Settings, MissingFileGivesDefaultsAndShutdownWritesEveryKey)
+{
+    TempFolder home;
+    const fs::path ini = home.path() / "kvx.ini";
+    const TAppSettings defaults = DefaultSettings("/opt/kalvex", "/home/user");
+    const TAppSettings s = ReadSettings(ini, defaults);
+    EXPECT_EQ(s, defaults);
+    EXPECT_EQ(s.PD25Folder, "/opt/kalvex");
+    EXPECT_EQ(s.CsvFolder, "/home/user");
+    EXPECT_EQ(s.ColorBaseUnit, 16711935);
+    EXPECT_TRUE(s.ShortCutButtonFlag);
+
+    ASSERT_TRUE(WriteSettings(ini, s));
+    const std::string text = ReadAll(ini);
+    for (const char* line :
+         {"[Folder]", "Image=/home/user", "PD25=/opt/kalvex", "Csv=", "Csv2=", "Pdf=", "[PanWindow]", "Flag=0",
+          "Size=300", "[DrawText]", "Size=12", "[ShortCutButton]", "Flag=1", "[PD25]", "[AdjustDraw]",
+          "[SpaceNameInput]", "[Color]", "Base=0", "CrossLine=255", "BaseLine=128", "BaseUnit=16711935",
+          "Distance=32768", "SpaceAdd=16711680", "SpaceSub=255", "Base2=8421504", "SpaceSub2=8421504",
+          "[DeleteTemp]", "Limit=0", "[LastFileName]", "1=", "5="})
+        EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+}
+
+TEST(Settings, RoundTripAndBadValues)
+{
+    TempFolder home;
+    const fs::path ini = home.path() / "kvx.ini";
+    TAppSettings s = DefaultSettings("/x", "/y");
+    s.ImageFolder = "/写真/現場 A";
+    s.PanWindowFlag = true;
+    s.DrawTextSize = 16;
+    s.ColorDistance = 65280;
+    s.DeleteTempLimit = 3;
+    s.LastFileName[1] = "/写真/a,b.jpg";
+    s.LastFileName[3] = "/p/c.bmp";
+    ASSERT_TRUE(WriteSettings(ini, s));
+    EXPECT_EQ(ReadSettings(ini, DefaultSettings("/x", "/y")), s);
+
+    WriteAll(ini, "[DrawText]\nSize=abc\n[PanWindow]\nFlag=7\nSize=12x\n[AdjustDraw]\nFlag=0\n[Color]\nBase=-5\n"
+                  "[Other]\nKeep=me\n");
+    const TAppSettings r = ReadSettings(ini, DefaultSettings("/x", "/y"));
+    EXPECT_EQ(r.DrawTextSize, 12) << "not an integer: the default";
+    EXPECT_TRUE(r.PanWindowFlag) << "any non-zero integer is true";
+    EXPECT_EQ(r.PanWindowSize, 300);
+    EXPECT_FALSE(r.AdjustDrawFlag);
+    EXPECT_EQ(r.ColorBase, -5);
+    ASSERT_TRUE(WriteSettings(ini, r));
+    EXPECT_NE(ReadAll(ini).find("Keep=me"), std::string::npos) << "other sections survive a write";
+}
+
+TEST(Settings, HostileFilesGiveDefaults)
+{
+    TempFolder home;
+    const fs::path ini = home.path() / "kvx.ini";
+    const TAppSettings defaults = DefaultSettings("/x", "/y");
+    WriteAll(ini, std::string("\0\xff\xfe[[[=\n==\n", 12));
+    EXPECT_EQ(ReadSettings(ini, defaults), defaults);
+    WriteAll(ini, "[DrawText]\nSize=9\n" + std::string(2 << 20, ';'));
+    EXPECT_EQ(ReadSettings(ini, defaults), defaults) << "a file far too large is not read";
+    fs::remove(ini);
+    fs::create_directory(ini);
+    EXPECT_EQ(ReadSettings(ini, defaults), defaults);
+    EXPECT_FALSE(WriteSettings(ini, defaults));
+}
+
+TEST(Folders, HomeOptionThenEnvironmentThenExecutable)
+{
+    EXPECT_EQ(ResolveFolders(std::string("/a/home"), "/env", "/exe").ExeFolder, "/a/home");
+    EXPECT_EQ(ResolveFolders(std::nullopt, "/env/", "/exe").ExeFolder, "/env");
+    const Folders f = ResolveFolders(std::nullopt, nullptr, "/opt/kalvex/bin");
+    EXPECT_EQ(f.ExeFolder, "/opt/kalvex/bin");
+    EXPECT_EQ(f.TempFolder, "/opt/kalvex/bin/Temp");
+    EXPECT_EQ(f.IniFile(), "/opt/kalvex/bin/kvx.ini");
+    EXPECT_EQ(ResolveFolders(std::nullopt, "", "/").TempFolder, "/Temp");
+}
+
+TEST(Recent, MoveToFrontDropTheSixthCaseSensitive)
+{
+    std::array<std::string, 6> last{"", "a", "b", "c", "d", "e"};
+    PushRecent(last, "c");
+    EXPECT_EQ(last, (std::array<std::string, 6>{"", "c", "a", "b", "d", "e"}));
+    PushRecent(last, "f");
+    EXPECT_EQ(last, (std::array<std::string, 6>{"", "f", "c", "a", "b", "d"}));
+    PushRecent(last, "F");
+    EXPECT_EQ(last, (std::array<std::string, 6>{"", "F", "f", "c", "a", "b"}));
+    PushRecent(last, "F");
+    EXPECT_EQ(last, (std::array<std::string, 6>{"", "F", "f", "c", "a", "b"}));
+}
+
+TEST(Housekeeping, PruneAtExactlyTheLimit)
+{
+    TempFolder temp;
+    const auto now = fs::file_time_type::clock::now();
+    auto make = [&](const char* name, std::chrono::seconds age) {
+        WriteAll(temp.path() / name, "x");
+        fs::last_write_time(temp.path() / name, now - age);
+    };
+    const auto day = std::chrono::hours(24);
+    make("1.tmp", day * 3);
+    make("wall_5[1].tmp", day * 3 - std::chrono::hours(1));
+    make("old.txt", day * 30);
+    make("error.txt", day * 30);
+    make("OLD.TMP", day * 4);
+    fs::create_directory(temp.path() / "dir.tmp");
+
+    PruneWorkingFiles(temp.path(), 0, now);
+    EXPECT_TRUE(fs::exists(temp.path() / "1.tmp")) << "0 never deletes";
+
+    PruneWorkingFiles(temp.path(), 3, now);
+    EXPECT_FALSE(fs::exists(temp.path() / "1.tmp")) << "exactly three days old";
+    EXPECT_FALSE(fs::exists(temp.path() / "OLD.TMP"));
+    EXPECT_TRUE(fs::exists(temp.path() / "wall_5[1].tmp")) << "two days and 23 hours";
+    EXPECT_TRUE(fs::exists(temp.path() / "old.txt"));
+    EXPECT_TRUE(fs::exists(temp.path() / "error.txt"));
+    EXPECT_TRUE(fs::exists(temp.path() / "dir.tmp"));
+}
+
+TEST(Housekeeping, ErrorLogOnlyWithLines)
+{
+    TempFolder temp;
+    ErrorTrail trail;
+    WriteAll(temp.path() / "error.txt", "earlier run");
+    ASSERT_TRUE(WriteErrorLog(trail, temp.path()));
+    EXPECT_EQ(ReadAll(temp.path() / "error.txt"), "earlier run") << "a clean run leaves the old log alone";
+    trail.append("GetDelta  [process = 2]");
+    trail.append("CalcuDistance");
+    ASSERT_TRUE(WriteErrorLog(trail, temp.path()));
+    EXPECT_EQ(ReadAll(temp.path() / "error.txt"), "GetDelta  [process = 2]\r\nCalcuDistance\r\n");
+}
+
+TEST(Commands, PriceLabelAndPressedButton)
+{
+    struct Case {
+        int mode;
+        const char* price;
+        const char* button;
+    };
+    const Case cases[] = {
+        {ucNone, "", ""},
+        {ucBase, "", "SpeedButton_Base"},
+        {ucBaseOnePoint, "", "SpeedButton_Base1"},
+        {ucBaseSixPoint, "", "SpeedButton_Base"},
+        {ucDistance, "/m", "SpeedButton_Distance"},
+        {ucDistanceHosei, "/m", ""},
+        {ucDistanceHoseiDel, "/m", ""},
+        {ucSpaceAdd, "/㎡", "SpeedButton_SpaceAdd"},
+        {ucSpaceAdjust, "/㎡", "SpeedButton_SpaceAdjust"},
+        {ucSpaceSlant, "", ""},
+        {ucSpaceHosei, "/㎡", ""},
+        {ucSpaceHoseiDel, "/㎡", ""},
+        {ucSpaceNameUpd, "", ""},
+        {ucCrossLine, "", ""},
+        {ucZoomDown, "", "SpeedButton_ZoomDown"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(PriceLabel(c.mode), c.price) << c.mode;
+        EXPECT_EQ(PressedButton(c.mode), c.button) << c.mode;
+    }
+}
+
+TEST(Commands, EnablingFollowsTheDocument)
+{
+    Document doc;
+    EXPECT_TRUE(EnabledItems(doc, false, ucNone).empty()) << "no photo, nothing";
+
+    auto on = EnabledItems(doc, true, ucNone);
+    EXPECT_TRUE(on.count("mnBase") && on.count("mnZoomAll") && on.count("ComboBox_Change"));
+    EXPECT_FALSE(on.count("mnDistance") || on.count("SpeedButton_Base1") || on.count("mnReset"));
+
+    SetReferenceRect(doc, {TDPoint{0, 0}, {100, 0}, {100, 100}, {0, 100}}, true);
+    on = EnabledItems(doc, true, ucNone);
+    EXPECT_TRUE(on.count("mnDistance") && on.count("mnSpaceSub") && on.count("mnReset"));
+    EXPECT_FALSE(on.count("mnDistanceAdjust") || on.count("mnCrossLine") || on.count("mnBaseUnitAdjust") ||
+                 on.count("mnBaseLineAdjust"));
+
+    doc.Plane.Distances.Append(TDistance{0, {1, 1}, {5, 5}});
+    doc.OtherBaseSet = 1;
+    on = EnabledItems(doc, true, ucNone);
+    EXPECT_TRUE(on.count("mnDistanceDel") && on.count("mnCrossLine"));
+    EXPECT_FALSE(on.count("mnDistanceHosei") || on.count("mnDistanceHoseiDel") || on.count("mnSpaceDel"));
+    doc.CrossLineSet = 1;
+    doc.Plane.Distances[1].corrected = 1;
+    on = EnabledItems(doc, true, ucNone);
+    EXPECT_TRUE(on.count("mnDistanceHosei") && on.count("mnDistanceHoseiDel"));
+
+    TSpace s;
+    s.corrected = 1;
+    doc.Plane.Spaces.Append(s);
+    doc.Plane.base.BaseUnitSet = 1;
+    doc.Plane.base.BaseLineHSet = 1;
+    on = EnabledItems(doc, true, ucNone);
+    EXPECT_TRUE(on.count("mnSpaceNameUpd") && on.count("mnSpaceHosei") && on.count("mnSpaceHoseiDel") &&
+                on.count("SpeedButton_BaseUnitAdjust") && on.count("SpeedButton_BaseLineAdjust"));
+    EXPECT_FALSE(on.count("mnBaseChange") || on.count("CheckBox_Lock"));
+
+    doc.CurrentBase = 2;
+    on = EnabledItems(doc, true, ucBaseAdjust);
+    EXPECT_TRUE(on.count("SpeedButton_Base1") && on.count("mnBaseChange") && on.count("CheckBox_BaseChangeAuto") &&
+                on.count("CheckBox_Lock"));
+    EXPECT_FALSE(EnabledItems(doc, true, ucDistance).count("CheckBox_Lock")) << "lock only while adjusting";
+
+    doc.Plane.base.BaseSet = 0;
+    on = EnabledItems(doc, true, ucNone);
+    EXPECT_TRUE(on.count("SpeedButton_Base1"));
+    EXPECT_FALSE(on.count("mnBaseChange") || on.count("mnDistanceDel")) << "the nested rows need a reference";
+
+    for (const std::string& name : EnabledItems(doc, true, ucNone))
+        EXPECT_NE(std::find(ManagedItems().begin(), ManagedItems().end(), name), ManagedItems().end()) << name;
+}
+
+} // namespace
+} // namespace kvx
