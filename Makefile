@@ -4,7 +4,7 @@ SANITIZE ?= build-sanitize
 JOBS     ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test bench sanitize clean
+.PHONY: all deps configure build test bench sanitize clean run
 
 all: build
 
@@ -18,6 +18,9 @@ configure: deps $(BUILD)/build.ninja
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/bin/kalvex $(ARGS)
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)

@@ -1,0 +1,61 @@
+#pragma once
+
+// The one boundary to image decoding and encoding.  A Photo owns its pixels
+// (24-bit RGB); copies share them until one is changed, and the memory goes
+// when the last owner does.
+
+#include <QImage>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+namespace kvx {
+
+using Progress = std::function<void(int percent)>;
+
+// Photos larger than this many pixels are refused before decoding: three bytes
+// a pixel for the photo, once more while it is processed, and the reduced
+// copies for display must fit comfortably in memory.
+inline constexpr std::int64_t kMaxPhotoPixels = 250'000'000;
+
+class Photo {
+public:
+    Photo() = default;
+    explicit Photo(QImage image);
+
+    bool isNull() const { return image_.isNull(); }
+    int Width() const { return image_.width(); }
+    int Height() const { return image_.height(); }
+    const QImage& Image() const { return image_; }
+
+    // The photo as if it were a packed bottom-up 24-bit device-independent
+    // bitmap: the sum of the first 101 bytes of that block (its 40-byte header
+    // and the first pixels of the bottom row, blue-green-red, rows padded to 4
+    // bytes).  It tells photos apart for their saved measurements.
+    std::int32_t CheckSum() const;
+
+    bool SaveJpeg(const QString& path, const Progress& progress = {}) const;  // quality 75
+    bool SaveBmp(const QString& path, const Progress& progress = {}) const;
+
+private:
+    QImage image_;
+};
+
+struct PhotoLoad {
+    Photo photo;
+    QString error;  // set when the photo could not be loaded, in Japanese
+};
+
+// Decodes any format Qt reads (JPEG and BMP among them).  Refuses, with a
+// message naming the file, what is not an image, is damaged, or is too large.
+PhotoLoad LoadPhoto(const QString& path, const Progress& progress = {});
+
+// Lets Qt's decoders allocate what photos of kMaxPhotoPixels need.
+void ConfigureImageDecoding();
+
+// The first bytes of the bitmap block CheckSum is taken over (for tests).
+QByteArray DibHead(const QImage& image, int bytes);
+
+} // namespace kvx

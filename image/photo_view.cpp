@@ -1,0 +1,299 @@
+#include "image/photo_view.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QPainter>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
+
+namespace kvx {
+
+namespace {
+
+const QColor kBackground(0x80, 0x80, 0x80);
+
+} // namespace
+
+QImage HalveImage(const QImage& source)
+{
+    const QImage src = source.format() == QImage::Format_RGB888 ? source : source.convertToFormat(QImage::Format_RGB888);
+    const int w = std::max(1, src.width() / 2);
+    const int h = std::max(1, src.height() / 2);
+    QImage out(w, h, QImage::Format_RGB888);
+    for (int y = 0; y < h; ++y) {
+        const uchar* r0 = src.constScanLine(std::min(2 * y, src.height() - 1));
+        const uchar* r1 = src.constScanLine(std::min(2 * y + 1, src.height() - 1));
+        uchar* d = out.scanLine(y);
+        for (int x = 0; x < w; ++x) {
+            const int x0 = 3 * std::min(2 * x, src.width() - 1);
+            const int x1 = 3 * std::min(2 * x + 1, src.width() - 1);
+            for (int c = 0; c < 3; ++c)
+                d[3 * x + c] = static_cast<uchar>((r0[x0 + c] + r0[x1 + c] + r1[x0 + c] + r1[x1 + c] + 2) / 4);
+        }
+    }
+    return out;
+}
+
+PhotoView::PhotoView(QWidget* parent) : QAbstractScrollArea(parent)
+{
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    viewport()->setMouseTracking(true);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setFrameShape(QFrame::NoFrame);
+    pan_ = new PanWindow(this, this);
+}
+
+PhotoView::~PhotoView() = default;
+
+void PhotoView::SetPhoto(const Photo* photo)
+{
+    photo_ = photo ? photo->Image() : QImage();
+    levels_.clear();
+    if (!photo_.isNull())
+        levels_.push_back(photo_);
+    SyncScrollBars();
+    if (pan_)
+        pan_->update();
+}
+
+int PhotoView::ControlWidth() const
+{
+    return viewport()->width();
+}
+
+int PhotoView::ControlHeight() const
+{
+    return viewport()->height();
+}
+
+void PhotoView::SetView(View v)
+{
+    if (!(v.DispScale > 0))
+        v.DispScale = 1.0;
+    view_ = HasPhoto() ? ClampView(v, ControlWidth(), ControlHeight(), photo_.width(), photo_.height()) : v;
+    offset_ = HasPhoto() ? DisplayOffset(view_, ControlWidth(), ControlHeight(), photo_.width(), photo_.height())
+                         : TPoint{};
+    SyncScrollBars();
+    emit viewChanged();
+    if (pan_ && pan_->isVisible())
+        pan_->update();
+}
+
+ViewState PhotoView::State() const
+{
+    return ViewState{view_.StartX, view_.StartY, view_.DispScale, offset_.x, offset_.y};
+}
+
+const QImage& PhotoView::Level(double scale)
+{
+    static const QImage none;
+    if (levels_.empty())
+        return none;
+    std::size_t k = 0;
+    while (scale * std::pow(2.0, static_cast<double>(k + 1)) <= 1.0 && levels_[k].width() > 1 && levels_[k].height() > 1) {
+        if (levels_.size() <= k + 1)
+            levels_.push_back(HalveImage(levels_[k]));
+        ++k;
+    }
+    return levels_[k];
+}
+
+void PhotoView::RedrawImage()
+{
+    const QSize size = viewport()->size();
+    if (frame_.size() != size)
+        frame_ = QImage(size, QImage::Format_RGB32);
+    frame_.fill(kBackground);
+    if (!HasPhoto() || size.isEmpty())
+        return;
+    // Re-clamp: the control may have been resized since the view was set.
+    SetView(view_);
+    const double scale = view_.DispScale;
+    const QImage& level = Level(scale);
+    const double levelFactor = static_cast<double>(level.width()) / photo_.width();
+
+    const double x0 = view_.StartX;
+    const double y0 = view_.StartY;
+    const double x1 = std::min<double>(photo_.width(), x0 + (size.width() - offset_.x) / scale + 1);
+    const double y1 = std::min<double>(photo_.height(), y0 + (size.height() - offset_.y) / scale + 1);
+    if (x1 <= x0 || y1 <= y0)
+        return;
+    const QRectF target(offset_.x, offset_.y, (x1 - x0) * scale, (y1 - y0) * scale);
+    const QRectF source(x0 * levelFactor, y0 * levelFactor, (x1 - x0) * levelFactor, (y1 - y0) * levelFactor);
+    QPainter p(&frame_);
+    // Below 1:1 smooth sampling keeps the photo readable; above it the pixels
+    // stay sharp, which is what a user aiming at a corner wants to see.
+    p.setRenderHint(QPainter::SmoothPixmapTransform, scale < 1.0);
+    p.drawImage(target, level, source);
+}
+
+void PhotoView::RedrawOverlay()
+{
+    viewport()->update();
+}
+
+void PhotoView::paintEvent(QPaintEvent*)
+{
+    QPainter p(viewport());
+    if (frame_.size() != viewport()->size())
+        RedrawImage();
+    p.drawImage(0, 0, frame_);
+    if (onEndDisplay)
+        onEndDisplay(p, State());
+}
+
+void PhotoView::resizeEvent(QResizeEvent* event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    RedrawImage();
+}
+
+void PhotoView::SyncScrollBars()
+{
+    syncing_ = true;
+    if (!HasPhoto()) {
+        horizontalScrollBar()->setRange(0, 0);
+        verticalScrollBar()->setRange(0, 0);
+    } else {
+        const double visibleW = ControlWidth() / view_.DispScale;
+        const double visibleH = ControlHeight() / view_.DispScale;
+        horizontalScrollBar()->setRange(0, std::max(0, static_cast<int>(std::ceil(photo_.width() - visibleW))));
+        verticalScrollBar()->setRange(0, std::max(0, static_cast<int>(std::ceil(photo_.height() - visibleH))));
+        horizontalScrollBar()->setPageStep(std::max(1, static_cast<int>(visibleW)));
+        verticalScrollBar()->setPageStep(std::max(1, static_cast<int>(visibleH)));
+        horizontalScrollBar()->setSingleStep(std::max(1, static_cast<int>(20 / view_.DispScale)));
+        verticalScrollBar()->setSingleStep(std::max(1, static_cast<int>(20 / view_.DispScale)));
+        horizontalScrollBar()->setValue(view_.StartX);
+        verticalScrollBar()->setValue(view_.StartY);
+    }
+    syncing_ = false;
+}
+
+void PhotoView::scrollContentsBy(int, int)
+{
+    if (syncing_ || !HasPhoto())
+        return;
+    View v = view_;
+    v.StartX = horizontalScrollBar()->value();
+    v.StartY = verticalScrollBar()->value();
+    SetView(v);
+    RedrawImage();
+    RedrawOverlay();
+}
+
+void PhotoView::wheelEvent(QWheelEvent* event)
+{
+    // Zooming belongs to the window; the event goes on unhandled, as the
+    // scroll bars should not move with it.
+    emit wheelTurned(event->position().toPoint(), event->angleDelta().y());
+    event->ignore();
+}
+
+void PhotoView::mouseMoveEvent(QMouseEvent* event)
+{
+    emit pointerMoved(event->position().toPoint());
+    QAbstractScrollArea::mouseMoveEvent(event);
+}
+
+void PhotoView::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void PhotoView::dropEvent(QDropEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty() || !urls.first().isLocalFile())
+        return;
+    event->acceptProposedAction();
+    emit fileDropped(urls.first().toLocalFile());
+}
+
+void PhotoView::ShowPanWindow(bool show, int size)
+{
+    if (!pan_)
+        return;
+    pan_->SetSize(size);
+    pan_->setVisible(show && HasPhoto());
+}
+
+// --- pan window -----------------------------------------------------------------
+
+PanWindow::PanWindow(PhotoView* view, QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint), view_(view)
+{
+    setWindowTitle(QStringLiteral("Pan Window"));
+    setObjectName(QStringLiteral("PanWindow"));
+    SetSize(300);
+}
+
+void PanWindow::SetSize(int size)
+{
+    size_ = std::clamp(size, 50, 2000);
+    setFixedSize(size_, size_);
+    update();
+}
+
+double PanWindow::Factor() const
+{
+    const QImage& full = view_->Level(1.0);
+    if (full.isNull())
+        return 1.0;
+    return std::min(static_cast<double>(width()) / full.width(), static_cast<double>(height()) / full.height());
+}
+
+QRect PanWindow::VisibleFrame() const
+{
+    const double f = Factor();
+    const View v = view_->CurrentView();
+    return QRect(static_cast<int>(v.StartX * f), static_cast<int>(v.StartY * f),
+                 static_cast<int>(view_->ControlWidth() / v.DispScale * f),
+                 static_cast<int>(view_->ControlHeight() / v.DispScale * f));
+}
+
+void PanWindow::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.fillRect(rect(), QColor(0x40, 0x40, 0x40));
+    if (!view_->HasPhoto())
+        return;
+    const double f = Factor();
+    const QImage& thumb = view_->Level(f);
+    const QImage& full = view_->Level(1.0);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.drawImage(QRectF(0, 0, full.width() * f, full.height() * f), thumb);
+    p.setPen(QPen(Qt::red, 2));
+    p.drawRect(VisibleFrame().intersected(rect().adjusted(1, 1, -1, -1)));
+}
+
+void PanWindow::CentreOn(QPoint windowPoint)
+{
+    const double f = Factor();
+    View v = view_->CurrentView();
+    v.StartX = static_cast<std::int32_t>(windowPoint.x() / f - view_->ControlWidth() / v.DispScale / 2);
+    v.StartY = static_cast<std::int32_t>(windowPoint.y() / f - view_->ControlHeight() / v.DispScale / 2);
+    view_->SetView(v);
+    view_->RedrawImage();
+    view_->RedrawOverlay();
+    update();
+}
+
+void PanWindow::mousePressEvent(QMouseEvent* event)
+{
+    CentreOn(event->position().toPoint());
+}
+
+void PanWindow::mouseMoveEvent(QMouseEvent* event)
+{
+    if (event->buttons() & Qt::LeftButton)
+        CentreOn(event->position().toPoint());
+}
+
+} // namespace kvx

@@ -1,0 +1,114 @@
+#pragma once
+
+// The display of the photo: it shows the photo at a view (the image point at its
+// top-left corner and a scale), scrolls, accepts dropped files, and after every
+// repaint hands its painter to the overlay.
+//
+// Repainting is two steps, as everything that changes the picture needs one or
+// both: RedrawImage renders the visible part of the photo into a frame (only
+// when the view or the photo changed), RedrawOverlay repaints the window from
+// that frame and draws the overlay over it.  A pointer move never re-renders.
+
+#include "image/photo.h"
+#include "image/zoom.h"
+#include "measure/geometry.h"
+
+#include <QAbstractScrollArea>
+#include <QImage>
+
+#include <functional>
+#include <vector>
+
+class QPainter;
+
+namespace kvx {
+
+class PanWindow;
+
+class PhotoView : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    explicit PhotoView(QWidget* parent = nullptr);
+    ~PhotoView() override;
+
+    // The photo shown, or none.  The view keeps its own reference to the pixels.
+    void SetPhoto(const Photo* photo);
+    bool HasPhoto() const { return !photo_.isNull(); }
+
+    View CurrentView() const { return view_; }
+    // Sets the view as the display allows it (clamped to the photo).
+    void SetView(View v);
+    // The view together with where the photo starts inside the control.
+    ViewState State() const;
+
+    int ControlWidth() const;
+    int ControlHeight() const;
+
+    void RedrawImage();
+    void RedrawOverlay();
+
+    // Called at the end of every repaint with the painter of the window and the
+    // view it was painted at: the place of the overlay.
+    std::function<void(QPainter&, const ViewState&)> onEndDisplay;
+
+    // The pan window: a small tool window with the whole photo and the visible
+    // part framed; dragging in it pans.
+    void ShowPanWindow(bool show, int size);
+    PanWindow* Pan() const { return pan_; }
+
+    // The reduced copy of the photo whose size is nearest above scale (for the
+    // pan window and for rendering small scales).
+    const QImage& Level(double scale);
+
+signals:
+    void fileDropped(const QString& path);
+    void wheelTurned(QPoint viewportPos, int angleDelta);
+    void pointerMoved(QPoint viewportPos);
+    void viewChanged();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void SyncScrollBars();
+
+    QImage photo_;
+    std::vector<QImage> levels_;  // levels_[k] is the photo reduced by 2^k
+    View view_;
+    QImage frame_;
+    TPoint offset_;
+    bool syncing_ = false;
+    PanWindow* pan_ = nullptr;
+};
+
+class PanWindow : public QWidget {
+    Q_OBJECT
+public:
+    PanWindow(PhotoView* view, QWidget* parent);
+    void SetSize(int size);
+    // The visible part of the photo as drawn in the window (for tests).
+    QRect VisibleFrame() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    void CentreOn(QPoint windowPoint);
+    double Factor() const;
+
+    PhotoView* view_;
+    int size_ = 300;
+};
+
+// Halves an RGB image by averaging each 2 x 2 block.
+QImage HalveImage(const QImage& image);
+
+} // namespace kvx

@@ -1,0 +1,184 @@
+#pragma once
+
+// The main window: menus, tool buttons, the W, H and price fields, the summary,
+// the status line and the photo display; the start-up and shutdown of the
+// program, opening photos, the tool modes and the setting and group switches.
+// Names follow the program's design vocabulary (mnOpen, SpeedButton_Distance,
+// SetCommand, LoadFile) so that a handler is found by the name a user report
+// leaves in the error trail.
+
+#include "image/photo.h"
+#include "image/photo_view.h"
+#include "measure/model.h"
+#include "shell/app_settings.h"
+#include "shell/housekeeping.h"
+#include "shell/prompter.h"
+
+#include <QMainWindow>
+#include <QTimer>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+
+class QAction;
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QToolButton;
+
+namespace kvx {
+
+class TFTitle;
+
+// Where the program finds its files: its home (kvx.ini, Temp) and the folder of
+// the installed resources (history.txt, Manual).
+struct AppPaths {
+    Folders folders;
+    QString resourceFolder;
+};
+
+class TF001 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TF001(AppPaths paths, std::unique_ptr<Prompter> prompter = nullptr, QWidget* parent = nullptr);
+    ~TF001() override;
+
+    // --- the state, for the parts that build on the window and for tests
+    Document& Doc() { return doc_; }
+    const TAppSettings& Settings() const { return settings_; }
+    TAppSettings& MutableSettings() { return settings_; }
+    const AppPaths& Paths() const { return paths_; }
+    bool HasPhoto() const { return !work_.isNull(); }
+    const Photo& WorkImage() const { return work_; }
+    const Photo& SourceImage() const { return source_; }
+    int Command() const { return uCommand_; }
+    PhotoView* Display() const { return Ik5Disp1; }
+    Prompter& Prompt() { return *prompter_; }
+    void SetPrompter(std::unique_ptr<Prompter> prompter);
+    bool DiagnosticOverlay() const { return diagnostic_; }
+
+    // Named widgets and actions, by their design names.
+    QAction* Action(const QString& name) const;
+    QWidget* Control(const QString& name) const;
+    bool ItemEnabled(const QString& name) const;
+    QString StatusText(int panel) const;
+
+    // --- routines
+    void Init();
+    void SaveImageState();
+    void LoadFile(const QString& path);
+    void SetCommand(int mode);
+    void BaseIndicator();
+    void SetFormTitle();
+    void SetCalcuText();
+    void RedrawImage();
+    void RedrawOverlay();
+    void SetPanWindow();
+    void SyncFieldsFromDocument();
+
+    void ZoomAll();
+    void mnZoom1Click();
+    void ZoomWindow(TDPoint p1, TDPoint p2);
+    void ZoomPre();
+    void fncZoomUp(TDPoint p, int flags, double factor);
+    void fncZoomDown(TDPoint p, int flags, double factor);
+    void WheelZoom(QPoint viewportPos, bool zoomIn);
+
+    void mnChangeClick(int setting);
+    void mnGroupClick(int group);
+    void mnResetClick();
+    void mnBaseClick();
+    void mnBaseChangeClick();
+    void mnDistanceAllDelClick();
+    void mnSpaceAllDelClick();
+    void mnFileClick();
+    void mnHelpClick();
+    void mnErrorClick();
+    void mnAboutClick();
+    void mnHistoryClick();
+    void mnManualClick();
+    void mnOpenClick();
+    void StatusBar1DblClick(bool shiftHeld);
+
+    // Runs a handler: an error leaving it is shown in the standard error box and
+    // the program goes on (the handler's own guard has put its name on the trail).
+    void Run(const std::function<void()>& handler);
+
+signals:
+    // After every repaint of the photo, with the painter of the display.
+    void overlayPainted(QPainter& painter, const ViewState& view);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void BuildMenus();
+    void BuildTopPanel();
+    void BuildToolPanel();
+    void BuildStatusBar();
+    QAction* AddAction(QMenu* menu, const QString& name, const QString& caption, std::function<void()> handler,
+                       bool checkable = false);
+    QToolButton* AddToolButton(const QString& name, const QString& label, const QString& hint, bool checkable,
+                               const QString& actionName);
+    void SetItemEnabled(const QString& name, bool on);
+    void SyncViewToggles();
+    void Edit_KijunChange(QLineEdit* field);
+    void Progress(int percent);
+    void FormClose();
+    bool MarkCancelled(const std::string& question);
+
+    AppPaths paths_;
+    std::unique_ptr<Prompter> prompter_;
+    TAppSettings settings_;
+    Document doc_;
+    Photo work_;
+    Photo source_;
+    int uCommand_ = 0;
+    bool diagnostic_ = false;
+    bool activatedOnce_ = false;
+    View prevView_;
+    std::optional<bool> base1Down_;
+
+    std::map<QString, QAction*> actions_;
+    std::map<QString, QWidget*> controls_;
+    std::map<QString, QToolButton*> toolButtons_;
+    QMenu* mnFile = nullptr;
+    QMenu* mnHelp = nullptr;
+    QMenu* mnChange = nullptr;
+    QMenu* mnGroup = nullptr;
+    QAction* mnFileName0 = nullptr;
+
+    QWidget* Panel1 = nullptr;
+    QWidget* Panel2 = nullptr;
+    QLineEdit* chCalcEdit_KijunW = nullptr;
+    QLineEdit* chCalcEdit_KijunH = nullptr;
+    QLineEdit* chCalcEdit_Tanka = nullptr;
+    QLabel* Label_Tanka = nullptr;
+    QLineEdit* Edit_Info = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+    QComboBox* ComboBox_Change = nullptr;
+    QButtonGroup* RadioGroup_Group = nullptr;
+    QCheckBox* CheckBox_Lock = nullptr;
+    QCheckBox* CheckBox_BaseChangeAuto = nullptr;
+    QCheckBox* CheckBox_DistanceMode = nullptr;
+    QCheckBox* CheckBox_PolygonMode = nullptr;
+    QLabel* Shape1_BaseChange = nullptr;
+    QLabel* Shape2_BaseChange = nullptr;
+    PhotoView* Ik5Disp1 = nullptr;
+    std::array<QLabel*, 3> statusPanels_{};
+
+    QTimer Timer1;
+    QTimer ZoomTimer;
+    TFTitle* splash_ = nullptr;
+};
+
+} // namespace kvx

@@ -1,0 +1,207 @@
+#include "image/photo.h"
+#include "image/photo_view.h"
+#include "image/zoom.h"
+
+#include "testing.h"
+#include "workfolder.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImageWriter>
+
+#include <gtest/gtest.h>
+
+namespace kvx {
+namespace {
+
+using test::TempFolder;
+
+TEST(Zoom, FitTheWholePhoto)
+{
+    const View v = ZoomAllView(641, 629, 4000, 3000);
+    EXPECT_NEAR(v.DispScale, 0.16025, 1e-9);
+    EXPECT_EQ(v.StartX, 1);
+    EXPECT_EQ(v.StartY, 1);
+    EXPECT_EQ(ZoomAllView(641, 629, 20000, 20000).DispScale, 0.1) << "not 0.03145: the lower limit";
+}
+
+TEST(Zoom, ToolLimits)
+{
+    EXPECT_EQ(ZoomUpScale(20, 2.0), 30);
+    EXPECT_EQ(ZoomDownScale(0.03, 0.5), 0.02);
+    EXPECT_DOUBLE_EQ(ZoomUpScale(1, 0), 1.2) << "factor 0 means the wheel's step";
+    EXPECT_DOUBLE_EQ(ZoomDownScale(1, -1), 0.8333333333333334);
+}
+
+TEST(Zoom, ThreeWheelNotchesKeepThePointUnderThePointer)
+{
+    ViewState view{100, 80, 0.5, 0, 0};
+    const TPoint pointer{300, 200};
+    const TDPoint p = StoW(view, pointer);
+    for (int i = 0; i < 3; ++i) {
+        const View v = AnchoredZoom(view, p, ZoomUpScale(view.DispScale, kWheelIn));
+        view.StartX = v.StartX;
+        view.StartY = v.StartY;
+        view.DispScale = v.DispScale;
+    }
+    EXPECT_NEAR(view.DispScale, 0.5 * 1.728, 1e-12);
+    const TPoint after = WtoS(view, p);
+    // The origin moves in whole image pixels, so the point may drift by up to
+    // one image pixel per notch on the screen.
+    EXPECT_LE(std::abs(after.x - pointer.x), static_cast<int>(3 * view.DispScale) + 1);
+    EXPECT_LE(std::abs(after.y - pointer.y), static_cast<int>(3 * view.DispScale) + 1);
+}
+
+TEST(Zoom, WindowAndClamp)
+{
+    const View w = ZoomWindowView(600, 400, {100.7, 300}, {400.2, 200});
+    EXPECT_DOUBLE_EQ(w.DispScale, std::min(600 / 299.5, 400 / 100.0));
+    EXPECT_EQ(w.StartX, 100);
+    EXPECT_EQ(w.StartY, 200);
+    EXPECT_EQ(ZoomWindowView(600, 400, {10, 10}, {10, 50}).DispScale, 10) << "no width: the height decides";
+    EXPECT_EQ(ZoomWindowView(600, 400, {10, 10}, {10, 10}).DispScale, 30) << "no size at all: the upper limit";
+
+    EXPECT_EQ(ClampView({1, 1, 0.1}, 641, 629, 4000, 3000), (View{0, 0, 0.1})) << "the whole photo fits";
+    EXPECT_EQ(ClampView({3900, -5, 1.0}, 600, 400, 4000, 3000), (View{3400, 0, 1.0}));
+    const TPoint off = DisplayOffset({0, 0, 0.1}, 641, 629, 4000, 3000);
+    EXPECT_EQ(off.x, 120);
+    EXPECT_EQ(off.y, 164);
+}
+
+// A 3 x 2 photo: the bitmap block begins with the 40-byte header, then the
+// bottom row blue-green-red with three bytes of padding, then the top row.
+TEST(Photo, CheckSumOfASmallBitmap)
+{
+    QImage image(3, 2, QImage::Format_RGB888);
+    const QRgb pixels[2][3] = {{qRgb(1, 2, 3), qRgb(4, 5, 6), qRgb(7, 8, 9)},
+                               {qRgb(10, 20, 30), qRgb(40, 50, 60), qRgb(70, 80, 90)}};
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x)
+            image.setPixel(x, y, pixels[y][x]);
+
+    const QByteArray head = DibHead(image, 101);
+    ASSERT_EQ(head.size(), 40 + 12 + 12);
+    const unsigned char header[40] = {40, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0,
+                                      24, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(head.left(40), QByteArray(reinterpret_cast<const char*>(header), 40));
+    const unsigned char rows[24] = {30, 20, 10, 60, 50, 40, 90, 80, 70, 0, 0, 0,
+                                    3, 2, 1, 6, 5, 4, 9, 8, 7, 0, 0, 0};
+    EXPECT_EQ(head.mid(40), QByteArray(reinterpret_cast<const char*>(rows), 24));
+
+    // Header bytes 40+3+2+1+24+24 = 94, pixels 30+20+10+60+50+40+90+80+70 + 3+2+1+6+5+4+9+8+7 = 495.
+    EXPECT_EQ(Photo(image).CheckSum(), 94 + 495);
+
+    // A wider photo counts only the first 101 bytes: 61 bytes of its bottom row.
+    QImage wide(100, 50, QImage::Format_RGB888);
+    wide.fill(qRgb(1, 1, 1));
+    const int headerSum = 40 + 100 + 50 + 1 + 24 + (100 * 3 * 50 & 0xFF) + ((100 * 3 * 50 >> 8) & 0xFF);
+    EXPECT_EQ(Photo(wide).CheckSum(), headerSum + 61);
+}
+
+TEST(Photo, LoadsJpegAndBmpAndRefusesWhatIsNoPhoto)
+{
+    TempFolder folder;
+    QImage image(64, 48, QImage::Format_RGB888);
+    image.fill(qRgb(200, 100, 50));
+    const QString jpg = QString::fromStdString((folder.path() / "a.jpg").string());
+    const QString bmp = QString::fromStdString((folder.path() / "b.bmp").string());
+    ASSERT_TRUE(Photo(image).SaveJpeg(jpg));
+    ASSERT_TRUE(Photo(image).SaveBmp(bmp));
+    for (const QString& path : {jpg, bmp}) {
+        int last = -1;
+        const PhotoLoad r = LoadPhoto(path, [&](int p) { last = p; });
+        ASSERT_TRUE(r.error.isEmpty()) << r.error.toStdString();
+        EXPECT_EQ(r.photo.Width(), 64);
+        EXPECT_EQ(r.photo.Height(), 48);
+        EXPECT_EQ(r.photo.Image().format(), QImage::Format_RGB888);
+        EXPECT_EQ(last, 100);
+    }
+    EXPECT_EQ(LoadPhoto(bmp).photo.CheckSum(), Photo(image).CheckSum()) << "BMP keeps the pixels exactly";
+
+    const QString text = QString::fromStdString((folder.path() / "note.jpg").string());
+    test::WriteAll(folder.path() / "note.jpg", "this is not a photo");
+    const PhotoLoad bad = LoadPhoto(text);
+    EXPECT_TRUE(bad.photo.isNull());
+    EXPECT_TRUE(bad.error.contains(QStringLiteral("note.jpg"))) << bad.error.toStdString();
+
+    // Cut-off files: the decoders would hand back a photo with its lower part
+    // missing; it is refused instead.
+    for (const char* name : {"a.jpg", "b.bmp"}) {
+        const std::string whole = test::ReadAll(folder.path() / name);
+        test::WriteAll(folder.path() / "cut", whole.substr(0, whole.size() * 2 / 3));
+        const PhotoLoad cut = LoadPhoto(QString::fromStdString((folder.path() / "cut").string()));
+        EXPECT_TRUE(cut.photo.isNull()) << name;
+        EXPECT_TRUE(cut.error.contains(QStringLiteral("'cut'"))) << cut.error.toStdString();
+    }
+
+    const PhotoLoad missing = LoadPhoto(QString::fromStdString((folder.path() / "gone.jpg").string()));
+    EXPECT_TRUE(missing.photo.isNull());
+    EXPECT_FALSE(missing.error.isEmpty());
+}
+
+TEST(Photo, CutOffPhotoOfSomeSizeIsRefused)
+{
+    TempFolder folder;
+    // Detailed enough that the decoder gets well into the picture before the
+    // data ends, which is when it would otherwise hand back half a photo.
+    QImage image(800, 600, QImage::Format_RGB888);
+    for (int y = 0; y < 600; ++y)
+        for (int x = 0; x < 800; ++x)
+            image.setPixel(x, y, qRgb((x * 7 + y) % 256, (x ^ y) % 256, (y * 3) % 256));
+    const auto path = folder.path() / "site.jpg";
+    ASSERT_TRUE(Photo(image).SaveJpeg(QString::fromStdString(path.string())));
+    const std::string whole = test::ReadAll(path);
+    test::WriteAll(path, whole.substr(0, whole.size() / 2));
+    const PhotoLoad cut = LoadPhoto(QString::fromStdString(path.string()));
+    EXPECT_TRUE(cut.photo.isNull());
+    EXPECT_TRUE(cut.error.contains(QStringLiteral("途中で切れている"))) << cut.error.toStdString();
+}
+
+TEST(Photo, HugeDimensionsAreRefusedBeforeDecoding)
+{
+    TempFolder folder;
+    // A real JPEG whose frame header is made to announce 60000 x 60000 pixels.
+    QImage small(16, 16, QImage::Format_RGB888);
+    small.fill(Qt::white);
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(QImageWriter(&buffer, "jpeg").write(small));
+    QByteArray jpeg = buffer.data();
+    const qsizetype sof = jpeg.indexOf(QByteArray("\xFF\xC0", 2));
+    ASSERT_GT(sof, 0);
+    for (qsizetype i : {5, 7}) {
+        jpeg[sof + i] = static_cast<char>(0xEA);
+        jpeg[sof + i + 1] = static_cast<char>(0x60);
+    }
+    test::WriteAll(folder.path() / "huge.jpg", jpeg.toStdString());
+    const PhotoLoad r = LoadPhoto(QString::fromStdString((folder.path() / "huge.jpg").string()));
+    EXPECT_TRUE(r.photo.isNull());
+    EXPECT_TRUE(r.error.contains(QStringLiteral("大きすぎ"))) << r.error.toStdString();
+    EXPECT_TRUE(r.error.contains(QStringLiteral("huge.jpg")));
+}
+
+TEST(Photo, HalvingAveragesBlocks)
+{
+    QImage image(3, 2, QImage::Format_RGB888);
+    image.setPixel(0, 0, qRgb(0, 0, 0));
+    image.setPixel(1, 0, qRgb(100, 100, 100));
+    image.setPixel(0, 1, qRgb(200, 200, 200));
+    image.setPixel(1, 1, qRgb(100, 100, 100));
+    image.setPixel(2, 0, qRgb(9, 9, 9));
+    image.setPixel(2, 1, qRgb(9, 9, 9));
+    const QImage half = HalveImage(image);
+    ASSERT_EQ(half.size(), QSize(1, 1));
+    EXPECT_EQ(half.pixel(0, 0), qRgb(100, 100, 100));
+}
+
+} // namespace
+} // namespace kvx
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,488 @@
+// The main window driven as a user would, with scripted answers to its questions.
+
+#include "shell/main_window.h"
+
+#include "image/photo.h"
+#include "measure/calibration.h"
+#include "shell/commands.h"
+#include "shell/dialogs.h"
+#include "shell/error_trail.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <deque>
+#include <fstream>
+
+using namespace kvx;
+
+namespace {
+
+class ScriptedPrompter : public Prompter {
+public:
+    std::deque<bool> answers;  // for AskYesNo; Yes when none is left
+    std::vector<std::string> warnings, questions, infos, errors;
+    std::optional<QString> openPath;
+
+    void Warn(const std::string& m) override { warnings.push_back(m); }
+    bool AskYesNo(const std::string& m) override
+    {
+        questions.push_back(m);
+        if (answers.empty())
+            return true;
+        const bool a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    void Info(const std::string& m) override { infos.push_back(m); }
+    void Error(const std::string& m) override { errors.push_back(m); }
+    std::optional<QString> OpenPhoto(const QString&) override { return openPath; }
+};
+
+// A window with a home and a resource folder of its own.
+struct Fixture {
+    QTemporaryDir home;
+    QTemporaryDir resources;
+    ScriptedPrompter* prompter = nullptr;
+    std::unique_ptr<TF001> window;
+
+    AppPaths Paths() const
+    {
+        AppPaths p;
+        p.folders = ResolveFolders(home.path().toStdString(), nullptr, "/nonexistent");
+        p.resourceFolder = resources.path();
+        return p;
+    }
+
+    TF001& Open()
+    {
+        auto scripted = std::make_unique<ScriptedPrompter>();
+        prompter = scripted.get();
+        window = std::make_unique<TF001>(Paths(), std::move(scripted));
+        window->resize(900, 700);
+        window->show();
+        QCoreApplication::processEvents();
+        return *window;
+    }
+
+    void Close()
+    {
+        window->close();
+        window.reset();
+    }
+
+    QString Photo(const QString& name, QColor colour, QSize size = QSize(400, 300)) const
+    {
+        QImage image(size, QImage::Format_RGB888);
+        image.fill(colour);
+        const QString path = home.filePath(name);
+        kvx::Photo(image).SaveJpeg(path);
+        return path;
+    }
+
+    std::filesystem::path Temp() const { return Paths().folders.TempFolder; }
+};
+
+void MarkReference(Document& doc)
+{
+    SetReferenceRect(doc, {TDPoint{100, 100}, {300, 110}, {290, 250}, {110, 240}}, true);
+}
+
+} // namespace
+
+class WindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void startsWithDefaultsAndShutdownWritesEveryKey();
+    void openingAPhotoAndComingBackRestoresItsMeasurements();
+    void aPhotoThatCannotBeDecodedLeavesNoPhoto();
+    void recentPhotosAndTheFileMenu();
+    void enablingFollowsTheModel();
+    void wheelZoomMultipliesAndRendersOnceLater();
+    void zoomCommands();
+    void twoPlaneSettingShowsItsIndicator();
+    void groupSwitchAndFields();
+    void shutdownPrunesAndLeavesTheErrorLog();
+    void helpMenuAndAuxiliaryWindows();
+    void errorsInHandlersAreShownAndTheWindowGoesOn();
+    void confirmationsDecide();
+};
+
+void WindowTest::startsWithDefaultsAndShutdownWritesEveryKey()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    QCOMPARE(w.Settings().DrawTextSize, 12);
+    QVERIFY(w.windowTitle().endsWith(QStringLiteral("]  []")));
+    QVERIFY(w.windowTitle().startsWith(QStringLiteral("Kalvex [Version ")));
+    QVERIFY(!w.HasPhoto());
+    QVERIFY(!w.ItemEnabled(QStringLiteral("mnBase")));
+    QVERIFY(w.ItemEnabled(QStringLiteral("mnOpen")));
+    w.MutableSettings().DrawTextSize = 16;
+    w.MutableSettings().PanWindowFlag = true;
+    f.Close();
+
+    QFile ini(f.home.filePath(QStringLiteral("kvx.ini")));
+    QVERIFY(ini.open(QIODevice::ReadOnly));
+    const QByteArray text = ini.readAll();
+    for (const char* key : {"[Folder]", "[PanWindow]", "[DrawText]", "[ShortCutButton]", "[PD25]", "[AdjustDraw]",
+                            "[SpaceNameInput]", "[Color]", "[DeleteTemp]", "[LastFileName]", "Size=16", "SpaceSub2="})
+        QVERIFY2(text.contains(key), key);
+    QVERIFY(!QFile::exists(f.home.filePath(QStringLiteral("Temp/error.txt"))) || !ErrorTrail::global().empty());
+
+    TF001& again = f.Open();
+    QCOMPARE(again.Settings().DrawTextSize, 16);
+    QVERIFY(again.Settings().PanWindowFlag);
+    f.Close();
+}
+
+void WindowTest::openingAPhotoAndComingBackRestoresItsMeasurements()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    const QString a = f.Photo(QStringLiteral("wall.jpg"), QColor(120, 80, 40));
+    const QString b = f.Photo(QStringLiteral("roof.jpg"), QColor(20, 90, 160));
+
+    w.LoadFile(a);
+    QVERIFY(w.HasPhoto());
+    QVERIFY(w.windowTitle().endsWith(QStringLiteral("[") + a + QStringLiteral("]")));
+    QCOMPARE(w.Doc().ImageCheckSum, w.WorkImage().CheckSum());
+    QVERIFY(w.Doc().ImageCheckSum != 0);
+    QCOMPARE(w.Command(), 0);
+
+    // Setting 1: a reference, W typed, a distance.
+    MarkReference(w.Doc());
+    w.Doc().KijunWText = "1500";
+    w.Doc().Plane.Distances.Append(TDistance{0, {120, 120}, {200, 130}});
+    w.SyncFieldsFromDocument();
+    w.SetCommand(ucNone);
+    QVERIFY(w.ItemEnabled(QStringLiteral("mnDistance")));
+    QVERIFY(w.ItemEnabled(QStringLiteral("SpeedButton_DistanceDel")));
+
+    // Setting 2 starts empty; give it a reference of its own.
+    w.mnChangeClick(2);
+    QCOMPARE(w.Doc().CurrentSetting, 2);
+    QCOMPARE(w.Doc().Plane.base.BaseSet, std::uint8_t{0});
+    QCOMPARE(static_cast<QLineEdit*>(w.Control(QStringLiteral("chCalcEdit_KijunW")))->text(), QStringLiteral("1000"));
+    QCOMPARE(static_cast<QComboBox*>(w.Control(QStringLiteral("ComboBox_Change")))->currentIndex(), 1);
+    QVERIFY(w.Action(QStringLiteral("mnChange2"))->isChecked());
+    QVERIFY(!w.ItemEnabled(QStringLiteral("mnDistance")));
+    MarkReference(w.Doc());
+
+    w.mnChangeClick(1);
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
+    QCOMPARE(static_cast<QLineEdit*>(w.Control(QStringLiteral("chCalcEdit_KijunW")))->text(), QStringLiteral("1500"));
+    QCOMPARE(w.Doc().OtherBaseSet, std::uint8_t{1});
+
+    // Another photo: keep the changes of the first.
+    f.prompter->answers = {true};
+    w.LoadFile(b);
+    QCOMPARE(f.prompter->questions.size(), std::size_t{1});
+    QVERIFY(f.prompter->questions[0].find("保存しますか") != std::string::npos);
+    QCOMPARE(w.Doc().Plane.base.BaseSet, std::uint8_t{0});
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 0);
+
+    // And back: setting 1 as it was, setting 2 with its reference.
+    w.LoadFile(a);
+    QCOMPARE(f.prompter->questions.size(), std::size_t{1});
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
+    QCOMPARE(w.Doc().KijunWText, std::string("1500"));
+    QVERIFY(w.ItemEnabled(QStringLiteral("mnDistance")));
+    w.mnChangeClick(2);
+    QCOMPARE(w.Doc().Plane.base.BaseSet, std::uint8_t{1});
+    f.Close();
+}
+
+void WindowTest::aPhotoThatCannotBeDecodedLeavesNoPhoto()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    const QString good = f.Photo(QStringLiteral("good.jpg"), Qt::gray);
+    w.LoadFile(good);
+    QVERIFY(w.HasPhoto());
+    const QString bad = f.home.filePath(QStringLiteral("bad.jpg"));
+    {
+        QFile out(bad);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write("not a photo at all");
+    }
+    w.LoadFile(bad);
+    QVERIFY(!w.HasPhoto());
+    QCOMPARE(f.prompter->warnings.size(), std::size_t{1});
+    QVERIFY(QString::fromStdString(f.prompter->warnings[0]).contains(QStringLiteral("bad.jpg")));
+    QVERIFY(w.windowTitle().endsWith(QStringLiteral("[]")));
+    QVERIFY(!w.ItemEnabled(QStringLiteral("mnBase")));
+    QVERIFY(!w.ItemEnabled(QStringLiteral("mnZoomAll")));
+    w.ZoomAll();  // nothing to fit, nothing happens
+    f.Close();
+}
+
+void WindowTest::recentPhotosAndTheFileMenu()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    const QString a = f.Photo(QStringLiteral("a.jpg"), Qt::red);
+    const QString b = f.Photo(QStringLiteral("b.jpg"), Qt::green);
+    w.LoadFile(a);
+    w.LoadFile(b);
+    w.LoadFile(a);
+    QCOMPARE(QString::fromStdString(w.Settings().LastFileName[1]), a);
+    QCOMPARE(QString::fromStdString(w.Settings().LastFileName[2]), b);
+    QVERIFY(w.Settings().LastFileName[3].empty());
+
+    QFile::remove(b);
+    w.mnFileClick();
+    QVERIFY(w.Action(QStringLiteral("mnLastFileName1"))->isVisible());
+    QVERIFY(w.Action(QStringLiteral("mnLastFileName1"))->isEnabled());
+    QVERIFY(!w.Action(QStringLiteral("mnLastFileName2"))->isEnabled());
+    QVERIFY(!w.Action(QStringLiteral("mnLastFileName3"))->isVisible());
+    QVERIFY(!w.Action(QStringLiteral("mnPrint"))->isVisible());
+
+    // The open dialog: cancel changes nothing, a choice opens and remembers the folder.
+    f.prompter->openPath.reset();
+    w.mnOpenClick();
+    QCOMPARE(QString::fromStdString(w.Doc().ImageFileName), a);
+    const QString c = f.Photo(QStringLiteral("c.jpg"), Qt::blue);
+    f.prompter->openPath = c;
+    w.mnOpenClick();
+    QCOMPARE(QString::fromStdString(w.Doc().ImageFileName), c);
+    QCOMPARE(QString::fromStdString(w.Settings().ImageFolder), f.home.path());
+    f.Close();
+}
+
+void WindowTest::enablingFollowsTheModel()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    w.LoadFile(f.Photo(QStringLiteral("p.jpg"), Qt::white));
+    QVERIFY(w.ItemEnabled(QStringLiteral("SpeedButton_Base")));
+    QVERIFY(!w.ItemEnabled(QStringLiteral("SpeedButton_Distance")));
+    QCOMPARE(static_cast<QLabel*>(w.Control(QStringLiteral("Label_Tanka")))->text(), QString());
+
+    MarkReference(w.Doc());
+    w.SetCommand(ucDistance);
+    QVERIFY(w.ItemEnabled(QStringLiteral("SpeedButton_Distance")));
+    QCOMPARE(static_cast<QLabel*>(w.Control(QStringLiteral("Label_Tanka")))->text(), QStringLiteral("/m"));
+    auto* distance = static_cast<QAbstractButton*>(w.Control(QStringLiteral("SpeedButton_Distance")));
+    QVERIFY(distance->isChecked());
+
+    w.SetCommand(ucSpaceAdd);
+    QVERIFY(!distance->isChecked());
+    QVERIFY(static_cast<QAbstractButton*>(w.Control(QStringLiteral("SpeedButton_SpaceAdd")))->isChecked());
+    QCOMPARE(static_cast<QLabel*>(w.Control(QStringLiteral("Label_Tanka")))->text(), QStringLiteral("/㎡"));
+    QVERIFY(static_cast<QLineEdit*>(w.Control(QStringLiteral("Edit_Info")))->text().startsWith(QStringLiteral("合計面積=")));
+
+    // A tool button acts through its menu command.
+    QTest::mouseClick(static_cast<QWidget*>(w.Control(QStringLiteral("SpeedButton_Distance"))), Qt::LeftButton);
+    QCOMPARE(w.Command(), int(ucDistance));
+    QTest::mouseClick(static_cast<QWidget*>(w.Control(QStringLiteral("SpeedButton_ZoomUp"))), Qt::LeftButton);
+    QCOMPARE(w.Command(), int(ucZoomUp));
+    QVERIFY(static_cast<QAbstractButton*>(w.Control(QStringLiteral("SpeedButton_ZoomUp")))->isChecked());
+    f.Close();
+}
+
+void WindowTest::wheelZoomMultipliesAndRendersOnceLater()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    w.LoadFile(f.Photo(QStringLiteral("big.jpg"), Qt::darkYellow, QSize(4000, 3000)));
+    // Well inside a photo larger than the display, so that no edge stops the zoom.
+    w.Display()->SetView(View{1000, 800, 0.5});
+    const double fit = w.Display()->CurrentView().DispScale;
+    const QPoint pointer(200, 150);
+    const TDPoint under = StoW(w.Display()->State(), TPoint{pointer.x(), pointer.y()});
+    for (int i = 0; i < 3; ++i)
+        w.WheelZoom(pointer, true);
+    QVERIFY(std::fabs(w.Display()->CurrentView().DispScale - fit * 1.728) < 1e-9);
+    const TPoint now = WtoS(w.Display()->State(), under);
+    QVERIFY(std::abs(now.x - pointer.x()) <= 3 && std::abs(now.y - pointer.y()) <= 3);
+    QTRY_VERIFY_WITH_TIMEOUT(w.StatusText(1) == QStringLiteral("拡大率 = %1").arg(fit * 1.728, 0, 'f', 2), 2000);
+    w.WheelZoom(pointer, false);
+    QVERIFY(std::fabs(w.Display()->CurrentView().DispScale - fit * 1.728 * 0.8333333333333334) < 1e-9);
+    f.Close();
+}
+
+void WindowTest::zoomCommands()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    w.LoadFile(f.Photo(QStringLiteral("z.jpg"), Qt::cyan, QSize(1600, 1200)));
+    const View fitted = w.Display()->CurrentView();
+    w.mnZoom1Click();
+    QCOMPARE(w.Display()->CurrentView().DispScale, 1.0);
+    w.ZoomPre();
+    QCOMPARE(w.Display()->CurrentView().DispScale, fitted.DispScale);
+    w.ZoomWindow({100, 100}, {300, 250});
+    QCOMPARE(w.Display()->CurrentView().StartX, 100);
+    w.fncZoomUp({400, 300}, 3, 2.0);
+    w.fncZoomUp({400, 300}, 3, 100.0);
+    QCOMPARE(w.Display()->CurrentView().DispScale, 30.0);
+    w.fncZoomDown({400, 300}, 3, 0.0001);
+    QVERIFY(w.Display()->CurrentView().DispScale >= 0.02 - 1e-12);
+    w.ZoomAll();
+    QCOMPARE(w.Display()->CurrentView().DispScale, fitted.DispScale);
+    f.Close();
+}
+
+void WindowTest::twoPlaneSettingShowsItsIndicator()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    w.LoadFile(f.Photo(QStringLiteral("corner.jpg"), Qt::lightGray));
+    w.mnChangeClick(4);
+    QCOMPARE(w.Doc().CurrentSetting, 4);
+    QCOMPARE(w.Doc().CurrentBase, 1);
+    QVERIFY(w.Control(QStringLiteral("Shape1_BaseChange"))->property("lit").toBool());
+    QVERIFY(!w.Control(QStringLiteral("Shape2_BaseChange"))->property("lit").toBool());
+    QVERIFY(w.ItemEnabled(QStringLiteral("SpeedButton_Base1")));
+    QVERIFY(!w.ItemEnabled(QStringLiteral("mnBaseChange")));
+
+    w.Doc().SixPoint = SixPointFromClick({200, 100}, {0, 0}, {400, 300});
+    BuildTwoPlanes(w.Doc());
+    w.SetCommand(ucNone);
+    QVERIFY(w.ItemEnabled(QStringLiteral("mnBaseChange")));
+    w.mnBaseChangeClick();
+    QCOMPARE(w.Doc().CurrentBase, 2);
+    QVERIFY(w.Control(QStringLiteral("Shape2_BaseChange"))->property("lit").toBool());
+
+    w.mnChangeClick(1);
+    QCOMPARE(w.Doc().CurrentBase, 0);
+    w.mnChangeClick(4);
+    QCOMPARE(w.Doc().CurrentBase, 1);
+    QCOMPARE(w.Doc().Plane.base.BaseSet, std::uint8_t{1});
+    QCOMPARE(w.Doc().ParkedPlane.base.BaseSet, std::uint8_t{1});
+    f.Close();
+}
+
+void WindowTest::groupSwitchAndFields()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    w.LoadFile(f.Photo(QStringLiteral("g.jpg"), Qt::magenta));
+    w.mnGroupClick(3);
+    QCOMPARE(w.Doc().CurrentGroup, 3);
+    QVERIFY(w.Action(QStringLiteral("mnGroup3"))->isChecked());
+
+    MarkReference(w.Doc());
+    w.Doc().Modified = 0;
+    auto* field = static_cast<QLineEdit*>(w.Control(QStringLiteral("chCalcEdit_KijunW")));
+    field->clear();
+    QTest::keyClicks(field, QStringLiteral("2,500"));
+    QCOMPARE(w.Doc().KijunWText, std::string("2,500"));
+    QCOMPARE(w.Doc().W(), 2.0);
+    QCOMPARE(w.Doc().Modified, std::uint8_t{1});
+    f.Close();
+}
+
+void WindowTest::shutdownPrunesAndLeavesTheErrorLog()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    w.MutableSettings().DeleteTempLimit = 3;
+    const auto temp = f.Temp();
+    const auto now = std::filesystem::file_time_type::clock::now();
+    for (const char* name : {"old[1].tmp", "young[1].tmp", "notes.txt"}) {
+        std::ofstream(temp / name);  // x
+    }
+    std::filesystem::last_write_time(temp / "old[1].tmp", now - std::chrono::hours(24 * 4));
+    std::filesystem::last_write_time(temp / "notes.txt", now - std::chrono::hours(24 * 40));
+    ErrorTrail::global().append("mnTestClick");
+    f.Close();
+    QVERIFY(!std::filesystem::exists(temp / "old[1].tmp"));
+    QVERIFY(std::filesystem::exists(temp / "young[1].tmp"));
+    QVERIFY(std::filesystem::exists(temp / "notes.txt"));
+    QFile log(QString::fromStdString((temp / "error.txt").string()));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QVERIFY(log.readAll().contains("mnTestClick\r\n"));
+}
+
+void WindowTest::helpMenuAndAuxiliaryWindows()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    w.mnHelpClick();
+    QCOMPARE(w.Action(QStringLiteral("mnError"))->isVisible(), !ErrorTrail::global().empty());
+    ErrorTrail::global().append("SomethingClick");
+    w.mnHelpClick();
+    QVERIFY(w.Action(QStringLiteral("mnError"))->isVisible());
+    TFDError error(ErrorTrail::global(), 2, nullptr);
+    QVERIFY(error.Text().startsWith(QStringLiteral("ErrorNo = 2\n")));
+    QVERIFY(error.Text().endsWith(QStringLiteral("SomethingClick")));
+
+    w.mnManualClick();
+    QCOMPARE(f.prompter->warnings.back(), std::string("'操作マニュアル.pdf' が見つかりません."));
+
+    std::vector<QString> warned;
+    TFDHistory history(f.resources.filePath(QStringLiteral("history.txt")),
+                       [&](const QString& m) { warned.push_back(m); }, nullptr);
+    history.Reload();
+    QCOMPARE(warned.size(), std::size_t{1});
+    QCOMPARE(warned[0], QStringLiteral("更新履歴ファイルが見つかりません."));
+    QFile h(f.resources.filePath(QStringLiteral("history.txt")));
+    QVERIFY(h.open(QIODevice::WriteOnly));
+    h.write("版 1\n");
+    h.close();
+    history.Reload();
+    QCOMPARE(history.Text(), QStringLiteral("版 1\n"));
+    QFile::remove(f.resources.filePath(QStringLiteral("history.txt")));
+    history.Reload();
+    QCOMPARE(history.Text(), QStringLiteral("版 1\n"));
+    QCOMPARE(warned.size(), std::size_t{2});
+    f.Close();
+}
+
+void WindowTest::errorsInHandlersAreShownAndTheWindowGoesOn()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    const std::size_t before = ErrorTrail::global().size();
+    w.Run([] { Guard("mnBrokenClick", [] { throw std::runtime_error("壊れた"); }); });
+    QCOMPARE(f.prompter->errors.back(), std::string("壊れた"));
+    QCOMPARE(ErrorTrail::global().size(), before + 1);
+    QCOMPARE(ErrorTrail::global().lines().back(), std::string("mnBrokenClick"));
+    w.SetCommand(ucNone);  // still answering
+    f.Close();
+}
+
+void WindowTest::confirmationsDecide()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    w.LoadFile(f.Photo(QStringLiteral("c.jpg"), Qt::yellow));
+    MarkReference(w.Doc());
+    w.Doc().Plane.Distances.Append(TDistance{0, {120, 120}, {200, 130}});
+    w.SetCommand(ucNone);
+
+    f.prompter->answers = {false};
+    w.mnDistanceAllDelClick();
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
+    f.prompter->answers = {true};
+    w.mnDistanceAllDelClick();
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 0);
+    QCOMPARE(w.Doc().Modified, std::uint8_t{1});
+
+    w.Doc().Plane.Distances.Append(TDistance{0, {120, 120}, {200, 130}});
+    f.prompter->answers = {false};
+    w.mnBaseClick();
+    QCOMPARE(w.Command(), int(ucNone));
+    f.prompter->answers = {true};
+    w.mnBaseClick();
+    QCOMPARE(w.Command(), int(ucBase));
+
+    f.prompter->answers = {true};
+    w.mnResetClick();
+    QCOMPARE(w.Doc().Plane.base.BaseSet, std::uint8_t{0});
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 0);
+    QVERIFY(!w.ItemEnabled(QStringLiteral("mnDistance")));
+    f.Close();
+}
+
+QTEST_MAIN(WindowTest)
+#include "test_window.moc"
