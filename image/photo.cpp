@@ -1,5 +1,7 @@
 #include "image/photo.h"
 
+#include "image/jpeg_decode.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
@@ -165,6 +167,27 @@ PhotoLoad LoadPhoto(const QString& path, const Progress& progress)
 {
     PhotoLoad r;
     Report(progress, 0);
+    const JpegDecode jpeg = DecodeJpeg(path, kMaxPhotoPixels);
+    switch (jpeg.result) {
+    case JpegDecode::Result::Ok:
+        r.photo = Photo(jpeg.image);
+        Report(progress, 100);
+        return r;
+    case JpegDecode::Result::TooLarge:
+        r.error = QStringLiteral("'%1' は大きすぎて読み込めません (%2 × %3 画素).")
+                      .arg(Named(path))
+                      .arg(jpeg.width)
+                      .arg(jpeg.height);
+        return r;
+    case JpegDecode::Result::CutOff:
+        r.error = QStringLiteral("'%1' は途中で切れているため読み込めません.").arg(Named(path));
+        return r;
+    case JpegDecode::Result::Failed:
+        r.error = QStringLiteral("'%1' を読み込めませんでした (%2).").arg(Named(path), jpeg.detail);
+        return r;
+    case JpegDecode::Result::NotHandled:
+        break;
+    }
     QImageReader reader(path);
     reader.setAutoTransform(false);
     if (!reader.canRead()) {

@@ -5,6 +5,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -18,24 +19,60 @@ const QColor kBackground(0x80, 0x80, 0x80);
 
 } // namespace
 
-QImage HalveImage(const QImage& source)
+QImage ReduceImage(const QImage& source, int factor)
 {
     const QImage src = source.format() == QImage::Format_RGB888 ? source : source.convertToFormat(QImage::Format_RGB888);
-    const int w = std::max(1, src.width() / 2);
-    const int h = std::max(1, src.height() / 2);
+    const int sw = src.width();
+    const int sh = src.height();
+    const int w = std::max(1, sw / factor);
+    const int h = std::max(1, sh / factor);
+    // Each output pixel averages the block of source pixels it covers; blocks at
+    // the right and bottom edges take what is left of the photo.
     QImage out(w, h, QImage::Format_RGB888);
+    const qsizetype stride = src.bytesPerLine();
+    const uchar* bits = src.constBits();
+    std::vector<std::uint32_t> sums(static_cast<std::size_t>(w) * 3);
+    std::vector<std::uint32_t> counts(static_cast<std::size_t>(w));
+    for (int x = 0; x < w; ++x) {
+        const int x0 = x * factor;
+        const int x1 = x == w - 1 ? sw : std::min(sw, x0 + factor);
+        counts[static_cast<std::size_t>(x)] = static_cast<std::uint32_t>(std::max(1, x1 - x0));
+    }
     for (int y = 0; y < h; ++y) {
-        const uchar* r0 = src.constScanLine(std::min(2 * y, src.height() - 1));
-        const uchar* r1 = src.constScanLine(std::min(2 * y + 1, src.height() - 1));
+        std::fill(sums.begin(), sums.end(), 0u);
+        const int y0 = y * factor;
+        const int y1 = y == h - 1 ? sh : std::min(sh, y0 + factor);
+        for (int sy = y0; sy < std::max(y1, y0 + 1); ++sy) {
+            const uchar* row = bits + stride * std::min(sy, sh - 1);
+            std::uint32_t* acc = sums.data();
+            int sx = 0;
+            for (int x = 0; x < w; ++x, acc += 3) {
+                const int end = x == w - 1 ? sw : std::min(sw, sx + factor);
+                std::uint32_t r = 0, g = 0, b = 0;
+                for (; sx < end; ++sx) {
+                    r += row[3 * sx];
+                    g += row[3 * sx + 1];
+                    b += row[3 * sx + 2];
+                }
+                acc[0] += r;
+                acc[1] += g;
+                acc[2] += b;
+            }
+        }
+        const auto rows = static_cast<std::uint32_t>(std::max(1, y1 - y0));
         uchar* d = out.scanLine(y);
         for (int x = 0; x < w; ++x) {
-            const int x0 = 3 * std::min(2 * x, src.width() - 1);
-            const int x1 = 3 * std::min(2 * x + 1, src.width() - 1);
+            const std::uint32_t n = counts[static_cast<std::size_t>(x)] * rows;
             for (int c = 0; c < 3; ++c)
-                d[3 * x + c] = static_cast<uchar>((r0[x0 + c] + r0[x1 + c] + r1[x0 + c] + r1[x1 + c] + 2) / 4);
+                d[3 * x + c] = static_cast<uchar>((sums[static_cast<std::size_t>(3 * x + c)] + n / 2) / n);
         }
     }
     return out;
+}
+
+QImage HalveImage(const QImage& source)
+{
+    return ReduceImage(source, 2);
 }
 
 PhotoView::PhotoView(QWidget* parent) : QAbstractScrollArea(parent)
@@ -90,16 +127,31 @@ ViewState PhotoView::State() const
     return ViewState{view_.StartX, view_.StartY, view_.DispScale, offset_.x, offset_.y};
 }
 
+std::size_t PhotoView::LevelIndex(double scale) const
+{
+    std::size_t k = 0;
+    while (scale * std::pow(2.0, static_cast<double>(k + 1)) <= 1.0 && (photo_.width() >> (k + 1)) >= 1 &&
+           (photo_.height() >> (k + 1)) >= 1)
+        ++k;
+    return k;
+}
+
 const QImage& PhotoView::Level(double scale)
 {
     static const QImage none;
     if (levels_.empty())
         return none;
-    std::size_t k = 0;
-    while (scale * std::pow(2.0, static_cast<double>(k + 1)) <= 1.0 && levels_[k].width() > 1 && levels_[k].height() > 1) {
-        if (levels_.size() <= k + 1)
-            levels_.push_back(HalveImage(levels_[k]));
-        ++k;
+    // The level k reduced by 2^k that is still at least as large as the
+    // display needs it; it is made from the nearest level already there, in
+    // one pass, and kept.
+    const std::size_t k = LevelIndex(scale);
+    if (levels_.size() <= k)
+        levels_.resize(k + 1);
+    if (levels_[k].isNull()) {
+        std::size_t from = k;
+        while (levels_[from].isNull())
+            --from;
+        levels_[k] = ReduceImage(levels_[from], 1 << (k - from));
     }
     return levels_[k];
 }
@@ -115,7 +167,20 @@ void PhotoView::RedrawImage()
     // Re-clamp: the control may have been resized since the view was set.
     SetView(view_);
     const double scale = view_.DispScale;
-    const QImage& level = Level(scale);
+    // A reduced copy not made yet would hold up the frame: this one is drawn
+    // from the nearest copy at hand, and the smooth one follows at once.
+    const std::size_t wanted = LevelIndex(scale);
+    const bool ready = wanted < levels_.size() && !levels_[wanted].isNull();
+    std::size_t nearest = std::min(wanted, levels_.size() - 1);
+    while (levels_[nearest].isNull())
+        --nearest;
+    const QImage& level = ready ? Level(scale) : levels_[nearest];
+    if (!ready)
+        QTimer::singleShot(0, this, [this] {
+            Level(view_.DispScale);
+            RedrawImage();
+            RedrawOverlay();
+        });
     const double levelFactor = static_cast<double>(level.width()) / photo_.width();
 
     const double x0 = view_.StartX;
@@ -129,7 +194,7 @@ void PhotoView::RedrawImage()
     QPainter p(&frame_);
     // Below 1:1 smooth sampling keeps the photo readable; above it the pixels
     // stay sharp, which is what a user aiming at a corner wants to see.
-    p.setRenderHint(QPainter::SmoothPixmapTransform, scale < 1.0);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, scale < 1.0 && ready);
     p.drawImage(target, level, source);
 }
 

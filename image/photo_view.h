@@ -77,9 +77,10 @@ protected:
 
 private:
     void SyncScrollBars();
+    std::size_t LevelIndex(double scale) const;
 
     QImage photo_;
-    std::vector<QImage> levels_;  // levels_[k] is the photo reduced by 2^k
+    std::vector<QImage> levels_;  // levels_[k] is the photo reduced by 2^k, made when first needed
     View view_;
     QImage frame_;
     TPoint offset_;
@@ -108,6 +109,8 @@ private:
     int size_ = 300;
 };
 
+// Reduces an RGB image by an integer factor, averaging each block of pixels.
+QImage ReduceImage(const QImage& image, int factor);
 // Halves an RGB image by averaging each 2 x 2 block.
 QImage HalveImage(const QImage& image);
 

@@ -8,9 +8,9 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libsimpleini-dev
   qt6-base-dev libqt6printsupport6 libqt6svg6
-  libopencv-imgproc-dev
+  libopencv-imgproc-dev libjpeg62-turbo-dev
   libsane-dev libsane1
-  poppler-utils qpdf
+  poppler-utils qpdf libjpeg-turbo-progs
   xvfb xauth
   fonts-ipafont-gothic
 )

@@ -181,7 +181,7 @@ TEST(Photo, HugeDimensionsAreRefusedBeforeDecoding)
     EXPECT_TRUE(r.error.contains(QStringLiteral("huge.jpg")));
 }
 
-TEST(Photo, HalvingAveragesBlocks)
+TEST(Photo, ReductionAveragesBlocks)
 {
     QImage image(3, 2, QImage::Format_RGB888);
     image.setPixel(0, 0, qRgb(0, 0, 0));
@@ -190,9 +190,20 @@ TEST(Photo, HalvingAveragesBlocks)
     image.setPixel(1, 1, qRgb(100, 100, 100));
     image.setPixel(2, 0, qRgb(9, 9, 9));
     image.setPixel(2, 1, qRgb(9, 9, 9));
+    // The odd last column joins the last block: (0+100+9+200+100+9)/6 rounds to 70.
     const QImage half = HalveImage(image);
     ASSERT_EQ(half.size(), QSize(1, 1));
-    EXPECT_EQ(half.pixel(0, 0), qRgb(100, 100, 100));
+    EXPECT_EQ(half.pixel(0, 0), qRgb(70, 70, 70));
+
+    QImage big(9, 8, QImage::Format_RGB888);
+    big.fill(qRgb(10, 20, 30));
+    for (int x = 0; x < 4; ++x)
+        for (int y = 0; y < 4; ++y)
+            big.setPixel(x, y, qRgb(50, 60, 70));
+    const QImage quarter = ReduceImage(big, 4);
+    ASSERT_EQ(quarter.size(), QSize(2, 2));
+    EXPECT_EQ(quarter.pixel(0, 0), qRgb(50, 60, 70));
+    EXPECT_EQ(quarter.pixel(1, 1), qRgb(10, 20, 30));
 }
 
 } // namespace

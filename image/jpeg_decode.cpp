@@ -1,0 +1,139 @@
+#include "image/jpeg_decode.h"
+
+#include <QFile>
+
+#include <sys/mman.h>
+
+#include <csetjmp>
+#include <cstdlib>
+#include <cstdio>
+
+#include <jpeglib.h>
+#include <jerror.h>
+
+namespace kvx {
+
+namespace {
+
+// A photo's pixels are tens of megabytes written once from top to bottom; in
+// huge pages the kernel maps them with a few faults instead of thousands, which
+// is a good part of the time it takes to open a photo.
+QImage LargeImage(int width, int height)
+{
+    const auto stride = static_cast<std::size_t>((width * 3 + 3) & ~3);
+    const std::size_t bytes = stride * static_cast<std::size_t>(height);
+    constexpr std::size_t kHuge = 2u << 20;
+    if (bytes < 4 * kHuge)
+        return QImage(width, height, QImage::Format_RGB888);
+    const std::size_t rounded = (bytes + kHuge - 1) / kHuge * kHuge;
+    void* data = std::aligned_alloc(kHuge, rounded);
+    if (!data)
+        return QImage();
+#ifdef MADV_HUGEPAGE
+    madvise(data, rounded, MADV_HUGEPAGE);
+#endif
+    return QImage(static_cast<uchar*>(data), width, height, static_cast<qsizetype>(stride), QImage::Format_RGB888,
+                  [](void* p) { std::free(p); }, data);
+}
+
+struct ErrorManager {
+    jpeg_error_mgr base;
+    std::jmp_buf escape;
+    bool cutOff;
+    char message[JMSG_LENGTH_MAX];
+};
+
+void OnError(j_common_ptr cinfo)
+{
+    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+    (*cinfo->err->format_message)(cinfo, err->message);
+    std::longjmp(err->escape, 1);
+}
+
+void OnMessage(j_common_ptr cinfo, int level)
+{
+    // Warnings only (level -1); trace messages are of no interest.
+    if (level != -1)
+        return;
+    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+    const int code = cinfo->err->msg_code;
+    // The data ran out before the picture did: the rest would be grey filler.
+    if (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER)
+        err->cutOff = true;
+}
+
+// All libjpeg work happens here, with nothing that has a destructor alive across
+// the jump back from an error.
+int Decode(std::FILE* file, std::int64_t maxPixels, JpegDecode& out, ErrorManager& err, jpeg_decompress_struct& cinfo)
+{
+    if (setjmp(err.escape))
+        return -1;
+    jpeg_create_decompress(&cinfo);
+    jpeg_stdio_src(&cinfo, file);
+    jpeg_read_header(&cinfo, TRUE);
+    out.width = static_cast<int>(cinfo.image_width);
+    out.height = static_cast<int>(cinfo.image_height);
+    if (static_cast<std::int64_t>(cinfo.image_width) * cinfo.image_height > maxPixels)
+        return 1;
+    if (cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK)
+        return 2;
+    cinfo.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&cinfo);
+    out.image = LargeImage(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height));
+    if (out.image.isNull())
+        return 3;
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW row = out.image.scanLine(static_cast<int>(cinfo.output_scanline));
+        jpeg_read_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_decompress(&cinfo);
+    return 0;
+}
+
+} // namespace
+
+JpegDecode DecodeJpeg(const QString& path, std::int64_t maxPixels)
+{
+    JpegDecode out;
+    {
+        QFile probe(path);
+        if (!probe.open(QIODevice::ReadOnly) || !probe.peek(3).startsWith("\xFF\xD8\xFF")) {
+            out.result = JpegDecode::Result::NotHandled;
+            return out;
+        }
+    }
+    std::FILE* file = std::fopen(QFile::encodeName(path).constData(), "rb");
+    if (!file) {
+        out.result = JpegDecode::Result::NotHandled;
+        return out;
+    }
+    jpeg_decompress_struct cinfo{};
+    ErrorManager err{};
+    cinfo.err = jpeg_std_error(&err.base);
+    err.base.error_exit = OnError;
+    err.base.emit_message = OnMessage;
+    const int rc = Decode(file, maxPixels, out, err, cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    std::fclose(file);
+    switch (rc) {
+    case 0:
+        out.result = err.cutOff ? JpegDecode::Result::CutOff : JpegDecode::Result::Ok;
+        break;
+    case 1:
+        out.result = JpegDecode::Result::TooLarge;
+        break;
+    case 2:
+        out.result = JpegDecode::Result::NotHandled;
+        break;
+    default:
+        // An error part way through the scan lines is a damaged or cut-off file.
+        out.result = err.cutOff ? JpegDecode::Result::CutOff : JpegDecode::Result::Failed;
+        out.detail = QString::fromLocal8Bit(err.message);
+        break;
+    }
+    if (out.result != JpegDecode::Result::Ok)
+        out.image = QImage();
+    return out;
+}
+
+} // namespace kvx

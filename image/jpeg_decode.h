@@ -1,0 +1,27 @@
+#pragma once
+
+// JPEG photos are decoded straight into 24-bit rows with libjpeg-turbo: it is
+// the decoder Qt uses too, but this way there is no 32-bit detour, and a file
+// that ends before its picture does is known for what it is.
+
+#include <QImage>
+#include <QString>
+
+#include <cstdint>
+
+namespace kvx {
+
+struct JpegDecode {
+    enum class Result { Ok, NotHandled, TooLarge, CutOff, Failed };
+    Result result = Result::Failed;
+    QImage image;   // RGB888 when Ok
+    int width = 0;  // as announced, also when TooLarge
+    int height = 0;
+    QString detail;
+};
+
+// NotHandled for files this path leaves to Qt's readers (not JPEG, or a colour
+// space without an RGB form such as CMYK).
+JpegDecode DecodeJpeg(const QString& path, std::int64_t maxPixels);
+
+} // namespace kvx
