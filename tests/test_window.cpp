@@ -113,6 +113,7 @@ private slots:
     void helpMenuAndAuxiliaryWindows();
     void errorsInHandlersAreShownAndTheWindowGoesOn();
     void confirmationsDecide();
+    void droppedFilesOpenAndThePanWindowFollows();
 };
 
 void WindowTest::startsWithDefaultsAndShutdownWritesEveryKey()
@@ -481,6 +482,38 @@ void WindowTest::confirmationsDecide()
     QCOMPARE(w.Doc().Plane.base.BaseSet, std::uint8_t{0});
     QCOMPARE(w.Doc().Plane.DistanceCount(), 0);
     QVERIFY(!w.ItemEnabled(QStringLiteral("mnDistance")));
+    f.Close();
+}
+
+void WindowTest::droppedFilesOpenAndThePanWindowFollows()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    w.MutableSettings().PanWindowFlag = true;
+    w.MutableSettings().PanWindowSize = 200;
+    const QString photo = f.Photo(QStringLiteral("dropped.jpg"), Qt::darkGreen, QSize(1600, 1200));
+    emit w.Display()->fileDropped(photo);
+    QCOMPARE(QString::fromStdString(w.Doc().ImageFileName), photo);
+    QVERIFY(w.Display()->Pan()->isVisible());
+    QCOMPARE(w.Display()->Pan()->width(), 200);
+
+    // The framed part follows the view, and a click in the window pans there.
+    w.mnZoom1Click();
+    const QRect frame = w.Display()->Pan()->VisibleFrame();
+    QVERIFY(frame.width() < 200 && frame.height() < 200);
+    QTest::mouseClick(w.Display()->Pan(), Qt::LeftButton, {}, QPoint(150, 100));
+    QVERIFY(w.Display()->CurrentView().StartX > 0);
+
+    // A text file dropped on the display is tried as a photo, and refused.
+    const QString text = f.home.filePath(QStringLiteral("notes.txt"));
+    QFile out(text);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write("hello");
+    out.close();
+    emit w.Display()->fileDropped(text);
+    QVERIFY(!w.HasPhoto());
+    QVERIFY(!w.Display()->Pan()->isVisible());
+    QVERIFY(QString::fromStdString(f.prompter->warnings.back()).contains(QStringLiteral("notes.txt")));
     f.Close();
 }
 
