@@ -453,4 +453,30 @@ void RebuildSixPoint(Document& doc)
     s[6] = right.base.BaseRect[3];
 }
 
+ParkedPlaneScope::ParkedPlaneScope(Document& doc)
+    : doc_(doc), w_(doc.KijunWText), h_(doc.KijunHText), otherSet_(doc.OtherBaseSet), otherRect_(doc.OtherBaseRect)
+{
+    Exchange();
+    doc_.KijunWText = FloatToStr(doc_.Plane.BaseW);
+    doc_.KijunHText = FloatToStr(doc_.Plane.BaseH);
+    doc_.OtherBaseSet = 1;
+    doc_.OtherBaseRect = doc_.ParkedPlane.base.BaseRect;
+}
+
+ParkedPlaneScope::~ParkedPlaneScope()
+{
+    Exchange();
+    doc_.KijunWText = w_;
+    doc_.KijunHText = h_;
+    doc_.OtherBaseSet = otherSet_;
+    doc_.OtherBaseRect = otherRect_;
+}
+
+void ParkedPlaneScope::Exchange()
+{
+    std::swap(doc_.Plane, doc_.ParkedPlane);
+    if (doc_.CurrentBase == 1 || doc_.CurrentBase == 2)
+        doc_.CurrentBase = 3 - doc_.CurrentBase;
+}
+
 } // namespace kvx

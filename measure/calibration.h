@@ -85,4 +85,23 @@ void BuildTwoPlanes(Document& doc);
 // SixPoint from the two planes of a loaded setting 4 (left plane current).
 void RebuildSixPoint(Document& doc);
 
+// Makes the parked plane of setting 4 current for the life of the scope and
+// puts everything back exactly afterwards.  Unlike SwapBDS it leaves the W and
+// H texts as the user typed them, so drawing or recomputing the other plane has
+// no visible side effect.
+class ParkedPlaneScope {
+public:
+    explicit ParkedPlaneScope(Document& doc);
+    ~ParkedPlaneScope();
+    ParkedPlaneScope(const ParkedPlaneScope&) = delete;
+    ParkedPlaneScope& operator=(const ParkedPlaneScope&) = delete;
+
+private:
+    void Exchange();
+    Document& doc_;
+    std::string w_, h_;
+    std::uint8_t otherSet_;
+    std::array<TDPoint, 6> otherRect_;
+};
+
 } // namespace kvx

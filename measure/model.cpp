@@ -58,7 +58,7 @@ std::int32_t ChainPrev(const TPlaneState& plane, std::int32_t k)
     if (!plane.Distances.Valid(k))
         return 0;
     const std::int32_t p = plane.Distances[k].prev;
-    return (p >= 1 && p == k - 1) ? p : 0;
+    return (p >= 1 && p == k - 1 && plane.Distances[p].next == k) ? p : 0;
 }
 
 std::int32_t ChainNext(const TPlaneState& plane, std::int32_t k)
@@ -66,7 +66,7 @@ std::int32_t ChainNext(const TPlaneState& plane, std::int32_t k)
     if (!plane.Distances.Valid(k))
         return 0;
     const std::int32_t n = plane.Distances[k].next;
-    return (n == k + 1 && plane.Distances.Valid(n)) ? n : 0;
+    return (n == k + 1 && plane.Distances.Valid(n) && plane.Distances[n].prev == k) ? n : 0;
 }
 
 std::int32_t ChainFirst(const TPlaneState& plane, std::int32_t i)

@@ -180,8 +180,9 @@ void Reset(Document& doc);
 void ClearPlane(Document& doc, TPlaneState& plane);
 
 // Index of the first and the last segment of the continuous chain holding
-// distance i.  A chain's segments have consecutive indices, so only links to the
-// neighbouring index are followed: links damaged in a file can never loop.
+// distance i.  A chain's segments have consecutive indices and link both ways,
+// so only such links are followed: a link left dangling or damaged in a file
+// can neither loop nor join a distance that is not part of the chain.
 std::int32_t ChainFirst(const TPlaneState& plane, std::int32_t i);
 std::int32_t ChainLast(const TPlaneState& plane, std::int32_t i);
 

@@ -68,6 +68,26 @@ std::string FormatNumber0(double x)
     return (negative ? "-" : "") + Grouped(digits);
 }
 
+std::string FormatGeneral(double x)
+{
+    if (!std::isfinite(x))
+        return NonFinite(x);
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.15G", x == 0 ? 0.0 : x);
+    std::string s = buf;
+    // The exponent as it has always been written: "1E20", "1E-5".
+    if (const auto e = s.find('E'); e != std::string::npos) {
+        std::string mantissa = s.substr(0, e);
+        std::string exponent = s.substr(e + 1);
+        const bool negative = !exponent.empty() && exponent[0] == '-';
+        if (!exponent.empty() && (exponent[0] == '+' || exponent[0] == '-'))
+            exponent.erase(0, 1);
+        exponent.erase(0, std::min(exponent.find_first_not_of('0'), exponent.size() - 1));
+        s = mantissa + "E" + (negative ? "-" : "") + exponent;
+    }
+    return s;
+}
+
 std::string FormatYen(double x)
 {
     std::string digits;

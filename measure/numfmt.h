@@ -13,6 +13,8 @@ namespace kvx {
 std::string FormatFixed(double x, int decimals);
 // "%.0n": integer with thousands grouped ("1,235" for 1234.5).
 std::string FormatNumber0(double x);
+// "%g": the shortest general form, up to 15 significant digits ("30.0007", "45").
+std::string FormatGeneral(double x);
 // "%m": the yen amount, "￥1,235", "-￥1,235" for negatives.
 std::string FormatYen(double x);
 

@@ -1,0 +1,94 @@
+#include "interact/hit_test.h"
+
+#include "measure/computation.h"
+#include "shell/error_trail.h"
+
+namespace kvx {
+
+int SearchBasePointNo(const TPlaneState& plane, TDPoint P)
+{
+    return Guard("SearchBasePointNo", [&] {
+        const auto& r = plane.base.BaseRect;
+        auto prev = [](int k) { return k == 1 ? 4 : k - 1; };
+        auto next = [](int k) { return k == 4 ? 1 : k + 1; };
+        auto at = [&](int k) { return r[static_cast<std::size_t>(k)]; };
+        double best = -1;
+        int result = 1;
+        for (int k = 1; k <= 4; ++k) {
+            const TDPoint e1 = Polar(at(k), Angle(at(k), at(prev(k))), -1000);
+            const double d1 = PLDist(P, at(k), e1).distance;
+            if (best < 0 || d1 < best) {
+                result = k;
+                best = d1;
+            }
+            const TDPoint e2 = Polar(at(k), Angle(at(k), at(next(k))), -1000);
+            const double d2 = PLDist(P, at(k), e2).distance;
+            if (d2 < best) {
+                result = -k;
+                best = d2;
+            }
+        }
+        return result;
+    });
+}
+
+std::int32_t SearchDistanceNo(const Document& doc, TDPoint P, double dispScale)
+{
+    return Guard("SearchDistanceNo", [&] {
+        double best = kPickRadius / dispScale;
+        std::int32_t result = 0;
+        const TPlaneState& plane = doc.Plane;
+        for (std::int32_t i = 1; i <= plane.DistanceCount(); ++i) {
+            const TDistance& d = plane.Distances[i];
+            if (d.group != doc.CurrentGroup)
+                continue;
+            const double dist = PLDist(P, d.start, d.end).distance;
+            if (dist < best) {
+                result = i;
+                best = dist;
+            }
+        }
+        return result;
+    });
+}
+
+std::int32_t SearchSpacePointNo(const Document& doc, TDPoint P, bool withVertices, double dispScale,
+                                std::int32_t& vertex)
+{
+    return Guard("SearchSpacePointNo", [&] {
+        const TPlaneState& plane = doc.Plane;
+        std::int32_t result = 0;
+        double smallest = 0;
+        for (std::int32_t i = 1; i <= plane.SpaceCount(); ++i) {
+            const TSpace& s = plane.Spaces[i];
+            if (s.group != doc.CurrentGroup || !Inner(P, s.points, true))
+                continue;
+            TSpaceResult r;
+            CalcuSpace(doc, i, r);
+            if (result == 0 || r.area < smallest) {
+                result = i;
+                smallest = r.area;
+            }
+        }
+        vertex = -1;
+        if (withVertices) {
+            double best = kPickRadius / dispScale;
+            for (std::int32_t i = 1; i <= plane.SpaceCount(); ++i) {
+                const TSpace& s = plane.Spaces[i];
+                if (s.group != doc.CurrentGroup || s.count() < 2)
+                    continue;
+                for (std::int32_t k = 0; k <= s.count() - 2; ++k) {
+                    const double d = Distance(P, s.points[static_cast<std::size_t>(k)]);
+                    if (d < best) {
+                        result = i;
+                        vertex = k;
+                        best = d;
+                    }
+                }
+            }
+        }
+        return result;
+    });
+}
+
+} // namespace kvx

@@ -1,0 +1,24 @@
+#pragma once
+
+// Finding the mark under the pointer.  Radii are 20 display pixels, so they are
+// given the display's scale (display pixels per image pixel); points are image points.
+
+#include "measure/model.h"
+
+namespace kvx {
+
+inline constexpr double kPickRadius = 20.0;  // display pixels
+
+// The corner of the reference rectangle whose edge continuation is nearest:
+// +k for the continuation of edge prev(k)->k, -k for next(k)->k.
+int SearchBasePointNo(const TPlaneState& plane, TDPoint P);
+
+// The nearest distance of the current group within the radius, or 0.
+std::int32_t SearchDistanceNo(const Document& doc, TDPoint P, double dispScale);
+
+// The smallest area of the current group that contains P, or 0; with vertices,
+// a vertex within the radius wins (and is returned in vertex, else -1).
+std::int32_t SearchSpacePointNo(const Document& doc, TDPoint P, bool withVertices, double dispScale,
+                                std::int32_t& vertex);
+
+} // namespace kvx

@@ -1,0 +1,143 @@
+#pragma once
+
+// The pointer tools: every press, move and release on the photo goes through
+// here, is turned into clicks or zoom gestures, and the clicks become the steps
+// of the current tool mode.  No Qt: the window is reached through WindowPort,
+// and tests drive the tools with MouseDown/MouseUp or with the clicks directly.
+
+#include "interact/window_port.h"
+#include "measure/model.h"
+#include "shell/app_settings.h"
+
+#include <cstdint>
+
+namespace kvx {
+
+// The check boxes the tools read.
+struct ToolOptions {
+    bool continuous = false;  // "連続ﾓｰﾄﾞ"
+    bool polygon = false;     // "多角形ﾓｰﾄﾞ"
+    bool autoSwitch = false;  // "自動": the plane under the first click becomes current
+    bool lock = true;         // "ロック": a moved corner moves the other plane's shared corner
+};
+
+class Interaction {
+public:
+    Interaction(Document& doc, const TAppSettings& settings, WindowPort& port);
+
+    ToolOptions options;
+
+    int Command() const { return uCommand_; }
+    int InputCount() const { return doc_.InputCount(); }
+
+    // Enters a tool mode: ends the rubber band, forgets the points taken,
+    // writes the prompt and the summary, and tells the window.
+    void SetCommand(int mode);
+    // The plain steps of SetCommand without telling the window (the window's
+    // own SetCommand calls this).
+    void EnterCommand(int mode);
+    void SetStatusBar();
+    void SetCalcu();
+
+    // The pointer pipeline; positions in display pixels.  left/right are the
+    // buttons of the event: held after a press, released on a release.
+    void MouseDown(TPoint screen, bool left, bool right);
+    void MouseMove(TPoint screen);
+    void MouseUp(TPoint screen, bool left, bool right);
+    void KeyDown(bool shift);
+    void KeyUp(bool shift);
+
+    // One completed click at image point P (the release point, snapped), with
+    // the press point that the step takes (by default P itself).
+    void LeftClick(TDPoint P, std::optional<TDPoint> press = std::nullopt);
+    void RightClick(TDPoint P, std::optional<TDPoint> press = std::nullopt);
+
+    void MouseLeftClick(TDPoint P);
+    void MouseRightClick(TDPoint P);
+
+    void StartTrace(int mode, TDPoint P, TDPoint anchor, TDPoint third, std::int32_t colour);
+    void EndTrace();
+    void DrawTrace(TDPoint P);
+
+    // State the overlay and tests read.
+    int TMode() const { return tMode_; }
+    int GestureState() const { return gesture_; }
+    int ButtonState() const { return buttons_; }
+    TDPoint PointerPoint() const { return pointer_; }
+    TDPoint TraceAnchor() const { return traceAnchor_; }
+    int PickedBaseCorner() const { return pickedBaseCorner_; }
+    bool PickedBaseFar() const { return pickedBaseFar_; }
+    std::int32_t PickedVertex() const { return pickedVertex_; }
+    std::int32_t LinkedDistance() const { return linkedDistance_; }
+
+private:
+    TDPoint Snap(TDPoint P) const;
+    bool MouseMoveAction(TDPoint P);
+    void DrawGesture(int gesture, TDPoint trace);
+    void DrawXor(int mode, TDPoint P, TDPoint anchor, TDPoint third, std::int32_t colour);
+    TDPoint StoWPoint(TPoint s) const;
+    double Radius() const;
+    bool Accepts(TDPoint a, TDPoint b) const { return Distance(a, b) > 0; }
+    void Accept();  // takes the pending press point as the next input point
+    TDPoint Q(int i) const;  // Q[1..n] accepted, Q[n + 1] the pending press point
+    void PlaneFollow(TDPoint P, bool alwaysRefresh = false);
+    void Finish(int mode);
+    void Redraw();
+    void Recalculate();
+
+    void LeftBase(TDPoint P);
+    void LeftSixPoint(TDPoint P);
+    void LeftBaseLine(TDPoint P, bool w);
+    void LeftBaseUnit(TDPoint P);
+    void LeftDistance(TDPoint P);
+    void LeftSpace(TDPoint P);
+    void LeftSpacePolygon(TDPoint P);
+    void NewSpace(std::vector<TDPoint> outline);
+    void LeftBaseAdjust(TDPoint P);
+    void LeftBaseLineAdjust(TDPoint P);
+    void LeftBaseUnitAdjust(TDPoint P);
+    void LeftDistanceAdjust(TDPoint P);
+    void LeftSpaceAdjust(TDPoint P);
+    void LeftDistanceDelete();
+    void LeftSpaceDelete();
+    void LeftImageFix(TDPoint P);
+
+    Document& doc_;
+    const TAppSettings& settings_;
+    WindowPort& port_;
+
+    int uCommand_ = 0;
+    int buttons_ = 0;
+    int gesture_ = 0;
+    TDPoint press_;
+    TDPoint pointer_;
+    TDPoint tracePoint_{0, 0};
+    TDPoint pending_;  // the press point being released, snapped
+    int tMode_ = 0;
+    int drawnTMode_ = 0;
+    std::int32_t traceColor_ = 0;
+    TDPoint traceAnchor_;
+    TDPoint traceThird_;
+    TDPoint snapOrigin_;
+
+    int pickedBaseCorner_ = 0;
+    bool pickedBaseFar_ = false;
+    int pickedLineEnd_ = 0;
+    int pickedUnitCorner_ = 0;
+    int pickedDistanceEnd_ = 0;
+    std::int32_t linkedDistance_ = 0;
+    std::int32_t pickedVertex_ = -1;
+};
+
+// The outline of a rectangle on the plane from two opposite corners A and B.
+std::vector<TDPoint> RectangleOutline(const TBaseBlock& base, TDPoint A, TDPoint B);
+
+// Removes distance k; the chains that ran through it are split there.
+void DeleteDistance(TPlaneState& plane, std::int32_t k);
+// Removes area k by moving the last area into its place.
+void DeleteSpace(TPlaneState& plane, std::int32_t k);
+
+// The smallest k >= 1 for which neither "<stem>_<k>.bmp" nor ".jpg" exists in folder.
+int FreeSuffix(const std::string& folder, const std::string& stem);
+
+} // namespace kvx

@@ -1,0 +1,75 @@
+#pragma once
+
+// What the pointer tools need from the window, and nothing more: the view, the
+// repaint, the status and information texts, the focus, the dialogs, and the
+// rubber band.  The window implements it with Qt; tests implement it with
+// scripted answers and drive the tools with simulated clicks.
+
+#include "measure/geometry.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kvx {
+
+// A rubber-band figure: lines in image pixels (the window cuts them to the view
+// before they become display pixels, as they may start at a vanishing point
+// far away).  It is drawn over the last rendered picture and taken away without
+// re-rendering anything.
+struct TraceFigure {
+    std::vector<std::array<TDPoint, 2>> lines;
+    std::int32_t colour = 0;  // 0x00BBGGRR
+    friend bool operator==(const TraceFigure&, const TraceFigure&) = default;
+};
+
+// The rubber band of a tool and the figure of a zoom gesture are shown apart.
+enum class FigureSlot { Trace = 0, Gesture = 1 };
+
+enum class InputField { W, H };
+
+class WindowPort {
+public:
+    virtual ~WindowPort() = default;
+
+    // The view of the photo and the size of the display in display pixels.
+    virtual ViewState View() const = 0;
+    virtual int DisplayWidth() const = 0;
+    virtual int DisplayHeight() const = 0;
+
+    virtual void RedrawOverlay() = 0;
+    virtual void SetStatusText(int panel, const std::string& text) = 0;
+    virtual void SetInfoText(const std::string& text) = 0;
+    // The tool mode changed: menus, buttons, price label and cursor follow it.
+    virtual void CommandChanged() = 0;
+    // The planes were exchanged: the W and H fields and the plane indicator follow.
+    virtual void PlaneChanged() = 0;
+    virtual void FocusField(InputField field) = 0;
+    virtual bool ShiftHeld() const = 0;
+    // Shows the figure in its slot, or takes it away (nothing).
+    virtual void ShowFigure(FigureSlot slot, const std::optional<TraceFigure>& figure) = 0;
+
+    virtual void ZoomWindow(TDPoint p1, TDPoint p2) = 0;
+    virtual void ZoomPre() = 0;
+    virtual void ZoomAll() = 0;
+    virtual void ZoomUp(TDPoint p, int flags, double factor) = 0;
+    virtual void ZoomDown(TDPoint p, int flags, double factor) = 0;
+
+    // The name dialog: the text typed, however the dialog was closed.
+    virtual std::string AskAreaName() = 0;
+    // The one-line input box: the text typed, or the default when cancelled.
+    virtual std::string InputBox(const std::string& caption, const std::string& prompt,
+                                 const std::string& defaultText) = 0;
+    // The slope dialog placed with its bottom-right corner at screen point at:
+    // the two angle texts on OK, nothing otherwise.
+    virtual std::optional<std::pair<std::string, std::string>> SlopeDialog(double slantV, double slantH,
+                                                                           TPoint at) = 0;
+    // Cuts out the image range (whole pixels), asks where to save it, writes it
+    // and opens the written file.
+    virtual void ImageRangeOutput(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2) = 0;
+};
+
+} // namespace kvx

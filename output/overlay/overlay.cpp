@@ -1,0 +1,468 @@
+#include "output/overlay/overlay.h"
+
+#include "measure/calibration.h"
+#include "measure/computation.h"
+#include "measure/cp932.h"
+#include "measure/numfmt.h"
+#include "shell/error_trail.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace kvx {
+
+namespace {
+
+constexpr double kRayLength = 5000.0;       // image pixels beyond a corner
+constexpr double kCrossLineLength = 5000.0;  // device pixels beyond the cross-line point
+constexpr int kHandleRadius = 20;
+constexpr int kEndRadius = 2;
+constexpr int kPolygonStartRadius = 10;
+// Far enough that no line cut to the view can reach it, near enough for int32.
+constexpr double kDeviceLimit = 1.0e9;
+
+// The overlay's modes (the tool modes of the command table).
+enum Mode {
+    mNone = 0, mBase = 1, mBaseOnePoint = 2, mBaseSixPoint = 3, mBaseAdjust = 4, mBaseLineAdjust = 7,
+    mBaseUnitAdjust = 9, mDistance = 10, mDistanceDel = 11, mDistanceAdjust = 12, mDistanceHosei = 13,
+    mDistanceHoseiDel = 14, mSpaceAdd = 15, mSpaceSub = 16, mSpaceDel = 17, mSpaceAdjust = 18,
+    mSpaceSlant = 19, mSpaceHosei = 20, mSpaceHoseiDel = 21, mCrossLine = 23,
+};
+
+class Painter {
+public:
+    Painter(Canvas& canvas, const Document& doc, const OverlayContext& c)
+        : canvas_(canvas), doc_(doc), c_(c), colors_(ColorsFor(*c.settings, c.which))
+    {
+        // The view with a margin, so that lines cut to it still leave the device.
+        const double margin = 50.0 / std::max(c.scale, 1e-9);
+        x0_ = c.left - margin;
+        y0_ = c.top - margin;
+        x1_ = c.left + c.viewWidth + margin;
+        y1_ = c.top + c.viewHeight + margin;
+    }
+
+    TPoint Device(TDPoint p) const
+    {
+        auto axis = [&](double v, std::int32_t origin, std::int32_t offset) {
+            const long double d = std::clamp<long double>((static_cast<long double>(v) - origin) * c_.scale,
+                                                          -kDeviceLimit, kDeviceLimit);
+            return Roundoff(d) + offset;
+        };
+        return {axis(p.x, c_.left, c_.offsetX), axis(p.y, c_.top, c_.offsetY)};
+    }
+
+    void Pen(PrintInfo& info, std::int32_t colour, int width, std::uint8_t style) const
+    {
+        ClearPrintInfo(info);
+        info.PenColor = colour;
+        info.PenWidth = width;
+        info.LineStyle = style;
+    }
+
+    void Line(TDPoint a, TDPoint b, const PrintInfo& info)
+    {
+        const auto cut = ClipSegment(a, b, x0_, y0_, x1_, y1_);
+        if (!cut)
+            return;
+        const TPoint da = Device(cut->first);
+        const TPoint db = Device(cut->second);
+        canvas_.Line({da.x, da.y, db.x, db.y}, info);
+    }
+
+    void Circle(TDPoint centre, int radius, const PrintInfo& info)
+    {
+        const TPoint d = Device(centre);
+        canvas_.Ellipse({d.x - radius, d.y - radius, d.x + radius, d.y + radius}, info);
+    }
+
+    // Measures a label: the device's own measure, or the estimate from its bytes.
+    void Measure(PrintInfo& info, int& w, int& h)
+    {
+        if (!canvas_.TextExtent(info, w, h)) {
+            const int size = c_.settings->DrawTextSize;
+            w = static_cast<int>(Utf8ToCp932(info.Text).size()) * (size / 2);
+            h = size;
+        }
+    }
+
+    void Label(PrintInfo& info, std::int32_t colour, const std::string& text)
+    {
+        info.TextColor = colour;
+        info.FontSize = static_cast<std::int16_t>(c_.settings->DrawTextSize);
+        info.Text = text;
+    }
+
+    // A ray from the vanishing point v through a corner, ending 5000 image pixels beyond it.
+    void Ray(TDPoint v, TDPoint corner, const PrintInfo& info)
+    {
+        Line(v, Polar(corner, Angle(v, corner), kRayLength), info);
+    }
+
+    void Draw();
+
+private:
+    bool Adjusting(int mode) const { return c_.uCommand == mode && doc_.InputCount() == 0; }
+    bool Picked(int mode) const { return c_.uCommand == mode && doc_.InputCount() == 1; }
+    bool Skipped(int adjustMode) const
+    {
+        const int m = c_.uCommand;
+        if (m == mBase || m == mBaseOnePoint || m == mBaseSixPoint)
+            return true;
+        return Picked(adjustMode) && !c_.settings->AdjustDrawFlag;
+    }
+    bool Active() const { return c_.which != 2; }
+    bool CorrectionShown(std::uint8_t corrected) const
+    {
+        const TBaseBlock& b = doc_.Plane.base;
+        return b.BaseSet == 1 && doc_.OtherBaseSet == 1 && doc_.CrossLineSet == 1 && corrected == 1;
+    }
+
+    void Reference();
+    void BaseLine(std::uint8_t set, const std::array<TDPoint, 3>& line);
+    void MeasurementBase();
+    void Distances();
+    void Areas();
+    void InputInProgress();
+    void Diagnostic();
+
+public:
+    int process = 0;
+
+private:
+    Canvas& canvas_;
+    const Document& doc_;
+    const OverlayContext& c_;
+    OverlayColors colors_;
+    double x0_, y0_, x1_, y1_;
+};
+
+void Painter::Reference()
+{
+    const TBaseBlock& b = doc_.Plane.base;
+    const auto& r = b.BaseRect;
+    PrintInfo info;
+    if (b.BaseSet == 1 && !Skipped(mBaseAdjust)) {
+        Pen(info, colors_.Base, 1, kStyleConstruction);
+        Ray(b.VanishW, r[1], info);
+        Ray(b.VanishW, r[4], info);
+        Ray(b.VanishH, r[1], info);
+        Ray(b.VanishH, r[2], info);
+        Pen(info, colors_.Base, 1, kStyleSolid);
+        for (int i = 1; i <= 4; ++i)
+            Line(r[static_cast<std::size_t>(i)], r[static_cast<std::size_t>(i + 1)], info);
+        if (Adjusting(mBaseAdjust) && Active()) {
+            for (int i = 1; i <= 4; ++i)
+                Circle(r[static_cast<std::size_t>(i)], kHandleRadius, info);
+        }
+    }
+    if (c_.uCommand == mCrossLine && doc_.OtherBaseSet == 1) {
+        Pen(info, colors_.Base, 1, kStyleSolid);
+        for (int i = 1; i <= 4; ++i)
+            Line(doc_.OtherBaseRect[static_cast<std::size_t>(i)], doc_.OtherBaseRect[static_cast<std::size_t>(i + 1)],
+                 info);
+    }
+    if (b.BaseSet == 1 && doc_.OtherBaseSet == 1 && doc_.CrossLineSet == 1 && c_.uCommand != mCrossLine) {
+        Pen(info, colors_.CrossLine, 1, kStyleSolid);
+        const TDPoint far = Polar(doc_.CrossLinePoint, Angle(b.VanishH, doc_.CrossLinePoint),
+                                  kCrossLineLength / std::max(c_.scale, 1e-9));
+        Line(b.VanishH, far, info);
+    }
+}
+
+void Painter::BaseLine(std::uint8_t set, const std::array<TDPoint, 3>& line)
+{
+    if (set != 1 || Skipped(mBaseLineAdjust))
+        return;
+    PrintInfo info;
+    Pen(info, colors_.BaseLine, 1, kStyleSolid);
+    Line(line[1], line[2], info);
+    Circle(line[1], kEndRadius, info);
+    Circle(line[2], kEndRadius, info);
+    if (Adjusting(mBaseLineAdjust) && Active()) {
+        Circle(line[1], kHandleRadius, info);
+        Circle(line[2], kHandleRadius, info);
+    }
+}
+
+void Painter::MeasurementBase()
+{
+    const TBaseBlock& b = doc_.Plane.base;
+    if (b.BaseUnitSet != 1 || Skipped(mBaseUnitAdjust))
+        return;
+    const auto& u = doc_.Plane.UnitPoint;
+    PrintInfo info;
+    Pen(info, colors_.BaseUnit, 1, kStyleConstruction);
+    Ray(b.VanishW, u[0], info);
+    Ray(b.VanishW, u[3], info);
+    Ray(b.VanishH, u[0], info);
+    Ray(b.VanishH, u[1], info);
+    Pen(info, colors_.BaseUnit, 1, kStyleSolid);
+    for (std::size_t i = 1; i <= 4; ++i)
+        Line(u[i - 1], u[i], info);
+    if (Adjusting(mBaseUnitAdjust) && Active()) {
+        Circle(b.BaseUnit[1], kHandleRadius, info);
+        Circle(b.BaseUnit[2], kHandleRadius, info);
+    }
+}
+
+void Painter::Distances()
+{
+    if (!doc_.View.DistanceView || Skipped(mDistanceAdjust))
+        return;
+    const TPlaneState& plane = doc_.Plane;
+    const int m = c_.uCommand;
+    for (std::int32_t i = 1; i <= plane.DistanceCount(); ++i) {
+        const TDistance& d = plane.Distances[i];
+        if (d.group != doc_.CurrentGroup)
+            continue;
+        PrintInfo info;
+        const std::uint8_t style =
+            m == mDistanceDel ? kStyleDelete : (CorrectionShown(d.corrected) ? kStyleCorrected : kStyleSolid);
+        const bool current = i == doc_.CurrentDistance &&
+                             (m == mDistance || m == mDistanceDel || m == mDistanceHosei || Adjusting(mDistanceAdjust));
+        Pen(info, colors_.Distance, current ? 2 : 1, style);
+        Line(d.start, d.end, info);
+        Circle(d.start, kEndRadius, info);
+        Circle(d.end, kEndRadius, info);
+
+        if (doc_.View.TextView) {
+            TDistanceResult r;
+            CalcuDistance(doc_, i, r);
+            std::optional<double> total;
+            if (ChainPrev(plane, i) >= 1 && ChainNext(plane, i) == 0)
+                total = r.distance + r.before + r.after;
+            Label(info, colors_.Distance, DistanceLabel(r.distance, total));
+            int w = 0, h = 0;
+            Measure(info, w, h);
+            const TPoint p2 = Device(d.end);
+            const double a = Angle(d.start, d.end);
+            TRect box;
+            if (a > 90 && a < 180)
+                box = {p2.x - w, p2.y + h, p2.x, p2.y};
+            else if (a >= 180 && a < 270)
+                box = {p2.x - w, p2.y - h, p2.x, p2.y};
+            else if (a == 0 || a >= 270)
+                box = {p2.x, p2.y, p2.x + w, p2.y - h};
+            else
+                box = {p2.x, p2.y + h, p2.x + w, p2.y};
+            canvas_.DrawText(box, info);
+        }
+        if (Adjusting(mDistanceAdjust) && Active()) {
+            Pen(info, colors_.Distance, current ? 2 : 1, style);
+            Circle(d.start, kHandleRadius, info);
+            Circle(d.end, kHandleRadius, info);
+        }
+        if (i == doc_.CurrentDistance && d.corrected == 1 &&
+            (m == mDistance || m == mDistanceHosei || m == mDistanceHoseiDel || Adjusting(mDistanceAdjust))) {
+            Pen(info, colors_.Distance, 1, kStyleConstruction);
+            Line(d.correctedStart, d.correctedEnd, info);
+            Line(d.correctedStart, d.start, info);
+            Line(d.correctedEnd, d.end, info);
+            Pen(info, colors_.Distance, 2, kStyleSolid);
+            const SideProjection sp = DistanceSideProjection(doc_, i);
+            Line(sp.nearPoint, sp.farPoint, info);
+        }
+    }
+}
+
+void Painter::Areas()
+{
+    if (!doc_.View.SpaceView || Skipped(mSpaceAdjust))
+        return;
+    const TPlaneState& plane = doc_.Plane;
+    const int m = c_.uCommand;
+    for (std::int32_t i = 1; i <= plane.SpaceCount(); ++i) {
+        const TSpace& s = plane.Spaces[i];
+        if (s.group != doc_.CurrentGroup)
+            continue;
+        PrintInfo info;
+        const std::uint8_t style =
+            m == mSpaceDel ? kStyleDelete : (CorrectionShown(s.corrected) ? kStyleCorrected : kStyleSolid);
+        const std::int32_t colour = s.kind == kSpaceAdd ? colors_.SpaceAdd : (s.kind == kSpaceSub ? colors_.SpaceSub : 0);
+        const bool current = i == doc_.CurrentSpace &&
+                             (m == mSpaceAdd || m == mSpaceSub || m == mSpaceDel || m == mSpaceSlant ||
+                              m == mSpaceHosei || m == mSpaceHoseiDel || Adjusting(mSpaceAdjust));
+        Pen(info, colour, current ? 2 : 1, style);
+        const int n = s.count();
+        const bool handles = Adjusting(mSpaceAdjust) && Active() && (c_.polygonMode || n == 5);
+        long double length = 0, sumX = 0, sumY = 0;
+        for (int j = 0; j + 1 < n; ++j) {
+            const TDPoint a = s.points[static_cast<std::size_t>(j)];
+            const TDPoint b = s.points[static_cast<std::size_t>(j) + 1];
+            Line(a, b, info);
+            if (handles)
+                Circle(a, kHandleRadius, info);
+            const TPoint da = Device(a);
+            const TPoint db = Device(b);
+            const long double dx = static_cast<long double>(db.x) - da.x;
+            const long double dy = static_cast<long double>(db.y) - da.y;
+            const long double l = std::sqrt(dx * dx + dy * dy);
+            length += l;
+            sumX += (static_cast<long double>(da.x) + db.x) / 2 * l;
+            sumY += (static_cast<long double>(da.y) + db.y) / 2 * l;
+        }
+        TPoint centre = n > 0 ? Device(s.points[0]) : TPoint{};
+        if (length > 0)
+            centre = {Roundoff(sumX / length), Roundoff(sumY / length)};
+
+        if (doc_.View.TextView) {
+            TSpaceResult r;
+            CalcuSpace(doc_, i, r);
+            Label(info, colour, AreaLabel(r.area, r.perimeter, s.slantV, s.slantH));
+            int w = 0, h = 0;
+            Measure(info, w, h);
+            canvas_.DrawText({centre.x - w / 2, centre.y + h / 2, centre.x + w / 2, centre.y - h / 2}, info);
+        }
+        if (doc_.View.SpaceNameView) {
+            Label(info, colour, Cp932ToUtf8(s.name));
+            int w = 0, h = 0;
+            Measure(info, w, h);
+            canvas_.DrawText({centre.x - w / 2, centre.y - h / 2, centre.x + w / 2, centre.y - h / 2 - h}, info);
+        }
+        if (i == doc_.CurrentSpace && s.corrected == 1 &&
+            (m == mSpaceAdd || m == mSpaceSub || m == mSpaceHosei || m == mSpaceHoseiDel || Adjusting(mSpaceAdjust))) {
+            Pen(info, colour, 1, kStyleConstruction);
+            const auto& cp = s.correctedPoints;
+            for (int j = 0; j + 1 < n && static_cast<std::size_t>(j) + 1 < cp.size(); ++j) {
+                Line(cp[static_cast<std::size_t>(j)], cp[static_cast<std::size_t>(j) + 1], info);
+                Line(cp[static_cast<std::size_t>(j)], s.points[static_cast<std::size_t>(j)], info);
+            }
+            Pen(info, colour, 2, kStyleSolid);
+            const SideProjection sp = SpaceSideProjection(doc_, i);
+            Line(sp.nearPoint, sp.farPoint, info);
+        }
+    }
+}
+
+void Painter::InputInProgress()
+{
+    const auto& q = doc_.InputPoints;
+    const int k = q.Count();
+    const int m = c_.uCommand;
+    PrintInfo info;
+    if ((m == mSpaceAdd || m == mSpaceSub) && c_.polygonMode) {
+        Pen(info, m == mSpaceAdd ? colors_.SpaceAdd : colors_.SpaceSub, 1, kStyleSolid);
+        if (k >= 1)
+            Circle(q[1], kPolygonStartRadius, info);
+        for (int i = 2; i <= k; ++i)
+            Line(q[i], q[i - 1], info);
+    } else if (m == mBase) {
+        Pen(info, colors_.Base, 1, kStyleSolid);
+        for (int i = 2; i <= k; ++i)
+            Line(q[i], q[i - 1], info);
+    } else if (m == mBaseSixPoint) {
+        Pen(info, colors_.Base, 3, kStyleSolid);
+        for (int i = 1; i <= (k / 2) * 2 && i + 1 <= k; i += 2)
+            Line(q[i], q[i + 1], info);
+    }
+}
+
+// Draws the construction lines GetDelta makes while it walks.
+class DiagnosticSink : public DeltaSink {
+public:
+    DiagnosticSink(Painter& painter, const PrintInfo& info) : painter_(painter), info_(info) {}
+    void Line(TDPoint from, TDPoint to) override { painter_.Line(from, to, info_); }
+
+private:
+    Painter& painter_;
+    const PrintInfo& info_;
+};
+
+void Painter::Diagnostic()
+{
+    if (!c_.diagnostic)
+        return;
+    PrintInfo info;
+    Pen(info, c_.settings->ColorBaseUnit, 1, kStyleConstruction);
+    DiagnosticSink sink(*this, info);
+    const double w = c_.imageWidth;
+    const double h = c_.imageHeight;
+    for (const TDPoint p : {TDPoint{0, 0}, TDPoint{w, 0}, TDPoint{0, h}, TDPoint{w, h}})
+        GetDelta(doc_, p, &sink);
+}
+
+void Painter::Draw()
+{
+    if (doc_.View.BaseView) {
+        process = 1;
+        Reference();
+        process = 2;
+        BaseLine(doc_.Plane.base.BaseLineWSet, doc_.Plane.base.BaseLineW);
+        process = 3;
+        BaseLine(doc_.Plane.base.BaseLineHSet, doc_.Plane.base.BaseLineH);
+        process = 4;
+        MeasurementBase();
+    }
+    process = 5;
+    Distances();
+    process = 6;
+    Areas();
+    process = 8;
+    InputInProgress();
+    process = 9;
+    Diagnostic();
+}
+
+} // namespace
+
+OverlayColors ColorsFor(const TAppSettings& s, int which)
+{
+    if (which == 2)
+        return {s.ColorBase2, s.ColorCrossLine2, s.ColorBaseLine2, s.ColorBaseUnit2,
+                s.ColorDistance2, s.ColorSpaceAdd2, s.ColorSpaceSub2};
+    return {s.ColorBase, s.ColorCrossLine, s.ColorBaseLine, s.ColorBaseUnit, s.ColorDistance, s.ColorSpaceAdd,
+            s.ColorSpaceSub};
+}
+
+std::optional<std::pair<TDPoint, TDPoint>> ClipSegment(TDPoint a, TDPoint b, double x0, double y0, double x1,
+                                                       double y1)
+{
+    // Liang-Barsky: the part of a + t (b - a), t in [0, 1], inside the rectangle.
+    const long double dx = static_cast<long double>(b.x) - a.x;
+    const long double dy = static_cast<long double>(b.y) - a.y;
+    long double t0 = 0, t1 = 1;
+    const long double p[4] = {-dx, dx, -dy, dy};
+    const long double q[4] = {a.x - x0, x1 - a.x, a.y - y0, y1 - a.y};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0)
+                return std::nullopt;
+            continue;
+        }
+        const long double t = q[i] / p[i];
+        if (p[i] < 0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
+        if (t0 > t1)
+            return std::nullopt;
+    }
+    const TDPoint from = t0 == 0 ? a : TDPoint{static_cast<double>(a.x + t0 * dx), static_cast<double>(a.y + t0 * dy)};
+    const TDPoint to = t1 == 1 ? b : TDPoint{static_cast<double>(a.x + t1 * dx), static_cast<double>(a.y + t1 * dy)};
+    return std::pair{from, to};
+}
+
+std::string DistanceLabel(double length, std::optional<double> chainTotal)
+{
+    if (chainTotal)
+        return FormatNumber0(length) + "(" + FormatNumber0(*chainTotal) + ")";
+    return FormatNumber0(length);
+}
+
+std::string AreaLabel(double area, double perimeter, double slantV, double slantH)
+{
+    std::string text = FormatFixed(area, 3) + "㎡(" + FormatNumber0(perimeter) + ")";
+    if (slantV != 0 || slantH != 0)
+        text += " V" + FormatGeneral(slantV) + "ﾟ H" + FormatGeneral(slantH) + "ﾟ";
+    return text;
+}
+
+void DrawBase(Canvas& canvas, const Document& doc, const OverlayContext& context)
+{
+    Painter painter(canvas, doc, context);
+    GuardWith([&] { return TrailLine("DrawBase", "process", painter.process); }, [&] { painter.Draw(); });
+}
+
+} // namespace kvx

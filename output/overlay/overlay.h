@@ -1,0 +1,54 @@
+#pragma once
+
+// The overlay: the reference, base lines, measurement base, cross line, every
+// distance and area of the current group with labels and names, the input in
+// progress and the adjust handles, drawn over the photo after every repaint.
+// Image points are pixels of the photo; device points are pixels of the canvas.
+
+#include "measure/model.h"
+#include "output/overlay/canvas.h"
+#include "shell/app_settings.h"
+
+#include <optional>
+#include <string>
+
+namespace kvx {
+
+struct OverlayContext {
+    std::int32_t left = 0;  // image point at the device's top-left corner
+    std::int32_t top = 0;
+    int which = 1;          // 2: the other plane of the two-plane setting, in the second colours
+    double scale = 1.0;     // device pixels per image pixel
+    std::int32_t offsetX = 0;
+    std::int32_t offsetY = 0;
+    // The part of the photo the device shows, in image pixels: lines are cut to
+    // it before they become device coordinates, so that a vanishing point far
+    // away never overflows them.
+    double viewWidth = 0;
+    double viewHeight = 0;
+    int uCommand = 0;
+    bool polygonMode = false;
+    bool diagnostic = false;
+    int imageWidth = 0;
+    int imageHeight = 0;
+    const TAppSettings* settings = nullptr;
+};
+
+// Draws the overlay of doc's current plane.
+void DrawBase(Canvas& canvas, const Document& doc, const OverlayContext& context);
+
+// The colours of one set: the active plane's (which != 2) or the other plane's.
+struct OverlayColors {
+    std::int32_t Base, CrossLine, BaseLine, BaseUnit, Distance, SpaceAdd, SpaceSub;
+};
+OverlayColors ColorsFor(const TAppSettings& settings, int which);
+
+// The segment a-b cut to the rectangle [x0, x1] x [y0, y1], if any of it is inside.
+std::optional<std::pair<TDPoint, TDPoint>> ClipSegment(TDPoint a, TDPoint b, double x0, double y0, double x1,
+                                                       double y1);
+
+// The labels as the overlay writes them.
+std::string DistanceLabel(double length, std::optional<double> chainTotal);
+std::string AreaLabel(double area, double perimeter, double slantV, double slantH);
+
+} // namespace kvx

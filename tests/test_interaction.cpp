@@ -1,0 +1,662 @@
+#include "interact/interaction.h"
+
+#include "interact/hit_test.h"
+#include "interact/prompts.h"
+#include "measure/calibration.h"
+#include "measure/cp932.h"
+#include "shell/commands.h"
+#include "shell/error_trail.h"
+
+#include "fake_port.h"
+#include "testing.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace kvx {
+namespace {
+
+using test::FakePort;
+
+// A photo at scale 1 (image pixels are display pixels) with the tools.
+class Tools : public ::testing::Test {
+protected:
+    Document doc;
+    TAppSettings settings;
+    FakePort port;
+    Interaction tools{doc, settings, port};
+
+    void Reference()
+    {
+        SetReferenceRect(doc, {TDPoint{100, 100}, {500, 100}, {500, 400}, {100, 400}}, true);
+        doc.Modified = 0;
+    }
+    void Click(double x, double y) { tools.LeftClick({x, y}); }
+    void Right(double x, double y) { tools.RightClick({x, y}); }
+    std::string Prompt() const { return port.status[2]; }
+    void Distance(TDPoint a, TDPoint b, std::int32_t prev = 0, std::int32_t next = 0)
+    {
+        TDistance d;
+        d.start = a;
+        d.end = b;
+        d.prev = prev;
+        d.next = next;
+        doc.Plane.Distances.Append(d);
+    }
+    std::int32_t Area(std::vector<TDPoint> points, std::uint8_t kind = kSpaceAdd)
+    {
+        TSpace s;
+        s.kind = kind;
+        s.correctedPoints.resize(points.size());
+        s.points = std::move(points);
+        return doc.Plane.Spaces.Append(s);
+    }
+};
+
+TEST_F(Tools, FourCornersWithARejectedRepeatAndATakeBack)
+{
+    tools.SetCommand(ucBase);
+    EXPECT_EQ(Prompt(), "[基準矩形を設定する]　基準となる矩形をマウス㊧ボタンで指示[1点目]");
+    Click(100, 100);
+    EXPECT_EQ(tools.InputCount(), 1);
+    EXPECT_EQ(tools.TMode(), 3);
+    EXPECT_EQ(Prompt(), "[基準矩形を設定する]　基準となる矩形をマウス㊧ボタンで指示[2点目]。㊨ボタンで前点のやり直し");
+    Click(100, 100);  // the same point again: not taken
+    EXPECT_EQ(tools.InputCount(), 1);
+    Click(500, 110);
+    Click(490, 400);
+    EXPECT_EQ(Prompt(), "[基準矩形を設定する]　基準となる矩形をマウス㊧ボタンで指示[4点目]。㊨ボタンで前点のやり直し");
+    Right(300, 300);
+    EXPECT_EQ(tools.InputCount(), 2);
+    EXPECT_EQ(tools.TraceAnchor(), (TDPoint{500, 110}));
+    EXPECT_EQ(Prompt(), "[基準矩形を設定する]　基準となる矩形をマウス㊧ボタンで指示[3点目]。㊨ボタンで前点のやり直し");
+    Click(490, 400);
+    doc.CrossLineSet = 1;
+    Click(110, 390);
+    EXPECT_EQ(doc.Plane.base.BaseSet, 1);
+    EXPECT_EQ(doc.Plane.base.BaseRect[3], (TDPoint{490, 400}));
+    EXPECT_EQ(doc.CrossLineSet, 0) << "a new single-plane reference drops the cross line";
+    EXPECT_EQ(tools.Command(), ucNone);
+    EXPECT_EQ(tools.TMode(), 0);
+    EXPECT_FALSE(port.figures[0].has_value()) << "no rubber band left";
+    EXPECT_EQ(doc.Modified, 1);
+
+    // A right click at n = 1 leaves n = 0 and no rubber band.
+    tools.SetCommand(ucBase);
+    Click(10, 10);
+    Right(20, 20);
+    EXPECT_EQ(tools.InputCount(), 0);
+    EXPECT_EQ(tools.TMode(), 0);
+}
+
+TEST_F(Tools, SixPointsBuildBothPlanes)
+{
+    doc.CurrentSetting = 4;
+    doc.CurrentBase = 1;
+    tools.SetCommand(ucBaseSixPoint);
+    const TDPoint pts[] = {{500, 200}, {500, 500}, {250, 260}, {250, 550}, {750, 260}, {750, 550}};
+    const char* prompts[] = {"中心線（上）をマウス㊧ボタンで指示", "中心線（下）", "左基準線（上）",
+                             "左基準線（下）", "右基準線（上）", "右基準線（下）"};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_NE(Prompt().find(prompts[i]), std::string::npos) << Prompt();
+        Click(pts[i].x, pts[i].y);
+        EXPECT_EQ(tools.TMode(), i % 2 == 0 ? 3 : 0) << "a band from each top point";
+    }
+    EXPECT_NE(Prompt().find("右基準線（上）"), std::string::npos);
+    Right(0, 0);
+    EXPECT_NE(Prompt().find("左基準線（下）"), std::string::npos) << Prompt();
+    EXPECT_EQ(tools.TMode(), 3);
+    Click(pts[3].x, pts[3].y);
+    Click(pts[4].x, pts[4].y);
+    Click(pts[5].x, pts[5].y);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(doc.SixPoint[static_cast<std::size_t>(i + 1)], pts[i]);
+    EXPECT_EQ(tools.Command(), ucNone);
+    EXPECT_EQ(doc.CurrentBase, 1);
+    EXPECT_EQ(doc.CrossLinePoint, pts[0]);
+    EXPECT_EQ(doc.Plane.base.BaseSet, 1);
+    EXPECT_EQ(doc.ParkedPlane.base.BaseSet, 1);
+    EXPECT_GT(port.planeChanges, 0);
+}
+
+TEST_F(Tools, OnePointFigureLaysOutAroundTheClick)
+{
+    doc.CurrentSetting = 4;
+    doc.CurrentBase = 1;
+    tools.SetCommand(ucBaseOnePoint);
+    EXPECT_EQ(Prompt(), "[基準矩形を設定する]　基準をマウス㊧ボタンで指示");
+    Click(500, 200);
+    const std::array<TDPoint, 7> expected{TDPoint{}, {500, 200}, {500, 500}, {250, 260},
+                                          {250, 550}, {750, 260}, {750, 550}};
+    EXPECT_EQ(doc.SixPoint, expected);
+    EXPECT_EQ(doc.Plane.base.BaseRect[1], (TDPoint{250, 260})) << "the left plane is current";
+    EXPECT_EQ(doc.ParkedPlane.base.BaseRect[1], (TDPoint{500, 200}));
+    EXPECT_EQ(tools.Command(), ucNone);
+}
+
+TEST_F(Tools, BaseLinesDeriveTheMeasurementBase)
+{
+    Reference();
+    tools.SetCommand(ucBaseLineW);
+    Click(150, 300);
+    EXPECT_EQ(tools.TMode(), 2);
+    Click(350, 305);  // snapped onto the W direction through the first end
+    EXPECT_EQ(doc.Plane.base.BaseLineWSet, 1);
+    EXPECT_TRUE(test::Near(doc.Plane.base.BaseLineW[2], {350, 300}, 1e-3));
+    EXPECT_EQ(doc.Plane.base.BaseUnitSet, 0);
+    ASSERT_EQ(port.focused.size(), 1u);
+    EXPECT_EQ(port.focused[0], InputField::W);
+    EXPECT_EQ(tools.Command(), ucNone);
+
+    tools.SetCommand(ucBaseLineH);
+    Click(450, 150);
+    Click(452, 350);
+    EXPECT_TRUE(test::Near(doc.Plane.base.BaseLineH[2], {450, 350}, 1e-3));
+    EXPECT_EQ(doc.Plane.base.BaseUnitSet, 1);
+    EXPECT_TRUE(test::Near(doc.Plane.base.BaseUnit[1], {150, 150}, 1e-3));
+    EXPECT_TRUE(test::Near(doc.Plane.base.BaseUnit[2], {350, 350}, 1e-3));
+    EXPECT_EQ(port.focused.back(), InputField::H);
+}
+
+TEST_F(Tools, DistancesSingleAndContinuous)
+{
+    Reference();
+    tools.SetCommand(ucDistance);
+    Click(100, 200);
+    Click(300, 200);
+    ASSERT_EQ(doc.Plane.DistanceCount(), 1);
+    EXPECT_EQ(tools.Command(), ucDistance);
+    EXPECT_EQ(tools.InputCount(), 0);
+    EXPECT_EQ(doc.CurrentDistance, 1);
+    EXPECT_EQ(port.info.rfind("長さ=", 0), 0u) << port.info;
+
+    tools.options.continuous = true;
+    tools.SetCommand(ucDistance);
+    Click(100, 300);
+    Click(200, 300);
+    Click(200, 350);
+    ASSERT_EQ(doc.Plane.DistanceCount(), 3);
+    const TDistance& a = doc.Plane.Distances[2];
+    const TDistance& b = doc.Plane.Distances[3];
+    EXPECT_EQ(a.prev, 0);
+    EXPECT_EQ(a.next, 3);
+    EXPECT_EQ(b.prev, 2);
+    EXPECT_EQ(b.next, 4) << "waiting for the next segment";
+    EXPECT_EQ(tools.InputCount(), 1);
+    Right(210, 360);
+    EXPECT_EQ(doc.Plane.Distances[3].next, 0);
+    EXPECT_EQ(tools.InputCount(), 0);
+    EXPECT_EQ(ChainFirst(doc.Plane, 3), 2);
+    EXPECT_EQ(ChainFirst(doc.Plane, 1), 1);
+
+    // A right click with nothing under way picks the distance for the summary.
+    Right(150, 200);
+    EXPECT_EQ(doc.CurrentDistance, 1);
+}
+
+TEST_F(Tools, AChainLeftOpenByAToolChangeEnds)
+{
+    Reference();
+    tools.options.continuous = true;
+    tools.SetCommand(ucDistance);
+    Click(100, 300);
+    Click(200, 300);
+    tools.SetCommand(ucSpaceAdd);
+    EXPECT_EQ(doc.Plane.Distances[1].next, 0);
+    tools.SetCommand(ucDistance);
+    Click(400, 300);
+    Click(450, 300);
+    EXPECT_EQ(doc.Plane.Distances[2].prev, 0) << "a new distance does not join an ended chain";
+}
+
+TEST_F(Tools, PolygonClosesNearItsFirstVertex)
+{
+    Reference();
+    tools.options.polygon = true;
+    port.names = {"居間"};
+    tools.SetCommand(ucSpaceAdd);
+    Click(100, 100);
+    Click(300, 100);
+    Click(104, 103);  // 5 pixels from the first: too few vertices, dropped
+    EXPECT_EQ(tools.InputCount(), 2);
+    EXPECT_EQ(tools.TraceAnchor(), (TDPoint{300, 100}));
+    Click(300, 300);
+    Click(104, 103);
+    ASSERT_EQ(doc.Plane.SpaceCount(), 1);
+    const TSpace& s = doc.Plane.Spaces[1];
+    EXPECT_EQ(s.count(), 4);
+    EXPECT_EQ(s.points.back(), s.points.front());
+    EXPECT_EQ(s.kind, kSpaceAdd);
+    EXPECT_EQ(Cp932ToUtf8(s.name), "居間");
+    EXPECT_EQ(port.nameQuestions, 1);
+    EXPECT_EQ(tools.Command(), ucSpaceAdd);
+    EXPECT_EQ(tools.InputCount(), 0);
+
+    // Taking back vertices one by one.
+    Click(10, 10);
+    Click(50, 10);
+    Right(0, 0);
+    EXPECT_EQ(tools.InputCount(), 1);
+    EXPECT_EQ(tools.TraceAnchor(), (TDPoint{10, 10}));
+}
+
+TEST_F(Tools, RectangleAreasAndNames)
+{
+    Reference();
+    port.names = {"ＡＢＣＤＥＦＧＨＩＪＫ"};  // 22 bytes: the eleventh character goes
+    tools.SetCommand(ucSpaceSub);
+    Click(150, 150);
+    EXPECT_EQ(tools.TMode(), 7);
+    Click(250, 300);
+    ASSERT_EQ(doc.Plane.SpaceCount(), 1);
+    const TSpace& s = doc.Plane.Spaces[1];
+    EXPECT_EQ(s.kind, kSpaceSub);
+    ASSERT_EQ(s.count(), 5);
+    // The corner on the first corner's W line, then the opposite, then the one
+    // on its H line: the side corners follow the plane's directions.
+    EXPECT_TRUE(test::Near(s.points[1], {250, 150}, 1e-3));
+    EXPECT_TRUE(test::Near(s.points[3], {150, 300}, 1e-3));
+    EXPECT_EQ(Cp932ToUtf8(s.name), "ＡＢＣＤＥＦＧＨＩＪ");
+
+    settings.SpaceNameInputFlag = false;
+    Click(300, 150);
+    Click(400, 300);
+    EXPECT_EQ(port.nameQuestions, 1) << "no dialog when names are not asked for";
+    EXPECT_EQ(doc.Plane.Spaces[2].name, "");
+}
+
+TEST_F(Tools, CorrectionOfAChainAndItsRemoval)
+{
+    Reference();
+    doc.OtherBaseSet = 1;
+    doc.OtherBaseRect = {TDPoint{}, {500, 100}, {700, 50}, {700, 450}, {500, 400}, {500, 100}};
+    CalcuBasePoint(doc);
+    doc.CrossLineSet = 1;
+    doc.CrossLinePoint = {500, 250};
+    Distance({150, 250}, {250, 250}, 0, 2);
+    Distance({250, 250}, {350, 250}, 1, 0);
+
+    tools.SetCommand(ucDistanceHosei);
+    Click(300, 251);
+    EXPECT_EQ(doc.CurrentDistance, 2);
+    EXPECT_EQ(tools.InputCount(), 1);
+    EXPECT_EQ(tools.TraceAnchor(), doc.Plane.base.VanishH);
+    Click(600, 260);
+    for (std::int32_t i : {1, 2}) {
+        EXPECT_EQ(doc.Plane.Distances[i].corrected, 1);
+        EXPECT_EQ(doc.Plane.Distances[i].correctionRef, (TDPoint{600, 260}));
+    }
+    EXPECT_EQ(doc.Modified, 1);
+
+    tools.SetCommand(ucDistanceHoseiDel);
+    Click(200, 250);
+    EXPECT_EQ(doc.Plane.Distances[1].corrected, 0);
+    EXPECT_EQ(doc.Plane.Distances[2].corrected, 0);
+}
+
+TEST_F(Tools, SlopeAndRename)
+{
+    Reference();
+    Area({{150, 150}, {250, 150}, {250, 250}, {150, 250}, {150, 150}});
+    tools.SetCommand(ucSpaceSlant);
+    port.slopeAnswer = std::pair{std::string("120"), std::string("abc")};
+    Click(200, 200);
+    EXPECT_EQ(doc.Plane.Spaces[1].slantV, 89);
+    EXPECT_EQ(doc.Plane.Spaces[1].slantH, 0);
+    EXPECT_EQ(port.slopeAt.back(), (TPoint{200, 200}));
+    doc.Modified = 0;
+    port.slopeAnswer.reset();
+    Click(200, 200);
+    EXPECT_EQ(doc.Plane.Spaces[1].slantV, 89) << "abort changes nothing";
+    EXPECT_EQ(doc.Modified, 1) << "but the photo counts as changed";
+
+    doc.Plane.Spaces[1].name = AreaNameFromUtf8("旧");
+    port.inputBoxAnswer = "abcdefghijklmnopqrstuvwxyz";
+    tools.SetCommand(ucSpaceNameUpd);
+    Click(200, 200);
+    EXPECT_EQ(port.inputBoxDefaults.back(), "旧");
+    EXPECT_EQ(doc.Plane.Spaces[1].name, "abcdefghijklmnopqrst");
+    Click(900, 700);  // nothing there
+    EXPECT_EQ(port.inputBoxDefaults.size(), 1u);
+}
+
+TEST_F(Tools, ImageRangeOutputAndZoomTools)
+{
+    tools.SetCommand(ucImageFix);
+    Click(10.4, 20.5);
+    EXPECT_EQ(tools.TMode(), 6);
+    Click(10.4, 20.5);
+    EXPECT_TRUE(port.imageRanges.empty()) << "no range without size";
+    Click(300.6, 200.2);
+    ASSERT_EQ(port.imageRanges.size(), 1u);
+    EXPECT_EQ(port.imageRanges[0], (std::array<std::int32_t, 4>{10, 21, 301, 200}));
+    EXPECT_EQ(tools.Command(), ucNone);
+
+    tools.SetCommand(ucZoomUp);
+    Click(50, 50);
+    tools.SetCommand(ucZoomDown);
+    Click(50, 50);
+    EXPECT_EQ(port.zooms, (std::vector<std::string>{"up2.000000", "down0.500000"}));
+    EXPECT_EQ(tools.Command(), ucZoomDown) << "the zoom tools stay";
+}
+
+TEST_F(Tools, CrossLineClickAndCancel)
+{
+    Reference();
+    tools.SetCommand(ucCrossLine);
+    Right(1, 1);
+    EXPECT_EQ(tools.Command(), ucNone);
+    tools.SetCommand(ucCrossLine);
+    Click(420, 200);
+    EXPECT_EQ(doc.CrossLineSet, 1);
+    EXPECT_EQ(doc.CrossLinePoint, (TDPoint{420, 200}));
+    EXPECT_EQ(tools.Command(), ucNone);
+}
+
+// --- adjustments and deletions ------------------------------------------------------------------
+
+TEST_F(Tools, CornerMoveAndReaimedEdge)
+{
+    Reference();
+    doc.Plane.base.BaseLineWSet = 1;
+    doc.Plane.base.BaseUnitSet = 1;
+    tools.SetCommand(ucBaseAdjust);
+    Click(505, 395);  // near corner 3
+    EXPECT_EQ(std::abs(tools.PickedBaseCorner()), 3);
+    EXPECT_FALSE(tools.PickedBaseFar());
+    EXPECT_EQ(tools.TMode(), 4);
+    Click(520, 420);
+    EXPECT_EQ(doc.Plane.base.BaseRect[3], (TDPoint{520, 420}));
+    EXPECT_EQ(doc.Plane.base.BaseLineWSet, 0) << "base lines are dropped";
+    EXPECT_EQ(doc.Plane.base.BaseUnitSet, 1) << "the measurement base stays";
+    EXPECT_EQ(tools.Command(), ucBaseAdjust);
+    EXPECT_EQ(tools.InputCount(), 0);
+
+    // 40 pixels beyond corner 2 on the continuation of the top edge: the top
+    // edge is re-aimed from corner 1 and corner 2 slides along the right edge.
+    Reference();
+    Click(540, 100);
+    EXPECT_EQ(tools.PickedBaseCorner(), 2);
+    EXPECT_TRUE(tools.PickedBaseFar());
+    EXPECT_EQ(tools.TMode(), 5);
+    Click(300, 80);
+    EXPECT_EQ(doc.Plane.base.BaseRect[2], (TDPoint{500, 60}));
+    EXPECT_EQ(doc.Plane.base.BaseRect[1], (TDPoint{100, 100}));
+}
+
+TEST_F(Tools, LockMovesTheSharedCornerOfTheOtherPlane)
+{
+    for (const bool lock : {true, false}) {
+        doc = Document{};
+        doc.CurrentSetting = 4;
+        doc.CurrentBase = 1;
+        doc.SixPoint = SixPointFromClick({500, 200}, {0, 0}, {1000, 800});
+        BuildTwoPlanes(doc);
+        tools.options.lock = lock;
+        tools.SetCommand(ucBaseAdjust);
+        Click(498, 203);  // top of the centre line: the left plane's corner 2
+        Click(510, 190);
+        EXPECT_EQ(doc.Plane.base.BaseRect[2], (TDPoint{510, 190}));
+        EXPECT_EQ(doc.ParkedPlane.base.BaseRect[1], (lock ? TDPoint{510, 190} : TDPoint{500, 200})) << lock;
+        EXPECT_EQ(doc.OtherBaseRect[1], doc.ParkedPlane.base.BaseRect[1]);
+        EXPECT_EQ(doc.CurrentBase, 1);
+    }
+}
+
+TEST_F(Tools, LinkedChainEndsMoveTogether)
+{
+    Reference();
+    Distance({100, 200}, {200, 200}, 0, 2);
+    Distance({200, 200}, {300, 250}, 1, 0);
+    tools.SetCommand(ucDistanceAdjust);
+    Click(198, 201);  // the shared point, nearest to distance 1's end
+    EXPECT_EQ(doc.CurrentDistance, 1);
+    EXPECT_EQ(tools.LinkedDistance(), 2);
+    EXPECT_EQ(tools.TMode(), 4);
+    Click(210, 230);
+    EXPECT_EQ(doc.Plane.Distances[1].end, (TDPoint{210, 230}));
+    EXPECT_EQ(doc.Plane.Distances[2].start, (TDPoint{210, 230}));
+
+    Click(150, 200);  // middle of a distance, no end: it only becomes current
+    EXPECT_EQ(tools.InputCount(), 0);
+}
+
+TEST_F(Tools, AreaVerticesAndRectangleRebuild)
+{
+    Reference();
+    Area({{150, 150}, {250, 150}, {200, 250}, {150, 150}});
+    tools.options.polygon = true;
+    tools.SetCommand(ucSpaceAdjust);
+    Click(151, 151);
+    EXPECT_EQ(tools.PickedVertex(), 0);
+    Click(140, 140);
+    EXPECT_EQ(doc.Plane.Spaces[1].points.front(), (TDPoint{140, 140}));
+    EXPECT_EQ(doc.Plane.Spaces[1].points.back(), (TDPoint{140, 140})) << "the outline stays closed";
+
+    tools.options.polygon = false;
+    tools.SetCommand(ucSpaceAdjust);
+    Click(140, 140);
+    EXPECT_EQ(tools.InputCount(), 0) << "a triangle is no rectangle to rebuild";
+    EXPECT_EQ(doc.CurrentSpace, 1);
+
+    Area({{300, 150}, {400, 150}, {400, 250}, {300, 250}, {300, 150}});
+    Click(401, 251);  // vertex 2: the opposite corner is vertex 0
+    EXPECT_EQ(tools.PickedVertex(), 2);
+    EXPECT_EQ(tools.TMode(), 8);
+    Click(450, 300);
+    const TSpace& s = doc.Plane.Spaces[2];
+    EXPECT_EQ(s.points[0], (TDPoint{300, 150}));
+    EXPECT_EQ(s.points[2], (TDPoint{450, 300}));
+    EXPECT_EQ(s.count(), 5);
+}
+
+TEST_F(Tools, DeletingRenumbersChainsAndMovesTheLastArea)
+{
+    Reference();
+    Distance({100, 200}, {200, 200}, 0, 2);
+    Distance({200, 200}, {300, 200}, 1, 3);
+    Distance({300, 200}, {400, 200}, 2, 0);
+    tools.SetCommand(ucDistanceDel);
+    EXPECT_EQ(Prompt(), "[距離を求める・削除する]　削除したい距離をマウス㊧ボタンで指示");
+    Click(250, 202);
+    ASSERT_EQ(doc.Plane.DistanceCount(), 2);
+    EXPECT_EQ(doc.Plane.Distances[1].next, 0);
+    EXPECT_EQ(doc.Plane.Distances[2].prev, 0);
+    EXPECT_EQ(doc.Plane.Distances[2].start, (TDPoint{300, 200}));
+    EXPECT_EQ(tools.Command(), ucDistanceDel);
+    Click(150, 200);
+    Click(350, 200);
+    EXPECT_EQ(tools.Command(), ucNone) << "nothing left to delete";
+
+    Area({{100, 100}, {120, 100}, {120, 120}, {100, 120}, {100, 100}});
+    Area({{200, 100}, {220, 100}, {220, 120}, {200, 120}, {200, 100}});
+    const std::int32_t third = Area({{300, 100}, {320, 100}, {320, 120}, {300, 120}, {300, 100}});
+    doc.Plane.Spaces[third].name = "third";
+    tools.SetCommand(ucSpaceDel);
+    Click(110, 110);
+    ASSERT_EQ(doc.Plane.SpaceCount(), 2);
+    EXPECT_EQ(doc.Plane.Spaces[1].name, "third");
+    EXPECT_EQ(doc.Modified, 1);
+}
+
+TEST_F(Tools, SearchPrefersSmallerAreasAndVertices)
+{
+    Reference();
+    Area({{100, 100}, {400, 100}, {400, 400}, {100, 400}, {100, 100}});
+    Area({{200, 200}, {300, 200}, {300, 300}, {200, 300}, {200, 200}}, kSpaceSub);
+    std::int32_t vertex = 0;
+    EXPECT_EQ(SearchSpacePointNo(doc, {250, 250}, false, 1.0, vertex), 2);
+    EXPECT_EQ(vertex, -1);
+    EXPECT_EQ(SearchSpacePointNo(doc, {250, 250}, true, 1.0, vertex), 2);
+    EXPECT_EQ(vertex, -1) << "no vertex near, though an area contains the point";
+    EXPECT_EQ(SearchSpacePointNo(doc, {395, 395}, true, 1.0, vertex), 1);
+    EXPECT_EQ(vertex, 2);
+
+    Distance({100, 500}, {300, 500});
+    Distance({100, 520}, {300, 520});
+    doc.Plane.Distances.Append(TDistance{1, {100, 510}, {300, 510}});
+    EXPECT_EQ(SearchDistanceNo(doc, {200, 510}, 1.0), 1) << "ties keep the lower index; other groups never";
+    EXPECT_EQ(SearchDistanceNo(doc, {200, 560}, 1.0), 0);
+    EXPECT_EQ(SearchDistanceNo(doc, {200, 560}, 0.25), 2) << "the radius is 20 display pixels";
+}
+
+// --- the pointer pipeline -------------------------------------------------------------------------
+
+TEST_F(Tools, BothButtonsWithoutMovingClickWithTheLastReleased)
+{
+    tools.SetCommand(ucBase);
+    Click(100, 100);
+    ASSERT_EQ(tools.InputCount(), 1);
+    tools.MouseDown({300, 300}, true, false);
+    tools.MouseDown({300, 300}, true, true);
+    EXPECT_EQ(tools.ButtonState(), 3);
+    tools.MouseUp({305, 300}, true, false);   // left first
+    EXPECT_EQ(tools.ButtonState(), 2);
+    tools.MouseUp({305, 300}, false, true);   // then right: a right click
+    EXPECT_EQ(tools.InputCount(), 0);
+
+    tools.MouseDown({300, 300}, true, true);
+    tools.MouseUp({300, 300}, false, true);
+    tools.MouseUp({300, 300}, true, false);   // left last: a left click
+    EXPECT_EQ(tools.InputCount(), 1);
+}
+
+TEST_F(Tools, GestureDirections)
+{
+    struct Case {
+        TPoint release;
+        const char* zoom;
+    };
+    const Case cases[] = {{{300, 340}, "pre"}, {{330, 270}, "all"}, {{340, 300}, "window"}, {{260, 300}, "pre"}};
+    for (const Case& c : cases) {
+        port.zooms.clear();
+        tools.MouseDown({300, 300}, true, true);
+        tools.MouseMove(c.release);
+        EXPECT_NE(tools.GestureState(), 0);
+        EXPECT_TRUE(port.figures[1].has_value()) << "the gesture figure shows";
+        tools.MouseUp(c.release, true, false);
+        tools.MouseUp(c.release, false, true);
+        ASSERT_EQ(port.zooms.size(), 1u) << c.zoom;
+        EXPECT_EQ(port.zooms[0], c.zoom);
+        EXPECT_EQ(tools.GestureState(), 0);
+        EXPECT_FALSE(port.figures[1].has_value());
+    }
+}
+
+TEST_F(Tools, ShiftSnapsTheBandWithoutAMove)
+{
+    Reference();
+    tools.SetCommand(ucDistance);
+    Click(200, 200);
+    tools.MouseMove({400, 230});
+    ASSERT_TRUE(port.figures[0].has_value());
+    EXPECT_EQ(port.figures[0]->lines[0][1], (TDPoint{400, 230}));
+    port.shift = true;
+    tools.KeyDown(true);
+    EXPECT_EQ(port.figures[0]->lines[0][1], GetOrthPoint(doc, {200, 200}, {400, 230}));
+    EXPECT_NEAR(port.figures[0]->lines[0][1].y, 200, 1e-3) << "onto the W line through the first point";
+    port.shift = false;
+    tools.KeyUp(false);
+    EXPECT_EQ(port.figures[0]->lines[0][1], (TDPoint{400, 230}));
+}
+
+TEST_F(Tools, NoToolStillReportsThePointer)
+{
+    tools.SetCommand(ucNone);
+    tools.MouseMove({123, 45});
+    EXPECT_EQ(port.status[0], "X = 123.00,  Y =45.00  (pixel)");
+    tools.MouseDown({123, 45}, true, false);
+    tools.MouseUp({123, 45}, true, false);
+    EXPECT_EQ(doc.Plane.DistanceCount(), 0);
+    EXPECT_EQ(doc.Modified, 0);
+}
+
+TEST_F(Tools, AutomaticPlaneSwitchOnTheFirstClick)
+{
+    doc.CurrentSetting = 4;
+    doc.CurrentBase = 1;
+    doc.SixPoint = SixPointFromClick({500, 200}, {0, 0}, {1000, 800});
+    BuildTwoPlanes(doc);
+    tools.options.autoSwitch = true;
+    tools.SetCommand(ucDistance);
+    Click(700, 400);  // right of the centre line
+    EXPECT_EQ(doc.CurrentBase, 2);
+    Click(720, 420);
+    EXPECT_EQ(doc.Plane.DistanceCount(), 1) << "the distance belongs to the right plane";
+    EXPECT_EQ(doc.ParkedPlane.DistanceCount(), 0);
+}
+
+TEST_F(Tools, ErrorsNameTheClickAndTheMode)
+{
+    // A view so far in that the click's screen position overflows.
+    Reference();
+    Area({{150, 150}, {250, 150}, {250, 250}, {150, 250}, {150, 150}});
+    tools.SetCommand(ucSpaceSlant);
+    port.view.DispScale = 1e12;
+    const std::size_t before = ErrorTrail::global().size();
+    EXPECT_ANY_THROW(tools.LeftClick({200, 200}));
+    ASSERT_GT(ErrorTrail::global().size(), before);
+    EXPECT_EQ(ErrorTrail::global().lines().back(), "MouseLeftClick  [uCommand = 19]");
+}
+
+// --- prompts ---------------------------------------------------------------------------------------
+
+TEST(Prompts, EveryToolAndStep)
+{
+    struct Case {
+        int mode, n;
+        bool polygon;
+        std::optional<std::string> text;
+    };
+    const Case cases[] = {
+        {0, 0, false, ""},
+        {3, 0, false, "[基準（６点入力）を設定する]　基準となる中心線（上）をマウス㊧ボタンで指示"},
+        {3, 3, false, "[基準（６点入力）を設定する]　基準となる左基準線（下）をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し"},
+        {4, 1, false, "[基準矩形を調整する]　調整後の基準矩形の頂点位置をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで前点のやり直し"},
+        {7, 0, false, "[計測基準ＷＨを調整する]　調整する計測基準ＷＨの端点をマウス㊧ボタンで指示"},
+        {8, 1, false, "[計測基準を設定する]　計測基準となる矩形の対角をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し"},
+        {10, 1, false, "[距離を求める・２点間の距離を求める]　求めたい距離のもう一方の端点の位置をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで１点目のやり直し"},
+        {11, 1, false, "[距離を求める・削除する]　削除したい距離をマウス㊧ボタンで指示"},
+        {13, 1, false, "[距離を求める・遠近補正する]　遠近補正する距離の側面投影位置をマウス㊧ボタンで指示。㊨ボタンでやり直し"},
+        {15, 0, true, "[面積を求める・加算]　求めたい面積の範囲をマウス㊧ボタンで指示"},
+        {15, 2, true, "[面積を求める・加算]　求めたい面積の範囲をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで前点のやり直し"},
+        {16, 1, false, "[面積を求める・減算]　求めたい面積矩形の対角をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し"},
+        {18, 0, false, "[面積を求める・範囲を調整する]　調整する面積形状の頂点をマウス㊧ボタンで指示"},
+        {19, 0, false, "[面積を求める・傾斜設定]　傾斜設定する面積をマウス㊧ボタンで指示"},
+        {21, 0, false, "[面積を求める・遠近補正を解除する]　遠近補正を解除する面積をマウス㊧ボタンで指示"},
+        {23, 0, false, "[基準矩形の交線]　設定１と設定２の基準矩形の交線を㊧ボタンで指示。㊨ボタンでキャンセル"},
+        {24, 1, false, "[画像範囲]　必要とする画像の範囲をマウス㊧ボタンで指示。㊨ボタンで１点目のやり直し"},
+        {22, 0, false, std::nullopt},
+        {25, 0, false, std::nullopt},
+        {26, 0, false, std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(PromptText(c.mode, c.n, c.polygon), c.text) << c.mode << "/" << c.n;
+}
+
+TEST_F(Tools, ToolsWithoutAPromptKeepTheOldOne)
+{
+    tools.SetCommand(ucDistance);
+    const std::string distance = Prompt();
+    tools.SetCommand(ucSpaceNameUpd);
+    EXPECT_EQ(Prompt(), distance);
+    tools.options.polygon = true;
+    tools.SetCommand(ucSpaceAdd);
+    EXPECT_EQ(Prompt(), "[面積を求める・加算]　求めたい面積の範囲をマウス㊧ボタンで指示");
+}
+
+TEST(Edits, FreeSuffixSkipsBothExtensions)
+{
+    const auto dir = std::filesystem::temp_directory_path() / "kalvex-suffix-test";
+    std::filesystem::create_directories(dir);
+    for (const char* name : {"wall_1.bmp", "wall_2.jpg", "wall_4.jpg"})
+        std::ofstream(dir / name) << "x";
+    EXPECT_EQ(FreeSuffix(dir.string(), "wall"), 3);
+    EXPECT_EQ(FreeSuffix(dir.string(), "roof"), 1);
+    std::filesystem::remove_all(dir);
+}
+
+} // namespace
+} // namespace kvx
