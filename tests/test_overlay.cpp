@@ -264,7 +264,8 @@ TEST_F(Overlay, CrossLineAndCorrectedMarks)
     EXPECT_EQ(construction, 3);
 
     Draw(ucCrossLine);
-    EXPECT_EQ(std::count_if(Calls(Kind::Line).begin(), Calls(Kind::Line).end(),
+    const auto placing = Calls(Kind::Line);
+    EXPECT_EQ(std::count_if(placing.begin(), placing.end(),
                             [&](const auto& c) { return c.info.PenColor == settings.ColorCrossLine; }),
               0)
         << "while the cross line is placed, the other rectangle shows instead";
