@@ -1,5 +1,7 @@
 #include "image/photo_view.h"
 
+#include "image/painter_canvas.h"
+
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
@@ -158,6 +160,7 @@ const QImage& PhotoView::Level(double scale)
 
 void PhotoView::RedrawImage()
 {
+    overlayDirty_ = true;
     const QSize size = viewport()->size();
     if (frame_.size() != size)
         frame_ = QImage(size, QImage::Format_RGB32);
@@ -200,17 +203,56 @@ void PhotoView::RedrawImage()
 
 void PhotoView::RedrawOverlay()
 {
+    overlayDirty_ = true;
+    viewport()->update();
+}
+
+void PhotoView::SetFigure(FigureSlot slot, const std::optional<TraceFigure>& figure)
+{
+    auto& current = figures_[static_cast<int>(slot)];
+    if (current == figure)
+        return;
+    current = figure;
     viewport()->update();
 }
 
 void PhotoView::paintEvent(QPaintEvent*)
 {
-    QPainter p(viewport());
-    if (frame_.size() != viewport()->size())
+    if (frame_.size() != viewport()->size()) {
         RedrawImage();
-    p.drawImage(0, 0, frame_);
-    if (onEndDisplay)
-        onEndDisplay(p, State());
+        overlayDirty_ = true;
+    }
+    if (overlayDirty_ || composed_.size() != frame_.size()) {
+        composed_ = frame_.copy();
+        QPainter c(&composed_);
+        if (onEndDisplay)
+            onEndDisplay(c, State());
+        ++overlayPaints_;
+        overlayDirty_ = false;
+    }
+    QPainter p(viewport());
+    p.drawImage(0, 0, composed_);
+    // The figures are cut to the view in image pixels before they become
+    // display pixels: a band that starts at a vanishing point far away must
+    // not overflow them.
+    const ViewState view = State();
+    const double x0 = view.StartX - 10.0 / view.DispScale;
+    const double y0 = view.StartY - 10.0 / view.DispScale;
+    const double x1 = view.StartX + (ControlWidth() + 10.0) / view.DispScale;
+    const double y1 = view.StartY + (ControlHeight() + 10.0) / view.DispScale;
+    for (const auto& figure : figures_) {
+        if (!figure)
+            continue;
+        p.setPen(QPen(ColorOf(figure->colour), 1));
+        for (const auto& line : figure->lines) {
+            const auto cut = ClipSegment(line[0], line[1], x0, y0, x1, y1);
+            if (!cut)
+                continue;
+            const TPoint a = WtoS(view, cut->first);
+            const TPoint b = WtoS(view, cut->second);
+            p.drawLine(a.x, a.y, b.x, b.y);
+        }
+    }
 }
 
 void PhotoView::resizeEvent(QResizeEvent* event)
@@ -263,7 +305,18 @@ void PhotoView::wheelEvent(QWheelEvent* event)
 void PhotoView::mouseMoveEvent(QMouseEvent* event)
 {
     emit pointerMoved(event->position().toPoint());
-    QAbstractScrollArea::mouseMoveEvent(event);
+}
+
+void PhotoView::mousePressEvent(QMouseEvent* event)
+{
+    const Qt::MouseButtons held = event->buttons();
+    emit pointerPressed(event->position().toPoint(), held & Qt::LeftButton, held & Qt::RightButton);
+}
+
+void PhotoView::mouseReleaseEvent(QMouseEvent* event)
+{
+    emit pointerReleased(event->position().toPoint(), event->button() == Qt::LeftButton,
+                         event->button() == Qt::RightButton);
 }
 
 void PhotoView::dragEnterEvent(QDragEnterEvent* event)

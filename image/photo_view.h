@@ -11,12 +11,14 @@
 
 #include "image/photo.h"
 #include "image/zoom.h"
+#include "interact/window_port.h"
 #include "measure/geometry.h"
 
 #include <QAbstractScrollArea>
 #include <QImage>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QPainter;
@@ -47,6 +49,13 @@ public:
     void RedrawImage();
     void RedrawOverlay();
 
+    // The rubber band and the gesture figure: drawn over the last picture
+    // (photo and overlay) without drawing either again.
+    void SetFigure(FigureSlot slot, const std::optional<TraceFigure>& figure);
+    const std::optional<TraceFigure>& Figure(FigureSlot slot) const { return figures_[static_cast<int>(slot)]; }
+    // How often the overlay has been drawn (for tests that a pointer move does not).
+    int OverlayPaints() const { return overlayPaints_; }
+
     // Called at the end of every repaint with the painter of the window and the
     // view it was painted at: the place of the overlay.
     std::function<void(QPainter&, const ViewState&)> onEndDisplay;
@@ -64,6 +73,9 @@ signals:
     void fileDropped(const QString& path);
     void wheelTurned(QPoint viewportPos, int angleDelta);
     void pointerMoved(QPoint viewportPos);
+    // The buttons held after a press; the button released on a release.
+    void pointerPressed(QPoint viewportPos, bool left, bool right);
+    void pointerReleased(QPoint viewportPos, bool left, bool right);
     void viewChanged();
 
 protected:
@@ -72,6 +84,8 @@ protected:
     void scrollContentsBy(int dx, int dy) override;
     void wheelEvent(QWheelEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -82,7 +96,11 @@ private:
     QImage photo_;
     std::vector<QImage> levels_;  // levels_[k] is the photo reduced by 2^k, made when first needed
     View view_;
-    QImage frame_;
+    QImage frame_;     // the photo as rendered at the view
+    QImage composed_;  // the photo with the overlay, as last painted
+    bool overlayDirty_ = true;
+    int overlayPaints_ = 0;
+    std::optional<TraceFigure> figures_[2];
     TPoint offset_;
     bool syncing_ = false;
     PanWindow* pan_ = nullptr;

@@ -103,6 +103,12 @@ IntersResult Inters(TDPoint p1, TDPoint p2, TDPoint p3, TDPoint p4);
 // that only need the point: they run thousands of times per plane coordinate.
 std::optional<TDPoint> IntersPoint(TDPoint p1, TDPoint p2, TDPoint p3, TDPoint p4);
 
+// The part of segment a-b inside the rectangle [x0, x1] x [y0, y1], if any.
+// Lines that start at a vanishing point far away are cut to the view with it
+// before they become device coordinates.
+std::optional<std::pair<TDPoint, TDPoint>> ClipSegment(TDPoint a, TDPoint b, double x0, double y0, double x1,
+                                                       double y1);
+
 struct PLDistResult {
     double distance = 0.0;
     TDPoint nearest;

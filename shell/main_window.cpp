@@ -6,6 +6,10 @@
 #include "shell/commands.h"
 #include "shell/dialogs.h"
 #include "shell/error_trail.h"
+#include "image/painter_canvas.h"
+#include "output/overlay/overlay.h"
+#include "widgets/calc_edit.h"
+#include "widgets/focus_manager.h"
 
 #include <QAction>
 #include <QApplication>
@@ -20,6 +24,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -34,6 +39,7 @@
 #include <QVBoxLayout>
 
 #include <cerrno>
+#include <filesystem>
 #include <stdexcept>
 
 namespace kvx {
@@ -99,6 +105,7 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
         settings_ = ReadSettings(paths_.folders.IniFile(),
                                  DefaultSettings(paths_.folders.ExeFolder.string(), QDir::homePath().toStdString()));
 
+        interaction_ = std::make_unique<Interaction>(doc_, settings_, *this);
         BuildMenus();
         BuildTopPanel();
         BuildToolPanel();
@@ -125,12 +132,31 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
                     if (!HasPhoto())
                         return;
                     statusPanels_[1]->setText(QStringLiteral("拡大率 = %1").arg(view.DispScale, 0, 'f', 2));
+                    DrawOverlay(p, view);
                     emit overlayPainted(p, view);
                 });
             });
         };
         connect(Ik5Disp1, &PhotoView::fileDropped, this, [this](const QString& path) {
             Run([&] { Guard("Ik5Disp1GetDragDropFileName", [&] { LoadFile(path); }); });
+        });
+        connect(Ik5Disp1, &PhotoView::pointerPressed, this, [this](QPoint pos, bool left, bool right) {
+            Run([&] {
+                if (HasPhoto())
+                    interaction_->MouseDown({pos.x(), pos.y()}, left, right);
+            });
+        });
+        connect(Ik5Disp1, &PhotoView::pointerReleased, this, [this](QPoint pos, bool left, bool right) {
+            Run([&] {
+                if (HasPhoto())
+                    interaction_->MouseUp({pos.x(), pos.y()}, left, right);
+            });
+        });
+        connect(Ik5Disp1, &PhotoView::pointerMoved, this, [this](QPoint pos) {
+            Run([&] {
+                if (HasPhoto())
+                    interaction_->MouseMove({pos.x(), pos.y()});
+            });
         });
         connect(Ik5Disp1, &PhotoView::wheelTurned, this, [this](QPoint pos, int delta) {
             if (delta != 0)
@@ -156,7 +182,7 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
                 Guard("ZoomTimer", [&] {
                     RedrawImage();
                     RedrawOverlay();
-                    SetCommand(uCommand_);
+                    SetCommand(Command());
                 });
             });
         });
@@ -170,6 +196,9 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
         Panel2->setVisible(settings_.ShortCutButtonFlag);
         Ik5Disp1->Pan()->move(geometry().left() + geometry().width() - settings_.PanWindowSize - 10,
                                geometry().top() + 20);
+        // The window sees every key first, wherever the focus is: Shift
+        // snaps the rubber band at once.
+        qApp->installEventFilter(this);
     });
 }
 
@@ -270,8 +299,11 @@ void TF001::BuildMenus()
         if (doc_.Plane.base.BaseSet == 1)
             mode(ucBaseAdjust, &ViewToggles::BaseView)();
     });
-    AddAction(edit, QStringLiteral("mnCrossLine"), QStringLiteral("設定1･2の基準矩形の交線"),
-              mode(ucCrossLine, &ViewToggles::BaseView));
+    AddAction(edit, QStringLiteral("mnCrossLine"), QStringLiteral("設定1･2の基準矩形の交線"), [this, mode] {
+        mode(ucCrossLine, &ViewToggles::BaseView)();
+        interaction_->StartTrace(3, interaction_->PointerPoint(), doc_.Plane.base.VanishH, {},
+                                 settings_.ColorCrossLine);
+    });
     AddAction(edit, QStringLiteral("mnBaseChange"), QStringLiteral("基準矩形切り替え"), nullptr);
     connect(actions_[QStringLiteral("mnBaseChange")], &QAction::triggered, this,
             [this] { Run([&] { mnBaseChangeClick(); }); });
@@ -309,7 +341,8 @@ void TF001::BuildMenus()
     AddAction(distance, QStringLiteral("mnDistanceMode"), QStringLiteral("連続モードのON/OFF"),
               [this] {
                   CheckBox_DistanceMode->setChecked(actions_[QStringLiteral("mnDistanceMode")]->isChecked());
-                  SetCommand(uCommand_);
+                  SyncToolOptions();
+                  SetCommand(Command());
               },
               true);
 
@@ -339,7 +372,8 @@ void TF001::BuildMenus()
     AddAction(area, QStringLiteral("mnPolygonMode"), QStringLiteral("多角形モードのON/OFF"),
               [this] {
                   CheckBox_PolygonMode->setChecked(actions_[QStringLiteral("mnPolygonMode")]->isChecked());
-                  SetCommand(uCommand_);
+                  SyncToolOptions();
+                  SetCommand(Command());
               },
               true);
     edit->addSeparator();
@@ -412,9 +446,10 @@ void TF001::BuildTopPanel()
     auto* row = new QHBoxLayout;
     row->setSpacing(4);
     auto field = [&](const QString& name, const QString& text, int width) {
-        auto* e = new QLineEdit(text, Panel1);
+        auto* e = new TchCalcEdit(Panel1);
+        e->setText(text);
         e->setObjectName(name);
-        e->setFixedWidth(width);
+        e->setFixedWidth(width + 22);
         e->setAlignment(Qt::AlignRight);
         controls_[name] = e;
         connect(e, &QLineEdit::textEdited, this, [this, e] { Run([&] { Guard("Edit_KijunChange", [&] { Edit_KijunChange(e); }); }); });
@@ -450,6 +485,11 @@ void TF001::BuildTopPanel()
     ProgressBar1->setFixedHeight(10);
     controls_[QStringLiteral("ProgressBar1")] = ProgressBar1;
     grid->addWidget(ProgressBar1);
+
+    FocusManager1 = new TFocusManager(this);
+    FocusManager1->ReturnMoveEnabled = true;
+    FocusManager1->SetReturnMoveList({QStringLiteral("chCalcEdit_KijunW"), QStringLiteral("chCalcEdit_KijunH"),
+                                      QStringLiteral("chCalcEdit_Tanka")});
 }
 
 QToolButton* TF001::AddToolButton(const QString& name, const QString& label, const QString& hint, bool checkable,
@@ -529,6 +569,7 @@ void TF001::BuildToolPanel()
     CheckBox_Lock->setObjectName(QStringLiteral("CheckBox_Lock"));
     CheckBox_Lock->setChecked(true);
     controls_[QStringLiteral("CheckBox_Lock")] = CheckBox_Lock;
+    connect(CheckBox_Lock, &QCheckBox::toggled, this, [this] { SyncToolOptions(); });
     line({AddToolButton(QStringLiteral("SpeedButton_BaseLineW"), QStringLiteral("W"), QStringLiteral("計測基準W"), true,
                         QStringLiteral("mnBaseLineW")),
           AddToolButton(QStringLiteral("SpeedButton_BaseLineH"), QStringLiteral("H"), QStringLiteral("計測基準H"), true,
@@ -562,6 +603,7 @@ void TF001::BuildToolPanel()
     CheckBox_BaseChangeAuto = new QCheckBox(QStringLiteral("自動"), Panel2);
     CheckBox_BaseChangeAuto->setObjectName(QStringLiteral("CheckBox_BaseChangeAuto"));
     controls_[QStringLiteral("CheckBox_BaseChangeAuto")] = CheckBox_BaseChangeAuto;
+    connect(CheckBox_BaseChangeAuto, &QCheckBox::toggled, this, [this] { SyncToolOptions(); });
     line({AddToolButton(QStringLiteral("SpeedButton_BaseChange"), QStringLiteral("基準切替"), QStringLiteral("基準切替"),
                         false, QStringLiteral("mnBaseChange")),
           CheckBox_BaseChangeAuto});
@@ -582,7 +624,8 @@ void TF001::BuildToolPanel()
         Run([&] {
             Guard("CheckBox_DistanceModeClick", [&] {
                 actions_[QStringLiteral("mnDistanceMode")]->setChecked(on);
-                SetCommand(uCommand_);
+                SyncToolOptions();
+                SetCommand(Command());
             });
         });
     });
@@ -600,7 +643,8 @@ void TF001::BuildToolPanel()
         Run([&] {
             Guard("CheckBox_PolygonModeClick", [&] {
                 actions_[QStringLiteral("mnPolygonMode")]->setChecked(on);
-                SetCommand(uCommand_);
+                SyncToolOptions();
+                SetCommand(Command());
             });
         });
     });
@@ -682,6 +726,7 @@ void TF001::Init()
         kvx::Init(doc_);
         diagnostic_ = false;
         SyncFieldsFromDocument();
+        SyncToolOptions();
         SetCommand(ucNone);
     });
 }
@@ -720,44 +765,188 @@ void TF001::Edit_KijunChange(QLineEdit* field)
 
 void TF001::SetCalcuText()
 {
-    Edit_Info->setText(QString::fromStdString(SetCalcu(doc_, uCommand_)));
+    interaction_->SetCalcu();
 }
 
 void TF001::SetCommand(int mode)
 {
-    Guard("SetCommand", [&] {
-        uCommand_ = mode;
-        doc_.InputPoints.Clear();
-        statusPanels_[2]->clear();
-        SetCalcuText();
-        Label_Tanka->setText(QString::fromStdString(PriceLabel(mode)));
+    interaction_->SetCommand(mode);
+}
 
-        for (int n = 1; n <= 4; ++n)
-            actions_[QStringLiteral("mnChange%1").arg(n)]->setChecked(n == doc_.CurrentSetting);
-        ComboBox_Change->setCurrentIndex(doc_.CurrentSetting - 1);
-        for (int n = 0; n <= 5; ++n)
-            actions_[QStringLiteral("mnGroup%1").arg(n)]->setChecked(n == doc_.CurrentGroup);
-        if (QAbstractButton* b = RadioGroup_Group->button(doc_.CurrentGroup))
-            b->setChecked(true);
+void TF001::CommandChanged()
+{
+    const int mode = Command();
+    Label_Tanka->setText(QString::fromStdString(PriceLabel(mode)));
 
-        for (const std::string& name : ManagedItems())
-            SetItemEnabled(QString::fromStdString(name), false);
-        BaseIndicator();
-        for (const std::string& name : EnabledItems(doc_, HasPhoto(), mode))
-            SetItemEnabled(QString::fromStdString(name), true);
+    for (int n = 1; n <= 4; ++n)
+        actions_[QStringLiteral("mnChange%1").arg(n)]->setChecked(n == doc_.CurrentSetting);
+    ComboBox_Change->setCurrentIndex(doc_.CurrentSetting - 1);
+    for (int n = 0; n <= 5; ++n)
+        actions_[QStringLiteral("mnGroup%1").arg(n)]->setChecked(n == doc_.CurrentGroup);
+    if (QAbstractButton* b = RadioGroup_Group->button(doc_.CurrentGroup))
+        b->setChecked(true);
 
-        const QString pressed = QString::fromStdString(PressedButton(mode));
-        for (auto& [name, button] : toolButtons_) {
-            if (button->isCheckable())
-                button->setChecked(name == pressed);
+    for (const std::string& name : ManagedItems())
+        SetItemEnabled(QString::fromStdString(name), false);
+    BaseIndicator();
+    for (const std::string& name : EnabledItems(doc_, HasPhoto(), mode))
+        SetItemEnabled(QString::fromStdString(name), true);
+
+    const QString pressed = QString::fromStdString(PressedButton(mode));
+    for (auto& [name, button] : toolButtons_) {
+        if (button->isCheckable())
+            button->setChecked(name == pressed);
+    }
+    if (mode == ucZoomUp)
+        Ik5Disp1->viewport()->setCursor(ZoomCursor(true));
+    else if (mode == ucZoomDown)
+        Ik5Disp1->viewport()->setCursor(ZoomCursor(false));
+    else
+        Ik5Disp1->viewport()->unsetCursor();
+    RedrawOverlay();
+}
+
+void TF001::SyncToolOptions()
+{
+    interaction_->options.continuous = CheckBox_DistanceMode->isChecked();
+    interaction_->options.polygon = CheckBox_PolygonMode->isChecked();
+    interaction_->options.autoSwitch = CheckBox_BaseChangeAuto->isChecked();
+    interaction_->options.lock = CheckBox_Lock->isChecked();
+}
+
+// --- what the tools ask of the window --------------------------------------------------------
+
+ViewState TF001::View() const
+{
+    return Ik5Disp1->State();
+}
+
+int TF001::DisplayWidth() const
+{
+    return Ik5Disp1->ControlWidth();
+}
+
+int TF001::DisplayHeight() const
+{
+    return Ik5Disp1->ControlHeight();
+}
+
+void TF001::SetStatusText(int panel, const std::string& text)
+{
+    statusPanels_.at(static_cast<std::size_t>(panel))->setText(QString::fromStdString(text));
+}
+
+void TF001::SetInfoText(const std::string& text)
+{
+    Edit_Info->setText(QString::fromStdString(text));
+}
+
+void TF001::PlaneChanged()
+{
+    SyncFieldsFromDocument();
+    BaseIndicator();
+}
+
+void TF001::FocusField(InputField field)
+{
+    TchCalcEdit* edit = field == InputField::W ? chCalcEdit_KijunW : chCalcEdit_KijunH;
+    edit->setFocus();
+    edit->selectAll();
+}
+
+bool TF001::ShiftHeld() const
+{
+    return QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier;
+}
+
+void TF001::ShowFigure(FigureSlot slot, const std::optional<TraceFigure>& figure)
+{
+    Ik5Disp1->SetFigure(slot, figure);
+}
+
+std::string TF001::AskAreaName()
+{
+    return prompter_->AskAreaName();
+}
+
+std::string TF001::InputBox(const std::string& caption, const std::string& prompt, const std::string& defaultText)
+{
+    return prompter_->InputBox(caption, prompt, defaultText);
+}
+
+std::optional<std::pair<std::string, std::string>> TF001::SlopeDialog(double slantV, double slantH, TPoint at)
+{
+    return prompter_->SlopeDialog(slantV, slantH, Ik5Disp1->viewport()->mapToGlobal(QPoint(at.x, at.y)));
+}
+
+void TF001::ImageRangeOutput(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2)
+{
+    Guard("mnImageFixClick", [&] {
+        const QRect region = QRect(QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2), std::max(y1, y2)))
+                                 .intersected(work_.Image().rect());
+        if (!HasPhoto() || region.isEmpty())
+            return;
+        Photo cut;
+        {
+            Hourglass hourglass;
+            Progress(0);
+            cut = Photo(work_.Image().copy(region));
+            Progress(0);
         }
-        if (mode == ucZoomUp)
-            Ik5Disp1->viewport()->setCursor(ZoomCursor(true));
-        else if (mode == ucZoomDown)
-            Ik5Disp1->viewport()->setCursor(ZoomCursor(false));
-        else
-            Ik5Disp1->viewport()->unsetCursor();
+        const QString folder = QString::fromStdString(settings_.ImageFolder);
+        const std::string stem = std::filesystem::path(doc_.ImageFileName).stem().string();
+        const QString proposed =
+            QString::fromStdString(stem + "_" + std::to_string(FreeSuffix(settings_.ImageFolder, stem)));
+        const auto choice = prompter_->SaveImage(QStringLiteral("画像範囲出力"), folder, proposed, lastSaveFilter_);
+        if (!choice)
+            return;
+        lastSaveFilter_ = choice->filter;
+        QFileInfo info(choice->path);
+        settings_.ImageFolder = Utf8(info.absolutePath());
+        const QString path =
+            info.absolutePath() + QLatin1Char('/') + info.completeBaseName() +
+            (choice->filter == 2 ? QStringLiteral(".bmp") : QStringLiteral(".jpg"));
+        bool written = false;
+        {
+            Hourglass hourglass;
+            auto progress = [this](int p) { Progress(p); };
+            written = choice->filter == 2 ? cut.SaveBmp(path, progress) : cut.SaveJpeg(path, progress);
+            Progress(0);
+        }
+        if (!written) {
+            prompter_->Warn(Utf8(QStringLiteral("'%1' を書き込めませんでした.").arg(path)));
+            return;
+        }
+        LoadFile(path);
     });
+}
+
+void TF001::DrawOverlay(QPainter& painter, const ViewState& view)
+{
+    PainterCanvas canvas(painter);
+    OverlayContext context;
+    context.left = view.StartX;
+    context.top = view.StartY;
+    context.scale = view.DispScale;
+    context.offsetX = view.DispOffsetX;
+    context.offsetY = view.DispOffsetY;
+    context.viewWidth = Ik5Disp1->ControlWidth() / view.DispScale;
+    context.viewHeight = Ik5Disp1->ControlHeight() / view.DispScale;
+    context.uCommand = Command();
+    context.polygonMode = CheckBox_PolygonMode->isChecked();
+    context.diagnostic = diagnostic_;
+    context.imageWidth = work_.Width();
+    context.imageHeight = work_.Height();
+    context.settings = &settings_;
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    context.which = 1;
+    DrawBase(canvas, doc_, context);
+    if (doc_.CurrentBase == 1 || doc_.CurrentBase == 2) {
+        // The other plane over the current one, in its own colours.
+        const ParkedPlaneScope scope(doc_);
+        context.which = 2;
+        DrawBase(canvas, doc_, context);
+    }
 }
 
 void TF001::BaseIndicator()
@@ -874,7 +1063,7 @@ void TF001::mnChangeClick(int setting)
             const SwitchResult r = SwitchSetting(doc_, setting, paths_.folders.TempFolder, *prompter_);
             SyncFieldsFromDocument();
             if (!r.switched) {
-                SetCommand(uCommand_);
+                SetCommand(Command());
                 return;
             }
         }
@@ -889,7 +1078,7 @@ void TF001::mnGroupClick(int group)
     Guard("mnGroupClick", [&] {
         Hourglass hourglass;
         doc_.CurrentGroup = std::clamp(group, 0, 5);
-        SetCommand(uCommand_);
+        SetCommand(Command());
         RedrawOverlay();
     });
 }
@@ -923,7 +1112,7 @@ void TF001::mnBaseClick()
     SyncViewToggles();
     if (doc_.CurrentBase != 1 && doc_.CurrentBase != 2)
         SetCommand(ucBase);
-    else if (base1Down_.value_or(uCommand_ == ucBaseOnePoint))
+    else if (base1Down_.value_or(Command() == ucBaseOnePoint))
         SetCommand(ucBaseOnePoint);
     else
         SetCommand(ucBaseSixPoint);
@@ -937,7 +1126,7 @@ void TF001::mnBaseChangeClick()
     SwapBDS(doc_);
     SyncFieldsFromDocument();
     BaseIndicator();
-    SetCommand(uCommand_);
+    SetCommand(Command());
     RedrawOverlay();
 }
 
@@ -1048,7 +1237,7 @@ void TF001::mnZoom1Click()
 {
     Guard("mnZoom1Click", [&] {
         prevView_ = Ik5Disp1->CurrentView();
-        View v = prevView_;
+        kvx::View v = prevView_;
         v.DispScale = 1.0;
         Ik5Disp1->SetView(v);
         RedrawImage();
@@ -1157,6 +1346,19 @@ void TF001::changeEvent(QEvent* e)
 
 bool TF001::eventFilter(QObject* watched, QEvent* e)
 {
+    if ((e->type() == QEvent::KeyPress || e->type() == QEvent::KeyRelease) && isActiveWindow() && interaction_ &&
+        HasPhoto()) {
+        auto* key = static_cast<QKeyEvent*>(e);
+        if (!key->isAutoRepeat() && watched == QApplication::focusWidget()) {
+            const bool shift = QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier;
+            Run([&] {
+                if (e->type() == QEvent::KeyPress && (shift || key->key() == Qt::Key_Shift))
+                    interaction_->KeyDown(true);
+                else if (e->type() == QEvent::KeyRelease && (!shift || key->key() == Qt::Key_Shift))
+                    interaction_->KeyUp(false);
+            });
+        }
+    }
     if (e->type() == QEvent::MouseButtonDblClick &&
         (watched == statusBar() || std::find(statusPanels_.begin(), statusPanels_.end(), watched) != statusPanels_.end())) {
         Run([&] { StatusBar1DblClick(QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier); });

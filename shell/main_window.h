@@ -9,6 +9,8 @@
 
 #include "image/photo.h"
 #include "image/photo_view.h"
+#include "interact/interaction.h"
+#include "interact/window_port.h"
 #include "measure/model.h"
 #include "shell/app_settings.h"
 #include "shell/housekeeping.h"
@@ -35,6 +37,8 @@ class QToolButton;
 namespace kvx {
 
 class TFTitle;
+class TchCalcEdit;
+class TFocusManager;
 
 // Where the program finds its files: its home (kvx.ini, Temp) and the folder of
 // the installed resources (history.txt, Manual).
@@ -43,7 +47,7 @@ struct AppPaths {
     QString resourceFolder;
 };
 
-class TF001 : public QMainWindow {
+class TF001 : public QMainWindow, public WindowPort {
     Q_OBJECT
 public:
     explicit TF001(AppPaths paths, std::unique_ptr<Prompter> prompter = nullptr, QWidget* parent = nullptr);
@@ -57,7 +61,8 @@ public:
     bool HasPhoto() const { return !work_.isNull(); }
     const Photo& WorkImage() const { return work_; }
     const Photo& SourceImage() const { return source_; }
-    int Command() const { return uCommand_; }
+    int Command() const { return interaction_->Command(); }
+    Interaction& Tools() { return *interaction_; }
     PhotoView* Display() const { return Ik5Disp1; }
     Prompter& Prompt() { return *prompter_; }
     void SetPrompter(std::unique_ptr<Prompter> prompter);
@@ -78,14 +83,14 @@ public:
     void SetFormTitle();
     void SetCalcuText();
     void RedrawImage();
-    void RedrawOverlay();
+    void RedrawOverlay() override;
     void SetPanWindow();
     void SyncFieldsFromDocument();
 
-    void ZoomAll();
+    void ZoomAll() override;
     void mnZoom1Click();
-    void ZoomWindow(TDPoint p1, TDPoint p2);
-    void ZoomPre();
+    void ZoomWindow(TDPoint p1, TDPoint p2) override;
+    void ZoomPre() override;
     void fncZoomUp(TDPoint p, int flags, double factor);
     void fncZoomDown(TDPoint p, int flags, double factor);
     void WheelZoom(QPoint viewportPos, bool zoomIn);
@@ -105,6 +110,28 @@ public:
     void mnManualClick();
     void mnOpenClick();
     void StatusBar1DblClick(bool shiftHeld);
+
+    // --- what the pointer tools ask of the window
+    ViewState View() const override;
+    int DisplayWidth() const override;
+    int DisplayHeight() const override;
+    void SetStatusText(int panel, const std::string& text) override;
+    void SetInfoText(const std::string& text) override;
+    void CommandChanged() override;
+    void PlaneChanged() override;
+    void FocusField(InputField field) override;
+    bool ShiftHeld() const override;
+    void ShowFigure(FigureSlot slot, const std::optional<TraceFigure>& figure) override;
+    void ZoomUp(TDPoint p, int flags, double factor) override { fncZoomUp(p, flags, factor); }
+    void ZoomDown(TDPoint p, int flags, double factor) override { fncZoomDown(p, flags, factor); }
+    std::string AskAreaName() override;
+    std::string InputBox(const std::string& caption, const std::string& prompt,
+                         const std::string& defaultText) override;
+    std::optional<std::pair<std::string, std::string>> SlopeDialog(double slantV, double slantH, TPoint at) override;
+    void ImageRangeOutput(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2) override;
+
+    // Draws the overlay of both planes onto a painter (the display's end of repaint).
+    void DrawOverlay(QPainter& painter, const ViewState& view);
 
     // Runs a handler: an error leaving it is shown in the standard error box and
     // the program goes on (the handler's own guard has put its name on the trail).
@@ -132,6 +159,7 @@ private:
     void SetItemEnabled(const QString& name, bool on);
     void SyncViewToggles();
     void Edit_KijunChange(QLineEdit* field);
+    void SyncToolOptions();
     void Progress(int percent);
     void FormClose();
     bool MarkCancelled(const std::string& question);
@@ -142,10 +170,11 @@ private:
     Document doc_;
     Photo work_;
     Photo source_;
-    int uCommand_ = 0;
+    std::unique_ptr<Interaction> interaction_;
+    int lastSaveFilter_ = 1;
     bool diagnostic_ = false;
     bool activatedOnce_ = false;
-    View prevView_;
+    kvx::View prevView_;
     std::optional<bool> base1Down_;
 
     std::map<QString, QAction*> actions_;
@@ -159,9 +188,10 @@ private:
 
     QWidget* Panel1 = nullptr;
     QWidget* Panel2 = nullptr;
-    QLineEdit* chCalcEdit_KijunW = nullptr;
-    QLineEdit* chCalcEdit_KijunH = nullptr;
-    QLineEdit* chCalcEdit_Tanka = nullptr;
+    TchCalcEdit* chCalcEdit_KijunW = nullptr;
+    TchCalcEdit* chCalcEdit_KijunH = nullptr;
+    TchCalcEdit* chCalcEdit_Tanka = nullptr;
+    TFocusManager* FocusManager1 = nullptr;
     QLabel* Label_Tanka = nullptr;
     QLineEdit* Edit_Info = nullptr;
     QProgressBar* ProgressBar1 = nullptr;

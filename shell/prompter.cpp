@@ -1,8 +1,14 @@
 #include "shell/prompter.h"
 
+#include "widgets/area_dialogs.h"
+
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
 #include <QMessageBox>
+#include <QScreen>
 
 namespace kvx {
 
@@ -13,6 +19,8 @@ QString BoxText(const std::string& message)
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return text;
 }
+
+QtPrompter::QtPrompter(QWidget* parent) : parent_(parent), nameDialog_(new TFNameDlg(parent)) {}
 
 void QtPrompter::Warn(const std::string& message)
 {
@@ -43,6 +51,52 @@ std::optional<QString> QtPrompter::OpenPhoto(const QString& folder)
     if (path.isEmpty())
         return std::nullopt;
     return path;
+}
+
+} // namespace kvx
+
+namespace kvx {
+
+std::string QtPrompter::AskAreaName()
+{
+    // Centred on the desktop, as the dialog has always been.
+    nameDialog_->adjustSize();
+    if (const QScreen* screen = nameDialog_->screen())
+        nameDialog_->move(screen->availableGeometry().center() - nameDialog_->rect().center());
+    return nameDialog_->Ask(QStringLiteral("名称入力"), QStringLiteral("名称")).toStdString();
+}
+
+std::string QtPrompter::InputBox(const std::string& caption, const std::string& prompt, const std::string& defaultText)
+{
+    bool ok = false;
+    const QString text = QInputDialog::getText(parent_, QString::fromStdString(caption), QString::fromStdString(prompt),
+                                               QLineEdit::Normal, QString::fromStdString(defaultText), &ok);
+    return ok ? text.toStdString() : defaultText;
+}
+
+std::optional<std::pair<std::string, std::string>> QtPrompter::SlopeDialog(double slantV, double slantH, QPoint at)
+{
+    TFDSlant dialog(slantV, slantH, parent_);
+    dialog.adjustSize();
+    dialog.move(std::max(0, at.x() - dialog.width()), std::max(0, at.y() - dialog.height()));
+    dialog.exec();
+    const auto angles = dialog.Angles();
+    if (!angles)
+        return std::nullopt;
+    return std::pair{angles->first.toStdString(), angles->second.toStdString()};
+}
+
+std::optional<Prompter::SaveChoice> QtPrompter::SaveImage(const QString& title, const QString& folder,
+                                                          const QString& proposedName, int preselectedFilter)
+{
+    const QString jpeg = QStringLiteral("jpeg files (*.jpg)");
+    const QString bmp = QStringLiteral("bmp files (*.bmp)");
+    QString selected = preselectedFilter == 2 ? bmp : jpeg;
+    const QString path = QFileDialog::getSaveFileName(parent_, title, QDir(folder).filePath(proposedName),
+                                                      jpeg + QStringLiteral(";;") + bmp, &selected);
+    if (path.isEmpty())
+        return std::nullopt;
+    return SaveChoice{path, selected == bmp ? 2 : 1};
 }
 
 } // namespace kvx

@@ -5,10 +5,12 @@
 
 #include "measure/workfiles.h"
 
+#include <QPoint>
 #include <QString>
 
 #include <optional>
 #include <string>
+#include <utility>
 
 class QWidget;
 
@@ -21,20 +23,48 @@ public:
     virtual void Error(const std::string& message) = 0;
     // The photo chosen in the open dialog, starting in folder; nothing on cancel.
     virtual std::optional<QString> OpenPhoto(const QString& folder) = 0;
+
+    // The name dialog "名称入力": the text typed, however it was closed.
+    virtual std::string AskAreaName() = 0;
+    // The one-line input box: the text typed, or the default when cancelled.
+    virtual std::string InputBox(const std::string& caption, const std::string& prompt,
+                                 const std::string& defaultText) = 0;
+    // The slope dialog with its bottom-right corner at the global point at:
+    // the two angle texts on OK, nothing otherwise.
+    virtual std::optional<std::pair<std::string, std::string>> SlopeDialog(double slantV, double slantH,
+                                                                           QPoint at) = 0;
+
+    // Where an image is to be saved: the path and the filter chosen (1 JPEG, 2 BMP).
+    struct SaveChoice {
+        QString path;
+        int filter = 1;
+    };
+    virtual std::optional<SaveChoice> SaveImage(const QString& title, const QString& folder,
+                                                const QString& proposedName, int preselectedFilter) = 0;
 };
 
 // Qt's standard message boxes and file dialog, owned by the main window.
+class TFNameDlg;
+
 class QtPrompter : public Prompter {
 public:
-    explicit QtPrompter(QWidget* parent) : parent_(parent) {}
+    explicit QtPrompter(QWidget* parent);
     void Warn(const std::string& message) override;
     bool AskYesNo(const std::string& message) override;
     void Info(const std::string& message) override;
     void Error(const std::string& message) override;
     std::optional<QString> OpenPhoto(const QString& folder) override;
+    std::string AskAreaName() override;
+    std::string InputBox(const std::string& caption, const std::string& prompt,
+                         const std::string& defaultText) override;
+    std::optional<std::pair<std::string, std::string>> SlopeDialog(double slantV, double slantH, QPoint at) override;
+    std::optional<SaveChoice> SaveImage(const QString& title, const QString& folder, const QString& proposedName,
+                                        int preselectedFilter) override;
 
 private:
     QWidget* parent_;
+    // Made once with the window and kept for the whole run.
+    TFNameDlg* nameDialog_;
 };
 
 // A message as a message box shows it: our texts break lines with "\r".

@@ -44,6 +44,27 @@ public:
     void Info(const std::string& m) override { infos.push_back(m); }
     void Error(const std::string& m) override { errors.push_back(m); }
     std::optional<QString> OpenPhoto(const QString&) override { return openPath; }
+
+    std::deque<std::string> names;
+    std::string inputBoxAnswer;
+    std::optional<std::pair<std::string, std::string>> slopeAnswer;
+    std::optional<SaveChoice> saveChoice;
+    std::vector<QString> saveProposals;
+    std::string AskAreaName() override
+    {
+        if (names.empty())
+            return {};
+        std::string n = names.front();
+        names.pop_front();
+        return n;
+    }
+    std::string InputBox(const std::string&, const std::string&, const std::string&) override { return inputBoxAnswer; }
+    std::optional<std::pair<std::string, std::string>> SlopeDialog(double, double, QPoint) override { return slopeAnswer; }
+    std::optional<SaveChoice> SaveImage(const QString&, const QString&, const QString& proposed, int) override
+    {
+        saveProposals.push_back(proposed);
+        return saveChoice;
+    }
 };
 
 // A window with a home and a resource folder of its own.
@@ -375,9 +396,9 @@ void WindowTest::groupSwitchAndFields()
     w.Doc().Modified = 0;
     auto* field = static_cast<QLineEdit*>(w.Control(QStringLiteral("chCalcEdit_KijunW")));
     field->clear();
-    QTest::keyClicks(field, QStringLiteral("2,500"));
-    QCOMPARE(w.Doc().KijunWText, std::string("2,500"));
-    QCOMPARE(w.Doc().W(), 2.0);
+    QTest::keyClicks(field, QStringLiteral("2,5a00"));
+    QCOMPARE(w.Doc().KijunWText, std::string("2500"));  // the field takes digits, "-" and "." only
+    QCOMPARE(w.Doc().W(), 2500.0);
     QCOMPARE(w.Doc().Modified, std::uint8_t{1});
     f.Close();
 }

@@ -416,34 +416,6 @@ OverlayColors ColorsFor(const TAppSettings& s, int which)
             s.ColorSpaceSub};
 }
 
-std::optional<std::pair<TDPoint, TDPoint>> ClipSegment(TDPoint a, TDPoint b, double x0, double y0, double x1,
-                                                       double y1)
-{
-    // Liang-Barsky: the part of a + t (b - a), t in [0, 1], inside the rectangle.
-    const long double dx = static_cast<long double>(b.x) - a.x;
-    const long double dy = static_cast<long double>(b.y) - a.y;
-    long double t0 = 0, t1 = 1;
-    const long double p[4] = {-dx, dx, -dy, dy};
-    const long double q[4] = {a.x - x0, x1 - a.x, a.y - y0, y1 - a.y};
-    for (int i = 0; i < 4; ++i) {
-        if (p[i] == 0) {
-            if (q[i] < 0)
-                return std::nullopt;
-            continue;
-        }
-        const long double t = q[i] / p[i];
-        if (p[i] < 0)
-            t0 = std::max(t0, t);
-        else
-            t1 = std::min(t1, t);
-        if (t0 > t1)
-            return std::nullopt;
-    }
-    const TDPoint from = t0 == 0 ? a : TDPoint{static_cast<double>(a.x + t0 * dx), static_cast<double>(a.y + t0 * dy)};
-    const TDPoint to = t1 == 1 ? b : TDPoint{static_cast<double>(a.x + t1 * dx), static_cast<double>(a.y + t1 * dy)};
-    return std::pair{from, to};
-}
-
 std::string DistanceLabel(double length, std::optional<double> chainTotal)
 {
     if (chainTotal)

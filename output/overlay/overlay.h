@@ -43,9 +43,6 @@ struct OverlayColors {
 };
 OverlayColors ColorsFor(const TAppSettings& settings, int which);
 
-// The segment a-b cut to the rectangle [x0, x1] x [y0, y1], if any of it is inside.
-std::optional<std::pair<TDPoint, TDPoint>> ClipSegment(TDPoint a, TDPoint b, double x0, double y0, double x1,
-                                                       double y1);
 
 // The labels as the overlay writes them.
 std::string DistanceLabel(double length, std::optional<double> chainTotal);

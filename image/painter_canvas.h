@@ -1,0 +1,37 @@
+#pragma once
+
+// The overlay's canvas on a Qt painter: the display and the printed page.
+
+#include "output/overlay/canvas.h"
+
+#include <QColor>
+#include <QFont>
+
+class QPainter;
+
+namespace kvx {
+
+// 0x00BBGGRR as a colour.
+QColor ColorOf(std::int32_t bgr);
+
+// The Gothic face the labels are written in, at size points.
+QFont LabelFont(int points);
+
+class PainterCanvas : public Canvas {
+public:
+    // fontScale multiplies the label size: 1 on the screen; a printer page
+    // passes its resolution against the screen's.
+    explicit PainterCanvas(QPainter& painter, double fontScale = 1.0);
+    void Line(const TRect& r, const PrintInfo& info) override;
+    void Ellipse(const TRect& r, const PrintInfo& info) override;
+    void DrawText(const TRect& r, const PrintInfo& info) override;
+    bool TextExtent(const PrintInfo& info, int& width, int& height) override;
+
+private:
+    void UsePen(const PrintInfo& info);
+    QFont Font(const PrintInfo& info) const;
+    QPainter& p_;
+    double fontScale_;
+};
+
+} // namespace kvx

@@ -1,0 +1,134 @@
+#include "widgets/area_dialogs.h"
+
+#include "measure/geometry.h"
+#include "measure/numfmt.h"
+#include "widgets/calc_edit.h"
+#include "widgets/focus_manager.h"
+
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <cmath>
+#include <numbers>
+
+namespace kvx {
+
+QString SlopeAngleText(const QString& depth, const QString& run)
+{
+    const double d = StrToVal(depth.toStdString());
+    const double r = StrToVal(run.toStdString());
+    if (r == 0)
+        return {};
+    const long double degrees = std::atan(static_cast<long double>(d) / r) * 180.0L / std::numbers::pi_v<long double>;
+    return QString::fromStdString(FormatGeneral(DigitFix(degrees)));
+}
+
+TFDSlant::TFDSlant(double slantV, double slantH, QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("FDSlant"));
+    setWindowTitle(QStringLiteral("傾斜設定"));
+    auto field = [this](const char* name, bool auxiliary) {
+        auto* f = new TchCalcEdit(this);
+        f->setObjectName(QString::fromLatin1(name));
+        f->setFixedWidth(90);
+        if (auxiliary)
+            f->setStyleSheet(QStringLiteral("background:#c0c0c0;"));
+        return f;
+    };
+    chCalcEdit_SlantV = field("chCalcEdit_SlantV", false);
+    chCalcEdit_V1 = field("chCalcEdit_V1", true);
+    chCalcEdit_V2 = field("chCalcEdit_V2", true);
+    chCalcEdit_SlantH = field("chCalcEdit_SlantH", false);
+    chCalcEdit_H1 = field("chCalcEdit_H1", true);
+    chCalcEdit_H2 = field("chCalcEdit_H2", true);
+    chCalcEdit_SlantV->setText(ValueText(slantV));
+    chCalcEdit_SlantH->setText(ValueText(slantH));
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(new QLabel(QStringLiteral("傾斜角度"), this), 0, 1);
+    grid->addWidget(new QLabel(QStringLiteral("奥行き"), this), 0, 3);
+    grid->addWidget(new QLabel(QStringLiteral("Δ"), this), 0, 4);
+    grid->addWidget(new QLabel(QStringLiteral("垂直方向"), this), 1, 0);
+    grid->addWidget(chCalcEdit_SlantV, 1, 1);
+    grid->addWidget(new QLabel(QStringLiteral("←"), this), 1, 2);
+    grid->addWidget(chCalcEdit_V1, 1, 3);
+    grid->addWidget(chCalcEdit_V2, 1, 4);
+    grid->addWidget(new QLabel(QStringLiteral("水平方向"), this), 2, 0);
+    grid->addWidget(chCalcEdit_SlantH, 2, 1);
+    grid->addWidget(new QLabel(QStringLiteral("←"), this), 2, 2);
+    grid->addWidget(chCalcEdit_H1, 2, 3);
+    grid->addWidget(chCalcEdit_H2, 2, 4);
+
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("BitBtn_Ok"));
+    auto* abort = new QPushButton(QStringLiteral("中止"), this);
+    abort->setObjectName(QStringLiteral("BitBtn_Abort"));
+    ok->setAutoDefault(false);
+    abort->setAutoDefault(false);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(abort, &QPushButton::clicked, this, &QDialog::reject);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(ok);
+    buttons->addWidget(abort);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addLayout(buttons);
+
+    for (auto* depth : {chCalcEdit_V1, chCalcEdit_V2})
+        connect(depth, &QLineEdit::textChanged, this, [this] { FillAngle(chCalcEdit_SlantV, chCalcEdit_V1, chCalcEdit_V2); });
+    for (auto* depth : {chCalcEdit_H1, chCalcEdit_H2})
+        connect(depth, &QLineEdit::textChanged, this, [this] { FillAngle(chCalcEdit_SlantH, chCalcEdit_H1, chCalcEdit_H2); });
+
+    auto* focus = new TFocusManager(this);
+    focus->ReturnMoveEnabled = true;
+}
+
+void TFDSlant::FillAngle(TchCalcEdit* angle, const TchCalcEdit* depth, const TchCalcEdit* run)
+{
+    angle->setText(SlopeAngleText(depth->text(), run->text()));
+}
+
+std::optional<std::pair<QString, QString>> TFDSlant::Angles() const
+{
+    if (result() != QDialog::Accepted)
+        return std::nullopt;
+    return std::pair{chCalcEdit_SlantV->text(), chCalcEdit_SlantH->text()};
+}
+
+TFNameDlg::TFNameDlg(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("FNameDlg"));
+    Label1 = new QLabel(this);
+    Edit1 = new QLineEdit(this);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->setFixedWidth(241);
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("Button1"));
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    auto* row = new QHBoxLayout;
+    row->addWidget(Label1);
+    row->addWidget(Edit1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(row);
+    layout->addWidget(ok, 0, Qt::AlignHCenter);
+    auto* focus = new TFocusManager(this);
+    focus->ReturnMoveEnabled = true;
+}
+
+QString TFNameDlg::Ask(const QString& caption, const QString& label)
+{
+    setWindowTitle(caption);
+    Label1->setText(label);
+    Edit1->clear();
+    Edit1->setFocus();
+    exec();
+    return Edit1->text();
+}
+
+} // namespace kvx

@@ -1,0 +1,128 @@
+#include "widgets/calc_logic.h"
+
+#include "measure/numfmt.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+
+namespace kvx {
+
+namespace {
+
+constexpr std::size_t kMaxEntry = 14;
+constexpr int kMaxDecimals = 2;
+
+bool IsOperator(char k)
+{
+    return k == '\r' || k == '*' || k == '+' || k == '-' || k == '/' || k == '=';
+}
+
+} // namespace
+
+CalcPad::CalcPad(double initial) : display_(initial) {}
+
+double CalcPad::EntryValue() const
+{
+    return entry_.empty() ? 0.0 : std::strtod(entry_.c_str(), nullptr);
+}
+
+std::string CalcPad::DisplayText() const
+{
+    if (std::fabs(display_) >= 1e14)
+        return FormatGeneral(display_) + " ";
+    return FormatFixed(display_, 2) + " ";
+}
+
+void CalcPad::Key(char key)
+{
+    key = static_cast<char>(std::toupper(static_cast<unsigned char>(key)));
+    const char previous = previous_;
+    previous_ = key;
+    if (key == kEnter) {
+        closed_ = true;
+        return;
+    }
+    if (key == kBackspace) {
+        if (!entry_.empty()) {
+            const char removed = entry_.back();
+            entry_.pop_back();
+            if (removed == '.')
+                integer_ = true;
+            else if (decimals_ > 0)
+                --decimals_;
+        }
+        input_ = EntryValue();
+        display_ = input_;
+        return;
+    }
+    if (key == kClear) {
+        integer_ = true;
+        decimals_ = 0;
+        entry_.clear();
+        input_ = 0;
+        display_ = 0;
+        if (previous == kClear) {
+            accumulator_ = 0;
+            lastOperand_ = 0;
+            pending_ = ' ';
+        }
+        return;
+    }
+    if (IsOperator(key)) {
+        integer_ = true;
+        decimals_ = 0;
+        // Repeating an operator or "=" repeats the last operation.
+        if (IsOperator(previous))
+            input_ = lastOperand_;
+        switch (pending_) {
+        case '+':
+            accumulator_ += input_;
+            break;
+        case '-':
+            accumulator_ -= input_;
+            break;
+        case '*':
+            accumulator_ *= input_;
+            break;
+        case '/':
+            accumulator_ = input_ != 0 ? accumulator_ / input_ : 0.0;
+            break;
+        default:
+            accumulator_ = input_;
+            break;
+        }
+        lastOperand_ = input_;
+        input_ = 0;
+        entry_.clear();
+        if (key != '=' && key != '\r')
+            pending_ = key;
+        display_ = accumulator_;
+        if (key == '\r')
+            closed_ = true;
+        return;
+    }
+    if (key == '.') {
+        if (!integer_)
+            return;
+        integer_ = false;
+        decimals_ = 0;
+        entry_ += '.';
+        input_ = EntryValue();
+        display_ = input_;
+        return;
+    }
+    if (key >= '0' && key <= '9') {
+        // A third decimal is not taken; the count stays where it was.
+        const int decimals = integer_ ? 0 : decimals_ + 1;
+        if (decimals > kMaxDecimals)
+            return;
+        decimals_ = decimals;
+        if (entry_.size() <= kMaxEntry)
+            entry_ += key;
+        input_ = EntryValue();
+        display_ = input_;
+    }
+}
+
+} // namespace kvx
