@@ -882,7 +882,8 @@ std::optional<std::pair<std::string, std::string>> TF001::SlopeDialog(double sla
 void TF001::ImageRangeOutput(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2)
 {
     Guard("mnImageFixClick", [&] {
-        const QRect region = QRect(QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2), std::max(y1, y2)))
+        // The pixels between the two clicked pixel corners.
+        const QRect region = QRect(std::min(x1, x2), std::min(y1, y2), std::abs(x2 - x1), std::abs(y2 - y1))
                                  .intersected(work_.Image().rect());
         if (!HasPhoto() || region.isEmpty())
             return;

@@ -15,6 +15,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -135,6 +137,9 @@ private slots:
     void errorsInHandlersAreShownAndTheWindowGoesOn();
     void confirmationsDecide();
     void droppedFilesOpenAndThePanWindowFollows();
+    void measuringAWallEndToEnd();
+    void rubberBandMovesWithoutRedrawingTheOverlay();
+    void imageRangeOutputOpensTheCutOut();
 };
 
 void WindowTest::startsWithDefaultsAndShutdownWritesEveryKey()
@@ -535,6 +540,197 @@ void WindowTest::droppedFilesOpenAndThePanWindowFollows()
     QVERIFY(!w.HasPhoto());
     QVERIFY(!w.Display()->Pan()->isVisible());
     QVERIFY(QString::fromStdString(f.prompter->warnings.back()).contains(QStringLiteral("notes.txt")));
+    f.Close();
+}
+
+namespace {
+
+// The projective map from the wall's plane (millimetres, Y up) to the photo,
+// fixed by four corners: an independent model of what the program computes.
+struct Homography {
+    double h[9];
+
+    static Homography FromCorners(const std::array<TDPoint, 4>& plane, const std::array<TDPoint, 4>& image)
+    {
+        // Eight unknowns, h[8] = 1, solved by Gaussian elimination.
+        double a[8][9] = {};
+        for (int i = 0; i < 4; ++i) {
+            const double X = plane[static_cast<std::size_t>(i)].x, Y = plane[static_cast<std::size_t>(i)].y;
+            const double u = image[static_cast<std::size_t>(i)].x, v = image[static_cast<std::size_t>(i)].y;
+            double r1[9] = {X, Y, 1, 0, 0, 0, -u * X, -u * Y, u};
+            double r2[9] = {0, 0, 0, X, Y, 1, -v * X, -v * Y, v};
+            std::copy(r1, r1 + 9, a[2 * i]);
+            std::copy(r2, r2 + 9, a[2 * i + 1]);
+        }
+        for (int c = 0; c < 8; ++c) {
+            int pivot = c;
+            for (int r = c + 1; r < 8; ++r)
+                if (std::fabs(a[r][c]) > std::fabs(a[pivot][c]))
+                    pivot = r;
+            std::swap(a[c], a[pivot]);
+            for (int r = 0; r < 8; ++r) {
+                if (r == c)
+                    continue;
+                const double f = a[r][c] / a[c][c];
+                for (int k = c; k < 9; ++k)
+                    a[r][k] -= f * a[c][k];
+            }
+        }
+        Homography H;
+        for (int i = 0; i < 8; ++i)
+            H.h[i] = a[i][8] / a[i][i];
+        H.h[8] = 1;
+        return H;
+    }
+
+    TDPoint Map(TDPoint p) const
+    {
+        const double w = h[6] * p.x + h[7] * p.y + h[8];
+        return {(h[0] * p.x + h[1] * p.y + h[2]) / w, (h[3] * p.x + h[4] * p.y + h[5]) / w};
+    }
+
+    // The plane point of an image point.
+    TDPoint Unmap(TDPoint q) const
+    {
+        // Solve H (X, Y, 1) ~ (u, v, 1) for X, Y.
+        const double a11 = h[0] - q.x * h[6], a12 = h[1] - q.x * h[7], b1 = q.x * h[8] - h[2];
+        const double a21 = h[3] - q.y * h[6], a22 = h[4] - q.y * h[7], b2 = q.y * h[8] - h[5];
+        const double det = a11 * a22 - a12 * a21;
+        return {(b1 * a22 - a12 * b2) / det, (a11 * b2 - b1 * a21) / det};
+    }
+};
+
+QPoint Screen(TF001& w, TDPoint p)
+{
+    const TPoint s = WtoS(w.Display()->State(), p);
+    return {s.x, s.y};
+}
+
+void ClickAt(TF001& w, TDPoint p)
+{
+    QTest::mouseClick(w.Display()->viewport(), Qt::LeftButton, {}, Screen(w, p));
+}
+
+} // namespace
+
+void WindowTest::measuringAWallEndToEnd()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    w.MutableSettings().SpaceNameInputFlag = false;
+
+    // A wall in perspective: its 1200 x 800 mm panel has these corners in the photo.
+    const std::array<TDPoint, 4> corners{TDPoint{150, 120}, {470, 150}, {460, 390}, {160, 370}};
+    const Homography H = Homography::FromCorners({TDPoint{-600, 400}, {600, 400}, {600, -400}, {-600, -400}}, corners);
+    QImage photo(700, 500, QImage::Format_RGB888);
+    photo.fill(QColor(170, 190, 210));
+    {
+        QPainter p(&photo);
+        QPolygonF wall;
+        for (const TDPoint c : {H.Map({-2000, 1500}), H.Map({2500, 1500}), H.Map({2500, -1500}), H.Map({-2000, -1500})})
+            wall << QPointF(c.x, c.y);
+        p.setBrush(QColor(190, 170, 140));
+        p.drawPolygon(wall);
+        QPolygonF panel;
+        for (const TDPoint c : corners)
+            panel << QPointF(c.x, c.y);
+        p.setBrush(QColor(120, 90, 60));
+        p.drawPolygon(panel);
+    }
+    const QString path = f.home.filePath(QStringLiteral("wall.png"));
+    QVERIFY(photo.save(path));
+    w.LoadFile(path);
+    QVERIFY(w.HasPhoto());
+    w.mnZoom1Click();  // one image pixel a display pixel: every click lands exactly
+    QCoreApplication::processEvents();
+
+    w.Action(QStringLiteral("mnBase"))->trigger();
+    QCOMPARE(w.Command(), int(ucBase));
+    for (const TDPoint c : corners)
+        ClickAt(w, c);
+    QCOMPARE(w.Doc().Plane.base.BaseSet, std::uint8_t{1});
+    QCOMPARE(w.Command(), int(ucNone));
+
+    for (const auto& [name, text] : {std::pair{"chCalcEdit_KijunW", "1200"}, std::pair{"chCalcEdit_KijunH", "800"}}) {
+        auto* field = static_cast<QLineEdit*>(w.Control(QString::fromLatin1(name)));
+        field->selectAll();
+        QTest::keyClicks(field, QString::fromLatin1(text));
+    }
+    QCOMPARE(w.Doc().KijunWText, std::string("1200"));
+
+    // A length along the wall, from image points whose plane positions the
+    // independent model tells.
+    const TDPoint a{120, 300};
+    const TDPoint b{560, 330};
+    const TDPoint pa = H.Unmap(a), pb = H.Unmap(b);
+    const double expected = std::hypot(pa.x - pb.x, pa.y - pb.y);
+    w.Action(QStringLiteral("mnDistance"))->trigger();
+    ClickAt(w, a);
+    ClickAt(w, b);
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
+    const QString info = static_cast<QLineEdit*>(w.Control(QStringLiteral("Edit_Info")))->text();
+    const QRegularExpression pattern(QStringLiteral("^長さ=([0-9,]+)㎜\\( ￥0 \\),  \\[距離=([0-9,]+)㎜,  ΔX=[0-9,]+㎜,  ΔY=[0-9,]+㎜,  ∠-?[0-9]+\\.[0-9]{3}ﾟ\\]$"));
+    const auto match = pattern.match(info);
+    QVERIFY2(match.hasMatch(), qPrintable(info));
+    const double shown = match.captured(2).remove(QLatin1Char(',')).toDouble();
+    QVERIFY2(std::fabs(shown - expected) <= 2.0, qPrintable(QStringLiteral("%1 shown, %2 expected").arg(shown).arg(expected)));
+
+    // The overlay draws the reference and the distance with its label.
+    QImage shot(w.Display()->viewport()->size(), QImage::Format_RGB32);
+    w.Display()->viewport()->render(&shot);
+    const QPoint mid = Screen(w, MidPoint(a, b));
+    QCOMPARE(QColor(shot.pixel(mid)).green() > QColor(shot.pixel(mid)).red(), true);
+    f.Close();
+}
+
+void WindowTest::rubberBandMovesWithoutRedrawingTheOverlay()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    w.LoadFile(f.Photo(QStringLiteral("band.jpg"), Qt::lightGray, QSize(600, 400)));
+    w.mnZoom1Click();
+    MarkReference(w.Doc());
+    w.SetCommand(ucDistance);
+    ClickAt(w, {200, 200});
+    QCoreApplication::processEvents();
+    QImage shot(w.Display()->viewport()->size(), QImage::Format_RGB32);
+    w.Display()->viewport()->render(&shot);
+    const int paints = w.Display()->OverlayPaints();
+    for (int i = 0; i < 5; ++i) {
+        QTest::mouseMove(w.Display()->viewport(), Screen(w, {300.0 + 10 * i, 250}));
+        w.Display()->viewport()->render(&shot);
+    }
+    QCOMPARE(w.Display()->OverlayPaints(), paints);
+    QVERIFY(w.Display()->Figure(FigureSlot::Trace).has_value());
+    QVERIFY(w.StatusText(0).startsWith(QStringLiteral("X = 340.00")));
+    QVERIFY(w.StatusText(2).contains(QStringLiteral("もう一方の端点")));
+    f.Close();
+}
+
+void WindowTest::imageRangeOutputOpensTheCutOut()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    const QString photo = f.Photo(QStringLiteral("site.jpg"), Qt::darkCyan, QSize(600, 400));
+    w.MutableSettings().ImageFolder = f.home.path().toStdString();
+    {
+        QFile existing(f.home.filePath(QStringLiteral("site_1.bmp")));
+        QVERIFY(existing.open(QIODevice::WriteOnly));
+    }
+    w.LoadFile(photo);
+    w.mnZoom1Click();
+    const QString target = f.home.filePath(QStringLiteral("cut.jpg"));
+    f.prompter->saveChoice = Prompter::SaveChoice{target, 2};  // the BMP filter with a ".jpg" name
+    w.SetCommand(ucImageFix);
+    ClickAt(w, {100, 50});
+    ClickAt(w, {300, 250});
+    QCOMPARE(f.prompter->saveProposals.size(), std::size_t{1});
+    QCOMPARE(f.prompter->saveProposals[0], QStringLiteral("site_2"));
+    const QString written = f.home.filePath(QStringLiteral("cut.bmp"));
+    QVERIFY(QFile::exists(written));
+    QCOMPARE(QString::fromStdString(w.Doc().ImageFileName), written);
+    QCOMPARE(w.WorkImage().Width(), 200);
+    QCOMPARE(w.WorkImage().Height(), 200);
     f.Close();
 }
 

@@ -4,6 +4,8 @@
 
 #include <cctype>
 #include <cmath>
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 namespace kvx {
@@ -29,8 +31,18 @@ double CalcPad::EntryValue() const
 
 std::string CalcPad::DisplayText() const
 {
-    if (std::fabs(display_) >= 1e14)
-        return FormatGeneral(display_) + " ";
+    // Beyond 14 digits before the point the display turns to an exponent.
+    if (std::fabs(display_) >= 1e14) {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.13E", display_);
+        std::string s = buf;
+        const auto e = s.find('E');
+        std::string exponent = s.substr(e + 1);
+        const bool negative = exponent[0] == '-';
+        exponent.erase(0, 1);
+        exponent.erase(0, std::min(exponent.find_first_not_of('0'), exponent.size() - 1));
+        return s.substr(0, e) + "E" + (negative ? "-" : "") + exponent + " ";
+    }
     return FormatFixed(display_, 2) + " ";
 }
 

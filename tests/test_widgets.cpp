@@ -1,0 +1,208 @@
+// The numeric fields, the Return key's focus movement and the area dialogs.
+
+#include "widgets/area_dialogs.h"
+#include "widgets/calc_edit.h"
+#include "widgets/focus_manager.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QPushButton>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+#include <QVBoxLayout>
+
+using namespace kvx;
+
+class WidgetsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void fieldTakesOnlyNumberKeys();
+    void padResultReplacesTheText();
+    void validationAndBounds();
+    void returnMovesThroughTheList();
+    void returnClosesAnOpenList();
+    void slopeAngleFromDepthAndRun();
+    void slopeDialogGivesItsAnglesOnOk();
+    void nameDialogKeepsWhatWasTyped();
+};
+
+void WidgetsTest::fieldTakesOnlyNumberKeys()
+{
+    TchCalcEdit field;
+    field.clear();
+    QTest::keyClicks(&field, QStringLiteral("1a2,3.-x4"));
+    QCOMPARE(field.text(), QStringLiteral("123.-4"));
+    QTest::keyClick(&field, Qt::Key_Backspace);
+    QCOMPARE(field.text(), QStringLiteral("123.-"));
+}
+
+void WidgetsTest::padResultReplacesTheText()
+{
+    TchCalcEdit field;
+    field.setText(QStringLiteral("1000"));
+    int entered = 0;
+    QString edited;
+    connect(&field, &TchCalcEdit::enterCalc, [&] { ++entered; });
+    connect(&field, &QLineEdit::textEdited, [&](const QString& t) { edited = t; });
+    // The pad as a user would work it: its value is the field's, keys follow.
+    std::string keys;
+    field.runPad = [&](double value, QPoint) -> std::optional<double> {
+        CalcPad pad(value);
+        pad.Keys(keys);
+        if (!pad.Closed())
+            return std::nullopt;
+        return pad.Display();
+    };
+    keys = std::string(1, CalcPad::kEnter);
+    QVERIFY(field.OpenPad());
+    QCOMPARE(field.text(), QStringLiteral("1000"));
+    keys = "5*4\r";
+    QVERIFY(field.OpenPad());
+    QCOMPARE(field.text(), QStringLiteral("20"));
+    QCOMPARE(edited, QStringLiteral("20"));
+    QCOMPARE(entered, 2);
+    keys = "7";  // closed without "入力": nothing changes
+    QVERIFY(!field.OpenPad());
+    QCOMPARE(field.text(), QStringLiteral("20"));
+
+    // Opening the pad on text that is no number starts from 0.
+    field.setText(QStringLiteral("--"));
+    double seen = -1;
+    field.runPad = [&](double value, QPoint) -> std::optional<double> {
+        seen = value;
+        return std::nullopt;
+    };
+    field.OpenPad();
+    QCOMPARE(seen, 0.0);
+    QCOMPARE(field.text(), QStringLiteral("0"));
+}
+
+void WidgetsTest::validationAndBounds()
+{
+    TchCalcEdit field;
+    int warnings = 0;
+    field.warn = [&] { ++warnings; };
+    field.setText(QStringLiteral("1-2"));
+    QVERIFY(field.Validate());
+    QCOMPARE(field.text(), QStringLiteral("0"));
+    field.MinCheck = field.MaxCheck = true;
+    field.MinValue = 1;
+    field.MaxValue = 10;
+    field.setText(QStringLiteral("11"));
+    QVERIFY(!field.Validate());
+    QCOMPARE(warnings, 0);
+    field.WorningDlg = true;
+    QVERIFY(!field.Validate());
+    QCOMPARE(warnings, 1);
+    field.setText(QStringLiteral("5.5"));
+    QVERIFY(field.Validate());
+}
+
+void WidgetsTest::returnMovesThroughTheList()
+{
+    QWidget form;
+    auto* layout = new QVBoxLayout(&form);
+    QLineEdit* fields[3];
+    const char* names[] = {"W", "H", "Price"};
+    for (int i = 0; i < 3; ++i) {
+        fields[i] = new QLineEdit(&form);
+        fields[i]->setObjectName(QString::fromLatin1(names[i]));
+        layout->addWidget(fields[i]);
+    }
+    auto* outsider = new QLineEdit(&form);
+    outsider->setObjectName(QStringLiteral("Other"));
+    layout->addWidget(outsider);
+    TFocusManager manager(&form);
+    manager.ReturnMoveEnabled = true;
+    manager.SetReturnMoveList({QStringLiteral("W"), QString(), QStringLiteral("H"), QStringLiteral("Price")});
+    QCOMPARE(manager.ReturnMoveList().size(), 3);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+
+    fields[0]->setFocus();
+    QTest::keyClick(fields[0], Qt::Key_Return);
+    QCOMPARE(QApplication::focusWidget(), fields[1]);
+    QTest::keyClick(fields[1], Qt::Key_Return);
+    QCOMPARE(QApplication::focusWidget(), fields[2]);
+    QTest::keyClick(fields[2], Qt::Key_Return);
+    QCOMPARE(QApplication::focusWidget(), fields[0]);  // after the last, the first
+    QTest::keyClick(fields[0], Qt::Key_Return, Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget(), fields[2]);  // Shift: back
+    QTest::keyClick(fields[2], Qt::Key_Return, Qt::ControlModifier);
+    QCOMPARE(QApplication::focusWidget(), fields[2]);  // Ctrl: consumed, no move
+    outsider->setFocus();
+    QTest::keyClick(outsider, Qt::Key_Return);
+    QCOMPARE(QApplication::focusWidget(), outsider);  // not in the list: left alone
+}
+
+void WidgetsTest::returnClosesAnOpenList()
+{
+    QWidget form;
+    auto* layout = new QVBoxLayout(&form);
+    auto* combo = new QComboBox(&form);
+    combo->addItems({QStringLiteral("a"), QStringLiteral("b")});
+    auto* next = new QLineEdit(&form);
+    layout->addWidget(combo);
+    layout->addWidget(next);
+    TFocusManager manager(&form);
+    manager.ReturnMoveEnabled = true;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    combo->setFocus();
+    combo->showPopup();
+    QTRY_VERIFY(combo->view()->isVisible());
+    QTest::keyClick(combo->view(), Qt::Key_Return);
+    QTRY_VERIFY(!combo->view()->isVisible());
+    QTest::keyClick(combo, Qt::Key_Return);
+    QCOMPARE(QApplication::focusWidget(), next);  // in the tab order
+}
+
+void WidgetsTest::slopeAngleFromDepthAndRun()
+{
+    QCOMPARE(SlopeAngleText(QStringLiteral("1000"), QStringLiteral("1000")), QStringLiteral("45"));
+    QCOMPARE(SlopeAngleText(QStringLiteral("500"), QStringLiteral("866")), QStringLiteral("30.0007"));
+    QCOMPARE(SlopeAngleText(QStringLiteral("0"), QStringLiteral("100")), QStringLiteral("0"));
+    QCOMPARE(SlopeAngleText(QStringLiteral("100"), QString()), QString());
+}
+
+void WidgetsTest::slopeDialogGivesItsAnglesOnOk()
+{
+    TFDSlant dialog(12.5, 0, nullptr);
+    QCOMPARE(dialog.chCalcEdit_SlantV->text(), QStringLiteral("12.5"));
+    dialog.chCalcEdit_H1->setText(QStringLiteral("1000"));
+    dialog.chCalcEdit_H2->setText(QStringLiteral("1000"));
+    QCOMPARE(dialog.chCalcEdit_SlantH->text(), QStringLiteral("45"));
+    QCOMPARE(dialog.chCalcEdit_SlantV->text(), QStringLiteral("12.5"));  // the other row is untouched
+    dialog.chCalcEdit_H2->setText(QString());
+    QCOMPARE(dialog.chCalcEdit_SlantH->text(), QString());
+    dialog.chCalcEdit_SlantH->setText(QStringLiteral("-120"));
+    QTimer::singleShot(0, &dialog, [&] { dialog.findChild<QPushButton*>(QStringLiteral("BitBtn_Ok"))->click(); });
+    dialog.exec();
+    const auto angles = dialog.Angles();
+    QVERIFY(angles.has_value());
+    QCOMPARE(angles->second, QStringLiteral("-120"));
+
+    TFDSlant aborted(1, 2, nullptr);
+    QTimer::singleShot(0, &aborted, [&] { aborted.findChild<QPushButton*>(QStringLiteral("BitBtn_Abort"))->click(); });
+    aborted.exec();
+    QVERIFY(!aborted.Angles().has_value());
+}
+
+void WidgetsTest::nameDialogKeepsWhatWasTyped()
+{
+    TFNameDlg dialog(nullptr);
+    QTimer::singleShot(0, &dialog, [&] {
+        dialog.Edit1->insert(QStringLiteral("北側外壁"));
+        dialog.reject();  // the close box: the text still counts
+    });
+    QCOMPARE(dialog.Ask(QStringLiteral("名称入力"), QStringLiteral("名称")), QStringLiteral("北側外壁"));
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("名称入力"));
+    QCOMPARE(dialog.Label1->text(), QStringLiteral("名称"));
+    QTimer::singleShot(0, &dialog, [&] { dialog.accept(); });
+    QCOMPARE(dialog.Ask(QStringLiteral("名称入力"), QStringLiteral("名称")), QString());  // emptied each time
+}
+
+QTEST_MAIN(WidgetsTest)
+#include "test_widgets.moc"
