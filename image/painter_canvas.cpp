@@ -2,9 +2,9 @@
 
 #include <QFontMetrics>
 #include <QPainter>
-#include <QPainterPath>
 
 #include <algorithm>
+#include <cmath>
 
 namespace kvx {
 
@@ -69,36 +69,42 @@ void PainterCanvas::Ellipse(const TRect& r, const PrintInfo& info)
                          QPoint(std::max(r.left, r.right), std::max(r.top, r.bottom))));
 }
 
+const QStaticText& PainterCanvas::Layout(const PrintInfo& info)
+{
+    const auto key = std::pair{info.Text, static_cast<int>(info.FontSize)};
+    auto it = layouts_.find(key);
+    if (it == layouts_.end()) {
+        QStaticText layout(QString::fromStdString(info.Text));
+        layout.setTextFormat(Qt::PlainText);
+        layout.prepare(QTransform(), Font(info));
+        it = layouts_.emplace(key, std::move(layout)).first;
+    }
+    return it->second;
+}
+
 void PainterCanvas::DrawText(const TRect& r, const PrintInfo& info)
 {
     if (info.Text.empty())
         return;
     const QRect box(QPoint(std::min(r.left, r.right), std::min(r.top, r.bottom)),
                     QPoint(std::max(r.left, r.right), std::max(r.top, r.bottom)));
-    const QString text = QString::fromStdString(info.Text);
-    const QFont font = Font(info);
-    const QFontMetrics fm(font);
-    const QPointF origin(box.left() + (box.width() - fm.horizontalAdvance(text)) / 2.0,
-                         box.top() + (box.height() - fm.height()) / 2.0 + fm.ascent());
-    // A thin white halo keeps a label legible on any part of a photo.
-    QPainterPath path;
-    path.addText(origin, font, text);
+    const QStaticText& layout = Layout(info);
+    const QSizeF size = layout.size();
+    const QPointF origin(box.left() + (box.width() - size.width()) / 2.0, box.top() + (box.height() - size.height()) / 2.0);
+    // A light box under the text keeps a label legible on any part of a photo.
     p_.save();
-    p_.setRenderHint(QPainter::Antialiasing, true);
-    p_.setPen(QPen(QColor(255, 255, 255, 220), 3.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p_.setBrush(Qt::NoBrush);
-    p_.drawPath(path);
-    p_.setPen(Qt::NoPen);
-    p_.setBrush(ColorOf(info.TextColor));
-    p_.drawPath(path);
+    p_.fillRect(QRectF(origin, size).adjusted(-1, 0, 1, 0), QColor(255, 255, 255, 190));
+    p_.setFont(Font(info));
+    p_.setPen(ColorOf(info.TextColor));
+    p_.drawStaticText(origin, layout);
     p_.restore();
 }
 
 bool PainterCanvas::TextExtent(const PrintInfo& info, int& width, int& height)
 {
-    const QFontMetrics fm(Font(info));
-    width = fm.horizontalAdvance(QString::fromStdString(info.Text));
-    height = fm.height();
+    const QSizeF size = Layout(info).size();
+    width = static_cast<int>(std::ceil(size.width()));
+    height = static_cast<int>(std::ceil(size.height()));
     return true;
 }
 

@@ -6,6 +6,10 @@
 
 #include <QColor>
 #include <QFont>
+#include <QStaticText>
+
+#include <map>
+#include <utility>
 
 class QPainter;
 
@@ -30,8 +34,12 @@ public:
 private:
     void UsePen(const PrintInfo& info);
     QFont Font(const PrintInfo& info) const;
+    // A label is measured and then drawn five times (four for its halo): its
+    // layout is made once and kept for the life of the canvas.
+    const QStaticText& Layout(const PrintInfo& info);
     QPainter& p_;
     double fontScale_;
+    std::map<std::pair<std::string, int>, QStaticText> layouts_;
 };
 
 } // namespace kvx

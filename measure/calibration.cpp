@@ -31,9 +31,11 @@ int Side(TDPoint V, TDPoint Q, TDPoint P)
     const long double by = static_cast<long double>(P.y) - V.y;
     const long double cross = ax * by - ay * bx;
     const long double dot = ax * bx + ay * by;
-    const long double scale = std::sqrt((ax * ax + ay * ay) * (bx * bx + by * by));
-    constexpr long double kClear = 1e-9L;  // radians
-    if (std::fabs(cross) > kClear * scale && (dot > 0 || std::fabs(cross) > 0.5L * scale))
+    // Compared squared: |cross| > k |a| |b|  <=>  cross^2 > k^2 |a|^2 |b|^2.
+    const long double norms = (ax * ax + ay * ay) * (bx * bx + by * by);
+    const long double cross2 = cross * cross;
+    constexpr long double kClear2 = 1e-18L;  // (1e-9 radians)^2
+    if (cross2 > kClear2 * norms && (dot > 0 || cross2 > 0.25L * norms))
         return cross > 0 ? 1 : -1;
     return SignOf(AngleDiff(Angle(V, Q), Angle(V, P)));
 }

@@ -107,6 +107,11 @@ void CalcuSpace(const Document& doc, std::int32_t i, TSpaceResult& r)
         const long double cosV = std::cos(s.slantV * kRad);
         std::vector<TDPoint> q(n);
         for (std::size_t j = 0; j < n; ++j) {
+            // The closing point repeats the first: the same image point maps to the same plane point.
+            if (j + 1 == n && n > 1 && src[j] == src[0]) {
+                q[j] = q[0];
+                continue;
+            }
             const TDPoint p = GetDelta(plane, W, H, src[j]);
             q[j] = {DigitFix(p.x / cosH), DigitFix(p.y / cosV)};
         }

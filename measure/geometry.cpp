@@ -248,10 +248,12 @@ bool Solve(TDPoint p1, TDPoint p2, TDPoint p3, TDPoint p4, TDPoint& at)
     LinePair l;
     line(p1, p2, l.a1, l.m1, l.c1);
     line(p3, p4, l.a2, l.m2, l.c2);
-    if (std::fabs(l.a2 * l.m1 - l.a1 * l.m2) < kParallelLimit)
+    const long double den = l.a2 * l.m1 - l.a1 * l.m2;
+    if (std::fabs(den) < kParallelLimit)
         return false;
-    at.x = DigitFix((l.a1 * l.c2 - l.a2 * l.c1) / (l.a2 * l.m1 - l.a1 * l.m2));
-    at.y = DigitFix((l.c1 * l.m2 - l.m1 * l.c2) / (l.a1 * l.m2 - l.a2 * l.m1));
+    // a1 m2 - a2 m1 is exactly -den.
+    at.x = DigitFix((l.a1 * l.c2 - l.a2 * l.c1) / den);
+    at.y = DigitFix((l.c1 * l.m2 - l.m1 * l.c2) / -den);
     return true;
 }
 

@@ -501,7 +501,10 @@ QToolButton* TF001::AddToolButton(const QString& name, const QString& label, con
     b->setToolTip(hint);
     b->setCheckable(checkable);
     b->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    b->setMinimumSize(44, 28);
+    if (label.size() <= 1)
+        b->setFixedSize(28, 28);
+    else
+        b->setMinimumSize(44, 28);
     toolButtons_[name] = b;
     controls_[name] = b;
     connect(b, &QToolButton::clicked, this, [this, b, actionName] {
