@@ -1,11 +1,14 @@
 // Kalvex: measuring lengths and areas on photographs.
 //
 //   kalvex [--home DIR] [PHOTO]
+//   kalvex --batch PHOTO [--home DIR] [--setting N] [--group G] [--names on|off]
+//          [--csv FILE] [--sd FILE]
 //
 // --home (or KALVEX_HOME) names the folder that holds kvx.ini and the working
 // folder Temp; without it they live beside the executable.
 
 #include "shell/application.h"
+#include "shell/batch.h"
 #include "shell/housekeeping.h"
 #include "shell/main_window.h"
 
@@ -13,32 +16,81 @@
 #include <QTimer>
 
 #include <cstdlib>
+#include <cstring>
+#include <iostream>
 #include <optional>
 
 int main(int argc, char** argv)
 {
+    // Batch mode and the option list need no display and show no window.
+    for (int i = 1; i < argc; ++i) {
+        for (const char* quiet : {"--batch", "--help", "-h", "--help-all"})
+            if (std::strcmp(argv[i], quiet) == 0)
+                qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    bool batchMode = false;
+    for (int i = 1; i < argc; ++i)
+        batchMode = batchMode || std::strcmp(argv[i], "--batch") == 0;
+    // A batch run prints nothing but its own one line on failure.
+    if (batchMode)
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     kvx::KalvexApplication app(argc, argv);
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Kalvex"));
+    parser.setApplicationDescription(QStringLiteral("Kalvex: measuring lengths and areas on photographs."));
     parser.addHelpOption();
-    const QCommandLineOption home(QStringLiteral("home"), QStringLiteral("Folder for kvx.ini and Temp."),
+    const QCommandLineOption home(QStringLiteral("home"), QStringLiteral("Folder for kvx.ini and the working folder Temp."),
                                   QStringLiteral("DIR"));
-    parser.addOption(home);
+    const QCommandLineOption batch(QStringLiteral("batch"), QStringLiteral("Write the exports of PHOTO without the window."));
+    const QCommandLineOption setting(QStringLiteral("setting"), QStringLiteral("Batch: the setting, 1 to 4 (default 1)."),
+                                     QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption group(QStringLiteral("group"), QStringLiteral("Batch: the group, 0 to 5 (default 0)."),
+                                   QStringLiteral("G"), QStringLiteral("0"));
+    const QCommandLineOption names(QStringLiteral("names"), QStringLiteral("Batch: area names in the CSV file, on or off (default on)."),
+                                   QStringLiteral("on|off"), QStringLiteral("on"));
+    const QCommandLineOption csv(QStringLiteral("csv"), QStringLiteral("Batch: write the CSV file."), QStringLiteral("FILE"));
+    const QCommandLineOption sd(QStringLiteral("sd"), QStringLiteral("Batch: write the SD (.jts) file."), QStringLiteral("FILE"));
+    for (const auto* option : {&home, &batch, &setting, &group, &names, &csv, &sd})
+        parser.addOption(*option);
     parser.addPositionalArgument(QStringLiteral("photo"), QStringLiteral("Photo to open."));
     parser.process(app);
 
     std::optional<std::string> homeOption;
     if (parser.isSet(home))
         homeOption = parser.value(home).toStdString();
-    kvx::AppPaths paths;
-    paths.folders = kvx::ResolveFolders(homeOption, std::getenv("KALVEX_HOME"),
-                                        QCoreApplication::applicationDirPath().toStdString());
-    paths.resourceFolder = QCoreApplication::applicationDirPath();
+    const kvx::Folders folders = kvx::ResolveFolders(homeOption, std::getenv("KALVEX_HOME"),
+                                                     QCoreApplication::applicationDirPath().toStdString());
+    const QStringList photos = parser.positionalArguments();
 
+    if (parser.isSet(batch)) {
+        if (photos.size() != 1) {
+            std::cerr << "kalvex: --batch takes exactly one photo\n";
+            return 2;
+        }
+        kvx::BatchOptions options;
+        options.photo = photos.first().toStdString();
+        bool ok = true;
+        options.setting = parser.value(setting).toInt(&ok);
+        bool groupOk = true;
+        options.group = parser.value(group).toInt(&groupOk);
+        const QString nameValue = parser.value(names);
+        if (!ok || !groupOk || (nameValue != QStringLiteral("on") && nameValue != QStringLiteral("off"))) {
+            std::cerr << "kalvex: --setting, --group and --names take 1-4, 0-5 and on|off\n";
+            return 2;
+        }
+        options.names = nameValue == QStringLiteral("on");
+        if (parser.isSet(csv))
+            options.csv = parser.value(csv).toStdString();
+        if (parser.isSet(sd))
+            options.sd = parser.value(sd).toStdString();
+        return kvx::RunBatch(options, folders, std::cerr);
+    }
+
+    kvx::AppPaths paths;
+    paths.folders = folders;
+    paths.resourceFolder = QCoreApplication::applicationDirPath();
     kvx::TF001 window(paths);
     window.show();
-    const QStringList photos = parser.positionalArguments();
     if (!photos.isEmpty()) {
         const QString photo = photos.first();
         QTimer::singleShot(0, &window, [&window, photo] { window.Run([&] { window.LoadFile(photo); }); });

@@ -3,6 +3,9 @@
 #include "measure/calibration.h"
 #include "measure/computation.h"
 #include "measure/workfiles.h"
+#include "output/export/exports.h"
+#include "output/pd25/pd25.h"
+#include "shell/safe_file.h"
 #include "shell/commands.h"
 #include "shell/dialogs.h"
 #include "shell/error_trail.h"
@@ -259,8 +262,8 @@ void TF001::BuildMenus()
     AddAction(mnFile, QStringLiteral("mnScan"), QStringLiteral("スキャナ読込(&S)"), later);
     mnFile->addSeparator();
     AddAction(mnFile, QStringLiteral("mnPdfOut"), QStringLiteral("ＰＤＦファイル出力(&F)"), later);
-    AddAction(mnFile, QStringLiteral("mnCsvOut"), QStringLiteral("ＣＳＶファイル出力(&C)"), later);
-    AddAction(mnFile, QStringLiteral("mnCsvOut2"), QStringLiteral("ＳＤファイル出力"), later);
+    AddAction(mnFile, QStringLiteral("mnCsvOut"), QStringLiteral("ＣＳＶファイル出力(&C)"), [this] { mnCsvOutClick(); });
+    AddAction(mnFile, QStringLiteral("mnCsvOut2"), QStringLiteral("ＳＤファイル出力"), [this] { mnCsvOut2Click(); });
     AddAction(mnFile, QStringLiteral("mnPrint"), QStringLiteral("印刷(&P)"), later)->setVisible(false);
     mnFile->addSeparator();
     AddAction(mnFile, QStringLiteral("mnProperty"), QStringLiteral("環境設定(&E)"), later);
@@ -309,9 +312,9 @@ void TF001::BuildMenus()
             [this] { Run([&] { mnBaseChangeClick(); }); });
     edit->addSeparator();
     AddAction(edit, QStringLiteral("mnBaseLineW"), QStringLiteral("計測基準Ｗを設定する(&W)"),
-              mode(ucBaseLineW, &ViewToggles::BaseView));
+              [this] { mnBaseLineClick(true); });
     AddAction(edit, QStringLiteral("mnBaseLineH"), QStringLiteral("計測基準Ｈを設定する(&H)"),
-              mode(ucBaseLineH, &ViewToggles::BaseView));
+              [this] { mnBaseLineClick(false); });
     AddAction(edit, QStringLiteral("mnBaseLineAdjust"), QStringLiteral("計測基準ＷＨを調整する"), [this, mode] {
         if (doc_.Plane.base.BaseLineWSet == 1 || doc_.Plane.base.BaseLineHSet == 1)
             mode(ucBaseLineAdjust, &ViewToggles::BaseView)();
@@ -983,6 +986,19 @@ void TF001::SaveImageState()
 void TF001::LoadFile(const QString& path)
 {
     Guard("LoadFile", [&] {
+        if (settings_.PD25Flag) {
+            pd25Lines_.clear();
+            if (const auto file = prompter_->OpenPd25(QString::fromStdString(settings_.PD25Folder))) {
+                settings_.PD25Folder = Utf8(QFileInfo(*file).absolutePath());
+                // A meter's file that cannot be read must not keep the photo closed.
+                if (const auto lines = ReadPd25File(file->toStdString())) {
+                    for (const std::string& line : *lines)
+                        pd25Lines_ << QString::fromStdString(line);
+                } else {
+                    prompter_->Warn(Utf8(QStringLiteral("'%1' を読み込めませんでした.").arg(*file)));
+                }
+            }
+        }
         SaveImageState();
         Hourglass hourglass;
         PushRecent(settings_.LastFileName, Utf8(path));
@@ -1058,6 +1074,73 @@ void TF001::mnFileClick()
 }
 
 // --- settings, groups, confirmations ---------------------------------------------------------
+
+void TF001::mnBaseLineClick(bool w)
+{
+    doc_.View.BaseView = true;
+    SyncViewToggles();
+    SetCommand(w ? ucBaseLineW : ucBaseLineH);
+    RedrawOverlay();
+    // The length measured on site can be taken from the meter's list.
+    if (pd25Lines_.isEmpty())
+        return;
+    QWidget* button = Control(w ? QStringLiteral("SpeedButton_BaseLineW") : QStringLiteral("SpeedButton_BaseLineH"));
+    const QPoint at = button ? button->mapToGlobal(QPoint(0, 0)) : mapToGlobal(QPoint(0, 0));
+    const std::optional<int> chosen = prompter_->PickPd25(pd25Lines_, at);
+    if (!chosen || *chosen < 0 || *chosen >= pd25Lines_.size())
+        return;
+    TchCalcEdit* field = w ? chCalcEdit_KijunW : chCalcEdit_KijunH;
+    field->setText(QString::fromStdString(Pd25FieldText(pd25Lines_[*chosen].toStdString())));
+    Edit_KijunChange(field);
+}
+
+namespace {
+
+// Where an export is proposed: the photo's name with the export's extension.
+QString ProposedName(const std::string& imageFileName, const char* extension)
+{
+    return QString::fromStdString(std::filesystem::path(imageFileName).stem().string()) + QLatin1String(extension);
+}
+
+} // namespace
+
+void TF001::mnCsvOutClick()
+{
+    const auto path = prompter_->SaveText(QStringLiteral("CSV出力"), QString::fromStdString(settings_.CsvFolder),
+                                          ProposedName(doc_.ImageFileName, ".csv"),
+                                          QStringLiteral("csv files (*.csv)"));
+    if (!path)
+        return;
+    settings_.CsvFolder = Utf8(QFileInfo(*path).absolutePath());
+    Guard("mnCsvOut", [&] {
+        bool ok = false;
+        {
+            Hourglass hourglass;
+            ok = WriteFileReplacing(path->toStdString(), CsvBytes(doc_, doc_.View.SpaceNameView));
+        }
+        if (!ok)
+            throw std::runtime_error(Utf8(QStringLiteral("'%1' に書き込めませんでした.").arg(*path)));
+    });
+}
+
+void TF001::mnCsvOut2Click()
+{
+    const auto path = prompter_->SaveText(QStringLiteral("SD用出力"), QString::fromStdString(settings_.Csv2Folder),
+                                          ProposedName(doc_.ImageFileName, ".jts"),
+                                          QStringLiteral("csv files (*.jts)"));
+    if (!path)
+        return;
+    settings_.Csv2Folder = Utf8(QFileInfo(*path).absolutePath());
+    Guard("mnCsvOut2", [&] {
+        bool ok = false;
+        {
+            Hourglass hourglass;
+            ok = WriteFileReplacing(path->toStdString(), SdBytes(doc_, doc_.CurrentGroup));
+        }
+        if (!ok)
+            throw std::runtime_error(Utf8(QStringLiteral("'%1' に書き込めませんでした.").arg(*path)));
+    });
+}
 
 void TF001::mnChangeClick(int setting)
 {

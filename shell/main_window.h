@@ -17,6 +17,7 @@
 #include "shell/prompter.h"
 
 #include <QMainWindow>
+#include <QStringList>
 #include <QTimer>
 
 #include <functional>
@@ -110,6 +111,11 @@ public:
     void mnManualClick();
     void mnOpenClick();
     void StatusBar1DblClick(bool shiftHeld);
+    void mnCsvOutClick();
+    void mnCsvOut2Click();
+    void mnBaseLineClick(bool w);
+    // The meter's lines offered by the W and H commands.
+    const QStringList& Pd25Lines() const { return pd25Lines_; }
 
     // --- what the pointer tools ask of the window
     ViewState View() const override;
@@ -172,6 +178,7 @@ private:
     Photo source_;
     std::unique_ptr<Interaction> interaction_;
     int lastSaveFilter_ = 1;
+    QStringList pd25Lines_;
     bool diagnostic_ = false;
     bool activatedOnce_ = false;
     kvx::View prevView_;

@@ -1,6 +1,7 @@
 #include "shell/prompter.h"
 
 #include "widgets/area_dialogs.h"
+#include "widgets/list_dialog.h"
 
 #include <QApplication>
 #include <QDir>
@@ -97,6 +98,38 @@ std::optional<Prompter::SaveChoice> QtPrompter::SaveImage(const QString& title, 
     if (path.isEmpty())
         return std::nullopt;
     return SaveChoice{path, selected == bmp ? 2 : 1};
+}
+
+std::optional<QString> QtPrompter::SaveText(const QString& title, const QString& folder, const QString& proposedName,
+                                            const QString& filter)
+{
+    QFileDialog dialog(parent_, title, QDir(folder).filePath(proposedName), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().first();
+}
+
+std::optional<QString> QtPrompter::OpenPd25(const QString& folder)
+{
+    const QString path = QFileDialog::getOpenFileName(parent_, QStringLiteral("ＰＤ２５データ(csv)を開く"), folder,
+                                                      QStringLiteral("csv files (*.csv)"));
+    if (path.isEmpty())
+        return std::nullopt;
+    return path;
+}
+
+std::optional<int> QtPrompter::PickPd25(const QStringList& lines, QPoint at)
+{
+    TFDList dialog(parent_);
+    dialog.SetLines(lines);
+    dialog.move(at);
+    dialog.exec();
+    if (dialog.Chosen() < 0)
+        return std::nullopt;
+    return dialog.Chosen();
 }
 
 } // namespace kvx

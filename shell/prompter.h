@@ -7,6 +7,7 @@
 
 #include <QPoint>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <string>
@@ -41,6 +42,14 @@ public:
     };
     virtual std::optional<SaveChoice> SaveImage(const QString& title, const QString& folder,
                                                 const QString& proposedName, int preselectedFilter) = 0;
+
+    // Where a text file is to be saved (the dialog asks before replacing a file).
+    virtual std::optional<QString> SaveText(const QString& title, const QString& folder, const QString& proposedName,
+                                            const QString& filter) = 0;
+    // The meter's CSV file to read, from the open dialog.
+    virtual std::optional<QString> OpenPd25(const QString& folder) = 0;
+    // The line picked from the meter's list, placed at the global point at.
+    virtual std::optional<int> PickPd25(const QStringList& lines, QPoint at) = 0;
 };
 
 // Qt's standard message boxes and file dialog, owned by the main window.
@@ -60,6 +69,10 @@ public:
     std::optional<std::pair<std::string, std::string>> SlopeDialog(double slantV, double slantH, QPoint at) override;
     std::optional<SaveChoice> SaveImage(const QString& title, const QString& folder, const QString& proposedName,
                                         int preselectedFilter) override;
+    std::optional<QString> SaveText(const QString& title, const QString& folder, const QString& proposedName,
+                                    const QString& filter) override;
+    std::optional<QString> OpenPd25(const QString& folder) override;
+    std::optional<int> PickPd25(const QStringList& lines, QPoint at) override;
 
 private:
     QWidget* parent_;

@@ -7,6 +7,8 @@
 #include "shell/commands.h"
 #include "shell/dialogs.h"
 #include "shell/error_trail.h"
+#include "measure/cp932.h"
+#include "output/export/exports.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -15,13 +17,17 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QDir>
 #include <QPainter>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <deque>
 #include <fstream>
+#include <map>
+#include <tuple>
 
 using namespace kvx;
 
@@ -66,6 +72,21 @@ public:
     {
         saveProposals.push_back(proposed);
         return saveChoice;
+    }
+    std::optional<QString> textTarget;
+    std::optional<QString> pd25File;
+    std::optional<int> pd25Pick;
+    std::vector<QStringList> pd25Offers;
+    std::optional<QString> SaveText(const QString&, const QString&, const QString& proposed, const QString&) override
+    {
+        saveProposals.push_back(proposed);
+        return textTarget;
+    }
+    std::optional<QString> OpenPd25(const QString&) override { return pd25File; }
+    std::optional<int> PickPd25(const QStringList& lines, QPoint) override
+    {
+        pd25Offers.push_back(lines);
+        return pd25Pick;
     }
 };
 
@@ -140,6 +161,9 @@ private slots:
     void measuringAWallEndToEnd();
     void rubberBandMovesWithoutRedrawingTheOverlay();
     void imageRangeOutputOpensTheCutOut();
+    void exportsThroughTheMenus();
+    void pd25LengthsForWAndH();
+    void batchModeWritesWhatTheMenuWrites();
 };
 
 void WindowTest::startsWithDefaultsAndShutdownWritesEveryKey()
@@ -732,6 +756,181 @@ void WindowTest::imageRangeOutputOpensTheCutOut()
     QCOMPARE(w.WorkImage().Width(), 200);
     QCOMPARE(w.WorkImage().Height(), 200);
     f.Close();
+}
+
+namespace {
+
+QByteArray Bytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Every file of a folder with its bytes, to see that nothing changed.
+std::map<QString, QByteArray> Snapshot(const QString& folder)
+{
+    std::map<QString, QByteArray> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.toStdString()))
+        files[QString::fromStdString(entry.path().filename().string())] = Bytes(QString::fromStdString(entry.path().string()));
+    return files;
+}
+
+void Measure(TF001& w)
+{
+    MarkReference(w.Doc());
+    w.Doc().Plane.Distances.Append(TDistance{0, {120, 120}, {200, 130}});
+    TSpace s;
+    s.kind = kSpaceAdd;
+    s.points = {{150, 150}, {250, 150}, {250, 220}, {150, 220}, {150, 150}};
+    s.correctedPoints.resize(5);
+    s.name = AreaNameFromUtf8("外壁");
+    w.Doc().Plane.Spaces.Append(s);
+    w.Doc().Modified = 1;
+    w.SetCommand(ucNone);
+}
+
+} // namespace
+
+void WindowTest::exportsThroughTheMenus()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    w.LoadFile(f.Photo(QStringLiteral("front.jpg"), Qt::gray));
+    Measure(w);
+    const QString csv = f.home.filePath(QStringLiteral("out/front.csv"));
+    QDir(f.home.path()).mkdir(QStringLiteral("out"));
+    f.prompter->textTarget = csv;
+    w.Action(QStringLiteral("mnCsvOut"))->trigger();
+    QCOMPARE(f.prompter->saveProposals.back(), QStringLiteral("front.csv"));
+    QCOMPARE(Bytes(csv), QByteArray::fromStdString(CsvBytes(w.Doc(), true)));
+    QCOMPARE(QString::fromStdString(w.Settings().CsvFolder), f.home.filePath(QStringLiteral("out")));
+
+    w.Doc().View.SpaceNameView = false;
+    w.Action(QStringLiteral("mnCsvOut"))->trigger();
+    QCOMPARE(Bytes(csv), QByteArray::fromStdString(CsvBytes(w.Doc(), false)));
+
+    const QString sd = f.home.filePath(QStringLiteral("front.jts"));
+    f.prompter->textTarget = sd;
+    w.Action(QStringLiteral("mnCsvOut2"))->trigger();
+    QCOMPARE(f.prompter->saveProposals.back(), QStringLiteral("front.jts"));
+    QCOMPARE(Bytes(sd), QByteArray::fromStdString(SdBytes(w.Doc(), 0)));
+
+    // A target that cannot be replaced: reported, the trail names the export,
+    // and what stood there stays.
+    const QString blocked = f.home.filePath(QStringLiteral("blocked.csv"));
+    QDir(f.home.path()).mkdir(QStringLiteral("blocked.csv"));
+    f.prompter->textTarget = blocked;
+    const std::size_t trail = ErrorTrail::global().size();
+    w.Action(QStringLiteral("mnCsvOut"))->trigger();
+    QCOMPARE(f.prompter->errors.size(), std::size_t{1});
+    QVERIFY(ErrorTrail::global().size() > trail);
+    QCOMPARE(ErrorTrail::global().lines()[trail], std::string("mnCsvOut"));
+    QVERIFY(QFileInfo(blocked).isDir());
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+    f.Close();
+}
+
+void WindowTest::pd25LengthsForWAndH()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    const QString meter = f.home.filePath(QStringLiteral("pd25.csv"));
+    {
+        QFile out(meter);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(QByteArray::fromStdString(Utf8ToCp932("番号,種別,値,単位\r\n1,距離,1.234,m,,\r\n2,距離,56.7,cm,,\r\n")));
+    }
+    w.MutableSettings().PD25Flag = true;
+    f.prompter->pd25File = meter;
+    w.LoadFile(f.Photo(QStringLiteral("m.jpg"), Qt::gray));
+    QCOMPARE(w.Pd25Lines().size(), 3);
+    QCOMPARE(QString::fromStdString(w.Settings().PD25Folder), f.home.path());
+    MarkReference(w.Doc());
+    w.SetCommand(ucNone);
+
+    f.prompter->pd25Pick = 1;
+    w.mnBaseLineClick(true);
+    QCOMPARE(w.Command(), int(ucBaseLineW));
+    QCOMPARE(w.Doc().KijunWText, std::string("1234"));
+    f.prompter->pd25Pick = 2;
+    w.mnBaseLineClick(false);
+    QCOMPARE(w.Doc().KijunHText, std::string("567"));
+    f.prompter->pd25Pick.reset();
+    w.mnBaseLineClick(true);
+    QCOMPARE(w.Doc().KijunWText, std::string("1234"));  // abort changes nothing
+
+    // A meter's file that cannot be read does not keep the photo closed.
+    f.prompter->pd25File = f.home.path();
+    w.LoadFile(f.Photo(QStringLiteral("n.jpg"), Qt::gray));
+    QVERIFY(w.HasPhoto());
+    QVERIFY(w.Pd25Lines().isEmpty());
+    QVERIFY(QString::fromStdString(f.prompter->warnings.back()).contains(f.home.path()));
+
+    // With the feature off the list loaded earlier stays.
+    f.prompter->pd25File = meter;
+    w.LoadFile(f.Photo(QStringLiteral("o.jpg"), Qt::gray));
+    w.MutableSettings().PD25Flag = false;
+    w.LoadFile(f.Photo(QStringLiteral("p.jpg"), Qt::gray));
+    QCOMPARE(w.Pd25Lines().size(), 3);
+    f.Close();
+}
+
+void WindowTest::batchModeWritesWhatTheMenuWrites()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    const QString photo = f.Photo(QStringLiteral("batch.jpg"), Qt::darkGray);
+    w.LoadFile(photo);
+    Measure(w);
+    const QString menuCsv = f.home.filePath(QStringLiteral("menu.csv"));
+    f.prompter->textTarget = menuCsv;
+    w.Action(QStringLiteral("mnCsvOut"))->trigger();
+    f.prompter->answers = {true};
+    f.Close();  // keeps the measurements in the photo's own files
+
+    const QString temp = QString::fromStdString(f.Temp().string());
+    const auto before = Snapshot(temp);
+    const QByteArray ini = Bytes(f.home.filePath(QStringLiteral("kvx.ini")));
+    QVERIFY(before.size() >= 2);
+    auto run = [&](const QStringList& args) {
+        QProcess p;
+        p.start(QStringLiteral(KALVEX_BINARY), args);
+        p.waitForFinished(60000);
+        return std::tuple{p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+    };
+    const QString batchCsv = f.home.filePath(QStringLiteral("batch.csv"));
+    const QString batchSd = f.home.filePath(QStringLiteral("batch.jts"));
+    auto [code, out, err] = run({QStringLiteral("--batch"), photo, QStringLiteral("--home"), f.home.path(),
+                                 QStringLiteral("--csv"), batchCsv, QStringLiteral("--sd"), batchSd});
+    QCOMPARE(code, 0);
+    QVERIFY2(out.isEmpty() && err.isEmpty(), err.constData());
+    QCOMPARE(Bytes(batchCsv), Bytes(menuCsv));
+    QVERIFY(Bytes(batchSd).contains(QByteArray::fromStdString(Utf8ToCp932("外壁"))));
+    QVERIFY(Snapshot(temp) == before);  // the working folder as it was
+    QCOMPARE(Bytes(f.home.filePath(QStringLiteral("kvx.ini"))), ini);  // batch mode writes no settings
+
+    // Names off and another setting (empty there).
+    std::tie(code, out, err) = run({QStringLiteral("--batch"), photo, QStringLiteral("--home"), f.home.path(),
+                                     QStringLiteral("--setting"), QStringLiteral("2"), QStringLiteral("--names"),
+                                     QStringLiteral("off"), QStringLiteral("--csv"), batchCsv});
+    QCOMPARE(code, 0);
+    QVERIFY(!Bytes(batchCsv).contains("150"));
+    QVERIFY(Snapshot(temp) == before);
+
+    const QString nothing = f.home.filePath(QStringLiteral("nothing.csv"));
+    std::tie(code, out, err) = run({QStringLiteral("--batch"), f.home.filePath(QStringLiteral("missing.jpg")),
+                                     QStringLiteral("--home"), f.home.path(), QStringLiteral("--csv"), nothing});
+    QVERIFY(code != 0);
+    QVERIFY(err.startsWith("kalvex: "));
+    QVERIFY(!QFile::exists(nothing));
+
+    QDir(f.home.path()).mkdir(QStringLiteral("taken.csv"));
+    std::tie(code, out, err) = run({QStringLiteral("--batch"), photo, QStringLiteral("--home"), f.home.path(),
+                                     QStringLiteral("--csv"), f.home.filePath(QStringLiteral("taken.csv"))});
+    QVERIFY(code != 0);
+    QVERIFY(QFileInfo(f.home.filePath(QStringLiteral("taken.csv"))).isDir());
+    std::tie(code, out, err) = run({QStringLiteral("--batch"), photo, QStringLiteral("--group"), QStringLiteral("9")});
+    QVERIFY(code != 0);
 }
 
 QTEST_MAIN(WindowTest)

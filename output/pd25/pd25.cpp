@@ -1,0 +1,100 @@
+#include "output/pd25/pd25.h"
+
+#include "measure/cp932.h"
+#include "measure/geometry.h"
+#include "measure/numfmt.h"
+
+#include <fstream>
+#include <system_error>
+
+namespace kvx {
+
+namespace {
+
+// A meter's file holds a few hundred short lines; these bounds only keep a
+// file that is something else from taking the program's memory.
+constexpr std::uintmax_t kMaxFileBytes = 16u << 20;
+constexpr std::size_t kMaxLineBytes = 1024;
+
+std::string Trim(std::string s)
+{
+    const auto first = s.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return {};
+    const auto last = s.find_last_not_of(' ');
+    return s.substr(first, last - first + 1);
+}
+
+std::string PadLeft(const std::string& field, std::size_t width)
+{
+    return field.size() >= width ? field : std::string(width - field.size(), ' ') + field;
+}
+
+} // namespace
+
+std::string Pd25ListLine(const std::string& line)
+{
+    static constexpr std::size_t kWidths[] = {10, 3, 12, 4, 3, 3};
+    std::string out;
+    for (int k = 1; k <= 6; ++k) {
+        if (k > 1)
+            out += ", ";
+        out += PadLeft(GetField(line, k, ","), kWidths[k - 1]);
+    }
+    return out;
+}
+
+std::optional<std::vector<std::string>> ReadPd25File(const std::filesystem::path& file)
+{
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec))
+        return std::nullopt;
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::vector<std::string> lines;
+    std::string line;
+    std::uintmax_t read = 0;
+    char c;
+    bool pending = false;
+    auto finish = [&] {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(Cp932ToUtf8(Pd25ListLine(Cp932Truncate(line, kMaxLineBytes))));
+        line.clear();
+        pending = false;
+    };
+    while (read < kMaxFileBytes && in.get(c)) {
+        ++read;
+        if (c == '\n') {
+            finish();
+            continue;
+        }
+        pending = true;
+        if (line.size() <= kMaxLineBytes)
+            line += c;
+    }
+    if (in.bad())
+        return std::nullopt;
+    if (pending)
+        finish();
+    return lines;
+}
+
+double Pd25Millimetres(const std::string& utf8ListLine)
+{
+    const double value = StrToVal(GetField(utf8ListLine, 3, ","));
+    const std::string unit = Trim(GetField(utf8ListLine, 4, ","));
+    if (unit == "ｍ" || unit == "m")
+        return value * 1000;
+    if (unit == "㎝" || unit == "cm")
+        return value * 10;
+    return value;
+}
+
+std::string Pd25FieldText(const std::string& utf8ListLine)
+{
+    return FormatGeneral(Pd25Millimetres(utf8ListLine));
+}
+
+} // namespace kvx

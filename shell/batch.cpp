@@ -1,0 +1,87 @@
+#include "shell/batch.h"
+
+#include "image/photo.h"
+#include "measure/workfiles.h"
+#include "output/export/exports.h"
+#include "shell/safe_file.h"
+
+#include <QTemporaryDir>
+
+#include <filesystem>
+#include <ostream>
+#include <vector>
+
+namespace kvx {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Where the window would ask, batch mode takes the answer that changes nothing;
+// what it would warn about ends the run.
+class BatchUi : public WorkFileUi {
+public:
+    std::vector<std::string> warnings;
+    void Warn(const std::string& message) override { warnings.push_back(message); }
+    bool AskYesNo(const std::string&) override { return false; }
+};
+
+int Fail(std::ostream& err, const std::string& message, int code)
+{
+    err << "kalvex: " << message << "\n";
+    return code;
+}
+
+} // namespace
+
+int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& err)
+{
+    if (options.setting < 1 || options.setting > 4)
+        return Fail(err, "--setting takes 1 to 4", 2);
+    if (options.group < 0 || options.group > 5)
+        return Fail(err, "--group takes 0 to 5", 2);
+    if (!IsFile(options.photo))
+        return Fail(err, "no photo at '" + options.photo + "'", 3);
+
+    ConfigureImageDecoding();
+    const PhotoLoad loaded = LoadPhoto(QString::fromStdString(options.photo));
+    if (loaded.photo.isNull())
+        return Fail(err, loaded.error.toStdString(), 3);
+
+    Document doc;
+    Init(doc);
+    doc.ImageFileName = fs::absolute(options.photo).string();
+    doc.ImageCheckSum = loaded.photo.CheckSum();
+
+    QTemporaryDir scratch;
+    if (!scratch.isValid())
+        return Fail(err, "no temporary folder for the working files", 4);
+    const fs::path work = scratch.path().toStdString();
+    // The photo's own files, copied: the user's working folder stays as it is.
+    const std::string key = PerImageKey(doc.ImageFileName, doc.ImageCheckSum);
+    for (int i = 0; i <= 6; ++i) {
+        const fs::path saved = PerImageFile(folders.TempFolder, key, i);
+        if (IsFile(saved) && !CopyFileReplacing(saved, PerImageFile(work, key, i)))
+            return Fail(err, "cannot read '" + saved.string() + "'", 4);
+    }
+    BatchUi ui;
+    try {
+        LoadSet(doc, work);
+        doc.CurrentBase = 0;
+        LoadTemp(doc, 1, work);
+        if (options.setting != 1 && !SwitchSetting(doc, options.setting, work, ui).switched)
+            return Fail(err, ui.warnings.empty() ? "cannot switch the setting" : ui.warnings.back(), 4);
+    } catch (const std::exception& e) {
+        return Fail(err, e.what(), 4);
+    }
+    doc.CurrentGroup = options.group;
+    doc.View.SpaceNameView = options.names;
+
+    if (options.csv && !WriteFileReplacing(*options.csv, CsvBytes(doc, options.names)))
+        return Fail(err, "cannot write '" + *options.csv + "'", 5);
+    if (options.sd && !WriteFileReplacing(*options.sd, SdBytes(doc, options.group)))
+        return Fail(err, "cannot write '" + *options.sd + "'", 5);
+    return 0;
+}
+
+} // namespace kvx

@@ -1,0 +1,28 @@
+#pragma once
+
+// Exports without the window: kalvex --batch PHOTO [options].  The photo is
+// opened as the window opens it, with its saved measurements, on a private copy
+// of the working files, so that the user's working folder is never touched.
+
+#include "shell/housekeeping.h"
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+namespace kvx {
+
+struct BatchOptions {
+    std::string photo;
+    int setting = 1;  // 1..4
+    int group = 0;    // 0..5
+    bool names = true;
+    std::optional<std::string> csv;
+    std::optional<std::string> sd;
+};
+
+// 0 on success; otherwise one line on err and a non-zero code, with no
+// partial file left behind.
+int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& err);
+
+} // namespace kvx

@@ -1,0 +1,168 @@
+#include "output/export/exports.h"
+#include "output/pd25/pd25.h"
+
+#include "measure/calibration.h"
+#include "measure/cp932.h"
+#include "scene.h"
+#include "workfolder.h"
+
+#include <gtest/gtest.h>
+
+namespace kvx {
+namespace {
+
+constexpr double kStep = 0.9765625;
+
+// A wall straight on at 0.5 px per mm: points half a step past whole
+// thousands map back to exactly those thousands.
+class Exports : public ::testing::Test {
+protected:
+    const test::Camera cam{0, 0, 6000, 3000};
+    Document doc;
+
+    void SetUp() override { SetReferenceRect(doc, cam.Rect(0, 0, 1000, 1000), true); }
+    TDPoint At(double X, double Y) const { return cam.Project(X + kStep / 2, Y + kStep / 2); }
+
+    void Dist(double x1, double y1, double x2, double y2, std::int32_t group, std::int32_t prev, std::int32_t next)
+    {
+        TDistance d;
+        d.group = group;
+        d.start = At(x1, y1);
+        d.end = At(x2, y2);
+        d.prev = prev;
+        d.next = next;
+        doc.Plane.Distances.Append(d);
+    }
+    TSpace& Rect(double x1, double y1, double x2, double y2, std::uint8_t kind, std::int32_t group, const char* name)
+    {
+        TSpace s;
+        s.group = group;
+        s.kind = kind;
+        s.points = {At(x1, y1), At(x2, y1), At(x2, y2), At(x1, y2), At(x1, y1)};
+        s.correctedPoints.resize(5);
+        s.name = AreaNameFromUtf8(name);
+        const std::int32_t i = doc.Plane.Spaces.Append(s);
+        return doc.Plane.Spaces[i];
+    }
+    void Fill()
+    {
+        Dist(-1500, 0, -500, 0, 0, 0, 2);
+        Dist(-500, 0, 500, 0, 0, 1, 3);
+        Dist(500, 0, 1500, 0, 0, 2, 0);
+        Dist(0, 0, -3000, -4000, 2, 0, 0);
+        Rect(0, 0, 2000, 1000, kSpaceAdd, 0, "外壁");
+        Rect(0, 0, 1000, 1000, kSpaceSub, 0, "").corrected = 1;  // not in force: no cross line
+        Rect(-1000, -2000, 0, -1000, kSpaceAdd, 1, "勾配").slantH = 60;
+    }
+};
+
+std::string Cp(const std::string& utf8)
+{
+    return Utf8ToCp932(utf8);
+}
+
+TEST_F(Exports, EmptyCsvHasFourteenLines)
+{
+    const std::string expected = Cp("[距離]") + "\r\n0, 0\r\n1, 0\r\n2, 0\r\n3, 0\r\n4, 0\r\n5, 0\r\n" + Cp("[面積]") +
+                                 "\r\n0, 0\r\n1, 0\r\n2, 0\r\n3, 0\r\n4, 0\r\n5, 0\r\n";
+    EXPECT_EQ(CsvBytes(doc, true), expected);
+}
+
+TEST_F(Exports, CsvBytesWithChainsGroupsNamesAndSlopes)
+{
+    Fill();
+    const std::string expected = Cp("[距離]") + "\r\n" +
+                                 "0, 3\r\n"
+                                 " 1000, 1000, 0, 0.000,\r\n"
+                                 " 1000, 1000, 0, 0.000,\r\n"
+                                 " 1000, 1000, 0, 0.000, 3000\r\n"
+                                 "1, 0\r\n"
+                                 "2, 1\r\n"
+                                 " 5000, 3000, 4000, -126.870, 5000\r\n"
+                                 "3, 0\r\n4, 0\r\n5, 0\r\n" +
+                                 Cp("[面積]") + "\r\n" +
+                                 "0, 2\r\n"
+                                 " +2.000, 6000," + Cp("外壁") + "\r\n" +
+                                 " -1.000, 4000,\r\n"
+                                 "1, 1\r\n"
+                                 " +2.000, 6000," + Cp("勾配") + "\r\n" +
+                                 "2, 0\r\n3, 0\r\n4, 0\r\n5, 0\r\n";
+    EXPECT_EQ(CsvBytes(doc, true), expected);
+
+    // Names hidden: the name and its comma go.
+    const std::string hidden = CsvBytes(doc, false);
+    EXPECT_NE(hidden.find(" +2.000, 6000\r\n"), std::string::npos);
+    EXPECT_NE(hidden.find(" -1.000, 4000\r\n"), std::string::npos);
+    EXPECT_EQ(hidden.find(Cp("外壁")), std::string::npos);
+}
+
+TEST_F(Exports, SdBytesShiftByTheAddedAreasOfAllGroups)
+{
+    Fill();
+    // The sloped added area of group 1 reaches X = -2000 (1000 mm at 60 degrees)
+    // and Y = -2000: every group is shifted by 2000 in both.
+    const std::string expected = Cp("外壁") +
+                                 ", 0, 1\r\n"
+                                 "4, 2000.000, 2000.000, 4000.000, 2000.000, 4000.000, 3000.000, 2000.000, 3000.000\r\n"
+                                 ", 0, 0\r\n"
+                                 "4, 2000.000, 2000.000, 3000.000, 2000.000, 3000.000, 3000.000, 2000.000, 3000.000\r\n";
+    EXPECT_EQ(SdBytes(doc, 0), expected);
+    EXPECT_EQ(SdBytes(doc, 1), Cp("勾配") + ", 1, 1\r\n4, 0.000, 0.000, 2000.000, 0.000, 2000.000, 1000.000, 0.000, 1000.000\r\n");
+    EXPECT_EQ(SdBytes(doc, 3), "");
+
+    TSpace lone;
+    lone.group = 4;
+    lone.kind = 5;
+    lone.points = {At(0, 0)};
+    doc.Plane.Spaces.Append(lone);
+    EXPECT_EQ(SdBytes(doc, 4), ", 4, 1\r\n0\r\n") << "any non-zero kind counts as added; no vertices, no list";
+}
+
+TEST(Pd25, ListLinesAndUnits)
+{
+    EXPECT_EQ(Pd25ListLine("1,2,1.234,m,5,6"), "         1,   2,        1.234,    m,   5,   6");
+    EXPECT_EQ(Pd25ListLine("A"), "         A,    ,             ,     ,    ,    ");
+    EXPECT_EQ(Pd25ListLine("12345678901,x,y"), "12345678901,   x,            y,     ,    ,    ") << "never cut";
+
+    struct Case {
+        const char* line;
+        const char* field;
+    };
+    const Case cases[] = {
+        {"1,2,1.234,m,5,6", "1234"},
+        {"1,2,56.7,cm,5,6", "567"},
+        {"1,2,890,mm,5,6", "890"},
+        {"1,2,2.5,ｍ,,", "2500"},
+        {"1,2,3,㎝,,", "30"},
+        {"No,Type,Value,Unit,A,B", "0"},
+        {"1,2", "0"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Pd25FieldText(Pd25ListLine(c.line)), c.field) << c.line;
+}
+
+TEST(Pd25, FilesOfTheMeterAndFilesThatAreNot)
+{
+    test::TempFolder folder;
+    const auto file = folder.path() / "pd25.csv";
+    test::WriteAll(file, Utf8ToCp932("番号,種別,値,単位,日付,時刻\r\n1,距離,1.234,m,1,2\r\n2,距離,45.6,cm,1,2\n3,x,7"));
+    const auto lines = ReadPd25File(file);
+    ASSERT_TRUE(lines.has_value());
+    ASSERT_EQ(lines->size(), 4u);
+    EXPECT_EQ((*lines)[0], "      番号, 種別,           値, 単位, 日付, 時刻");
+    EXPECT_EQ(Pd25FieldText((*lines)[1]), "1234");
+    EXPECT_EQ(Pd25FieldText((*lines)[2]), "456");
+    EXPECT_EQ(Pd25FieldText((*lines)[3]), "7");
+
+    test::WriteAll(file, std::string("\x00\xff\x81,\xfe", 5) + std::string(100000, 'x') + "\nend");
+    const auto junk = ReadPd25File(file);
+    ASSERT_TRUE(junk.has_value());
+    EXPECT_EQ(junk->size(), 2u);
+    EXPECT_LT((*junk)[0].size(), 2000u) << "an overlong line is cut";
+
+    EXPECT_FALSE(ReadPd25File(folder.path() / "missing.csv").has_value());
+    EXPECT_FALSE(ReadPd25File(folder.path()).has_value());
+}
+
+} // namespace
+} // namespace kvx
