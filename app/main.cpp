@@ -2,7 +2,7 @@
 //
 //   kalvex [--home DIR] [PHOTO]
 //   kalvex --batch PHOTO [--home DIR] [--setting N] [--group G] [--names on|off]
-//          [--csv FILE] [--sd FILE]
+//          [--csv FILE] [--sd FILE] [--pdf FILE]
 //
 // --home (or KALVEX_HOME) names the folder that holds kvx.ini and the working
 // folder Temp; without it they live beside the executable.
@@ -50,7 +50,8 @@ int main(int argc, char** argv)
                                    QStringLiteral("on|off"), QStringLiteral("on"));
     const QCommandLineOption csv(QStringLiteral("csv"), QStringLiteral("Batch: write the CSV file."), QStringLiteral("FILE"));
     const QCommandLineOption sd(QStringLiteral("sd"), QStringLiteral("Batch: write the SD (.jts) file."), QStringLiteral("FILE"));
-    for (const auto* option : {&home, &batch, &setting, &group, &names, &csv, &sd})
+    const QCommandLineOption pdf(QStringLiteral("pdf"), QStringLiteral("Batch: write the PDF report."), QStringLiteral("FILE"));
+    for (const auto* option : {&home, &batch, &setting, &group, &names, &csv, &sd, &pdf})
         parser.addOption(*option);
     parser.addPositionalArgument(QStringLiteral("photo"), QStringLiteral("Photo to open."));
     parser.process(app);
@@ -83,6 +84,8 @@ int main(int argc, char** argv)
             options.csv = parser.value(csv).toStdString();
         if (parser.isSet(sd))
             options.sd = parser.value(sd).toStdString();
+        if (parser.isSet(pdf))
+            options.pdf = parser.value(pdf).toStdString();
         return kvx::RunBatch(options, folders, std::cerr);
     }
 

@@ -10,7 +10,7 @@ packages=(
   qt6-base-dev libqt6printsupport6 libqt6svg6
   libopencv-imgproc-dev libjpeg62-turbo-dev
   libsane-dev libsane1
-  poppler-utils qpdf libjpeg-turbo-progs
+  poppler-utils poppler-data qpdf libjpeg-turbo-progs
   xvfb xauth
   fonts-ipafont-gothic
 )

@@ -3,6 +3,8 @@
 #include "image/photo.h"
 #include "measure/workfiles.h"
 #include "output/export/exports.h"
+#include "shell/app_settings.h"
+#include "shell/report_file.h"
 #include "shell/safe_file.h"
 
 #include <QTemporaryDir>
@@ -26,6 +28,14 @@ public:
     bool AskYesNo(const std::string&) override { return false; }
 };
 
+// The report's colours and label size: the settings of the home, read without
+// ever writing them back.
+TAppSettings g_settings;
+const TAppSettings& PdfSettings()
+{
+    return g_settings;
+}
+
 int Fail(std::ostream& err, const std::string& message, int code)
 {
     err << "kalvex: " << message << "\n";
@@ -44,6 +54,7 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
         return Fail(err, "no photo at '" + options.photo + "'", 3);
 
     ConfigureImageDecoding();
+    g_settings = ReadSettings(folders.IniFile(), DefaultSettings(folders.ExeFolder.string(), folders.ExeFolder.string()));
     const PhotoLoad loaded = LoadPhoto(QString::fromStdString(options.photo));
     if (loaded.photo.isNull())
         return Fail(err, loaded.error.toStdString(), 3);
@@ -81,6 +92,14 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
         return Fail(err, "cannot write '" + *options.csv + "'", 5);
     if (options.sd && !WriteFileReplacing(*options.sd, SdBytes(doc, options.group)))
         return Fail(err, "cannot write '" + *options.sd + "'", 5);
+    if (options.pdf) {
+        int process = 0;
+        try {
+            WritePdfReport(QString::fromStdString(*options.pdf), doc, PdfSettings(), loaded.photo, work, process);
+        } catch (const std::exception& e) {
+            return Fail(err, "cannot write '" + *options.pdf + "': " + e.what(), 5);
+        }
+    }
     return 0;
 }
 

@@ -19,6 +19,7 @@ struct BatchOptions {
     bool names = true;
     std::optional<std::string> csv;
     std::optional<std::string> sd;
+    std::optional<std::string> pdf;
 };
 
 // 0 on success; otherwise one line on err and a non-zero code, with no

@@ -6,6 +6,7 @@
 #include "output/export/exports.h"
 #include "output/pd25/pd25.h"
 #include "shell/safe_file.h"
+#include "shell/report_file.h"
 #include "shell/commands.h"
 #include "shell/dialogs.h"
 #include "shell/error_trail.h"
@@ -33,6 +34,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QPrinter>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QScreen>
@@ -261,10 +263,11 @@ void TF001::BuildMenus()
     AddAction(mnFile, QStringLiteral("mnOpen"), QStringLiteral("開く(&O)"), [this] { mnOpenClick(); });
     AddAction(mnFile, QStringLiteral("mnScan"), QStringLiteral("スキャナ読込(&S)"), later);
     mnFile->addSeparator();
-    AddAction(mnFile, QStringLiteral("mnPdfOut"), QStringLiteral("ＰＤＦファイル出力(&F)"), later);
+    AddAction(mnFile, QStringLiteral("mnPdfOut"), QStringLiteral("ＰＤＦファイル出力(&F)"), nullptr);
+    connect(actions_[QStringLiteral("mnPdfOut")], &QAction::triggered, this, [this] { Run([&] { mnPdfOutClick(); }); });
     AddAction(mnFile, QStringLiteral("mnCsvOut"), QStringLiteral("ＣＳＶファイル出力(&C)"), [this] { mnCsvOutClick(); });
     AddAction(mnFile, QStringLiteral("mnCsvOut2"), QStringLiteral("ＳＤファイル出力"), [this] { mnCsvOut2Click(); });
-    AddAction(mnFile, QStringLiteral("mnPrint"), QStringLiteral("印刷(&P)"), later)->setVisible(false);
+    AddAction(mnFile, QStringLiteral("mnPrint"), QStringLiteral("印刷(&P)"), [this] { mnPrintClick(); })->setVisible(false);
     mnFile->addSeparator();
     AddAction(mnFile, QStringLiteral("mnProperty"), QStringLiteral("環境設定(&E)"), later);
     mnFileName0 = mnFile->addSeparator();
@@ -1104,6 +1107,45 @@ QString ProposedName(const std::string& imageFileName, const char* extension)
 
 } // namespace
 
+void TF001::mnPdfOutClick()
+{
+    const auto path = prompter_->SaveText(QStringLiteral("PDF出力"), QString::fromStdString(settings_.PdfFolder),
+                                          ProposedName(doc_.ImageFileName, ".pdf"),
+                                          QStringLiteral("pdf files (*.pdf)"));
+    if (!path)
+        return;
+    settings_.PdfFolder = Utf8(QFileInfo(*path).absolutePath());
+    int process = 1;
+    GuardWith([&] { return "mnPdfOut [process = " + std::to_string(process) + "]"; }, [&] {
+        {
+            Hourglass hourglass;
+            WritePdfReport(*path, doc_, settings_, work_, paths_.folders.TempFolder, process,
+                           [this](int p) { Progress(p); });
+            Progress(0);
+            process = 8;
+        }
+        // In the two-plane setting the report leaves the second plane current.
+        PlaneChanged();
+        SetCommand(Command());
+        if (!QFileInfo(*path).isFile())
+            prompter_->Warn(Utf8(QStringLiteral("[ %1 ]が見つかりません.").arg(*path)));
+        else if (!prompter_->OpenDocument(*path))
+            prompter_->Info(Utf8(QStringLiteral("ＰＤＦファイル出力完了.\r%1").arg(*path)));
+    });
+}
+
+void TF001::mnPrintClick()
+{
+    if (!HasPhoto())
+        return;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(QStringLiteral("Kalvex"));
+    if (!prompter_->ChoosePrinter(printer))
+        return;
+    Hourglass hourglass;
+    PrintPhoto(printer, doc_, settings_, work_, Command(), CheckBox_PolygonMode->isChecked());
+}
+
 void TF001::mnCsvOutClick()
 {
     const auto path = prompter_->SaveText(QStringLiteral("CSV出力"), QString::fromStdString(settings_.CsvFolder),
@@ -1287,7 +1329,7 @@ void TF001::mnManualClick()
         prompter_->Warn(Utf8(QStringLiteral("'%1' が見つかりません.").arg(name)));
         return;
     }
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+    if (!prompter_->OpenDocument(path))
         prompter_->Warn(Utf8(QStringLiteral("'%1' を開くアプリケーションが見つかりません.").arg(name)));
 }
 

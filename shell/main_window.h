@@ -112,6 +112,8 @@ public:
     void mnOpenClick();
     void StatusBar1DblClick(bool shiftHeld);
     void mnCsvOutClick();
+    void mnPdfOutClick();
+    void mnPrintClick();
     void mnCsvOut2Click();
     void mnBaseLineClick(bool w);
     // The meter's lines offered by the W and H commands.

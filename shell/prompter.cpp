@@ -4,7 +4,11 @@
 #include "widgets/list_dialog.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QUrl>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
@@ -130,6 +134,17 @@ std::optional<int> QtPrompter::PickPd25(const QStringList& lines, QPoint at)
     if (dialog.Chosen() < 0)
         return std::nullopt;
     return dialog.Chosen();
+}
+
+bool QtPrompter::OpenDocument(const QString& path)
+{
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+bool QtPrompter::ChoosePrinter(QPrinter& printer)
+{
+    QPrintDialog dialog(&printer, parent_);
+    return dialog.exec() == QDialog::Accepted;
 }
 
 } // namespace kvx

@@ -13,6 +13,7 @@
 #include <string>
 #include <utility>
 
+class QPrinter;
 class QWidget;
 
 namespace kvx {
@@ -50,6 +51,11 @@ public:
     virtual std::optional<QString> OpenPd25(const QString& folder) = 0;
     // The line picked from the meter's list, placed at the global point at.
     virtual std::optional<int> PickPd25(const QStringList& lines, QPoint at) = 0;
+
+    // Opens a file with the desktop's application for it; false when none could.
+    virtual bool OpenDocument(const QString& path) = 0;
+    // The print dialog: false when printing is cancelled.
+    virtual bool ChoosePrinter(QPrinter& printer) = 0;
 };
 
 // Qt's standard message boxes and file dialog, owned by the main window.
@@ -73,6 +79,8 @@ public:
                                     const QString& filter) override;
     std::optional<QString> OpenPd25(const QString& folder) override;
     std::optional<int> PickPd25(const QStringList& lines, QPoint at) override;
+    bool OpenDocument(const QString& path) override;
+    bool ChoosePrinter(QPrinter& printer) override;
 
 private:
     QWidget* parent_;

@@ -8,6 +8,7 @@
 #include "shell/dialogs.h"
 #include "shell/error_trail.h"
 #include "measure/cp932.h"
+#include "measure/calibration.h"
 #include "output/export/exports.h"
 
 #include <QAbstractButton>
@@ -20,6 +21,7 @@
 #include <QDir>
 #include <QPainter>
 #include <QProcess>
+#include <QPrinter>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -87,6 +89,22 @@ public:
     {
         pd25Offers.push_back(lines);
         return pd25Pick;
+    }
+    std::vector<QString> opened;
+    bool viewerAvailable = false;
+    bool OpenDocument(const QString& path) override
+    {
+        opened.push_back(path);
+        return viewerAvailable;
+    }
+    std::optional<QString> printTo;
+    bool ChoosePrinter(QPrinter& printer) override
+    {
+        if (!printTo)
+            return false;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(*printTo);
+        return true;
     }
 };
 
@@ -164,6 +182,9 @@ private slots:
     void exportsThroughTheMenus();
     void pd25LengthsForWAndH();
     void batchModeWritesWhatTheMenuWrites();
+    void pdfReportThroughTheMenu();
+    void pdfReportOfBothPlanes();
+    void printingPutsTheMarksOnThePhoto();
 };
 
 void WindowTest::startsWithDefaultsAndShutdownWritesEveryKey()
@@ -931,6 +952,144 @@ void WindowTest::batchModeWritesWhatTheMenuWrites()
     QVERIFY(QFileInfo(f.home.filePath(QStringLiteral("taken.csv"))).isDir());
     std::tie(code, out, err) = run({QStringLiteral("--batch"), photo, QStringLiteral("--group"), QStringLiteral("9")});
     QVERIFY(code != 0);
+}
+
+namespace {
+
+// Runs a tool of the system (qpdf, poppler) and gives its exit code and output.
+std::pair<int, QByteArray> Tool(const QString& program, const QStringList& args)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(60000))
+        return {-1, {}};
+    return {p.exitCode(), p.readAllStandardOutput()};
+}
+
+// The page's drawing operators, uncompressed.
+QByteArray Uncompressed(const QString& pdf, const QString& work)
+{
+    const QString qdf = work + QStringLiteral(".qdf");
+    Tool(QStringLiteral("qpdf"), {QStringLiteral("--qdf"), QStringLiteral("--object-streams=disable"), pdf, qdf});
+    return Bytes(qdf);
+}
+
+} // namespace
+
+void WindowTest::pdfReportThroughTheMenu()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    // 800 x 600: landscape, s = 595 / 600, placed 793 x 595 at (24, 0), as a 4000 x 3000 photo.
+    w.LoadFile(f.Photo(QStringLiteral("report.jpg"), Qt::lightGray, QSize(800, 600)));
+    Measure(w);
+    w.Doc().KijunWText = "400";
+    w.Doc().KijunHText = "300";
+    const QString pdf = f.home.filePath(QStringLiteral("report.pdf"));
+    f.prompter->textTarget = pdf;
+    w.Action(QStringLiteral("mnPdfOut"))->trigger();
+    QVERIFY2(f.prompter->errors.empty(), f.prompter->errors.empty() ? "" : f.prompter->errors[0].c_str());
+    QCOMPARE(f.prompter->saveProposals.back(), QStringLiteral("report.pdf"));
+    QVERIFY(QFile::exists(f.Temp().string().c_str() + QStringLiteral("/~.bmp")));
+    QCOMPARE(f.prompter->opened.back(), pdf);
+    QCOMPARE(f.prompter->infos.back(), (QStringLiteral("ＰＤＦファイル出力完了.\r") + pdf).toStdString());
+
+    QCOMPARE(Tool(QStringLiteral("qpdf"), {QStringLiteral("--check"), pdf}).first, 0);
+    const auto info = Tool(QStringLiteral("pdfinfo"), {pdf});
+    QVERIFY2(info.second.contains("842 x 595 pts"), info.second.constData());
+    const QByteArray content = Uncompressed(pdf, f.home.filePath(QStringLiteral("r")));
+    QVERIFY(content.contains("1 0 0 1 24 0 cm"));
+    QVERIFY(content.contains("793 0 0 595 0 0 cm"));
+    const auto text = Tool(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+    QVERIFY2(text.second.contains(QStringLiteral("外壁").toUtf8()), text.second.constData());
+    QVERIFY2(text.second.contains(QStringLiteral("㎡(").toUtf8()), text.second.constData());
+    QCOMPARE(Tool(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("20"), QStringLiteral("-png"), pdf,
+                                               f.home.filePath(QStringLiteral("page"))})
+                 .first,
+             0);
+
+    // All toggles off: only the photo.
+    for (const char* toggle : {"mnBaseView", "mnDistanceView", "mnSpaceView"})
+        w.Action(QString::fromLatin1(toggle))->trigger();
+    w.Action(QStringLiteral("mnPdfOut"))->trigger();
+    const QByteArray bare = Uncompressed(pdf, f.home.filePath(QStringLiteral("b")));
+    QVERIFY(!bare.contains(" l\r"));
+    f.Close();
+}
+
+void WindowTest::pdfReportOfBothPlanes()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    w.LoadFile(f.Photo(QStringLiteral("corner.jpg"), Qt::lightGray, QSize(600, 600)));
+    w.mnChangeClick(4);
+    w.Doc().SixPoint = SixPointFromClick({300, 100}, {0, 0}, {600, 600});
+    BuildTwoPlanes(w.Doc());
+    w.Doc().Plane.Distances.Append(TDistance{0, {100, 300}, {200, 320}});
+    w.Doc().ParkedPlane.Distances.Append(TDistance{0, {400, 300}, {500, 320}});
+    w.SetCommand(ucNone);
+    const QString pdf = f.home.filePath(QStringLiteral("two.pdf"));
+    f.prompter->textTarget = pdf;
+    f.prompter->viewerAvailable = true;
+    w.Action(QStringLiteral("mnPdfOut"))->trigger();
+    QVERIFY(f.prompter->infos.empty());  // a viewer opened it
+    QCOMPARE(w.Doc().CurrentBase, 2);       // the second plane stays current
+    const auto info = Tool(QStringLiteral("pdfinfo"), {pdf});
+    QVERIFY2(info.second.contains("595 x 842 pts"), info.second.constData());  // square: portrait
+    const QByteArray content = Uncompressed(pdf, f.home.filePath(QStringLiteral("t")));
+    QCOMPARE(content.count("0.5 w"), 2 * 9);  // both planes: each distance a line and two circles of four arcs
+    f.Close();
+}
+
+void WindowTest::printingPutsTheMarksOnThePhoto()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    w.MutableSettings().ColorDistance = 0x00FF00;  // pure green, easy to find
+    w.LoadFile(f.Photo(QStringLiteral("print.jpg"), QColor(128, 128, 128), QSize(800, 600)));
+    MarkReference(w.Doc());
+    w.Doc().View.TextView = false;
+    w.Doc().Plane.Distances.Append(TDistance{0, {200, 300}, {600, 300}});
+    w.SetCommand(ucNone);
+    const QString pdf = f.home.filePath(QStringLiteral("printed.pdf"));
+    w.mnPrintClick();  // cancelled: nothing printed
+    QVERIFY(!QFile::exists(pdf));
+    f.prompter->printTo = pdf;
+    w.mnPrintClick();
+    QVERIFY(QFile::exists(pdf));
+    QCOMPARE(Tool(QStringLiteral("qpdf"), {QStringLiteral("--check"), pdf}).first, 0);
+    const QString png = f.home.filePath(QStringLiteral("printed"));
+    QCOMPARE(Tool(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("72"), QStringLiteral("-png"),
+                                               QStringLiteral("-singlefile"), pdf, png})
+                 .first,
+             0);
+    QImage page(png + QStringLiteral(".png"));
+    QVERIFY(!page.isNull());
+    // The photo fills the page width (landscape photo on a portrait page); the
+    // distance runs from x = 200 to 600 of 800 at mid height of the photo.
+    int minX = page.width(), maxX = -1;
+    long long sumY = 0, count = 0;
+    QRect grey;
+    for (int y = 0; y < page.height(); ++y) {
+        for (int x = 0; x < page.width(); ++x) {
+            const QColor c = page.pixelColor(x, y);
+            if (c.green() > 200 && c.red() < 80 && c.blue() < 80) {
+                minX = std::min(minX, x);
+                maxX = std::max(maxX, x);
+                sumY += y;
+                ++count;
+            }
+            if (std::abs(c.red() - 128) < 12 && std::abs(c.green() - 128) < 12 && std::abs(c.blue() - 128) < 12)
+                grey = grey.united(QRect(x, y, 1, 1));
+        }
+    }
+    QVERIFY(count > 0);
+    QVERIFY(grey.width() > 100);
+    const double scale = grey.width() / 800.0;
+    QVERIFY2(std::abs(minX - (grey.left() + 200 * scale)) <= 4, qPrintable(QStringLiteral("%1 vs %2").arg(minX).arg(grey.left() + 200 * scale)));
+    QVERIFY(std::abs(maxX - (grey.left() + 600 * scale)) <= 4);
+    QVERIFY(std::abs(static_cast<double>(sumY) / static_cast<double>(count) - (grey.top() + 300 * scale)) <= 4);
+    f.Close();
 }
 
 QTEST_MAIN(WindowTest)

@@ -1,0 +1,244 @@
+#include "output/report/report.h"
+
+#include "measure/calibration.h"
+#include "measure/computation.h"
+#include "measure/cp932.h"
+#include "measure/numfmt.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kvx {
+
+namespace {
+
+constexpr int kA4Long = 842;   // Roundoff(297 mm * 72 / 25.4)
+constexpr int kA4Short = 595;  // Roundoff(210 mm * 72 / 25.4)
+constexpr double kThin = 0.1;
+constexpr double kThick = 0.5;
+constexpr double kEndRadius = 0.5;
+constexpr int kGothic = 7;
+
+class ReportPainter {
+public:
+    ReportPainter(TPDFContents& c, const Document& doc, const TAppSettings& settings, const ReportPage& page)
+        : c_(c), doc_(doc), settings_(settings), page_(page)
+    {
+    }
+
+    // Image point to the page-scaled image plane (y still down) and to the page.
+    TDPoint Scaled(TDPoint p) const { return {p.x * page_.s, p.y * page_.s}; }
+    TDPoint Page(TDPoint scaled) const { return {page_.offX + scaled.x, page_.offY + page_.H - scaled.y}; }
+
+    void Pen(double width, bool dashed, bool longDash, std::int32_t colour)
+    {
+        c_.SetLineWidth(width);
+        c_.LineColor = colour;
+        const int dash = dashed ? (longDash ? 2 : 1) : 0;
+        // The dash is part of the page's graphics state: it is written only when it changes.
+        if (dash != dash_) {
+            if (dash == 0)
+                c_.SetDash(0, 0, 0);
+            else if (dash == 1)
+                c_.SetDash(3, 0, 0);
+            else
+                c_.SetDash(10, 3, 0);
+            dash_ = dash;
+        }
+    }
+
+    void Line(TDPoint a, TDPoint b)
+    {
+        const TDPoint pa = Page(Scaled(a));
+        const TDPoint pb = Page(Scaled(b));
+        c_.DrawLine(pa.x, pa.y, pb.x, pb.y);
+    }
+
+    // A circle as four Bezier quarter arcs, control points 0.55 r from the ends.
+    void Circle(TDPoint centre, double r)
+    {
+        const TDPoint p = Page(Scaled(centre));
+        const double k = 0.55 * r;
+        c_.DrawCurve(p.x + r, p.y, p.x + r, p.y + k, p.x + k, p.y + r, p.x, p.y + r);
+        c_.DrawCurve(p.x, p.y + r, p.x - k, p.y + r, p.x - r, p.y + k, p.x - r, p.y);
+        c_.DrawCurve(p.x - r, p.y, p.x - r, p.y - k, p.x - k, p.y - r, p.x, p.y - r);
+        c_.DrawCurve(p.x, p.y - r, p.x + k, p.y - r, p.x + r, p.y - k, p.x + r, p.y);
+    }
+
+    void Text(const std::string& text, TDPoint pagePoint, std::int32_t colour)
+    {
+        c_.FontIndex = kGothic;
+        c_.SetFontSize(settings_.DrawTextSize);
+        c_.TextColor = colour;
+        c_.TextOut(text, pagePoint.x, pagePoint.y, 0);
+    }
+
+    bool Corrected(std::uint8_t flag) const { return CorrectionInForce(doc_, flag); }
+
+    void Base()
+    {
+        const TBaseBlock& b = doc_.Plane.base;
+        if (b.BaseSet == 1) {
+            Pen(kThin, false, false, settings_.ColorBase);
+            for (std::size_t i = 1; i <= 4; ++i)
+                Line(b.BaseRect[i], b.BaseRect[i + 1]);
+        }
+        if (b.BaseUnitSet == 1) {
+            const auto& u = doc_.Plane.UnitPoint;
+            const double L = std::max(page_.width, page_.height);
+            for (std::size_t i = 1; i <= 4; ++i) {
+                Pen(kThin, false, false, settings_.ColorBaseUnit);
+                Line(u[i - 1], u[i]);
+                const TDPoint a = Scaled(u[i - 1]);
+                const TDPoint e = Scaled(u[i]);
+                const double t = Angle(a, e);
+                const TDPoint from = Page(Polar(a, t + 180, L));
+                const TDPoint to = Page(Polar(e, t, L));
+                Pen(kThin, true, false, settings_.ColorBaseUnit);
+                c_.DrawLine(from.x, from.y, to.x, to.y);
+            }
+        }
+        for (const auto& [set, line] : {std::pair{b.BaseLineWSet, &b.BaseLineW}, std::pair{b.BaseLineHSet, &b.BaseLineH}}) {
+            if (set != 1)
+                continue;
+            Pen(kThin, false, false, settings_.ColorBaseLine);
+            Line((*line)[1], (*line)[2]);
+            Circle((*line)[1], kEndRadius);
+            Circle((*line)[2], kEndRadius);
+        }
+    }
+
+    void Distances()
+    {
+        const TPlaneState& plane = doc_.Plane;
+        for (std::int32_t i = 1; i <= plane.DistanceCount(); ++i) {
+            const TDistance& d = plane.Distances[i];
+            if (d.group != doc_.CurrentGroup)
+                continue;
+            Pen(kThick, Corrected(d.corrected), true, settings_.ColorDistance);
+            Line(d.start, d.end);
+            Circle(d.start, kEndRadius);
+            Circle(d.end, kEndRadius);
+            if (!doc_.View.TextView)
+                continue;
+            TDistanceResult r;
+            CalcuDistance(doc_, i, r);
+            const bool endsChain = ChainPrev(plane, i) >= 1 && ChainNext(plane, i) == 0;
+            const std::string label = endsChain ? FormatNumber0(r.distance) + "(" +
+                                                      FormatNumber0(r.distance + r.before + r.after) + ")"
+                                                : FormatNumber0(r.distance);
+            Text(label, Page(Scaled(d.end)), settings_.ColorDistance);
+        }
+    }
+
+    void Areas()
+    {
+        const TPlaneState& plane = doc_.Plane;
+        const int size = settings_.DrawTextSize;
+        std::int32_t colour = c_.LineColor;
+        for (std::int32_t i = 1; i <= plane.SpaceCount(); ++i) {
+            const TSpace& s = plane.Spaces[i];
+            if (s.group != doc_.CurrentGroup)
+                continue;
+            // An unknown kind keeps the colour of the line drawn before it.
+            if (s.kind == kSpaceAdd)
+                colour = settings_.ColorSpaceAdd;
+            else if (s.kind == kSpaceSub)
+                colour = settings_.ColorSpaceSub;
+            Pen(kThick, Corrected(s.corrected), true, colour);
+            long double length = 0, sumX = 0, sumY = 0;
+            for (std::size_t j = 0; j + 1 < s.points.size(); ++j) {
+                Line(s.points[j], s.points[j + 1]);
+                const TDPoint a = Scaled(s.points[j]);
+                const TDPoint b = Scaled(s.points[j + 1]);
+                const long double l = std::hypot(static_cast<long double>(b.x) - a.x, static_cast<long double>(b.y) - a.y);
+                length += l;
+                sumX += (static_cast<long double>(a.x) + b.x) / 2 * l;
+                sumY += (static_cast<long double>(a.y) + b.y) / 2 * l;
+            }
+            if (length <= 0)
+                continue;
+            const std::int32_t cx = Roundoff(sumX / length);
+            const std::int32_t cy = Roundoff(sumY / length);
+            auto width = [&](const std::string& text) {
+                return static_cast<int>(Utf8ToCp932(text).size()) * (size / 2);
+            };
+            if (doc_.View.TextView) {
+                TSpaceResult r;
+                CalcuSpace(doc_, i, r);
+                const std::string label = FormatFixed(r.area, 3) + "㎡(" + FormatNumber0(r.perimeter) + ")";
+                Text(label, Page({static_cast<double>(cx - width(label) / 2), static_cast<double>(cy + size / 2)}),
+                     colour);
+            }
+            if (doc_.View.SpaceNameView) {
+                const std::string name = Cp932ToUtf8(s.name);
+                Text(name, Page({static_cast<double>(cx - width(name) / 2), static_cast<double>(cy - size / 2)}),
+                     colour);
+            }
+        }
+    }
+
+private:
+    TPDFContents& c_;
+    const Document& doc_;
+    const TAppSettings& settings_;
+    const ReportPage& page_;
+    int dash_ = 0;
+};
+
+} // namespace
+
+ReportPage ReportPageFor(int imageWidth, int imageHeight)
+{
+    ReportPage p;
+    const bool landscape = imageWidth > imageHeight;
+    p.width = landscape ? kA4Long : kA4Short;
+    p.height = landscape ? kA4Short : kA4Long;
+    if (imageWidth <= 0 || imageHeight <= 0)
+        return p;
+    p.s = std::min(static_cast<double>(p.height) / imageHeight, static_cast<double>(p.width) / imageWidth);
+    p.W = Roundoff(static_cast<long double>(imageWidth) * p.s);
+    p.H = Roundoff(static_cast<long double>(imageHeight) * p.s);
+    p.offX = (p.width - p.W) / 2;
+    p.offY = (p.height - p.H) / 2;
+    return p;
+}
+
+void WriteReport(std::ostream& out, Document& doc, const TAppSettings& settings, const TPDFImage& image,
+                 const ReportPage& page, int& process)
+{
+    process = 2;
+    TPDFMaker maker;
+    maker.Title = "KalvexＰＤＦ";
+    maker.SetPageWidth(page.width);
+    maker.SetPageHeight(page.height);
+    maker.Creator.clear();
+    maker.BeginDoc(&out);
+    process = 3;
+    const int index = maker.AddImage(image);
+    maker.Contents().DrawImage(index, page.offX, page.offY, page.W, page.H, 0);
+
+    auto drawPlane = [&](int p) {
+        ReportPainter painter(maker.Contents(), doc, settings, page);
+        process = 10 * p + 4;
+        if (doc.View.BaseView)
+            painter.Base();
+        process = 10 * p + 5;
+        if (doc.View.DistanceView)
+            painter.Distances();
+        process = 10 * p + 6;
+        if (doc.View.SpaceView)
+            painter.Areas();
+    };
+    if (doc.CurrentSetting == 4 && doc.CurrentBase == 2)
+        SwapBDS(doc);
+    drawPlane(0);
+    if (doc.CurrentSetting == 4) {
+        SwapBDS(doc);
+        drawPlane(1);
+    }
+    process = 7;
+    maker.EndDoc();
+}
+
+} // namespace kvx

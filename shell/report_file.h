@@ -1,0 +1,29 @@
+#pragma once
+
+// The PDF report and the printed page of the open photo, for the window and
+// for batch mode alike.
+
+#include "image/photo.h"
+#include "measure/model.h"
+#include "shell/app_settings.h"
+
+#include <QString>
+
+#include <filesystem>
+
+class QPrinter;
+
+namespace kvx {
+
+// Writes the report of doc over work to path (under a temporary name, renamed
+// into place).  The photo goes through "~.bmp" in tempFolder as the report has
+// always taken it.  Throws with process set to the step that failed.
+void WritePdfReport(const QString& path, Document& doc, const TAppSettings& settings, const Photo& work,
+                    const std::filesystem::path& tempFolder, int& process, const Progress& progress = {});
+
+// Prints the photo centred at the largest size on the printable area of the
+// page, with the overlay of the current plane over it where the screen puts it.
+void PrintPhoto(QPrinter& printer, const Document& doc, const TAppSettings& settings, const Photo& work,
+                int uCommand, bool polygonMode);
+
+} // namespace kvx
