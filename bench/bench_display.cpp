@@ -10,6 +10,7 @@
 #include "output/overlay/overlay.h"
 #include "output/overlay/recording_canvas.h"
 #include "shell/commands.h"
+#include "shell/report_file.h"
 
 #include <QApplication>
 #include <QDir>
@@ -262,6 +263,22 @@ void BM_PointerMove(benchmark::State& state)
     }
 }
 BENCHMARK(BM_PointerMove)->Unit(benchmark::kMicrosecond);
+
+// The report of the 24-megapixel photo with 300 marks: from the command to
+// the closed file (the "~.bmp" round trip, the reduction, the writer).
+void BM_PdfReport(benchmark::State& state)
+{
+    const Photo work = LoadPhoto(TestPhoto()).photo;
+    Document doc = BusyWall();
+    const TAppSettings settings;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("report.pdf"));
+    for (auto _ : state) {
+        int process = 0;
+        WritePdfReport(path, doc, settings, work, dir.path().toStdString(), process);
+    }
+}
+BENCHMARK(BM_PdfReport)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 } // namespace
 } // namespace kvx
