@@ -274,6 +274,9 @@ void ResetForLoad(Document& doc)
     doc.KijunWText = "1000";
     doc.KijunHText = "1000";
     doc.OtherBaseSet = 0;
+    // Each setting has its own image processing: a setting without a file has
+    // none, not the one of the setting left.
+    doc.Effects = {};
 }
 
 } // namespace

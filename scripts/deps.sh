@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libsimpleini-dev
   qt6-base-dev libqt6printsupport6 libqt6svg6
-  libopencv-imgproc-dev libjpeg62-turbo-dev
+  libopencv-imgproc-dev libopencv-core-dev libjpeg62-turbo-dev
   libsane-dev libsane1
   poppler-utils poppler-data qpdf libjpeg-turbo-progs
   xvfb xauth

@@ -10,6 +10,7 @@
 #include "shell/commands.h"
 #include "shell/dialogs.h"
 #include "shell/error_trail.h"
+#include "image/effects.h"
 #include "image/painter_canvas.h"
 #include "output/overlay/overlay.h"
 #include "widgets/calc_edit.h"
@@ -405,7 +406,7 @@ void TF001::BuildMenus()
                 [this, n] { Run([&] { mnGroupClick(n); }); });
     }
     edit->addSeparator();
-    AddAction(edit, QStringLiteral("mnEffect"), QStringLiteral("画像処理(&E)"), later);
+    AddAction(edit, QStringLiteral("mnEffect"), QStringLiteral("画像処理(&E)"), [this] { mnEffectClick(); });
     AddAction(edit, QStringLiteral("mnImageFix"), QStringLiteral("画像範囲(&F)"), mode(ucImageFix, nullptr));
 
     QMenu* view = bar->addMenu(QStringLiteral("表示(&V)"));
@@ -1034,7 +1035,8 @@ void TF001::LoadFile(const QString& path)
         LoadSet(doc_, paths_.folders.TempFolder);
         doc_.CurrentBase = 0;
         try {
-            LoadTemp(doc_, 1, paths_.folders.TempFolder);
+            if (LoadTemp(doc_, 1, paths_.folders.TempFolder))
+                ApplyEffects();
         } catch (const WorkFileReadError& e) {
             // The photo is open; what could be read of its measurements is kept.
             prompter_->Error(e.what());
@@ -1134,6 +1136,49 @@ void TF001::mnPdfOutClick()
     });
 }
 
+void TF001::ApplyEffects()
+{
+    if (!HasPhoto())
+        return;
+    {
+        Hourglass hourglass;
+        work_ = doc_.Effects == ImageEffects{} ? source_ : Effect(source_, doc_.Effects, [this](int p) { Progress(p); });
+        Progress(0);
+    }
+    Ik5Disp1->SetPhoto(&work_);
+    RedrawImage();
+    RedrawOverlay();
+}
+
+void TF001::mnEffectClick()
+{
+    if (!HasPhoto())
+        return;
+    const Photo backup = work_;
+    const ImageEffects remembered = doc_.Effects;
+    Progress(0);
+    int result = 0;
+    do {
+        ImageEffects settings = doc_.Effects;
+        result = prompter_->EffectDialog(settings);
+        if (result == 1 || result == 4) {
+            doc_.Effects = settings;
+            Hourglass hourglass;
+            work_ = Effect(source_, doc_.Effects, [this](int p) { Progress(p); });
+            Progress(0);
+        } else {
+            work_ = backup;
+            doc_.Effects = remembered;
+        }
+        Ik5Disp1->SetPhoto(&work_);
+        Ik5Disp1->SetView(Ik5Disp1->CurrentView());
+        RedrawImage();
+        RedrawOverlay();
+    } while (result == 4);
+    if (result == 1)
+        doc_.Modified = 1;
+}
+
 void TF001::mnPrintClick()
 {
     if (!HasPhoto())
@@ -1195,6 +1240,8 @@ void TF001::mnChangeClick(int setting)
                 SetCommand(Command());
                 return;
             }
+            // The photo shows the new setting's processing, also when it has none.
+            ApplyEffects();
         }
         BaseIndicator();
         SetCommand(ucNone);

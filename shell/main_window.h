@@ -114,6 +114,9 @@ public:
     void mnCsvOutClick();
     void mnPdfOutClick();
     void mnPrintClick();
+    void mnEffectClick();
+    // WorkImage made anew from SourceImage with the document's image processing.
+    void ApplyEffects();
     void mnCsvOut2Click();
     void mnBaseLineClick(bool w);
     // The meter's lines offered by the W and H commands.

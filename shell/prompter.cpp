@@ -1,6 +1,7 @@
 #include "shell/prompter.h"
 
 #include "widgets/area_dialogs.h"
+#include "widgets/effect_dialog.h"
 #include "widgets/list_dialog.h"
 
 #include <QApplication>
@@ -145,6 +146,17 @@ bool QtPrompter::ChoosePrinter(QPrinter& printer)
 {
     QPrintDialog dialog(&printer, parent_);
     return dialog.exec() == QDialog::Accepted;
+}
+
+int QtPrompter::EffectDialog(ImageEffects& settings)
+{
+    TFDEffect dialog(settings, parent_);
+    if (parent_)
+        dialog.move(parent_->geometry().topLeft());
+    const int result = dialog.exec();
+    if (result == TFDEffect::Ok || result == TFDEffect::Preview)
+        settings = dialog.Settings();
+    return result;
 }
 
 } // namespace kvx

@@ -56,6 +56,10 @@ public:
     virtual bool OpenDocument(const QString& path) = 0;
     // The print dialog: false when printing is cancelled.
     virtual bool ChoosePrinter(QPrinter& printer) = 0;
+
+    // The image processing dialog on settings: 1 OK, 3 abort, 4 preview; on
+    // OK and preview settings holds the dialog's values.
+    virtual int EffectDialog(ImageEffects& settings) = 0;
 };
 
 // Qt's standard message boxes and file dialog, owned by the main window.
@@ -81,6 +85,7 @@ public:
     std::optional<int> PickPd25(const QStringList& lines, QPoint at) override;
     bool OpenDocument(const QString& path) override;
     bool ChoosePrinter(QPrinter& printer) override;
+    int EffectDialog(ImageEffects& settings) override;
 
 private:
     QWidget* parent_;

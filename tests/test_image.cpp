@@ -1,3 +1,4 @@
+#include "image/effects.h"
 #include "image/photo.h"
 #include "image/photo_view.h"
 #include "image/zoom.h"
@@ -204,6 +205,89 @@ TEST(Photo, ReductionAveragesBlocks)
     ASSERT_EQ(quarter.size(), QSize(2, 2));
     EXPECT_EQ(quarter.pixel(0, 0), qRgb(50, 60, 70));
     EXPECT_EQ(quarter.pixel(1, 1), qRgb(10, 20, 30));
+}
+
+QImage Solid(int w, int h, QRgb colour)
+{
+    QImage image(w, h, QImage::Format_RGB888);
+    image.fill(colour);
+    return image;
+}
+
+TEST(Effect, NothingSetIsAnExactCopy)
+{
+    QImage image(37, 23, QImage::Format_RGB888);
+    for (int y = 0; y < 23; ++y)
+        for (int x = 0; x < 37; ++x)
+            image.setPixel(x, y, qRgb(x * 7, y * 11, (x ^ y) * 5));
+    const Photo out = Effect(Photo(image), ImageEffects{});
+    EXPECT_EQ(out.Image(), image);
+}
+
+TEST(Effect, QuarterTurnsMovePixelsExactly)
+{
+    QImage image = Solid(4000, 3000, qRgb(10, 20, 30));
+    image.setPixel(0, 0, qRgb(255, 0, 0));       // top-left
+    image.setPixel(3999, 0, qRgb(0, 255, 0));    // top-right
+    ImageEffects e;
+    e.Rotate = 1;  // +90: counter-clockwise
+    const Photo left = Effect(Photo(image), e);
+    ASSERT_EQ(left.Width(), 3000);
+    ASSERT_EQ(left.Height(), 4000);
+    EXPECT_EQ(left.Image().pixel(0, 3999), qRgb(255, 0, 0));
+    EXPECT_EQ(left.Image().pixel(0, 0), qRgb(0, 255, 0));
+    e.Rotate = 2;  // -90: clockwise
+    const Photo right = Effect(Photo(image), e);
+    EXPECT_EQ(right.Image().pixel(2999, 0), qRgb(255, 0, 0));
+    EXPECT_EQ(right.Image().pixel(2999, 3999), qRgb(0, 255, 0));
+}
+
+TEST(Effect, EachOperationDoesItsPart)
+{
+    const Photo base(Solid(8, 8, qRgb(100, 150, 250)));
+    ImageEffects e;
+    e.RevGreen = 1;
+    EXPECT_EQ(Effect(base, e).Image().pixel(3, 3), qRgb(100, 105, 250));
+    e = {};
+    e.RGBLevel = 20;
+    EXPECT_EQ(Effect(base, e).Image().pixel(3, 3), qRgb(120, 170, 255)) << "brightness clamps at 255";
+    e.RGBLevel = -120;
+    EXPECT_EQ(Effect(base, e).Image().pixel(3, 3), qRgb(0, 30, 130)) << "and at 0";
+    e = {};
+    e.Chroma = -100;
+    const QRgb grey = Effect(base, e).Image().pixel(3, 3);
+    EXPECT_EQ(qRed(grey), qGreen(grey));
+    EXPECT_EQ(qGreen(grey), qBlue(grey));
+    e.Chroma = 100;
+    const QRgb vivid = Effect(base, e).Image().pixel(3, 3);
+    EXPECT_GT(qBlue(vivid) - qRed(vivid), 250 - 100) << "colours move apart";
+
+    QImage speck = Solid(9, 9, qRgb(50, 50, 50));
+    speck.setPixel(4, 4, qRgb(255, 255, 255));
+    e = {};
+    e.Noise = 10;
+    EXPECT_EQ(Effect(Photo(speck), e).Image().pixel(4, 4), qRgb(50, 50, 50)) << "a lone speck goes";
+
+    QImage edge = Solid(20, 20, qRgb(80, 80, 80));
+    for (int y = 0; y < 20; ++y)
+        for (int x = 10; x < 20; ++x)
+            edge.setPixel(x, y, qRgb(160, 160, 160));
+    e = {};
+    e.Sharp = 100;
+    const QImage sharp = Effect(Photo(edge), e).Image();
+    EXPECT_LT(qRed(sharp.pixel(9, 10)), 80) << "the dark side of the edge gets darker";
+    EXPECT_GT(qRed(sharp.pixel(10, 10)), 160);
+}
+
+TEST(Effect, RunsFromTheSourceEveryTime)
+{
+    const Photo source(Solid(6, 6, qRgb(100, 100, 100)));
+    ImageEffects e;
+    e.RGBLevel = 50;
+    const Photo once = Effect(source, e);
+    const Photo again = Effect(source, e);
+    EXPECT_EQ(once.Image(), again.Image()) << "two previews do not add up";
+    EXPECT_EQ(source.Image().pixel(0, 0), qRgb(100, 100, 100)) << "the source is never touched";
 }
 
 } // namespace

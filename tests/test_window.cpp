@@ -97,6 +97,17 @@ public:
         opened.push_back(path);
         return viewerAvailable;
     }
+    std::deque<std::pair<int, ImageEffects>> effectAnswers;
+    int EffectDialog(ImageEffects& settings) override
+    {
+        if (effectAnswers.empty())
+            return 3;
+        const auto [result, values] = effectAnswers.front();
+        effectAnswers.pop_front();
+        if (result == 1 || result == 4)
+            settings = values;
+        return result;
+    }
     std::optional<QString> printTo;
     bool ChoosePrinter(QPrinter& printer) override
     {
@@ -185,6 +196,7 @@ private slots:
     void pdfReportThroughTheMenu();
     void pdfReportOfBothPlanes();
     void printingPutsTheMarksOnThePhoto();
+    void imageProcessingPreviewAbortAndRestore();
 };
 
 void WindowTest::startsWithDefaultsAndShutdownWritesEveryKey()
@@ -1089,6 +1101,43 @@ void WindowTest::printingPutsTheMarksOnThePhoto()
     QVERIFY2(std::abs(minX - (grey.left() + 200 * scale)) <= 4, qPrintable(QStringLiteral("%1 vs %2").arg(minX).arg(grey.left() + 200 * scale)));
     QVERIFY(std::abs(maxX - (grey.left() + 600 * scale)) <= 4);
     QVERIFY(std::abs(static_cast<double>(sumY) / static_cast<double>(count) - (grey.top() + 300 * scale)) <= 4);
+    f.Close();
+}
+
+void WindowTest::imageProcessingPreviewAbortAndRestore()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    w.LoadFile(f.Photo(QStringLiteral("fx.png"), QColor(100, 100, 100), QSize(120, 80)));
+    const QImage original = w.WorkImage().Image();
+    ImageEffects brighter;
+    brighter.RGBLevel = 50;
+    ImageEffects turned;
+    turned.Rotate = 1;
+
+    // Preview, preview again with other values, abort: as before the dialog.
+    f.prompter->effectAnswers = {{4, brighter}, {4, turned}, {3, {}}};
+    w.mnEffectClick();
+    QVERIFY(f.prompter->effectAnswers.empty());
+    QCOMPARE(w.WorkImage().Image(), original);
+    QCOMPARE(w.Doc().Effects, ImageEffects{});
+    QCOMPARE(w.Doc().Modified, std::uint8_t{0});
+
+    // Two previews do not add up; OK keeps the last and marks the photo changed.
+    f.prompter->effectAnswers = {{4, brighter}, {1, brighter}};
+    w.mnEffectClick();
+    QCOMPARE(QColor(w.WorkImage().Image().pixel(5, 5)).red(), 150);
+    QCOMPARE(w.Doc().Modified, std::uint8_t{1});
+
+    // Kept with the setting: a rotation comes back after switching away and back.
+    f.prompter->effectAnswers = {{1, turned}};
+    w.mnEffectClick();
+    QCOMPARE(w.WorkImage().Width(), 80);
+    w.mnChangeClick(2);
+    QCOMPARE(w.WorkImage().Width(), 120);  // setting 2 has no processing
+    w.mnChangeClick(1);
+    QCOMPARE(w.WorkImage().Width(), 80);
+    QCOMPARE(w.Doc().Effects.Rotate, 1);
     f.Close();
 }
 

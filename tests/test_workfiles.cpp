@@ -301,6 +301,8 @@ TEST_F(WorkFiles, SettingsSwitchAndComeBack)
     EXPECT_EQ(doc.OtherBaseRect[1], (TDPoint{100, 100}));
     SetReferenceRect(doc, {TDPoint{600, 100}, {900, 150}, {900, 350}, {600, 400}}, true);
 
+    EXPECT_EQ(doc.Effects, ImageEffects{}) << "setting 1's processing stays with setting 1";
+
     // Setting 3 knows no other rectangle.
     ASSERT_TRUE(SwitchSetting(doc, 3, folder.path(), ui).switched);
     EXPECT_EQ(doc.OtherBaseSet, 0);
