@@ -3,6 +3,7 @@
 
 #include "image/photo.h"
 #include "image/photo_view.h"
+#include "image/effects.h"
 #include "image/painter_canvas.h"
 #include "image/zoom.h"
 #include "interact/interaction.h"
@@ -18,6 +19,8 @@
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include <algorithm>
 #include <cstdint>
@@ -279,6 +282,53 @@ void BM_PdfReport(benchmark::State& state)
     }
 }
 BENCHMARK(BM_PdfReport)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+ImageEffects Everything()
+{
+    ImageEffects e;
+    e.Rotate = 1;
+    e.Noise = 40;
+    e.Sharp = 50;
+    e.Chroma = 30;
+    e.RGBLevel = 20;
+    e.RevBlue = 1;
+    return e;
+}
+
+// Every image processing step on the 24-megapixel photo, as the program runs it.
+void BM_Effect(benchmark::State& state)
+{
+    const Photo source = LoadPhoto(TestPhoto()).photo;
+    const ImageEffects e = Everything();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(Effect(source, e).Width());
+}
+BENCHMARK(BM_Effect)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// The same operations written directly against OpenCV: the reference.
+void BM_OpenCvDirect(benchmark::State& state)
+{
+    const Photo source = LoadPhoto(TestPhoto()).photo;
+    QImage image = source.Image();
+    const cv::Mat in(image.height(), image.width(), CV_8UC3, const_cast<uchar*>(image.constBits()),
+                     static_cast<std::size_t>(image.bytesPerLine()));
+    for (auto _ : state) {
+        cv::Mat m;
+        cv::rotate(in, m, cv::ROTATE_90_COUNTERCLOCKWISE);
+        cv::medianBlur(m, m, 3);
+        cv::Mat blurred;
+        cv::GaussianBlur(m, blurred, cv::Size(0, 0), 1.0);
+        cv::addWeighted(m, 2.0, blurred, -1.0, 0.0, m);
+        cv::Mat grey, grey3;
+        cv::cvtColor(m, grey, cv::COLOR_RGB2GRAY);
+        cv::cvtColor(grey, grey3, cv::COLOR_GRAY2RGB);
+        cv::addWeighted(m, 1.3, grey3, -0.3, 0.0, m);
+        cv::add(m, cv::Scalar(20, 20, 20), m);
+        cv::bitwise_xor(m, cv::Scalar(0, 0, 255), m);
+        benchmark::DoNotOptimize(m.data);
+    }
+}
+BENCHMARK(BM_OpenCvDirect)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 } // namespace
 } // namespace kvx

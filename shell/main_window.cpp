@@ -12,6 +12,7 @@
 #include "shell/error_trail.h"
 #include "image/effects.h"
 #include "image/painter_canvas.h"
+#include "image/scanner.h"
 #include "output/overlay/overlay.h"
 #include "widgets/calc_edit.h"
 #include "widgets/focus_manager.h"
@@ -262,7 +263,7 @@ void TF001::BuildMenus()
     mnFile = bar->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)"));
     mnFile->setObjectName(QStringLiteral("mnFile"));
     AddAction(mnFile, QStringLiteral("mnOpen"), QStringLiteral("開く(&O)"), [this] { mnOpenClick(); });
-    AddAction(mnFile, QStringLiteral("mnScan"), QStringLiteral("スキャナ読込(&S)"), later);
+    AddAction(mnFile, QStringLiteral("mnScan"), QStringLiteral("スキャナ読込(&S)"), [this] { mnScanClick(); });
     mnFile->addSeparator();
     AddAction(mnFile, QStringLiteral("mnPdfOut"), QStringLiteral("ＰＤＦファイル出力(&F)"), nullptr);
     connect(actions_[QStringLiteral("mnPdfOut")], &QAction::triggered, this, [this] { Run([&] { mnPdfOutClick(); }); });
@@ -1179,6 +1180,72 @@ void TF001::mnEffectClick()
         doc_.Modified = 1;
 }
 
+void TF001::mnScanClick()
+{
+    ScanDevices devices;
+    {
+        Hourglass hourglass;
+        devices = ListScanDevices();
+    }
+    QStringList names;
+    for (const std::string& n : devices.names)
+        names << QString::fromStdString(n);
+    const std::optional<std::string> device = prompter_->ChooseScanDevice(names, lastScanner_);
+    if (!device)
+        return;
+    lastScanner_ = QString::fromStdString(*device);
+    ScanResult scanned;
+    {
+        Hourglass hourglass;
+        scanCancel_ = false;
+        // The window stays drawn while the page comes in; Escape cancels.
+        scanned = ScanImage(*device, [this](int percent) {
+            Progress(percent);
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            return !scanCancel_;
+        });
+        Progress(0);
+    }
+    if (!scanned.ok) {
+        prompter_->Error("画像の取込ができませんでした.");
+        return;
+    }
+    QImage image(scanned.width, scanned.height, QImage::Format_RGB888);
+    for (int y = 0; y < scanned.height; ++y)
+        std::copy_n(scanned.rgb.data() + static_cast<std::size_t>(y) * scanned.width * 3,
+                    static_cast<std::size_t>(scanned.width) * 3, image.scanLine(y));
+    const QString saved = ScanSave(Photo(std::move(image)));
+    if (saved.isEmpty()) {
+        prompter_->Info("スキャンデータを破棄しました.");
+        return;
+    }
+    LoadFile(saved);
+}
+
+QString TF001::ScanSave(const Photo& scanned)
+{
+    const std::string folder = settings_.ImageFolder;
+    const QString proposed = QStringLiteral("Scan_%1").arg(FreeSuffix(folder, "Scan"));
+    const auto choice = prompter_->SaveImage(QStringLiteral("スキャナ読込データ保存"), QString::fromStdString(folder),
+                                             proposed, lastSaveFilter_);
+    if (!choice)
+        return {};
+    lastSaveFilter_ = choice->filter;
+    const QFileInfo info(choice->path);
+    settings_.ImageFolder = Utf8(info.absolutePath());
+    const QString path = info.absolutePath() + QLatin1Char('/') + info.completeBaseName() +
+                         (choice->filter == 2 ? QStringLiteral(".bmp") : QStringLiteral(".jpg"));
+    Hourglass hourglass;
+    auto progress = [this](int p) { Progress(p); };
+    const bool written = choice->filter == 2 ? scanned.SaveBmp(path, progress) : scanned.SaveJpeg(path, progress);
+    Progress(0);
+    if (!written) {
+        prompter_->Warn(Utf8(QStringLiteral("'%1' を書き込めませんでした.").arg(path)));
+        return {};
+    }
+    return path;
+}
+
 void TF001::mnPrintClick()
 {
     if (!HasPhoto())
@@ -1522,6 +1589,8 @@ void TF001::changeEvent(QEvent* e)
 
 bool TF001::eventFilter(QObject* watched, QEvent* e)
 {
+    if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape)
+        scanCancel_ = true;
     if ((e->type() == QEvent::KeyPress || e->type() == QEvent::KeyRelease) && isActiveWindow() && interaction_ &&
         HasPhoto()) {
         auto* key = static_cast<QKeyEvent*>(e);

@@ -115,6 +115,10 @@ public:
     void mnPdfOutClick();
     void mnPrintClick();
     void mnEffectClick();
+    void mnScanClick();
+    // Asks where the scanned page is to be kept and writes it there; the path
+    // written, or empty when the page was discarded.
+    QString ScanSave(const Photo& scanned);
     // WorkImage made anew from SourceImage with the document's image processing.
     void ApplyEffects();
     void mnCsvOut2Click();
@@ -184,6 +188,8 @@ private:
     std::unique_ptr<Interaction> interaction_;
     int lastSaveFilter_ = 1;
     QStringList pd25Lines_;
+    QString lastScanner_;
+    bool scanCancel_ = false;
     bool diagnostic_ = false;
     bool activatedOnce_ = false;
     kvx::View prevView_;

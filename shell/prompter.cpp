@@ -3,6 +3,7 @@
 #include "widgets/area_dialogs.h"
 #include "widgets/effect_dialog.h"
 #include "widgets/list_dialog.h"
+#include "widgets/scan_dialog.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -157,6 +158,22 @@ int QtPrompter::EffectDialog(ImageEffects& settings)
     if (result == TFDEffect::Ok || result == TFDEffect::Preview)
         settings = dialog.Settings();
     return result;
+}
+
+std::optional<std::string> QtPrompter::ChooseScanDevice(const QStringList& devices, const QString& current)
+{
+    TFDScan* shown = nullptr;
+    TFDScan dialog(devices, current, [&](const QString& message) {
+        QMessageBox box(QMessageBox::Information, QApplication::applicationName(), message, QMessageBox::Ok, shown);
+        box.move(shown->geometry().topLeft() + QPoint(20, 20));
+        box.exec();
+    }, parent_);
+    shown = &dialog;
+    if (parent_)
+        dialog.move(parent_->geometry().topLeft() + QPoint(20, 20));
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.Device().toStdString();
 }
 
 } // namespace kvx

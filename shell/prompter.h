@@ -60,6 +60,9 @@ public:
     // The image processing dialog on settings: 1 OK, 3 abort, 4 preview; on
     // OK and preview settings holds the dialog's values.
     virtual int EffectDialog(ImageEffects& settings) = 0;
+
+    // The scanner to read from, among devices; nothing when cancelled.
+    virtual std::optional<std::string> ChooseScanDevice(const QStringList& devices, const QString& current) = 0;
 };
 
 // Qt's standard message boxes and file dialog, owned by the main window.
@@ -86,6 +89,7 @@ public:
     bool OpenDocument(const QString& path) override;
     bool ChoosePrinter(QPrinter& printer) override;
     int EffectDialog(ImageEffects& settings) override;
+    std::optional<std::string> ChooseScanDevice(const QStringList& devices, const QString& current) override;
 
 private:
     QWidget* parent_;

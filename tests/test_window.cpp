@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QDir>
 #include <QPainter>
+#include <QImageReader>
 #include <QProcess>
 #include <QPrinter>
 #include <QRegularExpression>
@@ -107,6 +108,13 @@ public:
         if (result == 1 || result == 4)
             settings = values;
         return result;
+    }
+    std::optional<std::string> scanDevice;
+    QStringList scanDevicesOffered;
+    std::optional<std::string> ChooseScanDevice(const QStringList& devices, const QString&) override
+    {
+        scanDevicesOffered = devices;
+        return scanDevice;
     }
     std::optional<QString> printTo;
     bool ChoosePrinter(QPrinter& printer) override
@@ -197,6 +205,8 @@ private slots:
     void pdfReportOfBothPlanes();
     void printingPutsTheMarksOnThePhoto();
     void imageProcessingPreviewAbortAndRestore();
+    void scanningSavesAndOpensThePage();
+    void scanFailureAndDiscardLeaveThePhoto();
 };
 
 void WindowTest::startsWithDefaultsAndShutdownWritesEveryKey()
@@ -1138,6 +1148,78 @@ void WindowTest::imageProcessingPreviewAbortAndRestore()
     w.mnChangeClick(1);
     QCOMPARE(w.WorkImage().Width(), 80);
     QCOMPARE(w.Doc().Effects.Rotate, 1);
+    f.Close();
+}
+
+namespace {
+
+// SANE reads only the project's own configuration: its test backend.  SANE
+// reads the folder once per process, so one configuration serves all of them.
+void UseSane(const char* which)
+{
+    qputenv("SANE_CONFIG_DIR", QByteArray(QT_TESTCASE_SOURCEDIR "/sane/") + which);
+}
+
+} // namespace
+
+void WindowTest::scanningSavesAndOpensThePage()
+{
+    UseSane("ok");
+    Fixture f;
+    TF001& w = f.Open();
+    w.MutableSettings().ImageFolder = f.home.path().toStdString();
+    for (const char* existing : {"Scan_1.jpg", "Scan_2.bmp"}) {
+        QFile out(f.home.filePath(QString::fromLatin1(existing)));
+        QVERIFY(out.open(QIODevice::WriteOnly));
+    }
+    f.prompter->scanDevice = "test:0";
+    f.prompter->saveChoice = Prompter::SaveChoice{f.home.filePath(QStringLiteral("page.bmp")), 1};
+    w.Action(QStringLiteral("mnScan"))->trigger();
+    QVERIFY2(f.prompter->errors.empty(), f.prompter->errors.empty() ? "" : f.prompter->errors[0].c_str());
+    QCOMPARE(f.prompter->scanDevicesOffered, (QStringList{QStringLiteral("test:0"), QStringLiteral("test:1")}));
+    QCOMPARE(f.prompter->saveProposals.back(), QStringLiteral("Scan_3"));
+    // The JPEG filter decides the format and the extension.
+    const QString jpeg = f.home.filePath(QStringLiteral("page.jpg"));
+    QVERIFY(QFile::exists(jpeg));
+    QCOMPARE(QImageReader(jpeg).format(), QByteArray("jpeg"));
+    QCOMPARE(QString::fromStdString(w.Doc().ImageFileName), jpeg);
+    QVERIFY(w.WorkImage().Width() > 100);
+
+    f.prompter->saveChoice = Prompter::SaveChoice{f.home.filePath(QStringLiteral("second.jpg")), 2};
+    w.Action(QStringLiteral("mnScan"))->trigger();
+    const QString bmp = f.home.filePath(QStringLiteral("second.bmp"));
+    QVERIFY(QFile::exists(bmp));
+    QCOMPARE(QImageReader(bmp).format(), QByteArray("bmp"));
+    QCOMPARE(QString::fromStdString(w.Doc().ImageFileName), bmp);
+
+    f.prompter->scanDevice.reset();  // the device dialog cancelled
+    w.Action(QStringLiteral("mnScan"))->trigger();
+    QCOMPARE(QString::fromStdString(w.Doc().ImageFileName), bmp);
+    f.Close();
+}
+
+void WindowTest::scanFailureAndDiscardLeaveThePhoto()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    const QString photo = f.Photo(QStringLiteral("open.jpg"), Qt::gray);
+    w.LoadFile(photo);
+
+    UseSane("ok");
+    f.prompter->scanDevice = "test:1";
+    f.prompter->saveChoice.reset();  // the save dialog cancelled: discarded
+    w.Action(QStringLiteral("mnScan"))->trigger();
+    QCOMPARE(f.prompter->infos.back(), std::string("スキャンデータを破棄しました."));
+    QCOMPARE(QString::fromStdString(w.Doc().ImageFileName), photo);
+
+    // A device that is not there (unplugged since the list was made).
+    f.prompter->scanDevice = "test:9";
+    w.Action(QStringLiteral("mnScan"))->trigger();
+    QVERIFY(!f.prompter->errors.empty());
+    QCOMPARE(f.prompter->errors.back(), std::string("画像の取込ができませんでした."));
+    QCOMPARE(QString::fromStdString(w.Doc().ImageFileName), photo);
+    QVERIFY(w.HasPhoto());
+    QVERIFY(QApplication::overrideCursor() == nullptr);
     f.Close();
 }
 
