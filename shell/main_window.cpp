@@ -258,7 +258,6 @@ void TF001::BuildMenus()
             RedrawOverlay();
         };
     };
-    auto later = std::function<void()>();  // commands that arrive with their own parts
 
     mnFile = bar->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)"));
     mnFile->setObjectName(QStringLiteral("mnFile"));
@@ -271,7 +270,7 @@ void TF001::BuildMenus()
     AddAction(mnFile, QStringLiteral("mnCsvOut2"), QStringLiteral("ＳＤファイル出力"), [this] { mnCsvOut2Click(); });
     AddAction(mnFile, QStringLiteral("mnPrint"), QStringLiteral("印刷(&P)"), [this] { mnPrintClick(); })->setVisible(false);
     mnFile->addSeparator();
-    AddAction(mnFile, QStringLiteral("mnProperty"), QStringLiteral("環境設定(&E)"), later);
+    AddAction(mnFile, QStringLiteral("mnProperty"), QStringLiteral("環境設定(&E)"), [this] { mnPropertyClick(); });
     mnFileName0 = mnFile->addSeparator();
     for (int n = 1; n <= 5; ++n) {
         QAction* a = AddAction(mnFile, QStringLiteral("mnLastFileName%1").arg(n), QString(), [this, n] {
@@ -1418,6 +1417,18 @@ void TF001::mnErrorClick()
     TFDError dialog(ErrorTrail::global(), errno, this);
     dialog.move(geometry().topLeft());
     dialog.exec();
+}
+
+void TF001::mnPropertyClick()
+{
+    if (const std::optional<TAppSettings> stored = prompter_->PropertyDialog(settings_))
+        settings_ = *stored;
+    // The pan window and the tool panel follow at once, even after an abort
+    // (they then simply stay as they were); colours and label size wait for
+    // the overlay's next repaint.
+    SetPanWindow();
+    Panel2->setVisible(settings_.ShortCutButtonFlag);
+    RedrawOverlay();
 }
 
 void TF001::mnAboutClick()

@@ -106,6 +106,7 @@ public:
     void mnFileClick();
     void mnHelpClick();
     void mnErrorClick();
+    void mnPropertyClick();
     void mnAboutClick();
     void mnHistoryClick();
     void mnManualClick();

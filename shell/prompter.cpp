@@ -3,6 +3,7 @@
 #include "widgets/area_dialogs.h"
 #include "widgets/effect_dialog.h"
 #include "widgets/list_dialog.h"
+#include "widgets/property_dialog.h"
 #include "widgets/scan_dialog.h"
 
 #include <QApplication>
@@ -147,6 +148,16 @@ bool QtPrompter::ChoosePrinter(QPrinter& printer)
 {
     QPrintDialog dialog(&printer, parent_);
     return dialog.exec() == QDialog::Accepted;
+}
+
+std::optional<TAppSettings> QtPrompter::PropertyDialog(const TAppSettings& settings)
+{
+    TFDProperty dialog(settings, parent_);
+    if (parent_)
+        dialog.move(parent_->geometry().topLeft());
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.Stored(settings);
 }
 
 int QtPrompter::EffectDialog(ImageEffects& settings)

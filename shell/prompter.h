@@ -4,6 +4,7 @@
 // narrow interface, so flows run in tests with scripted answers.
 
 #include "measure/workfiles.h"
+#include "shell/app_settings.h"
 
 #include <QPoint>
 #include <QString>
@@ -63,6 +64,10 @@ public:
 
     // The scanner to read from, among devices; nothing when cancelled.
     virtual std::optional<std::string> ChooseScanDevice(const QStringList& devices, const QString& current) = 0;
+
+    // The preferences dialog on settings: the settings as OK stores them,
+    // nothing when aborted.
+    virtual std::optional<TAppSettings> PropertyDialog(const TAppSettings& settings) = 0;
 };
 
 // Qt's standard message boxes and file dialog, owned by the main window.
@@ -90,6 +95,7 @@ public:
     bool ChoosePrinter(QPrinter& printer) override;
     int EffectDialog(ImageEffects& settings) override;
     std::optional<std::string> ChooseScanDevice(const QStringList& devices, const QString& current) override;
+    std::optional<TAppSettings> PropertyDialog(const TAppSettings& settings) override;
 
 private:
     QWidget* parent_;

@@ -3,6 +3,9 @@
 #include "widgets/area_dialogs.h"
 #include "widgets/calc_edit.h"
 #include "widgets/focus_manager.h"
+#include "widgets/property_dialog.h"
+
+#include <QCheckBox>
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -26,6 +29,9 @@ private slots:
     void slopeAngleFromDepthAndRun();
     void slopeDialogGivesItsAnglesOnOk();
     void nameDialogKeepsWhatWasTyped();
+    void preferenceNumbersStayInBounds_data();
+    void preferenceNumbersStayInBounds();
+    void preferencesStoreEveryControl();
 };
 
 void WidgetsTest::fieldTakesOnlyNumberKeys()
@@ -202,6 +208,85 @@ void WidgetsTest::nameDialogKeepsWhatWasTyped()
     QCOMPARE(dialog.Label1->text(), QStringLiteral("名称"));
     QTimer::singleShot(0, &dialog, [&] { dialog.accept(); });
     QCOMPARE(dialog.Ask(QStringLiteral("名称入力"), QStringLiteral("名称")), QString());  // emptied each time
+}
+
+void WidgetsTest::preferenceNumbersStayInBounds_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("lower");
+    QTest::addColumn<int>("upper");
+    QTest::addColumn<int>("stored");
+    QTest::newRow("pan size below") << "50" << 100 << 500 << 100;
+    QTest::newRow("pan size above") << "9999" << 100 << 500 << 500;
+    QTest::newRow("pan size empty") << "" << 100 << 500 << 100;
+    QTest::newRow("label size cut toward zero") << "12.7" << 8 << 20 << 12;
+    QTest::newRow("label size without digits") << "abc" << 8 << 20 << 8;
+    QTest::newRow("label size with a unit") << "14pt" << 8 << 20 << 14;
+    QTest::newRow("days negative") << "-5" << 0 << 100 << 0;
+    QTest::newRow("days a year") << "365" << 0 << 100 << 100;
+    QTest::newRow("days inside other text") << "約30日" << 0 << 100 << 30;
+}
+
+void WidgetsTest::preferenceNumbersStayInBounds()
+{
+    QFETCH(QString, text);
+    QFETCH(int, lower);
+    QFETCH(int, upper);
+    QFETCH(int, stored);
+    QCOMPARE(PropertyNumber(text.toStdString(), lower, upper), stored);
+}
+
+void WidgetsTest::preferencesStoreEveryControl()
+{
+    TAppSettings before;
+    before.ColorSpaceSub2 = 0x123456;
+    TFDProperty dialog(before, nullptr);
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("環境設定"));
+    QCOMPARE(dialog.Edit_PanWindowSize->text(), QString::number(before.PanWindowSize));
+    QCOMPARE(dialog.CheckBox_ShortCutButton->isChecked(), before.ShortCutButtonFlag);
+
+    // Nothing typed or clicked: OK stores what was there.
+    const TAppSettings same = dialog.Stored(before);
+    QCOMPARE(same.PanWindowSize, before.PanWindowSize);
+    QCOMPARE(same.ColorSpaceSub2, 0x123456);
+
+    dialog.Edit_PanWindowSize->setText(QStringLiteral("250"));
+    dialog.Edit_DrawTextSize->setText(QStringLiteral("30"));
+    dialog.Edit_DeleteTempLimit->setText(QStringLiteral("7日"));
+    dialog.CheckBox_PanWindow->setChecked(!before.PanWindowFlag);
+    dialog.CheckBox_ShortCutButton->setChecked(!before.ShortCutButtonFlag);
+    dialog.CheckBox_AdjustDraw->setChecked(!before.AdjustDrawFlag);
+    dialog.CheckBox_PD25->setChecked(!before.PD25Flag);
+    dialog.CheckBox_SpaceNameInput->setChecked(!before.SpaceNameInputFlag);
+    // The colour dialog confirmed on the first panel, cancelled on the last.
+    std::vector<std::int32_t> offered;
+    dialog.chooseColour = [&](std::int32_t current) -> std::optional<std::int32_t> {
+        offered.push_back(current);
+        if (offered.size() == 1)
+            return 0x00FF00;
+        return std::nullopt;
+    };
+    dialog.ColourClicked(0);
+    dialog.ColourClicked(13);
+    QCOMPARE(offered, (std::vector<std::int32_t>{before.ColorBase, 0x123456}));
+
+    const TAppSettings after = dialog.Stored(before);
+    QCOMPARE(after.PanWindowSize, 250);
+    QCOMPARE(after.DrawTextSize, 20);
+    QCOMPARE(after.DeleteTempLimit, 7);
+    QCOMPARE(after.PanWindowFlag, !before.PanWindowFlag);
+    QCOMPARE(after.ShortCutButtonFlag, !before.ShortCutButtonFlag);
+    QCOMPARE(after.AdjustDrawFlag, !before.AdjustDrawFlag);
+    QCOMPARE(after.PD25Flag, !before.PD25Flag);
+    QCOMPARE(after.SpaceNameInputFlag, !before.SpaceNameInputFlag);
+    QCOMPARE(after.ColorBase, 0x00FF00);
+    QCOMPARE(after.ColorSpaceSub2, 0x123456);
+    // Folders and the recent photos are not the dialog's to change.
+    QCOMPARE(after.ImageFolder, before.ImageFolder);
+
+    // Escape closes without storing: the dialog is rejected.
+    QTimer::singleShot(0, &dialog, [&] { QTest::keyClick(&dialog, Qt::Key_Escape); });
+    QCOMPARE(dialog.exec(), int(QDialog::Rejected));
 }
 
 QTEST_MAIN(WidgetsTest)

@@ -116,6 +116,8 @@ public:
         scanDevicesOffered = devices;
         return scanDevice;
     }
+    std::optional<TAppSettings> propertyAnswer;
+    std::optional<TAppSettings> PropertyDialog(const TAppSettings&) override { return propertyAnswer; }
     std::optional<QString> printTo;
     bool ChoosePrinter(QPrinter& printer) override
     {
@@ -192,6 +194,7 @@ private slots:
     void groupSwitchAndFields();
     void shutdownPrunesAndLeavesTheErrorLog();
     void helpMenuAndAuxiliaryWindows();
+    void preferencesTakeEffectAfterOk();
     void errorsInHandlersAreShownAndTheWindowGoesOn();
     void confirmationsDecide();
     void droppedFilesOpenAndThePanWindowFollows();
@@ -497,6 +500,40 @@ void WindowTest::shutdownPrunesAndLeavesTheErrorLog()
     QVERIFY(log.readAll().contains("mnTestClick\r\n"));
 }
 
+void WindowTest::preferencesTakeEffectAfterOk()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    QVERIFY(w.Settings().ShortCutButtonFlag);
+    QVERIFY(w.findChild<QWidget*>(QStringLiteral("Panel2"))->isVisible());
+
+    // Abort: nothing changes.
+    const TAppSettings before = w.Settings();
+    f.prompter->propertyAnswer.reset();
+    w.Action(QStringLiteral("mnProperty"))->trigger();
+    QCOMPARE(w.Settings().DrawTextSize, before.DrawTextSize);
+    QCOMPARE(w.Settings().ColorBase, before.ColorBase);
+    QVERIFY(w.findChild<QWidget*>(QStringLiteral("Panel2"))->isVisible());
+
+    // OK without the shortcut buttons: the panel goes at once.
+    TAppSettings changed = before;
+    changed.ShortCutButtonFlag = false;
+    changed.DrawTextSize = 18;
+    changed.ColorDistance = 0x0000FF;
+    f.prompter->propertyAnswer = changed;
+    w.Action(QStringLiteral("mnProperty"))->trigger();
+    QVERIFY(!w.findChild<QWidget*>(QStringLiteral("Panel2"))->isVisible());
+    QCOMPARE(w.Settings().DrawTextSize, 18);
+    QCOMPARE(w.Settings().ColorDistance, 0x0000FF);
+    f.Close();
+    // They reach the configuration file at shutdown.
+    const TAppSettings kept =
+        ReadSettings(f.home.filePath(QStringLiteral("kvx.ini")).toStdString(), DefaultSettings("", ""));
+    QVERIFY(!kept.ShortCutButtonFlag);
+    QCOMPARE(kept.DrawTextSize, 18);
+    QCOMPARE(kept.ColorDistance, 0x0000FF);
+}
+
 void WindowTest::helpMenuAndAuxiliaryWindows()
 {
     Fixture f;
@@ -512,6 +549,16 @@ void WindowTest::helpMenuAndAuxiliaryWindows()
 
     w.mnManualClick();
     QCOMPARE(f.prompter->warnings.back(), std::string("'操作マニュアル.pdf' が見つかりません."));
+    QVERIFY(QDir(f.resources.path()).mkpath(QStringLiteral("Manual")));
+    const QString manual = f.resources.filePath(QStringLiteral("Manual/操作マニュアル.pdf"));
+    QFile pdf(manual);
+    QVERIFY(pdf.open(QIODevice::WriteOnly));
+    pdf.close();
+    const std::size_t warningsBefore = f.prompter->warnings.size();
+    f.prompter->viewerAvailable = true;
+    w.mnManualClick();
+    QCOMPARE(f.prompter->opened.back(), manual);
+    QCOMPARE(f.prompter->warnings.size(), warningsBefore);
 
     std::vector<QString> warned;
     TFDHistory history(f.resources.filePath(QStringLiteral("history.txt")),

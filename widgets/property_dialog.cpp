@@ -1,0 +1,178 @@
+#include "widgets/property_dialog.h"
+
+#include "measure/geometry.h"
+#include "widgets/focus_manager.h"
+
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace kvx {
+
+namespace {
+
+std::int32_t TAppSettings::*const kColours[14] = {
+    &TAppSettings::ColorBase,      &TAppSettings::ColorCrossLine,  &TAppSettings::ColorBaseLine,
+    &TAppSettings::ColorBaseUnit,  &TAppSettings::ColorDistance,   &TAppSettings::ColorSpaceAdd,
+    &TAppSettings::ColorSpaceSub,  &TAppSettings::ColorBase2,      &TAppSettings::ColorCrossLine2,
+    &TAppSettings::ColorBaseLine2, &TAppSettings::ColorBaseUnit2,  &TAppSettings::ColorDistance2,
+    &TAppSettings::ColorSpaceAdd2, &TAppSettings::ColorSpaceSub2,
+};
+
+QColor Qt(std::int32_t bgr)
+{
+    const auto v = static_cast<std::uint32_t>(bgr);
+    return QColor(static_cast<int>(v & 0xFF), static_cast<int>((v >> 8) & 0xFF), static_cast<int>((v >> 16) & 0xFF));
+}
+
+std::int32_t Bgr(const QColor& c)
+{
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(c.red()) | (static_cast<std::uint32_t>(c.green()) << 8) |
+                                     (static_cast<std::uint32_t>(c.blue()) << 16));
+}
+
+} // namespace
+
+std::int32_t PropertyNumber(const std::string& text, std::int32_t lower, std::int32_t upper)
+{
+    const double v = std::trunc(StrToVal(text));
+    return static_cast<std::int32_t>(std::max<double>(std::min<double>(v, upper), lower));
+}
+
+TFDProperty::TFDProperty(const TAppSettings& s, QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("FDProperty"));
+    setWindowTitle(QStringLiteral("環境設定"));
+    auto* layout = new QVBoxLayout(this);
+
+    auto* pan = new QGroupBox(this);
+    auto* panRow = new QHBoxLayout(pan);
+    CheckBox_PanWindow = new QCheckBox(QStringLiteral("PanWindow"), pan);
+    CheckBox_PanWindow->setChecked(s.PanWindowFlag);
+    Edit_PanWindowSize = new QLineEdit(QString::number(s.PanWindowSize), pan);
+    panRow->addWidget(CheckBox_PanWindow);
+    panRow->addWidget(Edit_PanWindowSize);
+    panRow->addWidget(new QLabel(QStringLiteral("ﾋﾟｸｾﾙ"), pan));
+    layout->addWidget(pan);
+
+    auto* font = new QGroupBox(QStringLiteral("フォントサイズ"), this);
+    auto* fontRow = new QHBoxLayout(font);
+    Edit_DrawTextSize = new QLineEdit(QString::number(s.DrawTextSize), font);
+    fontRow->addWidget(Edit_DrawTextSize);
+    fontRow->addWidget(new QLabel(QStringLiteral("(8～20)"), font));
+    layout->addWidget(font);
+
+    auto* prune = new QGroupBox(QStringLiteral("作業ファイル削除"), this);
+    auto* pruneRow = new QHBoxLayout(prune);
+    Edit_DeleteTempLimit = new QLineEdit(QString::number(s.DeleteTempLimit), prune);
+    pruneRow->addWidget(Edit_DeleteTempLimit);
+    pruneRow->addWidget(new QLabel(QStringLiteral("日後"), prune));
+    layout->addWidget(prune);
+
+    CheckBox_ShortCutButton = new QCheckBox(QStringLiteral("ショートカットボタン"), this);
+    CheckBox_ShortCutButton->setChecked(s.ShortCutButtonFlag);
+    CheckBox_AdjustDraw = new QCheckBox(QStringLiteral("調整中の描画"), this);
+    CheckBox_AdjustDraw->setChecked(s.AdjustDrawFlag);
+    CheckBox_PD25 = new QCheckBox(QStringLiteral("ＰＤ２５データ読込"), this);
+    CheckBox_PD25->setChecked(s.PD25Flag);
+    CheckBox_PD25->setToolTip(QStringLiteral("ＨＩＬＴＩのレーザー計測器をお持ちでない方はチェックを入れないで下さい"));
+    CheckBox_SpaceNameInput = new QCheckBox(QStringLiteral("面積エリア名称入力"), this);
+    CheckBox_SpaceNameInput->setChecked(s.SpaceNameInputFlag);
+    for (QWidget* w : {static_cast<QWidget*>(CheckBox_ShortCutButton), static_cast<QWidget*>(CheckBox_AdjustDraw),
+                       static_cast<QWidget*>(CheckBox_PD25)})
+        layout->addWidget(w);
+    layout->addWidget(new QLabel(QStringLiteral("（↑通常はチェック無し）"), this));
+    layout->addWidget(CheckBox_SpaceNameInput);
+
+    auto* colours = new QGridLayout;
+    colours->addWidget(new QLabel(QStringLiteral("色設定"), this), 0, 1);
+    colours->addWidget(new QLabel(QStringLiteral("色設定２"), this), 0, 2);
+    const char* rows[] = {"基準矩形", "交線", "基準WH", "計測基準", "距離計測", "面積加算", "面積減算"};
+    const char* names[] = {"Base", "CrossLine", "BaseLine", "BaseUnit", "Distance", "SpaceAdd", "SpaceSub"};
+    for (int r = 0; r < 7; ++r) {
+        colours->addWidget(new QLabel(QString::fromUtf8(rows[r]), this), r + 1, 0);
+        for (int column = 0; column < 2; ++column) {
+            const int i = r + 7 * column;
+            auto* panel = new QPushButton(this);
+            panel->setObjectName(QStringLiteral("Panel_Color_%1%2").arg(QString::fromLatin1(names[r]),
+                                                                        column ? QStringLiteral("2") : QString()));
+            panel->setToolTip(QStringLiteral("色設定"));
+            panel->setFixedSize(60, 20);
+            panel->setAutoDefault(false);
+            colourPanels[static_cast<std::size_t>(i)] = panel;
+            colours_[static_cast<std::size_t>(i)] = s.*kColours[i];
+            Paint(i);
+            connect(panel, &QPushButton::clicked, this, [this, i] { ColourClicked(i); });
+            colours->addWidget(panel, r + 1, column + 1);
+        }
+    }
+    colours->addWidget(new QLabel(QStringLiteral("↑基準６点入力時有効"), this), 8, 2);
+    layout->addLayout(colours);
+
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("BitBtn_Ok"));
+    ok->setDefault(true);
+    auto* abort = new QPushButton(QStringLiteral("中止"), this);
+    abort->setObjectName(QStringLiteral("BitBtn_Abort"));
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(abort, &QPushButton::clicked, this, &QDialog::reject);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(ok);
+    buttons->addWidget(abort);
+    layout->addLayout(buttons);
+
+    chooseColour = [this](std::int32_t current) -> std::optional<std::int32_t> {
+        const QColor c = QColorDialog::getColor(Qt(current), this);
+        if (!c.isValid())
+            return std::nullopt;
+        return Bgr(c);
+    };
+    auto* focus = new TFocusManager(this);
+    focus->ReturnMoveEnabled = true;
+    focus->SetReturnMoveList({QStringLiteral("Edit_PanWindowSize"), QStringLiteral("Edit_DrawTextSize"),
+                              QStringLiteral("Edit_DeleteTempLimit")});
+    Edit_PanWindowSize->setObjectName(QStringLiteral("Edit_PanWindowSize"));
+    Edit_DrawTextSize->setObjectName(QStringLiteral("Edit_DrawTextSize"));
+    Edit_DeleteTempLimit->setObjectName(QStringLiteral("Edit_DeleteTempLimit"));
+}
+
+void TFDProperty::Paint(int i)
+{
+    colourPanels[static_cast<std::size_t>(i)]->setStyleSheet(
+        QStringLiteral("background-color:%1; border:1px solid #606060;").arg(Qt(colours_[static_cast<std::size_t>(i)]).name()));
+}
+
+void TFDProperty::ColourClicked(int i)
+{
+    if (const auto chosen = chooseColour(colours_[static_cast<std::size_t>(i)])) {
+        colours_[static_cast<std::size_t>(i)] = *chosen;
+        Paint(i);
+    }
+}
+
+TAppSettings TFDProperty::Stored(TAppSettings s) const
+{
+    s.PanWindowFlag = CheckBox_PanWindow->isChecked();
+    s.PanWindowSize = PropertyNumber(Edit_PanWindowSize->text().toStdString(), 100, 500);
+    s.DrawTextSize = PropertyNumber(Edit_DrawTextSize->text().toStdString(), 8, 20);
+    s.DeleteTempLimit = PropertyNumber(Edit_DeleteTempLimit->text().toStdString(), 0, 100);
+    s.ShortCutButtonFlag = CheckBox_ShortCutButton->isChecked();
+    s.AdjustDrawFlag = CheckBox_AdjustDraw->isChecked();
+    s.PD25Flag = CheckBox_PD25->isChecked();
+    s.SpaceNameInputFlag = CheckBox_SpaceNameInput->isChecked();
+    for (int i = 0; i < 14; ++i)
+        s.*kColours[i] = colours_[static_cast<std::size_t>(i)];
+    return s;
+}
+
+} // namespace kvx
