@@ -2,9 +2,10 @@
 BUILD    ?= build
 SANITIZE ?= build-sanitize
 JOBS     ?= $(shell nproc)
+PREFIX   ?= $(HOME)/.local
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test bench sanitize clean run
+.PHONY: all deps configure build test bench sanitize clean run install
 
 all: build
 
@@ -21,6 +22,10 @@ build: configure
 
 run: build
 	$(BUILD)/bin/kalvex $(ARGS)
+
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+	-update-desktop-database $(PREFIX)/share/applications 2>/dev/null
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)

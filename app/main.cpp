@@ -59,8 +59,9 @@ int main(int argc, char** argv)
     std::optional<std::string> homeOption;
     if (parser.isSet(home))
         homeOption = parser.value(home).toStdString();
-    const kvx::Folders folders = kvx::ResolveFolders(homeOption, std::getenv("KALVEX_HOME"),
-                                                     QCoreApplication::applicationDirPath().toStdString());
+    const kvx::Folders folders =
+        kvx::ResolveFolders(homeOption, std::getenv("KALVEX_HOME"), QCoreApplication::applicationDirPath().toStdString(),
+                            kvx::UserDataFolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
     const QStringList photos = parser.positionalArguments();
 
     if (parser.isSet(batch)) {

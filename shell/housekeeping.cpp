@@ -5,20 +5,52 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
+#include <string>
 #include <system_error>
 
 namespace kvx {
 
 namespace fs = std::filesystem;
 
+fs::path UserDataFolder(const char* xdgDataHome, const char* userHome)
+{
+    if (xdgDataHome && *xdgDataHome && fs::path(xdgDataHome).is_absolute())
+        return fs::path(xdgDataHome) / "kalvex";
+    return fs::path(userHome && *userHome ? userHome : ".") / ".local" / "share" / "kalvex";
+}
+
+bool FolderWritable(const fs::path& folder)
+{
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec))
+        return false;
+    // Permission bits say nothing about read-only mounts or access lists; a
+    // file that can be made settles it.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const fs::path probe = folder / (".kvx-write-probe-" + std::to_string(attempt));
+        if (fs::exists(probe, ec))
+            continue;
+        std::FILE* file = std::fopen(probe.c_str(), "wx");
+        if (!file)
+            return false;
+        std::fclose(file);
+        fs::remove(probe, ec);
+        return true;
+    }
+    return false;
+}
+
 Folders ResolveFolders(const std::optional<std::string>& homeOption, const char* homeEnvironment,
-                       const fs::path& executableFolder)
+                       const fs::path& executableFolder, const fs::path& userDataFolder)
 {
     Folders f;
     if (homeOption && !homeOption->empty())
         f.ExeFolder = *homeOption;
     else if (homeEnvironment && *homeEnvironment)
         f.ExeFolder = homeEnvironment;
+    else if (!userDataFolder.empty() && !FolderWritable(executableFolder))
+        f.ExeFolder = userDataFolder;
     else
         f.ExeFolder = executableFolder;
     std::error_code ec;

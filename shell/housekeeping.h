@@ -20,10 +20,20 @@ struct Folders {
     std::filesystem::path IniFile() const { return ExeFolder / "kvx.ini"; }
 };
 
+// The program's folder in the user's data: $XDG_DATA_HOME/kalvex, or
+// ~/.local/share/kalvex when that variable is unset or not absolute.
+std::filesystem::path UserDataFolder(const char* xdgDataHome, const char* userHome);
+
+// Whether files can be created in folder (tried, not guessed from modes).
+bool FolderWritable(const std::filesystem::path& folder);
+
 // ExeFolder is the executable's folder unless --home or KALVEX_HOME names
-// another (the option wins); TempFolder is "Temp" inside it.
+// another (the option wins).  An installed copy cannot write beside itself, so
+// an executable folder without write access gives way to userDataFolder.
+// TempFolder is "Temp" inside ExeFolder.
 Folders ResolveFolders(const std::optional<std::string>& homeOption, const char* homeEnvironment,
-                       const std::filesystem::path& executableFolder);
+                       const std::filesystem::path& executableFolder,
+                       const std::filesystem::path& userDataFolder = {});
 
 // Creates TempFolder with any missing parents; false when it cannot be made.
 bool EnsureTempFolder(const Folders& folders);

@@ -92,6 +92,30 @@ TEST(Folders, HomeOptionThenEnvironmentThenExecutable)
     EXPECT_EQ(ResolveFolders(std::nullopt, "", "/").TempFolder, "/Temp");
 }
 
+TEST(Folders, InstalledCopyKeepsItsFilesInTheUserData)
+{
+    const TempFolder exe;
+    const fs::path missing = exe.path() / "no" / "such" / "folder";
+    // A folder the program may write in keeps everything beside it.
+    EXPECT_EQ(ResolveFolders(std::nullopt, nullptr, exe.path(), "/data/kalvex").ExeFolder, exe.path());
+    // One it cannot write in gives way to the user's data folder...
+    const Folders f = ResolveFolders(std::nullopt, nullptr, missing, "/data/kalvex");
+    EXPECT_EQ(f.ExeFolder, "/data/kalvex");
+    EXPECT_EQ(f.TempFolder, "/data/kalvex/Temp");
+    // ...but an explicit home still wins.
+    EXPECT_EQ(ResolveFolders(std::string("/a/home"), nullptr, missing, "/data/kalvex").ExeFolder, "/a/home");
+    EXPECT_EQ(ResolveFolders(std::nullopt, "/env", missing, "/data/kalvex").ExeFolder, "/env");
+    // The probe leaves nothing behind.
+    EXPECT_TRUE(FolderWritable(exe.path()));
+    EXPECT_TRUE(fs::is_empty(exe.path()));
+    EXPECT_FALSE(FolderWritable(missing));
+
+    EXPECT_EQ(UserDataFolder("/xdg", "/home/u"), "/xdg/kalvex");
+    EXPECT_EQ(UserDataFolder("", "/home/u"), "/home/u/.local/share/kalvex");
+    EXPECT_EQ(UserDataFolder("relative", "/home/u"), "/home/u/.local/share/kalvex");
+    EXPECT_EQ(UserDataFolder(nullptr, "/home/u"), "/home/u/.local/share/kalvex");
+}
+
 TEST(Recent, MoveToFrontDropTheSixthCaseSensitive)
 {
     std::array<std::string, 6> last{"", "a", "b", "c", "d", "e"};
