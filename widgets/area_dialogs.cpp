@@ -3,6 +3,7 @@
 #include "measure/geometry.h"
 #include "measure/numfmt.h"
 #include "widgets/calc_edit.h"
+#include "widgets/dialog_buttons.h"
 #include "widgets/focus_manager.h"
 
 #include <QDialogButtonBox>
@@ -63,21 +64,12 @@ TFDSlant::TFDSlant(double slantV, double slantH, QWidget* parent) : QDialog(pare
     grid->addWidget(chCalcEdit_H1, 2, 3);
     grid->addWidget(chCalcEdit_H2, 2, 4);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("BitBtn_Ok"));
-    auto* abort = new QPushButton(QStringLiteral("中止"), this);
-    abort->setObjectName(QStringLiteral("BitBtn_Abort"));
-    ok->setAutoDefault(false);
-    abort->setAutoDefault(false);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(abort, &QPushButton::clicked, this, &QDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(abort);
+    const OkAbortButtons buttons = MakeOkAbortButtons(this);
+    buttons.ok->setAutoDefault(false);
+    buttons.abort->setAutoDefault(false);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.row);
 
     for (auto* depth : {chCalcEdit_V1, chCalcEdit_V2})
         connect(depth, &QLineEdit::textChanged, this, [this] { FillAngle(chCalcEdit_SlantV, chCalcEdit_V1, chCalcEdit_V2); });

@@ -1,6 +1,7 @@
 #include "widgets/property_dialog.h"
 
 #include "measure/geometry.h"
+#include "widgets/dialog_buttons.h"
 #include "widgets/focus_manager.h"
 
 #include <QCheckBox>
@@ -118,18 +119,9 @@ TFDProperty::TFDProperty(const TAppSettings& s, QWidget* parent) : QDialog(paren
     colours->addWidget(new QLabel(QStringLiteral("↑基準６点入力時有効"), this), 8, 2);
     layout->addLayout(colours);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("BitBtn_Ok"));
-    ok->setDefault(true);
-    auto* abort = new QPushButton(QStringLiteral("中止"), this);
-    abort->setObjectName(QStringLiteral("BitBtn_Abort"));
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(abort, &QPushButton::clicked, this, &QDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(abort);
-    layout->addLayout(buttons);
+    const OkAbortButtons buttons = MakeOkAbortButtons(this);
+    buttons.ok->setDefault(true);
+    layout->addLayout(buttons.row);
 
     chooseColour = [this](std::int32_t current) -> std::optional<std::int32_t> {
         const QColor c = QColorDialog::getColor(Qt(current), this);
