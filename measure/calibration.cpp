@@ -286,7 +286,21 @@ TDPoint GetDelta(const TPlaneState& plane, double W, double H, TDPoint P, DeltaS
 
 TDPoint GetDelta(const Document& doc, TDPoint P, DeltaSink* draw)
 {
-    return GetDelta(doc.Plane, doc.W(), doc.H(), P, draw);
+    // The diagnostic drawing wants the walk itself, so it is never answered
+    // from the memo.
+    if (draw)
+        return GetDelta(doc.Plane, doc.W(), doc.H(), P, draw);
+    return GetDelta(doc, doc.W(), doc.H(), P);
+}
+
+TDPoint GetDelta(const Document& doc, double W, double H, TDPoint P)
+{
+    const DeltaCalibration c{doc.Plane.UnitPoint, doc.Plane.base.VanishW, doc.Plane.base.VanishH, W, H};
+    if (const std::optional<TDPoint> known = doc.Deltas.Find(c, P))
+        return *known;
+    const TDPoint delta = GetDelta(doc.Plane, W, H, P, nullptr);
+    doc.Deltas.Store(c, P, delta);
+    return delta;
 }
 
 TDPoint GetOrthPoint(const Document& doc, TDPoint A, TDPoint P)

@@ -42,6 +42,9 @@ void CalcuUnitPoint(TPlaneState& plane);
 TDPoint GetDelta(const TPlaneState& plane, double W, double H, TDPoint P, DeltaSink* draw = nullptr);
 // The same with W and H read from the document's fields now.
 TDPoint GetDelta(const Document& doc, TDPoint P, DeltaSink* draw = nullptr);
+// The same for the current plane with W and H already read; answers are kept
+// in the document's memo for as long as its calibration stays the same.
+TDPoint GetDelta(const Document& doc, double W, double H, TDPoint P);
 
 // Distance in millimetres from line A-B toward line D-E of the point P inside the
 // band they bound, whose real width is h; V is the lines' vanishing point.

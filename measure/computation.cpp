@@ -29,7 +29,7 @@ Ends DistanceEnds(const Document& doc, const TDistance& d)
 double SegmentLength(const Document& doc, double W, double H, const TDistance& d)
 {
     const Ends e = DistanceEnds(doc, d);
-    return Distance(GetDelta(doc.Plane, W, H, e.start), GetDelta(doc.Plane, W, H, e.end));
+    return Distance(GetDelta(doc, W, H, e.start), GetDelta(doc, W, H, e.end));
 }
 
 void Project(const Document& doc, TDPoint E, TDPoint R, SideProjection& out, double& smallest, double& largest)
@@ -70,8 +70,8 @@ void CalcuDistance(const Document& doc, std::int32_t i, TDistanceResult& r)
         const double W = doc.W();
         const double H = doc.H();
         const Ends e = DistanceEnds(doc, plane.Distances[i]);
-        const TDPoint p1 = GetDelta(plane, W, H, e.start);
-        const TDPoint p2 = GetDelta(plane, W, H, e.end);
+        const TDPoint p1 = GetDelta(doc, W, H, e.start);
+        const TDPoint p2 = GetDelta(doc, W, H, e.end);
         r.distance = Distance(p1, p2);
         r.dX = std::fabs(p1.x - p2.x);
         r.dY = std::fabs(p1.y - p2.y);
@@ -112,7 +112,7 @@ void CalcuSpace(const Document& doc, std::int32_t i, TSpaceResult& r)
                 q[j] = q[0];
                 continue;
             }
-            const TDPoint p = GetDelta(plane, W, H, src[j]);
+            const TDPoint p = GetDelta(doc, W, H, src[j]);
             q[j] = {DigitFix(p.x / cosH), DigitFix(p.y / cosV)};
         }
         if (Distance(q[0], q[n - 1]) == 0)

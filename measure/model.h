@@ -9,6 +9,7 @@
 // the measuring code indexes from 1 are OneBased: element 0 does not exist and
 // the valid indices are 1..Count().
 
+#include "measure/delta_memo.h"
 #include "measure/geometry.h"
 
 #include <array>
@@ -160,6 +161,10 @@ struct Document {
     std::string KijunWText = "1000";
     std::string KijunHText = "1000";
     std::string TankaText = "0";
+
+    // Plane coordinates already worked out for the current calibration; a
+    // cache that GetDelta keeps, not part of the document's meaning.
+    mutable DeltaMemo Deltas;
 
     std::int32_t InputCount() const { return InputPoints.Count(); }
     double W() const { return StrToVal(KijunWText); }

@@ -126,6 +126,48 @@ INSTANTIATE_TEST_SUITE_P(Cameras, PerspectiveScene,
                                            SceneCase{"Pitch50", -10, 50}),
                          [](const auto& param) { return std::string(param.param.name); });
 
+// Remembered answers are the walk's answers, and any change of calibration
+// (corners, W or H typed, the other plane of a two-plane setting) is seen.
+TEST(Calibration, RememberedPlaneCoordinatesFollowTheCalibration)
+{
+    const Camera cam{40, 25};
+    Document doc = DocumentWithReference(cam);
+    const std::vector<TDPoint> points{cam.Project(-2500, 700), cam.Project(0, 0), cam.Project(1234, -987)};
+    auto fresh = [&](TDPoint p) { return GetDelta(doc.Plane, doc.W(), doc.H(), p); };
+    auto asked = [&] {
+        std::vector<TDPoint> out;
+        for (TDPoint p : points)
+            out.push_back(GetDelta(doc, p));
+        return out;
+    };
+    auto walked = [&] {
+        std::vector<TDPoint> out;
+        for (TDPoint p : points)
+            out.push_back(fresh(p));
+        return out;
+    };
+    const std::vector<TDPoint> first = asked();
+    EXPECT_EQ(first, walked());
+    EXPECT_EQ(asked(), first);  // now from the memo
+
+    doc.KijunWText = "2000";
+    EXPECT_EQ(asked(), walked());
+    EXPECT_NE(asked()[0].x, first[0].x);
+
+    SetReferenceRect(doc, cam.Rect(100, 100, 900, 700), true);
+    EXPECT_EQ(asked(), walked());
+
+    // Two planes drawn in turn keep their own answers.
+    Document other = DocumentWithReference(Camera{-30, 10});
+    std::swap(doc.Plane, other.Plane);
+    const std::vector<TDPoint> otherAnswers = walked();
+    EXPECT_EQ(asked(), otherAnswers);
+    std::swap(doc.Plane, other.Plane);
+    EXPECT_EQ(asked(), walked());
+    std::swap(doc.Plane, other.Plane);
+    EXPECT_EQ(asked(), otherAnswers);
+}
+
 TEST(Calibration, StraightOnSquareIsProportional)
 {
     // Parallel edges: vanishing points far away, coordinates proportional to pixels.
