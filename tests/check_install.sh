@@ -15,7 +15,7 @@ done
 [ -L "$prefix/bin/kalvex" ] || fail "bin/kalvex is not a link"
 [ "$(readlink -f "$prefix/bin/kalvex")" = "$(readlink -f "$prefix/lib/kalvex/kalvex")" ] || fail "bin/kalvex points elsewhere"
 entry=$prefix/share/applications/kalvex.desktop
-for line in "Exec=$prefix/bin/kalvex %f" "Icon=kalvex" "MimeType=image/jpeg;image/bmp;" "Name=Kalvex" \
+for line in "Exec=\"$prefix/bin/kalvex\" %f" "Icon=kalvex" "MimeType=image/jpeg;image/bmp;" "Name=Kalvex" \
             "Name[ja]=Kalvex 写真計測" "Type=Application"; do
   grep -qxF "$line" "$entry" || fail "desktop entry lacks: $line"
 done

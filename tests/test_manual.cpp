@@ -35,7 +35,7 @@ TEST(ManualWrap, LinesStayWithinTheWidthAndKeepEveryCharacter)
 {
     std::string text;
     for (int i = 0; i < 20; ++i)
-        text += "基準矩形の角を一つずつクリックします。Shift キーで直交、1000 mm。";
+        text += "基準矩形の角を一つずつクリックします。Shift キーで直交、1000 mm。「設定1」";
     const std::vector<std::string> lines = WrapText(text, 30);
     ASSERT_GT(lines.size(), 10u);
     std::string joined;
@@ -45,6 +45,7 @@ TEST(ManualWrap, LinesStayWithinTheWidthAndKeepEveryCharacter)
         EXPECT_LE(TextEms(line), 31.0) << line;
         EXPECT_NE(line.rfind("。", 0), 0u) << "a line opens with a full stop: " << line;
         EXPECT_NE(line.rfind("、", 0), 0u) << line;
+        EXPECT_FALSE(line.ends_with("「")) << "a line ends with an opening bracket: " << line;
         joined += line;
     }
     auto withoutSpaces = [](std::string s) {

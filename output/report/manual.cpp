@@ -58,6 +58,13 @@ bool Closing(std::string_view c)
     return std::find(std::begin(kClosing), std::end(kClosing), c) != std::end(kClosing);
 }
 
+// Characters a Japanese line must not end with.
+bool Opening(std::string_view c)
+{
+    static const std::string_view kOpening[] = {"「", "『", "（", "【", "(", "["};
+    return std::find(std::begin(kOpening), std::end(kOpening), c) != std::end(kOpening);
+}
+
 bool WordChar(std::string_view c)
 {
     return c.size() == 1 && c[0] != ' ';
@@ -112,6 +119,8 @@ std::vector<std::string> WrapText(const std::string& utf8, double widthEms)
                 if (start > 0 && static_cast<double>(line.size() - start) < widthEms / 2)
                     cut = start;
             }
+            if (cut > 1 && Opening(line[cut - 1]))
+                --cut;
             flush(cut);
         }
         if (line.empty() && c == " ")
