@@ -55,29 +55,26 @@ TFDProperty::TFDProperty(const TAppSettings& s, QWidget* parent) : QDialog(paren
     setWindowTitle(QStringLiteral("環境設定"));
     auto* layout = new QVBoxLayout(this);
 
-    auto* pan = new QGroupBox(this);
-    auto* panRow = new QHBoxLayout(pan);
-    CheckBox_PanWindow = new QCheckBox(QStringLiteral("PanWindow"), pan);
+    // A framed number field with its unit; lead, when given, heads the row.
+    auto numberGroup = [&](const QString& title, QWidget* lead, std::int32_t value, const QString& unit) {
+        auto* box = new QGroupBox(title, this);
+        auto* row = new QHBoxLayout(box);
+        if (lead) {
+            lead->setParent(box);
+            row->addWidget(lead);
+        }
+        auto* edit = new QLineEdit(QString::number(value), box);
+        row->addWidget(edit);
+        row->addWidget(new QLabel(unit, box));
+        layout->addWidget(box);
+        return edit;
+    };
+    CheckBox_PanWindow = new QCheckBox(QStringLiteral("PanWindow"), this);
     CheckBox_PanWindow->setChecked(s.PanWindowFlag);
-    Edit_PanWindowSize = new QLineEdit(QString::number(s.PanWindowSize), pan);
-    panRow->addWidget(CheckBox_PanWindow);
-    panRow->addWidget(Edit_PanWindowSize);
-    panRow->addWidget(new QLabel(QStringLiteral("ﾋﾟｸｾﾙ"), pan));
-    layout->addWidget(pan);
-
-    auto* font = new QGroupBox(QStringLiteral("フォントサイズ"), this);
-    auto* fontRow = new QHBoxLayout(font);
-    Edit_DrawTextSize = new QLineEdit(QString::number(s.DrawTextSize), font);
-    fontRow->addWidget(Edit_DrawTextSize);
-    fontRow->addWidget(new QLabel(QStringLiteral("(8～20)"), font));
-    layout->addWidget(font);
-
-    auto* prune = new QGroupBox(QStringLiteral("作業ファイル削除"), this);
-    auto* pruneRow = new QHBoxLayout(prune);
-    Edit_DeleteTempLimit = new QLineEdit(QString::number(s.DeleteTempLimit), prune);
-    pruneRow->addWidget(Edit_DeleteTempLimit);
-    pruneRow->addWidget(new QLabel(QStringLiteral("日後"), prune));
-    layout->addWidget(prune);
+    Edit_PanWindowSize = numberGroup(QString(), CheckBox_PanWindow, s.PanWindowSize, QStringLiteral("ﾋﾟｸｾﾙ"));
+    Edit_DrawTextSize = numberGroup(QStringLiteral("フォントサイズ"), nullptr, s.DrawTextSize, QStringLiteral("(8～20)"));
+    Edit_DeleteTempLimit =
+        numberGroup(QStringLiteral("作業ファイル削除"), nullptr, s.DeleteTempLimit, QStringLiteral("日後"));
 
     CheckBox_ShortCutButton = new QCheckBox(QStringLiteral("ショートカットボタン"), this);
     CheckBox_ShortCutButton->setChecked(s.ShortCutButtonFlag);
