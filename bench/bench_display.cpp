@@ -151,43 +151,41 @@ Document BusyWall()
     return doc;
 }
 
-OverlayContext ContextFor(const PhotoView& view, const TAppSettings& settings, const Photo& photo)
-{
-    const ViewState v = view.State();
-    OverlayContext c;
-    c.left = v.StartX;
-    c.top = v.StartY;
-    c.scale = v.DispScale;
-    c.offsetX = v.DispOffsetX;
-    c.offsetY = v.DispOffsetY;
-    c.viewWidth = view.ControlWidth() / v.DispScale;
-    c.viewHeight = view.ControlHeight() / v.DispScale;
-    c.imageWidth = photo.Width();
-    c.imageHeight = photo.Height();
-    c.settings = &settings;
-    return c;
-}
+// The busy wall on the 24-megapixel photo shown at fit scale in a 1200 x 800
+// display, as the overlay benchmarks draw it.
+struct BusyDisplay {
+    Photo work = LoadPhoto(TestPhoto()).photo;
+    PhotoView view;
+    Document doc = BusyWall();
+    TAppSettings settings;
+
+    BusyDisplay()
+    {
+        view.resize(1200, 800);
+        view.SetPhoto(&work);
+        view.SetView(ZoomAllView(view.ControlWidth(), view.ControlHeight(), work.Width(), work.Height()));
+    }
+    OverlayContext Context() const
+    {
+        return DisplayContext(view.State(), view.ControlWidth(), view.ControlHeight(), work.Width(), work.Height(),
+                              settings);
+    }
+};
 
 void BM_OverlayDraw(benchmark::State& state)
 {
-    const Photo work = LoadPhoto(TestPhoto()).photo;
-    PhotoView view;
-    view.resize(1200, 800);
-    view.SetPhoto(&work);
-    view.SetView(ZoomAllView(view.ControlWidth(), view.ControlHeight(), work.Width(), work.Height()));
-    const Document doc = BusyWall();
-    const TAppSettings settings;
-    const OverlayContext context = ContextFor(view, settings, work);
+    const BusyDisplay d;
+    const OverlayContext context = d.Context();
     QImage target(1200, 800, QImage::Format_RGB32);
     // Cold: the first repaint after the calibration changed; warm: every
     // repaint after it (scrolling, zooming, the tools), answered from the memo.
     const bool cold = state.range(0) == 0;
     for (auto _ : state) {
         if (cold)
-            doc.Deltas.Clear();
+            d.doc.Deltas.Clear();
         QPainter p(&target);
         PainterCanvas canvas(p);
-        DrawBase(canvas, doc, context);
+        DrawBase(canvas, d.doc, context);
     }
 }
 BENCHMARK(BM_OverlayDraw)->ArgName("warm")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
@@ -195,17 +193,11 @@ BENCHMARK(BM_OverlayDraw)->ArgName("warm")->Arg(0)->Arg(1)->Unit(benchmark::kMil
 // The same without painting: the values and labels alone.
 void BM_OverlayCompute(benchmark::State& state)
 {
-    const Photo work = LoadPhoto(TestPhoto()).photo;
-    PhotoView view;
-    view.resize(1200, 800);
-    view.SetPhoto(&work);
-    view.SetView(ZoomAllView(view.ControlWidth(), view.ControlHeight(), work.Width(), work.Height()));
-    const Document doc = BusyWall();
-    const TAppSettings settings;
-    const OverlayContext context = ContextFor(view, settings, work);
+    const BusyDisplay d;
+    const OverlayContext context = d.Context();
     for (auto _ : state) {
         RecordingCanvas canvas;
-        DrawBase(canvas, doc, context);
+        DrawBase(canvas, d.doc, context);
         benchmark::DoNotOptimize(canvas.calls.size());
     }
 }
@@ -244,19 +236,14 @@ private:
 // repaint of the display it causes.
 void BM_PointerMove(benchmark::State& state)
 {
-    const Photo work = LoadPhoto(TestPhoto()).photo;
-    PhotoView view;
-    view.resize(1200, 800);
-    view.SetPhoto(&work);
-    view.SetView(ZoomAllView(view.ControlWidth(), view.ControlHeight(), work.Width(), work.Height()));
-    Document doc = BusyWall();
-    const TAppSettings settings;
-    view.onEndDisplay = [&](QPainter& p, const ViewState&) {
+    BusyDisplay d;
+    d.view.onEndDisplay = [&](QPainter& p, const ViewState&) {
         PainterCanvas canvas(p);
-        DrawBase(canvas, doc, ContextFor(view, settings, work));
+        DrawBase(canvas, d.doc, d.Context());
     };
+    PhotoView& view = d.view;
     BandPort port(view);
-    Interaction tools(doc, settings, port);
+    Interaction tools(d.doc, d.settings, port);
     tools.SetCommand(ucDistance);
     tools.MouseDown({300, 300}, true, false);
     tools.MouseUp({300, 300}, true, false);

@@ -598,19 +598,30 @@ void Interaction::MouseLeftClick(TDPoint P)
     });
 }
 
-void Interaction::LeftBase(TDPoint P)
+Interaction::BandStep Interaction::BandClick(TDPoint P, int traceMode, std::int32_t colour, bool follow)
 {
     const int n = doc_.InputCount();
     if (n == 0) {
+        if (follow)
+            PlaneFollow(P);
         Accept();
-        StartTrace(3, P, Q(1), {}, settings_.ColorBase);
-    } else if (!Accepts(Q(n), pending_)) {
+        StartTrace(traceMode, P, Q(1), {}, colour);
+        return BandStep::First;
+    }
+    return Accepts(Q(n), pending_) ? BandStep::Next : BandStep::Refused;
+}
+
+void Interaction::LeftBase(TDPoint P)
+{
+    const int n = doc_.InputCount();
+    const BandStep step = BandClick(P, 3, settings_.ColorBase, false);
+    if (step == BandStep::Refused)
         return;
-    } else if (n <= 2) {
+    if (step == BandStep::Next && n <= 2) {
         EndTrace();
         Accept();
         StartTrace(3, P, Q(n + 1), {}, settings_.ColorBase);
-    } else {
+    } else if (step == BandStep::Next) {
         EndTrace();
         SetReferenceRect(doc_, {Q(1), Q(2), Q(3), pending_}, true);
         Finish(ucNone);
@@ -621,18 +632,16 @@ void Interaction::LeftBase(TDPoint P)
 void Interaction::LeftSixPoint(TDPoint P)
 {
     const int n = doc_.InputCount();
-    if (n == 0) {
-        Accept();
-        StartTrace(3, P, Q(1), {}, settings_.ColorBase);
-    } else if (!Accepts(Q(n), pending_)) {
+    const BandStep step = BandClick(P, 3, settings_.ColorBase, false);
+    if (step == BandStep::Refused)
         return;
-    } else if (n <= 4) {
+    if (step == BandStep::Next && n <= 4) {
         Accept();
         if ((n + 1) % 2 == 0)
             EndTrace();
         else
             StartTrace(3, P, Q(n + 1), {}, settings_.ColorBase);
-    } else {
+    } else if (step == BandStep::Next) {
         EndTrace();
         Accept();
         for (int i = 1; i <= 6; ++i)
@@ -647,12 +656,7 @@ void Interaction::LeftSixPoint(TDPoint P)
 void Interaction::LeftBaseLine(TDPoint P, bool w)
 {
     TBaseBlock& b = doc_.Plane.base;
-    if (doc_.InputCount() == 0) {
-        Accept();
-        StartTrace(w ? 2 : 1, P, Q(1), {}, settings_.ColorBaseLine);
-        return;
-    }
-    if (!Accepts(Q(1), pending_))
+    if (BandClick(P, w ? 2 : 1, settings_.ColorBaseLine, false) != BandStep::Next)
         return;
     auto& line = w ? b.BaseLineW : b.BaseLineH;
     line[1] = Q(1);
@@ -669,13 +673,7 @@ void Interaction::LeftBaseLine(TDPoint P, bool w)
 
 void Interaction::LeftBaseUnit(TDPoint P)
 {
-    if (doc_.InputCount() == 0) {
-        PlaneFollow(P);
-        Accept();
-        StartTrace(7, P, Q(1), {}, settings_.ColorBaseUnit);
-        return;
-    }
-    if (!Accepts(Q(1), pending_))
+    if (BandClick(P, 7, settings_.ColorBaseUnit, true) != BandStep::Next)
         return;
     SetBaseUnit(doc_, Q(1), pending_);
     Recalculate();
@@ -687,13 +685,7 @@ void Interaction::LeftBaseUnit(TDPoint P)
 void Interaction::LeftDistance(TDPoint P)
 {
     TPlaneState& plane = doc_.Plane;
-    if (doc_.InputCount() == 0) {
-        PlaneFollow(P);
-        Accept();
-        StartTrace(3, P, Q(1), {}, settings_.ColorDistance);
-        return;
-    }
-    if (!Accepts(Q(1), pending_))
+    if (BandClick(P, 3, settings_.ColorDistance, true) != BandStep::Next)
         return;
     TDistance d;
     d.group = doc_.CurrentGroup;
@@ -737,15 +729,11 @@ void Interaction::NewSpace(std::vector<TDPoint> outline)
 void Interaction::LeftSpace(TDPoint P)
 {
     const std::int32_t colour = uCommand_ == ucSpaceAdd ? settings_.ColorSpaceAdd : settings_.ColorSpaceSub;
-    if (doc_.InputCount() == 0) {
-        PlaneFollow(P);
-        Accept();
-        StartTrace(7, P, Q(1), {}, colour);
-    } else if (Accepts(Q(1), pending_)) {
-        NewSpace(RectangleOutline(doc_.Plane.base, Q(1), pending_));
-    } else {
+    const BandStep step = BandClick(P, 7, colour, true);
+    if (step == BandStep::Refused)
         return;
-    }
+    if (step == BandStep::Next)
+        NewSpace(RectangleOutline(doc_.Plane.base, Q(1), pending_));
     Redraw();
 }
 
@@ -778,12 +766,7 @@ void Interaction::LeftSpacePolygon(TDPoint P)
 
 void Interaction::LeftImageFix(TDPoint P)
 {
-    if (doc_.InputCount() == 0) {
-        Accept();
-        StartTrace(6, P, Q(1), {}, kRed);
-        return;
-    }
-    if (!Accepts(Q(1), pending_))
+    if (BandClick(P, 6, kRed, false) != BandStep::Next)
         return;
     const TDPoint a = Q(1);
     const TDPoint b = pending_;

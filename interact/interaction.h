@@ -79,6 +79,12 @@ private:
     double Radius() const;
     bool Accepts(TDPoint a, TDPoint b) const { return Distance(a, b) > 0; }
     void Accept();  // takes the pending press point as the next input point
+    // A click of a command that draws its rubber band from the last point:
+    // the first click takes its point and starts the band (after the plane
+    // follow when follow is set); a later one is refused when it repeats the
+    // last point.
+    enum class BandStep { First, Refused, Next };
+    BandStep BandClick(TDPoint P, int traceMode, std::int32_t colour, bool follow);
     TDPoint Q(int i) const;  // Q[1..n] accepted, Q[n + 1] the pending press point
     void PlaneFollow(TDPoint P, bool alwaysRefresh = false);
     void Finish(int mode);

@@ -627,38 +627,34 @@ void TF001::BuildToolPanel()
     controls_[QStringLiteral("Shape2_BaseChange")] = Shape2_BaseChange;
     line({Shape1_BaseChange, Shape2_BaseChange});
 
-    CheckBox_DistanceMode = new QCheckBox(QStringLiteral("連続ﾓｰﾄﾞ"), Panel2);
-    CheckBox_DistanceMode->setObjectName(QStringLiteral("CheckBox_DistanceMode"));
-    controls_[QStringLiteral("CheckBox_DistanceMode")] = CheckBox_DistanceMode;
-    connect(CheckBox_DistanceMode, &QCheckBox::clicked, this, [this](bool on) {
-        Run([&] {
-            Guard("CheckBox_DistanceModeClick", [&] {
-                actions_[QStringLiteral("mnDistanceMode")]->setChecked(on);
-                SyncToolOptions();
-                SetCommand(Command());
+    // The mode boxes mirror their menu checks and restart the tool.
+    auto modeBox = [&](const QString& caption, const QString& name, const QString& menuItem) {
+        auto* box = new QCheckBox(caption, Panel2);
+        box->setObjectName(name);
+        controls_[name] = box;
+        const std::string trailName = Utf8(name) + "Click";
+        connect(box, &QCheckBox::clicked, this, [this, menuItem, trailName](bool on) {
+            Run([&] {
+                Guard(trailName, [&] {
+                    actions_[menuItem]->setChecked(on);
+                    SyncToolOptions();
+                    SetCommand(Command());
+                });
             });
         });
-    });
-    line({CheckBox_DistanceMode});
+        line({box});
+        return box;
+    };
+    CheckBox_DistanceMode = modeBox(QStringLiteral("連続ﾓｰﾄﾞ"), QStringLiteral("CheckBox_DistanceMode"),
+                                    QStringLiteral("mnDistanceMode"));
     line({AddToolButton(QStringLiteral("SpeedButton_Distance"), QStringLiteral("距離"), QStringLiteral("２点間の距離を求める"),
                         true, QStringLiteral("mnDistance")),
           AddToolButton(QStringLiteral("SpeedButton_DistanceAdjust"), QStringLiteral("調整"), QStringLiteral("２点間を調整する"),
                         true, QStringLiteral("mnDistanceAdjust")),
           AddToolButton(QStringLiteral("SpeedButton_DistanceDel"), QStringLiteral("削除"), QStringLiteral("２点間を削除する"),
                         true, QStringLiteral("mnDistanceDel"))});
-    CheckBox_PolygonMode = new QCheckBox(QStringLiteral("多角形ﾓｰﾄﾞ"), Panel2);
-    CheckBox_PolygonMode->setObjectName(QStringLiteral("CheckBox_PolygonMode"));
-    controls_[QStringLiteral("CheckBox_PolygonMode")] = CheckBox_PolygonMode;
-    connect(CheckBox_PolygonMode, &QCheckBox::clicked, this, [this](bool on) {
-        Run([&] {
-            Guard("CheckBox_PolygonModeClick", [&] {
-                actions_[QStringLiteral("mnPolygonMode")]->setChecked(on);
-                SyncToolOptions();
-                SetCommand(Command());
-            });
-        });
-    });
-    line({CheckBox_PolygonMode});
+    CheckBox_PolygonMode = modeBox(QStringLiteral("多角形ﾓｰﾄﾞ"), QStringLiteral("CheckBox_PolygonMode"),
+                                   QStringLiteral("mnPolygonMode"));
     line({AddToolButton(QStringLiteral("SpeedButton_SpaceAdd"), QStringLiteral("加算面積"), QStringLiteral("面積を加算する"),
                         true, QStringLiteral("mnSpaceAdd")),
           AddToolButton(QStringLiteral("SpeedButton_SpaceAdjust"), QStringLiteral("調整"), QStringLiteral("面積を調整する"),
@@ -935,20 +931,11 @@ void TF001::ImageRangeOutput(std::int32_t x1, std::int32_t y1, std::int32_t x2, 
 void TF001::DrawOverlay(QPainter& painter, const ViewState& view)
 {
     PainterCanvas canvas(painter);
-    OverlayContext context;
-    context.left = view.StartX;
-    context.top = view.StartY;
-    context.scale = view.DispScale;
-    context.offsetX = view.DispOffsetX;
-    context.offsetY = view.DispOffsetY;
-    context.viewWidth = Ik5Disp1->ControlWidth() / view.DispScale;
-    context.viewHeight = Ik5Disp1->ControlHeight() / view.DispScale;
+    OverlayContext context =
+        DisplayContext(view, Ik5Disp1->ControlWidth(), Ik5Disp1->ControlHeight(), work_.Width(), work_.Height(), settings_);
     context.uCommand = Command();
     context.polygonMode = CheckBox_PolygonMode->isChecked();
     context.diagnostic = diagnostic_;
-    context.imageWidth = work_.Width();
-    context.imageHeight = work_.Height();
-    context.settings = &settings_;
     painter.setRenderHint(QPainter::Antialiasing, false);
     context.which = 1;
     DrawBase(canvas, doc_, context);

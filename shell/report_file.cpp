@@ -55,18 +55,20 @@ void WritePdfReport(const QString& path, Document& doc, const TAppSettings& sett
 
     const fs::path target = path.toStdString();
     const fs::path temporary = TemporaryBeside(target);
+    const std::string failed = "'" + path.toStdString() + "' を書き込めませんでした.";
     try {
         {
             std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
             if (!out)
-                throw std::runtime_error("'" + path.toStdString() + "' を書き込めませんでした.");
+                throw std::runtime_error(failed);
             WriteReport(out, doc, settings, image, page, process);
             out.close();
             if (!out)
-                throw std::runtime_error("'" + path.toStdString() + "' を書き込めませんでした.");
+                throw std::runtime_error(failed);
         }
         // A report never replaces a good file unless it was written whole.
-        fs::rename(temporary, target);
+        if (!MoveIntoPlace(temporary, target))
+            throw std::runtime_error(failed);
     } catch (...) {
         std::error_code ec;
         fs::remove(temporary, ec);

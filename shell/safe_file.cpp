@@ -14,6 +14,17 @@ fs::path TemporaryBeside(const fs::path& target)
     return tmp;
 }
 
+bool MoveIntoPlace(const fs::path& temporary, const fs::path& target)
+{
+    std::error_code ec;
+    fs::rename(temporary, target, ec);
+    if (ec) {
+        fs::remove(temporary, ec);
+        return false;
+    }
+    return true;
+}
+
 bool WriteFileReplacing(const fs::path& target, std::string_view bytes)
 {
     const fs::path tmp = TemporaryBeside(target);
@@ -29,12 +40,7 @@ bool WriteFileReplacing(const fs::path& target, std::string_view bytes)
             return false;
         }
     }
-    fs::rename(tmp, target, ec);
-    if (ec) {
-        fs::remove(tmp, ec);
-        return false;
-    }
-    return true;
+    return MoveIntoPlace(tmp, target);
 }
 
 bool CopyFileReplacing(const fs::path& from, const fs::path& to)
@@ -45,12 +51,7 @@ bool CopyFileReplacing(const fs::path& from, const fs::path& to)
         fs::remove(tmp, ec);
         return false;
     }
-    fs::rename(tmp, to, ec);
-    if (ec) {
-        fs::remove(tmp, ec);
-        return false;
-    }
-    return true;
+    return MoveIntoPlace(tmp, to);
 }
 
 bool IsFile(const fs::path& p)

@@ -12,6 +12,10 @@ namespace kvx {
 // The temporary name a replacement is written under before it takes the target's place.
 std::filesystem::path TemporaryBeside(const std::filesystem::path& target);
 
+// Renames the finished temporary over target; on failure the temporary is
+// removed and target left as it was.
+bool MoveIntoPlace(const std::filesystem::path& temporary, const std::filesystem::path& target);
+
 // False (and the target untouched) when anything fails.
 bool WriteFileReplacing(const std::filesystem::path& target, std::string_view bytes);
 bool CopyFileReplacing(const std::filesystem::path& from, const std::filesystem::path& to);

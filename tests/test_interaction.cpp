@@ -7,6 +7,7 @@
 #include "shell/commands.h"
 #include "shell/error_trail.h"
 
+#include "documents.h"
 #include "fake_port.h"
 #include "testing.h"
 
@@ -270,11 +271,7 @@ TEST_F(Tools, RectangleAreasAndNames)
 TEST_F(Tools, CorrectionOfAChainAndItsRemoval)
 {
     Reference();
-    doc.OtherBaseSet = 1;
-    doc.OtherBaseRect = {TDPoint{}, {500, 100}, {700, 50}, {700, 450}, {500, 400}, {500, 100}};
-    CalcuBasePoint(doc);
-    doc.CrossLineSet = 1;
-    doc.CrossLinePoint = {500, 250};
+    test::OtherPlaneAndCrossLine(doc);
     Distance({150, 250}, {250, 250}, 0, 2);
     Distance({250, 250}, {350, 250}, 1, 0);
 
@@ -390,10 +387,7 @@ TEST_F(Tools, LockMovesTheSharedCornerOfTheOtherPlane)
 {
     for (const bool lock : {true, false}) {
         doc = Document{};
-        doc.CurrentSetting = 4;
-        doc.CurrentBase = 1;
-        doc.SixPoint = SixPointFromClick({500, 200}, {0, 0}, {1000, 800});
-        BuildTwoPlanes(doc);
+        test::TwoPlanes(doc);
         tools.options.lock = lock;
         tools.SetCommand(ucBaseAdjust);
         Click(498, 203);  // top of the centre line: the left plane's corner 2
@@ -575,10 +569,7 @@ TEST_F(Tools, NoToolStillReportsThePointer)
 
 TEST_F(Tools, AutomaticPlaneSwitchOnTheFirstClick)
 {
-    doc.CurrentSetting = 4;
-    doc.CurrentBase = 1;
-    doc.SixPoint = SixPointFromClick({500, 200}, {0, 0}, {1000, 800});
-    BuildTwoPlanes(doc);
+    test::TwoPlanes(doc);
     tools.options.autoSwitch = true;
     tools.SetCommand(ucDistance);
     Click(700, 400);  // right of the centre line

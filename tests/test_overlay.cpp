@@ -5,6 +5,8 @@
 #include "output/overlay/recording_canvas.h"
 #include "shell/commands.h"
 
+#include "documents.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -235,11 +237,7 @@ TEST_F(Overlay, LabelSizeEstimatedWithoutADevice)
 TEST_F(Overlay, CrossLineAndCorrectedMarks)
 {
     Reference();
-    doc.OtherBaseSet = 1;
-    doc.OtherBaseRect = {TDPoint{}, {500, 100}, {700, 50}, {700, 450}, {500, 400}, {500, 100}};
-    CalcuBasePoint(doc);
-    doc.CrossLineSet = 1;
-    doc.CrossLinePoint = {500, 250};
+    test::OtherPlaneAndCrossLine(doc);
     TDistance d;
     d.start = {150, 250};
     d.end = {250, 250};
@@ -285,10 +283,7 @@ TEST_F(Overlay, DiagnosticGridStaysInsideTheDevice)
 
 TEST_F(Overlay, ParkedPlaneScopeRestoresEverything)
 {
-    doc.CurrentSetting = 4;
-    doc.CurrentBase = 1;
-    doc.SixPoint = SixPointFromClick({500, 200}, {0, 0}, {1000, 800});
-    BuildTwoPlanes(doc);
+    test::TwoPlanes(doc);
     doc.KijunWText = "1,500";
     doc.ParkedPlane.BaseW = 700;
     const auto left = doc.Plane.base.BaseRect;

@@ -25,6 +25,7 @@
 #include <QPrinter>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QCheckBox>
 #include <QTest>
 
 #include <deque>
@@ -155,6 +156,14 @@ struct Fixture {
         return *window;
     }
 
+    // The window with a generated photo open.
+    TF001& OpenWith(const QString& name, QColor colour, QSize size = QSize(400, 300))
+    {
+        TF001& w = Open();
+        w.LoadFile(Photo(name, colour, size));
+        return w;
+    }
+
     void Close()
     {
         window->close();
@@ -195,6 +204,7 @@ private slots:
     void shutdownPrunesAndLeavesTheErrorLog();
     void helpMenuAndAuxiliaryWindows();
     void preferencesTakeEffectAfterOk();
+    void modeBoxesMirrorTheirMenuChecks();
     void errorsInHandlersAreShownAndTheWindowGoesOn();
     void confirmationsDecide();
     void droppedFilesOpenAndThePanWindowFollows();
@@ -357,8 +367,7 @@ void WindowTest::recentPhotosAndTheFileMenu()
 void WindowTest::enablingFollowsTheModel()
 {
     Fixture f;
-    TF001& w = f.Open();
-    w.LoadFile(f.Photo(QStringLiteral("p.jpg"), Qt::white));
+    TF001& w = f.OpenWith(QStringLiteral("p.jpg"), Qt::white);
     QVERIFY(w.ItemEnabled(QStringLiteral("SpeedButton_Base")));
     QVERIFY(!w.ItemEnabled(QStringLiteral("SpeedButton_Distance")));
     QCOMPARE(static_cast<QLabel*>(w.Control(QStringLiteral("Label_Tanka")))->text(), QString());
@@ -388,8 +397,7 @@ void WindowTest::enablingFollowsTheModel()
 void WindowTest::wheelZoomMultipliesAndRendersOnceLater()
 {
     Fixture f;
-    TF001& w = f.Open();
-    w.LoadFile(f.Photo(QStringLiteral("big.jpg"), Qt::darkYellow, QSize(4000, 3000)));
+    TF001& w = f.OpenWith(QStringLiteral("big.jpg"), Qt::darkYellow, QSize(4000, 3000));
     // Well inside a photo larger than the display, so that no edge stops the zoom.
     w.Display()->SetView(View{1000, 800, 0.5});
     const double fit = w.Display()->CurrentView().DispScale;
@@ -409,8 +417,7 @@ void WindowTest::wheelZoomMultipliesAndRendersOnceLater()
 void WindowTest::zoomCommands()
 {
     Fixture f;
-    TF001& w = f.Open();
-    w.LoadFile(f.Photo(QStringLiteral("z.jpg"), Qt::cyan, QSize(1600, 1200)));
+    TF001& w = f.OpenWith(QStringLiteral("z.jpg"), Qt::cyan, QSize(1600, 1200));
     const View fitted = w.Display()->CurrentView();
     w.mnZoom1Click();
     QCOMPARE(w.Display()->CurrentView().DispScale, 1.0);
@@ -431,8 +438,7 @@ void WindowTest::zoomCommands()
 void WindowTest::twoPlaneSettingShowsItsIndicator()
 {
     Fixture f;
-    TF001& w = f.Open();
-    w.LoadFile(f.Photo(QStringLiteral("corner.jpg"), Qt::lightGray));
+    TF001& w = f.OpenWith(QStringLiteral("corner.jpg"), Qt::lightGray);
     w.mnChangeClick(4);
     QCOMPARE(w.Doc().CurrentSetting, 4);
     QCOMPARE(w.Doc().CurrentBase, 1);
@@ -461,8 +467,7 @@ void WindowTest::twoPlaneSettingShowsItsIndicator()
 void WindowTest::groupSwitchAndFields()
 {
     Fixture f;
-    TF001& w = f.Open();
-    w.LoadFile(f.Photo(QStringLiteral("g.jpg"), Qt::magenta));
+    TF001& w = f.OpenWith(QStringLiteral("g.jpg"), Qt::magenta);
     w.mnGroupClick(3);
     QCOMPARE(w.Doc().CurrentGroup, 3);
     QVERIFY(w.Action(QStringLiteral("mnGroup3"))->isChecked());
@@ -498,6 +503,30 @@ void WindowTest::shutdownPrunesAndLeavesTheErrorLog()
     QFile log(QString::fromStdString((temp / "error.txt").string()));
     QVERIFY(log.open(QIODevice::ReadOnly));
     QVERIFY(log.readAll().contains("mnTestClick\r\n"));
+}
+
+void WindowTest::modeBoxesMirrorTheirMenuChecks()
+{
+    Fixture f;
+    TF001& w = f.OpenWith(QStringLiteral("modes.jpg"), Qt::gray);
+    MarkReference(w.Doc());
+    w.SetCommand(ucSpaceAdd);
+    w.Tools().LeftClick({100, 100});
+    QCOMPARE(w.Doc().InputCount(), 1);
+    for (const auto& [box, item] : {std::pair{"CheckBox_PolygonMode", "mnPolygonMode"},
+                                     std::pair{"CheckBox_DistanceMode", "mnDistanceMode"}}) {
+        auto* check = static_cast<QCheckBox*>(w.Control(QString::fromLatin1(box)));
+        check->click();
+        QVERIFY2(w.Action(QString::fromLatin1(item))->isChecked(), box);
+        QCOMPARE(w.Command(), int(ucSpaceAdd));
+        QCOMPARE(w.Doc().InputCount(), 0);  // the tool starts again
+        check->click();
+        QVERIFY(!w.Action(QString::fromLatin1(item))->isChecked());
+    }
+    QVERIFY(!w.Tools().options.polygon);
+    static_cast<QCheckBox*>(w.Control(QStringLiteral("CheckBox_PolygonMode")))->click();
+    QVERIFY(w.Tools().options.polygon);
+    f.Close();
 }
 
 void WindowTest::preferencesTakeEffectAfterOk()
@@ -595,8 +624,7 @@ void WindowTest::errorsInHandlersAreShownAndTheWindowGoesOn()
 void WindowTest::confirmationsDecide()
 {
     Fixture f;
-    TF001& w = f.Open();
-    w.LoadFile(f.Photo(QStringLiteral("c.jpg"), Qt::yellow));
+    TF001& w = f.OpenWith(QStringLiteral("c.jpg"), Qt::yellow);
     MarkReference(w.Doc());
     w.Doc().Plane.Distances.Append(TDistance{0, {120, 120}, {200, 130}});
     w.SetCommand(ucNone);
@@ -800,8 +828,7 @@ void WindowTest::measuringAWallEndToEnd()
 void WindowTest::rubberBandMovesWithoutRedrawingTheOverlay()
 {
     Fixture f;
-    TF001& w = f.Open();
-    w.LoadFile(f.Photo(QStringLiteral("band.jpg"), Qt::lightGray, QSize(600, 400)));
+    TF001& w = f.OpenWith(QStringLiteral("band.jpg"), Qt::lightGray, QSize(600, 400));
     w.mnZoom1Click();
     MarkReference(w.Doc());
     w.SetCommand(ucDistance);
@@ -884,8 +911,7 @@ void Measure(TF001& w)
 void WindowTest::exportsThroughTheMenus()
 {
     Fixture f;
-    TF001& w = f.Open();
-    w.LoadFile(f.Photo(QStringLiteral("front.jpg"), Qt::gray));
+    TF001& w = f.OpenWith(QStringLiteral("front.jpg"), Qt::gray);
     Measure(w);
     const QString csv = f.home.filePath(QStringLiteral("out/front.csv"));
     QDir(f.home.path()).mkdir(QStringLiteral("out"));
@@ -1089,8 +1115,7 @@ void WindowTest::pdfReportThroughTheMenu()
 void WindowTest::pdfReportOfBothPlanes()
 {
     Fixture f;
-    TF001& w = f.Open();
-    w.LoadFile(f.Photo(QStringLiteral("corner.jpg"), Qt::lightGray, QSize(600, 600)));
+    TF001& w = f.OpenWith(QStringLiteral("corner.jpg"), Qt::lightGray, QSize(600, 600));
     w.mnChangeClick(4);
     w.Doc().SixPoint = SixPointFromClick({300, 100}, {0, 0}, {600, 600});
     BuildTwoPlanes(w.Doc());
@@ -1164,8 +1189,7 @@ void WindowTest::printingPutsTheMarksOnThePhoto()
 void WindowTest::imageProcessingPreviewAbortAndRestore()
 {
     Fixture f;
-    TF001& w = f.Open();
-    w.LoadFile(f.Photo(QStringLiteral("fx.png"), QColor(100, 100, 100), QSize(120, 80)));
+    TF001& w = f.OpenWith(QStringLiteral("fx.png"), QColor(100, 100, 100), QSize(120, 80));
     const QImage original = w.WorkImage().Image();
     ImageEffects brighter;
     brighter.RGBLevel = 50;

@@ -431,6 +431,23 @@ std::string AreaLabel(double area, double perimeter, double slantV, double slant
     return text;
 }
 
+OverlayContext DisplayContext(const ViewState& v, int controlWidth, int controlHeight, int imageWidth, int imageHeight,
+                              const TAppSettings& settings)
+{
+    OverlayContext c;
+    c.left = v.StartX;
+    c.top = v.StartY;
+    c.scale = v.DispScale;
+    c.offsetX = v.DispOffsetX;
+    c.offsetY = v.DispOffsetY;
+    c.viewWidth = controlWidth / v.DispScale;
+    c.viewHeight = controlHeight / v.DispScale;
+    c.imageWidth = imageWidth;
+    c.imageHeight = imageHeight;
+    c.settings = &settings;
+    return c;
+}
+
 void DrawBase(Canvas& canvas, const Document& doc, const OverlayContext& context)
 {
     Painter painter(canvas, doc, context);

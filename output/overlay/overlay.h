@@ -34,6 +34,12 @@ struct OverlayContext {
     const TAppSettings* settings = nullptr;
 };
 
+// The context of a display control of controlWidth x controlHeight pixels
+// showing a photo of imageWidth x imageHeight with view v; the tool state
+// (uCommand, polygon mode, diagnostics, which plane) is the caller's to add.
+OverlayContext DisplayContext(const ViewState& v, int controlWidth, int controlHeight, int imageWidth, int imageHeight,
+                              const TAppSettings& settings);
+
 // Draws the overlay of doc's current plane.
 void DrawBase(Canvas& canvas, const Document& doc, const OverlayContext& context);
 
