@@ -88,6 +88,9 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
     doc.CurrentGroup = options.group;
     doc.View.SpaceNameView = options.names;
 
+    for (const auto* target : {&options.csv, &options.sd, &options.pdf})
+        if (*target && IsFolder(**target))
+            return Fail(err, "cannot write '" + **target + "': it is a folder", 5);
     if (options.csv && !WriteFileReplacing(*options.csv, CsvBytes(doc, options.names)))
         return Fail(err, "cannot write '" + *options.csv + "'", 5);
     if (options.sd && !WriteFileReplacing(*options.sd, SdBytes(doc, options.group)))

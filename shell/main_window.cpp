@@ -1253,6 +1253,8 @@ void TF001::mnCsvOutClick()
         return;
     settings_.CsvFolder = Utf8(QFileInfo(*path).absolutePath());
     Guard("mnCsvOut", [&] {
+        if (const std::string refused = RefusedWrite(path->toStdString()); !refused.empty())
+            throw std::runtime_error(refused);
         bool ok = false;
         {
             Hourglass hourglass;
@@ -1272,6 +1274,8 @@ void TF001::mnCsvOut2Click()
         return;
     settings_.Csv2Folder = Utf8(QFileInfo(*path).absolutePath());
     Guard("mnCsvOut2", [&] {
+        if (const std::string refused = RefusedWrite(path->toStdString()); !refused.empty())
+            throw std::runtime_error(refused);
         bool ok = false;
         {
             Hourglass hourglass;

@@ -10,7 +10,7 @@
 #include <QPrinter>
 
 #include <cmath>
-#include <fstream>
+#include <ostream>
 
 namespace kvx {
 
@@ -54,26 +54,15 @@ void WritePdfReport(const QString& path, Document& doc, const TAppSettings& sett
     const TPDFImage image = ReportImage(picture.photo.Image(), page.W, page.H);
 
     const fs::path target = path.toStdString();
-    const fs::path temporary = TemporaryBeside(target);
     const std::string failed = "'" + path.toStdString() + "' を書き込めませんでした.";
-    try {
-        {
-            std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-            if (!out)
-                throw std::runtime_error(failed);
+    if (const std::string refused = RefusedWrite(target); !refused.empty())
+        throw std::runtime_error(refused);
+    // A report never replaces a good file unless it was written whole.
+    if (!WriteReplacing(target, [&](std::ostream& out) {
             WriteReport(out, doc, settings, image, page, process);
-            out.close();
-            if (!out)
-                throw std::runtime_error(failed);
-        }
-        // A report never replaces a good file unless it was written whole.
-        if (!MoveIntoPlace(temporary, target))
-            throw std::runtime_error(failed);
-    } catch (...) {
-        std::error_code ec;
-        fs::remove(temporary, ec);
-        throw;
-    }
+            return true;
+        }))
+        throw std::runtime_error(failed);
 }
 
 void PrintPhoto(QPrinter& printer, const Document& doc, const TAppSettings& settings, const Photo& work,

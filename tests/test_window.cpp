@@ -1044,7 +1044,25 @@ void WindowTest::batchModeWritesWhatTheMenuWrites()
     std::tie(code, out, err) = run({QStringLiteral("--batch"), photo, QStringLiteral("--home"), f.home.path(),
                                      QStringLiteral("--csv"), f.home.filePath(QStringLiteral("taken.csv"))});
     QVERIFY(code != 0);
+    QVERIFY2(err.contains("is a folder"), err.constData());
     QVERIFY(QFileInfo(f.home.filePath(QStringLiteral("taken.csv"))).isDir());
+
+    // Standard output takes the CSV as it is (a pipe here), and a link keeps
+    // pointing at the file it names, which gets the new CSV.
+    std::tie(code, out, err) = run({QStringLiteral("--batch"), photo, QStringLiteral("--home"), f.home.path(),
+                                     QStringLiteral("--csv"), QStringLiteral("/dev/stdout")});
+    QCOMPARE(code, 0);
+    QCOMPARE(out, Bytes(menuCsv));
+    const QString linked = f.home.filePath(QStringLiteral("linked.csv"));
+    QVERIFY(QFile::link(menuCsv, linked));
+    QVERIFY(QFile::remove(batchCsv) && QFile::copy(menuCsv, batchCsv));
+    QFile::remove(menuCsv);
+    QVERIFY(QFile(menuCsv).open(QIODevice::WriteOnly));
+    std::tie(code, out, err) = run({QStringLiteral("--batch"), photo, QStringLiteral("--home"), f.home.path(),
+                                     QStringLiteral("--csv"), linked});
+    QCOMPARE(code, 0);
+    QVERIFY(QFileInfo(linked).isSymLink());
+    QCOMPARE(Bytes(menuCsv), Bytes(batchCsv));
     std::tie(code, out, err) = run({QStringLiteral("--batch"), photo, QStringLiteral("--group"), QStringLiteral("9")});
     QVERIFY(code != 0);
 }
