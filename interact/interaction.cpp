@@ -10,7 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
+#include <charconv>
 #include <filesystem>
 
 namespace kvx {
@@ -25,11 +25,17 @@ constexpr std::int32_t kRed = 255;
 int Prev(int k) { return k == 1 ? 4 : k - 1; }
 int Next(int k) { return k == 4 ? 1 : k + 1; }
 
+// Two decimals rounded as printf rounds them, with a point in every locale.
+std::string Decimals2(double v)
+{
+    char buf[400];
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 2);
+    return ec == std::errc() ? std::string(buf, end) : std::string("0.00");
+}
+
 std::string FormatPointer(TDPoint P)
 {
-    char buf[96];
-    std::snprintf(buf, sizeof buf, "X = %.2f,  Y =%.2f  (pixel)", P.x, P.y);
-    return buf;
+    return "X = " + Decimals2(P.x) + ",  Y =" + Decimals2(P.y) + "  (pixel)";
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 #include "measure/numfmt.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace kvx {
 
@@ -18,9 +18,11 @@ bool RoundedDigits(double x, int decimals, std::string& digits, bool& negative)
         scale *= 10;
     const long double r = std::round(static_cast<long double>(x) * scale);
     negative = r < 0;
-    char buf[512];
-    std::snprintf(buf, sizeof buf, "%.0Lf", std::fabs(r));
-    digits = buf;
+    char buf[5000];  // the widest long double written out in full
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, std::fabs(r), std::chars_format::fixed, 0);
+    if (ec != std::errc())
+        return false;
+    digits.assign(buf, end);
     if (decimals > 0) {
         if (digits.size() <= static_cast<std::size_t>(decimals))
             digits.insert(0, static_cast<std::size_t>(decimals) + 1 - digits.size(), '0');
@@ -73,10 +75,12 @@ std::string FormatGeneral(double x)
     if (!std::isfinite(x))
         return NonFinite(x);
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.15G", x == 0 ? 0.0 : x);
-    std::string s = buf;
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, x == 0 ? 0.0 : x, std::chars_format::general, 15);
+    if (ec != std::errc())
+        return NonFinite(x);
+    std::string s(buf, end);
     // The exponent as it has always been written: "1E20", "1E-5".
-    if (const auto e = s.find('E'); e != std::string::npos) {
+    if (const auto e = s.find('e'); e != std::string::npos) {
         std::string mantissa = s.substr(0, e);
         std::string exponent = s.substr(e + 1);
         const bool negative = !exponent.empty() && exponent[0] == '-';

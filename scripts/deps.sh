@@ -13,7 +13,21 @@ packages=(
   poppler-utils poppler-data qpdf libjpeg-turbo-progs
   xvfb xauth
   fonts-ipafont-gothic
+  locales
 )
+
+# The tests run once more in a locale that writes decimals with a comma.
+test_locale=de_DE.UTF-8
+
+has_test_locale() {
+  locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'
+}
+
+generate_test_locale() {
+  has_test_locale && return 0
+  echo "Generating the locale $test_locale for the tests"
+  $sudo localedef -i de_DE -f UTF-8 "$test_locale"
+}
 
 missing=()
 for p in "${packages[@]}"; do
@@ -21,12 +35,12 @@ for p in "${packages[@]}"; do
   [[ "$status" == "install ok installed" ]] || missing+=("$p")
 done
 
-if [[ ${#missing[@]} -eq 0 ]]; then
-  exit 0
-fi
-
-echo "Installing: ${missing[*]}"
 sudo=""
 if [[ $(id -u) -ne 0 ]]; then sudo="sudo"; fi
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+
+if [[ ${#missing[@]} -gt 0 ]]; then
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+generate_test_locale

@@ -4,6 +4,7 @@
 // their dialogs from a script.
 
 #include "interact/window_port.h"
+#include "measure/numfmt.h"
 
 #include <deque>
 #include <optional>
@@ -52,8 +53,8 @@ public:
     void ZoomWindow(TDPoint, TDPoint) override { zooms.push_back("window"); }
     void ZoomPre() override { zooms.push_back("pre"); }
     void ZoomAll() override { zooms.push_back("all"); }
-    void ZoomUp(TDPoint, int, double factor) override { zooms.push_back("up" + std::to_string(factor)); }
-    void ZoomDown(TDPoint, int, double factor) override { zooms.push_back("down" + std::to_string(factor)); }
+    void ZoomUp(TDPoint, int, double factor) override { zooms.push_back("up" + FormatGeneral(factor)); }
+    void ZoomDown(TDPoint, int, double factor) override { zooms.push_back("down" + FormatGeneral(factor)); }
     std::string AskAreaName() override
     {
         ++nameQuestions;

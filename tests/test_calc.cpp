@@ -31,6 +31,8 @@ TEST(CalcPad, KeySequences)
         {0, "1..2", "1.20 ", false},
         {0, "99999999999999999", "1.0000000000000E15 ", false},  // 15 digits taken
         {0, "abc", "0.00 ", false},
+        {0, "2.5*2=", "5.00 ", false},  // the point is the point in every locale
+        {0, "0.25+0.5=", "0.75 ", false},
     };
     for (const Case& c : cases) {
         CalcPad pad(c.start);

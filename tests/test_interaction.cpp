@@ -335,7 +335,7 @@ TEST_F(Tools, ImageRangeOutputAndZoomTools)
     Click(50, 50);
     tools.SetCommand(ucZoomDown);
     Click(50, 50);
-    EXPECT_EQ(port.zooms, (std::vector<std::string>{"up2.000000", "down0.500000"}));
+    EXPECT_EQ(port.zooms, (std::vector<std::string>{"up2", "down0.5"}));
     EXPECT_EQ(tools.Command(), ucZoomDown) << "the zoom tools stay";
 }
 

@@ -12,6 +12,7 @@
 #include "output/export/exports.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QAction>
 #include <QButtonGroup>
 #include <QComboBox>
@@ -27,6 +28,7 @@
 #include <QTemporaryDir>
 #include <QCheckBox>
 #include <QTest>
+#include <QTimer>
 
 #include <deque>
 #include <fstream>
@@ -480,6 +482,23 @@ void WindowTest::groupSwitchAndFields()
     QCOMPARE(w.Doc().KijunWText, std::string("2500"));  // the field takes digits, "-" and "." only
     QCOMPARE(w.Doc().W(), 2500.0);
     QCOMPARE(w.Doc().Modified, std::uint8_t{1});
+
+    // A decimal W typed into the field and through its pad keeps its point,
+    // whatever the user's locale writes.
+    field->selectAll();
+    QTest::keyClicks(field, QStringLiteral("1.5"));
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(w.Doc().W(), 1.5);
+    QCOMPARE(field->text(), QStringLiteral("1.5"));
+    QTimer::singleShot(0, [] {
+        QWidget* pad = QApplication::activeModalWidget();
+        QVERIFY(pad);
+        QTest::keyClicks(pad, QStringLiteral("2.5*2"));
+        QTest::keyClick(pad, Qt::Key_Return);
+    });
+    field->actions().first()->trigger();
+    QCOMPARE(field->text(), QStringLiteral("5"));
+    QCOMPARE(w.Doc().W(), 5.0);
     f.Close();
 }
 

@@ -2,11 +2,10 @@
 
 #include "measure/numfmt.h"
 
-#include <cctype>
-#include <cmath>
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
+#include <cctype>
+#include <charconv>
+#include <cmath>
 
 namespace kvx {
 
@@ -26,7 +25,10 @@ CalcPad::CalcPad(double initial) : display_(initial) {}
 
 double CalcPad::EntryValue() const
 {
-    return entry_.empty() ? 0.0 : std::strtod(entry_.c_str(), nullptr);
+    // The entry holds digits and at most one point, perhaps a trailing one.
+    double v = 0.0;
+    std::from_chars(entry_.data(), entry_.data() + entry_.size(), v);
+    return v;
 }
 
 std::string CalcPad::DisplayText() const
@@ -34,9 +36,11 @@ std::string CalcPad::DisplayText() const
     // Beyond 14 digits before the point the display turns to an exponent.
     if (std::fabs(display_) >= 1e14) {
         char buf[64];
-        std::snprintf(buf, sizeof buf, "%.13E", display_);
-        std::string s = buf;
-        const auto e = s.find('E');
+        const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, display_, std::chars_format::scientific, 13);
+        if (ec != std::errc())
+            return "0.00 ";
+        std::string s(buf, end);
+        const auto e = s.find('e');
         std::string exponent = s.substr(e + 1);
         const bool negative = exponent[0] == '-';
         exponent.erase(0, 1);
