@@ -1,6 +1,9 @@
 #include "image/jpeg_decode.h"
 
+#include "image/photo.h"
+
 #include <QFile>
+#include <QFileInfo>
 
 #include <sys/mman.h>
 
@@ -40,6 +43,7 @@ struct ErrorManager {
     jpeg_error_mgr base;
     std::jmp_buf escape;
     bool cutOff;
+    bool damaged;
     char message[JMSG_LENGTH_MAX];
 };
 
@@ -60,21 +64,60 @@ void OnMessage(j_common_ptr cinfo, int level)
     // The data ran out before the picture did: the rest would be grey filler.
     if (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER)
         err->cutOff = true;
+    // Codes that make no sense: the decoder skips ahead and paints what it
+    // guesses in between.
+    if (code == JWRN_HUFF_BAD_CODE || code == JWRN_ARITH_BAD_CODE || code == JWRN_MUST_RESYNC) {
+        err->damaged = true;
+        (*cinfo->err->format_message)(cinfo, err->message);
+    }
+}
+
+// A marker met while a scan still has rows to decode means the data ended
+// there.  The Huffman decoder says so, but the arithmetic one may not: its
+// encoder leaves out trailing zero bytes, so by convention it decodes on from
+// zeros, and a file cut short and closed with an end marker decodes into a
+// lower part of made-up pixels.  Only the last row or two of blocks may come
+// from such zeros (the decoder reads a couple of bytes ahead).
+bool DataEndedEarly(const jpeg_decompress_struct& cinfo)
+{
+    const int marker = cinfo.unread_marker;
+    const bool restart = marker >= 0xD0 && marker <= 0xD7;
+    return marker != 0 && !restart && cinfo.input_iMCU_row + 1 < cinfo.total_iMCU_rows;
+}
+
+struct Monitor {
+    jpeg_progress_mgr base;
+    ErrorManager* err;
+};
+
+void OnProgress(j_common_ptr common)
+{
+    auto* monitor = reinterpret_cast<Monitor*>(common->progress);
+    ErrorManager& err = *monitor->err;
+    if (DataEndedEarly(*reinterpret_cast<j_decompress_ptr>(common)))
+        err.cutOff = true;
+    // Nothing after this point would be kept: stop decoding.
+    if (err.cutOff || err.damaged)
+        std::longjmp(err.escape, 1);
 }
 
 // All libjpeg work happens here, with nothing that has a destructor alive across
 // the jump back from an error.
-int Decode(std::FILE* file, std::int64_t maxPixels, JpegDecode& out, ErrorManager& err, jpeg_decompress_struct& cinfo)
+int Decode(std::FILE* file, std::int64_t maxPixels, std::int64_t fileBytes, JpegDecode& out, ErrorManager& err,
+           Monitor& monitor, jpeg_decompress_struct& cinfo)
 {
     if (setjmp(err.escape))
         return -1;
     jpeg_create_decompress(&cinfo);
+    cinfo.progress = &monitor.base;
     jpeg_stdio_src(&cinfo, file);
     jpeg_read_header(&cinfo, TRUE);
     out.width = static_cast<int>(cinfo.image_width);
     out.height = static_cast<int>(cinfo.image_height);
     if (static_cast<std::int64_t>(cinfo.image_width) * cinfo.image_height > maxPixels)
         return 1;
+    if (!PlausibleForFileSize(cinfo.image_width, cinfo.image_height, fileBytes))
+        return 4;
     if (cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK)
         return 2;
     cinfo.out_color_space = JCS_RGB;
@@ -86,6 +129,8 @@ int Decode(std::FILE* file, std::int64_t maxPixels, JpegDecode& out, ErrorManage
         JSAMPROW row = out.image.scanLine(static_cast<int>(cinfo.output_scanline));
         jpeg_read_scanlines(&cinfo, &row, 1);
     }
+    if (err.cutOff || err.damaged)
+        return -1;
     jpeg_finish_decompress(&cinfo);
     return 0;
 }
@@ -112,7 +157,10 @@ JpegDecode DecodeJpeg(const QString& path, std::int64_t maxPixels)
     cinfo.err = jpeg_std_error(&err.base);
     err.base.error_exit = OnError;
     err.base.emit_message = OnMessage;
-    const int rc = Decode(file, maxPixels, out, err, cinfo);
+    Monitor monitor{};
+    monitor.base.progress_monitor = OnProgress;
+    monitor.err = &err;
+    const int rc = Decode(file, maxPixels, QFileInfo(path).size(), out, err, monitor, cinfo);
     jpeg_destroy_decompress(&cinfo);
     std::fclose(file);
     switch (rc) {
@@ -124,6 +172,9 @@ JpegDecode DecodeJpeg(const QString& path, std::int64_t maxPixels)
         break;
     case 2:
         out.result = JpegDecode::Result::NotHandled;
+        break;
+    case 4:
+        out.result = JpegDecode::Result::Implausible;
         break;
     default:
         // An error part way through the scan lines is a damaged or cut-off file.

@@ -12,16 +12,18 @@
 namespace kvx {
 
 struct JpegDecode {
-    enum class Result { Ok, NotHandled, TooLarge, CutOff, Failed };
+    enum class Result { Ok, NotHandled, TooLarge, Implausible, CutOff, Failed };
     Result result = Result::Failed;
     QImage image;   // RGB888 when Ok
-    int width = 0;  // as announced, also when TooLarge
+    int width = 0;  // as announced, also when TooLarge or Implausible
     int height = 0;
     QString detail;
 };
 
 // NotHandled for files this path leaves to Qt's readers (not JPEG, or a colour
-// space without an RGB form such as CMYK).
+// space without an RGB form such as CMYK).  Implausible when the file is far
+// too small for the size it announces (see PlausibleForFileSize); nothing is
+// allocated for the pixels then.
 JpegDecode DecodeJpeg(const QString& path, std::int64_t maxPixels);
 
 } // namespace kvx

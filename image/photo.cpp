@@ -67,24 +67,149 @@ quint32 Le(const QByteArray& b, int at, int bytes)
     return v;
 }
 
-// An uncompressed bitmap shorter than its header announces: the BMP reader
-// fills the missing rows silently.
+// Reads a file front to back a chunk at a time, so a walk through a large
+// compressed bitmap holds no more than one chunk.
+class ChunkReader {
+public:
+    ChunkReader(QFile& file, qint64 from) : file_(file) { file_.seek(from); }
+    // False at the end of the file.
+    bool Next(unsigned char& b)
+    {
+        if (at_ == chunk_.size()) {
+            chunk_ = file_.read(1 << 16);
+            at_ = 0;
+            if (chunk_.isEmpty())
+                return false;
+        }
+        b = static_cast<unsigned char>(chunk_[at_++]);
+        return true;
+    }
+    bool Skip(qint64 n)
+    {
+        unsigned char b = 0;
+        for (qint64 i = 0; i < n; ++i)
+            if (!Next(b))
+                return false;
+        return true;
+    }
+
+private:
+    QFile& file_;
+    QByteArray chunk_;
+    qsizetype at_ = 0;
+};
+
+// Walks run-length coded rows (4 or 8 bits a pixel) to their end-of-bitmap
+// code.  The reader paints whatever the data does not reach in colour 0, so
+// data that ends before the code and before the last row is a cut-off file.
+bool RunLengthComplete(QFile& file, qint64 offset, qint64 height, int bits)
+{
+    ChunkReader in(file, offset);
+    qint64 row = 0;
+    unsigned char count = 0;
+    unsigned char code = 0;
+    while (row < height) {
+        if (!in.Next(count) || !in.Next(code))
+            return false;
+        if (count > 0)
+            continue;
+        if (code == 0) {
+            ++row;
+        } else if (code == 1) {
+            return true;
+        } else if (code == 2) {
+            unsigned char dx = 0;
+            unsigned char dy = 0;
+            if (!in.Next(dx) || !in.Next(dy))
+                return false;
+            row += dy;
+        } else {
+            // A literal run, padded to a whole number of 16-bit words.
+            const qint64 bytes = bits == 8 ? code : (code + 1) / 2;
+            if (!in.Skip(bytes + bytes % 2))
+                return false;
+        }
+    }
+    return true;
+}
+
+// A bitmap whose pixel data ends before its header says the picture does: the
+// BMP reader fills the missing part silently, in every coding it reads.
 bool BitmapCutOff(const QString& path)
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return false;
     const QByteArray h = f.read(54);
-    if (h.size() < 54 || !h.startsWith("BM") || Le(h, 14, 4) < 40 || Le(h, 30, 4) != 0)
+    if (h.size() < 26 || !h.startsWith("BM"))
         return false;
-    const auto width = static_cast<qint64>(static_cast<qint32>(Le(h, 18, 4)));
-    const auto height = static_cast<qint64>(static_cast<qint32>(Le(h, 22, 4)));
-    const qint64 bits = Le(h, 28, 2);
-    const qint64 rowBytes = (std::abs(width) * bits + 31) / 32 * 4;
-    return f.size() < static_cast<qint64>(Le(h, 10, 4)) + rowBytes * std::abs(height);
+    const qint64 offset = Le(h, 10, 4);
+    const quint32 headerBytes = Le(h, 14, 4);
+    qint64 width = 0;
+    qint64 height = 0;
+    qint64 bits = 0;
+    quint32 coding = 0;
+    if (headerBytes == 12) {
+        // The old OS/2 header: 16-bit sizes, never compressed.
+        width = Le(h, 18, 2);
+        height = Le(h, 20, 2);
+        bits = Le(h, 24, 2);
+    } else {
+        if (h.size() < 54 || headerBytes < 40)
+            return false;
+        width = static_cast<qint32>(Le(h, 18, 4));
+        height = static_cast<qint32>(Le(h, 22, 4));
+        bits = Le(h, 28, 2);
+        coding = Le(h, 30, 4);
+    }
+    width = std::abs(width);
+    height = std::abs(height);
+    constexpr quint32 kRle8 = 1;
+    constexpr quint32 kRle4 = 2;
+    if (coding == kRle8 || coding == kRle4)
+        return !RunLengthComplete(f, offset, height, coding == kRle8 ? 8 : 4);
+    const qint64 rowBytes = (width * bits + 31) / 32 * 4;
+    return f.size() < offset + rowBytes * height;
+}
+
+// The encodings whose every way of being cut short is noticed: by their
+// decoders (PNG and the portable any-maps fail on missing data, and Qt's JPEG
+// reader, which gets only the CMYK photos DecodeJpeg leaves to it, complains
+// of a premature end), or by BitmapCutOff.  Qt's GIF and XBM readers hand back
+// what they got without a word, and the rest are no photographs.
+bool AcceptedEncoding(const QByteArray& format)
+{
+    static const QByteArrayList accepted = {"jpeg", "bmp", "png", "pbm", "pgm", "ppm"};
+    return accepted.contains(format);
+}
+
+QString TooLargeMessage(const QString& path, qint64 width, qint64 height)
+{
+    return QStringLiteral("'%1' は大きすぎて読み込めません (%2 × %3 画素).").arg(Named(path)).arg(width).arg(height);
+}
+
+QString ImplausibleMessage(const QString& path, qint64 width, qint64 height)
+{
+    return QStringLiteral("'%1' は壊れているため読み込めません (%2 × %3 画素と記されていますが, データが少なすぎます).")
+        .arg(Named(path))
+        .arg(width)
+        .arg(height);
+}
+
+QString CutOffMessage(const QString& path)
+{
+    return QStringLiteral("'%1' は途中で切れているため読み込めません.").arg(Named(path));
 }
 
 } // namespace
+
+bool PlausibleForFileSize(std::int64_t width, std::int64_t height, std::int64_t fileBytes)
+{
+    constexpr std::int64_t kAlwaysPlausible = std::int64_t{1} << 24;
+    constexpr std::int64_t kMostPixelsPerByte = 4096;
+    const std::int64_t pixels = width * height;
+    return pixels <= kAlwaysPlausible || pixels / kMostPixelsPerByte <= fileBytes;
+}
 
 Photo::Photo(QImage image)
 {
@@ -174,13 +299,13 @@ PhotoLoad LoadPhoto(const QString& path, const Progress& progress)
         Report(progress, 100);
         return r;
     case JpegDecode::Result::TooLarge:
-        r.error = QStringLiteral("'%1' は大きすぎて読み込めません (%2 × %3 画素).")
-                      .arg(Named(path))
-                      .arg(jpeg.width)
-                      .arg(jpeg.height);
+        r.error = TooLargeMessage(path, jpeg.width, jpeg.height);
+        return r;
+    case JpegDecode::Result::Implausible:
+        r.error = ImplausibleMessage(path, jpeg.width, jpeg.height);
         return r;
     case JpegDecode::Result::CutOff:
-        r.error = QStringLiteral("'%1' は途中で切れているため読み込めません.").arg(Named(path));
+        r.error = CutOffMessage(path);
         return r;
     case JpegDecode::Result::Failed:
         r.error = QStringLiteral("'%1' を読み込めませんでした (%2).").arg(Named(path), jpeg.detail);
@@ -194,12 +319,18 @@ PhotoLoad LoadPhoto(const QString& path, const Progress& progress)
         r.error = QStringLiteral("'%1' は画像として読み込めません.").arg(Named(path));
         return r;
     }
+    if (!AcceptedEncoding(reader.format())) {
+        r.error = QStringLiteral("'%1' の形式 (%2) の画像は読み込めません. JPEG, BMP, PNG の写真を開いてください.")
+                      .arg(Named(path), QString::fromLatin1(reader.format()).toUpper());
+        return r;
+    }
     const QSize size = reader.size();
     if (size.isValid() && static_cast<std::int64_t>(size.width()) * size.height() > kMaxPhotoPixels) {
-        r.error = QStringLiteral("'%1' は大きすぎて読み込めません (%2 × %3 画素).")
-                      .arg(Named(path))
-                      .arg(size.width())
-                      .arg(size.height());
+        r.error = TooLargeMessage(path, size.width(), size.height());
+        return r;
+    }
+    if (size.isValid() && !PlausibleForFileSize(size.width(), size.height(), QFileInfo(path).size())) {
+        r.error = ImplausibleMessage(path, size.width(), size.height());
         return r;
     }
     Report(progress, 10);
@@ -214,7 +345,7 @@ PhotoLoad LoadPhoto(const QString& path, const Progress& progress)
         cutOff = listener.CutOff();
     }
     if (cutOff) {
-        r.error = QStringLiteral("'%1' は途中で切れているため読み込めません.").arg(Named(path));
+        r.error = CutOffMessage(path);
         return r;
     }
     Report(progress, 80);

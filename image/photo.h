@@ -20,6 +20,15 @@ using Progress = std::function<void(int percent)>;
 // copies for display must fit comfortably in memory.
 inline constexpr std::int64_t kMaxPhotoPixels = 250'000'000;
 
+// Whether a file of fileBytes can hold a photo of width x height.  A camera's
+// photo, even of a blank wall, takes a byte for a few hundred pixels at the
+// very least; a file that claims 4096 pixels or more for each of its bytes was
+// cut short or made to look large, and decoding it would only allocate memory
+// for made-up pixels.  Photos up to 16 megapixels are always let through,
+// whatever their file size: a plain drawing packs that small, and so little
+// memory is harmless.
+bool PlausibleForFileSize(std::int64_t width, std::int64_t height, std::int64_t fileBytes);
+
 class Photo {
 public:
     Photo() = default;

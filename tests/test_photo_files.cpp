@@ -1,0 +1,429 @@
+// Photo files as they come: every coding we read, whole, cut short, cut and
+// closed again with an end code, and tiny files that claim a huge picture.
+
+#include "image/photo.h"
+
+#include "workfolder.h"
+
+#include <QBuffer>
+#include <QImageWriter>
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <jpeglib.h>
+
+namespace kvx {
+namespace {
+
+using test::TempFolder;
+
+// Enough detail that no coding gets the picture into a few bytes.
+QImage Detailed(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB888);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y, qRgb((x * 7 + y) % 256, (x ^ y) % 256, (y * 3 + x / 5) % 256));
+    return image;
+}
+
+struct JpegCoding {
+    bool arithmetic = false;
+    bool progressive = false;
+    int restartRows = 0;
+};
+
+std::string EncodeJpeg(const QImage& image, JpegCoding coding)
+{
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr err{};
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &out, &size);
+    cinfo.image_width = static_cast<JDIMENSION>(image.width());
+    cinfo.image_height = static_cast<JDIMENSION>(image.height());
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 75, TRUE);
+    cinfo.arith_code = coding.arithmetic ? TRUE : FALSE;
+    if (coding.progressive)
+        jpeg_simple_progression(&cinfo);
+    cinfo.restart_in_rows = coding.restartRows;
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW row = const_cast<JSAMPROW>(image.constScanLine(static_cast<int>(cinfo.next_scanline)));
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    std::string bytes(reinterpret_cast<const char*>(out), size);
+    jpeg_destroy_compress(&cinfo);
+    std::free(out);
+    return bytes;
+}
+
+void PutLe(std::string& out, std::uint32_t v, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        out += static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+// Palette index of each pixel: bands wide enough for runs, narrow enough for
+// literal stretches too.
+int Index(int x, int y, int colours)
+{
+    return ((x / 9) + (y / 4) + (x % 3 == 0 && y % 2 == 0 ? 1 : 0)) % colours;
+}
+
+QRgb PaletteColour(int i)
+{
+    return qRgb(i * 15 % 256, (i * 40 + 20) % 256, 255 - i * 9 % 256);
+}
+
+// A run-length coded bitmap (8 or 4 bits a pixel) of width x height, as a
+// camera's companion tools write them: runs where pixels repeat, literal
+// stretches where they do not, an end-of-line code after every row and the
+// end-of-bitmap code last.
+std::string RunLengthBmp(int width, int height, int bits)
+{
+    const int colours = bits == 8 ? 256 : 16;
+    std::string data;
+    for (int y = height - 1; y >= 0; --y) {
+        int x = 0;
+        while (x < width) {
+            int run = 1;
+            while (x + run < width && run < 255 && Index(x + run, y, colours) == Index(x, y, colours))
+                ++run;
+            if (run >= 2 || width - x < 3) {
+                const int v = Index(x, y, colours);
+                data += static_cast<char>(run);
+                data += static_cast<char>(bits == 8 ? v : (v << 4) | v);
+                x += run;
+                continue;
+            }
+            // A literal stretch up to the next repeat.
+            int n = 1;
+            while (x + n < width && n < 255 && Index(x + n, y, colours) != Index(x + n - 1, y, colours))
+                ++n;
+            if (n < 3) {
+                data += static_cast<char>(1);
+                const int v = Index(x, y, colours);
+                data += static_cast<char>(bits == 8 ? v : (v << 4) | v);
+                x += 1;
+                continue;
+            }
+            data += '\0';
+            data += static_cast<char>(n);
+            std::string literal;
+            for (int i = 0; i < n; ++i) {
+                const int v = Index(x + i, y, colours);
+                if (bits == 8)
+                    literal += static_cast<char>(v);
+                else if (i % 2 == 0)
+                    literal += static_cast<char>(v << 4);
+                else
+                    literal.back() = static_cast<char>(literal.back() | v);
+            }
+            if (literal.size() % 2)
+                literal += '\0';
+            data += literal;
+            x += n;
+        }
+        data += std::string("\0\0", 2);
+    }
+    data += std::string("\0\1", 2);
+
+    std::string palette;
+    for (int i = 0; i < colours; ++i) {
+        const QRgb c = PaletteColour(i);
+        palette += static_cast<char>(qBlue(c));
+        palette += static_cast<char>(qGreen(c));
+        palette += static_cast<char>(qRed(c));
+        palette += '\0';
+    }
+    const auto offset = static_cast<std::uint32_t>(14 + 40 + palette.size());
+    std::string file = "BM";
+    PutLe(file, offset + static_cast<std::uint32_t>(data.size()), 4);
+    PutLe(file, 0, 4);
+    PutLe(file, offset, 4);
+    PutLe(file, 40, 4);
+    PutLe(file, static_cast<std::uint32_t>(width), 4);
+    PutLe(file, static_cast<std::uint32_t>(height), 4);
+    PutLe(file, 1, 2);
+    PutLe(file, static_cast<std::uint32_t>(bits), 2);
+    PutLe(file, bits == 8 ? 1 : 2, 4);
+    PutLe(file, static_cast<std::uint32_t>(data.size()), 4);
+    PutLe(file, 2835, 4);
+    PutLe(file, 2835, 4);
+    PutLe(file, static_cast<std::uint32_t>(colours), 4);
+    PutLe(file, 0, 4);
+    return file + palette + data;
+}
+
+QImage RunLengthPicture(int width, int height, int bits)
+{
+    QImage image(width, height, QImage::Format_RGB888);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y, PaletteColour(Index(x, y, bits == 8 ? 256 : 16)));
+    return image;
+}
+
+// A 32-bit bitmap with colour masks: uncompressed, but not the plain coding.
+std::string MaskedBmp(const QImage& image)
+{
+    std::string file = "BM";
+    const std::uint32_t offset = 14 + 40 + 12;
+    const auto data = static_cast<std::uint32_t>(image.width() * image.height() * 4);
+    PutLe(file, offset + data, 4);
+    PutLe(file, 0, 4);
+    PutLe(file, offset, 4);
+    PutLe(file, 40, 4);
+    PutLe(file, static_cast<std::uint32_t>(image.width()), 4);
+    PutLe(file, static_cast<std::uint32_t>(image.height()), 4);
+    PutLe(file, 1, 2);
+    PutLe(file, 32, 2);
+    PutLe(file, 3, 4);
+    PutLe(file, data, 4);
+    PutLe(file, 2835, 4);
+    PutLe(file, 2835, 4);
+    PutLe(file, 0, 4);
+    PutLe(file, 0, 4);
+    PutLe(file, 0x00FF0000, 4);
+    PutLe(file, 0x0000FF00, 4);
+    PutLe(file, 0x000000FF, 4);
+    for (int y = image.height() - 1; y >= 0; --y)
+        for (int x = 0; x < image.width(); ++x)
+            PutLe(file, image.pixel(x, y) & 0xFFFFFF, 4);
+    return file;
+}
+
+std::string Written(const QImage& image, const char* format)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(QImageWriter(&buffer, format).write(image));
+    return buffer.data().toStdString();
+}
+
+std::string Half(const std::string& whole)
+{
+    return whole.substr(0, whole.size() / 2);
+}
+
+// What a repair tool or a careless copy leaves: the first half, then an end
+// code as if the picture were complete.
+std::string HalfClosed(const std::string& whole)
+{
+    return Half(whole) + "\xFF\xD9";
+}
+
+PhotoLoad LoadBytes(const TempFolder& folder, const std::string& name, const std::string& bytes)
+{
+    test::WriteAll(folder.path() / name, bytes);
+    return LoadPhoto(QString::fromStdString((folder.path() / name).string()));
+}
+
+struct FileCase {
+    const char* name;
+    std::function<std::string()> bytes;
+};
+
+std::ostream& operator<<(std::ostream& out, const FileCase& c)
+{
+    return out << c.name;
+}
+
+std::string CaseName(const ::testing::TestParamInfo<FileCase>& param)
+{
+    std::string n = param.param.name;
+    for (char& c : n)
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            c = '_';
+    return n;
+}
+
+const QImage& Picture()
+{
+    static const QImage picture = Detailed(320, 240);
+    return picture;
+}
+
+// --- whole files of every coding open ---------------------------------------
+
+class WholeFile : public ::testing::TestWithParam<FileCase> {};
+
+TEST_P(WholeFile, Opens)
+{
+    TempFolder folder;
+    const PhotoLoad r = LoadBytes(folder, GetParam().name, GetParam().bytes());
+    ASSERT_TRUE(r.error.isEmpty()) << r.error.toStdString();
+    EXPECT_EQ(r.photo.Width(), 320);
+    EXPECT_EQ(r.photo.Height(), 240);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryCoding, WholeFile,
+    ::testing::Values(FileCase{"baseline.jpg", [] { return EncodeJpeg(Picture(), {}); }},
+                      FileCase{"progressive.jpg", [] { return EncodeJpeg(Picture(), {false, true, 0}); }},
+                      FileCase{"arithmetic.jpg", [] { return EncodeJpeg(Picture(), {true, false, 0}); }},
+                      FileCase{"arithmetic-progressive.jpg", [] { return EncodeJpeg(Picture(), {true, true, 0}); }},
+                      FileCase{"restarts.jpg", [] { return EncodeJpeg(Picture(), {false, false, 1}); }},
+                      FileCase{"arithmetic-restarts.jpg", [] { return EncodeJpeg(Picture(), {true, false, 1}); }},
+                      FileCase{"rle8.bmp", [] { return RunLengthBmp(320, 240, 8); }},
+                      FileCase{"rle4.bmp", [] { return RunLengthBmp(320, 240, 4); }},
+                      FileCase{"masks.bmp", [] { return MaskedBmp(Picture()); }},
+                      FileCase{"photo.png", [] { return Written(Picture(), "png"); }},
+                      FileCase{"photo.ppm", [] { return Written(Picture(), "ppm"); }}),
+    CaseName);
+
+TEST(PhotoFiles, RunLengthBitmapsKeepTheirPixels)
+{
+    TempFolder folder;
+    for (const int bits : {8, 4}) {
+        const PhotoLoad r = LoadBytes(folder, "rle.bmp", RunLengthBmp(53, 31, bits));
+        ASSERT_TRUE(r.error.isEmpty()) << r.error.toStdString();
+        EXPECT_EQ(r.photo.Image(), RunLengthPicture(53, 31, bits)) << bits << " bits a pixel";
+    }
+}
+
+// --- cut-off files are refused -------------------------------------------------
+
+class CutOffFile : public ::testing::TestWithParam<FileCase> {};
+
+TEST_P(CutOffFile, IsRefused)
+{
+    TempFolder folder;
+    const PhotoLoad r = LoadBytes(folder, GetParam().name, GetParam().bytes());
+    EXPECT_TRUE(r.photo.isNull());
+    EXPECT_TRUE(r.error.contains(QStringLiteral("途中で切れている"))) << r.error.toStdString();
+    EXPECT_TRUE(r.error.contains(QString::fromUtf8(GetParam().name))) << r.error.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryCoding, CutOffFile,
+    ::testing::Values(
+        FileCase{"half-rle8.bmp", [] { return Half(RunLengthBmp(320, 240, 8)); }},
+        FileCase{"half-rle4.bmp", [] { return Half(RunLengthBmp(320, 240, 4)); }},
+        FileCase{"half-masks.bmp", [] { return Half(MaskedBmp(Picture())); }},
+        FileCase{"closed-baseline.jpg", [] { return HalfClosed(EncodeJpeg(Picture(), {})); }},
+        FileCase{"closed-progressive.jpg", [] { return HalfClosed(EncodeJpeg(Picture(), {false, true, 0})); }},
+        FileCase{"closed-restarts.jpg", [] { return HalfClosed(EncodeJpeg(Picture(), {false, false, 1})); }},
+        FileCase{"half-arithmetic.jpg", [] { return Half(EncodeJpeg(Picture(), {true, false, 0})); }},
+        FileCase{"closed-arithmetic.jpg", [] { return HalfClosed(EncodeJpeg(Picture(), {true, false, 0})); }},
+        FileCase{"closed-arithmetic-progressive.jpg",
+                 [] { return HalfClosed(EncodeJpeg(Picture(), {true, true, 0})); }},
+        FileCase{"closed-arithmetic-restarts.jpg", [] { return HalfClosed(EncodeJpeg(Picture(), {true, false, 1})); }}),
+    CaseName);
+
+// --- tiny files that claim a huge picture ------------------------------------
+
+// Rewrites the picture size a file announces, leaving the data as it was.
+std::string Claiming(std::string bytes, std::size_t widthAt, std::size_t heightAt, int fieldBytes, bool bigEndian,
+                     std::uint32_t width, std::uint32_t height)
+{
+    for (const auto& [at, v] : {std::pair{widthAt, width}, std::pair{heightAt, height}})
+        for (int i = 0; i < fieldBytes; ++i) {
+            const int shift = 8 * (bigEndian ? fieldBytes - 1 - i : i);
+            bytes[at + static_cast<std::size_t>(i)] = static_cast<char>((v >> shift) & 0xFF);
+        }
+    return bytes;
+}
+
+std::string HugeRunLengthBmp()
+{
+    return Claiming(RunLengthBmp(16, 16, 8), 18, 22, 4, false, 15000, 16000);
+}
+
+std::string HugeArithmeticJpeg()
+{
+    const std::string small = EncodeJpeg(Detailed(16, 16), {true, false, 0});
+    const std::size_t sof = small.find("\xFF\xC9");
+    EXPECT_NE(sof, std::string::npos);
+    return Claiming(small, sof + 7, sof + 5, 2, true, 15000, 16000);
+}
+
+std::uint32_t Crc(const std::string& bytes)
+{
+    std::uint32_t c = 0xFFFFFFFF;
+    for (const char ch : bytes) {
+        c ^= static_cast<unsigned char>(ch);
+        for (int k = 0; k < 8; ++k)
+            c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+    }
+    return ~c;
+}
+
+std::string HugePng()
+{
+    std::string png = Claiming(Written(Detailed(16, 16), "png"), 16, 20, 4, true, 15000, 16000);
+    // The header's check sum covers its type and fields (bytes 12 to 28).
+    const std::uint32_t crc = Crc(png.substr(12, 17));
+    for (int i = 0; i < 4; ++i)
+        png[29 + static_cast<std::size_t>(i)] = static_cast<char>((crc >> (8 * (3 - i))) & 0xFF);
+    return png;
+}
+
+class ClaimsAHugePicture : public ::testing::TestWithParam<FileCase> {};
+
+TEST_P(ClaimsAHugePicture, IsRefusedAsDamaged)
+{
+    TempFolder folder;
+    const std::string bytes = GetParam().bytes();
+    ASSERT_LT(bytes.size(), 2000u);
+    const PhotoLoad r = LoadBytes(folder, GetParam().name, bytes);
+    EXPECT_TRUE(r.photo.isNull());
+    EXPECT_TRUE(r.error.contains(QStringLiteral("15000 × 16000"))) << r.error.toStdString();
+    EXPECT_TRUE(r.error.contains(QStringLiteral("壊れている"))) << r.error.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryCoding, ClaimsAHugePicture,
+                         ::testing::Values(FileCase{"rle8.bmp", HugeRunLengthBmp},
+                                           FileCase{"arithmetic.jpg", HugeArithmeticJpeg},
+                                           FileCase{"photo.png", HugePng}),
+                         CaseName);
+
+TEST(PhotoFiles, PlainPicturesInSmallFilesStillOpen)
+{
+    // A blank 2000 x 2000 page packs into a few kilobytes; it is no photo to
+    // measure, but nothing about it is damaged.
+    QImage blank(2000, 2000, QImage::Format_RGB888);
+    blank.fill(Qt::white);
+    TempFolder folder;
+    const std::string png = Written(blank, "png");
+    ASSERT_LT(png.size(), 20000u);
+    const PhotoLoad r = LoadBytes(folder, "blank.png", png);
+    EXPECT_TRUE(r.error.isEmpty()) << r.error.toStdString();
+    EXPECT_EQ(r.photo.Width(), 2000);
+
+    EXPECT_TRUE(PlausibleForFileSize(6000, 4000, 100'000)) << "a plain 24-megapixel photo in 100 KB";
+    EXPECT_FALSE(PlausibleForFileSize(15000, 16000, 1024));
+}
+
+// --- codings whose cut-off files cannot be told apart are not read -----------
+
+TEST(PhotoFiles, CodingsThatHideMissingDataAreRefused)
+{
+    TempFolder folder;
+    const std::string gif("GIF89a\x01\x00\x01\x00\x80\x00\x00\xFF\xFF\xFF\x00\x00\x00,\x00\x00\x00\x00\x01\x00\x01\x00"
+                          "\x00\x02\x02\x44\x01\x00;",
+                          35);
+    const std::string xbm = "#define a_width 8\n#define a_height 2\nstatic char a_bits[] = {0x0f, 0xf0};\n";
+    for (const auto& [name, bytes] : {std::pair{"dot.gif", gif}, std::pair{"dot.xbm", xbm}}) {
+        const PhotoLoad r = LoadBytes(folder, name, bytes);
+        EXPECT_TRUE(r.photo.isNull()) << name;
+        EXPECT_TRUE(r.error.contains(QString::fromUtf8(name))) << r.error.toStdString();
+    }
+}
+
+} // namespace
+} // namespace kvx
