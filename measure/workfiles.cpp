@@ -205,7 +205,14 @@ TSpace DecodeSpace(ByteReader& r, std::int32_t version)
         unsigned char name[kNameField];
         r.Raw(name, kNameField);
         const std::size_t len = std::min<std::size_t>(name[0], kAreaNameBytes);
-        s.name = Cp932Truncate(std::string_view(reinterpret_cast<const char*>(name + 1), len), kAreaNameBytes);
+        // A name is one line of text: a line break or a zero byte in a damaged
+        // or foreign file would split the CSV and outline records it goes into.
+        // Neither byte is ever part of a double-byte character.
+        std::string kept;
+        for (std::size_t i = 1; i <= len; ++i)
+            if (name[i] != '\0' && name[i] != '\r' && name[i] != '\n')
+                kept += static_cast<char>(name[i]);
+        s.name = Cp932Truncate(kept, kAreaNameBytes);
         s.slantV = r.F64();
         s.slantH = r.F64();
     }

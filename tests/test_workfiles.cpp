@@ -172,6 +172,36 @@ TEST_F(WorkFiles, HandWrittenFileLoadsIntoTheDocument)
     EXPECT_EQ(EncodePlaneFile(doc), V3Fixture().b) << "saved back byte for byte";
 }
 
+TEST_F(WorkFiles, AreaNamesLoseLineBreaksAndZeroBytes)
+{
+    struct Case {
+        std::string stored;
+        std::string loaded;
+    };
+    const std::string wall = Utf8ToCp932("外壁");
+    const std::vector<Case> cases = {
+        {"north\r\nside", "northside"},
+        {"a\nb\rc", "abc"},
+        {std::string("x\0y", 3), "xy"},
+        {"\r\n" + wall + "\n", wall},
+        {wall + std::string("\0\0", 2) + "1", wall + "1"},
+    };
+    for (const Case& c : cases) {
+        Bytes f = PlaneHead(3);
+        OneDistance(f);
+        f.i32(1);
+        f.i32(3).u8(0).i32(4).u8(0).pt(0, 0);
+        f.pt(120, 130).pt(0, 0).pt(200, 130).pt(0, 0).pt(200, 220).pt(0, 0).pt(120, 130).pt(0, 0);
+        f.u8(static_cast<int>(c.stored.size())).raw(c.stored).zeros(20 - static_cast<int>(c.stored.size()));
+        f.f64(0).f64(0);
+        PlaneTail(f);
+        WriteAll(Working(1), f.b);
+        ASSERT_TRUE(LoadTemp(doc, 1, folder.path()));
+        ASSERT_EQ(doc.Plane.SpaceCount(), 1);
+        EXPECT_EQ(doc.Plane.Spaces[1].name, c.loaded) << Cp932ToUtf8(c.stored);
+    }
+}
+
 TEST_F(WorkFiles, Version2LoadsWithoutNamesAndSavesAsVersion3)
 {
     Bytes f = PlaneHead(2);
