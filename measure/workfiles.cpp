@@ -295,7 +295,28 @@ fs::path WorkingFile(const fs::path& folder, int n)
 
 std::string PerImageKey(const std::string& imageFileName, std::int32_t imageCheckSum)
 {
-    return fs::path(imageFileName).stem().string() + "_" + std::to_string(imageCheckSum);
+    const std::string stem = fs::path(imageFileName).stem().string();
+    const std::string sum = "_" + std::to_string(imageCheckSum);
+    if (stem.size() + sum.size() <= kMaxPerImageKeyBytes)
+        return stem + sum;
+    // Too long for a file name once "[6].tmp" and the temporary's marks are
+    // added: the front of the name stays readable, a hash of the whole name
+    // keeps photos with the same front apart.
+    std::uint64_t hash = 14695981039346656037u;  // 64-bit FNV-1a
+    for (const char c : stem) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211u;
+    }
+    char hex[17];
+    for (int i = 0; i < 16; ++i)
+        hex[i] = "0123456789abcdef"[(hash >> (60 - 4 * i)) & 0xF];
+    hex[16] = '\0';
+    const std::string tail = std::string("~") + hex + sum;
+    std::size_t keep = kMaxPerImageKeyBytes - tail.size();
+    // Never end the front inside a UTF-8 character.
+    while (keep > 0 && (static_cast<unsigned char>(stem[keep]) & 0xC0) == 0x80)
+        --keep;
+    return stem.substr(0, keep) + tail;
 }
 
 fs::path PerImageFile(const fs::path& folder, const std::string& key, int n)

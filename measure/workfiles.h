@@ -35,7 +35,11 @@ public:
 inline constexpr std::int32_t kWorkFileVersion = 3;
 
 std::filesystem::path WorkingFile(const std::filesystem::path& folder, int n);
-// "<file name without folder and extension>_<ImageCheckSum>"
+// The longest key kept as it is: its copies' names, and the names of the
+// temporaries they are written under, stay within 255 bytes.
+inline constexpr std::size_t kMaxPerImageKeyBytes = 243;
+// "<file name without folder and extension>_<ImageCheckSum>"; a longer key is
+// shortened, the same way every time for the same photo.
 std::string PerImageKey(const std::string& imageFileName, std::int32_t imageCheckSum);
 std::filesystem::path PerImageFile(const std::filesystem::path& folder, const std::string& key, int n);
 

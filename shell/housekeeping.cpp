@@ -99,7 +99,9 @@ void PruneWorkingFiles(const fs::path& folder, int limitDays, fs::file_time_type
             continue;
         std::string ext = entry.path().extension().string();
         std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-        if (ext != ".tmp")
+        // A save killed before its rename leaves its temporary behind; it
+        // goes the way of the working files it was to replace.
+        if (ext != ".tmp" && !IsTemporaryName(entry.path()))
             continue;
         const auto modified = entry.last_write_time(e);
         if (e)

@@ -14,6 +14,12 @@ fs::path TemporaryBeside(const fs::path& target)
     return tmp;
 }
 
+bool IsTemporaryName(const fs::path& p)
+{
+    const std::string name = p.filename().string();
+    return name.size() > 5 && name.starts_with('~') && name.ends_with(".new");
+}
+
 bool MoveIntoPlace(const fs::path& temporary, const fs::path& target)
 {
     std::error_code ec;

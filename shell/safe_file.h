@@ -21,6 +21,10 @@ namespace kvx {
 // The temporary name a replacement is written under before it takes the target's place.
 std::filesystem::path TemporaryBeside(const std::filesystem::path& target);
 
+// Whether p is named as such a temporary (one left behind by a save that was
+// killed before its rename).
+bool IsTemporaryName(const std::filesystem::path& p);
+
 // Renames the finished temporary over target; on failure the temporary is
 // removed and target left as it was.
 bool MoveIntoPlace(const std::filesystem::path& temporary, const std::filesystem::path& target);

@@ -2,6 +2,7 @@
 #include "shell/commands.h"
 #include "shell/error_trail.h"
 #include "shell/housekeeping.h"
+#include "shell/safe_file.h"
 
 #include "measure/calibration.h"
 #include "workfolder.h"
@@ -133,16 +134,22 @@ TEST(Housekeeping, PruneAtExactlyTheLimit)
 {
     TempFolder temp;
     const auto now = fs::file_time_type::clock::now();
-    auto make = [&](const char* name, std::chrono::seconds age) {
+    auto make = [&](const std::string& name, std::chrono::seconds age) {
         WriteAll(temp.path() / name, "x");
         fs::last_write_time(temp.path() / name, now - age);
     };
     const auto day = std::chrono::hours(24);
+    // What a save killed before its rename leaves.
+    const std::string leftOver = TemporaryBeside(temp.path() / "2.tmp").filename().string();
+    const std::string youngLeftOver = TemporaryBeside(temp.path() / "wall_5[1].tmp").filename().string();
     make("1.tmp", day * 3);
     make("wall_5[1].tmp", day * 3 - std::chrono::hours(1));
     make("old.txt", day * 30);
     make("error.txt", day * 30);
     make("OLD.TMP", day * 4);
+    make(leftOver, day * 3);
+    make(youngLeftOver, day * 2);
+    make("~.bmp", day * 30);
     fs::create_directory(temp.path() / "dir.tmp");
 
     PruneWorkingFiles(temp.path(), 0, now);
@@ -155,6 +162,9 @@ TEST(Housekeeping, PruneAtExactlyTheLimit)
     EXPECT_TRUE(fs::exists(temp.path() / "old.txt"));
     EXPECT_TRUE(fs::exists(temp.path() / "error.txt"));
     EXPECT_TRUE(fs::exists(temp.path() / "dir.tmp"));
+    EXPECT_FALSE(fs::exists(temp.path() / leftOver)) << "left by a killed save";
+    EXPECT_TRUE(fs::exists(temp.path() / youngLeftOver)) << "younger than the limit";
+    EXPECT_TRUE(fs::exists(temp.path() / "~.bmp")) << "the report's picture is no leftover";
 }
 
 TEST(Housekeeping, ErrorLogOnlyWithLines)

@@ -435,6 +435,42 @@ TEST_F(WorkFiles, PerImageCopiesFollowTheAnswer)
     EXPECT_EQ(again.Plane.DistanceCount(), 1);
 }
 
+TEST_F(WorkFiles, LongPhotoNamesKeepTheirMeasurements)
+{
+    std::string wall;
+    for (int i = 0; i < 80; ++i)
+        wall += "壁";  // 240 bytes, three to a character
+    const std::vector<std::string> stems = {std::string(238, 'b'), std::string(239, 'c'), wall,
+                                            std::string(250, 'a') + "-east"};
+    for (const std::string& stem : stems) {
+        SCOPED_TRACE(stem.size());
+        ScriptedUi answers;
+        Document photo;
+        photo.ImageFileName = "/photos/" + stem + ".jpg";
+        photo.ImageCheckSum = 5120;
+        FillFromFixture(photo);
+        photo.Modified = 1;
+        ASSERT_TRUE(SaveTemp(photo, 1, folder.path(), answers));
+        SaveSet(photo, folder.path(), answers);
+        EXPECT_TRUE(answers.warnings.empty()) << answers.warnings.front();
+
+        const std::string key = PerImageKey(photo.ImageFileName, photo.ImageCheckSum);
+        EXPECT_LE(key.size(), kMaxPerImageKeyBytes);
+        EXPECT_EQ(Utf8ToCp932(key).find('?'), std::string::npos) << "no character cut in two";
+        ASSERT_TRUE(fs::exists(PerImageFile(folder.path(), key, 1)));
+        fs::remove(Working(1));
+        LoadSet(photo, folder.path());
+        Document back;
+        ASSERT_TRUE(LoadTemp(back, 1, folder.path()));
+        EXPECT_EQ(back.Plane.DistanceCount(), 1);
+    }
+    EXPECT_EQ(PerImageKey("/p/" + std::string(238, 'b') + ".jpg", 5120), std::string(238, 'b') + "_5120")
+        << "names that always fitted keep their files";
+    EXPECT_NE(PerImageKey("/p/" + std::string(250, 'a') + "-east.jpg", 1),
+              PerImageKey("/p/" + std::string(250, 'a') + "-west.jpg", 1));
+    EXPECT_NE(PerImageKey("/p/" + std::string(250, 'a') + ".jpg", 1), PerImageKey("/p/" + std::string(250, 'a') + ".jpg", 2));
+}
+
 TEST_F(WorkFiles, FailedCopyIsReportedAndLeavesTheOldCopy)
 {
     doc.ImageFileName = "wall.jpg";
