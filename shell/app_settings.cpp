@@ -86,6 +86,11 @@ bool LoadIni(CSimpleIniA& ini, const fs::path& file)
 
 } // namespace
 
+bool FitsOneIniLine(std::string_view value)
+{
+    return value.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
 bool ParseIniInteger(const std::string& text, std::int32_t& value)
 {
     std::string_view s = text;
@@ -162,12 +167,17 @@ bool WriteSettings(const fs::path& iniFile, const TAppSettings& settings)
             value = std::to_string(settings.*k.number);
             break;
         }
+        // A folder whose name holds a line break is not remembered: the file
+        // keeps the folder it had.
+        if (!FitsOneIniLine(value))
+            continue;
         if (ini.SetValue(k.section, k.name, value.c_str()) < 0)
             return false;
     }
     for (int n = 1; n <= 5; ++n) {
         const std::string key = std::to_string(n);
-        if (ini.SetValue(kRecentSection, key.c_str(), settings.LastFileName[static_cast<std::size_t>(n)].c_str()) < 0)
+        const std::string& path = settings.LastFileName[static_cast<std::size_t>(n)];
+        if (ini.SetValue(kRecentSection, key.c_str(), FitsOneIniLine(path) ? path.c_str() : "") < 0)
             return false;
     }
     std::string data;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace kvx {
 
@@ -54,6 +55,10 @@ TAppSettings ReadSettings(const std::filesystem::path& iniFile, const TAppSettin
 // Writes every key into iniFile, keeping whatever else the file holds, under a
 // temporary name renamed into place.  False when it could not be written.
 bool WriteSettings(const std::filesystem::path& iniFile, const TAppSettings& settings);
+
+// Whether value can be written as an INI value: no line break (or zero byte)
+// that would end its line and let the rest be read as keys or sections.
+bool FitsOneIniLine(std::string_view value);
 
 // Reads an INI integer the strict way: decimal digits with an optional sign.
 bool ParseIniInteger(const std::string& text, std::int32_t& value);

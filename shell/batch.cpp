@@ -42,6 +42,25 @@ int Fail(std::ostream& err, const std::string& message, int code)
     return code;
 }
 
+// The working-file code names the files it read or wrote, and in batch mode
+// those are private copies in a folder that is gone when the run ends: each is
+// named as the user's file it was copied from.  Anything else in that folder
+// (the report's picture) is nothing of the user's, and its bare name says enough.
+std::string InUsersTerms(std::string message, const fs::path& scratch, const fs::path& userTemp, const std::string& key)
+{
+    auto replaceAll = [&message](const std::string& from, const std::string& to) {
+        for (std::size_t at = message.find(from); at != std::string::npos; at = message.find(from, at + to.size()))
+            message.replace(at, from.size(), to);
+    };
+    for (int i = 0; i <= 6; ++i) {
+        const std::string users = PerImageFile(userTemp, key, i).string();
+        replaceAll(PerImageFile(scratch, key, i).string(), users);
+        replaceAll(WorkingFile(scratch, i).string(), users);
+    }
+    replaceAll((scratch / "").string(), "");
+    return message;
+}
+
 } // namespace
 
 int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& err)
@@ -70,6 +89,9 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
     const fs::path work = scratch.path().toStdString();
     // The photo's own files, copied: the user's working folder stays as it is.
     const std::string key = PerImageKey(doc.ImageFileName, doc.ImageCheckSum);
+    auto failInWork = [&](const std::string& message, int code) {
+        return Fail(err, InUsersTerms(message, work, folders.TempFolder, key), code);
+    };
     for (int i = 0; i <= 6; ++i) {
         const fs::path saved = PerImageFile(folders.TempFolder, key, i);
         if (IsFile(saved) && !CopyFileReplacing(saved, PerImageFile(work, key, i)))
@@ -81,9 +103,9 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
         doc.CurrentBase = 0;
         LoadTemp(doc, 1, work);
         if (options.setting != 1 && !SwitchSetting(doc, options.setting, work, ui).switched)
-            return Fail(err, ui.warnings.empty() ? "cannot switch the setting" : ui.warnings.back(), 4);
+            return failInWork(ui.warnings.empty() ? "cannot switch the setting" : ui.warnings.back(), 4);
     } catch (const std::exception& e) {
-        return Fail(err, e.what(), 4);
+        return failInWork(e.what(), 4);
     }
     doc.CurrentGroup = options.group;
     doc.View.SpaceNameView = options.names;
@@ -100,7 +122,7 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
         try {
             WritePdfReport(QString::fromStdString(*options.pdf), doc, PdfSettings(), loaded.photo, work, process);
         } catch (const std::exception& e) {
-            return Fail(err, "cannot write '" + *options.pdf + "': " + e.what(), 5);
+            return failInWork("cannot write '" + *options.pdf + "': " + e.what(), 5);
         }
     }
     return 0;

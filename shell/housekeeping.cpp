@@ -1,5 +1,7 @@
 #include "shell/housekeeping.h"
 
+#include "shell/app_settings.h"
+
 #include "shell/error_trail.h"
 #include "shell/safe_file.h"
 
@@ -72,6 +74,10 @@ bool EnsureTempFolder(const Folders& folders)
 
 void PushRecent(std::array<std::string, 6>& last, const std::string& path)
 {
+    // The list goes into kvx.ini one line an entry; a name holding a line
+    // break would end its line there and could start a section of its own.
+    if (!FitsOneIniLine(path))
+        return;
     std::size_t n = 5;
     for (std::size_t i = 1; i <= 5; ++i) {
         if (last[i] == path) {

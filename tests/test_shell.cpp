@@ -67,6 +67,39 @@ TEST(Settings, RoundTripAndBadValues)
     EXPECT_NE(ReadAll(ini).find("Keep=me"), std::string::npos) << "other sections survive a write";
 }
 
+TEST(Settings, NoValueStartsALineOfItsOwn)
+{
+    TempFolder home;
+    const fs::path ini = home.path() / "kvx.ini";
+    TAppSettings s = DefaultSettings("/x", "/y");
+    s.ImageFolder = "/photos/site";
+    s.DeleteTempLimit = 30;
+    ASSERT_TRUE(WriteSettings(ini, s));
+    // File names a user can really give a photo or a folder.
+    for (const std::string evil : {"/p/x\n[DeleteTemp]\nLimit=1\n.jpg", "/p/y\r[Color]\rBase=255.jpg",
+                                   "/p/z\r\n[LastFileName]\r\n2=/p/other.jpg"}) {
+        SCOPED_TRACE(evil);
+        TAppSettings next = s;
+        next.ImageFolder = evil;
+        next.LastFileName[1] = evil;
+        next.LastFileName[2] = "/p/kept.jpg";
+        ASSERT_TRUE(WriteSettings(ini, next));
+        const std::string text = ReadAll(ini);
+        EXPECT_EQ(text.find("[DeleteTemp]"), text.rfind("[DeleteTemp]")) << text;
+        EXPECT_EQ(text.find("Limit=1\n"), std::string::npos) << text;
+        const TAppSettings back = ReadSettings(ini, DefaultSettings("/x", "/y"));
+        EXPECT_EQ(back.DeleteTempLimit, 30);
+        EXPECT_EQ(back.ColorBase, s.ColorBase);
+        EXPECT_EQ(back.ImageFolder, "/photos/site") << "the folder the file had";
+        EXPECT_EQ(back.LastFileName[1], "");
+        EXPECT_EQ(back.LastFileName[2], "/p/kept.jpg");
+    }
+
+    std::array<std::string, 6> last{"", "/p/a.jpg"};
+    PushRecent(last, "/p/b\n[DeleteTemp]\nLimit=1\n.jpg");
+    EXPECT_EQ(last, (std::array<std::string, 6>{"", "/p/a.jpg"})) << "not in the list at all";
+}
+
 TEST(Settings, HostileFilesGiveDefaults)
 {
     TempFolder home;

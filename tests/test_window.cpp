@@ -8,6 +8,7 @@
 #include "shell/dialogs.h"
 #include "shell/error_trail.h"
 #include "measure/cp932.h"
+#include "measure/workfiles.h"
 #include "measure/calibration.h"
 #include "output/export/exports.h"
 
@@ -222,6 +223,8 @@ private slots:
     void imageProcessingPreviewAbortAndRestore();
     void scanningSavesAndOpensThePage();
     void scanFailureAndDiscardLeaveThePhoto();
+    void lineBreaksInNamesNeverReachTheSettingsFile();
+    void batchMessagesNameTheUsersFiles();
 };
 
 void WindowTest::startsWithDefaultsAndShutdownWritesEveryKey()
@@ -1329,6 +1332,63 @@ void WindowTest::scanFailureAndDiscardLeaveThePhoto()
     QVERIFY(w.HasPhoto());
     QVERIFY(QApplication::overrideCursor() == nullptr);
     f.Close();
+}
+
+void WindowTest::lineBreaksInNamesNeverReachTheSettingsFile()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    const QString plain = f.Photo(QStringLiteral("plain.jpg"), Qt::green);
+    w.LoadFile(plain);
+    // A folder and a photo whose names, written into kvx.ini as they are,
+    // would add sections of their own.
+    const QString folder = QStringLiteral("site\n[Color]\nBase=255");
+    QVERIFY(QDir(f.home.path()).mkdir(folder));
+    const QString photo = f.Photo(folder + QStringLiteral("/x\n[DeleteTemp]\nLimit=1\n.jpg"), Qt::red);
+    QVERIFY(QFile::exists(photo));
+    f.prompter->openPath = photo;
+    w.mnOpenClick();
+    QCOMPARE(QString::fromStdString(w.Doc().ImageFileName), photo);  // it opens all the same
+    QVERIFY(w.HasPhoto());
+    const int limit = w.Settings().DeleteTempLimit;
+    const int base = w.Settings().ColorBase;
+    QVERIFY(limit != 1 && base != 255);
+    f.Close();
+
+    const QByteArray text = Bytes(f.home.filePath(QStringLiteral("kvx.ini")));
+    QCOMPARE(text.count("[DeleteTemp]"), 1);
+    QCOMPARE(text.count("[Color]"), 1);
+    TF001& again = f.Open();
+    QCOMPARE(again.Settings().DeleteTempLimit, limit);
+    QCOMPARE(again.Settings().ColorBase, base);
+    QCOMPARE(QString::fromStdString(again.Settings().LastFileName[1]), plain);
+    f.Close();
+}
+
+void WindowTest::batchMessagesNameTheUsersFiles()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    const QString photo = f.Photo(QStringLiteral("damaged.jpg"), Qt::darkGray);
+    w.LoadFile(photo);
+    const std::string key = PerImageKey(w.Doc().ImageFileName, w.Doc().ImageCheckSum);
+    f.Close();
+    // The photo's saved measurements of the first setting, cut short after
+    // their version.
+    const std::filesystem::path saved = PerImageFile(f.Temp(), key, 1);
+    std::filesystem::create_directories(f.Temp());
+    std::ofstream(saved, std::ios::binary) << std::string("\x03\x00\x00\x00\x01", 5);
+
+    QProcess p;
+    p.start(QStringLiteral(KALVEX_BINARY), {QStringLiteral("--batch"), photo, QStringLiteral("--home"), f.home.path(),
+                                           QStringLiteral("--csv"), f.home.filePath(QStringLiteral("out.csv"))});
+    QVERIFY(p.waitForFinished(60000));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QVERIFY(p.exitCode() != 0);
+    QVERIFY2(err.contains(QString::fromStdString(saved.string())), qPrintable(err));
+    QString rest = err;
+    rest.remove(f.home.path());
+    QVERIFY2(!rest.contains(QDir::tempPath()), qPrintable(err));
 }
 
 QTEST_MAIN(WindowTest)
