@@ -234,6 +234,10 @@ void WindowTest::startsWithDefaultsAndShutdownWritesEveryKey()
     QCOMPARE(w.Settings().DrawTextSize, 12);
     QVERIFY(w.windowTitle().endsWith(QStringLiteral("]  []")));
     QVERIFY(w.windowTitle().startsWith(QStringLiteral("Kalvex [Version ")));
+#ifdef NDEBUG
+    // Only a build configured as a pre-release marks its version so.
+    QCOMPARE(w.windowTitle().contains(QStringLiteral("β")), KALVEX_PRERELEASE != 0);
+#endif
     QVERIFY(!w.HasPhoto());
     QVERIFY(!w.ItemEnabled(QStringLiteral("mnBase")));
     QVERIFY(w.ItemEnabled(QStringLiteral("mnOpen")));
