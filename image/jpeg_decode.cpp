@@ -39,6 +39,20 @@ QImage LargeImage(int width, int height)
                   [](void* p) { std::free(p); }, data);
 }
 
+// Four-colour photos (from print work) are stored with their inks inverted, as
+// Adobe's programs write them; each channel is scaled by the black one, the
+// way Qt's own reader has always shown them, so the pixels, and with them the
+// check sum their measurements are kept under, stay as they were.
+void InksToRgb(const JSAMPLE* inks, uchar* rgb, JDIMENSION width)
+{
+    for (JDIMENSION x = 0; x < width; ++x, inks += 4, rgb += 3) {
+        const int k = inks[3];
+        rgb[0] = static_cast<uchar>(k * inks[0] / 255);
+        rgb[1] = static_cast<uchar>(k * inks[1] / 255);
+        rgb[2] = static_cast<uchar>(k * inks[2] / 255);
+    }
+}
+
 struct ErrorManager {
     jpeg_error_mgr base;
     std::jmp_buf escape;
@@ -118,16 +132,24 @@ int Decode(std::FILE* file, std::int64_t maxPixels, std::int64_t fileBytes, Jpeg
         return 1;
     if (!PlausibleForFileSize(cinfo.image_width, cinfo.image_height, fileBytes))
         return 4;
-    if (cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK)
-        return 2;
-    cinfo.out_color_space = JCS_RGB;
+    const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
+    cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
     jpeg_start_decompress(&cinfo);
     out.image = LargeImage(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height));
     if (out.image.isNull())
         return 3;
+    // Four-colour rows pass through a row of libjpeg's own, freed with it.
+    JSAMPARRAY inks = cmyk ? (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
+                                                        cinfo.output_width * 4, 1)
+                           : nullptr;
     while (cinfo.output_scanline < cinfo.output_height) {
         JSAMPROW row = out.image.scanLine(static_cast<int>(cinfo.output_scanline));
-        jpeg_read_scanlines(&cinfo, &row, 1);
+        if (!cmyk) {
+            jpeg_read_scanlines(&cinfo, &row, 1);
+            continue;
+        }
+        jpeg_read_scanlines(&cinfo, inks, 1);
+        InksToRgb(inks[0], row, cinfo.output_width);
     }
     if (err.cutOff || err.damaged)
         return -1;
@@ -142,7 +164,7 @@ JpegDecode DecodeJpeg(const QString& path, std::int64_t maxPixels)
     JpegDecode out;
     {
         QFile probe(path);
-        if (!probe.open(QIODevice::ReadOnly) || !probe.peek(3).startsWith("\xFF\xD8\xFF")) {
+        if (!probe.open(QIODevice::ReadOnly) || !probe.peek(2).startsWith("\xFF\xD8")) {
             out.result = JpegDecode::Result::NotHandled;
             return out;
         }
@@ -169,9 +191,6 @@ JpegDecode DecodeJpeg(const QString& path, std::int64_t maxPixels)
         break;
     case 1:
         out.result = JpegDecode::Result::TooLarge;
-        break;
-    case 2:
-        out.result = JpegDecode::Result::NotHandled;
         break;
     case 4:
         out.result = JpegDecode::Result::Implausible;

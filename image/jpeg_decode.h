@@ -20,8 +20,7 @@ struct JpegDecode {
     QString detail;
 };
 
-// NotHandled for files this path leaves to Qt's readers (not JPEG, or a colour
-// space without an RGB form such as CMYK).  Implausible when the file is far
+// NotHandled for files that are no JPEG (they are left to Qt's readers).  Implausible when the file is far
 // too small for the size it announces (see PlausibleForFileSize); nothing is
 // allocated for the pixels then.
 JpegDecode DecodeJpeg(const QString& path, std::int64_t maxPixels);

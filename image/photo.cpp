@@ -172,14 +172,13 @@ bool BitmapCutOff(const QString& path)
     return f.size() < offset + rowBytes * height;
 }
 
-// The encodings whose every way of being cut short is noticed: by their
-// decoders (PNG and the portable any-maps fail on missing data, and Qt's JPEG
-// reader, which gets only the CMYK photos DecodeJpeg leaves to it, complains
-// of a premature end), or by BitmapCutOff.  Qt's GIF and XBM readers hand back
-// what they got without a word, and the rest are no photographs.
+// The encodings besides JPEG (DecodeJpeg's) whose every way of being cut short
+// is noticed: by their decoders (PNG and the portable any-maps fail on missing
+// data) or by BitmapCutOff.  Qt's GIF and XBM readers hand back what they got
+// without a word, and the rest are no photographs.
 bool AcceptedEncoding(const QByteArray& format)
 {
-    static const QByteArrayList accepted = {"jpeg", "bmp", "png", "pbm", "pgm", "ppm"};
+    static const QByteArrayList accepted = {"bmp", "png", "pbm", "pgm", "ppm"};
     return accepted.contains(format);
 }
 

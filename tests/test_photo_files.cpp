@@ -38,6 +38,8 @@ struct JpegCoding {
     bool arithmetic = false;
     bool progressive = false;
     int restartRows = 0;
+    // Four inks as print work stores them, in CMYK or in YCCK.
+    J_COLOR_SPACE inks = JCS_UNKNOWN;
 };
 
 std::string EncodeJpeg(const QImage& image, JpegCoding coding)
@@ -51,17 +53,30 @@ std::string EncodeJpeg(const QImage& image, JpegCoding coding)
     jpeg_mem_dest(&cinfo, &out, &size);
     cinfo.image_width = static_cast<JDIMENSION>(image.width());
     cinfo.image_height = static_cast<JDIMENSION>(image.height());
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
+    const bool four = coding.inks != JCS_UNKNOWN;
+    cinfo.input_components = four ? 4 : 3;
+    cinfo.in_color_space = four ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(&cinfo);
+    if (four)
+        jpeg_set_colorspace(&cinfo, coding.inks);
     jpeg_set_quality(&cinfo, 75, TRUE);
     cinfo.arith_code = coding.arithmetic ? TRUE : FALSE;
     if (coding.progressive)
         jpeg_simple_progression(&cinfo);
     cinfo.restart_in_rows = coding.restartRows;
     jpeg_start_compress(&cinfo, TRUE);
+    std::vector<JSAMPLE> inks(static_cast<std::size_t>(image.width()) * 4);
     while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(image.constScanLine(static_cast<int>(cinfo.next_scanline)));
+        const int y = static_cast<int>(cinfo.next_scanline);
+        JSAMPROW row = const_cast<JSAMPROW>(image.constScanLine(y));
+        if (four) {
+            for (int x = 0; x < image.width(); ++x) {
+                for (int c = 0; c < 3; ++c)
+                    inks[static_cast<std::size_t>(4 * x + c)] = static_cast<JSAMPLE>(255 - row[3 * x + c]);
+                inks[static_cast<std::size_t>(4 * x + 3)] = static_cast<JSAMPLE>(120 + (x * 3 + y) % 136);
+            }
+            row = inks.data();
+        }
         jpeg_write_scanlines(&cinfo, &row, 1);
     }
     jpeg_finish_compress(&cinfo);
@@ -296,6 +311,29 @@ TEST(PhotoFiles, RunLengthBitmapsKeepTheirPixels)
     }
 }
 
+// Four-colour JPEGs used to be left to Qt's reader; ours must give the very
+// same pixels, or the check sums their measurements are kept under would change.
+TEST(PhotoFiles, FourColourJpegsGiveThePixelsTheyAlwaysGave)
+{
+    TempFolder folder;
+    for (const J_COLOR_SPACE inks : {JCS_CMYK, JCS_YCCK}) {
+        for (const bool arithmetic : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << (inks == JCS_CMYK ? "CMYK" : "YCCK") << (arithmetic ? " arithmetic" : ""));
+            JpegCoding coding;
+            coding.inks = inks;
+            coding.arithmetic = arithmetic;
+            test::WriteAll(folder.path() / "print.jpg", EncodeJpeg(Picture(), coding));
+            const QString path = QString::fromStdString((folder.path() / "print.jpg").string());
+            const PhotoLoad r = LoadPhoto(path);
+            ASSERT_TRUE(r.error.isEmpty()) << r.error.toStdString();
+            const QImage qt = QImage(path).convertToFormat(QImage::Format_RGB888);
+            ASSERT_EQ(qt.size(), QSize(320, 240));
+            EXPECT_EQ(r.photo.Image(), qt);
+            EXPECT_EQ(r.photo.CheckSum(), Photo(qt).CheckSum());
+        }
+    }
+}
+
 // --- cut-off files are refused -------------------------------------------------
 
 class CutOffFile : public ::testing::TestWithParam<FileCase> {};
@@ -322,7 +360,9 @@ INSTANTIATE_TEST_SUITE_P(
         FileCase{"closed-arithmetic.jpg", [] { return HalfClosed(EncodeJpeg(Picture(), {true, false, 0})); }},
         FileCase{"closed-arithmetic-progressive.jpg",
                  [] { return HalfClosed(EncodeJpeg(Picture(), {true, true, 0})); }},
-        FileCase{"closed-arithmetic-restarts.jpg", [] { return HalfClosed(EncodeJpeg(Picture(), {true, false, 1})); }}),
+        FileCase{"closed-arithmetic-restarts.jpg", [] { return HalfClosed(EncodeJpeg(Picture(), {true, false, 1})); }},
+        FileCase{"closed-arithmetic-cmyk.jpg",
+                 [] { return HalfClosed(EncodeJpeg(Picture(), {true, false, 0, JCS_CMYK})); }}),
     CaseName);
 
 // --- tiny files that claim a huge picture ------------------------------------
