@@ -365,6 +365,25 @@ INSTANTIATE_TEST_SUITE_P(
                  [] { return HalfClosed(EncodeJpeg(Picture(), {true, false, 0, JCS_CMYK})); }}),
     CaseName);
 
+// Bits that are no code at all in the middle of the picture: the decoder would
+// skip ahead and paint a guess over the rest of the row.
+TEST(PhotoFiles, JpegWithCodesThatMakeNoSenseIsRefused)
+{
+    TempFolder folder;
+    std::string jpeg = EncodeJpeg(Picture(), {});
+    const std::size_t scan = jpeg.find("\xFF\xDA");
+    ASSERT_NE(scan, std::string::npos);
+    std::size_t at = (scan + jpeg.size()) / 2;
+    while (static_cast<unsigned char>(jpeg[at - 1]) == 0xFF)
+        ++at;
+    // Twenty-four one bits (each 0xFF stuffed with a zero as the coding
+    // demands): longer than any Huffman code.
+    jpeg.replace(at, 6, std::string("\xFF\x00\xFF\x00\xFF\x00", 6));
+    const PhotoLoad r = LoadBytes(folder, "garbled.jpg", jpeg);
+    EXPECT_TRUE(r.photo.isNull());
+    EXPECT_TRUE(r.error.contains(QStringLiteral("garbled.jpg"))) << r.error.toStdString();
+}
+
 // --- tiny files that claim a huge picture ------------------------------------
 
 // Rewrites the picture size a file announces, leaving the data as it was.
