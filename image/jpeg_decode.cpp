@@ -99,6 +99,20 @@ bool DataEndedEarly(const jpeg_decompress_struct& cinfo)
     return marker != 0 && !restart && cinfo.input_iMCU_row + 1 < cinfo.total_iMCU_rows;
 }
 
+// A progressive file sends its picture coarse first and refines it scan by
+// scan; one cut between two scans and closed with an end code decodes without
+// a word into a blurred or blocky photo.  Every coefficient of every component
+// must have had its last refinement (to bit 0) by the end.  Reading the scans
+// happens in jpeg_start_decompress, before anything is allocated for pixels.
+bool EveryCoefficientComplete(const jpeg_decompress_struct& cinfo)
+{
+    for (int c = 0; c < cinfo.num_components; ++c)
+        for (int k = 0; k < DCTSIZE2; ++k)
+            if (cinfo.coef_bits[c][k] != 0)
+                return false;
+    return true;
+}
+
 struct Monitor {
     jpeg_progress_mgr base;
     ErrorManager* err;
@@ -135,6 +149,10 @@ int Decode(std::FILE* file, std::int64_t maxPixels, std::int64_t fileBytes, Jpeg
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
     cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
     jpeg_start_decompress(&cinfo);
+    if (cinfo.progressive_mode && !EveryCoefficientComplete(cinfo)) {
+        err.cutOff = true;
+        return -1;
+    }
     out.image = LargeImage(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height));
     if (out.image.isNull())
         return 3;

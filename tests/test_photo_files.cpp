@@ -235,6 +235,17 @@ std::string Half(const std::string& whole)
     return whole.substr(0, whole.size() / 2);
 }
 
+// A progressive file cut cleanly before one of its later scans and closed:
+// every scan left is whole, only the finest detail is missing.
+std::string ClosedBeforeScan(const std::string& whole, int scan)
+{
+    std::size_t at = 0;
+    for (int i = 0; i < scan; ++i)
+        at = whole.find("\xFF\xDA", at + 1);
+    EXPECT_NE(at, std::string::npos);
+    return whole.substr(0, at) + "\xFF\xD9";
+}
+
 // What a repair tool or a careless copy leaves: the first half, then an end
 // code as if the picture were complete.
 std::string HalfClosed(const std::string& whole)
@@ -361,6 +372,10 @@ INSTANTIATE_TEST_SUITE_P(
         FileCase{"closed-arithmetic-progressive.jpg",
                  [] { return HalfClosed(EncodeJpeg(Picture(), {true, true, 0})); }},
         FileCase{"closed-arithmetic-restarts.jpg", [] { return HalfClosed(EncodeJpeg(Picture(), {true, false, 1})); }},
+        FileCase{"between-scans-progressive.jpg",
+                 [] { return ClosedBeforeScan(EncodeJpeg(Picture(), {false, true, 0}), 8); }},
+        FileCase{"between-scans-arithmetic-progressive.jpg",
+                 [] { return ClosedBeforeScan(EncodeJpeg(Picture(), {true, true, 0}), 8); }},
         FileCase{"closed-arithmetic-cmyk.jpg",
                  [] { return HalfClosed(EncodeJpeg(Picture(), {true, false, 0, JCS_CMYK})); }}),
     CaseName);
