@@ -1,5 +1,6 @@
 #include "measure/calibration.h"
 
+#include "realistic.h"
 #include "scene.h"
 #include "testing.h"
 
@@ -248,6 +249,59 @@ TEST(Calibration, WalkEdgeCases)
     EXPECT_DOUBLE_EQ(farDown.y, -2002 * 0.5);
     const TDPoint farUp = GetDelta(doc, {c.x, c.y - 1e6});
     EXPECT_DOUBLE_EQ(farUp.y, 2001 * 0.5);
+}
+
+// The walk's exact answers, bit for bit, for points from inside the cell to
+// far beyond it, behind the camera and past the walk's limit: the A4 sheet of
+// the realistic document (W 210, H 297) and a 1 m cell seen at an angle.
+struct WalkCase {
+    TDPoint image;
+    TDPoint plane;
+};
+
+void ExpectWalk(const Document& doc, double W, double H, const std::vector<WalkCase>& cases)
+{
+    for (const WalkCase& c : cases) {
+        const TDPoint got = GetDelta(doc.Plane, W, H, c.image);
+        EXPECT_EQ(got.x, c.plane.x) << std::hexfloat << c.image;
+        EXPECT_EQ(got.y, c.plane.y) << std::hexfloat << c.image;
+        EXPECT_EQ(GetDelta(doc, W, H, c.image), got);
+    }
+}
+
+TEST(Calibration, WalkAnswersOnAnA4Sheet)
+{
+    const Document doc = test::RealisticDocument(10);
+    ExpectWalk(doc, 210, 297, {
+        {{0x1.77p+11, 0x1.f4p+10}, {0x0p+0, 0x0p+0}},  // 0, 0 mm
+        {{0x1.7907439581062p+11, 0x1.fd5bf2e48e8a7p+10}, {0x1.89c01a36e2eb2p+5, -0x1.18c20c49ba5e3p+6}},  // 50, -70 mm
+        {{0x1.7b4601a36e2ebp+11, 0x1.ddf121ff2e48fp+10}, {0x1.a4p+6, 0x1.29p+7}},  // 105, 148.5 mm
+        {{0x1.6eb559b3d07c8p+11, 0x1.f6106a7ef9db2p+10}, {-0x1.a4p+7, 0x0p+0}},  // -210, 0 mm
+        {{0x1.77p+11, 0x1.0edef1a9fbe77p+11}, {-0x1.a3fe5c91d14e4p-1, -0x1.29p+8}},  // 0, -297 mm
+        {{0x1.330f439581062p+11, 0x1.6e490ff972474p+9}, {-0x1.068p+11, 0x1.732d6fd21ff2ep+11}},  // -2100, 2970 mm
+        {{0x1.b8a5758e21965p+10, 0x1.0d40b923a29c7p+11}, {-0x1.89cp+12, -0x1.2902de00d1b71p-1}},  // -6300, 0 mm
+        {{0x1.77p+11, -0x1.3ee123a29c77ap+11}, {0x0p+0, 0x1.167p+13}},  // 0, 8910 mm
+        {{0x1.9a9e809d49518p+9, 0x1.5ecbf141205bcp+11}, {-0x1.481cb80346dc6p+14, -0x1.734p+11}},  // -21000, -2970 mm
+        {{0x1.1ae05bc01a36ep+8, 0x1.eaead916872bp+10}, {-0x1.ec383404ea4a9p+15, 0x1.386887fcb923ap+12}},  // -63000, 5000 mm
+        {{0x1.8ef0ebedfa44p+8, -0x1.cfc5bc01a36e3p+7}, {-0x1.ec3690068db8cp+15, 0x1.165b1e00d1b71p+15}},  // -63000, 35640 mm
+        {{0x1.0f7d3da5119cep+13, 0x1.4303367a0f909p+10}, {0x1.89cp+12, 0x0p+0}},  // 6300, 0 mm
+        {{-0x1.6e8d8e219652cp+11, 0x1.564d53f7ced91p+11}, {-0x1.9a91p+17, -0x1.67118p+16}},  // 21000, 0 mm: behind the camera
+        {{0x1.2fa9930be0dedp+6, 0x1.277ede00d1b71p+11}, {-0x1.d4f4bc01a36e3p+16, -0x1.2902de00d1b71p-1}},  // -120000, 0 mm
+        {{0x1.77p+11, 0x1.d698e425aee63p+12}, {-0x1.a3fe5c91d14e4p-1, -0x1.167p+13}},  // 0, -8910 mm
+        {{-0x1.5e5cfaacd9e84p+4, 0x1.290476c8b4396p+11}, {-0x1.97d2dp+17, -0x1.2902de00d1b71p-1}},  // -210000, 0 mm: 1,000 cells
+    });
+}
+
+TEST(Calibration, WalkAnswersOnAMetreCell)
+{
+    const Document doc = DocumentWithReference(Camera{30, 10});
+    ExpectWalk(doc, 1000, 1000, {
+        {{-0x1.e3fd61e4f766p+10, -0x1.42c2ebedfa44p+11}, {-0x1.e8c5p+19, 0x1.e8868p+19}},  // 1,000 cells down and right: behind the camera
+        {{-0x1.f1943573eab36p+14, -0x1.0c564b439581p+15}, {-0x1.e8c5p+19, 0x1.e8868p+19}},  // 10 m down and right: behind the camera too
+        {{-0x1.2fb119ce075f7p+10, -0x1.336aa30553261p+9}, {-0x1.d4cp+14, 0x1.388p+14}},  // -30000, 20000 mm
+        {{-0x1.7fcbc6a7ef9dbp+11, 0x1.f6155e9e1b08ap+10}, {-0x1.254ac380346dcp+18, -0x1.f404ea4a8c155p-1}},  // -300 m, 0 mm
+        {{0x1.f4p+10, -0x1.1501fb2fec56dp+14}, {0x1.82b8p+13, 0x1.e8868p+19}},  // 0, -300 m: behind the camera, the walk runs to its limit
+    });
 }
 
 TEST(Calibration, NoReferenceMeansOrigin)
