@@ -61,7 +61,7 @@ bool CorrectionInForce(const Document& doc, std::uint8_t corrected)
     return doc.Plane.base.BaseSet == 1 && doc.OtherBaseSet == 1 && doc.CrossLineSet == 1 && corrected == 1;
 }
 
-void CalcuDistance(const Document& doc, std::int32_t i, TDistanceResult& r)
+void CalcuDistance(const Document& doc, std::int32_t i, TDistanceResult& r, ChainSums chain)
 {
     Guard("CalcuDistance", [&] {
         const TPlaneState& plane = doc.Plane;
@@ -76,6 +76,10 @@ void CalcuDistance(const Document& doc, std::int32_t i, TDistanceResult& r)
         r.dX = std::fabs(p1.x - p2.x);
         r.dY = std::fabs(p1.y - p2.y);
         r.angle = AngleDiff(0, Angle(p1, p2));
+        r.before = 0;
+        r.after = 0;
+        if (chain == ChainSums::Skip)
+            return;
         long double before = 0;
         for (std::int32_t k = ChainPrev(plane, i); k >= 1; k = ChainPrev(plane, k))
             before += SegmentLength(doc, W, H, plane.Distances[k]);

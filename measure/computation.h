@@ -31,8 +31,14 @@ bool IsAreaMode(int uCommand);
 // Whether a record's corrected points stand in for its image points.
 bool CorrectionInForce(const Document& doc, std::uint8_t corrected);
 
-// Fills r for distance i; leaves r untouched for an index out of range.
-void CalcuDistance(const Document& doc, std::int32_t i, TDistanceResult& r);
+// Whether CalcuDistance sums the rest of the chain into before and after.  A
+// list of every segment asks for the sums only at each chain's end, so that
+// its work grows with the number of segments, not with its square.
+enum class ChainSums { Skip, Sum };
+
+// Fills r for distance i; leaves r untouched for an index out of range.  With
+// ChainSums::Skip, before and after stay 0.
+void CalcuDistance(const Document& doc, std::int32_t i, TDistanceResult& r, ChainSums chain = ChainSums::Sum);
 // r for area i; zeros for an index out of range.
 void CalcuSpace(const Document& doc, std::int32_t i, TSpaceResult& r);
 

@@ -45,7 +45,7 @@ std::string CsvBytes(const Document& doc, bool namesShown)
             if (d.group != g)
                 continue;
             TDistanceResult r;
-            CalcuDistance(doc, i, r);
+            CalcuDistance(doc, i, r, d.next == 0 ? ChainSums::Sum : ChainSums::Skip);
             out += " " + FormatFixed(r.distance, 0) + ", " + FormatFixed(r.dX, 0) + ", " + FormatFixed(r.dY, 0) +
                    ", " + FormatFixed(r.angle, 3) + ",";
             if (d.next == 0)

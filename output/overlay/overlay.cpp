@@ -228,10 +228,11 @@ void Painter::Distances()
         Circle(d.end, kEndRadius, info);
 
         if (doc_.View.TextView) {
+            const bool endsChain = ChainPrev(plane, i) >= 1 && ChainNext(plane, i) == 0;
             TDistanceResult r;
-            CalcuDistance(doc_, i, r);
+            CalcuDistance(doc_, i, r, endsChain ? ChainSums::Sum : ChainSums::Skip);
             std::optional<double> total;
-            if (ChainPrev(plane, i) >= 1 && ChainNext(plane, i) == 0)
+            if (endsChain)
                 total = r.distance + r.before + r.after;
             Label(info, colors_.Distance, DistanceLabel(r.distance, total));
             int w = 0, h = 0;

@@ -121,9 +121,9 @@ public:
             Circle(d.end, kEndRadius);
             if (!doc_.View.TextView)
                 continue;
-            TDistanceResult r;
-            CalcuDistance(doc_, i, r);
             const bool endsChain = ChainPrev(plane, i) >= 1 && ChainNext(plane, i) == 0;
+            TDistanceResult r;
+            CalcuDistance(doc_, i, r, endsChain ? ChainSums::Sum : ChainSums::Skip);
             const std::string label = endsChain ? FormatNumber0(r.distance) + "(" +
                                                       FormatNumber0(r.distance + r.before + r.after) + ")"
                                                 : FormatNumber0(r.distance);
