@@ -2,9 +2,12 @@
 
 #include "shell/error_trail.h"
 
+#include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace kvx {
 
@@ -96,35 +99,75 @@ struct Line {
     TDPoint first, second;
 };
 
-std::optional<double> Walk(const Axis& ax, TDPoint C, TDPoint P, DeltaSink* draw, int& process)
+// The walk's way out from the cell centre C for P, and the side of P that the
+// side tests keep until a line passes it.
+struct Heading {
+    bool negative;
+    int sb;
+};
+
+Heading HeadingFor(const Axis& ax, TDPoint C, TDPoint P)
 {
     const double b = AngleDiff(Angle(ax.V, C), Angle(ax.V, P));
     const int sb = SignOf(b);
     const double vc = ax.testX ? ax.V.x : ax.V.y;
     const double cc = ax.testX ? C.x : C.y;
     const bool negative = (vc < cc && b > 0) || (vc > cc && b < 0);
-    process = negative ? ax.negProcess : ax.posProcess;
+    return {negative, sb};
+}
 
-    Line l1 = negative ? Line{ax.negFirst, ax.negSecond} : Line{ax.posFirst, ax.posSecond};
-    auto middle = [&](const Line& l) { return IntersPoint(l.first, l.second, ax.Vo, C); };
-    std::optional<TDPoint> t1 = middle(l1);
+// The walk's first line on its way out, and the one through the centre.
+std::optional<std::array<Line, 2>> FirstLines(const Axis& ax, TDPoint C, bool negative)
+{
+    const Line l1 = negative ? Line{ax.negFirst, ax.negSecond} : Line{ax.posFirst, ax.posSecond};
+    const std::optional<TDPoint> t1 = IntersPoint(l1.first, l1.second, ax.Vo, C);
     const std::optional<TDPoint> l2a = IntersPoint(ax.edge1a, ax.edge1b, ax.V, C);
     const std::optional<TDPoint> l2b = IntersPoint(ax.edge2a, ax.edge2b, ax.V, C);
     if (!t1 || !l2a || !l2b)
         return std::nullopt;
-    Line l2{(*l2a), (*l2b)};
-    TDPoint T1 = (*t1);
-    TDPoint T2 = C;
+    return std::array<Line, 2>{l1, Line{(*l2a), (*l2b)}};
+}
 
-    // Reflects line l about the line whose middle is T; the ends swap edges.
-    auto reflect = [&](Line& l, TDPoint T) -> bool {
-        const std::optional<TDPoint> a = IntersPoint(l.first, T, ax.Vo, ax.firstTarget);
-        const std::optional<TDPoint> c = IntersPoint(l.second, T, ax.Vo, ax.secondTarget);
-        if (!a || !c)
-            return false;
-        l = Line{(*c), (*a)};
-        return true;
-    };
+// Line l reflected about the line whose middle is T; the ends swap edges.
+bool Reflect(const Axis& ax, Line& l, TDPoint T)
+{
+    const std::optional<TDPoint> a = IntersPoint(l.first, T, ax.Vo, ax.firstTarget);
+    const std::optional<TDPoint> c = IntersPoint(l.second, T, ax.Vo, ax.secondTarget);
+    if (!a || !c)
+        return false;
+    l = Line{(*c), (*a)};
+    return true;
+}
+
+// The coordinate once the n-th line (farLine) is the first past P; without
+// one, the walk stopped at its limit after n lines.
+double Finish(const Axis& ax, TDPoint P, bool negative, int n, const Line* farLine, const Line* nearLine)
+{
+    const long double s = ax.s;
+    if (!farLine)
+        return static_cast<double>(negative ? -n * s : (n - 1) * s);
+    if (negative)
+        return static_cast<double>(
+            GetDivDelta(P, farLine->first, farLine->second, ax.s, ax.V, nearLine->first, nearLine->second) - n * s);
+    return static_cast<double>(
+        GetDivDelta(P, nearLine->first, nearLine->second, ax.s, ax.V, farLine->first, farLine->second) + (n - 1) * s);
+}
+
+// The walk step by step, drawing its lines when asked to.
+std::optional<double> Walk(const Axis& ax, TDPoint C, TDPoint P, DeltaSink* draw, int& process)
+{
+    const auto [negative, sb] = HeadingFor(ax, C, P);
+    process = negative ? ax.negProcess : ax.posProcess;
+
+    const std::optional<std::array<Line, 2>> first = FirstLines(ax, C, negative);
+    if (!first)
+        return std::nullopt;
+    Line l1 = (*first)[0];
+    Line l2 = (*first)[1];
+    auto middle = [&](const Line& l) { return IntersPoint(l.first, l.second, ax.Vo, C); };
+    TDPoint T1;
+    TDPoint T2 = C;
+    auto reflect = [&](Line& l, TDPoint T) { return Reflect(ax, l, T); };
 
     int n = 0;
     const Line* farLine = nullptr;
@@ -159,15 +202,167 @@ std::optional<double> Walk(const Axis& ax, TDPoint C, TDPoint P, DeltaSink* draw
         if (n > kMaxHalfSteps)
             break;
     }
+    return Finish(ax, P, negative, n, farLine, nearLine);
+}
 
-    const long double s = ax.s;
-    if (!farLine)
-        return static_cast<double>(negative ? -n * s : (n - 1) * s);
-    if (negative)
-        return static_cast<double>(
-            GetDivDelta(P, farLine->first, farLine->second, ax.s, ax.V, nearLine->first, nearLine->second) - n * s);
-    return static_cast<double>(
-        GetDivDelta(P, nearLine->first, nearLine->second, ax.s, ax.V, farLine->first, farLine->second) + (n - 1) * s);
+// The most lines a walk draws before it stops at its limit.
+constexpr int kLastLine = kMaxHalfSteps + 2;
+
+// Consecutive lines this far apart (sine of the angle between them) or more
+// can never both be within rounding of P's direction: the side tests then
+// change at most once along them.
+constexpr long double kApart2 = 1e-20L;  // (1e-10)^2
+// Lines sweeping less than this keep P's direction and its opposite from both
+// falling between them.
+constexpr long double kMostSwept = 179.0L * std::numbers::pi_v<long double> / 180.0L;
+
+// The lines of one walk (one axis, one way out from the centre), built as far
+// as asked.  L(-1) and L(0) are where the walk starts, L(n) is L(n - 2)
+// reflected about the line through T(n - 1), and T(n) is the middle of L(n);
+// T(0) is the centre.  These are exactly the values the step-by-step walk
+// computes, whatever the point.
+class WalkRun {
+public:
+    WalkRun(const Axis& ax, TDPoint C, bool negative) : ax_(ax), C_(C)
+    {
+        const std::optional<std::array<Line, 2>> first = FirstLines(ax, C, negative);
+        if (!first) {
+            broken_ = true;
+            return;
+        }
+        lines_ = {(*first)[0], (*first)[1]};
+        middles_ = {C};
+    }
+
+    // Whether L(n) exists, building the lines up to it.
+    bool Reach(int n)
+    {
+        while (Built() < n && !broken_)
+            Next();
+        return Built() >= n;
+    }
+    const Line& L(int n) const { return lines_[static_cast<std::size_t>(n + 1)]; }
+    TDPoint T(int n) const { return middles_[static_cast<std::size_t>(n)]; }
+    // Lines 1..Clean() turn one way, each clearly apart from the one before,
+    // and together sweep less than half a turn.
+    int Clean() const { return clean_; }
+
+private:
+    int Built() const { return static_cast<int>(middles_.size()) - 1; }
+
+    void Next()
+    {
+        const int n = Built() + 1;
+        Line l = L(n - 2);
+        if (!Reflect(ax_, l, T(n - 1))) {
+            broken_ = true;
+            return;
+        }
+        const std::optional<TDPoint> m = IntersPoint(l.first, l.second, ax_.Vo, C_);
+        if (!m) {
+            broken_ = true;
+            return;
+        }
+        lines_.push_back(l);
+        middles_.push_back(*m);
+        if (n == 1)
+            clean_ = 1;
+        else if (clean_ == n - 1)
+            CheckTurn(n);
+    }
+
+    void CheckTurn(int n)
+    {
+        const TDPoint V = ax_.V;
+        const TDPoint a = T(n - 1);
+        const TDPoint b = T(n);
+        const long double ax = static_cast<long double>(a.x) - V.x;
+        const long double ay = static_cast<long double>(a.y) - V.y;
+        const long double bx = static_cast<long double>(b.x) - V.x;
+        const long double by = static_cast<long double>(b.y) - V.y;
+        const long double cross = ax * by - ay * bx;
+        const long double dot = ax * bx + ay * by;
+        const long double norms = (ax * ax + ay * ay) * (bx * bx + by * by);
+        const int turn = cross > 0 ? 1 : -1;
+        if (!(cross * cross > kApart2 * norms) || !(dot > 0) || (n > 2 && turn != turn_))
+            return;
+        turn_ = turn;
+        swept_ += std::atan2(std::fabs(cross), dot);
+        if (swept_ < kMostSwept)
+            clean_ = n;
+    }
+
+    Axis ax_;
+    TDPoint C_;
+    std::vector<Line> lines_;     // L(-1), L(0), L(1), ...
+    std::vector<TDPoint> middles_;  // T(0), T(1), ...
+    bool broken_ = false;         // the next line cannot be constructed
+    int clean_ = 0;
+    int turn_ = 0;
+    long double swept_ = 0;
+};
+
+// The first line the walk finds past P, from the built lines: its number, 0
+// when the walk reaches its limit first, nothing when it breaks off first.
+//
+// Along the clean lines the test "P is not on the side it started" is false
+// up to some line and true from there on (only a line within rounding of P's
+// direction could disagree, and it stands where the answer changes), so a
+// doubling search then a halving search finds the first true one that the
+// walk finds one by one.  Past the clean lines the search goes one by one.
+std::optional<int> FirstPast(WalkRun& run, const Axis& ax, TDPoint P, int sb)
+{
+    auto past = [&](int n) { return Side(ax.V, run.T(n), P) != sb; };
+    auto halve = [&](int lo, int hi) {
+        while (hi - lo > 1) {
+            const int mid = lo + (hi - lo) / 2;
+            (past(mid) ? hi : lo) = mid;
+        }
+        return hi;
+    };
+    if (!run.Reach(1))
+        return std::nullopt;
+    if (past(1))
+        return 1;
+    int lo = 1;  // the last line known not to be past P
+    for (int hi = 2;; hi *= 2) {
+        const int t = std::min(hi, kLastLine);
+        run.Reach(t);
+        if (t > run.Clean())
+            break;
+        if (past(t))
+            return halve(lo, t);
+        lo = t;
+        if (t == kLastLine)
+            return 0;
+    }
+    const int clean = run.Clean();
+    if (clean > lo) {
+        if (past(clean))
+            return halve(lo, clean);
+        lo = clean;
+    }
+    for (int n = lo + 1; n <= kLastLine; ++n) {
+        if (!run.Reach(n))
+            return std::nullopt;
+        if (past(n))
+            return n;
+    }
+    return 0;
+}
+
+Axis YAxis(const TPlaneState& plane, double H)
+{
+    const auto& u = plane.UnitPoint;
+    return Axis{plane.base.VanishW, plane.base.VanishH, u[2], u[3], u[0], u[1], u[3], u[2],
+                u[0], u[3], u[1], u[2], true, H / 2, 1, 2};
+}
+
+Axis XAxis(const TPlaneState& plane, double W)
+{
+    const auto& u = plane.UnitPoint;
+    return Axis{plane.base.VanishH, plane.base.VanishW, u[2], u[1], u[1], u[2], u[0], u[3],
+                u[0], u[1], u[2], u[3], false, W / 2, 3, 4};
 }
 
 } // namespace
@@ -265,19 +460,58 @@ TDPoint GetDelta(const TPlaneState& plane, double W, double H, TDPoint P, DeltaS
 {
     int process = 0;
     return GuardWith([&] { return TrailLine("GetDelta", "process", process); }, [&]() -> TDPoint {
-        const auto& u = plane.UnitPoint;
-        const TDPoint C = u[5];
-        const TDPoint VW = plane.base.VanishW;
-        const TDPoint VH = plane.base.VanishH;
-
-        const Axis yAxis{VW, VH, u[2], u[3], u[0], u[1], u[3], u[2],
-                         u[0], u[3], u[1], u[2], true, H / 2, 1, 2};
-        const std::optional<double> Y = Walk(yAxis, C, P, draw, process);
+        const TDPoint C = plane.UnitPoint[5];
+        const std::optional<double> Y = Walk(YAxis(plane, H), C, P, draw, process);
         if (!Y)
             return {};
-        const Axis xAxis{VH, VW, u[2], u[1], u[1], u[2], u[0], u[3],
-                         u[0], u[1], u[2], u[3], false, W / 2, 3, 4};
-        const std::optional<double> X = Walk(xAxis, C, P, draw, process);
+        const std::optional<double> X = Walk(XAxis(plane, W), C, P, draw, process);
+        if (!X)
+            return {};
+        return DPoint(*X, *Y);
+    });
+}
+
+// The two axes, each with its two ways out, built on first use.
+struct WalkLines::Impl {
+    explicit Impl(const TPlaneState& plane)
+        : C(plane.UnitPoint[5]), y(YAxis(plane, 0)), x(XAxis(plane, 0))
+    {
+    }
+
+    std::optional<double> Coordinate(Axis ax, double s, std::array<std::unique_ptr<WalkRun>, 2>& runs, TDPoint P,
+                                     int& process)
+    {
+        ax.s = s;
+        const auto [negative, sb] = HeadingFor(ax, C, P);
+        process = negative ? ax.negProcess : ax.posProcess;
+        std::unique_ptr<WalkRun>& run = runs[negative ? 0 : 1];
+        if (!run)
+            run = std::make_unique<WalkRun>(ax, C, negative);
+        const std::optional<int> n = FirstPast(*run, ax, P, sb);
+        if (!n)
+            return std::nullopt;
+        if (*n == 0)
+            return Finish(ax, P, negative, kLastLine, nullptr, nullptr);
+        return Finish(ax, P, negative, *n, &run->L(*n), &run->L(*n - 1));
+    }
+
+    TDPoint C;
+    Axis y, x;
+    std::array<std::unique_ptr<WalkRun>, 2> yRuns, xRuns;  // negative, positive
+};
+
+WalkLines::WalkLines(const TPlaneState& plane) : impl_(std::make_unique<Impl>(plane)) {}
+
+WalkLines::~WalkLines() = default;
+
+TDPoint WalkLines::Delta(double W, double H, TDPoint P)
+{
+    int process = 0;
+    return GuardWith([&] { return TrailLine("GetDelta", "process", process); }, [&]() -> TDPoint {
+        const std::optional<double> Y = impl_->Coordinate(impl_->y, H / 2, impl_->yRuns, P, process);
+        if (!Y)
+            return {};
+        const std::optional<double> X = impl_->Coordinate(impl_->x, W / 2, impl_->xRuns, P, process);
         if (!X)
             return {};
         return DPoint(*X, *Y);
@@ -298,7 +532,10 @@ TDPoint GetDelta(const Document& doc, double W, double H, TDPoint P)
     const DeltaCalibration c{doc.Plane.UnitPoint, doc.Plane.base.VanishW, doc.Plane.base.VanishH, W, H};
     if (const std::optional<TDPoint> known = doc.Deltas.Find(c, P))
         return *known;
-    const TDPoint delta = GetDelta(doc.Plane, W, H, P, nullptr);
+    std::shared_ptr<WalkLines>& lines = doc.Deltas.Lines(c);
+    if (!lines)
+        lines = std::make_shared<WalkLines>(doc.Plane);
+    const TDPoint delta = lines->Delta(W, H, P);
     doc.Deltas.Store(c, P, delta);
     return delta;
 }

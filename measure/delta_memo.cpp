@@ -1,14 +1,15 @@
 #include "measure/delta_memo.h"
 
+#include "measure/calibration.h"
+
 #include <bit>
 
 namespace kvx {
 
 namespace {
 
-// A rubber band following the pointer asks for a new point at every move; the
-// memo starts afresh rather than grow without end.
-constexpr std::size_t kMaxAnswers = 16384;
+// The first size of a generation: the repaint of a busy document fits.
+constexpr std::size_t kFirstCapacity = 16384;
 
 bool Same(double a, double b)
 {
@@ -48,11 +49,21 @@ DeltaMemo::Slot* DeltaMemo::SlotFor(const DeltaCalibration& c, bool create)
     for (Slot& s : slots_)
         if (!s.used || s.lastUse < oldest->lastUse)
             oldest = &s;
+    *oldest = Slot{};
     oldest->used = true;
     oldest->calibration = c;
-    oldest->answers.clear();
+    oldest->capacity = kFirstCapacity;
     oldest->lastUse = ++clock_;
     return oldest;
+}
+
+void DeltaMemo::Turn(Slot& s)
+{
+    if (s.askedAgain > s.young.size() / 2)
+        s.capacity *= 2;
+    s.old = std::move(s.young);
+    s.young = Answers{};
+    s.askedAgain = 0;
 }
 
 std::optional<TDPoint> DeltaMemo::Find(const DeltaCalibration& c, TDPoint p)
@@ -60,26 +71,38 @@ std::optional<TDPoint> DeltaMemo::Find(const DeltaCalibration& c, TDPoint p)
     Slot* s = SlotFor(c, false);
     if (!s)
         return std::nullopt;
-    const auto it = s->answers.find({std::bit_cast<std::uint64_t>(p.x), std::bit_cast<std::uint64_t>(p.y)});
-    if (it == s->answers.end())
+    const PointKey key{std::bit_cast<std::uint64_t>(p.x), std::bit_cast<std::uint64_t>(p.y)};
+    if (const auto it = s->young.find(key); it != s->young.end())
+        return it->second;
+    const auto it = s->old.find(key);
+    if (it == s->old.end())
         return std::nullopt;
-    return it->second;
+    const TDPoint delta = it->second;
+    s->old.erase(it);
+    ++s->askedAgain;
+    if (s->young.size() >= s->capacity)
+        Turn(*s);
+    s->young.emplace(key, delta);
+    return delta;
 }
 
 void DeltaMemo::Store(const DeltaCalibration& c, TDPoint p, TDPoint delta)
 {
     Slot* s = SlotFor(c, true);
-    if (s->answers.size() >= kMaxAnswers)
-        s->answers.clear();
-    s->answers[{std::bit_cast<std::uint64_t>(p.x), std::bit_cast<std::uint64_t>(p.y)}] = delta;
+    if (s->young.size() >= s->capacity)
+        Turn(*s);
+    s->young[{std::bit_cast<std::uint64_t>(p.x), std::bit_cast<std::uint64_t>(p.y)}] = delta;
+}
+
+std::shared_ptr<WalkLines>& DeltaMemo::Lines(const DeltaCalibration& c)
+{
+    return SlotFor(c, true)->lines;
 }
 
 void DeltaMemo::Clear()
 {
-    for (Slot& s : slots_) {
-        s.used = false;
-        s.answers.clear();
-    }
+    for (Slot& s : slots_)
+        s = Slot{};
 }
 
 } // namespace kvx

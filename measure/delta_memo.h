@@ -1,9 +1,9 @@
 #pragma once
 
 // GetDelta's answers remembered for one calibration.  The overlay asks for the
-// same corners and ends on every repaint, and each answer is a walk of many
-// line intersections; with the answers kept, a repaint only walks for what is
-// new.  An answer depends on nothing but the unit points, the two vanishing
+// same corners and ends on every repaint, and each answer is a search among
+// construction lines; with the answers kept, a repaint only searches for what
+// is new.  An answer depends on nothing but the unit points, the two vanishing
 // points, W, H and the point itself, so those (bit for bit) are the key: any
 // change of calibration simply finds no answers.
 
@@ -11,10 +11,13 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <unordered_map>
 
 namespace kvx {
+
+class WalkLines;
 
 struct DeltaCalibration {
     std::array<TDPoint, 6> unit{};
@@ -28,6 +31,9 @@ class DeltaMemo {
 public:
     std::optional<TDPoint> Find(const DeltaCalibration& c, TDPoint p);
     void Store(const DeltaCalibration& c, TDPoint p, TDPoint delta);
+    // The construction lines kept with calibration c; empty until the caller
+    // builds them.
+    std::shared_ptr<WalkLines>& Lines(const DeltaCalibration& c);
     void Clear();
 
 private:
@@ -39,15 +45,28 @@ private:
     struct PointHash {
         std::size_t operator()(const PointKey& k) const noexcept;
     };
+    using Answers = std::unordered_map<PointKey, TDPoint, PointHash>;
     // Two calibrations are kept, so that the two planes of a two-plane
     // setting, drawn one after the other, do not push each other out.
+    //
+    // The answers are kept in two generations: new ones go into the young one
+    // and, when it is full, the old one is dropped and the young one becomes
+    // old.  An answer asked for again is moved back to the young one.  So what
+    // a repaint keeps asking for stays, and what a rubber band asked for once
+    // ages out, a generation at a time instead of all at once.  When most of a
+    // full young generation was asked for again, the document's points no
+    // longer fit, and the generations grow: their size follows the document.
     struct Slot {
         bool used = false;
         DeltaCalibration calibration;
-        std::unordered_map<PointKey, TDPoint, PointHash> answers;
+        Answers young, old;
+        std::size_t capacity = 0;
+        std::size_t askedAgain = 0;  // answers moved from old to young since the last turn
+        std::shared_ptr<WalkLines> lines;
         std::uint64_t lastUse = 0;
     };
     Slot* SlotFor(const DeltaCalibration& c, bool create);
+    static void Turn(Slot& s);
 
     std::array<Slot, 2> slots_;
     std::uint64_t clock_ = 0;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <vector>
 
@@ -302,6 +303,45 @@ TEST(Calibration, WalkAnswersOnAMetreCell)
         {{-0x1.7fcbc6a7ef9dbp+11, 0x1.f6155e9e1b08ap+10}, {-0x1.254ac380346dcp+18, -0x1.f404ea4a8c155p-1}},  // -300 m, 0 mm
         {{0x1.f4p+10, -0x1.1501fb2fec56dp+14}, {0x1.82b8p+13, 0x1.e8868p+19}},  // 0, -300 m: behind the camera, the walk runs to its limit
     });
+}
+
+// The kept lines are searched rather than walked: over the whole photo and
+// beyond it (past the horizon, behind the camera, on the vanishing points
+// themselves) the answers are the step-by-step walk's, bit for bit.
+TEST_P(PerspectiveScene, SearchedLinesGiveTheWalksAnswers)
+{
+    const Camera cam{GetParam().yaw, GetParam().pitch};
+    const Document doc = DocumentWithReference(cam, 210, 297);
+    test::Sequence seq(static_cast<std::uint64_t>(GetParam().yaw * 1000 + GetParam().pitch));
+    std::vector<TDPoint> points{doc.Plane.base.VanishW, doc.Plane.base.VanishH, doc.Plane.UnitPoint[5],
+                                doc.Plane.UnitPoint[0], MidPoint(doc.Plane.UnitPoint[0], doc.Plane.UnitPoint[1])};
+    for (int i = 0; i < 120; ++i)
+        points.push_back(DPoint(seq.Between(-6000, 10000), seq.Between(-6000, 9000)));
+    for (int i = 0; i < 60; ++i)
+        points.push_back(cam.Project(seq.Between(-80000, 80000), seq.Between(-80000, 80000)));
+    for (const TDPoint p : points) {
+        const TDPoint walked = GetDelta(doc.Plane, 210, 297, p);
+        const TDPoint searched = GetDelta(doc, 210, 297, p);
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(searched.x), std::bit_cast<std::uint64_t>(walked.x)) << p;
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(searched.y), std::bit_cast<std::uint64_t>(walked.y)) << p;
+    }
+}
+
+// A rubber band asks for a new point at every move; long after, the marks'
+// answers are still right and still there.
+TEST(Calibration, RememberedAnswersOutliveARubberBand)
+{
+    const Camera cam{40, 25};
+    Document doc = DocumentWithReference(cam);
+    const std::vector<TDPoint> marks{cam.Project(-2500, 700), cam.Project(0, 0), cam.Project(1234, -987)};
+    for (int move = 0; move < 60000; ++move) {
+        GetDelta(doc, {1000 + move * 0.01, 800 + move * 0.02});
+        if (move % 5000 == 0)
+            for (const TDPoint m : marks)
+                GetDelta(doc, m);
+    }
+    for (const TDPoint m : marks)
+        EXPECT_EQ(GetDelta(doc, m), GetDelta(doc.Plane, doc.W(), doc.H(), m));
 }
 
 TEST(Calibration, NoReferenceMeansOrigin)
