@@ -9,7 +9,7 @@
 
 #include "shell/application.h"
 #include "shell/batch.h"
-#include "shell/housekeeping.h"
+#include "base/housekeeping.h"
 #include "shell/main_window.h"
 
 #include <QCommandLineParser>

@@ -10,7 +10,7 @@
 #include "measure/calibration.h"
 #include "output/overlay/overlay.h"
 #include "output/overlay/recording_canvas.h"
-#include "shell/commands.h"
+#include "interact/commands.h"
 #include "shell/report_file.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "image/effects.h"
 
-#include "shell/error_trail.h"
+#include "base/error_trail.h"
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>

@@ -1,7 +1,7 @@
 #include "interact/hit_test.h"
 
 #include "measure/computation.h"
-#include "shell/error_trail.h"
+#include "base/error_trail.h"
 
 namespace kvx {
 

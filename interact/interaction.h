@@ -7,7 +7,7 @@
 
 #include "interact/window_port.h"
 #include "measure/model.h"
-#include "shell/app_settings.h"
+#include "base/app_settings.h"
 
 #include <cstdint>
 

@@ -1,5 +1,7 @@
 #include "interact/prompts.h"
 
+#include "base/tool_mode.h"
+
 namespace kvx {
 
 namespace {
@@ -21,82 +23,82 @@ std::optional<std::string> PromptText(int mode, int n, bool polygon)
     static const char* const kSixPieces[] = {"中心線（上）をマウス㊧ボタンで指示", "中心線（下）", "左基準線（上）",
                                              "左基準線（下）", "右基準線（上）", "右基準線（下）"};
     switch (mode) {
-    case 0:
+    case ucNone:
         return std::string();
-    case 1:
+    case ucBase:
         return "[基準矩形を設定する]　基準となる矩形をマウス㊧ボタンで指示[" + std::to_string(n + 1) +
                (n == 0 ? "点目]" : "点目]。㊨ボタンで前点のやり直し");
-    case 2:
+    case ucBaseOnePoint:
         return std::string("[基準矩形を設定する]　基準をマウス㊧ボタンで指示");
-    case 3:
+    case ucBaseSixPoint:
         return std::string("[基準（６点入力）を設定する]　基準となる") + kSixPieces[std::min(std::max(n, 0), 5)] +
                (n >= 1 ? "をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し" : "");
-    case 4:
+    case ucBaseAdjust:
         return Pick({"[基準矩形を調整する]　調整する基準矩形の頂点をマウス㊧ボタンで指示",
                      "[基準矩形を調整する]　調整後の基準矩形の頂点位置をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで前点のやり直し"},
                     n);
-    case 5:
+    case ucBaseLineW:
         return Pick({"[計測基準Ｗを設定する]　計測基準Ｗとなる端点の位置をマウス㊧ボタンで指示",
                      "[計測基準Ｗを設定する]　計測基準Ｗとなるもう一方の端点の位置をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し"},
                     n);
-    case 6:
+    case ucBaseLineH:
         return Pick({"[計測基準Ｈを設定する]　計測基準Ｈとなる端点の位置をマウス㊧ボタンで指示",
                      "[計測基準Ｈを設定する]　計測基準Ｈとなるもう一方の端点の位置をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し"},
                     n);
-    case 7:
+    case ucBaseLineAdjust:
         return Pick({"[計測基準ＷＨを調整する]　調整する計測基準ＷＨの端点をマウス㊧ボタンで指示",
                      "[計測基準ＷＨを調整する]　調整後の計測基準ＷＨの端点をマウス㊧ボタンで指示。㊨ボタンでやり直し"},
                     n);
-    case 8:
+    case ucBaseUnit:
         return Pick({"[計測基準を設定する]　計測基準となる矩形の頂点をマウス㊧ボタンで指示",
                      "[計測基準を設定する]　計測基準となる矩形の対角をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し"},
                     n);
-    case 9:
+    case ucBaseUnitAdjust:
         return Pick({"[計測基準を調整する]　調整する計測基準の端点をマウス㊧ボタンで指示",
                      "[計測基準を調整する]　調整後の計測基準の端点をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンでやり直し"},
                     n);
-    case 10:
+    case ucDistance:
         return Pick({"[距離を求める・２点間の距離を求める]　求めたい距離の端点の位置をマウス㊧ボタンで指示",
                      "[距離を求める・２点間の距離を求める]　求めたい距離のもう一方の端点の位置をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで１点目のやり直し"},
                     n);
-    case 11:
+    case ucDistanceDel:
         return std::string("[距離を求める・削除する]　削除したい距離をマウス㊧ボタンで指示");
-    case 12:
+    case ucDistanceAdjust:
         return Pick({"[距離を求める・２点間を調整する]　調整する距離の端点をマウス㊧ボタンで指示",
                      "[距離を求める・２点間を調整する]　調整後の距離の端点をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンでやり直し"},
                     n);
-    case 13:
+    case ucDistanceHosei:
         return Pick({"[距離を求める・遠近補正する]　遠近補正する距離をマウス㊧ボタンで指示",
                      "[距離を求める・遠近補正する]　遠近補正する距離の側面投影位置をマウス㊧ボタンで指示。㊨ボタンでやり直し"},
                     n);
-    case 14:
+    case ucDistanceHoseiDel:
         return std::string("[距離を求める・遠近補正を解除する]　遠近補正を解除する距離をマウス㊧ボタンで指示");
-    case 15:
-    case 16: {
-        const std::string tool = mode == 15 ? "[面積を求める・加算]　" : "[面積を求める・減算]　";
+    case ucSpaceAdd:
+    case ucSpaceSub: {
+        const std::string tool = mode == ucSpaceAdd ? "[面積を求める・加算]　" : "[面積を求める・減算]　";
         if (polygon)
             return tool + (n == 0 ? "求めたい面積の範囲をマウス㊧ボタンで指示"
                                   : "求めたい面積の範囲をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで前点のやり直し");
         return tool + (n == 0 ? "求めたい面積矩形の頂点をマウス㊧ボタンで指示"
                               : "求めたい面積矩形の対角をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し");
     }
-    case 17:
+    case ucSpaceDel:
         return std::string("[面積を求める・範囲を削除する]　削除したい面積の範囲をマウス㊧ボタンで指示");
-    case 18:
+    case ucSpaceAdjust:
         return Pick({"[面積を求める・範囲を調整する]　調整する面積形状の頂点をマウス㊧ボタンで指示",
                      "[面積を求める・範囲を調整する]　調整後の面積形状の頂点位置をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンでやり直し"},
                     n);
-    case 19:
+    case ucSpaceSlant:
         return std::string("[面積を求める・傾斜設定]　傾斜設定する面積をマウス㊧ボタンで指示");
-    case 20:
+    case ucSpaceHosei:
         return Pick({"[面積を求める・遠近補正する]　遠近補正する面積をマウス㊧ボタンで指示",
                      "[面積を求める・遠近補正する]　遠近補正する面積の側面投影位置をマウス㊧ボタンで指示。㊨ボタンでやり直し"},
                     n);
-    case 21:
+    case ucSpaceHoseiDel:
         return std::string("[面積を求める・遠近補正を解除する]　遠近補正を解除する面積をマウス㊧ボタンで指示");
-    case 23:
+    case ucCrossLine:
         return std::string("[基準矩形の交線]　設定１と設定２の基準矩形の交線を㊧ボタンで指示。㊨ボタンでキャンセル");
-    case 24:
+    case ucImageFix:
         return Pick({"[画像範囲]　必要とする画像の範囲をマウス㊧ボタンで指示",
                      "[画像範囲]　必要とする画像の範囲をマウス㊧ボタンで指示。㊨ボタンで１点目のやり直し"},
                     n);

@@ -1,6 +1,6 @@
 #include "measure/calibration.h"
 
-#include "shell/error_trail.h"
+#include "base/error_trail.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,7 +2,7 @@
 
 #include "measure/calibration.h"
 #include "measure/numfmt.h"
-#include "shell/error_trail.h"
+#include "base/error_trail.h"
 
 #include <cmath>
 #include <numbers>

@@ -1,6 +1,6 @@
 #include "measure/geometry.h"
 
-#include "shell/error_trail.h"
+#include "base/error_trail.h"
 
 #include <charconv>
 #include <cmath>

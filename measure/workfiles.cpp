@@ -2,8 +2,8 @@
 
 #include "measure/calibration.h"
 #include "measure/cp932.h"
-#include "shell/error_trail.h"
-#include "shell/safe_file.h"
+#include "base/error_trail.h"
+#include "base/safe_file.h"
 
 #include <bit>
 #include <cstring>

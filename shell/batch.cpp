@@ -3,9 +3,9 @@
 #include "image/photo.h"
 #include "measure/workfiles.h"
 #include "output/export/exports.h"
-#include "shell/app_settings.h"
+#include "base/app_settings.h"
 #include "shell/report_file.h"
-#include "shell/safe_file.h"
+#include "base/safe_file.h"
 
 #include <QTemporaryDir>
 

@@ -4,7 +4,7 @@
 // opened as the window opens it, with its saved measurements, on a private copy
 // of the working files, so that the user's working folder is never touched.
 
-#include "shell/housekeeping.h"
+#include "base/housekeeping.h"
 
 #include <iosfwd>
 #include <optional>

@@ -1,6 +1,6 @@
 #include "shell/dialogs.h"
 
-#include "shell/error_trail.h"
+#include "base/error_trail.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>

@@ -12,8 +12,8 @@
 #include "interact/interaction.h"
 #include "interact/window_port.h"
 #include "measure/model.h"
-#include "shell/app_settings.h"
-#include "shell/housekeeping.h"
+#include "base/app_settings.h"
+#include "base/housekeeping.h"
 #include "shell/prompter.h"
 
 #include <QMainWindow>

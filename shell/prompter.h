@@ -4,7 +4,7 @@
 // narrow interface, so flows run in tests with scripted answers.
 
 #include "measure/workfiles.h"
-#include "shell/app_settings.h"
+#include "base/app_settings.h"
 
 #include <QPoint>
 #include <QString>

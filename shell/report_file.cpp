@@ -4,7 +4,7 @@
 #include "image/photo_view.h"
 #include "output/overlay/overlay.h"
 #include "output/report/report.h"
-#include "shell/safe_file.h"
+#include "base/safe_file.h"
 
 #include <QPainter>
 #include <QPrinter>

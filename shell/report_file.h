@@ -5,7 +5,7 @@
 
 #include "image/photo.h"
 #include "measure/model.h"
-#include "shell/app_settings.h"
+#include "base/app_settings.h"
 
 #include <QString>
 

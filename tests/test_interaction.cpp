@@ -4,8 +4,8 @@
 #include "interact/prompts.h"
 #include "measure/calibration.h"
 #include "measure/cp932.h"
-#include "shell/commands.h"
-#include "shell/error_trail.h"
+#include "interact/commands.h"
+#include "base/error_trail.h"
 
 #include "documents.h"
 #include "fake_port.h"

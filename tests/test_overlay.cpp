@@ -3,7 +3,7 @@
 #include "measure/calibration.h"
 #include "measure/cp932.h"
 #include "output/overlay/recording_canvas.h"
-#include "shell/commands.h"
+#include "interact/commands.h"
 
 #include "documents.h"
 

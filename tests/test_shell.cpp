@@ -1,8 +1,8 @@
-#include "shell/app_settings.h"
-#include "shell/commands.h"
-#include "shell/error_trail.h"
-#include "shell/housekeeping.h"
-#include "shell/safe_file.h"
+#include "base/app_settings.h"
+#include "interact/commands.h"
+#include "base/error_trail.h"
+#include "base/housekeeping.h"
+#include "base/safe_file.h"
 
 #include "measure/calibration.h"
 #include "workfolder.h"

@@ -4,9 +4,9 @@
 
 #include "image/photo.h"
 #include "measure/calibration.h"
-#include "shell/commands.h"
+#include "interact/commands.h"
 #include "shell/dialogs.h"
-#include "shell/error_trail.h"
+#include "base/error_trail.h"
 #include "measure/cp932.h"
 #include "measure/workfiles.h"
 #include "measure/calibration.h"

@@ -2,7 +2,7 @@
 
 #include "measure/calibration.h"
 #include "measure/cp932.h"
-#include "shell/error_trail.h"
+#include "base/error_trail.h"
 #include "testing.h"
 #include "workfolder.h"
 

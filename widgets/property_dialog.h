@@ -2,7 +2,7 @@
 
 // "環境設定": the program's settings apart from folders and recent photos.
 
-#include "shell/app_settings.h"
+#include "base/app_settings.h"
 
 #include <QDialog>
 

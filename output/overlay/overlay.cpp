@@ -4,7 +4,7 @@
 #include "measure/computation.h"
 #include "measure/cp932.h"
 #include "measure/numfmt.h"
-#include "shell/error_trail.h"
+#include "base/error_trail.h"
 
 #include <algorithm>
 #include <cmath>
@@ -21,14 +21,6 @@ constexpr int kEndRadius = 2;
 constexpr int kPolygonStartRadius = 10;
 // Far enough that no line cut to the view can reach it, near enough for int32.
 constexpr double kDeviceLimit = 1.0e9;
-
-// The overlay's modes (the tool modes of the command table).
-enum Mode {
-    mNone = 0, mBase = 1, mBaseOnePoint = 2, mBaseSixPoint = 3, mBaseAdjust = 4, mBaseLineAdjust = 7,
-    mBaseUnitAdjust = 9, mDistance = 10, mDistanceDel = 11, mDistanceAdjust = 12, mDistanceHosei = 13,
-    mDistanceHoseiDel = 14, mSpaceAdd = 15, mSpaceSub = 16, mSpaceDel = 17, mSpaceAdjust = 18,
-    mSpaceSlant = 19, mSpaceHosei = 20, mSpaceHoseiDel = 21, mCrossLine = 23,
-};
 
 class Painter {
 public:
@@ -108,7 +100,7 @@ private:
     bool Skipped(int adjustMode) const
     {
         const int m = c_.uCommand;
-        if (m == mBase || m == mBaseOnePoint || m == mBaseSixPoint)
+        if (m == ucBase || m == ucBaseOnePoint || m == ucBaseSixPoint)
             return true;
         return Picked(adjustMode) && !c_.settings->AdjustDrawFlag;
     }
@@ -143,7 +135,7 @@ void Painter::Reference()
     const TBaseBlock& b = doc_.Plane.base;
     const auto& r = b.BaseRect;
     PrintInfo info;
-    if (b.BaseSet == 1 && !Skipped(mBaseAdjust)) {
+    if (b.BaseSet == 1 && !Skipped(ucBaseAdjust)) {
         Pen(info, colors_.Base, 1, kStyleConstruction);
         Ray(b.VanishW, r[1], info);
         Ray(b.VanishW, r[4], info);
@@ -152,18 +144,18 @@ void Painter::Reference()
         Pen(info, colors_.Base, 1, kStyleSolid);
         for (int i = 1; i <= 4; ++i)
             Line(r[static_cast<std::size_t>(i)], r[static_cast<std::size_t>(i + 1)], info);
-        if (Adjusting(mBaseAdjust) && Active()) {
+        if (Adjusting(ucBaseAdjust) && Active()) {
             for (int i = 1; i <= 4; ++i)
                 Circle(r[static_cast<std::size_t>(i)], kHandleRadius, info);
         }
     }
-    if (c_.uCommand == mCrossLine && doc_.OtherBaseSet == 1) {
+    if (c_.uCommand == ucCrossLine && doc_.OtherBaseSet == 1) {
         Pen(info, colors_.Base, 1, kStyleSolid);
         for (int i = 1; i <= 4; ++i)
             Line(doc_.OtherBaseRect[static_cast<std::size_t>(i)], doc_.OtherBaseRect[static_cast<std::size_t>(i + 1)],
                  info);
     }
-    if (b.BaseSet == 1 && doc_.OtherBaseSet == 1 && doc_.CrossLineSet == 1 && c_.uCommand != mCrossLine) {
+    if (b.BaseSet == 1 && doc_.OtherBaseSet == 1 && doc_.CrossLineSet == 1 && c_.uCommand != ucCrossLine) {
         Pen(info, colors_.CrossLine, 1, kStyleSolid);
         const TDPoint far = Polar(doc_.CrossLinePoint, Angle(b.VanishH, doc_.CrossLinePoint),
                                   kCrossLineLength / std::max(c_.scale, 1e-9));
@@ -173,14 +165,14 @@ void Painter::Reference()
 
 void Painter::BaseLine(std::uint8_t set, const std::array<TDPoint, 3>& line)
 {
-    if (set != 1 || Skipped(mBaseLineAdjust))
+    if (set != 1 || Skipped(ucBaseLineAdjust))
         return;
     PrintInfo info;
     Pen(info, colors_.BaseLine, 1, kStyleSolid);
     Line(line[1], line[2], info);
     Circle(line[1], kEndRadius, info);
     Circle(line[2], kEndRadius, info);
-    if (Adjusting(mBaseLineAdjust) && Active()) {
+    if (Adjusting(ucBaseLineAdjust) && Active()) {
         Circle(line[1], kHandleRadius, info);
         Circle(line[2], kHandleRadius, info);
     }
@@ -189,7 +181,7 @@ void Painter::BaseLine(std::uint8_t set, const std::array<TDPoint, 3>& line)
 void Painter::MeasurementBase()
 {
     const TBaseBlock& b = doc_.Plane.base;
-    if (b.BaseUnitSet != 1 || Skipped(mBaseUnitAdjust))
+    if (b.BaseUnitSet != 1 || Skipped(ucBaseUnitAdjust))
         return;
     const auto& u = doc_.Plane.UnitPoint;
     PrintInfo info;
@@ -201,7 +193,7 @@ void Painter::MeasurementBase()
     Pen(info, colors_.BaseUnit, 1, kStyleSolid);
     for (std::size_t i = 1; i <= 4; ++i)
         Line(u[i - 1], u[i], info);
-    if (Adjusting(mBaseUnitAdjust) && Active()) {
+    if (Adjusting(ucBaseUnitAdjust) && Active()) {
         Circle(b.BaseUnit[1], kHandleRadius, info);
         Circle(b.BaseUnit[2], kHandleRadius, info);
     }
@@ -209,7 +201,7 @@ void Painter::MeasurementBase()
 
 void Painter::Distances()
 {
-    if (!doc_.View.DistanceView || Skipped(mDistanceAdjust))
+    if (!doc_.View.DistanceView || Skipped(ucDistanceAdjust))
         return;
     const TPlaneState& plane = doc_.Plane;
     const int m = c_.uCommand;
@@ -219,9 +211,9 @@ void Painter::Distances()
             continue;
         PrintInfo info;
         const std::uint8_t style =
-            m == mDistanceDel ? kStyleDelete : (CorrectionShown(d.corrected) ? kStyleCorrected : kStyleSolid);
+            m == ucDistanceDel ? kStyleDelete : (CorrectionShown(d.corrected) ? kStyleCorrected : kStyleSolid);
         const bool current = i == doc_.CurrentDistance &&
-                             (m == mDistance || m == mDistanceDel || m == mDistanceHosei || Adjusting(mDistanceAdjust));
+                             (m == ucDistance || m == ucDistanceDel || m == ucDistanceHosei || Adjusting(ucDistanceAdjust));
         Pen(info, colors_.Distance, current ? 2 : 1, style);
         Line(d.start, d.end, info);
         Circle(d.start, kEndRadius, info);
@@ -250,13 +242,13 @@ void Painter::Distances()
                 box = {p2.x, p2.y + h, p2.x + w, p2.y};
             canvas_.DrawText(box, info);
         }
-        if (Adjusting(mDistanceAdjust) && Active()) {
+        if (Adjusting(ucDistanceAdjust) && Active()) {
             Pen(info, colors_.Distance, current ? 2 : 1, style);
             Circle(d.start, kHandleRadius, info);
             Circle(d.end, kHandleRadius, info);
         }
         if (i == doc_.CurrentDistance && d.corrected == 1 &&
-            (m == mDistance || m == mDistanceHosei || m == mDistanceHoseiDel || Adjusting(mDistanceAdjust))) {
+            (m == ucDistance || m == ucDistanceHosei || m == ucDistanceHoseiDel || Adjusting(ucDistanceAdjust))) {
             Pen(info, colors_.Distance, 1, kStyleConstruction);
             Line(d.correctedStart, d.correctedEnd, info);
             Line(d.correctedStart, d.start, info);
@@ -270,7 +262,7 @@ void Painter::Distances()
 
 void Painter::Areas()
 {
-    if (!doc_.View.SpaceView || Skipped(mSpaceAdjust))
+    if (!doc_.View.SpaceView || Skipped(ucSpaceAdjust))
         return;
     const TPlaneState& plane = doc_.Plane;
     const int m = c_.uCommand;
@@ -280,14 +272,14 @@ void Painter::Areas()
             continue;
         PrintInfo info;
         const std::uint8_t style =
-            m == mSpaceDel ? kStyleDelete : (CorrectionShown(s.corrected) ? kStyleCorrected : kStyleSolid);
+            m == ucSpaceDel ? kStyleDelete : (CorrectionShown(s.corrected) ? kStyleCorrected : kStyleSolid);
         const std::int32_t colour = s.kind == kSpaceAdd ? colors_.SpaceAdd : (s.kind == kSpaceSub ? colors_.SpaceSub : 0);
         const bool current = i == doc_.CurrentSpace &&
-                             (m == mSpaceAdd || m == mSpaceSub || m == mSpaceDel || m == mSpaceSlant ||
-                              m == mSpaceHosei || m == mSpaceHoseiDel || Adjusting(mSpaceAdjust));
+                             (m == ucSpaceAdd || m == ucSpaceSub || m == ucSpaceDel || m == ucSpaceSlant ||
+                              m == ucSpaceHosei || m == ucSpaceHoseiDel || Adjusting(ucSpaceAdjust));
         Pen(info, colour, current ? 2 : 1, style);
         const int n = s.count();
-        const bool handles = Adjusting(mSpaceAdjust) && Active() && (c_.polygonMode || n == 5);
+        const bool handles = Adjusting(ucSpaceAdjust) && Active() && (c_.polygonMode || n == 5);
         long double length = 0, sumX = 0, sumY = 0;
         for (int j = 0; j + 1 < n; ++j) {
             const TDPoint a = s.points[static_cast<std::size_t>(j)];
@@ -323,7 +315,7 @@ void Painter::Areas()
             canvas_.DrawText({centre.x - w / 2, centre.y - h / 2, centre.x + w / 2, centre.y - h / 2 - h}, info);
         }
         if (i == doc_.CurrentSpace && s.corrected == 1 &&
-            (m == mSpaceAdd || m == mSpaceSub || m == mSpaceHosei || m == mSpaceHoseiDel || Adjusting(mSpaceAdjust))) {
+            (m == ucSpaceAdd || m == ucSpaceSub || m == ucSpaceHosei || m == ucSpaceHoseiDel || Adjusting(ucSpaceAdjust))) {
             Pen(info, colour, 1, kStyleConstruction);
             const auto& cp = s.correctedPoints;
             for (int j = 0; j + 1 < n && static_cast<std::size_t>(j) + 1 < cp.size(); ++j) {
@@ -343,17 +335,17 @@ void Painter::InputInProgress()
     const int k = q.Count();
     const int m = c_.uCommand;
     PrintInfo info;
-    if ((m == mSpaceAdd || m == mSpaceSub) && c_.polygonMode) {
-        Pen(info, m == mSpaceAdd ? colors_.SpaceAdd : colors_.SpaceSub, 1, kStyleSolid);
+    if ((m == ucSpaceAdd || m == ucSpaceSub) && c_.polygonMode) {
+        Pen(info, m == ucSpaceAdd ? colors_.SpaceAdd : colors_.SpaceSub, 1, kStyleSolid);
         if (k >= 1)
             Circle(q[1], kPolygonStartRadius, info);
         for (int i = 2; i <= k; ++i)
             Line(q[i], q[i - 1], info);
-    } else if (m == mBase) {
+    } else if (m == ucBase) {
         Pen(info, colors_.Base, 1, kStyleSolid);
         for (int i = 2; i <= k; ++i)
             Line(q[i], q[i - 1], info);
-    } else if (m == mBaseSixPoint) {
+    } else if (m == ucBaseSixPoint) {
         Pen(info, colors_.Base, 3, kStyleSolid);
         for (int i = 1; i <= (k / 2) * 2 && i + 1 <= k; i += 2)
             Line(q[i], q[i + 1], info);

@@ -5,9 +5,10 @@
 // progress and the adjust handles, drawn over the photo after every repaint.
 // Image points are pixels of the photo; device points are pixels of the canvas.
 
+#include "base/tool_mode.h"
 #include "measure/model.h"
 #include "output/overlay/canvas.h"
-#include "shell/app_settings.h"
+#include "base/app_settings.h"
 
 #include <optional>
 #include <string>

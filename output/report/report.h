@@ -6,7 +6,7 @@
 
 #include "measure/model.h"
 #include "output/pdf/pdf_maker.h"
-#include "shell/app_settings.h"
+#include "base/app_settings.h"
 
 #include <ostream>
 

@@ -1,6 +1,6 @@
-#include "shell/app_settings.h"
+#include "base/app_settings.h"
 
-#include "shell/safe_file.h"
+#include "base/safe_file.h"
 
 // Only the narrow, UTF-8 form is used: no converter library is needed.
 #define SI_NO_CONVERSION

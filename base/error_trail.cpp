@@ -1,4 +1,4 @@
-#include "shell/error_trail.h"
+#include "base/error_trail.h"
 
 namespace kvx {
 

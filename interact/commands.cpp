@@ -1,4 +1,4 @@
-#include "shell/commands.h"
+#include "interact/commands.h"
 
 #include <algorithm>
 

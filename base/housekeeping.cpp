@@ -1,9 +1,9 @@
-#include "shell/housekeeping.h"
+#include "base/housekeeping.h"
 
-#include "shell/app_settings.h"
+#include "base/app_settings.h"
 
-#include "shell/error_trail.h"
-#include "shell/safe_file.h"
+#include "base/error_trail.h"
+#include "base/safe_file.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,0 +1,253 @@
+// The pointer pipeline: presses, moves and releases become clicks or zoom
+// gestures; the rubber band follows the pointer.
+
+#include "interact/interaction.h"
+
+#include "interact/interaction_detail.h"
+#include "interact/hit_test.h"
+#include "interact/prompts.h"
+#include "measure/calibration.h"
+#include "measure/computation.h"
+#include "measure/cp932.h"
+#include "interact/commands.h"
+#include "base/error_trail.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+
+namespace kvx {
+
+using namespace interaction_detail;
+
+// --- rubber band ----------------------------------------------------------------------------
+
+TDPoint Interaction::Snap(TDPoint P) const
+{
+    switch (tMode_) {
+    case 1:
+        return GetOrthYPoint(doc_, traceAnchor_, P);
+    case 2:
+        return GetOrthXPoint(doc_, traceAnchor_, P);
+    case 3:
+        return port_.ShiftHeld() ? GetOrthPoint(doc_, traceAnchor_, P) : P;
+    case 4:
+    case 8:
+        return port_.ShiftHeld() ? GetOrthPoint(doc_, snapOrigin_, P) : P;
+    default:
+        return P;
+    }
+}
+
+void Interaction::DrawXor(int mode, TDPoint P, TDPoint anchor, TDPoint third, std::int32_t colour)
+{
+    GuardWith([&] { return TrailLine("DrawXor", "TMode", mode); }, [&] {
+        TraceFigure f;
+        f.colour = colour;
+        auto line = [&](TDPoint a, TDPoint b) { f.lines.push_back({a, b}); };
+        switch (mode) {
+        case 1:
+        case 2:
+        case 3:
+            line(anchor, P);
+            break;
+        case 4:
+            line(P, anchor);
+            line(P, third);
+            break;
+        case 5: {
+            const double ext = kEndlessLine / port_.View().DispScale;
+            line(Polar(anchor, Angle(P, anchor), ext), Polar(P, Angle(anchor, P), ext));
+            break;
+        }
+        case 6:
+            line(anchor, {P.x, anchor.y});
+            line({P.x, anchor.y}, P);
+            line(P, {anchor.x, P.y});
+            line({anchor.x, P.y}, anchor);
+            break;
+        case 7:
+        case 8: {
+            const TBaseBlock& b = doc_.Plane.base;
+            const auto s1 = IntersPoint(b.VanishW, P, b.VanishH, anchor);
+            const auto s2 = IntersPoint(b.VanishW, anchor, b.VanishH, P);
+            if (!s1 || !s2)
+                return;
+            line(P, *s1);
+            line(*s1, anchor);
+            line(anchor, *s2);
+            line(*s2, P);
+            break;
+        }
+        default:
+            return;
+        }
+        port_.ShowFigure(FigureSlot::Trace, f);
+    });
+}
+
+void Interaction::DrawTrace(TDPoint P)
+{
+    Guard("DrawTrace", [&] {
+        port_.SetStatusText(0, FormatPointer(P));
+        if (tracePoint_.x >= 0 && tracePoint_.y >= 0)
+            port_.ShowFigure(FigureSlot::Trace, std::nullopt);
+        drawnTMode_ = 0;
+        if (P.x >= 0 && P.y >= 0) {
+            P = Snap(P);
+            DrawXor(tMode_, P, traceAnchor_, traceThird_, traceColor_);
+            drawnTMode_ = tMode_;
+        }
+        tracePoint_ = P;
+    });
+}
+
+void Interaction::StartTrace(int mode, TDPoint P, TDPoint anchor, TDPoint third, std::int32_t colour)
+{
+    Guard("StartTrace", [&] {
+        // A figure still shown goes with the new one.
+        port_.ShowFigure(FigureSlot::Trace, std::nullopt);
+        tMode_ = mode;
+        traceColor_ = colour;
+        traceAnchor_ = anchor;
+        traceThird_ = third;
+        tracePoint_ = {-1, -1};
+        DrawTrace(P);
+    });
+}
+
+void Interaction::EndTrace()
+{
+    Guard("EndTrace", [&] {
+        tMode_ = 0;
+        DrawTrace({-1, -1});
+    });
+}
+
+// --- the pointer pipeline ---------------------------------------------------------------------
+
+void Interaction::DrawGesture(int gesture, TDPoint trace)
+{
+    if (gesture == 0) {
+        port_.ShowFigure(FigureSlot::Gesture, std::nullopt);
+        return;
+    }
+    const ViewState view = port_.View();
+    const TPoint S = WtoS(view, press_);
+    TraceFigure f;
+    f.colour = kRed;
+    auto rect = [&](TPoint a, TPoint b) {
+        const TDPoint p = StoW(view, a);
+        const TDPoint q = StoW(view, b);
+        f.lines.push_back({p, TDPoint{q.x, p.y}});
+        f.lines.push_back({TDPoint{q.x, p.y}, q});
+        f.lines.push_back({q, TDPoint{p.x, q.y}});
+        f.lines.push_back({TDPoint{p.x, q.y}, p});
+    };
+    if (gesture == 1) {
+        rect(S, WtoS(view, trace));
+    } else if (gesture == 2) {
+        rect(S, Polar(S, 225, 30));
+    } else {
+        const TPoint corner = Polar(S, 315, 50);
+        rect(S, corner);
+        f.lines.push_back({StoW(view, S), StoW(view, corner)});
+    }
+    port_.ShowFigure(FigureSlot::Gesture, f);
+}
+
+bool Interaction::MouseMoveAction(TDPoint P)
+{
+    return Guard("MouseMoveAction", [&] {
+        DrawGesture(0, tracePoint_);
+        if (buttons_ == 0)
+            return true;
+        if (buttons_ == 3 || gesture_ != 0) {
+            const double d = Distance(press_, P);
+            if (d > kGestureRadius / port_.View().DispScale) {
+                const int sector = static_cast<int>(std::floor(Angle(press_, P) / 90.0));
+                gesture_ = sector == 0 ? 1 : (sector == 3 ? 3 : 2);
+            }
+        }
+        DrawGesture(gesture_, P);
+        tracePoint_ = P;
+        return false;
+    });
+}
+
+void Interaction::MouseDown(TPoint screen, bool left, bool right)
+{
+    Guard("Ik5Disp1MouseDown", [&] {
+        if (buttons_ == 0)
+            DrawTrace({-1, -1});
+        pointer_ = StoWPoint(screen);
+        if (buttons_ == 0) {
+            press_ = pointer_;
+            pending_ = Snap(pointer_);
+        }
+        buttons_ = left && right ? 3 : (right ? 2 : (left ? 1 : 0));
+        MouseMoveAction(pointer_);
+    });
+}
+
+void Interaction::MouseMove(TPoint screen)
+{
+    Guard("Ik5Disp1MouseMove", [&] {
+        pointer_ = StoWPoint(screen);
+        if (MouseMoveAction(pointer_))
+            DrawTrace(pointer_);
+    });
+}
+
+void Interaction::MouseUp(TPoint screen, bool left, bool right)
+{
+    Guard("Ik5Disp1MouseUp", [&] {
+        pointer_ = StoWPoint(screen);
+        if (right && !left)
+            buttons_ = buttons_ == 2 ? 0 : (buttons_ == 3 ? 1 : buttons_);
+        else if (left && !right)
+            buttons_ = buttons_ == 1 ? 0 : (buttons_ == 3 ? 2 : buttons_);
+        MouseMoveAction(pointer_);
+        if (buttons_ != 0)
+            return;
+        if (gesture_ == 0) {
+            const TDPoint P = Snap(pointer_);
+            if (right)
+                MouseRightClick(P);
+            else if (left)
+                MouseLeftClick(P);
+            DrawTrace(P);
+            return;
+        }
+        const int gesture = gesture_;
+        gesture_ = 0;
+        DrawGesture(0, tracePoint_);
+        tracePoint_ = {-1, -1};
+        if (gesture == 1)
+            port_.ZoomWindow(press_, pointer_);
+        else if (gesture == 2)
+            port_.ZoomPre();
+        else
+            port_.ZoomAll();
+        DrawTrace(pointer_);
+    });
+}
+
+void Interaction::KeyDown(bool shift)
+{
+    Guard("FormKeyDown", [&] {
+        if (shift && MouseMoveAction(tracePoint_))
+            DrawTrace(tracePoint_);
+    });
+}
+
+void Interaction::KeyUp(bool shift)
+{
+    Guard("FormKeyUp", [&] {
+        if (!shift && MouseMoveAction(pointer_))
+            DrawTrace(pointer_);
+    });
+}
+
+} // namespace kvx

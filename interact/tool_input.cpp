@@ -1,0 +1,201 @@
+// The clicks of the tools that take new points: the reference, base lines,
+// measurement base, distances, areas and the image range.
+
+#include "interact/interaction.h"
+
+#include "interact/interaction_detail.h"
+#include "interact/hit_test.h"
+#include "interact/prompts.h"
+#include "measure/calibration.h"
+#include "measure/computation.h"
+#include "measure/cp932.h"
+#include "interact/commands.h"
+#include "base/error_trail.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+
+namespace kvx {
+
+using namespace interaction_detail;
+
+Interaction::BandStep Interaction::BandClick(TDPoint P, int traceMode, std::int32_t colour, bool follow)
+{
+    const int n = doc_.InputCount();
+    if (n == 0) {
+        if (follow)
+            PlaneFollow(P);
+        Accept();
+        StartTrace(traceMode, P, Q(1), {}, colour);
+        return BandStep::First;
+    }
+    return Accepts(Q(n), pending_) ? BandStep::Next : BandStep::Refused;
+}
+
+void Interaction::LeftBase(TDPoint P)
+{
+    const int n = doc_.InputCount();
+    const BandStep step = BandClick(P, 3, settings_.ColorBase, false);
+    if (step == BandStep::Refused)
+        return;
+    if (step == BandStep::Next && n <= 2) {
+        EndTrace();
+        Accept();
+        StartTrace(3, P, Q(n + 1), {}, settings_.ColorBase);
+    } else if (step == BandStep::Next) {
+        EndTrace();
+        SetReferenceRect(doc_, {Q(1), Q(2), Q(3), pending_}, true);
+        Finish(ucNone);
+    }
+    Redraw();
+}
+
+void Interaction::LeftSixPoint(TDPoint P)
+{
+    const int n = doc_.InputCount();
+    const BandStep step = BandClick(P, 3, settings_.ColorBase, false);
+    if (step == BandStep::Refused)
+        return;
+    if (step == BandStep::Next && n <= 4) {
+        Accept();
+        if ((n + 1) % 2 == 0)
+            EndTrace();
+        else
+            StartTrace(3, P, Q(n + 1), {}, settings_.ColorBase);
+    } else if (step == BandStep::Next) {
+        EndTrace();
+        Accept();
+        for (int i = 1; i <= 6; ++i)
+            doc_.SixPoint[static_cast<std::size_t>(i)] = Q(i);
+        BuildTwoPlanes(doc_);
+        port_.PlaneChanged();
+        Finish(ucNone);
+    }
+    Redraw();
+}
+
+void Interaction::LeftBaseLine(TDPoint P, bool w)
+{
+    TBaseBlock& b = doc_.Plane.base;
+    if (BandClick(P, w ? 2 : 1, settings_.ColorBaseLine, false) != BandStep::Next)
+        return;
+    auto& line = w ? b.BaseLineW : b.BaseLineH;
+    line[1] = Q(1);
+    line[2] = pending_;
+    (w ? b.BaseLineWSet : b.BaseLineHSet) = 1;
+    if ((w ? b.BaseLineHSet : b.BaseLineWSet) == 1) {
+        CalcuBaseUnitFromLines(doc_.Plane);
+        Recalculate();
+    }
+    Finish(ucNone);
+    Redraw();
+    port_.FocusField(w ? InputField::W : InputField::H);
+}
+
+void Interaction::LeftBaseUnit(TDPoint P)
+{
+    if (BandClick(P, 7, settings_.ColorBaseUnit, true) != BandStep::Next)
+        return;
+    SetBaseUnit(doc_, Q(1), pending_);
+    Recalculate();
+    Finish(ucNone);
+    Redraw();
+    port_.FocusField(InputField::W);
+}
+
+void Interaction::LeftDistance(TDPoint P)
+{
+    TPlaneState& plane = doc_.Plane;
+    if (BandClick(P, 3, settings_.ColorDistance, true) != BandStep::Next)
+        return;
+    TDistance d;
+    d.group = doc_.CurrentGroup;
+    d.start = Q(1);
+    d.end = pending_;
+    // The segment before in a running chain is the last record, linked to this one.
+    const std::int32_t last = plane.DistanceCount();
+    if (last >= 1 && plane.Distances[last].next == last + 1)
+        d.prev = last;
+    const std::int32_t index = plane.Distances.Append(d);
+    doc_.CurrentDistance = index;
+    SetCalcu();
+    doc_.Modified = 1;
+    if (options.continuous) {
+        doc_.InputPoints[1] = pending_;
+        StartTrace(3, P, Q(1), {}, settings_.ColorDistance);
+        plane.Distances[index].next = index + 1;
+    } else {
+        SetCommand(uCommand_);
+    }
+    Redraw();
+}
+
+void Interaction::NewSpace(std::vector<TDPoint> outline)
+{
+    // The name is asked before the record is made.
+    std::string name;
+    if (settings_.SpaceNameInputFlag)
+        name = AreaNameFromUtf8(port_.AskAreaName());
+    TSpace s;
+    s.group = doc_.CurrentGroup;
+    s.kind = uCommand_ == ucSpaceAdd ? kSpaceAdd : kSpaceSub;
+    s.correctedPoints.assign(outline.size(), TDPoint{});
+    s.points = std::move(outline);
+    s.name = std::move(name);
+    doc_.CurrentSpace = doc_.Plane.Spaces.Append(std::move(s));
+    SetCalcu();
+    Finish(uCommand_);
+}
+
+void Interaction::LeftSpace(TDPoint P)
+{
+    const std::int32_t colour = uCommand_ == ucSpaceAdd ? settings_.ColorSpaceAdd : settings_.ColorSpaceSub;
+    const BandStep step = BandClick(P, 7, colour, true);
+    if (step == BandStep::Refused)
+        return;
+    if (step == BandStep::Next)
+        NewSpace(RectangleOutline(doc_.Plane.base, Q(1), pending_));
+    Redraw();
+}
+
+void Interaction::LeftSpacePolygon(TDPoint P)
+{
+    const std::int32_t colour = uCommand_ == ucSpaceAdd ? settings_.ColorSpaceAdd : settings_.ColorSpaceSub;
+    const int n = doc_.InputCount();
+    const int m = n + 1;
+    if (m == 1) {
+        PlaneFollow(P);
+        Accept();
+        StartTrace(3, P, Q(1), {}, colour);
+    } else if (Distance(Q(1), pending_) * port_.View().DispScale > kPolygonCloseRadius) {
+        Accept();
+        EndTrace();
+        StartTrace(3, P, Q(m), {}, colour);
+    } else if (m <= 3) {
+        // Too few vertices to close: the click is dropped.
+        EndTrace();
+        StartTrace(3, P, Q(n), {}, colour);
+    } else {
+        std::vector<TDPoint> outline;
+        for (int i = 1; i < m; ++i)
+            outline.push_back(Q(i));
+        outline.push_back(Q(1));
+        NewSpace(std::move(outline));
+    }
+    Redraw();
+}
+
+void Interaction::LeftImageFix(TDPoint P)
+{
+    if (BandClick(P, 6, kRed, false) != BandStep::Next)
+        return;
+    const TDPoint a = Q(1);
+    const TDPoint b = pending_;
+    EndTrace();
+    port_.ImageRangeOutput(Roundoff(a.x), Roundoff(a.y), Roundoff(b.x), Roundoff(b.y));
+    SetCommand(ucNone);
+}
+
+} // namespace kvx

@@ -1,0 +1,244 @@
+// The tool modes, the W/H/price fields and the commands that change the
+// reference or delete measurements.
+
+#include "shell/main_window.h"
+
+#include "measure/calibration.h"
+#include "measure/computation.h"
+#include "measure/workfiles.h"
+#include "output/export/exports.h"
+#include "output/pd25/pd25.h"
+#include "base/safe_file.h"
+#include "shell/report_file.h"
+#include "interact/commands.h"
+#include "shell/dialogs.h"
+#include "base/error_trail.h"
+#include "image/effects.h"
+#include "image/painter_canvas.h"
+#include "image/scanner.h"
+#include "output/overlay/overlay.h"
+#include "widgets/calc_edit.h"
+#include "widgets/focus_manager.h"
+#include "shell/window_helpers.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPrinter>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <cerrno>
+#include <filesystem>
+#include <stdexcept>
+
+namespace kvx {
+
+using namespace window_helpers;
+
+void TF001::SyncFieldsFromDocument()
+{
+    // Programmatic changes are no edits: textEdited fires only for the user's.
+    chCalcEdit_KijunW->setText(QString::fromStdString(doc_.KijunWText));
+    chCalcEdit_KijunH->setText(QString::fromStdString(doc_.KijunHText));
+    chCalcEdit_Tanka->setText(QString::fromStdString(doc_.TankaText));
+    SyncViewToggles();
+}
+
+void TF001::SyncViewToggles()
+{
+    actions_[QStringLiteral("mnDistanceView")]->setChecked(doc_.View.DistanceView);
+    actions_[QStringLiteral("mnSpaceView")]->setChecked(doc_.View.SpaceView);
+    actions_[QStringLiteral("mnBaseView")]->setChecked(doc_.View.BaseView);
+    actions_[QStringLiteral("mnTextView")]->setChecked(doc_.View.TextView);
+    actions_[QStringLiteral("mnSpaceNameView")]->setChecked(doc_.View.SpaceNameView);
+}
+
+void TF001::Edit_KijunChange(QLineEdit* field)
+{
+    const std::string text = Utf8(field->text());
+    if (field == chCalcEdit_KijunW)
+        doc_.KijunWText = text;
+    else if (field == chCalcEdit_KijunH)
+        doc_.KijunHText = text;
+    else
+        doc_.TankaText = text;
+    SetCalcuText();
+    if (doc_.Plane.base.BaseSet == 1)
+        doc_.Modified = 1;
+}
+
+void TF001::SetCalcuText()
+{
+    interaction_->SetCalcu();
+}
+
+void TF001::SetCommand(int mode)
+{
+    interaction_->SetCommand(mode);
+}
+
+void TF001::CommandChanged()
+{
+    const int mode = Command();
+    Label_Tanka->setText(QString::fromStdString(PriceLabel(mode)));
+
+    for (int n = 1; n <= 4; ++n)
+        actions_[QStringLiteral("mnChange%1").arg(n)]->setChecked(n == doc_.CurrentSetting);
+    ComboBox_Change->setCurrentIndex(doc_.CurrentSetting - 1);
+    for (int n = 0; n <= 5; ++n)
+        actions_[QStringLiteral("mnGroup%1").arg(n)]->setChecked(n == doc_.CurrentGroup);
+    if (QAbstractButton* b = RadioGroup_Group->button(doc_.CurrentGroup))
+        b->setChecked(true);
+
+    for (const std::string& name : ManagedItems())
+        SetItemEnabled(QString::fromStdString(name), false);
+    BaseIndicator();
+    for (const std::string& name : EnabledItems(doc_, HasPhoto(), mode))
+        SetItemEnabled(QString::fromStdString(name), true);
+
+    const QString pressed = QString::fromStdString(PressedButton(mode));
+    for (auto& [name, button] : toolButtons_) {
+        if (button->isCheckable())
+            button->setChecked(name == pressed);
+    }
+    if (mode == ucZoomUp)
+        Ik5Disp1->viewport()->setCursor(ZoomCursor(true));
+    else if (mode == ucZoomDown)
+        Ik5Disp1->viewport()->setCursor(ZoomCursor(false));
+    else
+        Ik5Disp1->viewport()->unsetCursor();
+    RedrawOverlay();
+}
+
+void TF001::SyncToolOptions()
+{
+    interaction_->options.continuous = CheckBox_DistanceMode->isChecked();
+    interaction_->options.polygon = CheckBox_PolygonMode->isChecked();
+    interaction_->options.autoSwitch = CheckBox_BaseChangeAuto->isChecked();
+    interaction_->options.lock = CheckBox_Lock->isChecked();
+}
+
+// --- settings, groups, confirmations ---------------------------------------------------------
+
+void TF001::mnBaseLineClick(bool w)
+{
+    doc_.View.BaseView = true;
+    SyncViewToggles();
+    SetCommand(w ? ucBaseLineW : ucBaseLineH);
+    RedrawOverlay();
+    // The length measured on site can be taken from the meter's list.
+    if (pd25Lines_.isEmpty())
+        return;
+    QWidget* button = Control(w ? QStringLiteral("SpeedButton_BaseLineW") : QStringLiteral("SpeedButton_BaseLineH"));
+    const QPoint at = button ? button->mapToGlobal(QPoint(0, 0)) : mapToGlobal(QPoint(0, 0));
+    const std::optional<int> chosen = prompter_->PickPd25(pd25Lines_, at);
+    if (!chosen || *chosen < 0 || *chosen >= pd25Lines_.size())
+        return;
+    TchCalcEdit* field = w ? chCalcEdit_KijunW : chCalcEdit_KijunH;
+    field->setText(QString::fromStdString(Pd25FieldText(pd25Lines_[*chosen].toStdString())));
+    Edit_KijunChange(field);
+}
+
+bool TF001::MarkCancelled(const std::string& question)
+{
+    return !prompter_->AskYesNo(question);
+}
+
+void TF001::mnResetClick()
+{
+    if (MarkCancelled("現在設定されている基準矩形、基準矩形の交線、計測基準、距離、面積を消去します。よろしいですか？"))
+        return;
+    kvx::Reset(doc_);
+    BaseIndicator();
+    SetCommand(ucNone);
+    RedrawOverlay();
+}
+
+void TF001::mnBaseClick()
+{
+    const TPlaneState& p = doc_.Plane;
+    const bool ask = p.base.BaseSet == 1 && (p.base.BaseUnitSet == 1 || p.DistanceCount() >= 1 || p.SpaceCount() >= 1);
+    if (ask && MarkCancelled("基準矩形を再設定すると基準矩形の交線、計測基準、距離、面積の設定は消去されます.\r"
+                             "よろしいですか？")) {
+        SetCommand(ucNone);
+        RedrawOverlay();
+        return;
+    }
+    doc_.View.BaseView = true;
+    SyncViewToggles();
+    if (doc_.CurrentBase != 1 && doc_.CurrentBase != 2)
+        SetCommand(ucBase);
+    else if (base1Down_.value_or(Command() == ucBaseOnePoint))
+        SetCommand(ucBaseOnePoint);
+    else
+        SetCommand(ucBaseSixPoint);
+    RedrawOverlay();
+}
+
+void TF001::mnBaseChangeClick()
+{
+    if (CheckBox_BaseChangeAuto->isChecked())
+        return;
+    SwapBDS(doc_);
+    SyncFieldsFromDocument();
+    BaseIndicator();
+    SetCommand(Command());
+    RedrawOverlay();
+}
+
+void TF001::mnDistanceAllDelClick()
+{
+    if (MarkCancelled("現在設定されている２点間の距離をすべて消去します。よろしいですか？"))
+        return;
+    doc_.Plane.Distances.Clear();
+    doc_.CurrentDistance = 0;
+    // Without this the deletion would not be kept when the photo is left.
+    doc_.Modified = 1;
+    SetCommand(ucNone);
+    RedrawOverlay();
+}
+
+void TF001::mnSpaceAllDelClick()
+{
+    if (MarkCancelled("現在設定されている面積範囲をすべて消去します。よろしいですか？"))
+        return;
+    doc_.Plane.Spaces.Clear();
+    doc_.CurrentSpace = 0;
+    doc_.Modified = 1;
+    SetCommand(ucNone);
+    RedrawOverlay();
+}
+
+void TF001::StatusBar1DblClick(bool shiftHeld)
+{
+    Guard("StatusBar1DblClick", [&] {
+        if (!shiftHeld)
+            return;
+        diagnostic_ = !diagnostic_;
+        RedrawOverlay();
+    });
+}
+
+} // namespace kvx

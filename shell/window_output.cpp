@@ -1,0 +1,236 @@
+// Outputs (PDF, print, CSV, SD, image range) and the help menu.
+
+#include "shell/main_window.h"
+
+#include "measure/calibration.h"
+#include "measure/computation.h"
+#include "measure/workfiles.h"
+#include "output/export/exports.h"
+#include "output/pd25/pd25.h"
+#include "base/safe_file.h"
+#include "shell/report_file.h"
+#include "interact/commands.h"
+#include "shell/dialogs.h"
+#include "base/error_trail.h"
+#include "image/effects.h"
+#include "image/painter_canvas.h"
+#include "image/scanner.h"
+#include "output/overlay/overlay.h"
+#include "widgets/calc_edit.h"
+#include "widgets/focus_manager.h"
+#include "shell/window_helpers.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPrinter>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <cerrno>
+#include <filesystem>
+#include <stdexcept>
+
+namespace kvx {
+
+using namespace window_helpers;
+
+void TF001::ImageRangeOutput(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2)
+{
+    Guard("mnImageFixClick", [&] {
+        // The pixels between the two clicked pixel corners.
+        const QRect region = QRect(std::min(x1, x2), std::min(y1, y2), std::abs(x2 - x1), std::abs(y2 - y1))
+                                 .intersected(work_.Image().rect());
+        if (!HasPhoto() || region.isEmpty())
+            return;
+        Photo cut;
+        {
+            Hourglass hourglass;
+            Progress(0);
+            cut = Photo(work_.Image().copy(region));
+            Progress(0);
+        }
+        const QString folder = QString::fromStdString(settings_.ImageFolder);
+        const std::string stem = std::filesystem::path(doc_.ImageFileName).stem().string();
+        const QString proposed =
+            QString::fromStdString(stem + "_" + std::to_string(FreeSuffix(settings_.ImageFolder, stem)));
+        const auto choice = prompter_->SaveImage(QStringLiteral("画像範囲出力"), folder, proposed, lastSaveFilter_);
+        if (!choice)
+            return;
+        lastSaveFilter_ = choice->filter;
+        QFileInfo info(choice->path);
+        settings_.ImageFolder = Utf8(info.absolutePath());
+        const QString path =
+            info.absolutePath() + QLatin1Char('/') + info.completeBaseName() +
+            (choice->filter == 2 ? QStringLiteral(".bmp") : QStringLiteral(".jpg"));
+        bool written = false;
+        {
+            Hourglass hourglass;
+            auto progress = [this](int p) { Progress(p); };
+            written = choice->filter == 2 ? cut.SaveBmp(path, progress) : cut.SaveJpeg(path, progress);
+            Progress(0);
+        }
+        if (!written) {
+            prompter_->Warn(Utf8(QStringLiteral("'%1' を書き込めませんでした.").arg(path)));
+            return;
+        }
+        LoadFile(path);
+    });
+}
+
+void TF001::mnPdfOutClick()
+{
+    const auto path = prompter_->SaveText(QStringLiteral("PDF出力"), QString::fromStdString(settings_.PdfFolder),
+                                          ProposedName(doc_.ImageFileName, ".pdf"),
+                                          QStringLiteral("pdf files (*.pdf)"));
+    if (!path)
+        return;
+    settings_.PdfFolder = Utf8(QFileInfo(*path).absolutePath());
+    int process = 1;
+    GuardWith([&] { return "mnPdfOut [process = " + std::to_string(process) + "]"; }, [&] {
+        {
+            Hourglass hourglass;
+            WritePdfReport(*path, doc_, settings_, work_, paths_.folders.TempFolder, process,
+                           [this](int p) { Progress(p); });
+            Progress(0);
+            process = 8;
+        }
+        // In the two-plane setting the report leaves the second plane current.
+        PlaneChanged();
+        SetCommand(Command());
+        if (!QFileInfo(*path).isFile())
+            prompter_->Warn(Utf8(QStringLiteral("[ %1 ]が見つかりません.").arg(*path)));
+        else if (!prompter_->OpenDocument(*path))
+            prompter_->Info(Utf8(QStringLiteral("ＰＤＦファイル出力完了.\r%1").arg(*path)));
+    });
+}
+
+void TF001::mnPrintClick()
+{
+    if (!HasPhoto())
+        return;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(QStringLiteral("Kalvex"));
+    if (!prompter_->ChoosePrinter(printer))
+        return;
+    Hourglass hourglass;
+    PrintPhoto(printer, doc_, settings_, work_, Command(), CheckBox_PolygonMode->isChecked());
+}
+
+void TF001::mnCsvOutClick()
+{
+    const auto path = prompter_->SaveText(QStringLiteral("CSV出力"), QString::fromStdString(settings_.CsvFolder),
+                                          ProposedName(doc_.ImageFileName, ".csv"),
+                                          QStringLiteral("csv files (*.csv)"));
+    if (!path)
+        return;
+    settings_.CsvFolder = Utf8(QFileInfo(*path).absolutePath());
+    Guard("mnCsvOut", [&] {
+        if (const std::string refused = RefusedWrite(path->toStdString()); !refused.empty())
+            throw std::runtime_error(refused);
+        bool ok = false;
+        {
+            Hourglass hourglass;
+            ok = WriteFileReplacing(path->toStdString(), CsvBytes(doc_, doc_.View.SpaceNameView));
+        }
+        if (!ok)
+            throw std::runtime_error(Utf8(QStringLiteral("'%1' に書き込めませんでした.").arg(*path)));
+    });
+}
+
+void TF001::mnCsvOut2Click()
+{
+    const auto path = prompter_->SaveText(QStringLiteral("SD用出力"), QString::fromStdString(settings_.Csv2Folder),
+                                          ProposedName(doc_.ImageFileName, ".jts"),
+                                          QStringLiteral("csv files (*.jts)"));
+    if (!path)
+        return;
+    settings_.Csv2Folder = Utf8(QFileInfo(*path).absolutePath());
+    Guard("mnCsvOut2", [&] {
+        if (const std::string refused = RefusedWrite(path->toStdString()); !refused.empty())
+            throw std::runtime_error(refused);
+        bool ok = false;
+        {
+            Hourglass hourglass;
+            ok = WriteFileReplacing(path->toStdString(), SdBytes(doc_, doc_.CurrentGroup));
+        }
+        if (!ok)
+            throw std::runtime_error(Utf8(QStringLiteral("'%1' に書き込めませんでした.").arg(*path)));
+    });
+}
+
+// --- help ---------------------------------------------------------------------------------
+
+void TF001::mnHelpClick()
+{
+    actions_[QStringLiteral("mnError")]->setVisible(!ErrorTrail::global().empty());
+}
+
+void TF001::mnErrorClick()
+{
+    TFDError dialog(ErrorTrail::global(), errno, this);
+    dialog.move(geometry().topLeft());
+    dialog.exec();
+}
+
+void TF001::mnPropertyClick()
+{
+    if (const std::optional<TAppSettings> stored = prompter_->PropertyDialog(settings_))
+        settings_ = *stored;
+    // The pan window and the tool panel follow at once, even after an abort
+    // (they then simply stay as they were); colours and label size wait for
+    // the overlay's next repaint.
+    SetPanWindow();
+    Panel2->setVisible(settings_.ShortCutButtonFlag);
+    RedrawOverlay();
+}
+
+void TF001::mnAboutClick()
+{
+    TFDVersion dialog(this);
+    dialog.move(geometry().topLeft());
+    dialog.exec();
+}
+
+void TF001::mnHistoryClick()
+{
+    TFDHistory dialog(QDir(paths_.resourceFolder).filePath(QStringLiteral("history.txt")),
+                      [this](const QString& m) { prompter_->Warn(Utf8(m)); }, this);
+    dialog.move(geometry().topLeft());
+    dialog.exec();
+}
+
+void TF001::mnManualClick()
+{
+    const QString name = QStringLiteral("操作マニュアル.pdf");
+    const QString path = QDir(paths_.resourceFolder).filePath(QStringLiteral("Manual/") + name);
+    if (!QFileInfo(path).isFile()) {
+        prompter_->Warn(Utf8(QStringLiteral("'%1' が見つかりません.").arg(name)));
+        return;
+    }
+    if (!prompter_->OpenDocument(path))
+        prompter_->Warn(Utf8(QStringLiteral("'%1' を開くアプリケーションが見つかりません.").arg(name)));
+}
+
+} // namespace kvx

@@ -1,0 +1,250 @@
+// The photo display: what the pointer tools ask of the window, the overlay
+// and zooming.
+
+#include "shell/main_window.h"
+
+#include "measure/calibration.h"
+#include "measure/computation.h"
+#include "measure/workfiles.h"
+#include "output/export/exports.h"
+#include "output/pd25/pd25.h"
+#include "base/safe_file.h"
+#include "shell/report_file.h"
+#include "interact/commands.h"
+#include "shell/dialogs.h"
+#include "base/error_trail.h"
+#include "image/effects.h"
+#include "image/painter_canvas.h"
+#include "image/scanner.h"
+#include "output/overlay/overlay.h"
+#include "widgets/calc_edit.h"
+#include "widgets/focus_manager.h"
+#include "shell/window_helpers.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPrinter>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <cerrno>
+#include <filesystem>
+#include <stdexcept>
+
+namespace kvx {
+
+using namespace window_helpers;
+
+// --- what the tools ask of the window --------------------------------------------------------
+
+ViewState TF001::View() const
+{
+    return Ik5Disp1->State();
+}
+
+int TF001::DisplayWidth() const
+{
+    return Ik5Disp1->ControlWidth();
+}
+
+int TF001::DisplayHeight() const
+{
+    return Ik5Disp1->ControlHeight();
+}
+
+void TF001::SetStatusText(int panel, const std::string& text)
+{
+    statusPanels_.at(static_cast<std::size_t>(panel))->setText(QString::fromStdString(text));
+}
+
+void TF001::SetInfoText(const std::string& text)
+{
+    Edit_Info->setText(QString::fromStdString(text));
+}
+
+void TF001::PlaneChanged()
+{
+    SyncFieldsFromDocument();
+    BaseIndicator();
+}
+
+void TF001::FocusField(InputField field)
+{
+    TchCalcEdit* edit = field == InputField::W ? chCalcEdit_KijunW : chCalcEdit_KijunH;
+    edit->setFocus();
+    edit->selectAll();
+}
+
+bool TF001::ShiftHeld() const
+{
+    return QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier;
+}
+
+void TF001::ShowFigure(FigureSlot slot, const std::optional<TraceFigure>& figure)
+{
+    Ik5Disp1->SetFigure(slot, figure);
+}
+
+std::string TF001::AskAreaName()
+{
+    return prompter_->AskAreaName();
+}
+
+std::string TF001::InputBox(const std::string& caption, const std::string& prompt, const std::string& defaultText)
+{
+    return prompter_->InputBox(caption, prompt, defaultText);
+}
+
+std::optional<std::pair<std::string, std::string>> TF001::SlopeDialog(double slantV, double slantH, TPoint at)
+{
+    return prompter_->SlopeDialog(slantV, slantH, Ik5Disp1->viewport()->mapToGlobal(QPoint(at.x, at.y)));
+}
+
+void TF001::DrawOverlay(QPainter& painter, const ViewState& view)
+{
+    PainterCanvas canvas(painter);
+    OverlayContext context =
+        DisplayContext(view, Ik5Disp1->ControlWidth(), Ik5Disp1->ControlHeight(), work_.Width(), work_.Height(), settings_);
+    context.uCommand = Command();
+    context.polygonMode = CheckBox_PolygonMode->isChecked();
+    context.diagnostic = diagnostic_;
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    context.which = 1;
+    DrawBase(canvas, doc_, context);
+    if (doc_.CurrentBase == 1 || doc_.CurrentBase == 2) {
+        // The other plane over the current one, in its own colours.
+        const ParkedPlaneScope scope(doc_);
+        context.which = 2;
+        DrawBase(canvas, doc_, context);
+    }
+}
+
+// --- view -----------------------------------------------------------------------------------
+
+void TF001::RedrawImage()
+{
+    Ik5Disp1->RedrawImage();
+}
+
+void TF001::RedrawOverlay()
+{
+    Ik5Disp1->RedrawOverlay();
+}
+
+void TF001::SetPanWindow()
+{
+    Guard("SetPanWindow", [&] { Ik5Disp1->ShowPanWindow(settings_.PanWindowFlag && isVisible(), settings_.PanWindowSize); });
+}
+
+void TF001::ZoomAll()
+{
+    Guard("ZoomAll", [&] {
+        if (!HasPhoto())
+            return;
+        prevView_ = Ik5Disp1->CurrentView();
+        Ik5Disp1->SetView(ZoomAllView(Ik5Disp1->ControlWidth(), Ik5Disp1->ControlHeight(), work_.Width(), work_.Height()));
+        RedrawImage();
+        RedrawOverlay();
+    });
+}
+
+void TF001::mnZoom1Click()
+{
+    Guard("mnZoom1Click", [&] {
+        prevView_ = Ik5Disp1->CurrentView();
+        kvx::View v = prevView_;
+        v.DispScale = 1.0;
+        Ik5Disp1->SetView(v);
+        RedrawImage();
+        RedrawOverlay();
+    });
+}
+
+void TF001::ZoomWindow(TDPoint p1, TDPoint p2)
+{
+    Guard("ZoomWindow", [&] {
+        if (!HasPhoto())
+            return;
+        prevView_ = Ik5Disp1->CurrentView();
+        Ik5Disp1->SetView(ZoomWindowView(Ik5Disp1->ControlWidth(), Ik5Disp1->ControlHeight(), p1, p2));
+        RedrawImage();
+        RedrawOverlay();
+    });
+}
+
+void TF001::ZoomPre()
+{
+    Guard("ZoomPre", [&] {
+        if (!HasPhoto())
+            return;
+        Ik5Disp1->SetView(prevView_);
+        RedrawImage();
+        RedrawOverlay();
+    });
+}
+
+void TF001::fncZoomUp(TDPoint p, int flags, double factor)
+{
+    Guard("fncZoomUp", [&] {
+        const ViewState state = Ik5Disp1->State();
+        Ik5Disp1->SetView(AnchoredZoom(state, p, ZoomUpScale(state.DispScale, factor)));
+        if (flags & 1)
+            RedrawImage();
+        if (flags & 2)
+            RedrawOverlay();
+    });
+}
+
+void TF001::fncZoomDown(TDPoint p, int flags, double factor)
+{
+    Guard("fncZoomDown", [&] {
+        const ViewState state = Ik5Disp1->State();
+        Ik5Disp1->SetView(AnchoredZoom(state, p, ZoomDownScale(state.DispScale, factor)));
+        if (flags & 1)
+            RedrawImage();
+        if (flags & 2)
+            RedrawOverlay();
+    });
+}
+
+void TF001::WheelZoom(QPoint viewportPos, bool zoomIn)
+{
+    Run([&] {
+        Guard(zoomIn ? "WheelZoomUp" : "WheelZoomDown", [&] {
+            if (!HasPhoto())
+                return;
+            ZoomTimer.stop();
+            Ik5Disp1->viewport()->setCursor(ZoomCursor(zoomIn));
+            const TDPoint p = StoW(Ik5Disp1->State(), TPoint{viewportPos.x(), viewportPos.y()});
+            if (zoomIn)
+                fncZoomUp(p, 0, kWheelIn);
+            else
+                fncZoomDown(p, 0, kWheelOut);
+            ZoomTimer.start();
+        });
+    });
+}
+
+} // namespace kvx
