@@ -7,7 +7,7 @@
 #include "output/overlay/overlay.h"
 #include "output/overlay/recording_canvas.h"
 #include "output/report/report.h"
-#include "shell/commands.h"
+#include "interact/commands.h"
 
 #include "realistic.h"
 
