@@ -18,6 +18,8 @@
 #include <QPainter>
 #include <QTemporaryDir>
 
+#include "realistic.h"
+
 #include <benchmark/benchmark.h>
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
@@ -29,14 +31,11 @@
 namespace kvx {
 namespace {
 
-// A 24-megapixel photo with detail and sensor-like noise everywhere, so that it
-// compresses about as a camera's photo does; written once per run.
-const QString& TestPhoto()
+// A photo with detail and sensor-like noise everywhere, so that it compresses
+// about as a camera's photo does.
+QImage NoisyImage(int width, int height)
 {
-    static QTemporaryDir dir;
-    static const QString path = [] {
-        const QString p = dir.filePath(QStringLiteral("photo24mp.jpg"));
-        QImage image(6000, 4000, QImage::Format_RGB888);
+        QImage image(width, height, QImage::Format_RGB888);
         std::uint32_t noise = 12345;
         for (int y = 0; y < image.height(); ++y) {
             uchar* row = image.scanLine(y);
@@ -48,7 +47,43 @@ const QString& TestPhoto()
                 row[3 * x + 2] = static_cast<uchar>(std::clamp(((y / 3 - x / 11) & 0xFF) + n, 0, 255));
             }
         }
-        Photo(image).SaveJpeg(p);
+        return image;
+}
+
+QTemporaryDir& Folder()
+{
+    static QTemporaryDir dir;
+    return dir;
+}
+
+// The 24-megapixel photo as a JPEG, written once per run.
+const QString& TestPhoto()
+{
+    static const QString path = [] {
+        const QString p = Folder().filePath(QStringLiteral("photo24mp.jpg"));
+        Photo(NoisyImage(6000, 4000)).SaveJpeg(p);
+        return p;
+    }();
+    return path;
+}
+
+// The same photo as a 24-bit BMP.
+const QString& TestBitmap()
+{
+    static const QString path = [] {
+        const QString p = Folder().filePath(QStringLiteral("photo24mp.bmp"));
+        LoadPhoto(TestPhoto()).photo.SaveBmp(p);
+        return p;
+    }();
+    return path;
+}
+
+// A 100-megapixel photo as a JPEG.
+const QString& LargePhoto()
+{
+    static const QString path = [] {
+        const QString p = Folder().filePath(QStringLiteral("photo100mp.jpg"));
+        Photo(NoisyImage(12240, 8160)).SaveJpeg(p);
         return p;
     }();
     return path;
@@ -94,6 +129,15 @@ void BM_DjpegDecode(benchmark::State& state)
     }
 }
 BENCHMARK(BM_DjpegDecode)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same photo from a 24-bit BMP (aim: at most 1.2 times the JPEG).
+void BM_DecodeBmp(benchmark::State& state)
+{
+    const QString path = TestBitmap();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(LoadPhoto(path).photo.Width());
+}
+BENCHMARK(BM_DecodeBmp)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // One repaint: the photo rendered at the view and the overlay drawn over it.
 // range(0): 0 = fit to the display, 1 = 1:1.
@@ -203,6 +247,69 @@ void BM_OverlayCompute(benchmark::State& state)
 }
 BENCHMARK(BM_OverlayCompute)->Unit(benchmark::kMillisecond);
 
+// The realistic document (an A4 sheet, 300 marks 30 to 300 cells away, a chain
+// of range(1) segments) drawn over a 1200 x 800 display of its 24-megapixel
+// photo at fit scale: the first repaint after the calibration changed (warm 0)
+// and every later one (warm 1).
+void BM_RealisticOverlay(benchmark::State& state)
+{
+    const Document doc = test::RealisticDocument(static_cast<int>(state.range(1)));
+    const TAppSettings settings;
+    const View fit = ZoomAllView(1200, 800, test::kRealisticWidth, test::kRealisticHeight);
+    const ViewState v{fit.StartX, fit.StartY, fit.DispScale, 0, 0};
+    OverlayContext context = DisplayContext(v, 1200, 800, test::kRealisticWidth, test::kRealisticHeight, settings);
+    context.uCommand = ucDistance;
+    QImage target(1200, 800, QImage::Format_RGB32);
+    const bool cold = state.range(0) == 0;
+    for (auto _ : state) {
+        if (cold)
+            doc.Deltas.Clear();
+        QPainter p(&target);
+        PainterCanvas canvas(p);
+        DrawBase(canvas, doc, context);
+    }
+}
+BENCHMARK(BM_RealisticOverlay)->ArgNames({"warm", "chain"})->Args({0, 2700})->Args({1, 2700})->Unit(benchmark::kMillisecond);
+
+// A chain of range(0) segments alone, every repaint after the first.
+void BM_ChainOverlay(benchmark::State& state)
+{
+    const Document doc = test::RealisticDocument(static_cast<int>(state.range(0)), false);
+    const TAppSettings settings;
+    const View fit = ZoomAllView(1200, 800, test::kRealisticWidth, test::kRealisticHeight);
+    const ViewState v{fit.StartX, fit.StartY, fit.DispScale, 0, 0};
+    OverlayContext context = DisplayContext(v, 1200, 800, test::kRealisticWidth, test::kRealisticHeight, settings);
+    context.uCommand = ucDistance;
+    QImage target(1200, 800, QImage::Format_RGB32);
+    for (auto _ : state) {
+        QPainter p(&target);
+        PainterCanvas canvas(p);
+        DrawBase(canvas, doc, context);
+    }
+}
+BENCHMARK(BM_ChainOverlay)->ArgName("segments")->Arg(1000)->Arg(3000)->Unit(benchmark::kMillisecond);
+
+// A repaint of the realistic document after each of many pointer moves whose
+// rubber band asked for a new plane coordinate: the memo keeps the marks'
+// answers however long the band runs.
+void BM_RealisticAfterRubberBand(benchmark::State& state)
+{
+    const Document doc = test::RealisticDocument();
+    const TAppSettings settings;
+    const View fit = ZoomAllView(1200, 800, test::kRealisticWidth, test::kRealisticHeight);
+    const ViewState v{fit.StartX, fit.StartY, fit.DispScale, 0, 0};
+    const OverlayContext context = DisplayContext(v, 1200, 800, test::kRealisticWidth, test::kRealisticHeight, settings);
+    int move = 0;
+    for (auto _ : state) {
+        for (int k = 0; k < 50; ++k, ++move)
+            benchmark::DoNotOptimize(GetDelta(doc, {2000 + (move % 4000) * 0.25, 1500 + (move / 4000) * 0.25}));
+        RecordingCanvas canvas;
+        DrawBase(canvas, doc, context);
+        benchmark::DoNotOptimize(canvas.calls.size());
+    }
+}
+BENCHMARK(BM_RealisticAfterRubberBand)->Unit(benchmark::kMillisecond)->Iterations(400);
+
 // The window as far as the rubber band needs it.
 class BandPort : public WindowPort {
 public:
@@ -259,12 +366,13 @@ void BM_PointerMove(benchmark::State& state)
 }
 BENCHMARK(BM_PointerMove)->Unit(benchmark::kMicrosecond);
 
-// The report of the 24-megapixel photo with 300 marks: from the command to
-// the closed file (the "~.bmp" round trip, the reduction, the writer).
+// The report of the 24- and the 100-megapixel photo with the realistic
+// document: from the command to the closed file ("~.bmp" written, the
+// reduction, the writer).
 void BM_PdfReport(benchmark::State& state)
 {
-    const Photo work = LoadPhoto(TestPhoto()).photo;
-    Document doc = BusyWall();
+    const Photo work = LoadPhoto(state.range(0) == 100 ? LargePhoto() : TestPhoto()).photo;
+    Document doc = test::RealisticDocument();
     const TAppSettings settings;
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("report.pdf"));
@@ -273,7 +381,7 @@ void BM_PdfReport(benchmark::State& state)
         WritePdfReport(path, doc, settings, work, dir.path().toStdString(), process);
     }
 }
-BENCHMARK(BM_PdfReport)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_PdfReport)->ArgName("MP")->Arg(24)->Arg(100)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 ImageEffects Everything()
 {
@@ -296,6 +404,18 @@ void BM_Effect(benchmark::State& state)
         benchmark::DoNotOptimize(Effect(source, e).Width());
 }
 BENCHMARK(BM_Effect)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// Opening the 24-megapixel photo with those settings saved: the decoding and
+// every step (aim: at most 1.3 times BM_DecodeOnly plus BM_OpenCvDirect).
+void BM_OpenWithEffects(benchmark::State& state)
+{
+    const ImageEffects e = Everything();
+    for (auto _ : state) {
+        const Photo source = LoadPhoto(TestPhoto()).photo;
+        benchmark::DoNotOptimize(Effect(source, e).Width());
+    }
+}
+BENCHMARK(BM_OpenWithEffects)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 // The same operations written directly against OpenCV: the reference.
 void BM_OpenCvDirect(benchmark::State& state)

@@ -3,6 +3,9 @@
 
 #include "measure/calibration.h"
 #include "measure/computation.h"
+#include "output/export/exports.h"
+
+#include "realistic.h"
 
 #include <benchmark/benchmark.h>
 
@@ -30,16 +33,35 @@ Document Wall()
     return doc;
 }
 
+// A point range(0) cells along the wall, away from the camera (a point that
+// far toward the camera would be behind it), and a little below the cell.
+TDPoint Along(int cells)
+{
+    return Project(-cells * 1000.0 - 123.4, -321.5);
+}
+
+// One plane coordinate from the calibration's kept lines, past the memo of
+// answers: what a point never asked before costs.
 void BM_GetDelta(benchmark::State& state)
 {
     const Document doc = Wall();
-    const double cells = static_cast<double>(state.range(0));
-    const TDPoint p = Project(cells * 1000 + 123.4, -cells * 1000 - 321.5);
-    // The walk itself, past the document's memo.
+    const TDPoint p = Along(static_cast<int>(state.range(0)));
+    WalkLines lines(doc.Plane);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(lines.Delta(doc.W(), doc.H(), p));
+}
+BENCHMARK(BM_GetDelta)->Arg(0)->Arg(10)->Arg(300)->Arg(1000);
+
+// The reference: the walk step by step, building every line again (as the
+// diagnostic drawing still does).
+void BM_GetDeltaStepByStep(benchmark::State& state)
+{
+    const Document doc = Wall();
+    const TDPoint p = Along(static_cast<int>(state.range(0)));
     for (auto _ : state)
         benchmark::DoNotOptimize(GetDelta(doc.Plane, doc.W(), doc.H(), p));
 }
-BENCHMARK(BM_GetDelta)->Arg(0)->Arg(10)->Arg(1000);
+BENCHMARK(BM_GetDeltaStepByStep)->Arg(0)->Arg(10)->Arg(300)->Arg(1000);
 
 // 200 distances and 100 areas of 8 points spread over +-10 m around the cell.
 Document BusyDocument()
@@ -82,6 +104,31 @@ void BM_SetCalcu(benchmark::State& state)
 }
 // 15 is an area mode (every area of the group is computed), 10 a distance mode.
 BENCHMARK(BM_SetCalcu)->ArgNames({"mode", "warm"})->Args({15, 0})->Args({15, 1})->Args({10, 0})->Unit(benchmark::kMillisecond);
+
+// The realistic document (an A4 sheet, 300 marks 30 to 300 cells away, a
+// chain of range(0) segments): its CSV, the first time after the calibration
+// changed, every plane coordinate searched.
+void BM_RealisticCsv(benchmark::State& state)
+{
+    const Document doc = test::RealisticDocument(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        doc.Deltas.Clear();
+        benchmark::DoNotOptimize(CsvBytes(doc, true).size());
+    }
+}
+BENCHMARK(BM_RealisticCsv)->ArgName("chain")->Arg(1000)->Arg(3000)->Unit(benchmark::kMillisecond);
+
+// Its summary lines in a distance and an area mode, cold.
+void BM_RealisticSummary(benchmark::State& state)
+{
+    const Document doc = test::RealisticDocument();
+    const int mode = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        doc.Deltas.Clear();
+        benchmark::DoNotOptimize(SetCalcu(doc, mode));
+    }
+}
+BENCHMARK(BM_RealisticSummary)->ArgName("mode")->Arg(10)->Arg(15)->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace kvx

@@ -49,11 +49,15 @@ void PainterCanvas::UsePen(const PrintInfo& info)
     p_.setBrush(Qt::NoBrush);
 }
 
-QFont PainterCanvas::Font(const PrintInfo& info) const
+const QFont& PainterCanvas::Font(const PrintInfo& info)
 {
-    QFont f = LabelFont(info.FontSize);
-    f.setPointSizeF(info.FontSize * fontScale_);
-    return f;
+    auto it = fonts_.find(info.FontSize);
+    if (it == fonts_.end()) {
+        QFont f = LabelFont(info.FontSize);
+        f.setPointSizeF(info.FontSize * fontScale_);
+        it = fonts_.emplace(info.FontSize, f).first;
+    }
+    return it->second;
 }
 
 void PainterCanvas::Line(const TRect& r, const PrintInfo& info)
@@ -92,12 +96,16 @@ void PainterCanvas::DrawText(const TRect& r, const PrintInfo& info)
     const QSizeF size = layout.size();
     const QPointF origin(box.left() + (box.width() - size.width()) / 2.0, box.top() + (box.height() - size.height()) / 2.0);
     // A light box under the text keeps a label legible on any part of a photo.
-    p_.save();
+    // Only the pen and the font change, so only they are put back (a whole
+    // save and restore of the painter costs more than the label itself).
+    const QPen pen = p_.pen();
+    const QFont font = p_.font();
     p_.fillRect(QRectF(origin, size).adjusted(-1, 0, 1, 0), QColor(255, 255, 255, 190));
     p_.setFont(Font(info));
     p_.setPen(ColorOf(info.TextColor));
     p_.drawStaticText(origin, layout);
-    p_.restore();
+    p_.setPen(pen);
+    p_.setFont(font);
 }
 
 bool PainterCanvas::TextExtent(const PrintInfo& info, int& width, int& height)

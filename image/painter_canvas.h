@@ -33,13 +33,15 @@ public:
 
 private:
     void UsePen(const PrintInfo& info);
-    QFont Font(const PrintInfo& info) const;
+    // The label font of a size, made once for the life of the canvas.
+    const QFont& Font(const PrintInfo& info);
     // A label is measured and then drawn five times (four for its halo): its
     // layout is made once and kept for the life of the canvas.
     const QStaticText& Layout(const PrintInfo& info);
     QPainter& p_;
     double fontScale_;
     std::map<std::pair<std::string, int>, QStaticText> layouts_;
+    std::map<int, QFont> fonts_;
 };
 
 } // namespace kvx

@@ -24,21 +24,49 @@ constexpr long double kParallelLimit = 0.0000500000000042L;
 
 // Only Roundoff (and the routines built on it) can fail, with a range error; the
 // others have no failure to report, so only these carry a guard.
+namespace {
+
+// std::trunc without its library call or the change of the x87 control word
+// an integer conversion makes: the overlay rounds every point it draws.  Below
+// 2^62, adding and taking away 2^63 leaves the nearest whole number (the
+// significand has 64 bits), which is then stepped toward zero if it passed y.
+long double Truncated(long double y)
+{
+    constexpr long double kShift = 0x1p63L;
+    constexpr long double kExact = 0x1p62L;
+    if (y >= 0 && y < kExact) {
+        long double r = (y + kShift) - kShift;
+        if (r > y)
+            r -= 1;
+        return r;
+    }
+    if (y < 0 && y > -kExact) {
+        long double r = (y - kShift) + kShift;
+        if (r < y)
+            r += 1;
+        return r;
+    }
+    return std::trunc(y);
+}
+
+} // namespace
+
 std::int32_t Roundoff(long double x)
 {
     return Guard("Roundoff", [&] {
-        const long double r = x >= 0 ? std::trunc(x + 0.5L) : std::trunc(x - 0.5L);
+        const long double r = Truncated(x >= 0 ? x + 0.5L : x - 0.5L);
         if (!(r >= static_cast<long double>(std::numeric_limits<std::int32_t>::min()) &&
               r <= static_cast<long double>(std::numeric_limits<std::int32_t>::max())))
             throw std::range_error("Range check error");
-        return static_cast<std::int32_t>(r);
+        // A whole number in range: exact as a double, whose conversion needs no x87 mode change.
+        return static_cast<std::int32_t>(static_cast<double>(r));
     });
 }
 
 double DigitFix(long double x)
 {
-    const long double r = x > 0 ? std::trunc(x * 10000.0L + 0.5L) / 10000.0L
-                                : std::trunc(x * 10000.0L - 0.5L) / 10000.0L;
+    const long double r = x > 0 ? Truncated(x * 10000.0L + 0.5L) / 10000.0L
+                                : Truncated(x * 10000.0L - 0.5L) / 10000.0L;
     const double d = static_cast<double>(r);
     return d == 0.0 ? 0.0 : d;
 }

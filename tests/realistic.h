@@ -52,7 +52,8 @@ inline TDPoint FarPlanePoint(const Camera& cam, Sequence& seq)
     }
 }
 
-inline Document RealisticDocument(int chainSegments = 2700)
+// Without farMarks the document holds the chain alone.
+inline Document RealisticDocument(int chainSegments = 2700, bool farMarks = true)
 {
     const Camera cam = RealisticCamera();
     Document doc;
@@ -61,7 +62,7 @@ inline Document RealisticDocument(int chainSegments = 2700)
     doc.KijunHText = "297";
     doc.TankaText = "1800";
     Sequence seq(20261210);
-    for (int i = 0; i < 150; ++i) {
+    for (int i = 0; i < 150 && farMarks; ++i) {
         const TDPoint a = FarPlanePoint(cam, seq);
         const TDPoint b{a.x + seq.Between(-3000, 3000), a.y + seq.Between(-2000, 2000)};
         TDistance d;
@@ -69,7 +70,7 @@ inline Document RealisticDocument(int chainSegments = 2700)
         d.end = cam.Project(b.x, b.y);
         doc.Plane.Distances.Append(d);
     }
-    for (int i = 0; i < 150; ++i) {
+    for (int i = 0; i < 150 && farMarks; ++i) {
         const TDPoint c = FarPlanePoint(cam, seq);
         const double w = seq.Between(500, 4000), h = seq.Between(500, 3000);
         TSpace s;

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
+#include <cstdint>
 #include <limits>
 #include <stdexcept>
 #include <vector>
@@ -30,6 +33,29 @@ TEST(Rounding, HalvesGoAwayFromZero)
     EXPECT_EQ(Roundoff(-2.5L), -3);
     EXPECT_EQ(Roundoff(2.4999L), 2);
     EXPECT_EQ(Roundoff(2147483647.4L), 2147483647);
+}
+
+// Rounding is half away from zero, then toward zero, exactly, wherever the
+// next representable value decides: at halves, just beside them, at the ends
+// of the ranges and far beyond the integers.
+TEST(Rounding, HalvesAndNeighboursAtEveryMagnitude)
+{
+    std::vector<long double> values{0.0L, -0.0L, 1e-30L, -1e-30L, 0x1p62L, -0x1p62L, 0x1p63L, 3e30L, -3e30L};
+    for (long double m = 0.5L; m < 0x1p66L; m *= 3.7L)
+        for (const long double v : {m, m + 0.5L, std::floor(m) + 0.5L})
+            for (const long double s : {1.0L, -1.0L})
+                for (const long double n : {std::nextafter(s * v, 0.0L), s * v, std::nextafter(s * v, s * 1e40L)})
+                    values.push_back(n);
+    for (const long double x : values) {
+        const long double fixed = x > 0 ? std::trunc(x * 10000.0L + 0.5L) / 10000.0L
+                                        : std::trunc(x * 10000.0L - 0.5L) / 10000.0L;
+        const double expected = static_cast<double>(fixed) == 0.0 ? 0.0 : static_cast<double>(fixed);
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(DigitFix(x)), std::bit_cast<std::uint64_t>(expected)) << std::hexfloat << x;
+        const long double r = x >= 0 ? std::trunc(x + 0.5L) : std::trunc(x - 0.5L);
+        if (r >= -2147483648.0L && r <= 2147483647.0L) {
+            EXPECT_EQ(Roundoff(x), static_cast<std::int32_t>(r)) << std::hexfloat << x;
+        }
+    }
 }
 
 TEST(Rounding, RoundoffOutsideInt32RaisesThroughTheTrail)
