@@ -99,9 +99,10 @@ private:
     qsizetype at_ = 0;
 };
 
-// Walks run-length coded rows (4 or 8 bits a pixel) to their end-of-bitmap
-// code.  The reader paints whatever the data does not reach in colour 0, so
-// data that ends before the code and before the last row is a cut-off file.
+// Walks run-length coded rows (4 or 8 bits a pixel) to their end.  The reader
+// paints whatever the data does not reach in colour 0, so data that ends
+// before the last row, or says the bitmap ends there (as a file cut short and
+// closed with that code does), is a cut-off file.
 bool RunLengthComplete(QFile& file, qint64 offset, qint64 height, int bits)
 {
     ChunkReader in(file, offset);
@@ -116,7 +117,7 @@ bool RunLengthComplete(QFile& file, qint64 offset, qint64 height, int bits)
         if (code == 0) {
             ++row;
         } else if (code == 1) {
-            return true;
+            return row + 1 >= height;
         } else if (code == 2) {
             unsigned char dx = 0;
             unsigned char dy = 0;

@@ -246,6 +246,15 @@ std::string ClosedBeforeScan(const std::string& whole, int scan)
     return whole.substr(0, at) + "\xFF\xD9";
 }
 
+// The same for a run-length bitmap: its first half up to the end of a row,
+// then the end-of-bitmap code.
+std::string ClosedBitmap(const std::string& whole)
+{
+    const std::size_t endOfRow = whole.find(std::string("\0\0", 2), whole.size() / 2);
+    EXPECT_NE(endOfRow, std::string::npos);
+    return whole.substr(0, endOfRow + 2) + std::string("\0\1", 2);
+}
+
 // What a repair tool or a careless copy leaves: the first half, then an end
 // code as if the picture were complete.
 std::string HalfClosed(const std::string& whole)
@@ -363,6 +372,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FileCase{"half-rle8.bmp", [] { return Half(RunLengthBmp(320, 240, 8)); }},
         FileCase{"half-rle4.bmp", [] { return Half(RunLengthBmp(320, 240, 4)); }},
+        FileCase{"closed-rle8.bmp", [] { return ClosedBitmap(RunLengthBmp(320, 240, 8)); }},
         FileCase{"half-masks.bmp", [] { return Half(MaskedBmp(Picture())); }},
         FileCase{"closed-baseline.jpg", [] { return HalfClosed(EncodeJpeg(Picture(), {})); }},
         FileCase{"closed-progressive.jpg", [] { return HalfClosed(EncodeJpeg(Picture(), {false, true, 0})); }},
