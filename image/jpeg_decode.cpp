@@ -18,27 +18,6 @@ namespace kvx {
 
 namespace {
 
-// A photo's pixels are tens of megabytes written once from top to bottom; in
-// huge pages the kernel maps them with a few faults instead of thousands, which
-// is a good part of the time it takes to open a photo.
-QImage LargeImage(int width, int height)
-{
-    const auto stride = static_cast<std::size_t>((width * 3 + 3) & ~3);
-    const std::size_t bytes = stride * static_cast<std::size_t>(height);
-    constexpr std::size_t kHuge = 2u << 20;
-    if (bytes < 4 * kHuge)
-        return QImage(width, height, QImage::Format_RGB888);
-    const std::size_t rounded = (bytes + kHuge - 1) / kHuge * kHuge;
-    void* data = std::aligned_alloc(kHuge, rounded);
-    if (!data)
-        return QImage();
-#ifdef MADV_HUGEPAGE
-    madvise(data, rounded, MADV_HUGEPAGE);
-#endif
-    return QImage(static_cast<uchar*>(data), width, height, static_cast<qsizetype>(stride), QImage::Format_RGB888,
-                  [](void* p) { std::free(p); }, data);
-}
-
 // Four-colour photos (from print work) are stored with their inks inverted, as
 // Adobe's programs write them; each channel is scaled by the black one, the
 // way Qt's own reader has always shown them, so the pixels, and with them the
@@ -176,6 +155,28 @@ int Decode(std::FILE* file, std::int64_t maxPixels, std::int64_t fileBytes, Jpeg
 }
 
 } // namespace
+
+// A photo's pixels are tens of megabytes written once from top to bottom; in
+// huge pages the kernel maps them with a few faults instead of thousands, which
+// is a good part of the time it takes to open a photo.
+QImage LargeImage(int width, int height)
+{
+    const auto stride = static_cast<std::size_t>((width * 3 + 3) & ~3);
+    const std::size_t bytes = stride * static_cast<std::size_t>(height);
+    constexpr std::size_t kHuge = 2u << 20;
+    if (bytes < 4 * kHuge)
+        return QImage(width, height, QImage::Format_RGB888);
+    const std::size_t rounded = (bytes + kHuge - 1) / kHuge * kHuge;
+    void* data = std::aligned_alloc(kHuge, rounded);
+    if (!data)
+        return QImage();
+#ifdef MADV_HUGEPAGE
+    madvise(data, rounded, MADV_HUGEPAGE);
+#endif
+    return QImage(static_cast<uchar*>(data), width, height, static_cast<qsizetype>(stride), QImage::Format_RGB888,
+                  [](void* p) { std::free(p); }, data);
+}
+
 
 JpegDecode DecodeJpeg(const QString& path, std::int64_t maxPixels)
 {

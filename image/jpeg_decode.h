@@ -25,4 +25,8 @@ struct JpegDecode {
 // allocated for the pixels then.
 JpegDecode DecodeJpeg(const QString& path, std::int64_t maxPixels);
 
+// An RGB888 image for a photo's pixels: large ones in memory the kernel maps
+// in huge pages.  Null when the memory cannot be had.
+QImage LargeImage(int width, int height);
+
 } // namespace kvx

@@ -7,7 +7,9 @@
 #include <QImageReader>
 #include <QImageWriter>
 
+#include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 namespace kvx {
 
@@ -173,6 +175,63 @@ bool BitmapCutOff(const QString& path)
     return f.size() < offset + rowBytes * height;
 }
 
+// Rows are read and written in bands of about this many bytes: small enough
+// to stay in the cache between the file and the photo's block.
+constexpr qint64 kBandBytes = 1 << 18;
+
+// A plain bitmap (24 bits a pixel, uncompressed, complete) read straight into
+// the photo's rows; Qt's reader would make 32-bit pixels first, and the photo
+// then convert them, a second pass over tens of megabytes.  Anything else is
+// left to Qt's reader: a null image.  The pixels and the resolution are what
+// Qt's reader gives.
+QImage ReadPlainBitmap(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray h = f.read(54);
+    if (h.size() < 54 || !h.startsWith("BM"))
+        return {};
+    const qint64 offset = Le(h, 10, 4);
+    const quint32 headerBytes = Le(h, 14, 4);
+    const qint64 width = static_cast<qint32>(Le(h, 18, 4));
+    const qint64 signedHeight = static_cast<qint32>(Le(h, 22, 4));
+    if ((headerBytes != 40 && headerBytes != 108 && headerBytes != 124) || Le(h, 26, 2) != 1 || Le(h, 28, 2) != 24 ||
+        Le(h, 30, 4) != 0)
+        return {};
+    const qint64 height = std::abs(signedHeight);
+    if (width <= 0 || height <= 0 || height > (qint64{1} << 30) || width * height > kMaxPhotoPixels)
+        return {};
+    const qint64 rowBytes = (width * 3 + 3) / 4 * 4;
+    if (offset < 14 + static_cast<qint64>(headerBytes) || f.size() < offset + rowBytes * height || !f.seek(offset))
+        return {};
+    QImage image = LargeImage(static_cast<int>(width), static_cast<int>(height));
+    if (image.isNull())
+        return {};
+    const qint64 bandRows = std::max<qint64>(1, kBandBytes / rowBytes);
+    std::vector<char> band(static_cast<std::size_t>(bandRows * rowBytes));
+    for (qint64 first = 0; first < height; first += bandRows) {
+        const qint64 rows = std::min(bandRows, height - first);
+        if (f.read(band.data(), rows * rowBytes) != rows * rowBytes)
+            return {};
+        for (qint64 i = 0; i < rows; ++i) {
+            // Rows run from the bottom up unless the height is negative.
+            const qint64 fileRow = first + i;
+            const qint64 y = signedHeight > 0 ? height - 1 - fileRow : fileRow;
+            const auto* in = reinterpret_cast<const uchar*>(band.data() + i * rowBytes);
+            uchar* out = image.scanLine(static_cast<int>(y));
+            for (qint64 x = 0; x < width; ++x, in += 3, out += 3) {
+                out[0] = in[2];
+                out[1] = in[1];
+                out[2] = in[0];
+            }
+        }
+    }
+    image.setDotsPerMeterX(static_cast<int>(static_cast<qint32>(Le(h, 38, 4))));
+    image.setDotsPerMeterY(static_cast<int>(static_cast<qint32>(Le(h, 42, 4))));
+    return image;
+}
+
 // The encodings besides JPEG (DecodeJpeg's) whose every way of being cut short
 // is noticed: by their decoders (PNG and the portable any-maps fail on missing
 // data) or by BitmapCutOff.  Qt's GIF and XBM readers hand back what they got
@@ -273,13 +332,57 @@ bool Photo::SaveJpeg(const QString& path, const Progress& progress) const
     return ok;
 }
 
+// Written row by row from the photo's own pixels, the bytes Qt's BMP writer
+// makes (a 40-byte header, 24 bits a pixel, bottom-up), without its 32-bit copy
+// of the whole photo first.
 bool Photo::SaveBmp(const QString& path, const Progress& progress) const
 {
     Report(progress, 0);
-    QImageWriter writer(path, "bmp");
-    const bool ok = writer.write(image_);
-    Report(progress, 100);
-    return ok;
+    if (image_.isNull())
+        return false;
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    const qint64 width = image_.width();
+    const qint64 height = image_.height();
+    const qint64 rowBytes = (width * 3 + 3) / 4 * 4;
+    constexpr quint32 kOffBits = 14 + 40;
+    QByteArray head;
+    head.append("BM");
+    PutLe(head, static_cast<std::uint32_t>(kOffBits + rowBytes * height), 4);
+    PutLe(head, 0, 4);
+    PutLe(head, kOffBits, 4);
+    PutLe(head, 40, 4);
+    PutLe(head, static_cast<std::uint32_t>(width), 4);
+    PutLe(head, static_cast<std::uint32_t>(height), 4);
+    PutLe(head, 1, 2);
+    PutLe(head, 24, 2);
+    PutLe(head, 0, 4);
+    PutLe(head, static_cast<std::uint32_t>(rowBytes * height), 4);
+    PutLe(head, static_cast<std::uint32_t>(image_.dotsPerMeterX() ? image_.dotsPerMeterX() : 2834), 4);
+    PutLe(head, static_cast<std::uint32_t>(image_.dotsPerMeterY() ? image_.dotsPerMeterY() : 2834), 4);
+    PutLe(head, 0, 4);
+    PutLe(head, 0, 4);
+    if (f.write(head) != head.size())
+        return false;
+    const qint64 bandRows = std::max<qint64>(1, kBandBytes / rowBytes);
+    std::vector<char> band(static_cast<std::size_t>(bandRows * rowBytes), 0);
+    for (qint64 first = 0; first < height; first += bandRows) {
+        const qint64 rows = std::min(bandRows, height - first);
+        for (qint64 i = 0; i < rows; ++i) {
+            const uchar* in = image_.constScanLine(static_cast<int>(height - 1 - (first + i)));
+            auto* out = reinterpret_cast<uchar*>(band.data() + i * rowBytes);
+            for (qint64 x = 0; x < width; ++x, in += 3, out += 3) {
+                out[0] = in[2];
+                out[1] = in[1];
+                out[2] = in[0];
+            }
+        }
+        if (f.write(band.data(), rows * rowBytes) != rows * rowBytes)
+            return false;
+        Report(progress, static_cast<int>((first + rows) * 100 / height));
+    }
+    return f.flush();
 }
 
 void ConfigureImageDecoding()
@@ -336,7 +439,9 @@ PhotoLoad LoadPhoto(const QString& path, const Progress& progress)
     Report(progress, 10);
     QImage image;
     bool cutOff = reader.format() == "bmp" && BitmapCutOff(path);
-    if (!cutOff) {
+    if (!cutOff && reader.format() == "bmp")
+        image = ReadPlainBitmap(path);
+    if (!cutOff && image.isNull()) {
         const DecoderListener listener;
         if (!reader.read(&image) || image.isNull()) {
             r.error = QStringLiteral("'%1' を読み込めませんでした (%2).").arg(Named(path), reader.errorString());

@@ -44,14 +44,21 @@ void WritePdfReport(const QString& path, Document& doc, const TAppSettings& sett
                     const fs::path& tempFolder, int& process, const Progress& progress)
 {
     process = 1;
+    // "~.bmp" is written as it always was; the page is made from the photo in
+    // memory, which reading the file back would give exactly (the bitmap holds
+    // the same 24-bit pixels).
+    auto step = [&](int from, int to) {
+        return [&progress, from, to](int percent) {
+            if (progress)
+                progress(from + (to - from) * percent / 100);
+        };
+    };
     const QString bitmap = QString::fromStdString((tempFolder / "~.bmp").string());
-    if (!work.SaveBmp(bitmap, progress))
+    if (!work.SaveBmp(bitmap, step(0, 70)))
         throw std::runtime_error("'" + bitmap.toStdString() + "' を書き込めませんでした.");
-    const PhotoLoad picture = LoadPhoto(bitmap);
-    if (picture.photo.isNull())
-        throw std::runtime_error(picture.error.toStdString());
-    const ReportPage page = ReportPageFor(picture.photo.Width(), picture.photo.Height());
-    const TPDFImage image = ReportImage(picture.photo.Image(), page.W, page.H);
+    const ReportPage page = ReportPageFor(work.Width(), work.Height());
+    const TPDFImage image = ReportImage(work.Image(), page.W, page.H);
+    step(0, 100)(85);
 
     const fs::path target = path.toStdString();
     const std::string failed = "'" + path.toStdString() + "' を書き込めませんでした.";
@@ -63,6 +70,7 @@ void WritePdfReport(const QString& path, Document& doc, const TAppSettings& sett
             return true;
         }))
         throw std::runtime_error(failed);
+    step(0, 100)(100);
 }
 
 void PrintPhoto(QPrinter& printer, const Document& doc, const TAppSettings& settings, const Photo& work,

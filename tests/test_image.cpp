@@ -9,6 +9,7 @@
 #include <QBuffer>
 #include <QFile>
 #include <QGuiApplication>
+#include <QImageReader>
 #include <QImageWriter>
 
 #include <gtest/gtest.h>
@@ -139,6 +140,117 @@ TEST(Photo, LoadsJpegAndBmpAndRefusesWhatIsNoPhoto)
     const PhotoLoad missing = LoadPhoto(QString::fromStdString((folder.path() / "gone.jpg").string()));
     EXPECT_TRUE(missing.photo.isNull());
     EXPECT_FALSE(missing.error.isEmpty());
+}
+
+// A photo with a different colour in every pixel, so that any mix-up of rows,
+// columns or channels shows.
+QImage Pattern(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB888);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y, qRgb((x * 37 + y * 11) & 0xFF, (x * 5 + y * 91 + 7) & 0xFF, (x * 201 + y * 3) & 0xFF));
+    return image;
+}
+
+QByteArray ReadBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The BMP the program writes is the one Qt's writer made, byte for byte, at
+// every row padding and resolution.
+TEST(Photo, BmpBytesAreQtsBmpBytes)
+{
+    TempFolder folder;
+    const QString ours = QString::fromStdString((folder.path() / "ours.bmp").string());
+    const QString qts = QString::fromStdString((folder.path() / "qts.bmp").string());
+    for (const int width : {1, 2, 3, 4, 5, 1001})
+        for (const int height : {1, 2, 7}) {
+            for (const int dpm : {0, 2000}) {
+                QImage image = Pattern(width, height);
+                if (dpm) {
+                    image.setDotsPerMeterX(dpm);
+                    image.setDotsPerMeterY(dpm + 1);
+                }
+                int last = -1;
+                ASSERT_TRUE(Photo(image).SaveBmp(ours, [&](int p) { last = p; }));
+                QImageWriter writer(qts, "bmp");
+                ASSERT_TRUE(writer.write(Photo(image).Image()));
+                EXPECT_EQ(ReadBytes(ours), ReadBytes(qts)) << width << " x " << height << " at " << dpm;
+                EXPECT_EQ(last, 100);
+            }
+        }
+}
+
+// A 24-bit bitmap as another program may write it: bottom-up or top-down,
+// with the longer headers of later versions.
+QByteArray Bitmap(const QImage& image, bool topDown, std::uint32_t headerBytes)
+{
+    auto le = [](QByteArray& out, std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            out.append(static_cast<char>((v >> (8 * i)) & 0xFF));
+    };
+    const int w = image.width(), h = image.height();
+    const std::uint32_t row = static_cast<std::uint32_t>((w * 3 + 3) / 4 * 4);
+    const std::uint32_t off = 14 + headerBytes;
+    QByteArray b("BM");
+    le(b, off + row * static_cast<std::uint32_t>(h), 4);
+    le(b, 0, 4);
+    le(b, off, 4);
+    le(b, headerBytes, 4);
+    le(b, static_cast<std::uint32_t>(w), 4);
+    le(b, static_cast<std::uint32_t>(topDown ? -h : h), 4);
+    le(b, 1, 2);
+    le(b, 24, 2);
+    le(b, 0, 4);
+    le(b, row * static_cast<std::uint32_t>(h), 4);
+    le(b, 1234, 4);
+    le(b, 4321, 4);
+    le(b, 0, 4);
+    le(b, 0, 4);
+    b.append(QByteArray(static_cast<qsizetype>(headerBytes - 40), '\0'));
+    for (int i = 0; i < h; ++i) {
+        const int y = topDown ? i : h - 1 - i;
+        for (int x = 0; x < w; ++x) {
+            const QRgb c = image.pixel(x, y);
+            b.append(static_cast<char>(qBlue(c)));
+            b.append(static_cast<char>(qGreen(c)));
+            b.append(static_cast<char>(qRed(c)));
+        }
+        b.append(QByteArray(static_cast<qsizetype>(row - static_cast<std::uint32_t>(w) * 3), '\0'));
+    }
+    return b;
+}
+
+// A 24-bit bitmap opens to the pixels and resolution Qt's reader gives it.
+TEST(Photo, BmpOpensAsQtReadsIt)
+{
+    TempFolder folder;
+    const QString path = QString::fromStdString((folder.path() / "in.bmp").string());
+    for (const int width : {1, 2, 3, 4, 5, 333})
+        for (const bool topDown : {false, true})
+            for (const std::uint32_t header : {40u, 108u, 124u}) {
+                const QImage image = Pattern(width, 9);
+                {
+                    QFile f(path);
+                    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+                    f.write(Bitmap(image, topDown, header));
+                }
+                QImage qt;
+                QImageReader reader(path);
+                ASSERT_TRUE(reader.read(&qt));
+                qt.convertTo(QImage::Format_RGB888);
+                const PhotoLoad ours = LoadPhoto(path);
+                ASSERT_TRUE(ours.error.isEmpty()) << ours.error.toStdString();
+                const std::string what = std::to_string(width) + (topDown ? " top-down " : " bottom-up ") +
+                                         std::to_string(header);
+                EXPECT_EQ(ours.photo.Image(), qt) << what;
+                EXPECT_EQ(ours.photo.Image(), image) << what;
+                EXPECT_EQ(ours.photo.Image().dotsPerMeterX(), qt.dotsPerMeterX()) << what;
+                EXPECT_EQ(ours.photo.Image().dotsPerMeterY(), qt.dotsPerMeterY()) << what;
+            }
 }
 
 TEST(Photo, CutOffPhotoOfSomeSizeIsRefused)
