@@ -5,7 +5,14 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <optional>
+#include <utility>
 
 namespace kvx {
 
@@ -24,14 +31,62 @@ cv::Mat View(const QImage& image)
                    static_cast<std::size_t>(image.bytesPerLine()));
 }
 
-// The matrix handed to a photo without copying its pixels: the photo keeps the
-// matrix's buffer alive for as long as it needs it.
-QImage Adopt(const cv::Mat& m)
-{
-    auto* keeper = new cv::Mat(m);
-    return QImage(keeper->data, keeper->cols, keeper->rows, static_cast<qsizetype>(keeper->step),
-                  QImage::Format_RGB888, [](void* p) { delete static_cast<cv::Mat*>(p); }, keeper);
-}
+struct FreeMemory {
+    void operator()(void* p) const { std::free(p); }
+};
+
+// A continuous RGB matrix (rows follow each other without padding, as OpenCV
+// lays out its own) over memory of our own: a photo's worth is written once
+// from end to end, and in huge pages the kernel maps it with a few faults
+// instead of tens of thousands.  The memory goes to the photo at the end
+// without a copy.
+class Block {
+public:
+    Block(int rows, int cols)
+    {
+        const std::size_t bytes = static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols) * 3;
+        constexpr std::size_t kHuge = 2u << 20;
+        void* p = nullptr;
+        if (bytes >= 4 * kHuge) {
+            const std::size_t rounded = (bytes + kHuge - 1) / kHuge * kHuge;
+            p = std::aligned_alloc(kHuge, rounded);
+#ifdef MADV_HUGEPAGE
+            if (p)
+                madvise(p, rounded, MADV_HUGEPAGE);
+#endif
+        } else {
+            p = std::malloc(std::max<std::size_t>(bytes, 1));
+        }
+        if (!p)
+            throw std::bad_alloc();
+        memory_.reset(p);
+        mat = cv::Mat(rows, cols, CV_8UC3, p);
+    }
+
+    // OpenCV writes into a matrix of the right size and type where it is;
+    // should it ever have put the result elsewhere, it is brought back.
+    void Settle()
+    {
+        if (mat.data == memory_.get())
+            return;
+        const cv::Mat elsewhere = mat;
+        mat = cv::Mat(elsewhere.rows, elsewhere.cols, CV_8UC3, memory_.get());
+        elsewhere.copyTo(mat);
+    }
+
+    // The pixels as a photo's image, which frees them when it goes.
+    QImage Release() &&
+    {
+        void* p = memory_.release();
+        return QImage(static_cast<uchar*>(p), mat.cols, mat.rows, static_cast<qsizetype>(mat.step),
+                      QImage::Format_RGB888, [](void* q) { std::free(q); }, p);
+    }
+
+    cv::Mat mat;
+
+private:
+    std::unique_ptr<void, FreeMemory> memory_;
+};
 
 } // namespace
 
@@ -42,37 +97,59 @@ Photo Effect(const Photo& source, const ImageEffects& e, const Progress& progres
         Report(progress, 0);
         if (source.isNull())
             return Photo();
-        // The pixels are worked on in one matrix, in place where the operation
-        // allows; the source is read, never written.
+        // The pixels are worked on in one block, in place where the operation
+        // allows, and a second one reused by the steps that need one; the
+        // source is read, never written.
         const cv::Mat in = View(source.Image());
-        cv::Mat m;
+        const bool turned = e.Rotate == 1 || e.Rotate == 2;
+        Block m(turned ? in.cols : in.rows, turned ? in.rows : in.cols);
+        std::optional<Block> scratch;
+        auto spare = [&]() -> Block& {
+            if (!scratch)
+                scratch.emplace(m.mat.rows, m.mat.cols);
+            return *scratch;
+        };
+        const int medianWindow = e.Noise <= 85 ? 3 : (e.Noise <= 170 ? 5 : 7);
 
         // 2. Rotation by a quarter turn: +90 turns the photo counter-clockwise
         //    (the mathematical sense), -90 clockwise.  Pixels are moved, not resampled.
         process = 2;
-        if (e.Rotate == 1 || e.Rotate == 2) {
-            cv::rotate(in, m, e.Rotate == 1 ? cv::ROTATE_90_COUNTERCLOCKWISE : cv::ROTATE_90_CLOCKWISE);
+        bool noiseDone = false;
+        if (turned) {
+            cv::rotate(in, m.mat, e.Rotate == 1 ? cv::ROTATE_90_COUNTERCLOCKWISE : cv::ROTATE_90_CLOCKWISE);
+            m.Settle();
+            Report(progress, 0);
+        } else if (e.Noise > 0) {
+            // Unturned, the median filter reads the source itself.
+            process = 3;
+            cv::medianBlur(in, m.mat, medianWindow);
+            m.Settle();
+            noiseDone = true;
             Report(progress, 0);
         } else {
-            m = in.clone();
+            in.copyTo(m.mat);
+            m.Settle();
         }
         // 3. Noise removal: a median filter whose window grows with the level,
         //    3 x 3 up to 85, 5 x 5 up to 170, 7 x 7 above.
         process = 3;
-        if (e.Noise > 0) {
-            cv::Mat out;
-            cv::medianBlur(m, out, e.Noise <= 85 ? 3 : (e.Noise <= 170 ? 5 : 7));
-            m = out;
+        if (e.Noise > 0 && !noiseDone) {
+            Block& out = spare();
+            cv::medianBlur(m.mat, out.mat, medianWindow);
+            out.Settle();
+            std::swap(m, out);
             Report(progress, 0);
         }
         // 4. Sharpening: an unsharp mask of radius 1 whose amount is Sharp / 50
         //    (0.02 to 2): out = in + amount x (in - blurred).
         process = 4;
         if (e.Sharp > 0) {
-            cv::Mat blurred;
-            cv::GaussianBlur(m, blurred, cv::Size(0, 0), 1.0);
+            Block& blurred = spare();
+            cv::GaussianBlur(m.mat, blurred.mat, cv::Size(0, 0), 1.0);
+            blurred.Settle();
             const double amount = std::clamp(e.Sharp, 0, 100) / 50.0;
-            cv::addWeighted(m, 1.0 + amount, blurred, -amount, 0.0, m);
+            cv::addWeighted(m.mat, 1.0 + amount, blurred.mat, -amount, 0.0, m.mat);
+            m.Settle();
             Report(progress, 0);
         }
         // 5. Saturation: each colour moves away from its grey (luma) by Chroma
@@ -80,28 +157,36 @@ Photo Effect(const Photo& source, const ImageEffects& e, const Progress& progres
         //    multiplies it by 11; results are clamped to 0..255.
         process = 5;
         if (e.Chroma != 0) {
-            cv::Mat grey, grey3;
-            cv::cvtColor(m, grey, cv::COLOR_RGB2GRAY);
-            cv::cvtColor(grey, grey3, cv::COLOR_GRAY2RGB);
+            Block& grey3 = spare();
+            {
+                cv::Mat grey;
+                cv::cvtColor(m.mat, grey, cv::COLOR_RGB2GRAY);
+                cv::cvtColor(grey, grey3.mat, cv::COLOR_GRAY2RGB);
+            }
+            grey3.Settle();
             const double k = 1.0 + std::clamp(e.Chroma, -100, 1000) / 100.0;
-            cv::addWeighted(m, k, grey3, 1.0 - k, 0.0, m);
+            cv::addWeighted(m.mat, k, grey3.mat, 1.0 - k, 0.0, m.mat);
+            m.Settle();
             Report(progress, 0);
         }
+        scratch.reset();
         // 6. Brightness: RGBLevel added to red, green and blue, clamped.
         process = 6;
         if (e.RGBLevel != 0) {
             const int level = std::clamp(e.RGBLevel, -255, 255);
-            cv::add(m, cv::Scalar(level, level, level), m);
+            cv::add(m.mat, cv::Scalar(level, level, level), m.mat);
+            m.Settle();
             Report(progress, 0);
         }
         // 7. Inversion of the chosen channels: c becomes 255 - c.
         process = 7;
         if (e.RevRed || e.RevGreen || e.RevBlue) {
-            cv::bitwise_xor(m, cv::Scalar(e.RevRed ? 255 : 0, e.RevGreen ? 255 : 0, e.RevBlue ? 255 : 0), m);
+            cv::bitwise_xor(m.mat, cv::Scalar(e.RevRed ? 255 : 0, e.RevGreen ? 255 : 0, e.RevBlue ? 255 : 0), m.mat);
+            m.Settle();
             Report(progress, 0);
         }
         Report(progress, 0);
-        return Photo(Adopt(m));
+        return Photo(std::move(m).Release());
     });
 }
 } // namespace kvx
