@@ -7,6 +7,7 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdlib>
 #include <cstdio>
@@ -65,17 +66,24 @@ void OnMessage(j_common_ptr cinfo, int level)
     }
 }
 
-// A marker met while a scan still has rows to decode means the data ended
-// there.  The Huffman decoder says so, but the arithmetic one may not: its
-// encoder leaves out trailing zero bytes, so by convention it decodes on from
-// zeros, and a file cut short and closed with an end marker decodes into a
-// lower part of made-up pixels.  Only the last row or two of blocks may come
-// from such zeros (the decoder reads a couple of bytes ahead).
+// The Huffman decoder warns when it needs data past the end (JWRN_HIT_MARKER);
+// the arithmetic one cannot: its encoder leaves out the zero bytes a scan ends
+// with, so by convention it decodes on from zeros after a marker, and a file
+// cut short and closed with an end code decodes into a lower part of made-up
+// pixels.  Only a plain stretch codes into such zeros (a photo's noise never
+// does), so a marker met with more than an eighth of the scan's rows still to
+// decode is taken for the end of a cut-off file.  A plain band at the foot of
+// the picture is allowed for; a cut in the last eighth goes unnoticed.
 bool DataEndedEarly(const jpeg_decompress_struct& cinfo)
 {
+    if (!cinfo.arith_code)
+        return false;
     const int marker = cinfo.unread_marker;
     const bool restart = marker >= 0xD0 && marker <= 0xD7;
-    return marker != 0 && !restart && cinfo.input_iMCU_row + 1 < cinfo.total_iMCU_rows;
+    if (marker == 0 || restart || cinfo.input_iMCU_row >= cinfo.total_iMCU_rows)
+        return false;
+    const JDIMENSION left = cinfo.total_iMCU_rows - cinfo.input_iMCU_row;
+    return left > std::max<JDIMENSION>(2, cinfo.total_iMCU_rows / 8);
 }
 
 // A progressive file sends its picture coarse first and refines it scan by

@@ -321,6 +321,39 @@ INSTANTIATE_TEST_SUITE_P(
                       FileCase{"photo.ppm", [] { return Written(Picture(), "ppm"); }}),
     CaseName);
 
+// Plain stretches code into very few bits, and the decoder reads its last
+// bytes some rows ahead of the pixels it gives; that is no cut-off file.
+TEST(PhotoFiles, PlainStretchesAtTheEndAreNoCutOff)
+{
+    TempFolder folder;
+    QImage narrow(16, 400, QImage::Format_RGB888);
+    narrow.fill(qRgb(128, 128, 128));
+    QImage plainLowerHalf = Detailed(320, 240);
+    for (int y = 120; y < 240; ++y)
+        for (int x = 0; x < 320; ++x)
+            plainLowerHalf.setPixel(x, y, qRgb(90, 90, 90));
+    QImage plain(320, 240, QImage::Format_RGB888);
+    plain.fill(qRgb(200, 180, 160));
+    for (const QImage& image : {narrow, plainLowerHalf, plain}) {
+        for (const bool progressive : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << image.width() << " x " << image.height() << (progressive ? " progressive" : ""));
+            const PhotoLoad r = LoadBytes(folder, "plain.jpg", EncodeJpeg(image, {false, progressive, 0}));
+            EXPECT_TRUE(r.error.isEmpty()) << r.error.toStdString();
+            EXPECT_EQ(r.photo.Height(), image.height());
+        }
+    }
+    // Arithmetic coding drops the zeros a plain foot of the picture codes
+    // into; a narrow band there is allowed for.
+    QImage plainFoot = Detailed(320, 240);
+    for (int y = 224; y < 240; ++y)
+        for (int x = 0; x < 320; ++x)
+            plainFoot.setPixel(x, y, qRgb(0, 0, 0));
+    for (const bool progressive : {false, true}) {
+        const PhotoLoad r = LoadBytes(folder, "foot.jpg", EncodeJpeg(plainFoot, {true, progressive, 0}));
+        EXPECT_TRUE(r.error.isEmpty()) << r.error.toStdString() << (progressive ? " progressive" : "");
+    }
+}
+
 TEST(PhotoFiles, RunLengthBitmapsKeepTheirPixels)
 {
     TempFolder folder;
