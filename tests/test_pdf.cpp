@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <regex>
 #include <sstream>
 
@@ -153,6 +154,35 @@ TEST(PdfWriter, LinesDashesAndNumbers)
     EXPECT_EQ(FormatNumber(842.0), "842");
     EXPECT_EQ(FormatNumber(0.5), "0.5");
     EXPECT_EQ(FormatNumber(0.00004), "0");
+}
+
+TEST(PdfWriter, NumbersNeverHaveAnExponentOrNaN)
+{
+    struct Case {
+        double value;
+        const char* text;
+    };
+    const Case cases[] = {
+        {std::numeric_limits<double>::quiet_NaN(), "0"},
+        {std::numeric_limits<double>::infinity(), "32767"},
+        {-std::numeric_limits<double>::infinity(), "-32767"},
+        {1.98e20, "32767"},
+        {-1.98e20, "-32767"},
+        {32767.00004, "32767"},
+        {1e15, "32767"},
+        {0.0001, "0.0001"},
+        {1e-9, "0"},
+        {12345.6789, "12345.6789"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FormatNumber(c.value), c.text) << c.value;
+
+    // A line to a damaged point still leaves operators a reader takes.
+    const std::string content = PageContent(WithContent([](TPDFMaker& m) {
+        m.Contents().DrawLine(std::numeric_limits<double>::quiet_NaN(), 1.98e20, 10, 20);
+    }));
+    EXPECT_NE(content.find("0 32767 m\r10 20 l\r"), std::string::npos) << content;
+    EXPECT_EQ(content.find_first_of("EN"), std::string::npos) << content;
 }
 
 TEST(PdfWriter, EveryErrorText)

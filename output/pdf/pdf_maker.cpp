@@ -5,6 +5,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -322,8 +323,15 @@ private:
 
 std::string FormatNumber(double x)
 {
+    // A reader drops an operator whose operand is "NAN" or has an exponent, and
+    // with it the line the user measured; PDF readers are only required to take
+    // reals up to 32767.  Every number of our page lies far inside that, so a
+    // value outside it came from damage and is drawn at the limit instead.
+    constexpr long double kLimit = 32767;
+    if (std::isnan(x))
+        return "0";
     const long double r = std::trunc(static_cast<long double>(x) * 10000.0L + 0.5L) / 10000.0L;
-    return FormatGeneral(static_cast<double>(r));
+    return FormatGeneral(static_cast<double>(std::clamp(r, -kLimit, kLimit)));
 }
 
 std::string EncodeTextString(const std::string& utf8)

@@ -21,7 +21,8 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// "%.4f"-rounded shortest form: 12.345678 -> "12.3457", 842.0 -> "842".
+// "%.4f"-rounded shortest form: 12.345678 -> "12.3457", 842.0 -> "842".  Never an
+// exponent and never a NaN: values are held to +-32767 and NaN is written as 0.
 std::string FormatNumber(double x);
 // The UTF-16 hex of a document string, tagged as Japanese.
 std::string EncodeTextString(const std::string& utf8);

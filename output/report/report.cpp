@@ -21,8 +21,11 @@ constexpr int kGothic = 7;
 
 class ReportPainter {
 public:
-    ReportPainter(TPDFContents& c, const Document& doc, const TAppSettings& settings, const ReportPage& page)
-        : c_(c), doc_(doc), settings_(settings), page_(page)
+    // dash is the page's dash pattern as written so far; it outlives a painter
+    // because the second plane of setting 4 is drawn by another one on the same page.
+    ReportPainter(TPDFContents& c, const Document& doc, const TAppSettings& settings, const ReportPage& page,
+                  int& dash)
+        : c_(c), doc_(doc), settings_(settings), page_(page), dash_(dash)
     {
     }
 
@@ -183,7 +186,7 @@ private:
     const Document& doc_;
     const TAppSettings& settings_;
     const ReportPage& page_;
-    int dash_ = 0;
+    int& dash_;
 };
 
 } // namespace
@@ -218,8 +221,9 @@ void WriteReport(std::ostream& out, Document& doc, const TAppSettings& settings,
     const int index = maker.AddImage(image);
     maker.Contents().DrawImage(index, page.offX, page.offY, page.W, page.H, 0);
 
+    int dash = 0;  // a new page draws solid lines
     auto drawPlane = [&](int p) {
-        ReportPainter painter(maker.Contents(), doc, settings, page);
+        ReportPainter painter(maker.Contents(), doc, settings, page, dash);
         process = 10 * p + 4;
         if (doc.View.BaseView)
             painter.Base();
