@@ -97,8 +97,7 @@ void Interaction::Redraw()
 
 void Interaction::Recalculate()
 {
-    CalcuDistanceHosei(doc_);
-    CalcuSpaceHosei(doc_);
+    RecomputeCorrections(doc_);
     SetCalcu();
 }
 
@@ -334,6 +333,8 @@ void Interaction::MouseLeftClick(TDPoint P)
         case ucCrossLine:
             doc_.CrossLinePoint = pending_;
             doc_.CrossLineSet = 1;
+            // Corrections made against the line left would keep their old lengths.
+            Recalculate();
             Finish(ucNone);
             Redraw();
             break;

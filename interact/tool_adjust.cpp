@@ -81,6 +81,7 @@ void Interaction::LeftBaseAdjust(TDPoint P)
     }
     CalcuBasePoint(doc_);
     CalcuUnitPoint(doc_.Plane);
+    RebuildTwoPlaneGeometry(doc_);
     Recalculate();
     doc_.Modified = 1;
     Redraw();

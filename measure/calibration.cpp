@@ -706,6 +706,25 @@ void RebuildSixPoint(Document& doc)
     s[6] = right.base.BaseRect[3];
 }
 
+void RebuildTwoPlaneGeometry(Document& doc)
+{
+    Guard("RebuildTwoPlaneGeometry", [&] {
+        if (doc.CurrentSetting != 4 || (doc.CurrentBase != 1 && doc.CurrentBase != 2) ||
+            doc.Plane.base.BaseSet != 1 || doc.ParkedPlane.base.BaseSet != 1)
+            return;
+        RebuildSixPoint(doc);
+        // The centre line is the planes' common edge and so their cross line:
+        // left where it was, the automatic plane choice and every correction
+        // would go on using an edge the user has moved.
+        doc.CrossLineSet = 1;
+        doc.CrossLinePoint = doc.SixPoint[1];
+        doc.OtherBaseSet = 1;
+        doc.OtherBaseRect = doc.ParkedPlane.base.BaseRect;
+        doc.Plane.base.VanishOtherW = OtherVanishW(doc.OtherBaseRect);
+        doc.ParkedPlane.base.VanishOtherW = OtherVanishW(doc.Plane.base.BaseRect);
+    });
+}
+
 ParkedPlaneScope::ParkedPlaneScope(Document& doc)
     : doc_(doc), w_(doc.KijunWText), h_(doc.KijunHText), otherSet_(doc.OtherBaseSet), otherRect_(doc.OtherBaseRect)
 {

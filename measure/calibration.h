@@ -110,6 +110,12 @@ void BuildTwoPlanes(Document& doc);
 // SixPoint from the two planes of a loaded setting 4 (left plane current).
 void RebuildSixPoint(Document& doc);
 
+// After either rectangle of setting 4 changed: the figure (SixPoint) and the
+// cross line at the top of the centre line follow the planes, and each plane's
+// depth direction is taken afresh from the other's rectangle.  Nothing outside
+// setting 4, or while a plane is missing.  The caller recomputes corrections.
+void RebuildTwoPlaneGeometry(Document& doc);
+
 // Makes the parked plane of setting 4 current for the life of the scope and
 // puts everything back exactly afterwards.  Unlike SwapBDS it leaves the W and
 // H texts as the user typed them, so drawing or recomputing the other plane has

@@ -172,6 +172,20 @@ void CalcuSpaceHosei(Document& doc)
     });
 }
 
+void RecomputeCorrections(Document& doc)
+{
+    Guard("RecomputeCorrections", [&] {
+        CalcuDistanceHosei(doc);
+        CalcuSpaceHosei(doc);
+        if (doc.CurrentSetting == 4 && (doc.CurrentBase == 1 || doc.CurrentBase == 2) &&
+            doc.ParkedPlane.base.BaseSet == 1) {
+            const ParkedPlaneScope scope(doc);
+            CalcuDistanceHosei(doc);
+            CalcuSpaceHosei(doc);
+        }
+    });
+}
+
 SideProjection DistanceSideProjection(const Document& doc, std::int32_t i)
 {
     return Guard("DistanceSideProjection", [&] {

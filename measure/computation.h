@@ -51,6 +51,12 @@ TDPoint CorrectPoint(const Document& doc, TDPoint E, TDPoint R);
 void CalcuDistanceHosei(Document& doc);
 void CalcuSpaceHosei(Document& doc);
 
+// Corrected points are worked out against the planes' rectangles and the cross
+// line; whenever any of them changes (an adjustment, a new cross line, another
+// setting's rectangle seen at load) they are recomputed here, for the current
+// plane and, in setting 4, for the parked one too.
+void RecomputeCorrections(Document& doc);
+
 // The extreme points of a corrected measurement carried onto its correction line,
 // nearest to and farthest from VanishH.
 struct SideProjection {

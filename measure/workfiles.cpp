@@ -1,11 +1,14 @@
 #include "measure/workfiles.h"
 
 #include "measure/calibration.h"
+#include "measure/computation.h"
 #include "measure/cp932.h"
 #include "base/error_trail.h"
 #include "base/safe_file.h"
 
+#include <array>
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <system_error>
@@ -60,7 +63,44 @@ private:
     std::string out_;
 };
 
+// A file that ends before its contents do, or holds a value no photo of ours can
+// have: either way the rest of the file is not to be trusted.
 struct ShortRead {};
+
+// Image points are pixels of a photo of at most kMaxPhotoPixels; even a click far
+// outside the picture at the smallest zoom stays well inside this.  A larger
+// coordinate (or NaN, or an infinity) was never written by us: it would show as a
+// plausible length and poison every sum it joins.
+constexpr double kMaxImageCoordinate = 1e7;
+// W and H in millimetres: a thousand kilometres is past any photo's subject.
+constexpr double kMaxSideMillimetres = 1e9;
+// Slopes are clamped to 89 degrees on input; 90 would divide by a zero cosine.
+constexpr double kMaxSlantDegrees = 90;
+
+double Within(double v, double limit)
+{
+    if (!std::isfinite(v) || std::fabs(v) > limit)
+        throw ShortRead{};
+    return v;
+}
+
+// A point the user placed (or one derived from such points).
+TDPoint ImagePoint(TDPoint p)
+{
+    Within(p.x, kMaxImageCoordinate);
+    Within(p.y, kMaxImageCoordinate);
+    return p;
+}
+
+// A corrected point is an intersection of construction lines and may lie far
+// from the photo when the lines are nearly parallel; it is recomputed whenever
+// its correction is in force, so only a value that is no number at all is damage.
+TDPoint FinitePoint(TDPoint p)
+{
+    if (!std::isfinite(p.x) || !std::isfinite(p.y))
+        throw ShortRead{};
+    return p;
+}
 
 // Reads a file field by field and knows how many bytes are left, so a count in a
 // damaged file can be checked before anything is allocated for it.
@@ -173,16 +213,16 @@ TDistance DecodeDistance(ByteReader& r)
 {
     TDistance d;
     d.group = r.I32();
-    d.start = r.Pt();
-    d.end = r.Pt();
+    d.start = ImagePoint(r.Pt());
+    d.end = ImagePoint(r.Pt());
     d.prev = r.I32();
     d.next = r.I32();
     d.corrected = r.U8();
     unsigned char pad[3];
     r.Raw(pad, 3);
-    d.correctionRef = r.Pt();
-    d.correctedStart = r.Pt();
-    d.correctedEnd = r.Pt();
+    d.correctionRef = ImagePoint(r.Pt());
+    d.correctedStart = FinitePoint(r.Pt());
+    d.correctedEnd = FinitePoint(r.Pt());
     return d;
 }
 
@@ -193,13 +233,13 @@ TSpace DecodeSpace(ByteReader& r, std::int32_t version)
     s.kind = r.U8();
     const std::int32_t n = r.I32();
     s.corrected = r.U8();
-    s.correctionRef = r.Pt();
+    s.correctionRef = ImagePoint(r.Pt());
     r.Require(n, kPointPairBytes);
     s.points.resize(static_cast<std::size_t>(n));
     s.correctedPoints.resize(static_cast<std::size_t>(n));
     for (std::size_t j = 0; j < s.points.size(); ++j) {
-        s.points[j] = r.Pt();
-        s.correctedPoints[j] = r.Pt();
+        s.points[j] = ImagePoint(r.Pt());
+        s.correctedPoints[j] = FinitePoint(r.Pt());
     }
     if (version >= 3) {
         unsigned char name[kNameField];
@@ -213,8 +253,8 @@ TSpace DecodeSpace(ByteReader& r, std::int32_t version)
             if (name[i] != '\0' && name[i] != '\r' && name[i] != '\n')
                 kept += static_cast<char>(name[i]);
         s.name = Cp932Truncate(kept, kAreaNameBytes);
-        s.slantV = r.F64();
-        s.slantH = r.F64();
+        s.slantV = Within(r.F64(), kMaxSlantDegrees);
+        s.slantH = Within(r.F64(), kMaxSlantDegrees);
     }
     return s;
 }
@@ -223,19 +263,22 @@ TSpace DecodeSpace(ByteReader& r, std::int32_t version)
 // one by one, so after a short read the plane holds exactly the whole ones.
 void DecodePlane(ByteReader& r, std::int32_t version, Document& doc)
 {
-    TBaseBlock& b = doc.Plane.base;
+    // The reference block is taken whole or not at all: a reference cut off after
+    // its flag would stand "set" with corners that were never read.
+    TBaseBlock b = doc.Plane.base;
     b.BaseSet = r.U8();
     for (int i = 1; i <= 5; ++i)
-        b.BaseRect[static_cast<std::size_t>(i)] = r.Pt();
+        b.BaseRect[static_cast<std::size_t>(i)] = ImagePoint(r.Pt());
     b.BaseLineWSet = r.U8();
-    b.BaseLineW[1] = r.Pt();
-    b.BaseLineW[2] = r.Pt();
+    b.BaseLineW[1] = ImagePoint(r.Pt());
+    b.BaseLineW[2] = ImagePoint(r.Pt());
     b.BaseLineHSet = r.U8();
-    b.BaseLineH[1] = r.Pt();
-    b.BaseLineH[2] = r.Pt();
+    b.BaseLineH[1] = ImagePoint(r.Pt());
+    b.BaseLineH[2] = ImagePoint(r.Pt());
     b.BaseUnitSet = r.U8();
-    b.BaseUnit[1] = r.Pt();
-    b.BaseUnit[2] = r.Pt();
+    b.BaseUnit[1] = ImagePoint(r.Pt());
+    b.BaseUnit[2] = ImagePoint(r.Pt());
+    doc.Plane.base = b;
 
     const std::int32_t distances = r.I32();
     r.Require(distances, kDistanceBytes);
@@ -249,8 +292,8 @@ void DecodePlane(ByteReader& r, std::int32_t version, Document& doc)
     for (std::int32_t i = 0; i < spaces; ++i)
         doc.Plane.Spaces.Append(DecodeSpace(r, version));
 
-    const double W = r.F64();
-    const double H = r.F64();
+    const double W = Within(r.F64(), kMaxSideMillimetres);
+    const double H = Within(r.F64(), kMaxSideMillimetres);
     ImageEffects e;
     e.Rotate = r.I32();
     e.Noise = r.I32();
@@ -263,6 +306,16 @@ void DecodePlane(ByteReader& r, std::int32_t version, Document& doc)
     doc.KijunWText = FloatToStr(W);
     doc.KijunHText = FloatToStr(H);
     doc.Effects = e;
+}
+
+// The corrected points in the file were worked out against the other setting's
+// rectangle and the cross line as they stood when it was saved; either may have
+// changed since (the other setting is edited on its own), so they are worked out
+// again against what was read now.
+void CorrectAgainstWhatWasRead(Document& doc)
+{
+    CalcuDistanceHosei(doc);
+    CalcuSpaceHosei(doc);
 }
 
 void ResetForLoad(Document& doc)
@@ -401,8 +454,9 @@ bool LoadTemp(Document& doc, int n, const fs::path& folder)
                 if (Exists(reading)) {
                     ByteReader s(reading);
                     if (s.I32() == kWorkFileVersion) {
-                        doc.CrossLineSet = s.U8();
-                        doc.CrossLinePoint = s.Pt();
+                        const std::uint8_t set = s.U8();
+                        doc.CrossLinePoint = ImagePoint(s.Pt());
+                        doc.CrossLineSet = set;
                     }
                 }
                 found = true;
@@ -411,9 +465,12 @@ bool LoadTemp(Document& doc, int n, const fs::path& folder)
             if ((n == 1 || n == 2) && Exists(reading)) {
                 ByteReader o(reading);
                 if (o.I32() == kWorkFileVersion) {
-                    doc.OtherBaseSet = o.U8();
+                    const std::uint8_t set = o.U8();
+                    std::array<TDPoint, 6> rect{};
                     for (int i = 1; i <= 5; ++i)
-                        doc.OtherBaseRect[static_cast<std::size_t>(i)] = o.Pt();
+                        rect[static_cast<std::size_t>(i)] = ImagePoint(o.Pt());
+                    doc.OtherBaseRect = rect;
+                    doc.OtherBaseSet = set;
                 }
                 found = true;
             }
@@ -422,6 +479,7 @@ bool LoadTemp(Document& doc, int n, const fs::path& folder)
             if (doc.Plane.base.BaseSet == 1) {
                 CalcuBasePoint(doc);
                 CalcuUnitPoint(doc.Plane);
+                CorrectAgainstWhatWasRead(doc);
             }
             doc.Modified = modified;
             throw WorkFileReadError("作業ファイルを読み込めませんでした: " + reading.string());
@@ -430,6 +488,7 @@ bool LoadTemp(Document& doc, int n, const fs::path& folder)
         if (doc.Plane.base.BaseSet == 1) {
             CalcuBasePoint(doc);
             CalcuUnitPoint(doc.Plane);
+            CorrectAgainstWhatWasRead(doc);
         }
         doc.Modified = modified;
         return found;
@@ -506,6 +565,8 @@ bool LoadSetting(Document& doc, int setting, const fs::path& folder)
         // it; without this its corrections would wait for the next exchange.
         doc.OtherBaseSet = doc.ParkedPlane.base.BaseSet == 1 ? 1 : 0;
         RebuildSixPoint(doc);
+        RebuildTwoPlaneGeometry(doc);
+        RecomputeCorrections(doc);
         return loaded;
     }
     return LoadTemp(doc, setting, folder);

@@ -3,6 +3,7 @@
 #include "interact/hit_test.h"
 #include "interact/prompts.h"
 #include "measure/calibration.h"
+#include "measure/computation.h"
 #include "measure/cp932.h"
 #include "interact/commands.h"
 #include "base/error_trail.h"
@@ -397,6 +398,73 @@ TEST_F(Tools, LockMovesTheSharedCornerOfTheOtherPlane)
         EXPECT_EQ(doc.OtherBaseRect[1], doc.ParkedPlane.base.BaseRect[1]);
         EXPECT_EQ(doc.CurrentBase, 1);
     }
+}
+
+TEST_F(Tools, AdjustingTheSharedEdgeMovesTheCentreLineAndTheCrossLine)
+{
+    for (const bool lock : {true, false}) {
+        doc = Document{};
+        test::TwoPlanes(doc);
+        // A corrected distance on each plane, corrected against the centre line.
+        for (int plane = 0; plane < 2; ++plane) {
+            TDistance d;
+            d.start = plane == 0 ? TDPoint{300, 400} : TDPoint{600, 400};
+            d.end = plane == 0 ? TDPoint{400, 420} : TDPoint{700, 430};
+            d.corrected = 1;
+            d.correctionRef = plane == 0 ? TDPoint{450, 330} : TDPoint{560, 330};
+            doc.Plane.Distances.Append(d);
+            CalcuDistanceHosei(doc);
+            SwapBDS(doc);
+        }
+        ASSERT_EQ(doc.CurrentBase, 1);
+        const TDPoint leftBefore = doc.Plane.Distances[1].correctedEnd;
+        const TDPoint rightBefore = doc.ParkedPlane.Distances[1].correctedEnd;
+        tools.options.lock = lock;
+        tools.SetCommand(ucBaseAdjust);
+        Click(500, 500);  // bottom of the centre line: the left plane's corner 3
+        Click(540, 520);
+        Click(500, 200);  // top of the centre line: the left plane's corner 2
+        Click(510, 190);
+        if (lock) {
+            EXPECT_EQ(doc.SixPoint[1], (TDPoint{510, 190}));
+            EXPECT_EQ(doc.SixPoint[2], (TDPoint{540, 520}));
+            EXPECT_EQ(doc.CrossLinePoint, (TDPoint{510, 190})) << "the cross line is the centre line's top";
+            // Right of the old centre line x = 500, left of the moved one.
+            EXPECT_EQ(BaseHantei(doc, {520, 500}), 1);
+        }
+        // Either way the figure and the cross line are the right plane's edge.
+        EXPECT_EQ(doc.SixPoint[1], doc.ParkedPlane.base.BaseRect[1]) << lock;
+        EXPECT_EQ(doc.SixPoint[2], doc.ParkedPlane.base.BaseRect[4]) << lock;
+        EXPECT_EQ(doc.CrossLinePoint, doc.SixPoint[1]) << lock;
+
+        // Both planes' corrections follow the moved geometry.
+        const TDistance& left = doc.Plane.Distances[1];
+        EXPECT_EQ(left.correctedEnd, CorrectPoint(doc, left.end, left.correctionRef)) << lock;
+        EXPECT_NE(left.correctedEnd, leftBefore) << lock;
+        SwapBDS(doc);
+        const TDistance& right = doc.Plane.Distances[1];
+        EXPECT_EQ(right.correctedEnd, CorrectPoint(doc, right.end, right.correctionRef)) << lock;
+        EXPECT_NE(right.correctedEnd, rightBefore) << lock;
+    }
+}
+
+TEST_F(Tools, ANewCrossLineRecomputesCorrections)
+{
+    // A reference seen in perspective, so that a correction moves its points.
+    SetReferenceRect(doc, {TDPoint{100, 100}, {500, 130}, {520, 370}, {90, 400}}, true);
+    test::OtherPlaneAndCrossLine(doc);
+    Distance({150, 230}, {250, 240});
+    tools.SetCommand(ucDistanceHosei);
+    Click(200, 235);
+    Click(600, 260);
+    const TDistance& d = doc.Plane.Distances[1];
+    ASSERT_EQ(d.corrected, 1);
+    const TDPoint before = d.correctedStart;
+
+    tools.SetCommand(ucCrossLine);
+    Click(560, 250);
+    EXPECT_EQ(d.correctedStart, CorrectPoint(doc, d.start, d.correctionRef));
+    EXPECT_NE(d.correctedStart, before);
 }
 
 TEST_F(Tools, LinkedChainEndsMoveTogether)

@@ -1,6 +1,7 @@
 #include "measure/workfiles.h"
 
 #include "measure/calibration.h"
+#include "measure/computation.h"
 #include "measure/cp932.h"
 #include "base/error_trail.h"
 #include "testing.h"
@@ -8,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace kvx {
 namespace {
@@ -254,6 +257,7 @@ TEST_F(WorkFiles, EveryTruncationFailsCleanlyAndKeepsWholeRecords)
         EXPECT_EQ(d.Plane.DistanceCount(), wholeRecords) << "only whole records are kept, length " << len;
         for (const TSpace& s : d.Plane.Spaces)
             EXPECT_EQ(s.points.size(), s.correctedPoints.size());
+        EXPECT_EQ(d.Plane.base.BaseSet, len >= 184 ? 1 : 0) << "a reference is taken whole, length " << len;
         if (d.Plane.base.BaseSet == 1) {
             EXPECT_EQ(d.Plane.base.BaseRect[5], d.Plane.base.BaseRect[1]);
         }
@@ -294,6 +298,106 @@ TEST_F(WorkFiles, ImpossibleCountsAllocateNothing)
         EXPECT_LE(d.Plane.DistanceCount(), 1) << c.what;
         EXPECT_EQ(d.Plane.base.BaseSet, 1) << c.what;
     }
+}
+
+TEST_F(WorkFiles, DamagedNumbersAreTreatedLikeAShortRead)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    // Offsets into V3Fixture: the reference corners start at 5, the measurement
+    // base at 152, the distance record at 188 (its start point at 192), the area
+    // record at 288 (its first point at 314), the slopes at 463, W and H at 479.
+    struct Case {
+        const char* what;
+        std::size_t offset;
+        double value;
+        bool baseSet;
+        std::int32_t distances;
+        std::int32_t spaces;
+    };
+    const Case cases[] = {
+        {"NaN reference corner", 5 + 16, nan, false, 0, 0},
+        {"absurd reference corner", 5 + 8, 1e20, false, 0, 0},
+        {"infinite measurement base", 168, -inf, false, 0, 0},
+        {"NaN distance end", 192, nan, true, 0, 0},
+        {"absurd distance end", 192 + 24, 1e20, true, 0, 0},
+        {"absurd correction reference", 188 + 4 + 32 + 4 + 4 + 4, -1e20, true, 0, 0},
+        {"NaN corrected point", 188 + 4 + 32 + 12 + 16, nan, true, 0, 0},
+        {"NaN area point", 314, nan, true, 1, 0},
+        {"absurd area point", 314 + 32 + 8, 1e20, true, 1, 0},
+        {"NaN slope", 463, nan, true, 1, 0},
+        {"right-angle slope", 471, 90.5, true, 1, 0},
+        {"NaN W", 479, nan, true, 1, 1},
+        {"absurd H", 487, 1e20, true, 1, 1},
+    };
+    for (const Case& c : cases) {
+        std::string bytes = V3Fixture().b;
+        ASSERT_LE(c.offset + 8, bytes.size()) << c.what;
+        bytes.replace(c.offset, 8, Bytes().f64(c.value).b);
+        WriteAll(Working(1), bytes);
+        Document d;
+        EXPECT_THROW(LoadTemp(d, 1, folder.path()), WorkFileReadError) << c.what;
+        EXPECT_EQ(d.Plane.base.BaseSet, c.baseSet ? 1 : 0) << c.what;
+        EXPECT_EQ(d.Plane.DistanceCount(), c.distances) << c.what;
+        EXPECT_EQ(d.Plane.SpaceCount(), c.spaces) << c.what;
+        EXPECT_EQ(d.KijunWText, "1000") << c.what << ": W and H after the damage are not taken";
+        EXPECT_EQ(d.Effects, ImageEffects{}) << c.what;
+        for (const TDPoint& p : d.Plane.base.BaseRect)
+            EXPECT_TRUE(std::isfinite(p.x) && std::isfinite(p.y)) << c.what;
+    }
+}
+
+TEST_F(WorkFiles, DamagedCrossLineAndOtherRectangleStayUnset)
+{
+    WriteAll(Working(1), V3Fixture().b);
+    WriteAll(Working(0), Bytes().i32(3).u8(1).pt(std::numeric_limits<double>::quiet_NaN(), 5).b);
+    EXPECT_THROW(LoadTemp(doc, 1, folder.path()), WorkFileReadError);
+    EXPECT_EQ(doc.CrossLineSet, 0);
+
+    fs::remove(Working(0));
+    Bytes other = PlaneHead(3);
+    other.b.replace(5, 8, Bytes().f64(1e20).b);
+    WriteAll(Working(2), other.b);
+    EXPECT_THROW(LoadTemp(doc, 1, folder.path()), WorkFileReadError);
+    EXPECT_EQ(doc.OtherBaseSet, 0);
+}
+
+TEST_F(WorkFiles, HalfReadReferenceIsUnset)
+{
+    // 21 bytes: the version, the reference's flag and one corner of five.
+    const std::string cut = V3Fixture().b.substr(0, 21);
+    WriteAll(Working(1), cut);
+    EXPECT_THROW(LoadTemp(doc, 1, folder.path()), WorkFileReadError);
+    EXPECT_EQ(doc.Plane.base.BaseSet, 0);
+}
+
+TEST_F(WorkFiles, CorrectionsFollowTheOtherSettingsRectangleChangedSince)
+{
+    // Setting 1 with a correction made against setting 2's rectangle.
+    doc.CurrentSetting = 2;
+    SetReferenceRect(doc, {TDPoint{500, 100}, {700, 50}, {700, 450}, {500, 400}}, true);
+    ASSERT_TRUE(SaveTemp(doc, 2, folder.path(), ui));
+    ASSERT_TRUE(LoadSetting(doc, 1, folder.path()));
+    SetReferenceRect(doc, {TDPoint{100, 100}, {500, 100}, {500, 400}, {100, 400}}, true);
+    doc.CrossLineSet = 1;
+    doc.CrossLinePoint = {500, 250};
+    TDistance d;
+    d.start = {150, 250};
+    d.end = {250, 260};
+    d.corrected = 1;
+    d.correctionRef = {600, 260};
+    doc.Plane.Distances.Append(d);
+    CalcuDistanceHosei(doc);
+    const TDPoint before = doc.Plane.Distances[1].correctedEnd;
+
+    // Setting 2's rectangle is adjusted; back in setting 1 the correction is new.
+    ASSERT_TRUE(SwitchSetting(doc, 2, folder.path(), ui).loaded);
+    doc.Plane.base.BaseRect[2] = {720, 80};
+    CalcuBasePoint(doc);
+    ASSERT_TRUE(SwitchSetting(doc, 1, folder.path(), ui).loaded);
+    const TDistance& loaded = doc.Plane.Distances[1];
+    EXPECT_EQ(loaded.correctedEnd, CorrectPoint(doc, loaded.end, loaded.correctionRef));
+    EXPECT_NE(loaded.correctedEnd, before);
 }
 
 TEST_F(WorkFiles, WriteFailureIsReportedAndReturnsFalse)
