@@ -48,7 +48,19 @@ QImage ReduceImage(const QImage& source, int factor)
             const uchar* row = bits + stride * std::min(sy, sh - 1);
             std::uint32_t* acc = sums.data();
             int sx = 0;
-            for (int x = 0; x < w; ++x, acc += 3) {
+            int x = 0;
+            // Halving, the most common reduction, has whole pairs up to the last
+            // column: added without the block loop, so the compiler vectorises it.
+            if (factor == 2) {
+                for (; x < w - 1; ++x, acc += 3) {
+                    const uchar* p = row + 6 * x;
+                    acc[0] += static_cast<std::uint32_t>(p[0]) + p[3];
+                    acc[1] += static_cast<std::uint32_t>(p[1]) + p[4];
+                    acc[2] += static_cast<std::uint32_t>(p[2]) + p[5];
+                }
+                sx = 2 * x;
+            }
+            for (; x < w; ++x, acc += 3) {
                 const int end = x == w - 1 ? sw : std::min(sw, sx + factor);
                 std::uint32_t r = 0, g = 0, b = 0;
                 for (; sx < end; ++sx) {
@@ -65,8 +77,15 @@ QImage ReduceImage(const QImage& source, int factor)
         uchar* d = out.scanLine(y);
         for (int x = 0; x < w; ++x) {
             const std::uint32_t n = counts[static_cast<std::size_t>(x)] * rows;
+            const std::uint32_t* s = sums.data() + 3 * static_cast<std::size_t>(x);
+            if (n == 4) {
+                // A whole block of a halving: the same quotient by a shift.
+                for (int c = 0; c < 3; ++c)
+                    d[3 * x + c] = static_cast<uchar>((s[c] + 2) >> 2);
+                continue;
+            }
             for (int c = 0; c < 3; ++c)
-                d[3 * x + c] = static_cast<uchar>((sums[static_cast<std::size_t>(3 * x + c)] + n / 2) / n);
+                d[3 * x + c] = static_cast<uchar>((s[c] + n / 2) / n);
         }
     }
     return out;

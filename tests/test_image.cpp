@@ -319,6 +319,39 @@ TEST(Photo, ReductionAveragesBlocks)
     EXPECT_EQ(quarter.pixel(1, 1), qRgb(10, 20, 30));
 }
 
+// Every reduction, halving above all (it has its own quick way), averages
+// each block with the rounding half up, the blocks of the last column and
+// row taking what is left, at sizes odd and even.
+TEST(Photo, ReductionOfEveryBlockAtAnySize)
+{
+    for (const int factor : {2, 3, 4})
+        for (const QSize size : {QSize(1, 1), QSize(2, 2), QSize(5, 3), QSize(64, 48), QSize(203, 67), QSize(1000, 7)}) {
+            QImage image(size, QImage::Format_RGB888);
+            for (int y = 0; y < size.height(); ++y)
+                for (int x = 0; x < size.width(); ++x)
+                    image.setPixel(x, y, qRgb((x * 37 + y * 11) & 0xFF, (x * 5 + y * 91 + 7) & 0xFF, (x * 201 + y * 3) & 0xFF));
+            const QImage reduced = ReduceImage(image, factor);
+            const int w = std::max(1, size.width() / factor), h = std::max(1, size.height() / factor);
+            ASSERT_EQ(reduced.size(), QSize(w, h));
+            for (int by = 0; by < h; ++by)
+                for (int bx = 0; bx < w; ++bx) {
+                    const int x1 = bx == w - 1 ? size.width() : bx * factor + factor;
+                    const int y1 = by == h - 1 ? size.height() : by * factor + factor;
+                    int sum[3] = {0, 0, 0}, n = 0;
+                    for (int y = by * factor; y < y1; ++y)
+                        for (int x = bx * factor; x < x1; ++x, ++n) {
+                            const QRgb c = image.pixel(x, y);
+                            sum[0] += qRed(c);
+                            sum[1] += qGreen(c);
+                            sum[2] += qBlue(c);
+                        }
+                    const QRgb expected = qRgb((sum[0] + n / 2) / n, (sum[1] + n / 2) / n, (sum[2] + n / 2) / n);
+                    ASSERT_EQ(reduced.pixel(bx, by), expected) << factor << " " << size.width() << " x "
+                                                               << size.height() << " at " << bx << ", " << by;
+                }
+        }
+}
+
 QImage Solid(int w, int h, QRgb colour)
 {
     QImage image(w, h, QImage::Format_RGB888);
