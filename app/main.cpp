@@ -13,6 +13,7 @@
 #include "shell/main_window.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <cstdlib>
@@ -97,7 +98,16 @@ int main(int argc, char** argv)
     window.show();
     if (!photos.isEmpty()) {
         const QString photo = photos.first();
-        QTimer::singleShot(0, &window, [&window, photo] { window.Run([&] { window.LoadFile(photo); }); });
+        // Runs after the window's start-up, which may already have brought
+        // this very photo back from a crash: opening it again would only ask
+        // about keeping what was just brought back.
+        QTimer::singleShot(0, &window, [&window, photo] {
+            window.Run([&] {
+                const QFileInfo open(QString::fromStdString(window.Doc().ImageFileName));
+                if (!window.HasPhoto() || open.canonicalFilePath() != QFileInfo(photo).canonicalFilePath())
+                    window.LoadFile(photo);
+            });
+        });
     }
     return app.exec();
 }

@@ -47,20 +47,34 @@ Folders ResolveFolders(const std::optional<std::string>& homeOption, const char*
                        const fs::path& executableFolder, const fs::path& userDataFolder)
 {
     Folders f;
+    bool named = true;
     if (homeOption && !homeOption->empty())
         f.ExeFolder = *homeOption;
     else if (homeEnvironment && *homeEnvironment)
         f.ExeFolder = homeEnvironment;
-    else if (!userDataFolder.empty() && !FolderWritable(executableFolder))
-        f.ExeFolder = userDataFolder;
-    else
+    else {
         f.ExeFolder = executableFolder;
+        named = false;
+    }
     std::error_code ec;
     const fs::path absolute = fs::absolute(f.ExeFolder, ec);
     if (!ec)
         f.ExeFolder = absolute.lexically_normal();
     if (f.ExeFolder.has_filename() == false && f.ExeFolder != f.ExeFolder.root_path())
         f.ExeFolder = f.ExeFolder.parent_path();
+    if (!userDataFolder.empty()) {
+        // A home the user named is made when missing; the executable's own
+        // folder always exists.  Either way only a file that can really be
+        // made there settles whether the working files can live in it: a
+        // working folder that cannot be written keeps the previous photo's
+        // files, and those must never appear on the next photo.
+        if (named)
+            fs::create_directories(f.ExeFolder, ec);
+        if (!FolderWritable(f.ExeFolder)) {
+            f.RefusedHome = f.ExeFolder;
+            f.ExeFolder = userDataFolder.lexically_normal();
+        }
+    }
     f.TempFolder = f.ExeFolder / "Temp";
     return f;
 }

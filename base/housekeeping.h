@@ -16,6 +16,9 @@ class ErrorTrail;
 struct Folders {
     std::filesystem::path ExeFolder;   // home of "kvx.ini", "history.txt", "Manual"
     std::filesystem::path TempFolder;  // working files, "error.txt", temporary bitmaps
+    // The home named by --home, KALVEX_HOME or the executable's folder when it
+    // could not be written and another took its place; empty otherwise.
+    std::filesystem::path RefusedHome;
 
     std::filesystem::path IniFile() const { return ExeFolder / "kvx.ini"; }
 };
@@ -28,9 +31,11 @@ std::filesystem::path UserDataFolder(const char* xdgDataHome, const char* userHo
 bool FolderWritable(const std::filesystem::path& folder);
 
 // ExeFolder is the executable's folder unless --home or KALVEX_HOME names
-// another (the option wins).  An installed copy cannot write beside itself, so
-// an executable folder without write access gives way to userDataFolder.
-// TempFolder is "Temp" inside ExeFolder.
+// another (the option wins).  A home that cannot be written (an installed copy
+// beside itself, a read-only mount, a name taken by a file) gives way to
+// userDataFolder, and RefusedHome names it; a home named by the option or the
+// environment is made first when it does not exist.  Without userDataFolder
+// the home stays as named.  TempFolder is "Temp" inside ExeFolder.
 Folders ResolveFolders(const std::optional<std::string>& homeOption, const char* homeEnvironment,
                        const std::filesystem::path& executableFolder,
                        const std::filesystem::path& userDataFolder = {});

@@ -517,10 +517,11 @@ void SaveSet(const Document& doc, const fs::path& folder, WorkFileUi& ui)
     });
 }
 
-void LoadSet(const Document& doc, const fs::path& folder)
+bool LoadSet(const Document& doc, const fs::path& folder)
 {
-    Guard("LoadSet", [&] {
+    return Guard("LoadSet", [&] {
         const std::string key = PerImageKey(doc.ImageFileName, doc.ImageCheckSum);
+        bool clean = true;
         for (int i = 0; i <= 6; ++i) {
             const fs::path copy = PerImageFile(folder, key, i);
             const fs::path working = WorkingFile(folder, i);
@@ -530,8 +531,11 @@ void LoadSet(const Document& doc, const fs::path& folder)
             if (!Exists(copy) || !CopyFileReplacing(copy, working)) {
                 std::error_code ec;
                 fs::remove(working, ec);
+                if (fs::symlink_status(working, ec).type() != fs::file_type::not_found)
+                    clean = false;
             }
         }
+        return clean;
     });
 }
 

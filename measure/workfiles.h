@@ -64,8 +64,10 @@ bool LoadTemp(Document& doc, int n, const std::filesystem::path& folder);
 void SaveSet(const Document& doc, const std::filesystem::path& folder, WorkFileUi& ui);
 
 // Makes the photo's per-image files the working files; working files without a
-// copy are deleted, so a photo without files starts empty.
-void LoadSet(const Document& doc, const std::filesystem::path& folder);
+// copy are deleted, so a photo without files starts empty.  False when a
+// working file of the photo left could be neither replaced nor removed (a
+// folder that refuses writes): the working files must then not be loaded.
+bool LoadSet(const Document& doc, const std::filesystem::path& folder);
 
 // Saves the current setting to its working file(s): in setting 4 both planes.
 struct SaveSettingResult {

@@ -34,6 +34,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLockFile>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
@@ -42,6 +43,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -63,6 +65,7 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
         setObjectName(QStringLiteral("F001"));
         setWindowIcon(ProgramIcon());
         EnsureTempFolder(paths_.folders);
+        ClaimHome();
         ConfigureImageDecoding();
         settings_ = ReadSettings(paths_.folders.IniFile(),
                                  DefaultSettings(paths_.folders.ExeFolder.string(), QDir::homePath().toStdString()));
@@ -148,6 +151,12 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
                 });
             });
         });
+
+        RecoveryTimer.setSingleShot(true);
+        RecoveryTimer.setInterval(300);
+        connect(&RecoveryTimer, &QTimer::timeout, this, [this] { Run([&] { WriteRecovery(); }); });
+        // After the window is up and before a photo named on the command line.
+        QTimer::singleShot(0, this, [this] { Run([&] { StartUp(); }); });
 
         Init();
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -319,8 +328,12 @@ void TF001::FormClose()
     try {
         if (!doc_.ImageFileName.empty()) {
             const SaveSettingResult r = SaveCurrentSetting(doc_, paths_.folders.TempFolder, *prompter_);
-            if (r.all)
-                SaveSet(doc_, paths_.folders.TempFolder, *prompter_);
+            if (r.all) {
+                KeepStoredCopies();
+                ForgetRecovery();
+            }
+        } else {
+            ForgetRecovery();
         }
         PruneWorkingFiles(paths_.folders.TempFolder, settings_.DeleteTempLimit);
     } catch (const std::exception&) {

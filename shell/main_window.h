@@ -20,13 +20,18 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 class QAction;
 class QButtonGroup;
+class QLockFile;
+class QTemporaryDir;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -74,6 +79,20 @@ public:
     QWidget* Control(const QString& name) const;
     bool ItemEnabled(const QString& name) const;
     QString StatusText(int panel) const;
+
+    // --- the working folder
+    // Whether this window holds the lock on its home's working folder (a second
+    // program on the same home works in a private folder of its own).
+    bool OwnsHome() const;
+    // The folder of the working files this window writes: the home's, or its private one.
+    const std::filesystem::path& WorkingFolder() const { return paths_.folders.TempFolder; }
+    // After a completed change: the working files and the recovery note are
+    // brought up to date a moment later, once for a whole burst of changes.
+    void ScheduleRecovery();
+    // Writes them now (what the timer runs).
+    void WriteRecovery();
+    // At start-up: offers to bring back the photo a crash left unsaved.
+    void OfferRecovery();
 
     // --- routines
     void Init();
@@ -179,6 +198,15 @@ private:
     void Progress(int percent);
     void FormClose();
     bool MarkCancelled(const std::string& question);
+    void ClaimHome();
+    void UsePrivateWorkingFolder(const std::string& why);
+    void ShowStartupNotices();
+    void StartUp();
+    void BringInStoredCopies();
+    bool StoredCopiesChangedElsewhere() const;
+    void KeepStoredCopies();
+    bool PrepareWorkingFiles();
+    void ForgetRecovery();
 
     AppPaths paths_;
     std::unique_ptr<Prompter> prompter_;
@@ -227,6 +255,15 @@ private:
 
     QTimer Timer1;
     QTimer ZoomTimer;
+    QTimer RecoveryTimer;
+
+    std::unique_ptr<QLockFile> homeLock_;
+    std::unique_ptr<QTemporaryDir> privateFolder_;
+    std::filesystem::path sharedTemp_;  // where every run keeps the photos' own copies
+    std::vector<std::string> storedCopies_;  // those copies as they were when the photo was opened
+    std::vector<std::string> startupNotices_;
+    std::string lastRecovery_;
+    bool recoveryWarned_ = false;
     TFTitle* splash_ = nullptr;
 };
 

@@ -87,6 +87,7 @@ void TF001::Edit_KijunChange(QLineEdit* field)
     SetCalcuText();
     if (doc_.Plane.base.BaseSet == 1)
         doc_.Modified = 1;
+    ScheduleRecovery();
 }
 
 void TF001::SetCalcuText()

@@ -68,7 +68,7 @@ void TF001::SaveImageState()
     BaseIndicator();
     SyncFieldsFromDocument();
     if (r.all)
-        SaveSet(doc_, paths_.folders.TempFolder, *prompter_);
+        KeepStoredCopies();
 }
 
 void TF001::LoadFile(const QString& path)
@@ -88,6 +88,9 @@ void TF001::LoadFile(const QString& path)
             }
         }
         SaveImageState();
+        // The working files are about to become the next photo's: a note
+        // naming this one must not outlive them.
+        ForgetRecovery();
         Hourglass hourglass;
         PushRecent(settings_.LastFileName, Utf8(path));
 
@@ -116,10 +119,10 @@ void TF001::LoadFile(const QString& path)
 
         doc_.ImageFileName = Utf8(path);
         doc_.ImageCheckSum = work_.CheckSum();
-        LoadSet(doc_, paths_.folders.TempFolder);
+        const bool clean = PrepareWorkingFiles();
         doc_.CurrentBase = 0;
         try {
-            if (LoadTemp(doc_, 1, paths_.folders.TempFolder))
+            if (clean && LoadTemp(doc_, 1, paths_.folders.TempFolder))
                 ApplyEffects();
         } catch (const WorkFileReadError& e) {
             // The photo is open; what could be read of its measurements is kept.

@@ -151,6 +151,10 @@ void TF001::RedrawImage()
 void TF001::RedrawOverlay()
 {
     Ik5Disp1->RedrawOverlay();
+    // Every completed change of the measurements ends in a repaint of the
+    // overlay; until the document reports its changes itself, this is where
+    // the window learns of them.
+    ScheduleRecovery();
 }
 
 void TF001::SetPanWindow()

@@ -136,9 +136,26 @@ TEST(Folders, InstalledCopyKeepsItsFilesInTheUserData)
     const Folders f = ResolveFolders(std::nullopt, nullptr, missing, "/data/kalvex");
     EXPECT_EQ(f.ExeFolder, "/data/kalvex");
     EXPECT_EQ(f.TempFolder, "/data/kalvex/Temp");
-    // ...but an explicit home still wins.
-    EXPECT_EQ(ResolveFolders(std::string("/a/home"), nullptr, missing, "/data/kalvex").ExeFolder, "/a/home");
-    EXPECT_EQ(ResolveFolders(std::nullopt, "/env", missing, "/data/kalvex").ExeFolder, "/env");
+    EXPECT_EQ(f.RefusedHome, missing);
+    // ...and so does a home named by the option or the environment, tried the
+    // same way; one that can be written (made when missing) wins.
+    const TempFolder named;
+    const fs::path fresh = named.path() / "new home";
+    const Folders option = ResolveFolders(fresh.string(), "/env", missing, "/data/kalvex");
+    EXPECT_EQ(option.ExeFolder, fresh);
+    EXPECT_TRUE(option.RefusedHome.empty());
+    EXPECT_TRUE(fs::is_directory(fresh));
+    EXPECT_TRUE(fs::is_empty(fresh));
+    EXPECT_EQ(ResolveFolders(std::nullopt, named.path().c_str(), missing, "/data/kalvex").ExeFolder, named.path());
+    // A file where the home's folder should be: nothing can be made in it,
+    // not even by root.
+    WriteAll(named.path() / "plain file", "x");
+    const fs::path underFile = named.path() / "plain file" / "home";
+    for (const Folders& refused : {ResolveFolders(underFile.string(), nullptr, exe.path(), "/data/kalvex"),
+                                   ResolveFolders(std::nullopt, underFile.c_str(), exe.path(), "/data/kalvex")}) {
+        EXPECT_EQ(refused.ExeFolder, "/data/kalvex");
+        EXPECT_EQ(refused.RefusedHome, underFile);
+    }
     // The probe leaves nothing behind.
     EXPECT_TRUE(FolderWritable(exe.path()));
     EXPECT_TRUE(fs::is_empty(exe.path()));
