@@ -357,7 +357,12 @@ void BM_PointerMove(benchmark::State& state)
     };
     PhotoView& view = d.view;
     BandPort port(view);
-    Interaction tools(d.doc, d.settings, port);
+    Editor editor(d.doc);
+    d.view.onEndDisplay = [&](QPainter& p, const ViewState&) {
+        PainterCanvas canvas(p);
+        DrawBase(canvas, editor.Doc(), d.Context());
+    };
+    Interaction tools(editor, d.settings, port);
     tools.SetCommand(ucDistance);
     tools.MouseDown({300, 300}, true, false);
     tools.MouseUp({300, 300}, true, false);

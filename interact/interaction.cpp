@@ -25,33 +25,6 @@ std::vector<TDPoint> RectangleOutline(const TBaseBlock& base, TDPoint A, TDPoint
     return {A, p1.value_or(TDPoint{A.x, B.y}), B, p3.value_or(TDPoint{B.x, A.y}), A};
 }
 
-void DeleteDistance(TPlaneState& plane, std::int32_t k)
-{
-    if (!plane.Distances.Valid(k))
-        return;
-    plane.Distances.Erase(k);
-    auto renumber = [k](std::int32_t& link) {
-        if (link == k)
-            link = 0;
-        else if (link > k)
-            --link;
-    };
-    for (TDistance& d : plane.Distances) {
-        renumber(d.prev);
-        renumber(d.next);
-    }
-}
-
-void DeleteSpace(TPlaneState& plane, std::int32_t k)
-{
-    if (!plane.Spaces.Valid(k))
-        return;
-    const std::int32_t last = plane.SpaceCount();
-    if (k != last)
-        plane.Spaces[k] = std::move(plane.Spaces[last]);
-    plane.Spaces.Erase(last);
-}
-
 int FreeSuffix(const std::string& folder, const std::string& stem)
 {
     namespace fs = std::filesystem;
@@ -63,8 +36,8 @@ int FreeSuffix(const std::string& folder, const std::string& stem)
     }
 }
 
-Interaction::Interaction(Document& doc, const TAppSettings& settings, WindowPort& port)
-    : doc_(doc), settings_(settings), port_(port)
+Interaction::Interaction(Editor& editor, const TAppSettings& settings, WindowPort& port)
+    : ed_(editor), doc_(editor.Doc()), settings_(settings), port_(port)
 {
 }
 
@@ -85,11 +58,6 @@ TDPoint Interaction::Q(int i) const
     return i <= doc_.InputCount() ? doc_.InputPoints[i] : pending_;
 }
 
-void Interaction::Accept()
-{
-    doc_.InputPoints.Append(pending_);
-}
-
 void Interaction::Redraw()
 {
     port_.RedrawOverlay();
@@ -97,7 +65,6 @@ void Interaction::Redraw()
 
 void Interaction::Recalculate()
 {
-    RecomputeCorrections(doc_);
     SetCalcu();
 }
 
@@ -114,22 +81,22 @@ void Interaction::SetStatusBar()
     });
 }
 
-void Interaction::EnterCommand(int mode)
+void Interaction::EndTool()
 {
     EndTrace();
-    // A continuous chain left open by a tool change ends where it stands.
-    if (uCommand_ == ucDistance && doc_.InputCount() >= 1) {
-        const std::int32_t last = doc_.Plane.DistanceCount();
-        if (last >= 1 && doc_.Plane.Distances[last].next == last + 1)
-            doc_.Plane.Distances[last].next = 0;
-    }
+    ed_.EndOpenChain();
+    ed_.ClearInput();
+}
+
+void Interaction::EnterCommand(uCommand mode)
+{
+    EndTool();
     uCommand_ = mode;
-    doc_.InputPoints.Clear();
     SetStatusBar();
     SetCalcu();
 }
 
-void Interaction::SetCommand(int mode)
+void Interaction::SetCommand(uCommand mode)
 {
     Guard("SetCommand", [&] {
         EnterCommand(mode);
@@ -137,9 +104,8 @@ void Interaction::SetCommand(int mode)
     });
 }
 
-void Interaction::Finish(int mode)
+void Interaction::Finish(uCommand mode)
 {
-    doc_.Modified = 1;
     SetCommand(mode);
 }
 
@@ -148,7 +114,7 @@ void Interaction::PlaneFollow(TDPoint P, bool alwaysRefresh)
     const bool twoPlanes = doc_.CurrentBase == 1 || doc_.CurrentBase == 2;
     const bool swap = twoPlanes && options.autoSwitch && BaseHantei(doc_, P) != doc_.CurrentBase;
     if (swap)
-        SwapBDS(doc_);
+        ed_.SwapPlanes();
     if (swap || alwaysRefresh) {
         port_.PlaneChanged();
         Redraw();
@@ -188,8 +154,7 @@ void Interaction::MouseLeftClick(TDPoint P)
             const ViewState view = port_.View();
             const TDPoint topLeft = StoW(view, TPoint{0, 0});
             const TDPoint bottomRight = StoW(view, TPoint{port_.DisplayWidth(), port_.DisplayHeight()});
-            doc_.SixPoint = SixPointFromClick(pending_, topLeft, bottomRight);
-            BuildTwoPlanes(doc_);
+            ed_.SetTwoPlanes(SixPointFromClick(pending_, topLeft, bottomRight));
             port_.PlaneChanged();
             Finish(ucNone);
             Redraw();
@@ -227,31 +192,23 @@ void Interaction::MouseLeftClick(TDPoint P)
             break;
         case ucDistanceHosei:
             if (doc_.InputCount() == 0) {
-                doc_.CurrentDistance = SearchDistanceNo(doc_, pending_, port_.View().DispScale);
+                ed_.SelectDistance(SearchDistanceNo(doc_, pending_, port_.View().DispScale));
                 if (doc_.CurrentDistance > 0) {
-                    Accept();
+                    ed_.AddInputPoint(pending_);
                     Redraw();
                     StartTrace(3, P, doc_.Plane.base.VanishH, {}, settings_.ColorCrossLine);
                 }
             } else if (doc_.Plane.Distances.Valid(doc_.CurrentDistance)) {
-                const std::int32_t last = ChainLast(doc_.Plane, doc_.CurrentDistance);
-                for (std::int32_t k = ChainFirst(doc_.Plane, doc_.CurrentDistance); k <= last; ++k) {
-                    doc_.Plane.Distances[k].correctionRef = pending_;
-                    doc_.Plane.Distances[k].corrected = 1;
-                }
-                CalcuDistanceHosei(doc_);
+                ed_.SetDistanceCorrection(doc_.CurrentDistance, pending_);
                 SetCalcu();
                 Finish(uCommand_);
                 Redraw();
             }
             break;
         case ucDistanceHoseiDel: {
-            doc_.CurrentDistance = SearchDistanceNo(doc_, pending_, port_.View().DispScale);
+            ed_.SelectDistance(SearchDistanceNo(doc_, pending_, port_.View().DispScale));
             if (doc_.CurrentDistance > 0) {
-                const std::int32_t last = ChainLast(doc_.Plane, doc_.CurrentDistance);
-                for (std::int32_t k = ChainFirst(doc_.Plane, doc_.CurrentDistance); k <= last; ++k)
-                    doc_.Plane.Distances[k].corrected = 0;
-                CalcuDistanceHosei(doc_);
+                ed_.SetDistanceCorrection(doc_.CurrentDistance, std::nullopt);
                 SetCalcu();
                 Finish(uCommand_);
                 Redraw();
@@ -273,16 +230,16 @@ void Interaction::MouseLeftClick(TDPoint P)
             break;
         case ucSpaceSlant: {
             std::int32_t vertex = -1;
-            doc_.CurrentSpace = SearchSpacePointNo(doc_, pending_, false, port_.View().DispScale, vertex);
+            ed_.SelectSpace(SearchSpacePointNo(doc_, pending_, false, port_.View().DispScale, vertex));
             SetCalcu();
             if (doc_.CurrentSpace > 0) {
-                TSpace& s = doc_.Plane.Spaces[doc_.CurrentSpace];
-                if (const auto texts = port_.SlopeDialog(s.slantV, s.slantH, WtoS(port_.View(), P))) {
-                    s.slantV = std::clamp(StrToVal(texts->first), -89.0, 89.0);
-                    s.slantH = std::clamp(StrToVal(texts->second), -89.0, 89.0);
-                }
+                const TSpace& s = doc_.Plane.Spaces[doc_.CurrentSpace];
+                // Closing the dialog without OK keeps the angles, and the photo
+                // counts as changed all the same.
+                const auto texts = port_.SlopeDialog(s.slantV, s.slantH, WtoS(port_.View(), P));
+                ed_.SetSlope(doc_.CurrentSpace, texts ? StrToVal(texts->first) : s.slantV,
+                             texts ? StrToVal(texts->second) : s.slantH);
                 SetCalcu();
-                doc_.Modified = 1;
                 Redraw();
             }
             break;
@@ -290,17 +247,14 @@ void Interaction::MouseLeftClick(TDPoint P)
         case ucSpaceHosei:
             if (doc_.InputCount() == 0) {
                 std::int32_t vertex = -1;
-                doc_.CurrentSpace = SearchSpacePointNo(doc_, pending_, false, port_.View().DispScale, vertex);
+                ed_.SelectSpace(SearchSpacePointNo(doc_, pending_, false, port_.View().DispScale, vertex));
                 if (doc_.CurrentSpace > 0) {
-                    Accept();
+                    ed_.AddInputPoint(pending_);
                     Redraw();
                     StartTrace(3, P, doc_.Plane.base.VanishH, {}, settings_.ColorCrossLine);
                 }
             } else if (doc_.Plane.Spaces.Valid(doc_.CurrentSpace)) {
-                TSpace& s = doc_.Plane.Spaces[doc_.CurrentSpace];
-                s.correctionRef = pending_;
-                s.corrected = 1;
-                CalcuSpaceHosei(doc_);
+                ed_.SetSpaceCorrection(doc_.CurrentSpace, pending_);
                 SetCalcu();
                 Finish(uCommand_);
                 Redraw();
@@ -308,10 +262,9 @@ void Interaction::MouseLeftClick(TDPoint P)
             break;
         case ucSpaceHoseiDel: {
             std::int32_t vertex = -1;
-            doc_.CurrentSpace = SearchSpacePointNo(doc_, pending_, false, port_.View().DispScale, vertex);
+            ed_.SelectSpace(SearchSpacePointNo(doc_, pending_, false, port_.View().DispScale, vertex));
             if (doc_.CurrentSpace > 0) {
-                doc_.Plane.Spaces[doc_.CurrentSpace].corrected = 0;
-                CalcuSpaceHosei(doc_);
+                ed_.SetSpaceCorrection(doc_.CurrentSpace, std::nullopt);
                 SetCalcu();
                 Finish(uCommand_);
                 Redraw();
@@ -322,8 +275,9 @@ void Interaction::MouseLeftClick(TDPoint P)
             std::int32_t vertex = -1;
             const std::int32_t k = SearchSpacePointNo(doc_, pending_, false, port_.View().DispScale, vertex);
             if (k > 0) {
-                TSpace& s = doc_.Plane.Spaces[k];
-                s.name = AreaNameFromUtf8(port_.InputBox("名称入力", "名称", Cp932ToUtf8(s.name)));
+                const std::string name =
+                    AreaNameFromUtf8(port_.InputBox("名称入力", "名称", Cp932ToUtf8(doc_.Plane.Spaces[k].name)));
+                ed_.SetSpaceName(k, name);
                 Redraw();
                 SetCalcu();
                 Finish(uCommand_);
@@ -331,9 +285,7 @@ void Interaction::MouseLeftClick(TDPoint P)
             break;
         }
         case ucCrossLine:
-            doc_.CrossLinePoint = pending_;
-            doc_.CrossLineSet = 1;
-            // Corrections made against the line left would keep their old lengths.
+            ed_.SetCrossLine(pending_);
             Recalculate();
             Finish(ucNone);
             Redraw();
@@ -363,14 +315,14 @@ void Interaction::MouseRightClick(TDPoint P)
         const double scale = port_.View().DispScale;
         std::int32_t vertex = -1;
         auto takeBack = [&](std::int32_t colour, bool restart) {
-            doc_.InputPoints.Erase(n);
+            ed_.DropLastInputPoint();
             EndTrace();
             Redraw();
             if (restart)
                 StartTrace(3, P, Q(n - 1), {}, colour);
         };
         auto abandon = [&] {
-            doc_.InputPoints.Clear();
+            ed_.ClearInput();
             EndTrace();
         };
         switch (uCommand_) {
@@ -391,9 +343,7 @@ void Interaction::MouseRightClick(TDPoint P)
             break;
         case ucDistance:
             if (n > 0) {
-                const std::int32_t last = doc_.Plane.DistanceCount();
-                if (last > 0)
-                    doc_.Plane.Distances[last].next = 0;
+                ed_.EndOpenChain();
                 abandon();
                 if (options.continuous) {
                     SetCommand(uCommand_);
@@ -404,7 +354,7 @@ void Interaction::MouseRightClick(TDPoint P)
             [[fallthrough]];
         case ucDistanceHosei:
             if (n == 0) {
-                doc_.CurrentDistance = SearchDistanceNo(doc_, P, scale);
+                ed_.SelectDistance(SearchDistanceNo(doc_, P, scale));
                 SetCalcu();
                 Redraw();
             } else {
@@ -419,7 +369,7 @@ void Interaction::MouseRightClick(TDPoint P)
             [[fallthrough]];
         case ucSpaceSlant:
             if (n == 0) {
-                doc_.CurrentSpace = SearchSpacePointNo(doc_, P, false, scale, vertex);
+                ed_.SelectSpace(SearchSpacePointNo(doc_, P, false, scale, vertex));
                 SetCalcu();
                 Redraw();
             }
@@ -428,7 +378,7 @@ void Interaction::MouseRightClick(TDPoint P)
         case ucSpaceSub: {
             const std::int32_t colour = uCommand_ == ucSpaceAdd ? settings_.ColorSpaceAdd : settings_.ColorSpaceSub;
             if (n == 0) {
-                doc_.CurrentSpace = SearchSpacePointNo(doc_, P, false, scale, vertex);
+                ed_.SelectSpace(SearchSpacePointNo(doc_, P, false, scale, vertex));
                 SetCalcu();
                 Redraw();
             } else if (options.polygon) {
@@ -451,7 +401,7 @@ void Interaction::MouseRightClick(TDPoint P)
             }
             break;
         case ucDistanceDel:
-            doc_.CurrentDistance = SearchDistanceNo(doc_, P, scale);
+            ed_.SelectDistance(SearchDistanceNo(doc_, P, scale));
             SetCalcu();
             Redraw();
             break;
@@ -460,13 +410,13 @@ void Interaction::MouseRightClick(TDPoint P)
                 abandon();
                 Redraw();
             } else {
-                doc_.CurrentDistance = SearchDistanceNo(doc_, P, scale);
+                ed_.SelectDistance(SearchDistanceNo(doc_, P, scale));
                 SetCalcu();
                 Redraw();
             }
             break;
         case ucSpaceDel:
-            doc_.CurrentSpace = SearchSpacePointNo(doc_, P, false, scale, vertex);
+            ed_.SelectSpace(SearchSpacePointNo(doc_, P, false, scale, vertex));
             SetCalcu();
             Redraw();
             break;
@@ -475,7 +425,7 @@ void Interaction::MouseRightClick(TDPoint P)
                 abandon();
                 Redraw();
             } else {
-                doc_.CurrentSpace = SearchSpacePointNo(doc_, P, false, scale, vertex);
+                ed_.SelectSpace(SearchSpacePointNo(doc_, P, false, scale, vertex));
                 SetCalcu();
                 Redraw();
             }

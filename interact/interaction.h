@@ -4,10 +4,13 @@
 // here, is turned into clicks or zoom gestures, and the clicks become the steps
 // of the current tool mode.  No Qt: the window is reached through WindowPort,
 // and tests drive the tools with MouseDown/MouseUp or with the clicks directly.
+// The tools read the document and change it only through the Editor.
 
+#include "base/app_settings.h"
+#include "base/tool_mode.h"
+#include "edit/editor.h"
 #include "interact/window_port.h"
 #include "measure/model.h"
-#include "base/app_settings.h"
 
 #include <cstdint>
 
@@ -23,21 +26,25 @@ struct ToolOptions {
 
 class Interaction {
 public:
-    Interaction(Document& doc, const TAppSettings& settings, WindowPort& port);
+    Interaction(Editor& editor, const TAppSettings& settings, WindowPort& port);
 
     ToolOptions options;
 
-    int Command() const { return uCommand_; }
+    uCommand Command() const { return uCommand_; }
     int InputCount() const { return doc_.InputCount(); }
 
     // Enters a tool mode: ends the rubber band, forgets the points taken,
     // writes the prompt and the summary, and tells the window.
-    void SetCommand(int mode);
+    void SetCommand(uCommand mode);
     // The plain steps of SetCommand without telling the window (the window's
     // own SetCommand calls this).
-    void EnterCommand(int mode);
+    void EnterCommand(uCommand mode);
     void SetStatusBar();
     void SetCalcu();
+    // The end of whatever the tool had under way: the rubber band goes, the
+    // points taken are forgotten and a chain left open is ended.  Called
+    // whenever the tool stops, and before anything is saved or switched.
+    void EndTool();
 
     // The pointer pipeline; positions in display pixels.  left/right are the
     // buttons of the event: held after a press, released on a release.
@@ -78,7 +85,6 @@ private:
     TDPoint StoWPoint(TPoint s) const;
     double Radius() const;
     bool Accepts(TDPoint a, TDPoint b) const { return Distance(a, b) > 0; }
-    void Accept();  // takes the pending press point as the next input point
     // A click of a command that draws its rubber band from the last point:
     // the first click takes its point and starts the band (after the plane
     // follow when follow is set); a later one is refused when it repeats the
@@ -87,7 +93,7 @@ private:
     BandStep BandClick(TDPoint P, int traceMode, std::int32_t colour, bool follow);
     TDPoint Q(int i) const;  // Q[1..n] accepted, Q[n + 1] the pending press point
     void PlaneFollow(TDPoint P, bool alwaysRefresh = false);
-    void Finish(int mode);
+    void Finish(uCommand mode);
     void Redraw();
     void Recalculate();
 
@@ -108,11 +114,12 @@ private:
     void LeftSpaceDelete();
     void LeftImageFix(TDPoint P);
 
-    Document& doc_;
+    Editor& ed_;
+    const Document& doc_;
     const TAppSettings& settings_;
     WindowPort& port_;
 
-    int uCommand_ = 0;
+    uCommand uCommand_ = ucNone;
     int buttons_ = 0;
     int gesture_ = 0;
     TDPoint press_;
@@ -137,11 +144,6 @@ private:
 
 // The outline of a rectangle on the plane from two opposite corners A and B.
 std::vector<TDPoint> RectangleOutline(const TBaseBlock& base, TDPoint A, TDPoint B);
-
-// Removes distance k; the chains that ran through it are split there.
-void DeleteDistance(TPlaneState& plane, std::int32_t k);
-// Removes area k by moving the last area into its place.
-void DeleteSpace(TPlaneState& plane, std::int32_t k);
 
 // The smallest k >= 1 for which neither "<stem>_<k>.bmp" nor ".jpg" exists in folder.
 int FreeSuffix(const std::string& folder, const std::string& stem);

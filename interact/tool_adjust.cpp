@@ -24,7 +24,7 @@ using namespace interaction_detail;
 
 void Interaction::LeftBaseAdjust(TDPoint P)
 {
-    TBaseBlock& b = doc_.Plane.base;
+    const TBaseBlock& b = doc_.Plane.base;
     auto far = [&](int k) { return pickedBaseCorner_ > 0 ? Prev(k) : Next(k); };
     auto other = [&](int k) { return pickedBaseCorner_ > 0 ? Next(k) : Prev(k); };
     if (doc_.InputCount() == 0) {
@@ -33,7 +33,7 @@ void Interaction::LeftBaseAdjust(TDPoint P)
         pickedBaseCorner_ = SearchBasePointNo(doc_.Plane, pending_);
         const int k = std::abs(pickedBaseCorner_);
         pickedBaseFar_ = Distance(b.BaseRect[static_cast<std::size_t>(k)], P) > Radius();
-        Accept();
+        ed_.AddInputPoint(pending_);
         if (pickedBaseFar_) {
             StartTrace(5, P, b.BaseRect[static_cast<std::size_t>(far(k))], {}, settings_.ColorBase);
         } else {
@@ -44,52 +44,59 @@ void Interaction::LeftBaseAdjust(TDPoint P)
         return;
     }
     EndTrace();
+    ed_.ClearInput();
     const int k = std::abs(pickedBaseCorner_);
-    const auto old = b.BaseRect;
-    auto at = [&](int i) { return old[static_cast<std::size_t>(i)]; };
-    if (pickedBaseFar_) {
-        if (const auto corner = IntersPoint(pending_, at(far(k)), at(k), at(other(k))))
-            b.BaseRect[static_cast<std::size_t>(k)] = *corner;
-    } else {
-        b.BaseRect[static_cast<std::size_t>(k)] = pending_;
-    }
-    if (k == 1)
-        b.BaseRect[5] = b.BaseRect[1];
-    b.BaseLineWSet = 0;
-    b.BaseLineHSet = 0;
-    doc_.InputPoints.Clear();
+    const bool twoPlanes = (doc_.CurrentBase == 1 || doc_.CurrentBase == 2) && options.lock;
+    const TDPoint pending = pending_;
+    const bool pickedFar = pickedBaseFar_;
+    ed_.Commit("基準矩形の調整", kChangeShown | (twoPlanes ? kChangeFields | kChangePlanes : 0u), [&](Document& d) {
+        TBaseBlock& base = d.Plane.base;
+        const auto old = base.BaseRect;
+        auto at = [&](int i) { return old[static_cast<std::size_t>(i)]; };
+        if (pickedFar) {
+            if (const auto corner = IntersPoint(pending, at(far(k)), at(k), at(other(k))))
+                base.BaseRect[static_cast<std::size_t>(k)] = *corner;
+        } else {
+            base.BaseRect[static_cast<std::size_t>(k)] = pending;
+        }
+        if (k == 1)
+            base.BaseRect[5] = base.BaseRect[1];
+        base.BaseLineWSet = 0;
+        base.BaseLineHSet = 0;
 
-    if ((doc_.CurrentBase == 1 || doc_.CurrentBase == 2) && options.lock) {
-        // The corner shared with the other plane (the centre line's) moves with it.
-        TBaseBlock& parked = doc_.ParkedPlane.base;
-        for (int j = 1; j <= 4; ++j) {
-            if (parked.BaseRect[static_cast<std::size_t>(j)] == at(k))
-                parked.BaseRect[static_cast<std::size_t>(j)] = b.BaseRect[static_cast<std::size_t>(k)];
+        if (twoPlanes) {
+            // The corner shared with the other plane (the centre line's) moves with it.
+            TBaseBlock& parked = d.ParkedPlane.base;
+            for (int j = 1; j <= 4; ++j) {
+                if (parked.BaseRect[static_cast<std::size_t>(j)] == at(k))
+                    parked.BaseRect[static_cast<std::size_t>(j)] = base.BaseRect[static_cast<std::size_t>(k)];
+            }
+            parked.BaseRect[5] = parked.BaseRect[1];
+            parked.BaseLineWSet = 0;
+            parked.BaseLineHSet = 0;
+            {
+                const ParkedPlaneScope scope(d);
+                CalcuBasePoint(d);
+                CalcuUnitPoint(d.Plane);
+                CalcuDistanceHosei(d);
+                CalcuSpaceHosei(d);
+            }
+            d.OtherBaseRect = d.ParkedPlane.base.BaseRect;
         }
-        parked.BaseRect[5] = parked.BaseRect[1];
-        parked.BaseLineWSet = 0;
-        parked.BaseLineHSet = 0;
-        {
-            const ParkedPlaneScope scope(doc_);
-            CalcuBasePoint(doc_);
-            CalcuUnitPoint(doc_.Plane);
-            CalcuDistanceHosei(doc_);
-            CalcuSpaceHosei(doc_);
-        }
-        doc_.OtherBaseRect = doc_.ParkedPlane.base.BaseRect;
+        CalcuBasePoint(d);
+        CalcuUnitPoint(d.Plane);
+        RebuildTwoPlaneGeometry(d);
+        RecomputeCorrections(d);
+    });
+    if (twoPlanes)
         port_.PlaneChanged();
-    }
-    CalcuBasePoint(doc_);
-    CalcuUnitPoint(doc_.Plane);
-    RebuildTwoPlaneGeometry(doc_);
     Recalculate();
-    doc_.Modified = 1;
     Redraw();
 }
 
 void Interaction::LeftBaseLineAdjust(TDPoint P)
 {
-    TBaseBlock& b = doc_.Plane.base;
+    const TBaseBlock& b = doc_.Plane.base;
     if (doc_.InputCount() == 0) {
         // Only lines that are set, and so drawn, can be picked.
         pickedLineEnd_ = 0;
@@ -104,7 +111,7 @@ void Interaction::LeftBaseLineAdjust(TDPoint P)
             pickedLineEnd_ = -2;
         if (pickedLineEnd_ == 0)
             return;
-        Accept();
+        ed_.AddInputPoint(pending_);
         Redraw();
         const bool w = pickedLineEnd_ > 0;
         const auto& line = w ? b.BaseLineW : b.BaseLineH;
@@ -115,46 +122,56 @@ void Interaction::LeftBaseLineAdjust(TDPoint P)
     if (pickedLineEnd_ == 0)
         return;
     EndTrace();
-    doc_.InputPoints.Clear();
+    ed_.ClearInput();
     const bool w = pickedLineEnd_ > 0;
-    (w ? b.BaseLineW : b.BaseLineH)[static_cast<std::size_t>(std::abs(pickedLineEnd_))] = pending_;
-    if (b.BaseLineWSet == 1 && b.BaseLineHSet == 1) {
-        b.BaseUnitSet = 0;
-        CalcuBaseUnitFromLines(doc_.Plane);
-        Recalculate();
-    }
-    doc_.Modified = 1;
+    const auto end = static_cast<std::size_t>(std::abs(pickedLineEnd_));
+    const TDPoint pending = pending_;
+    ed_.Commit("基準線の調整", kChangeShown, [&](Document& d) {
+        TBaseBlock& base = d.Plane.base;
+        (w ? base.BaseLineW : base.BaseLineH)[end] = pending;
+        if (base.BaseLineWSet == 1 && base.BaseLineHSet == 1) {
+            base.BaseUnitSet = 0;
+            CalcuBaseUnitFromLines(d.Plane);
+            RecomputeCorrections(d);
+        }
+    });
+    Recalculate();
     Redraw();
     port_.FocusField(w ? InputField::W : InputField::H);
 }
 
 void Interaction::LeftBaseUnitAdjust(TDPoint P)
 {
-    TBaseBlock& b = doc_.Plane.base;
+    const TBaseBlock& b = doc_.Plane.base;
     if (doc_.InputCount() == 0) {
         PlaneFollow(P);
         const double r = Radius();
         pickedUnitCorner_ = Distance(pending_, b.BaseUnit[1]) <= r ? 1 : (Distance(pending_, b.BaseUnit[2]) <= r ? 2 : 0);
         if (pickedUnitCorner_ == 0)
             return;
-        Accept();
+        ed_.AddInputPoint(pending_);
         Redraw();
         snapOrigin_ = b.BaseUnit[static_cast<std::size_t>(pickedUnitCorner_)];
         StartTrace(8, P, b.BaseUnit[static_cast<std::size_t>(3 - pickedUnitCorner_)], {}, settings_.ColorBaseUnit);
         return;
     }
     EndTrace();
-    doc_.InputPoints.Clear();
+    ed_.ClearInput();
     if (pickedUnitCorner_ > 0) {
-        b.BaseUnit[static_cast<std::size_t>(pickedUnitCorner_)] = pending_;
-        // The adjusted base is the user's own from now on: without this the
-        // next recomputation of the rectangle would put it back on the corners.
-        b.BaseUnitSet = 1;
-        b.BaseLineWSet = 0;
-        b.BaseLineHSet = 0;
-        CalcuUnitPoint(doc_.Plane);
+        const auto corner = static_cast<std::size_t>(pickedUnitCorner_);
+        const TDPoint pending = pending_;
+        ed_.Commit("計測基準の調整", kChangeShown, [&](Document& d) {
+            TBaseBlock& base = d.Plane.base;
+            base.BaseUnit[corner] = pending;
+            // The adjusted base is the user's own from now on: without this the
+            // next recomputation of the rectangle would put it back on the corners.
+            base.BaseUnitSet = 1;
+            base.BaseLineWSet = 0;
+            base.BaseLineHSet = 0;
+            CalcuUnitPoint(d.Plane);
+            RecomputeCorrections(d);
+        });
         Recalculate();
-        doc_.Modified = 1;
         Redraw();
         port_.FocusField(InputField::W);
     }
@@ -162,9 +179,9 @@ void Interaction::LeftBaseUnitAdjust(TDPoint P)
 
 void Interaction::LeftDistanceAdjust(TDPoint P)
 {
-    TPlaneState& plane = doc_.Plane;
+    const TPlaneState& plane = doc_.Plane;
     if (doc_.InputCount() == 0) {
-        doc_.CurrentDistance = SearchDistanceNo(doc_, pending_, port_.View().DispScale);
+        ed_.SelectDistance(SearchDistanceNo(doc_, pending_, port_.View().DispScale));
         SetCalcu();
         if (doc_.CurrentDistance == 0)
             return;
@@ -188,7 +205,7 @@ void Interaction::LeftDistanceAdjust(TDPoint P)
             Redraw();
             return;
         }
-        Accept();
+        ed_.AddInputPoint(pending_);
         Redraw();
         const TDPoint otherEnd = pickedDistanceEnd_ == 1 ? d.end : d.start;
         if (linkedDistance_ == 0) {
@@ -203,26 +220,32 @@ void Interaction::LeftDistanceAdjust(TDPoint P)
     if (pickedDistanceEnd_ == 0)
         return;
     EndTrace();
-    doc_.InputPoints.Clear();
-    if (plane.Distances.Valid(doc_.CurrentDistance)) {
-        TDistance& d = plane.Distances[doc_.CurrentDistance];
-        (pickedDistanceEnd_ == 1 ? d.start : d.end) = pending_;
-        if (plane.Distances.Valid(linkedDistance_)) {
-            TDistance& l = plane.Distances[linkedDistance_];
-            (pickedDistanceEnd_ == 1 ? l.end : l.start) = pending_;
+    ed_.ClearInput();
+    const std::int32_t current = doc_.CurrentDistance;
+    const std::int32_t linked = linkedDistance_;
+    const bool startEnd = pickedDistanceEnd_ == 1;
+    const TDPoint pending = pending_;
+    ed_.Commit("距離の調整", kChangeShown, [&](Document& doc) {
+        TPlaneState& pl = doc.Plane;
+        if (pl.Distances.Valid(current)) {
+            TDistance& d = pl.Distances[current];
+            (startEnd ? d.start : d.end) = pending;
+            if (pl.Distances.Valid(linked)) {
+                TDistance& l = pl.Distances[linked];
+                (startEnd ? l.end : l.start) = pending;
+            }
         }
-    }
-    CalcuDistanceHosei(doc_);
+        CalcuDistanceHosei(doc);
+    });
     SetCalcu();
-    doc_.Modified = 1;
     Redraw();
 }
 
 void Interaction::LeftSpaceAdjust(TDPoint P)
 {
-    TPlaneState& plane = doc_.Plane;
+    const TPlaneState& plane = doc_.Plane;
     if (doc_.InputCount() == 0) {
-        doc_.CurrentSpace = SearchSpacePointNo(doc_, pending_, true, port_.View().DispScale, pickedVertex_);
+        ed_.SelectSpace(SearchSpacePointNo(doc_, pending_, true, port_.View().DispScale, pickedVertex_));
         SetCalcu();
         if (pickedVertex_ == -1 || !plane.Spaces.Valid(doc_.CurrentSpace)) {
             Redraw();
@@ -232,7 +255,7 @@ void Interaction::LeftSpaceAdjust(TDPoint P)
         const std::int32_t c = s.count();
         if (!options.polygon && c != 5)
             return;
-        Accept();
+        ed_.AddInputPoint(pending_);
         Redraw();
         const std::int32_t colour = s.kind == kSpaceAdd ? settings_.ColorSpaceAdd : settings_.ColorSpaceSub;
         const std::int32_t v = pickedVertex_;
@@ -248,25 +271,29 @@ void Interaction::LeftSpaceAdjust(TDPoint P)
         return;
     }
     EndTrace();
-    doc_.InputPoints.Clear();
+    ed_.ClearInput();
     if (!plane.Spaces.Valid(doc_.CurrentSpace) || pickedVertex_ < 0)
         return;
-    TSpace& s = plane.Spaces[doc_.CurrentSpace];
+    const std::int32_t current = doc_.CurrentSpace;
     const auto v = static_cast<std::size_t>(pickedVertex_);
-    if (v >= s.points.size())
+    if (v >= plane.Spaces[current].points.size())
         return;
-    if (options.polygon) {
-        s.points[v] = pending_;
-        if (v == 0)
-            s.points.back() = pending_;
-    } else if (s.count() == 5 && v < 4) {
-        static constexpr std::size_t kOpposite[] = {2, 3, 0, 1};
-        s.points = RectangleOutline(plane.base, s.points[kOpposite[v]], pending_);
-        s.correctedPoints.resize(s.points.size());
-    }
-    CalcuSpaceHosei(doc_);
+    const bool polygon = options.polygon;
+    const TDPoint pending = pending_;
+    ed_.Commit("面積の調整", kChangeShown, [&](Document& doc) {
+        TSpace& s = doc.Plane.Spaces[current];
+        if (polygon) {
+            s.points[v] = pending;
+            if (v == 0)
+                s.points.back() = pending;
+        } else if (s.count() == 5 && v < 4) {
+            static constexpr std::size_t kOpposite[] = {2, 3, 0, 1};
+            s.points = RectangleOutline(doc.Plane.base, s.points[kOpposite[v]], pending);
+            s.correctedPoints.resize(s.points.size());
+        }
+        CalcuSpaceHosei(doc);
+    });
     SetCalcu();
-    doc_.Modified = 1;
     Redraw();
 }
 
@@ -275,10 +302,9 @@ void Interaction::LeftDistanceDelete()
     const std::int32_t k = SearchDistanceNo(doc_, pending_, port_.View().DispScale);
     if (k == 0)
         return;
-    DeleteDistance(doc_.Plane, k);
+    ed_.DeleteDistance(k);
     Redraw();
     SetCalcu();
-    doc_.Modified = 1;
     SetCommand(doc_.Plane.DistanceCount() > 0 ? uCommand_ : ucNone);
 }
 
@@ -288,10 +314,9 @@ void Interaction::LeftSpaceDelete()
     const std::int32_t k = SearchSpacePointNo(doc_, pending_, false, port_.View().DispScale, vertex);
     if (k == 0)
         return;
-    DeleteSpace(doc_.Plane, k);
+    ed_.DeleteSpace(k);
     Redraw();
     SetCalcu();
-    doc_.Modified = 1;
     SetCommand(doc_.Plane.SpaceCount() > 0 ? uCommand_ : ucNone);
 }
 

@@ -27,7 +27,7 @@ Interaction::BandStep Interaction::BandClick(TDPoint P, int traceMode, std::int3
     if (n == 0) {
         if (follow)
             PlaneFollow(P);
-        Accept();
+        ed_.AddInputPoint(pending_);
         StartTrace(traceMode, P, Q(1), {}, colour);
         return BandStep::First;
     }
@@ -42,11 +42,11 @@ void Interaction::LeftBase(TDPoint P)
         return;
     if (step == BandStep::Next && n <= 2) {
         EndTrace();
-        Accept();
+        ed_.AddInputPoint(pending_);
         StartTrace(3, P, Q(n + 1), {}, settings_.ColorBase);
     } else if (step == BandStep::Next) {
         EndTrace();
-        SetReferenceRect(doc_, {Q(1), Q(2), Q(3), pending_}, true);
+        ed_.SetReference({Q(1), Q(2), Q(3), pending_});
         Finish(ucNone);
     }
     Redraw();
@@ -59,17 +59,18 @@ void Interaction::LeftSixPoint(TDPoint P)
     if (step == BandStep::Refused)
         return;
     if (step == BandStep::Next && n <= 4) {
-        Accept();
+        ed_.AddInputPoint(pending_);
         if ((n + 1) % 2 == 0)
             EndTrace();
         else
             StartTrace(3, P, Q(n + 1), {}, settings_.ColorBase);
     } else if (step == BandStep::Next) {
         EndTrace();
-        Accept();
+        ed_.AddInputPoint(pending_);
+        std::array<TDPoint, 7> six{};
         for (int i = 1; i <= 6; ++i)
-            doc_.SixPoint[static_cast<std::size_t>(i)] = Q(i);
-        BuildTwoPlanes(doc_);
+            six[static_cast<std::size_t>(i)] = Q(i);
+        ed_.SetTwoPlanes(six);
         port_.PlaneChanged();
         Finish(ucNone);
     }
@@ -78,17 +79,10 @@ void Interaction::LeftSixPoint(TDPoint P)
 
 void Interaction::LeftBaseLine(TDPoint P, bool w)
 {
-    TBaseBlock& b = doc_.Plane.base;
     if (BandClick(P, w ? 2 : 1, settings_.ColorBaseLine, false) != BandStep::Next)
         return;
-    auto& line = w ? b.BaseLineW : b.BaseLineH;
-    line[1] = Q(1);
-    line[2] = pending_;
-    (w ? b.BaseLineWSet : b.BaseLineHSet) = 1;
-    if ((w ? b.BaseLineHSet : b.BaseLineWSet) == 1) {
-        CalcuBaseUnitFromLines(doc_.Plane);
-        Recalculate();
-    }
+    ed_.SetBaseLine(w, Q(1), pending_);
+    Recalculate();
     Finish(ucNone);
     Redraw();
     port_.FocusField(w ? InputField::W : InputField::H);
@@ -98,7 +92,7 @@ void Interaction::LeftBaseUnit(TDPoint P)
 {
     if (BandClick(P, 7, settings_.ColorBaseUnit, true) != BandStep::Next)
         return;
-    SetBaseUnit(doc_, Q(1), pending_);
+    ed_.SetBaseUnit(Q(1), pending_);
     Recalculate();
     Finish(ucNone);
     Redraw();
@@ -107,25 +101,16 @@ void Interaction::LeftBaseUnit(TDPoint P)
 
 void Interaction::LeftDistance(TDPoint P)
 {
-    TPlaneState& plane = doc_.Plane;
     if (BandClick(P, 3, settings_.ColorDistance, true) != BandStep::Next)
         return;
-    TDistance d;
-    d.group = doc_.CurrentGroup;
-    d.start = Q(1);
-    d.end = pending_;
-    // The segment before in a running chain is the last record, linked to this one.
-    const std::int32_t last = plane.DistanceCount();
-    if (last >= 1 && plane.Distances[last].next == last + 1)
-        d.prev = last;
-    const std::int32_t index = plane.Distances.Append(d);
-    doc_.CurrentDistance = index;
+    // Only continuous mode joins a distance to the one before it.
+    const std::int32_t index = ed_.AddDistance(Q(1), pending_, options.continuous);
     SetCalcu();
-    doc_.Modified = 1;
     if (options.continuous) {
-        doc_.InputPoints[1] = pending_;
+        const TDPoint end = pending_;
+        ed_.Track(kChangeOverlay, [&](Document& d) { d.InputPoints[1] = end; });
         StartTrace(3, P, Q(1), {}, settings_.ColorDistance);
-        plane.Distances[index].next = index + 1;
+        ed_.OpenChainAfter(index);
     } else {
         SetCommand(uCommand_);
     }
@@ -138,13 +123,7 @@ void Interaction::NewSpace(std::vector<TDPoint> outline)
     std::string name;
     if (settings_.SpaceNameInputFlag)
         name = AreaNameFromUtf8(port_.AskAreaName());
-    TSpace s;
-    s.group = doc_.CurrentGroup;
-    s.kind = uCommand_ == ucSpaceAdd ? kSpaceAdd : kSpaceSub;
-    s.correctedPoints.assign(outline.size(), TDPoint{});
-    s.points = std::move(outline);
-    s.name = std::move(name);
-    doc_.CurrentSpace = doc_.Plane.Spaces.Append(std::move(s));
+    ed_.AddSpace(std::move(outline), uCommand_ == ucSpaceAdd ? kSpaceAdd : kSpaceSub, std::move(name));
     SetCalcu();
     Finish(uCommand_);
 }
@@ -167,10 +146,10 @@ void Interaction::LeftSpacePolygon(TDPoint P)
     const int m = n + 1;
     if (m == 1) {
         PlaneFollow(P);
-        Accept();
+        ed_.AddInputPoint(pending_);
         StartTrace(3, P, Q(1), {}, colour);
     } else if (Distance(Q(1), pending_) * port_.View().DispScale > kPolygonCloseRadius) {
-        Accept();
+        ed_.AddInputPoint(pending_);
         EndTrace();
         StartTrace(3, P, Q(m), {}, colour);
     } else if (m <= 3) {

@@ -5,6 +5,8 @@
 #include "output/export/exports.h"
 #include "base/app_settings.h"
 #include "shell/report_file.h"
+#include "shell/photo_open.h"
+#include "edit/editor.h"
 #include "base/safe_file.h"
 
 #include <QTemporaryDir>
@@ -78,17 +80,16 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
     if (loaded.photo.isNull())
         return Fail(err, loaded.error.toStdString(), 3);
 
-    Document doc;
-    Init(doc);
-    doc.ImageFileName = fs::absolute(options.photo).string();
-    doc.ImageCheckSum = loaded.photo.CheckSum();
+    Editor editor;
+    const Document& doc = editor.Doc();
+    const std::string imageFileName = fs::absolute(options.photo).string();
 
     QTemporaryDir scratch;
     if (!scratch.isValid())
         return Fail(err, "no temporary folder for the working files", 4);
     const fs::path work = scratch.path().toStdString();
     // The photo's own files, copied: the user's working folder stays as it is.
-    const std::string key = PerImageKey(doc.ImageFileName, doc.ImageCheckSum);
+    const std::string key = PerImageKey(imageFileName, loaded.photo.CheckSum());
     auto failInWork = [&](const std::string& message, int code) {
         return Fail(err, InUsersTerms(message, work, folders.TempFolder, key), code);
     };
@@ -98,17 +99,25 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
             return Fail(err, "cannot read '" + saved.string() + "'", 4);
     }
     BatchUi ui;
+    Photo shown;
     try {
-        LoadSet(doc, work);
-        doc.CurrentBase = 0;
-        LoadTemp(doc, 1, work);
-        if (options.setting != 1 && !SwitchSetting(doc, options.setting, work, ui).switched)
-            return failInWork(ui.warnings.empty() ? "cannot switch the setting" : ui.warnings.back(), 4);
+        // The window's way of opening a photo, so the report shows it as the window does.
+        const OpenedPhoto opened = AdoptPhoto(editor, loaded.photo, imageFileName, work);
+        if (!opened.damage.empty())
+            return failInWork(opened.damage, 4);
+        shown = opened.work;
+        if (options.setting != 1) {
+            if (!editor.SwitchSetting(options.setting, work, ui).switched)
+                return failInWork(ui.warnings.empty() ? "cannot switch the setting" : ui.warnings.back(), 4);
+            shown = ProcessedPhoto(opened.source, doc.Effects);
+        }
     } catch (const std::exception& e) {
         return failInWork(e.what(), 4);
     }
-    doc.CurrentGroup = options.group;
-    doc.View.SpaceNameView = options.names;
+    editor.SetGroup(options.group);
+    ViewToggles view = doc.View;
+    view.SpaceNameView = options.names;
+    editor.SetViewToggles(view);
 
     for (const auto* target : {&options.csv, &options.sd, &options.pdf})
         if (*target && IsFolder(**target))
@@ -120,7 +129,9 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
     if (options.pdf) {
         int process = 0;
         try {
-            WritePdfReport(QString::fromStdString(*options.pdf), doc, PdfSettings(), loaded.photo, work, process);
+            editor.Output([&](Document& d) {
+                WritePdfReport(QString::fromStdString(*options.pdf), d, PdfSettings(), shown, work, process);
+            });
         } catch (const std::exception& e) {
             return failInWork("cannot write '" + *options.pdf + "': " + e.what(), 5);
         }

@@ -70,7 +70,7 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
         settings_ = ReadSettings(paths_.folders.IniFile(),
                                  DefaultSettings(paths_.folders.ExeFolder.string(), QDir::homePath().toStdString()));
 
-        interaction_ = std::make_unique<Interaction>(doc_, settings_, *this);
+        interaction_ = std::make_unique<Interaction>(editor_, settings_, *this);
         BuildMenus();
         BuildTopPanel();
         BuildToolPanel();
@@ -158,6 +158,7 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
         // After the window is up and before a photo named on the command line.
         QTimer::singleShot(0, this, [this] { Run([&] { StartUp(); }); });
 
+        editor_.Observe([this](const ChangeNote& note) { DocumentChanged(note); });
         Init();
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
             const QRect s = screen->availableGeometry();
@@ -237,7 +238,7 @@ void TF001::Progress(int percent)
 void TF001::Init()
 {
     Guard("Init", [&] {
-        kvx::Init(doc_);
+        editor_.ClosePhoto();
         diagnostic_ = false;
         SyncFieldsFromDocument();
         SyncToolOptions();
@@ -317,8 +318,11 @@ bool TF001::eventFilter(QObject* watched, QEvent* e)
     return QMainWindow::eventFilter(watched, e);
 }
 
-void TF001::FormClose()
+bool TF001::FormClose()
 {
+    // The measurements first: when they cannot be kept the user may stay.
+    if (!SaveImageState())
+        return false;
     work_ = Photo();
     source_ = Photo();
     Ik5Disp1->SetPhoto(nullptr);
@@ -326,15 +330,6 @@ void TF001::FormClose()
     // be written must not cost the user the photo's measurements.
     bool ok = WriteSettings(paths_.folders.IniFile(), settings_);
     try {
-        if (!doc_.ImageFileName.empty()) {
-            const SaveSettingResult r = SaveCurrentSetting(doc_, paths_.folders.TempFolder, *prompter_);
-            if (r.all) {
-                KeepStoredCopies();
-                ForgetRecovery();
-            }
-        } else {
-            ForgetRecovery();
-        }
         PruneWorkingFiles(paths_.folders.TempFolder, settings_.DeleteTempLimit);
     } catch (const std::exception&) {
         ok = false;
@@ -343,11 +338,17 @@ void TF001::FormClose()
         ok = false;
     if (!ok)
         prompter_->Warn("環境設定情報を保存できませんでした.");
+    return true;
 }
 
 void TF001::closeEvent(QCloseEvent* event)
 {
-    FormClose();
+    bool closing = true;
+    Run([&] { closing = FormClose(); });
+    if (!closing) {
+        event->ignore();
+        return;
+    }
     Ik5Disp1->ShowPanWindow(false, settings_.PanWindowSize);
     event->accept();
 }

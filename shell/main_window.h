@@ -7,6 +7,7 @@
 // SetCommand, LoadFile) so that a handler is found by the name a user report
 // leaves in the error trail.
 
+#include "edit/editor.h"
 #include "image/photo.h"
 #include "image/photo_view.h"
 #include "interact/interaction.h"
@@ -60,14 +61,16 @@ public:
     ~TF001() override;
 
     // --- the state, for the parts that build on the window and for tests
-    Document& Doc() { return doc_; }
+    const Document& Doc() const { return doc_; }
+    // The one writer of the document.
+    Editor& Edit() { return editor_; }
     const TAppSettings& Settings() const { return settings_; }
     TAppSettings& MutableSettings() { return settings_; }
     const AppPaths& Paths() const { return paths_; }
     bool HasPhoto() const { return !work_.isNull(); }
     const Photo& WorkImage() const { return work_; }
     const Photo& SourceImage() const { return source_; }
-    int Command() const { return interaction_->Command(); }
+    uCommand Command() const { return interaction_->Command(); }
     Interaction& Tools() { return *interaction_; }
     PhotoView* Display() const { return Ik5Disp1; }
     Prompter& Prompt() { return *prompter_; }
@@ -96,9 +99,15 @@ public:
 
     // --- routines
     void Init();
-    void SaveImageState();
+    // Saves the open photo's measurements before it is left (the tool under
+    // way ended first).  When a save fails the user chooses: try again, go on
+    // without the measurements, or stay; false means stay.
+    bool SaveImageState();
+    // The same for the current setting alone, without the question whether to
+    // keep the photo's own copies (a setting or plane switch).
+    bool SaveWorkingFiles(bool leavingPhoto);
     void LoadFile(const QString& path);
-    void SetCommand(int mode);
+    void SetCommand(uCommand mode);
     void BaseIndicator();
     void SetFormTitle();
     void SetCalcuText();
@@ -196,7 +205,10 @@ private:
     void Edit_KijunChange(QLineEdit* field);
     void SyncToolOptions();
     void Progress(int percent);
-    void FormClose();
+    bool FormClose();
+    // What a change of the document means for the window.
+    void DocumentChanged(const ChangeNote& note);
+    void UpdateEnabling();
     bool MarkCancelled(const std::string& question);
     void ClaimHome();
     void UsePrivateWorkingFolder(const std::string& why);
@@ -204,14 +216,15 @@ private:
     void StartUp();
     void BringInStoredCopies();
     bool StoredCopiesChangedElsewhere() const;
-    void KeepStoredCopies();
+    void KeepStoredCopies(WorkFileUi& ui);
     bool PrepareWorkingFiles();
     void ForgetRecovery();
 
     AppPaths paths_;
     std::unique_ptr<Prompter> prompter_;
     TAppSettings settings_;
-    Document doc_;
+    Editor editor_;
+    const Document& doc_ = editor_.Doc();
     Photo work_;
     Photo source_;
     std::unique_ptr<Interaction> interaction_;

@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 
 namespace kvx {
@@ -39,6 +40,35 @@ bool QtPrompter::AskYesNo(const std::string& message)
 {
     return QMessageBox::question(parent_, QApplication::applicationName(), BoxText(message),
                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
+}
+
+std::optional<bool> QtPrompter::AskYesNoCancel(const std::string& message)
+{
+    const auto answer =
+        QMessageBox::question(parent_, QApplication::applicationName(), BoxText(message),
+                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+    if (answer == QMessageBox::Yes)
+        return true;
+    if (answer == QMessageBox::No)
+        return false;
+    return std::nullopt;
+}
+
+SaveFailureChoice QtPrompter::SaveFailed(const std::string& message)
+{
+    QMessageBox box(QMessageBox::Warning, QApplication::applicationName(),
+                    BoxText(message + "\r\r計測データを保存できませんでした."), QMessageBox::NoButton, parent_);
+    QPushButton* retry = box.addButton(QStringLiteral("再試行(&R)"), QMessageBox::AcceptRole);
+    QPushButton* goOn = box.addButton(QStringLiteral("保存せずに続行(&D)"), QMessageBox::DestructiveRole);
+    QPushButton* stay = box.addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
+    box.setDefaultButton(retry);
+    box.setEscapeButton(stay);
+    box.exec();
+    if (box.clickedButton() == retry)
+        return SaveFailureChoice::Retry;
+    if (box.clickedButton() == goOn)
+        return SaveFailureChoice::GoOn;
+    return SaveFailureChoice::Stay;
 }
 
 void QtPrompter::Info(const std::string& message)

@@ -19,8 +19,16 @@ class QWidget;
 
 namespace kvx {
 
+// What the user chose after the measurements could not be saved.
+enum class SaveFailureChoice { Retry, GoOn, Stay };
+
 class Prompter : public WorkFileUi {
 public:
+    // A question with Yes, No and Cancel: nothing on Cancel.
+    virtual std::optional<bool> AskYesNoCancel(const std::string& message) = 0;
+    // The measurements could not be saved (message says what failed): try
+    // again, go on without them, or stay where the user was.
+    virtual SaveFailureChoice SaveFailed(const std::string& message) = 0;
     // Warn and AskYesNo come from WorkFileUi (messages in UTF-8; "\r" breaks a line).
     virtual void Info(const std::string& message) = 0;
     virtual void Error(const std::string& message) = 0;
@@ -78,6 +86,8 @@ public:
     explicit QtPrompter(QWidget* parent);
     void Warn(const std::string& message) override;
     bool AskYesNo(const std::string& message) override;
+    std::optional<bool> AskYesNoCancel(const std::string& message) override;
+    SaveFailureChoice SaveFailed(const std::string& message) override;
     void Info(const std::string& message) override;
     void Error(const std::string& message) override;
     std::optional<QString> OpenPhoto(const QString& folder) override;

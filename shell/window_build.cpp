@@ -77,14 +77,14 @@ QAction* TF001::AddAction(QMenu* menu, const QString& name, const QString& capti
 void TF001::BuildMenus()
 {
     QMenuBar* bar = menuBar();
-    auto mode = [this](int m, bool ViewToggles::*toggle) {
+    auto mode = [this](uCommand m, bool ViewToggles::*toggle) {
         return [this, m, toggle] {
             if (toggle) {
-                doc_.View.*toggle = true;
-                SyncViewToggles();
+                ViewToggles view = doc_.View;
+                view.*toggle = true;
+                editor_.SetViewToggles(view);
             }
             SetCommand(m);
-            RedrawOverlay();
         };
     };
 
@@ -185,8 +185,8 @@ void TF001::BuildMenus()
     QMenu* area = edit->addMenu(QStringLiteral("面積を求める(&S)"));
     AddAction(area, QStringLiteral("mnSpaceAdd"), QStringLiteral("加算する(&A)"), nullptr);
     AddAction(area, QStringLiteral("mnSpaceSub"), QStringLiteral("減算する(&S)"), nullptr);
-    for (const auto& [name, m] : {std::pair{QStringLiteral("mnSpaceAdd"), int(ucSpaceAdd)},
-                                  std::pair{QStringLiteral("mnSpaceSub"), int(ucSpaceSub)}}) {
+    for (const auto& [name, m] : {std::pair{QStringLiteral("mnSpaceAdd"), ucSpaceAdd},
+                                  std::pair{QStringLiteral("mnSpaceSub"), ucSpaceSub}}) {
         connect(actions_[name], &QAction::triggered, this, [this, mode, m = m] {
             Run([&] { Guard("mnSpaceCalcuClick", mode(m, &ViewToggles::SpaceView)); });
         });
@@ -255,9 +255,9 @@ void TF001::BuildMenus()
         const auto member = toggles[i].second;
         AddAction(view, QString::fromLatin1(toggles[i].first), toggleCaptions[i],
                   [this, member] {
-                      doc_.View.*member = !(doc_.View.*member);
-                      SyncViewToggles();
-                      RedrawOverlay();
+                      ViewToggles shownNow = doc_.View;
+                      shownNow.*member = !(shownNow.*member);
+                      editor_.SetViewToggles(shownNow);
                   },
                   true);
     }

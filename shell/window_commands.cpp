@@ -78,16 +78,10 @@ void TF001::SyncViewToggles()
 void TF001::Edit_KijunChange(QLineEdit* field)
 {
     const std::string text = Utf8(field->text());
-    if (field == chCalcEdit_KijunW)
-        doc_.KijunWText = text;
-    else if (field == chCalcEdit_KijunH)
-        doc_.KijunHText = text;
-    else
-        doc_.TankaText = text;
-    SetCalcuText();
-    if (doc_.Plane.base.BaseSet == 1)
-        doc_.Modified = 1;
-    ScheduleRecovery();
+    editor_.SetFieldText(field == chCalcEdit_KijunW  ? FieldText::W
+                         : field == chCalcEdit_KijunH ? FieldText::H
+                                                      : FieldText::Price,
+                         text);
 }
 
 void TF001::SetCalcuText()
@@ -95,16 +89,14 @@ void TF001::SetCalcuText()
     interaction_->SetCalcu();
 }
 
-void TF001::SetCommand(int mode)
+void TF001::SetCommand(uCommand mode)
 {
     interaction_->SetCommand(mode);
 }
 
-void TF001::CommandChanged()
+void TF001::UpdateEnabling()
 {
-    const int mode = Command();
-    Label_Tanka->setText(QString::fromStdString(PriceLabel(mode)));
-
+    const uCommand mode = Command();
     for (int n = 1; n <= 4; ++n)
         actions_[QStringLiteral("mnChange%1").arg(n)]->setChecked(n == doc_.CurrentSetting);
     ComboBox_Change->setCurrentIndex(doc_.CurrentSetting - 1);
@@ -118,6 +110,30 @@ void TF001::CommandChanged()
     BaseIndicator();
     for (const std::string& name : EnabledItems(doc_, HasPhoto(), mode))
         SetItemEnabled(QString::fromStdString(name), true);
+}
+
+void TF001::DocumentChanged(const ChangeNote& note)
+{
+    if (note.flags & (kChangeFields | kChangePlanes))
+        SyncFieldsFromDocument();
+    if (note.flags & kChangePlanes)
+        BaseIndicator();
+    if (note.flags & kChangeEnabling)
+        UpdateEnabling();
+    if (note.flags & kChangeSummary)
+        interaction_->SetCalcu();
+    if (note.flags & kChangeOverlay)
+        RedrawOverlay();
+    // Every completed change is in the working files a moment later.
+    if (note.flags & kChangeMeasurements)
+        ScheduleRecovery();
+}
+
+void TF001::CommandChanged()
+{
+    const uCommand mode = Command();
+    Label_Tanka->setText(QString::fromStdString(PriceLabel(mode)));
+    UpdateEnabling();
 
     const QString pressed = QString::fromStdString(PressedButton(mode));
     for (auto& [name, button] : toolButtons_) {
@@ -145,8 +161,9 @@ void TF001::SyncToolOptions()
 
 void TF001::mnBaseLineClick(bool w)
 {
-    doc_.View.BaseView = true;
-    SyncViewToggles();
+    ViewToggles view = doc_.View;
+    view.BaseView = true;
+    editor_.SetViewToggles(view);
     SetCommand(w ? ucBaseLineW : ucBaseLineH);
     RedrawOverlay();
     // The length measured on site can be taken from the meter's list.
@@ -171,10 +188,9 @@ void TF001::mnResetClick()
 {
     if (MarkCancelled("現在設定されている基準矩形、基準矩形の交線、計測基準、距離、面積を消去します。よろしいですか？"))
         return;
-    kvx::Reset(doc_);
-    BaseIndicator();
+    interaction_->EndTool();
+    editor_.Reset();
     SetCommand(ucNone);
-    RedrawOverlay();
 }
 
 void TF001::mnBaseClick()
@@ -187,8 +203,9 @@ void TF001::mnBaseClick()
         RedrawOverlay();
         return;
     }
-    doc_.View.BaseView = true;
-    SyncViewToggles();
+    ViewToggles view = doc_.View;
+    view.BaseView = true;
+    editor_.SetViewToggles(view);
     if (doc_.CurrentBase != 1 && doc_.CurrentBase != 2)
         SetCommand(ucBase);
     else if (base1Down_.value_or(Command() == ucBaseOnePoint))
@@ -202,34 +219,27 @@ void TF001::mnBaseChangeClick()
 {
     if (CheckBox_BaseChangeAuto->isChecked())
         return;
-    SwapBDS(doc_);
-    SyncFieldsFromDocument();
-    BaseIndicator();
+    interaction_->EndTool();
+    editor_.SwapPlanes();
     SetCommand(Command());
-    RedrawOverlay();
 }
 
 void TF001::mnDistanceAllDelClick()
 {
     if (MarkCancelled("現在設定されている２点間の距離をすべて消去します。よろしいですか？"))
         return;
-    doc_.Plane.Distances.Clear();
-    doc_.CurrentDistance = 0;
-    // Without this the deletion would not be kept when the photo is left.
-    doc_.Modified = 1;
+    interaction_->EndTool();
+    editor_.DeleteAllDistances();
     SetCommand(ucNone);
-    RedrawOverlay();
 }
 
 void TF001::mnSpaceAllDelClick()
 {
     if (MarkCancelled("現在設定されている面積範囲をすべて消去します。よろしいですか？"))
         return;
-    doc_.Plane.Spaces.Clear();
-    doc_.CurrentSpace = 0;
-    doc_.Modified = 1;
+    interaction_->EndTool();
+    editor_.DeleteAllSpaces();
     SetCommand(ucNone);
-    RedrawOverlay();
 }
 
 void TF001::StatusBar1DblClick(bool shiftHeld)

@@ -111,13 +111,15 @@ void TF001::mnPdfOutClick()
     GuardWith([&] { return "mnPdfOut [process = " + std::to_string(process) + "]"; }, [&] {
         {
             Hourglass hourglass;
-            WritePdfReport(*path, doc_, settings_, work_, paths_.folders.TempFolder, process,
-                           [this](int p) { Progress(p); });
+            // In the two-plane setting the report leaves the second plane current.
+            interaction_->EndTool();
+            editor_.Output([&](Document& d) {
+                WritePdfReport(*path, d, settings_, work_, paths_.folders.TempFolder, process,
+                               [this](int p) { Progress(p); });
+            });
             Progress(0);
             process = 8;
         }
-        // In the two-plane setting the report leaves the second plane current.
-        PlaneChanged();
         SetCommand(Command());
         if (!QFileInfo(*path).isFile())
             prompter_->Warn(Utf8(QStringLiteral("[ %1 ]が見つかりません.").arg(*path)));

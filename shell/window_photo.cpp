@@ -20,6 +20,7 @@
 #include "widgets/calc_edit.h"
 #include "widgets/focus_manager.h"
 #include "shell/window_helpers.h"
+#include "shell/photo_open.h"
 
 #include <QAction>
 #include <QApplication>
@@ -59,16 +60,78 @@ using namespace window_helpers;
 
 // --- photos -------------------------------------------------------------------------------
 
-void TF001::SaveImageState()
+namespace {
+
+// Passes every message on and remembers whether a save failed; the question
+// whether to keep the photo's copies was asked before, and its answer is given.
+class SaveWatch : public WorkFileUi {
+public:
+    explicit SaveWatch(WorkFileUi& ui) : ui_(ui) {}
+    bool failed = false;
+    std::string message;
+    void Warn(const std::string& m) override
+    {
+        failed = true;
+        message = m;
+    }
+    bool AskYesNo(const std::string&) override { return true; }
+
+private:
+    WorkFileUi& ui_;
+};
+
+constexpr const char* kLossWarning =
+    "保存せずに続けると、この画像の計測データ（基準矩形・距離・面積）は失われます.\r保存せずに続けますか？";
+
+constexpr const char* kKeepQuestion =
+    "現在表示中の画像に対する基準等の設定が変更されています.\r現在の設定を保存しますか？";
+
+} // namespace
+
+bool TF001::SaveWorkingFiles(bool leavingPhoto)
 {
     // Without a photo there is nothing of the user's to keep.
-    if (!HasPhoto())
-        return;
-    const SaveSettingResult r = SaveCurrentSetting(doc_, paths_.folders.TempFolder, *prompter_);
-    BaseIndicator();
-    SyncFieldsFromDocument();
-    if (r.all)
-        KeepStoredCopies();
+    if (!HasPhoto()) {
+        if (leavingPhoto)
+            ForgetRecovery();
+        return true;
+    }
+    // Half-entered points and an open chain are never saved.
+    interaction_->EndTool();
+    std::optional<bool> keep;
+    for (;;) {
+        SaveWatch watch(*prompter_);
+        const SaveSettingResult r = editor_.SaveSetting(paths_.folders.TempFolder, watch);
+        if (leavingPhoto && r.all && doc_.Modified == 1) {
+            if (!keep)
+                keep = prompter_->AskYesNoCancel(kKeepQuestion);
+            if (!keep)
+                return false;
+            if (*keep)
+                KeepStoredCopies(watch);
+        }
+        if (!watch.failed) {
+            if (leavingPhoto)
+                ForgetRecovery();
+            return true;
+        }
+        switch (prompter_->SaveFailed(watch.message)) {
+        case SaveFailureChoice::Retry:
+            continue;
+        case SaveFailureChoice::GoOn:
+            if (prompter_->AskYesNo(kLossWarning))
+                return true;
+            continue;
+        case SaveFailureChoice::Stay:
+            return false;
+        }
+        return false;
+    }
+}
+
+bool TF001::SaveImageState()
+{
+    return SaveWorkingFiles(true);
 }
 
 void TF001::LoadFile(const QString& path)
@@ -87,48 +150,38 @@ void TF001::LoadFile(const QString& path)
                 }
             }
         }
-        SaveImageState();
+        // The new photo is read and checked before the open one is left: a
+        // photo that cannot be read leaves everything as it was.
+        PhotoLoad loaded;
+        {
+            Hourglass hourglass;
+            loaded = LoadPhoto(path, [this](int p) { Progress(p); });
+            Progress(0);
+        }
+        if (loaded.photo.isNull()) {
+            prompter_->Warn(Utf8(loaded.error));
+            return;
+        }
+        if (!SaveImageState())
+            return;
         // The working files are about to become the next photo's: a note
         // naming this one must not outlive them.
         ForgetRecovery();
         Hourglass hourglass;
         PushRecent(settings_.LastFileName, Utf8(path));
 
-        work_ = Photo();
-        source_ = Photo();
-        Ik5Disp1->SetPhoto(nullptr);
-        Init();
-
-        PhotoLoad loaded = LoadPhoto(path, [this](int p) { Progress(p); });
+        diagnostic_ = false;
+        OpenedPhoto opened = AdoptPhoto(
+            editor_, loaded.photo, Utf8(path), paths_.folders.TempFolder, [this] { return PrepareWorkingFiles(); },
+            [this](int p) { Progress(p); });
         Progress(0);
-        if (loaded.photo.isNull()) {
-            // The photo left is already saved and released: stay without one.
-            doc_.ImageFileName.clear();
-            doc_.ImageCheckSum = 0;
-            SetPanWindow();
-            SetCommand(ucNone);
-            SetFormTitle();
-            RedrawImage();
-            RedrawOverlay();
-            prompter_->Warn(Utf8(loaded.error));
-            return;
-        }
-        work_ = loaded.photo;
-        source_ = work_;
+        source_ = opened.source;
+        work_ = opened.work;
         Ik5Disp1->SetPhoto(&work_);
-
-        doc_.ImageFileName = Utf8(path);
-        doc_.ImageCheckSum = work_.CheckSum();
-        const bool clean = PrepareWorkingFiles();
-        doc_.CurrentBase = 0;
-        try {
-            if (clean && LoadTemp(doc_, 1, paths_.folders.TempFolder))
-                ApplyEffects();
-        } catch (const WorkFileReadError& e) {
-            // The photo is open; what could be read of its measurements is kept.
-            prompter_->Error(e.what());
-        }
-        SyncFieldsFromDocument();
+        SyncToolOptions();
+        // The photo is open; what could be read of its measurements is kept.
+        if (!opened.damage.empty())
+            prompter_->Error(opened.damage);
 
         ZoomAll();
         SetPanWindow();
@@ -171,7 +224,7 @@ void TF001::ApplyEffects()
         return;
     {
         Hourglass hourglass;
-        work_ = doc_.Effects == ImageEffects{} ? source_ : Effect(source_, doc_.Effects, [this](int p) { Progress(p); });
+        work_ = ProcessedPhoto(source_, doc_.Effects, [this](int p) { Progress(p); });
         Progress(0);
     }
     Ik5Disp1->SetPhoto(&work_);
@@ -185,19 +238,21 @@ void TF001::mnEffectClick()
         return;
     const Photo backup = work_;
     const ImageEffects remembered = doc_.Effects;
+    // A preview is no setting yet: the document changes when OK is pressed.
+    ImageEffects shown = remembered;
     Progress(0);
     int result = 0;
     do {
-        ImageEffects settings = doc_.Effects;
+        ImageEffects settings = shown;
         result = prompter_->EffectDialog(settings);
         if (result == 1 || result == 4) {
-            doc_.Effects = settings;
+            shown = settings;
             Hourglass hourglass;
-            work_ = Effect(source_, doc_.Effects, [this](int p) { Progress(p); });
+            work_ = Effect(source_, shown, [this](int p) { Progress(p); });
             Progress(0);
         } else {
             work_ = backup;
-            doc_.Effects = remembered;
+            shown = remembered;
         }
         Ik5Disp1->SetPhoto(&work_);
         Ik5Disp1->SetView(Ik5Disp1->CurrentView());
@@ -205,7 +260,7 @@ void TF001::mnEffectClick()
         RedrawOverlay();
     } while (result == 4);
     if (result == 1)
-        doc_.Modified = 1;
+        editor_.SetEffects(shown);
 }
 
 void TF001::mnScanClick()
@@ -279,18 +334,16 @@ void TF001::mnChangeClick(int setting)
     Guard("mnChangeClick", [&] {
         {
             Hourglass hourglass;
-            const SwitchResult r = SwitchSetting(doc_, setting, paths_.folders.TempFolder, *prompter_);
-            SyncFieldsFromDocument();
-            if (!r.switched) {
+            // Both planes of setting 4 are checked; when a save fails the user decides.
+            if (!SaveWorkingFiles(false)) {
                 SetCommand(Command());
                 return;
             }
+            editor_.LoadSetting(setting, paths_.folders.TempFolder);
             // The photo shows the new setting's processing, also when it has none.
             ApplyEffects();
         }
-        BaseIndicator();
         SetCommand(ucNone);
-        RedrawOverlay();
     });
 }
 
@@ -298,9 +351,8 @@ void TF001::mnGroupClick(int group)
 {
     Guard("mnGroupClick", [&] {
         Hourglass hourglass;
-        doc_.CurrentGroup = std::clamp(group, 0, 5);
+        editor_.SetGroup(group);
         SetCommand(Command());
-        RedrawOverlay();
     });
 }
 

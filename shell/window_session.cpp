@@ -184,7 +184,7 @@ bool TF001::StoredCopiesChangedElsewhere() const
     return false;
 }
 
-void TF001::KeepStoredCopies()
+void TF001::KeepStoredCopies(WorkFileUi& ui)
 {
     // Another program with this home may have kept this photo since it was
     // opened here; its measurements are not replaced without asking.
@@ -195,7 +195,7 @@ void TF001::KeepStoredCopies()
     if (privateFolder_)
         for (int i = 0; i <= 6; ++i)
             before.push_back(Fingerprint(PerImageFile(paths_.folders.TempFolder, key, i)));
-    SaveSet(doc_, paths_.folders.TempFolder, *prompter_);
+    editor_.KeepPhotoFiles(paths_.folders.TempFolder, ui);
     if (!privateFolder_)
         return;
     // What the user kept goes where every run looks for it.
@@ -303,8 +303,7 @@ void TF001::OfferRecovery()
         work_ = loaded.photo;
         source_ = work_;
         Ik5Disp1->SetPhoto(&work_);
-        doc_.ImageFileName = note->photo;
-        doc_.ImageCheckSum = note->checkSum;
+        editor_.StartPhoto(note->photo, note->checkSum);
         // The working files are this photo's latest state: they are read as
         // they are, not replaced by its stored copies.
         storedCopies_.clear();
@@ -312,16 +311,14 @@ void TF001::OfferRecovery()
         for (int i = 0; i <= 6; ++i)
             storedCopies_.push_back(Fingerprint(PerImageFile(sharedTemp_, key, i)));
         try {
-            LoadSetting(doc_, note->setting, paths_.folders.TempFolder);
+            editor_.LoadSetting(note->setting, paths_.folders.TempFolder);
         } catch (const WorkFileReadError& e) {
             prompter_->Error(e.what());
         }
-        doc_.CurrentGroup = note->group;
+        editor_.SetGroup(note->group);
         // Not kept with the photo yet: leaving it asks, as after any change.
-        doc_.Modified = 1;
+        editor_.MarkUnkept();
         ApplyEffects();
-        SyncFieldsFromDocument();
-        BaseIndicator();
         ZoomAll();
         SetPanWindow();
         SetCommand(ucNone);

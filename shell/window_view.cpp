@@ -135,9 +135,8 @@ void TF001::DrawOverlay(QPainter& painter, const ViewState& view)
     DrawBase(canvas, doc_, context);
     if (doc_.CurrentBase == 1 || doc_.CurrentBase == 2) {
         // The other plane over the current one, in its own colours.
-        const ParkedPlaneScope scope(doc_);
         context.which = 2;
-        DrawBase(canvas, doc_, context);
+        editor_.WithParkedPlane([&](const Document& parked) { DrawBase(canvas, parked, context); });
     }
 }
 
@@ -151,10 +150,6 @@ void TF001::RedrawImage()
 void TF001::RedrawOverlay()
 {
     Ik5Disp1->RedrawOverlay();
-    // Every completed change of the measurements ends in a repaint of the
-    // overlay; until the document reports its changes itself, this is where
-    // the window learns of them.
-    ScheduleRecovery();
 }
 
 void TF001::SetPanWindow()

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 
 namespace kvx {
@@ -25,15 +26,19 @@ using test::FakePort;
 // A photo at scale 1 (image pixels are display pixels) with the tools.
 class Tools : public ::testing::Test {
 protected:
-    Document doc;
+    Editor editor;
+    const Document& doc = editor.Doc();
     TAppSettings settings;
     FakePort port;
-    Interaction tools{doc, settings, port};
+    Interaction tools{editor, settings, port};
+
+    // Sets the scene up as a test needs it: no edit of the user's.
+    void Set(const std::function<void(Document&)>& change) { editor.Track(kChangeAll, change); }
 
     void Reference()
     {
-        SetReferenceRect(doc, {TDPoint{100, 100}, {500, 100}, {500, 400}, {100, 400}}, true);
-        doc.Modified = 0;
+        Set([&](Document& d) { SetReferenceRect(d, {TDPoint{100, 100}, {500, 100}, {500, 400}, {100, 400}}, true); });
+        Set([&](Document& d) { d.Modified = 0; });
     }
     void Click(double x, double y) { tools.LeftClick({x, y}); }
     void Right(double x, double y) { tools.RightClick({x, y}); }
@@ -45,7 +50,7 @@ protected:
         d.end = b;
         d.prev = prev;
         d.next = next;
-        doc.Plane.Distances.Append(d);
+        Set([&](Document& doc_) { doc_.Plane.Distances.Append(d); });
     }
     std::int32_t Area(std::vector<TDPoint> points, std::uint8_t kind = kSpaceAdd)
     {
@@ -53,7 +58,9 @@ protected:
         s.kind = kind;
         s.correctedPoints.resize(points.size());
         s.points = std::move(points);
-        return doc.Plane.Spaces.Append(s);
+        std::int32_t k = 0;
+        Set([&](Document& d) { k = d.Plane.Spaces.Append(s); });
+        return k;
     }
 };
 
@@ -75,7 +82,7 @@ TEST_F(Tools, FourCornersWithARejectedRepeatAndATakeBack)
     EXPECT_EQ(tools.TraceAnchor(), (TDPoint{500, 110}));
     EXPECT_EQ(Prompt(), "[基準矩形を設定する]　基準となる矩形をマウス㊧ボタンで指示[3点目]。㊨ボタンで前点のやり直し");
     Click(490, 400);
-    doc.CrossLineSet = 1;
+    Set([&](Document& d) { d.CrossLineSet = 1; });
     Click(110, 390);
     EXPECT_EQ(doc.Plane.base.BaseSet, 1);
     EXPECT_EQ(doc.Plane.base.BaseRect[3], (TDPoint{490, 400}));
@@ -95,8 +102,8 @@ TEST_F(Tools, FourCornersWithARejectedRepeatAndATakeBack)
 
 TEST_F(Tools, SixPointsBuildBothPlanes)
 {
-    doc.CurrentSetting = 4;
-    doc.CurrentBase = 1;
+    Set([&](Document& d) { d.CurrentSetting = 4; });
+    Set([&](Document& d) { d.CurrentBase = 1; });
     tools.SetCommand(ucBaseSixPoint);
     const TDPoint pts[] = {{500, 200}, {500, 500}, {250, 260}, {250, 550}, {750, 260}, {750, 550}};
     const char* prompts[] = {"中心線（上）をマウス㊧ボタンで指示", "中心線（下）", "左基準線（上）",
@@ -125,8 +132,8 @@ TEST_F(Tools, SixPointsBuildBothPlanes)
 
 TEST_F(Tools, OnePointFigureLaysOutAroundTheClick)
 {
-    doc.CurrentSetting = 4;
-    doc.CurrentBase = 1;
+    Set([&](Document& d) { d.CurrentSetting = 4; });
+    Set([&](Document& d) { d.CurrentBase = 1; });
     tools.SetCommand(ucBaseOnePoint);
     EXPECT_EQ(Prompt(), "[基準矩形を設定する]　基準をマウス㊧ボタンで指示");
     Click(500, 200);
@@ -272,7 +279,7 @@ TEST_F(Tools, RectangleAreasAndNames)
 TEST_F(Tools, CorrectionOfAChainAndItsRemoval)
 {
     Reference();
-    test::OtherPlaneAndCrossLine(doc);
+    Set([&](Document& d) { test::OtherPlaneAndCrossLine(d); });
     Distance({150, 250}, {250, 250}, 0, 2);
     Distance({250, 250}, {350, 250}, 1, 0);
 
@@ -304,13 +311,13 @@ TEST_F(Tools, SlopeAndRename)
     EXPECT_EQ(doc.Plane.Spaces[1].slantV, 89);
     EXPECT_EQ(doc.Plane.Spaces[1].slantH, 0);
     EXPECT_EQ(port.slopeAt.back(), (TPoint{200, 200}));
-    doc.Modified = 0;
+    Set([&](Document& d) { d.Modified = 0; });
     port.slopeAnswer.reset();
     Click(200, 200);
     EXPECT_EQ(doc.Plane.Spaces[1].slantV, 89) << "abort changes nothing";
     EXPECT_EQ(doc.Modified, 1) << "but the photo counts as changed";
 
-    doc.Plane.Spaces[1].name = AreaNameFromUtf8("旧");
+    Set([&](Document& d) { d.Plane.Spaces[1].name = AreaNameFromUtf8("旧"); });
     port.inputBoxAnswer = "abcdefghijklmnopqrstuvwxyz";
     tools.SetCommand(ucSpaceNameUpd);
     Click(200, 200);
@@ -358,8 +365,8 @@ TEST_F(Tools, CrossLineClickAndCancel)
 TEST_F(Tools, CornerMoveAndReaimedEdge)
 {
     Reference();
-    doc.Plane.base.BaseLineWSet = 1;
-    doc.Plane.base.BaseUnitSet = 1;
+    Set([&](Document& d) { d.Plane.base.BaseLineWSet = 1; });
+    Set([&](Document& d) { d.Plane.base.BaseUnitSet = 1; });
     tools.SetCommand(ucBaseAdjust);
     Click(505, 395);  // near corner 3
     EXPECT_EQ(std::abs(tools.PickedBaseCorner()), 3);
@@ -387,8 +394,8 @@ TEST_F(Tools, CornerMoveAndReaimedEdge)
 TEST_F(Tools, LockMovesTheSharedCornerOfTheOtherPlane)
 {
     for (const bool lock : {true, false}) {
-        doc = Document{};
-        test::TwoPlanes(doc);
+        Set([&](Document& d) { d = Document{}; });
+        Set([&](Document& d) { test::TwoPlanes(d); });
         tools.options.lock = lock;
         tools.SetCommand(ucBaseAdjust);
         Click(498, 203);  // top of the centre line: the left plane's corner 2
@@ -403,18 +410,20 @@ TEST_F(Tools, LockMovesTheSharedCornerOfTheOtherPlane)
 TEST_F(Tools, AdjustingTheSharedEdgeMovesTheCentreLineAndTheCrossLine)
 {
     for (const bool lock : {true, false}) {
-        doc = Document{};
-        test::TwoPlanes(doc);
+        Set([&](Document& d) { d = Document{}; });
+        Set([&](Document& d) { test::TwoPlanes(d); });
         // A corrected distance on each plane, corrected against the centre line.
         for (int plane = 0; plane < 2; ++plane) {
-            TDistance d;
-            d.start = plane == 0 ? TDPoint{300, 400} : TDPoint{600, 400};
-            d.end = plane == 0 ? TDPoint{400, 420} : TDPoint{700, 430};
-            d.corrected = 1;
-            d.correctionRef = plane == 0 ? TDPoint{450, 330} : TDPoint{560, 330};
-            doc.Plane.Distances.Append(d);
-            CalcuDistanceHosei(doc);
-            SwapBDS(doc);
+            TDistance dist;
+            dist.start = plane == 0 ? TDPoint{300, 400} : TDPoint{600, 400};
+            dist.end = plane == 0 ? TDPoint{400, 420} : TDPoint{700, 430};
+            dist.corrected = 1;
+            dist.correctionRef = plane == 0 ? TDPoint{450, 330} : TDPoint{560, 330};
+            Set([&](Document& d) {
+                d.Plane.Distances.Append(dist);
+                CalcuDistanceHosei(d);
+                SwapBDS(d);
+            });
         }
         ASSERT_EQ(doc.CurrentBase, 1);
         const TDPoint leftBefore = doc.Plane.Distances[1].correctedEnd;
@@ -441,7 +450,7 @@ TEST_F(Tools, AdjustingTheSharedEdgeMovesTheCentreLineAndTheCrossLine)
         const TDistance& left = doc.Plane.Distances[1];
         EXPECT_EQ(left.correctedEnd, CorrectPoint(doc, left.end, left.correctionRef)) << lock;
         EXPECT_NE(left.correctedEnd, leftBefore) << lock;
-        SwapBDS(doc);
+        Set([&](Document& d) { SwapBDS(d); });
         const TDistance& right = doc.Plane.Distances[1];
         EXPECT_EQ(right.correctedEnd, CorrectPoint(doc, right.end, right.correctionRef)) << lock;
         EXPECT_NE(right.correctedEnd, rightBefore) << lock;
@@ -451,8 +460,8 @@ TEST_F(Tools, AdjustingTheSharedEdgeMovesTheCentreLineAndTheCrossLine)
 TEST_F(Tools, ANewCrossLineRecomputesCorrections)
 {
     // A reference seen in perspective, so that a correction moves its points.
-    SetReferenceRect(doc, {TDPoint{100, 100}, {500, 130}, {520, 370}, {90, 400}}, true);
-    test::OtherPlaneAndCrossLine(doc);
+    Set([&](Document& d) { SetReferenceRect(d, {TDPoint{100, 100}, {500, 130}, {520, 370}, {90, 400}}, true); });
+    Set([&](Document& d) { test::OtherPlaneAndCrossLine(d); });
     Distance({150, 230}, {250, 240});
     tools.SetCommand(ucDistanceHosei);
     Click(200, 235);
@@ -535,7 +544,7 @@ TEST_F(Tools, DeletingRenumbersChainsAndMovesTheLastArea)
     Area({{100, 100}, {120, 100}, {120, 120}, {100, 120}, {100, 100}});
     Area({{200, 100}, {220, 100}, {220, 120}, {200, 120}, {200, 100}});
     const std::int32_t third = Area({{300, 100}, {320, 100}, {320, 120}, {300, 120}, {300, 100}});
-    doc.Plane.Spaces[third].name = "third";
+    Set([&](Document& d) { d.Plane.Spaces[third].name = "third"; });
     tools.SetCommand(ucSpaceDel);
     Click(110, 110);
     ASSERT_EQ(doc.Plane.SpaceCount(), 2);
@@ -558,7 +567,7 @@ TEST_F(Tools, SearchPrefersSmallerAreasAndVertices)
 
     Distance({100, 500}, {300, 500});
     Distance({100, 520}, {300, 520});
-    doc.Plane.Distances.Append(TDistance{1, {100, 510}, {300, 510}});
+    Set([&](Document& d) { d.Plane.Distances.Append(TDistance{1, {100, 510}, {300, 510}}); });
     EXPECT_EQ(SearchDistanceNo(doc, {200, 510}, 1.0), 1) << "ties keep the lower index; other groups never";
     EXPECT_EQ(SearchDistanceNo(doc, {200, 560}, 1.0), 0);
     EXPECT_EQ(SearchDistanceNo(doc, {200, 560}, 0.25), 2) << "the radius is 20 display pixels";
@@ -637,7 +646,7 @@ TEST_F(Tools, NoToolStillReportsThePointer)
 
 TEST_F(Tools, AutomaticPlaneSwitchOnTheFirstClick)
 {
-    test::TwoPlanes(doc);
+    Set([&](Document& d) { test::TwoPlanes(d); });
     tools.options.autoSwitch = true;
     tools.SetCommand(ucDistance);
     Click(700, 400);  // right of the centre line

@@ -71,6 +71,13 @@ public:
         answers.pop_front();
         return a;
     }
+    std::optional<bool> AskYesNoCancel(const std::string& m) override { return AskYesNo(m); }
+    // A save that fails is told, and the program goes on without it.
+    SaveFailureChoice SaveFailed(const std::string& m) override
+    {
+        Warn(m);
+        return SaveFailureChoice::GoOn;
+    }
     void Info(const std::string& m) override { infos.push_back(m); }
     void Error(const std::string& m) override
     {

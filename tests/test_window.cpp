@@ -56,6 +56,29 @@ public:
         answers.pop_front();
         return a;
     }
+    // Yes, No or Cancel: from cancelAnswers while there are any, else as AskYesNo.
+    std::deque<std::optional<bool>> cancelAnswers;
+    std::optional<bool> AskYesNoCancel(const std::string& m) override
+    {
+        if (cancelAnswers.empty())
+            return AskYesNo(m);
+        questions.push_back(m);
+        const auto a = cancelAnswers.front();
+        cancelAnswers.pop_front();
+        return a;
+    }
+    // After a failed save: stay where the user was when nothing is scripted.
+    std::deque<SaveFailureChoice> saveFailureAnswers;
+    std::vector<std::string> saveFailures;
+    SaveFailureChoice SaveFailed(const std::string& m) override
+    {
+        saveFailures.push_back(m);
+        if (saveFailureAnswers.empty())
+            return SaveFailureChoice::Stay;
+        const SaveFailureChoice a = saveFailureAnswers.front();
+        saveFailureAnswers.pop_front();
+        return a;
+    }
     void Info(const std::string& m) override { infos.push_back(m); }
     void Error(const std::string& m) override { errors.push_back(m); }
     std::optional<QString> OpenPhoto(const QString&) override { return openPath; }
@@ -185,6 +208,23 @@ struct Fixture {
     std::filesystem::path Temp() const { return Paths().folders.TempFolder; }
 };
 
+QPoint Screen(TF001& w, TDPoint p)
+{
+    const TPoint s = WtoS(w.Display()->State(), p);
+    return {s.x, s.y};
+}
+
+void ClickAt(TF001& w, TDPoint p)
+{
+    QTest::mouseClick(w.Display()->viewport(), Qt::LeftButton, {}, Screen(w, p));
+}
+
+// Sets the scene up as a test needs it, through the window's editor.
+void Set(TF001& w, const std::function<void(Document&)>& change)
+{
+    w.Edit().Track(kChangeAll, change);
+}
+
 void MarkReference(Document& doc)
 {
     SetReferenceRect(doc, {TDPoint{100, 100}, {300, 110}, {290, 250}, {110, 240}}, true);
@@ -197,7 +237,7 @@ class WindowTest : public QObject {
 private slots:
     void startsWithDefaultsAndShutdownWritesEveryKey();
     void openingAPhotoAndComingBackRestoresItsMeasurements();
-    void aPhotoThatCannotBeDecodedLeavesNoPhoto();
+    void aPhotoThatCannotBeDecodedKeepsTheOpenOne();
     void recentPhotosAndTheFileMenu();
     void enablingFollowsTheModel();
     void wheelZoomMultipliesAndRendersOnceLater();
@@ -274,9 +314,9 @@ void WindowTest::openingAPhotoAndComingBackRestoresItsMeasurements()
     QCOMPARE(w.Command(), 0);
 
     // Setting 1: a reference, W typed, a distance.
-    MarkReference(w.Doc());
-    w.Doc().KijunWText = "1500";
-    w.Doc().Plane.Distances.Append(TDistance{0, {120, 120}, {200, 130}});
+    Set(w, [&](Document& d) { MarkReference(d); });
+    Set(w, [&](Document& d) { d.KijunWText = "1500"; });
+    Set(w, [&](Document& d) { d.Plane.Distances.Append(TDistance{0, {120, 120}, {200, 130}}); });
     w.SyncFieldsFromDocument();
     w.SetCommand(ucNone);
     QVERIFY(w.ItemEnabled(QStringLiteral("mnDistance")));
@@ -290,7 +330,7 @@ void WindowTest::openingAPhotoAndComingBackRestoresItsMeasurements()
     QCOMPARE(static_cast<QComboBox*>(w.Control(QStringLiteral("ComboBox_Change")))->currentIndex(), 1);
     QVERIFY(w.Action(QStringLiteral("mnChange2"))->isChecked());
     QVERIFY(!w.ItemEnabled(QStringLiteral("mnDistance")));
-    MarkReference(w.Doc());
+    Set(w, [&](Document& d) { MarkReference(d); });
 
     w.mnChangeClick(1);
     QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
@@ -316,27 +356,50 @@ void WindowTest::openingAPhotoAndComingBackRestoresItsMeasurements()
     f.Close();
 }
 
-void WindowTest::aPhotoThatCannotBeDecodedLeavesNoPhoto()
+void WindowTest::aPhotoThatCannotBeDecodedKeepsTheOpenOne()
 {
     Fixture f;
     TF001& w = f.Open();
     const QString good = f.Photo(QStringLiteral("good.jpg"), Qt::gray);
     w.LoadFile(good);
     QVERIFY(w.HasPhoto());
+    // A reference and a distance drawn with the real pointer.
+    w.SetCommand(ucBase);
+    for (const TDPoint p : {TDPoint{100, 100}, TDPoint{300, 100}, TDPoint{300, 250}, TDPoint{100, 250}})
+        ClickAt(w, p);
+    QCOMPARE(w.Doc().Plane.base.BaseSet, std::uint8_t{1});
+    w.SetCommand(ucDistance);
+    ClickAt(w, TDPoint{120, 120});
+    ClickAt(w, TDPoint{250, 130});
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
+    const auto recent = w.Settings().LastFileName;
+    const QString title = w.windowTitle();
+
     const QString bad = f.home.filePath(QStringLiteral("bad.jpg"));
     {
         QFile out(bad);
         QVERIFY(out.open(QIODevice::WriteOnly));
         out.write("not a photo at all");
     }
+    f.prompter->warnings.clear();
+    f.prompter->questions.clear();
     w.LoadFile(bad);
-    QVERIFY(!w.HasPhoto());
     QCOMPARE(f.prompter->warnings.size(), std::size_t{1});
     QVERIFY(QString::fromStdString(f.prompter->warnings[0]).contains(QStringLiteral("bad.jpg")));
-    QVERIFY(w.windowTitle().endsWith(QStringLiteral("[]")));
-    QVERIFY(!w.ItemEnabled(QStringLiteral("mnBase")));
-    QVERIFY(!w.ItemEnabled(QStringLiteral("mnZoomAll")));
-    w.ZoomAll();  // nothing to fit, nothing happens
+    QVERIFY(f.prompter->questions.empty());  // nothing was saved or asked
+    // The photo open and its measurements stay; the recent list is as it was.
+    QVERIFY(w.HasPhoto());
+    QCOMPARE(QString::fromStdString(w.Doc().ImageFileName), good);
+    QCOMPARE(w.windowTitle(), title);
+    QCOMPARE(w.Doc().Plane.base.BaseSet, std::uint8_t{1});
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
+    QCOMPARE(w.Doc().Modified, std::uint8_t{1});
+    QVERIFY(w.Settings().LastFileName == recent);
+    QVERIFY(w.ItemEnabled(QStringLiteral("mnDistance")));
+    // And the tools go on working on it.
+    ClickAt(w, TDPoint{130, 200});
+    ClickAt(w, TDPoint{260, 210});
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 2);
     f.Close();
 }
 
@@ -381,7 +444,7 @@ void WindowTest::enablingFollowsTheModel()
     QVERIFY(!w.ItemEnabled(QStringLiteral("SpeedButton_Distance")));
     QCOMPARE(static_cast<QLabel*>(w.Control(QStringLiteral("Label_Tanka")))->text(), QString());
 
-    MarkReference(w.Doc());
+    Set(w, [&](Document& d) { MarkReference(d); });
     w.SetCommand(ucDistance);
     QVERIFY(w.ItemEnabled(QStringLiteral("SpeedButton_Distance")));
     QCOMPARE(static_cast<QLabel*>(w.Control(QStringLiteral("Label_Tanka")))->text(), QStringLiteral("/m"));
@@ -456,8 +519,8 @@ void WindowTest::twoPlaneSettingShowsItsIndicator()
     QVERIFY(w.ItemEnabled(QStringLiteral("SpeedButton_Base1")));
     QVERIFY(!w.ItemEnabled(QStringLiteral("mnBaseChange")));
 
-    w.Doc().SixPoint = SixPointFromClick({200, 100}, {0, 0}, {400, 300});
-    BuildTwoPlanes(w.Doc());
+    Set(w, [&](Document& d) { d.SixPoint = SixPointFromClick({200, 100}, {0, 0}, {400, 300}); });
+    Set(w, [&](Document& d) { BuildTwoPlanes(d); });
     w.SetCommand(ucNone);
     QVERIFY(w.ItemEnabled(QStringLiteral("mnBaseChange")));
     w.mnBaseChangeClick();
@@ -481,8 +544,8 @@ void WindowTest::groupSwitchAndFields()
     QCOMPARE(w.Doc().CurrentGroup, 3);
     QVERIFY(w.Action(QStringLiteral("mnGroup3"))->isChecked());
 
-    MarkReference(w.Doc());
-    w.Doc().Modified = 0;
+    Set(w, [&](Document& d) { MarkReference(d); });
+    Set(w, [&](Document& d) { d.Modified = 0; });
     auto* field = static_cast<QLineEdit*>(w.Control(QStringLiteral("chCalcEdit_KijunW")));
     field->clear();
     QTest::keyClicks(field, QStringLiteral("2,5a00"));
@@ -535,7 +598,7 @@ void WindowTest::modeBoxesMirrorTheirMenuChecks()
 {
     Fixture f;
     TF001& w = f.OpenWith(QStringLiteral("modes.jpg"), Qt::gray);
-    MarkReference(w.Doc());
+    Set(w, [&](Document& d) { MarkReference(d); });
     w.SetCommand(ucSpaceAdd);
     w.Tools().LeftClick({100, 100});
     QCOMPARE(w.Doc().InputCount(), 1);
@@ -651,8 +714,8 @@ void WindowTest::confirmationsDecide()
 {
     Fixture f;
     TF001& w = f.OpenWith(QStringLiteral("c.jpg"), Qt::yellow);
-    MarkReference(w.Doc());
-    w.Doc().Plane.Distances.Append(TDistance{0, {120, 120}, {200, 130}});
+    Set(w, [&](Document& d) { MarkReference(d); });
+    Set(w, [&](Document& d) { d.Plane.Distances.Append(TDistance{0, {120, 120}, {200, 130}}); });
     w.SetCommand(ucNone);
 
     f.prompter->answers = {false};
@@ -663,7 +726,7 @@ void WindowTest::confirmationsDecide()
     QCOMPARE(w.Doc().Plane.DistanceCount(), 0);
     QCOMPARE(w.Doc().Modified, std::uint8_t{1});
 
-    w.Doc().Plane.Distances.Append(TDistance{0, {120, 120}, {200, 130}});
+    Set(w, [&](Document& d) { d.Plane.Distances.Append(TDistance{0, {120, 120}, {200, 130}}); });
     f.prompter->answers = {false};
     w.mnBaseClick();
     QCOMPARE(w.Command(), int(ucNone));
@@ -698,15 +761,17 @@ void WindowTest::droppedFilesOpenAndThePanWindowFollows()
     QTest::mouseClick(w.Display()->Pan(), Qt::LeftButton, {}, QPoint(150, 100));
     QVERIFY(w.Display()->CurrentView().StartX > 0);
 
-    // A text file dropped on the display is tried as a photo, and refused.
+    // A text file dropped on the display is tried as a photo, and refused: the
+    // photo open stays open.
     const QString text = f.home.filePath(QStringLiteral("notes.txt"));
     QFile out(text);
     QVERIFY(out.open(QIODevice::WriteOnly));
     out.write("hello");
     out.close();
     emit w.Display()->fileDropped(text);
-    QVERIFY(!w.HasPhoto());
-    QVERIFY(!w.Display()->Pan()->isVisible());
+    QVERIFY(w.HasPhoto());
+    QCOMPARE(QString::fromStdString(w.Doc().ImageFileName), photo);
+    QVERIFY(w.Display()->Pan()->isVisible());
     QVERIFY(QString::fromStdString(f.prompter->warnings.back()).contains(QStringLiteral("notes.txt")));
     f.Close();
 }
@@ -767,17 +832,6 @@ struct Homography {
         return {(b1 * a22 - a12 * b2) / det, (a11 * b2 - b1 * a21) / det};
     }
 };
-
-QPoint Screen(TF001& w, TDPoint p)
-{
-    const TPoint s = WtoS(w.Display()->State(), p);
-    return {s.x, s.y};
-}
-
-void ClickAt(TF001& w, TDPoint p)
-{
-    QTest::mouseClick(w.Display()->viewport(), Qt::LeftButton, {}, Screen(w, p));
-}
 
 } // namespace
 
@@ -856,7 +910,7 @@ void WindowTest::rubberBandMovesWithoutRedrawingTheOverlay()
     Fixture f;
     TF001& w = f.OpenWith(QStringLiteral("band.jpg"), Qt::lightGray, QSize(600, 400));
     w.mnZoom1Click();
-    MarkReference(w.Doc());
+    Set(w, [&](Document& d) { MarkReference(d); });
     w.SetCommand(ucDistance);
     ClickAt(w, {200, 200});
     QCoreApplication::processEvents();
@@ -920,15 +974,15 @@ std::map<QString, QByteArray> Snapshot(const QString& folder)
 
 void Measure(TF001& w)
 {
-    MarkReference(w.Doc());
-    w.Doc().Plane.Distances.Append(TDistance{0, {120, 120}, {200, 130}});
+    Set(w, [&](Document& d) { MarkReference(d); });
+    Set(w, [&](Document& d) { d.Plane.Distances.Append(TDistance{0, {120, 120}, {200, 130}}); });
     TSpace s;
     s.kind = kSpaceAdd;
     s.points = {{150, 150}, {250, 150}, {250, 220}, {150, 220}, {150, 150}};
     s.correctedPoints.resize(5);
     s.name = AreaNameFromUtf8("外壁");
-    w.Doc().Plane.Spaces.Append(s);
-    w.Doc().Modified = 1;
+    Set(w, [&](Document& d) { d.Plane.Spaces.Append(s); });
+    Set(w, [&](Document& d) { d.Modified = 1; });
     w.SetCommand(ucNone);
 }
 
@@ -947,7 +1001,7 @@ void WindowTest::exportsThroughTheMenus()
     QCOMPARE(Bytes(csv), QByteArray::fromStdString(CsvBytes(w.Doc(), true)));
     QCOMPARE(QString::fromStdString(w.Settings().CsvFolder), f.home.filePath(QStringLiteral("out")));
 
-    w.Doc().View.SpaceNameView = false;
+    Set(w, [&](Document& d) { d.View.SpaceNameView = false; });
     w.Action(QStringLiteral("mnCsvOut"))->trigger();
     QCOMPARE(Bytes(csv), QByteArray::fromStdString(CsvBytes(w.Doc(), false)));
 
@@ -987,7 +1041,7 @@ void WindowTest::pd25LengthsForWAndH()
     w.LoadFile(f.Photo(QStringLiteral("m.jpg"), Qt::gray));
     QCOMPARE(w.Pd25Lines().size(), 3);
     QCOMPARE(QString::fromStdString(w.Settings().PD25Folder), f.home.path());
-    MarkReference(w.Doc());
+    Set(w, [&](Document& d) { MarkReference(d); });
     w.SetCommand(ucNone);
 
     f.prompter->pd25Pick = 1;
@@ -1122,8 +1176,8 @@ void WindowTest::pdfReportThroughTheMenu()
     // 800 x 600: landscape, s = 595 / 600, placed 793 x 595 at (24, 0), as a 4000 x 3000 photo.
     w.LoadFile(f.Photo(QStringLiteral("report.jpg"), Qt::lightGray, QSize(800, 600)));
     Measure(w);
-    w.Doc().KijunWText = "400";
-    w.Doc().KijunHText = "300";
+    Set(w, [&](Document& d) { d.KijunWText = "400"; });
+    Set(w, [&](Document& d) { d.KijunHText = "300"; });
     const QString pdf = f.home.filePath(QStringLiteral("report.pdf"));
     f.prompter->textTarget = pdf;
     w.Action(QStringLiteral("mnPdfOut"))->trigger();
@@ -1161,10 +1215,10 @@ void WindowTest::pdfReportOfBothPlanes()
     Fixture f;
     TF001& w = f.OpenWith(QStringLiteral("corner.jpg"), Qt::lightGray, QSize(600, 600));
     w.mnChangeClick(4);
-    w.Doc().SixPoint = SixPointFromClick({300, 100}, {0, 0}, {600, 600});
-    BuildTwoPlanes(w.Doc());
-    w.Doc().Plane.Distances.Append(TDistance{0, {100, 300}, {200, 320}});
-    w.Doc().ParkedPlane.Distances.Append(TDistance{0, {400, 300}, {500, 320}});
+    Set(w, [&](Document& d) { d.SixPoint = SixPointFromClick({300, 100}, {0, 0}, {600, 600}); });
+    Set(w, [&](Document& d) { BuildTwoPlanes(d); });
+    Set(w, [&](Document& d) { d.Plane.Distances.Append(TDistance{0, {100, 300}, {200, 320}}); });
+    Set(w, [&](Document& d) { d.ParkedPlane.Distances.Append(TDistance{0, {400, 300}, {500, 320}}); });
     w.SetCommand(ucNone);
     const QString pdf = f.home.filePath(QStringLiteral("two.pdf"));
     f.prompter->textTarget = pdf;
@@ -1185,9 +1239,9 @@ void WindowTest::printingPutsTheMarksOnThePhoto()
     TF001& w = f.Open();
     w.MutableSettings().ColorDistance = 0x00FF00;  // pure green, easy to find
     w.LoadFile(f.Photo(QStringLiteral("print.jpg"), QColor(128, 128, 128), QSize(800, 600)));
-    MarkReference(w.Doc());
-    w.Doc().View.TextView = false;
-    w.Doc().Plane.Distances.Append(TDistance{0, {200, 300}, {600, 300}});
+    Set(w, [&](Document& d) { MarkReference(d); });
+    Set(w, [&](Document& d) { d.View.TextView = false; });
+    Set(w, [&](Document& d) { d.Plane.Distances.Append(TDistance{0, {200, 300}, {600, 300}}); });
     w.SetCommand(ucNone);
     const QString pdf = f.home.filePath(QStringLiteral("printed.pdf"));
     w.mnPrintClick();  // cancelled: nothing printed

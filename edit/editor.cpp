@@ -1,0 +1,456 @@
+#include "edit/editor.h"
+
+#include "measure/calibration.h"
+#include "measure/computation.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace kvx {
+
+namespace {
+
+// The corrections follow the geometry they were made against.
+void Recalculate(Document& doc)
+{
+    RecomputeCorrections(doc);
+}
+
+void RemoveDistance(TPlaneState& plane, std::int32_t k)
+{
+    if (!plane.Distances.Valid(k))
+        return;
+    plane.Distances.Erase(k);
+    auto renumber = [k](std::int32_t& link) {
+        if (link == k)
+            link = 0;
+        else if (link > k)
+            --link;
+    };
+    for (TDistance& d : plane.Distances) {
+        renumber(d.prev);
+        renumber(d.next);
+    }
+}
+
+void RemoveSpace(TPlaneState& plane, std::int32_t k)
+{
+    if (!plane.Spaces.Valid(k))
+        return;
+    const std::int32_t last = plane.SpaceCount();
+    if (k != last)
+        plane.Spaces[k] = std::move(plane.Spaces[last]);
+    plane.Spaces.Erase(last);
+}
+
+// The last distance's link to a segment that was never drawn.
+void CloseChain(TPlaneState& plane)
+{
+    const std::int32_t last = plane.DistanceCount();
+    if (last >= 1 && plane.Distances[last].next > last)
+        plane.Distances[last].next = 0;
+}
+
+} // namespace
+
+Editor::Editor()
+{
+    kvx::Init(doc_);
+}
+
+Editor::Editor(Document doc) : doc_(std::move(doc)) {}
+
+int Editor::Observe(Observer observer)
+{
+    const int ticket = nextTicket_++;
+    observers_.emplace_back(ticket, std::move(observer));
+    return ticket;
+}
+
+void Editor::Forget(int ticket)
+{
+    std::erase_if(observers_, [ticket](const auto& o) { return o.first == ticket; });
+}
+
+void Editor::Run(std::string_view step, unsigned flags, bool edit, const std::function<void(Document&)>& change)
+{
+    if (depth_ == 0)
+        pending_ = ChangeNote{0, std::string(step)};
+    if (edit)
+        flags |= kChangeMeasurements;
+    ++depth_;
+    try {
+        change(doc_);
+    } catch (...) {
+        // What was done before the failure is told all the same: the document
+        // may have changed half way.
+        if (edit)
+            doc_.Modified = 1;
+        pending_.flags |= flags;
+        if (--depth_ == 0)
+            Notify();
+        throw;
+    }
+    if (edit)
+        doc_.Modified = 1;
+    pending_.flags |= flags;
+    if (--depth_ == 0)
+        Notify();
+}
+
+void Editor::Notify()
+{
+    const ChangeNote note = std::exchange(pending_, ChangeNote{});
+    if (note.flags == 0)
+        return;
+    // A copy: an observer may add or remove observers.
+    const auto observers = observers_;
+    for (const auto& o : observers)
+        o.second(note);
+}
+
+void Editor::Commit(std::string_view step, unsigned flags, const std::function<void(Document&)>& change)
+{
+    Run(step, flags, true, change);
+}
+
+void Editor::Track(unsigned flags, const std::function<void(Document&)>& change)
+{
+    Run("", flags, false, change);
+}
+
+// --- tool state ---------------------------------------------------------------------------
+
+void Editor::AddInputPoint(TDPoint p)
+{
+    Track(kChangeOverlay, [&](Document& d) { d.InputPoints.Append(p); });
+}
+
+void Editor::DropLastInputPoint()
+{
+    Track(kChangeOverlay, [&](Document& d) {
+        if (d.InputCount() > 0)
+            d.InputPoints.Erase(d.InputCount());
+    });
+}
+
+void Editor::ClearInput()
+{
+    if (doc_.InputCount() == 0)
+        return;
+    Track(kChangeOverlay, [&](Document& d) { d.InputPoints.Clear(); });
+}
+
+void Editor::SelectDistance(std::int32_t k)
+{
+    Track(kChangeOverlay | kChangeSummary, [&](Document& d) { d.CurrentDistance = k; });
+}
+
+void Editor::SelectSpace(std::int32_t k)
+{
+    Track(kChangeOverlay | kChangeSummary, [&](Document& d) { d.CurrentSpace = k; });
+}
+
+void Editor::SetGroup(std::int32_t group)
+{
+    Track(kChangeShown, [&](Document& d) { d.CurrentGroup = std::clamp(group, 0, 5); });
+}
+
+void Editor::SetViewToggles(const ViewToggles& view)
+{
+    Track(kChangeOverlay | kChangeFields, [&](Document& d) { d.View = view; });
+}
+
+// --- distances ----------------------------------------------------------------------------
+
+std::int32_t Editor::AddDistance(TDPoint start, TDPoint end, bool linked)
+{
+    std::int32_t index = 0;
+    Commit("距離の追加", kChangeShown, [&](Document& d) {
+        TPlaneState& plane = d.Plane;
+        TDistance dist;
+        dist.group = d.CurrentGroup;
+        dist.start = start;
+        dist.end = end;
+        // Only a segment of a running chain joins the one before it, and only
+        // when that one was left open for it.
+        const std::int32_t last = plane.DistanceCount();
+        if (linked && last >= 1 && plane.Distances[last].next == last + 1)
+            dist.prev = last;
+        else
+            CloseChain(plane);
+        index = plane.Distances.Append(dist);
+        d.CurrentDistance = index;
+    });
+    return index;
+}
+
+void Editor::OpenChainAfter(std::int32_t k)
+{
+    Track(kChangeOverlay, [&](Document& d) {
+        if (d.Plane.Distances.Valid(k) && k == d.Plane.DistanceCount())
+            d.Plane.Distances[k].next = k + 1;
+    });
+}
+
+void Editor::EndOpenChain()
+{
+    const std::int32_t last = doc_.Plane.DistanceCount();
+    if (last < 1 || doc_.Plane.Distances[last].next <= last)
+        return;
+    Track(kChangeOverlay | kChangeSummary, [&](Document& d) { CloseChain(d.Plane); });
+}
+
+void Editor::DeleteDistance(std::int32_t k)
+{
+    if (!doc_.Plane.Distances.Valid(k))
+        return;
+    Commit("距離の削除", kChangeShown, [&](Document& d) { RemoveDistance(d.Plane, k); });
+}
+
+void Editor::DeleteAllDistances()
+{
+    Commit("すべての距離を削除", kChangeShown, [&](Document& d) {
+        d.Plane.Distances.Clear();
+        d.CurrentDistance = 0;
+    });
+}
+
+void Editor::SetDistanceCorrection(std::int32_t k, std::optional<TDPoint> ref)
+{
+    if (!doc_.Plane.Distances.Valid(k))
+        return;
+    Commit(ref ? "距離の補正" : "距離の補正解除", kChangeShown, [&](Document& d) {
+        const std::int32_t last = ChainLast(d.Plane, k);
+        for (std::int32_t i = ChainFirst(d.Plane, k); i <= last; ++i) {
+            TDistance& dist = d.Plane.Distances[i];
+            dist.corrected = ref ? 1 : 0;
+            if (ref)
+                dist.correctionRef = *ref;
+        }
+        CalcuDistanceHosei(d);
+    });
+}
+
+// --- areas ----------------------------------------------------------------------------------
+
+std::int32_t Editor::AddSpace(std::vector<TDPoint> outline, std::uint8_t kind, std::string name)
+{
+    std::int32_t index = 0;
+    Commit("面積の追加", kChangeShown, [&](Document& d) {
+        TSpace s;
+        s.group = d.CurrentGroup;
+        s.kind = kind;
+        s.correctedPoints.assign(outline.size(), TDPoint{});
+        s.points = std::move(outline);
+        s.name = std::move(name);
+        index = d.Plane.Spaces.Append(std::move(s));
+        d.CurrentSpace = index;
+    });
+    return index;
+}
+
+void Editor::DeleteSpace(std::int32_t k)
+{
+    if (!doc_.Plane.Spaces.Valid(k))
+        return;
+    Commit("面積の削除", kChangeShown, [&](Document& d) { RemoveSpace(d.Plane, k); });
+}
+
+void Editor::DeleteAllSpaces()
+{
+    Commit("すべての面積を削除", kChangeShown, [&](Document& d) {
+        d.Plane.Spaces.Clear();
+        d.CurrentSpace = 0;
+    });
+}
+
+void Editor::SetSlope(std::int32_t k, double slantV, double slantH)
+{
+    if (!doc_.Plane.Spaces.Valid(k))
+        return;
+    Commit("勾配の設定", kChangeShown, [&](Document& d) {
+        TSpace& s = d.Plane.Spaces[k];
+        s.slantV = std::clamp(slantV, -89.0, 89.0);
+        s.slantH = std::clamp(slantH, -89.0, 89.0);
+    });
+}
+
+void Editor::SetSpaceName(std::int32_t k, std::string name)
+{
+    if (!doc_.Plane.Spaces.Valid(k))
+        return;
+    Commit("名称の変更", kChangeShown, [&](Document& d) { d.Plane.Spaces[k].name = std::move(name); });
+}
+
+void Editor::SetSpaceCorrection(std::int32_t k, std::optional<TDPoint> ref)
+{
+    if (!doc_.Plane.Spaces.Valid(k))
+        return;
+    Commit(ref ? "面積の補正" : "面積の補正解除", kChangeShown, [&](Document& d) {
+        TSpace& s = d.Plane.Spaces[k];
+        s.corrected = ref ? 1 : 0;
+        if (ref)
+            s.correctionRef = *ref;
+        CalcuSpaceHosei(d);
+    });
+}
+
+// --- the reference --------------------------------------------------------------------------
+
+void Editor::SetReference(const std::array<TDPoint, 4>& corners)
+{
+    Commit("基準矩形の設定", kChangeShown, [&](Document& d) { SetReferenceRect(d, corners, true); });
+}
+
+void Editor::SetTwoPlanes(const std::array<TDPoint, 7>& sixPoint)
+{
+    Commit("基準矩形の設定", kChangeShown | kChangeFields | kChangePlanes, [&](Document& d) {
+        d.SixPoint = sixPoint;
+        BuildTwoPlanes(d);
+    });
+}
+
+void Editor::SetBaseLine(bool w, TDPoint a, TDPoint b)
+{
+    Commit("基準線の設定", kChangeShown, [&](Document& d) {
+        TBaseBlock& base = d.Plane.base;
+        auto& line = w ? base.BaseLineW : base.BaseLineH;
+        line[1] = a;
+        line[2] = b;
+        (w ? base.BaseLineWSet : base.BaseLineHSet) = 1;
+        if ((w ? base.BaseLineHSet : base.BaseLineWSet) == 1) {
+            CalcuBaseUnitFromLines(d.Plane);
+            Recalculate(d);
+        }
+    });
+}
+
+void Editor::SetBaseUnit(TDPoint a, TDPoint b)
+{
+    Commit("計測基準の設定", kChangeShown, [&](Document& d) {
+        kvx::SetBaseUnit(d, a, b);
+        Recalculate(d);
+    });
+}
+
+void Editor::SetCrossLine(TDPoint p)
+{
+    Commit("交線の設定", kChangeShown, [&](Document& d) {
+        d.CrossLinePoint = p;
+        d.CrossLineSet = 1;
+        // Corrections made against the line left would keep their old lengths.
+        Recalculate(d);
+    });
+}
+
+void Editor::Reset()
+{
+    Commit("リセット", kChangeShown | kChangePlanes, [&](Document& d) { kvx::Reset(d); });
+}
+
+// --- fields and planes ----------------------------------------------------------------------
+
+void Editor::SetFieldText(FieldText field, const std::string& text)
+{
+    auto change = [&](Document& d) {
+        (field == FieldText::W ? d.KijunWText : field == FieldText::H ? d.KijunHText : d.TankaText) = text;
+    };
+    // Without a reference the texts measure nothing yet: typing them is no edit.
+    if (doc_.Plane.base.BaseSet == 1)
+        Commit(field == FieldText::Price ? "単価の変更" : "基準寸法の変更", kChangeOverlay | kChangeSummary, change);
+    else
+        Track(kChangeOverlay | kChangeSummary, change);
+}
+
+void Editor::SwapPlanes()
+{
+    Track(kChangeShown | kChangeFields | kChangePlanes, [&](Document& d) {
+        CloseChain(d.Plane);
+        SwapBDS(d);
+    });
+}
+
+void Editor::SetEffects(const ImageEffects& effects)
+{
+    if (effects == doc_.Effects)
+        return;
+    Commit("画像処理の設定", kChangeOverlay, [&](Document& d) { d.Effects = effects; });
+}
+
+// --- the photo ------------------------------------------------------------------------------
+
+void Editor::StartPhoto(const std::string& imageFileName, std::int32_t checkSum)
+{
+    Track(kChangeAll & ~kChangeMeasurements, [&](Document& d) {
+        kvx::Init(d);
+        d.ImageFileName = imageFileName;
+        d.ImageCheckSum = checkSum;
+    });
+}
+
+bool Editor::LoadFirstSetting(const std::filesystem::path& folder)
+{
+    bool loaded = false;
+    Track(kChangeAll & ~kChangeMeasurements, [&](Document& d) {
+        d.CurrentBase = 0;
+        loaded = LoadTemp(d, 1, folder);
+    });
+    return loaded;
+}
+
+void Editor::MarkUnkept()
+{
+    Commit("計測データの復元", kChangeShown, [](Document&) {});
+}
+
+void Editor::ClosePhoto()
+{
+    Track(kChangeAll & ~kChangeMeasurements, [&](Document& d) {
+        kvx::Init(d);
+        d.ImageFileName.clear();
+        d.ImageCheckSum = 0;
+    });
+}
+
+SaveSettingResult Editor::SaveSetting(const std::filesystem::path& folder, WorkFileUi& ui)
+{
+    EndOpenChain();
+    SaveSettingResult r;
+    Track(kChangeSaved | kChangeFields | kChangePlanes, [&](Document& d) { r = SaveCurrentSetting(d, folder, ui); });
+    return r;
+}
+
+void Editor::KeepPhotoFiles(const std::filesystem::path& folder, WorkFileUi& ui)
+{
+    SaveSet(doc_, folder, ui);
+}
+
+SwitchResult Editor::SwitchSetting(int setting, const std::filesystem::path& folder, WorkFileUi& ui)
+{
+    EndOpenChain();
+    SwitchResult r;
+    Track(kChangeAll & ~kChangeMeasurements, [&](Document& d) { r = kvx::SwitchSetting(d, setting, folder, ui); });
+    return r;
+}
+
+bool Editor::LoadSetting(int setting, const std::filesystem::path& folder)
+{
+    EndOpenChain();
+    bool loaded = false;
+    Track(kChangeAll & ~kChangeMeasurements, [&](Document& d) { loaded = kvx::LoadSetting(d, setting, folder); });
+    return loaded;
+}
+
+void Editor::Output(const std::function<void(Document&)>& writer)
+{
+    Track(kChangeShown | kChangeFields | kChangePlanes, writer);
+}
+
+void Editor::WithParkedPlane(const std::function<void(const Document&)>& draw)
+{
+    const ParkedPlaneScope scope(doc_);
+    draw(doc_);
+}
+
+} // namespace kvx

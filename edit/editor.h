@@ -1,0 +1,158 @@
+#pragma once
+
+// The one writer of the open photo's Document.  The window, the pointer tools,
+// batch mode and the report change the document only through an Editor; they
+// read it through Doc().  Every change goes through one commit path with the
+// name of its step, `Modified` is set there and nowhere else, and what changed
+// is told once, at the end of the outermost step, to everyone who observes.
+//
+// Two kinds of step: an edit of the user's measurements (it sets `Modified`,
+// and is what a history of steps would record) and tool state (the points of
+// the command under way, the current item, the group, the view toggles) which
+// is part of the document but never the user's work.
+
+#include "measure/model.h"
+#include "measure/workfiles.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kvx {
+
+// What a step changed, for those who show the document.
+enum ChangeFlag : unsigned {
+    kChangeOverlay = 1u << 0,       // the marks over the photo
+    kChangeSummary = 1u << 1,       // the summary line of the current item
+    kChangeFields = 1u << 2,        // W, H, price and the view toggles
+    kChangePlanes = 1u << 3,        // the current setting or plane
+    kChangeEnabling = 1u << 4,      // which menus and tools are offered
+    kChangePhoto = 1u << 5,         // another photo, or none
+    kChangeMeasurements = 1u << 6,  // a completed edit of the user's work (Modified set)
+    kChangeSaved = 1u << 7,         // the working files were written or read
+};
+
+inline constexpr unsigned kChangeShown = kChangeOverlay | kChangeSummary | kChangeEnabling;
+inline constexpr unsigned kChangeAll = 0xFFu;
+
+// One notification: the union of the flags of a step and of every step inside
+// it, and the name of the outermost step.
+struct ChangeNote {
+    unsigned flags = 0;
+    std::string step;
+};
+
+// Which of the three fields a text is for.
+enum class FieldText { W, H, Price };
+
+class Editor {
+public:
+    Editor();
+    // Starts from a document built elsewhere (a test's scene, a file's contents).
+    explicit Editor(Document doc);
+    Editor(const Editor&) = delete;
+    Editor& operator=(const Editor&) = delete;
+
+    const Document& Doc() const { return doc_; }
+
+    // --- observing
+    using Observer = std::function<void(const ChangeNote&)>;
+    // Returns a ticket for Forget.  Observers are told in the order they came.
+    int Observe(Observer observer);
+    void Forget(int ticket);
+
+    // --- the commit path
+    // An edit of the user's measurements: runs change on the document, sets
+    // Modified, and tells the observers flags | kChangeMeasurements.  Nested
+    // steps are told once, with the outermost step's name.
+    void Commit(std::string_view step, unsigned flags, const std::function<void(Document&)>& change);
+    // A change of tool state: no Modified, no step of the user's.
+    void Track(unsigned flags, const std::function<void(Document&)>& change);
+
+    // --- tool state
+    void AddInputPoint(TDPoint p);
+    void DropLastInputPoint();
+    void ClearInput();
+    void SelectDistance(std::int32_t k);
+    void SelectSpace(std::int32_t k);
+    void SetGroup(std::int32_t group);
+    void SetViewToggles(const ViewToggles& view);
+
+    // --- distances
+    // Appends a distance of the current group.  linked: continuous mode joins
+    // it to the open end of the chain before it; otherwise it starts alone.
+    std::int32_t AddDistance(TDPoint start, TDPoint end, bool linked);
+    // Leaves the chain open at distance k for the next segment of continuous mode.
+    void OpenChainAfter(std::int32_t k);
+    // Ends a chain left open (the last distance's next pointing past the end).
+    // Every save and every swap of the document's contents comes after this.
+    void EndOpenChain();
+    void DeleteDistance(std::int32_t k);
+    void DeleteAllDistances();
+    void SetDistanceCorrection(std::int32_t k, std::optional<TDPoint> ref);
+
+    // --- areas
+    std::int32_t AddSpace(std::vector<TDPoint> outline, std::uint8_t kind, std::string name);
+    void DeleteSpace(std::int32_t k);
+    void DeleteAllSpaces();
+    void SetSlope(std::int32_t k, double slantV, double slantH);
+    void SetSpaceName(std::int32_t k, std::string name);
+    void SetSpaceCorrection(std::int32_t k, std::optional<TDPoint> ref);
+
+    // --- the reference and what hangs on it
+    void SetReference(const std::array<TDPoint, 4>& corners);
+    void SetTwoPlanes(const std::array<TDPoint, 7>& sixPoint);
+    void SetBaseLine(bool w, TDPoint a, TDPoint b);
+    void SetBaseUnit(TDPoint a, TDPoint b);
+    void SetCrossLine(TDPoint p);
+    void Reset();
+
+    // --- fields and planes
+    void SetFieldText(FieldText field, const std::string& text);
+    void SwapPlanes();
+
+    // --- image processing
+    void SetEffects(const ImageEffects& effects);
+
+    // --- the photo and its working files
+    // Makes the photo the open one, with empty measurements, before its
+    // working files are prepared.
+    void StartPhoto(const std::string& imageFileName, std::int32_t checkSum);
+    // Loads setting 1 of the open photo from the working files in folder; a
+    // damaged working file throws WorkFileReadError after keeping what was
+    // read whole.  True when setting 1 had a file.
+    bool LoadFirstSetting(const std::filesystem::path& folder);
+    // The measurements count as changed and not kept (brought back after a crash).
+    void MarkUnkept();
+    // No photo: empty measurements, no name.
+    void ClosePhoto();
+    // Writes the current setting to the working files (after ending an open chain).
+    SaveSettingResult SaveSetting(const std::filesystem::path& folder, WorkFileUi& ui);
+    // Copies the working files to the photo's own (asks first when Modified).
+    void KeepPhotoFiles(const std::filesystem::path& folder, WorkFileUi& ui);
+    SwitchResult SwitchSetting(int setting, const std::filesystem::path& folder, WorkFileUi& ui);
+    // Makes setting 1..4 current from the working files, the current one
+    // having been saved already.  True when its file was found.
+    bool LoadSetting(int setting, const std::filesystem::path& folder);
+
+    // Lends the document to an output that walks both planes (the report): the
+    // planes it leaves current are the document's.
+    void Output(const std::function<void(Document&)>& writer);
+    // Shows the parked plane as the current one for the length of draw.
+    void WithParkedPlane(const std::function<void(const Document&)>& draw);
+
+private:
+    void Run(std::string_view step, unsigned flags, bool edit, const std::function<void(Document&)>& change);
+    void Notify();
+
+    Document doc_;
+    std::vector<std::pair<int, Observer>> observers_;
+    int nextTicket_ = 1;
+    int depth_ = 0;
+    ChangeNote pending_;
+};
+
+} // namespace kvx

@@ -1,0 +1,40 @@
+#pragma once
+
+// Opening a photo, the one way the window and batch mode both take: the photo
+// is decoded and checked first, then its saved measurements become the
+// document and the stored image processing is applied, so a report made in
+// batch mode shows the photo exactly as the window does.
+
+#include "edit/editor.h"
+#include "image/photo.h"
+
+#include <QString>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+namespace kvx {
+
+// The photo as the window shows it: source with the image processing applied
+// (the source itself when there is none).
+Photo ProcessedPhoto(const Photo& source, const ImageEffects& effects, const Progress& progress = {});
+
+struct OpenedPhoto {
+    Photo source;        // as decoded
+    Photo work;          // as shown: with the stored image processing
+    std::string damage;  // a working file was damaged: what could be read is kept
+};
+
+// Makes the photo's own files the working files in folder; false when they
+// must not be read (the files of the photo before could not be replaced).
+using PrepareFiles = std::function<bool()>;
+
+// Makes the decoded photo at fileName the editor's open photo: prepare (by
+// default its per-image files copied into folder) makes its working files,
+// setting 1 is loaded and its image processing applied.  decoded must not be null.
+OpenedPhoto AdoptPhoto(Editor& editor, const Photo& decoded, const std::string& fileName,
+                       const std::filesystem::path& folder, const PrepareFiles& prepare = {},
+                       const Progress& progress = {});
+
+} // namespace kvx
