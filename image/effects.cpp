@@ -90,6 +90,17 @@ private:
 
 } // namespace
 
+NoiseFilter NoiseStrength(int level)
+{
+    // Every 85 levels the window grows by two pixels; in between the result
+    // moves from the smaller window's (no filter below 3 x 3) to the larger's
+    // in proportion, so 85, 170 and 255 are the plain 3 x 3, 5 x 5 and 7 x 7
+    // medians that those stored values always meant.
+    const int l = std::clamp(level, 1, 255);
+    const int band = (l + 84) / 85;  // 1..3
+    return NoiseFilter{2 * band + 1, static_cast<double>(l - 85 * (band - 1)) / 85.0};
+}
+
 Photo Effect(const Photo& source, const ImageEffects& e, const Progress& progress)
 {
     int process = 1;
@@ -97,6 +108,12 @@ Photo Effect(const Photo& source, const ImageEffects& e, const Progress& progres
         Report(progress, 0);
         if (source.isNull())
             return Photo();
+        // The bar moves on as each operation that runs is done, in the share
+        // of the operations that run.
+        const int steps = (e.Rotate == 1 || e.Rotate == 2) + (e.Noise > 0) + (e.Sharp > 0) + (e.Chroma != 0) +
+                          (e.RGBLevel != 0) + (e.RevRed || e.RevGreen || e.RevBlue);
+        int done = 0;
+        auto Step = [&] { Report(progress, steps ? 100 * ++done / steps : 100); };
         // The pixels are worked on in one block, in place where the operation
         // allows, and a second one reused by the steps that need one; the
         // source is read, never written.
@@ -109,7 +126,18 @@ Photo Effect(const Photo& source, const ImageEffects& e, const Progress& progres
                 scratch.emplace(m.mat.rows, m.mat.cols);
             return *scratch;
         };
-        const int medianWindow = e.Noise <= 85 ? 3 : (e.Noise <= 170 ? 5 : 7);
+        // Noise removal from one matrix into a block (NoiseStrength).
+        auto denoise = [&](const cv::Mat& from, Block& to) {
+            const NoiseFilter f = NoiseStrength(e.Noise);
+            cv::medianBlur(from, to.mat, f.aperture);
+            if (f.weight < 1.0) {
+                cv::Mat narrower;
+                if (f.aperture > 3)
+                    cv::medianBlur(from, narrower, f.aperture - 2);
+                cv::addWeighted(to.mat, f.weight, f.aperture > 3 ? narrower : from, 1.0 - f.weight, 0.0, to.mat);
+            }
+            to.Settle();
+        };
 
         // 2. Rotation by a quarter turn: +90 turns the photo counter-clockwise
         //    (the mathematical sense), -90 clockwise.  Pixels are moved, not resampled.
@@ -118,27 +146,25 @@ Photo Effect(const Photo& source, const ImageEffects& e, const Progress& progres
         if (turned) {
             cv::rotate(in, m.mat, e.Rotate == 1 ? cv::ROTATE_90_COUNTERCLOCKWISE : cv::ROTATE_90_CLOCKWISE);
             m.Settle();
-            Report(progress, 0);
+            Step();
         } else if (e.Noise > 0) {
             // Unturned, the median filter reads the source itself.
             process = 3;
-            cv::medianBlur(in, m.mat, medianWindow);
-            m.Settle();
+            denoise(in, m);
             noiseDone = true;
-            Report(progress, 0);
+            Step();
         } else {
             in.copyTo(m.mat);
             m.Settle();
         }
-        // 3. Noise removal: a median filter whose window grows with the level,
-        //    3 x 3 up to 85, 5 x 5 up to 170, 7 x 7 above.
+        // 3. Noise removal: a median filter of a strength that grows with
+        //    every step of the level (NoiseStrength).
         process = 3;
         if (e.Noise > 0 && !noiseDone) {
             Block& out = spare();
-            cv::medianBlur(m.mat, out.mat, medianWindow);
-            out.Settle();
+            denoise(m.mat, out);
             std::swap(m, out);
-            Report(progress, 0);
+            Step();
         }
         // 4. Sharpening: an unsharp mask of radius 1 whose amount is Sharp / 50
         //    (0.02 to 2): out = in + amount x (in - blurred).
@@ -150,7 +176,7 @@ Photo Effect(const Photo& source, const ImageEffects& e, const Progress& progres
             const double amount = std::clamp(e.Sharp, 0, 100) / 50.0;
             cv::addWeighted(m.mat, 1.0 + amount, blurred.mat, -amount, 0.0, m.mat);
             m.Settle();
-            Report(progress, 0);
+            Step();
         }
         // 5. Saturation: each colour moves away from its grey (luma) by Chroma
         //    percent: -100 leaves grey, +100 doubles the colourfulness, +1000
@@ -167,7 +193,7 @@ Photo Effect(const Photo& source, const ImageEffects& e, const Progress& progres
             const double k = 1.0 + std::clamp(e.Chroma, -100, 1000) / 100.0;
             cv::addWeighted(m.mat, k, grey3.mat, 1.0 - k, 0.0, m.mat);
             m.Settle();
-            Report(progress, 0);
+            Step();
         }
         scratch.reset();
         // 6. Brightness: RGBLevel added to red, green and blue, clamped.
@@ -176,14 +202,14 @@ Photo Effect(const Photo& source, const ImageEffects& e, const Progress& progres
             const int level = std::clamp(e.RGBLevel, -255, 255);
             cv::add(m.mat, cv::Scalar(level, level, level), m.mat);
             m.Settle();
-            Report(progress, 0);
+            Step();
         }
         // 7. Inversion of the chosen channels: c becomes 255 - c.
         process = 7;
         if (e.RevRed || e.RevGreen || e.RevBlue) {
             cv::bitwise_xor(m.mat, cv::Scalar(e.RevRed ? 255 : 0, e.RevGreen ? 255 : 0, e.RevBlue ? 255 : 0), m.mat);
             m.Settle();
-            Report(progress, 0);
+            Step();
         }
         Report(progress, 0);
         return Photo(std::move(m).Release());

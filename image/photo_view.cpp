@@ -262,15 +262,25 @@ void PhotoView::paintEvent(QPaintEvent*)
     for (const auto& figure : figures_) {
         if (!figure)
             continue;
-        p.setPen(QPen(ColorOf(figure->colour), 1));
+        // The band in its own colour over a wider band in the opposite
+        // lightness: a black band alone vanishes on a dark wall, a white one
+        // in the sky, and the user must see it wherever the pointer goes.
+        const QColor colour = ColorOf(figure->colour);
+        const QColor outline = colour.lightness() < 128 ? QColor(Qt::white) : QColor(Qt::black);
+        std::vector<QLine> lines;
+        lines.reserve(figure->lines.size());
         for (const auto& line : figure->lines) {
             const auto cut = ClipSegment(line[0], line[1], x0, y0, x1, y1);
             if (!cut)
                 continue;
             const TPoint a = WtoS(view, cut->first);
             const TPoint b = WtoS(view, cut->second);
-            p.drawLine(a.x, a.y, b.x, b.y);
+            lines.emplace_back(a.x, a.y, b.x, b.y);
         }
+        p.setPen(QPen(outline, 3));
+        p.drawLines(lines.data(), static_cast<int>(lines.size()));
+        p.setPen(QPen(colour, 1));
+        p.drawLines(lines.data(), static_cast<int>(lines.size()));
     }
 }
 
@@ -289,8 +299,14 @@ void PhotoView::SyncScrollBars()
     } else {
         const double visibleW = ControlWidth() / view_.DispScale;
         const double visibleH = ControlHeight() / view_.DispScale;
-        horizontalScrollBar()->setRange(0, std::max(0, static_cast<int>(std::ceil(photo_.width() - visibleW))));
-        verticalScrollBar()->setRange(0, std::max(0, static_cast<int>(std::ceil(photo_.height() - visibleH))));
+        // A photo that fits the control without scroll bars needs none, even
+        // while they are still shown from a closer view: kept, they would take
+        // the room that made it fit, and the fitted scale would not fit.
+        const QSize room = maximumViewportSize();
+        const bool fits = photo_.width() * view_.DispScale <= room.width() + 0.5 &&
+                          photo_.height() * view_.DispScale <= room.height() + 0.5;
+        horizontalScrollBar()->setRange(0, fits ? 0 : std::max(0, static_cast<int>(std::ceil(photo_.width() - visibleW))));
+        verticalScrollBar()->setRange(0, fits ? 0 : std::max(0, static_cast<int>(std::ceil(photo_.height() - visibleH))));
         horizontalScrollBar()->setPageStep(std::max(1, static_cast<int>(visibleW)));
         verticalScrollBar()->setPageStep(std::max(1, static_cast<int>(visibleH)));
         horizontalScrollBar()->setSingleStep(std::max(1, static_cast<int>(20 / view_.DispScale)));

@@ -43,17 +43,22 @@ double ZoomDownScale(double current, double factor)
     return std::max(current * (factor <= 0 ? kWheelOut : factor), kMinToolScale);
 }
 
-View AnchoredZoom(const ViewState& view, TDPoint p, double newScale)
+View AnchoredZoom(const ViewState& view, TDPoint p, double newScale, int controlWidth, int controlHeight,
+                  int imageWidth, int imageHeight)
 {
     const TPoint s = WtoS(view, p);
-    ViewState scaled = view;
-    scaled.DispScale = newScale;
-    const TDPoint q = StoW(scaled, s);
     View v;
     v.DispScale = newScale;
-    v.StartX = view.StartX + static_cast<std::int32_t>(std::trunc(p.x - q.x));
-    v.StartY = view.StartY + static_cast<std::int32_t>(std::trunc(p.y - q.y));
-    return v;
+    const TPoint offset = DisplayOffset(v, controlWidth, controlHeight, imageWidth, imageHeight);
+    // The nearest whole image pixel: the origin is an integer, so the point can
+    // move by half an image pixel at most.
+    auto start = [&](double at, std::int32_t screen, std::int32_t off) {
+        const double exact = at - (screen - off) / newScale;
+        return static_cast<std::int32_t>(std::clamp(std::round(exact), -2.0e9, 2.0e9));
+    };
+    v.StartX = start(p.x, s.x, offset.x);
+    v.StartY = start(p.y, s.y, offset.y);
+    return ClampView(v, controlWidth, controlHeight, imageWidth, imageHeight);
 }
 
 View ClampView(View v, int controlWidth, int controlHeight, int imageWidth, int imageHeight)

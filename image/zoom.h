@@ -33,8 +33,13 @@ View ZoomWindowView(int controlWidth, int controlHeight, TDPoint p1, TDPoint p2)
 double ZoomUpScale(double current, double factor);
 double ZoomDownScale(double current, double factor);
 
-// The view at newScale that keeps image point p where it is on the screen.
-View AnchoredZoom(const ViewState& view, TDPoint p, double newScale);
+// The view at newScale that keeps image point p where it is on the screen,
+// clamped as the display will show it.  The letterbox of a photo smaller than
+// the control is part of the screen position on both sides: at the old scale
+// (view's offset) and at the new one.  Along an axis where the photo at the new
+// scale is narrower than the control it is centred, and nothing can be kept.
+View AnchoredZoom(const ViewState& view, TDPoint p, double newScale, int controlWidth, int controlHeight,
+                  int imageWidth, int imageHeight);
 
 // The origin a display allows: the photo never scrolls past its far edges, and
 // a photo smaller than the display starts at 0.

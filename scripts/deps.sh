@@ -7,7 +7,7 @@ packages=(
   g++ cmake ninja-build make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libsimpleini-dev
-  qt6-base-dev libqt6printsupport6 libqt6svg6
+  qt6-base-dev libqt6printsupport6 libqt6svg6 qt6-translations-l10n
   libopencv-imgproc-dev libopencv-core-dev libjpeg62-turbo-dev
   libsane-dev libsane1
   poppler-utils poppler-data qpdf libjpeg-turbo-progs

@@ -1,8 +1,11 @@
 #include "shell/application.h"
 
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QTranslator>
 
 #include <exception>
+#include <memory>
 
 namespace kvx {
 
@@ -10,6 +13,18 @@ KalvexApplication::KalvexApplication(int& argc, char** argv) : QApplication(argc
 {
     setApplicationName(QStringLiteral("Kalvex"));
     setApplicationDisplayName(QStringLiteral("Kalvex"));
+    InstallQtTranslations(*this, QLocale());
+}
+
+QString InstallQtTranslations(QCoreApplication& app, const QLocale& locale)
+{
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    auto translator = std::make_unique<QTranslator>(&app);
+    if (!translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"), folder) &&
+        !translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"), folder))
+        return {};
+    app.installTranslator(translator.get());
+    return translator.release()->language();
 }
 
 bool KalvexApplication::notify(QObject* receiver, QEvent* event)

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QApplication>
+#include <QLocale>
+#include <QString>
 
 namespace kvx {
 
@@ -11,5 +13,11 @@ public:
     KalvexApplication(int& argc, char** argv);
     bool notify(QObject* receiver, QEvent* event) override;
 };
+
+// Qt's own dialogs (open, save, print, colour) and buttons in the user's
+// language when Qt has a translation for it, else in Japanese, the language
+// of everything else the program shows.  Installed on the application; gives
+// the language loaded, empty when no translation was found at all.
+QString InstallQtTranslations(QCoreApplication& app, const QLocale& locale);
 
 } // namespace kvx

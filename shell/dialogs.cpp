@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include <functional>
+#include <utility>
 
 namespace kvx {
 
@@ -194,7 +195,7 @@ void TFDHistory::Reload()
 {
     QFile f(file_);
     if (!f.exists() || !f.open(QIODevice::ReadOnly)) {
-        if (warn_)
+        if (warn_ && !std::exchange(warned_, true))
             warn_(QStringLiteral("更新履歴ファイルが見つかりません."));
         return;
     }
@@ -204,6 +205,8 @@ void TFDHistory::Reload()
 
 bool TFDHistory::event(QEvent* e)
 {
+    if (e->type() == QEvent::Show)
+        warned_ = false;
     if (e->type() == QEvent::WindowActivate)
         Reload();
     return QDialog::event(e);

@@ -44,7 +44,9 @@ public:
     explicit TFDVersion(QWidget* parent);
 };
 
-// "更新履歴": shows history.txt, loaded anew at every activation.
+// "更新履歴": shows history.txt, loaded anew at every activation.  A missing
+// file is reported once per opening: closing the warning activates the viewer
+// again, and a warning at every activation would never let the user out.
 class TFDHistory : public QDialog {
     Q_OBJECT
 public:
@@ -60,6 +62,7 @@ private:
     QString file_;
     std::function<void(const QString&)> warn_;
     QPlainTextEdit* memo_;
+    bool warned_ = false;  // since the viewer was last shown
 };
 
 // The splash shown for a second at the first activation.

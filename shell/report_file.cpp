@@ -2,12 +2,15 @@
 
 #include "image/painter_canvas.h"
 #include "image/photo_view.h"
-#include "output/overlay/overlay.h"
 #include "output/report/report.h"
+#include "measure/calibration.h"
 #include "base/safe_file.h"
 
+#include <QFont>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPrinter>
+#include <QStringList>
 
 #include <cmath>
 #include <ostream>
@@ -37,6 +40,69 @@ TPDFImage ReportImage(const QImage& photo, int width, int height)
                     rgb.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(y) * width * 3));
     return TPDFImage(width, height, std::move(rgb));
 }
+
+// The report page on a printer: page points (y up) to device pixels, k device
+// pixels a point, the page's top-left corner at origin.
+class PrinterSurface : public ReportSurface {
+public:
+    PrinterSurface(QPainter& p, QPointF origin, double k, double pageHeight)
+        : p_(p), origin_(origin), k_(k), pageHeight_(pageHeight)
+    {
+    }
+
+    QPointF Map(double x, double y) const { return origin_ + QPointF(x * k_, (pageHeight_ - y) * k_); }
+    QRectF lineClip;
+
+    void Pen(double width, int dash, std::int32_t colour) override
+    {
+        colour_ = colour;
+        QPen pen(ColorOf(colour), width * k_);
+        pen.setCapStyle(Qt::FlatCap);
+        // The report's dashes in points, Qt's in pen widths.
+        if (dash != 0) {
+            const double on = dash == 1 ? 3 : 10, off = 3;
+            pen.setDashPattern({on / width, off / width});
+        }
+        p_.setPen(pen);
+    }
+    std::int32_t LineColour() const override { return colour_; }
+    void Line(double x1, double y1, double x2, double y2) override
+    {
+        p_.save();
+        if (!lineClip.isEmpty())
+            p_.setClipRect(lineClip);
+        p_.drawLine(Map(x1, y1), Map(x2, y2));
+        p_.restore();
+    }
+    void Curve(double x0, double y0, double x1, double y1, double x2, double y2, double x3, double y3) override
+    {
+        QPainterPath path(Map(x0, y0));
+        path.cubicTo(Map(x1, y1), Map(x2, y2), Map(x3, y3));
+        p_.strokePath(path, p_.pen());
+    }
+    void Text(const std::string& text, double x, double y, double size, std::int32_t colour) override
+    {
+        // The report's gothic is fixed-pitch: labels are centred by counting bytes.
+        QFont font;
+        font.setFamilies({QStringLiteral("IPAGothic"), QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans Mono CJK JP"),
+                          QStringLiteral("Monospace")});
+        font.setPixelSize(std::max(1, static_cast<int>(std::lround(size * k_))));
+        p_.save();
+        p_.setFont(font);
+        p_.setPen(ColorOf(colour));
+        const QStringList lines = QString::fromStdString(text).split(QLatin1Char('\r'));
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            p_.drawText(Map(x, y - static_cast<double>(i) * size * 1.2), lines[i]);
+        p_.restore();
+    }
+
+private:
+    QPainter& p_;
+    QPointF origin_;
+    double k_;
+    double pageHeight_;
+    std::int32_t colour_ = 0;
+};
 
 } // namespace
 
@@ -73,43 +139,31 @@ void WritePdfReport(const QString& path, Document& doc, const TAppSettings& sett
     step(0, 100)(100);
 }
 
-void PrintPhoto(QPrinter& printer, const Document& doc, const TAppSettings& settings, const Photo& work,
-                int uCommand, bool polygonMode)
+void PrintPhoto(QPrinter& printer, Document& doc, const TAppSettings& settings, const Photo& work)
 {
     if (work.isNull())
         return;
+    const ReportPage page = ReportPageFor(work.Width(), work.Height());
     printer.setFullPage(true);
+    printer.setPageOrientation(page.width > page.height ? QPageLayout::Landscape : QPageLayout::Portrait);
     QPainter p;
     if (!p.begin(&printer))
         throw std::runtime_error("印刷を開始できませんでした.");
-    const QRect printable = printer.pageLayout().paintRectPixels(printer.resolution());
-    const double left = printable.left(), top = printable.top();
-    const double right = printable.right() + 1, bottom = printable.bottom() + 1;
-    const int width = work.Width(), height = work.Height();
-    const double s = std::min((right - left) / width, (bottom - top) / height);
-    // The photo centred at the largest size that fits.
-    const QRectF placed(left + ((right - left) - width * s) / 2, top + ((bottom - top) - height * s) / 2, width * s,
-                        height * s);
+    const QRectF paper = printer.pageLayout().fullRectPixels(printer.resolution());
+    const double k = std::min(paper.width() / page.width, paper.height() / page.height);
+    const QPointF origin((paper.width() - page.width * k) / 2, (paper.height() - page.height * k) / 2);
+    PrinterSurface surface(p, origin, k, page.height);
+    const QRectF photo(surface.Map(page.offX, page.offY + page.H), QSizeF(page.W * k, page.H * k));
     p.setRenderHint(QPainter::SmoothPixmapTransform);
-    p.drawImage(placed, work.Image());
-
-    // The overlay mapped onto the photo as placed.
-    OverlayContext c;
-    c.left = -Roundoff(left / s + ((right - left) / s - width) / 2);
-    c.top = -Roundoff(top / s + ((bottom - top) / s - height) / 2);
-    c.which = 1;
-    c.scale = s;
-    c.offsetX = 0;
-    c.offsetY = 0;
-    c.viewWidth = printer.width() / s + 1;
-    c.viewHeight = printer.height() / s + 1;
-    c.uCommand = uCommand;
-    c.polygonMode = polygonMode;
-    c.imageWidth = width;
-    c.imageHeight = height;
-    c.settings = &settings;
-    PainterCanvas canvas(p);
-    DrawBase(canvas, doc, c);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.drawImage(photo, work.Image());
+    surface.lineClip = photo;
+    int process = 0;
+    // Printing leaves the plane the user works on current.
+    const std::int32_t current = doc.CurrentBase;
+    DrawReportPage(surface, doc, settings, page, process);
+    if (doc.CurrentBase != current)
+        SwapBDS(doc);
     p.end();
 }
 

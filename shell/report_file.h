@@ -21,9 +21,9 @@ namespace kvx {
 void WritePdfReport(const QString& path, Document& doc, const TAppSettings& settings, const Photo& work,
                     const std::filesystem::path& tempFolder, int& process, const Progress& progress = {});
 
-// Prints the photo centred at the largest size on the printable area of the
-// page, with the overlay of the current plane over it where the screen puts it.
-void PrintPhoto(QPrinter& printer, const Document& doc, const TAppSettings& settings, const Photo& work,
-                int uCommand, bool polygonMode);
+// Prints the page of the PDF report: the photo placed on an A4 page in the
+// report's orientation (the page fitted to the paper chosen) and the report's
+// marks over it.  Lines stop at the photo's edges.
+void PrintPhoto(QPrinter& printer, Document& doc, const TAppSettings& settings, const Photo& work);
 
 } // namespace kvx

@@ -393,6 +393,7 @@ void TF001::BuildToolPanel()
     ComboBox_Change->addItems({QStringLiteral("設定1"), QStringLiteral("設定2"), QStringLiteral("設定3"),
                                QStringLiteral("設定２面同時")});
     ComboBox_Change->setToolTip(QStringLiteral("設定を切り換える"));
+    WheelOnlyWithFocus(ComboBox_Change);
     controls_[QStringLiteral("ComboBox_Change")] = ComboBox_Change;
     connect(ComboBox_Change, QOverload<int>::of(&QComboBox::activated), this, [this](int index) {
         Run([&] { Guard("ComboBox_ChangeChange", [&] { mnChangeClick(index + 1); }); });

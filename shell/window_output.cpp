@@ -137,7 +137,7 @@ void TF001::mnPrintClick()
     if (!prompter_->ChoosePrinter(printer))
         return;
     Hourglass hourglass;
-    PrintPhoto(printer, doc_, settings_, work_, Command(), CheckBox_PolygonMode->isChecked());
+    PrintPhoto(printer, doc_, settings_, work_);
 }
 
 void TF001::mnCsvOutClick()
@@ -231,8 +231,10 @@ void TF001::mnManualClick()
         prompter_->Warn(Utf8(QStringLiteral("'%1' が見つかりません.").arg(name)));
         return;
     }
+    // Without a viewer the user can still open the file by hand: say where it is.
     if (!prompter_->OpenDocument(path))
-        prompter_->Warn(Utf8(QStringLiteral("'%1' を開くアプリケーションが見つかりません.").arg(name)));
+        prompter_->Warn(Utf8(QStringLiteral("'%1' を開くアプリケーションが見つかりません.\nマニュアルの場所: %2")
+                                 .arg(name, QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()))));
 }
 
 } // namespace kvx

@@ -43,6 +43,7 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QProgressBar>
+#include <QProgressDialog>
 #include <QRadioButton>
 #include <QScreen>
 #include <QStatusBar>
@@ -281,14 +282,28 @@ void TF001::mnScanClick()
     {
         Hourglass hourglass;
         scanCancel_ = false;
-        // The window stays drawn while the page comes in; Escape cancels.
-        scanned = ScanImage(*device, [this](int percent) {
+        // While the page comes in, a box with a button to stop it is the only
+        // thing that takes input; its button and Escape cancel the scan.
+        QProgressDialog box(QStringLiteral("スキャナから読み込んでいます."), QStringLiteral("中止"), 0, 100, this);
+        box.setObjectName(QStringLiteral("ScanProgress"));
+        box.setWindowTitle(QStringLiteral("スキャナ読込"));
+        box.setWindowModality(Qt::ApplicationModal);
+        box.setMinimumDuration(0);
+        box.setAutoClose(false);
+        box.setAutoReset(false);
+        box.move(geometry().topLeft());
+        box.show();
+        scanned = ScanImage(*device, [&](int percent) {
             Progress(percent);
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            return !scanCancel_;
+            box.setValue(percent);
+            QCoreApplication::processEvents();
+            return !box.wasCanceled() && !scanCancel_;
         });
         Progress(0);
     }
+    // Stopped by the user: nothing went wrong, and the open photo stays.
+    if (scanned.cancelled)
+        return;
     if (!scanned.ok) {
         prompter_->Error("画像の取込ができませんでした.");
         return;

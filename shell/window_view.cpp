@@ -163,7 +163,10 @@ void TF001::ZoomAll()
         if (!HasPhoto())
             return;
         prevView_ = Ik5Disp1->CurrentView();
-        Ik5Disp1->SetView(ZoomAllView(Ik5Disp1->ControlWidth(), Ik5Disp1->ControlHeight(), work_.Width(), work_.Height()));
+        // The room without scroll bars: a closer view may still show them, and
+        // the whole photo needs none.
+        const QSize room = Ik5Disp1->maximumViewportSize();
+        Ik5Disp1->SetView(ZoomAllView(room.width(), room.height(), work_.Width(), work_.Height()));
         RedrawImage();
         RedrawOverlay();
     });
@@ -208,7 +211,8 @@ void TF001::fncZoomUp(TDPoint p, int flags, double factor)
 {
     Guard("fncZoomUp", [&] {
         const ViewState state = Ik5Disp1->State();
-        Ik5Disp1->SetView(AnchoredZoom(state, p, ZoomUpScale(state.DispScale, factor)));
+        Ik5Disp1->SetView(AnchoredZoom(state, p, ZoomUpScale(state.DispScale, factor), Ik5Disp1->ControlWidth(),
+                                          Ik5Disp1->ControlHeight(), work_.Width(), work_.Height()));
         if (flags & 1)
             RedrawImage();
         if (flags & 2)
@@ -220,7 +224,8 @@ void TF001::fncZoomDown(TDPoint p, int flags, double factor)
 {
     Guard("fncZoomDown", [&] {
         const ViewState state = Ik5Disp1->State();
-        Ik5Disp1->SetView(AnchoredZoom(state, p, ZoomDownScale(state.DispScale, factor)));
+        Ik5Disp1->SetView(AnchoredZoom(state, p, ZoomDownScale(state.DispScale, factor), Ik5Disp1->ControlWidth(),
+                                          Ik5Disp1->ControlHeight(), work_.Width(), work_.Height()));
         if (flags & 1)
             RedrawImage();
         if (flags & 2)

@@ -14,6 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace kvx {
 namespace {
 
@@ -36,24 +39,54 @@ TEST(Zoom, ToolLimits)
     EXPECT_DOUBLE_EQ(ZoomDownScale(1, -1), 0.8333333333333334);
 }
 
-TEST(Zoom, ThreeWheelNotchesKeepThePointUnderThePointer)
+struct AnchorCase {
+    const char* name;
+    ViewState view;   // before the notches, offset as the display sets it
+    int imageWidth, imageHeight;
+    int notches;      // in (positive) or out
+};
+
+class ZoomAnchor : public ::testing::TestWithParam<AnchorCase> {};
+
+TEST_P(ZoomAnchor, TheImagePointUnderThePointerStaysPut)
 {
-    ViewState view{100, 80, 0.5, 0, 0};
-    const TPoint pointer{300, 200};
-    const TDPoint p = StoW(view, pointer);
-    for (int i = 0; i < 3; ++i) {
-        const View v = AnchoredZoom(view, p, ZoomUpScale(view.DispScale, kWheelIn));
-        view.StartX = v.StartX;
-        view.StartY = v.StartY;
-        view.DispScale = v.DispScale;
+    const AnchorCase c = GetParam();
+    const int controlWidth = 800, controlHeight = 600;
+    ViewState view = c.view;
+    const TPoint pointer{500, 350};
+    for (int i = 0; i < std::abs(c.notches); ++i) {
+        const TDPoint p = StoW(view, pointer);
+        const double scale = c.notches > 0 ? ZoomUpScale(view.DispScale, kWheelIn) : ZoomDownScale(view.DispScale, kWheelOut);
+        const View v = AnchoredZoom(view, p, scale, controlWidth, controlHeight, c.imageWidth, c.imageHeight);
+        const TPoint offset = DisplayOffset(v, controlWidth, controlHeight, c.imageWidth, c.imageHeight);
+        view = ViewState{v.StartX, v.StartY, v.DispScale, offset.x, offset.y};
+        // Half an image pixel of rounding in the origin, and one screen pixel;
+        // along an axis where the photo is still smaller than the control it
+        // is centred instead.
+        const TPoint after = WtoS(view, p);
+        if (c.imageWidth * view.DispScale >= controlWidth)
+            EXPECT_LE(std::abs(after.x - pointer.x), view.DispScale / 2 + 1) << c.name << " notch " << i;
+        else
+            EXPECT_EQ(offset.x, static_cast<int>((controlWidth - c.imageWidth * view.DispScale) / 2));
+        if (c.imageHeight * view.DispScale >= controlHeight)
+            EXPECT_LE(std::abs(after.y - pointer.y), view.DispScale / 2 + 1) << c.name << " notch " << i;
+        else
+            EXPECT_EQ(offset.y, static_cast<int>((controlHeight - c.imageHeight * view.DispScale) / 2));
     }
-    EXPECT_NEAR(view.DispScale, 0.5 * 1.728, 1e-12);
-    const TPoint after = WtoS(view, p);
-    // The origin moves in whole image pixels, so the point may drift by up to
-    // one image pixel per notch on the screen.
-    EXPECT_LE(std::abs(after.x - pointer.x), static_cast<int>(3 * view.DispScale) + 1);
-    EXPECT_LE(std::abs(after.y - pointer.y), static_cast<int>(3 * view.DispScale) + 1);
 }
+
+// A 400 x 300 photo fitted into 800 x 600 fills it; 400 x 200 leaves a band
+// of 100 pixels above and below, as "全体表示" shows it.
+INSTANTIATE_TEST_SUITE_P(Zoom, ZoomAnchor,
+                         ::testing::Values(AnchorCase{"inside a large photo", {100, 80, 0.5, 0, 0}, 4000, 3000, 3},
+                                           AnchorCase{"letterboxed fit", {0, 0, 2.0, 0, 100}, 400, 200, 4},
+                                           AnchorCase{"pillarboxed fit", {0, 0, 2.0, 100, 0}, 300, 300, 5},
+                                           AnchorCase{"deep in and out again", {1000, 900, 20.0, 0, 0}, 4000, 3000, -6}),
+                         [](const auto& anchorCase) {
+                             std::string n = anchorCase.param.name;
+                             std::replace(n.begin(), n.end(), ' ', '_');
+                             return n;
+                         });
 
 TEST(Zoom, WindowAndClamp)
 {
@@ -410,8 +443,12 @@ TEST(Effect, EachOperationDoesItsPart)
     QImage speck = Solid(9, 9, qRgb(50, 50, 50));
     speck.setPixel(4, 4, qRgb(255, 255, 255));
     e = {};
-    e.Noise = 10;
+    e.Noise = 85;
     EXPECT_EQ(Effect(Photo(speck), e).Image().pixel(4, 4), qRgb(50, 50, 50)) << "a lone speck goes";
+    e.Noise = 10;
+    const QRgb faded = Effect(Photo(speck), e).Image().pixel(4, 4);
+    EXPECT_LT(qRed(faded), 255) << "a weak level fades it";
+    EXPECT_GT(qRed(faded), 50) << "without taking it away";
 
     QImage edge = Solid(20, 20, qRgb(80, 80, 80));
     for (int y = 0; y < 20; ++y)
@@ -427,7 +464,8 @@ TEST(Effect, EachOperationDoesItsPart)
 // Every combination of steps on photos of awkward sizes (rows not a whole
 // number of words, widths around the vector lengths) gives exactly the pixels
 // it always gave: a digest of each result, taken once from the program as it
-// was before its buffers were changed.
+// was before its buffers were changed.  The noise levels are those whose
+// median has stayed the same (85, 170, 255) since every level got its own.
 std::uint64_t Digest(const QImage& image)
 {
     std::uint64_t h = 1469598103934665603ULL;
@@ -456,9 +494,9 @@ TEST(Effect, EveryCombinationKeepsItsPixels)
         {0, 0, 0, 0, 0, false, false, 0x1fae3b7128b00027ULL, 0xe34ffe5bc7a53324ULL},
         {1, 0, 0, 0, 0, false, false, 0x35da409f38000dabULL, 0x5f1929c5ccab9e4cULL},
         {2, 0, 0, 0, 0, false, false, 0x9e7642efa4601e73ULL, 0xf86d5edcbdaf5ce0ULL},
-        {0, 40, 0, 0, 0, false, false, 0x275b780ec7ea2e45ULL, 0x66764751743308b0ULL},
-        {0, 120, 0, 0, 0, false, false, 0xa2f657a92457c88ULL, 0xf1b83391213a9b79ULL},
-        {1, 200, 0, 0, 0, false, false, 0x85a76aa8c4d6ed8aULL, 0x14940e476823c418ULL},
+        {0, 85, 0, 0, 0, false, false, 0x275b780ec7ea2e45ULL, 0x66764751743308b0ULL},
+        {0, 170, 0, 0, 0, false, false, 0xa2f657a92457c88ULL, 0xf1b83391213a9b79ULL},
+        {1, 255, 0, 0, 0, false, false, 0x85a76aa8c4d6ed8aULL, 0x14940e476823c418ULL},
         {0, 0, 50, 0, 0, false, false, 0x557cdf35f4c54690ULL, 0x26997ad004ccaa8fULL},
         {2, 0, 100, 0, 0, false, false, 0x99af395106b7e3cbULL, 0xf3adba3ad049993dULL},
         {0, 0, 0, 30, 0, false, false, 0xb5b35a53ac4c42aULL, 0x3aa6b1faf495e9bfULL},
@@ -466,9 +504,9 @@ TEST(Effect, EveryCombinationKeepsItsPixels)
         {0, 0, 0, 1000, 0, false, false, 0x7936ffe40a010584ULL, 0x2b1d061f8feb9d66ULL},
         {0, 0, 0, 0, 20, false, false, 0x39fb7e5099a22046ULL, 0x32f0bc4ee2bc72f0ULL},
         {0, 0, 0, 0, -300, true, false, 0x5ce7908cbb9f6c7eULL, 0x86baef432cbc1a6aULL},
-        {1, 40, 50, 30, 20, false, true, 0x45e89fb54cc33e10ULL, 0x3d0769ef6e4bd6e8ULL},
-        {2, 180, 7, -40, -20, true, true, 0x588a799fd19991b2ULL, 0x1e9ea1a16202264fULL},
-        {0, 90, 100, 300, 255, true, true, 0x8e0195951cb9a4fcULL, 0xc5f5ad8082230eacULL},
+        {1, 85, 50, 30, 20, false, true, 0x45e89fb54cc33e10ULL, 0x3d0769ef6e4bd6e8ULL},
+        {2, 255, 7, -40, -20, true, true, 0x588a799fd19991b2ULL, 0x1e9ea1a16202264fULL},
+        {0, 170, 100, 300, 255, true, true, 0x8e0195951cb9a4fcULL, 0xc5f5ad8082230eacULL},
     };
     QImage small(37, 23, QImage::Format_RGB888);
     QImage wide(203, 67, QImage::Format_RGB888);
@@ -488,6 +526,59 @@ TEST(Effect, EveryCombinationKeepsItsPixels)
         EXPECT_EQ(Digest(Effect(Photo(small), e).Image()), c.small) << c.rotate << " " << c.noise << " " << c.sharp;
         EXPECT_EQ(Digest(Effect(Photo(wide), e).Image()), c.wide) << c.rotate << " " << c.noise << " " << c.sharp;
     }
+}
+
+TEST(Effect, StoredNoiseLevelsKeepTheirMedians)
+{
+    // The levels that always meant the plain 3 x 3, 5 x 5 and 7 x 7 medians.
+    EXPECT_EQ(NoiseStrength(85), (NoiseFilter{3, 1.0}));
+    EXPECT_EQ(NoiseStrength(170), (NoiseFilter{5, 1.0}));
+    EXPECT_EQ(NoiseStrength(255), (NoiseFilter{7, 1.0}));
+    EXPECT_EQ(NoiseStrength(300), (NoiseFilter{7, 1.0})) << "beyond the slider: the strongest";
+}
+
+TEST(Effect, EveryNoiseLevelIsItsOwnStrength)
+{
+    // Noise of every size: the further the level, the further from the photo.
+    QImage noisy(64, 48, QImage::Format_RGB888);
+    std::uint32_t seed = 12345;
+    for (int y = 0; y < noisy.height(); ++y)
+        for (int x = 0; x < noisy.width(); ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            const int v = static_cast<int>(seed >> 24);
+            noisy.setPixel(x, y, qRgb(v, (v * 7 + x) & 255, (v * 13 + y) & 255));
+        }
+    const Photo source(noisy);
+    auto distance = [&](const QImage& out) {
+        long long d = 0;
+        for (int y = 0; y < out.height(); ++y)
+            for (int x = 0; x < out.width(); ++x)
+                d += std::abs(qRed(out.pixel(x, y)) - qRed(noisy.pixel(x, y)));
+        return d;
+    };
+    long long before = 0;
+    QImage previous = noisy;
+    for (int level : {1, 20, 40, 60, 85, 100, 130, 170, 200, 230, 255}) {
+        ImageEffects e;
+        e.Noise = level;
+        const QImage out = Effect(source, e).Image();
+        EXPECT_NE(out, previous) << "level " << level;
+        const long long d = distance(out);
+        EXPECT_GT(d, before) << "level " << level;
+        before = d;
+        previous = out;
+    }
+}
+
+TEST(Effect, ProgressGoesUpWithEachOperation)
+{
+    ImageEffects e;
+    e.Rotate = 1;
+    e.Noise = 100;
+    e.RGBLevel = 10;
+    std::vector<int> seen;
+    Effect(Photo(Solid(30, 20, qRgb(90, 90, 90))), e, [&](int p) { seen.push_back(p); });
+    EXPECT_EQ(seen, (std::vector<int>{0, 33, 66, 100, 0})) << "and back to 0 at the end";
 }
 
 TEST(Effect, RunsFromTheSourceEveryTime)

@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <map>
 
 namespace kvx {
 namespace {
@@ -101,6 +103,30 @@ TEST_F(Overlay, ReferenceRaysEdgesAndTheFarVanishingPoints)
     EXPECT_EQ(Calls(Kind::Line)[4].info.PenColor, settings.ColorBase2);
 }
 
+TEST_F(Overlay, TheEdgesOfWAndHAreNamed)
+{
+    // The same rectangle clicked from each corner, either way round: W is
+    // always the top edge and H the one after it.
+    const std::array<TDPoint, 4> corners{TDPoint{100, 100}, {500, 100}, {500, 400}, {100, 400}};
+    for (int first = 0; first < 4; ++first) {
+        for (const int step : {1, 3}) {
+            std::array<TDPoint, 4> clicked{};
+            for (int i = 0; i < 4; ++i)
+                clicked[static_cast<std::size_t>(i)] = corners[static_cast<std::size_t>((first + i * step) % 4)];
+            SetReferenceRect(doc, clicked, true);
+            Draw();
+            std::map<std::string, TDPoint> centres;
+            for (const auto& t : Calls(Kind::Text))
+                centres[t.info.Text] = {(t.rect.left + t.rect.right) / 2.0, (t.rect.top + t.rect.bottom) / 2.0};
+            ASSERT_EQ(centres.size(), 2u);
+            EXPECT_NEAR(centres["W"].x, 300, 1) << first << " " << step;
+            EXPECT_NEAR(centres["W"].y, 100, 1) << first << " " << step;
+            EXPECT_NEAR(centres["H"].x, 500, 1) << first << " " << step;
+            EXPECT_NEAR(centres["H"].y, 250, 1) << first << " " << step;
+        }
+    }
+}
+
 TEST_F(Overlay, ReferenceInputSkipsEverythingButTheInput)
 {
     Reference();
@@ -143,8 +169,8 @@ TEST_F(Overlay, DistanceLabelsInTheFourQuadrants)
         AddDistance(c.a, c.b);
         Draw();
         const auto texts = Calls(Kind::Text);
-        ASSERT_EQ(texts.size(), 1u);
-        EXPECT_EQ(texts[0].rect, c.box) << texts[0].info.Text;
+        ASSERT_EQ(texts.size(), 3u) << "the reference's W and H, then the distance";
+        EXPECT_EQ(texts[2].rect, c.box) << texts[2].info.Text;
     }
 }
 

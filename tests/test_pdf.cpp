@@ -6,9 +6,13 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <limits>
+#include <map>
 #include <regex>
 #include <sstream>
 
@@ -234,6 +238,41 @@ TEST(PdfWriter, PassesQpdfCheck)
     test::WriteAll(path, pdf);
     const std::string command = "qpdf --check '" + path.string() + "' >/dev/null 2>&1";
     EXPECT_EQ(std::system(command.c_str()), 0);
+}
+
+// A number as pdftotext writes it, whatever the locale.
+double Number(const std::string& text)
+{
+    double v = 0;
+    std::from_chars(text.data(), text.data() + text.size(), v);
+    return v;
+}
+
+TEST(PdfWriter, LinesOfOneTextStepDown)
+{
+    if (std::system("command -v pdftotext >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "pdftotext is installed by make deps";
+    test::TempFolder folder;
+    const auto path = folder.path() / "lines.pdf";
+    const auto boxes = folder.path() / "lines.html";
+    test::WriteAll(path, WithContent([](TPDFMaker& m) {
+        m.Contents().FontIndex = 7;
+        m.Contents().SetFontSize(12);
+        m.Contents().TextOut("upper\rlower", 100, 400, 0);
+    }));
+    const std::string command = "pdftotext -bbox '" + path.string() + "' '" + boxes.string() + "' 2>/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    std::ifstream in(boxes);
+    const std::string html((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Each word's box as the viewer lays it out: the second line below the first.
+    std::map<std::string, std::pair<double, double>> rows;  // word: yMin, yMax
+    const std::regex word(R"re(yMin="([0-9.]+)" xMax="[0-9.]+" yMax="([0-9.]+)">(\w+)<)re");
+    for (auto it = std::sregex_iterator(html.begin(), html.end(), word); it != std::sregex_iterator(); ++it)
+        rows[(*it)[3]] = {Number((*it)[1]), Number((*it)[2])};
+    ASSERT_EQ(rows.count("upper"), 1u) << html;
+    ASSERT_EQ(rows.count("lower"), 1u) << html;
+    EXPECT_GE(rows["lower"].first, rows["upper"].second - 0.5) << "the lines overprint";
+    EXPECT_LE(rows["lower"].first - rows["upper"].first, 2 * 12.0) << "but stay one under the other";
 }
 
 } // namespace

@@ -15,6 +15,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWheelEvent>
+#include <QApplication>
 
 using namespace kvx;
 
@@ -29,6 +31,10 @@ private slots:
     void slopeAngleFromDepthAndRun();
     void slopeDialogGivesItsAnglesOnOk();
     void nameDialogKeepsWhatWasTyped();
+    void returnConfirmsTheSlopeDialog_data();
+    void returnConfirmsTheSlopeDialog();
+    void returnConfirmsTheNameDialog();
+    void wheelTurnsASelectorOnlyWithTheFocus();
     void preferenceNumbersStayInBounds_data();
     void preferenceNumbersStayInBounds();
     void preferencesStoreEveryControl();
@@ -208,6 +214,87 @@ void WidgetsTest::nameDialogKeepsWhatWasTyped()
     QCOMPARE(dialog.Label1->text(), QStringLiteral("名称"));
     QTimer::singleShot(0, &dialog, [&] { dialog.accept(); });
     QCOMPARE(dialog.Ask(QStringLiteral("名称入力"), QStringLiteral("名称")), QString());  // emptied each time
+}
+
+void WidgetsTest::returnConfirmsTheSlopeDialog_data()
+{
+    // The control that has the focus, and how many Returns the user presses.
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<int>("returns");
+    QTest::addColumn<int>("result");
+    QTest::newRow("walk through every field") << "chCalcEdit_SlantV" << 6 << int(QDialog::Accepted);
+    QTest::newRow("last field") << "chCalcEdit_H2" << 1 << int(QDialog::Accepted);
+    QTest::newRow("OK focused") << "BitBtn_Ok" << 1 << int(QDialog::Accepted);
+    QTest::newRow("abort focused") << "BitBtn_Abort" << 1 << int(QDialog::Rejected);
+    QTest::newRow("short of the last field") << "chCalcEdit_SlantV" << 5 << -1;
+}
+
+void WidgetsTest::returnConfirmsTheSlopeDialog()
+{
+    QFETCH(QString, start);
+    QFETCH(int, returns);
+    QFETCH(int, result);
+    TFDSlant dialog(12.5, 7, nullptr);
+    int finished = -1;
+    QTimer::singleShot(0, &dialog, [&] {
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        dialog.findChild<QWidget*>(start)->setFocus();
+        for (int i = 0; i < returns && dialog.isVisible(); ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        if (dialog.isVisible())
+            dialog.done(99);  // still open: the test closes it
+    });
+    finished = dialog.exec();
+    QCOMPARE(finished, result == -1 ? 99 : result);
+    if (result == QDialog::Accepted)
+        QCOMPARE(dialog.Angles(), (std::optional<std::pair<QString, QString>>{{QStringLiteral("12.5"), QStringLiteral("7")}}));
+}
+
+void WidgetsTest::returnConfirmsTheNameDialog()
+{
+    TFNameDlg dialog(nullptr);
+    int shownAfterReturn = -1;
+    QTimer::singleShot(0, &dialog, [&] {
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        QTest::keyClicks(dialog.Edit1, QStringLiteral("north"));
+        QTest::keyClick(dialog.Edit1, Qt::Key_Return);
+        shownAfterReturn = dialog.isVisible();
+        if (dialog.isVisible())
+            dialog.done(99);
+    });
+    QCOMPARE(dialog.Ask(QStringLiteral("名称入力"), QStringLiteral("名称")), QStringLiteral("north"));
+    QCOMPARE(shownAfterReturn, 0);  // the first Return confirms
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+}
+
+void WidgetsTest::wheelTurnsASelectorOnlyWithTheFocus()
+{
+    QWidget form;
+    auto* layout = new QVBoxLayout(&form);
+    auto* other = new QLineEdit(&form);
+    auto* combo = new QComboBox(&form);
+    combo->addItems({QStringLiteral("設定1"), QStringLiteral("設定2"), QStringLiteral("設定3")});
+    layout->addWidget(other);
+    layout->addWidget(combo);
+    WheelOnlyWithFocus(combo);
+    int activated = 0;
+    QObject::connect(combo, &QComboBox::activated, [&] { ++activated; });
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    other->setFocus();
+    auto turn = [&] {
+        const QPointF at = QPointF(combo->rect().center());
+        QWheelEvent notch(at, combo->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(combo, &notch);
+    };
+    turn();
+    QCOMPARE(combo->currentIndex(), 0);
+    QCOMPARE(activated, 0);
+    combo->setFocus();
+    turn();
+    QCOMPARE(combo->currentIndex(), 1);
+    QCOMPARE(activated, 1);
 }
 
 void WidgetsTest::preferenceNumbersStayInBounds_data()

@@ -6,6 +6,7 @@
 #include "measure/calibration.h"
 #include "interact/commands.h"
 #include "shell/dialogs.h"
+#include "shell/application.h"
 #include "base/error_trail.h"
 #include "measure/cp932.h"
 #include "measure/workfiles.h"
@@ -20,7 +21,12 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QDir>
+#include <QDialogButtonBox>
+#include <QTranslator>
+#include <QPushButton>
+#include <QProgressDialog>
 #include <QPainter>
 #include <QImageReader>
 #include <QProcess>
@@ -30,6 +36,8 @@
 #include <QCheckBox>
 #include <QTest>
 #include <QTimer>
+#include <QScrollBar>
+#include <QWheelEvent>
 
 #include <deque>
 #include <fstream>
@@ -45,8 +53,16 @@ public:
     std::deque<bool> answers;  // for AskYesNo; Yes when none is left
     std::vector<std::string> warnings, questions, infos, errors;
     std::optional<QString> openPath;
+    // Warnings shown as real modal boxes, for flows that depend on the focus
+    // and activation a box takes and gives back.
+    bool realWarnings = false;
 
-    void Warn(const std::string& m) override { warnings.push_back(m); }
+    void Warn(const std::string& m) override
+    {
+        warnings.push_back(m);
+        if (realWarnings)
+            QMessageBox::warning(QApplication::activeWindow(), QString(), QString::fromStdString(m));
+    }
     bool AskYesNo(const std::string& m) override
     {
         questions.push_back(m);
@@ -242,10 +258,15 @@ private slots:
     void enablingFollowsTheModel();
     void wheelZoomMultipliesAndRendersOnceLater();
     void zoomCommands();
+    void wheelAfterFitKeepsThePointAndFitStaysFit();
+    void wheelOverTheSettingSelectorNeedsItsFocus();
     void twoPlaneSettingShowsItsIndicator();
     void groupSwitchAndFields();
     void shutdownPrunesAndLeavesTheErrorLog();
     void helpMenuAndAuxiliaryWindows();
+    void qtDialogsSpeakTheUsersLanguage_data();
+    void qtDialogsSpeakTheUsersLanguage();
+    void aMissingHistoryWarnsOncePerOpening();
     void preferencesTakeEffectAfterOk();
     void modeBoxesMirrorTheirMenuChecks();
     void errorsInHandlersAreShownAndTheWindowGoesOn();
@@ -253,6 +274,8 @@ private slots:
     void droppedFilesOpenAndThePanWindowFollows();
     void measuringAWallEndToEnd();
     void rubberBandMovesWithoutRedrawingTheOverlay();
+    void rubberBandShowsOnAnyBackground_data();
+    void rubberBandShowsOnAnyBackground();
     void imageRangeOutputOpensTheCutOut();
     void exportsThroughTheMenus();
     void pd25LengthsForWAndH();
@@ -260,9 +283,12 @@ private slots:
     void pdfReportThroughTheMenu();
     void pdfReportOfBothPlanes();
     void printingPutsTheMarksOnThePhoto();
+    void thePrintedPageIsTheReportPage();
     void imageProcessingPreviewAbortAndRestore();
     void scanningSavesAndOpensThePage();
     void scanFailureAndDiscardLeaveThePhoto();
+    void aScanCanBeCancelled_data();
+    void aScanCanBeCancelled();
     void lineBreaksInNamesNeverReachTheSettingsFile();
     void batchMessagesNameTheUsersFiles();
 };
@@ -507,6 +533,85 @@ void WindowTest::zoomCommands()
     f.Close();
 }
 
+namespace {
+
+// One notch of the mouse wheel over a widget, as the pointer sends it: turned
+// toward the user (zooming in, the next item of a list) or away.
+void WheelNotch(QWidget* target, QPoint at, bool toward)
+{
+    QWheelEvent notch(QPointF(at), QPointF(target->mapToGlobal(at)), QPoint(), QPoint(0, toward ? -120 : 120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(target, &notch);
+}
+
+} // namespace
+
+void WindowTest::wheelAfterFitKeepsThePointAndFitStaysFit()
+{
+    Fixture f;
+    // Wider than the display's shape: "全体表示" leaves bands above and below.
+    TF001& w = f.OpenWith(QStringLiteral("wide.jpg"), Qt::darkGreen, QSize(400, 120));
+    QWidget* viewport = w.Display()->viewport();
+    w.ZoomAll();
+    QCoreApplication::processEvents();
+    const double fit = w.Display()->CurrentView().DispScale;
+    QVERIFY(w.Display()->State().DispOffsetY > 50);
+    const QPoint pointer(viewport->width() / 3, viewport->height() / 2 + 20);
+    for (int notch = 1; notch <= 8; ++notch) {
+        const TDPoint under = StoW(w.Display()->State(), TPoint{pointer.x(), pointer.y()});
+        WheelNotch(viewport, pointer, true);
+        QCoreApplication::processEvents();
+        const TPoint now = WtoS(w.Display()->State(), under);
+        const double scale = w.Display()->CurrentView().DispScale;
+        const double slack = scale / 2 + 1;
+        // Until the photo is as high as the display it stays centred in height.
+        const bool high = 120 * scale >= viewport->height();
+        QVERIFY2(std::abs(now.x - pointer.x()) <= slack && (!high || std::abs(now.y - pointer.y()) <= slack),
+                 qPrintable(QStringLiteral("notch %1: (%2, %3) instead of (%4, %5)")
+                                .arg(notch).arg(now.x).arg(now.y).arg(pointer.x()).arg(pointer.y())));
+    }
+    QVERIFY(w.Display()->horizontalScrollBar()->isVisible());
+    for (int notch = 1; notch <= 8; ++notch)
+        WheelNotch(viewport, pointer, false);
+    QVERIFY(std::fabs(w.Display()->CurrentView().DispScale - fit) < 1e-9);
+    // From close up, the whole photo again, at the same scale and with no scroll bars.
+    for (int notch = 1; notch <= 8; ++notch)
+        WheelNotch(viewport, pointer, true);
+    QCoreApplication::processEvents();
+    w.ZoomAll();
+    QCoreApplication::processEvents();
+    QCOMPARE(w.Display()->CurrentView().DispScale, fit);
+    QVERIFY(!w.Display()->horizontalScrollBar()->isVisible());
+    QVERIFY(!w.Display()->verticalScrollBar()->isVisible());
+    f.Close();
+}
+
+void WindowTest::wheelOverTheSettingSelectorNeedsItsFocus()
+{
+    Fixture f;
+    TF001& w = f.OpenWith(QStringLiteral("sel.jpg"), Qt::gray);
+    MarkReference(w.Doc());
+    auto* selector = static_cast<QComboBox*>(w.Control(QStringLiteral("ComboBox_Change")));
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    w.Display()->viewport()->setFocus();
+    WheelNotch(selector, selector->rect().center(), true);
+    QCOMPARE(w.Doc().CurrentSetting, 1);
+    QCOMPARE(selector->currentIndex(), 0);
+    QCOMPARE(w.Doc().Plane.base.BaseSet, std::uint8_t{1});  // the measurements are still the ones shown
+    // The splash of the first activation goes; the user clicks into the window.
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->objectName() == QStringLiteral("TFTitle"))
+            top->close();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    selector->setFocus();
+    QVERIFY(selector->hasFocus());
+    WheelNotch(selector, selector->rect().center(), true);
+    QCOMPARE(selector->currentIndex(), 1);
+    QCOMPARE(w.Doc().CurrentSetting, 2);
+    f.Close();
+}
+
 void WindowTest::twoPlaneSettingShowsItsIndicator()
 {
     Fixture f;
@@ -672,6 +777,11 @@ void WindowTest::helpMenuAndAuxiliaryWindows()
     QFile pdf(manual);
     QVERIFY(pdf.open(QIODevice::WriteOnly));
     pdf.close();
+    w.mnManualClick();  // no viewer: the user is told where the file is
+    QCOMPARE(f.prompter->opened.back(), manual);
+    QCOMPARE(f.prompter->warnings.back(),
+             (QStringLiteral("'操作マニュアル.pdf' を開くアプリケーションが見つかりません.\nマニュアルの場所: ") + manual)
+                 .toStdString());
     const std::size_t warningsBefore = f.prompter->warnings.size();
     f.prompter->viewerAvailable = true;
     w.mnManualClick();
@@ -693,7 +803,68 @@ void WindowTest::helpMenuAndAuxiliaryWindows()
     QFile::remove(f.resources.filePath(QStringLiteral("history.txt")));
     history.Reload();
     QCOMPARE(history.Text(), QStringLiteral("版 1\n"));
-    QCOMPARE(warned.size(), std::size_t{2});
+    QCOMPARE(warned.size(), std::size_t{1});  // the same opening: told once already
+    f.Close();
+}
+
+void WindowTest::qtDialogsSpeakTheUsersLanguage_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("cancel");
+    QTest::newRow("Japanese") << "ja_JP" << "キャンセル";
+    QTest::newRow("German") << "de_DE" << "Abbrechen";
+    QTest::newRow("no translation: the program's Japanese") << "C" << "キャンセル";
+}
+
+void WindowTest::qtDialogsSpeakTheUsersLanguage()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, cancel);
+    QVERIFY(!InstallQtTranslations(*QCoreApplication::instance(), QLocale(locale)).isEmpty());
+    QDialogButtonBox buttons(QDialogButtonBox::Cancel);
+    const QString shown = buttons.button(QDialogButtonBox::Cancel)->text();
+    for (auto* t : QCoreApplication::instance()->findChildren<QTranslator*>()) {
+        QCoreApplication::removeTranslator(t);
+        delete t;
+    }
+    QVERIFY2(shown.contains(cancel), qPrintable(shown));
+}
+
+void WindowTest::aMissingHistoryWarnsOncePerOpening()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    f.prompter->realWarnings = true;
+    // The user closes every warning box; once the viewer has been back on top
+    // a few times without a new warning, the user closes it as well.
+    int boxesClosed = 0, quietRounds = 0, viewersSeen = 0;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            ++boxesClosed;
+            quietRounds = 0;
+            box->button(QMessageBox::Ok)->click();
+            if (boxesClosed > 10)  // the endless round: end it so that the test fails
+                for (QWidget* top : QApplication::topLevelWidgets())
+                    if (top->objectName() == QStringLiteral("TFDHistory"))
+                        top->close();
+        } else if (modal && modal->objectName() == QStringLiteral("TFDHistory")) {
+            modal->activateWindow();
+            if (++quietRounds == 5) {
+                ++viewersSeen;
+                modal->close();
+            }
+        }
+    });
+    user.start(20);
+    for (int opening = 1; opening <= 2; ++opening) {
+        w.mnHistoryClick();
+        QCOMPARE(viewersSeen, opening);
+        QCOMPARE(f.prompter->warnings.size(), std::size_t(opening));
+        QCOMPARE(f.prompter->warnings.back(), std::string("更新履歴ファイルが見つかりません."));
+    }
+    user.stop();
     f.Close();
 }
 
@@ -925,6 +1096,50 @@ void WindowTest::rubberBandMovesWithoutRedrawingTheOverlay()
     QVERIFY(w.Display()->Figure(FigureSlot::Trace).has_value());
     QVERIFY(w.StatusText(0).startsWith(QStringLiteral("X = 340.00")));
     QVERIFY(w.StatusText(2).contains(QStringLiteral("もう一方の端点")));
+    f.Close();
+}
+
+void WindowTest::rubberBandShowsOnAnyBackground_data()
+{
+    QTest::addColumn<QColor>("photo");
+    QTest::addColumn<int>("band");  // 0x00BBGGRR
+    QTest::newRow("black on black") << QColor(Qt::black) << 0x000000;
+    QTest::newRow("white on white") << QColor(Qt::white) << 0xFFFFFF;
+    QTest::newRow("dark green on dark green") << QColor(0, 128, 0) << 0x008000;
+}
+
+void WindowTest::rubberBandShowsOnAnyBackground()
+{
+    QFETCH(QColor, photo);
+    QFETCH(int, band);
+    Fixture f;
+    TF001& w = f.Open();
+    w.MutableSettings().ColorDistance = band;
+    w.LoadFile(f.Photo(QStringLiteral("plain.png"), photo, QSize(600, 400)));
+    w.mnZoom1Click();
+    MarkReference(w.Doc());
+    w.SetCommand(ucDistance);
+    ClickAt(w, {150, 200});
+    QTest::mouseMove(w.Display()->viewport(), Screen(w, {440, 210}));
+    QTest::mouseMove(w.Display()->viewport(), Screen(w, {450, 200}));
+    QCoreApplication::processEvents();
+    QVERIFY(w.Display()->Figure(FigureSlot::Trace).has_value());
+    QImage shot(w.Display()->viewport()->size(), QImage::Format_RGB32);
+    w.Display()->viewport()->render(&shot);
+    // Along the band, away from its ends and from the reference rectangle's
+    // lines, something stands out from the photo within a pixel of the line.
+    const QPoint from = Screen(w, {200, 200}), to = Screen(w, {400, 200});
+    int seen = 0, samples = 0;
+    for (int x = from.x(); x <= to.x(); x += 10, ++samples) {
+        int most = 0;
+        for (int dy = -1; dy <= 1; ++dy) {
+            const QColor c = shot.pixelColor(x, from.y() + dy);
+            most = std::max({most, std::abs(c.red() - photo.red()), std::abs(c.green() - photo.green()),
+                             std::abs(c.blue() - photo.blue())});
+        }
+        seen += most > 100;
+    }
+    QVERIFY2(seen == samples, qPrintable(QStringLiteral("%1 of %2 along the band, figure colour %3").arg(seen).arg(samples).arg(w.Display()->Figure(FigureSlot::Trace)->colour)));
     f.Close();
 }
 
@@ -1284,6 +1499,93 @@ void WindowTest::printingPutsTheMarksOnThePhoto()
     f.Close();
 }
 
+namespace {
+
+// The words of a PDF's first page with their boxes (points, y down).
+std::vector<std::pair<QString, QRectF>> Words(const QString& pdf)
+{
+    std::vector<std::pair<QString, QRectF>> words;
+    const auto [code, html] = Tool(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+    if (code != 0)
+        return words;
+    static const QRegularExpression word(
+        QStringLiteral(R"re(xMin="([0-9.]+)" yMin="([0-9.]+)" xMax="([0-9.]+)" yMax="([0-9.]+)">([^<]+)<)re"));
+    for (auto it = word.globalMatch(QString::fromUtf8(html)); it.hasNext();) {
+        const auto m = it.next();
+        const double x0 = m.captured(1).toDouble(), y0 = m.captured(2).toDouble();
+        words.emplace_back(m.captured(5), QRectF(QPointF(x0, y0), QPointF(m.captured(3).toDouble(), m.captured(4).toDouble())));
+    }
+    return words;
+}
+
+} // namespace
+
+void WindowTest::thePrintedPageIsTheReportPage()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    w.LoadFile(f.Photo(QStringLiteral("page.jpg"), QColor(128, 128, 128), QSize(800, 600)));
+    Measure(w);
+    SetBaseUnit(w.Doc(), {150, 150}, {250, 220});  // its dashed lines reach the photo's edges
+    w.Doc().View.TextView = true;
+    w.Doc().View.SpaceNameView = true;
+    const QString printed = f.home.filePath(QStringLiteral("printed.pdf"));
+    const QString report = f.home.filePath(QStringLiteral("report.pdf"));
+    f.prompter->printTo = printed;
+    w.mnPrintClick();
+    f.prompter->textTarget = report;
+    w.mnPdfOutClick();
+    QVERIFY(QFile::exists(printed) && QFile::exists(report));
+
+    // The area's name and its value: two lines, one above the other, on
+    // both pages in the same places relative to the page.
+    auto label = [](const QString& pdf) {
+        QRectF name, value;
+        for (const auto& [text, box] : Words(pdf)) {
+            if (text.contains(QStringLiteral("外壁")))
+                name = box;
+            else if (text.contains(QLatin1Char('(')) && text.contains(QLatin1Char('.')))
+                value = box;
+        }
+        return std::pair{name, value};
+    };
+    const auto [name, value] = label(printed);
+    QVERIFY(!name.isEmpty() && !value.isEmpty());
+    QVERIFY2(name.bottom() <= value.top() + 0.5, "the name and the value overprint");
+    const auto [reportName, reportValue] = label(report);
+    QVERIFY(!reportName.isEmpty() && !reportValue.isEmpty());
+    QVERIFY2(std::abs(name.center().y() - reportName.center().y()) < 3 &&
+                 std::abs(value.center().y() - reportValue.center().y()) < 3 &&
+                 std::abs(value.center().x() - reportValue.center().x()) < 6,
+             "the printed label is not where the report has it");
+
+    // Around the photo the paper stays white: no line runs into the margins.
+    const QString png = f.home.filePath(QStringLiteral("printed"));
+    QCOMPARE(Tool(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("72"), QStringLiteral("-png"),
+                                               QStringLiteral("-singlefile"), printed, png})
+                 .first,
+             0);
+    const QImage page(png + QStringLiteral(".png"));
+    QVERIFY(!page.isNull());
+    QVERIFY(page.width() > page.height());  // the report's landscape page for a landscape photo
+    QRect photo;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x) {
+            const QColor c = page.pixelColor(x, y);
+            if (std::abs(c.red() - 128) < 12 && std::abs(c.green() - 128) < 12 && std::abs(c.blue() - 128) < 12)
+                photo = photo.united(QRect(x, y, 1, 1));
+        }
+    QVERIFY(photo.width() > 300);
+    int marked = 0;
+    const QRect around = photo.adjusted(-2, -2, 2, 2);
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x)
+            if (!around.contains(x, y) && QColor(page.pixel(x, y)).lightness() < 235)
+                ++marked;
+    QCOMPARE(marked, 0);
+    f.Close();
+}
+
 void WindowTest::imageProcessingPreviewAbortAndRestore()
 {
     Fixture f;
@@ -1388,6 +1690,51 @@ void WindowTest::scanFailureAndDiscardLeaveThePhoto()
     QCOMPARE(f.prompter->errors.back(), std::string("画像の取込ができませんでした."));
     QCOMPARE(QString::fromStdString(w.Doc().ImageFileName), photo);
     QVERIFY(w.HasPhoto());
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+    f.Close();
+}
+
+void WindowTest::aScanCanBeCancelled_data()
+{
+    QTest::addColumn<bool>("escape");
+    QTest::newRow("the box's button") << false;
+    QTest::newRow("Escape") << true;
+}
+
+void WindowTest::aScanCanBeCancelled()
+{
+    QFETCH(bool, escape);
+    Fixture f;
+    TF001& w = f.Open();
+    const QString photo = f.Photo(QStringLiteral("kept.jpg"), Qt::gray);
+    w.LoadFile(photo);
+    UseSane("ok");
+    f.prompter->scanDevice = "test:0";
+    f.prompter->saveChoice = Prompter::SaveChoice{f.home.filePath(QStringLiteral("never.jpg")), 1};
+    // The user waits for the box and stops the scan part way.
+    int percentSeen = -1;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        auto* box = w.findChild<QProgressDialog*>(QStringLiteral("ScanProgress"));
+        if (!box || !box->isVisible() || box->value() <= 0)
+            return;
+        percentSeen = box->value();
+        if (escape)
+            QTest::keyClick(box, Qt::Key_Escape);
+        else
+            QTest::mouseClick(box->findChild<QPushButton*>(), Qt::LeftButton);
+        user.stop();
+    });
+    user.start(0);
+    w.Action(QStringLiteral("mnScan"))->trigger();
+    user.stop();
+    QVERIFY(percentSeen > 0 && percentSeen < 100);
+    QVERIFY(f.prompter->errors.empty());
+    QVERIFY(f.prompter->infos.empty());
+    QVERIFY(f.prompter->saveProposals.empty());  // nothing to save
+    QVERIFY(!QFile::exists(f.home.filePath(QStringLiteral("never.jpg"))));
+    QCOMPARE(QString::fromStdString(w.Doc().ImageFileName), photo);
+    QVERIFY(w.findChild<QProgressDialog*>(QStringLiteral("ScanProgress")) == nullptr);
     QVERIFY(QApplication::overrideCursor() == nullptr);
     f.Close();
 }

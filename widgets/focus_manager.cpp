@@ -4,6 +4,8 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
+#include <QPushButton>
 #include <QKeyEvent>
 #include <QWidget>
 
@@ -49,6 +51,33 @@ bool TFocusManager::Move(QWidget* active, bool back)
     return true;
 }
 
+QWidget* TFocusManager::NextInTabOrder(QWidget* active) const
+{
+    QWidget* w = active->nextInFocusChain();
+    while (w && w != active &&
+           !(w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) && form_->isAncestorOf(w)))
+        w = w->nextInFocusChain();
+    return w == active ? nullptr : w;
+}
+
+bool TFocusManager::Confirm(QWidget* active)
+{
+    // In a dialog, the field whose next stop is a button is the last one:
+    // Return there confirms, as pressing the dialog's OK would.
+    auto* dialog = qobject_cast<QDialog*>(form_);
+    if (!dialog)
+        return false;
+    auto* next = qobject_cast<QAbstractButton*>(NextInTabOrder(active));
+    if (!next)
+        return false;
+    QAbstractButton* ok = nullptr;
+    for (auto* b : dialog->findChildren<QPushButton*>())
+        if (b->isDefault() && b->isVisible() && b->isEnabled())
+            ok = b;
+    (ok ? ok : next)->click();
+    return true;
+}
+
 bool TFocusManager::eventFilter(QObject* watched, QEvent* event)
 {
     if (!ReturnMoveEnabled || event->type() != QEvent::KeyPress)
@@ -61,9 +90,14 @@ bool TFocusManager::eventFilter(QObject* watched, QEvent* event)
         return false;
     if (!list_.isEmpty() && !list_.contains(active->objectName()))
         return false;
-    // On a button Return presses it, which is where the movement leads.
-    if (qobject_cast<QAbstractButton*>(active))
-        return false;
+    // On a button Return presses it, whatever the button's default flags: the
+    // movement leads there, so the next Return must act.
+    if (auto* button = qobject_cast<QAbstractButton*>(active)) {
+        if (key->modifiers() & ~Qt::KeypadModifier)
+            return false;
+        button->click();
+        return true;
+    }
     if (auto* combo = qobject_cast<QComboBox*>(active); combo && combo->view() && combo->view()->isVisible()) {
         combo->hidePopup();
         return true;
@@ -76,11 +110,40 @@ bool TFocusManager::eventFilter(QObject* watched, QEvent* event)
             return true;
     }
     const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+    if (mods == Qt::NoModifier && list_.isEmpty() && Confirm(active))
+        return true;
     if (mods == Qt::NoModifier)
         Move(active, false);
     else if (mods == Qt::ShiftModifier)
         Move(active, true);
     return true;
+}
+
+namespace {
+
+class WheelGuard : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::Wheel)
+            return false;
+        auto* control = qobject_cast<QWidget*>(watched);
+        if (!control || control->hasFocus())
+            return false;
+        return true;
+    }
+};
+
+} // namespace
+
+void WheelOnlyWithFocus(QWidget* control)
+{
+    // A click or Tab gives the focus; the wheel alone never does.
+    control->setFocusPolicy(Qt::StrongFocus);
+    control->installEventFilter(new WheelGuard(control));
 }
 
 } // namespace kvx

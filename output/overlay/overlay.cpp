@@ -7,6 +7,7 @@
 #include "base/error_trail.h"
 
 #include <algorithm>
+#include <tuple>
 #include <cmath>
 #include <cstdio>
 
@@ -144,6 +145,15 @@ void Painter::Reference()
         Pen(info, colors_.Base, 1, kStyleSolid);
         for (int i = 1; i <= 4; ++i)
             Line(r[static_cast<std::size_t>(i)], r[static_cast<std::size_t>(i + 1)], info);
+        // The lengths typed as W and H belong to these edges (the top one and
+        // the one after it), whichever corner was clicked first.
+        for (const auto& [from, to, name] : {std::tuple{1, 2, "W"}, std::tuple{2, 3, "H"}}) {
+            Label(info, colors_.Base, name);
+            int w = 0, h = 0;
+            Measure(info, w, h);
+            const TPoint m = Device(MidPoint(r[static_cast<std::size_t>(from)], r[static_cast<std::size_t>(to)]));
+            canvas_.DrawText({m.x - w / 2, m.y + h / 2, m.x + w / 2, m.y - h / 2}, info);
+        }
         if (Adjusting(ucBaseAdjust) && Active()) {
             for (int i = 1; i <= 4; ++i)
                 Circle(r[static_cast<std::size_t>(i)], kHandleRadius, info);

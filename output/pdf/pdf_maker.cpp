@@ -426,19 +426,6 @@ void TPDFContents::TextOut(const std::string& text, double x, double y, double a
     Line("BT");
     Line("/F" + Int(resource) + " " + FormatNumber(fontHeight_) + " Tf");
     Line(Colour(TextColor) + " rg ");
-    Line(FormatNumber(leading_) + " TL");
-    Line(FormatNumber(charSpacing_) + " Tc");
-    Line(FormatNumber(wordSpacing_) + " Tw");
-    // A font width of 0 (never set) means the font's own proportions; without
-    // this, text drawn before any size was set would be squeezed to nothing.
-    const double sx = fontWidth_ > 0 && fontHeight_ > 0 && fontWidth_ != fontHeight_ ? fontWidth_ / fontHeight_ : 1.0;
-    if (angle == 0) {
-        Line(FormatNumber(sx) + " 0 0 1 " + FormatNumber(x) + " " + FormatNumber(y) + " Tm");
-    } else {
-        const double c = std::cos(angle), s = std::sin(angle);
-        Line(FormatNumber(sx * c) + " " + FormatNumber(sx * s) + " " + FormatNumber(-s) + " " + FormatNumber(c) + " " +
-             FormatNumber(x) + " " + FormatNumber(y) + " Tm");
-    }
     // One show operation a line of the text.
     const std::string bytes = Utf8ToCp932(text);
     std::vector<std::string> lines(1);
@@ -450,6 +437,22 @@ void TPDFContents::TextOut(const std::string& text, double x, double y, double a
         } else {
             lines.back() += bytes[i];
         }
+    }
+    // Without a leading of its own, a text of several lines steps down by
+    // the font height and a fifth, so that the lines never overprint.
+    const double leading = leading_ == 0 && lines.size() > 1 ? fontHeight_ * 1.2 : leading_;
+    Line(FormatNumber(leading) + " TL");
+    Line(FormatNumber(charSpacing_) + " Tc");
+    Line(FormatNumber(wordSpacing_) + " Tw");
+    // A font width of 0 (never set) means the font's own proportions; without
+    // this, text drawn before any size was set would be squeezed to nothing.
+    const double sx = fontWidth_ > 0 && fontHeight_ > 0 && fontWidth_ != fontHeight_ ? fontWidth_ / fontHeight_ : 1.0;
+    if (angle == 0) {
+        Line(FormatNumber(sx) + " 0 0 1 " + FormatNumber(x) + " " + FormatNumber(y) + " Tm");
+    } else {
+        const double c = std::cos(angle), s = std::sin(angle);
+        Line(FormatNumber(sx * c) + " " + FormatNumber(sx * s) + " " + FormatNumber(-s) + " " + FormatNumber(c) + " " +
+             FormatNumber(x) + " " + FormatNumber(y) + " Tm");
     }
     for (std::size_t l = 0; l < lines.size(); ++l) {
         if (l > 0)

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 namespace kvx {
 
@@ -21,11 +22,8 @@ constexpr int kGothic = 7;
 
 class ReportPainter {
 public:
-    // dash is the page's dash pattern as written so far; it outlives a painter
-    // because the second plane of setting 4 is drawn by another one on the same page.
-    ReportPainter(TPDFContents& c, const Document& doc, const TAppSettings& settings, const ReportPage& page,
-                  int& dash)
-        : c_(c), doc_(doc), settings_(settings), page_(page), dash_(dash)
+    ReportPainter(ReportSurface& c, const Document& doc, const TAppSettings& settings, const ReportPage& page)
+        : c_(c), doc_(doc), settings_(settings), page_(page)
     {
     }
 
@@ -35,26 +33,14 @@ public:
 
     void Pen(double width, bool dashed, bool longDash, std::int32_t colour)
     {
-        c_.SetLineWidth(width);
-        c_.LineColor = colour;
-        const int dash = dashed ? (longDash ? 2 : 1) : 0;
-        // The dash is part of the page's graphics state: it is written only when it changes.
-        if (dash != dash_) {
-            if (dash == 0)
-                c_.SetDash(0, 0, 0);
-            else if (dash == 1)
-                c_.SetDash(3, 0, 0);
-            else
-                c_.SetDash(10, 3, 0);
-            dash_ = dash;
-        }
+        c_.Pen(width, dashed ? (longDash ? 2 : 1) : 0, colour);
     }
 
     void Line(TDPoint a, TDPoint b)
     {
         const TDPoint pa = Page(Scaled(a));
         const TDPoint pb = Page(Scaled(b));
-        c_.DrawLine(pa.x, pa.y, pb.x, pb.y);
+        c_.Line(pa.x, pa.y, pb.x, pb.y);
     }
 
     // A circle as four Bezier quarter arcs, control points 0.55 r from the ends.
@@ -62,18 +48,15 @@ public:
     {
         const TDPoint p = Page(Scaled(centre));
         const double k = 0.55 * r;
-        c_.DrawCurve(p.x + r, p.y, p.x + r, p.y + k, p.x + k, p.y + r, p.x, p.y + r);
-        c_.DrawCurve(p.x, p.y + r, p.x - k, p.y + r, p.x - r, p.y + k, p.x - r, p.y);
-        c_.DrawCurve(p.x - r, p.y, p.x - r, p.y - k, p.x - k, p.y - r, p.x, p.y - r);
-        c_.DrawCurve(p.x, p.y - r, p.x + k, p.y - r, p.x + r, p.y - k, p.x + r, p.y);
+        c_.Curve(p.x + r, p.y, p.x + r, p.y + k, p.x + k, p.y + r, p.x, p.y + r);
+        c_.Curve(p.x, p.y + r, p.x - k, p.y + r, p.x - r, p.y + k, p.x - r, p.y);
+        c_.Curve(p.x - r, p.y, p.x - r, p.y - k, p.x - k, p.y - r, p.x, p.y - r);
+        c_.Curve(p.x, p.y - r, p.x + k, p.y - r, p.x + r, p.y - k, p.x + r, p.y);
     }
 
     void Text(const std::string& text, TDPoint pagePoint, std::int32_t colour)
     {
-        c_.FontIndex = kGothic;
-        c_.SetFontSize(settings_.DrawTextSize);
-        c_.TextColor = colour;
-        c_.TextOut(text, pagePoint.x, pagePoint.y, 0);
+        c_.Text(text, pagePoint.x, pagePoint.y, settings_.DrawTextSize, colour);
     }
 
     bool Corrected(std::uint8_t flag) const { return CorrectionInForce(doc_, flag); }
@@ -85,6 +68,12 @@ public:
             Pen(kThin, false, false, settings_.ColorBase);
             for (std::size_t i = 1; i <= 4; ++i)
                 Line(b.BaseRect[i], b.BaseRect[i + 1]);
+            // The edges W and H are measured along, marked at their middles.
+            const int size = settings_.DrawTextSize;
+            for (const auto& [from, to, name] : {std::tuple{1u, 2u, "W"}, std::tuple{2u, 3u, "H"}}) {
+                const TDPoint m = Scaled(MidPoint(b.BaseRect[from], b.BaseRect[to]));
+                Text(name, Page({m.x - size / 4.0, m.y + size / 2.0 - 1}), settings_.ColorBase);
+            }
         }
         if (b.BaseUnitSet == 1) {
             const auto& u = doc_.Plane.UnitPoint;
@@ -98,7 +87,7 @@ public:
                 const TDPoint from = Page(Polar(a, t + 180, L));
                 const TDPoint to = Page(Polar(e, t, L));
                 Pen(kThin, true, false, settings_.ColorBaseUnit);
-                c_.DrawLine(from.x, from.y, to.x, to.y);
+                c_.Line(from.x, from.y, to.x, to.y);
             }
         }
         for (const auto& [set, line] : {std::pair{b.BaseLineWSet, &b.BaseLineW}, std::pair{b.BaseLineHSet, &b.BaseLineH}}) {
@@ -138,7 +127,7 @@ public:
     {
         const TPlaneState& plane = doc_.Plane;
         const int size = settings_.DrawTextSize;
-        std::int32_t colour = c_.LineColor;
+        std::int32_t colour = c_.LineColour();
         for (std::int32_t i = 1; i <= plane.SpaceCount(); ++i) {
             const TSpace& s = plane.Spaces[i];
             if (s.group != doc_.CurrentGroup)
@@ -182,11 +171,49 @@ public:
     }
 
 private:
-    TPDFContents& c_;
+    ReportSurface& c_;
     const Document& doc_;
     const TAppSettings& settings_;
     const ReportPage& page_;
-    int& dash_;
+};
+
+// The page as PDF operators.
+class PdfSurface : public ReportSurface {
+public:
+    explicit PdfSurface(TPDFContents& c) : c_(c) {}
+
+    void Pen(double width, int dash, std::int32_t colour) override
+    {
+        c_.SetLineWidth(width);
+        c_.LineColor = colour;
+        // The dash is part of the page's graphics state: it is written only when it changes.
+        if (dash != dash_) {
+            if (dash == 0)
+                c_.SetDash(0, 0, 0);
+            else if (dash == 1)
+                c_.SetDash(3, 0, 0);
+            else
+                c_.SetDash(10, 3, 0);
+            dash_ = dash;
+        }
+    }
+    std::int32_t LineColour() const override { return c_.LineColor; }
+    void Line(double x1, double y1, double x2, double y2) override { c_.DrawLine(x1, y1, x2, y2); }
+    void Curve(double x0, double y0, double x1, double y1, double x2, double y2, double x3, double y3) override
+    {
+        c_.DrawCurve(x0, y0, x1, y1, x2, y2, x3, y3);
+    }
+    void Text(const std::string& text, double x, double y, double size, std::int32_t colour) override
+    {
+        c_.FontIndex = kGothic;
+        c_.SetFontSize(size);
+        c_.TextColor = colour;
+        c_.TextOut(text, x, y, 0);
+    }
+
+private:
+    TPDFContents& c_;
+    int dash_ = 0;
 };
 
 } // namespace
@@ -207,23 +234,11 @@ ReportPage ReportPageFor(int imageWidth, int imageHeight)
     return p;
 }
 
-void WriteReport(std::ostream& out, Document& doc, const TAppSettings& settings, const TPDFImage& image,
-                 const ReportPage& page, int& process)
+void DrawReportPage(ReportSurface& surface, Document& doc, const TAppSettings& settings, const ReportPage& page,
+                    int& process)
 {
-    process = 2;
-    TPDFMaker maker;
-    maker.Title = "KalvexＰＤＦ";
-    maker.SetPageWidth(page.width);
-    maker.SetPageHeight(page.height);
-    maker.Creator.clear();
-    maker.BeginDoc(&out);
-    process = 3;
-    const int index = maker.AddImage(image);
-    maker.Contents().DrawImage(index, page.offX, page.offY, page.W, page.H, 0);
-
-    int dash = 0;  // a new page draws solid lines
     auto drawPlane = [&](int p) {
-        ReportPainter painter(maker.Contents(), doc, settings, page, dash);
+        ReportPainter painter(surface, doc, settings, page);
         process = 10 * p + 4;
         if (doc.View.BaseView)
             painter.Base();
@@ -241,6 +256,24 @@ void WriteReport(std::ostream& out, Document& doc, const TAppSettings& settings,
         SwapBDS(doc);
         drawPlane(1);
     }
+}
+
+void WriteReport(std::ostream& out, Document& doc, const TAppSettings& settings, const TPDFImage& image,
+                 const ReportPage& page, int& process)
+{
+    process = 2;
+    TPDFMaker maker;
+    maker.Title = "KalvexＰＤＦ";
+    maker.SetPageWidth(page.width);
+    maker.SetPageHeight(page.height);
+    maker.Creator.clear();
+    maker.BeginDoc(&out);
+    process = 3;
+    const int index = maker.AddImage(image);
+    maker.Contents().DrawImage(index, page.offX, page.offY, page.W, page.H, 0);
+
+    PdfSurface surface(maker.Contents());
+    DrawReportPage(surface, doc, settings, page, process);
     process = 7;
     maker.EndDoc();
 }

@@ -8,7 +8,9 @@
 #include "output/pdf/pdf_maker.h"
 #include "base/app_settings.h"
 
+#include <cstdint>
 #include <ostream>
+#include <string>
 
 namespace kvx {
 
@@ -25,6 +27,26 @@ struct ReportPage {
 // Landscape A4 for a photo wider than high, portrait otherwise; the photo as
 // large as fits, centred.
 ReportPage ReportPageFor(int imageWidth, int imageHeight);
+
+// What the marks of a report page are drawn on, in page points from the
+// page's bottom-left corner, y up.  A dash is 0 (solid), 1 (short) or 2 (long);
+// a text is one or more lines (separated by '\r'), its first baseline starting
+// at (x, y); colours are 0x00BBGGRR.  LineColour is the colour of the last pen.
+class ReportSurface {
+public:
+    virtual ~ReportSurface() = default;
+    virtual void Pen(double width, int dash, std::int32_t colour) = 0;
+    virtual std::int32_t LineColour() const = 0;
+    virtual void Line(double x1, double y1, double x2, double y2) = 0;
+    virtual void Curve(double x0, double y0, double x1, double y1, double x2, double y2, double x3, double y3) = 0;
+    virtual void Text(const std::string& text, double x, double y, double size, std::int32_t colour) = 0;
+};
+
+// The marks of the report over the photo as placed on page: the PDF report and
+// the printed page are the same page.  In the two-plane setting both planes are
+// drawn and the second stays the current one afterwards.
+void DrawReportPage(ReportSurface& surface, Document& doc, const TAppSettings& settings, const ReportPage& page,
+                    int& process);
 
 // Writes the report of doc onto a PDF stream; image is the photo already at
 // page.W x page.H pixels.  In the two-plane setting both planes are drawn and
