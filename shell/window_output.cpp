@@ -137,7 +137,9 @@ void TF001::mnPrintClick()
     if (!prompter_->ChoosePrinter(printer))
         return;
     Hourglass hourglass;
-    PrintPhoto(printer, doc_, settings_, work_);
+    // The printed page draws both planes of setting 4 as the report does, and
+    // leaves the current one current.
+    editor_.Output([&](Document& d) { PrintPhoto(printer, d, settings_, work_); });
 }
 
 void TF001::mnCsvOutClick()

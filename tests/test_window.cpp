@@ -590,7 +590,7 @@ void WindowTest::wheelOverTheSettingSelectorNeedsItsFocus()
 {
     Fixture f;
     TF001& w = f.OpenWith(QStringLiteral("sel.jpg"), Qt::gray);
-    MarkReference(w.Doc());
+    Set(w, [&](Document& d) { MarkReference(d); });
     auto* selector = static_cast<QComboBox*>(w.Control(QStringLiteral("ComboBox_Change")));
     QVERIFY(QTest::qWaitForWindowActive(&w));
     w.Display()->viewport()->setFocus();
@@ -1117,7 +1117,7 @@ void WindowTest::rubberBandShowsOnAnyBackground()
     w.MutableSettings().ColorDistance = band;
     w.LoadFile(f.Photo(QStringLiteral("plain.png"), photo, QSize(600, 400)));
     w.mnZoom1Click();
-    MarkReference(w.Doc());
+    Set(w, [&](Document& d) { MarkReference(d); });
     w.SetCommand(ucDistance);
     ClickAt(w, {150, 200});
     QTest::mouseMove(w.Display()->viewport(), Screen(w, {440, 210}));
@@ -1526,9 +1526,11 @@ void WindowTest::thePrintedPageIsTheReportPage()
     TF001& w = f.Open();
     w.LoadFile(f.Photo(QStringLiteral("page.jpg"), QColor(128, 128, 128), QSize(800, 600)));
     Measure(w);
-    SetBaseUnit(w.Doc(), {150, 150}, {250, 220});  // its dashed lines reach the photo's edges
-    w.Doc().View.TextView = true;
-    w.Doc().View.SpaceNameView = true;
+    Set(w, [&](Document& d) {
+        SetBaseUnit(d, {150, 150}, {250, 220});  // its dashed lines reach the photo's edges
+        d.View.TextView = true;
+        d.View.SpaceNameView = true;
+    });
     const QString printed = f.home.filePath(QStringLiteral("printed.pdf"));
     const QString report = f.home.filePath(QStringLiteral("report.pdf"));
     f.prompter->printTo = printed;
