@@ -92,15 +92,22 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
         setMinimumSize(400, 400);
 
         Ik5Disp1->onEndDisplay = [this](QPainter& p, const ViewState& view) {
-            Run([&] {
+            // No dialog ever opens inside a paint: it would paint again and
+            // fail again.  A drawing error is told once, after the paint.
+            try {
                 Guard("Ik5Disp1EndDispImage", [&] {
                     if (!HasPhoto())
                         return;
                     statusPanels_[1]->setText(QStringLiteral("拡大率 = %1").arg(view.DispScale, 0, 'f', 2));
                     DrawOverlay(p, view);
                     emit overlayPainted(p, view);
+                    paintErrorTold_ = false;
                 });
-            });
+            } catch (const std::exception& e) {
+                PaintFailed(e.what());
+            } catch (...) {
+                PaintFailed("予期しないエラーが発生しました.");
+            }
         };
         connect(Ik5Disp1, &PhotoView::fileDropped, this, [this](const QString& path) {
             Run([&] { Guard("Ik5Disp1GetDragDropFileName", [&] { LoadFile(path); }); });
@@ -145,9 +152,11 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
         connect(&ZoomTimer, &QTimer::timeout, this, [this] {
             Run([&] {
                 Guard("ZoomTimer", [&] {
+                    // The wheel only zooms: the tool under way keeps its points,
+                    // its rubber band and an open chain; the cursor is the tool's again.
                     RedrawImage();
                     RedrawOverlay();
-                    SetCommand(Command());
+                    RestoreCursor();
                 });
             });
         });
@@ -179,6 +188,14 @@ TF001::~TF001() = default;
 void TF001::SetPrompter(std::unique_ptr<Prompter> prompter)
 {
     prompter_ = std::move(prompter);
+}
+
+void TF001::PaintFailed(const std::string& message)
+{
+    if (paintErrorTold_)
+        return;
+    paintErrorTold_ = true;
+    QTimer::singleShot(0, this, [this, message] { prompter_->Error(message); });
 }
 
 void TF001::Run(const std::function<void()>& handler)

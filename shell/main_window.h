@@ -209,6 +209,9 @@ private:
     // What a change of the document means for the window.
     void DocumentChanged(const ChangeNote& note);
     void UpdateEnabling();
+    // The cursor of the tool mode (after the wheel showed the zoom's).
+    void RestoreCursor();
+    void PaintFailed(const std::string& message);
     bool MarkCancelled(const std::string& question);
     void ClaimHome();
     void UsePrivateWorkingFolder(const std::string& why);
@@ -234,6 +237,7 @@ private:
     bool scanCancel_ = false;
     bool diagnostic_ = false;
     bool activatedOnce_ = false;
+    bool paintErrorTold_ = false;
     kvx::View prevView_;
     std::optional<bool> base1Down_;
 

@@ -140,13 +140,19 @@ void TF001::CommandChanged()
         if (button->isCheckable())
             button->setChecked(name == pressed);
     }
+    RestoreCursor();
+    RedrawOverlay();
+}
+
+void TF001::RestoreCursor()
+{
+    const uCommand mode = Command();
     if (mode == ucZoomUp)
         Ik5Disp1->viewport()->setCursor(ZoomCursor(true));
     else if (mode == ucZoomDown)
         Ik5Disp1->viewport()->setCursor(ZoomCursor(false));
     else
         Ik5Disp1->viewport()->unsetCursor();
-    RedrawOverlay();
 }
 
 void TF001::SyncToolOptions()

@@ -86,9 +86,12 @@ public:
     // After a failed save: stay where the user was when nothing is scripted.
     std::deque<SaveFailureChoice> saveFailureAnswers;
     std::vector<std::string> saveFailures;
+    std::function<void()> onSaveFailure;  // what changes while the user reads the message
     SaveFailureChoice SaveFailed(const std::string& m) override
     {
         saveFailures.push_back(m);
+        if (onSaveFailure)
+            onSaveFailure();
         if (saveFailureAnswers.empty())
             return SaveFailureChoice::Stay;
         const SaveFailureChoice a = saveFailureAnswers.front();
@@ -291,6 +294,10 @@ private slots:
     void aScanCanBeCancelled();
     void lineBreaksInNamesNeverReachTheSettingsFile();
     void batchMessagesNameTheUsersFiles();
+    void aWheelNotchKeepsTheToolsPoints();
+    void aFailedSaveLetsTheUserRetryGoOnOrStay();
+    void anOpenChainIsEndedBeforeTheWorkingFilesAreWritten();
+    void batchReportShowsThePhotoAsTheWindowDoes();
 };
 
 void WindowTest::startsWithDefaultsAndShutdownWritesEveryKey()
@@ -1796,6 +1803,215 @@ void WindowTest::batchMessagesNameTheUsersFiles()
     QString rest = err;
     rest.remove(f.home.path());
     QVERIFY2(!rest.contains(QDir::tempPath()), qPrintable(err));
+}
+
+
+void FailedSave();
+
+namespace {
+
+// One notch of the wheel over the photo at display point at, as the mouse sends it.
+void WheelAt(TF001& w, QPoint at, bool zoomIn)
+{
+    QWidget* viewport = w.Display()->viewport();
+    QWheelEvent wheel(QPointF(at), QPointF(viewport->mapToGlobal(at)), QPoint(), QPoint(0, zoomIn ? -120 : 120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(viewport, &wheel);
+}
+
+} // namespace
+
+void WindowTest::aWheelNotchKeepsTheToolsPoints()
+{
+    Fixture f;
+    TF001& w = f.OpenWith(QStringLiteral("wheel.jpg"), Qt::gray, QSize(800, 600));
+    Set(w, [](Document& d) { MarkReference(d); });
+
+    // Continuous mode: one segment drawn, the chain open, the next corner zoomed in on.
+    auto* continuous = static_cast<QCheckBox*>(w.Control(QStringLiteral("CheckBox_DistanceMode")));
+    QVERIFY(continuous);
+    if (!continuous->isChecked())
+        QTest::mouseClick(continuous, Qt::LeftButton);
+    w.SetCommand(ucDistance);
+    ClickAt(w, TDPoint{120, 120});
+    ClickAt(w, TDPoint{200, 130});
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
+    QCOMPARE(w.Doc().InputCount(), 1);
+    const double before = w.Display()->CurrentView().DispScale;
+    WheelAt(w, Screen(w, TDPoint{200, 130}), true);
+    QVERIFY(w.Display()->CurrentView().DispScale != before);
+    // The zoom's redraw comes a moment later: the tool is as it was after it.
+    QTest::qWait(400);
+    QCOMPARE(w.Command(), ucDistance);
+    QCOMPARE(w.Doc().InputCount(), 1);
+    QCOMPARE(w.Tools().TMode(), 3);  // the rubber band still runs from the last point
+    QVERIFY(!w.Display()->viewport()->testAttribute(Qt::WA_SetCursor));  // the tool's own cursor again
+    ClickAt(w, TDPoint{260, 160});
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 2);
+    QCOMPARE(w.Doc().Plane.Distances[2].start, w.Doc().Plane.Distances[1].end);
+    QCOMPARE(w.Doc().Plane.Distances[2].prev, 1);  // still one chain
+    QCOMPARE(w.Doc().Plane.Distances[1].next, 2);
+
+    // A single distance: its first corner survives the wheel too.
+    QTest::mouseClick(continuous, Qt::LeftButton);
+    QVERIFY(!continuous->isChecked());
+    w.SetCommand(ucDistance);
+    ClickAt(w, TDPoint{150, 200});
+    WheelAt(w, Screen(w, TDPoint{150, 200}), false);
+    QTest::qWait(400);
+    QCOMPARE(w.Doc().InputCount(), 1);
+    ClickAt(w, TDPoint{250, 220});
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 3);
+    QVERIFY(Distance(w.Doc().Plane.Distances[3].start, TDPoint{150, 200}) < 2);  // the point clicked before the wheel
+    QCOMPARE(w.Doc().Plane.Distances[3].prev, 0);
+    f.Close();
+}
+
+void WindowTest::aFailedSaveLetsTheUserRetryGoOnOrStay()
+{
+    try {
+        FailedSave();
+    } catch (const std::exception& e) {
+        QFAIL(e.what());
+    }
+}
+
+void FailedSave()
+{
+    Fixture f;
+    TF001& w = f.OpenWith(QStringLiteral("first.jpg"), Qt::gray);
+    const QString first = QString::fromStdString(w.Doc().ImageFileName);
+    const QString second = f.Photo(QStringLiteral("second.jpg"), Qt::darkCyan);
+    w.SetCommand(ucBase);
+    for (const TDPoint p : {TDPoint{100, 100}, TDPoint{300, 100}, TDPoint{300, 250}, TDPoint{100, 250}})
+        ClickAt(w, p);
+    w.SetCommand(ucDistance);
+    ClickAt(w, TDPoint{120, 120});
+    ClickAt(w, TDPoint{250, 130});
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
+
+    // Setting 1's working file cannot be written: a folder stands at its name
+    // (we may run as root, who writes into read-only folders).
+    const std::filesystem::path blocked = WorkingFile(w.WorkingFolder(), 1);
+    auto block = [&] {
+        std::filesystem::remove_all(blocked);
+        std::filesystem::create_directories(blocked / "in-the-way");
+    };
+    block();
+    const auto recent = w.Settings().LastFileName;
+
+    // Switching the setting: the user stays where they were.
+    f.prompter->saveFailureAnswers = {SaveFailureChoice::Stay};
+    w.mnChangeClick(2);
+    QCOMPARE(f.prompter->saveFailures.size(), std::size_t{1});  // the save really failed
+    QCOMPARE(w.Doc().CurrentSetting, 1);
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
+
+    // Opening another photo: the same choice, and staying keeps everything.
+    f.prompter->saveFailureAnswers = {SaveFailureChoice::Stay};
+    w.LoadFile(second);
+    QCOMPARE(f.prompter->saveFailures.size(), std::size_t{2});
+    QCOMPARE(QString::fromStdString(w.Doc().ImageFileName), first);
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
+    QVERIFY(w.Settings().LastFileName == recent);
+
+    // Closing: staying keeps the window open.
+    f.prompter->saveFailureAnswers = {SaveFailureChoice::Stay};
+    QVERIFY(!w.close());
+    QVERIFY(w.isVisible());
+    QCOMPARE(f.prompter->saveFailures.size(), std::size_t{3});
+
+    // The close question has a Cancel of its own.
+    std::filesystem::remove_all(blocked);
+    f.prompter->cancelAnswers = {std::nullopt};
+    QVERIFY(!w.close());
+    QVERIFY(w.isVisible());
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
+
+    // Retry once the way is clear: the switch goes ahead and setting 1 is kept.
+    block();
+    f.prompter->saveFailureAnswers = {SaveFailureChoice::Retry};
+    f.prompter->onSaveFailure = [&] { std::filesystem::remove_all(blocked); };
+    const std::size_t failuresBefore = f.prompter->saveFailures.size();
+    w.mnChangeClick(2);
+    QCOMPARE(f.prompter->saveFailures.size(), failuresBefore + 1);
+    f.prompter->onSaveFailure = nullptr;
+    QCOMPARE(w.Doc().CurrentSetting, 2);
+    w.mnChangeClick(1);
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
+
+    // Going on without saving comes after a clear warning; No there asks again.
+    block();
+    f.prompter->saveFailureAnswers = {SaveFailureChoice::GoOn, SaveFailureChoice::GoOn};
+    f.prompter->questions.clear();
+    f.prompter->answers = {false, true};
+    w.LoadFile(second);
+    QCOMPARE(f.prompter->questions.size(), std::size_t{2});
+    QVERIFY(QString::fromStdString(f.prompter->questions[0]).contains(QStringLiteral("失われます")));
+    QCOMPARE(QString::fromStdString(w.Doc().ImageFileName), second);
+    std::filesystem::remove_all(blocked);
+    f.Close();
+}
+
+void WindowTest::anOpenChainIsEndedBeforeTheWorkingFilesAreWritten()
+{
+    Fixture f;
+    TF001& w = f.OpenWith(QStringLiteral("chain.jpg"), Qt::gray);
+    const QString photo = QString::fromStdString(w.Doc().ImageFileName);
+    Set(w, [](Document& d) { MarkReference(d); });
+    auto* continuous = static_cast<QCheckBox*>(w.Control(QStringLiteral("CheckBox_DistanceMode")));
+    if (!continuous->isChecked())
+        QTest::mouseClick(continuous, Qt::LeftButton);
+    w.SetCommand(ucDistance);
+    ClickAt(w, TDPoint{120, 120});
+    ClickAt(w, TDPoint{200, 130});
+    ClickAt(w, TDPoint{260, 180});
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 2);
+    QCOMPARE(w.Doc().Plane.Distances[2].next, 3);  // open, waiting for the next segment
+
+    // Another photo and back, with the chain still open when it was left.
+    f.prompter->answers = {true};
+    w.LoadFile(f.Photo(QStringLiteral("other.jpg"), Qt::darkRed));
+    w.LoadFile(photo);
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 2);
+    QCOMPARE(w.Doc().Plane.Distances[2].next, 0);
+    QCOMPARE(w.Doc().Plane.Distances[1].next, 2);
+
+    // A single distance after it stands alone.
+    QTest::mouseClick(continuous, Qt::LeftButton);
+    w.SetCommand(ucDistance);
+    ClickAt(w, TDPoint{100, 220});
+    ClickAt(w, TDPoint{150, 220});
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 3);
+    QCOMPARE(w.Doc().Plane.Distances[3].prev, 0);
+    QCOMPARE(ChainFirst(w.Doc().Plane, 3), 3);
+    f.Close();
+}
+
+void WindowTest::batchReportShowsThePhotoAsTheWindowDoes()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    // A landscape photo turned upright in the window and kept that way.
+    const QString photo = f.Photo(QStringLiteral("turned.jpg"), Qt::lightGray, QSize(600, 300));
+    w.LoadFile(photo);
+    ImageEffects turned;
+    turned.Rotate = 1;
+    f.prompter->effectAnswers = {{1, turned}};
+    w.mnEffectClick();
+    QCOMPARE(w.WorkImage().Width(), 300);
+    f.prompter->answers = {true};
+    f.Close();
+
+    const QString pdf = f.home.filePath(QStringLiteral("turned.pdf"));
+    QProcess p;
+    p.start(QStringLiteral(KALVEX_BINARY),
+            {QStringLiteral("--batch"), photo, QStringLiteral("--home"), f.home.path(), QStringLiteral("--pdf"), pdf});
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitCode(), 0);
+    const auto info = Tool(QStringLiteral("pdfinfo"), {pdf});
+    // Upright, as on the screen: a portrait page, not the photo as it was taken.
+    QVERIFY2(info.second.contains("595 x 842 pts"), info.second.constData());
 }
 
 QTEST_MAIN(WindowTest)
