@@ -82,7 +82,7 @@ std::optional<RecoveryNote> ReadRecoveryNote(const fs::path& workingFolder)
         !TakeInteger(rest, "checksum", std::numeric_limits<std::int32_t>::min(),
                       std::numeric_limits<std::int32_t>::max(), note.checkSum) ||
         !TakeInteger(rest, "setting", 1, 4, note.setting) || !TakeInteger(rest, "group", 0, 5, note.group) ||
-        !TakeValue(rest, "photo", photo) || !rest.empty() || !FitsOneIniLine(photo))
+        !TakeValue(rest, "photo", photo) || photo.empty() || !rest.empty() || !FitsOneIniLine(photo))
         return std::nullopt;
     note.photo = std::string(photo);
     return note;

@@ -196,8 +196,16 @@ void TF001::KeepStoredCopies(WorkFileUi& ui)
         for (int i = 0; i <= 6; ++i)
             before.push_back(Fingerprint(PerImageFile(paths_.folders.TempFolder, key, i)));
     editor_.KeepPhotoFiles(paths_.folders.TempFolder, ui);
-    if (!privateFolder_)
+    // What this window kept is no change made elsewhere when it is kept again.
+    auto remember = [&](int i) {
+        if (storedCopies_.size() == 7)
+            storedCopies_[static_cast<std::size_t>(i)] = Fingerprint(PerImageFile(sharedTemp_, key, i));
+    };
+    if (!privateFolder_) {
+        for (int i = 0; i <= 6; ++i)
+            remember(i);
         return;
+    }
     // What the user kept goes where every run looks for it.
     std::string failed;
     for (int i = 0; i <= 6; ++i) {
@@ -205,11 +213,14 @@ void TF001::KeepStoredCopies(WorkFileUi& ui)
         if (Fingerprint(mine) == before[static_cast<std::size_t>(i)] || !IsFile(mine))
             continue;
         const fs::path shared = PerImageFile(sharedTemp_, key, i);
-        if (!CopyFileReplacing(mine, shared))
+        if (CopyFileReplacing(mine, shared))
+            remember(i);
+        else
             failed += "\r" + shared.string();
     }
+    // Told like any save that failed, so the user may try again or stay.
     if (!failed.empty())
-        prompter_->Warn(kCopyBackFailed + failed);
+        ui.Warn(kCopyBackFailed + failed);
 }
 
 bool TF001::PrepareWorkingFiles()

@@ -10,6 +10,7 @@
 #include "base/safe_file.h"
 #include "image/photo.h"
 #include "interact/commands.h"
+#include "measure/calibration.h"
 #include "measure/geometry.h"
 #include "measure/workfiles.h"
 
@@ -127,9 +128,14 @@ struct Window {
     }
     TF001& operator*() { return *window; }
     TF001* operator->() { return window.get(); }
+    // What was asked and told until the window closed (its prompter goes with it).
+    std::vector<std::string> questions, warnings;
     void Close()
     {
         window->close();
+        questions = prompter->questions;
+        warnings = prompter->warnings;
+        prompter = nullptr;
         window.reset();
     }
 };
@@ -256,7 +262,10 @@ class SessionTest : public QObject {
 private slots:
     void aKilledProgramsMeasurementsComeBack_data();
     void aKilledProgramsMeasurementsComeBack();
+    void bothPlanesOfTheTwoPlaneSettingComeBack();
     void twoProgramsOnOneHomeKeepBothMeasurements();
+    void aPhotoKeptByAnotherProgramIsNotReplacedUnasked_data();
+    void aPhotoKeptByAnotherProgramIsNotReplacedUnasked();
     void aWorkingFolderThatRefusesWritesShowsNothingOfTheLastPhoto_data();
     void aWorkingFolderThatRefusesWritesShowsNothingOfTheLastPhoto();
 };
@@ -305,8 +314,8 @@ void SessionTest::aKilledProgramsMeasurementsComeBack()
     // Still not kept with the photo: closing asks, as after any change; the
     // next start asks nothing and the photo opens with its measurements.
     w.Close();
-    QCOMPARE(w.prompter->questions.size(), std::size_t{2});
-    QVERIFY(w.prompter->questions[1].find("保存しますか") != std::string::npos);
+    QCOMPARE(w.questions.size(), std::size_t{2});
+    QVERIFY(w.questions[1].find("保存しますか") != std::string::npos);
     Window again(home.path());
     QVERIFY(again.prompter->questions.empty());
     QVERIFY(!again->HasPhoto());
@@ -314,6 +323,43 @@ void SessionTest::aKilledProgramsMeasurementsComeBack()
     QCOMPARE(again->Doc().Plane.DistanceCount(), 1);
     QCOMPARE(again->Doc().KijunWText, std::string("1500"));
     again.Close();
+}
+
+void SessionTest::bothPlanesOfTheTwoPlaneSettingComeBack()
+{
+    QTemporaryDir home;
+    const QString corner = MakePhoto(home.path(), QStringLiteral("corner.jpg"), Qt::lightGray);
+    {
+        Window w(home.path());
+        w->LoadFile(corner);
+        w->mnChangeClick(4);
+        w->Edit().SetTwoPlanes(SixPointFromClick({200, 100}, {0, 0}, {400, 300}));
+        w->Edit().AddDistance({120, 120}, {180, 150}, false);
+        w->mnBaseChangeClick();
+        QCOMPARE(w->Doc().CurrentBase, 2);
+        w->Edit().AddDistance({250, 120}, {300, 150}, false);
+        w->Edit().AddDistance({250, 180}, {300, 210}, false);
+        w->mnGroupClick(3);
+        QCOMPARE(w->Doc().Modified, std::uint8_t{1});
+        w->WriteRecovery();
+        // Writing the left plane's file from the right plane's place leaves
+        // the window as it was.
+        QCOMPARE(w->Doc().CurrentBase, 2);
+        QCOMPARE(w->Doc().Plane.DistanceCount(), 2);
+        QCOMPARE(w->Doc().ParkedPlane.DistanceCount(), 1);
+        // Gone without closing, as in a crash.
+        w.window.reset();
+    }
+    Window w(home.path(), {true});
+    QCOMPARE(w.prompter->questions.size(), std::size_t{1});
+    QVERIFY(w->HasPhoto());
+    QCOMPARE(w->Doc().CurrentSetting, 4);
+    QCOMPARE(w->Doc().CurrentGroup, 3);
+    QCOMPARE(w->Doc().Plane.base.BaseSet, std::uint8_t{1});
+    QCOMPARE(w->Doc().ParkedPlane.base.BaseSet, std::uint8_t{1});
+    QCOMPARE(w->Doc().Plane.DistanceCount() + w->Doc().ParkedPlane.DistanceCount(), 3);
+    QCOMPARE(std::min(w->Doc().Plane.DistanceCount(), w->Doc().ParkedPlane.DistanceCount()), 1);
+    w.Close();
 }
 
 void SessionTest::twoProgramsOnOneHomeKeepBothMeasurements()
@@ -360,6 +406,38 @@ void SessionTest::twoProgramsOnOneHomeKeepBothMeasurements()
     QCOMPARE(third->Doc().KijunWText, std::string("2700"));
     QCOMPARE(third->Doc().Plane.DistanceCount(), 1);
     third.Close();
+}
+
+void SessionTest::aPhotoKeptByAnotherProgramIsNotReplacedUnasked_data()
+{
+    QTest::addColumn<bool>("replace");
+    QTest::newRow("kept as the other left it") << false;
+    QTest::newRow("replaced") << true;
+}
+
+void SessionTest::aPhotoKeptByAnotherProgramIsNotReplacedUnasked()
+{
+    QFETCH(bool, replace);
+    QTemporaryDir home;
+    const QString wall = MakePhoto(home.path(), QStringLiteral("wall.jpg"), QColor(120, 80, 40));
+    Window first(home.path(), {true, replace});
+    Window second(home.path());
+    QVERIFY(first->OwnsHome());
+    QVERIFY(!second->OwnsHome());
+    first->LoadFile(wall);
+    second->LoadFile(wall);
+    Measure(*second, "2700");
+    second.Close();
+    Measure(*first, "1500");
+    first.Close();
+    QCOMPARE(first.questions.size(), std::size_t{2});
+    QVERIFY(first.questions[0].find("保存しますか") != std::string::npos);
+    QVERIFY(first.questions[1].find("別の Kalvex") != std::string::npos);
+
+    Window again(home.path());
+    again->LoadFile(wall);
+    QCOMPARE(again->Doc().KijunWText, std::string(replace ? "1500" : "2700"));
+    again.Close();
 }
 
 void SessionTest::aWorkingFolderThatRefusesWritesShowsNothingOfTheLastPhoto_data()
