@@ -124,17 +124,46 @@ std::optional<std::pair<std::string, std::string>> QtPrompter::SlopeDialog(doubl
     return std::pair{angles->first.toStdString(), angles->second.toStdString()};
 }
 
+QString ImageSaveName(const QString& typed, int filter)
+{
+    const QFileInfo info(typed);
+    return info.absolutePath() + QLatin1Char('/') + info.completeBaseName() +
+           (filter == 2 ? QStringLiteral(".bmp") : QStringLiteral(".jpg"));
+}
+
+QString FilterSuffix(const QString& filter)
+{
+    const qsizetype star = filter.indexOf(QStringLiteral("*."));
+    if (star < 0)
+        return {};
+    qsizetype end = star + 2;
+    while (end < filter.size() && filter[end].isLetterOrNumber())
+        ++end;
+    return filter.mid(star + 2, end - star - 2);
+}
+
 std::optional<Prompter::SaveChoice> QtPrompter::SaveImage(const QString& title, const QString& folder,
                                                           const QString& proposedName, int preselectedFilter)
 {
     const QString jpeg = QStringLiteral("jpeg files (*.jpg)");
     const QString bmp = QStringLiteral("bmp files (*.bmp)");
-    QString selected = preselectedFilter == 2 ? bmp : jpeg;
-    const QString path = QFileDialog::getSaveFileName(parent_, title, QDir(folder).filePath(proposedName),
-                                                      jpeg + QStringLiteral(";;") + bmp, &selected);
-    if (path.isEmpty())
-        return std::nullopt;
-    return SaveChoice{path, selected == bmp ? 2 : 1};
+    QFileDialog dialog(parent_, title, QDir(folder).filePath(proposedName), jpeg + QStringLiteral(";;") + bmp);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // The dialog would ask about the name as typed; the photo is written under
+    // the name with the filter's suffix, so that is the one to ask about.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog.selectNameFilter(preselectedFilter == 2 ? bmp : jpeg);
+    for (;;) {
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        const int filter = dialog.selectedNameFilter() == bmp ? 2 : 1;
+        const QString path = ImageSaveName(dialog.selectedFiles().first(), filter);
+        if (!QFileInfo::exists(path) ||
+            AskYesNo(QStringLiteral("'%1' は既に存在します.\r上書きしますか?").arg(path).toStdString()))
+            return SaveChoice{path, filter};
+        // Not replaced: the dialog again, on the name it had.
+        dialog.selectFile(QFileInfo(path).fileName());
+    }
 }
 
 std::optional<QString> QtPrompter::SaveText(const QString& title, const QString& folder, const QString& proposedName,
@@ -142,7 +171,7 @@ std::optional<QString> QtPrompter::SaveText(const QString& title, const QString&
 {
     QFileDialog dialog(parent_, title, QDir(folder).filePath(proposedName), filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    dialog.setDefaultSuffix(FilterSuffix(filter));
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;

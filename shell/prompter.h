@@ -46,6 +46,8 @@ public:
                                                                            QPoint at) = 0;
 
     // Where an image is to be saved: the path and the filter chosen (1 JPEG, 2 BMP).
+    // The path is the name the image is written under (ImageSaveName), and the
+    // user has agreed to replace a file of that name.
     struct SaveChoice {
         QString path;
         int filter = 1;
@@ -54,6 +56,7 @@ public:
                                                 const QString& proposedName, int preselectedFilter) = 0;
 
     // Where a text file is to be saved (the dialog asks before replacing a file).
+    // A name typed without a suffix gets the one of the filter ("*.pdf": ".pdf").
     virtual std::optional<QString> SaveText(const QString& title, const QString& folder, const QString& proposedName,
                                             const QString& filter) = 0;
     // The meter's CSV file to read, from the open dialog.
@@ -112,6 +115,13 @@ private:
     // Made once with the window and kept for the whole run.
     TFNameDlg* nameDialog_;
 };
+
+// The name an image typed as typed is written under with the filter (1 JPEG,
+// 2 BMP): "page" and "page.png" become "page.jpg" or "page.bmp".
+QString ImageSaveName(const QString& typed, int filter);
+
+// The suffix a save dialog with filter adds to a bare name: "csv files (*.jts)" gives "jts".
+QString FilterSuffix(const QString& filter);
 
 // A message as a message box shows it: our texts break lines with "\r".
 QString BoxText(const std::string& message);

@@ -79,11 +79,8 @@ void TF001::ImageRangeOutput(std::int32_t x1, std::int32_t y1, std::int32_t x2, 
         if (!choice)
             return;
         lastSaveFilter_ = choice->filter;
-        QFileInfo info(choice->path);
-        settings_.ImageFolder = Utf8(info.absolutePath());
-        const QString path =
-            info.absolutePath() + QLatin1Char('/') + info.completeBaseName() +
-            (choice->filter == 2 ? QStringLiteral(".bmp") : QStringLiteral(".jpg"));
+        const QString path = ImageSaveName(choice->path, choice->filter);
+        settings_.ImageFolder = Utf8(QFileInfo(path).absolutePath());
         bool written = false;
         {
             Hourglass hourglass;

@@ -329,10 +329,8 @@ QString TF001::ScanSave(const Photo& scanned)
     if (!choice)
         return {};
     lastSaveFilter_ = choice->filter;
-    const QFileInfo info(choice->path);
-    settings_.ImageFolder = Utf8(info.absolutePath());
-    const QString path = info.absolutePath() + QLatin1Char('/') + info.completeBaseName() +
-                         (choice->filter == 2 ? QStringLiteral(".bmp") : QStringLiteral(".jpg"));
+    const QString path = ImageSaveName(choice->path, choice->filter);
+    settings_.ImageFolder = Utf8(QFileInfo(path).absolutePath());
     Hourglass hourglass;
     auto progress = [this](int p) { Progress(p); };
     const bool written = choice->filter == 2 ? scanned.SaveBmp(path, progress) : scanned.SaveJpeg(path, progress);

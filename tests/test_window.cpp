@@ -19,6 +19,8 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QFile>
+#include <QMessageBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -40,8 +42,10 @@
 #include <QWheelEvent>
 
 #include <deque>
+#include <functional>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <tuple>
 
 using namespace kvx;
@@ -244,6 +248,84 @@ void Set(TF001& w, const std::function<void(Document&)>& change)
     w.Edit().Track(kChangeAll, change);
 }
 
+// Acts on the modal windows as they open, one step each, in order.  A step
+// answers false when the window on top is not the one it expects (a window
+// still closing), and is tried again; a script stuck for seconds rejects the
+// window on top so the test fails instead of hanging.
+class ModalScript : public QObject {
+public:
+    using Step = std::function<bool(QWidget*)>;
+    explicit ModalScript(std::vector<Step> steps) : steps_(steps.begin(), steps.end())
+    {
+        connect(&timer_, &QTimer::timeout, this, [this] { Next(); });
+        timer_.start(20);
+    }
+    bool Done() const { return steps_.empty() && !stuck_; }
+
+private:
+    void Next()
+    {
+        QWidget* top = QApplication::activeModalWidget();
+        if (top && top->isVisible() && !steps_.empty() && steps_.front()(top)) {
+            steps_.pop_front();
+            idle_ = 0;
+            return;
+        }
+        if (top && ++idle_ > 250) {
+            stuck_ = true;
+            if (auto* dialog = qobject_cast<QDialog*>(top))
+                QMetaObject::invokeMethod(dialog, "reject", Qt::QueuedConnection);
+        }
+    }
+    std::deque<Step> steps_;
+    QTimer timer_;
+    int idle_ = 0;
+    bool stuck_ = false;
+};
+
+// Types name into the save dialog (choosing filter first, when given) and
+// saves.  The dialog fills in its own name once it has read the folder, so the
+// name is typed again until it has stood for a few rounds.
+ModalScript::Step SaveAs(const QString& name, const QString& filter = {})
+{
+    auto stood = std::make_shared<int>(0);
+    return [=](QWidget* top) {
+        auto* dialog = qobject_cast<QFileDialog*>(top);
+        auto* edit = dialog ? dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")) : nullptr;
+        if (!edit)
+            return false;
+        if (!filter.isEmpty() && dialog->selectedNameFilter() != filter)
+            dialog->selectNameFilter(filter);
+        if (edit->text() != name) {
+            // Typed as a user types, into the focused field: a field without
+            // focus is overwritten by the dialog's own completion.
+            QApplication::setActiveWindow(dialog);
+            edit->setFocus();
+            edit->clear();
+            QTest::keyClicks(edit, name);
+            *stood = 0;
+            return false;
+        }
+        if (++*stood < 5)
+            return false;
+        QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+        return true;
+    };
+}
+
+// Presses button in the message box on top, keeping its text in seen.
+ModalScript::Step Answer(QMessageBox::StandardButton button, QStringList& seen)
+{
+    return [button, &seen](QWidget* top) {
+        auto* box = qobject_cast<QMessageBox*>(top);
+        if (!box || !box->button(button))
+            return false;
+        seen << box->text();
+        QMetaObject::invokeMethod(box->button(button), "click", Qt::QueuedConnection);
+        return true;
+    };
+}
+
 void MarkReference(Document& doc)
 {
     SetReferenceRect(doc, {TDPoint{100, 100}, {300, 110}, {290, 250}, {110, 240}}, true);
@@ -298,6 +380,9 @@ private slots:
     void aFailedSaveLetsTheUserRetryGoOnOrStay();
     void anOpenChainIsEndedBeforeTheWorkingFilesAreWritten();
     void batchReportShowsThePhotoAsTheWindowDoes();
+    void saveDialogsAddTheirOwnSuffix_data();
+    void saveDialogsAddTheirOwnSuffix();
+    void imageSaveAsksAboutTheNameItWrites();
 };
 
 void WindowTest::startsWithDefaultsAndShutdownWritesEveryKey()
@@ -2015,4 +2100,71 @@ void WindowTest::batchReportShowsThePhotoAsTheWindowDoes()
 }
 
 QTEST_MAIN(WindowTest)
+void WindowTest::saveDialogsAddTheirOwnSuffix_data()
+{
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("PDF report") << QStringLiteral("pdf files (*.pdf)") << QStringLiteral("report.pdf");
+    QTest::newRow("CSV") << QStringLiteral("csv files (*.csv)") << QStringLiteral("report.csv");
+    QTest::newRow("outline file") << QStringLiteral("csv files (*.jts)") << QStringLiteral("report.jts");
+}
+
+void WindowTest::saveDialogsAddTheirOwnSuffix()
+{
+    QFETCH(QString, filter);
+    QFETCH(QString, written);
+    QTemporaryDir folder;
+    QWidget parent;
+    QtPrompter prompter(&parent);
+    {
+        const ModalScript script({SaveAs(QStringLiteral("report"))});
+        const auto path = prompter.SaveText(QStringLiteral("save"), folder.path(), QStringLiteral("x"), filter);
+        QVERIFY(script.Done());
+        QCOMPARE(path.value_or(QString()), folder.filePath(written));
+    }
+    // The question about replacing a file is about the name with its suffix.
+    QVERIFY(QFile(folder.filePath(written)).open(QIODevice::WriteOnly));
+    QStringList seen;
+    const ModalScript script({SaveAs(QStringLiteral("report")), Answer(QMessageBox::No, seen),
+                              SaveAs(QStringLiteral("other"))});
+    const auto path = prompter.SaveText(QStringLiteral("save"), folder.path(), QStringLiteral("x"), filter);
+    QVERIFY(script.Done());
+    QCOMPARE(seen.size(), 1);
+    QVERIFY2(seen.front().contains(written), qPrintable(seen.front()));
+    QCOMPARE(path.value_or(QString()), folder.filePath(QStringLiteral("other.") + QFileInfo(written).suffix()));
+}
+
+void WindowTest::imageSaveAsksAboutTheNameItWrites()
+{
+    QTemporaryDir folder;
+    QVERIFY(QFile(folder.filePath(QStringLiteral("photo.jpg"))).open(QIODevice::WriteOnly));
+    QWidget parent;
+    QtPrompter prompter(&parent);
+    QStringList seen;
+    {
+        // "photo" would be written as the existing "photo.jpg": asked, kept,
+        // asked again and replaced.
+        const ModalScript script({SaveAs(QStringLiteral("photo")), Answer(QMessageBox::No, seen),
+                                  SaveAs(QStringLiteral("photo")), Answer(QMessageBox::Yes, seen)});
+        const auto choice = prompter.SaveImage(QStringLiteral("save"), folder.path(), QStringLiteral("x"), 1);
+        QVERIFY(script.Done());
+        QVERIFY(choice);
+        QCOMPARE(choice->path, folder.filePath(QStringLiteral("photo.jpg")));
+        QCOMPARE(choice->filter, 1);
+        QCOMPARE(seen.size(), 2);
+        QVERIFY2(seen.front().contains(folder.filePath(QStringLiteral("photo.jpg"))), qPrintable(seen.front()));
+    }
+    {
+        // With the BMP filter the same name is a new file: no question.
+        seen.clear();
+        const ModalScript script({SaveAs(QStringLiteral("photo"), QStringLiteral("bmp files (*.bmp)"))});
+        const auto choice = prompter.SaveImage(QStringLiteral("save"), folder.path(), QStringLiteral("x"), 1);
+        QVERIFY(script.Done());
+        QVERIFY(choice);
+        QCOMPARE(choice->path, folder.filePath(QStringLiteral("photo.bmp")));
+        QCOMPARE(choice->filter, 2);
+        QVERIFY(seen.isEmpty());
+    }
+}
+
 #include "test_window.moc"
