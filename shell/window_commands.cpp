@@ -180,8 +180,14 @@ void TF001::mnBaseLineClick(bool w)
     const std::optional<int> chosen = prompter_->PickPd25(pd25Lines_, at);
     if (!chosen || *chosen < 0 || *chosen >= pd25Lines_.size())
         return;
+    const std::string line = pd25Lines_[*chosen].toStdString();
+    const std::optional<std::string> text = Pd25FieldText(line);
+    if (!text) {
+        prompter_->Warn(Pd25Millimetres(line).refusal);
+        return;
+    }
     TchCalcEdit* field = w ? chCalcEdit_KijunW : chCalcEdit_KijunH;
-    field->setText(QString::fromStdString(Pd25FieldText(pd25Lines_[*chosen].toStdString())));
+    field->setText(QString::fromStdString(*text));
     Edit_KijunChange(field);
 }
 

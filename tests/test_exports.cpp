@@ -134,11 +134,31 @@ TEST(Pd25, ListLinesAndUnits)
         {"1,2,890,mm,5,6", "890"},
         {"1,2,2.5,ｍ,,", "2500"},
         {"1,2,3,㎝,,", "30"},
-        {"No,Type,Value,Unit,A,B", "0"},
-        {"1,2", "0"},
+        {"1,2,4,㎜,,", "4"},
+        {"1,2,3.5,ft,,", "1066.8"},
+        {"1,2,10,FT,,", "3048"},
+        {"1,2,12.5,in,,", "317.5"},
+        {"1,2,2,ｉｎ,,", "50.8"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(Pd25FieldText(Pd25ListLine(c.line)), c.field) << c.line;
+    for (const Case& c : cases) {
+        EXPECT_EQ(Pd25FieldText(Pd25ListLine(c.line)), std::optional<std::string>(c.field)) << c.line;
+        EXPECT_EQ(Pd25Millimetres(Pd25ListLine(c.line)).refusal, "") << c.line;
+    }
+
+    // Any other unit, or none, gives no length and says which unit it was.
+    const std::pair<const char*, const char*> refused[] = {
+        {"1,2,3.5,yd,,", "'yd'"},
+        {"No,Type,Value,Unit,A,B", "'Unit'"},
+        {"1,2,3,ｍｉ,,", "'ｍｉ'"},
+        {"1,2", "単位のない"},
+        {"3,x,7", "単位のない"},
+    };
+    for (const auto& [line, named] : refused) {
+        const Pd25Length length = Pd25Millimetres(Pd25ListLine(line));
+        EXPECT_FALSE(length.millimetres.has_value()) << line;
+        EXPECT_NE(length.refusal.find(named), std::string::npos) << length.refusal;
+        EXPECT_FALSE(Pd25FieldText(Pd25ListLine(line)).has_value()) << line;
+    }
 }
 
 TEST(Pd25, FilesOfTheMeterAndFilesThatAreNot)
@@ -150,9 +170,9 @@ TEST(Pd25, FilesOfTheMeterAndFilesThatAreNot)
     ASSERT_TRUE(lines.has_value());
     ASSERT_EQ(lines->size(), 4u);
     EXPECT_EQ((*lines)[0], "      番号, 種別,           値, 単位, 日付, 時刻");
-    EXPECT_EQ(Pd25FieldText((*lines)[1]), "1234");
-    EXPECT_EQ(Pd25FieldText((*lines)[2]), "456");
-    EXPECT_EQ(Pd25FieldText((*lines)[3]), "7");
+    EXPECT_EQ(Pd25FieldText((*lines)[1]), std::optional<std::string>("1234"));
+    EXPECT_EQ(Pd25FieldText((*lines)[2]), std::optional<std::string>("456"));
+    EXPECT_FALSE(Pd25FieldText((*lines)[3]).has_value()) << "a value without its unit";
 
     test::WriteAll(file, std::string("\x00\xff\x81,\xfe", 5) + std::string(100000, 'x') + "\nend");
     const auto junk = ReadPd25File(file);

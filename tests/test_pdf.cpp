@@ -65,9 +65,10 @@ TEST(PdfWriter, EmptyDocumentHasFiveObjects)
     EXPECT_NE(pdf.find("trailer\r\n<<\r\n/Size 6\r\n/Root 1 0 R\r\n/Info 3 0 R\r\n>>\r\nstartxref\r\n"),
               std::string::npos);
     EXPECT_NE(pdf.find("/ProcSet [ /PDF ]"), std::string::npos);
-    EXPECT_NE(pdf.find("1 0 obj\r\n<<\r\n/Type /Catalog\r\n/Pages 2 0 R\r\n>>\r\nendobj\r\n"), std::string::npos);
+    EXPECT_NE(pdf.find("1 0 obj\r\n<<\r\n/Type /Catalog\r\n/Pages 2 0 R\r\n/Lang (ja-JP)\r\n>>\r\nendobj\r\n"), std::string::npos);
     EXPECT_NE(pdf.find("/Kids [4 0 R ]\r\n/Count 1\r\n/Type /Pages\r\n/MediaBox [ 0 0 596 842 ]"), std::string::npos);
-    EXPECT_NE(pdf.find("/Title <FEFF001B6A61001B>"), std::string::npos) << "an empty title";
+    EXPECT_NE(pdf.find("/Title <FEFF>"), std::string::npos) << "an empty title";
+    EXPECT_EQ(pdf.find("/Lang"), pdf.rfind("/Lang")) << "the language is stated once";
     EXPECT_NE(pdf.find("/Producer (ZAN PDF 0.9)"), std::string::npos);
     EXPECT_EQ(pdf.substr(pdf.size() - 7), "%%EOF\r\n");
 }
@@ -212,9 +213,28 @@ TEST(PdfWriter, EveryErrorText)
     EXPECT_EQ(message([&] { m.EndDoc(); }), "不正なイメージデータです．");
 }
 
-TEST(PdfWriter, DocumentStringsAreTaggedUtf16)
+TEST(PdfWriter, DocumentStringsArePlainUtf16)
 {
-    EXPECT_EQ(EncodeTextString("KalvexＰＤＦ"), "FEFF001B6A61001B004B0061006C007600650078FF30FF24FF26");
+    EXPECT_EQ(EncodeTextString("KalvexＰＤＦ"), "FEFF004B0061006C007600650078FF30FF24FF26");
+}
+
+// What a poppler-based viewer shows as the document's title and author.
+TEST(PdfWriter, ViewersShowTheDocumentStringsAsWritten)
+{
+    if (std::system("command -v pdfinfo >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "poppler-utils is installed by make deps";
+    test::TempFolder folder;
+    const auto path = folder.path() / "strings.pdf";
+    const auto info = folder.path() / "info.txt";
+    test::WriteAll(path, WithContent([](TPDFMaker& m) {
+        m.Title = "KalvexＰＤＦ";
+        m.Author = "測量 太郎";
+    }));
+    const std::string command = "pdfinfo -enc UTF-8 '" + path.string() + "' >'" + info.string() + "' 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string text = test::ReadAll(info);
+    EXPECT_TRUE(std::regex_search(text, std::regex("(^|\n)Title: +KalvexＰＤＦ\n"))) << text;
+    EXPECT_TRUE(std::regex_search(text, std::regex("(^|\n)Author: +測量 太郎\n"))) << text;
 }
 
 TEST(PdfWriter, PassesQpdfCheck)

@@ -1341,12 +1341,12 @@ void WindowTest::pd25LengthsForWAndH()
     {
         QFile out(meter);
         QVERIFY(out.open(QIODevice::WriteOnly));
-        out.write(QByteArray::fromStdString(Utf8ToCp932("番号,種別,値,単位\r\n1,距離,1.234,m,,\r\n2,距離,56.7,cm,,\r\n")));
+        out.write(QByteArray::fromStdString(Utf8ToCp932("番号,種別,値,単位\r\n1,距離,1.234,m,,\r\n2,距離,56.7,cm,,\r\n3,距離,3.5,ft,,\r\n4,距離,2,yd,,\r\n")));
     }
     w.MutableSettings().PD25Flag = true;
     f.prompter->pd25File = meter;
     w.LoadFile(f.Photo(QStringLiteral("m.jpg"), Qt::gray));
-    QCOMPARE(w.Pd25Lines().size(), 3);
+    QCOMPARE(w.Pd25Lines().size(), 5);
     QCOMPARE(QString::fromStdString(w.Settings().PD25Folder), f.home.path());
     Set(w, [&](Document& d) { MarkReference(d); });
     w.SetCommand(ucNone);
@@ -1362,6 +1362,17 @@ void WindowTest::pd25LengthsForWAndH()
     w.mnBaseLineClick(true);
     QCOMPARE(w.Doc().KijunWText, std::string("1234"));  // abort changes nothing
 
+    // Feet are converted; a unit we cannot convert is refused by name.
+    f.prompter->pd25Pick = 3;
+    w.mnBaseLineClick(false);
+    QCOMPARE(w.Doc().KijunHText, std::string("1066.8"));
+    f.prompter->pd25Pick = 4;
+    const std::size_t warned = f.prompter->warnings.size();
+    w.mnBaseLineClick(true);
+    QCOMPARE(f.prompter->warnings.size(), warned + 1);
+    QVERIFY(f.prompter->warnings.back().find("'yd'") != std::string::npos);
+    QCOMPARE(w.Doc().KijunWText, std::string("1234"));
+
     // A meter's file that cannot be read does not keep the photo closed.
     f.prompter->pd25File = f.home.path();
     w.LoadFile(f.Photo(QStringLiteral("n.jpg"), Qt::gray));
@@ -1374,7 +1385,7 @@ void WindowTest::pd25LengthsForWAndH()
     w.LoadFile(f.Photo(QStringLiteral("o.jpg"), Qt::gray));
     w.MutableSettings().PD25Flag = false;
     w.LoadFile(f.Photo(QStringLiteral("p.jpg"), Qt::gray));
-    QCOMPARE(w.Pd25Lines().size(), 3);
+    QCOMPARE(w.Pd25Lines().size(), 5);
     f.Close();
 }
 

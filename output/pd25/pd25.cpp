@@ -81,20 +81,37 @@ std::optional<std::vector<std::string>> ReadPd25File(const std::filesystem::path
     return lines;
 }
 
-double Pd25Millimetres(const std::string& utf8ListLine)
+Pd25Length Pd25Millimetres(const std::string& utf8ListLine)
 {
+    struct Unit {
+        const char* name;
+        double millimetres;
+    };
+    static constexpr Unit kUnits[] = {
+        {"m", 1000},  {"ｍ", 1000},    {"cm", 10},   {"ｃｍ", 10},  {"㎝", 10},     {"mm", 1},
+        {"ｍｍ", 1},  {"㎜", 1},       {"ft", 304.8}, {"ｆｔ", 304.8}, {"in", 25.4}, {"ｉｎ", 25.4},
+    };
     const double value = StrToVal(GetField(utf8ListLine, 3, ","));
     const std::string unit = Trim(GetField(utf8ListLine, 4, ","));
-    if (unit == "ｍ" || unit == "m")
-        return value * 1000;
-    if (unit == "㎝" || unit == "cm")
-        return value * 10;
-    return value;
+    std::string lower = unit;
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    for (const Unit& u : kUnits)
+        if (lower == u.name)
+            return {value * u.millimetres, {}};
+    const std::string known = "m, cm, mm, ft, in の値を選んでください.";
+    if (unit.empty())
+        return {std::nullopt, "単位のない値は長さにできません.\r" + known};
+    return {std::nullopt, "単位 '" + unit + "' の値は長さにできません.\r" + known};
 }
 
-std::string Pd25FieldText(const std::string& utf8ListLine)
+std::optional<std::string> Pd25FieldText(const std::string& utf8ListLine)
 {
-    return FormatGeneral(Pd25Millimetres(utf8ListLine));
+    const Pd25Length length = Pd25Millimetres(utf8ListLine);
+    if (!length.millimetres)
+        return std::nullopt;
+    return FormatGeneral(*length.millimetres);
 }
 
 } // namespace kvx

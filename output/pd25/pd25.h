@@ -22,10 +22,17 @@ std::string Pd25ListLine(const std::string& cp932Line);
 std::optional<std::vector<std::string>> ReadPd25File(const std::filesystem::path& file);
 
 // The value of a pick list line in millimetres: field 3 read leniently, scaled
-// by the unit of field 4 ("ｍ", "m", "㎝", "cm"; anything else is millimetres).
-double Pd25Millimetres(const std::string& utf8ListLine);
+// by the unit of field 4: m, cm, mm, ft or in (also in full width, "㎝", "㎜",
+// upper case).  A line in any other unit, or none, gives no value and the
+// message that says so, naming the unit: a length taken in the wrong unit
+// would scale every measurement of the photo.
+struct Pd25Length {
+    std::optional<double> millimetres;
+    std::string refusal;  // UTF-8, when millimetres is empty
+};
+Pd25Length Pd25Millimetres(const std::string& utf8ListLine);
 
-// The value as written into the W or H field ("%g").
-std::string Pd25FieldText(const std::string& utf8ListLine);
+// The value as written into the W or H field ("%g"); nothing when the unit is refused.
+std::optional<std::string> Pd25FieldText(const std::string& utf8ListLine);
 
 } // namespace kvx

@@ -276,7 +276,8 @@ public:
     TPDFCatalog(TPDFMaker& maker, int pages) : TPDFObject(maker), pages_(pages) {}
     void WriteTo(std::string& out) const override
     {
-        out += std::string("<<") + kEol + "/Type /Catalog" + kEol + "/Pages " + Ref(pages_) + kEol + ">>" + kEol;
+        out += std::string("<<") + kEol + "/Type /Catalog" + kEol + "/Pages " + Ref(pages_) + kEol + "/Lang (ja-JP)" + kEol +
+               ">>" + kEol;
     }
 
 private:
@@ -338,7 +339,9 @@ std::string EncodeTextString(const std::string& utf8)
 {
     // Through the code page, as the text has always been held, then UTF-16 big-endian.
     const std::string text = Cp932ToUtf8(Utf8ToCp932(utf8));
-    std::string out = "FEFF001B6A61001B";
+    // Only the byte order mark: the language escape some writers add is shown
+    // as a stray character by common viewers; the catalog states the language.
+    std::string out = "FEFF";
     std::size_t units = 0;
     char hex[8];
     for (std::size_t i = 0; i < text.size() && units < 512;) {

@@ -24,7 +24,7 @@ public:
 // "%.4f"-rounded shortest form: 12.345678 -> "12.3457", 842.0 -> "842".  Never an
 // exponent and never a NaN: values are held to +-32767 and NaN is written as 0.
 std::string FormatNumber(double x);
-// The UTF-16 hex of a document string, tagged as Japanese.
+// The UTF-16 hex of a document string, with its byte order mark.
 std::string EncodeTextString(const std::string& utf8);
 
 class TPDFMaker;
