@@ -96,6 +96,28 @@ TEST_F(Exports, CsvBytesWithChainsGroupsNamesAndSlopes)
     EXPECT_EQ(hidden.find(Cp("外壁")), std::string::npos);
 }
 
+TEST_F(Exports, CsvQuotesNamesThatWouldSplitTheRecord)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"外壁", Cp("外壁")},  // without them: as before
+        {"表,裏", "\"" + Cp("表,裏") + "\""},
+        {"A\"型\"", "\"A\"\"" + Cp("型") + "\"\"\""},
+        {"一行\r\n二行", "\"" + Cp("一行") + "\r\n" + Cp("二行") + "\""},
+        {"lf\nonly", "\"lf\nonly\""},
+        {"\"", "\"\"\"\""},
+        {"ソ表", Cp("ソ表")},  // second bytes 0x5C and 0x95 are no special characters
+    };
+    for (const auto& [name, field] : cases) {
+        doc = Document();
+        SetUp();
+        Rect(0, 0, 2000, 1000, kSpaceAdd, 0, "").name = Cp(name);
+        EXPECT_EQ(CsvBytes(doc, true),
+                  Cp("[距離]") + "\r\n0, 0\r\n1, 0\r\n2, 0\r\n3, 0\r\n4, 0\r\n5, 0\r\n" + Cp("[面積]") +
+                      "\r\n0, 1\r\n +2.000, 6000," + field + "\r\n1, 0\r\n2, 0\r\n3, 0\r\n4, 0\r\n5, 0\r\n")
+            << name;
+    }
+}
+
 TEST_F(Exports, SdBytesShiftByTheAddedAreasOfAllGroups)
 {
     Fill();
