@@ -73,11 +73,17 @@ void Interaction::SetCalcu()
     port_.SetInfoText(kvx::SetCalcu(doc_, uCommand_));
 }
 
+bool Interaction::Refuse(OutlineFault fault)
+{
+    refusal_ = OutlineRefusal(fault);
+    return fault != OutlineFault::None;
+}
+
 void Interaction::SetStatusBar()
 {
     Guard("SetStatusBar", [&] {
         if (const auto text = PromptText(uCommand_, doc_.InputCount(), options.polygon))
-            port_.SetStatusText(2, *text);
+            port_.SetStatusText(2, refusal_.empty() ? *text : *text + "　" + refusal_);
     });
 }
 
@@ -92,6 +98,7 @@ void Interaction::EnterCommand(uCommand mode)
 {
     EndTool();
     uCommand_ = mode;
+    refusal_.clear();
     SetStatusBar();
     SetCalcu();
 }
@@ -146,6 +153,7 @@ void Interaction::RightClick(TDPoint P, std::optional<TDPoint> press)
 void Interaction::MouseLeftClick(TDPoint P)
 {
     GuardWith([&] { return TrailLine("MouseLeftClick", "uCommand", uCommand_); }, [&] {
+        refusal_.clear();
         switch (uCommand_) {
         case ucBase:
             LeftBase(P);
@@ -311,6 +319,7 @@ void Interaction::MouseLeftClick(TDPoint P)
 void Interaction::MouseRightClick(TDPoint P)
 {
     GuardWith([&] { return TrailLine("MouseRightClick", "uCommand", uCommand_); }, [&] {
+        refusal_.clear();
         const int n = doc_.InputCount();
         const double scale = port_.View().DispScale;
         std::int32_t vertex = -1;

@@ -96,6 +96,9 @@ private:
     void Finish(uCommand mode);
     void Redraw();
     void Recalculate();
+    // Refuses the click when outline q is no usable outline: the tool stays where
+    // it is and its prompt says why.  True when refused.
+    bool Refuse(OutlineFault fault);
 
     void LeftBase(TDPoint P);
     void LeftSixPoint(TDPoint P);
@@ -140,6 +143,7 @@ private:
     int pickedDistanceEnd_ = 0;
     std::int32_t linkedDistance_ = 0;
     std::int32_t pickedVertex_ = -1;
+    std::string refusal_;  // why the last click was not taken, after the prompt
 };
 
 // The outline of a rectangle on the plane from two opposite corners A and B.

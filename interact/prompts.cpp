@@ -107,4 +107,17 @@ std::optional<std::string> PromptText(int mode, int n, bool polygon)
     }
 }
 
+std::string OutlineRefusal(OutlineFault fault)
+{
+    switch (fault) {
+    case OutlineFault::Crossed:
+        return "※辺が交差するため設定できません。頂点は外周に沿って順に指示してください";
+    case OutlineFault::Empty:
+        return "※面積がないため設定できません。頂点が重なるか３点が一直線上にあります";
+    case OutlineFault::None:
+        break;
+    }
+    return std::string();
+}
+
 } // namespace kvx

@@ -12,6 +12,7 @@
 #include "base/error_trail.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -43,10 +44,33 @@ void Interaction::LeftBaseAdjust(TDPoint P)
         }
         return;
     }
-    EndTrace();
-    ed_.ClearInput();
     const int k = std::abs(pickedBaseCorner_);
     const bool twoPlanes = (doc_.CurrentBase == 1 || doc_.CurrentBase == 2) && options.lock;
+    {
+        // The corner as it would move, checked before anything changes.
+        const auto old = b.BaseRect;
+        auto at = [&](int i) { return old[static_cast<std::size_t>(i)]; };
+        auto moved = old;
+        if (pickedBaseFar_) {
+            if (const auto corner = IntersPoint(pending_, at(far(k)), at(k), at(other(k))))
+                moved[static_cast<std::size_t>(k)] = *corner;
+        } else {
+            moved[static_cast<std::size_t>(k)] = pending_;
+        }
+        OutlineFault fault = CheckOutline(std::array<TDPoint, 4>{moved[1], moved[2], moved[3], moved[4]});
+        if (fault == OutlineFault::None && twoPlanes) {
+            auto parked = doc_.ParkedPlane.base.BaseRect;
+            for (std::size_t j = 1; j <= 4; ++j)
+                if (parked[j] == at(k))
+                    parked[j] = moved[static_cast<std::size_t>(k)];
+            fault = CheckOutline(std::array<TDPoint, 4>{parked[1], parked[2], parked[3], parked[4]});
+        }
+        // The corner stays picked and its band stays, so the user can place it again.
+        if (Refuse(fault))
+            return;
+    }
+    EndTrace();
+    ed_.ClearInput();
     const TDPoint pending = pending_;
     const bool pickedFar = pickedBaseFar_;
     ed_.Commit("基準矩形の調整", kChangeShown | (twoPlanes ? kChangeFields | kChangePlanes : 0u), [&](Document& d) {
@@ -154,6 +178,13 @@ void Interaction::LeftBaseUnitAdjust(TDPoint P)
         snapOrigin_ = b.BaseUnit[static_cast<std::size_t>(pickedUnitCorner_)];
         StartTrace(8, P, b.BaseUnit[static_cast<std::size_t>(3 - pickedUnitCorner_)], {}, settings_.ColorBaseUnit);
         return;
+    }
+    if (pickedUnitCorner_ > 0) {
+        const TDPoint u1 = pickedUnitCorner_ == 1 ? pending_ : b.BaseUnit[1];
+        const TDPoint u2 = pickedUnitCorner_ == 2 ? pending_ : b.BaseUnit[2];
+        // The corner stays picked and its band stays, so the user can place it again.
+        if (Refuse(CheckUnitCell(doc_.Plane, u1, u2)))
+            return;
     }
     EndTrace();
     ed_.ClearInput();

@@ -13,6 +13,7 @@
 #include "base/error_trail.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -45,6 +46,8 @@ void Interaction::LeftBase(TDPoint P)
         ed_.AddInputPoint(pending_);
         StartTrace(3, P, Q(n + 1), {}, settings_.ColorBase);
     } else if (step == BandStep::Next) {
+        if (Refuse(CheckOutline(std::array<TDPoint, 4>{Q(1), Q(2), Q(3), pending_})))
+            return;
         EndTrace();
         ed_.SetReference({Q(1), Q(2), Q(3), pending_});
         Finish(ucNone);
@@ -65,6 +68,11 @@ void Interaction::LeftSixPoint(TDPoint P)
         else
             StartTrace(3, P, Q(n + 1), {}, settings_.ColorBase);
     } else if (step == BandStep::Next) {
+        // The left plane is (3, 1, 2, 4), the right one (1, 5, 6, 2).
+        const OutlineFault left = CheckOutline(std::array<TDPoint, 4>{Q(3), Q(1), Q(2), Q(4)});
+        const OutlineFault right = CheckOutline(std::array<TDPoint, 4>{Q(1), Q(5), pending_, Q(2)});
+        if (Refuse(left != OutlineFault::None ? left : right))
+            return;
         EndTrace();
         ed_.AddInputPoint(pending_);
         std::array<TDPoint, 7> six{};
@@ -91,6 +99,8 @@ void Interaction::LeftBaseLine(TDPoint P, bool w)
 void Interaction::LeftBaseUnit(TDPoint P)
 {
     if (BandClick(P, 7, settings_.ColorBaseUnit, true) != BandStep::Next)
+        return;
+    if (Refuse(CheckUnitCell(doc_.Plane, Q(1), pending_)))
         return;
     ed_.SetBaseUnit(Q(1), pending_);
     Recalculate();

@@ -609,6 +609,17 @@ void SetBaseUnit(Document& doc, TDPoint u1, TDPoint u2)
     doc.Modified = 1;
 }
 
+OutlineFault CheckUnitCell(const TPlaneState& plane, TDPoint u1, TDPoint u2)
+{
+    TPlaneState cell;
+    cell.base = plane.base;
+    cell.base.BaseUnit[1] = u1;
+    cell.base.BaseUnit[2] = u2;
+    CalcuUnitPoint(cell);
+    const auto& u = cell.UnitPoint;
+    return CheckOutline(std::array<TDPoint, 4>{u[0], u[1], u[2], u[3]});
+}
+
 void CalcuBaseUnitFromLines(TPlaneState& plane)
 {
     TBaseBlock& b = plane.base;

@@ -88,6 +88,10 @@ void SetReferenceRect(Document& doc, const std::array<TDPoint, 4>& corners, bool
 // Measurement base given by two diagonal corners.
 void SetBaseUnit(Document& doc, TDPoint u1, TDPoint u2);
 
+// The unit cell that diagonal corners u1 and u2 would give on plane, checked as
+// an outline; nothing of the plane changes.
+OutlineFault CheckUnitCell(const TPlaneState& plane, TDPoint u1, TDPoint u2);
+
 // When both base lines are set, derives the measurement base from them and
 // rebuilds the unit cell.  The caller recomputes corrections and the summary.
 void CalcuBaseUnitFromLines(TPlaneState& plane);

@@ -381,4 +381,35 @@ TDPoint StoW(const ViewState& view, TPoint s)
                   static_cast<long double>(s.y - view.DispOffsetY) / view.DispScale + view.StartY);
 }
 
+OutlineFault CheckOutline(std::span<const TDPoint, 4> q)
+{
+    auto cross = [](TDPoint o, TDPoint a, TDPoint b) {
+        return (static_cast<long double>(a.x) - o.x) * (static_cast<long double>(b.y) - o.y) -
+               (static_cast<long double>(a.y) - o.y) * (static_cast<long double>(b.x) - o.x);
+    };
+    // Every three corners must span a triangle at least half a pixel high over its
+    // longest side; a repeated corner makes that height 0.
+    constexpr long double kMinHeight = 0.5;
+    for (std::size_t skip = 0; skip < 4; ++skip) {
+        std::array<TDPoint, 3> t{};
+        std::size_t n = 0;
+        for (std::size_t i = 0; i < 4; ++i)
+            if (i != skip)
+                t[n++] = q[i];
+        const long double longest =
+            std::max({static_cast<long double>(Distance(t[0], t[1])), static_cast<long double>(Distance(t[1], t[2])),
+                      static_cast<long double>(Distance(t[2], t[0]))});
+        if (!(longest > 0) || !(std::fabs(cross(t[0], t[1], t[2])) / longest >= kMinHeight))
+            return OutlineFault::Empty;
+    }
+    // With no three corners on a line, two opposite edges either cross properly
+    // or not at all.
+    auto crosses = [&](TDPoint a, TDPoint b, TDPoint c, TDPoint d) {
+        return (cross(a, b, c) > 0) != (cross(a, b, d) > 0) && (cross(c, d, a) > 0) != (cross(c, d, b) > 0);
+    };
+    if (crosses(q[0], q[1], q[2], q[3]) || crosses(q[1], q[2], q[3], q[0]))
+        return OutlineFault::Crossed;
+    return OutlineFault::None;
+}
+
 } // namespace kvx

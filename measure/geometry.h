@@ -12,6 +12,7 @@
 // (millimetres from the unit-cell centre, X right, Y up).  TPoint is a screen
 // point in display pixels, origin top-left of the display, y down.
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -79,6 +80,17 @@ double PolygonSpace(std::span<const TDPoint> q, int high);
 // Whether p lies inside the closed outline q; a point on the boundary counts as
 // inside exactly when onEdgeInside.
 bool Inner(TDPoint p, std::span<const TDPoint> q, bool onEdgeInside);
+
+// --- outlines of four corners --------------------------------------------------
+
+// What makes four image points, given in the order their outline runs (either
+// direction), useless as a reference rectangle or a measurement base: two edges
+// that cross each other (the corners were not given around the outline), or no
+// area (a corner repeated, or three corners on one line).  Both give lengths that
+// look like numbers and mean nothing.
+enum class OutlineFault { None, Crossed, Empty };
+// A corner within half a pixel of the line through two others lies on it.
+OutlineFault CheckOutline(std::span<const TDPoint, 4> q);
 
 // --- lines ---------------------------------------------------------------------
 

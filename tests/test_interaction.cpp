@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <functional>
 #include <fstream>
@@ -98,6 +99,96 @@ TEST_F(Tools, FourCornersWithARejectedRepeatAndATakeBack)
     Right(20, 20);
     EXPECT_EQ(tools.InputCount(), 0);
     EXPECT_EQ(tools.TMode(), 0);
+}
+
+TEST_F(Tools, ACrossedOrEmptyReferenceIsRefusedAndSaysWhy)
+{
+    const std::string crossed = OutlineRefusal(OutlineFault::Crossed);
+    const std::string empty = OutlineRefusal(OutlineFault::Empty);
+    struct Case {
+        const char* what;
+        std::array<TDPoint, 4> corners;
+        const std::string& why;
+    };
+    const Case cases[] = {
+        {"corners in reading order", {TDPoint{100, 100}, {500, 110}, {110, 390}, {490, 400}}, crossed},
+        {"a bow tie the other way", {TDPoint{100, 100}, {490, 400}, {500, 110}, {110, 390}}, crossed},
+        {"three corners on one line", {TDPoint{100, 100}, {300, 100}, {500, 100}, {300, 400}}, empty},
+        {"a corner repeated", {TDPoint{100, 100}, {500, 110}, {100, 100}, {110, 390}}, empty},
+        {"within half a pixel of a line", {TDPoint{100, 100}, {300, 100.3}, {500, 100}, {300, 400}}, empty},
+    };
+    for (const Case& c : cases) {
+        doc = Document{};
+        tools.SetCommand(ucBase);
+        for (const TDPoint& p : c.corners)
+            Click(p.x, p.y);
+        EXPECT_EQ(doc.Plane.base.BaseSet, 0) << c.what;
+        EXPECT_EQ(tools.Command(), ucBase) << c.what;
+        EXPECT_EQ(tools.InputCount(), 3) << c.what << ": the three corners taken stay";
+        EXPECT_EQ(tools.TMode(), 3) << c.what << ": the band stays";
+        EXPECT_EQ(Prompt(), *PromptText(ucBase, 3, false) + "　" + c.why) << c.what;
+        EXPECT_EQ(doc.Modified, 0) << c.what;
+    }
+    // The last case's third corner taken back and placed off the line: the
+    // reference closes.
+    Right(0, 0);
+    Click(300, 400);
+    EXPECT_EQ(Prompt(), *PromptText(ucBase, 3, false)) << "a click taken clears the reason";
+    Click(100, 400);
+    EXPECT_EQ(doc.Plane.base.BaseSet, 1);
+    EXPECT_EQ(tools.Command(), ucNone);
+    EXPECT_EQ(Prompt(), "");
+}
+
+TEST_F(Tools, AMeasurementBaseOrAnAdjustmentThatLeavesNoOutlineIsRefused)
+{
+    // A new measurement base whose diagonal lies along the W direction.
+    Reference();
+    tools.SetCommand(ucBaseUnit);
+    Click(150, 150);
+    Click(300, 150);
+    EXPECT_EQ(doc.Plane.base.BaseUnitSet, 0);
+    EXPECT_EQ(tools.InputCount(), 1);
+    EXPECT_NE(Prompt().find(OutlineRefusal(OutlineFault::Empty)), std::string::npos) << Prompt();
+    Click(300, 250);
+    EXPECT_EQ(doc.Plane.base.BaseUnitSet, 1);
+    EXPECT_EQ(doc.Plane.base.BaseUnit[2], (TDPoint{300, 250}));
+
+    // Its adjustment onto the H line of the other corner.
+    tools.SetCommand(ucBaseUnitAdjust);
+    Click(300, 250);
+    Click(150, 350);
+    EXPECT_EQ(doc.Plane.base.BaseUnit[2], (TDPoint{300, 250}));
+    EXPECT_EQ(tools.InputCount(), 1) << "the corner stays picked";
+    EXPECT_NE(Prompt().find(OutlineRefusal(OutlineFault::Empty)), std::string::npos) << Prompt();
+    Click(320, 260);
+    EXPECT_EQ(doc.Plane.base.BaseUnit[2], (TDPoint{320, 260}));
+    EXPECT_EQ(tools.InputCount(), 0);
+
+    // A reference corner dragged across the opposite edge.
+    const auto before = doc.Plane.base.BaseRect;
+    tools.SetCommand(ucBaseAdjust);
+    Click(500, 400);
+    Click(50, 250);
+    EXPECT_EQ(doc.Plane.base.BaseRect, before);
+    EXPECT_EQ(tools.InputCount(), 1);
+    EXPECT_NE(Prompt().find(OutlineRefusal(OutlineFault::Crossed)), std::string::npos) << Prompt();
+    Click(520, 420);
+    EXPECT_EQ(doc.Plane.base.BaseRect[3], (TDPoint{520, 420}));
+    EXPECT_EQ(Prompt(), *PromptText(ucBaseAdjust, 0, false));
+}
+
+TEST_F(Tools, SixPointsThatCrossAPlaneAreRefused)
+{
+    doc.CurrentSetting = 4;
+    doc.CurrentBase = 1;
+    tools.SetCommand(ucBaseSixPoint);
+    // The right base line given bottom first crosses the right plane.
+    for (const TDPoint p : {TDPoint{500, 200}, {500, 500}, {250, 260}, {250, 550}, {750, 550}, {750, 260}})
+        Click(p.x, p.y);
+    EXPECT_EQ(doc.Plane.base.BaseSet, 0);
+    EXPECT_EQ(tools.InputCount(), 5);
+    EXPECT_NE(Prompt().find(OutlineRefusal(OutlineFault::Crossed)), std::string::npos) << Prompt();
 }
 
 TEST_F(Tools, SixPointsBuildBothPlanes)
