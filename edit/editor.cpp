@@ -380,12 +380,15 @@ void Editor::SetEffects(const ImageEffects& effects)
 
 // --- the photo ------------------------------------------------------------------------------
 
-void Editor::StartPhoto(const std::string& imageFileName, std::int32_t checkSum)
+void Editor::StartPhoto(const std::string& imageFileName, std::int32_t checkSum, const std::string& fingerprint,
+                        const std::string& key)
 {
     Track(kChangeAll & ~kChangeMeasurements, [&](Document& d) {
         kvx::Init(d);
         d.ImageFileName = imageFileName;
         d.ImageCheckSum = checkSum;
+        d.ImageFingerprint = fingerprint;
+        d.ImageKey = key;
     });
 }
 

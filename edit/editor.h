@@ -120,7 +120,10 @@ public:
     // --- the photo and its working files
     // Makes the photo the open one, with empty measurements, before its
     // working files are prepared.
-    void StartPhoto(const std::string& imageFileName, std::int32_t checkSum);
+    // fingerprint and key name whose per-image copies are the photo's (empty:
+    // unknown, the legacy key).
+    void StartPhoto(const std::string& imageFileName, std::int32_t checkSum, const std::string& fingerprint = {},
+                    const std::string& key = {});
     // Loads setting 1 of the open photo from the working files in folder; a
     // damaged working file throws WorkFileReadError after keeping what was
     // read whole.  True when setting 1 had a file.

@@ -2,6 +2,7 @@
 
 #include "image/jpeg_decode.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
@@ -457,6 +458,17 @@ PhotoLoad LoadPhoto(const QString& path, const Progress& progress)
     r.photo = Photo(std::move(image));
     Report(progress, 100);
     return r;
+}
+
+std::string PhotoFingerprint(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::string();
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!hash.addData(&file))
+        return std::string();
+    return hash.result().toHex().toStdString();
 }
 
 } // namespace kvx

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 
 namespace kvx {
 
@@ -60,6 +61,11 @@ struct PhotoLoad {
 // Decodes any format Qt reads (JPEG and BMP among them).  Refuses, with a
 // message naming the file, what is not an image, is damaged, or is too large.
 PhotoLoad LoadPhoto(const QString& path, const Progress& progress = {});
+
+// The SHA-256 of the photo file's bytes in lower-case hex, read in blocks;
+// empty when the file cannot be read.  Unlike CheckSum it tells apart every two
+// photos, whatever their names, sizes and corners.
+std::string PhotoFingerprint(const QString& path);
 
 // Lets Qt's decoders allocate what photos of kMaxPhotoPixels need.
 void ConfigureImageDecoding();

@@ -153,6 +153,12 @@ struct Document {
     OneBased<TDPoint> InputPoints;      // points of the command under way
     std::string ImageFileName;
     std::int32_t ImageCheckSum = 0;
+    // A strong fingerprint of the photo file's bytes (hex), computed where the
+    // photo is read; empty when unknown.
+    std::string ImageFingerprint;
+    // The key of the photo's per-image copies, chosen when it was opened
+    // (ResolvePerImageKey); empty: the legacy key of name and checksum.
+    std::string ImageKey;
     ImageEffects Effects;
     ViewToggles View;
 

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <system_error>
 #include <vector>
 
@@ -377,6 +378,62 @@ fs::path PerImageFile(const fs::path& folder, const std::string& key, int n)
     return folder / (key + "[" + std::to_string(n) + "].tmp");
 }
 
+fs::path PerImageFingerprintFile(const fs::path& folder, const std::string& key)
+{
+    return folder / (key + "[id].tmp");
+}
+
+namespace {
+
+// The fingerprint stored beside the copies of key: absent, or the text read.
+std::optional<std::string> StoredFingerprint(const fs::path& folder, const std::string& key)
+{
+    const fs::path file = PerImageFingerprintFile(folder, key);
+    if (!Exists(file))
+        return std::nullopt;
+    // A fingerprint is a short line; anything longer is not one of ours.
+    constexpr std::uintmax_t kMaxBytes = 256;
+    std::error_code ec;
+    const std::uintmax_t size = fs::file_size(file, ec);
+    if (ec || size > kMaxBytes)
+        return std::string("?");
+    std::ifstream in(file, std::ios::binary);
+    std::string text(static_cast<std::size_t>(size), '\0');
+    if (!in.read(text.data(), static_cast<std::streamsize>(size)))
+        return std::string("?");
+    return text;
+}
+
+} // namespace
+
+std::string ResolvePerImageKey(const fs::path& folder, const Document& doc)
+{
+    return Guard("ResolvePerImageKey", [&] {
+        const fs::path photo(doc.ImageFileName);
+        if (doc.ImageFingerprint.empty())
+            return PerImageKey(doc.ImageFileName, doc.ImageCheckSum);
+        // Enough for every photo of one name a camera can give; past it the
+        // photo keeps no copies rather than take another's.
+        constexpr int kMaxNamesakes = 1000;
+        for (int n = 1; n <= kMaxNamesakes; ++n) {
+            const std::string name = n == 1 ? doc.ImageFileName
+                                            : (photo.parent_path() / (photo.stem().string() + "~" + std::to_string(n) +
+                                                                      photo.extension().string()))
+                                                  .string();
+            const std::string key = PerImageKey(name, doc.ImageCheckSum);
+            const std::optional<std::string> stored = StoredFingerprint(folder, key);
+            if (!stored || *stored == doc.ImageFingerprint)
+                return key;
+        }
+        return std::string();
+    });
+}
+
+std::string ImageKeyOf(const Document& doc)
+{
+    return doc.ImageKey.empty() ? PerImageKey(doc.ImageFileName, doc.ImageCheckSum) : doc.ImageKey;
+}
+
 std::string EncodePlaneFile(const Document& doc)
 {
     const TPlaneState& p = doc.Plane;
@@ -500,8 +557,22 @@ void SaveSet(const Document& doc, const fs::path& folder, WorkFileUi& ui)
     Guard("SaveSet", [&] {
         if (doc.Modified != 1 || !ui.AskYesNo(kKeepQuestion))
             return;
-        const std::string key = PerImageKey(doc.ImageFileName, doc.ImageCheckSum);
+        const std::string key = ImageKeyOf(doc);
         std::string failed;
+        // The fingerprint goes first: copies must never stand under a key that
+        // another photo could still take for its own.
+        if (!doc.ImageFingerprint.empty()) {
+            const fs::path id = PerImageFingerprintFile(folder, key);
+            const std::optional<std::string> stored = StoredFingerprint(folder, key);
+            if (stored && *stored != doc.ImageFingerprint) {
+                ui.Warn(kCopyFailed + ("\r" + id.string()));
+                return;
+            }
+            if (!stored && !WriteFileReplacing(id, doc.ImageFingerprint)) {
+                ui.Warn(kCopyFailed + ("\r" + id.string()));
+                return;
+            }
+        }
         for (int i = 0; i <= 6; ++i) {
             const fs::path from = WorkingFile(folder, i);
             if (!Exists(from))
@@ -520,7 +591,7 @@ void SaveSet(const Document& doc, const fs::path& folder, WorkFileUi& ui)
 bool LoadSet(const Document& doc, const fs::path& folder)
 {
     return Guard("LoadSet", [&] {
-        const std::string key = PerImageKey(doc.ImageFileName, doc.ImageCheckSum);
+        const std::string key = ImageKeyOf(doc);
         bool clean = true;
         for (int i = 0; i <= 6; ++i) {
             const fs::path copy = PerImageFile(folder, key, i);

@@ -43,6 +43,21 @@ inline constexpr std::size_t kMaxPerImageKeyBytes = 243;
 std::string PerImageKey(const std::string& imageFileName, std::int32_t imageCheckSum);
 std::filesystem::path PerImageFile(const std::filesystem::path& folder, const std::string& key, int n);
 
+// "<key>[id].tmp": the fingerprint of the photo the copies of key belong to,
+// in a file of its own so that the copies keep their format.
+std::filesystem::path PerImageFingerprintFile(const std::filesystem::path& folder, const std::string& key);
+
+// The key under which the photo of doc keeps its copies in folder.  The legacy
+// key (name and checksum) is shared by photos of the same name and size with
+// dark bottom-left corners, so a photo never takes a key whose copies carry
+// another photo's fingerprint: it takes the first of "<stem>~2", "<stem>~3"...
+// that is free or already its own.  Copies without a fingerprint (older
+// versions) are taken as they are; without a fingerprint of its own the photo
+// has the legacy key.
+std::string ResolvePerImageKey(const std::filesystem::path& folder, const Document& doc);
+// doc.ImageKey, or the legacy key while none was resolved.
+std::string ImageKeyOf(const Document& doc);
+
 // The bytes of a plane file (version 3) of the current plane, and of a cross-line file.
 std::string EncodePlaneFile(const Document& doc);
 std::string EncodeCrossLineFile(const Document& doc);
@@ -60,7 +75,8 @@ bool SaveTemp(const Document& doc, int n, const std::filesystem::path& folder, W
 bool LoadTemp(Document& doc, int n, const std::filesystem::path& folder);
 
 // When the photo's measurements were changed and the user agrees, copies the
-// working files to the photo's per-image files.  A copy that fails is reported.
+// working files to the photo's per-image files, with the photo's fingerprint
+// beside them.  A copy that fails is reported.
 void SaveSet(const Document& doc, const std::filesystem::path& folder, WorkFileUi& ui);
 
 // Makes the photo's per-image files the working files; working files without a

@@ -83,13 +83,15 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
     Editor editor;
     const Document& doc = editor.Doc();
     const std::string imageFileName = fs::absolute(options.photo).string();
+    const PhotoKey id = IdentifyPhoto(QString::fromStdString(options.photo), imageFileName, loaded.photo.CheckSum(),
+                                      folders.TempFolder);
 
     QTemporaryDir scratch;
     if (!scratch.isValid())
         return Fail(err, "no temporary folder for the working files", 4);
     const fs::path work = scratch.path().toStdString();
     // The photo's own files, copied: the user's working folder stays as it is.
-    const std::string key = PerImageKey(imageFileName, loaded.photo.CheckSum());
+    const std::string key = id.key.empty() ? PerImageKey(imageFileName, loaded.photo.CheckSum()) : id.key;
     auto failInWork = [&](const std::string& message, int code) {
         return Fail(err, InUsersTerms(message, work, folders.TempFolder, key), code);
     };
@@ -102,7 +104,7 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
     Photo shown;
     try {
         // The window's way of opening a photo, so the report shows it as the window does.
-        const OpenedPhoto opened = AdoptPhoto(editor, loaded.photo, imageFileName, work);
+        const OpenedPhoto opened = AdoptPhoto(editor, loaded.photo, imageFileName, work, id);
         if (!opened.damage.empty())
             return failInWork(opened.damage, 4);
         shown = opened.work;

@@ -10,12 +10,23 @@ Photo ProcessedPhoto(const Photo& source, const ImageEffects& effects, const Pro
     return effects == ImageEffects{} ? source : Effect(source, effects, progress);
 }
 
+PhotoKey IdentifyPhoto(const QString& path, const std::string& fileName, std::int32_t checkSum,
+                       const std::filesystem::path& copiesFolder)
+{
+    Document probe;
+    probe.ImageFileName = fileName;
+    probe.ImageCheckSum = checkSum;
+    probe.ImageFingerprint = PhotoFingerprint(path);
+    return {probe.ImageFingerprint, ResolvePerImageKey(copiesFolder, probe)};
+}
+
 OpenedPhoto AdoptPhoto(Editor& editor, const Photo& decoded, const std::string& fileName,
-                       const std::filesystem::path& folder, const PrepareFiles& prepare, const Progress& progress)
+                       const std::filesystem::path& folder, const PhotoKey& id, const PrepareFiles& prepare,
+                       const Progress& progress)
 {
     OpenedPhoto opened;
     opened.source = decoded;
-    editor.StartPhoto(fileName, decoded.CheckSum());
+    editor.StartPhoto(fileName, decoded.CheckSum(), id.fingerprint, id.key);
     const bool clean = prepare ? prepare() : LoadSet(editor.Doc(), folder);
     try {
         if (clean)

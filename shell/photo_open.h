@@ -26,6 +26,15 @@ struct OpenedPhoto {
     std::string damage;  // a working file was damaged: what could be read is kept
 };
 
+// Whose per-image copies are the photo's: its fingerprint and the key chosen for
+// it among the copies kept in the folder where every run keeps them.
+struct PhotoKey {
+    std::string fingerprint;
+    std::string key;
+};
+PhotoKey IdentifyPhoto(const QString& path, const std::string& fileName, std::int32_t checkSum,
+                       const std::filesystem::path& copiesFolder);
+
 // Makes the photo's own files the working files in folder; false when they
 // must not be read (the files of the photo before could not be replaced).
 using PrepareFiles = std::function<bool()>;
@@ -34,7 +43,7 @@ using PrepareFiles = std::function<bool()>;
 // default its per-image files copied into folder) makes its working files,
 // setting 1 is loaded and its image processing applied.  decoded must not be null.
 OpenedPhoto AdoptPhoto(Editor& editor, const Photo& decoded, const std::string& fileName,
-                       const std::filesystem::path& folder, const PrepareFiles& prepare = {},
+                       const std::filesystem::path& folder, const PhotoKey& id, const PrepareFiles& prepare = {},
                        const Progress& progress = {});
 
 } // namespace kvx

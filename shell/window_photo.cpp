@@ -172,8 +172,9 @@ void TF001::LoadFile(const QString& path)
         PushRecent(settings_.LastFileName, Utf8(path));
 
         diagnostic_ = false;
+        const PhotoKey id = IdentifyPhoto(path, Utf8(path), loaded.photo.CheckSum(), sharedTemp_);
         OpenedPhoto opened = AdoptPhoto(
-            editor_, loaded.photo, Utf8(path), paths_.folders.TempFolder, [this] { return PrepareWorkingFiles(); },
+            editor_, loaded.photo, Utf8(path), paths_.folders.TempFolder, id, [this] { return PrepareWorkingFiles(); },
             [this](int p) { Progress(p); });
         Progress(0);
         source_ = opened.source;

@@ -4,6 +4,7 @@
 // crash what the working files held.
 
 #include "shell/main_window.h"
+#include "shell/photo_open.h"
 
 #include "base/error_trail.h"
 #include "base/recovery_note.h"
@@ -157,7 +158,7 @@ void TF001::StartUp()
 
 void TF001::BringInStoredCopies()
 {
-    const std::string key = PerImageKey(doc_.ImageFileName, doc_.ImageCheckSum);
+    const std::string key = ImageKeyOf(doc_);
     storedCopies_.clear();
     for (int i = 0; i <= 6; ++i) {
         const fs::path shared = PerImageFile(sharedTemp_, key, i);
@@ -177,7 +178,7 @@ bool TF001::StoredCopiesChangedElsewhere() const
 {
     if (storedCopies_.empty() || doc_.ImageFileName.empty())
         return false;
-    const std::string key = PerImageKey(doc_.ImageFileName, doc_.ImageCheckSum);
+    const std::string key = ImageKeyOf(doc_);
     for (int i = 0; i <= 6; ++i)
         if (Fingerprint(PerImageFile(sharedTemp_, key, i)) != storedCopies_[static_cast<std::size_t>(i)])
             return true;
@@ -190,7 +191,7 @@ void TF001::KeepStoredCopies(WorkFileUi& ui)
     // opened here; its measurements are not replaced without asking.
     if (doc_.Modified == 1 && StoredCopiesChangedElsewhere() && !prompter_->AskYesNo(kStoredElsewhere))
         return;
-    const std::string key = PerImageKey(doc_.ImageFileName, doc_.ImageCheckSum);
+    const std::string key = ImageKeyOf(doc_);
     std::vector<std::string> before;
     if (privateFolder_)
         for (int i = 0; i <= 6; ++i)
@@ -218,6 +219,11 @@ void TF001::KeepStoredCopies(WorkFileUi& ui)
         else
             failed += "\r" + shared.string();
     }
+    // The fingerprint that says whose copies they are goes with them.
+    const fs::path id = PerImageFingerprintFile(paths_.folders.TempFolder, key);
+    if (IsFile(id) && !IsFile(PerImageFingerprintFile(sharedTemp_, key)) &&
+        !CopyFileReplacing(id, PerImageFingerprintFile(sharedTemp_, key)))
+        failed += "\r" + PerImageFingerprintFile(sharedTemp_, key).string();
     // Told like any save that failed, so the user may try again or stay.
     if (!failed.empty())
         ui.Warn(kCopyBackFailed + failed);
@@ -314,11 +320,12 @@ void TF001::OfferRecovery()
         work_ = loaded.photo;
         source_ = work_;
         Ik5Disp1->SetPhoto(&work_);
-        editor_.StartPhoto(note->photo, note->checkSum);
+        const PhotoKey id = IdentifyPhoto(photo, note->photo, note->checkSum, sharedTemp_);
+        editor_.StartPhoto(note->photo, note->checkSum, id.fingerprint, id.key);
         // The working files are this photo's latest state: they are read as
         // they are, not replaced by its stored copies.
         storedCopies_.clear();
-        const std::string key = PerImageKey(doc_.ImageFileName, doc_.ImageCheckSum);
+        const std::string key = ImageKeyOf(doc_);
         for (int i = 0; i <= 6; ++i)
             storedCopies_.push_back(Fingerprint(PerImageFile(sharedTemp_, key, i)));
         try {

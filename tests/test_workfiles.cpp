@@ -400,6 +400,80 @@ TEST_F(WorkFiles, CorrectionsFollowTheOtherSettingsRectangleChangedSince)
     EXPECT_NE(loaded.correctedEnd, before);
 }
 
+TEST_F(WorkFiles, APhotoWithTheSameKeyNeverSeesOrReplacesAnothersCopies)
+{
+    // Two photos of one name and size whose legacy keys are the same.
+    auto photo = [](const char* path, const char* fingerprint) {
+        Document d;
+        d.ImageFileName = path;
+        d.ImageCheckSum = 4321;
+        d.ImageFingerprint = fingerprint;
+        return d;
+    };
+    Document first = photo("/cards/a/IMG_0001.JPG", "aaaa");
+    first.ImageKey = ResolvePerImageKey(folder.path(), first);
+    EXPECT_EQ(first.ImageKey, "IMG_0001_4321") << "the first photo keeps the legacy name";
+    LoadSet(first, folder.path());
+    FillFromFixture(first);
+    ASSERT_TRUE(SaveTemp(first, 1, folder.path(), ui));
+    first.Modified = 1;
+    SaveSet(first, folder.path(), ui);
+    ASSERT_TRUE(ui.warnings.empty());
+    EXPECT_EQ(ReadAll(PerImageFingerprintFile(folder.path(), "IMG_0001_4321")), "aaaa");
+    const std::string firstCopy = ReadAll(PerImageFile(folder.path(), "IMG_0001_4321", 1));
+
+    // The second photo starts empty, under a name of its own.
+    Document second = photo("/cards/b/IMG_0001.JPG", "bbbb");
+    second.ImageKey = ResolvePerImageKey(folder.path(), second);
+    EXPECT_EQ(second.ImageKey, "IMG_0001~2_4321");
+    LoadSet(second, folder.path());
+    EXPECT_FALSE(LoadTemp(second, 1, folder.path()));
+    EXPECT_EQ(second.Plane.DistanceCount(), 0);
+    SetReferenceRect(second, {TDPoint{10, 10}, {90, 10}, {90, 90}, {10, 90}}, true);
+    ASSERT_TRUE(SaveTemp(second, 1, folder.path(), ui));
+    SaveSet(second, folder.path(), ui);
+    EXPECT_EQ(ReadAll(PerImageFile(folder.path(), "IMG_0001_4321", 1)), firstCopy) << "never replaced";
+    EXPECT_EQ(ReadAll(PerImageFingerprintFile(folder.path(), "IMG_0001~2_4321")), "bbbb");
+
+    // Each finds its own again, whichever opens first.
+    for (Document* d : {&second, &first}) {
+        Document again = photo(d->ImageFileName.c_str(), d->ImageFingerprint.c_str());
+        again.ImageKey = ResolvePerImageKey(folder.path(), again);
+        EXPECT_EQ(again.ImageKey, d->ImageKey);
+        LoadSet(again, folder.path());
+        ASSERT_TRUE(LoadTemp(again, 1, folder.path()));
+        EXPECT_EQ(again.Plane.DistanceCount(), d == &first ? 1 : 0);
+    }
+
+    // A save under a key whose copies are another photo's is refused.
+    Document stray = photo("/cards/c/IMG_0001.JPG", "cccc");
+    stray.ImageKey = "IMG_0001_4321";
+    stray.Modified = 1;
+    SaveSet(stray, folder.path(), ui);
+    ASSERT_EQ(ui.warnings.size(), 1u);
+    EXPECT_EQ(ReadAll(PerImageFile(folder.path(), "IMG_0001_4321", 1)), firstCopy);
+    EXPECT_EQ(ReadAll(PerImageFingerprintFile(folder.path(), "IMG_0001_4321")), "aaaa");
+}
+
+TEST_F(WorkFiles, CopiesWithoutAFingerprintStillLoad)
+{
+    // Copies kept by an earlier version: no fingerprint beside them.
+    WriteAll(folder.path() / "wall_5120[1].tmp", V3Fixture().b);
+    Document d;
+    d.ImageFileName = "/photos/wall.jpg";
+    d.ImageCheckSum = 5120;
+    d.ImageFingerprint = "0123";
+    d.ImageKey = ResolvePerImageKey(folder.path(), d);
+    EXPECT_EQ(d.ImageKey, "wall_5120");
+    LoadSet(d, folder.path());
+    ASSERT_TRUE(LoadTemp(d, 1, folder.path()));
+    EXPECT_EQ(d.Plane.DistanceCount(), 1);
+    // Kept again, they are marked as this photo's.
+    d.Modified = 1;
+    SaveSet(d, folder.path(), ui);
+    EXPECT_EQ(ReadAll(PerImageFingerprintFile(folder.path(), "wall_5120")), "0123");
+}
+
 TEST_F(WorkFiles, WriteFailureIsReportedAndReturnsFalse)
 {
     FillFromFixture(doc);
