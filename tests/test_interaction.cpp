@@ -567,6 +567,83 @@ TEST_F(Tools, ANewCrossLineRecomputesCorrections)
     EXPECT_NE(d.correctedStart, before);
 }
 
+TEST_F(Tools, BaseLineEndsMoveAndTheMeasurementBaseFollows)
+{
+    Reference();
+    tools.SetCommand(ucBaseLineW);
+    Click(150, 300);
+    Click(350, 300);
+    tools.SetCommand(ucBaseLineH);
+    Click(150, 150);
+    Click(150, 350);
+    ASSERT_EQ(doc.Plane.base.BaseUnitSet, 1);
+    const TDPoint cornerBefore = doc.Plane.base.BaseUnit[2];
+
+    tools.SetCommand(ucBaseLineAdjust);
+    EXPECT_EQ(Prompt(), *PromptText(ucBaseLineAdjust, 0, false));
+    Click(40, 40);  // near no end: nothing picked
+    EXPECT_EQ(tools.InputCount(), 0);
+    Click(352, 302);  // the W line's second end
+    EXPECT_EQ(tools.InputCount(), 1);
+    EXPECT_EQ(tools.TraceAnchor(), (TDPoint{150, 300})) << "the band hangs on the fixed end";
+    EXPECT_EQ(Prompt(), *PromptText(ucBaseLineAdjust, 1, false));
+    Click(420, 300);
+    // The band of a W line keeps the end on the W direction through the fixed end
+    // (an intersection, kept to 4 decimals).
+    EXPECT_LE(kvx::Distance(doc.Plane.base.BaseLineW[2], {420, 300}), 2e-4) << doc.Plane.base.BaseLineW[2];
+    EXPECT_EQ(doc.Plane.base.BaseLineW[1], (TDPoint{150, 300}));
+    EXPECT_NE(doc.Plane.base.BaseUnit[2], cornerBefore) << "the base is derived from the lines again";
+    EXPECT_EQ(doc.Plane.base.BaseUnitSet, 1);
+    EXPECT_EQ(tools.InputCount(), 0);
+    EXPECT_EQ(tools.Command(), ucBaseLineAdjust);
+    EXPECT_EQ(doc.Modified, 1);
+}
+
+TEST_F(Tools, AreaCorrectionOnAndOff)
+{
+    SetReferenceRect(doc, {TDPoint{100, 100}, {500, 130}, {520, 370}, {90, 400}}, true);
+    test::OtherPlaneAndCrossLine(doc);
+    const std::int32_t k = Area({{150, 150}, {250, 160}, {250, 260}, {150, 250}, {150, 150}});
+    doc.Modified = 0;
+
+    tools.SetCommand(ucSpaceHosei);
+    Click(200, 200);
+    EXPECT_EQ(doc.CurrentSpace, k);
+    EXPECT_EQ(tools.InputCount(), 1);
+    EXPECT_EQ(tools.TraceAnchor(), doc.Plane.base.VanishH);
+    EXPECT_EQ(Prompt(), *PromptText(ucSpaceHosei, 1, false));
+    Click(600, 260);
+    const TSpace& s = doc.Plane.Spaces[k];
+    EXPECT_EQ(s.corrected, 1);
+    EXPECT_EQ(s.correctionRef, (TDPoint{600, 260}));
+    ASSERT_EQ(s.correctedPoints.size(), s.points.size());
+    for (std::size_t j = 0; j < s.points.size(); ++j)
+        EXPECT_EQ(s.correctedPoints[j], CorrectPoint(doc, s.points[j], s.correctionRef)) << j;
+    EXPECT_TRUE(CorrectionInForce(doc, s.corrected));
+    EXPECT_EQ(doc.Modified, 1);
+    EXPECT_EQ(tools.InputCount(), 0);
+
+    tools.SetCommand(ucSpaceHoseiDel);
+    Click(200, 200);
+    EXPECT_EQ(s.corrected, 0);
+    EXPECT_FALSE(CorrectionInForce(doc, s.corrected));
+    EXPECT_EQ(tools.Command(), ucSpaceHoseiDel);
+}
+
+TEST_F(Tools, APressAndReleaseAtDifferentPointsTakesThePressPoint)
+{
+    Reference();
+    tools.SetCommand(ucDistance);
+    tools.LeftClick({210, 215}, TDPoint{200, 200});
+    ASSERT_EQ(tools.InputCount(), 1);
+    EXPECT_EQ(doc.InputPoints[1], (TDPoint{200, 200}));
+    EXPECT_EQ(tools.PointerPoint(), (TDPoint{210, 215})) << "the pointer is where the button came up";
+    tools.LeftClick({330, 290}, TDPoint{300, 300});
+    ASSERT_EQ(doc.Plane.DistanceCount(), 1);
+    EXPECT_EQ(doc.Plane.Distances[1].start, (TDPoint{200, 200}));
+    EXPECT_EQ(doc.Plane.Distances[1].end, (TDPoint{300, 300}));
+}
+
 TEST_F(Tools, LinkedChainEndsMoveTogether)
 {
     Reference();
@@ -793,6 +870,61 @@ TEST(Prompts, EveryToolAndStep)
     };
     for (const Case& c : cases)
         EXPECT_EQ(PromptText(c.mode, c.n, c.polygon), c.text) << c.mode << "/" << c.n;
+}
+
+TEST(Prompts, EveryToolBeforeAndAfterItsFirstPoint)
+{
+    // The tools with one text before their first point and one after it.
+    struct Case {
+        int mode;
+        bool polygon;
+        const char* first;
+        const char* more;
+    };
+    const Case cases[] = {
+        {4, false, "[基準矩形を調整する]　調整する基準矩形の頂点をマウス㊧ボタンで指示", "[基準矩形を調整する]　調整後の基準矩形の頂点位置をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで前点のやり直し"},
+        {5, false, "[計測基準Ｗを設定する]　計測基準Ｗとなる端点の位置をマウス㊧ボタンで指示", "[計測基準Ｗを設定する]　計測基準Ｗとなるもう一方の端点の位置をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し"},
+        {6, false, "[計測基準Ｈを設定する]　計測基準Ｈとなる端点の位置をマウス㊧ボタンで指示", "[計測基準Ｈを設定する]　計測基準Ｈとなるもう一方の端点の位置をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し"},
+        {7, false, "[計測基準ＷＨを調整する]　調整する計測基準ＷＨの端点をマウス㊧ボタンで指示", "[計測基準ＷＨを調整する]　調整後の計測基準ＷＨの端点をマウス㊧ボタンで指示。㊨ボタンでやり直し"},
+        {8, false, "[計測基準を設定する]　計測基準となる矩形の頂点をマウス㊧ボタンで指示", "[計測基準を設定する]　計測基準となる矩形の対角をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し"},
+        {9, false, "[計測基準を調整する]　調整する計測基準の端点をマウス㊧ボタンで指示", "[計測基準を調整する]　調整後の計測基準の端点をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンでやり直し"},
+        {10, false, "[距離を求める・２点間の距離を求める]　求めたい距離の端点の位置をマウス㊧ボタンで指示", "[距離を求める・２点間の距離を求める]　求めたい距離のもう一方の端点の位置をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで１点目のやり直し"},
+        {11, false, "[距離を求める・削除する]　削除したい距離をマウス㊧ボタンで指示", "[距離を求める・削除する]　削除したい距離をマウス㊧ボタンで指示"},
+        {12, false, "[距離を求める・２点間を調整する]　調整する距離の端点をマウス㊧ボタンで指示", "[距離を求める・２点間を調整する]　調整後の距離の端点をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンでやり直し"},
+        {13, false, "[距離を求める・遠近補正する]　遠近補正する距離をマウス㊧ボタンで指示", "[距離を求める・遠近補正する]　遠近補正する距離の側面投影位置をマウス㊧ボタンで指示。㊨ボタンでやり直し"},
+        {14, false, "[距離を求める・遠近補正を解除する]　遠近補正を解除する距離をマウス㊧ボタンで指示", "[距離を求める・遠近補正を解除する]　遠近補正を解除する距離をマウス㊧ボタンで指示"},
+        {15, true, "[面積を求める・加算]　求めたい面積の範囲をマウス㊧ボタンで指示", "[面積を求める・加算]　求めたい面積の範囲をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで前点のやり直し"},
+        {15, false, "[面積を求める・加算]　求めたい面積矩形の頂点をマウス㊧ボタンで指示", "[面積を求める・加算]　求めたい面積矩形の対角をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し"},
+        {16, true, "[面積を求める・減算]　求めたい面積の範囲をマウス㊧ボタンで指示", "[面積を求める・減算]　求めたい面積の範囲をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで前点のやり直し"},
+        {16, false, "[面積を求める・減算]　求めたい面積矩形の頂点をマウス㊧ボタンで指示", "[面積を求める・減算]　求めたい面積矩形の対角をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し"},
+        {17, false, "[面積を求める・範囲を削除する]　削除したい面積の範囲をマウス㊧ボタンで指示", "[面積を求める・範囲を削除する]　削除したい面積の範囲をマウス㊧ボタンで指示"},
+        {18, false, "[面積を求める・範囲を調整する]　調整する面積形状の頂点をマウス㊧ボタンで指示", "[面積を求める・範囲を調整する]　調整後の面積形状の頂点位置をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンでやり直し"},
+        {19, false, "[面積を求める・傾斜設定]　傾斜設定する面積をマウス㊧ボタンで指示", "[面積を求める・傾斜設定]　傾斜設定する面積をマウス㊧ボタンで指示"},
+        {20, false, "[面積を求める・遠近補正する]　遠近補正する面積をマウス㊧ボタンで指示", "[面積を求める・遠近補正する]　遠近補正する面積の側面投影位置をマウス㊧ボタンで指示。㊨ボタンでやり直し"},
+        {21, false, "[面積を求める・遠近補正を解除する]　遠近補正を解除する面積をマウス㊧ボタンで指示", "[面積を求める・遠近補正を解除する]　遠近補正を解除する面積をマウス㊧ボタンで指示"},
+        {23, false, "[基準矩形の交線]　設定１と設定２の基準矩形の交線を㊧ボタンで指示。㊨ボタンでキャンセル", "[基準矩形の交線]　設定１と設定２の基準矩形の交線を㊧ボタンで指示。㊨ボタンでキャンセル"},
+        {24, false, "[画像範囲]　必要とする画像の範囲をマウス㊧ボタンで指示", "[画像範囲]　必要とする画像の範囲をマウス㊧ボタンで指示。㊨ボタンで１点目のやり直し"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(PromptText(c.mode, 0, c.polygon), std::optional<std::string>(c.first)) << c.mode;
+        for (const int n : {1, 2, 3})
+            EXPECT_EQ(PromptText(c.mode, n, c.polygon), std::optional<std::string>(c.more)) << c.mode << "/" << n;
+    }
+    // The four corners count, the one point has one text, the six points name each piece.
+    for (int n = 0; n < 4; ++n)
+        EXPECT_EQ(PromptText(ucBase, n, false),
+                  "[基準矩形を設定する]　基準となる矩形をマウス㊧ボタンで指示[" + std::to_string(n + 1) +
+                      (n == 0 ? "点目]" : "点目]。㊨ボタンで前点のやり直し"));
+    EXPECT_EQ(PromptText(ucBaseOnePoint, 0, false), "[基準矩形を設定する]　基準をマウス㊧ボタンで指示");
+    const char* pieces[] = {"中心線（上）をマウス㊧ボタンで指示", "中心線（下）", "左基準線（上）",
+                            "左基準線（下）", "右基準線（上）", "右基準線（下）"};
+    for (int n = 0; n < 6; ++n)
+        EXPECT_EQ(PromptText(ucBaseSixPoint, n, false),
+                  std::string("[基準（６点入力）を設定する]　基準となる") + pieces[n] +
+                      (n >= 1 ? "をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し" : ""));
+    EXPECT_EQ(PromptText(ucNone, 0, false), "");
+    for (const int mode : {22, 25, 26, 27, 99})
+        EXPECT_EQ(PromptText(mode, 0, false), std::nullopt) << mode;
 }
 
 TEST_F(Tools, ToolsWithoutAPromptKeepTheOldOne)

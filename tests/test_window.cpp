@@ -339,6 +339,7 @@ private slots:
     void startsWithDefaultsAndShutdownWritesEveryKey();
     void openingAPhotoAndComingBackRestoresItsMeasurements();
     void aPhotoThatCannotBeDecodedKeepsTheOpenOne();
+    void twoPhotosWithTheSameKeyKeepTheirOwnMeasurements();
     void recentPhotosAndTheFileMenu();
     void enablingFollowsTheModel();
     void wheelZoomMultipliesAndRendersOnceLater();
@@ -471,6 +472,50 @@ void WindowTest::openingAPhotoAndComingBackRestoresItsMeasurements()
     QVERIFY(w.ItemEnabled(QStringLiteral("mnDistance")));
     w.mnChangeClick(2);
     QCOMPARE(w.Doc().Plane.base.BaseSet, std::uint8_t{1});
+    f.Close();
+}
+
+void WindowTest::twoPhotosWithTheSameKeyKeepTheirOwnMeasurements()
+{
+    // Two cards of one camera: the same name and size and a dark bottom-left
+    // corner, so the same name-and-checksum key; different photos all the same.
+    Fixture f;
+    TF001& w = f.Open();
+    auto photo = [&](const QString& folder, QColor colour) {
+        QDir(f.home.path()).mkpath(folder);
+        QImage image(QSize(400, 300), QImage::Format_RGB888);
+        image.fill(colour);
+        QPainter(&image).fillRect(QRect(0, 300 - 96, 128, 96), Qt::black);
+        const QString path = f.home.filePath(folder + QStringLiteral("/IMG_0001.jpg"));
+        kvx::Photo(image).SaveJpeg(path);
+        return path;
+    };
+    const QString a = photo(QStringLiteral("card1"), QColor(200, 60, 40));
+    const QString b = photo(QStringLiteral("card2"), QColor(40, 160, 200));
+    QCOMPARE(LoadPhoto(a).photo.CheckSum(), LoadPhoto(b).photo.CheckSum());
+
+    w.LoadFile(a);
+    Set(w, [&](Document& d) { MarkReference(d); });
+    Set(w, [&](Document& d) { d.Plane.Distances.Append(TDistance{0, {120, 120}, {200, 130}}); });
+    w.SetCommand(ucNone);
+
+    // The second photo shows nothing of the first.
+    f.prompter->answers = {true, true, true};
+    w.LoadFile(b);
+    QCOMPARE(w.Doc().Plane.base.BaseSet, std::uint8_t{0});
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 0);
+    Set(w, [&](Document& d) { SetReferenceRect(d, {TDPoint{50, 50}, {150, 50}, {150, 150}, {50, 150}}, true); });
+    w.SetCommand(ucNone);
+
+    // Keeping it replaced nothing of the first, and each finds its own again.
+    w.LoadFile(a);
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
+    QCOMPARE(w.Doc().Plane.base.BaseRect[1], (TDPoint{100, 100}));
+    w.LoadFile(b);
+    QCOMPARE(w.Doc().Plane.base.BaseSet, std::uint8_t{1});
+    QCOMPARE(w.Doc().Plane.base.BaseRect[1], (TDPoint{50, 50}));
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 0);
+    QVERIFY(f.prompter->warnings.empty());
     f.Close();
 }
 
