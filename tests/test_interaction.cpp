@@ -118,7 +118,7 @@ TEST_F(Tools, ACrossedOrEmptyReferenceIsRefusedAndSaysWhy)
         {"within half a pixel of a line", {TDPoint{100, 100}, {300, 100.3}, {500, 100}, {300, 400}}, empty},
     };
     for (const Case& c : cases) {
-        doc = Document{};
+        Set([&](Document& d) { d = Document{}; });
         tools.SetCommand(ucBase);
         for (const TDPoint& p : c.corners)
             Click(p.x, p.y);
@@ -180,8 +180,8 @@ TEST_F(Tools, AMeasurementBaseOrAnAdjustmentThatLeavesNoOutlineIsRefused)
 
 TEST_F(Tools, SixPointsThatCrossAPlaneAreRefused)
 {
-    doc.CurrentSetting = 4;
-    doc.CurrentBase = 1;
+    Set([&](Document& d) { d.CurrentSetting = 4; });
+    Set([&](Document& d) { d.CurrentBase = 1; });
     tools.SetCommand(ucBaseSixPoint);
     // The right base line given bottom first crosses the right plane.
     for (const TDPoint p : {TDPoint{500, 200}, {500, 500}, {250, 260}, {250, 550}, {750, 550}, {750, 260}})
@@ -601,10 +601,10 @@ TEST_F(Tools, BaseLineEndsMoveAndTheMeasurementBaseFollows)
 
 TEST_F(Tools, AreaCorrectionOnAndOff)
 {
-    SetReferenceRect(doc, {TDPoint{100, 100}, {500, 130}, {520, 370}, {90, 400}}, true);
-    test::OtherPlaneAndCrossLine(doc);
+    Set([&](Document& d) { SetReferenceRect(d, {TDPoint{100, 100}, {500, 130}, {520, 370}, {90, 400}}, true); });
+    Set([&](Document& d) { test::OtherPlaneAndCrossLine(d); });
     const std::int32_t k = Area({{150, 150}, {250, 160}, {250, 260}, {150, 250}, {150, 150}});
-    doc.Modified = 0;
+    Set([&](Document& d) { d.Modified = 0; });
 
     tools.SetCommand(ucSpaceHosei);
     Click(200, 200);
