@@ -11,7 +11,7 @@
 
 #include "image/photo.h"
 #include "image/zoom.h"
-#include "interact/window_port.h"
+#include "measure/trace_figure.h"
 #include "measure/geometry.h"
 
 #include <QAbstractScrollArea>

@@ -6,6 +6,7 @@
 // scripted answers and drive the tools with simulated clicks.
 
 #include "measure/geometry.h"
+#include "measure/trace_figure.h"
 
 #include <array>
 #include <cstdint>
@@ -15,19 +16,6 @@
 #include <vector>
 
 namespace kvx {
-
-// A rubber-band figure: lines in image pixels (the window cuts them to the view
-// before they become display pixels, as they may start at a vanishing point
-// far away).  It is drawn over the last rendered picture and taken away without
-// re-rendering anything.
-struct TraceFigure {
-    std::vector<std::array<TDPoint, 2>> lines;
-    std::int32_t colour = 0;  // 0x00BBGGRR
-    friend bool operator==(const TraceFigure&, const TraceFigure&) = default;
-};
-
-// The rubber band of a tool and the figure of a zoom gesture are shown apart.
-enum class FigureSlot { Trace = 0, Gesture = 1 };
 
 enum class InputField { W, H };
 
