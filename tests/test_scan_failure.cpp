@@ -3,6 +3,8 @@
 
 #include "image/scanner.h"
 
+#include "sane_pin.h"
+
 #include <gtest/gtest.h>
 
 namespace kvx {
@@ -10,6 +12,7 @@ namespace {
 
 TEST(Scanner, AFailureMidScanIsReportedNotDelivered)
 {
+    testing_support::PinSaneTestBackend();
     const ScanDevices devices = ListScanDevices();
     ASSERT_TRUE(devices.ok);
     ASSERT_FALSE(devices.names.empty());

@@ -12,6 +12,7 @@
 #include "measure/workfiles.h"
 #include "measure/calibration.h"
 #include "output/export/exports.h"
+#include "sane_pin.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -1779,6 +1780,7 @@ namespace {
 void UseSane(const char* which)
 {
     qputenv("SANE_CONFIG_DIR", QByteArray(QT_TESTCASE_SOURCEDIR "/sane/") + which);
+    testing_support::PinSaneTestBackend();
 }
 
 } // namespace
