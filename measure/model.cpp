@@ -1,5 +1,9 @@
 #include "measure/model.h"
 
+#include <tuple>
+#include <utility>
+#include <vector>
+
 namespace kvx {
 
 namespace {
@@ -81,6 +85,15 @@ std::int32_t ChainLast(const TPlaneState& plane, std::int32_t i)
     while (const std::int32_t n = ChainNext(plane, i))
         i = n;
     return i;
+}
+
+void DropLooseLinks(TPlaneState& plane)
+{
+    std::vector<std::pair<std::int32_t, std::int32_t>> kept(static_cast<std::size_t>(plane.DistanceCount()) + 1);
+    for (std::int32_t k = 1; k <= plane.DistanceCount(); ++k)
+        kept[static_cast<std::size_t>(k)] = {ChainPrev(plane, k), ChainNext(plane, k)};
+    for (std::int32_t k = 1; k <= plane.DistanceCount(); ++k)
+        std::tie(plane.Distances[k].prev, plane.Distances[k].next) = kept[static_cast<std::size_t>(k)];
 }
 
 } // namespace kvx

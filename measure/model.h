@@ -197,6 +197,11 @@ void ClearPlane(Document& doc, TPlaneState& plane);
 std::int32_t ChainFirst(const TPlaneState& plane, std::int32_t i);
 std::int32_t ChainLast(const TPlaneState& plane, std::int32_t i);
 
+// Clears every link that is not adjacent and mutual.  A file written while a
+// chain was half open holds a link to a distance that does not exist yet; kept,
+// it would join the next single distance to the chain.
+void DropLooseLinks(TPlaneState& plane);
+
 // The previous / next segment of distance k in its chain, or 0.
 std::int32_t ChainPrev(const TPlaneState& plane, std::int32_t k);
 std::int32_t ChainNext(const TPlaneState& plane, std::int32_t k);

@@ -533,6 +533,7 @@ bool LoadTemp(Document& doc, int n, const fs::path& folder)
             }
         } catch (const ShortRead&) {
             // Keep what was read whole, but leave the plane consistent.
+            DropLooseLinks(doc.Plane);
             if (doc.Plane.base.BaseSet == 1) {
                 CalcuBasePoint(doc);
                 CalcuUnitPoint(doc.Plane);
@@ -541,6 +542,7 @@ bool LoadTemp(Document& doc, int n, const fs::path& folder)
             doc.Modified = modified;
             throw WorkFileReadError("作業ファイルを読み込めませんでした: " + reading.string());
         }
+        DropLooseLinks(doc.Plane);
         doc.Plane.base.BaseRect[5] = doc.Plane.base.BaseRect[1];
         if (doc.Plane.base.BaseSet == 1) {
             CalcuBasePoint(doc);

@@ -96,6 +96,20 @@ TEST_F(Exports, CsvBytesWithChainsGroupsNamesAndSlopes)
     EXPECT_EQ(hidden.find(Cp("外壁")), std::string::npos);
 }
 
+// Links that are not adjacent and mutual chain nothing, in the CSV as on the
+// photo: a half-open link left by a chain saved while it was drawn must not
+// take away the distance's total.
+TEST_F(Exports, CsvFollowsOnlyMutualLinks)
+{
+    Dist(0, 0, 1000, 0, 0, 0, 2);     // points at a segment that never came
+    Dist(0, 0, 0, 2000, 0, 0, 0);     // a single distance after it
+    Dist(0, 0, 3000, 0, 0, 0, 9);     // points past the end
+    const std::string csv = CsvBytes(doc, true);
+    EXPECT_NE(csv.find(" 1000, 1000, 0, 0.000, 1000\r\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find(" 2000, 0, 2000, 90.000, 2000\r\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find(" 3000, 3000, 0, 0.000, 3000\r\n"), std::string::npos) << csv;
+}
+
 TEST_F(Exports, CsvQuotesNamesThatWouldSplitTheRecord)
 {
     const std::pair<std::string, std::string> cases[] = {

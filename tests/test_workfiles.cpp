@@ -175,6 +175,38 @@ TEST_F(WorkFiles, HandWrittenFileLoadsIntoTheDocument)
     EXPECT_EQ(EncodePlaneFile(doc), V3Fixture().b) << "saved back byte for byte";
 }
 
+// A file saved while a chain was still open links its last segment to one that
+// was never drawn; read back, the next single distance would join the chain.
+TEST_F(WorkFiles, LinksThatAreNotAdjacentAndMutualAreDroppedAtLoad)
+{
+    WriteAll(Working(3), V3Fixture().b);
+    ASSERT_TRUE(LoadTemp(doc, 3, folder.path()));
+    TDistance first = doc.Plane.Distances[1];
+    first.prev = 0;
+    first.next = 2;
+    TDistance second = first;
+    second.prev = 1;
+    second.next = 3;  // the half-open link
+    TDistance stray = first;
+    stray.prev = 1;   // not adjacent: claims the first as its predecessor
+    stray.next = 0;
+    doc.Plane.Distances.Clear();
+    doc.Plane.Distances.Append(first);
+    doc.Plane.Distances.Append(second);
+    doc.Plane.Distances.Append(stray);
+    WriteAll(Working(3), EncodePlaneFile(doc));
+
+    Document again;
+    ASSERT_TRUE(LoadTemp(again, 3, folder.path()));
+    ASSERT_EQ(again.Plane.DistanceCount(), 3);
+    EXPECT_EQ(again.Plane.Distances[1].prev, 0);
+    EXPECT_EQ(again.Plane.Distances[1].next, 2);
+    EXPECT_EQ(again.Plane.Distances[2].prev, 1);
+    EXPECT_EQ(again.Plane.Distances[2].next, 0) << "the link to a segment never drawn";
+    EXPECT_EQ(again.Plane.Distances[3].prev, 0) << "a link that is not adjacent";
+    EXPECT_EQ(again.Plane.Distances[3].next, 0);
+}
+
 TEST_F(WorkFiles, AreaNamesLoseLineBreaksAndZeroBytes)
 {
     struct Case {

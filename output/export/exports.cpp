@@ -60,11 +60,13 @@ std::string CsvBytes(const Document& doc, bool namesShown)
             const TDistance& d = plane.Distances[i];
             if (d.group != g)
                 continue;
+            // The same links as the overlay: a loose one never hides a total.
+            const bool hasSuccessor = ChainNext(plane, i) != 0;
             TDistanceResult r;
-            CalcuDistance(doc, i, r, d.next == 0 ? ChainSums::Sum : ChainSums::Skip);
+            CalcuDistance(doc, i, r, hasSuccessor ? ChainSums::Skip : ChainSums::Sum);
             out += " " + FormatFixed(r.distance, 0) + ", " + FormatFixed(r.dX, 0) + ", " + FormatFixed(r.dY, 0) +
                    ", " + FormatFixed(r.angle, 3) + ",";
-            if (d.next == 0)
+            if (!hasSuccessor)
                 out += " " + FormatFixed(r.distance + r.before + r.after, 0);
             out += kEol;
         }
