@@ -4,7 +4,7 @@
 #include "image/photo.h"
 #include "image/photo_view.h"
 #include "image/effects.h"
-#include "image/painter_canvas.h"
+#include "shell/painter_canvas.h"
 #include "image/zoom.h"
 #include "interact/interaction.h"
 #include "measure/calibration.h"

@@ -1,6 +1,6 @@
 #include "image/photo_view.h"
 
-#include "image/painter_canvas.h"
+#include "image/colour.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>

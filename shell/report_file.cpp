@@ -1,6 +1,6 @@
 #include "shell/report_file.h"
 
-#include "image/painter_canvas.h"
+#include "shell/painter_canvas.h"
 #include "image/photo_view.h"
 #include "output/report/report.h"
 #include "measure/calibration.h"

@@ -14,7 +14,7 @@
 #include "shell/dialogs.h"
 #include "base/error_trail.h"
 #include "image/effects.h"
-#include "image/painter_canvas.h"
+#include "shell/painter_canvas.h"
 #include "image/scanner.h"
 #include "output/overlay/overlay.h"
 #include "widgets/calc_edit.h"

@@ -1,4 +1,4 @@
-#include "image/painter_canvas.h"
+#include "shell/painter_canvas.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -7,12 +7,6 @@
 #include <cmath>
 
 namespace kvx {
-
-QColor ColorOf(std::int32_t bgr)
-{
-    const auto v = static_cast<std::uint32_t>(bgr);
-    return QColor(static_cast<int>(v & 0xFF), static_cast<int>((v >> 8) & 0xFF), static_cast<int>((v >> 16) & 0xFF));
-}
 
 QFont LabelFont(int points)
 {

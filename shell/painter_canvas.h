@@ -2,6 +2,7 @@
 
 // The overlay's canvas on a Qt painter: the display and the printed page.
 
+#include "image/colour.h"
 #include "output/overlay/canvas.h"
 
 #include <QColor>
@@ -14,9 +15,6 @@
 class QPainter;
 
 namespace kvx {
-
-// 0x00BBGGRR as a colour.
-QColor ColorOf(std::int32_t bgr);
 
 // The Gothic face the labels are written in, at size points.
 QFont LabelFont(int points);
