@@ -94,7 +94,7 @@ Document BusyDocument()
 void BM_SetCalcu(benchmark::State& state)
 {
     const Document doc = BusyDocument();
-    const int mode = static_cast<int>(state.range(0));
+    const auto mode = static_cast<uCommand>(state.range(0));
     const bool cold = state.range(1) == 0;
     for (auto _ : state) {
         if (cold)
@@ -102,8 +102,8 @@ void BM_SetCalcu(benchmark::State& state)
         benchmark::DoNotOptimize(SetCalcu(doc, mode));
     }
 }
-// 15 is an area mode (every area of the group is computed), 10 a distance mode.
-BENCHMARK(BM_SetCalcu)->ArgNames({"mode", "warm"})->Args({15, 0})->Args({15, 1})->Args({10, 0})->Unit(benchmark::kMillisecond);
+// An area mode (every area of the group is computed) and a distance mode.
+BENCHMARK(BM_SetCalcu)->ArgNames({"mode", "warm"})->Args({ucSpaceAdd, 0})->Args({ucSpaceAdd, 1})->Args({ucDistance, 0})->Unit(benchmark::kMillisecond);
 
 // The realistic document (an A4 sheet, 300 marks 30 to 300 cells away, a
 // chain of range(0) segments): its CSV, the first time after the calibration
@@ -122,13 +122,13 @@ BENCHMARK(BM_RealisticCsv)->ArgName("chain")->Arg(1000)->Arg(3000)->Unit(benchma
 void BM_RealisticSummary(benchmark::State& state)
 {
     const Document doc = test::RealisticDocument();
-    const int mode = static_cast<int>(state.range(0));
+    const auto mode = static_cast<uCommand>(state.range(0));
     for (auto _ : state) {
         doc.Deltas.Clear();
         benchmark::DoNotOptimize(SetCalcu(doc, mode));
     }
 }
-BENCHMARK(BM_RealisticSummary)->ArgName("mode")->Arg(10)->Arg(15)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RealisticSummary)->ArgName("mode")->Arg(ucDistance)->Arg(ucSpaceAdd)->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace kvx

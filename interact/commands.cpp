@@ -40,7 +40,7 @@ void Add(std::set<std::string>& out, const Names& names)
 
 } // namespace
 
-std::string PriceLabel(int mode)
+std::string PriceLabel(uCommand mode)
 {
     if (mode >= ucDistance && mode <= ucDistanceHoseiDel)
         return "/m";
@@ -49,7 +49,7 @@ std::string PriceLabel(int mode)
     return {};
 }
 
-std::string PressedButton(int mode)
+std::string PressedButton(uCommand mode)
 {
     switch (mode) {
     case ucBase:
@@ -105,7 +105,7 @@ const std::vector<std::string>& ManagedItems()
     return all;
 }
 
-std::set<std::string> EnabledItems(const Document& doc, bool photo, int mode)
+std::set<std::string> EnabledItems(const Document& doc, bool photo, uCommand mode)
 {
     std::set<std::string> on;
     if (!photo)

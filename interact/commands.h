@@ -16,15 +16,15 @@
 namespace kvx {
 
 // "/m" for the distance tools, "/㎡" for the area tools that total, else empty.
-std::string PriceLabel(int mode);
+std::string PriceLabel(uCommand mode);
 
 // The object name of the tool button shown pressed in mode, or empty.
-std::string PressedButton(int mode);
+std::string PressedButton(uCommand mode);
 
 // Every item the enabling rules decide about; all of them are disabled first.
 const std::vector<std::string>& ManagedItems();
 
 // The items enabled for this state.
-std::set<std::string> EnabledItems(const Document& doc, bool photo, int mode);
+std::set<std::string> EnabledItems(const Document& doc, bool photo, uCommand mode);
 
 } // namespace kvx

@@ -18,7 +18,7 @@ std::string Pick(const Prompt& p, int n)
 
 } // namespace
 
-std::optional<std::string> PromptText(int mode, int n, bool polygon)
+std::optional<std::string> PromptText(uCommand mode, int n, bool polygon)
 {
     static const char* const kSixPieces[] = {"中心線（上）をマウス㊧ボタンで指示", "中心線（下）", "左基準線（上）",
                                              "左基準線（下）", "右基準線（上）", "右基準線（下）"};

@@ -2,6 +2,7 @@
 
 // The prompt in the status line: what the next click of the tool does.
 
+#include "base/tool_mode.h"
 #include "measure/geometry.h"
 
 #include <optional>
@@ -11,7 +12,7 @@ namespace kvx {
 
 // The prompt for tool mode with n points taken; nothing for the tools without
 // one (the status line then keeps its text).
-std::optional<std::string> PromptText(int mode, int n, bool polygon);
+std::optional<std::string> PromptText(uCommand mode, int n, bool polygon);
 
 // Why a closing click was not taken, shown after the tool's prompt; empty when
 // the outline is fine.

@@ -12,9 +12,6 @@ namespace kvx {
 
 namespace {
 
-constexpr int kFirstAreaMode = 15;  // ucSpaceAdd
-constexpr int kLastAreaMode = 21;   // ucSpaceHoseiDel
-
 struct Ends {
     TDPoint start, end;
 };
@@ -51,9 +48,9 @@ void Project(const Document& doc, TDPoint E, TDPoint R, SideProjection& out, dou
 
 } // namespace
 
-bool IsAreaMode(int uCommand)
+bool IsAreaMode(uCommand mode)
 {
-    return uCommand >= kFirstAreaMode && uCommand <= kLastAreaMode;
+    return mode >= ucSpaceAdd && mode <= ucSpaceNameUpd;
 }
 
 bool CorrectionInForce(const Document& doc, std::uint8_t corrected)
@@ -221,11 +218,11 @@ SideProjection SpaceSideProjection(const Document& doc, std::int32_t i)
     });
 }
 
-std::string SetCalcu(const Document& doc, int uCommand)
+std::string SetCalcu(const Document& doc, uCommand mode)
 {
     return Guard("SetCalcu", [&]() -> std::string {
         const TPlaneState& plane = doc.Plane;
-        if (IsAreaMode(uCommand) || (plane.SpaceCount() > 0 && plane.DistanceCount() == 0)) {
+        if (IsAreaMode(mode) || (plane.SpaceCount() > 0 && plane.DistanceCount() == 0)) {
             long double add = 0;
             long double sub = 0;
             for (std::int32_t i = 1; i <= plane.SpaceCount(); ++i) {

@@ -5,6 +5,7 @@
 // correction and the one-line summary.  Nothing is cached: every value is
 // recomputed from image points, so a change of W, H or the reference shows at once.
 
+#include "base/tool_mode.h"
 #include "measure/model.h"
 
 #include <string>
@@ -26,7 +27,7 @@ struct TSpaceResult {
 };
 
 // Tool modes in which the summary speaks of areas.
-bool IsAreaMode(int uCommand);
+bool IsAreaMode(uCommand mode);
 
 // Whether a record's corrected points stand in for its image points.
 bool CorrectionInForce(const Document& doc, std::uint8_t corrected);
@@ -67,6 +68,6 @@ SideProjection DistanceSideProjection(const Document& doc, std::int32_t i);
 SideProjection SpaceSideProjection(const Document& doc, std::int32_t i);
 
 // The summary line for the information field (UTF-8).
-std::string SetCalcu(const Document& doc, int uCommand);
+std::string SetCalcu(const Document& doc, uCommand mode);
 
 } // namespace kvx

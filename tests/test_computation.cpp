@@ -14,8 +14,6 @@ namespace {
 using test::Camera;
 using test::Near;
 
-constexpr int ucDistance = 10;
-constexpr int ucSpaceAdd = 15;
 constexpr double kStep = 0.9765625;
 
 // Straight on at 0.5 px per mm: a plane coordinate of k * 1000 + half a step
@@ -128,7 +126,7 @@ TEST_F(FlatWall, SubtractionsBeyondAdditionsGoNegative)
 
 TEST_F(FlatWall, SummaryChoosesItsKind)
 {
-    EXPECT_EQ(SetCalcu(doc, 0), "");
+    EXPECT_EQ(SetCalcu(doc, ucNone), "");
     EXPECT_EQ(SetCalcu(doc, ucSpaceAdd),
               "合計面積=0.000㎡( ￥0 ),  加算=0.000㎡,  減算=0.000㎡,  [面積=0.000㎡, 周長=0㎜]")
         << "the area modes show the area summary even with nothing measured";

@@ -38,7 +38,7 @@ protected:
         // Straight on: both vanishing points lie 100,000,000 pixels away.
         SetReferenceRect(doc, {TDPoint{100, 100}, {500, 100}, {500, 400}, {100, 400}}, true);
     }
-    void Draw(int mode = ucNone)
+    void Draw(uCommand mode = ucNone)
     {
         canvas.calls.clear();
         context.uCommand = mode;
@@ -134,7 +134,7 @@ TEST_F(Overlay, ReferenceInputSkipsEverythingButTheInput)
     AddSquare(200, 200, 50, kSpaceAdd);
     doc.InputPoints.Append({10, 10});
     doc.InputPoints.Append({60, 10});
-    for (const int mode : {ucBase, ucBaseOnePoint, ucBaseSixPoint}) {
+    for (const uCommand mode : {ucBase, ucBaseOnePoint, ucBaseSixPoint}) {
         Draw(mode);
         EXPECT_TRUE(Texts().empty()) << mode;
         if (mode == ucBase) {

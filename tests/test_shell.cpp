@@ -233,7 +233,7 @@ TEST(Housekeeping, ErrorLogOnlyWithLines)
 TEST(Commands, PriceLabelAndPressedButton)
 {
     struct Case {
-        int mode;
+        uCommand mode;
         const char* price;
         const char* button;
     };

@@ -27,7 +27,7 @@ struct OverlayContext {
     // away never overflows them.
     double viewWidth = 0;
     double viewHeight = 0;
-    int uCommand = 0;
+    kvx::uCommand uCommand = ucNone;
     bool polygonMode = false;
     bool diagnostic = false;
     int imageWidth = 0;
