@@ -171,7 +171,6 @@ void TF001::mnBaseLineClick(bool w)
     view.BaseView = true;
     editor_.SetViewToggles(view);
     SetCommand(w ? ucBaseLineW : ucBaseLineH);
-    RedrawOverlay();
     // The length measured on site can be taken from the meter's list.
     if (pd25Lines_.isEmpty())
         return;
@@ -212,7 +211,6 @@ void TF001::mnBaseClick()
     if (ask && MarkCancelled("基準矩形を再設定すると基準矩形の交線、計測基準、距離、面積の設定は消去されます.\r"
                              "よろしいですか？")) {
         SetCommand(ucNone);
-        RedrawOverlay();
         return;
     }
     ViewToggles view = doc_.View;
@@ -224,7 +222,6 @@ void TF001::mnBaseClick()
         SetCommand(ucBaseOnePoint);
     else
         SetCommand(ucBaseSixPoint);
-    RedrawOverlay();
 }
 
 void TF001::mnBaseChangeClick()

@@ -357,6 +357,8 @@ private slots:
     void preferencesTakeEffectAfterOk();
     void modeBoxesMirrorTheirMenuChecks();
     void errorsInHandlersAreShownAndTheWindowGoesOn();
+    void aDrawingErrorIsToldOnceAfterThePaint();
+    void aCutWorkingFileNeverLocksTheWindow();
     void confirmationsDecide();
     void droppedFilesOpenAndThePanWindowFollows();
     void measuringAWallEndToEnd();
@@ -1016,6 +1018,101 @@ void WindowTest::errorsInHandlersAreShownAndTheWindowGoesOn()
     QCOMPARE(ErrorTrail::global().size(), before + 1);
     QCOMPARE(ErrorTrail::global().lines().back(), std::string("mnBrokenClick"));
     w.SetCommand(ucNone);  // still answering
+    f.Close();
+}
+
+namespace {
+// The overlay drawn again now, as after any change of the document.
+void Repaint(TF001& w)
+{
+    w.Display()->RedrawOverlay();
+    w.Display()->viewport()->repaint();
+}
+} // namespace
+
+// A dialog opened from inside a paint paints the window again, which fails
+// again: the window locks in a loop of error boxes.  The error is told once,
+// after the paint, and told again only after a paint that went well.
+void WindowTest::aDrawingErrorIsToldOnceAfterThePaint()
+{
+    Fixture f;
+    TF001& w = f.OpenWith(QStringLiteral("paint.jpg"), Qt::gray);
+    Set(w, [&](Document& d) { MarkReference(d); });
+    bool failing = true;
+    int failedPaints = 0;
+    std::vector<std::size_t> errorsSeenInsidePaint;
+    const auto connection = connect(&w, &TF001::overlayPainted, &w, [&](QPainter&, const ViewState&) {
+        errorsSeenInsidePaint.push_back(f.prompter->errors.size());
+        if (failing) {
+            ++failedPaints;
+            throw std::runtime_error("描けない");
+        }
+    });
+    for (int i = 0; i < 4; ++i) {
+        Repaint(w);
+        QCoreApplication::processEvents();
+    }
+    QVERIFY(failedPaints >= 4);
+    QCOMPARE(f.prompter->errors.size(), std::size_t{1});
+    QCOMPARE(f.prompter->errors.back(), std::string("描けない"));
+    QCOMPARE(errorsSeenInsidePaint.front(), std::size_t{0});  // nothing was told during the first paint
+
+    failing = false;  // a good paint, then a new failure is news again
+    Repaint(w);
+    failing = true;
+    Repaint(w);
+    QCoreApplication::processEvents();
+    QCOMPARE(f.prompter->errors.size(), std::size_t{2});
+
+    disconnect(connection);
+    w.SetCommand(ucDistance);  // the photo stays usable
+    ClickAt(w, {150, 150});
+    ClickAt(w, {250, 160});
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
+    f.Close();
+}
+
+// A working file cut after the reference's first corner once left a
+// half-read reference "set" with a corner of garbage, and every paint threw.
+void WindowTest::aCutWorkingFileNeverLocksTheWindow()
+{
+    Fixture f;
+    const QString photo = f.Photo(QStringLiteral("cut.jpg"), Qt::darkCyan);
+    {
+        TF001& w = f.Open();
+        w.LoadFile(photo);
+        Set(w, [&](Document& d) { MarkReference(d); });
+        w.SetCommand(ucDistance);
+        ClickAt(w, {150, 150});
+        ClickAt(w, {250, 160});
+        QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
+    }
+    TF001& first = *f.window;
+    const std::string key = first.Doc().ImageKey.empty() ? PerImageKey(first.Doc().ImageFileName, first.Doc().ImageCheckSum)
+                                                         : first.Doc().ImageKey;
+    f.Close();
+    const std::filesystem::path saved = PerImageFile(f.Temp(), key, 1);
+    QVERIFY2(std::filesystem::exists(saved), saved.c_str());
+    std::filesystem::resize_file(saved, 21);
+
+    TF001& w = f.Open();
+    w.LoadFile(photo);
+    QCoreApplication::processEvents();
+    const std::size_t told = f.prompter->errors.size() + f.prompter->warnings.size();
+    QVERIFY2(told <= 1, "the damage is told once at most");
+    QVERIFY(!w.Doc().Plane.base.BaseSet);  // a half-read reference is no reference
+    for (int i = 0; i < 3; ++i) {
+        Repaint(w);
+        QCoreApplication::processEvents();
+    }
+    QCOMPARE(f.prompter->errors.size() + f.prompter->warnings.size(), told);
+
+    // Measuring starts again from a fresh reference.
+    Set(w, [&](Document& d) { MarkReference(d); });
+    w.SetCommand(ucDistance);
+    ClickAt(w, {150, 150});
+    ClickAt(w, {250, 160});
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
     f.Close();
 }
 
