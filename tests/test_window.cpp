@@ -5,6 +5,7 @@
 #include "image/photo.h"
 #include "measure/calibration.h"
 #include "interact/commands.h"
+#include "interact/prompts.h"
 #include "shell/dialogs.h"
 #include "shell/application.h"
 #include "base/error_trail.h"
@@ -359,6 +360,7 @@ private slots:
     void errorsInHandlersAreShownAndTheWindowGoesOn();
     void aDrawingErrorIsToldOnceAfterThePaint();
     void aCutWorkingFileNeverLocksTheWindow();
+    void aCrossedReferenceClickedInTheWindowIsRefused();
     void confirmationsDecide();
     void droppedFilesOpenAndThePanWindowFollows();
     void measuringAWallEndToEnd();
@@ -1113,6 +1115,30 @@ void WindowTest::aCutWorkingFileNeverLocksTheWindow()
     ClickAt(w, {150, 150});
     ClickAt(w, {250, 160});
     QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
+    f.Close();
+}
+
+// Corners clicked in reading order give a bow tie: a 200 mm edge once read
+// 125,015 mm with no word.  The closing click is refused where the user clicks.
+void WindowTest::aCrossedReferenceClickedInTheWindowIsRefused()
+{
+    Fixture f;
+    TF001& w = f.OpenWith(QStringLiteral("crossed.jpg"), Qt::lightGray, QSize(600, 500));
+    w.mnBaseClick();
+    QCOMPARE(w.Command(), int(ucBase));
+    for (const TDPoint p : {TDPoint{100, 100}, {500, 110}, {110, 390}, {490, 400}})
+        ClickAt(w, p);
+    QCOMPARE(w.Doc().Plane.base.BaseSet, std::uint8_t{0});
+    QCOMPARE(w.Command(), int(ucBase));
+    QVERIFY2(w.StatusText(2).contains(QString::fromStdString(OutlineRefusal(OutlineFault::Crossed))),
+             qPrintable(w.StatusText(2)));
+    QCOMPARE(w.Doc().Modified, std::uint8_t{0});
+
+    // The last corner taken back with the right button and placed in order.
+    QTest::mouseClick(w.Display()->viewport(), Qt::RightButton, {}, Screen(w, {300, 300}));
+    ClickAt(w, {490, 400});
+    ClickAt(w, {110, 390});
+    QCOMPARE(w.Doc().Plane.base.BaseSet, std::uint8_t{1});
     f.Close();
 }
 
