@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <memory>
 #include <new>
-#include <optional>
 #include <utility>
 
 namespace kvx {
@@ -101,6 +100,40 @@ NoiseFilter NoiseStrength(int level)
     return NoiseFilter{2 * band + 1, static_cast<double>(l - 85 * (band - 1)) / 85.0};
 }
 
+// Runs filter over from in bands of rows and puts the rows it makes into to
+// (which may be from itself).  filter(in, out) gets a band with up to reach
+// rows of the photo around it (fewer at the photo's top and bottom, where the
+// band then starts at the photo's own edge) and fills out to the same size.
+// A neighbourhood filter whose reach is no more than reach thus makes every
+// row of the band exactly as over the whole photo, while the memory it needs
+// is a few bands, not another photo.  Rows of from still needed above the
+// next band are kept before they are overwritten.
+template <class Filter>
+void InBands(const cv::Mat& from, cv::Mat& to, int reach, Filter&& filter)
+{
+    const int rows = from.rows;
+    const int band = std::max(64, 16 * reach);
+    cv::Mat carry, in, out;
+    for (int y0 = 0; y0 < rows; y0 += band) {
+        const int y1 = std::min(rows, y0 + band);
+        const int top = y0 == 0 ? 0 : carry.rows;
+        const int below = std::min(reach, rows - y1);
+        in.create(top + (y1 - y0) + below, from.cols, from.type());
+        if (top)
+            carry.copyTo(in.rowRange(0, top));
+        from.rowRange(y0, y1 + below).copyTo(in.rowRange(top, in.rows));
+        filter(in, out);
+        const int keep = std::min(reach, y1);
+        if (keep)
+            in.rowRange(top + (y1 - y0) - keep, top + (y1 - y0)).copyTo(carry);
+        out.rowRange(top, top + (y1 - y0)).copyTo(to.rowRange(y0, y1));
+    }
+}
+
+// The Gaussian of radius 1 reaches 3 rows for 8-bit pixels; one more costs
+// nothing and leaves room.
+constexpr int kBlurReach = 4;
+
 Photo Effect(const Photo& source, const ImageEffects& e, const Progress& progress)
 {
     int process = 1;
@@ -114,29 +147,24 @@ Photo Effect(const Photo& source, const ImageEffects& e, const Progress& progres
                           (e.RGBLevel != 0) + (e.RevRed || e.RevGreen || e.RevBlue);
         int done = 0;
         auto Step = [&] { Report(progress, steps ? 100 * ++done / steps : 100); };
-        // The pixels are worked on in one block, in place where the operation
-        // allows, and a second one reused by the steps that need one; the
-        // source is read, never written.
+        // The pixels are worked on in one block, in place, the steps that
+        // look at neighbours a band of rows at a time: the photo's memory is
+        // the source and this block.  The source is read, never written.
         const cv::Mat in = View(source.Image());
         const bool turned = e.Rotate == 1 || e.Rotate == 2;
         Block m(turned ? in.cols : in.rows, turned ? in.rows : in.cols);
-        std::optional<Block> scratch;
-        auto spare = [&]() -> Block& {
-            if (!scratch)
-                scratch.emplace(m.mat.rows, m.mat.cols);
-            return *scratch;
-        };
-        // Noise removal from one matrix into a block (NoiseStrength).
-        auto denoise = [&](const cv::Mat& from, Block& to) {
+        // Noise removal from one matrix into the block (NoiseStrength).
+        auto denoise = [&](const cv::Mat& from) {
             const NoiseFilter f = NoiseStrength(e.Noise);
-            cv::medianBlur(from, to.mat, f.aperture);
-            if (f.weight < 1.0) {
-                cv::Mat narrower;
-                if (f.aperture > 3)
-                    cv::medianBlur(from, narrower, f.aperture - 2);
-                cv::addWeighted(to.mat, f.weight, f.aperture > 3 ? narrower : from, 1.0 - f.weight, 0.0, to.mat);
-            }
-            to.Settle();
+            InBands(from, m.mat, f.aperture / 2, [&](const cv::Mat& band, cv::Mat& out) {
+                cv::medianBlur(band, out, f.aperture);
+                if (f.weight < 1.0) {
+                    cv::Mat narrower;
+                    if (f.aperture > 3)
+                        cv::medianBlur(band, narrower, f.aperture - 2);
+                    cv::addWeighted(out, f.weight, f.aperture > 3 ? narrower : band, 1.0 - f.weight, 0.0, out);
+                }
+            });
         };
 
         // 2. Rotation by a quarter turn: +90 turns the photo counter-clockwise
@@ -150,7 +178,7 @@ Photo Effect(const Photo& source, const ImageEffects& e, const Progress& progres
         } else if (e.Noise > 0) {
             // Unturned, the median filter reads the source itself.
             process = 3;
-            denoise(in, m);
+            denoise(in);
             noiseDone = true;
             Step();
         } else {
@@ -161,21 +189,19 @@ Photo Effect(const Photo& source, const ImageEffects& e, const Progress& progres
         //    every step of the level (NoiseStrength).
         process = 3;
         if (e.Noise > 0 && !noiseDone) {
-            Block& out = spare();
-            denoise(m.mat, out);
-            std::swap(m, out);
+            denoise(m.mat);
             Step();
         }
         // 4. Sharpening: an unsharp mask of radius 1 whose amount is Sharp / 50
         //    (0.02 to 2): out = in + amount x (in - blurred).
         process = 4;
         if (e.Sharp > 0) {
-            Block& blurred = spare();
-            cv::GaussianBlur(m.mat, blurred.mat, cv::Size(0, 0), 1.0);
-            blurred.Settle();
             const double amount = std::clamp(e.Sharp, 0, 100) / 50.0;
-            cv::addWeighted(m.mat, 1.0 + amount, blurred.mat, -amount, 0.0, m.mat);
-            m.Settle();
+            cv::Mat blurred;
+            InBands(m.mat, m.mat, kBlurReach, [&](const cv::Mat& band, cv::Mat& out) {
+                cv::GaussianBlur(band, blurred, cv::Size(0, 0), 1.0);
+                cv::addWeighted(band, 1.0 + amount, blurred, -amount, 0.0, out);
+            });
             Step();
         }
         // 5. Saturation: each colour moves away from its grey (luma) by Chroma
@@ -183,19 +209,17 @@ Photo Effect(const Photo& source, const ImageEffects& e, const Progress& progres
         //    multiplies it by 11; results are clamped to 0..255.
         process = 5;
         if (e.Chroma != 0) {
-            Block& grey3 = spare();
-            {
-                cv::Mat grey;
-                cv::cvtColor(m.mat, grey, cv::COLOR_RGB2GRAY);
-                cv::cvtColor(grey, grey3.mat, cv::COLOR_GRAY2RGB);
-            }
-            grey3.Settle();
             const double k = 1.0 + std::clamp(e.Chroma, -100, 1000) / 100.0;
-            cv::addWeighted(m.mat, k, grey3.mat, 1.0 - k, 0.0, m.mat);
-            m.Settle();
+            // Pixel by pixel: a band at a time, in place, keeps the grey small.
+            cv::Mat grey, grey3;
+            for (int y0 = 0; y0 < m.mat.rows; y0 += 256) {
+                cv::Mat band = m.mat.rowRange(y0, std::min(m.mat.rows, y0 + 256));
+                cv::cvtColor(band, grey, cv::COLOR_RGB2GRAY);
+                cv::cvtColor(grey, grey3, cv::COLOR_GRAY2RGB);
+                cv::addWeighted(band, k, grey3, 1.0 - k, 0.0, band);
+            }
             Step();
         }
-        scratch.reset();
         // 6. Brightness: RGBLevel added to red, green and blue, clamped.
         process = 6;
         if (e.RGBLevel != 0) {

@@ -21,7 +21,7 @@ const QColor kBackground(0x80, 0x80, 0x80);
 
 } // namespace
 
-QImage ReduceImage(const QImage& source, int factor)
+QImage ReduceImage(const QImage& source, int factor, QImage::Format format)
 {
     const QImage src = source.format() == QImage::Format_RGB888 ? source : source.convertToFormat(QImage::Format_RGB888);
     const int sw = src.width();
@@ -30,7 +30,10 @@ QImage ReduceImage(const QImage& source, int factor)
     const int h = std::max(1, sh / factor);
     // Each output pixel averages the block of source pixels it covers; blocks at
     // the right and bottom edges take what is left of the photo.
-    QImage out(w, h, QImage::Format_RGB888);
+    // 32-bit rows are what a smooth scaling works on: made here, they save
+    // it a converted copy of the whole reduction.
+    const bool wide = format == QImage::Format_RGB32;
+    QImage out(w, h, wide ? QImage::Format_RGB32 : QImage::Format_RGB888);
     const qsizetype stride = src.bytesPerLine();
     const uchar* bits = src.constBits();
     std::vector<std::uint32_t> sums(static_cast<std::size_t>(w) * 3);
@@ -75,6 +78,16 @@ QImage ReduceImage(const QImage& source, int factor)
         }
         const auto rows = static_cast<std::uint32_t>(std::max(1, y1 - y0));
         uchar* d = out.scanLine(y);
+        if (wide) {
+            auto* q = reinterpret_cast<QRgb*>(d);
+            for (int x = 0; x < w; ++x) {
+                const std::uint32_t n = counts[static_cast<std::size_t>(x)] * rows;
+                const std::uint32_t* s = sums.data() + 3 * static_cast<std::size_t>(x);
+                q[x] = qRgb(static_cast<int>((s[0] + n / 2) / n), static_cast<int>((s[1] + n / 2) / n),
+                            static_cast<int>((s[2] + n / 2) / n));
+            }
+            continue;
+        }
         for (int x = 0; x < w; ++x) {
             const std::uint32_t n = counts[static_cast<std::size_t>(x)] * rows;
             const std::uint32_t* s = sums.data() + 3 * static_cast<std::size_t>(x);

@@ -128,7 +128,7 @@ private:
 };
 
 // Reduces an RGB image by an integer factor, averaging each block of pixels.
-QImage ReduceImage(const QImage& image, int factor);
+QImage ReduceImage(const QImage& image, int factor, QImage::Format format = QImage::Format_RGB888);
 // Halves an RGB image by averaging each 2 x 2 block.
 QImage HalveImage(const QImage& image);
 

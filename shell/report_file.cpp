@@ -30,7 +30,7 @@ TPDFImage ReportImage(const QImage& photo, int width, int height)
     while (photo.width() / (factor * 2) >= width * 2 && photo.height() / (factor * 2) >= height * 2)
         factor *= 2;
     if (factor > 1)
-        reduced = ReduceImage(photo, factor);
+        reduced = ReduceImage(photo, factor, QImage::Format_RGB32);
     QImage sized = reduced.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     if (sized.format() != QImage::Format_RGB888)
         sized.convertTo(QImage::Format_RGB888);

@@ -13,8 +13,11 @@
 #include <QImageWriter>
 
 #include <gtest/gtest.h>
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace kvx {
@@ -366,6 +369,9 @@ TEST(Photo, ReductionOfEveryBlockAtAnySize)
             const QImage reduced = ReduceImage(image, factor);
             const int w = std::max(1, size.width() / factor), h = std::max(1, size.height() / factor);
             ASSERT_EQ(reduced.size(), QSize(w, h));
+            // The 32-bit reduction the report scales from holds the same pixels.
+            EXPECT_EQ(ReduceImage(image, factor, QImage::Format_RGB32).convertToFormat(QImage::Format_RGB888), reduced)
+                << factor << " " << size.width() << "x" << size.height();
             for (int by = 0; by < h; ++by)
                 for (int bx = 0; bx < w; ++bx) {
                     const int x1 = bx == w - 1 ? size.width() : bx * factor + factor;
@@ -590,6 +596,77 @@ TEST(Effect, RunsFromTheSourceEveryTime)
     const Photo again = Effect(source, e);
     EXPECT_EQ(once.Image(), again.Image()) << "two previews do not add up";
     EXPECT_EQ(source.Image().pixel(0, 0), qRgb(100, 100, 100)) << "the source is never touched";
+}
+
+// The steps that look at neighbours run a band of rows at a time; a photo
+// tall enough for many bands must come out as OpenCV makes it over the whole
+// photo at once, rows at the bands' seams included.
+TEST(Effect, BandsMakeTheWholePhotosPixels)
+{
+    QImage tall(53, 1031, QImage::Format_RGB888);
+    std::uint32_t seed = 12345;
+    for (int y = 0; y < tall.height(); ++y)
+        for (int x = 0; x < tall.width(); ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            tall.setPixel(x, y, qRgb(seed >> 24, (seed >> 16) & 0xFF, ((x * 13) ^ (y * 7)) & 0xFF));
+        }
+    const cv::Mat source(tall.height(), tall.width(), CV_8UC3, tall.bits(), tall.bytesPerLine());
+    auto median = [&](const cv::Mat& from, int level) {
+        const NoiseFilter f = NoiseStrength(level);
+        cv::Mat out, narrower;
+        cv::medianBlur(from, out, f.aperture);
+        if (f.weight < 1.0) {
+            if (f.aperture > 3)
+                cv::medianBlur(from, narrower, f.aperture - 2);
+            cv::addWeighted(out, f.weight, f.aperture > 3 ? narrower : from, 1.0 - f.weight, 0.0, out);
+        }
+        return out;
+    };
+    auto sharpen = [](const cv::Mat& from, int sharp) {
+        cv::Mat blurred, out;
+        cv::GaussianBlur(from, blurred, cv::Size(0, 0), 1.0);
+        cv::addWeighted(from, 1.0 + sharp / 50.0, blurred, -sharp / 50.0, 0.0, out);
+        return out;
+    };
+    auto saturate = [](const cv::Mat& from, int chroma) {
+        cv::Mat grey, grey3, out;
+        cv::cvtColor(from, grey, cv::COLOR_RGB2GRAY);
+        cv::cvtColor(grey, grey3, cv::COLOR_GRAY2RGB);
+        const double k = 1.0 + chroma / 100.0;
+        cv::addWeighted(from, k, grey3, 1.0 - k, 0.0, out);
+        return out;
+    };
+    struct Case {
+        int rotate, noise, sharp, chroma;
+    };
+    const Case cases[] = {
+        {0, 60, 0, 0}, {0, 85, 0, 0}, {0, 120, 0, 0}, {0, 255, 0, 0}, {0, 0, 100, 0},
+        {0, 0, 0, 250}, {0, 200, 80, -50}, {1, 170, 30, 40}, {2, 255, 0, 0},
+    };
+    for (const Case& c : cases) {
+        cv::Mat expected = source.clone();
+        if (c.rotate)
+            cv::rotate(source, expected, c.rotate == 1 ? cv::ROTATE_90_COUNTERCLOCKWISE : cv::ROTATE_90_CLOCKWISE);
+        if (c.noise)
+            expected = median(expected, c.noise);
+        if (c.sharp)
+            expected = sharpen(expected, c.sharp);
+        if (c.chroma)
+            expected = saturate(expected, c.chroma);
+        ImageEffects e;
+        e.Rotate = c.rotate;
+        e.Noise = c.noise;
+        e.Sharp = c.sharp;
+        e.Chroma = c.chroma;
+        const QImage got = Effect(Photo(tall), e).Image();
+        ASSERT_EQ(got.width(), expected.cols);
+        ASSERT_EQ(got.height(), expected.rows);
+        int wrongRows = 0;
+        for (int y = 0; y < expected.rows; ++y)
+            wrongRows += std::memcmp(got.constScanLine(y), expected.ptr(y), static_cast<std::size_t>(expected.cols) * 3) != 0;
+        EXPECT_EQ(wrongRows, 0) << "rotate " << c.rotate << " noise " << c.noise << " sharp " << c.sharp << " chroma "
+                                << c.chroma;
+    }
 }
 
 } // namespace
