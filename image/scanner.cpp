@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace kvx {
 
@@ -147,6 +149,12 @@ ScanResult ScanImage(const std::string& name, const std::function<bool(int)>& pr
         if (status == SANE_STATUS_EOF)
             break;
         if (status != SANE_STATUS_GOOD) {
+            // Backends that read through a helper thread cancel it
+            // asynchronously; one that has only just started may be inside
+            // the allocator then, whose lock it never gives back, and the
+            // cancel waits for it for ever.  A moment lets it reach its pipe,
+            // where a cancel is safe.  Only a failed scan pays for it.
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
             sane_cancel(h);
             out.error = sane_strstatus(status);
             return out;
