@@ -1,6 +1,6 @@
 // Kalvex: measuring lengths and areas on photographs.
 //
-//   kalvex [--home DIR] [PHOTO]
+//   kalvex [--home DIR] [--lang ja|en] [PHOTO]
 //   kalvex --batch PHOTO [--home DIR] [--setting N] [--group G] [--names on|off]
 //          [--csv FILE] [--sd FILE] [--pdf FILE]
 //
@@ -9,6 +9,7 @@
 
 #include "shell/application.h"
 #include "shell/batch.h"
+#include "base/app_settings.h"
 #include "base/housekeeping.h"
 #include "shell/main_window.h"
 
@@ -52,7 +53,11 @@ int main(int argc, char** argv)
     const QCommandLineOption csv(QStringLiteral("csv"), QStringLiteral("Batch: write the CSV file."), QStringLiteral("FILE"));
     const QCommandLineOption sd(QStringLiteral("sd"), QStringLiteral("Batch: write the SD (.jts) file."), QStringLiteral("FILE"));
     const QCommandLineOption pdf(QStringLiteral("pdf"), QStringLiteral("Batch: write the PDF report."), QStringLiteral("FILE"));
-    for (const auto* option : {&home, &batch, &setting, &group, &names, &csv, &sd, &pdf})
+    const QCommandLineOption lang(QStringLiteral("lang"),
+                                  QStringLiteral("The interface's language for this run, ja or en (default: the one chosen in "
+                                                 "the preferences, else the user's locale)."),
+                                  QStringLiteral("ja|en"));
+    for (const auto* option : {&home, &batch, &setting, &group, &names, &csv, &sd, &pdf, &lang})
         parser.addOption(*option);
     parser.addPositionalArgument(QStringLiteral("photo"), QStringLiteral("Photo to open."));
     parser.process(app);
@@ -64,6 +69,17 @@ int main(int argc, char** argv)
         kvx::ResolveFolders(homeOption, std::getenv("KALVEX_HOME"), QCoreApplication::applicationDirPath().toStdString(),
                             kvx::UserDataFolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
     const QStringList photos = parser.positionalArguments();
+
+    std::optional<kvx::UiLanguage> asked;
+    if (parser.isSet(lang)) {
+        asked = kvx::ParseLanguage(parser.value(lang).toStdString());
+        if (!asked) {
+            std::cerr << "kalvex: --lang takes ja or en\n";
+            return 2;
+        }
+    }
+    const std::string remembered = kvx::ReadSettings(folders.IniFile(), kvx::TAppSettings{}).Language;
+    kvx::InstallLanguage(app, kvx::ChooseLanguage(asked, remembered, QLocale()));
 
     if (parser.isSet(batch)) {
         if (photos.size() != 1) {

@@ -1,5 +1,5 @@
 // Build step: turns the manual's text into the PDF that the help menu opens.
-//   make_manual SOURCE.txt OUTPUT.pdf
+//   make_manual SOURCE.txt OUTPUT.pdf [TITLE]
 
 #include "output/pdf/pdf_maker.h"
 #include "output/report/manual.h"
@@ -11,8 +11,8 @@
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::cerr << "usage: make_manual SOURCE.txt OUTPUT.pdf\n";
+    if (argc != 3 && argc != 4) {
+        std::cerr << "usage: make_manual SOURCE.txt OUTPUT.pdf [TITLE]\n";
         return 2;
     }
     std::ifstream in(argv[1], std::ios::binary);
@@ -27,7 +27,7 @@ int main(int argc, char** argv)
     temporary += ".tmp";
     try {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        kvx::WriteManual(source.str(), "Kalvex 操作マニュアル", out);
+        kvx::WriteManual(source.str(), argc == 4 ? argv[3] : "Kalvex 操作マニュアル", out);
         out.close();
         if (!out)
             throw kvx::PdfError("write failed");

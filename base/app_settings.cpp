@@ -67,6 +67,7 @@ const std::array kKeys = {
     IntKey("Color", "SpaceAdd2", &TAppSettings::ColorSpaceAdd2),
     IntKey("Color", "SpaceSub2", &TAppSettings::ColorSpaceSub2),
     IntKey("DeleteTemp", "Limit", &TAppSettings::DeleteTempLimit),
+    TextKey("Language", "Name", &TAppSettings::Language),
 };
 
 constexpr const char* kRecentSection = "LastFileName";

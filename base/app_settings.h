@@ -39,6 +39,8 @@ struct TAppSettings {
     std::int32_t ColorSpaceAdd2 = 8421504;
     std::int32_t ColorSpaceSub2 = 8421504;
     std::int32_t DeleteTempLimit = 0;
+    // The interface's language: "ja", "en", or empty to follow the user's locale.
+    std::string Language;
     std::array<std::string, 6> LastFileName;  // [1..5], [1] the newest
 
     friend bool operator==(const TAppSettings&, const TAppSettings&) = default;

@@ -1,4 +1,5 @@
 #include "base/safe_file.h"
+#include "base/translate.h"
 
 #include <fstream>
 #include <system_error>
@@ -139,7 +140,7 @@ bool IsFolder(const fs::path& p)
 std::string RefusedWrite(const fs::path& p)
 {
     if (IsFolder(p))
-        return "'" + p.string() + "' はフォルダです. ファイルの名前を指定してください.";
+        return "'" + p.string() + Tx("Files", "' はフォルダです. ファイルの名前を指定してください.");
     return {};
 }
 

@@ -1,4 +1,5 @@
 #include "image/photo.h"
+#include <QCoreApplication>
 
 #include "image/jpeg_decode.h"
 
@@ -245,12 +246,12 @@ bool AcceptedEncoding(const QByteArray& format)
 
 QString TooLargeMessage(const QString& path, qint64 width, qint64 height)
 {
-    return QStringLiteral("'%1' は大きすぎて読み込めません (%2 × %3 画素).").arg(Named(path)).arg(width).arg(height);
+    return QCoreApplication::translate("Photo", "'%1' は大きすぎて読み込めません (%2 × %3 画素).").arg(Named(path)).arg(width).arg(height);
 }
 
 QString ImplausibleMessage(const QString& path, qint64 width, qint64 height)
 {
-    return QStringLiteral("'%1' は壊れているため読み込めません (%2 × %3 画素と記されていますが, データが少なすぎます).")
+    return QCoreApplication::translate("Photo", "'%1' は壊れているため読み込めません (%2 × %3 画素と記されていますが, データが少なすぎます).")
         .arg(Named(path))
         .arg(width)
         .arg(height);
@@ -258,7 +259,7 @@ QString ImplausibleMessage(const QString& path, qint64 width, qint64 height)
 
 QString CutOffMessage(const QString& path)
 {
-    return QStringLiteral("'%1' は途中で切れているため読み込めません.").arg(Named(path));
+    return QCoreApplication::translate("Photo", "'%1' は途中で切れているため読み込めません.").arg(Named(path));
 }
 
 } // namespace
@@ -412,7 +413,7 @@ PhotoLoad LoadPhoto(const QString& path, const Progress& progress)
         r.error = CutOffMessage(path);
         return r;
     case JpegDecode::Result::Failed:
-        r.error = QStringLiteral("'%1' を読み込めませんでした (%2).").arg(Named(path), jpeg.detail);
+        r.error = QCoreApplication::translate("Photo", "'%1' を読み込めませんでした (%2).").arg(Named(path), jpeg.detail);
         return r;
     case JpegDecode::Result::NotHandled:
         break;
@@ -420,11 +421,11 @@ PhotoLoad LoadPhoto(const QString& path, const Progress& progress)
     QImageReader reader(path);
     reader.setAutoTransform(false);
     if (!reader.canRead()) {
-        r.error = QStringLiteral("'%1' は画像として読み込めません.").arg(Named(path));
+        r.error = QCoreApplication::translate("Photo", "'%1' は画像として読み込めません.").arg(Named(path));
         return r;
     }
     if (!AcceptedEncoding(reader.format())) {
-        r.error = QStringLiteral("'%1' の形式 (%2) の画像は読み込めません. JPEG, BMP, PNG の写真を開いてください.")
+        r.error = QCoreApplication::translate("Photo", "'%1' の形式 (%2) の画像は読み込めません. JPEG, BMP, PNG の写真を開いてください.")
                       .arg(Named(path), QString::fromLatin1(reader.format()).toUpper());
         return r;
     }
@@ -445,7 +446,7 @@ PhotoLoad LoadPhoto(const QString& path, const Progress& progress)
     if (!cutOff && image.isNull()) {
         const DecoderListener listener;
         if (!reader.read(&image) || image.isNull()) {
-            r.error = QStringLiteral("'%1' を読み込めませんでした (%2).").arg(Named(path), reader.errorString());
+            r.error = QCoreApplication::translate("Photo", "'%1' を読み込めませんでした (%2).").arg(Named(path), reader.errorString());
             return r;
         }
         cutOff = listener.CutOff();

@@ -1,4 +1,5 @@
 #include "interact/commands.h"
+#include "base/translate.h"
 
 #include <algorithm>
 
@@ -45,7 +46,7 @@ std::string PriceLabel(uCommand mode)
     if (mode >= ucDistance && mode <= ucDistanceHoseiDel)
         return "/m";
     if ((mode >= ucSpaceAdd && mode <= ucSpaceAdjust) || mode == ucSpaceHosei || mode == ucSpaceHoseiDel)
-        return "/㎡";
+        return Tx("Summary", "/㎡");
     return {};
 }
 

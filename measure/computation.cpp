@@ -3,14 +3,27 @@
 #include "measure/calibration.h"
 #include "measure/numfmt.h"
 #include "base/error_trail.h"
+#include "base/translate.h"
 
 #include <cmath>
 #include <numbers>
+#include <string_view>
 #include <vector>
 
 namespace kvx {
 
 namespace {
+
+// An amount of money as the interface writes it: the digits are FormatYen's in
+// every language, the currency sign the language's.
+std::string Money(double price)
+{
+    std::string text = FormatYen(price);
+    const std::string sign = Tx("Summary", "￥");
+    if (const auto at = text.find("￥"); at != std::string::npos)
+        text.replace(at, std::string_view("￥").size(), sign);
+    return text;
+}
 
 struct Ends {
     TDPoint start, end;
@@ -240,18 +253,21 @@ std::string SetCalcu(const Document& doc, uCommand mode)
             CalcuSpace(doc, doc.CurrentSpace, c);
             const double total = static_cast<double>(add - sub);
             const double price = doc.UnitPrice() * total;
-            return "合計面積=" + FormatFixed(total, 3) + "㎡( " + FormatYen(price) + " ),  加算=" +
-                   FormatFixed(static_cast<double>(add), 3) + "㎡,  減算=" + FormatFixed(static_cast<double>(sub), 3) +
-                   "㎡,  [面積=" + FormatFixed(c.area, 3) + "㎡, 周長=" + FormatNumber0(c.perimeter) + "㎜]";
+            const std::string m2 = Tx("Summary", "㎡");
+            return Tx("Summary", "合計面積=") + FormatFixed(total, 3) + m2 + "( " + Money(price) + " ),  " +
+                   Tx("Summary", "加算=") + FormatFixed(static_cast<double>(add), 3) + m2 + ",  " + Tx("Summary", "減算=") +
+                   FormatFixed(static_cast<double>(sub), 3) + m2 + ",  [" + Tx("Summary", "面積=") + FormatFixed(c.area, 3) +
+                   m2 + ", " + Tx("Summary", "周長=") + FormatNumber0(c.perimeter) + Tx("Summary", "㎜") + "]";
         }
         if (plane.DistanceCount() > 0 && plane.Distances.Valid(doc.CurrentDistance)) {
             TDistanceResult r;
             CalcuDistance(doc, doc.CurrentDistance, r);
             const double length = r.distance + r.before + r.after;
             const double price = doc.UnitPrice() * length / 1000;
-            return "長さ=" + FormatNumber0(length) + "㎜( " + FormatYen(price) + " ),  [距離=" +
-                   FormatNumber0(r.distance) + "㎜,  ΔX=" + FormatNumber0(r.dX) + "㎜,  ΔY=" + FormatNumber0(r.dY) +
-                   "㎜,  ∠" + FormatFixed(r.angle, 3) + "ﾟ]";
+            const std::string mm = Tx("Summary", "㎜");
+            return Tx("Summary", "長さ=") + FormatNumber0(length) + mm + "( " + Money(price) + " ),  [" +
+                   Tx("Summary", "距離=") + FormatNumber0(r.distance) + mm + ",  ΔX=" + FormatNumber0(r.dX) + mm +
+                   ",  ΔY=" + FormatNumber0(r.dY) + mm + ",  ∠" + FormatFixed(r.angle, 3) + Tx("Summary", "ﾟ") + "]";
         }
         return {};
     });

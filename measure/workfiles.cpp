@@ -1,5 +1,7 @@
 #include "measure/workfiles.h"
 
+#include "base/translate.h"
+
 #include "measure/calibration.h"
 #include "measure/computation.h"
 #include "measure/cp932.h"
@@ -21,11 +23,22 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kSaveFailed = "設定情報を作業ファイルに保存できませんでした.";
-constexpr const char* kSwitchFailed = "設定を切り換えることができません.";
-constexpr const char* kKeepQuestion =
-    "現在表示中の画像に対する基準等の設定が変更されています.\r現在の設定を保存しますか？";
-constexpr const char* kCopyFailed = "画像ごとの設定情報を保存できませんでした.";
+std::string SaveFailed()
+{
+    return Tx("WorkFiles", "設定情報を作業ファイルに保存できませんでした.");
+}
+std::string SwitchFailed()
+{
+    return Tx("WorkFiles", "設定を切り換えることができません.");
+}
+std::string KeepQuestion()
+{
+    return Tx("WorkFiles", "現在表示中の画像に対する基準等の設定が変更されています.\r現在の設定を保存しますか？");
+}
+std::string CopyFailed()
+{
+    return Tx("WorkFiles", "画像ごとの設定情報を保存できませんでした.");
+}
 
 constexpr std::size_t kDistanceBytes = 96;
 constexpr std::size_t kNameField = 21;
@@ -487,7 +500,7 @@ bool SaveTemp(const Document& doc, int n, const fs::path& folder, WorkFileUi& ui
         const bool ok = WriteFileReplacing(WorkingFile(folder, n), EncodePlaneFile(doc)) &&
                         WriteFileReplacing(SharedFile(folder, n), EncodeCrossLineFile(doc));
         if (!ok)
-            ui.Warn(kSaveFailed);
+            ui.Warn(SaveFailed());
         return ok;
     });
 }
@@ -540,7 +553,7 @@ bool LoadTemp(Document& doc, int n, const fs::path& folder)
                 CorrectAgainstWhatWasRead(doc);
             }
             doc.Modified = modified;
-            throw WorkFileReadError("作業ファイルを読み込めませんでした: " + reading.string());
+            throw WorkFileReadError(Tx("WorkFiles", "作業ファイルを読み込めませんでした: ") + reading.string());
         }
         DropLooseLinks(doc.Plane);
         doc.Plane.base.BaseRect[5] = doc.Plane.base.BaseRect[1];
@@ -557,7 +570,7 @@ bool LoadTemp(Document& doc, int n, const fs::path& folder)
 void SaveSet(const Document& doc, const fs::path& folder, WorkFileUi& ui)
 {
     Guard("SaveSet", [&] {
-        if (doc.Modified != 1 || !ui.AskYesNo(kKeepQuestion))
+        if (doc.Modified != 1 || !ui.AskYesNo(KeepQuestion()))
             return;
         const std::string key = ImageKeyOf(doc);
         std::string failed;
@@ -567,11 +580,11 @@ void SaveSet(const Document& doc, const fs::path& folder, WorkFileUi& ui)
             const fs::path id = PerImageFingerprintFile(folder, key);
             const std::optional<std::string> stored = StoredFingerprint(folder, key);
             if (stored && *stored != doc.ImageFingerprint) {
-                ui.Warn(kCopyFailed + ("\r" + id.string()));
+                ui.Warn(CopyFailed() + ("\r" + id.string()));
                 return;
             }
             if (!stored && !WriteFileReplacing(id, doc.ImageFingerprint)) {
-                ui.Warn(kCopyFailed + ("\r" + id.string()));
+                ui.Warn(CopyFailed() + ("\r" + id.string()));
                 return;
             }
         }
@@ -586,7 +599,7 @@ void SaveSet(const Document& doc, const fs::path& folder, WorkFileUi& ui)
         // Without the copy the changes would be gone when the next photo
         // replaces the working files, so the user has to know.
         if (!failed.empty())
-            ui.Warn(kCopyFailed + failed);
+            ui.Warn(CopyFailed() + failed);
     });
 }
 
@@ -653,7 +666,7 @@ SwitchResult SwitchSetting(Document& doc, int setting, const fs::path& folder, W
 {
     SwitchResult r;
     if (!SaveCurrentSetting(doc, folder, ui).first) {
-        ui.Warn(kSwitchFailed);
+        ui.Warn(SwitchFailed());
         return r;
     }
     r.switched = true;

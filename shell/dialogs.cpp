@@ -1,4 +1,5 @@
 #include "shell/dialogs.h"
+#include "widgets/words.h"
 
 #include "base/error_trail.h"
 
@@ -94,7 +95,7 @@ QPixmap SplashPicture()
     p.setFont(small);
     p.setPen(QColor(0x40, 0x40, 0x40));
     p.drawText(QRectF(24, 215, 310, 40), Qt::AlignLeft | Qt::TextWordWrap,
-               QStringLiteral("写真から長さと面積を測る"));
+               Qx("Dialogs", "写真から長さと面積を測る"));
     return pm;
 }
 
@@ -122,7 +123,7 @@ QCursor ZoomCursor(bool zoomIn)
 TFDError::TFDError(const ErrorTrail& trail, int lastError, QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("TFDError"));
-    setWindowTitle(QStringLiteral("エラー情報"));
+    setWindowTitle(Qx("Dialogs", "エラー情報"));
     memo_ = new QPlainTextEdit(this);
     memo_->setReadOnly(true);
     memo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -146,7 +147,7 @@ QString TFDError::Text() const
 TFDVersion::TFDVersion(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("TFDVersion"));
-    setWindowTitle(QStringLiteral("バージョン情報"));
+    setWindowTitle(Qx("Dialogs", "バージョン情報"));
     auto* icon = new QLabel(this);
     icon->setPixmap(ProgramIcon().pixmap(32, 32));
     auto* name = new QLabel(QStringLiteral("Kalvex"), this);
@@ -175,7 +176,7 @@ TFDHistory::TFDHistory(QString file, std::function<void(const QString&)> warn, Q
     : QDialog(parent, Qt::Window | Qt::WindowCloseButtonHint), file_(std::move(file)), warn_(std::move(warn))
 {
     setObjectName(QStringLiteral("TFDHistory"));
-    setWindowTitle(QStringLiteral("更新履歴"));
+    setWindowTitle(Qx("Dialogs", "更新履歴"));
     memo_ = new QPlainTextEdit(this);
     memo_->setReadOnly(true);
     memo_->setFrameShape(QFrame::NoFrame);
@@ -196,7 +197,7 @@ void TFDHistory::Reload()
     QFile f(file_);
     if (!f.exists() || !f.open(QIODevice::ReadOnly)) {
         if (warn_ && !std::exchange(warned_, true))
-            warn_(QStringLiteral("更新履歴ファイルが見つかりません."));
+            warn_(Qx("Dialogs", "更新履歴ファイルが見つかりません."));
         return;
     }
     // A history is a page of text; more than this is not ours.

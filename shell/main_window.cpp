@@ -1,4 +1,6 @@
 #include "shell/main_window.h"
+#include "widgets/words.h"
+#include "base/translate.h"
 
 #include "measure/calibration.h"
 #include "measure/computation.h"
@@ -98,7 +100,7 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
                 Guard("Ik5Disp1EndDispImage", [&] {
                     if (!HasPhoto())
                         return;
-                    statusPanels_[1]->setText(QStringLiteral("拡大率 = %1").arg(view.DispScale, 0, 'f', 2));
+                    statusPanels_[1]->setText(Qx("MainWindow", "拡大率 = %1").arg(view.DispScale, 0, 'f', 2));
                     DrawOverlay(p, view);
                     emit overlayPainted(p, view);
                     paintErrorTold_ = false;
@@ -106,7 +108,7 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
             } catch (const std::exception& e) {
                 PaintFailed(e.what());
             } catch (...) {
-                PaintFailed("予期しないエラーが発生しました.");
+                PaintFailed(Tx("MainWindow", "予期しないエラーが発生しました."));
             }
         };
         connect(Ik5Disp1, &PhotoView::fileDropped, this, [this](const QString& path) {
@@ -205,7 +207,7 @@ void TF001::Run(const std::function<void()>& handler)
     } catch (const std::exception& e) {
         prompter_->Error(e.what());
     } catch (...) {
-        prompter_->Error("予期しないエラーが発生しました.");
+        prompter_->Error(Tx("MainWindow", "予期しないエラーが発生しました."));
     }
 }
 
@@ -354,7 +356,7 @@ bool TF001::FormClose()
     if (!WriteErrorLog(ErrorTrail::global(), paths_.folders.TempFolder))
         ok = false;
     if (!ok)
-        prompter_->Warn("環境設定情報を保存できませんでした.");
+        prompter_->Warn(Tx("MainWindow", "環境設定情報を保存できませんでした."));
     return true;
 }
 

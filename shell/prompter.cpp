@@ -1,4 +1,6 @@
 #include "shell/prompter.h"
+#include "widgets/words.h"
+#include "base/translate.h"
 
 #include "widgets/area_dialogs.h"
 #include "widgets/effect_dialog.h"
@@ -57,10 +59,10 @@ std::optional<bool> QtPrompter::AskYesNoCancel(const std::string& message)
 SaveFailureChoice QtPrompter::SaveFailed(const std::string& message)
 {
     QMessageBox box(QMessageBox::Warning, QApplication::applicationName(),
-                    BoxText(message + "\r\r計測データを保存できませんでした."), QMessageBox::NoButton, parent_);
-    QPushButton* retry = box.addButton(QStringLiteral("再試行(&R)"), QMessageBox::AcceptRole);
-    QPushButton* goOn = box.addButton(QStringLiteral("保存せずに続行(&D)"), QMessageBox::DestructiveRole);
-    QPushButton* stay = box.addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
+                    BoxText(message + Tx("Prompter", "\r\r計測データを保存できませんでした.")), QMessageBox::NoButton, parent_);
+    QPushButton* retry = box.addButton(Qx("Prompter", "再試行(&R)"), QMessageBox::AcceptRole);
+    QPushButton* goOn = box.addButton(Qx("Prompter", "保存せずに続行(&D)"), QMessageBox::DestructiveRole);
+    QPushButton* stay = box.addButton(Qx("Prompter", "キャンセル"), QMessageBox::RejectRole);
     box.setDefaultButton(retry);
     box.setEscapeButton(stay);
     box.exec();
@@ -84,8 +86,8 @@ void QtPrompter::Error(const std::string& message)
 std::optional<QString> QtPrompter::OpenPhoto(const QString& folder)
 {
     const QString path = QFileDialog::getOpenFileName(
-        parent_, QStringLiteral("開く"), folder,
-        QStringLiteral("画像ファイル (*.jpg *.jpeg *.JPG *.JPEG *.bmp *.BMP *.png *.PNG *.tif *.tiff);;すべてのファイル (*)"));
+        parent_, Qx("Prompter", "開く"), folder,
+        Qx("Prompter", "画像ファイル (*.jpg *.jpeg *.JPG *.JPEG *.bmp *.BMP *.png *.PNG *.tif *.tiff);;すべてのファイル (*)"));
     if (path.isEmpty())
         return std::nullopt;
     return path;
@@ -101,7 +103,7 @@ std::string QtPrompter::AskAreaName()
     nameDialog_->adjustSize();
     if (const QScreen* screen = nameDialog_->screen())
         nameDialog_->move(screen->availableGeometry().center() - nameDialog_->rect().center());
-    return nameDialog_->Ask(QStringLiteral("名称入力"), QStringLiteral("名称")).toStdString();
+    return nameDialog_->Ask(Qx("Prompter", "名称入力"), Qx("Prompter", "名称")).toStdString();
 }
 
 std::string QtPrompter::InputBox(const std::string& caption, const std::string& prompt, const std::string& defaultText)
@@ -159,7 +161,7 @@ std::optional<Prompter::SaveChoice> QtPrompter::SaveImage(const QString& title, 
         const int filter = dialog.selectedNameFilter() == bmp ? 2 : 1;
         const QString path = ImageSaveName(dialog.selectedFiles().first(), filter);
         if (!QFileInfo::exists(path) ||
-            AskYesNo(QStringLiteral("'%1' は既に存在します.\r上書きしますか?").arg(path).toStdString()))
+            AskYesNo(Qx("Prompter", "'%1' は既に存在します.\r上書きしますか?").arg(path).toStdString()))
             return SaveChoice{path, filter};
         // Not replaced: the dialog again, on the name it had.
         dialog.selectFile(QFileInfo(path).fileName());
@@ -180,7 +182,7 @@ std::optional<QString> QtPrompter::SaveText(const QString& title, const QString&
 
 std::optional<QString> QtPrompter::OpenPd25(const QString& folder)
 {
-    const QString path = QFileDialog::getOpenFileName(parent_, QStringLiteral("ＰＤ２５データ(csv)を開く"), folder,
+    const QString path = QFileDialog::getOpenFileName(parent_, Qx("Prompter", "ＰＤ２５データ(csv)を開く"), folder,
                                                       QStringLiteral("csv files (*.csv)"));
     if (path.isEmpty())
         return std::nullopt;

@@ -1,4 +1,5 @@
 #include "shell/report_file.h"
+#include "base/translate.h"
 
 #include "shell/painter_canvas.h"
 #include "image/photo_view.h"
@@ -121,13 +122,13 @@ void WritePdfReport(const QString& path, Document& doc, const TAppSettings& sett
     };
     const QString bitmap = QString::fromStdString((tempFolder / "~.bmp").string());
     if (!work.SaveBmp(bitmap, step(0, 70)))
-        throw std::runtime_error("'" + bitmap.toStdString() + "' を書き込めませんでした.");
+        throw std::runtime_error("'" + bitmap.toStdString() + Tx("ReportFile", "' を書き込めませんでした."));
     const ReportPage page = ReportPageFor(work.Width(), work.Height());
     const TPDFImage image = ReportImage(work.Image(), page.W, page.H);
     step(0, 100)(85);
 
     const fs::path target = path.toStdString();
-    const std::string failed = "'" + path.toStdString() + "' を書き込めませんでした.";
+    const std::string failed = "'" + path.toStdString() + Tx("ReportFile", "' を書き込めませんでした.");
     if (const std::string refused = RefusedWrite(target); !refused.empty())
         throw std::runtime_error(refused);
     // A report never replaces a good file unless it was written whole.
@@ -148,7 +149,7 @@ void PrintPhoto(QPrinter& printer, Document& doc, const TAppSettings& settings, 
     printer.setPageOrientation(page.width > page.height ? QPageLayout::Landscape : QPageLayout::Portrait);
     QPainter p;
     if (!p.begin(&printer))
-        throw std::runtime_error("印刷を開始できませんでした.");
+        throw std::runtime_error(Tx("ReportFile", "印刷を開始できませんでした."));
     const QRectF paper = printer.pageLayout().fullRectPixels(printer.resolution());
     const double k = std::min(paper.width() / page.width, paper.height() / page.height);
     const QPointF origin((paper.width() - page.width * k) / 2, (paper.height() - page.height * k) / 2);

@@ -1,6 +1,7 @@
 // The window's menus, top panel, tool panel and status bar.
 
 #include "shell/main_window.h"
+#include "widgets/words.h"
 
 #include "measure/calibration.h"
 #include "measure/computation.h"
@@ -88,18 +89,18 @@ void TF001::BuildMenus()
         };
     };
 
-    mnFile = bar->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)"));
+    mnFile = bar->addMenu(Qx("WindowBuild", "ﾌｧｲﾙ(&F)"));
     mnFile->setObjectName(QStringLiteral("mnFile"));
-    AddAction(mnFile, QStringLiteral("mnOpen"), QStringLiteral("開く(&O)"), [this] { mnOpenClick(); });
-    AddAction(mnFile, QStringLiteral("mnScan"), QStringLiteral("スキャナ読込(&S)"), [this] { mnScanClick(); });
+    AddAction(mnFile, QStringLiteral("mnOpen"), Qx("WindowBuild", "開く(&O)"), [this] { mnOpenClick(); });
+    AddAction(mnFile, QStringLiteral("mnScan"), Qx("WindowBuild", "スキャナ読込(&S)"), [this] { mnScanClick(); });
     mnFile->addSeparator();
-    AddAction(mnFile, QStringLiteral("mnPdfOut"), QStringLiteral("ＰＤＦファイル出力(&F)"), nullptr);
+    AddAction(mnFile, QStringLiteral("mnPdfOut"), Qx("WindowBuild", "ＰＤＦファイル出力(&F)"), nullptr);
     connect(actions_[QStringLiteral("mnPdfOut")], &QAction::triggered, this, [this] { Run([&] { mnPdfOutClick(); }); });
-    AddAction(mnFile, QStringLiteral("mnCsvOut"), QStringLiteral("ＣＳＶファイル出力(&C)"), [this] { mnCsvOutClick(); });
-    AddAction(mnFile, QStringLiteral("mnCsvOut2"), QStringLiteral("ＳＤファイル出力"), [this] { mnCsvOut2Click(); });
-    AddAction(mnFile, QStringLiteral("mnPrint"), QStringLiteral("印刷(&P)"), [this] { mnPrintClick(); })->setVisible(false);
+    AddAction(mnFile, QStringLiteral("mnCsvOut"), Qx("WindowBuild", "ＣＳＶファイル出力(&C)"), [this] { mnCsvOutClick(); });
+    AddAction(mnFile, QStringLiteral("mnCsvOut2"), Qx("WindowBuild", "ＳＤファイル出力"), [this] { mnCsvOut2Click(); });
+    AddAction(mnFile, QStringLiteral("mnPrint"), Qx("WindowBuild", "印刷(&P)"), [this] { mnPrintClick(); })->setVisible(false);
     mnFile->addSeparator();
-    AddAction(mnFile, QStringLiteral("mnProperty"), QStringLiteral("環境設定(&E)"), [this] { mnPropertyClick(); });
+    AddAction(mnFile, QStringLiteral("mnProperty"), Qx("WindowBuild", "環境設定(&E)"), [this] { mnPropertyClick(); });
     mnFileName0 = mnFile->addSeparator();
     for (int n = 1; n <= 5; ++n) {
         QAction* a = AddAction(mnFile, QStringLiteral("mnLastFileName%1").arg(n), QString(), [this, n] {
@@ -124,57 +125,57 @@ void TF001::BuildMenus()
         });
     }
     mnFile->addSeparator();
-    AddAction(mnFile, QStringLiteral("mnExit"), QStringLiteral("終了(&X)"), [this] { close(); });
+    AddAction(mnFile, QStringLiteral("mnExit"), Qx("WindowBuild", "終了(&X)"), [this] { close(); });
     connect(mnFile, &QMenu::aboutToShow, this, [this] { Run([&] { Guard("mnFileClick", [&] { mnFileClick(); }); }); });
 
-    QMenu* edit = bar->addMenu(QStringLiteral("編集(&E)"));
-    AddAction(edit, QStringLiteral("mnReset"), QStringLiteral("最初から(&R)"), [this] { mnResetClick(); });
+    QMenu* edit = bar->addMenu(Qx("WindowBuild", "編集(&E)"));
+    AddAction(edit, QStringLiteral("mnReset"), Qx("WindowBuild", "最初から(&R)"), [this] { mnResetClick(); });
     edit->addSeparator();
-    AddAction(edit, QStringLiteral("mnBase"), QStringLiteral("基準矩形を設定する(&B)"), [this] { mnBaseClick(); });
-    AddAction(edit, QStringLiteral("mnBaseAdjust"), QStringLiteral("基準矩形を調整する"), [this, mode] {
+    AddAction(edit, QStringLiteral("mnBase"), Qx("WindowBuild", "基準矩形を設定する(&B)"), [this] { mnBaseClick(); });
+    AddAction(edit, QStringLiteral("mnBaseAdjust"), Qx("WindowBuild", "基準矩形を調整する"), [this, mode] {
         if (doc_.Plane.base.BaseSet == 1)
             mode(ucBaseAdjust, &ViewToggles::BaseView)();
     });
-    AddAction(edit, QStringLiteral("mnCrossLine"), QStringLiteral("設定1･2の基準矩形の交線"), [this, mode] {
+    AddAction(edit, QStringLiteral("mnCrossLine"), Qx("WindowBuild", "設定1･2の基準矩形の交線"), [this, mode] {
         mode(ucCrossLine, &ViewToggles::BaseView)();
         interaction_->StartTrace(3, interaction_->PointerPoint(), doc_.Plane.base.VanishH, {},
                                  settings_.ColorCrossLine);
     });
-    AddAction(edit, QStringLiteral("mnBaseChange"), QStringLiteral("基準矩形切り替え"), nullptr);
+    AddAction(edit, QStringLiteral("mnBaseChange"), Qx("WindowBuild", "基準矩形切り替え"), nullptr);
     connect(actions_[QStringLiteral("mnBaseChange")], &QAction::triggered, this,
             [this] { Run([&] { mnBaseChangeClick(); }); });
     edit->addSeparator();
-    AddAction(edit, QStringLiteral("mnBaseLineW"), QStringLiteral("計測基準Ｗを設定する(&W)"),
+    AddAction(edit, QStringLiteral("mnBaseLineW"), Qx("WindowBuild", "計測基準Ｗを設定する(&W)"),
               [this] { mnBaseLineClick(true); });
-    AddAction(edit, QStringLiteral("mnBaseLineH"), QStringLiteral("計測基準Ｈを設定する(&H)"),
+    AddAction(edit, QStringLiteral("mnBaseLineH"), Qx("WindowBuild", "計測基準Ｈを設定する(&H)"),
               [this] { mnBaseLineClick(false); });
-    AddAction(edit, QStringLiteral("mnBaseLineAdjust"), QStringLiteral("計測基準ＷＨを調整する"), [this, mode] {
+    AddAction(edit, QStringLiteral("mnBaseLineAdjust"), Qx("WindowBuild", "計測基準ＷＨを調整する"), [this, mode] {
         if (doc_.Plane.base.BaseLineWSet == 1 || doc_.Plane.base.BaseLineHSet == 1)
             mode(ucBaseLineAdjust, &ViewToggles::BaseView)();
     });
-    AddAction(edit, QStringLiteral("mnBaseUnit"), QStringLiteral("計測基準を設定する(&U)"),
+    AddAction(edit, QStringLiteral("mnBaseUnit"), Qx("WindowBuild", "計測基準を設定する(&U)"),
               mode(ucBaseUnit, &ViewToggles::BaseView));
-    AddAction(edit, QStringLiteral("mnBaseUnitAdjust"), QStringLiteral("計測基準を調整する"), [this, mode] {
+    AddAction(edit, QStringLiteral("mnBaseUnitAdjust"), Qx("WindowBuild", "計測基準を調整する"), [this, mode] {
         if (doc_.Plane.base.BaseSet == 1)
             mode(ucBaseUnitAdjust, &ViewToggles::BaseView)();
     });
     edit->addSeparator();
 
-    QMenu* distance = edit->addMenu(QStringLiteral("距離を求める(&L)"));
-    AddAction(distance, QStringLiteral("mnDistance"), QStringLiteral("２点間の距離を求める(&L)"),
+    QMenu* distance = edit->addMenu(Qx("WindowBuild", "距離を求める(&L)"));
+    AddAction(distance, QStringLiteral("mnDistance"), Qx("WindowBuild", "２点間の距離を求める(&L)"),
               mode(ucDistance, &ViewToggles::DistanceView));
-    AddAction(distance, QStringLiteral("mnDistanceAdjust"), QStringLiteral("２点間を調整する"),
+    AddAction(distance, QStringLiteral("mnDistanceAdjust"), Qx("WindowBuild", "２点間を調整する"),
               mode(ucDistanceAdjust, &ViewToggles::DistanceView));
-    AddAction(distance, QStringLiteral("mnDistanceHosei"), QStringLiteral("遠近補正する"),
+    AddAction(distance, QStringLiteral("mnDistanceHosei"), Qx("WindowBuild", "遠近補正する"),
               mode(ucDistanceHosei, &ViewToggles::DistanceView));
-    AddAction(distance, QStringLiteral("mnDistanceHoseiDel"), QStringLiteral("遠近補正を解除する"),
+    AddAction(distance, QStringLiteral("mnDistanceHoseiDel"), Qx("WindowBuild", "遠近補正を解除する"),
               mode(ucDistanceHoseiDel, &ViewToggles::DistanceView));
-    AddAction(distance, QStringLiteral("mnDistanceDel"), QStringLiteral("削除する(&D)"),
+    AddAction(distance, QStringLiteral("mnDistanceDel"), Qx("WindowBuild", "削除する(&D)"),
               mode(ucDistanceDel, &ViewToggles::DistanceView));
-    AddAction(distance, QStringLiteral("mnDistanceAllDel"), QStringLiteral("全て削除する(&R)"),
+    AddAction(distance, QStringLiteral("mnDistanceAllDel"), Qx("WindowBuild", "全て削除する(&R)"),
               [this] { mnDistanceAllDelClick(); });
     distance->addSeparator();
-    AddAction(distance, QStringLiteral("mnDistanceMode"), QStringLiteral("連続モードのON/OFF"),
+    AddAction(distance, QStringLiteral("mnDistanceMode"), Qx("WindowBuild", "連続モードのON/OFF"),
               [this] {
                   CheckBox_DistanceMode->setChecked(actions_[QStringLiteral("mnDistanceMode")]->isChecked());
                   SyncToolOptions();
@@ -182,30 +183,30 @@ void TF001::BuildMenus()
               },
               true);
 
-    QMenu* area = edit->addMenu(QStringLiteral("面積を求める(&S)"));
-    AddAction(area, QStringLiteral("mnSpaceAdd"), QStringLiteral("加算する(&A)"), nullptr);
-    AddAction(area, QStringLiteral("mnSpaceSub"), QStringLiteral("減算する(&S)"), nullptr);
+    QMenu* area = edit->addMenu(Qx("WindowBuild", "面積を求める(&S)"));
+    AddAction(area, QStringLiteral("mnSpaceAdd"), Qx("WindowBuild", "加算する(&A)"), nullptr);
+    AddAction(area, QStringLiteral("mnSpaceSub"), Qx("WindowBuild", "減算する(&S)"), nullptr);
     for (const auto& [name, m] : {std::pair{QStringLiteral("mnSpaceAdd"), ucSpaceAdd},
                                   std::pair{QStringLiteral("mnSpaceSub"), ucSpaceSub}}) {
         connect(actions_[name], &QAction::triggered, this, [this, mode, m = m] {
             Run([&] { Guard("mnSpaceCalcuClick", mode(m, &ViewToggles::SpaceView)); });
         });
     }
-    AddAction(area, QStringLiteral("mnSpaceAdjust"), QStringLiteral("範囲を調整する"),
+    AddAction(area, QStringLiteral("mnSpaceAdjust"), Qx("WindowBuild", "範囲を調整する"),
               mode(ucSpaceAdjust, &ViewToggles::SpaceView));
-    AddAction(area, QStringLiteral("mnSpaceHosei"), QStringLiteral("遠近補正する"),
+    AddAction(area, QStringLiteral("mnSpaceHosei"), Qx("WindowBuild", "遠近補正する"),
               mode(ucSpaceHosei, &ViewToggles::SpaceView));
-    AddAction(area, QStringLiteral("mnSpaceHoseiDel"), QStringLiteral("遠近補正を解除する"),
+    AddAction(area, QStringLiteral("mnSpaceHoseiDel"), Qx("WindowBuild", "遠近補正を解除する"),
               mode(ucSpaceHoseiDel, &ViewToggles::SpaceView));
-    AddAction(area, QStringLiteral("mnSpaceSlant"), QStringLiteral("傾斜設定"), mode(ucSpaceSlant, &ViewToggles::SpaceView));
-    AddAction(area, QStringLiteral("mnSpaceNameUpd"), QStringLiteral("名称変更する"),
+    AddAction(area, QStringLiteral("mnSpaceSlant"), Qx("WindowBuild", "傾斜設定"), mode(ucSpaceSlant, &ViewToggles::SpaceView));
+    AddAction(area, QStringLiteral("mnSpaceNameUpd"), Qx("WindowBuild", "名称変更する"),
               mode(ucSpaceNameUpd, &ViewToggles::SpaceNameView));
-    AddAction(area, QStringLiteral("mnSpaceDel"), QStringLiteral("範囲を削除する(&D)"),
+    AddAction(area, QStringLiteral("mnSpaceDel"), Qx("WindowBuild", "範囲を削除する(&D)"),
               mode(ucSpaceDel, &ViewToggles::SpaceView));
-    AddAction(area, QStringLiteral("mnSpaceAllDel"), QStringLiteral("範囲を全て削除する(&R)"),
+    AddAction(area, QStringLiteral("mnSpaceAllDel"), Qx("WindowBuild", "範囲を全て削除する(&R)"),
               [this] { mnSpaceAllDelClick(); });
     area->addSeparator();
-    AddAction(area, QStringLiteral("mnPolygonMode"), QStringLiteral("多角形モードのON/OFF"),
+    AddAction(area, QStringLiteral("mnPolygonMode"), Qx("WindowBuild", "多角形モードのON/OFF"),
               [this] {
                   CheckBox_PolygonMode->setChecked(actions_[QStringLiteral("mnPolygonMode")]->isChecked());
                   SyncToolOptions();
@@ -214,43 +215,43 @@ void TF001::BuildMenus()
               true);
     edit->addSeparator();
 
-    mnChange = edit->addMenu(QStringLiteral("設定切換(&C)"));
+    mnChange = edit->addMenu(Qx("WindowBuild", "設定切換(&C)"));
     mnChange->menuAction()->setObjectName(QStringLiteral("mnChange"));
     actions_[QStringLiteral("mnChange")] = mnChange->menuAction();
-    const QString settingCaptions[] = {QStringLiteral("設定1(&1)"), QStringLiteral("設定2(&2)"),
-                                       QStringLiteral("設定3(&3)"), QStringLiteral("設定２面同時(&4)")};
+    const QString settingCaptions[] = {Qx("WindowBuild", "設定1(&1)"), Qx("WindowBuild", "設定2(&2)"),
+                                       Qx("WindowBuild", "設定3(&3)"), Qx("WindowBuild", "設定２面同時(&4)")};
     for (int n = 1; n <= 4; ++n) {
         AddAction(mnChange, QStringLiteral("mnChange%1").arg(n), settingCaptions[n - 1], nullptr, true);
         connect(actions_[QStringLiteral("mnChange%1").arg(n)], &QAction::triggered, this,
                 [this, n] { Run([&] { mnChangeClick(n); }); });
     }
-    mnGroup = edit->addMenu(QStringLiteral("グループ切換(&G)"));
+    mnGroup = edit->addMenu(Qx("WindowBuild", "グループ切換(&G)"));
     mnGroup->menuAction()->setObjectName(QStringLiteral("mnGroup"));
     actions_[QStringLiteral("mnGroup")] = mnGroup->menuAction();
-    const QString digits = QStringLiteral("０１２３４５");
+    const QString digits = Qx("WindowBuild", "０１２３４５");
     for (int n = 0; n <= 5; ++n) {
-        AddAction(mnGroup, QStringLiteral("mnGroup%1").arg(n), QStringLiteral("グループ%1(&%2)").arg(digits[n]).arg(n),
+        AddAction(mnGroup, QStringLiteral("mnGroup%1").arg(n), Qx("WindowBuild", "グループ%1(&%2)").arg(digits[n]).arg(n),
                   nullptr, true);
         connect(actions_[QStringLiteral("mnGroup%1").arg(n)], &QAction::triggered, this,
                 [this, n] { Run([&] { mnGroupClick(n); }); });
     }
     edit->addSeparator();
-    AddAction(edit, QStringLiteral("mnEffect"), QStringLiteral("画像処理(&E)"), [this] { mnEffectClick(); });
-    AddAction(edit, QStringLiteral("mnImageFix"), QStringLiteral("画像範囲(&F)"), mode(ucImageFix, nullptr));
+    AddAction(edit, QStringLiteral("mnEffect"), Qx("WindowBuild", "画像処理(&E)"), [this] { mnEffectClick(); });
+    AddAction(edit, QStringLiteral("mnImageFix"), Qx("WindowBuild", "画像範囲(&F)"), mode(ucImageFix, nullptr));
 
-    QMenu* view = bar->addMenu(QStringLiteral("表示(&V)"));
-    AddAction(view, QStringLiteral("mnZoomAll"), QStringLiteral("全体表示(&A)"), [this] { ZoomAll(); });
-    AddAction(view, QStringLiteral("mnZoomDown"), QStringLiteral("1/2倍に縮小(&D)"), mode(ucZoomDown, nullptr));
-    AddAction(view, QStringLiteral("mnZoom1"), QStringLiteral("等倍(&E)"), [this] { mnZoom1Click(); });
-    AddAction(view, QStringLiteral("mnZoomUp"), QStringLiteral("2倍に拡大(&U)"), mode(ucZoomUp, nullptr));
+    QMenu* view = bar->addMenu(Qx("WindowBuild", "表示(&V)"));
+    AddAction(view, QStringLiteral("mnZoomAll"), Qx("WindowBuild", "全体表示(&A)"), [this] { ZoomAll(); });
+    AddAction(view, QStringLiteral("mnZoomDown"), Qx("WindowBuild", "1/2倍に縮小(&D)"), mode(ucZoomDown, nullptr));
+    AddAction(view, QStringLiteral("mnZoom1"), Qx("WindowBuild", "等倍(&E)"), [this] { mnZoom1Click(); });
+    AddAction(view, QStringLiteral("mnZoomUp"), Qx("WindowBuild", "2倍に拡大(&U)"), mode(ucZoomUp, nullptr));
     view->addSeparator();
     const std::pair<const char*, bool ViewToggles::*> toggles[] = {
         {"mnDistanceView", &ViewToggles::DistanceView}, {"mnSpaceView", &ViewToggles::SpaceView},
         {"mnBaseView", &ViewToggles::BaseView},         {"mnTextView", &ViewToggles::TextView},
         {"mnSpaceNameView", &ViewToggles::SpaceNameView}};
-    const QString toggleCaptions[] = {QStringLiteral("２点間距離の表示ON/OFF"), QStringLiteral("面積範囲の表示ON/OFF"),
-                                      QStringLiteral("基準の表示ON/OFF"), QStringLiteral("計測値の表示ON/OFF"),
-                                      QStringLiteral("面積エリア名称の表示ON/OFF")};
+    const QString toggleCaptions[] = {Qx("WindowBuild", "２点間距離の表示ON/OFF"), Qx("WindowBuild", "面積範囲の表示ON/OFF"),
+                                      Qx("WindowBuild", "基準の表示ON/OFF"), Qx("WindowBuild", "計測値の表示ON/OFF"),
+                                      Qx("WindowBuild", "面積エリア名称の表示ON/OFF")};
     for (std::size_t i = 0; i < 5; ++i) {
         const auto member = toggles[i].second;
         AddAction(view, QString::fromLatin1(toggles[i].first), toggleCaptions[i],
@@ -262,12 +263,12 @@ void TF001::BuildMenus()
                   true);
     }
 
-    mnHelp = bar->addMenu(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
+    mnHelp = bar->addMenu(Qx("WindowBuild", "ﾍﾙﾌﾟ(&H)"));
     mnHelp->setObjectName(QStringLiteral("mnHelp"));
-    AddAction(mnHelp, QStringLiteral("mnManual"), QStringLiteral("操作マニュアル(M)"), [this] { mnManualClick(); });
-    AddAction(mnHelp, QStringLiteral("mnHistory"), QStringLiteral("更新履歴(&H)"), [this] { mnHistoryClick(); });
-    AddAction(mnHelp, QStringLiteral("mnAbout"), QStringLiteral("バージョン情報(&A)"), [this] { mnAboutClick(); });
-    AddAction(mnHelp, QStringLiteral("mnError"), QStringLiteral("エラー情報(&E)"), [this] { mnErrorClick(); });
+    AddAction(mnHelp, QStringLiteral("mnManual"), Qx("WindowBuild", "操作マニュアル(M)"), [this] { mnManualClick(); });
+    AddAction(mnHelp, QStringLiteral("mnHistory"), Qx("WindowBuild", "更新履歴(&H)"), [this] { mnHistoryClick(); });
+    AddAction(mnHelp, QStringLiteral("mnAbout"), Qx("WindowBuild", "バージョン情報(&A)"), [this] { mnAboutClick(); });
+    AddAction(mnHelp, QStringLiteral("mnError"), Qx("WindowBuild", "エラー情報(&E)"), [this] { mnErrorClick(); });
     connect(mnHelp, &QMenu::aboutToShow, this, [this] { Run([&] { Guard("mnHelpClick", [&] { mnHelpClick(); }); }); });
 }
 
@@ -294,11 +295,11 @@ void TF001::BuildTopPanel()
     row->addWidget(new QLabel(QStringLiteral("W"), Panel1));
     chCalcEdit_KijunW = field(QStringLiteral("chCalcEdit_KijunW"), QStringLiteral("1000"), 70);
     row->addWidget(chCalcEdit_KijunW);
-    row->addWidget(new QLabel(QStringLiteral("(㎜)"), Panel1));
+    row->addWidget(new QLabel(Qx("WindowBuild", "(㎜)"), Panel1));
     row->addWidget(new QLabel(QStringLiteral("H"), Panel1));
     chCalcEdit_KijunH = field(QStringLiteral("chCalcEdit_KijunH"), QStringLiteral("1000"), 70);
     row->addWidget(chCalcEdit_KijunH);
-    row->addWidget(new QLabel(QStringLiteral("(㎜)"), Panel1));
+    row->addWidget(new QLabel(Qx("WindowBuild", "(㎜)"), Panel1));
     row->addWidget(new QLabel(QStringLiteral("@"), Panel1));
     chCalcEdit_Tanka = field(QStringLiteral("chCalcEdit_Tanka"), QStringLiteral("0"), 80);
     row->addWidget(chCalcEdit_Tanka);
@@ -380,51 +381,51 @@ void TF001::BuildToolPanel()
         row->addStretch(1);
         col->addLayout(row);
     };
-    line({AddToolButton(QStringLiteral("SpeedButton_Open"), QStringLiteral("開く"), QStringLiteral("開く"), false,
+    line({AddToolButton(QStringLiteral("SpeedButton_Open"), Qx("WindowBuild", "開く"), Qx("WindowBuild", "開く"), false,
                         QStringLiteral("mnOpen"))});
-    line({AddToolButton(QStringLiteral("SpeedButton_ZoomUp"), QStringLiteral("拡大"), QStringLiteral("２倍に拡大表示"), true,
+    line({AddToolButton(QStringLiteral("SpeedButton_ZoomUp"), Qx("WindowBuild", "拡大"), Qx("WindowBuild", "２倍に拡大表示"), true,
                         QStringLiteral("mnZoomUp")),
-          AddToolButton(QStringLiteral("SpeedButton_ZoomDown"), QStringLiteral("縮小"), QStringLiteral("1/2に縮小表示"),
+          AddToolButton(QStringLiteral("SpeedButton_ZoomDown"), Qx("WindowBuild", "縮小"), Qx("WindowBuild", "1/2に縮小表示"),
                         true, QStringLiteral("mnZoomDown")),
-          AddToolButton(QStringLiteral("SpeedButton_ZoomAll"), QStringLiteral("全体表示"), QStringLiteral("全体表示"),
+          AddToolButton(QStringLiteral("SpeedButton_ZoomAll"), Qx("WindowBuild", "全体表示"), Qx("WindowBuild", "全体表示"),
                         false, QStringLiteral("mnZoomAll"))});
     ComboBox_Change = new QComboBox(Panel2);
     ComboBox_Change->setObjectName(QStringLiteral("ComboBox_Change"));
-    ComboBox_Change->addItems({QStringLiteral("設定1"), QStringLiteral("設定2"), QStringLiteral("設定3"),
-                               QStringLiteral("設定２面同時")});
-    ComboBox_Change->setToolTip(QStringLiteral("設定を切り換える"));
+    ComboBox_Change->addItems({Qx("WindowBuild", "設定1"), Qx("WindowBuild", "設定2"), Qx("WindowBuild", "設定3"),
+                               Qx("WindowBuild", "設定２面同時")});
+    ComboBox_Change->setToolTip(Qx("WindowBuild", "設定を切り換える"));
     WheelOnlyWithFocus(ComboBox_Change);
     controls_[QStringLiteral("ComboBox_Change")] = ComboBox_Change;
     connect(ComboBox_Change, QOverload<int>::of(&QComboBox::activated), this, [this](int index) {
         Run([&] { Guard("ComboBox_ChangeChange", [&] { mnChangeClick(index + 1); }); });
     });
     line({ComboBox_Change});
-    line({AddToolButton(QStringLiteral("SpeedButton_Base"), QStringLiteral("基準矩形"), QStringLiteral("基準矩形を設定する"),
+    line({AddToolButton(QStringLiteral("SpeedButton_Base"), Qx("WindowBuild", "基準矩形"), Qx("WindowBuild", "基準矩形を設定する"),
                         true, QStringLiteral("mnBase")),
-          AddToolButton(QStringLiteral("SpeedButton_Base1"), QStringLiteral("１点"), QStringLiteral("基準矩形を設定する"),
+          AddToolButton(QStringLiteral("SpeedButton_Base1"), Qx("WindowBuild", "１点"), Qx("WindowBuild", "基準矩形を設定する"),
                         true, QStringLiteral("mnBase")),
-          AddToolButton(QStringLiteral("SpeedButton_BaseAdjust"), QStringLiteral("調整"), QStringLiteral("基準矩形を調整する"),
+          AddToolButton(QStringLiteral("SpeedButton_BaseAdjust"), Qx("WindowBuild", "調整"), Qx("WindowBuild", "基準矩形を調整する"),
                         true, QStringLiteral("mnBaseAdjust"))});
-    CheckBox_Lock = new QCheckBox(QStringLiteral("ロック"), Panel2);
+    CheckBox_Lock = new QCheckBox(Qx("WindowBuild", "ロック"), Panel2);
     CheckBox_Lock->setObjectName(QStringLiteral("CheckBox_Lock"));
     CheckBox_Lock->setChecked(true);
     controls_[QStringLiteral("CheckBox_Lock")] = CheckBox_Lock;
     connect(CheckBox_Lock, &QCheckBox::toggled, this, [this] { SyncToolOptions(); });
-    line({AddToolButton(QStringLiteral("SpeedButton_BaseLineW"), QStringLiteral("W"), QStringLiteral("計測基準W"), true,
+    line({AddToolButton(QStringLiteral("SpeedButton_BaseLineW"), QStringLiteral("W"), Qx("WindowBuild", "計測基準W"), true,
                         QStringLiteral("mnBaseLineW")),
-          AddToolButton(QStringLiteral("SpeedButton_BaseLineH"), QStringLiteral("H"), QStringLiteral("計測基準H"), true,
+          AddToolButton(QStringLiteral("SpeedButton_BaseLineH"), QStringLiteral("H"), Qx("WindowBuild", "計測基準H"), true,
                         QStringLiteral("mnBaseLineH")),
-          AddToolButton(QStringLiteral("SpeedButton_BaseLineAdjust"), QStringLiteral("A"), QStringLiteral("計測基準WH調整"),
+          AddToolButton(QStringLiteral("SpeedButton_BaseLineAdjust"), QStringLiteral("A"), Qx("WindowBuild", "計測基準WH調整"),
                         true, QStringLiteral("mnBaseLineAdjust")),
           CheckBox_Lock});
-    line({AddToolButton(QStringLiteral("SpeedButton_BaseUnit"), QStringLiteral("計測基準"), QStringLiteral("計測基準を設定する"),
+    line({AddToolButton(QStringLiteral("SpeedButton_BaseUnit"), Qx("WindowBuild", "計測基準"), Qx("WindowBuild", "計測基準を設定する"),
                         true, QStringLiteral("mnBaseUnit")),
-          AddToolButton(QStringLiteral("SpeedButton_BaseUnitAdjust"), QStringLiteral("調整"),
-                        QStringLiteral("計測基準を調整する"), true, QStringLiteral("mnBaseUnitAdjust"))});
+          AddToolButton(QStringLiteral("SpeedButton_BaseUnitAdjust"), Qx("WindowBuild", "調整"),
+                        Qx("WindowBuild", "計測基準を調整する"), true, QStringLiteral("mnBaseUnitAdjust"))});
 
-    auto* groupBox = new QGroupBox(QStringLiteral("ｸﾞﾙｰﾌﾟ"), Panel2);
+    auto* groupBox = new QGroupBox(Qx("WindowBuild", "ｸﾞﾙｰﾌﾟ"), Panel2);
     groupBox->setObjectName(QStringLiteral("RadioGroup_Group"));
-    groupBox->setToolTip(QStringLiteral("グループを指定"));
+    groupBox->setToolTip(Qx("WindowBuild", "グループを指定"));
     controls_[QStringLiteral("RadioGroup_Group")] = groupBox;
     auto* groupGrid = new QGridLayout(groupBox);
     groupGrid->setContentsMargins(4, 2, 4, 2);
@@ -440,11 +441,11 @@ void TF001::BuildToolPanel()
     });
     col->addWidget(groupBox);
 
-    CheckBox_BaseChangeAuto = new QCheckBox(QStringLiteral("自動"), Panel2);
+    CheckBox_BaseChangeAuto = new QCheckBox(Qx("WindowBuild", "自動"), Panel2);
     CheckBox_BaseChangeAuto->setObjectName(QStringLiteral("CheckBox_BaseChangeAuto"));
     controls_[QStringLiteral("CheckBox_BaseChangeAuto")] = CheckBox_BaseChangeAuto;
     connect(CheckBox_BaseChangeAuto, &QCheckBox::toggled, this, [this] { SyncToolOptions(); });
-    line({AddToolButton(QStringLiteral("SpeedButton_BaseChange"), QStringLiteral("基準切替"), QStringLiteral("基準切替"),
+    line({AddToolButton(QStringLiteral("SpeedButton_BaseChange"), Qx("WindowBuild", "基準切替"), Qx("WindowBuild", "基準切替"),
                         false, QStringLiteral("mnBaseChange")),
           CheckBox_BaseChangeAuto});
     Shape1_BaseChange = new QLabel(Panel2);
@@ -475,23 +476,23 @@ void TF001::BuildToolPanel()
         line({box});
         return box;
     };
-    CheckBox_DistanceMode = modeBox(QStringLiteral("連続ﾓｰﾄﾞ"), QStringLiteral("CheckBox_DistanceMode"),
+    CheckBox_DistanceMode = modeBox(Qx("WindowBuild", "連続ﾓｰﾄﾞ"), QStringLiteral("CheckBox_DistanceMode"),
                                     QStringLiteral("mnDistanceMode"));
-    line({AddToolButton(QStringLiteral("SpeedButton_Distance"), QStringLiteral("距離"), QStringLiteral("２点間の距離を求める"),
+    line({AddToolButton(QStringLiteral("SpeedButton_Distance"), Qx("WindowBuild", "距離"), Qx("WindowBuild", "２点間の距離を求める"),
                         true, QStringLiteral("mnDistance")),
-          AddToolButton(QStringLiteral("SpeedButton_DistanceAdjust"), QStringLiteral("調整"), QStringLiteral("２点間を調整する"),
+          AddToolButton(QStringLiteral("SpeedButton_DistanceAdjust"), Qx("WindowBuild", "調整"), Qx("WindowBuild", "２点間を調整する"),
                         true, QStringLiteral("mnDistanceAdjust")),
-          AddToolButton(QStringLiteral("SpeedButton_DistanceDel"), QStringLiteral("削除"), QStringLiteral("２点間を削除する"),
+          AddToolButton(QStringLiteral("SpeedButton_DistanceDel"), Qx("WindowBuild", "削除"), Qx("WindowBuild", "２点間を削除する"),
                         true, QStringLiteral("mnDistanceDel"))});
-    CheckBox_PolygonMode = modeBox(QStringLiteral("多角形ﾓｰﾄﾞ"), QStringLiteral("CheckBox_PolygonMode"),
+    CheckBox_PolygonMode = modeBox(Qx("WindowBuild", "多角形ﾓｰﾄﾞ"), QStringLiteral("CheckBox_PolygonMode"),
                                    QStringLiteral("mnPolygonMode"));
-    line({AddToolButton(QStringLiteral("SpeedButton_SpaceAdd"), QStringLiteral("加算面積"), QStringLiteral("面積を加算する"),
+    line({AddToolButton(QStringLiteral("SpeedButton_SpaceAdd"), Qx("WindowBuild", "加算面積"), Qx("WindowBuild", "面積を加算する"),
                         true, QStringLiteral("mnSpaceAdd")),
-          AddToolButton(QStringLiteral("SpeedButton_SpaceAdjust"), QStringLiteral("調整"), QStringLiteral("面積を調整する"),
+          AddToolButton(QStringLiteral("SpeedButton_SpaceAdjust"), Qx("WindowBuild", "調整"), Qx("WindowBuild", "面積を調整する"),
                         true, QStringLiteral("mnSpaceAdjust")),
-          AddToolButton(QStringLiteral("SpeedButton_SpaceDel"), QStringLiteral("削除"), QStringLiteral("面積を削除する"),
+          AddToolButton(QStringLiteral("SpeedButton_SpaceDel"), Qx("WindowBuild", "削除"), Qx("WindowBuild", "面積を削除する"),
                         true, QStringLiteral("mnSpaceDel"))});
-    line({AddToolButton(QStringLiteral("SpeedButton_SpaceSub"), QStringLiteral("減算面積"), QStringLiteral("面積を減算する"),
+    line({AddToolButton(QStringLiteral("SpeedButton_SpaceSub"), Qx("WindowBuild", "減算面積"), Qx("WindowBuild", "面積を減算する"),
                         true, QStringLiteral("mnSpaceSub"))});
     col->addStretch(1);
 }

@@ -2,6 +2,7 @@
 // reference or delete measurements.
 
 #include "shell/main_window.h"
+#include "base/translate.h"
 
 #include "measure/calibration.h"
 #include "measure/computation.h"
@@ -197,7 +198,7 @@ bool TF001::MarkCancelled(const std::string& question)
 
 void TF001::mnResetClick()
 {
-    if (MarkCancelled("現在設定されている基準矩形、基準矩形の交線、計測基準、距離、面積を消去します。よろしいですか？"))
+    if (MarkCancelled(Tx("WindowCommands", "現在設定されている基準矩形、基準矩形の交線、計測基準、距離、面積を消去します。よろしいですか？")))
         return;
     interaction_->EndTool();
     editor_.Reset();
@@ -208,8 +209,8 @@ void TF001::mnBaseClick()
 {
     const TPlaneState& p = doc_.Plane;
     const bool ask = p.base.BaseSet == 1 && (p.base.BaseUnitSet == 1 || p.DistanceCount() >= 1 || p.SpaceCount() >= 1);
-    if (ask && MarkCancelled("基準矩形を再設定すると基準矩形の交線、計測基準、距離、面積の設定は消去されます.\r"
-                             "よろしいですか？")) {
+    if (ask && MarkCancelled(Tx("WindowCommands", "基準矩形を再設定すると基準矩形の交線、計測基準、距離、面積の設定は消去されます.\r"
+                             "よろしいですか？"))) {
         SetCommand(ucNone);
         return;
     }
@@ -235,7 +236,7 @@ void TF001::mnBaseChangeClick()
 
 void TF001::mnDistanceAllDelClick()
 {
-    if (MarkCancelled("現在設定されている２点間の距離をすべて消去します。よろしいですか？"))
+    if (MarkCancelled(Tx("WindowCommands", "現在設定されている２点間の距離をすべて消去します。よろしいですか？")))
         return;
     interaction_->EndTool();
     editor_.DeleteAllDistances();
@@ -244,7 +245,7 @@ void TF001::mnDistanceAllDelClick()
 
 void TF001::mnSpaceAllDelClick()
 {
-    if (MarkCancelled("現在設定されている面積範囲をすべて消去します。よろしいですか？"))
+    if (MarkCancelled(Tx("WindowCommands", "現在設定されている面積範囲をすべて消去します。よろしいですか？")))
         return;
     interaction_->EndTool();
     editor_.DeleteAllSpaces();

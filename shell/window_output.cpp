@@ -1,6 +1,7 @@
 // Outputs (PDF, print, CSV, SD, image range) and the help menu.
 
 #include "shell/main_window.h"
+#include "widgets/words.h"
 
 #include "measure/calibration.h"
 #include "measure/computation.h"
@@ -75,7 +76,7 @@ void TF001::ImageRangeOutput(std::int32_t x1, std::int32_t y1, std::int32_t x2, 
         const std::string stem = std::filesystem::path(doc_.ImageFileName).stem().string();
         const QString proposed =
             QString::fromStdString(stem + "_" + std::to_string(FreeSuffix(settings_.ImageFolder, stem)));
-        const auto choice = prompter_->SaveImage(QStringLiteral("画像範囲出力"), folder, proposed, lastSaveFilter_);
+        const auto choice = prompter_->SaveImage(Qx("WindowOutput", "画像範囲出力"), folder, proposed, lastSaveFilter_);
         if (!choice)
             return;
         lastSaveFilter_ = choice->filter;
@@ -89,7 +90,7 @@ void TF001::ImageRangeOutput(std::int32_t x1, std::int32_t y1, std::int32_t x2, 
             Progress(0);
         }
         if (!written) {
-            prompter_->Warn(Utf8(QStringLiteral("'%1' を書き込めませんでした.").arg(path)));
+            prompter_->Warn(Utf8(Qx("WindowOutput", "'%1' を書き込めませんでした.").arg(path)));
             return;
         }
         LoadFile(path);
@@ -98,7 +99,7 @@ void TF001::ImageRangeOutput(std::int32_t x1, std::int32_t y1, std::int32_t x2, 
 
 void TF001::mnPdfOutClick()
 {
-    const auto path = prompter_->SaveText(QStringLiteral("PDF出力"), QString::fromStdString(settings_.PdfFolder),
+    const auto path = prompter_->SaveText(Qx("WindowOutput", "PDF出力"), QString::fromStdString(settings_.PdfFolder),
                                           ProposedName(doc_.ImageFileName, ".pdf"),
                                           QStringLiteral("pdf files (*.pdf)"));
     if (!path)
@@ -119,9 +120,9 @@ void TF001::mnPdfOutClick()
         }
         SetCommand(Command());
         if (!QFileInfo(*path).isFile())
-            prompter_->Warn(Utf8(QStringLiteral("[ %1 ]が見つかりません.").arg(*path)));
+            prompter_->Warn(Utf8(Qx("WindowOutput", "[ %1 ]が見つかりません.").arg(*path)));
         else if (!prompter_->OpenDocument(*path))
-            prompter_->Info(Utf8(QStringLiteral("ＰＤＦファイル出力完了.\r%1").arg(*path)));
+            prompter_->Info(Utf8(Qx("WindowOutput", "ＰＤＦファイル出力完了.\r%1").arg(*path)));
     });
 }
 
@@ -141,7 +142,7 @@ void TF001::mnPrintClick()
 
 void TF001::mnCsvOutClick()
 {
-    const auto path = prompter_->SaveText(QStringLiteral("CSV出力"), QString::fromStdString(settings_.CsvFolder),
+    const auto path = prompter_->SaveText(Qx("WindowOutput", "CSV出力"), QString::fromStdString(settings_.CsvFolder),
                                           ProposedName(doc_.ImageFileName, ".csv"),
                                           QStringLiteral("csv files (*.csv)"));
     if (!path)
@@ -156,13 +157,13 @@ void TF001::mnCsvOutClick()
             ok = WriteFileReplacing(path->toStdString(), CsvBytes(doc_, doc_.View.SpaceNameView));
         }
         if (!ok)
-            throw std::runtime_error(Utf8(QStringLiteral("'%1' に書き込めませんでした.").arg(*path)));
+            throw std::runtime_error(Utf8(Qx("WindowOutput", "'%1' に書き込めませんでした.").arg(*path)));
     });
 }
 
 void TF001::mnCsvOut2Click()
 {
-    const auto path = prompter_->SaveText(QStringLiteral("SD用出力"), QString::fromStdString(settings_.Csv2Folder),
+    const auto path = prompter_->SaveText(Qx("WindowOutput", "SD用出力"), QString::fromStdString(settings_.Csv2Folder),
                                           ProposedName(doc_.ImageFileName, ".jts"),
                                           QStringLiteral("csv files (*.jts)"));
     if (!path)
@@ -177,7 +178,7 @@ void TF001::mnCsvOut2Click()
             ok = WriteFileReplacing(path->toStdString(), SdBytes(doc_, doc_.CurrentGroup));
         }
         if (!ok)
-            throw std::runtime_error(Utf8(QStringLiteral("'%1' に書き込めませんでした.").arg(*path)));
+            throw std::runtime_error(Utf8(Qx("WindowOutput", "'%1' に書き込めませんでした.").arg(*path)));
     });
 }
 
@@ -224,15 +225,15 @@ void TF001::mnHistoryClick()
 
 void TF001::mnManualClick()
 {
-    const QString name = QStringLiteral("操作マニュアル.pdf");
+    const QString name = Qx("WindowOutput", "操作マニュアル.pdf");
     const QString path = QDir(paths_.resourceFolder).filePath(QStringLiteral("Manual/") + name);
     if (!QFileInfo(path).isFile()) {
-        prompter_->Warn(Utf8(QStringLiteral("'%1' が見つかりません.").arg(name)));
+        prompter_->Warn(Utf8(Qx("WindowOutput", "'%1' が見つかりません.").arg(name)));
         return;
     }
     // Without a viewer the user can still open the file by hand: say where it is.
     if (!prompter_->OpenDocument(path))
-        prompter_->Warn(Utf8(QStringLiteral("'%1' を開くアプリケーションが見つかりません.\nマニュアルの場所: %2")
+        prompter_->Warn(Utf8(Qx("WindowOutput", "'%1' を開くアプリケーションが見つかりません.\nマニュアルの場所: %2")
                                  .arg(name, QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()))));
 }
 

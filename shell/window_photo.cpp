@@ -2,6 +2,8 @@
 // setting and the group, scanning and image processing.
 
 #include "shell/main_window.h"
+#include "widgets/words.h"
+#include "base/translate.h"
 
 #include "measure/calibration.h"
 #include "measure/computation.h"
@@ -81,11 +83,15 @@ private:
     WorkFileUi& ui_;
 };
 
-constexpr const char* kLossWarning =
-    "保存せずに続けると、この画像の計測データ（基準矩形・距離・面積）は失われます.\r保存せずに続けますか？";
+std::string LossWarning()
+{
+    return Tx("WindowPhoto", "保存せずに続けると、この画像の計測データ（基準矩形・距離・面積）は失われます.\r保存せずに続けますか？");
+}
 
-constexpr const char* kKeepQuestion =
-    "現在表示中の画像に対する基準等の設定が変更されています.\r現在の設定を保存しますか？";
+std::string KeepQuestion()
+{
+    return Tx("WindowPhoto", "現在表示中の画像に対する基準等の設定が変更されています.\r現在の設定を保存しますか？");
+}
 
 } // namespace
 
@@ -105,7 +111,7 @@ bool TF001::SaveWorkingFiles(bool leavingPhoto)
         const SaveSettingResult r = editor_.SaveSetting(paths_.folders.TempFolder, watch);
         if (leavingPhoto && r.all && doc_.Modified == 1) {
             if (!keep)
-                keep = prompter_->AskYesNoCancel(kKeepQuestion);
+                keep = prompter_->AskYesNoCancel(KeepQuestion());
             if (!keep)
                 return false;
             if (*keep)
@@ -120,7 +126,7 @@ bool TF001::SaveWorkingFiles(bool leavingPhoto)
         case SaveFailureChoice::Retry:
             continue;
         case SaveFailureChoice::GoOn:
-            if (prompter_->AskYesNo(kLossWarning))
+            if (prompter_->AskYesNo(LossWarning()))
                 return true;
             continue;
         case SaveFailureChoice::Stay:
@@ -147,7 +153,7 @@ void TF001::LoadFile(const QString& path)
                     for (const std::string& line : *lines)
                         pd25Lines_ << QString::fromStdString(line);
                 } else {
-                    prompter_->Warn(Utf8(QStringLiteral("'%1' を読み込めませんでした.").arg(*file)));
+                    prompter_->Warn(Utf8(Qx("WindowPhoto", "'%1' を読み込めませんでした.").arg(*file)));
                 }
             }
         }
@@ -285,9 +291,9 @@ void TF001::mnScanClick()
         scanCancel_ = false;
         // While the page comes in, a box with a button to stop it is the only
         // thing that takes input; its button and Escape cancel the scan.
-        QProgressDialog box(QStringLiteral("スキャナから読み込んでいます."), QStringLiteral("中止"), 0, 100, this);
+        QProgressDialog box(Qx("WindowPhoto", "スキャナから読み込んでいます."), Qx("WindowPhoto", "中止"), 0, 100, this);
         box.setObjectName(QStringLiteral("ScanProgress"));
-        box.setWindowTitle(QStringLiteral("スキャナ読込"));
+        box.setWindowTitle(Qx("WindowPhoto", "スキャナ読込"));
         box.setWindowModality(Qt::ApplicationModal);
         box.setMinimumDuration(0);
         box.setAutoClose(false);
@@ -306,7 +312,7 @@ void TF001::mnScanClick()
     if (scanned.cancelled)
         return;
     if (!scanned.ok) {
-        prompter_->Error("画像の取込ができませんでした.");
+        prompter_->Error(Tx("WindowPhoto", "画像の取込ができませんでした."));
         return;
     }
     QImage image(scanned.width, scanned.height, QImage::Format_RGB888);
@@ -315,7 +321,7 @@ void TF001::mnScanClick()
                     static_cast<std::size_t>(scanned.width) * 3, image.scanLine(y));
     const QString saved = ScanSave(Photo(std::move(image)));
     if (saved.isEmpty()) {
-        prompter_->Info("スキャンデータを破棄しました.");
+        prompter_->Info(Tx("WindowPhoto", "スキャンデータを破棄しました."));
         return;
     }
     LoadFile(saved);
@@ -325,7 +331,7 @@ QString TF001::ScanSave(const Photo& scanned)
 {
     const std::string folder = settings_.ImageFolder;
     const QString proposed = QStringLiteral("Scan_%1").arg(FreeSuffix(folder, "Scan"));
-    const auto choice = prompter_->SaveImage(QStringLiteral("スキャナ読込データ保存"), QString::fromStdString(folder),
+    const auto choice = prompter_->SaveImage(Qx("WindowPhoto", "スキャナ読込データ保存"), QString::fromStdString(folder),
                                              proposed, lastSaveFilter_);
     if (!choice)
         return {};
@@ -337,7 +343,7 @@ QString TF001::ScanSave(const Photo& scanned)
     const bool written = choice->filter == 2 ? scanned.SaveBmp(path, progress) : scanned.SaveJpeg(path, progress);
     Progress(0);
     if (!written) {
-        prompter_->Warn(Utf8(QStringLiteral("'%1' を書き込めませんでした.").arg(path)));
+        prompter_->Warn(Utf8(Qx("WindowPhoto", "'%1' を書き込めませんでした.").arg(path)));
         return {};
     }
     return path;

@@ -4,6 +4,7 @@
 // crash what the working files held.
 
 #include "shell/main_window.h"
+#include "base/translate.h"
 #include "shell/photo_open.h"
 
 #include "base/error_trail.h"
@@ -30,24 +31,48 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kHomeRefused = "'%1' に書き込めないため, '%2' を使います.";
-constexpr const char* kHomeInUse =
-    "作業フォルダ '%1' は別の Kalvex が使用中です.\r"
-    "このウィンドウは専用の作業フォルダで作業し, 画像ごとの設定だけを '%1' に保存します.";
-constexpr const char* kHomeUnwritable =
-    "作業フォルダ '%1' に書き込めません.\r"
-    "前の画像の設定は読み込まず, 専用の作業フォルダで作業します.";
-constexpr const char* kNoPrivateFolder = "専用の作業フォルダを作れません. 設定は保存されません.";
-constexpr const char* kRecoverQuestion =
-    "前回は '%1' の測定を保存しないまま終了しました.\r保存されていなかった測定を戻しますか？";
-constexpr const char* kRecoverFailed = "'%1' を読み込めないため, 保存されていなかった測定を戻せませんでした.";
-constexpr const char* kRecoverChanged =
-    "'%1' は前回から変わっているため, 保存されていなかった測定を戻せませんでした.";
-constexpr const char* kAutosaveFailed =
-    "作業ファイルを保存できませんでした.\r異常終了したときは, この画像の最近の測定を戻せません.";
-constexpr const char* kStoredElsewhere =
-    "この画像の設定は, 開いた後に別の Kalvex で保存されています.\r上書きしますか？";
-constexpr const char* kCopyBackFailed = "画像ごとの設定情報を保存できませんでした.";
+std::string HomeRefused()
+{
+    return Tx("WindowSession", "'%1' に書き込めないため, '%2' を使います.");
+}
+std::string HomeInUse()
+{
+    return Tx("WindowSession", "作業フォルダ '%1' は別の Kalvex が使用中です.\r"
+    "このウィンドウは専用の作業フォルダで作業し, 画像ごとの設定だけを '%1' に保存します.");
+}
+std::string HomeUnwritable()
+{
+    return Tx("WindowSession", "作業フォルダ '%1' に書き込めません.\r"
+    "前の画像の設定は読み込まず, 専用の作業フォルダで作業します.");
+}
+std::string NoPrivateFolder()
+{
+    return Tx("WindowSession", "専用の作業フォルダを作れません. 設定は保存されません.");
+}
+std::string RecoverQuestion()
+{
+    return Tx("WindowSession", "前回は '%1' の測定を保存しないまま終了しました.\r保存されていなかった測定を戻しますか？");
+}
+std::string RecoverFailed()
+{
+    return Tx("WindowSession", "'%1' を読み込めないため, 保存されていなかった測定を戻せませんでした.");
+}
+std::string RecoverChanged()
+{
+    return Tx("WindowSession", "'%1' は前回から変わっているため, 保存されていなかった測定を戻せませんでした.");
+}
+std::string AutosaveFailed()
+{
+    return Tx("WindowSession", "作業ファイルを保存できませんでした.\r異常終了したときは, この画像の最近の測定を戻せません.");
+}
+std::string StoredElsewhere()
+{
+    return Tx("WindowSession", "この画像の設定は, 開いた後に別の Kalvex で保存されています.\r上書きしますか？");
+}
+std::string CopyBackFailed()
+{
+    return Tx("WindowSession", "画像ごとの設定情報を保存できませんでした.");
+}
 
 // The working files' bytes for the setting shown; in setting 4 both planes,
 // read from a copy because bringing the left plane forward moves the planes.
@@ -109,7 +134,7 @@ void TF001::ClaimHome()
 {
     sharedTemp_ = paths_.folders.TempFolder;
     if (!paths_.folders.RefusedHome.empty())
-        startupNotices_.push_back(QString::fromUtf8(kHomeRefused)
+        startupNotices_.push_back(QString::fromStdString(HomeRefused())
                                       .arg(QString::fromStdString(paths_.folders.RefusedHome.string()),
                                            QString::fromStdString(paths_.folders.ExeFolder.string()))
                                       .toStdString());
@@ -121,9 +146,9 @@ void TF001::ClaimHome()
         return;
     const QString folder = QString::fromStdString(sharedTemp_.string());
     if (homeLock_->error() == QLockFile::LockFailedError)
-        UsePrivateWorkingFolder(QString::fromUtf8(kHomeInUse).arg(folder).toStdString());
+        UsePrivateWorkingFolder(QString::fromStdString(HomeInUse()).arg(folder).toStdString());
     else
-        UsePrivateWorkingFolder(QString::fromUtf8(kHomeUnwritable).arg(folder).toStdString());
+        UsePrivateWorkingFolder(QString::fromStdString(HomeUnwritable()).arg(folder).toStdString());
 }
 
 void TF001::UsePrivateWorkingFolder(const std::string& why)
@@ -134,7 +159,7 @@ void TF001::UsePrivateWorkingFolder(const std::string& why)
             privateFolder_ = std::move(made);
             paths_.folders.TempFolder = privateFolder_->path().toStdString();
         } else {
-            startupNotices_.push_back(kNoPrivateFolder);
+            startupNotices_.push_back(NoPrivateFolder());
         }
     }
     startupNotices_.push_back(why);
@@ -189,7 +214,7 @@ void TF001::KeepStoredCopies(WorkFileUi& ui)
 {
     // Another program with this home may have kept this photo since it was
     // opened here; its measurements are not replaced without asking.
-    if (doc_.Modified == 1 && StoredCopiesChangedElsewhere() && !prompter_->AskYesNo(kStoredElsewhere))
+    if (doc_.Modified == 1 && StoredCopiesChangedElsewhere() && !prompter_->AskYesNo(StoredElsewhere()))
         return;
     const std::string key = ImageKeyOf(doc_);
     std::vector<std::string> before;
@@ -226,7 +251,7 @@ void TF001::KeepStoredCopies(WorkFileUi& ui)
         failed += "\r" + PerImageFingerprintFile(sharedTemp_, key).string();
     // Told like any save that failed, so the user may try again or stay.
     if (!failed.empty())
-        ui.Warn(kCopyBackFailed + failed);
+        ui.Warn(CopyBackFailed() + failed);
 }
 
 bool TF001::PrepareWorkingFiles()
@@ -237,7 +262,7 @@ bool TF001::PrepareWorkingFiles()
     // The files of the photo left are still there: reading them would put its
     // measurements on this photo.
     UsePrivateWorkingFolder(
-        QString::fromUtf8(kHomeUnwritable).arg(QString::fromStdString(sharedTemp_.string())).toStdString());
+        QString::fromStdString(HomeUnwritable()).arg(QString::fromStdString(sharedTemp_.string())).toStdString());
     ShowStartupNotices();
     if (!privateFolder_)
         return false;
@@ -279,7 +304,7 @@ void TF001::WriteRecovery()
             recoveryWarned_ = false;
         } else if (!recoveryWarned_) {
             recoveryWarned_ = true;
-            prompter_->Warn(kAutosaveFailed);
+            prompter_->Warn(AutosaveFailed());
         }
     });
 }
@@ -297,7 +322,7 @@ void TF001::OfferRecovery()
     if (!note || HasPhoto())
         return;
     const QString photo = QString::fromStdString(note->photo);
-    if (!prompter_->AskYesNo(QString::fromUtf8(kRecoverQuestion).arg(photo).toStdString())) {
+    if (!prompter_->AskYesNo(QString::fromStdString(RecoverQuestion()).arg(photo).toStdString())) {
         RemoveRecoveryNote(paths_.folders.TempFolder);
         return;
     }
@@ -308,11 +333,11 @@ void TF001::OfferRecovery()
         // The note stays until the user opens another photo or says no, so a
         // photo on a drive not mounted yet can still be brought back later.
         if (loaded.photo.isNull()) {
-            prompter_->Warn(QString::fromUtf8(kRecoverFailed).arg(photo).toStdString());
+            prompter_->Warn(QString::fromStdString(RecoverFailed()).arg(photo).toStdString());
             return;
         }
         if (loaded.photo.CheckSum() != note->checkSum) {
-            prompter_->Warn(QString::fromUtf8(kRecoverChanged).arg(photo).toStdString());
+            prompter_->Warn(QString::fromStdString(RecoverChanged()).arg(photo).toStdString());
             return;
         }
         PushRecent(settings_.LastFileName, note->photo);

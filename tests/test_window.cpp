@@ -7,6 +7,12 @@
 #include "interact/commands.h"
 #include "interact/prompts.h"
 #include "shell/dialogs.h"
+#include "widgets/scan_dialog.h"
+#include "widgets/list_dialog.h"
+#include "widgets/calc_edit.h"
+#include "widgets/area_dialogs.h"
+#include "widgets/effect_dialog.h"
+#include "widgets/property_dialog.h"
 #include "shell/application.h"
 #include "base/error_trail.h"
 #include "measure/cp932.h"
@@ -38,6 +44,9 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QCheckBox>
+#include <QMenuBar>
+#include <QMenu>
+#include <QGroupBox>
 #include <QTest>
 #include <QTimer>
 #include <QScrollBar>
@@ -354,6 +363,7 @@ private slots:
     void helpMenuAndAuxiliaryWindows();
     void qtDialogsSpeakTheUsersLanguage_data();
     void qtDialogsSpeakTheUsersLanguage();
+    void everyTextSpeaksTheInterfacesLanguage();
     void aMissingHistoryWarnsOncePerOpening();
     void preferencesTakeEffectAfterOk();
     void modeBoxesMirrorTheirMenuChecks();
@@ -371,6 +381,7 @@ private slots:
     void exportsThroughTheMenus();
     void pd25LengthsForWAndH();
     void batchModeWritesWhatTheMenuWrites();
+    void filesAreTheSameInEveryLanguage();
     void pdfReportThroughTheMenu();
     void pdfReportOfBothPlanes();
     void printingPutsTheMarksOnThePhoto();
@@ -930,6 +941,22 @@ void WindowTest::helpMenuAndAuxiliaryWindows()
     QCOMPARE(f.prompter->opened.back(), manual);
     QCOMPARE(f.prompter->warnings.size(), warningsBefore);
 
+    // The English interface opens the English manual, which the build sets
+    // beside the Japanese one.
+    QFile english(f.resources.filePath(QStringLiteral("Manual/Operating manual.pdf")));
+    QVERIFY(english.open(QIODevice::WriteOnly));
+    english.close();
+    InstallLanguage(*QCoreApplication::instance(), UiLanguage::English);
+    w.mnManualClick();
+    InstallLanguage(*QCoreApplication::instance(), UiLanguage::Japanese);
+    for (auto* t : QCoreApplication::instance()->findChildren<QTranslator*>()) {
+        QCoreApplication::removeTranslator(t);
+        delete t;
+    }
+    QCOMPARE(f.prompter->opened.back(), english.fileName());
+    QVERIFY(QFileInfo::exists(QStringLiteral(KALVEX_BINARY_DIR "/Manual/Operating manual.pdf")));
+    QVERIFY(QFileInfo::exists(QStringLiteral(KALVEX_BINARY_DIR "/Manual/操作マニュアル.pdf")));
+
     std::vector<QString> warned;
     TFDHistory history(f.resources.filePath(QStringLiteral("history.txt")),
                        [&](const QString& m) { warned.push_back(m); }, nullptr);
@@ -952,24 +979,158 @@ void WindowTest::helpMenuAndAuxiliaryWindows()
 void WindowTest::qtDialogsSpeakTheUsersLanguage_data()
 {
     QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("asked");
+    QTest::addColumn<QString>("remembered");
     QTest::addColumn<QString>("cancel");
-    QTest::newRow("Japanese") << "ja_JP" << "キャンセル";
-    QTest::newRow("German") << "de_DE" << "Abbrechen";
-    QTest::newRow("no translation: the program's Japanese") << "C" << "キャンセル";
+    QTest::addColumn<QString>("fileMenu");
+    QTest::newRow("a Japanese locale") << "ja_JP" << "" << "" << "キャンセル" << "ﾌｧｲﾙ(&F)";
+    QTest::newRow("any other locale: English") << "de_DE" << "" << "" << "Cancel" << "&File";
+    QTest::newRow("no locale at all: English") << "C" << "" << "" << "Cancel" << "&File";
+    QTest::newRow("remembered in kvx.ini") << "de_DE" << "" << "ja" << "キャンセル" << "ﾌｧｲﾙ(&F)";
+    QTest::newRow("--lang over what is remembered") << "ja_JP" << "en" << "ja" << "Cancel" << "&File";
+    QTest::newRow("an unknown remembered value: the locale") << "ja_JP" << "" << "fr" << "キャンセル" << "ﾌｧｲﾙ(&F)";
 }
 
+// Qt's own buttons and dialogs speak the interface's language, which the
+// command line, kvx.ini or the locale choose, in that order.
 void WindowTest::qtDialogsSpeakTheUsersLanguage()
 {
     QFETCH(QString, locale);
+    QFETCH(QString, asked);
+    QFETCH(QString, remembered);
     QFETCH(QString, cancel);
-    QVERIFY(!InstallQtTranslations(*QCoreApplication::instance(), QLocale(locale)).isEmpty());
+    QFETCH(QString, fileMenu);
+    const UiLanguage language = ChooseLanguage(ParseLanguage(asked.toStdString()), remembered.toStdString(), QLocale(locale));
+    InstallLanguage(*QCoreApplication::instance(), language);
     QDialogButtonBox buttons(QDialogButtonBox::Cancel);
     const QString shown = buttons.button(QDialogButtonBox::Cancel)->text();
+    QString menu;
+    {
+        Fixture f;
+        menu = f.Open().menuBar()->actions().front()->text();
+        f.Close();
+    }
+    InstallLanguage(*QCoreApplication::instance(), UiLanguage::Japanese);
     for (auto* t : QCoreApplication::instance()->findChildren<QTranslator*>()) {
         QCoreApplication::removeTranslator(t);
         delete t;
     }
     QVERIFY2(shown.contains(cancel), qPrintable(shown));
+    QCOMPARE(menu, fileMenu);
+}
+
+namespace {
+
+// Whether text holds a character of Japanese writing (kana, kanji, the
+// full-width forms, the circled and squared signs such as ㊧ and ㎜).
+bool HasJapanese(const QString& text)
+{
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if ((u >= 0x3000 && u <= 0x30FF) || (u >= 0x3200 && u <= 0x33FF) || (u >= 0x4E00 && u <= 0x9FFF) ||
+            (u >= 0xFF00 && u <= 0xFFEF))
+            return true;
+    }
+    return false;
+}
+
+// Every text widget shows: titles, labels, buttons, menus and their items,
+// tool tips, group boxes, the selectors' current items, the status line.
+QStringList VisibleTexts(QWidget* top)
+{
+    QStringList texts{top->windowTitle(), top->toolTip()};
+    QList<QWidget*> widgets = top->findChildren<QWidget*>();
+    widgets.prepend(top);
+    for (QWidget* w : widgets) {
+        texts << w->toolTip();
+        if (auto* label = qobject_cast<QLabel*>(w))
+            texts << label->text();
+        if (auto* button = qobject_cast<QAbstractButton*>(w))
+            texts << button->text();
+        if (auto* box = qobject_cast<QGroupBox*>(w))
+            texts << box->title();
+        if (auto* combo = qobject_cast<QComboBox*>(w))
+            for (int i = 0; i < combo->count(); ++i)
+                texts << combo->itemText(i);
+        if (auto* menu = qobject_cast<QMenu*>(w))
+            texts << menu->title();
+        for (QAction* a : w->actions())
+            texts << a->text() << a->toolTip() << a->statusTip();
+    }
+    texts.removeAll(QString());
+    return texts;
+}
+
+} // namespace
+
+// Under English no text the user can see is Japanese, in the window, its
+// menus, its prompts, its summary and every dialog of its own; under Japanese
+// the same texts are the Japanese ones, word for word.
+void WindowTest::everyTextSpeaksTheInterfacesLanguage()
+{
+    struct Run {
+        UiLanguage language;
+        QStringList texts;
+    };
+    std::vector<Run> runs{{UiLanguage::English, {}}, {UiLanguage::Japanese, {}}};
+    for (Run& run : runs) {
+        InstallLanguage(*QCoreApplication::instance(), run.language);
+        Fixture f;
+        TF001& w = f.OpenWith(QStringLiteral("words.jpg"), Qt::lightGray, QSize(600, 500));
+        // A reference, a distance and an area: the summary, the labels and
+        // the prompts of several tools have something to say.
+        w.mnBaseClick();
+        for (const TDPoint p : {TDPoint{100, 100}, {500, 110}, {490, 400}, {110, 390}})
+            ClickAt(w, p);
+        w.SetCommand(ucDistance);
+        ClickAt(w, {150, 150});
+        run.texts << w.StatusText(2);
+        ClickAt(w, {250, 160});
+        for (const uCommand mode : {ucBase, ucBaseAdjust, ucBaseLineW, ucBaseUnit, ucDistance, ucDistanceHosei, ucSpaceAdd,
+                                    ucSpaceSub, ucSpaceSlant, ucImageFix}) {
+            w.SetCommand(mode);
+            run.texts << w.StatusText(2);
+        }
+        w.SetCommand(ucSpaceAdd);
+        for (const TDPoint p : {TDPoint{200, 200}, {300, 300}})
+            ClickAt(w, p);
+        run.texts << w.StatusText(0) << w.StatusText(1) << w.StatusText(2) << VisibleTexts(&w);
+        for (QMenu* menu : w.findChildren<QMenu*>())
+            run.texts << VisibleTexts(menu);
+        ImageEffects effects;
+        TAppSettings settings;
+        const ErrorTrail trail;
+        std::vector<std::unique_ptr<QWidget>> dialogs;
+        dialogs.push_back(std::make_unique<TFDProperty>(settings, &w));
+        dialogs.push_back(std::make_unique<TFDEffect>(effects, &w));
+        dialogs.push_back(std::make_unique<TFDSlant>(10.0, 0.0, &w));
+        dialogs.push_back(std::make_unique<TFNameDlg>(&w));
+        dialogs.push_back(std::make_unique<TchCalc>(12.0, &w));
+        dialogs.push_back(std::make_unique<TFDList>(&w));
+        dialogs.push_back(std::make_unique<TFDScan>(QStringList{QStringLiteral("test:0")}, QString(), [](const QString&) {}, &w));
+        dialogs.push_back(std::make_unique<TFDVersion>(&w));
+        dialogs.push_back(std::make_unique<TFDError>(trail, 0, &w));
+        for (const auto& dialog : dialogs)
+            run.texts << VisibleTexts(dialog.get());
+        dialogs.clear();
+        f.Close();
+    }
+    InstallLanguage(*QCoreApplication::instance(), UiLanguage::Japanese);
+    for (auto* t : QCoreApplication::instance()->findChildren<QTranslator*>()) {
+        QCoreApplication::removeTranslator(t);
+        delete t;
+    }
+    QStringList japaneseInEnglish;
+    for (const QString& text : runs[0].texts)
+        if (HasJapanese(text))
+            japaneseInEnglish << text;
+    QVERIFY2(japaneseInEnglish.isEmpty(), qPrintable(japaneseInEnglish.join(QStringLiteral("\n"))));
+    // Under Japanese the words are the source's, word for word.
+    QVERIFY(runs[0].texts.size() > 300);
+    for (const QString& source : {QStringLiteral("ﾌｧｲﾙ(&F)"), QStringLiteral("環境設定"), QStringLiteral("/㎡"),
+                                  QStringLiteral("[基準矩形を設定する]　基準となる矩形をマウス㊧ボタンで指示[1点目]")})
+        QVERIFY2(runs[1].texts.contains(source), qPrintable(source));
+    QVERIFY(!runs[0].texts.contains(QStringLiteral("ﾌｧｲﾙ(&F)")));
 }
 
 void WindowTest::aMissingHistoryWarnsOncePerOpening()
@@ -1556,6 +1717,45 @@ void WindowTest::pd25LengthsForWAndH()
     w.LoadFile(f.Photo(QStringLiteral("p.jpg"), Qt::gray));
     QCOMPARE(w.Pd25Lines().size(), 5);
     f.Close();
+}
+
+// The language changes the words the user reads, never the files a peer
+// reads: the CSV and SD files are the same bytes, and the report shows the
+// same numbers, whichever language wrote them.
+void WindowTest::filesAreTheSameInEveryLanguage()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    const QString photo = f.Photo(QStringLiteral("lang.jpg"), Qt::darkGray);
+    w.LoadFile(photo);
+    Measure(w);
+    f.prompter->answers = {true};
+    f.Close();
+    std::map<QString, std::map<QString, QByteArray>> written;
+    for (const QString& lang : {QStringLiteral("ja"), QStringLiteral("en")}) {
+        const QString csv = f.home.filePath(lang + QStringLiteral(".csv"));
+        const QString sd = f.home.filePath(lang + QStringLiteral(".jts"));
+        const QString pdf = f.home.filePath(lang + QStringLiteral(".pdf"));
+        QProcess p;
+        p.start(QStringLiteral(KALVEX_BINARY),
+                {QStringLiteral("--batch"), photo, QStringLiteral("--home"), f.home.path(), QStringLiteral("--lang"), lang,
+                 QStringLiteral("--csv"), csv, QStringLiteral("--sd"), sd, QStringLiteral("--pdf"), pdf});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 0);
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
+        QVERIFY(text.waitForFinished(60000));
+        QByteArray numbers;
+        static const QRegularExpression number(QStringLiteral("[0-9][0-9,.]*"));
+        for (const auto& m : number.globalMatch(QString::fromUtf8(text.readAllStandardOutput())))
+            numbers += m.captured().toUtf8() + ' ';
+        written[lang] = {{QStringLiteral("csv"), Bytes(csv)}, {QStringLiteral("sd"), Bytes(sd)},
+                         {QStringLiteral("report's numbers"), numbers}};
+    }
+    for (const auto& [what, bytes] : written[QStringLiteral("ja")]) {
+        QVERIFY2(!bytes.isEmpty(), qPrintable(what));
+        QVERIFY2(written[QStringLiteral("en")][what] == bytes, qPrintable(what));
+    }
 }
 
 void WindowTest::batchModeWritesWhatTheMenuWrites()

@@ -1,4 +1,5 @@
 #include "widgets/area_dialogs.h"
+#include "widgets/words.h"
 
 #include "measure/geometry.h"
 #include "measure/numfmt.h"
@@ -31,7 +32,7 @@ QString SlopeAngleText(const QString& depth, const QString& run)
 TFDSlant::TFDSlant(double slantV, double slantH, QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("FDSlant"));
-    setWindowTitle(QStringLiteral("傾斜設定"));
+    setWindowTitle(Qx("AreaDialogs", "傾斜設定"));
     auto field = [this](const char* name, bool auxiliary) {
         auto* f = new TchCalcEdit(this);
         f->setObjectName(QString::fromLatin1(name));
@@ -50,15 +51,15 @@ TFDSlant::TFDSlant(double slantV, double slantH, QWidget* parent) : QDialog(pare
     chCalcEdit_SlantH->setText(ValueText(slantH));
 
     auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel(QStringLiteral("傾斜角度"), this), 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("奥行き"), this), 0, 3);
+    grid->addWidget(new QLabel(Qx("AreaDialogs", "傾斜角度"), this), 0, 1);
+    grid->addWidget(new QLabel(Qx("AreaDialogs", "奥行き"), this), 0, 3);
     grid->addWidget(new QLabel(QStringLiteral("Δ"), this), 0, 4);
-    grid->addWidget(new QLabel(QStringLiteral("垂直方向"), this), 1, 0);
+    grid->addWidget(new QLabel(Qx("AreaDialogs", "垂直方向"), this), 1, 0);
     grid->addWidget(chCalcEdit_SlantV, 1, 1);
     grid->addWidget(new QLabel(QStringLiteral("←"), this), 1, 2);
     grid->addWidget(chCalcEdit_V1, 1, 3);
     grid->addWidget(chCalcEdit_V2, 1, 4);
-    grid->addWidget(new QLabel(QStringLiteral("水平方向"), this), 2, 0);
+    grid->addWidget(new QLabel(Qx("AreaDialogs", "水平方向"), this), 2, 0);
     grid->addWidget(chCalcEdit_SlantH, 2, 1);
     grid->addWidget(new QLabel(QStringLiteral("←"), this), 2, 2);
     grid->addWidget(chCalcEdit_H1, 2, 3);

@@ -1,4 +1,6 @@
 #include "widgets/calc_edit.h"
+#include "widgets/words.h"
+#include "base/translate.h"
 
 #include "measure/numfmt.h"
 
@@ -91,7 +93,8 @@ TchCalc::TchCalc(double value, QWidget* parent) : QDialog(parent, Qt::Tool), pad
         {"+", '+', 5, 3, 1, "#0000c0"}, {"入力", CalcPad::kEnter, 6, 0, 4, "#008000"},
     };
     for (const Button& b : buttons) {
-        auto* button = new QPushButton(QString::fromUtf8(b.text), this);
+        auto* button =
+            new QPushButton(b.key == CalcPad::kEnter ? Qx("CalcEdit", "入力") : QString::fromUtf8(b.text), this);
         button->setFocusPolicy(Qt::NoFocus);
         button->setAutoDefault(false);
         if (b.colour)
@@ -160,7 +163,7 @@ TchCalcEdit::TchCalcEdit(QWidget* parent) : QLineEdit(QStringLiteral("0"), paren
         return calc.Result();
     };
     warn = [this] {
-        QMessageBox::warning(this, QStringLiteral("入力エラー"), QStringLiteral("無効な数値が入力されました"));
+        QMessageBox::warning(this, Qx("CalcEdit", "入力エラー"), Qx("CalcEdit", "無効な数値が入力されました"));
     };
 }
 

@@ -1,4 +1,5 @@
 #include "widgets/dialog_buttons.h"
+#include "widgets/words.h"
 
 #include <QDialog>
 #include <QHBoxLayout>
@@ -11,7 +12,7 @@ OkAbortButtons MakeOkAbortButtons(QDialog* dialog)
     OkAbortButtons b;
     b.ok = new QPushButton(QStringLiteral("OK"), dialog);
     b.ok->setObjectName(QStringLiteral("BitBtn_Ok"));
-    b.abort = new QPushButton(QStringLiteral("中止"), dialog);
+    b.abort = new QPushButton(Qx("DialogButtons", "中止"), dialog);
     b.abort->setObjectName(QStringLiteral("BitBtn_Abort"));
     QObject::connect(b.ok, &QPushButton::clicked, dialog, &QDialog::accept);
     QObject::connect(b.abort, &QPushButton::clicked, dialog, &QDialog::reject);

@@ -1,4 +1,5 @@
 #include "widgets/effect_dialog.h"
+#include "widgets/words.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -17,10 +18,10 @@ namespace kvx {
 TFDEffect::TFDEffect(const ImageEffects& settings, QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("FDEffect"));
-    setWindowTitle(QStringLiteral("画像処理"));
+    setWindowTitle(Qx("EffectDialog", "画像処理"));
     auto* layout = new QVBoxLayout(this);
 
-    auto* rotate = new QGroupBox(QStringLiteral("回転"), this);
+    auto* rotate = new QGroupBox(Qx("EffectDialog", "回転"), this);
     auto* rotateRow = new QHBoxLayout(rotate);
     RadioGroup_Rotate = new QButtonGroup(this);
     const char* rotations[] = {"0", "+90", "-90"};
@@ -52,13 +53,13 @@ TFDEffect::TFDEffect(const ImageEffects& settings, QWidget* parent) : QDialog(pa
         grid->addWidget(position, row, 2);
         return slider;
     };
-    TrackBar_Noise = track(0, QStringLiteral("ノイズ除去[0～255]"), "TrackBar_Noise", 0, 255, settings.Noise);
-    TrackBar_Sharp = track(1, QStringLiteral("シャープネス[0～100]"), "TrackBar_Sharp", 0, 100, settings.Sharp);
-    TrackBar_Chroma = track(2, QStringLiteral("彩度[-100～+1000]"), "TrackBar_Chroma", -100, 1000, settings.Chroma);
-    TrackBar_RGBLevel = track(3, QStringLiteral("明るさ[-255～+255]"), "TrackBar_RGBLevel", -255, 255, settings.RGBLevel);
+    TrackBar_Noise = track(0, Qx("EffectDialog", "ノイズ除去[0～255]"), "TrackBar_Noise", 0, 255, settings.Noise);
+    TrackBar_Sharp = track(1, Qx("EffectDialog", "シャープネス[0～100]"), "TrackBar_Sharp", 0, 100, settings.Sharp);
+    TrackBar_Chroma = track(2, Qx("EffectDialog", "彩度[-100～+1000]"), "TrackBar_Chroma", -100, 1000, settings.Chroma);
+    TrackBar_RGBLevel = track(3, Qx("EffectDialog", "明るさ[-255～+255]"), "TrackBar_RGBLevel", -255, 255, settings.RGBLevel);
     layout->addLayout(grid);
 
-    auto* invert = new QGroupBox(QStringLiteral("RGB反転"), this);
+    auto* invert = new QGroupBox(Qx("EffectDialog", "RGB反転"), this);
     auto* invertRow = new QHBoxLayout(invert);
     CheckBox_Red = new QCheckBox(QStringLiteral("Red"), invert);
     CheckBox_Green = new QCheckBox(QStringLiteral("Green"), invert);
@@ -71,11 +72,11 @@ TFDEffect::TFDEffect(const ImageEffects& settings, QWidget* parent) : QDialog(pa
     layout->addWidget(invert);
 
     auto* buttons = new QHBoxLayout;
-    auto* preview = new QPushButton(QStringLiteral("ﾌﾟﾚﾋﾞｭｰ"), this);
+    auto* preview = new QPushButton(Qx("EffectDialog", "ﾌﾟﾚﾋﾞｭｰ"), this);
     preview->setObjectName(QStringLiteral("BitBtn_Preview"));
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("BitBtn_Ok"));
-    auto* abort = new QPushButton(QStringLiteral("中止"), this);
+    auto* abort = new QPushButton(Qx("EffectDialog", "中止"), this);
     abort->setObjectName(QStringLiteral("BitBtn_Abort"));
     connect(preview, &QPushButton::clicked, this, [this] { done(Preview); });
     connect(ok, &QPushButton::clicked, this, [this] { done(Ok); });

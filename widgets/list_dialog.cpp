@@ -1,4 +1,5 @@
 #include "widgets/list_dialog.h"
+#include "widgets/words.h"
 
 #include <QFontDatabase>
 #include <QListWidget>
@@ -9,7 +10,7 @@ namespace kvx {
 TFDList::TFDList(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("FDList"));
-    setWindowTitle(QStringLiteral("PD25ﾃﾞｰﾀ"));
+    setWindowTitle(Qx("ListDialog", "PD25ﾃﾞｰﾀ"));
     setFixedSize(292, 323);
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("ListBox1"));
@@ -23,7 +24,7 @@ TFDList::TFDList(QWidget* parent) : QDialog(parent)
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("BitBtn1"));
     ok->setGeometry(64, 296, 75, 25);
-    auto* abort = new QPushButton(QStringLiteral("中止"), this);
+    auto* abort = new QPushButton(Qx("ListDialog", "中止"), this);
     abort->setObjectName(QStringLiteral("BitBtn2"));
     abort->setGeometry(147, 296, 75, 25);
     connect(ok, &QPushButton::clicked, this, &TFDList::Ok);

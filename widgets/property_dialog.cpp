@@ -1,10 +1,13 @@
 #include "widgets/property_dialog.h"
+#include "widgets/words.h"
+#include "base/translate.h"
 
 #include "measure/geometry.h"
 #include "widgets/dialog_buttons.h"
 #include "widgets/focus_manager.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QColorDialog>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -52,7 +55,7 @@ std::int32_t PropertyNumber(const std::string& text, std::int32_t lower, std::in
 TFDProperty::TFDProperty(const TAppSettings& s, QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("FDProperty"));
-    setWindowTitle(QStringLiteral("環境設定"));
+    setWindowTitle(Qx("PropertyDialog", "環境設定"));
     auto* layout = new QVBoxLayout(this);
 
     // A framed number field with its unit; lead, when given, heads the row.
@@ -71,39 +74,53 @@ TFDProperty::TFDProperty(const TAppSettings& s, QWidget* parent) : QDialog(paren
     };
     CheckBox_PanWindow = new QCheckBox(QStringLiteral("PanWindow"), this);
     CheckBox_PanWindow->setChecked(s.PanWindowFlag);
-    Edit_PanWindowSize = numberGroup(QString(), CheckBox_PanWindow, s.PanWindowSize, QStringLiteral("ﾋﾟｸｾﾙ"));
-    Edit_DrawTextSize = numberGroup(QStringLiteral("フォントサイズ"), nullptr, s.DrawTextSize, QStringLiteral("(8～20)"));
+    Edit_PanWindowSize = numberGroup(QString(), CheckBox_PanWindow, s.PanWindowSize, Qx("PropertyDialog", "ﾋﾟｸｾﾙ"));
+    Edit_DrawTextSize = numberGroup(Qx("PropertyDialog", "フォントサイズ"), nullptr, s.DrawTextSize, Qx("PropertyDialog", "(8～20)"));
     Edit_DeleteTempLimit =
-        numberGroup(QStringLiteral("作業ファイル削除"), nullptr, s.DeleteTempLimit, QStringLiteral("日後"));
+        numberGroup(Qx("PropertyDialog", "作業ファイル削除"), nullptr, s.DeleteTempLimit, Qx("PropertyDialog", "日後"));
 
-    CheckBox_ShortCutButton = new QCheckBox(QStringLiteral("ショートカットボタン"), this);
+    CheckBox_ShortCutButton = new QCheckBox(Qx("PropertyDialog", "ショートカットボタン"), this);
     CheckBox_ShortCutButton->setChecked(s.ShortCutButtonFlag);
-    CheckBox_AdjustDraw = new QCheckBox(QStringLiteral("調整中の描画"), this);
+    CheckBox_AdjustDraw = new QCheckBox(Qx("PropertyDialog", "調整中の描画"), this);
     CheckBox_AdjustDraw->setChecked(s.AdjustDrawFlag);
-    CheckBox_PD25 = new QCheckBox(QStringLiteral("ＰＤ２５データ読込"), this);
+    CheckBox_PD25 = new QCheckBox(Qx("PropertyDialog", "ＰＤ２５データ読込"), this);
     CheckBox_PD25->setChecked(s.PD25Flag);
-    CheckBox_PD25->setToolTip(QStringLiteral("ＨＩＬＴＩのレーザー計測器をお持ちでない方はチェックを入れないで下さい"));
-    CheckBox_SpaceNameInput = new QCheckBox(QStringLiteral("面積エリア名称入力"), this);
+    CheckBox_PD25->setToolTip(Qx("PropertyDialog", "ＨＩＬＴＩのレーザー計測器をお持ちでない方はチェックを入れないで下さい"));
+    CheckBox_SpaceNameInput = new QCheckBox(Qx("PropertyDialog", "面積エリア名称入力"), this);
     CheckBox_SpaceNameInput->setChecked(s.SpaceNameInputFlag);
     for (QWidget* w : {static_cast<QWidget*>(CheckBox_ShortCutButton), static_cast<QWidget*>(CheckBox_AdjustDraw),
                        static_cast<QWidget*>(CheckBox_PD25)})
         layout->addWidget(w);
-    layout->addWidget(new QLabel(QStringLiteral("（↑通常はチェック無し）"), this));
+    layout->addWidget(new QLabel(Qx("PropertyDialog", "（↑通常はチェック無し）"), this));
     layout->addWidget(CheckBox_SpaceNameInput);
 
+    // The interface's words are set up before the window is built, so a new
+    // language shows from the next start.
+    auto* language = new QGroupBox(Qx("PropertyDialog", "言語"), this);
+    auto* languageRow = new QHBoxLayout(language);
+    ComboBox_Language = new QComboBox(language);
+    ComboBox_Language->setObjectName(QStringLiteral("ComboBox_Language"));
+    ComboBox_Language->addItem(Qx("PropertyDialog", "OSの設定に合わせる"), QString());
+    ComboBox_Language->addItem(Qx("PropertyDialog", "日本語"), QStringLiteral("ja"));
+    ComboBox_Language->addItem(QStringLiteral("English"), QStringLiteral("en"));
+    ComboBox_Language->setCurrentIndex(std::max(0, ComboBox_Language->findData(QString::fromStdString(s.Language))));
+    languageRow->addWidget(ComboBox_Language);
+    languageRow->addWidget(new QLabel(Qx("PropertyDialog", "次に起動したときから有効"), language));
+    layout->addWidget(language);
+
     auto* colours = new QGridLayout;
-    colours->addWidget(new QLabel(QStringLiteral("色設定"), this), 0, 1);
-    colours->addWidget(new QLabel(QStringLiteral("色設定２"), this), 0, 2);
-    const char* rows[] = {"基準矩形", "交線", "基準WH", "計測基準", "距離計測", "面積加算", "面積減算"};
+    colours->addWidget(new QLabel(Qx("PropertyDialog", "色設定"), this), 0, 1);
+    colours->addWidget(new QLabel(Qx("PropertyDialog", "色設定２"), this), 0, 2);
+    const QString rows[] = {Qx("PropertyDialog", "基準矩形"), Qx("PropertyDialog", "交線"), Qx("PropertyDialog", "基準WH"), Qx("PropertyDialog", "計測基準"), Qx("PropertyDialog", "距離計測"), Qx("PropertyDialog", "面積加算"), Qx("PropertyDialog", "面積減算")};
     const char* names[] = {"Base", "CrossLine", "BaseLine", "BaseUnit", "Distance", "SpaceAdd", "SpaceSub"};
     for (int r = 0; r < 7; ++r) {
-        colours->addWidget(new QLabel(QString::fromUtf8(rows[r]), this), r + 1, 0);
+        colours->addWidget(new QLabel(rows[r], this), r + 1, 0);
         for (int column = 0; column < 2; ++column) {
             const int i = r + 7 * column;
             auto* panel = new QPushButton(this);
             panel->setObjectName(QStringLiteral("Panel_Color_%1%2").arg(QString::fromLatin1(names[r]),
                                                                         column ? QStringLiteral("2") : QString()));
-            panel->setToolTip(QStringLiteral("色設定"));
+            panel->setToolTip(Qx("PropertyDialog", "色設定"));
             panel->setFixedSize(60, 20);
             panel->setAutoDefault(false);
             colourPanels[static_cast<std::size_t>(i)] = panel;
@@ -113,7 +130,7 @@ TFDProperty::TFDProperty(const TAppSettings& s, QWidget* parent) : QDialog(paren
             colours->addWidget(panel, r + 1, column + 1);
         }
     }
-    colours->addWidget(new QLabel(QStringLiteral("↑基準６点入力時有効"), this), 8, 2);
+    colours->addWidget(new QLabel(Qx("PropertyDialog", "↑基準６点入力時有効"), this), 8, 2);
     layout->addLayout(colours);
 
     const OkAbortButtons buttons = MakeOkAbortButtons(this);
@@ -159,6 +176,7 @@ TAppSettings TFDProperty::Stored(TAppSettings s) const
     s.AdjustDrawFlag = CheckBox_AdjustDraw->isChecked();
     s.PD25Flag = CheckBox_PD25->isChecked();
     s.SpaceNameInputFlag = CheckBox_SpaceNameInput->isChecked();
+    s.Language = ComboBox_Language->currentData().toString().toStdString();
     for (int i = 0; i < 14; ++i)
         s.*kColours[i] = colours_[static_cast<std::size_t>(i)];
     return s;

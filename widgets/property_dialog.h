@@ -4,6 +4,7 @@
 
 #include "base/app_settings.h"
 
+#include <QComboBox>
 #include <QDialog>
 
 #include <array>
@@ -41,6 +42,7 @@ public:
     QCheckBox* CheckBox_AdjustDraw;
     QCheckBox* CheckBox_PD25;
     QCheckBox* CheckBox_SpaceNameInput;
+    QComboBox* ComboBox_Language;
     std::array<QPushButton*, 14> colourPanels{};
 
 private:

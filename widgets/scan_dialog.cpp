@@ -1,4 +1,5 @@
 #include "widgets/scan_dialog.h"
+#include "widgets/words.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -12,7 +13,7 @@ TFDScan::TFDScan(const QStringList& devices, const QString& current, std::functi
     : QDialog(parent), warn_(std::move(warn))
 {
     setObjectName(QStringLiteral("FDScan"));
-    setWindowTitle(QStringLiteral("スキャンデバイスの選択＆読込実行"));
+    setWindowTitle(Qx("ScanDialog", "スキャンデバイスの選択＆読込実行"));
     ComboBox_DsName = new QComboBox(this);
     ComboBox_DsName->setObjectName(QStringLiteral("ComboBox_DsName"));
     ComboBox_DsName->addItems(devices);
@@ -20,7 +21,7 @@ TFDScan::TFDScan(const QStringList& devices, const QString& current, std::functi
     ComboBox_DsName->setMinimumWidth(260);
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("BitBtn1"));
-    auto* cancel = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this);
+    auto* cancel = new QPushButton(Qx("ScanDialog", "ｷｬﾝｾﾙ"), this);
     connect(ok, &QPushButton::clicked, this, &TFDScan::Ok);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     auto* buttons = new QHBoxLayout;
@@ -41,7 +42,7 @@ void TFDScan::Ok()
 {
     if (ComboBox_DsName->currentIndex() < 0) {
         if (warn_)
-            warn_(QStringLiteral("スキャンデバイスが選択されていません."));
+            warn_(Qx("ScanDialog", "スキャンデバイスが選択されていません."));
         return;
     }
     accept();

@@ -1,5 +1,7 @@
 #include "output/overlay/overlay.h"
 
+#include "base/translate.h"
+
 #include "measure/calibration.h"
 #include "measure/computation.h"
 #include "measure/cp932.h"
@@ -428,9 +430,11 @@ std::string DistanceLabel(double length, std::optional<double> chainTotal)
 
 std::string AreaLabel(double area, double perimeter, double slantV, double slantH)
 {
-    std::string text = FormatFixed(area, 3) + "㎡(" + FormatNumber0(perimeter) + ")";
-    if (slantV != 0 || slantH != 0)
-        text += " V" + FormatGeneral(slantV) + "ﾟ H" + FormatGeneral(slantH) + "ﾟ";
+    std::string text = FormatFixed(area, 3) + Tx("Overlay", "㎡") + "(" + FormatNumber0(perimeter) + ")";
+    if (slantV != 0 || slantH != 0) {
+        const std::string degree = Tx("Overlay", "ﾟ");
+        text += " V" + FormatGeneral(slantV) + degree + " H" + FormatGeneral(slantH) + degree;
+    }
     return text;
 }
 

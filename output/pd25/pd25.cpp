@@ -1,4 +1,5 @@
 #include "output/pd25/pd25.h"
+#include "base/translate.h"
 
 #include "measure/cp932.h"
 #include "measure/geometry.h"
@@ -100,10 +101,10 @@ Pd25Length Pd25Millimetres(const std::string& utf8ListLine)
     for (const Unit& u : kUnits)
         if (lower == u.name)
             return {value * u.millimetres, {}};
-    const std::string known = "m, cm, mm, ft, in の値を選んでください.";
+    const std::string known = Tx("Pd25", "m, cm, mm, ft, in の値を選んでください.");
     if (unit.empty())
-        return {std::nullopt, "単位のない値は長さにできません.\r" + known};
-    return {std::nullopt, "単位 '" + unit + "' の値は長さにできません.\r" + known};
+        return {std::nullopt, Tx("Pd25", "単位のない値は長さにできません.\r") + known};
+    return {std::nullopt, Tx("Pd25", "単位 '") + unit + Tx("Pd25", "' の値は長さにできません.\r") + known};
 }
 
 std::optional<std::string> Pd25FieldText(const std::string& utf8ListLine)

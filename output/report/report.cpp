@@ -1,4 +1,5 @@
 #include "output/report/report.h"
+#include "base/translate.h"
 
 #include "measure/calibration.h"
 #include "measure/computation.h"
@@ -263,7 +264,7 @@ void WriteReport(std::ostream& out, Document& doc, const TAppSettings& settings,
 {
     process = 2;
     TPDFMaker maker;
-    maker.Title = "KalvexＰＤＦ";
+    maker.Title = Tx("Report", "KalvexＰＤＦ");
     maker.SetPageWidth(page.width);
     maker.SetPageHeight(page.height);
     maker.Creator.clear();

@@ -1,0 +1,23 @@
+#include "base/translate.h"
+
+#include <atomic>
+
+namespace kvx {
+
+namespace {
+std::atomic<TranslateLookup> gLookup{nullptr};
+} // namespace
+
+void SetTranslateLookup(TranslateLookup lookup)
+{
+    gLookup.store(lookup);
+}
+
+std::string Tx(const char* context, const char* source)
+{
+    if (const TranslateLookup lookup = gLookup.load())
+        return lookup(context, source);
+    return source;
+}
+
+} // namespace kvx

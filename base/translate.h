@@ -1,0 +1,27 @@
+#pragma once
+
+// The words the user reads, in the interface's language.  The Japanese texts
+// are the source: every text is written in the code as it reads in Japanese,
+// and the window installs a lookup that gives the chosen language's words.
+// Without a lookup (the plain layers' tests) the source comes back, so the
+// Japanese program reads exactly as written.
+//
+// Only texts for the user's eyes go through Tx: what is written into files a
+// peer reads (the working files, CSV, SD) keeps its bytes in every language.
+//
+// The translation tools find the texts by the calls' name: keep the context
+// and the text as literals in the call.
+
+#include <string>
+
+namespace kvx {
+
+using TranslateLookup = std::string (*)(const char* context, const char* source);
+
+// Installs the lookup (nullptr: none).
+void SetTranslateLookup(TranslateLookup lookup);
+
+// The text source of context in the interface's language.
+std::string Tx(const char* context, const char* source);
+
+} // namespace kvx

@@ -1,0 +1,1236 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_GB" sourcelanguage="ja_JP">
+<context>
+    <name>Application</name>
+    <message>
+        <source>予期しないエラーが発生しました.</source>
+        <translation>An unexpected error occurred.</translation>
+    </message>
+</context>
+<context>
+    <name>AreaDialogs</name>
+    <message>
+        <source>傾斜設定</source>
+        <translation>Slope</translation>
+    </message>
+    <message>
+        <source>傾斜角度</source>
+        <translation>Angle</translation>
+    </message>
+    <message>
+        <source>奥行き</source>
+        <translation>Depth</translation>
+    </message>
+    <message>
+        <source>垂直方向</source>
+        <translation>Vertical</translation>
+    </message>
+    <message>
+        <source>水平方向</source>
+        <translation>Horizontal</translation>
+    </message>
+</context>
+<context>
+    <name>CalcEdit</name>
+    <message>
+        <source>入力</source>
+        <translation>Enter</translation>
+    </message>
+    <message>
+        <source>入力エラー</source>
+        <translation>Input error</translation>
+    </message>
+    <message>
+        <source>無効な数値が入力されました</source>
+        <translation>The number entered is not valid</translation>
+    </message>
+</context>
+<context>
+    <name>DialogButtons</name>
+    <message>
+        <source>中止</source>
+        <translation>Abort</translation>
+    </message>
+</context>
+<context>
+    <name>Dialogs</name>
+    <message>
+        <source>写真から長さと面積を測る</source>
+        <translation>Measuring lengths and areas on photographs</translation>
+    </message>
+    <message>
+        <source>エラー情報</source>
+        <translation>Error information</translation>
+    </message>
+    <message>
+        <source>バージョン情報</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>更新履歴</source>
+        <translation>Update history</translation>
+    </message>
+    <message>
+        <source>更新履歴ファイルが見つかりません.</source>
+        <translation>The update history file cannot be found.</translation>
+    </message>
+</context>
+<context>
+    <name>EffectDialog</name>
+    <message>
+        <source>画像処理</source>
+        <translation>Image processing</translation>
+    </message>
+    <message>
+        <source>回転</source>
+        <translation>Rotation</translation>
+    </message>
+    <message>
+        <source>ノイズ除去[0～255]</source>
+        <translation>Noise removal [0-255]</translation>
+    </message>
+    <message>
+        <source>シャープネス[0～100]</source>
+        <translation>Sharpness [0-100]</translation>
+    </message>
+    <message>
+        <source>彩度[-100～+1000]</source>
+        <translation>Saturation [-100 to +1000]</translation>
+    </message>
+    <message>
+        <source>明るさ[-255～+255]</source>
+        <translation>Brightness [-255 to +255]</translation>
+    </message>
+    <message>
+        <source>RGB反転</source>
+        <translation>Invert RGB</translation>
+    </message>
+    <message>
+        <source>ﾌﾟﾚﾋﾞｭｰ</source>
+        <translation>Preview</translation>
+    </message>
+    <message>
+        <source>中止</source>
+        <translation>Abort</translation>
+    </message>
+</context>
+<context>
+    <name>Files</name>
+    <message>
+        <source>&apos; はフォルダです. ファイルの名前を指定してください.</source>
+        <translation>&apos; is a folder. Please give a file name.</translation>
+    </message>
+</context>
+<context>
+    <name>ListDialog</name>
+    <message>
+        <source>PD25ﾃﾞｰﾀ</source>
+        <translation>PD25 data</translation>
+    </message>
+    <message>
+        <source>中止</source>
+        <translation>Abort</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>拡大率 = %1</source>
+        <translation>Zoom = %1</translation>
+    </message>
+    <message>
+        <source>予期しないエラーが発生しました.</source>
+        <translation>An unexpected error occurred.</translation>
+    </message>
+    <message>
+        <source>環境設定情報を保存できませんでした.</source>
+        <translation>The preferences could not be saved.</translation>
+    </message>
+</context>
+<context>
+    <name>Overlay</name>
+    <message>
+        <source>㎡</source>
+        <translation> m²</translation>
+    </message>
+    <message>
+        <source>ﾟ</source>
+        <translation>°</translation>
+    </message>
+</context>
+<context>
+    <name>Pd25</name>
+    <message>
+        <source>m, cm, mm, ft, in の値を選んでください.</source>
+        <translation>Please choose a value in m, cm, mm, ft or in.</translation>
+    </message>
+    <message>
+        <source>単位のない値は長さにできません.<byte value="xd"/></source>
+        <translation>A value without a unit cannot be used as a length.<byte value="xd"/></translation>
+    </message>
+    <message>
+        <source>単位 &apos;</source>
+        <translation>A value in &apos;</translation>
+    </message>
+    <message>
+        <source>&apos; の値は長さにできません.<byte value="xd"/></source>
+        <translation>&apos; cannot be used as a length.<byte value="xd"/></translation>
+    </message>
+</context>
+<context>
+    <name>Photo</name>
+    <message>
+        <source>&apos;%1&apos; は大きすぎて読み込めません (%2 × %3 画素).</source>
+        <translation>&apos;%1&apos; is too large to open (%2 × %3 pixels).</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; は壊れているため読み込めません (%2 × %3 画素と記されていますが, データが少なすぎます).</source>
+        <translation>&apos;%1&apos; is damaged and cannot be opened (it claims %2 × %3 pixels, but holds too little data).</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; は途中で切れているため読み込めません.</source>
+        <translation>&apos;%1&apos; is cut short and cannot be opened.</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; を読み込めませんでした (%2).</source>
+        <translation>&apos;%1&apos; could not be read (%2).</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; は画像として読み込めません.</source>
+        <translation>&apos;%1&apos; cannot be read as a picture.</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; の形式 (%2) の画像は読み込めません. JPEG, BMP, PNG の写真を開いてください.</source>
+        <translation>&apos;%1&apos; is a picture of a kind (%2) this program does not open. Please open a JPEG, BMP or PNG photo.</translation>
+    </message>
+</context>
+<context>
+    <name>Prompter</name>
+    <message>
+        <source><byte value="xd"/><byte value="xd"/>計測データを保存できませんでした.</source>
+        <translation><byte value="xd"/><byte value="xd"/>The measurements could not be saved.</translation>
+    </message>
+    <message>
+        <source>再試行(&amp;R)</source>
+        <translation>&amp;Retry</translation>
+    </message>
+    <message>
+        <source>保存せずに続行(&amp;D)</source>
+        <translation>Continue without saving(&amp;D)</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>開く</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>画像ファイル (*.jpg *.jpeg *.JPG *.JPEG *.bmp *.BMP *.png *.PNG *.tif *.tiff);;すべてのファイル (*)</source>
+        <translation>Pictures (*.jpg *.jpeg *.JPG *.JPEG *.bmp *.BMP *.png *.PNG *.tif *.tiff);;All files (*)</translation>
+    </message>
+    <message>
+        <source>名称入力</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; は既に存在します.<byte value="xd"/>上書きしますか?</source>
+        <translation>&apos;%1&apos; already exists.<byte value="xd"/>Replace it?</translation>
+    </message>
+    <message>
+        <source>ＰＤ２５データ(csv)を開く</source>
+        <translation>Open PD25 data (csv)</translation>
+    </message>
+</context>
+<context>
+    <name>Prompts</name>
+    <message>
+        <source>中心線（上）をマウス㊧ボタンで指示</source>
+        <translation>centre line (top) with the left button</translation>
+    </message>
+    <message>
+        <source>中心線（下）</source>
+        <translation>centre line (bottom)</translation>
+    </message>
+    <message>
+        <source>左基準線（上）</source>
+        <translation>left base line (top)</translation>
+    </message>
+    <message>
+        <source>左基準線（下）</source>
+        <translation>left base line (bottom)</translation>
+    </message>
+    <message>
+        <source>右基準線（上）</source>
+        <translation>right base line (top)</translation>
+    </message>
+    <message>
+        <source>右基準線（下）</source>
+        <translation>right base line (bottom)</translation>
+    </message>
+    <message>
+        <source>[基準矩形を設定する]&#x3000;基準となる矩形をマウス㊧ボタンで指示[</source>
+        <translation>[Set the reference rectangle]  Click the corners of the reference rectangle with the left button [point </translation>
+    </message>
+    <message>
+        <source>点目]</source>
+        <translation>]</translation>
+    </message>
+    <message>
+        <source>点目]。㊨ボタンで前点のやり直し</source>
+        <translation>]. Right button: take back the last point</translation>
+    </message>
+    <message>
+        <source>[基準矩形を設定する]&#x3000;基準をマウス㊧ボタンで指示</source>
+        <translation>[Set the reference rectangle]  Click the reference with the left button</translation>
+    </message>
+    <message>
+        <source>[基準（６点入力）を設定する]&#x3000;基準となる</source>
+        <translation>[Set the reference (six points)]  Click the </translation>
+    </message>
+    <message>
+        <source>をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し</source>
+        <translation> with the left button. Right button: take back the last point</translation>
+    </message>
+    <message>
+        <source>[基準矩形を調整する]&#x3000;調整する基準矩形の頂点をマウス㊧ボタンで指示</source>
+        <translation>[Adjust the reference rectangle]  Click the corner of the reference rectangle to adjust with the left button</translation>
+    </message>
+    <message>
+        <source>[基準矩形を調整する]&#x3000;調整後の基準矩形の頂点位置をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで前点のやり直し</source>
+        <translation>[Adjust the reference rectangle]  Click the corner&apos;s new position with the left button ([SHIFT] = square). Right button: take back the last point</translation>
+    </message>
+    <message>
+        <source>[計測基準Ｗを設定する]&#x3000;計測基準Ｗとなる端点の位置をマウス㊧ボタンで指示</source>
+        <translation>[Set the measuring base W]  Click one end of the measuring base W with the left button</translation>
+    </message>
+    <message>
+        <source>[計測基準Ｗを設定する]&#x3000;計測基準Ｗとなるもう一方の端点の位置をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し</source>
+        <translation>[Set the measuring base W]  Click the other end of the measuring base W with the left button. Right button: take back the last point</translation>
+    </message>
+    <message>
+        <source>[計測基準Ｈを設定する]&#x3000;計測基準Ｈとなる端点の位置をマウス㊧ボタンで指示</source>
+        <translation>[Set the measuring base H]  Click one end of the measuring base H with the left button</translation>
+    </message>
+    <message>
+        <source>[計測基準Ｈを設定する]&#x3000;計測基準Ｈとなるもう一方の端点の位置をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し</source>
+        <translation>[Set the measuring base H]  Click the other end of the measuring base H with the left button. Right button: take back the last point</translation>
+    </message>
+    <message>
+        <source>[計測基準ＷＨを調整する]&#x3000;調整する計測基準ＷＨの端点をマウス㊧ボタンで指示</source>
+        <translation>[Adjust the measuring bases W and H]  Click the end to adjust with the left button</translation>
+    </message>
+    <message>
+        <source>[計測基準ＷＨを調整する]&#x3000;調整後の計測基準ＷＨの端点をマウス㊧ボタンで指示。㊨ボタンでやり直し</source>
+        <translation>[Adjust the measuring bases W and H]  Click the end&apos;s new position with the left button. Right button: start again</translation>
+    </message>
+    <message>
+        <source>[計測基準を設定する]&#x3000;計測基準となる矩形の頂点をマウス㊧ボタンで指示</source>
+        <translation>[Set the measurement base]  Click a corner of the measurement base rectangle with the left button</translation>
+    </message>
+    <message>
+        <source>[計測基準を設定する]&#x3000;計測基準となる矩形の対角をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し</source>
+        <translation>[Set the measurement base]  Click the opposite corner with the left button. Right button: take back the last point</translation>
+    </message>
+    <message>
+        <source>[計測基準を調整する]&#x3000;調整する計測基準の端点をマウス㊧ボタンで指示</source>
+        <translation>[Adjust the measurement base]  Click the corner to adjust with the left button</translation>
+    </message>
+    <message>
+        <source>[計測基準を調整する]&#x3000;調整後の計測基準の端点をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンでやり直し</source>
+        <translation>[Adjust the measurement base]  Click the corner&apos;s new position with the left button ([SHIFT] = square). Right button: start again</translation>
+    </message>
+    <message>
+        <source>[距離を求める・２点間の距離を求める]&#x3000;求めたい距離の端点の位置をマウス㊧ボタンで指示</source>
+        <translation>[Distance: between two points]  Click one end of the distance with the left button</translation>
+    </message>
+    <message>
+        <source>[距離を求める・２点間の距離を求める]&#x3000;求めたい距離のもう一方の端点の位置をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで１点目のやり直し</source>
+        <translation>[Distance: between two points]  Click the other end with the left button ([SHIFT] = square). Right button: take back the first point</translation>
+    </message>
+    <message>
+        <source>[距離を求める・削除する]&#x3000;削除したい距離をマウス㊧ボタンで指示</source>
+        <translation>[Distance: delete]  Click the distance to delete with the left button</translation>
+    </message>
+    <message>
+        <source>[距離を求める・２点間を調整する]&#x3000;調整する距離の端点をマウス㊧ボタンで指示</source>
+        <translation>[Distance: adjust]  Click the end of the distance to adjust with the left button</translation>
+    </message>
+    <message>
+        <source>[距離を求める・２点間を調整する]&#x3000;調整後の距離の端点をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンでやり直し</source>
+        <translation>[Distance: adjust]  Click the end&apos;s new position with the left button ([SHIFT] = square). Right button: start again</translation>
+    </message>
+    <message>
+        <source>[距離を求める・遠近補正する]&#x3000;遠近補正する距離をマウス㊧ボタンで指示</source>
+        <translation>[Distance: perspective correction]  Click the distance to correct with the left button</translation>
+    </message>
+    <message>
+        <source>[距離を求める・遠近補正する]&#x3000;遠近補正する距離の側面投影位置をマウス㊧ボタンで指示。㊨ボタンでやり直し</source>
+        <translation>[Distance: perspective correction]  Click where the distance projects onto the side with the left button. Right button: start again</translation>
+    </message>
+    <message>
+        <source>[距離を求める・遠近補正を解除する]&#x3000;遠近補正を解除する距離をマウス㊧ボタンで指示</source>
+        <translation>[Distance: remove the correction]  Click the distance whose correction to remove with the left button</translation>
+    </message>
+    <message>
+        <source>[面積を求める・加算]&#x3000;</source>
+        <translation>[Area: add]  </translation>
+    </message>
+    <message>
+        <source>[面積を求める・減算]&#x3000;</source>
+        <translation>[Area: subtract]  </translation>
+    </message>
+    <message>
+        <source>求めたい面積の範囲をマウス㊧ボタンで指示</source>
+        <translation>Click the outline of the area with the left button</translation>
+    </message>
+    <message>
+        <source>求めたい面積の範囲をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで前点のやり直し</source>
+        <translation>Click the outline of the area with the left button ([SHIFT] = square). Right button: take back the last point</translation>
+    </message>
+    <message>
+        <source>求めたい面積矩形の頂点をマウス㊧ボタンで指示</source>
+        <translation>Click a corner of the area&apos;s rectangle with the left button</translation>
+    </message>
+    <message>
+        <source>求めたい面積矩形の対角をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し</source>
+        <translation>Click the opposite corner with the left button. Right button: take back the last point</translation>
+    </message>
+    <message>
+        <source>[面積を求める・範囲を削除する]&#x3000;削除したい面積の範囲をマウス㊧ボタンで指示</source>
+        <translation>[Area: delete]  Click the area to delete with the left button</translation>
+    </message>
+    <message>
+        <source>[面積を求める・範囲を調整する]&#x3000;調整する面積形状の頂点をマウス㊧ボタンで指示</source>
+        <translation>[Area: adjust]  Click the corner of the area to adjust with the left button</translation>
+    </message>
+    <message>
+        <source>[面積を求める・範囲を調整する]&#x3000;調整後の面積形状の頂点位置をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンでやり直し</source>
+        <translation>[Area: adjust]  Click the corner&apos;s new position with the left button ([SHIFT] = square). Right button: start again</translation>
+    </message>
+    <message>
+        <source>[面積を求める・傾斜設定]&#x3000;傾斜設定する面積をマウス㊧ボタンで指示</source>
+        <translation>[Area: slope]  Click the area to give a slope with the left button</translation>
+    </message>
+    <message>
+        <source>[面積を求める・遠近補正する]&#x3000;遠近補正する面積をマウス㊧ボタンで指示</source>
+        <translation>[Area: perspective correction]  Click the area to correct with the left button</translation>
+    </message>
+    <message>
+        <source>[面積を求める・遠近補正する]&#x3000;遠近補正する面積の側面投影位置をマウス㊧ボタンで指示。㊨ボタンでやり直し</source>
+        <translation>[Area: perspective correction]  Click where the area projects onto the side with the left button. Right button: start again</translation>
+    </message>
+    <message>
+        <source>[面積を求める・遠近補正を解除する]&#x3000;遠近補正を解除する面積をマウス㊧ボタンで指示</source>
+        <translation>[Area: remove the correction]  Click the area whose correction to remove with the left button</translation>
+    </message>
+    <message>
+        <source>[基準矩形の交線]&#x3000;設定１と設定２の基準矩形の交線を㊧ボタンで指示。㊨ボタンでキャンセル</source>
+        <translation>[Line where the references meet]  Click the line where the reference rectangles of settings 1 and 2 meet with the left button. Right button: cancel</translation>
+    </message>
+    <message>
+        <source>[画像範囲]&#x3000;必要とする画像の範囲をマウス㊧ボタンで指示</source>
+        <translation>[Image range]  Click a corner of the part of the photo you need with the left button</translation>
+    </message>
+    <message>
+        <source>[画像範囲]&#x3000;必要とする画像の範囲をマウス㊧ボタンで指示。㊨ボタンで１点目のやり直し</source>
+        <translation>[Image range]  Click the opposite corner with the left button. Right button: take back the first point</translation>
+    </message>
+    <message>
+        <source>※辺が交差するため設定できません。頂点は外周に沿って順に指示してください</source>
+        <translation>* Not accepted: the edges cross. Click the corners in order around the outline</translation>
+    </message>
+    <message>
+        <source>※面積がないため設定できません。頂点が重なるか３点が一直線上にあります</source>
+        <translation>* Not accepted: the outline has no area. Two corners coincide or three lie on one line</translation>
+    </message>
+</context>
+<context>
+    <name>PropertyDialog</name>
+    <message>
+        <source>環境設定</source>
+        <translation>Preferences</translation>
+    </message>
+    <message>
+        <source>ﾋﾟｸｾﾙ</source>
+        <translation>pixels</translation>
+    </message>
+    <message>
+        <source>フォントサイズ</source>
+        <translation>Font size</translation>
+    </message>
+    <message>
+        <source>(8～20)</source>
+        <translation>(8-20)</translation>
+    </message>
+    <message>
+        <source>作業ファイル削除</source>
+        <translation>Delete working files</translation>
+    </message>
+    <message>
+        <source>日後</source>
+        <translation>days later</translation>
+    </message>
+    <message>
+        <source>ショートカットボタン</source>
+        <translation>Shortcut buttons</translation>
+    </message>
+    <message>
+        <source>調整中の描画</source>
+        <translation>Draw while adjusting</translation>
+    </message>
+    <message>
+        <source>ＰＤ２５データ読込</source>
+        <translation>Read PD25 data</translation>
+    </message>
+    <message>
+        <source>ＨＩＬＴＩのレーザー計測器をお持ちでない方はチェックを入れないで下さい</source>
+        <translation>Leave this unchecked unless you own a HILTI laser range meter</translation>
+    </message>
+    <message>
+        <source>面積エリア名称入力</source>
+        <translation>Ask for area names</translation>
+    </message>
+    <message>
+        <source>（↑通常はチェック無し）</source>
+        <translation>(↑ normally unchecked)</translation>
+    </message>
+    <message>
+        <source>色設定</source>
+        <translation>Colours</translation>
+    </message>
+    <message>
+        <source>色設定２</source>
+        <translation>Colours 2</translation>
+    </message>
+    <message>
+        <source>基準矩形</source>
+        <translation>Reference</translation>
+    </message>
+    <message>
+        <source>交線</source>
+        <translation>Meeting line</translation>
+    </message>
+    <message>
+        <source>基準WH</source>
+        <translation>Base W/H</translation>
+    </message>
+    <message>
+        <source>計測基準</source>
+        <translation>Measurement base</translation>
+    </message>
+    <message>
+        <source>距離計測</source>
+        <translation>Distances</translation>
+    </message>
+    <message>
+        <source>面積加算</source>
+        <translation>Added areas</translation>
+    </message>
+    <message>
+        <source>面積減算</source>
+        <translation>Subtracted areas</translation>
+    </message>
+    <message>
+        <source>↑基準６点入力時有効</source>
+        <translation>↑ used with the six-point reference</translation>
+    </message>
+    <message>
+        <source>言語</source>
+        <translation>Language</translation>
+    </message>
+    <message>
+        <source>OSの設定に合わせる</source>
+        <translation>Follow the system</translation>
+    </message>
+    <message>
+        <source>日本語</source>
+        <translation>Japanese</translation>
+    </message>
+    <message>
+        <source>次に起動したときから有効</source>
+        <translation>Takes effect at the next start</translation>
+    </message>
+</context>
+<context>
+    <name>Report</name>
+    <message>
+        <source>KalvexＰＤＦ</source>
+        <translation>Kalvex PDF</translation>
+    </message>
+</context>
+<context>
+    <name>ReportFile</name>
+    <message>
+        <source>&apos; を書き込めませんでした.</source>
+        <translation>&apos; could not be written.</translation>
+    </message>
+    <message>
+        <source>印刷を開始できませんでした.</source>
+        <translation>Printing could not be started.</translation>
+    </message>
+</context>
+<context>
+    <name>ScanDialog</name>
+    <message>
+        <source>スキャンデバイスの選択＆読込実行</source>
+        <translation>Choose a scanner and scan</translation>
+    </message>
+    <message>
+        <source>ｷｬﾝｾﾙ</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>スキャンデバイスが選択されていません.</source>
+        <translation>No scanner is chosen.</translation>
+    </message>
+</context>
+<context>
+    <name>Summary</name>
+    <message>
+        <source>￥</source>
+        <translation>¥</translation>
+    </message>
+    <message>
+        <source>㎡</source>
+        <translation> m²</translation>
+    </message>
+    <message>
+        <source>合計面積=</source>
+        <translation>Total area=</translation>
+    </message>
+    <message>
+        <source>加算=</source>
+        <translation>added=</translation>
+    </message>
+    <message>
+        <source>減算=</source>
+        <translation>subtracted=</translation>
+    </message>
+    <message>
+        <source>面積=</source>
+        <translation>area=</translation>
+    </message>
+    <message>
+        <source>周長=</source>
+        <translation>perimeter=</translation>
+    </message>
+    <message>
+        <source>㎜</source>
+        <translation> mm</translation>
+    </message>
+    <message>
+        <source>長さ=</source>
+        <translation>Length=</translation>
+    </message>
+    <message>
+        <source>距離=</source>
+        <translation>distance=</translation>
+    </message>
+    <message>
+        <source>ﾟ</source>
+        <translation>°</translation>
+    </message>
+    <message>
+        <source>/㎡</source>
+        <translation>/m²</translation>
+    </message>
+</context>
+<context>
+    <name>Tools</name>
+    <message>
+        <source>名称入力</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+</context>
+<context>
+    <name>WindowBuild</name>
+    <message>
+        <source>ﾌｧｲﾙ(&amp;F)</source>
+        <translation>&amp;File</translation>
+    </message>
+    <message>
+        <source>開く(&amp;O)</source>
+        <translation>&amp;Open</translation>
+    </message>
+    <message>
+        <source>スキャナ読込(&amp;S)</source>
+        <translation>&amp;Scan</translation>
+    </message>
+    <message>
+        <source>ＰＤＦファイル出力(&amp;F)</source>
+        <translation>PD&amp;F report</translation>
+    </message>
+    <message>
+        <source>ＣＳＶファイル出力(&amp;C)</source>
+        <translation>&amp;CSV file</translation>
+    </message>
+    <message>
+        <source>ＳＤファイル出力</source>
+        <translation>SD file</translation>
+    </message>
+    <message>
+        <source>印刷(&amp;P)</source>
+        <translation>&amp;Print</translation>
+    </message>
+    <message>
+        <source>環境設定(&amp;E)</source>
+        <translation>Pr&amp;eferences</translation>
+    </message>
+    <message>
+        <source>終了(&amp;X)</source>
+        <translation>E&amp;xit</translation>
+    </message>
+    <message>
+        <source>編集(&amp;E)</source>
+        <translation>&amp;Edit</translation>
+    </message>
+    <message>
+        <source>最初から(&amp;R)</source>
+        <translation>Start over(&amp;R)</translation>
+    </message>
+    <message>
+        <source>基準矩形を設定する(&amp;B)</source>
+        <translation>Set the reference rectangle(&amp;B)</translation>
+    </message>
+    <message>
+        <source>基準矩形を調整する</source>
+        <translation>Adjust the reference rectangle</translation>
+    </message>
+    <message>
+        <source>設定1･2の基準矩形の交線</source>
+        <translation>Line where the references of settings 1 and 2 meet</translation>
+    </message>
+    <message>
+        <source>基準矩形切り替え</source>
+        <translation>Switch the reference</translation>
+    </message>
+    <message>
+        <source>計測基準Ｗを設定する(&amp;W)</source>
+        <translation>Set the measuring base &amp;W</translation>
+    </message>
+    <message>
+        <source>計測基準Ｈを設定する(&amp;H)</source>
+        <translation>Set the measuring base &amp;H</translation>
+    </message>
+    <message>
+        <source>計測基準ＷＨを調整する</source>
+        <translation>Adjust the measuring bases W and H</translation>
+    </message>
+    <message>
+        <source>計測基準を設定する(&amp;U)</source>
+        <translation>Set the measurement base(&amp;U)</translation>
+    </message>
+    <message>
+        <source>計測基準を調整する</source>
+        <translation>Adjust the measurement base</translation>
+    </message>
+    <message>
+        <source>距離を求める(&amp;L)</source>
+        <translation>&amp;Length</translation>
+    </message>
+    <message>
+        <source>２点間の距離を求める(&amp;L)</source>
+        <translation>Distance between two points(&amp;L)</translation>
+    </message>
+    <message>
+        <source>２点間を調整する</source>
+        <translation>Adjust a distance</translation>
+    </message>
+    <message>
+        <source>遠近補正する</source>
+        <translation>Perspective correction</translation>
+    </message>
+    <message>
+        <source>遠近補正を解除する</source>
+        <translation>Remove the perspective correction</translation>
+    </message>
+    <message>
+        <source>削除する(&amp;D)</source>
+        <translation>&amp;Delete</translation>
+    </message>
+    <message>
+        <source>全て削除する(&amp;R)</source>
+        <translation>Delete all(&amp;R)</translation>
+    </message>
+    <message>
+        <source>連続モードのON/OFF</source>
+        <translation>Continuous mode on/off</translation>
+    </message>
+    <message>
+        <source>面積を求める(&amp;S)</source>
+        <translation>Area(&amp;S)</translation>
+    </message>
+    <message>
+        <source>加算する(&amp;A)</source>
+        <translation>&amp;Add</translation>
+    </message>
+    <message>
+        <source>減算する(&amp;S)</source>
+        <translation>&amp;Subtract</translation>
+    </message>
+    <message>
+        <source>範囲を調整する</source>
+        <translation>Adjust an area</translation>
+    </message>
+    <message>
+        <source>傾斜設定</source>
+        <translation>Slope</translation>
+    </message>
+    <message>
+        <source>名称変更する</source>
+        <translation>Rename</translation>
+    </message>
+    <message>
+        <source>範囲を削除する(&amp;D)</source>
+        <translation>&amp;Delete an area</translation>
+    </message>
+    <message>
+        <source>範囲を全て削除する(&amp;R)</source>
+        <translation>Delete all areas(&amp;R)</translation>
+    </message>
+    <message>
+        <source>多角形モードのON/OFF</source>
+        <translation>Polygon mode on/off</translation>
+    </message>
+    <message>
+        <source>設定切換(&amp;C)</source>
+        <translation>Setting(&amp;C)</translation>
+    </message>
+    <message>
+        <source>設定1(&amp;1)</source>
+        <translation>Setting &amp;1</translation>
+    </message>
+    <message>
+        <source>設定2(&amp;2)</source>
+        <translation>Setting &amp;2</translation>
+    </message>
+    <message>
+        <source>設定3(&amp;3)</source>
+        <translation>Setting &amp;3</translation>
+    </message>
+    <message>
+        <source>設定２面同時(&amp;4)</source>
+        <translation>Settings 1 and 2 together(&amp;4)</translation>
+    </message>
+    <message>
+        <source>グループ切換(&amp;G)</source>
+        <translation>&amp;Group</translation>
+    </message>
+    <message>
+        <source>０１２３４５</source>
+        <translation>012345</translation>
+    </message>
+    <message>
+        <source>グループ%1(&amp;%2)</source>
+        <translation>Group %1(&amp;%2)</translation>
+    </message>
+    <message>
+        <source>画像処理(&amp;E)</source>
+        <translation>Image processing(&amp;E)</translation>
+    </message>
+    <message>
+        <source>画像範囲(&amp;F)</source>
+        <translation>Image range(&amp;F)</translation>
+    </message>
+    <message>
+        <source>表示(&amp;V)</source>
+        <translation>&amp;View</translation>
+    </message>
+    <message>
+        <source>全体表示(&amp;A)</source>
+        <translation>Fit to window(&amp;A)</translation>
+    </message>
+    <message>
+        <source>1/2倍に縮小(&amp;D)</source>
+        <translation>Zoom out 1/2(&amp;D)</translation>
+    </message>
+    <message>
+        <source>等倍(&amp;E)</source>
+        <translation>Actual size(&amp;E)</translation>
+    </message>
+    <message>
+        <source>2倍に拡大(&amp;U)</source>
+        <translation>Zoom in 2×(&amp;U)</translation>
+    </message>
+    <message>
+        <source>２点間距離の表示ON/OFF</source>
+        <translation>Show distances on/off</translation>
+    </message>
+    <message>
+        <source>面積範囲の表示ON/OFF</source>
+        <translation>Show areas on/off</translation>
+    </message>
+    <message>
+        <source>基準の表示ON/OFF</source>
+        <translation>Show the reference on/off</translation>
+    </message>
+    <message>
+        <source>計測値の表示ON/OFF</source>
+        <translation>Show values on/off</translation>
+    </message>
+    <message>
+        <source>面積エリア名称の表示ON/OFF</source>
+        <translation>Show area names on/off</translation>
+    </message>
+    <message>
+        <source>ﾍﾙﾌﾟ(&amp;H)</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>操作マニュアル(M)</source>
+        <translation>Operating manual(&amp;M)</translation>
+    </message>
+    <message>
+        <source>更新履歴(&amp;H)</source>
+        <translation>Update &amp;history</translation>
+    </message>
+    <message>
+        <source>バージョン情報(&amp;A)</source>
+        <translation>&amp;About</translation>
+    </message>
+    <message>
+        <source>エラー情報(&amp;E)</source>
+        <translation>&amp;Error information</translation>
+    </message>
+    <message>
+        <source>(㎜)</source>
+        <translation>(mm)</translation>
+    </message>
+    <message>
+        <source>開く</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>拡大</source>
+        <translation>Zoom +</translation>
+    </message>
+    <message>
+        <source>２倍に拡大表示</source>
+        <translation>Zoom in 2×</translation>
+    </message>
+    <message>
+        <source>縮小</source>
+        <translation>Zoom −</translation>
+    </message>
+    <message>
+        <source>1/2に縮小表示</source>
+        <translation>Zoom out 1/2</translation>
+    </message>
+    <message>
+        <source>全体表示</source>
+        <translation>Fit</translation>
+    </message>
+    <message>
+        <source>設定1</source>
+        <translation>Setting 1</translation>
+    </message>
+    <message>
+        <source>設定2</source>
+        <translation>Setting 2</translation>
+    </message>
+    <message>
+        <source>設定3</source>
+        <translation>Setting 3</translation>
+    </message>
+    <message>
+        <source>設定２面同時</source>
+        <translation>Settings 1+2</translation>
+    </message>
+    <message>
+        <source>設定を切り換える</source>
+        <translation>Switch the setting</translation>
+    </message>
+    <message>
+        <source>基準矩形</source>
+        <translation>Rect</translation>
+    </message>
+    <message>
+        <source>基準矩形を設定する</source>
+        <translation>Set the reference rectangle</translation>
+    </message>
+    <message>
+        <source>１点</source>
+        <translation>1 pt</translation>
+    </message>
+    <message>
+        <source>調整</source>
+        <translation>Adjust</translation>
+    </message>
+    <message>
+        <source>ロック</source>
+        <translation>Lock</translation>
+    </message>
+    <message>
+        <source>計測基準W</source>
+        <translation>Base W</translation>
+    </message>
+    <message>
+        <source>計測基準H</source>
+        <translation>Base H</translation>
+    </message>
+    <message>
+        <source>計測基準WH調整</source>
+        <translation>Adjust W/H</translation>
+    </message>
+    <message>
+        <source>計測基準</source>
+        <translation>Base</translation>
+    </message>
+    <message>
+        <source>計測基準を設定する</source>
+        <translation>Set the measurement base</translation>
+    </message>
+    <message>
+        <source>ｸﾞﾙｰﾌﾟ</source>
+        <translation>Group</translation>
+    </message>
+    <message>
+        <source>グループを指定</source>
+        <translation>Choose the group</translation>
+    </message>
+    <message>
+        <source>自動</source>
+        <translation>Auto</translation>
+    </message>
+    <message>
+        <source>基準切替</source>
+        <translation>Switch</translation>
+    </message>
+    <message>
+        <source>連続ﾓｰﾄﾞ</source>
+        <translation>Continuous</translation>
+    </message>
+    <message>
+        <source>距離</source>
+        <translation>Length</translation>
+    </message>
+    <message>
+        <source>２点間の距離を求める</source>
+        <translation>Measure the distance between two points</translation>
+    </message>
+    <message>
+        <source>削除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>２点間を削除する</source>
+        <translation>Delete a distance</translation>
+    </message>
+    <message>
+        <source>多角形ﾓｰﾄﾞ</source>
+        <translation>Polygon</translation>
+    </message>
+    <message>
+        <source>加算面積</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>面積を加算する</source>
+        <translation>Add an area</translation>
+    </message>
+    <message>
+        <source>面積を調整する</source>
+        <translation>Adjust an area</translation>
+    </message>
+    <message>
+        <source>面積を削除する</source>
+        <translation>Delete an area</translation>
+    </message>
+    <message>
+        <source>減算面積</source>
+        <translation>Subtract</translation>
+    </message>
+    <message>
+        <source>面積を減算する</source>
+        <translation>Subtract an area</translation>
+    </message>
+</context>
+<context>
+    <name>WindowCommands</name>
+    <message>
+        <source>現在設定されている基準矩形、基準矩形の交線、計測基準、距離、面積を消去します。よろしいですか？</source>
+        <translation>This erases the reference rectangle, the line where the references meet, the measurement base, the distances and the areas. Continue?</translation>
+    </message>
+    <message>
+        <source>基準矩形を再設定すると基準矩形の交線、計測基準、距離、面積の設定は消去されます.<byte value="xd"/>よろしいですか？</source>
+        <translation>Setting the reference rectangle again erases the line where the references meet, the measurement base, the distances and the areas.<byte value="xd"/>Continue?</translation>
+    </message>
+    <message>
+        <source>現在設定されている２点間の距離をすべて消去します。よろしいですか？</source>
+        <translation>This erases every distance. Continue?</translation>
+    </message>
+    <message>
+        <source>現在設定されている面積範囲をすべて消去します。よろしいですか？</source>
+        <translation>This erases every area. Continue?</translation>
+    </message>
+</context>
+<context>
+    <name>WindowOutput</name>
+    <message>
+        <source>画像範囲出力</source>
+        <translation>Save the image range</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; を書き込めませんでした.</source>
+        <translation>&apos;%1&apos; could not be written.</translation>
+    </message>
+    <message>
+        <source>PDF出力</source>
+        <translation>PDF report</translation>
+    </message>
+    <message>
+        <source>[ %1 ]が見つかりません.</source>
+        <translation>[ %1 ] cannot be found.</translation>
+    </message>
+    <message>
+        <source>ＰＤＦファイル出力完了.<byte value="xd"/>%1</source>
+        <translation>The PDF report is written.<byte value="xd"/>%1</translation>
+    </message>
+    <message>
+        <source>CSV出力</source>
+        <translation>CSV file</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; に書き込めませんでした.</source>
+        <translation>&apos;%1&apos; could not be written to.</translation>
+    </message>
+    <message>
+        <source>SD用出力</source>
+        <translation>SD file</translation>
+    </message>
+    <message>
+        <source>操作マニュアル.pdf</source>
+        <translation>Operating manual.pdf</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; が見つかりません.</source>
+        <translation>&apos;%1&apos; cannot be found.</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; を開くアプリケーションが見つかりません.
+マニュアルの場所: %2</source>
+        <translation>No application to open &apos;%1&apos; was found.
+The manual is at: %2</translation>
+    </message>
+</context>
+<context>
+    <name>WindowPhoto</name>
+    <message>
+        <source>保存せずに続けると、この画像の計測データ（基準矩形・距離・面積）は失われます.<byte value="xd"/>保存せずに続けますか？</source>
+        <translation>If you go on without saving, this photo&apos;s measurements (reference, distances, areas) are lost.<byte value="xd"/>Go on without saving?</translation>
+    </message>
+    <message>
+        <source>現在表示中の画像に対する基準等の設定が変更されています.<byte value="xd"/>現在の設定を保存しますか？</source>
+        <translation>The reference and measurements of the photo shown have changed.<byte value="xd"/>Save them?</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; を読み込めませんでした.</source>
+        <translation>&apos;%1&apos; could not be read.</translation>
+    </message>
+    <message>
+        <source>スキャナから読み込んでいます.</source>
+        <translation>Scanning.</translation>
+    </message>
+    <message>
+        <source>中止</source>
+        <translation>Abort</translation>
+    </message>
+    <message>
+        <source>スキャナ読込</source>
+        <translation>Scan</translation>
+    </message>
+    <message>
+        <source>画像の取込ができませんでした.</source>
+        <translation>The picture could not be scanned.</translation>
+    </message>
+    <message>
+        <source>スキャンデータを破棄しました.</source>
+        <translation>The scanned picture was discarded.</translation>
+    </message>
+    <message>
+        <source>スキャナ読込データ保存</source>
+        <translation>Save the scanned picture</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; を書き込めませんでした.</source>
+        <translation>&apos;%1&apos; could not be written.</translation>
+    </message>
+</context>
+<context>
+    <name>WindowSession</name>
+    <message>
+        <source>&apos;%1&apos; に書き込めないため, &apos;%2&apos; を使います.</source>
+        <translation>&apos;%1&apos; cannot be written to, so &apos;%2&apos; is used.</translation>
+    </message>
+    <message>
+        <source>作業フォルダ &apos;%1&apos; は別の Kalvex が使用中です.<byte value="xd"/>このウィンドウは専用の作業フォルダで作業し, 画像ごとの設定だけを &apos;%1&apos; に保存します.</source>
+        <translation>The working folder &apos;%1&apos; is in use by another Kalvex.<byte value="xd"/>This window works in a folder of its own and saves only each photo&apos;s own settings in &apos;%1&apos;.</translation>
+    </message>
+    <message>
+        <source>作業フォルダ &apos;%1&apos; に書き込めません.<byte value="xd"/>前の画像の設定は読み込まず, 専用の作業フォルダで作業します.</source>
+        <translation>The working folder &apos;%1&apos; cannot be written to.<byte value="xd"/>The previous photo&apos;s settings are not loaded; this window works in a folder of its own.</translation>
+    </message>
+    <message>
+        <source>専用の作業フォルダを作れません. 設定は保存されません.</source>
+        <translation>No working folder of its own can be made. Settings are not saved.</translation>
+    </message>
+    <message>
+        <source>前回は &apos;%1&apos; の測定を保存しないまま終了しました.<byte value="xd"/>保存されていなかった測定を戻しますか？</source>
+        <translation>Last time the program ended without saving the measurements of &apos;%1&apos;.<byte value="xd"/>Bring back the unsaved measurements?</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; を読み込めないため, 保存されていなかった測定を戻せませんでした.</source>
+        <translation>&apos;%1&apos; cannot be read, so the unsaved measurements could not be brought back.</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; は前回から変わっているため, 保存されていなかった測定を戻せませんでした.</source>
+        <translation>&apos;%1&apos; has changed since last time, so the unsaved measurements could not be brought back.</translation>
+    </message>
+    <message>
+        <source>作業ファイルを保存できませんでした.<byte value="xd"/>異常終了したときは, この画像の最近の測定を戻せません.</source>
+        <translation>The working files could not be saved.<byte value="xd"/>Should the program end abnormally, this photo&apos;s latest measurements cannot be brought back.</translation>
+    </message>
+    <message>
+        <source>この画像の設定は, 開いた後に別の Kalvex で保存されています.<byte value="xd"/>上書きしますか？</source>
+        <translation>This photo&apos;s settings were saved by another Kalvex after it was opened here.<byte value="xd"/>Replace them?</translation>
+    </message>
+    <message>
+        <source>画像ごとの設定情報を保存できませんでした.</source>
+        <translation>The photo&apos;s own settings could not be saved.</translation>
+    </message>
+</context>
+<context>
+    <name>WorkFiles</name>
+    <message>
+        <source>設定情報を作業ファイルに保存できませんでした.</source>
+        <translation>The settings could not be saved in the working files.</translation>
+    </message>
+    <message>
+        <source>設定を切り換えることができません.</source>
+        <translation>The setting cannot be switched.</translation>
+    </message>
+    <message>
+        <source>現在表示中の画像に対する基準等の設定が変更されています.<byte value="xd"/>現在の設定を保存しますか？</source>
+        <translation>The reference and measurements of the photo shown have changed.<byte value="xd"/>Save them?</translation>
+    </message>
+    <message>
+        <source>画像ごとの設定情報を保存できませんでした.</source>
+        <translation>The photo&apos;s own settings could not be saved.</translation>
+    </message>
+    <message>
+        <source>作業ファイルを読み込めませんでした: </source>
+        <translation>The working file could not be read: </translation>
+    </message>
+</context>
+</TS>
