@@ -1,5 +1,6 @@
 #include "edit/editor.h"
 
+#include "base/translate.h"
 #include "measure/calibration.h"
 #include "measure/computation.h"
 
@@ -72,30 +73,142 @@ void Editor::Forget(int ticket)
     std::erase_if(observers_, [ticket](const auto& o) { return o.first == ticket; });
 }
 
+WorkState WorkOf(const Document& doc)
+{
+    WorkState w;
+    w.Plane = doc.Plane;
+    w.ParkedPlane = doc.ParkedPlane;
+    w.CurrentSetting = doc.CurrentSetting;
+    w.CurrentBase = doc.CurrentBase;
+    w.OtherBaseSet = doc.OtherBaseSet;
+    w.OtherBaseRect = doc.OtherBaseRect;
+    w.CrossLineSet = doc.CrossLineSet;
+    w.CrossLinePoint = doc.CrossLinePoint;
+    w.SixPoint = doc.SixPoint;
+    w.CurrentDistance = doc.CurrentDistance;
+    w.CurrentSpace = doc.CurrentSpace;
+    w.Modified = doc.Modified;
+    w.Effects = doc.Effects;
+    w.KijunWText = doc.KijunWText;
+    w.KijunHText = doc.KijunHText;
+    w.TankaText = doc.TankaText;
+    return w;
+}
+
 void Editor::Run(std::string_view step, unsigned flags, bool edit, const std::function<void(Document&)>& change)
 {
     if (depth_ == 0)
         pending_ = ChangeNote{0, std::string(step)};
-    if (edit)
+    if (edit) {
         flags |= kChangeMeasurements;
+        // The step the history keeps is the outermost edit, as it was before.
+        if (recording_ && !before_) {
+            before_ = WorkOf(doc_);
+            if (pending_.step.empty())
+                pending_.step = std::string(step);
+        }
+    }
     ++depth_;
+    auto finish = [&] {
+        if (edit)
+            doc_.Modified = 1;
+        pending_.flags |= flags;
+        if (--depth_ > 0)
+            return;
+        if (before_) {
+            undo_.push_back(Step{pending_.step, std::move(*before_)});
+            before_.reset();
+            if (undo_.size() > kHistorySteps)
+                undo_.erase(undo_.begin());
+            redo_.clear();
+            pending_.flags |= kChangeHistory;
+        }
+        Notify();
+    };
     try {
         change(doc_);
     } catch (...) {
         // What was done before the failure is told all the same: the document
-        // may have changed half way.
-        if (edit)
-            doc_.Modified = 1;
-        pending_.flags |= flags;
-        if (--depth_ == 0)
-            Notify();
+        // may have changed half way, and that half is a step to take back.
+        finish();
         throw;
     }
-    if (edit)
-        doc_.Modified = 1;
-    pending_.flags |= flags;
-    if (--depth_ == 0)
-        Notify();
+    finish();
+}
+
+std::string Editor::UndoName() const
+{
+    return undo_.empty() ? std::string() : undo_.back().name;
+}
+
+std::string Editor::RedoName() const
+{
+    return redo_.empty() ? std::string() : redo_.back().name;
+}
+
+bool Editor::Undo(const std::filesystem::path& folder, WorkFileUi& ui)
+{
+    return Travel(undo_, redo_, folder, ui);
+}
+
+bool Editor::Redo(const std::filesystem::path& folder, WorkFileUi& ui)
+{
+    return Travel(redo_, undo_, folder, ui);
+}
+
+void Editor::ClearHistory()
+{
+    if (undo_.empty() && redo_.empty())
+        return;
+    undo_.clear();
+    redo_.clear();
+    Track(kChangeHistory | kChangeEnabling, [](Document&) {});
+}
+
+bool Editor::Travel(std::vector<Step>& from, std::vector<Step>& to, const std::filesystem::path& folder, WorkFileUi& ui)
+{
+    if (from.empty() || depth_ > 0)
+        return false;
+    const int setting = from.back().state.CurrentSetting;
+    if (setting != doc_.CurrentSetting) {
+        // The step was made in another setting: back there first, as the
+        // user would go, so that this one is kept in the working files.
+        if (!SwitchSetting(setting, folder, ui).switched)
+            return false;
+    }
+    Step step = std::move(from.back());
+    from.pop_back();
+    to.push_back(Step{step.name, WorkOf(doc_)});
+    Restore(step.state);
+    return true;
+}
+
+void Editor::Restore(const WorkState& state)
+{
+    unsigned flags = kChangeShown | kChangeFields | kChangePlanes | kChangeMeasurements | kChangeHistory;
+    if (!(state.Effects == doc_.Effects))
+        flags |= kChangeEffects;
+    Run("", flags, false, [&](Document& d) {
+        d.Plane = state.Plane;
+        d.ParkedPlane = state.ParkedPlane;
+        d.CurrentSetting = state.CurrentSetting;
+        d.CurrentBase = state.CurrentBase;
+        d.OtherBaseSet = state.OtherBaseSet;
+        d.OtherBaseRect = state.OtherBaseRect;
+        d.CrossLineSet = state.CrossLineSet;
+        d.CrossLinePoint = state.CrossLinePoint;
+        d.SixPoint = state.SixPoint;
+        d.CurrentDistance = state.CurrentDistance;
+        d.CurrentSpace = state.CurrentSpace;
+        d.Modified = state.Modified;
+        d.Effects = state.Effects;
+        d.KijunWText = state.KijunWText;
+        d.KijunHText = state.KijunHText;
+        d.TankaText = state.TankaText;
+        // Points half entered belong to the document that was.
+        d.InputPoints.Clear();
+        d.Deltas.Clear();
+    });
 }
 
 void Editor::Notify()
@@ -166,7 +279,7 @@ void Editor::SetViewToggles(const ViewToggles& view)
 std::int32_t Editor::AddDistance(TDPoint start, TDPoint end, bool linked)
 {
     std::int32_t index = 0;
-    Commit("距離の追加", kChangeShown, [&](Document& d) {
+    Commit(Tn("Steps", "距離の追加"), kChangeShown, [&](Document& d) {
         TPlaneState& plane = d.Plane;
         TDistance dist;
         dist.group = d.CurrentGroup;
@@ -205,12 +318,12 @@ void Editor::DeleteDistance(std::int32_t k)
 {
     if (!doc_.Plane.Distances.Valid(k))
         return;
-    Commit("距離の削除", kChangeShown, [&](Document& d) { RemoveDistance(d.Plane, k); });
+    Commit(Tn("Steps", "距離の削除"), kChangeShown, [&](Document& d) { RemoveDistance(d.Plane, k); });
 }
 
 void Editor::DeleteAllDistances()
 {
-    Commit("すべての距離を削除", kChangeShown, [&](Document& d) {
+    Commit(Tn("Steps", "すべての距離を削除"), kChangeShown, [&](Document& d) {
         d.Plane.Distances.Clear();
         d.CurrentDistance = 0;
     });
@@ -220,7 +333,7 @@ void Editor::SetDistanceCorrection(std::int32_t k, std::optional<TDPoint> ref)
 {
     if (!doc_.Plane.Distances.Valid(k))
         return;
-    Commit(ref ? "距離の補正" : "距離の補正解除", kChangeShown, [&](Document& d) {
+    Commit(ref ? Tn("Steps", "距離の補正") : Tn("Steps", "距離の補正解除"), kChangeShown, [&](Document& d) {
         const std::int32_t last = ChainLast(d.Plane, k);
         for (std::int32_t i = ChainFirst(d.Plane, k); i <= last; ++i) {
             TDistance& dist = d.Plane.Distances[i];
@@ -237,7 +350,7 @@ void Editor::SetDistanceCorrection(std::int32_t k, std::optional<TDPoint> ref)
 std::int32_t Editor::AddSpace(std::vector<TDPoint> outline, std::uint8_t kind, std::string name)
 {
     std::int32_t index = 0;
-    Commit("面積の追加", kChangeShown, [&](Document& d) {
+    Commit(Tn("Steps", "面積の追加"), kChangeShown, [&](Document& d) {
         TSpace s;
         s.group = d.CurrentGroup;
         s.kind = kind;
@@ -254,12 +367,12 @@ void Editor::DeleteSpace(std::int32_t k)
 {
     if (!doc_.Plane.Spaces.Valid(k))
         return;
-    Commit("面積の削除", kChangeShown, [&](Document& d) { RemoveSpace(d.Plane, k); });
+    Commit(Tn("Steps", "面積の削除"), kChangeShown, [&](Document& d) { RemoveSpace(d.Plane, k); });
 }
 
 void Editor::DeleteAllSpaces()
 {
-    Commit("すべての面積を削除", kChangeShown, [&](Document& d) {
+    Commit(Tn("Steps", "すべての面積を削除"), kChangeShown, [&](Document& d) {
         d.Plane.Spaces.Clear();
         d.CurrentSpace = 0;
     });
@@ -269,7 +382,7 @@ void Editor::SetSlope(std::int32_t k, double slantV, double slantH)
 {
     if (!doc_.Plane.Spaces.Valid(k))
         return;
-    Commit("勾配の設定", kChangeShown, [&](Document& d) {
+    Commit(Tn("Steps", "勾配の設定"), kChangeShown, [&](Document& d) {
         TSpace& s = d.Plane.Spaces[k];
         s.slantV = std::clamp(slantV, -89.0, 89.0);
         s.slantH = std::clamp(slantH, -89.0, 89.0);
@@ -280,14 +393,14 @@ void Editor::SetSpaceName(std::int32_t k, std::string name)
 {
     if (!doc_.Plane.Spaces.Valid(k))
         return;
-    Commit("名称の変更", kChangeShown, [&](Document& d) { d.Plane.Spaces[k].name = std::move(name); });
+    Commit(Tn("Steps", "名称の変更"), kChangeShown, [&](Document& d) { d.Plane.Spaces[k].name = std::move(name); });
 }
 
 void Editor::SetSpaceCorrection(std::int32_t k, std::optional<TDPoint> ref)
 {
     if (!doc_.Plane.Spaces.Valid(k))
         return;
-    Commit(ref ? "面積の補正" : "面積の補正解除", kChangeShown, [&](Document& d) {
+    Commit(ref ? Tn("Steps", "面積の補正") : Tn("Steps", "面積の補正解除"), kChangeShown, [&](Document& d) {
         TSpace& s = d.Plane.Spaces[k];
         s.corrected = ref ? 1 : 0;
         if (ref)
@@ -300,12 +413,12 @@ void Editor::SetSpaceCorrection(std::int32_t k, std::optional<TDPoint> ref)
 
 void Editor::SetReference(const std::array<TDPoint, 4>& corners)
 {
-    Commit("基準矩形の設定", kChangeShown, [&](Document& d) { SetReferenceRect(d, corners, true); });
+    Commit(Tn("Steps", "基準矩形の設定"), kChangeShown, [&](Document& d) { SetReferenceRect(d, corners, true); });
 }
 
 void Editor::SetTwoPlanes(const std::array<TDPoint, 7>& sixPoint)
 {
-    Commit("基準矩形の設定", kChangeShown | kChangeFields | kChangePlanes, [&](Document& d) {
+    Commit(Tn("Steps", "基準矩形の設定"), kChangeShown | kChangeFields | kChangePlanes, [&](Document& d) {
         d.SixPoint = sixPoint;
         BuildTwoPlanes(d);
     });
@@ -313,7 +426,7 @@ void Editor::SetTwoPlanes(const std::array<TDPoint, 7>& sixPoint)
 
 void Editor::SetBaseLine(bool w, TDPoint a, TDPoint b)
 {
-    Commit("基準線の設定", kChangeShown, [&](Document& d) {
+    Commit(Tn("Steps", "基準線の設定"), kChangeShown, [&](Document& d) {
         TBaseBlock& base = d.Plane.base;
         auto& line = w ? base.BaseLineW : base.BaseLineH;
         line[1] = a;
@@ -328,7 +441,7 @@ void Editor::SetBaseLine(bool w, TDPoint a, TDPoint b)
 
 void Editor::SetBaseUnit(TDPoint a, TDPoint b)
 {
-    Commit("計測基準の設定", kChangeShown, [&](Document& d) {
+    Commit(Tn("Steps", "計測基準の設定"), kChangeShown, [&](Document& d) {
         kvx::SetBaseUnit(d, a, b);
         Recalculate(d);
     });
@@ -336,7 +449,7 @@ void Editor::SetBaseUnit(TDPoint a, TDPoint b)
 
 void Editor::SetCrossLine(TDPoint p)
 {
-    Commit("交線の設定", kChangeShown, [&](Document& d) {
+    Commit(Tn("Steps", "交線の設定"), kChangeShown, [&](Document& d) {
         d.CrossLinePoint = p;
         d.CrossLineSet = 1;
         // Corrections made against the line left would keep their old lengths.
@@ -346,19 +459,24 @@ void Editor::SetCrossLine(TDPoint p)
 
 void Editor::Reset()
 {
-    Commit("リセット", kChangeShown | kChangePlanes, [&](Document& d) { kvx::Reset(d); });
+    Commit(Tn("Steps", "リセット"), kChangeShown | kChangePlanes, [&](Document& d) { kvx::Reset(d); });
 }
 
 // --- fields and planes ----------------------------------------------------------------------
 
 void Editor::SetFieldText(FieldText field, const std::string& text)
 {
+    // A field shown again with the document's own text (after a load, a
+    // switch or an undo) changes nothing, and is no step of the user's.
+    const std::string& now = field == FieldText::W ? doc_.KijunWText : field == FieldText::H ? doc_.KijunHText : doc_.TankaText;
+    if (now == text)
+        return;
     auto change = [&](Document& d) {
         (field == FieldText::W ? d.KijunWText : field == FieldText::H ? d.KijunHText : d.TankaText) = text;
     };
     // Without a reference the texts measure nothing yet: typing them is no edit.
     if (doc_.Plane.base.BaseSet == 1)
-        Commit(field == FieldText::Price ? "単価の変更" : "基準寸法の変更", kChangeOverlay | kChangeSummary, change);
+        Commit(field == FieldText::Price ? Tn("Steps", "単価の変更") : Tn("Steps", "基準寸法の変更"), kChangeOverlay | kChangeSummary, change);
     else
         Track(kChangeOverlay | kChangeSummary, change);
 }
@@ -375,7 +493,7 @@ void Editor::SetEffects(const ImageEffects& effects)
 {
     if (effects == doc_.Effects)
         return;
-    Commit("画像処理の設定", kChangeOverlay, [&](Document& d) { d.Effects = effects; });
+    Commit(Tn("Steps", "画像処理の設定"), kChangeOverlay, [&](Document& d) { d.Effects = effects; });
 }
 
 // --- the photo ------------------------------------------------------------------------------
@@ -383,6 +501,9 @@ void Editor::SetEffects(const ImageEffects& effects)
 void Editor::StartPhoto(const std::string& imageFileName, std::int32_t checkSum, const std::string& fingerprint,
                         const std::string& key)
 {
+    // Another photo starts another history.
+    undo_.clear();
+    redo_.clear();
     Track(kChangeAll & ~kChangeMeasurements, [&](Document& d) {
         kvx::Init(d);
         d.ImageFileName = imageFileName;
@@ -404,11 +525,21 @@ bool Editor::LoadFirstSetting(const std::filesystem::path& folder)
 
 void Editor::MarkUnkept()
 {
-    Commit("計測データの復元", kChangeShown, [](Document&) {});
+    // Brought back after a crash: changed and not kept, but no step to undo.
+    recording_ = false;
+    try {
+        Commit(Tn("Steps", "計測データの復元"), kChangeShown, [](Document&) {});
+    } catch (...) {
+        recording_ = true;
+        throw;
+    }
+    recording_ = true;
 }
 
 void Editor::ClosePhoto()
 {
+    undo_.clear();
+    redo_.clear();
     Track(kChangeAll & ~kChangeMeasurements, [&](Document& d) {
         kvx::Init(d);
         d.ImageFileName.clear();

@@ -14,7 +14,9 @@
 #include "measure/model.h"
 #include "measure/workfiles.h"
 
+#include <array>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -33,10 +35,43 @@ enum ChangeFlag : unsigned {
     kChangePhoto = 1u << 5,         // another photo, or none
     kChangeMeasurements = 1u << 6,  // a completed edit of the user's work (Modified set)
     kChangeSaved = 1u << 7,         // the working files were written or read
+    kChangeEffects = 1u << 8,       // the image processing settings: the shown photo is made again
+    kChangeHistory = 1u << 9,       // what can be undone or redone
 };
 
 inline constexpr unsigned kChangeShown = kChangeOverlay | kChangeSummary | kChangeEnabling;
+// Everything a whole new document shows.  The two flags after it are told
+// only by the steps that mean them: the photo is processed again only when its
+// settings change under it (an undo), not on every load, which processes it
+// itself.
 inline constexpr unsigned kChangeAll = 0xFFu;
+
+// The user's work in a document, as one step of the history keeps it: every
+// measurement, the references, the fields and the image processing of the
+// setting (both planes of setting 4), with Modified.  Tool state (the points
+// of the command under way, the group, the view) is not part of it.
+struct WorkState {
+    TPlaneState Plane;
+    TPlaneState ParkedPlane;
+    std::int32_t CurrentSetting = 1;
+    std::int32_t CurrentBase = 0;
+    std::uint8_t OtherBaseSet = 0;
+    std::array<TDPoint, 6> OtherBaseRect{};
+    std::uint8_t CrossLineSet = 0;
+    TDPoint CrossLinePoint;
+    std::array<TDPoint, 7> SixPoint{};
+    std::int32_t CurrentDistance = 0;
+    std::int32_t CurrentSpace = 0;
+    std::uint8_t Modified = 0;
+    ImageEffects Effects;
+    std::string KijunWText;
+    std::string KijunHText;
+    std::string TankaText;
+
+    friend bool operator==(const WorkState&, const WorkState&) = default;
+};
+
+WorkState WorkOf(const Document& doc);
 
 // One notification: the union of the flags of a step and of every step inside
 // it, and the name of the outermost step.
@@ -141,6 +176,26 @@ public:
     // having been saved already.  True when its file was found.
     bool LoadSetting(int setting, const std::filesystem::path& folder);
 
+    // --- the history of the user's steps
+    // Every edit (Commit) is a step; the history belongs to the open photo
+    // and starts again with another photo.  At least kHistorySteps are kept.
+    static constexpr std::size_t kHistorySteps = 500;
+    bool CanUndo() const { return !undo_.empty(); }
+    bool CanRedo() const { return !redo_.empty(); }
+    // The name of the step Undo or Redo would take back or do again.
+    std::string UndoName() const;
+    std::string RedoName() const;
+    // The setting the step was made in (0: no step).
+    int UndoSetting() const { return undo_.empty() ? 0 : undo_.back().state.CurrentSetting; }
+    int RedoSetting() const { return redo_.empty() ? 0 : redo_.back().state.CurrentSetting; }
+    // Takes the last step back (or does the last undone one again): the
+    // document is as it was, Modified included.  A step of another setting
+    // switches to that setting first, saving the current one as any switch
+    // does; false when that switch could not be made.
+    bool Undo(const std::filesystem::path& folder, WorkFileUi& ui);
+    bool Redo(const std::filesystem::path& folder, WorkFileUi& ui);
+    void ClearHistory();
+
     // Lends the document to an output that walks both planes (the report): the
     // planes it leaves current are the document's.
     void Output(const std::function<void(Document&)>& writer);
@@ -151,7 +206,18 @@ private:
     void Run(std::string_view step, unsigned flags, bool edit, const std::function<void(Document&)>& change);
     void Notify();
 
+    struct Step {
+        std::string name;
+        WorkState state;  // the document on the other side of the step
+    };
+    bool Travel(std::vector<Step>& from, std::vector<Step>& to, const std::filesystem::path& folder, WorkFileUi& ui);
+    void Restore(const WorkState& state);
+
     Document doc_;
+    std::vector<Step> undo_;
+    std::vector<Step> redo_;
+    std::optional<WorkState> before_;  // the document before the outermost edit under way
+    bool recording_ = true;
     std::vector<std::pair<int, Observer>> observers_;
     int nextTicket_ = 1;
     int depth_ = 0;

@@ -592,6 +592,113 @@
     </message>
 </context>
 <context>
+    <name>Steps</name>
+    <message>
+        <source>距離の追加</source>
+        <translation>add a distance</translation>
+    </message>
+    <message>
+        <source>距離の削除</source>
+        <translation>delete a distance</translation>
+    </message>
+    <message>
+        <source>すべての距離を削除</source>
+        <translation>delete all distances</translation>
+    </message>
+    <message>
+        <source>距離の補正</source>
+        <translation>correct a distance</translation>
+    </message>
+    <message>
+        <source>距離の補正解除</source>
+        <translation>remove a distance&apos;s correction</translation>
+    </message>
+    <message>
+        <source>面積の追加</source>
+        <translation>add an area</translation>
+    </message>
+    <message>
+        <source>面積の削除</source>
+        <translation>delete an area</translation>
+    </message>
+    <message>
+        <source>すべての面積を削除</source>
+        <translation>delete all areas</translation>
+    </message>
+    <message>
+        <source>勾配の設定</source>
+        <translation>set a slope</translation>
+    </message>
+    <message>
+        <source>名称の変更</source>
+        <translation>rename an area</translation>
+    </message>
+    <message>
+        <source>面積の補正</source>
+        <translation>correct an area</translation>
+    </message>
+    <message>
+        <source>面積の補正解除</source>
+        <translation>remove an area&apos;s correction</translation>
+    </message>
+    <message>
+        <source>基準矩形の設定</source>
+        <translation>set the reference rectangle</translation>
+    </message>
+    <message>
+        <source>基準線の設定</source>
+        <translation>set a measuring base</translation>
+    </message>
+    <message>
+        <source>計測基準の設定</source>
+        <translation>set the measurement base</translation>
+    </message>
+    <message>
+        <source>交線の設定</source>
+        <translation>set the meeting line</translation>
+    </message>
+    <message>
+        <source>リセット</source>
+        <translation>start over</translation>
+    </message>
+    <message>
+        <source>単価の変更</source>
+        <translation>change the unit price</translation>
+    </message>
+    <message>
+        <source>基準寸法の変更</source>
+        <translation>change the reference size</translation>
+    </message>
+    <message>
+        <source>画像処理の設定</source>
+        <translation>image processing</translation>
+    </message>
+    <message>
+        <source>計測データの復元</source>
+        <translation>bring back the measurements</translation>
+    </message>
+    <message>
+        <source>基準矩形の調整</source>
+        <translation>adjust the reference rectangle</translation>
+    </message>
+    <message>
+        <source>基準線の調整</source>
+        <translation>adjust a measuring base</translation>
+    </message>
+    <message>
+        <source>計測基準の調整</source>
+        <translation>adjust the measurement base</translation>
+    </message>
+    <message>
+        <source>距離の調整</source>
+        <translation>adjust a distance</translation>
+    </message>
+    <message>
+        <source>面積の調整</source>
+        <translation>adjust an area</translation>
+    </message>
+</context>
+<context>
     <name>Summary</name>
     <message>
         <source>￥</source>
@@ -1054,6 +1161,30 @@
     <message>
         <source>面積を減算する</source>
         <translation>Subtract an area</translation>
+    </message>
+    <message>
+        <source>元に戻す(&amp;Z)</source>
+        <translation>&amp;Undo</translation>
+    </message>
+    <message>
+        <source>やり直し(&amp;Y)</source>
+        <translation>Redo(&amp;Y)</translation>
+    </message>
+    <message>
+        <source>戻す</source>
+        <translation>Undo</translation>
+    </message>
+    <message>
+        <source>元に戻す (Ctrl+Z)</source>
+        <translation>Undo (Ctrl+Z)</translation>
+    </message>
+    <message>
+        <source>やり直し</source>
+        <translation>Redo</translation>
+    </message>
+    <message>
+        <source>やり直し (Ctrl+Y)</source>
+        <translation>Redo (Ctrl+Y)</translation>
     </message>
 </context>
 <context>

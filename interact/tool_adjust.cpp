@@ -1,5 +1,6 @@
 // The clicks of the tools that pick an existing mark: adjusting and deleting.
 
+#include "base/translate.h"
 #include "interact/interaction.h"
 
 #include "interact/interaction_detail.h"
@@ -73,7 +74,7 @@ void Interaction::LeftBaseAdjust(TDPoint P)
     ed_.ClearInput();
     const TDPoint pending = pending_;
     const bool pickedFar = pickedBaseFar_;
-    ed_.Commit("基準矩形の調整", kChangeShown | (twoPlanes ? kChangeFields | kChangePlanes : 0u), [&](Document& d) {
+    ed_.Commit(Tn("Steps", "基準矩形の調整"), kChangeShown | (twoPlanes ? kChangeFields | kChangePlanes : 0u), [&](Document& d) {
         TBaseBlock& base = d.Plane.base;
         const auto old = base.BaseRect;
         auto at = [&](int i) { return old[static_cast<std::size_t>(i)]; };
@@ -150,7 +151,7 @@ void Interaction::LeftBaseLineAdjust(TDPoint P)
     const bool w = pickedLineEnd_ > 0;
     const auto end = static_cast<std::size_t>(std::abs(pickedLineEnd_));
     const TDPoint pending = pending_;
-    ed_.Commit("基準線の調整", kChangeShown, [&](Document& d) {
+    ed_.Commit(Tn("Steps", "基準線の調整"), kChangeShown, [&](Document& d) {
         TBaseBlock& base = d.Plane.base;
         (w ? base.BaseLineW : base.BaseLineH)[end] = pending;
         if (base.BaseLineWSet == 1 && base.BaseLineHSet == 1) {
@@ -191,7 +192,7 @@ void Interaction::LeftBaseUnitAdjust(TDPoint P)
     if (pickedUnitCorner_ > 0) {
         const auto corner = static_cast<std::size_t>(pickedUnitCorner_);
         const TDPoint pending = pending_;
-        ed_.Commit("計測基準の調整", kChangeShown, [&](Document& d) {
+        ed_.Commit(Tn("Steps", "計測基準の調整"), kChangeShown, [&](Document& d) {
             TBaseBlock& base = d.Plane.base;
             base.BaseUnit[corner] = pending;
             // The adjusted base is the user's own from now on: without this the
@@ -256,7 +257,7 @@ void Interaction::LeftDistanceAdjust(TDPoint P)
     const std::int32_t linked = linkedDistance_;
     const bool startEnd = pickedDistanceEnd_ == 1;
     const TDPoint pending = pending_;
-    ed_.Commit("距離の調整", kChangeShown, [&](Document& doc) {
+    ed_.Commit(Tn("Steps", "距離の調整"), kChangeShown, [&](Document& doc) {
         TPlaneState& pl = doc.Plane;
         if (pl.Distances.Valid(current)) {
             TDistance& d = pl.Distances[current];
@@ -311,7 +312,7 @@ void Interaction::LeftSpaceAdjust(TDPoint P)
         return;
     const bool polygon = options.polygon;
     const TDPoint pending = pending_;
-    ed_.Commit("面積の調整", kChangeShown, [&](Document& doc) {
+    ed_.Commit(Tn("Steps", "面積の調整"), kChangeShown, [&](Document& doc) {
         TSpace& s = doc.Plane.Spaces[current];
         if (polygon) {
             s.points[v] = pending;

@@ -45,6 +45,8 @@ public:
     auto begin() const { return items_.begin(); }
     auto end() const { return items_.end(); }
 
+    friend bool operator==(const OneBased&, const OneBased&) = default;
+
 private:
     std::vector<T> items_;
 };
@@ -61,6 +63,8 @@ struct TDistance {
     TDPoint correctionRef;
     TDPoint correctedStart;
     TDPoint correctedEnd;
+
+    friend bool operator==(const TDistance&, const TDistance&) = default;
 };
 
 enum : std::uint8_t { kSpaceSub = 0, kSpaceAdd = 1 };
@@ -79,6 +83,8 @@ struct TSpace {
     std::string name;                      // CP932 bytes, at most 20
 
     std::int32_t count() const { return static_cast<std::int32_t>(points.size()); }
+
+    friend bool operator==(const TSpace&, const TSpace&) = default;
 };
 
 // The calibration inputs of one plane and the vanishing points derived from them.
@@ -96,6 +102,8 @@ struct TBaseBlock {
     TDPoint VanishW;
     TDPoint VanishH;
     TDPoint VanishOtherW;
+
+    friend bool operator==(const TBaseBlock&, const TBaseBlock&) = default;
 };
 
 // Everything of one reference plane.  UnitPoint: 0 top-left, 1 top-right,
@@ -110,6 +118,8 @@ struct TPlaneState {
 
     std::int32_t DistanceCount() const { return Distances.Count(); }
     std::int32_t SpaceCount() const { return Spaces.Count(); }
+
+    friend bool operator==(const TPlaneState&, const TPlaneState&) = default;
 };
 
 // The image processing settings stored with each setting.

@@ -127,6 +127,7 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
             });
         });
         connect(Ik5Disp1, &PhotoView::pointerMoved, this, [this](QPoint pos) {
+            keyPointer_ = pos;
             Run([&] {
                 if (HasPhoto())
                     interaction_->MouseMove({pos.x(), pos.y()});
@@ -171,6 +172,7 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
 
         editor_.Observe([this](const ChangeNote& note) { DocumentChanged(note); });
         Init();
+        UpdateHistoryActions();
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
             const QRect s = screen->availableGeometry();
             setGeometry(s.left() + 1, s.top() + 1, std::max(400, s.width() - 3), std::max(400, s.height() - 31));
@@ -316,6 +318,9 @@ bool TF001::eventFilter(QObject* watched, QEvent* e)
 {
     if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape)
         scanCancel_ = true;
+    if (e->type() == QEvent::KeyPress && isActiveWindow() && interaction_ && HasPhoto() &&
+        (watched == Ik5Disp1 || watched == Ik5Disp1->viewport()) && PointKey(*static_cast<QKeyEvent*>(e)))
+        return true;
     if ((e->type() == QEvent::KeyPress || e->type() == QEvent::KeyRelease) && isActiveWindow() && interaction_ &&
         HasPhoto()) {
         auto* key = static_cast<QKeyEvent*>(e);
@@ -335,6 +340,61 @@ bool TF001::eventFilter(QObject* watched, QEvent* e)
         return true;
     }
     return QMainWindow::eventFilter(watched, e);
+}
+
+bool TF001::PointKey(const QKeyEvent& key)
+{
+    QPoint step;
+    switch (key.key()) {
+    case Qt::Key_Left:
+        step = {-1, 0};
+        break;
+    case Qt::Key_Right:
+        step = {1, 0};
+        break;
+    case Qt::Key_Up:
+        step = {0, -1};
+        break;
+    case Qt::Key_Down:
+        step = {0, 1};
+        break;
+    case Qt::Key_Escape:
+        // The points entered so far go; the tool stays for the next try.
+        Run([&] { SetCommand(Command()); });
+        return true;
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // A click where the pointer is, as the left button would make it.
+        Run([&] {
+            const QPoint at = KeyPointer();
+            interaction_->MouseDown({at.x(), at.y()}, true, false);
+            interaction_->MouseUp({at.x(), at.y()}, true, false);
+        });
+        return true;
+    default:
+        return false;
+    }
+    // One photo pixel, at least one screen pixel; ten with Shift.
+    const int pixels = std::max(1, static_cast<int>(std::lround(Ik5Disp1->State().DispScale))) *
+                       ((key.modifiers() & Qt::ShiftModifier) ? 10 : 1);
+    const QRect inside = Ik5Disp1->viewport()->rect();
+    QPoint at = KeyPointer() + step * pixels;
+    at.setX(std::clamp(at.x(), inside.left(), inside.right()));
+    at.setY(std::clamp(at.y(), inside.top(), inside.bottom()));
+    keyPointer_ = at;
+    QCursor::setPos(Ik5Disp1->viewport()->mapToGlobal(at));
+    Run([&] { interaction_->MouseMove({at.x(), at.y()}); });
+    return true;
+}
+
+QPoint TF001::KeyPointer() const
+{
+    const QRect inside = Ik5Disp1->viewport()->rect();
+    if (keyPointer_ && inside.contains(*keyPointer_))
+        return *keyPointer_;
+    const QPoint mouse = Ik5Disp1->viewport()->mapFromGlobal(QCursor::pos());
+    return inside.contains(mouse) ? mouse : inside.center();
 }
 
 bool TF001::FormClose()

@@ -220,11 +220,19 @@ private:
     void BringInStoredCopies();
     bool StoredCopiesChangedElsewhere() const;
     void KeepStoredCopies(WorkFileUi& ui);
+    // Keys that take points without the mouse: arrows move the pointer by a
+    // photo pixel, Space or Return clicks, Escape drops the points entered.
+    bool PointKey(const QKeyEvent& key);
+    QPoint KeyPointer() const;
+    // The history: one step back or forward, into its setting when another.
+    void StepThroughHistory(bool back);
+    void UpdateHistoryActions();
     bool PrepareWorkingFiles();
     void ForgetRecovery();
 
     AppPaths paths_;
     std::unique_ptr<Prompter> prompter_;
+    std::optional<QPoint> keyPointer_;  // where the keys last put the pointer, in the view
     TAppSettings settings_;
     Editor editor_;
     const Document& doc_ = editor_.Doc();

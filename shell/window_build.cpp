@@ -22,6 +22,7 @@
 #include "shell/window_helpers.h"
 
 #include <QAction>
+#include <QKeySequence>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -129,6 +130,11 @@ void TF001::BuildMenus()
     connect(mnFile, &QMenu::aboutToShow, this, [this] { Run([&] { Guard("mnFileClick", [&] { mnFileClick(); }); }); });
 
     QMenu* edit = bar->addMenu(Qx("WindowBuild", "編集(&E)"));
+    AddAction(edit, QStringLiteral("mnUndo"), Qx("WindowBuild", "元に戻す(&Z)"), [this] { StepThroughHistory(true); })
+        ->setShortcut(QKeySequence::Undo);
+    AddAction(edit, QStringLiteral("mnRedo"), Qx("WindowBuild", "やり直し(&Y)"), [this] { StepThroughHistory(false); })
+        ->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    edit->addSeparator();
     AddAction(edit, QStringLiteral("mnReset"), Qx("WindowBuild", "最初から(&R)"), [this] { mnResetClick(); });
     edit->addSeparator();
     AddAction(edit, QStringLiteral("mnBase"), Qx("WindowBuild", "基準矩形を設定する(&B)"), [this] { mnBaseClick(); });
@@ -382,7 +388,11 @@ void TF001::BuildToolPanel()
         col->addLayout(row);
     };
     line({AddToolButton(QStringLiteral("SpeedButton_Open"), Qx("WindowBuild", "開く"), Qx("WindowBuild", "開く"), false,
-                        QStringLiteral("mnOpen"))});
+                        QStringLiteral("mnOpen")),
+          AddToolButton(QStringLiteral("SpeedButton_Undo"), Qx("WindowBuild", "戻す"), Qx("WindowBuild", "元に戻す (Ctrl+Z)"),
+                        false, QStringLiteral("mnUndo")),
+          AddToolButton(QStringLiteral("SpeedButton_Redo"), Qx("WindowBuild", "やり直し"),
+                        Qx("WindowBuild", "やり直し (Ctrl+Y)"), false, QStringLiteral("mnRedo"))});
     line({AddToolButton(QStringLiteral("SpeedButton_ZoomUp"), Qx("WindowBuild", "拡大"), Qx("WindowBuild", "２倍に拡大表示"), true,
                         QStringLiteral("mnZoomUp")),
           AddToolButton(QStringLiteral("SpeedButton_ZoomDown"), Qx("WindowBuild", "縮小"), Qx("WindowBuild", "1/2に縮小表示"),

@@ -2,6 +2,8 @@
 // reference or delete measurements.
 
 #include "shell/main_window.h"
+#include "widgets/words.h"
+#include "base/translate.h"
 #include "base/translate.h"
 
 #include "measure/calibration.h"
@@ -113,8 +115,48 @@ void TF001::UpdateEnabling()
         SetItemEnabled(QString::fromStdString(name), true);
 }
 
+void TF001::StepThroughHistory(bool back)
+{
+    if (back ? !editor_.CanUndo() : !editor_.CanRedo())
+        return;
+    // The step's setting first, through the same switch the menu makes: the
+    // current setting is saved, and when that fails the user may stay.
+    const int setting = back ? editor_.UndoSetting() : editor_.RedoSetting();
+    if (setting != doc_.CurrentSetting) {
+        mnChangeClick(setting);
+        if (doc_.CurrentSetting != setting)
+            return;
+    }
+    const uCommand mode = Command();
+    if (back)
+        editor_.Undo(paths_.folders.TempFolder, *prompter_);
+    else
+        editor_.Redo(paths_.folders.TempFolder, *prompter_);
+    // The tool stays, without the points entered for the document that was.
+    SetCommand(mode);
+}
+
+void TF001::UpdateHistoryActions()
+{
+    auto caption = [](const QString& verb, const std::string& step) {
+        return step.empty() ? verb : verb + QStringLiteral("  ") + QString::fromStdString(Tx("Steps", step.c_str()));
+    };
+    QAction* undo = actions_[QStringLiteral("mnUndo")];
+    QAction* redo = actions_[QStringLiteral("mnRedo")];
+    undo->setText(caption(Qx("WindowBuild", "元に戻す(&Z)"), editor_.UndoName()));
+    redo->setText(caption(Qx("WindowBuild", "やり直し(&Y)"), editor_.RedoName()));
+    undo->setEnabled(editor_.CanUndo());
+    redo->setEnabled(editor_.CanRedo());
+    toolButtons_[QStringLiteral("SpeedButton_Undo")]->setEnabled(editor_.CanUndo());
+    toolButtons_[QStringLiteral("SpeedButton_Redo")]->setEnabled(editor_.CanRedo());
+}
+
 void TF001::DocumentChanged(const ChangeNote& note)
 {
+    if (note.flags & kChangeEffects)
+        ApplyEffects();
+    if (note.flags & kChangeHistory)
+        UpdateHistoryActions();
     if (note.flags & (kChangeFields | kChangePlanes))
         SyncFieldsFromDocument();
     if (note.flags & kChangePlanes)

@@ -274,15 +274,32 @@ void TF001::ScheduleRecovery()
 {
     // Changes come in bursts (a drag, a typed number): the first starts the
     // clock, the ones after it ride along with the same write.
-    if (HasPhoto() && doc_.Modified == 1 && !RecoveryTimer.isActive())
+    // An undo back to the state kept also writes: the files must not keep
+    // the step taken back.
+    if (HasPhoto() && (doc_.Modified == 1 || !lastRecovery_.empty()) && !RecoveryTimer.isActive())
         RecoveryTimer.start();
 }
 
 void TF001::WriteRecovery()
 {
     Guard("WriteRecovery", [&] {
-        if (!HasPhoto() || doc_.Modified != 1 || doc_.ImageFileName.empty())
+        if (!HasPhoto() || doc_.ImageFileName.empty())
             return;
+        if (doc_.Modified != 1) {
+            // Undone back to the measurements as they were kept: the working
+            // files follow, and a crash now has nothing to bring back.
+            if (lastRecovery_.empty())
+                return;
+            const fs::path folder = paths_.folders.TempFolder;
+            bool ok = true;
+            for (const auto& [n, bytes] : EncodeSetting(doc_).files)
+                ok = ok && WriteFileReplacing(WorkingFile(folder, n), bytes);
+            if (ok) {
+                RemoveRecoveryNote(folder);
+                lastRecovery_.clear();
+            }
+            return;
+        }
         const SettingFiles files = EncodeSetting(doc_);
         RecoveryNote note;
         note.photo = doc_.ImageFileName;

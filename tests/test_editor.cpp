@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -137,6 +138,126 @@ TEST_F(EditorSteps, WithoutAReferenceTheFieldsAreNoEdit)
     editor.SetFieldText(FieldText::H, "700");
     EXPECT_EQ(editor.Doc().KijunHText, "700");
     EXPECT_EQ(editor.Doc().Modified, 0);
+}
+
+
+// Every kind of step is taken back and done again exactly: the document's
+// work (chains, corrections, fields, effects) and Modified as they were.
+TEST_F(EditorSteps, EveryStepUndoesAndRedoesExactly)
+{
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "kvx_editor_history";
+    std::filesystem::create_directories(folder);
+    struct Silent : WorkFileUi {
+        void Warn(const std::string&) override {}
+        bool AskYesNo(const std::string&) override { return true; }
+    } ui;
+    const std::vector<Step> steps = {
+        {"add distance", [](Editor& e) { e.AddDistance({10, 10}, {20, 20}, false); }, true},
+        {"add to a chain", [](Editor& e) { e.AddDistance({200, 120}, {260, 160}, true); }, true},
+        {"delete distance", [](Editor& e) { e.DeleteDistance(1); }, true},
+        {"delete all distances", [](Editor& e) { e.DeleteAllDistances(); }, true},
+        {"correct distance", [](Editor& e) { e.SetDistanceCorrection(1, TDPoint{300, 50}); }, true},
+        {"add area", [](Editor& e) { e.AddSpace({{1, 1}, {5, 1}, {5, 5}, {1, 1}}, kSpaceSub, "x"); }, true},
+        {"delete area", [](Editor& e) { e.DeleteSpace(1); }, true},
+        {"delete all areas", [](Editor& e) { e.DeleteAllSpaces(); }, true},
+        {"slope", [](Editor& e) { e.SetSlope(1, 30, 120); }, true},
+        {"name", [](Editor& e) { e.SetSpaceName(1, "n"); }, true},
+        {"correct area", [](Editor& e) { e.SetSpaceCorrection(1, TDPoint{300, 50}); }, true},
+        {"reference", [](Editor& e) { e.SetReference({TDPoint{90, 90}, {510, 90}, {510, 410}, {90, 410}}); }, true},
+        {"base line", [](Editor& e) { e.SetBaseLine(true, {100, 420}, {300, 420}); }, true},
+        {"measurement base", [](Editor& e) { e.SetBaseUnit({150, 150}, {250, 220}); }, true},
+        {"cross line", [](Editor& e) { e.SetCrossLine({300, 50}); }, true},
+        {"reset", [](Editor& e) { e.Reset(); }, true},
+        {"W", [](Editor& e) { e.SetFieldText(FieldText::W, "1500"); }, true},
+        {"price", [](Editor& e) { e.SetFieldText(FieldText::Price, "2500"); }, true},
+        {"effects", [](Editor& e) {
+             ImageEffects fx;
+             fx.Rotate = 1;
+             e.SetEffects(fx);
+         }, true},
+    };
+    for (const Step& step : steps) {
+        for (const std::uint8_t modified : {std::uint8_t{0}, std::uint8_t{1}}) {
+            Scene();
+            editor.ClearHistory();
+            editor.Track(kChangeAll, [&](Document& d) { d.Modified = modified; });
+            if (std::string(step.name) == "add to a chain")
+                editor.OpenChainAfter(1);  // continuous mode, after its first segment
+            const WorkState before = WorkOf(editor.Doc());
+            step.run(editor);
+            const WorkState after = WorkOf(editor.Doc());
+            ASSERT_NE(after, before) << step.name;
+            ASSERT_TRUE(editor.CanUndo()) << step.name;
+            EXPECT_FALSE(editor.UndoName().empty()) << step.name;
+            ASSERT_TRUE(editor.Undo(folder, ui)) << step.name;
+            EXPECT_EQ(WorkOf(editor.Doc()), before) << step.name << " undone, Modified " << int(modified);
+            EXPECT_EQ(editor.Doc().Modified, modified) << step.name;
+            EXPECT_FALSE(editor.CanUndo()) << step.name;
+            ASSERT_TRUE(editor.Redo(folder, ui)) << step.name;
+            EXPECT_EQ(WorkOf(editor.Doc()), after) << step.name << " redone";
+            EXPECT_FALSE(editor.CanRedo()) << step.name;
+        }
+    }
+    std::filesystem::remove_all(folder);
+}
+
+TEST_F(EditorSteps, TheHistoryKeepsItsStepsAndANewStepDropsWhatWasUndone)
+{
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "kvx_editor_history2";
+    std::filesystem::create_directories(folder);
+    struct Silent : WorkFileUi {
+        void Warn(const std::string&) override {}
+        bool AskYesNo(const std::string&) override { return true; }
+    } ui;
+    for (int i = 0; i < 250; ++i)
+        editor.AddDistance({10.0 + i, 10}, {20.0 + i, 20}, false);
+    EXPECT_EQ(editor.Doc().Plane.DistanceCount(), 251);
+    int undone = 0;
+    while (editor.Undo(folder, ui))
+        ++undone;
+    EXPECT_EQ(undone, 250) << "every one of 250 steps (at least 200 are kept)";
+    EXPECT_EQ(editor.Doc().Plane.DistanceCount(), 1);
+    EXPECT_EQ(editor.Doc().Modified, 0);
+    editor.Redo(folder, ui);
+    editor.DeleteDistance(1);
+    EXPECT_FALSE(editor.CanRedo()) << "a new step ends the steps undone";
+    // Another photo, another history.
+    editor.StartPhoto("other.jpg", 7);
+    EXPECT_FALSE(editor.CanUndo());
+    std::filesystem::remove_all(folder);
+}
+
+// The history survives a setting switch: a step of another setting switches
+// back to it, the current one saved first, and redo goes forward again.
+TEST_F(EditorSteps, UndoingAStepOfAnotherSettingSwitchesBackToIt)
+{
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "kvx_editor_history3";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    struct Silent : WorkFileUi {
+        void Warn(const std::string&) override {}
+        bool AskYesNo(const std::string&) override { return true; }
+    } ui;
+    editor.StartPhoto("wall.jpg", 42);
+    editor.SetReference({TDPoint{100, 100}, {500, 100}, {500, 400}, {100, 400}});
+    editor.AddDistance({120, 120}, {300, 120}, false);
+    ASSERT_TRUE(editor.SwitchSetting(2, folder, ui).switched);
+    editor.SetReference({TDPoint{110, 110}, {480, 100}, {490, 390}, {90, 400}});
+    editor.AddDistance({130, 130}, {250, 140}, false);
+    ASSERT_TRUE(editor.Undo(folder, ui));
+    EXPECT_EQ(editor.Doc().CurrentSetting, 2);
+    EXPECT_EQ(editor.Doc().Plane.DistanceCount(), 0);
+    ASSERT_TRUE(editor.Undo(folder, ui));  // setting 2's reference
+    ASSERT_TRUE(editor.Undo(folder, ui));  // setting 1's distance: back in setting 1
+    EXPECT_EQ(editor.Doc().CurrentSetting, 1);
+    EXPECT_EQ(editor.Doc().Plane.DistanceCount(), 0);
+    EXPECT_EQ(editor.Doc().Plane.base.BaseSet, 1);
+    ASSERT_TRUE(editor.Redo(folder, ui));
+    EXPECT_EQ(editor.Doc().Plane.DistanceCount(), 1);
+    ASSERT_TRUE(editor.Redo(folder, ui));  // setting 2 again, from its working files and its step
+    EXPECT_EQ(editor.Doc().CurrentSetting, 2);
+    EXPECT_EQ(editor.Doc().Plane.base.BaseSet, 1);
+    std::filesystem::remove_all(folder);
 }
 
 } // namespace

@@ -371,6 +371,8 @@ private slots:
     void aDrawingErrorIsToldOnceAfterThePaint();
     void aCutWorkingFileNeverLocksTheWindow();
     void aCrossedReferenceClickedInTheWindowIsRefused();
+    void undoAndRedoThroughKeysMenuAndButtons();
+    void keysTakePointsWithoutTheMouse();
     void confirmationsDecide();
     void droppedFilesOpenAndThePanWindowFollows();
     void measuringAWallEndToEnd();
@@ -1300,6 +1302,103 @@ void WindowTest::aCrossedReferenceClickedInTheWindowIsRefused()
     ClickAt(w, {490, 400});
     ClickAt(w, {110, 390});
     QCOMPARE(w.Doc().Plane.base.BaseSet, std::uint8_t{1});
+    f.Close();
+}
+
+// A distance drawn with the mouse is taken back and done again with Ctrl+Z,
+// Ctrl+Y and Ctrl+Shift+Z, the edit menu and the tool panel, Modified
+// following; the working files follow the document.
+void WindowTest::undoAndRedoThroughKeysMenuAndButtons()
+{
+    Fixture f;
+    TF001& w = f.OpenWith(QStringLiteral("undo.jpg"), Qt::lightGray, QSize(600, 500));
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    // The reference as kept in the photo's files: nothing changed yet.
+    Set(w, [&](Document& d) {
+        MarkReference(d);
+        d.Modified = 0;
+    });
+    QAction* undo = w.Action(QStringLiteral("mnUndo"));
+    QAction* redo = w.Action(QStringLiteral("mnRedo"));
+    QVERIFY(!undo->isEnabled());
+    w.SetCommand(ucDistance);
+    ClickAt(w, {150, 150});
+    ClickAt(w, {250, 160});
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
+    QCOMPARE(w.Doc().Modified, std::uint8_t{1});
+    QVERIFY(undo->isEnabled());
+    QVERIFY2(undo->text().contains(QStringLiteral("距離の追加")), qPrintable(undo->text()));
+
+    auto workingDistances = [&] {
+        Document stored;
+        LoadTemp(stored, 1, f.Temp());
+        return stored.Plane.DistanceCount();
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(workingDistances(), 1, 5000);
+
+    QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 0);
+    QCOMPARE(w.Doc().Modified, std::uint8_t{0});
+    QCOMPARE(w.Command(), int(ucDistance));  // the tool stays
+    QVERIFY(!undo->isEnabled());
+    QVERIFY(redo->isEnabled());
+    QTRY_COMPARE_WITH_TIMEOUT(workingDistances(), 0, 5000);
+
+    QTest::keyClick(&w, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
+    QCOMPARE(w.Doc().Modified, std::uint8_t{1});
+    undo->trigger();
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 0);
+    QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(workingDistances(), 1, 5000);
+
+    auto* undoButton = w.findChild<QAbstractButton*>(QStringLiteral("SpeedButton_Undo"));
+    QVERIFY(undoButton && undoButton->isEnabled());
+    QTest::mouseClick(undoButton, Qt::LeftButton);
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 0);
+    // A new step after an undo: nothing is left to redo.
+    ClickAt(w, {160, 300});
+    ClickAt(w, {300, 310});
+    QVERIFY(!redo->isEnabled());
+    f.Close();
+}
+
+// With the actual size shown, each arrow key moves the pointer one photo
+// pixel (Shift: ten), Space takes the point there, Escape drops the points
+// entered and keeps the tool.
+void WindowTest::keysTakePointsWithoutTheMouse()
+{
+    Fixture f;
+    TF001& w = f.OpenWith(QStringLiteral("keys.jpg"), Qt::lightGray, QSize(600, 500));
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    Set(w, [&](Document& d) { MarkReference(d); });
+    w.Action(QStringLiteral("mnZoom1"))->trigger();
+    w.SetCommand(ucDistance);
+    QWidget* view = w.Display();
+    view->setFocus();
+    QTest::mouseMove(w.Display()->viewport(), Screen(w, {150, 150}));
+    const TDPoint start = StoW(w.Display()->State(), TPoint{Screen(w, {150, 150}).x(), Screen(w, {150, 150}).y()});
+
+    QTest::keyClick(view, Qt::Key_Space);
+    QCOMPARE(w.Doc().InputCount(), 1);
+    QTest::keyClick(view, Qt::Key_Escape);
+    QCOMPARE(w.Doc().InputCount(), 0);
+    QCOMPARE(w.Command(), int(ucDistance));
+
+    QTest::keyClick(view, Qt::Key_Space);
+    for (int i = 0; i < 5; ++i)
+        QTest::keyClick(view, Qt::Key_Right);
+    QTest::keyClick(view, Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(view, Qt::Key_Up);
+    QTest::keyClick(view, Qt::Key_Return);
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
+    const TDistance& d = w.Doc().Plane.Distances[1];
+    QCOMPARE(d.start, start);
+    QCOMPARE(d.end.x - d.start.x, 5.0);
+    QCOMPARE(d.end.y - d.start.y, 9.0);
     f.Close();
 }
 
