@@ -68,6 +68,9 @@ const std::array kKeys = {
     IntKey("Color", "SpaceSub2", &TAppSettings::ColorSpaceSub2),
     IntKey("DeleteTemp", "Limit", &TAppSettings::DeleteTempLimit),
     TextKey("Language", "Name", &TAppSettings::Language),
+    BoolKey("ResultsPanel", "Flag", &TAppSettings::ResultsPanelFlag),
+    BoolKey("Loupe", "Flag", &TAppSettings::LoupeFlag),
+    IntKey("Loupe", "Zoom", &TAppSettings::LoupeZoom),
 };
 
 constexpr const char* kRecentSection = "LastFileName";

@@ -41,6 +41,9 @@ struct TAppSettings {
     std::int32_t DeleteTempLimit = 0;
     // The interface's language: "ja", "en", or empty to follow the user's locale.
     std::string Language;
+    bool ResultsPanelFlag = false;  // the table of results beside the photo
+    bool LoupeFlag = false;         // the magnifier beside the pointer while a tool takes points
+    std::int32_t LoupeZoom = 4;     // 2..8
     std::array<std::string, 6> LastFileName;  // [1..5], [1] the newest
 
     friend bool operator==(const TAppSettings&, const TAppSettings&) = default;

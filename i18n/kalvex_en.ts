@@ -557,6 +557,14 @@
         <source>次に起動したときから有効</source>
         <translation>Takes effect at the next start</translation>
     </message>
+    <message>
+        <source>ルーペの倍率</source>
+        <translation>Loupe magnification</translation>
+    </message>
+    <message>
+        <source>倍 (2～8)</source>
+        <translation>times (2-8)</translation>
+    </message>
 </context>
 <context>
     <name>Report</name>
@@ -574,6 +582,61 @@
     <message>
         <source>印刷を開始できませんでした.</source>
         <translation>Printing could not be started.</translation>
+    </message>
+</context>
+<context>
+    <name>ResultsPanel</name>
+    <message>
+        <source>種類</source>
+        <translation>Kind</translation>
+    </message>
+    <message>
+        <source>番号</source>
+        <translation>No.</translation>
+    </message>
+    <message>
+        <source>ｸﾞﾙｰﾌﾟ</source>
+        <translation>Group</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>値</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>勾配V</source>
+        <translation>Slope V</translation>
+    </message>
+    <message>
+        <source>勾配H</source>
+        <translation>Slope H</translation>
+    </message>
+    <message>
+        <source>補正</source>
+        <translation>Corrected</translation>
+    </message>
+    <message>
+        <source>延長</source>
+        <translation>Chain total</translation>
+    </message>
+    <message>
+        <source>計測結果</source>
+        <translation>Results</translation>
+    </message>
+    <message>
+        <source>面積</source>
+        <translation>Area</translation>
+    </message>
+    <message>
+        <source>距離</source>
+        <translation>Distance</translation>
+    </message>
+    <message>
+        <source>ｸﾞﾙｰﾌﾟ%1: 距離 %2%3, 面積 %4%5, 金額 %6</source>
+        <translation>Group %1: length %2%3, area %4%5, cost %6</translation>
     </message>
 </context>
 <context>
@@ -696,6 +759,10 @@
     <message>
         <source>面積の調整</source>
         <translation>adjust an area</translation>
+    </message>
+    <message>
+        <source>計測結果の削除</source>
+        <translation>delete results</translation>
     </message>
 </context>
 <context>
@@ -1185,6 +1252,14 @@
     <message>
         <source>やり直し (Ctrl+Y)</source>
         <translation>Redo (Ctrl+Y)</translation>
+    </message>
+    <message>
+        <source>計測結果の一覧(&amp;T)</source>
+        <translation>&amp;Table of results</translation>
+    </message>
+    <message>
+        <source>ルーペ(&amp;L)</source>
+        <translation>&amp;Loupe</translation>
     </message>
 </context>
 <context>

@@ -1,5 +1,7 @@
 #include "image/photo_view.h"
 
+#include "image/loupe.h"
+
 #include "image/colour.h"
 
 #include <QDragEnterEvent>
@@ -295,6 +297,64 @@ void PhotoView::paintEvent(QPaintEvent*)
         p.setPen(QPen(colour, 1));
         p.drawLines(lines.data(), static_cast<int>(lines.size()));
     }
+    DrawLoupe(p, view);
+}
+
+void PhotoView::SetLoupe(std::optional<QPoint> at, int zoom)
+{
+    zoom = std::clamp(zoom, 2, 8);
+    if (at == loupeAt_ && zoom == loupeZoom_)
+        return;
+    loupeAt_ = at;
+    loupeZoom_ = zoom;
+    viewport()->update();
+}
+
+QRect PhotoView::LoupeRect() const
+{
+    if (!loupeAt_ || !HasPhoto())
+        return {};
+    const LoupeBox box = PlaceLoupe(loupeAt_->x(), loupeAt_->y(), viewport()->width(), viewport()->height(), kLoupeSize, 24);
+    return {box.x, box.y, box.size, box.size};
+}
+
+void PhotoView::DrawLoupe(QPainter& p, const ViewState& view)
+{
+    const QRect box = LoupeRect();
+    if (box.isEmpty())
+        return;
+    // The photo pixel under the pointer sits at the loupe's centre; each
+    // photo pixel is zoom screen pixels, drawn sharp.
+    const TDPoint centre = StoW(view, TPoint{loupeAt_->x(), loupeAt_->y()});
+    const double half = static_cast<double>(kLoupeSize) / (2.0 * loupeZoom_);
+    const QRectF source(centre.x - half, centre.y - half, 2 * half, 2 * half);
+    p.save();
+    p.setClipRect(box);
+    p.fillRect(box, kBackground);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    p.drawImage(QRectF(box), photo_, source);
+    // The rubber band, in the loupe's scale.
+    auto toLoupe = [&](TDPoint w) {
+        return QPointF(box.x() + (w.x - source.x()) * loupeZoom_, box.y() + (w.y - source.y()) * loupeZoom_);
+    };
+    for (const auto& figure : figures_) {
+        if (!figure)
+            continue;
+        p.setPen(QPen(ColorOf(figure->colour), 1));
+        for (const auto& line : figure->lines) {
+            const auto cut = ClipSegment(line[0], line[1], source.left() - 1, source.top() - 1, source.right() + 1,
+                                         source.bottom() + 1);
+            if (cut)
+                p.drawLine(toLoupe(cut->first), toLoupe(cut->second));
+        }
+    }
+    const QPointF c = toLoupe(centre);
+    p.setPen(QPen(QColor(255, 0, 0), 1));
+    p.drawLine(QPointF(box.left(), c.y()), QPointF(box.right(), c.y()));
+    p.drawLine(QPointF(c.x(), box.top()), QPointF(c.x(), box.bottom()));
+    p.restore();
+    p.setPen(QPen(Qt::black, 1));
+    p.drawRect(box.adjusted(0, 0, -1, -1));
 }
 
 void PhotoView::resizeEvent(QResizeEvent* event)

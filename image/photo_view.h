@@ -52,6 +52,13 @@ public:
     // The rubber band and the gesture figure: drawn over the last picture
     // (photo and overlay) without drawing either again.
     void SetFigure(FigureSlot slot, const std::optional<TraceFigure>& figure);
+    // The loupe: the photo around the pointer at full resolution, zoom times
+    // enlarged, beside the pointer while a tool takes points.  at: the
+    // pointer in the view, or nothing to hide it.
+    void SetLoupe(std::optional<QPoint> at, int zoom);
+    // Where the loupe is drawn now (empty when hidden).
+    QRect LoupeRect() const;
+    static constexpr int kLoupeSize = 160;
     const std::optional<TraceFigure>& Figure(FigureSlot slot) const { return figures_[static_cast<int>(slot)]; }
     // How often the overlay has been drawn (for tests that a pointer move does not).
     int OverlayPaints() const { return overlayPaints_; }
@@ -101,6 +108,9 @@ private:
     bool overlayDirty_ = true;
     int overlayPaints_ = 0;
     std::optional<TraceFigure> figures_[2];
+    std::optional<QPoint> loupeAt_;
+    int loupeZoom_ = 4;
+    void DrawLoupe(QPainter& p, const ViewState& view);
     TPoint offset_;
     bool syncing_ = false;
     PanWindow* pan_ = nullptr;

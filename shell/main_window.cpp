@@ -128,6 +128,7 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
         });
         connect(Ik5Disp1, &PhotoView::pointerMoved, this, [this](QPoint pos) {
             keyPointer_ = pos;
+            UpdateLoupe(pos);
             Run([&] {
                 if (HasPhoto())
                     interaction_->MouseMove({pos.x(), pos.y()});
@@ -172,6 +173,8 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
 
         editor_.Observe([this](const ChangeNote& note) { DocumentChanged(note); });
         Init();
+        BuildResultsPanel();
+        actions_[QStringLiteral("mnLoupe")]->setChecked(settings_.LoupeFlag);
         UpdateHistoryActions();
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
             const QRect s = screen->availableGeometry();
@@ -383,9 +386,17 @@ bool TF001::PointKey(const QKeyEvent& key)
     at.setX(std::clamp(at.x(), inside.left(), inside.right()));
     at.setY(std::clamp(at.y(), inside.top(), inside.bottom()));
     keyPointer_ = at;
+    UpdateLoupe(at);
     QCursor::setPos(Ik5Disp1->viewport()->mapToGlobal(at));
     Run([&] { interaction_->MouseMove({at.x(), at.y()}); });
     return true;
+}
+
+void TF001::UpdateLoupe(std::optional<QPoint> pointer)
+{
+    const uCommand mode = Command();
+    const bool takesPoints = mode != ucNone && mode != ucZoomUp && mode != ucZoomDown;
+    Ik5Disp1->SetLoupe(settings_.LoupeFlag && takesPoints && HasPhoto() ? pointer : std::nullopt, settings_.LoupeZoom);
 }
 
 QPoint TF001::KeyPointer() const

@@ -227,12 +227,18 @@ private:
     // The history: one step back or forward, into its setting when another.
     void StepThroughHistory(bool back);
     void UpdateHistoryActions();
+    // The table of results follows the document; its choices go through the editor.
+    void BuildResultsPanel();
+    void RefreshResults();
+    // The loupe beside the pointer while a tool takes points.
+    void UpdateLoupe(std::optional<QPoint> pointer);
     bool PrepareWorkingFiles();
     void ForgetRecovery();
 
     AppPaths paths_;
     std::unique_ptr<Prompter> prompter_;
-    std::optional<QPoint> keyPointer_;  // where the keys last put the pointer, in the view
+    std::optional<QPoint> keyPointer_;
+    class ResultsPanel* results_ = nullptr;  // where the keys last put the pointer, in the view
     TAppSettings settings_;
     Editor editor_;
     const Document& doc_ = editor_.Doc();

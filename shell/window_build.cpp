@@ -2,6 +2,7 @@
 
 #include "shell/main_window.h"
 #include "widgets/words.h"
+#include "widgets/results_panel.h"
 
 #include "measure/calibration.h"
 #include "measure/computation.h"
@@ -268,6 +269,16 @@ void TF001::BuildMenus()
                   },
                   true);
     }
+    view->addSeparator();
+    AddAction(view, QStringLiteral("mnResultsView"), Qx("WindowBuild", "計測結果の一覧(&T)"), [this] {
+        settings_.ResultsPanelFlag = actions_[QStringLiteral("mnResultsView")]->isChecked();
+        results_->setVisible(settings_.ResultsPanelFlag);
+        RefreshResults();
+    }, true)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    AddAction(view, QStringLiteral("mnLoupe"), Qx("WindowBuild", "ルーペ(&L)"), [this] {
+        settings_.LoupeFlag = actions_[QStringLiteral("mnLoupe")]->isChecked();
+        UpdateLoupe(keyPointer_);
+    }, true)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
 
     mnHelp = bar->addMenu(Qx("WindowBuild", "ﾍﾙﾌﾟ(&H)"));
     mnHelp->setObjectName(QStringLiteral("mnHelp"));

@@ -4,7 +4,9 @@
 #include "shell/main_window.h"
 #include "widgets/words.h"
 #include "base/translate.h"
-#include "base/translate.h"
+#include "widgets/results_panel.h"
+#include "measure/results.h"
+#include "measure/cp932.h"
 
 #include "measure/calibration.h"
 #include "measure/computation.h"
@@ -52,6 +54,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <stdexcept>
@@ -151,8 +154,78 @@ void TF001::UpdateHistoryActions()
     toolButtons_[QStringLiteral("SpeedButton_Redo")]->setEnabled(editor_.CanRedo());
 }
 
+void TF001::BuildResultsPanel()
+{
+    results_ = new ResultsPanel(this);
+    addDockWidget(Qt::RightDockWidgetArea, results_);
+    results_->setVisible(settings_.ResultsPanelFlag);
+    actions_[QStringLiteral("mnResultsView")]->setChecked(settings_.ResultsPanelFlag);
+    // Closed by its own button: the menu and kvx.ini follow.
+    connect(results_, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+        if (!visible && !isVisible())
+            return;  // the window itself is hiding
+        settings_.ResultsPanelFlag = visible;
+        actions_[QStringLiteral("mnResultsView")]->setChecked(visible);
+        if (visible)
+            RefreshResults();
+    });
+    connect(results_, &ResultsPanel::chosen, this, [this](ResultKind kind, std::int32_t k) {
+        Run([&] {
+            const TPlaneState& plane = doc_.Plane;
+            const std::int32_t group = kind == ResultKind::Area ? plane.Spaces[k].group : plane.Distances[k].group;
+            // The mark is drawn only with its group current.
+            if (group != doc_.CurrentGroup)
+                mnGroupClick(group);
+            if (kind == ResultKind::Area)
+                editor_.SelectSpace(k);
+            else
+                editor_.SelectDistance(k);
+        });
+    });
+    connect(results_, &ResultsPanel::renameRequested, this, [this](std::int32_t k) {
+        Run([&] {
+            if (!doc_.Plane.Spaces.Valid(k))
+                return;
+            const std::string name = AreaNameFromUtf8(prompter_->InputBox(
+                Tx("Tools", "名称入力"), Tx("Tools", "名称"), Cp932ToUtf8(doc_.Plane.Spaces[k].name)));
+            editor_.SetSpaceName(k, name);
+        });
+    });
+    connect(results_, &ResultsPanel::deleteRequested, this,
+            [this](std::vector<std::pair<ResultKind, std::int32_t>> marks) {
+                Run([&] {
+                    // From the last: each deletion renumbers the marks after it.
+                    std::sort(marks.begin(), marks.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+                    interaction_->EndTool();
+                    editor_.Commit(Tn("Steps", "計測結果の削除"), kChangeShown, [&](Document&) {
+                        for (const auto& [kind, k] : marks) {
+                            if (kind == ResultKind::Area)
+                                editor_.DeleteSpace(k);
+                            else
+                                editor_.DeleteDistance(k);
+                        }
+                    });
+                    SetCommand(Command());
+                });
+            });
+}
+
+void TF001::RefreshResults()
+{
+    if (!results_ || !results_->isVisible())
+        return;
+    const std::vector<ResultRow> rows = ResultRows(doc_);
+    results_->Show(rows, GroupTotals(doc_, rows));
+    if (IsAreaMode(Command()))
+        results_->Select(ResultKind::Area, doc_.CurrentSpace);
+    else
+        results_->Select(ResultKind::Distance, doc_.CurrentDistance);
+}
+
 void TF001::DocumentChanged(const ChangeNote& note)
 {
+    if (note.flags & (kChangeOverlay | kChangeSummary | kChangePlanes | kChangeMeasurements))
+        RefreshResults();
     if (note.flags & kChangeEffects)
         ApplyEffects();
     if (note.flags & kChangeHistory)
@@ -185,6 +258,7 @@ void TF001::CommandChanged()
     }
     RestoreCursor();
     RedrawOverlay();
+    UpdateLoupe(keyPointer_);
 }
 
 void TF001::RestoreCursor()

@@ -1,4 +1,5 @@
 #include "image/effects.h"
+#include "image/loupe.h"
 #include "image/photo.h"
 #include "image/photo_view.h"
 #include "image/zoom.h"
@@ -667,6 +668,40 @@ TEST(Effect, BandsMakeTheWholePhotosPixels)
         EXPECT_EQ(wrongRows, 0) << "rotate " << c.rotate << " noise " << c.noise << " sharp " << c.sharp << " chroma "
                                 << c.chroma;
     }
+}
+
+// The loupe sits beside the pointer and inside the view wherever the pointer
+// is, and never over the point being placed.
+TEST(Loupe, StaysInsideTheViewAndOffThePointer)
+{
+    struct Case {
+        const char* where;
+        int px, py;
+        int x, y;  // the corner expected
+    };
+    const int w = 800, h = 600, size = 160, gap = 24;
+    const Case cases[] = {
+        {"middle: below right", 400, 300, 424, 324},
+        {"right edge: to the left", 780, 300, 596, 324},
+        {"bottom edge: above", 400, 590, 424, 406},
+        {"bottom right corner: above left", 790, 595, 606, 411},
+        {"top left corner: below right", 0, 0, 24, 24},
+        {"left edge, low: right, above", 5, 580, 29, 396},
+    };
+    for (const Case& c : cases) {
+        const LoupeBox box = PlaceLoupe(c.px, c.py, w, h, size, gap);
+        EXPECT_EQ(box.x, c.x) << c.where;
+        EXPECT_EQ(box.y, c.y) << c.where;
+        EXPECT_FALSE(LoupeCovers(box, c.px, c.py)) << c.where;
+        EXPECT_TRUE(box.x >= 0 && box.y >= 0 && box.x + size <= w && box.y + size <= h) << c.where;
+    }
+    // Every pointer position of a view: inside it, and off the pointer.
+    for (int py = 0; py < h; py += 7)
+        for (int px = 0; px < w; px += 7) {
+            const LoupeBox box = PlaceLoupe(px, py, w, h, size, gap);
+            ASSERT_FALSE(LoupeCovers(box, px, py)) << px << "," << py;
+            ASSERT_TRUE(box.x >= 0 && box.y >= 0 && box.x + size <= w && box.y + size <= h) << px << "," << py;
+        }
 }
 
 } // namespace

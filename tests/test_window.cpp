@@ -7,6 +7,9 @@
 #include "interact/commands.h"
 #include "interact/prompts.h"
 #include "shell/dialogs.h"
+#include "measure/numfmt.h"
+#include "measure/computation.h"
+#include "measure/results.h"
 #include "widgets/scan_dialog.h"
 #include "widgets/list_dialog.h"
 #include "widgets/calc_edit.h"
@@ -44,6 +47,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QTableWidget>
 #include <QMenuBar>
 #include <QMenu>
 #include <QGroupBox>
@@ -52,6 +57,7 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 
+#include <cmath>
 #include <deque>
 #include <functional>
 #include <fstream>
@@ -373,6 +379,8 @@ private slots:
     void aCrossedReferenceClickedInTheWindowIsRefused();
     void undoAndRedoThroughKeysMenuAndButtons();
     void keysTakePointsWithoutTheMouse();
+    void theTableOfResultsFollowsAndActs();
+    void theLoupeShowsThePhotoUnderThePointer();
     void confirmationsDecide();
     void droppedFilesOpenAndThePanWindowFollows();
     void measuringAWallEndToEnd();
@@ -1399,6 +1407,131 @@ void WindowTest::keysTakePointsWithoutTheMouse()
     QCOMPARE(d.start, start);
     QCOMPARE(d.end.x - d.start.x, 5.0);
     QCOMPARE(d.end.y - d.start.y, 9.0);
+    f.Close();
+}
+
+// The table lists every mark with the summary's own numbers, follows each
+// change, highlights what is chosen in it, renames, deletes (undoably) and
+// copies its rows for a spreadsheet.
+void WindowTest::theTableOfResultsFollowsAndActs()
+{
+    Fixture f;
+    TF001& w = f.OpenWith(QStringLiteral("table.jpg"), Qt::lightGray, QSize(600, 500));
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    Set(w, [&](Document& d) { MarkReference(d); });
+    w.Action(QStringLiteral("mnResultsView"))->trigger();
+    auto* table = w.findChild<QTableWidget*>(QStringLiteral("ResultsTable"));
+    QVERIFY(table && table->isVisible());
+    QCOMPARE(table->rowCount(), 0);
+
+    f.prompter->names = {"南面"};
+    w.SetCommand(ucDistance);
+    ClickAt(w, {150, 150});
+    ClickAt(w, {250, 160});
+    w.SetCommand(ucSpaceAdd);
+    ClickAt(w, {160, 200});
+    ClickAt(w, {260, 260});
+    QCOMPARE(table->rowCount(), 2);
+    // The summary's numbers, word for word.
+    const std::vector<ResultRow> rows = ResultRows(w.Doc());
+    TDistanceResult d;
+    CalcuDistance(w.Doc(), 1, d);
+    TSpaceResult a;
+    CalcuSpace(w.Doc(), 1, a);
+    QCOMPARE(rows[0].valueText, FormatNumber0(d.distance));
+    QCOMPARE(rows[1].valueText, FormatFixed(a.area, 3));
+    QVERIFY(SetCalcu(w.Doc(), ucSpaceAdd).find("[面積=" + rows[1].valueText) != std::string::npos);
+    QCOMPARE(table->item(1, 3)->text(), QStringLiteral("南面"));
+    const std::vector<GroupTotal> totals = GroupTotals(w.Doc(), rows);
+    QCOMPARE(totals.size(), std::size_t{1});
+    QVERIFY(SetCalcu(w.Doc(), ucSpaceAdd).find("合計面積=" + FormatFixed(totals[0].area, 3)) != std::string::npos);
+
+    // Chosen in the table: the mark is the current one.
+    w.SetCommand(ucNone);
+    table->selectRow(0);
+    QCOMPARE(w.Doc().CurrentDistance, 1);
+
+    // Copied as tab-separated rows under a header.
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
+    const QString copied = QApplication::clipboard()->text();
+    const QStringList lines = copied.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    QVERIFY(lines[0].startsWith(QStringLiteral("種類\t番号")));
+    QCOMPARE(lines[1].split(QLatin1Char('\t'))[4], QString::fromStdString(rows[0].valueText));
+
+    // Renamed from the table.
+    f.prompter->inputBoxAnswer = "北面";
+    emit table->cellDoubleClicked(1, 3);
+    QCOMPARE(QString::fromStdString(Cp932ToUtf8(w.Doc().Plane.Spaces[1].name)), QStringLiteral("北面"));
+
+    // Deleted from the table, both at once, as one step to undo.
+    table->selectAll();
+    QTest::keyClick(table, Qt::Key_Delete);
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 0);
+    QCOMPARE(w.Doc().Plane.SpaceCount(), 0);
+    QCOMPARE(table->rowCount(), 0);
+    w.Action(QStringLiteral("mnUndo"))->trigger();
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
+    QCOMPARE(w.Doc().Plane.SpaceCount(), 1);
+    QCOMPARE(table->rowCount(), 2);
+
+    // Remembered in kvx.ini.
+    f.Close();
+    TF001& again = f.Open();
+    QVERIFY(again.Settings().ResultsPanelFlag);
+    QVERIFY(again.Action(QStringLiteral("mnResultsView"))->isChecked());
+    f.Close();
+}
+
+// While a tool takes points, the loupe beside the pointer shows the photo
+// pixel under it at its centre, enlarged; without a tool, or switched off, it
+// is gone.
+void WindowTest::theLoupeShowsThePhotoUnderThePointer()
+{
+    Fixture f;
+    // A photo whose every pixel tells where it is.
+    QImage image(600, 500, QImage::Format_RGB888);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, qRgb(x % 256, y % 256, (x / 256) * 100 + (y / 256) * 30));
+    const QString path = f.home.filePath(QStringLiteral("loupe.bmp"));
+    QVERIFY(image.save(path));
+    TF001& w = f.Open();
+    w.LoadFile(path);
+    Set(w, [&](Document& d) { MarkReference(d); });
+    w.Action(QStringLiteral("mnLoupe"))->trigger();
+    QVERIFY(w.Settings().LoupeFlag);
+    w.SetCommand(ucDistance);
+    QWidget* viewport = w.Display()->viewport();
+    const QPoint at = Screen(w, {300, 250});
+    QTest::mouseMove(viewport, at);
+    const QRect box = w.Display()->LoupeRect();
+    QVERIFY(!box.isEmpty());
+    QVERIFY(!box.contains(at));
+    QVERIFY(viewport->rect().contains(box));
+    const QImage shown = viewport->grab().toImage();
+    const TDPoint under = StoW(w.Display()->State(), TPoint{at.x(), at.y()});
+    // The crosshair crosses at the point under the pointer, the loupe's
+    // centre; the photo pixel to its lower right is four screen pixels a
+    // side, its middle clear of the crosshair.
+    const int zoom = w.Settings().LoupeZoom;
+    const int px = static_cast<int>(std::floor(under.x)) + 1, py = static_cast<int>(std::floor(under.y)) + 1;
+    const QRgb expected = image.pixel(px, py);
+    const QPointF middle(box.x() + PhotoView::kLoupeSize / 2.0 + (px + 0.5 - under.x) * zoom,
+                         box.y() + PhotoView::kLoupeSize / 2.0 + (py + 0.5 - under.y) * zoom);
+    const QRgb seen = shown.pixel(middle.toPoint());
+    QCOMPARE(qRed(seen), qRed(expected));
+    QCOMPARE(qGreen(seen), qGreen(expected));
+
+    w.SetCommand(ucNone);
+    QVERIFY(w.Display()->LoupeRect().isEmpty());
+    w.SetCommand(ucDistance);
+    QTest::mouseMove(viewport, at + QPoint(3, 3));
+    QVERIFY(!w.Display()->LoupeRect().isEmpty());
+    w.Action(QStringLiteral("mnLoupe"))->trigger();
+    QVERIFY(w.Display()->LoupeRect().isEmpty());
     f.Close();
 }
 

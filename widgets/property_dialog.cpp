@@ -78,6 +78,8 @@ TFDProperty::TFDProperty(const TAppSettings& s, QWidget* parent) : QDialog(paren
     Edit_DrawTextSize = numberGroup(Qx("PropertyDialog", "フォントサイズ"), nullptr, s.DrawTextSize, Qx("PropertyDialog", "(8～20)"));
     Edit_DeleteTempLimit =
         numberGroup(Qx("PropertyDialog", "作業ファイル削除"), nullptr, s.DeleteTempLimit, Qx("PropertyDialog", "日後"));
+    Edit_LoupeZoom = numberGroup(Qx("PropertyDialog", "ルーペの倍率"), nullptr, s.LoupeZoom, Qx("PropertyDialog", "倍 (2～8)"));
+    Edit_LoupeZoom->setObjectName(QStringLiteral("Edit_LoupeZoom"));
 
     CheckBox_ShortCutButton = new QCheckBox(Qx("PropertyDialog", "ショートカットボタン"), this);
     CheckBox_ShortCutButton->setChecked(s.ShortCutButtonFlag);
@@ -172,6 +174,7 @@ TAppSettings TFDProperty::Stored(TAppSettings s) const
     s.PanWindowSize = PropertyNumber(Edit_PanWindowSize->text().toStdString(), 100, 500);
     s.DrawTextSize = PropertyNumber(Edit_DrawTextSize->text().toStdString(), 8, 20);
     s.DeleteTempLimit = PropertyNumber(Edit_DeleteTempLimit->text().toStdString(), 0, 100);
+    s.LoupeZoom = PropertyNumber(Edit_LoupeZoom->text().toStdString(), 2, 8);
     s.ShortCutButtonFlag = CheckBox_ShortCutButton->isChecked();
     s.AdjustDrawFlag = CheckBox_AdjustDraw->isChecked();
     s.PD25Flag = CheckBox_PD25->isChecked();

@@ -224,8 +224,9 @@ void Painter::Distances()
         PrintInfo info;
         const std::uint8_t style =
             m == ucDistanceDel ? kStyleDelete : (CorrectionShown(d.corrected) ? kStyleCorrected : kStyleSolid);
-        const bool current = i == doc_.CurrentDistance &&
-                             (m == ucDistance || m == ucDistanceDel || m == ucDistanceHosei || Adjusting(ucDistanceAdjust));
+        // Without a tool, the mark chosen in the table of results.
+        const bool current = i == doc_.CurrentDistance && (m == ucNone || m == ucDistance || m == ucDistanceDel ||
+                                                           m == ucDistanceHosei || Adjusting(ucDistanceAdjust));
         Pen(info, colors_.Distance, current ? 2 : 1, style);
         Line(d.start, d.end, info);
         Circle(d.start, kEndRadius, info);
@@ -287,7 +288,7 @@ void Painter::Areas()
             m == ucSpaceDel ? kStyleDelete : (CorrectionShown(s.corrected) ? kStyleCorrected : kStyleSolid);
         const std::int32_t colour = s.kind == kSpaceAdd ? colors_.SpaceAdd : (s.kind == kSpaceSub ? colors_.SpaceSub : 0);
         const bool current = i == doc_.CurrentSpace &&
-                             (m == ucSpaceAdd || m == ucSpaceSub || m == ucSpaceDel || m == ucSpaceSlant ||
+                             (m == ucNone || m == ucSpaceAdd || m == ucSpaceSub || m == ucSpaceDel || m == ucSpaceSlant ||
                               m == ucSpaceHosei || m == ucSpaceHoseiDel || Adjusting(ucSpaceAdjust));
         Pen(info, colour, current ? 2 : 1, style);
         const int n = s.count();

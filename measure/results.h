@@ -1,0 +1,50 @@
+#pragma once
+
+// Every distance and area of the current plane as a list of results, with the
+// totals of each group: the numbers are the summary's (CalcuDistance,
+// CalcuSpace), formatted as the summary formats them.
+
+#include "measure/model.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kvx {
+
+enum class ResultKind { Distance, Area };
+
+struct ResultRow {
+    ResultKind kind = ResultKind::Distance;
+    std::int32_t number = 0;        // the mark's index in the plane
+    std::int32_t group = 0;
+    std::string name;               // UTF-8; areas only
+    double value = 0.0;             // mm for a distance, m² for an area (subtracted: negative)
+    std::string valueText;          // as the summary writes it
+    double slopeV = 0.0;            // areas only
+    double slopeH = 0.0;
+    bool corrected = false;
+    std::optional<double> chainTotal;  // mm, on the last segment of a chain
+    std::string chainText;
+};
+
+struct GroupTotal {
+    std::int32_t group = 0;
+    std::int32_t distances = 0;
+    std::int32_t areas = 0;
+    double length = 0.0;  // mm, every distance of the group
+    double area = 0.0;    // m², added less subtracted
+    double cost = 0.0;    // the unit price: per metre of length, per m² of area
+};
+
+std::vector<ResultRow> ResultRows(const Document& doc);
+// One total for each group that has a result, in group order.
+std::vector<GroupTotal> GroupTotals(const Document& doc, const std::vector<ResultRow>& rows);
+
+// Rows as tab-separated text for a spreadsheet, with a header row; the
+// captions are given (they follow the interface's language).
+std::string ResultsAsText(const std::vector<ResultRow>& rows, const std::vector<std::string>& header,
+                          const std::string& distanceWord, const std::string& areaWord);
+
+} // namespace kvx

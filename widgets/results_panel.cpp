@@ -1,0 +1,174 @@
+#include "widgets/results_panel.h"
+#include "widgets/words.h"
+#include "base/translate.h"
+
+#include "measure/numfmt.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <set>
+
+namespace kvx {
+
+namespace {
+
+QStringList Header()
+{
+    return {Qx("ResultsPanel", "種類"),   Qx("ResultsPanel", "番号"),  Qx("ResultsPanel", "ｸﾞﾙｰﾌﾟ"),
+            Qx("ResultsPanel", "名称"),   Qx("ResultsPanel", "値"),    Qx("ResultsPanel", "勾配V"),
+            Qx("ResultsPanel", "勾配H"),  Qx("ResultsPanel", "補正"),  Qx("ResultsPanel", "延長")};
+}
+
+QString Money(double price)
+{
+    QString text = QString::fromStdString(FormatYen(price));
+    return text.replace(QStringLiteral("￥"), Qx("Summary", "￥"));
+}
+
+} // namespace
+
+ResultsPanel::ResultsPanel(QWidget* parent) : QDockWidget(Qx("ResultsPanel", "計測結果"), parent)
+{
+    setObjectName(QStringLiteral("ResultsPanel"));
+    auto* body = new QWidget(this);
+    auto* layout = new QVBoxLayout(body);
+    layout->setContentsMargins(2, 2, 2, 2);
+    table_ = new QTableWidget(0, 9, body);
+    table_->setObjectName(QStringLiteral("ResultsTable"));
+    table_->setHorizontalHeaderLabels(Header());
+    table_->verticalHeader()->setVisible(false);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->installEventFilter(this);
+    layout->addWidget(table_, 1);
+    totals_ = new QLabel(body);
+    totals_->setObjectName(QStringLiteral("ResultsTotals"));
+    totals_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(totals_);
+    setWidget(body);
+
+    connect(table_, &QTableWidget::itemSelectionChanged, this, [this] {
+        if (quiet_)
+            return;
+        const auto marks = SelectedMarks();
+        if (marks.size() == 1)
+            emit chosen(marks.front().first, marks.front().second);
+    });
+    connect(table_, &QTableWidget::cellDoubleClicked, this, [this](int row, int column) {
+        if (row < 0 || static_cast<std::size_t>(row) >= rows_.size() || column != 3)
+            return;
+        if (rows_[static_cast<std::size_t>(row)].kind == ResultKind::Area)
+            emit renameRequested(rows_[static_cast<std::size_t>(row)].number);
+    });
+}
+
+void ResultsPanel::Show(const std::vector<ResultRow>& rows, const std::vector<GroupTotal>& totals)
+{
+    const auto selected = SelectedMarks();
+    quiet_ = true;
+    rows_ = rows;
+    table_->setRowCount(static_cast<int>(rows.size()));
+    const QString mm = QString::fromStdString(Tx("Summary", "㎜"));
+    const QString m2 = QString::fromStdString(Tx("Summary", "㎡"));
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const ResultRow& r = rows[i];
+        const bool area = r.kind == ResultKind::Area;
+        const QString cells[] = {area ? Qx("ResultsPanel", "面積") : Qx("ResultsPanel", "距離"),
+                                 QString::number(r.number),
+                                 QString::number(r.group),
+                                 QString::fromStdString(r.name),
+                                 QString::fromStdString(r.valueText) + (area ? m2 : mm),
+                                 area ? QString::fromStdString(FormatGeneral(r.slopeV)) : QString(),
+                                 area ? QString::fromStdString(FormatGeneral(r.slopeH)) : QString(),
+                                 r.corrected ? Qx("ResultsPanel", "補正") : QString(),
+                                 r.chainTotal ? QString::fromStdString(r.chainText) + mm : QString()};
+        for (int c = 0; c < 9; ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            if (c == 1 || c == 2 || c == 4 || c == 5 || c == 6 || c == 8)
+                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            table_->setItem(static_cast<int>(i), c, item);
+        }
+    }
+    table_->resizeColumnsToContents();
+    QStringList lines;
+    for (const GroupTotal& t : totals)
+        lines << Qx("ResultsPanel", "ｸﾞﾙｰﾌﾟ%1: 距離 %2%3, 面積 %4%5, 金額 %6")
+                     .arg(t.group)
+                     .arg(QString::fromStdString(FormatNumber0(t.length)), mm,
+                          QString::fromStdString(FormatFixed(t.area, 3)), m2, Money(t.cost));
+    totals_->setText(lines.join(QLatin1Char('\n')));
+    table_->clearSelection();
+    for (int i = 0; i < table_->rowCount(); ++i)
+        for (const auto& [kind, number] : selected)
+            if (rows_[static_cast<std::size_t>(i)].kind == kind && rows_[static_cast<std::size_t>(i)].number == number)
+                table_->selectRow(i);
+    quiet_ = false;
+}
+
+void ResultsPanel::Select(ResultKind kind, std::int32_t number)
+{
+    quiet_ = true;
+    table_->clearSelection();
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        if (rows_[i].kind == kind && rows_[i].number == number) {
+            table_->selectRow(static_cast<int>(i));
+            table_->scrollToItem(table_->item(static_cast<int>(i), 0));
+        }
+    quiet_ = false;
+}
+
+std::vector<std::pair<ResultKind, std::int32_t>> ResultsPanel::SelectedMarks() const
+{
+    std::set<int> chosenRows;
+    for (const QModelIndex& index : table_->selectionModel()->selectedRows())
+        chosenRows.insert(index.row());
+    std::vector<std::pair<ResultKind, std::int32_t>> marks;
+    for (int row : chosenRows)
+        if (row >= 0 && static_cast<std::size_t>(row) < rows_.size())
+            marks.emplace_back(rows_[static_cast<std::size_t>(row)].kind, rows_[static_cast<std::size_t>(row)].number);
+    return marks;
+}
+
+QString ResultsPanel::ClipboardText() const
+{
+    const auto marks = SelectedMarks();
+    std::vector<ResultRow> rows;
+    for (const ResultRow& r : rows_) {
+        bool take = marks.empty();
+        for (const auto& [kind, number] : marks)
+            take = take || (r.kind == kind && r.number == number);
+        if (take)
+            rows.push_back(r);
+    }
+    std::vector<std::string> header;
+    for (const QString& h : Header())
+        header.push_back(h.toStdString());
+    return QString::fromStdString(ResultsAsText(rows, header, Qx("ResultsPanel", "距離").toStdString(),
+                                                Qx("ResultsPanel", "面積").toStdString()));
+}
+
+bool ResultsPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == table_ && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::Copy)) {
+            QApplication::clipboard()->setText(ClipboardText());
+            return true;
+        }
+        if (key->key() == Qt::Key_Delete) {
+            const auto marks = SelectedMarks();
+            if (!marks.empty())
+                emit deleteRequested(marks);
+            return true;
+        }
+    }
+    return QDockWidget::eventFilter(watched, event);
+}
+
+} // namespace kvx
