@@ -71,6 +71,7 @@ const std::array kKeys = {
     BoolKey("ResultsPanel", "Flag", &TAppSettings::ResultsPanelFlag),
     BoolKey("Loupe", "Flag", &TAppSettings::LoupeFlag),
     IntKey("Loupe", "Zoom", &TAppSettings::LoupeZoom),
+    BoolKey("Snap", "Flag", &TAppSettings::SnapFlag),
 };
 
 constexpr const char* kRecentSection = "LastFileName";

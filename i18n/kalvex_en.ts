@@ -565,6 +565,10 @@
         <source>倍 (2～8)</source>
         <translation>times (2-8)</translation>
     </message>
+    <message>
+        <source>基準矩形の頂点を写真の角に合わせる</source>
+        <translation>Snap the reference&apos;s corners to the photo&apos;s corners</translation>
+    </message>
 </context>
 <context>
     <name>Report</name>
@@ -1260,6 +1264,14 @@
     <message>
         <source>ルーペ(&amp;L)</source>
         <translation>&amp;Loupe</translation>
+    </message>
+    <message>
+        <source>角に合わせる</source>
+        <translation>Snap</translation>
+    </message>
+    <message>
+        <source>基準矩形の頂点を写真の角に合わせる</source>
+        <translation>Snap the reference&apos;s corners to the photo&apos;s corners</translation>
     </message>
 </context>
 <context>

@@ -297,7 +297,23 @@ void PhotoView::paintEvent(QPaintEvent*)
         p.setPen(QPen(colour, 1));
         p.drawLines(lines.data(), static_cast<int>(lines.size()));
     }
+    if (marker_) {
+        const TPoint m = WtoS(view, *marker_);
+        p.setPen(QPen(QColor(0, 200, 0), 2));
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(QPoint(m.x, m.y), 6, 6);
+        p.drawLine(m.x - 9, m.y, m.x + 9, m.y);
+        p.drawLine(m.x, m.y - 9, m.x, m.y + 9);
+    }
     DrawLoupe(p, view);
+}
+
+void PhotoView::SetMarker(std::optional<TDPoint> at)
+{
+    if (at == marker_)
+        return;
+    marker_ = at;
+    viewport()->update();
 }
 
 void PhotoView::SetLoupe(std::optional<QPoint> at, int zoom)

@@ -59,6 +59,10 @@ public:
     // Where the loupe is drawn now (empty when hidden).
     QRect LoupeRect() const;
     static constexpr int kLoupeSize = 160;
+    // A mark where a click would place its point (a snapped corner), in photo
+    // coordinates; nothing to hide it.
+    void SetMarker(std::optional<TDPoint> at);
+    std::optional<TDPoint> Marker() const { return marker_; }
     const std::optional<TraceFigure>& Figure(FigureSlot slot) const { return figures_[static_cast<int>(slot)]; }
     // How often the overlay has been drawn (for tests that a pointer move does not).
     int OverlayPaints() const { return overlayPaints_; }
@@ -109,6 +113,7 @@ private:
     int overlayPaints_ = 0;
     std::optional<TraceFigure> figures_[2];
     std::optional<QPoint> loupeAt_;
+    std::optional<TDPoint> marker_;
     int loupeZoom_ = 4;
     void DrawLoupe(QPainter& p, const ViewState& view);
     TPoint offset_;

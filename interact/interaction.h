@@ -13,6 +13,8 @@
 #include "measure/model.h"
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 
 namespace kvx {
 
@@ -29,6 +31,9 @@ public:
     Interaction(Editor& editor, const TAppSettings& settings, WindowPort& port);
 
     ToolOptions options;
+    // A corner of the photo near an image point, when the reference's
+    // corners snap to the photo's (set by the window; empty: no snapping).
+    std::function<std::optional<TDPoint>(TDPoint)> cornerSnap;
 
     uCommand Command() const { return uCommand_; }
     int InputCount() const { return doc_.InputCount(); }

@@ -25,6 +25,11 @@ using namespace interaction_detail;
 
 TDPoint Interaction::Snap(TDPoint P) const
 {
+    // The reference's corners on the photo's corners; Shift's straight
+    // lines go first.
+    if (cornerSnap && (uCommand_ == ucBase || uCommand_ == ucBaseAdjust) && !port_.ShiftHeld())
+        if (const std::optional<TDPoint> corner = cornerSnap(P))
+            return *corner;
     switch (tMode_) {
     case 1:
         return GetOrthYPoint(doc_, traceAnchor_, P);

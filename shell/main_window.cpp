@@ -15,6 +15,7 @@
 #include "image/effects.h"
 #include "shell/painter_canvas.h"
 #include "image/scanner.h"
+#include "image/corner_snap.h"
 #include "output/overlay/overlay.h"
 #include "widgets/calc_edit.h"
 #include "widgets/focus_manager.h"
@@ -73,6 +74,13 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
                                  DefaultSettings(paths_.folders.ExeFolder.string(), QDir::homePath().toStdString()));
 
         interaction_ = std::make_unique<Interaction>(editor_, settings_, *this);
+        interaction_->cornerSnap = [this](TDPoint p) -> std::optional<TDPoint> {
+            if (!settings_.SnapFlag || work_.isNull())
+                return std::nullopt;
+            // A few screen pixels around the pointer, in photo pixels.
+            const double reach = std::clamp(8.0 / Ik5Disp1->State().DispScale, 2.0, 24.0);
+            return SnapToCorner(work_.Image(), p, reach);
+        };
         BuildMenus();
         BuildTopPanel();
         BuildToolPanel();
@@ -129,6 +137,7 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
         connect(Ik5Disp1, &PhotoView::pointerMoved, this, [this](QPoint pos) {
             keyPointer_ = pos;
             UpdateLoupe(pos);
+            ShowSnap(pos);
             Run([&] {
                 if (HasPhoto())
                     interaction_->MouseMove({pos.x(), pos.y()});
@@ -175,6 +184,7 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
         Init();
         BuildResultsPanel();
         actions_[QStringLiteral("mnLoupe")]->setChecked(settings_.LoupeFlag);
+        CheckBox_Snap->setChecked(settings_.SnapFlag);
         UpdateHistoryActions();
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
             const QRect s = screen->availableGeometry();
@@ -387,9 +397,19 @@ bool TF001::PointKey(const QKeyEvent& key)
     at.setY(std::clamp(at.y(), inside.top(), inside.bottom()));
     keyPointer_ = at;
     UpdateLoupe(at);
+    ShowSnap(at);
     QCursor::setPos(Ik5Disp1->viewport()->mapToGlobal(at));
     Run([&] { interaction_->MouseMove({at.x(), at.y()}); });
     return true;
+}
+
+void TF001::ShowSnap(std::optional<QPoint> pointer)
+{
+    const uCommand mode = Command();
+    std::optional<TDPoint> corner;
+    if (pointer && HasPhoto() && (mode == ucBase || mode == ucBaseAdjust))
+        corner = interaction_->cornerSnap(StoW(Ik5Disp1->State(), TPoint{pointer->x(), pointer->y()}));
+    Ik5Disp1->SetMarker(corner);
 }
 
 void TF001::UpdateLoupe(std::optional<QPoint> pointer)

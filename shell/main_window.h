@@ -232,6 +232,8 @@ private:
     void RefreshResults();
     // The loupe beside the pointer while a tool takes points.
     void UpdateLoupe(std::optional<QPoint> pointer);
+    // The mark of the corner a click would snap to.
+    void ShowSnap(std::optional<QPoint> pointer);
     bool PrepareWorkingFiles();
     void ForgetRecovery();
 
@@ -276,6 +278,7 @@ private:
     QComboBox* ComboBox_Change = nullptr;
     QButtonGroup* RadioGroup_Group = nullptr;
     QCheckBox* CheckBox_Lock = nullptr;
+    QCheckBox* CheckBox_Snap = nullptr;
     QCheckBox* CheckBox_BaseChangeAuto = nullptr;
     QCheckBox* CheckBox_DistanceMode = nullptr;
     QCheckBox* CheckBox_PolygonMode = nullptr;

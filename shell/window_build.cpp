@@ -432,6 +432,11 @@ void TF001::BuildToolPanel()
     CheckBox_Lock->setChecked(true);
     controls_[QStringLiteral("CheckBox_Lock")] = CheckBox_Lock;
     connect(CheckBox_Lock, &QCheckBox::toggled, this, [this] { SyncToolOptions(); });
+    CheckBox_Snap = new QCheckBox(Qx("WindowBuild", "角に合わせる"), Panel2);
+    CheckBox_Snap->setObjectName(QStringLiteral("CheckBox_Snap"));
+    CheckBox_Snap->setToolTip(Qx("WindowBuild", "基準矩形の頂点を写真の角に合わせる"));
+    connect(CheckBox_Snap, &QCheckBox::toggled, this, [this](bool on) { settings_.SnapFlag = on; });
+    line({CheckBox_Snap});
     line({AddToolButton(QStringLiteral("SpeedButton_BaseLineW"), QStringLiteral("W"), Qx("WindowBuild", "計測基準W"), true,
                         QStringLiteral("mnBaseLineW")),
           AddToolButton(QStringLiteral("SpeedButton_BaseLineH"), QStringLiteral("H"), Qx("WindowBuild", "計測基準H"), true,

@@ -259,6 +259,7 @@ void TF001::CommandChanged()
     RestoreCursor();
     RedrawOverlay();
     UpdateLoupe(keyPointer_);
+    ShowSnap(keyPointer_);
 }
 
 void TF001::RestoreCursor()

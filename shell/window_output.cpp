@@ -200,6 +200,7 @@ void TF001::mnPropertyClick()
 {
     if (const std::optional<TAppSettings> stored = prompter_->PropertyDialog(settings_))
         settings_ = *stored;
+    CheckBox_Snap->setChecked(settings_.SnapFlag);
     // The pan window and the tool panel follow at once, even after an abort
     // (they then simply stay as they were); colours and label size wait for
     // the overlay's next repaint.

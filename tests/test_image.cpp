@@ -1,5 +1,6 @@
 #include "image/effects.h"
 #include "image/loupe.h"
+#include "image/corner_snap.h"
 #include "image/photo.h"
 #include "image/photo_view.h"
 #include "image/zoom.h"
@@ -12,6 +13,7 @@
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QPainter>
 
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
@@ -702,6 +704,38 @@ TEST(Loupe, StaysInsideTheViewAndOffThePointer)
             ASSERT_FALSE(LoupeCovers(box, px, py)) << px << "," << py;
             ASSERT_TRUE(box.x >= 0 && box.y >= 0 && box.x + size <= w && box.y + size <= h) << px << "," << py;
         }
+}
+
+// A click a few pixels off a corner lands on the corner, to a fraction of a
+// pixel, wherever the corner sits between pixels; a click on a plain edge or
+// a flat wall stays where it was.
+TEST(CornerSnap, FindsTheCornerNearAClick)
+{
+    struct Case {
+        double x, y;  // the true corner
+    };
+    for (const Case c : {Case{200.0, 150.0}, Case{200.3, 150.6}, Case{97.75, 61.25}}) {
+        QImage image(320, 240, QImage::Format_RGB888);
+        image.fill(QColor(220, 215, 205));
+        {
+            QPainter p(&image);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor(40, 45, 60));
+            p.drawRect(QRectF(c.x, c.y, 200, 200));
+        }
+        const auto snapped = SnapToCorner(image, {c.x + 3, c.y - 2}, 6);
+        ASSERT_TRUE(snapped) << c.x << "," << c.y;
+        EXPECT_NEAR(snapped->x, c.x, 0.2) << c.x << "," << c.y;
+        EXPECT_NEAR(snapped->y, c.y, 0.2) << c.x << "," << c.y;
+        // On the square's top edge, far from its corner, and on the flat wall.
+        EXPECT_FALSE(SnapToCorner(image, {c.x + 60, c.y}, 6)) << "an edge";
+        EXPECT_FALSE(SnapToCorner(image, {40, 200}, 6)) << "flat";
+    }
+    EXPECT_FALSE(SnapToCorner(QImage(), {10, 10}, 6));
+    QImage tiny(4, 4, QImage::Format_RGB888);
+    tiny.fill(Qt::white);
+    EXPECT_FALSE(SnapToCorner(tiny, {1, 1}, 6));
 }
 
 } // namespace

@@ -41,6 +41,7 @@
 #include <QPushButton>
 #include <QProgressDialog>
 #include <QPainter>
+#include <QPolygonF>
 #include <QImageReader>
 #include <QProcess>
 #include <QPrinter>
@@ -381,6 +382,7 @@ private slots:
     void keysTakePointsWithoutTheMouse();
     void theTableOfResultsFollowsAndActs();
     void theLoupeShowsThePhotoUnderThePointer();
+    void referenceCornersSnapToThePhotosCorners();
     void confirmationsDecide();
     void droppedFilesOpenAndThePanWindowFollows();
     void measuringAWallEndToEnd();
@@ -1532,6 +1534,66 @@ void WindowTest::theLoupeShowsThePhotoUnderThePointer()
     QVERIFY(!w.Display()->LoupeRect().isEmpty());
     w.Action(QStringLiteral("mnLoupe"))->trigger();
     QVERIFY(w.Display()->LoupeRect().isEmpty());
+    f.Close();
+}
+
+// With snapping on, corners clicked a few pixels off the photo's corners
+// land on them to a fraction of a pixel, the mark showing where before the
+// click; off, the clicks are taken as they are.
+void WindowTest::referenceCornersSnapToThePhotosCorners()
+{
+    Fixture f;
+    const std::array<TDPoint, 4> truth{TDPoint{150.3, 120.6}, {450.7, 131.2}, {440.4, 380.5}, {160.2, 370.8}};
+    QImage image(600, 500, QImage::Format_RGB888);
+    image.fill(QColor(225, 220, 210));
+    {
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(50, 55, 70));
+        QPolygonF board;
+        for (const TDPoint& c : truth)
+            board << QPointF(c.x, c.y);
+        p.drawPolygon(board);
+    }
+    const QString path = f.home.filePath(QStringLiteral("board.png"));
+    QVERIFY(image.save(path));
+    TF001& w = f.Open();
+    w.LoadFile(path);
+    auto* snap = w.findChild<QCheckBox*>(QStringLiteral("CheckBox_Snap"));
+    QVERIFY(snap && !snap->isChecked());
+
+    for (const bool on : {true, false}) {
+        if (snap->isChecked() != on)
+            QTest::mouseClick(snap, Qt::LeftButton);
+        QCOMPARE(w.Settings().SnapFlag, on);
+        w.mnBaseClick();
+        QCOMPARE(w.Command(), int(ucBase));
+        std::vector<TDPoint> clicked;
+        for (const TDPoint& c : truth) {
+            const TDPoint off{c.x + 3, c.y - 2};
+            QTest::mouseMove(w.Display()->viewport(), Screen(w, off));
+            if (on) {
+                QVERIFY(w.Display()->Marker());
+                QVERIFY(std::hypot(w.Display()->Marker()->x - c.x, w.Display()->Marker()->y - c.y) < 0.3);
+            } else {
+                QVERIFY(!w.Display()->Marker());
+            }
+            ClickAt(w, off);
+            clicked.push_back(StoW(w.Display()->State(), TPoint{Screen(w, off).x(), Screen(w, off).y()}));
+        }
+        QCOMPARE(w.Doc().Plane.base.BaseSet, std::uint8_t{1});
+        // The reference's corners, in any order the tool keeps them.
+        for (std::size_t i = 0; i < 4; ++i) {
+            const TDPoint want = on ? truth[i] : clicked[i];
+            double nearest = 1e9;
+            for (int k = 1; k <= 4; ++k)
+                nearest = std::min(nearest, std::hypot(w.Doc().Plane.base.BaseRect[k].x - want.x,
+                                                       w.Doc().Plane.base.BaseRect[k].y - want.y));
+            QVERIFY2(nearest < (on ? 0.3 : 1e-9), qPrintable(QStringLiteral("corner %1 off by %2").arg(i).arg(nearest)));
+        }
+        f.prompter->answers = {true};
+    }
     f.Close();
 }
 

@@ -88,6 +88,9 @@ TFDProperty::TFDProperty(const TAppSettings& s, QWidget* parent) : QDialog(paren
     CheckBox_PD25 = new QCheckBox(Qx("PropertyDialog", "ＰＤ２５データ読込"), this);
     CheckBox_PD25->setChecked(s.PD25Flag);
     CheckBox_PD25->setToolTip(Qx("PropertyDialog", "ＨＩＬＴＩのレーザー計測器をお持ちでない方はチェックを入れないで下さい"));
+    CheckBox_Snap = new QCheckBox(Qx("PropertyDialog", "基準矩形の頂点を写真の角に合わせる"), this);
+    CheckBox_Snap->setObjectName(QStringLiteral("CheckBox_Snap"));
+    CheckBox_Snap->setChecked(s.SnapFlag);
     CheckBox_SpaceNameInput = new QCheckBox(Qx("PropertyDialog", "面積エリア名称入力"), this);
     CheckBox_SpaceNameInput->setChecked(s.SpaceNameInputFlag);
     for (QWidget* w : {static_cast<QWidget*>(CheckBox_ShortCutButton), static_cast<QWidget*>(CheckBox_AdjustDraw),
@@ -95,6 +98,7 @@ TFDProperty::TFDProperty(const TAppSettings& s, QWidget* parent) : QDialog(paren
         layout->addWidget(w);
     layout->addWidget(new QLabel(Qx("PropertyDialog", "（↑通常はチェック無し）"), this));
     layout->addWidget(CheckBox_SpaceNameInput);
+    layout->addWidget(CheckBox_Snap);
 
     // The interface's words are set up before the window is built, so a new
     // language shows from the next start.
@@ -179,6 +183,7 @@ TAppSettings TFDProperty::Stored(TAppSettings s) const
     s.AdjustDrawFlag = CheckBox_AdjustDraw->isChecked();
     s.PD25Flag = CheckBox_PD25->isChecked();
     s.SpaceNameInputFlag = CheckBox_SpaceNameInput->isChecked();
+    s.SnapFlag = CheckBox_Snap->isChecked();
     s.Language = ComboBox_Language->currentData().toString().toStdString();
     for (int i = 0; i < 14; ++i)
         s.*kColours[i] = colours_[static_cast<std::size_t>(i)];

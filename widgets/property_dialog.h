@@ -42,6 +42,7 @@ public:
     QCheckBox* CheckBox_AdjustDraw;
     QCheckBox* CheckBox_PD25;
     QCheckBox* CheckBox_SpaceNameInput;
+    QCheckBox* CheckBox_Snap;
     QComboBox* ComboBox_Language;
     QLineEdit* Edit_LoupeZoom;
     std::array<QPushButton*, 14> colourPanels{};
