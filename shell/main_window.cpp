@@ -10,6 +10,7 @@
 #include "base/safe_file.h"
 #include "shell/report_file.h"
 #include "interact/commands.h"
+#include "interact/hit_test.h"
 #include "shell/dialogs.h"
 #include "base/error_trail.h"
 #include "image/effects.h"
@@ -124,8 +125,20 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
         });
         connect(Ik5Disp1, &PhotoView::pointerPressed, this, [this](QPoint pos, bool left, bool right) {
             Run([&] {
-                if (HasPhoto())
-                    interaction_->MouseDown({pos.x(), pos.y()}, left, right);
+                if (!HasPhoto())
+                    return;
+                // Without a tool, a click on a mark chooses it (and its row
+                // in the table of results).
+                if (Command() == ucNone && left && !right) {
+                    const TDPoint P = StoW(Ik5Disp1->State(), TPoint{pos.x(), pos.y()});
+                    const double scale = Ik5Disp1->State().DispScale;
+                    std::int32_t vertex = -1;
+                    if (const std::int32_t k = SearchDistanceNo(doc_, P, scale))
+                        editor_.SelectDistance(k);
+                    else if (const std::int32_t a = SearchSpacePointNo(doc_, P, false, scale, vertex))
+                        editor_.SelectSpace(a);
+                }
+                interaction_->MouseDown({pos.x(), pos.y()}, left, right);
             });
         });
         connect(Ik5Disp1, &PhotoView::pointerReleased, this, [this](QPoint pos, bool left, bool right) {

@@ -216,7 +216,9 @@ void TF001::RefreshResults()
         return;
     const std::vector<ResultRow> rows = ResultRows(doc_);
     results_->Show(rows, GroupTotals(doc_, rows));
-    if (IsAreaMode(Command()))
+    // The mark chosen last: the area in an area tool, else the distance when
+    // there is one.
+    if (IsAreaMode(Command()) || (Command() == ucNone && doc_.CurrentDistance == 0))
         results_->Select(ResultKind::Area, doc_.CurrentSpace);
     else
         results_->Select(ResultKind::Distance, doc_.CurrentDistance);

@@ -1453,6 +1453,11 @@ void WindowTest::theTableOfResultsFollowsAndActs()
     w.SetCommand(ucNone);
     table->selectRow(0);
     QCOMPARE(w.Doc().CurrentDistance, 1);
+    // A click on a mark without a tool chooses its row.
+    table->clearSelection();
+    ClickAt(w, {200, 155});
+    QCOMPARE(table->selectionModel()->selectedRows().size(), 1);
+    QCOMPARE(table->selectionModel()->selectedRows().front().row(), 0);
 
     // Copied as tab-separated rows under a header.
     table->setFocus();
