@@ -2,7 +2,7 @@
 //
 //   kalvex [--home DIR] [--lang ja|en] [PHOTO]
 //   kalvex --batch PHOTO [--home DIR] [--setting N] [--group G] [--names on|off]
-//          [--csv FILE] [--sd FILE] [--pdf FILE]
+//          [--csv FILE] [--sd FILE] [--pdf FILE] [--dxf FILE]
 //
 // --home (or KALVEX_HOME) names the folder that holds kvx.ini and the working
 // folder Temp; without it they live beside the executable.
@@ -53,11 +53,13 @@ int main(int argc, char** argv)
     const QCommandLineOption csv(QStringLiteral("csv"), QStringLiteral("Batch: write the CSV file."), QStringLiteral("FILE"));
     const QCommandLineOption sd(QStringLiteral("sd"), QStringLiteral("Batch: write the SD (.jts) file."), QStringLiteral("FILE"));
     const QCommandLineOption pdf(QStringLiteral("pdf"), QStringLiteral("Batch: write the PDF report."), QStringLiteral("FILE"));
+    const QCommandLineOption dxf(QStringLiteral("dxf"), QStringLiteral("Batch: write the DXF drawing (millimetres)."),
+                                 QStringLiteral("FILE"));
     const QCommandLineOption lang(QStringLiteral("lang"),
                                   QStringLiteral("The interface's language for this run, ja or en (default: the one chosen in "
                                                  "the preferences, else the user's locale)."),
                                   QStringLiteral("ja|en"));
-    for (const auto* option : {&home, &batch, &setting, &group, &names, &csv, &sd, &pdf, &lang})
+    for (const auto* option : {&home, &batch, &setting, &group, &names, &csv, &sd, &pdf, &dxf, &lang})
         parser.addOption(*option);
     parser.addPositionalArgument(QStringLiteral("photo"), QStringLiteral("Photo to open."));
     parser.process(app);
@@ -104,6 +106,8 @@ int main(int argc, char** argv)
             options.sd = parser.value(sd).toStdString();
         if (parser.isSet(pdf))
             options.pdf = parser.value(pdf).toStdString();
+        if (parser.isSet(dxf))
+            options.dxf = parser.value(dxf).toStdString();
         return kvx::RunBatch(options, folders, std::cerr);
     }
 

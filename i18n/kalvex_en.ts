@@ -1273,6 +1273,10 @@
         <source>基準矩形の頂点を写真の角に合わせる</source>
         <translation>Snap the reference&apos;s corners to the photo&apos;s corners</translation>
     </message>
+    <message>
+        <source>ＤＸＦファイル出力</source>
+        <translation>DXF drawing</translation>
+    </message>
 </context>
 <context>
     <name>WindowCommands</name>
@@ -1340,6 +1344,10 @@
 マニュアルの場所: %2</source>
         <translation>No application to open &apos;%1&apos; was found.
 The manual is at: %2</translation>
+    </message>
+    <message>
+        <source>ＤＸＦ出力</source>
+        <translation>DXF drawing</translation>
     </message>
 </context>
 <context>

@@ -9,6 +9,7 @@ packages=(
   zlib1g-dev libsimpleini-dev
   qt6-base-dev libqt6printsupport6 libqt6svg6 qt6-translations-l10n
   qt6-tools-dev qt6-l10n-tools
+  libdxflib-dev python3-ezdxf
   libopencv-imgproc-dev libopencv-core-dev libjpeg62-turbo-dev
   libsane-dev libsane1
   poppler-utils poppler-data qpdf libjpeg-turbo-progs

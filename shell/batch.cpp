@@ -3,6 +3,7 @@
 #include "image/photo.h"
 #include "measure/workfiles.h"
 #include "output/export/exports.h"
+#include "output/export/dxf.h"
 #include "base/app_settings.h"
 #include "shell/report_file.h"
 #include "shell/photo_open.h"
@@ -121,13 +122,23 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
     view.SpaceNameView = options.names;
     editor.SetViewToggles(view);
 
-    for (const auto* target : {&options.csv, &options.sd, &options.pdf})
+    for (const auto* target : {&options.csv, &options.sd, &options.pdf, &options.dxf})
         if (*target && IsFolder(**target))
             return Fail(err, "cannot write '" + **target + "': it is a folder", 5);
     if (options.csv && !WriteFileReplacing(*options.csv, CsvBytes(doc, options.names)))
         return Fail(err, "cannot write '" + *options.csv + "'", 5);
     if (options.sd && !WriteFileReplacing(*options.sd, SdBytes(doc, options.group)))
         return Fail(err, "cannot write '" + *options.sd + "'", 5);
+    if (options.dxf) {
+        try {
+            std::string bytes;
+            editor.Output([&](Document& d) { bytes = DxfBytes(d, work); });
+            if (!WriteFileReplacing(*options.dxf, bytes))
+                return Fail(err, "cannot write '" + *options.dxf + "'", 5);
+        } catch (const std::exception& e) {
+            return failInWork("cannot write '" + *options.dxf + "': " + e.what(), 5);
+        }
+    }
     if (options.pdf) {
         int process = 0;
         try {

@@ -20,6 +20,7 @@ struct BatchOptions {
     std::optional<std::string> csv;
     std::optional<std::string> sd;
     std::optional<std::string> pdf;
+    std::optional<std::string> dxf;
 };
 
 // 0 on success; otherwise one line on err and a non-zero code, with no

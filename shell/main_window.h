@@ -151,6 +151,7 @@ public:
     // WorkImage made anew from SourceImage with the document's image processing.
     void ApplyEffects();
     void mnCsvOut2Click();
+    void mnDxfOutClick();
     void mnBaseLineClick(bool w);
     // The meter's lines offered by the W and H commands.
     const QStringList& Pd25Lines() const { return pd25Lines_; }

@@ -7,6 +7,7 @@
 #include "measure/computation.h"
 #include "measure/workfiles.h"
 #include "output/export/exports.h"
+#include "output/export/dxf.h"
 #include "output/pd25/pd25.h"
 #include "base/safe_file.h"
 #include "shell/report_file.h"
@@ -176,6 +177,28 @@ void TF001::mnCsvOut2Click()
         {
             Hourglass hourglass;
             ok = WriteFileReplacing(path->toStdString(), SdBytes(doc_, doc_.CurrentGroup));
+        }
+        if (!ok)
+            throw std::runtime_error(Utf8(Qx("WindowOutput", "'%1' に書き込めませんでした.").arg(*path)));
+    });
+}
+
+void TF001::mnDxfOutClick()
+{
+    const auto path = prompter_->SaveText(Qx("WindowOutput", "ＤＸＦ出力"), QString::fromStdString(settings_.Csv2Folder),
+                                          ProposedName(doc_.ImageFileName, ".dxf"), QStringLiteral("DXF (*.dxf)"));
+    if (!path)
+        return;
+    settings_.Csv2Folder = Utf8(QFileInfo(*path).absolutePath());
+    Guard("mnDxfOut", [&] {
+        if (const std::string refused = RefusedWrite(path->toStdString()); !refused.empty())
+            throw std::runtime_error(refused);
+        bool ok = false;
+        {
+            Hourglass hourglass;
+            std::string bytes;
+            editor_.Output([&](Document& d) { bytes = DxfBytes(d, paths_.folders.TempFolder); });
+            ok = WriteFileReplacing(path->toStdString(), bytes);
         }
         if (!ok)
             throw std::runtime_error(Utf8(Qx("WindowOutput", "'%1' に書き込めませんでした.").arg(*path)));

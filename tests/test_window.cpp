@@ -391,6 +391,7 @@ private slots:
     void rubberBandShowsOnAnyBackground();
     void imageRangeOutputOpensTheCutOut();
     void exportsThroughTheMenus();
+    void dxfDrawingReadBackByAnIndependentReader();
     void pd25LengthsForWAndH();
     void batchModeWritesWhatTheMenuWrites();
     void filesAreTheSameInEveryLanguage();
@@ -1923,6 +1924,76 @@ void Measure(TF001& w)
 }
 
 } // namespace
+
+// The DXF drawing from the menu and from batch mode, read back by ezdxf with
+// its audit: every distance (a chain as one polyline) and every area has the
+// length and area the table of results and the CSV give.
+void WindowTest::dxfDrawingReadBackByAnIndependentReader()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    const QString photo = f.Photo(QStringLiteral("cad.jpg"), Qt::gray);
+    w.LoadFile(photo);
+    Measure(w);
+    // A chain of two segments in group 2, and a subtracted area.
+    Set(w, [&](Document& d) {
+        d.Plane.Distances.Append(TDistance{2, {130, 200}, {180, 230}, 0, 3});
+        d.Plane.Distances.Append(TDistance{2, {180, 230}, {260, 210}, 2, 0});
+        TSpace hole;
+        hole.kind = kSpaceSub;
+        hole.points = {{170, 160}, {200, 160}, {200, 190}, {170, 190}, {170, 160}};
+        hole.correctedPoints.resize(5);
+        d.Plane.Spaces.Append(hole);
+    });
+    const QString fromMenu = f.home.filePath(QStringLiteral("menu.dxf"));
+    f.prompter->textTarget = fromMenu;
+    w.Action(QStringLiteral("mnDxfOut"))->trigger();
+    QCOMPARE(f.prompter->saveProposals.back(), QStringLiteral("cad.dxf"));
+    const std::vector<ResultRow> rows = ResultRows(w.Doc());
+    const QByteArray csv = QByteArray::fromStdString(CsvBytes(w.Doc(), true));
+    f.prompter->answers = {true};
+    f.Close();
+
+    const QString fromBatch = f.home.filePath(QStringLiteral("batch.dxf"));
+    QProcess batch;
+    batch.start(QStringLiteral(KALVEX_BINARY), {QStringLiteral("--batch"), photo, QStringLiteral("--home"), f.home.path(),
+                                               QStringLiteral("--dxf"), fromBatch});
+    QVERIFY(batch.waitForFinished(60000));
+    QCOMPARE(batch.exitCode(), 0);
+    QCOMPARE(Bytes(fromBatch), Bytes(fromMenu));
+
+    QProcess reader;
+    reader.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(QT_TESTCASE_SOURCEDIR "/read_dxf.py"), fromMenu});
+    QVERIFY(reader.waitForFinished(60000));
+    const QString out = QString::fromUtf8(reader.readAllStandardOutput());
+    QVERIFY2(reader.exitCode() == 0, qPrintable(out + QString::fromUtf8(reader.readAllStandardError())));
+    QVERIFY2(out.startsWith(QStringLiteral("VERSION AC1015 INSUNITS 4")), qPrintable(out));
+
+    std::multimap<QString, std::pair<double, double>> polylines;  // layer -> length, area
+    for (const QString& line : out.split(QLatin1Char('\n'))) {
+        const QStringList f2 = line.split(QLatin1Char(' '));
+        if (f2.size() == 5 && f2[0] == QStringLiteral("POLY"))
+            polylines.emplace(f2[1], std::pair{f2[2].toDouble(), f2[3].toDouble()});
+    }
+    QCOMPARE(polylines.count(QStringLiteral("REFERENCE")), std::size_t{1});
+    // Distances: the single one and the chain, by their lengths in the CSV.
+    QCOMPARE(polylines.count(QStringLiteral("DIST_G0")), std::size_t{1});
+    QCOMPARE(polylines.count(QStringLiteral("DIST_G2")), std::size_t{1});
+    const double single = polylines.find(QStringLiteral("DIST_G0"))->second.first;
+    const double chain = polylines.find(QStringLiteral("DIST_G2"))->second.first;
+    QCOMPARE(QString::fromStdString(FormatNumber0(single)), QString::fromStdString(rows[0].valueText));
+    QVERIFY(rows[2].chainTotal);
+    QCOMPARE(QString::fromStdString(FormatNumber0(chain)), QString::fromStdString(rows[2].chainText));
+    QVERIFY(csv.contains(QByteArray::fromStdString(FormatNumber0(single))));
+    // Areas: added and subtracted on their own layers.
+    const double added = polylines.find(QStringLiteral("AREA_G0"))->second.second;
+    const double hole = polylines.find(QStringLiteral("AREA_SUB_G0"))->second.second;
+    QCOMPARE(QString::fromStdString(FormatFixed(added, 3)), QString::fromStdString(rows[3].valueText));
+    QCOMPARE(QStringLiteral("-") + QString::fromStdString(FormatFixed(hole, 3)), QString::fromStdString(rows[4].valueText));
+    QVERIFY(csv.contains(QByteArray::fromStdString(FormatFixed(added, 3))));
+    // The area's name, as CAD programs read it.
+    QVERIFY2(out.contains(QStringLiteral("TEXT LABELS 外壁")), qPrintable(out));
+}
 
 void WindowTest::exportsThroughTheMenus()
 {
