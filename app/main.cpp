@@ -2,7 +2,7 @@
 //
 //   kalvex [--home DIR] [--lang ja|en] [PHOTO]
 //   kalvex --batch PHOTO [--home DIR] [--setting N] [--group G] [--names on|off]
-//          [--csv FILE] [--sd FILE] [--pdf FILE] [--dxf FILE]
+//          [--csv FILE] [--sd FILE] [--pdf FILE] [--pdf-detail on|off] [--dxf FILE]
 //
 // --home (or KALVEX_HOME) names the folder that holds kvx.ini and the working
 // folder Temp; without it they live beside the executable.
@@ -55,11 +55,14 @@ int main(int argc, char** argv)
     const QCommandLineOption pdf(QStringLiteral("pdf"), QStringLiteral("Batch: write the PDF report."), QStringLiteral("FILE"));
     const QCommandLineOption dxf(QStringLiteral("dxf"), QStringLiteral("Batch: write the DXF drawing (millimetres)."),
                                  QStringLiteral("FILE"));
+    const QCommandLineOption pdfDetail(QStringLiteral("pdf-detail"),
+                                       QStringLiteral("Batch: the report's detailed pages, on or off (default on)."),
+                                       QStringLiteral("on|off"), QStringLiteral("on"));
     const QCommandLineOption lang(QStringLiteral("lang"),
                                   QStringLiteral("The interface's language for this run, ja or en (default: the one chosen in "
                                                  "the preferences, else the user's locale)."),
                                   QStringLiteral("ja|en"));
-    for (const auto* option : {&home, &batch, &setting, &group, &names, &csv, &sd, &pdf, &dxf, &lang})
+    for (const auto* option : {&home, &batch, &setting, &group, &names, &csv, &sd, &pdf, &dxf, &pdfDetail, &lang})
         parser.addOption(*option);
     parser.addPositionalArgument(QStringLiteral("photo"), QStringLiteral("Photo to open."));
     parser.process(app);
@@ -108,6 +111,12 @@ int main(int argc, char** argv)
             options.pdf = parser.value(pdf).toStdString();
         if (parser.isSet(dxf))
             options.dxf = parser.value(dxf).toStdString();
+        const QString detail = parser.value(pdfDetail);
+        if (detail != QStringLiteral("on") && detail != QStringLiteral("off")) {
+            std::cerr << "kalvex: --pdf-detail takes on or off\n";
+            return 2;
+        }
+        options.pdfDetail = detail == QStringLiteral("on");
         return kvx::RunBatch(options, folders, std::cerr);
     }
 

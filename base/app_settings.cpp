@@ -72,6 +72,7 @@ const std::array kKeys = {
     BoolKey("Loupe", "Flag", &TAppSettings::LoupeFlag),
     IntKey("Loupe", "Zoom", &TAppSettings::LoupeZoom),
     BoolKey("Snap", "Flag", &TAppSettings::SnapFlag),
+    BoolKey("ReportDetail", "Flag", &TAppSettings::ReportDetailFlag),
 };
 
 constexpr const char* kRecentSection = "LastFileName";

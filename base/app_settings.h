@@ -45,6 +45,7 @@ struct TAppSettings {
     bool LoupeFlag = false;         // the magnifier beside the pointer while a tool takes points
     std::int32_t LoupeZoom = 4;     // 2..8
     bool SnapFlag = false;          // the reference's corners snap to the photo's corners
+    bool ReportDetailFlag = true;   // the PDF report's detailed pages after its first
     std::array<std::string, 6> LastFileName;  // [1..5], [1] the newest
 
     friend bool operator==(const TAppSettings&, const TAppSettings&) = default;

@@ -569,12 +569,56 @@
         <source>基準矩形の頂点を写真の角に合わせる</source>
         <translation>Snap the reference&apos;s corners to the photo&apos;s corners</translation>
     </message>
+    <message>
+        <source>ＰＤＦに計測結果の詳細を付ける</source>
+        <translation>Add the detailed results to the PDF report</translation>
+    </message>
 </context>
 <context>
     <name>Report</name>
     <message>
         <source>KalvexＰＤＦ</source>
         <translation>Kalvex PDF</translation>
+    </message>
+    <message>
+        <source>計測結果の詳細</source>
+        <translation>Detailed results</translation>
+    </message>
+    <message>
+        <source>写真: </source>
+        <translation>Photo: </translation>
+    </message>
+    <message>
+        <source>日付: </source>
+        <translation>Date: </translation>
+    </message>
+    <message>
+        <source>設定: </source>
+        <translation>Setting: </translation>
+    </message>
+    <message>
+        <source>設定２面同時</source>
+        <translation>Settings 1 and 2 together</translation>
+    </message>
+    <message>
+        <source>単価: </source>
+        <translation>Unit price: </translation>
+    </message>
+    <message>
+        <source>面1</source>
+        <translation>Plane 1</translation>
+    </message>
+    <message>
+        <source>面2</source>
+        <translation>Plane 2</translation>
+    </message>
+    <message>
+        <source>グループ</source>
+        <translation>Group </translation>
+    </message>
+    <message>
+        <source>金額=</source>
+        <translation>cost=</translation>
     </message>
 </context>
 <context>

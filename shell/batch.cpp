@@ -143,7 +143,9 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
         int process = 0;
         try {
             editor.Output([&](Document& d) {
-                WritePdfReport(QString::fromStdString(*options.pdf), d, PdfSettings(), shown, work, process);
+                TAppSettings settings = PdfSettings();
+                settings.ReportDetailFlag = options.pdfDetail;
+                WritePdfReport(QString::fromStdString(*options.pdf), d, settings, shown, work, process);
             });
         } catch (const std::exception& e) {
             return failInWork("cannot write '" + *options.pdf + "': " + e.what(), 5);

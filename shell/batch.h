@@ -21,6 +21,7 @@ struct BatchOptions {
     std::optional<std::string> sd;
     std::optional<std::string> pdf;
     std::optional<std::string> dxf;
+    bool pdfDetail = true;  // the report's detailed pages
 };
 
 // 0 on success; otherwise one line on err and a non-zero code, with no

@@ -7,6 +7,8 @@
 #include "measure/calibration.h"
 #include "base/safe_file.h"
 
+#include <QDate>
+#include <QFileInfo>
 #include <QFont>
 #include <QPainter>
 #include <QPainterPath>
@@ -132,8 +134,11 @@ void WritePdfReport(const QString& path, Document& doc, const TAppSettings& sett
     if (const std::string refused = RefusedWrite(target); !refused.empty())
         throw std::runtime_error(refused);
     // A report never replaces a good file unless it was written whole.
+    ReportDetail detail;
+    detail.photo = QFileInfo(QString::fromStdString(doc.ImageFileName)).fileName().toStdString();
+    detail.date = QDate::currentDate().toString(Qt::ISODate).toStdString();
     if (!WriteReplacing(target, [&](std::ostream& out) {
-            WriteReport(out, doc, settings, image, page, process);
+            WriteReport(out, doc, settings, image, page, process, settings.ReportDetailFlag ? &detail : nullptr);
             return true;
         }))
         throw std::runtime_error(failed);

@@ -17,7 +17,8 @@ namespace kvx {
 
 // Writes the report of doc over work to path (under a temporary name, renamed
 // into place).  The photo goes through "~.bmp" in tempFolder as the report has
-// always taken it.  Throws with process set to the step that failed.
+// always taken it.  With settings.ReportDetailFlag the detailed pages follow,
+// dated today.  Throws with process set to the step that failed.
 void WritePdfReport(const QString& path, Document& doc, const TAppSettings& settings, const Photo& work,
                     const std::filesystem::path& tempFolder, int& process, const Progress& progress = {});
 

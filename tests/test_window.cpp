@@ -392,6 +392,7 @@ private slots:
     void imageRangeOutputOpensTheCutOut();
     void exportsThroughTheMenus();
     void dxfDrawingReadBackByAnIndependentReader();
+    void theReportsDetailedPagesListEveryResult();
     void pd25LengthsForWAndH();
     void batchModeWritesWhatTheMenuWrites();
     void filesAreTheSameInEveryLanguage();
@@ -1993,6 +1994,90 @@ void WindowTest::dxfDrawingReadBackByAnIndependentReader()
     QVERIFY(csv.contains(QByteArray::fromStdString(FormatFixed(added, 3))));
     // The area's name, as CAD programs read it.
     QVERIFY2(out.contains(QStringLiteral("TEXT LABELS 外壁")), qPrintable(out));
+}
+
+// The report's detailed pages follow its first page, which stays as it was:
+// every value, name, group total and cost is on them, read back by
+// pdftotext, the table's header repeated on every page it runs over, and
+// every page renders.
+void WindowTest::theReportsDetailedPagesListEveryResult()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    const QString photo = f.Photo(QStringLiteral("detail.jpg"), Qt::gray);
+    w.LoadFile(photo);
+    Measure(w);
+    Set(w, [&](Document& d) {
+        // A chain in group 2 and enough distances to run over a page.
+        d.Plane.Distances.Append(TDistance{2, {130, 200}, {180, 230}, 0, 3});
+        d.Plane.Distances.Append(TDistance{2, {180, 230}, {260, 210}, 2, 0});
+        for (int i = 0; i < 70; ++i)
+            d.Plane.Distances.Append(TDistance{1, {120.0 + i, 240}, {150.0 + 2 * i, 250}});
+        TSpace named;
+        named.kind = kSpaceSub;
+        named.group = 2;
+        named.points = {{170, 160}, {200, 160}, {200, 190}, {170, 190}, {170, 160}};
+        named.correctedPoints.resize(5);
+        named.name = AreaNameFromUtf8("窓");
+        d.Plane.Spaces.Append(named);
+    });
+    const std::vector<ResultRow> rows = ResultRows(w.Doc());
+    const std::vector<GroupTotal> totals = GroupTotals(w.Doc(), rows);
+    f.prompter->answers = {true};
+    f.Close();
+
+    auto report = [&](const QString& detail) {
+        const QString pdf = f.home.filePath(detail + QStringLiteral(".pdf"));
+        QProcess p;
+        p.start(QStringLiteral(KALVEX_BINARY), {QStringLiteral("--batch"), photo, QStringLiteral("--home"), f.home.path(),
+                                               QStringLiteral("--lang"), QStringLiteral("ja"), QStringLiteral("--pdf-detail"),
+                                               detail, QStringLiteral("--pdf"), pdf});
+        p.waitForFinished(60000);
+        return std::pair{p.exitCode(), pdf};
+    };
+    auto pages = [](const QString& pdf) {
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
+        text.waitForFinished(60000);
+        return QString::fromUtf8(text.readAllStandardOutput()).split(QLatin1Char('\f'), Qt::SkipEmptyParts);
+    };
+    auto render = [](const QString& pdf, int page) {
+        QProcess r;
+        r.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("30"), QStringLiteral("-f"), QString::number(page),
+                                              QStringLiteral("-l"), QString::number(page), pdf});
+        r.waitForFinished(60000);
+        return std::pair{r.exitCode(), r.readAllStandardOutput()};
+    };
+    const auto [offCode, off] = report(QStringLiteral("off"));
+    const auto [onCode, on] = report(QStringLiteral("on"));
+    QCOMPARE(offCode, 0);
+    QCOMPARE(onCode, 0);
+    const QStringList plain = pages(off), detailed = pages(on);
+    QCOMPARE(plain.size(), 1);
+    QVERIFY2(detailed.size() >= 3, qPrintable(QString::number(detailed.size())));
+    // The first page as it was, in its text and its pixels.
+    QCOMPARE(detailed[0], plain[0]);
+    QCOMPARE(render(on, 1), render(off, 1));
+    for (int page = 2; page <= detailed.size(); ++page) {
+        const auto [code, image] = render(on, page);
+        QCOMPARE(code, 0);
+        QVERIFY(!image.isEmpty());
+        QVERIFY2(detailed[page - 1].contains(QStringLiteral("種類")), qPrintable(QStringLiteral("page %1").arg(page)));
+    }
+    const QString details = detailed.mid(1).join(QLatin1Char('\n'));
+    QVERIFY(details.contains(QStringLiteral("detail.jpg")));
+    for (const ResultRow& r : rows)
+        QVERIFY2(details.contains(QString::fromStdString(r.valueText)), r.valueText.c_str());
+    QVERIFY(details.contains(QStringLiteral("外壁")));
+    QVERIFY(details.contains(QStringLiteral("窓")));
+    QVERIFY(rows[2].chainTotal);
+    QVERIFY(details.contains(QString::fromStdString(rows[2].chainText)));
+    QCOMPARE(totals.size(), std::size_t{3});
+    for (const GroupTotal& t : totals) {
+        QVERIFY(details.contains(QStringLiteral("グループ%1").arg(t.group)));
+        QVERIFY2(details.contains(QString::fromStdString(FormatNumber0(t.length))), FormatNumber0(t.length).c_str());
+        QVERIFY2(details.contains(QString::fromStdString(FormatYen(t.cost))), FormatYen(t.cost).c_str());
+    }
 }
 
 void WindowTest::exportsThroughTheMenus()

@@ -99,6 +99,10 @@ TFDProperty::TFDProperty(const TAppSettings& s, QWidget* parent) : QDialog(paren
     layout->addWidget(new QLabel(Qx("PropertyDialog", "（↑通常はチェック無し）"), this));
     layout->addWidget(CheckBox_SpaceNameInput);
     layout->addWidget(CheckBox_Snap);
+    CheckBox_ReportDetail = new QCheckBox(Qx("PropertyDialog", "ＰＤＦに計測結果の詳細を付ける"), this);
+    CheckBox_ReportDetail->setObjectName(QStringLiteral("CheckBox_ReportDetail"));
+    CheckBox_ReportDetail->setChecked(s.ReportDetailFlag);
+    layout->addWidget(CheckBox_ReportDetail);
 
     // The interface's words are set up before the window is built, so a new
     // language shows from the next start.
@@ -184,6 +188,7 @@ TAppSettings TFDProperty::Stored(TAppSettings s) const
     s.PD25Flag = CheckBox_PD25->isChecked();
     s.SpaceNameInputFlag = CheckBox_SpaceNameInput->isChecked();
     s.SnapFlag = CheckBox_Snap->isChecked();
+    s.ReportDetailFlag = CheckBox_ReportDetail->isChecked();
     s.Language = ComboBox_Language->currentData().toString().toStdString();
     for (int i = 0; i < 14; ++i)
         s.*kColours[i] = colours_[static_cast<std::size_t>(i)];

@@ -43,6 +43,7 @@ public:
     QCheckBox* CheckBox_PD25;
     QCheckBox* CheckBox_SpaceNameInput;
     QCheckBox* CheckBox_Snap;
+    QCheckBox* CheckBox_ReportDetail;
     QComboBox* ComboBox_Language;
     QLineEdit* Edit_LoupeZoom;
     std::array<QPushButton*, 14> colourPanels{};

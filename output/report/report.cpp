@@ -1,4 +1,5 @@
 #include "output/report/report.h"
+#include "measure/results.h"
 #include "base/translate.h"
 
 #include "measure/calibration.h"
@@ -259,8 +260,133 @@ void DrawReportPage(ReportSurface& surface, Document& doc, const TAppSettings& s
     }
 }
 
+namespace {
+
+// The detailed pages: a running text cursor that starts a new page, with the
+// table's header again, when a line would leave the margin.
+class DetailWriter {
+public:
+    DetailWriter(TPDFMaker& maker, const ReportPage& page) : maker_(maker), page_(page) {}
+
+    void Write(Document& doc, const ReportDetail& detail)
+    {
+        NewPage();
+        Text(Tx("Report", "計測結果の詳細"), kMargin, y_, 14);
+        y_ -= 24;
+        const std::string mm = Tx("Summary", "㎜");
+        Line(Tx("Report", "写真: ") + detail.photo);
+        Line(Tx("Report", "日付: ") + detail.date);
+        Line(Tx("Report", "設定: ") + (doc.CurrentSetting == 4 ? Tx("Report", "設定２面同時") : std::to_string(doc.CurrentSetting)));
+        Line(Tx("Report", "単価: ") + Money(doc.UnitPrice()));
+        y_ -= 6;
+        const bool twoPlanes = doc.CurrentSetting == 4 && doc.OtherBaseSet == 1;
+        Plane(doc, twoPlanes ? Tx("Report", "面1") : std::string());
+        if (twoPlanes) {
+            SwapBDS(doc);
+            Plane(doc, Tx("Report", "面2"));
+            SwapBDS(doc);
+        }
+    }
+
+private:
+    static constexpr double kMargin = 40;
+    static constexpr double kLine = 13;
+    static constexpr double kSize = 9;
+
+    static std::string Money(double price)
+    {
+        std::string text = FormatYen(price);
+        const std::string sign = Tx("Summary", "￥");
+        if (const auto at = text.find("￥"); at != std::string::npos)
+            text.replace(at, std::string_view("￥").size(), sign);
+        return text;
+    }
+
+    // Every page of the details is a page of its own after the report's.
+    void NewPage()
+    {
+        maker_.NewPage();
+        y_ = page_.height - kMargin;
+    }
+    void Text(const std::string& text, double x, double y, double size)
+    {
+        TPDFContents& c = maker_.Contents();
+        c.FontIndex = kGothic;
+        c.SetFontSize(size);
+        c.TextColor = 0;
+        c.TextOut(text, x, y, 0);
+    }
+    void Line(const std::string& text)
+    {
+        Room(false);
+        Text(text, kMargin, y_, kSize + 1);
+        y_ -= kLine + 2;
+    }
+    // Starts a new page when the next line would not fit; inside the table,
+    // the new page repeats its header.
+    void Room(bool inTable)
+    {
+        if (y_ - kLine >= kMargin)
+            return;
+        NewPage();
+        if (inTable)
+            Header();
+    }
+    void Row(const std::vector<std::string>& cells)
+    {
+        static constexpr double kColumns[] = {0, 50, 90, 130, 290, 370, 420, 470, 510};
+        for (std::size_t i = 0; i < cells.size() && i < std::size(kColumns); ++i)
+            Text(cells[i], kMargin + kColumns[i], y_, kSize);
+        y_ -= kLine;
+    }
+    void Header()
+    {
+        Row({Tx("ResultsPanel", "種類"), Tx("ResultsPanel", "番号"), Tx("ResultsPanel", "ｸﾞﾙｰﾌﾟ"), Tx("ResultsPanel", "名称"),
+             Tx("ResultsPanel", "値"), Tx("ResultsPanel", "勾配V"), Tx("ResultsPanel", "勾配H"), Tx("ResultsPanel", "補正"),
+             Tx("ResultsPanel", "延長")});
+        TPDFContents& c = maker_.Contents();
+        c.SetLineWidth(0.3);
+        c.LineColor = 0;
+        c.DrawLine(kMargin, y_ + kLine - 3, page_.width - kMargin, y_ + kLine - 3);
+    }
+    void Plane(const Document& doc, const std::string& title)
+    {
+        const std::string mm = Tx("Summary", "㎜"), m2 = Tx("Summary", "㎡");
+        if (!title.empty()) {
+            y_ -= 4;
+            Line(title + "   W " + doc.KijunWText + mm + "   H " + doc.KijunHText + mm);
+        } else {
+            Line("W " + doc.KijunWText + mm + "   H " + doc.KijunHText + mm);
+        }
+        Room(false);
+        Header();
+        const std::vector<ResultRow> rows = ResultRows(doc);
+        for (const ResultRow& r : rows) {
+            Room(true);
+            const bool area = r.kind == ResultKind::Area;
+            Row({area ? Tx("ResultsPanel", "面積") : Tx("ResultsPanel", "距離"), std::to_string(r.number),
+                 std::to_string(r.group), r.name, r.valueText + (area ? m2 : mm), area ? FormatGeneral(r.slopeV) : "",
+                 area ? FormatGeneral(r.slopeH) : "", r.corrected ? Tx("ResultsPanel", "補正") : "",
+                 r.chainTotal ? r.chainText + mm : ""});
+        }
+        y_ -= 6;
+        for (const GroupTotal& t : GroupTotals(doc, rows)) {
+            Room(false);
+            Line(Tx("Report", "グループ") + std::to_string(t.group) + ":  " + Tx("Summary", "長さ=") + FormatNumber0(t.length) +
+                 mm + ",  " + Tx("Summary", "面積=") + FormatFixed(t.area, 3) + m2 + ",  " + Tx("Report", "金額=") +
+                 Money(t.cost));
+        }
+    }
+
+    TPDFMaker& maker_;
+    const ReportPage& page_;
+    double y_ = 0;
+};
+
+} // namespace
+
 void WriteReport(std::ostream& out, Document& doc, const TAppSettings& settings, const TPDFImage& image,
-                 const ReportPage& page, int& process)
+                 const ReportPage& page, int& process, const ReportDetail* detail)
 {
     process = 2;
     TPDFMaker maker;
@@ -275,6 +401,11 @@ void WriteReport(std::ostream& out, Document& doc, const TAppSettings& settings,
 
     PdfSurface surface(maker.Contents());
     DrawReportPage(surface, doc, settings, page, process);
+    if (detail) {
+        process = 6;
+        DetailWriter writer(maker, page);
+        writer.Write(doc, *detail);
+    }
     process = 7;
     maker.EndDoc();
 }

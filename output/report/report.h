@@ -48,11 +48,19 @@ public:
 void DrawReportPage(ReportSurface& surface, Document& doc, const TAppSettings& settings, const ReportPage& page,
                     int& process);
 
+// What the detailed pages say of the photo besides its measurements.
+struct ReportDetail {
+    std::string photo;  // the photo's file name, UTF-8
+    std::string date;   // as it is to be printed
+};
+
 // Writes the report of doc onto a PDF stream; image is the photo already at
 // page.W x page.H pixels.  In the two-plane setting both planes are drawn and
 // the second stays the current one afterwards.  process follows the steps,
-// for the error trail.
+// for the error trail.  With detail, pages follow the first (which stays as
+// it is) with the photo's particulars, a table of every distance and area of
+// each plane, and the totals of each group with their cost.
 void WriteReport(std::ostream& out, Document& doc, const TAppSettings& settings, const TPDFImage& image,
-                 const ReportPage& page, int& process);
+                 const ReportPage& page, int& process, const ReportDetail* detail = nullptr);
 
 } // namespace kvx
