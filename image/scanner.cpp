@@ -3,6 +3,8 @@
 #include <sane/sane.h>
 #include <sane/saneopts.h>
 
+#include <poll.h>
+
 #include <algorithm>
 #include <cmath>
 #include <chrono>
@@ -152,9 +154,16 @@ ScanResult ScanImage(const std::string& name, const std::function<bool(int)>& pr
             // Backends that read through a helper thread cancel it
             // asynchronously; one that has only just started may be inside
             // the allocator then, whose lock it never gives back, and the
-            // cancel waits for it for ever.  A moment lets it reach its pipe,
-            // where a cancel is safe.  Only a failed scan pays for it.
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            // cancel waits for it for ever.  Once it has written to its pipe
+            // it is past that; without a pipe to watch, a moment must do.
+            // Only a failed scan pays for it.
+            SANE_Int fd = -1;
+            if (sane_get_select_fd(h, &fd) == SANE_STATUS_GOOD && fd >= 0) {
+                pollfd watch{fd, POLLIN, 0};
+                poll(&watch, 1, 2000);
+            } else {
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
             sane_cancel(h);
             out.error = sane_strstatus(status);
             return out;

@@ -2470,10 +2470,11 @@ void WindowTest::thePrintedPageIsTheReportPage()
     // both pages in the same places relative to the page.
     auto label = [](const QString& pdf) {
         QRectF name, value;
+        // The first page's: the report's detailed pages come after it.
         for (const auto& [text, box] : Words(pdf)) {
-            if (text.contains(QStringLiteral("外壁")))
+            if (text.contains(QStringLiteral("外壁")) && name.isEmpty())
                 name = box;
-            else if (text.contains(QLatin1Char('(')) && text.contains(QLatin1Char('.')))
+            else if (text.contains(QLatin1Char('(')) && text.contains(QLatin1Char('.')) && value.isEmpty())
                 value = box;
         }
         return std::pair{name, value};
