@@ -3,6 +3,7 @@
 //   kalvex [--home DIR] [--lang ja|en] [PHOTO]
 //   kalvex --batch PHOTO [--home DIR] [--setting N] [--group G] [--names on|off]
 //          [--csv FILE] [--sd FILE] [--pdf FILE] [--pdf-detail on|off] [--dxf FILE]
+//          [--rectified FILE.png [--mm-per-px S]]
 //
 // --home (or KALVEX_HOME) names the folder that holds kvx.ini and the working
 // folder Temp; without it they live beside the executable.
@@ -17,6 +18,7 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -58,11 +60,18 @@ int main(int argc, char** argv)
     const QCommandLineOption pdfDetail(QStringLiteral("pdf-detail"),
                                        QStringLiteral("Batch: the report's detailed pages, on or off (default on)."),
                                        QStringLiteral("on|off"), QStringLiteral("on"));
+    const QCommandLineOption rectified(QStringLiteral("rectified"),
+                                       QStringLiteral("Batch: write the reference plane straight on as a PNG with a world file."),
+                                       QStringLiteral("FILE.png"));
+    const QCommandLineOption mmPerPx(QStringLiteral("mm-per-px"),
+                                     QStringLiteral("Batch: millimetres a pixel of the straight-on image (default: the photo's own "
+                                                    "at the reference)."),
+                                     QStringLiteral("S"));
     const QCommandLineOption lang(QStringLiteral("lang"),
                                   QStringLiteral("The interface's language for this run, ja or en (default: the one chosen in "
                                                  "the preferences, else the user's locale)."),
                                   QStringLiteral("ja|en"));
-    for (const auto* option : {&home, &batch, &setting, &group, &names, &csv, &sd, &pdf, &dxf, &pdfDetail, &lang})
+    for (const auto* option : {&home, &batch, &setting, &group, &names, &csv, &sd, &pdf, &dxf, &pdfDetail, &rectified, &mmPerPx, &lang})
         parser.addOption(*option);
     parser.addPositionalArgument(QStringLiteral("photo"), QStringLiteral("Photo to open."));
     parser.process(app);
@@ -117,6 +126,19 @@ int main(int argc, char** argv)
             return 2;
         }
         options.pdfDetail = detail == QStringLiteral("on");
+        if (parser.isSet(rectified))
+            options.rectified = parser.value(rectified).toStdString();
+        if (parser.isSet(mmPerPx)) {
+            // A point, whatever the locale: the number is the user's file's.
+            double s = 0;
+            const std::string text = parser.value(mmPerPx).toStdString();
+            const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), s);
+            if (ec != std::errc() || end != text.data() + text.size() || !(s > 0)) {
+                std::cerr << "kalvex: --mm-per-px takes a positive number\n";
+                return 2;
+            }
+            options.mmPerPixel = s;
+        }
         return kvx::RunBatch(options, folders, std::cerr);
     }
 

@@ -1321,6 +1321,10 @@
         <source>ＤＸＦファイル出力</source>
         <translation>DXF drawing</translation>
     </message>
+    <message>
+        <source>正対画像の出力</source>
+        <translation>Straight-on image</translation>
+    </message>
 </context>
 <context>
     <name>WindowCommands</name>
@@ -1392,6 +1396,14 @@ The manual is at: %2</translation>
     <message>
         <source>ＤＸＦ出力</source>
         <translation>DXF drawing</translation>
+    </message>
+    <message>
+        <source>正対画像の出力</source>
+        <translation>Straight-on image</translation>
+    </message>
+    <message>
+        <source>１画素あたりのミリメートル</source>
+        <translation>Millimetres per pixel</translation>
     </message>
 </context>
 <context>

@@ -4,6 +4,7 @@
 #include "measure/workfiles.h"
 #include "output/export/exports.h"
 #include "output/export/dxf.h"
+#include "shell/rectified_file.h"
 #include "base/app_settings.h"
 #include "shell/report_file.h"
 #include "shell/photo_open.h"
@@ -122,7 +123,7 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
     view.SpaceNameView = options.names;
     editor.SetViewToggles(view);
 
-    for (const auto* target : {&options.csv, &options.sd, &options.pdf, &options.dxf})
+    for (const auto* target : {&options.csv, &options.sd, &options.pdf, &options.dxf, &options.rectified})
         if (*target && IsFolder(**target))
             return Fail(err, "cannot write '" + **target + "': it is a folder", 5);
     if (options.csv && !WriteFileReplacing(*options.csv, CsvBytes(doc, options.names)))
@@ -138,6 +139,16 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
         } catch (const std::exception& e) {
             return failInWork("cannot write '" + *options.dxf + "': " + e.what(), 5);
         }
+    }
+    if (options.rectified) {
+        std::string error;
+        try {
+            editor.Output([&](Document& d) { error = WriteRectified(*options.rectified, d, shown.Image(), options.mmPerPixel); });
+        } catch (const std::exception& e) {
+            error = e.what();
+        }
+        if (!error.empty())
+            return failInWork("cannot write the straight-on image: " + error, 5);
     }
     if (options.pdf) {
         int process = 0;

@@ -22,6 +22,8 @@ struct BatchOptions {
     std::optional<std::string> pdf;
     std::optional<std::string> dxf;
     bool pdfDetail = true;  // the report's detailed pages
+    std::optional<std::string> rectified;
+    std::optional<double> mmPerPixel;  // the photo's own at the reference when not given
 };
 
 // 0 on success; otherwise one line on err and a non-zero code, with no

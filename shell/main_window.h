@@ -152,6 +152,7 @@ public:
     void ApplyEffects();
     void mnCsvOut2Click();
     void mnDxfOutClick();
+    void mnRectifiedOutClick();
     void mnBaseLineClick(bool w);
     // The meter's lines offered by the W and H commands.
     const QStringList& Pd25Lines() const { return pd25Lines_; }

@@ -8,6 +8,10 @@
 #include "measure/workfiles.h"
 #include "output/export/exports.h"
 #include "output/export/dxf.h"
+#include "shell/rectified_file.h"
+#include "base/translate.h"
+#include "image/rectify.h"
+#include "measure/numfmt.h"
 #include "output/pd25/pd25.h"
 #include "base/safe_file.h"
 #include "shell/report_file.h"
@@ -202,6 +206,33 @@ void TF001::mnDxfOutClick()
         }
         if (!ok)
             throw std::runtime_error(Utf8(Qx("WindowOutput", "'%1' に書き込めませんでした.").arg(*path)));
+    });
+}
+
+void TF001::mnRectifiedOutClick()
+{
+    if (!HasPhoto() || doc_.Plane.base.BaseSet != 1)
+        return;
+    // The size of a pixel, proposed as the photo's own at the reference.
+    const std::string size = prompter_->InputBox(Tx("WindowOutput", "正対画像の出力"),
+                                                 Tx("WindowOutput", "１画素あたりのミリメートル"),
+                                                 FormatFixed(ReferenceMmPerPixel(doc_), 3));
+    if (size.empty())
+        return;
+    const double mmPerPixel = StrToVal(size);
+    const auto path = prompter_->SaveText(Qx("WindowOutput", "正対画像の出力"), QString::fromStdString(settings_.PdfFolder),
+                                          ProposedName(doc_.ImageFileName, ".png"), QStringLiteral("PNG (*.png)"));
+    if (!path)
+        return;
+    settings_.PdfFolder = Utf8(QFileInfo(*path).absolutePath());
+    Guard("mnRectifiedOut", [&] {
+        std::string error;
+        {
+            Hourglass hourglass;
+            editor_.Output([&](Document& d) { error = WriteRectified(path->toStdString(), d, work_.Image(), mmPerPixel); });
+        }
+        if (!error.empty())
+            throw std::runtime_error(error);
     });
 }
 

@@ -1,6 +1,8 @@
 #include "image/effects.h"
 #include "image/loupe.h"
 #include "image/corner_snap.h"
+#include "image/rectify.h"
+#include "measure/calibration.h"
 #include "image/photo.h"
 #include "image/photo_view.h"
 #include "image/zoom.h"
@@ -20,7 +22,9 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <sstream>
 #include <vector>
 
 namespace kvx {
@@ -736,6 +740,89 @@ TEST(CornerSnap, FindsTheCornerNearAClick)
     QImage tiny(4, 4, QImage::Format_RGB888);
     tiny.fill(Qt::white);
     EXPECT_FALSE(SnapToCorner(tiny, {1, 1}, 6));
+}
+
+// A photo of a chessboard seen at an angle, warped straight on at 1 mm a
+// pixel: every edge between two cells is where the board has it, to a pixel,
+// and the image and world file carry that scale.
+TEST(Rectify, ShowsThePlaneStraightOnToAPixel)
+{
+    const std::array<TDPoint, 4> corners{TDPoint{120, 80}, {560, 110}, {540, 420}, {100, 380}};
+    const double cell = 50, boardW = 400, boardH = 300;  // 8 x 6 cells, mm
+    const std::vector<cv::Point2f> boardPts{{0, 0}, {400, 0}, {400, 300}, {0, 300}};
+    std::vector<cv::Point2f> imagePts;
+    for (const TDPoint& c : corners)
+        imagePts.emplace_back(static_cast<float>(c.x), static_cast<float>(c.y));
+    const cv::Mat toBoard = cv::getPerspectiveTransform(imagePts, boardPts);
+    auto dark = [&](double bx, double by) {
+        return (static_cast<int>(std::floor(bx / cell)) + static_cast<int>(std::floor(by / cell))) % 2 == 0;
+    };
+    QImage photo(640, 480, QImage::Format_RGB888);
+    for (int y = 0; y < photo.height(); ++y)
+        for (int x = 0; x < photo.width(); ++x) {
+            std::vector<cv::Point2f> at{{static_cast<float>(x + 0.5), static_cast<float>(y + 0.5)}}, board;
+            cv::perspectiveTransform(at, board, toBoard);
+            const double bx = board[0].x, by = board[0].y;
+            const bool inside = bx >= 0 && bx < boardW && by >= 0 && by < boardH;
+            photo.setPixel(x, y, !inside ? qRgb(128, 128, 128) : dark(bx, by) ? qRgb(20, 20, 20) : qRgb(235, 235, 235));
+        }
+    Document doc;
+    SetReferenceRect(doc, corners, true);
+    doc.KijunWText = "400";
+    doc.KijunHText = "300";
+
+    const Rectified r = Rectify(photo, doc, 1.0);
+    ASSERT_TRUE(r.error.empty()) << r.error;
+    EXPECT_EQ(r.image.dotsPerMeterX(), 1000);
+    std::istringstream world(r.world);
+    double a, d, b, e, c, f;
+    world >> a >> d >> b >> e >> c >> f;
+    EXPECT_EQ(a, 1.0);
+    EXPECT_EQ(e, -1.0);
+    // Board millimetres to the plane's own, as the program measures.
+    std::vector<cv::Point2f> planePts;
+    for (const TDPoint& corner : corners) {
+        const TDPoint g = GetDelta(doc, corner);
+        planePts.emplace_back(static_cast<float>(g.x), static_cast<float>(g.y));
+    }
+    const cv::Mat boardToPlane = cv::getPerspectiveTransform(boardPts, planePts);
+    auto pixelOf = [&](double bx, double by) {
+        std::vector<cv::Point2f> at{{static_cast<float>(bx), static_cast<float>(by)}}, g;
+        cv::perspectiveTransform(at, g, boardToPlane);
+        // The world file: X = c + u a, Y = f + v e for the pixel centre u, v.
+        return std::pair{(g[0].x - c) / a, (g[0].y - f) / e};
+    };
+    // Whether the straight-on image is dark where the board point is.
+    auto isDark = [&](double bx, double by) {
+        const auto [u, v] = pixelOf(bx, by);
+        return qGray(r.image.pixel(static_cast<int>(std::lround(u)), static_cast<int>(std::lround(v)))) < 128;
+    };
+    // The board's top edge is the image's: the photo is not turned over.
+    EXPECT_LT(pixelOf(200, 0).second, pixelOf(200, 300).second);
+    int checked = 0;
+    for (int row = 0; row < 6; ++row)
+        for (int k = 1; k < 8; ++k) {
+            // The edge between cells k - 1 and k, half way down the row.
+            const double by = row * cell + cell / 2;
+            EXPECT_EQ(isDark(k * cell - 1.0, by), dark(k * cell - 1, by)) << row << "," << k;
+            EXPECT_EQ(isDark(k * cell + 1.0, by), dark(k * cell + 1, by)) << row << "," << k;
+            ++checked;
+        }
+    for (int column = 0; column < 8; ++column)
+        for (int k = 1; k < 6; ++k) {
+            const double bx = column * cell + cell / 2;
+            EXPECT_EQ(isDark(bx, k * cell - 1.0), dark(bx, k * cell - 1)) << column << "," << k;
+            EXPECT_EQ(isDark(bx, k * cell + 1.0), dark(bx, k * cell + 1)) << column << "," << k;
+            ++checked;
+        }
+    EXPECT_EQ(checked, 42 + 40);
+
+    // Bounded: a size that would pass 100 megapixels is refused with a reason.
+    const Rectified huge = Rectify(photo, doc, 0.01);
+    EXPECT_TRUE(huge.image.isNull());
+    EXPECT_NE(huge.error.find("100 megapixels"), std::string::npos);
+    EXPECT_FALSE(Rectify(photo, Document{}, 1.0).error.empty());
+    EXPECT_NEAR(ReferenceMmPerPixel(doc), 0.95, 0.15);
 }
 
 } // namespace

@@ -393,6 +393,7 @@ private slots:
     void exportsThroughTheMenus();
     void dxfDrawingReadBackByAnIndependentReader();
     void theReportsDetailedPagesListEveryResult();
+    void theStraightOnImageFromTheMenuAndBatchMode();
     void pd25LengthsForWAndH();
     void batchModeWritesWhatTheMenuWrites();
     void filesAreTheSameInEveryLanguage();
@@ -2078,6 +2079,51 @@ void WindowTest::theReportsDetailedPagesListEveryResult()
         QVERIFY2(details.contains(QString::fromStdString(FormatNumber0(t.length))), FormatNumber0(t.length).c_str());
         QVERIFY2(details.contains(QString::fromStdString(FormatYen(t.cost))), FormatYen(t.cost).c_str());
     }
+}
+
+// The reference plane straight on, from the menu at the size the user gives
+// and from batch mode: a PNG that records its scale, a world file beside it,
+// and a clear refusal past 100 megapixels.
+void WindowTest::theStraightOnImageFromTheMenuAndBatchMode()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    const QString photo = f.Photo(QStringLiteral("plane.jpg"), Qt::gray);
+    w.LoadFile(photo);
+    Measure(w);
+    const QString png = f.home.filePath(QStringLiteral("menu.png"));
+    f.prompter->inputBoxAnswer = "0.5";
+    f.prompter->textTarget = png;
+    w.Action(QStringLiteral("mnRectifiedOut"))->trigger();
+    QImage menuImage(png);
+    QVERIFY(!menuImage.isNull());
+    QCOMPARE(menuImage.dotsPerMeterX(), 2000);
+    const QList<QByteArray> world = Bytes(f.home.filePath(QStringLiteral("menu.pgw"))).split('\n');
+    QVERIFY(world.size() >= 6);
+    QCOMPARE(world[0], QByteArray("0.5"));
+    QCOMPARE(world[3], QByteArray("-0.5"));
+    f.prompter->answers = {true};
+    f.Close();
+
+    auto run = [&](const QString& out, const QString& size) {
+        QProcess p;
+        p.start(QStringLiteral(KALVEX_BINARY), {QStringLiteral("--batch"), photo, QStringLiteral("--home"), f.home.path(),
+                                               QStringLiteral("--rectified"), out, QStringLiteral("--mm-per-px"), size});
+        p.waitForFinished(60000);
+        return std::pair{p.exitCode(), QString::fromUtf8(p.readAllStandardError())};
+    };
+    const QString half = f.home.filePath(QStringLiteral("batch.png"));
+    QCOMPARE(run(half, QStringLiteral("1")).first, 0);
+    const QImage batchImage(half);
+    QCOMPARE(batchImage.dotsPerMeterX(), 1000);
+    // Half the pixels a side at twice the millimetres a pixel.
+    QVERIFY(std::abs(batchImage.width() * 2 - menuImage.width()) <= 2);
+    QVERIFY(QFile::exists(f.home.filePath(QStringLiteral("batch.pgw"))));
+    const QString huge = f.home.filePath(QStringLiteral("huge.png"));
+    const auto [code, err] = run(huge, QStringLiteral("0.0001"));
+    QVERIFY(code != 0);
+    QVERIFY2(err.contains(QStringLiteral("100 megapixels")), qPrintable(err));
+    QVERIFY(!QFile::exists(huge));
 }
 
 void WindowTest::exportsThroughTheMenus()

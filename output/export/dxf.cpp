@@ -43,11 +43,10 @@ struct PlaneDrawing {
     std::vector<Label> labels;
 };
 
-// The plane point of an image point, y up as drawings have it.
+// The plane point of an image point; the plane's y runs up, as drawings have it.
 TDPoint Plane(const Document& doc, TDPoint p)
 {
-    const TDPoint g = GetDelta(doc, p);
-    return {g.x, -g.y};
+    return GetDelta(doc, p);
 }
 
 // An area's vertex on the plane, stretched by its slopes as its area is.
@@ -56,7 +55,7 @@ TDPoint SlopedPoint(const Document& doc, const TSpace& s, std::size_t j)
     const bool corrected = CorrectionInForce(doc, s.corrected) && j < s.correctedPoints.size();
     const TDPoint g = GetDelta(doc, corrected ? s.correctedPoints[j] : s.points[j]);
     constexpr double kRad = std::numbers::pi / 180;
-    return {g.x / std::cos(s.slantH * kRad), -g.y / std::cos(s.slantV * kRad)};
+    return {g.x / std::cos(s.slantH * kRad), g.y / std::cos(s.slantV * kRad)};
 }
 
 PlaneDrawing DrawPlane(const Document& doc, const std::string& prefix)

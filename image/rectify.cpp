@@ -1,0 +1,110 @@
+#include "image/rectify.h"
+
+#include "measure/calibration.h"
+#include "measure/numfmt.h"
+
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace kvx {
+
+double ReferenceMmPerPixel(const Document& doc)
+{
+    const TBaseBlock& b = doc.Plane.base;
+    if (b.BaseSet != 1)
+        return 0;
+    const auto length = [](TDPoint a, TDPoint c) { return std::hypot(c.x - a.x, c.y - a.y); };
+    const double w = (length(b.BaseRect[1], b.BaseRect[2]) + length(b.BaseRect[4], b.BaseRect[3])) / 2;
+    const double h = (length(b.BaseRect[1], b.BaseRect[4]) + length(b.BaseRect[2], b.BaseRect[3])) / 2;
+    if (!(w > 0) || !(h > 0))
+        return 0;
+    return (doc.W() / w + doc.H() / h) / 2;
+}
+
+Rectified Rectify(const QImage& photo, const Document& doc, double mmPerPixel)
+{
+    Rectified out;
+    const TPlaneState& plane = doc.Plane;
+    if (plane.base.BaseSet != 1 || photo.isNull()) {
+        out.error = "no reference rectangle is set";
+        return out;
+    }
+    if (!(mmPerPixel > 0) || !std::isfinite(mmPerPixel)) {
+        out.error = "the millimetres per pixel must be a positive number";
+        return out;
+    }
+    // The reference's corners on the plane, as every measurement has them:
+    // the four pairs fix the plane's projective map.
+    std::vector<cv::Point2f> imageCorners, planeCorners;
+    for (int k = 1; k <= 4; ++k) {
+        const TDPoint p = plane.base.BaseRect[static_cast<std::size_t>(k)];
+        const TDPoint g = GetDelta(doc, p);
+        imageCorners.emplace_back(static_cast<float>(p.x), static_cast<float>(p.y));
+        planeCorners.emplace_back(static_cast<float>(g.x), static_cast<float>(g.y));
+    }
+    // What is to be covered: the reference and every mark, with a margin.
+    double x0 = std::numeric_limits<double>::infinity(), y0 = x0, x1 = -x0, y1 = -x0;
+    auto cover = [&](TDPoint image) {
+        const TDPoint g = GetDelta(doc, image);
+        if (!std::isfinite(g.x) || !std::isfinite(g.y))
+            return;
+        x0 = std::min(x0, g.x);
+        y0 = std::min(y0, g.y);
+        x1 = std::max(x1, g.x);
+        y1 = std::max(y1, g.y);
+    };
+    for (int k = 1; k <= 4; ++k)
+        cover(plane.base.BaseRect[static_cast<std::size_t>(k)]);
+    for (const TDistance& d : plane.Distances) {
+        cover(d.start);
+        cover(d.end);
+    }
+    for (const TSpace& s : plane.Spaces)
+        for (const TDPoint& p : s.points)
+            cover(p);
+    const double margin = std::max(x1 - x0, y1 - y0) * 0.05;
+    x0 -= margin;
+    y0 -= margin;
+    x1 += margin;
+    y1 += margin;
+    const double width = std::ceil((x1 - x0) / mmPerPixel), height = std::ceil((y1 - y0) / mmPerPixel);
+    if (!(width >= 1 && height >= 1) || width * height > kRectifiedPixels) {
+        out.error = "the straight-on image would be " + FormatNumber0(width) + " x " + FormatNumber0(height) +
+                    " pixels, more than 100 megapixels: choose more millimetres per pixel";
+        return out;
+    }
+    // From a pixel of the straight-on image to the plane, and on to the photo.
+    const cv::Mat toImage = cv::getPerspectiveTransform(planeCorners, imageCorners);
+    // The plane's y runs up, the image's rows down: the top row is the plane's highest.
+    cv::Mat toPlane =
+        (cv::Mat_<double>(3, 3) << mmPerPixel, 0, x0 + mmPerPixel / 2, 0, -mmPerPixel, y1 - mmPerPixel / 2, 0, 0, 1);
+    // Pixel centres: photo pixel i covers i to i + 1.
+    const cv::Mat toPixel = (cv::Mat_<double>(3, 3) << 1, 0, -0.5, 0, 1, -0.5, 0, 0, 1);
+    const cv::Mat map = toPixel * toImage * toPlane;
+    const QImage rgb = photo.convertToFormat(QImage::Format_RGB888);
+    const cv::Mat source(rgb.height(), rgb.width(), CV_8UC3, const_cast<uchar*>(rgb.constBits()),
+                         static_cast<std::size_t>(rgb.bytesPerLine()));
+    QImage result(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB888);
+    if (result.isNull()) {
+        out.error = "no memory for the straight-on image";
+        return out;
+    }
+    cv::Mat target(result.height(), result.width(), CV_8UC3, result.bits(), static_cast<std::size_t>(result.bytesPerLine()));
+    cv::warpPerspective(source, target, map, target.size(), cv::INTER_LINEAR | cv::WARP_INVERSE_MAP, cv::BORDER_CONSTANT,
+                        cv::Scalar(255, 255, 255));
+    const int dotsPerMetre = static_cast<int>(std::lround(1000.0 / mmPerPixel));
+    result.setDotsPerMeterX(dotsPerMetre);
+    result.setDotsPerMeterY(dotsPerMetre);
+    out.image = result;
+    // The world file: pixel size, no rotation, y up, the top-left pixel's centre.
+    out.world = FormatGeneral(mmPerPixel) + "\n0\n0\n" + FormatGeneral(-mmPerPixel) + "\n" +
+                FormatGeneral(x0 + mmPerPixel / 2) + "\n" + FormatGeneral(y1 - mmPerPixel / 2) + "\n";
+    return out;
+}
+
+} // namespace kvx

@@ -1,0 +1,61 @@
+#include "shell/rectified_file.h"
+
+#include "base/safe_file.h"
+#include "image/rectify.h"
+#include "measure/calibration.h"
+
+#include <QBuffer>
+#include <QImage>
+
+#include <filesystem>
+
+namespace kvx {
+
+namespace {
+
+std::string WriteOne(const std::filesystem::path& png, const Document& doc, const QImage& photo,
+                     std::optional<double> mmPerPixel)
+{
+    const double size = mmPerPixel ? *mmPerPixel : ReferenceMmPerPixel(doc);
+    const Rectified r = Rectify(photo, doc, size);
+    if (!r.error.empty())
+        return "'" + png.string() + "': " + r.error;
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!r.image.save(&buffer, "PNG"))
+        return "'" + png.string() + "' could not be written";
+    if (const std::string refused = RefusedWrite(png); !refused.empty())
+        return refused;
+    if (!WriteFileReplacing(png, bytes.toStdString()))
+        return "'" + png.string() + "' could not be written";
+    std::filesystem::path world = png;
+    world.replace_extension(".pgw");
+    if (!WriteFileReplacing(world, r.world))
+        return "'" + world.string() + "' could not be written";
+    return {};
+}
+
+} // namespace
+
+std::string WriteRectified(const std::string& path, Document& doc, const QImage& photo, std::optional<double> mmPerPixel)
+{
+    const std::filesystem::path png(path);
+    if (std::string error = WriteOne(png, doc, photo, mmPerPixel); !error.empty())
+        return error;
+    if (doc.CurrentSetting != 4 || doc.OtherBaseSet != 1)
+        return {};
+    std::filesystem::path second = png.parent_path() / (png.stem().string() + "_2" + png.extension().string());
+    SwapBDS(doc);
+    std::string error;
+    try {
+        error = WriteOne(second, doc, photo, mmPerPixel);
+    } catch (...) {
+        SwapBDS(doc);
+        throw;
+    }
+    SwapBDS(doc);
+    return error;
+}
+
+} // namespace kvx
