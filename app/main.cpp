@@ -3,7 +3,7 @@
 //   kalvex [--home DIR] [--lang ja|en] [PHOTO]
 //   kalvex --batch PHOTO [--home DIR] [--setting N] [--group G] [--names on|off]
 //          [--csv FILE] [--sd FILE] [--pdf FILE] [--pdf-detail on|off] [--dxf FILE]
-//          [--rectified FILE.png [--mm-per-px S]]
+//          [--rectified FILE.png [--mm-per-px S] [--overlay on|off]]
 //
 // --home (or KALVEX_HOME) names the folder that holds kvx.ini and the working
 // folder Temp; without it they live beside the executable.
@@ -67,11 +67,14 @@ int main(int argc, char** argv)
                                      QStringLiteral("Batch: millimetres a pixel of the straight-on image (default: the photo's own "
                                                     "at the reference)."),
                                      QStringLiteral("S"));
+    const QCommandLineOption overlay(QStringLiteral("overlay"),
+                                     QStringLiteral("Batch: draw the marks over the straight-on image, on or off (default off)."),
+                                     QStringLiteral("on|off"), QStringLiteral("off"));
     const QCommandLineOption lang(QStringLiteral("lang"),
                                   QStringLiteral("The interface's language for this run, ja or en (default: the one chosen in "
                                                  "the preferences, else the user's locale)."),
                                   QStringLiteral("ja|en"));
-    for (const auto* option : {&home, &batch, &setting, &group, &names, &csv, &sd, &pdf, &dxf, &pdfDetail, &rectified, &mmPerPx, &lang})
+    for (const auto* option : {&home, &batch, &setting, &group, &names, &csv, &sd, &pdf, &dxf, &pdfDetail, &rectified, &mmPerPx, &overlay, &lang})
         parser.addOption(*option);
     parser.addPositionalArgument(QStringLiteral("photo"), QStringLiteral("Photo to open."));
     parser.process(app);
@@ -128,6 +131,12 @@ int main(int argc, char** argv)
         options.pdfDetail = detail == QStringLiteral("on");
         if (parser.isSet(rectified))
             options.rectified = parser.value(rectified).toStdString();
+        const QString overlayValue = parser.value(overlay);
+        if (overlayValue != QStringLiteral("on") && overlayValue != QStringLiteral("off")) {
+            std::cerr << "kalvex: --overlay takes on or off\n";
+            return 2;
+        }
+        options.rectifiedOverlay = overlayValue == QStringLiteral("on");
         if (parser.isSet(mmPerPx)) {
             // A point, whatever the locale: the number is the user's file's.
             double s = 0;

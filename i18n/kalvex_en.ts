@@ -1405,6 +1405,10 @@ The manual is at: %2</translation>
         <source>１画素あたりのミリメートル</source>
         <translation>Millimetres per pixel</translation>
     </message>
+    <message>
+        <source>基準、距離、面積も描き入れますか？</source>
+        <translation>Draw the reference, the distances and the areas over it?</translation>
+    </message>
 </context>
 <context>
     <name>WindowPhoto</name>

@@ -1,7 +1,11 @@
 #include "image/rectify.h"
 
+#include "image/colour.h"
 #include "measure/calibration.h"
 #include "measure/numfmt.h"
+
+#include <QPainter>
+#include <QPolygonF>
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
@@ -26,7 +30,7 @@ double ReferenceMmPerPixel(const Document& doc)
     return (doc.W() / w + doc.H() / h) / 2;
 }
 
-Rectified Rectify(const QImage& photo, const Document& doc, double mmPerPixel)
+Rectified Rectify(const QImage& photo, const Document& doc, double mmPerPixel, const TAppSettings* overlay)
 {
     Rectified out;
     const TPlaneState& plane = doc.Plane;
@@ -97,6 +101,32 @@ Rectified Rectify(const QImage& photo, const Document& doc, double mmPerPixel)
     cv::Mat target(result.height(), result.width(), CV_8UC3, result.bits(), static_cast<std::size_t>(result.bytesPerLine()));
     cv::warpPerspective(source, target, map, target.size(), cv::INTER_LINEAR | cv::WARP_INVERSE_MAP, cv::BORDER_CONSTANT,
                         cv::Scalar(255, 255, 255));
+    if (overlay) {
+        // Plane millimetres to the image's pixels (pixel u spans u to u + 1).
+        auto at = [&](TDPoint image) {
+            const TDPoint g = GetDelta(doc, image);
+            return QPointF((g.x - x0) / mmPerPixel, (y1 - g.y) / mmPerPixel);
+        };
+        QPainter p(&result);
+        p.setRenderHint(QPainter::Antialiasing);
+        auto outline = [&](const std::vector<TDPoint>& points, std::int32_t colour, bool closed) {
+            QPolygonF shape;
+            for (const TDPoint& q : points)
+                shape << at(q);
+            p.setPen(QPen(ColorOf(colour), 2));
+            if (closed)
+                p.drawPolygon(shape);
+            else
+                p.drawPolyline(shape);
+        };
+        p.setBrush(Qt::NoBrush);
+        outline({plane.base.BaseRect[1], plane.base.BaseRect[2], plane.base.BaseRect[3], plane.base.BaseRect[4]},
+                overlay->ColorBase, true);
+        for (const TDistance& d : plane.Distances)
+            outline({d.start, d.end}, overlay->ColorDistance, false);
+        for (const TSpace& sp : plane.Spaces)
+            outline(sp.points, sp.kind == kSpaceSub ? overlay->ColorSpaceSub : overlay->ColorSpaceAdd, true);
+    }
     const int dotsPerMetre = static_cast<int>(std::lround(1000.0 / mmPerPixel));
     result.setDotsPerMeterX(dotsPerMetre);
     result.setDotsPerMeterY(dotsPerMetre);

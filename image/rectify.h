@@ -3,6 +3,7 @@
 // The reference plane seen straight on: the photo warped so that the plane's
 // millimetres become square pixels of a chosen size.
 
+#include "base/app_settings.h"
 #include "measure/model.h"
 
 #include <QImage>
@@ -27,6 +28,8 @@ double ReferenceMmPerPixel(const Document& doc);
 // The current plane of doc straight on at mmPerPixel, covering the reference
 // and every mark of the plane with a margin.  An error (and no image) without
 // a reference, for a size that is not positive, or past kRectifiedPixels.
-Rectified Rectify(const QImage& photo, const Document& doc, double mmPerPixel);
+// With overlay, the reference, the distances and the areas are drawn over it
+// in the colours of settings.
+Rectified Rectify(const QImage& photo, const Document& doc, double mmPerPixel, const TAppSettings* overlay = nullptr);
 
 } // namespace kvx

@@ -143,7 +143,10 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
     if (options.rectified) {
         std::string error;
         try {
-            editor.Output([&](Document& d) { error = WriteRectified(*options.rectified, d, shown.Image(), options.mmPerPixel); });
+            editor.Output([&](Document& d) {
+                error = WriteRectified(*options.rectified, d, shown.Image(), options.mmPerPixel,
+                                       options.rectifiedOverlay ? &PdfSettings() : nullptr);
+            });
         } catch (const std::exception& e) {
             error = e.what();
         }

@@ -24,6 +24,7 @@ struct BatchOptions {
     bool pdfDetail = true;  // the report's detailed pages
     std::optional<std::string> rectified;
     std::optional<double> mmPerPixel;  // the photo's own at the reference when not given
+    bool rectifiedOverlay = false;     // the marks drawn over the straight-on image
 };
 
 // 0 on success; otherwise one line on err and a non-zero code, with no

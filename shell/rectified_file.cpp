@@ -14,10 +14,10 @@ namespace kvx {
 namespace {
 
 std::string WriteOne(const std::filesystem::path& png, const Document& doc, const QImage& photo,
-                     std::optional<double> mmPerPixel)
+                     std::optional<double> mmPerPixel, const TAppSettings* overlay)
 {
     const double size = mmPerPixel ? *mmPerPixel : ReferenceMmPerPixel(doc);
-    const Rectified r = Rectify(photo, doc, size);
+    const Rectified r = Rectify(photo, doc, size, overlay);
     if (!r.error.empty())
         return "'" + png.string() + "': " + r.error;
     QByteArray bytes;
@@ -38,10 +38,11 @@ std::string WriteOne(const std::filesystem::path& png, const Document& doc, cons
 
 } // namespace
 
-std::string WriteRectified(const std::string& path, Document& doc, const QImage& photo, std::optional<double> mmPerPixel)
+std::string WriteRectified(const std::string& path, Document& doc, const QImage& photo, std::optional<double> mmPerPixel,
+                           const TAppSettings* overlay)
 {
     const std::filesystem::path png(path);
-    if (std::string error = WriteOne(png, doc, photo, mmPerPixel); !error.empty())
+    if (std::string error = WriteOne(png, doc, photo, mmPerPixel, overlay); !error.empty())
         return error;
     if (doc.CurrentSetting != 4 || doc.OtherBaseSet != 1)
         return {};
@@ -49,7 +50,7 @@ std::string WriteRectified(const std::string& path, Document& doc, const QImage&
     SwapBDS(doc);
     std::string error;
     try {
-        error = WriteOne(second, doc, photo, mmPerPixel);
+        error = WriteOne(second, doc, photo, mmPerPixel, overlay);
     } catch (...) {
         SwapBDS(doc);
         throw;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/app_settings.h"
 #include "measure/model.h"
 
 #include <optional>
@@ -14,6 +15,8 @@ namespace kvx {
 // too, into the same name with "_2" before the suffix.  mmPerPixel: the
 // photo's own at the reference when not given.  The planes current on return
 // are those on entry.  An empty string, or why nothing (or not all) was written.
-std::string WriteRectified(const std::string& path, Document& doc, const QImage& photo, std::optional<double> mmPerPixel);
+// With overlay, the marks are drawn over it in its colours.
+std::string WriteRectified(const std::string& path, Document& doc, const QImage& photo, std::optional<double> mmPerPixel,
+                           const TAppSettings* overlay = nullptr);
 
 } // namespace kvx

@@ -225,11 +225,14 @@ void TF001::mnRectifiedOutClick()
     if (!path)
         return;
     settings_.PdfFolder = Utf8(QFileInfo(*path).absolutePath());
+    const bool overlay = prompter_->AskYesNo(Tx("WindowOutput", "基準、距離、面積も描き入れますか？"));
     Guard("mnRectifiedOut", [&] {
         std::string error;
         {
             Hourglass hourglass;
-            editor_.Output([&](Document& d) { error = WriteRectified(path->toStdString(), d, work_.Image(), mmPerPixel); });
+            editor_.Output([&](Document& d) {
+                error = WriteRectified(path->toStdString(), d, work_.Image(), mmPerPixel, overlay ? &settings_ : nullptr);
+            });
         }
         if (!error.empty())
             throw std::runtime_error(error);

@@ -3,6 +3,7 @@
 #include "shell/main_window.h"
 
 #include "image/photo.h"
+#include "image/colour.h"
 #include "measure/calibration.h"
 #include "interact/commands.h"
 #include "interact/prompts.h"
@@ -2105,10 +2106,11 @@ void WindowTest::theStraightOnImageFromTheMenuAndBatchMode()
     f.prompter->answers = {true};
     f.Close();
 
-    auto run = [&](const QString& out, const QString& size) {
+    auto run = [&](const QString& out, const QString& size, const QString& overlay = QStringLiteral("off")) {
         QProcess p;
         p.start(QStringLiteral(KALVEX_BINARY), {QStringLiteral("--batch"), photo, QStringLiteral("--home"), f.home.path(),
-                                               QStringLiteral("--rectified"), out, QStringLiteral("--mm-per-px"), size});
+                                               QStringLiteral("--rectified"), out, QStringLiteral("--mm-per-px"), size,
+                                               QStringLiteral("--overlay"), overlay});
         p.waitForFinished(60000);
         return std::pair{p.exitCode(), QString::fromUtf8(p.readAllStandardError())};
     };
@@ -2119,6 +2121,19 @@ void WindowTest::theStraightOnImageFromTheMenuAndBatchMode()
     // Half the pixels a side at twice the millimetres a pixel.
     QVERIFY(std::abs(batchImage.width() * 2 - menuImage.width()) <= 2);
     QVERIFY(QFile::exists(f.home.filePath(QStringLiteral("batch.pgw"))));
+    // With the overlay, the distance is drawn in its colour; without, nowhere.
+    const QString drawn = f.home.filePath(QStringLiteral("drawn.png"));
+    QCOMPARE(run(drawn, QStringLiteral("1"), QStringLiteral("on")).first, 0);
+    auto distancePixels = [](const QImage& image) {
+        const QColor colour = ColorOf(TAppSettings{}.ColorDistance);
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                n += image.pixelColor(x, y) == colour;
+        return n;
+    };
+    QVERIFY(distancePixels(QImage(drawn)) > 10);
+    QCOMPARE(distancePixels(batchImage), 0);
     const QString huge = f.home.filePath(QStringLiteral("huge.png"));
     const auto [code, err] = run(huge, QStringLiteral("0.0001"));
     QVERIFY(code != 0);
