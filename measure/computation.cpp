@@ -12,11 +12,7 @@
 
 namespace kvx {
 
-namespace {
-
-// An amount of money as the interface writes it: the digits are FormatYen's in
-// every language, the currency sign the language's.
-std::string Money(double price)
+std::string MoneyText(double price)
 {
     std::string text = FormatYen(price);
     const std::string sign = Tx("Summary", "￥");
@@ -24,6 +20,8 @@ std::string Money(double price)
         text.replace(at, std::string_view("￥").size(), sign);
     return text;
 }
+
+namespace {
 
 struct Ends {
     TDPoint start, end;
@@ -254,7 +252,7 @@ std::string SetCalcu(const Document& doc, uCommand mode)
             const double total = static_cast<double>(add - sub);
             const double price = doc.UnitPrice() * total;
             const std::string m2 = Tx("Summary", "㎡");
-            return Tx("Summary", "合計面積=") + FormatFixed(total, 3) + m2 + "( " + Money(price) + " ),  " +
+            return Tx("Summary", "合計面積=") + FormatFixed(total, 3) + m2 + "( " + MoneyText(price) + " ),  " +
                    Tx("Summary", "加算=") + FormatFixed(static_cast<double>(add), 3) + m2 + ",  " + Tx("Summary", "減算=") +
                    FormatFixed(static_cast<double>(sub), 3) + m2 + ",  [" + Tx("Summary", "面積=") + FormatFixed(c.area, 3) +
                    m2 + ", " + Tx("Summary", "周長=") + FormatNumber0(c.perimeter) + Tx("Summary", "㎜") + "]";
@@ -265,7 +263,7 @@ std::string SetCalcu(const Document& doc, uCommand mode)
             const double length = r.distance + r.before + r.after;
             const double price = doc.UnitPrice() * length / 1000;
             const std::string mm = Tx("Summary", "㎜");
-            return Tx("Summary", "長さ=") + FormatNumber0(length) + mm + "( " + Money(price) + " ),  [" +
+            return Tx("Summary", "長さ=") + FormatNumber0(length) + mm + "( " + MoneyText(price) + " ),  [" +
                    Tx("Summary", "距離=") + FormatNumber0(r.distance) + mm + ",  ΔX=" + FormatNumber0(r.dX) + mm +
                    ",  ΔY=" + FormatNumber0(r.dY) + mm + ",  ∠" + FormatFixed(r.angle, 3) + Tx("Summary", "ﾟ") + "]";
         }

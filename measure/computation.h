@@ -70,4 +70,8 @@ SideProjection SpaceSideProjection(const Document& doc, std::int32_t i);
 // The summary line for the information field (UTF-8).
 std::string SetCalcu(const Document& doc, uCommand mode);
 
+// An amount of money as the interface writes it: FormatYen's digits in every
+// language, the language's currency sign.
+std::string MoneyText(double price);
+
 } // namespace kvx

@@ -55,6 +55,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <stdexcept>
+#include <tuple>
 
 namespace kvx {
 
@@ -75,12 +76,19 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
                                  DefaultSettings(paths_.folders.ExeFolder.string(), QDir::homePath().toStdString()));
 
         interaction_ = std::make_unique<Interaction>(editor_, settings_, *this);
-        interaction_->cornerSnap = [this](TDPoint p) -> std::optional<TDPoint> {
+        // A pointer move asks twice for the same point (the mark and the
+        // rubber band): the last answer is kept, for the same photo.
+        interaction_->cornerSnap = [this, last = std::optional<std::tuple<TDPoint, double, qint64, std::optional<TDPoint>>>()](
+                                       TDPoint p) mutable -> std::optional<TDPoint> {
             if (!settings_.SnapFlag || work_.isNull())
                 return std::nullopt;
             // A few screen pixels around the pointer, in photo pixels.
             const double reach = std::clamp(8.0 / Ik5Disp1->State().DispScale, 2.0, 24.0);
-            return SnapToCorner(work_.Image(), p, reach);
+            const qint64 photo = work_.Image().cacheKey();
+            if (last && std::get<0>(*last) == p && std::get<1>(*last) == reach && std::get<2>(*last) == photo)
+                return std::get<3>(*last);
+            last.emplace(p, reach, photo, SnapToCorner(work_.Image(), p, reach));
+            return std::get<3>(*last);
         };
         BuildMenus();
         BuildTopPanel();

@@ -40,6 +40,12 @@ protected:
     }
 };
 
+// Working-file questions answered yes, warnings unheard.
+struct SilentUi : WorkFileUi {
+    void Warn(const std::string&) override {}
+    bool AskYesNo(const std::string&) override { return true; }
+};
+
 struct Step {
     const char* name;
     std::function<void(Editor&)> run;
@@ -147,10 +153,7 @@ TEST_F(EditorSteps, EveryStepUndoesAndRedoesExactly)
 {
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / "kvx_editor_history";
     std::filesystem::create_directories(folder);
-    struct Silent : WorkFileUi {
-        void Warn(const std::string&) override {}
-        bool AskYesNo(const std::string&) override { return true; }
-    } ui;
+    SilentUi ui;
     const std::vector<Step> steps = {
         {"add distance", [](Editor& e) { e.AddDistance({10, 10}, {20, 20}, false); }, true},
         {"add to a chain", [](Editor& e) { e.AddDistance({200, 120}, {260, 160}, true); }, true},
@@ -205,10 +208,7 @@ TEST_F(EditorSteps, TheHistoryKeepsItsStepsAndANewStepDropsWhatWasUndone)
 {
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / "kvx_editor_history2";
     std::filesystem::create_directories(folder);
-    struct Silent : WorkFileUi {
-        void Warn(const std::string&) override {}
-        bool AskYesNo(const std::string&) override { return true; }
-    } ui;
+    SilentUi ui;
     for (int i = 0; i < 250; ++i)
         editor.AddDistance({10.0 + i, 10}, {20.0 + i, 20}, false);
     EXPECT_EQ(editor.Doc().Plane.DistanceCount(), 251);
@@ -234,10 +234,7 @@ TEST_F(EditorSteps, UndoingAStepOfAnotherSettingSwitchesBackToIt)
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / "kvx_editor_history3";
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
-    struct Silent : WorkFileUi {
-        void Warn(const std::string&) override {}
-        bool AskYesNo(const std::string&) override { return true; }
-    } ui;
+    SilentUi ui;
     editor.StartPhoto("wall.jpg", 42);
     editor.SetReference({TDPoint{100, 100}, {500, 100}, {500, 400}, {100, 400}});
     editor.AddDistance({120, 120}, {300, 120}, false);

@@ -2,6 +2,7 @@
 #include "widgets/words.h"
 #include "base/translate.h"
 
+#include "measure/computation.h"
 #include "measure/numfmt.h"
 
 #include <QApplication>
@@ -23,12 +24,6 @@ QStringList Header()
     return {Qx("ResultsPanel", "種類"),   Qx("ResultsPanel", "番号"),  Qx("ResultsPanel", "ｸﾞﾙｰﾌﾟ"),
             Qx("ResultsPanel", "名称"),   Qx("ResultsPanel", "値"),    Qx("ResultsPanel", "勾配V"),
             Qx("ResultsPanel", "勾配H"),  Qx("ResultsPanel", "補正"),  Qx("ResultsPanel", "延長")};
-}
-
-QString Money(double price)
-{
-    QString text = QString::fromStdString(FormatYen(price));
-    return text.replace(QStringLiteral("￥"), Qx("Summary", "￥"));
 }
 
 } // namespace
@@ -101,7 +96,7 @@ void ResultsPanel::Show(const std::vector<ResultRow>& rows, const std::vector<Gr
         lines << Qx("ResultsPanel", "ｸﾞﾙｰﾌﾟ%1: 距離 %2%3, 面積 %4%5, 金額 %6")
                      .arg(t.group)
                      .arg(QString::fromStdString(FormatNumber0(t.length)), mm,
-                          QString::fromStdString(FormatFixed(t.area, 3)), m2, Money(t.cost));
+                          QString::fromStdString(FormatFixed(t.area, 3)), m2, QString::fromStdString(MoneyText(t.cost)));
     totals_->setText(lines.join(QLatin1Char('\n')));
     table_->clearSelection();
     for (int i = 0; i < table_->rowCount(); ++i)

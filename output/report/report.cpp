@@ -277,7 +277,7 @@ public:
         Line(Tx("Report", "写真: ") + detail.photo);
         Line(Tx("Report", "日付: ") + detail.date);
         Line(Tx("Report", "設定: ") + (doc.CurrentSetting == 4 ? Tx("Report", "設定２面同時") : std::to_string(doc.CurrentSetting)));
-        Line(Tx("Report", "単価: ") + Money(doc.UnitPrice()));
+        Line(Tx("Report", "単価: ") + MoneyText(doc.UnitPrice()));
         y_ -= 6;
         const bool twoPlanes = doc.CurrentSetting == 4 && doc.OtherBaseSet == 1;
         Plane(doc, twoPlanes ? Tx("Report", "面1") : std::string());
@@ -292,15 +292,6 @@ private:
     static constexpr double kMargin = 40;
     static constexpr double kLine = 13;
     static constexpr double kSize = 9;
-
-    static std::string Money(double price)
-    {
-        std::string text = FormatYen(price);
-        const std::string sign = Tx("Summary", "￥");
-        if (const auto at = text.find("￥"); at != std::string::npos)
-            text.replace(at, std::string_view("￥").size(), sign);
-        return text;
-    }
 
     // Every page of the details is a page of its own after the report's.
     void NewPage()
@@ -374,7 +365,7 @@ private:
             Room(false);
             Line(Tx("Report", "グループ") + std::to_string(t.group) + ":  " + Tx("Summary", "長さ=") + FormatNumber0(t.length) +
                  mm + ",  " + Tx("Summary", "面積=") + FormatFixed(t.area, 3) + m2 + ",  " + Tx("Report", "金額=") +
-                 Money(t.cost));
+                 MoneyText(t.cost));
         }
     }
 
