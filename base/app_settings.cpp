@@ -9,6 +9,7 @@
 #include <SimpleIni.h>
 
 #include <charconv>
+#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <string_view>
@@ -23,7 +24,7 @@ namespace {
 // Larger than any settings file we write by far; anything bigger is not ours.
 constexpr std::uintmax_t kMaxIniBytes = 1 << 20;
 
-enum class Kind { Text, Bool, Int };
+enum class Kind { Text, Bool, Int, Real };
 
 struct Key {
     const char* section;
@@ -32,11 +33,13 @@ struct Key {
     std::string TAppSettings::*text = nullptr;
     bool TAppSettings::*flag = nullptr;
     std::int32_t TAppSettings::*number = nullptr;
+    double TAppSettings::*real = nullptr;
 };
 
 Key TextKey(const char* s, const char* k, std::string TAppSettings::*m) { return {s, k, Kind::Text, m, nullptr, nullptr}; }
 Key BoolKey(const char* s, const char* k, bool TAppSettings::*m) { return {s, k, Kind::Bool, nullptr, m, nullptr}; }
 Key IntKey(const char* s, const char* k, std::int32_t TAppSettings::*m) { return {s, k, Kind::Int, nullptr, nullptr, m}; }
+Key RealKey(const char* s, const char* k, double TAppSettings::*m) { return {s, k, Kind::Real, nullptr, nullptr, nullptr, m}; }
 
 // Every key in the order the file has always listed them; the recent photos come last.
 const std::array kKeys = {
@@ -73,6 +76,8 @@ const std::array kKeys = {
     IntKey("Loupe", "Zoom", &TAppSettings::LoupeZoom),
     BoolKey("Snap", "Flag", &TAppSettings::SnapFlag),
     BoolKey("ReportDetail", "Flag", &TAppSettings::ReportDetailFlag),
+    RealKey("Uncertainty", "ClickSigma", &TAppSettings::ClickSigma),
+    BoolKey("Uncertainty", "LabelFlag", &TAppSettings::UncertaintyLabelFlag),
 };
 
 constexpr const char* kRecentSection = "LastFileName";
@@ -112,6 +117,21 @@ bool ParseIniInteger(const std::string& text, std::int32_t& value)
     return true;
 }
 
+bool ParseIniDecimal(const std::string& text, double& value)
+{
+    std::string_view s = text;
+    if (!s.empty() && s.front() == '+')
+        s.remove_prefix(1);
+    if (s.empty() || s.find_first_not_of("-.0123456789") != std::string_view::npos)
+        return false;
+    double v = 0;
+    const auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), v, std::chars_format::fixed);
+    if (ec != std::errc() || ptr != s.data() + s.size() || !std::isfinite(v))
+        return false;
+    value = v;
+    return true;
+}
+
 TAppSettings DefaultSettings(const std::string& exeFolder, const std::string& userFolder)
 {
     TAppSettings s;
@@ -146,6 +166,9 @@ TAppSettings ReadSettings(const fs::path& iniFile, const TAppSettings& defaults)
             if (ParseIniInteger(raw, v))
                 s.*k.number = v;
             break;
+        case Kind::Real:
+            ParseIniDecimal(raw, s.*k.real);
+            break;
         }
     }
     for (int n = 1; n <= 5; ++n) {
@@ -172,6 +195,13 @@ bool WriteSettings(const fs::path& iniFile, const TAppSettings& settings)
         case Kind::Int:
             value = std::to_string(settings.*k.number);
             break;
+        case Kind::Real: {
+            // The shortest text that reads back as the same number, with a point.
+            char buffer[64];
+            const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, settings.*k.real, std::chars_format::fixed);
+            value = ec == std::errc() ? std::string(buffer, end) : std::string();
+            break;
+        }
         }
         // A folder whose name holds a line break is not remembered: the file
         // keeps the folder it had.

@@ -46,6 +46,10 @@ struct TAppSettings {
     std::int32_t LoupeZoom = 4;     // 2..8
     bool SnapFlag = false;          // the reference's corners snap to the photo's corners
     bool ReportDetailFlag = true;   // the PDF report's detailed pages after its first
+    // How far off a click may be, in photo pixels (one standard deviation,
+    // 0.1..5): every result's uncertainty is worked out from it.
+    double ClickSigma = 0.5;
+    bool UncertaintyLabelFlag = false;  // "±" after the values in the labels over the photo
     std::array<std::string, 6> LastFileName;  // [1..5], [1] the newest
 
     friend bool operator==(const TAppSettings&, const TAppSettings&) = default;
@@ -69,5 +73,8 @@ bool FitsOneIniLine(std::string_view value);
 
 // Reads an INI integer the strict way: decimal digits with an optional sign.
 bool ParseIniInteger(const std::string& text, std::int32_t& value);
+// Reads an INI decimal the same way: digits with an optional sign and point,
+// always a point whatever the locale, a finite number.
+bool ParseIniDecimal(const std::string& text, double& value);
 
 } // namespace kvx

@@ -573,6 +573,22 @@
         <source>ＰＤＦに計測結果の詳細を付ける</source>
         <translation>Add the detailed results to the PDF report</translation>
     </message>
+    <message>
+        <source>クリックの精度 (±の計算)</source>
+        <translation>Click precision (for ±)</translation>
+    </message>
+    <message>
+        <source>画素 (0.1～5)</source>
+        <translation>pixels (0.1–5)</translation>
+    </message>
+    <message>
+        <source>点を置くときのずれの見込み (標準偏差). 計測値の ± はここから求めます</source>
+        <translation>How far a placed point may be off (one standard deviation). The ± of every result is worked out from it</translation>
+    </message>
+    <message>
+        <source>写真上の数値に ± を付ける</source>
+        <translation>Show ± after the values on the photo</translation>
+    </message>
 </context>
 <context>
     <name>Report</name>

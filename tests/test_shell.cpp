@@ -52,17 +52,21 @@ TEST(Settings, RoundTripAndBadValues)
     s.DeleteTempLimit = 3;
     s.LastFileName[1] = "/写真/a,b.jpg";
     s.LastFileName[3] = "/p/c.bmp";
+    s.ClickSigma = 1.75;
+    s.UncertaintyLabelFlag = true;
     ASSERT_TRUE(WriteSettings(ini, s));
+    EXPECT_NE(ReadAll(ini).find("[Uncertainty]\nClickSigma=1.75\nLabelFlag=1\n"), std::string::npos) << ReadAll(ini);
     EXPECT_EQ(ReadSettings(ini, DefaultSettings("/x", "/y")), s);
 
     WriteAll(ini, "[DrawText]\nSize=abc\n[PanWindow]\nFlag=7\nSize=12x\n[AdjustDraw]\nFlag=0\n[Color]\nBase=-5\n"
-                  "[Other]\nKeep=me\n");
+                  "[Uncertainty]\nClickSigma=0,75\n[Other]\nKeep=me\n");
     const TAppSettings r = ReadSettings(ini, DefaultSettings("/x", "/y"));
     EXPECT_EQ(r.DrawTextSize, 12) << "not an integer: the default";
     EXPECT_TRUE(r.PanWindowFlag) << "any non-zero integer is true";
     EXPECT_EQ(r.PanWindowSize, 300);
     EXPECT_FALSE(r.AdjustDrawFlag);
     EXPECT_EQ(r.ColorBase, -5);
+    EXPECT_EQ(r.ClickSigma, 0.5) << "a decimal comma is no number here: the default";
     ASSERT_TRUE(WriteSettings(ini, r));
     EXPECT_NE(ReadAll(ini).find("Keep=me"), std::string::npos) << "other sections survive a write";
 }

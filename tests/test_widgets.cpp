@@ -37,6 +37,8 @@ private slots:
     void wheelTurnsASelectorOnlyWithTheFocus();
     void preferenceNumbersStayInBounds_data();
     void preferenceNumbersStayInBounds();
+    void clickPrecisionStaysInBounds_data();
+    void clickPrecisionStaysInBounds();
     void preferencesStoreEveryControl();
 };
 
@@ -323,6 +325,27 @@ void WidgetsTest::preferenceNumbersStayInBounds()
     QCOMPARE(PropertyNumber(text.toStdString(), lower, upper), stored);
 }
 
+void WidgetsTest::clickPrecisionStaysInBounds_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("before");
+    QTest::addColumn<double>("stored");
+    QTest::newRow("as typed") << "0.8" << 0.5 << 0.8;
+    QTest::newRow("with a unit") << "2px" << 0.5 << 2.0;
+    QTest::newRow("below") << "0.01" << 0.5 << 0.1;
+    QTest::newRow("above") << "12" << 0.5 << 5.0;
+    QTest::newRow("no number keeps the last") << "abc" << 1.5 << 1.5;
+    QTest::newRow("a comma ends the number") << "0,7" << 0.5 << 0.1;
+}
+
+void WidgetsTest::clickPrecisionStaysInBounds()
+{
+    QFETCH(QString, text);
+    QFETCH(double, before);
+    QFETCH(double, stored);
+    QCOMPARE(PropertyClickSigma(text.toStdString(), before), stored);
+}
+
 void WidgetsTest::preferencesStoreEveryControl()
 {
     TAppSettings before;
@@ -345,6 +368,10 @@ void WidgetsTest::preferencesStoreEveryControl()
     dialog.CheckBox_AdjustDraw->setChecked(!before.AdjustDrawFlag);
     dialog.CheckBox_PD25->setChecked(!before.PD25Flag);
     dialog.CheckBox_SpaceNameInput->setChecked(!before.SpaceNameInputFlag);
+    QCOMPARE(dialog.Edit_ClickSigma->text(), QStringLiteral("0.5"));
+    QCOMPARE(dialog.CheckBox_UncertaintyLabel->isChecked(), false);
+    dialog.Edit_ClickSigma->setText(QStringLiteral("1.25"));
+    dialog.CheckBox_UncertaintyLabel->setChecked(true);
     // The colour dialog confirmed on the first panel, cancelled on the last.
     std::vector<std::int32_t> offered;
     dialog.chooseColour = [&](std::int32_t current) -> std::optional<std::int32_t> {
@@ -366,6 +393,8 @@ void WidgetsTest::preferencesStoreEveryControl()
     QCOMPARE(after.AdjustDrawFlag, !before.AdjustDrawFlag);
     QCOMPARE(after.PD25Flag, !before.PD25Flag);
     QCOMPARE(after.SpaceNameInputFlag, !before.SpaceNameInputFlag);
+    QCOMPARE(after.ClickSigma, 1.25);
+    QCOMPARE(after.UncertaintyLabelFlag, true);
     QCOMPARE(after.ColorBase, 0x00FF00);
     QCOMPARE(after.ColorSpaceSub2, 0x123456);
     // Folders and the recent photos are not the dialog's to change.

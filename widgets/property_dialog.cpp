@@ -3,6 +3,8 @@
 #include "base/translate.h"
 
 #include "measure/geometry.h"
+#include "measure/numfmt.h"
+#include "measure/uncertainty.h"
 #include "widgets/dialog_buttons.h"
 #include "widgets/focus_manager.h"
 
@@ -52,6 +54,13 @@ std::int32_t PropertyNumber(const std::string& text, std::int32_t lower, std::in
     return static_cast<std::int32_t>(std::max<double>(std::min<double>(v, upper), lower));
 }
 
+double PropertyClickSigma(const std::string& text, double before)
+{
+    if (text.find_first_of("0123456789") == std::string::npos)
+        return ClickSigma(before);
+    return ClickSigma(StrToVal(text));
+}
+
 TFDProperty::TFDProperty(const TAppSettings& s, QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("FDProperty"));
@@ -80,6 +89,10 @@ TFDProperty::TFDProperty(const TAppSettings& s, QWidget* parent) : QDialog(paren
         numberGroup(Qx("PropertyDialog", "作業ファイル削除"), nullptr, s.DeleteTempLimit, Qx("PropertyDialog", "日後"));
     Edit_LoupeZoom = numberGroup(Qx("PropertyDialog", "ルーペの倍率"), nullptr, s.LoupeZoom, Qx("PropertyDialog", "倍 (2～8)"));
     Edit_LoupeZoom->setObjectName(QStringLiteral("Edit_LoupeZoom"));
+    Edit_ClickSigma = numberGroup(Qx("PropertyDialog", "クリックの精度 (±の計算)"), nullptr, 0, Qx("PropertyDialog", "画素 (0.1～5)"));
+    Edit_ClickSigma->setObjectName(QStringLiteral("Edit_ClickSigma"));
+    Edit_ClickSigma->setText(QString::fromStdString(FormatGeneral(ClickSigma(s.ClickSigma))));
+    Edit_ClickSigma->setToolTip(Qx("PropertyDialog", "点を置くときのずれの見込み (標準偏差). 計測値の ± はここから求めます"));
 
     CheckBox_ShortCutButton = new QCheckBox(Qx("PropertyDialog", "ショートカットボタン"), this);
     CheckBox_ShortCutButton->setChecked(s.ShortCutButtonFlag);
@@ -103,6 +116,10 @@ TFDProperty::TFDProperty(const TAppSettings& s, QWidget* parent) : QDialog(paren
     CheckBox_ReportDetail->setObjectName(QStringLiteral("CheckBox_ReportDetail"));
     CheckBox_ReportDetail->setChecked(s.ReportDetailFlag);
     layout->addWidget(CheckBox_ReportDetail);
+    CheckBox_UncertaintyLabel = new QCheckBox(Qx("PropertyDialog", "写真上の数値に ± を付ける"), this);
+    CheckBox_UncertaintyLabel->setObjectName(QStringLiteral("CheckBox_UncertaintyLabel"));
+    CheckBox_UncertaintyLabel->setChecked(s.UncertaintyLabelFlag);
+    layout->addWidget(CheckBox_UncertaintyLabel);
 
     // The interface's words are set up before the window is built, so a new
     // language shows from the next start.
@@ -189,6 +206,8 @@ TAppSettings TFDProperty::Stored(TAppSettings s) const
     s.SpaceNameInputFlag = CheckBox_SpaceNameInput->isChecked();
     s.SnapFlag = CheckBox_Snap->isChecked();
     s.ReportDetailFlag = CheckBox_ReportDetail->isChecked();
+    s.ClickSigma = PropertyClickSigma(Edit_ClickSigma->text().toStdString(), s.ClickSigma);
+    s.UncertaintyLabelFlag = CheckBox_UncertaintyLabel->isChecked();
     s.Language = ComboBox_Language->currentData().toString().toStdString();
     for (int i = 0; i < 14; ++i)
         s.*kColours[i] = colours_[static_cast<std::size_t>(i)];

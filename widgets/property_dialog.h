@@ -20,6 +20,9 @@ namespace kvx {
 
 // A number field as OK stores it: StrToVal, cut toward zero, kept within bounds.
 std::int32_t PropertyNumber(const std::string& text, std::int32_t lower, std::int32_t upper);
+// The click precision as OK stores it: StrToVal kept within 0.1..5 pixels;
+// a field without a number keeps what was stored before.
+double PropertyClickSigma(const std::string& text, double before);
 
 class TFDProperty : public QDialog {
     Q_OBJECT
@@ -46,6 +49,8 @@ public:
     QCheckBox* CheckBox_ReportDetail;
     QComboBox* ComboBox_Language;
     QLineEdit* Edit_LoupeZoom;
+    QLineEdit* Edit_ClickSigma;
+    QCheckBox* CheckBox_UncertaintyLabel;
     std::array<QPushButton*, 14> colourPanels{};
 
 private:

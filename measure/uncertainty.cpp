@@ -1,0 +1,539 @@
+#include "measure/uncertainty.h"
+
+#include "measure/computation.h"
+#include "base/error_trail.h"
+
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <numbers>
+#include <vector>
+
+namespace kvx {
+
+namespace {
+
+using Real = long double;
+
+// A point or a line of the projective plane.  Kept scaled to its largest
+// component, so that a vanishing point at infinity (parallel edges seen
+// straight on) is an ordinary value and nothing overflows.
+struct Hom {
+    Real x = 0, y = 0, z = 0;
+};
+
+Hom Scaled(Hom h)
+{
+    const Real m = std::max({std::fabs(h.x), std::fabs(h.y), std::fabs(h.z)});
+    if (m > 0) {
+        h.x /= m;
+        h.y /= m;
+        h.z /= m;
+    }
+    return h;
+}
+
+Hom Of(TDPoint p)
+{
+    return {p.x, p.y, 1};
+}
+
+// The line through two points, or the point where two lines meet.
+Hom Join(Hom a, Hom b)
+{
+    return Scaled({a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x});
+}
+
+std::optional<TDPoint> Finite(Hom h)
+{
+    if (h.z == 0)
+        return std::nullopt;
+    const Real x = h.x / h.z;
+    const Real y = h.y / h.z;
+    if (!std::isfinite(x) || !std::isfinite(y))
+        return std::nullopt;
+    return TDPoint{static_cast<double>(x), static_cast<double>(y)};
+}
+
+using Matrix = std::array<Real, 9>;
+
+Hom Apply(const Matrix& m, Real x, Real y, Real z = 1)
+{
+    return {m[0] * x + m[1] * y + m[2] * z, m[3] * x + m[4] * y + m[5] * z, m[6] * x + m[7] * y + m[8] * z};
+}
+
+Matrix Product(const Matrix& a, const Matrix& b)
+{
+    Matrix r{};
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            for (int k = 0; k < 3; ++k)
+                r[static_cast<std::size_t>(3 * i + j)] += a[static_cast<std::size_t>(3 * i + k)] * b[static_cast<std::size_t>(3 * k + j)];
+    return r;
+}
+
+// The inverse up to scale, which is all a projective map needs.
+Matrix Adjugate(const Matrix& m)
+{
+    return {m[4] * m[8] - m[5] * m[7], m[2] * m[7] - m[1] * m[8], m[1] * m[5] - m[2] * m[4],
+            m[5] * m[6] - m[3] * m[8], m[0] * m[8] - m[2] * m[6], m[2] * m[3] - m[0] * m[5],
+            m[3] * m[7] - m[4] * m[6], m[1] * m[6] - m[0] * m[7], m[0] * m[4] - m[1] * m[3]};
+}
+
+Real Determinant(const Matrix& m)
+{
+    return m[0] * (m[4] * m[8] - m[5] * m[7]) - m[1] * (m[3] * m[8] - m[5] * m[6]) + m[2] * (m[3] * m[7] - m[4] * m[6]);
+}
+
+// The map of the unit square (0,0) (1,0) (1,1) (0,1) onto the quadrilateral
+// c0..c3, in closed form; the affine case needs no branch of its own.
+std::optional<Matrix> SquareTo(const std::array<TDPoint, 4>& c)
+{
+    const Real x0 = c[0].x, x1 = c[1].x, x2 = c[2].x, x3 = c[3].x;
+    const Real y0 = c[0].y, y1 = c[1].y, y2 = c[2].y, y3 = c[3].y;
+    const Real dx1 = x1 - x2, dx2 = x3 - x2, dx3 = x0 - x1 + x2 - x3;
+    const Real dy1 = y1 - y2, dy2 = y3 - y2, dy3 = y0 - y1 + y2 - y3;
+    const Real den = dx1 * dy2 - dx2 * dy1;
+    if (den == 0)
+        return std::nullopt;
+    const Real g = (dx3 * dy2 - dx2 * dy3) / den;
+    const Real h = (dx1 * dy3 - dx3 * dy1) / den;
+    return Matrix{x1 - x0 + g * x1, x3 - x0 + h * x3, x0, y1 - y0 + g * y1, y3 - y0 + h * y3, y0, g, h, 1};
+}
+
+// The points a result depends on, each distinct point once.
+class Inputs {
+public:
+    int Add(TDPoint p)
+    {
+        for (std::size_t i = 0; i < values.size(); ++i)
+            if (values[i] == p)
+                return static_cast<int>(i);
+        values.push_back(p);
+        return static_cast<int>(values.size()) - 1;
+    }
+    std::vector<TDPoint> values;
+};
+
+// Where each point of the calibration stands among the inputs.
+struct Calibration {
+    std::array<int, 4> rect{};  // BaseRect[1..4]
+    bool fromLines = false;     // the base from both base lines, else from its two corners
+    std::array<int, 2> unit{};  // BaseUnit[1..2]
+    std::array<int, 4> lines{}; // BaseLineW[1..2], BaseLineH[1..2]
+    // Which constructed cell corner (U1, U1/U2, U2, U2/U1) stands at each of
+    // UnitPoint[0..3], as the program's ordering put them.
+    std::array<int, 4> order{};
+    double W = 0, H = 0;
+};
+
+struct Correction {
+    bool used = false;
+    std::array<int, 4> other{};  // OtherBaseRect[1..4]
+    int cross = 0;               // CrossLinePoint
+};
+
+// A calibration evaluated at some values of its inputs.
+struct Geometry {
+    PlaneMap map;
+    Hom vanishW, vanishH, vanishOtherW;
+};
+
+struct Corners {
+    std::array<TDPoint, 4> cell{};
+    Hom vanishW, vanishH;
+};
+
+std::optional<Corners> CellCorners(const Calibration& c, const std::vector<TDPoint>& v)
+{
+    auto at = [&](int i) { return Of(v[static_cast<std::size_t>(i)]); };
+    Corners out;
+    out.vanishW = Join(Join(at(c.rect[0]), at(c.rect[1])), Join(at(c.rect[2]), at(c.rect[3])));
+    out.vanishH = Join(Join(at(c.rect[1]), at(c.rect[2])), Join(at(c.rect[3]), at(c.rect[0])));
+    const Hom& VW = out.vanishW;
+    const Hom& VH = out.vanishH;
+    Hom u1, u2;
+    if (c.fromLines) {
+        u1 = Join(Join(VW, at(c.lines[2])), Join(VH, at(c.lines[0])));
+        u2 = Join(Join(VW, at(c.lines[3])), Join(VH, at(c.lines[1])));
+    } else {
+        u1 = at(c.unit[0]);
+        u2 = at(c.unit[1]);
+    }
+    const std::array<Hom, 4> built{u1, Join(Join(VW, u1), Join(VH, u2)), u2, Join(Join(VW, u2), Join(VH, u1))};
+    for (std::size_t j = 0; j < 4; ++j) {
+        const std::optional<TDPoint> p = Finite(built[static_cast<std::size_t>(c.order[j])]);
+        if (!p)
+            return std::nullopt;
+        out.cell[j] = *p;
+    }
+    return out;
+}
+
+std::optional<PlaneMap> MapFromCell(const std::array<TDPoint, 4>& cell, double W, double H)
+{
+    const std::optional<Matrix> square = SquareTo(cell);
+    if (!square || Determinant(*square) == 0 || W == 0 || H == 0)
+        return std::nullopt;
+    // Unit square (u, v) to plane: X = (u - 1/2) W, Y = (1/2 - v) H.
+    const Matrix toPlaneFromSquare{W, 0, -W / 2.0L, 0, -H, H / 2.0L, 0, 0, 1};
+    PlaneMap m;
+    m.toPlane = Product(toPlaneFromSquare, Adjugate(*square));
+    m.toImage = Adjugate(m.toPlane);
+    // The cell's middle is on the plane, in front of the camera.
+    const Real cx = (static_cast<Real>(cell[0].x) + cell[1].x + cell[2].x + cell[3].x) / 4;
+    const Real cy = (static_cast<Real>(cell[0].y) + cell[1].y + cell[2].y + cell[3].y) / 4;
+    const Real z = Apply(m.toPlane, cx, cy).z;
+    if (z == 0)
+        return std::nullopt;
+    m.side = z > 0 ? 1 : -1;
+    return m;
+}
+
+std::optional<Geometry> Evaluate(const Calibration& c, const Correction& k, const std::vector<TDPoint>& v)
+{
+    const std::optional<Corners> corners = CellCorners(c, v);
+    if (!corners)
+        return std::nullopt;
+    const std::optional<PlaneMap> map = MapFromCell(corners->cell, c.W, c.H);
+    if (!map)
+        return std::nullopt;
+    Geometry g{*map, corners->vanishW, corners->vanishH, {}};
+    if (k.used) {
+        auto at = [&](int i) { return Of(v[static_cast<std::size_t>(i)]); };
+        g.vanishOtherW = Join(Join(at(k.other[0]), at(k.other[1])), Join(at(k.other[2]), at(k.other[3])));
+    }
+    return g;
+}
+
+// Sets up the calibration roles of the current plane; nothing when the
+// program's cell cannot be told apart in the constructed one.
+std::optional<Calibration> CalibrationOf(const Document& doc, Inputs& in)
+{
+    const TPlaneState& plane = doc.Plane;
+    const TBaseBlock& b = plane.base;
+    if (b.BaseSet != 1)
+        return std::nullopt;
+    Calibration c;
+    c.W = doc.W();
+    c.H = doc.H();
+    for (std::size_t i = 0; i < 4; ++i)
+        c.rect[i] = in.Add(b.BaseRect[i + 1]);
+    c.unit = {in.Add(b.BaseUnit[1]), in.Add(b.BaseUnit[2])};
+    c.order = {0, 1, 2, 3};
+
+    // The program puts parallel edges' vanishing point far away instead of at
+    // infinity, which moves its corners by a hair: about size² / 1e8.
+    constexpr double kSameCorner = 1e-4;
+    // Which constructed corner is which of the program's; the same test tells
+    // whether a base from the lines still is the base in force.
+    auto match = [&](Calibration& cal) {
+        const std::optional<Corners> built = [&]() -> std::optional<Corners> {
+            Calibration raw = cal;
+            raw.order = {0, 1, 2, 3};
+            // Corners of a raw order never meet at infinity unless the base is degenerate.
+            return CellCorners(raw, in.values);
+        }();
+        if (!built)
+            return false;
+        std::array<bool, 4> taken{};
+        const double size = Distance(plane.UnitPoint[0], plane.UnitPoint[2]) + Distance(plane.UnitPoint[1], plane.UnitPoint[3]);
+        for (std::size_t j = 0; j < 4; ++j) {
+            int best = -1;
+            double bestDistance = 0;
+            for (int k = 0; k < 4; ++k) {
+                const double d = Distance(built->cell[static_cast<std::size_t>(k)], plane.UnitPoint[j]);
+                if (best < 0 || d < bestDistance) {
+                    best = k;
+                    bestDistance = d;
+                }
+            }
+            if (taken[static_cast<std::size_t>(best)] || !(bestDistance <= kSameCorner * std::max(1.0, size)))
+                return false;
+            taken[static_cast<std::size_t>(best)] = true;
+            cal.order[j] = best;
+        }
+        return true;
+    };
+
+    if (b.BaseLineWSet == 1 && b.BaseLineHSet == 1 && b.BaseUnitSet == 1) {
+        Inputs trial = in;
+        Calibration lines = c;
+        lines.fromLines = true;
+        lines.lines = {trial.Add(b.BaseLineW[1]), trial.Add(b.BaseLineW[2]), trial.Add(b.BaseLineH[1]),
+                       trial.Add(b.BaseLineH[2])};
+        std::swap(in, trial);
+        if (match(lines))
+            return lines;
+        std::swap(in, trial);
+    }
+    if (!match(c))
+        return std::nullopt;
+    return c;
+}
+
+Correction CorrectionOf(const Document& doc, Inputs& in, std::uint8_t corrected)
+{
+    Correction k;
+    if (!CorrectionInForce(doc, corrected))
+        return k;
+    k.used = true;
+    for (std::size_t i = 0; i < 4; ++i)
+        k.other[i] = in.Add(doc.OtherBaseRect[i + 1]);
+    k.cross = in.Add(doc.CrossLinePoint);
+    return k;
+}
+
+// CorrectPoint on projective points: E carried along the depth direction onto
+// the plane, for a surface meeting the other plane at R.
+Hom Corrected(const Geometry& g, Hom E, Hom R, Hom C)
+{
+    const Hom t1 = Join(Join(g.vanishW, E), Join(g.vanishH, R));
+    const Hom t2 = Join(Join(g.vanishOtherW, t1), Join(g.vanishH, C));
+    return Join(Join(g.vanishW, t2), Join(g.vanishOtherW, E));
+}
+
+std::optional<TDPoint> PlaneOf(const PlaneMap& m, Hom p)
+{
+    if (p.z == 0)
+        return std::nullopt;
+    // The image point with a positive third coordinate, so that the sign of
+    // the plane point's tells the side of the horizon.
+    const Real s = p.z > 0 ? 1 : -1;
+    const Hom q = Apply(m.toPlane, p.x * s, p.y * s, p.z * s);
+    if (!(q.z * m.side > 0))
+        return std::nullopt;
+    const Real X = q.x / q.z;
+    const Real Y = q.y / q.z;
+    if (!std::isfinite(X) || !std::isfinite(Y))
+        return std::nullopt;
+    return TDPoint{static_cast<double>(X), static_cast<double>(Y)};
+}
+
+// A result as a function of the inputs' values.
+using Result = std::function<std::optional<Real>(const Geometry&, const std::vector<TDPoint>&)>;
+
+// The standard uncertainty of result: its gradient over every coordinate of
+// every input, by central differences, times sigma.
+std::optional<double> Propagate(const Calibration& c, const Correction& k, const Inputs& in, const Result& result,
+                                double sigma)
+{
+    std::vector<TDPoint> v = in.values;
+    {
+        const std::optional<Geometry> g = Evaluate(c, k, v);
+        if (!g || !result(*g, v))
+            return std::nullopt;
+    }
+    // Far below a click's error and far above the rounding of the map.
+    constexpr double kStep = 1e-3;
+    auto at = [&]() -> std::optional<Real> {
+        const std::optional<Geometry> g = Evaluate(c, k, v);
+        if (!g)
+            return std::nullopt;
+        return result(*g, v);
+    };
+    Real sum = 0;
+    for (TDPoint& p : v) {
+        for (double TDPoint::*axis : {&TDPoint::x, &TDPoint::y}) {
+            const double kept = p.*axis;
+            p.*axis = kept + kStep;
+            const std::optional<Real> up = at();
+            p.*axis = kept - kStep;
+            const std::optional<Real> down = at();
+            p.*axis = kept;
+            if (!up || !down)
+                return std::nullopt;
+            const Real slope = (*up - *down) / (2 * kStep);
+            sum += slope * slope;
+        }
+    }
+    const Real u = std::sqrt(sum) * sigma;
+    if (!std::isfinite(u))
+        return std::nullopt;
+    return static_cast<double>(u);
+}
+
+// The plane point of input e, corrected when the correction is used.
+std::optional<TDPoint> PlanePoint(const Geometry& g, const Correction& k, const std::vector<TDPoint>& v, int e, int r)
+{
+    auto at = [&](int i) { return Of(v[static_cast<std::size_t>(i)]); };
+    const Hom p = k.used ? Corrected(g, at(e), at(r), at(k.cross)) : at(e);
+    return PlaneOf(g.map, p);
+}
+
+} // namespace
+
+double ClickSigma(double preference)
+{
+    if (!std::isfinite(preference))
+        return kDefaultClickSigma;
+    return std::clamp(preference, kMinClickSigma, kMaxClickSigma);
+}
+
+std::optional<PlaneMap> PlaneMap::Of(const Document& doc)
+{
+    Inputs in;
+    const std::optional<Calibration> c = CalibrationOf(doc, in);
+    if (!c)
+        return std::nullopt;
+    const std::optional<Geometry> g = Evaluate(*c, Correction{}, in.values);
+    if (!g)
+        return std::nullopt;
+    return g->map;
+}
+
+std::optional<TDPoint> PlaneMap::ToPlane(TDPoint p) const
+{
+    return PlaneOf(*this, kvx::Of(p));
+}
+
+std::optional<TDPoint> PlaneMap::ToImage(TDPoint q) const
+{
+    // The plane point is in front when the image point maps back to it on
+    // the cell's side of the horizon.
+    const Hom h = Apply(toImage, q.x, q.y);
+    const std::optional<TDPoint> p = Finite(h);
+    if (!p)
+        return std::nullopt;
+    const std::optional<TDPoint> back = ToPlane(*p);
+    if (!back)
+        return std::nullopt;
+    return p;
+}
+
+std::optional<double> DistanceUncertainty(const Document& doc, std::int32_t i, double sigma)
+{
+    return Guard("DistanceUncertainty", [&]() -> std::optional<double> {
+        if (!doc.Plane.Distances.Valid(i))
+            return std::nullopt;
+        const TDistance& d = doc.Plane.Distances[i];
+        Inputs in;
+        const std::optional<Calibration> c = CalibrationOf(doc, in);
+        if (!c)
+            return std::nullopt;
+        const Correction k = CorrectionOf(doc, in, d.corrected);
+        const int s = in.Add(d.start);
+        const int e = in.Add(d.end);
+        const int r = k.used ? in.Add(d.correctionRef) : 0;
+        return Propagate(*c, k, in,
+                         [&](const Geometry& g, const std::vector<TDPoint>& v) -> std::optional<Real> {
+                             const std::optional<TDPoint> a = PlanePoint(g, k, v, s, r);
+                             const std::optional<TDPoint> b = PlanePoint(g, k, v, e, r);
+                             if (!a || !b)
+                                 return std::nullopt;
+                             return std::hypot(static_cast<Real>(a->x) - b->x, static_cast<Real>(a->y) - b->y);
+                         },
+                         sigma);
+    });
+}
+
+std::optional<double> SpaceUncertainty(const Document& doc, std::int32_t i, double sigma)
+{
+    return Guard("SpaceUncertainty", [&]() -> std::optional<double> {
+        if (!doc.Plane.Spaces.Valid(i))
+            return std::nullopt;
+        const TSpace& s = doc.Plane.Spaces[i];
+        if (s.points.size() < 4)
+            return std::nullopt;
+        Inputs in;
+        const std::optional<Calibration> c = CalibrationOf(doc, in);
+        if (!c)
+            return std::nullopt;
+        const bool corrected = CorrectionInForce(doc, s.corrected) && s.correctedPoints.size() == s.points.size();
+        const Correction k = CorrectionOf(doc, in, corrected ? 1 : 0);
+        const int r = k.used ? in.Add(s.correctionRef) : 0;
+        std::vector<int> outline;
+        for (const TDPoint& p : s.points)
+            outline.push_back(in.Add(p));
+        constexpr Real kRad = std::numbers::pi_v<Real> / 180;
+        const Real cosH = std::cos(s.slantH * kRad);
+        const Real cosV = std::cos(s.slantV * kRad);
+        return Propagate(*c, k, in,
+                         [&](const Geometry& g, const std::vector<TDPoint>& v) -> std::optional<Real> {
+                             std::vector<TDPoint> q;
+                             q.reserve(outline.size());
+                             for (const int j : outline) {
+                                 const std::optional<TDPoint> p = PlanePoint(g, k, v, j, r);
+                                 if (!p)
+                                     return std::nullopt;
+                                 q.push_back(*p);
+                             }
+                             Real twice = 0;
+                             for (std::size_t j = 0; j + 1 < q.size(); ++j)
+                                 twice += (static_cast<Real>(q[j + 1].x) * q[j].y - static_cast<Real>(q[j].x) * q[j + 1].y) /
+                                          (cosH * cosV);
+                             return std::fabs(twice) / 2 / 1000000;
+                         },
+                         sigma);
+    });
+}
+
+std::optional<double> SegmentUncertainty(const Document& doc, TDPoint a, TDPoint b, double sigma)
+{
+    return Guard("SegmentUncertainty", [&]() -> std::optional<double> {
+        Inputs in;
+        const std::optional<Calibration> c = CalibrationOf(doc, in);
+        if (!c)
+            return std::nullopt;
+        const Correction k;
+        const int s = in.Add(a);
+        const int e = in.Add(b);
+        return Propagate(*c, k, in,
+                         [&](const Geometry& g, const std::vector<TDPoint>& v) -> std::optional<Real> {
+                             const std::optional<TDPoint> p = PlanePoint(g, k, v, s, 0);
+                             const std::optional<TDPoint> q = PlanePoint(g, k, v, e, 0);
+                             if (!p || !q)
+                                 return std::nullopt;
+                             return std::hypot(static_cast<Real>(p->x) - q->x, static_cast<Real>(p->y) - q->y);
+                         },
+                         sigma);
+    });
+}
+
+std::optional<ReferenceStrength> ReferenceStrengthAt(const Document& doc, TDPoint middle, double sigma)
+{
+    return Guard("ReferenceStrengthAt", [&]() -> std::optional<ReferenceStrength> {
+        const std::optional<PlaneMap> map = PlaneMap::Of(doc);
+        if (!map)
+            return std::nullopt;
+        constexpr double kMetre = 1000;
+        ReferenceStrength out;
+        const ReferenceStrength beyond{std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity(),
+                                       WeakReason::Oblique};
+        const std::optional<TDPoint> m = map->ToPlane(middle);
+        if (!m)
+            return beyond;
+        for (const TDPoint half : {TDPoint{kMetre / 2, 0}, TDPoint{0, kMetre / 2}}) {
+            const std::optional<TDPoint> a = map->ToImage({m->x - half.x, m->y - half.y});
+            const std::optional<TDPoint> b = map->ToImage({m->x + half.x, m->y + half.y});
+            if (!a || !b)
+                return beyond;
+            const std::optional<double> u = SegmentUncertainty(doc, *a, *b, sigma);
+            if (!u)
+                return beyond;
+            out.millimetres = std::max(out.millimetres, *u);
+        }
+        out.relative = out.millimetres / kMetre;
+        if (out.relative <= kWeakReference)
+            return out;
+        // How unevenly a pixel stretches over the plane at the middle: the
+        // ratio of the largest to the smallest stretch of the map there.
+        constexpr double kPixel = 1;
+        const std::optional<TDPoint> px = map->ToPlane({middle.x + kPixel, middle.y});
+        const std::optional<TDPoint> py = map->ToPlane({middle.x, middle.y + kPixel});
+        if (!px || !py) {
+            out.reason = WeakReason::Oblique;
+            return out;
+        }
+        const double a = px->x - m->x, b = py->x - m->x, c = px->y - m->y, d = py->y - m->y;
+        const double frobenius = a * a + b * b + c * c + d * d;
+        const double det = std::fabs(a * d - b * c);
+        const double root = std::sqrt(std::max(0.0, frobenius * frobenius - 4 * det * det));
+        const double large = std::sqrt((frobenius + root) / 2);
+        const double small = std::sqrt(std::max(0.0, (frobenius - root) / 2));
+        out.reason = !(small > 0) || large / small > kObliqueStretch ? WeakReason::Oblique : WeakReason::FewPixels;
+        return out;
+    });
+}
+
+} // namespace kvx
