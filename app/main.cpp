@@ -2,7 +2,7 @@
 //
 //   kalvex [--home DIR] [--lang ja|en] [PHOTO]
 //   kalvex --batch PHOTO [--home DIR] [--setting N] [--group G] [--names on|off]
-//          [--csv FILE] [--sd FILE] [--pdf FILE] [--pdf-detail on|off] [--dxf FILE]
+//          [--csv FILE] [--sd FILE] [--pdf FILE] [--pdf-detail on|off] [--dxf FILE] [--table FILE]
 //          [--rectified FILE.png [--mm-per-px S] [--overlay on|off]]
 //
 // --home (or KALVEX_HOME) names the folder that holds kvx.ini and the working
@@ -57,6 +57,9 @@ int main(int argc, char** argv)
     const QCommandLineOption pdf(QStringLiteral("pdf"), QStringLiteral("Batch: write the PDF report."), QStringLiteral("FILE"));
     const QCommandLineOption dxf(QStringLiteral("dxf"), QStringLiteral("Batch: write the DXF drawing (millimetres)."),
                                  QStringLiteral("FILE"));
+    const QCommandLineOption table(QStringLiteral("table"),
+                                   QStringLiteral("Batch: write the results file of every setting, with uncertainties (UTF-8 CSV)."),
+                                   QStringLiteral("FILE"));
     const QCommandLineOption pdfDetail(QStringLiteral("pdf-detail"),
                                        QStringLiteral("Batch: the report's detailed pages, on or off (default on)."),
                                        QStringLiteral("on|off"), QStringLiteral("on"));
@@ -74,7 +77,7 @@ int main(int argc, char** argv)
                                   QStringLiteral("The interface's language for this run, ja or en (default: the one chosen in "
                                                  "the preferences, else the user's locale)."),
                                   QStringLiteral("ja|en"));
-    for (const auto* option : {&home, &batch, &setting, &group, &names, &csv, &sd, &pdf, &dxf, &pdfDetail, &rectified, &mmPerPx, &overlay, &lang})
+    for (const auto* option : {&home, &batch, &setting, &group, &names, &csv, &sd, &pdf, &dxf, &table, &pdfDetail, &rectified, &mmPerPx, &overlay, &lang})
         parser.addOption(*option);
     parser.addPositionalArgument(QStringLiteral("photo"), QStringLiteral("Photo to open."));
     parser.process(app);
@@ -123,6 +126,8 @@ int main(int argc, char** argv)
             options.pdf = parser.value(pdf).toStdString();
         if (parser.isSet(dxf))
             options.dxf = parser.value(dxf).toStdString();
+        if (parser.isSet(table))
+            options.table = parser.value(table).toStdString();
         const QString detail = parser.value(pdfDetail);
         if (detail != QStringLiteral("on") && detail != QStringLiteral("off")) {
             std::cerr << "kalvex: --pdf-detail takes on or off\n";

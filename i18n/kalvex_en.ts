@@ -1341,6 +1341,10 @@
         <source>正対画像の出力</source>
         <translation>Straight-on image</translation>
     </message>
+    <message>
+        <source>結果表の出力</source>
+        <translation>Results file</translation>
+    </message>
 </context>
 <context>
     <name>WindowCommands</name>
@@ -1424,6 +1428,10 @@ The manual is at: %2</translation>
     <message>
         <source>基準、距離、面積も描き入れますか？</source>
         <translation>Draw the reference, the distances and the areas over it?</translation>
+    </message>
+    <message>
+        <source>結果表の出力</source>
+        <translation>Results file</translation>
     </message>
 </context>
 <context>

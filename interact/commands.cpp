@@ -10,7 +10,7 @@ namespace {
 using Names = std::vector<std::string>;
 
 const Names kPhoto = {"ComboBox_Change", "RadioGroup_Group", "mnPrint",         "mnPdfOut",
-                      "mnCsvOut",        "mnCsvOut2",        "mnBase",          "mnChange",
+                      "mnCsvOut",        "mnCsvOut2",        "mnTableOut",      "mnBase",          "mnChange",
                       "mnGroup",         "mnEffect",         "mnImageFix",      "mnZoomAll",
                       "mnZoom1",         "mnZoomUp",         "mnZoomDown",      "SpeedButton_Base",
                       "SpeedButton_ZoomAll", "SpeedButton_ZoomUp", "SpeedButton_ZoomDown"};

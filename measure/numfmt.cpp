@@ -1,6 +1,7 @@
 #include "measure/numfmt.h"
 
 #include <charconv>
+#include <algorithm>
 #include <cmath>
 
 namespace kvx {
@@ -90,6 +91,27 @@ std::string FormatGeneral(double x)
         s = mantissa + "E" + (negative ? "-" : "") + exponent;
     }
     return s;
+}
+
+std::string FormatSignificant(double x, int digits)
+{
+    if (!std::isfinite(x))
+        return NonFinite(x);
+    if (x == 0)
+        return "0";
+    const int magnitude = static_cast<int>(std::floor(std::log10(std::fabs(x))));
+    return FormatFixed(x, std::max(0, digits - 1 - magnitude));
+}
+
+std::string FormatPlain(double x)
+{
+    if (!std::isfinite(x))
+        return NonFinite(x);
+    char buf[400];  // the widest double in fixed notation
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, x == 0 ? 0.0 : x, std::chars_format::fixed);
+    if (ec != std::errc())
+        return NonFinite(x);
+    return std::string(buf, end);
 }
 
 std::string FormatYen(double x)

@@ -15,6 +15,13 @@ std::string FormatFixed(double x, int decimals);
 std::string FormatNumber0(double x);
 // "%g": the shortest general form, up to 15 significant digits ("30.0007", "45").
 std::string FormatGeneral(double x);
+// x to the given significant digits, in fixed notation without grouping
+// ("2.3" for 2.34, "0.0052" for 0.00517, "1235" for 1234.6 at 2): an
+// uncertainty says no more than its first two digits.
+std::string FormatSignificant(double x, int digits);
+// The shortest fixed-notation text that reads back as exactly x ("30.0007",
+// "0.00001", "45"): never an exponent, never grouped.
+std::string FormatPlain(double x);
 // "%m": the yen amount, "￥1,235", "-￥1,235" for negatives.
 std::string FormatYen(double x);
 

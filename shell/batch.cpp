@@ -4,6 +4,7 @@
 #include "measure/workfiles.h"
 #include "output/export/exports.h"
 #include "output/export/dxf.h"
+#include "output/export/results_table.h"
 #include "shell/rectified_file.h"
 #include "base/app_settings.h"
 #include "shell/report_file.h"
@@ -123,13 +124,23 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
     view.SpaceNameView = options.names;
     editor.SetViewToggles(view);
 
-    for (const auto* target : {&options.csv, &options.sd, &options.pdf, &options.dxf, &options.rectified})
+    for (const auto* target : {&options.csv, &options.sd, &options.pdf, &options.dxf, &options.table, &options.rectified})
         if (*target && IsFolder(**target))
             return Fail(err, "cannot write '" + **target + "': it is a folder", 5);
     if (options.csv && !WriteFileReplacing(*options.csv, CsvBytes(doc, options.names)))
         return Fail(err, "cannot write '" + *options.csv + "'", 5);
     if (options.sd && !WriteFileReplacing(*options.sd, SdBytes(doc, options.group)))
         return Fail(err, "cannot write '" + *options.sd + "'", 5);
+    if (options.table) {
+        std::string bytes;
+        try {
+            bytes = ResultsTableBytes(EverySetting(doc, work), g_settings.ClickSigma);
+        } catch (const std::exception& e) {
+            return failInWork("cannot write '" + *options.table + "': " + e.what(), 5);
+        }
+        if (!WriteFileReplacing(*options.table, bytes))
+            return Fail(err, "cannot write '" + *options.table + "'", 5);
+    }
     if (options.dxf) {
         try {
             std::string bytes;

@@ -152,6 +152,7 @@ public:
     void ApplyEffects();
     void mnCsvOut2Click();
     void mnDxfOutClick();
+    void mnTableOutClick();
     void mnRectifiedOutClick();
     void mnBaseLineClick(bool w);
     // The meter's lines offered by the W and H commands.

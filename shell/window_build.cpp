@@ -101,6 +101,7 @@ void TF001::BuildMenus()
     AddAction(mnFile, QStringLiteral("mnCsvOut"), Qx("WindowBuild", "ＣＳＶファイル出力(&C)"), [this] { mnCsvOutClick(); });
     AddAction(mnFile, QStringLiteral("mnCsvOut2"), Qx("WindowBuild", "ＳＤファイル出力"), [this] { mnCsvOut2Click(); });
     AddAction(mnFile, QStringLiteral("mnDxfOut"), Qx("WindowBuild", "ＤＸＦファイル出力"), [this] { mnDxfOutClick(); });
+    AddAction(mnFile, QStringLiteral("mnTableOut"), Qx("WindowBuild", "結果表の出力"), [this] { mnTableOutClick(); });
     AddAction(mnFile, QStringLiteral("mnRectifiedOut"), Qx("WindowBuild", "正対画像の出力"), [this] { mnRectifiedOutClick(); });
     AddAction(mnFile, QStringLiteral("mnPrint"), Qx("WindowBuild", "印刷(&P)"), [this] { mnPrintClick(); })->setVisible(false);
     mnFile->addSeparator();

@@ -8,6 +8,7 @@
 #include "measure/workfiles.h"
 #include "output/export/exports.h"
 #include "output/export/dxf.h"
+#include "output/export/results_table.h"
 #include "shell/rectified_file.h"
 #include "base/translate.h"
 #include "image/rectify.h"
@@ -181,6 +182,31 @@ void TF001::mnCsvOut2Click()
         {
             Hourglass hourglass;
             ok = WriteFileReplacing(path->toStdString(), SdBytes(doc_, doc_.CurrentGroup));
+        }
+        if (!ok)
+            throw std::runtime_error(Utf8(Qx("WindowOutput", "'%1' に書き込めませんでした.").arg(*path)));
+    });
+}
+
+void TF001::mnTableOutClick()
+{
+    if (!HasPhoto())
+        return;
+    const auto path = prompter_->SaveText(Qx("WindowOutput", "結果表の出力"), QString::fromStdString(settings_.CsvFolder),
+                                          ProposedName(doc_.ImageFileName, "_results.csv"),
+                                          QStringLiteral("csv files (*.csv)"));
+    if (!path)
+        return;
+    settings_.CsvFolder = Utf8(QFileInfo(*path).absolutePath());
+    Guard("mnTableOut", [&] {
+        if (const std::string refused = RefusedWrite(path->toStdString()); !refused.empty())
+            throw std::runtime_error(refused);
+        bool ok = false;
+        {
+            Hourglass hourglass;
+            // Every setting: the one shown as it is now, the others from their working files.
+            const std::string bytes = ResultsTableBytes(EverySetting(doc_, paths_.folders.TempFolder), settings_.ClickSigma);
+            ok = WriteFileReplacing(path->toStdString(), bytes);
         }
         if (!ok)
             throw std::runtime_error(Utf8(Qx("WindowOutput", "'%1' に書き込めませんでした.").arg(*path)));

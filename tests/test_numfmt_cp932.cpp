@@ -34,6 +34,23 @@ TEST(NumberFormats, FixedGroupedAndYen)
     EXPECT_EQ(FormatFixed(NAN, 3), "NAN");
 }
 
+TEST(NumberFormats, SignificantAndPlain)
+{
+    struct Case {
+        double value;
+        const char* significant2;
+        const char* plain;
+    };
+    for (const Case c : {Case{2.34, "2.3", "2.34"}, Case{0.00517, "0.0052", "0.00517"}, Case{1234.6, "1235", "1234.6"},
+                         Case{23.45, "23", "23.45"}, Case{0.1, "0.10", "0.1"}, Case{-0.0456, "-0.046", "-0.0456"},
+                         Case{0, "0", "0"}, Case{1e-5, "0.000010", "0.00001"}, Case{1e20, "100000000000000000000", "100000000000000000000"}})
+    {
+        EXPECT_EQ(FormatSignificant(c.value, 2), c.significant2) << c.value;
+        EXPECT_EQ(FormatPlain(c.value), c.plain) << c.value;
+    }
+    EXPECT_EQ(FormatSignificant(INFINITY, 2), "INF");
+}
+
 TEST(Cp932, RoundTripAndReplacement)
 {
     const std::string text = "外壁Ａ面 ㎡㎜ﾟ∠Δ￥";

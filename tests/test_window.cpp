@@ -23,6 +23,7 @@
 #include "measure/workfiles.h"
 #include "measure/calibration.h"
 #include "output/export/exports.h"
+#include "measure/uncertainty.h"
 #include "sane_pin.h"
 
 #include <QAbstractButton>
@@ -393,6 +394,7 @@ private slots:
     void imageRangeOutputOpensTheCutOut();
     void exportsThroughTheMenus();
     void dxfDrawingReadBackByAnIndependentReader();
+    void resultsFileFromTheMenuAndFromBatchMode();
     void theReportsDetailedPagesListEveryResult();
     void theStraightOnImageFromTheMenuAndBatchMode();
     void pd25LengthsForWAndH();
@@ -2000,6 +2002,66 @@ void WindowTest::dxfDrawingReadBackByAnIndependentReader()
     QVERIFY(csv.contains(QByteArray::fromStdString(FormatFixed(added, 3))));
     // The area's name, as CAD programs read it.
     QVERIFY2(out.contains(QStringLiteral("TEXT LABELS 外壁")), qPrintable(out));
+}
+
+// The results file from the file menu and from batch mode: the same bytes,
+// every setting of the photo in it (the one shown as it is, the other from
+// its working file), each number the CSV's, each uncertainty worked out with
+// the click precision of the preferences.
+void WindowTest::resultsFileFromTheMenuAndFromBatchMode()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    w.MutableSettings().ClickSigma = 1.5;
+    const QString photo = f.Photo(QStringLiteral("site,1.jpg"), Qt::gray);
+    w.LoadFile(photo);
+    Measure(w);
+    w.mnChangeClick(2);
+    QCOMPARE(w.Doc().CurrentSetting, 2);
+    Set(w, [&](Document& d) { MarkReference(d); });
+    Set(w, [&](Document& d) { d.Plane.Distances.Append(TDistance{4, {110, 140}, {260, 150}}); });
+    Set(w, [&](Document& d) { d.Modified = 1; });
+    const std::string csv = Cp932ToUtf8(CsvBytes(w.Doc(), true));
+    const std::optional<double> u = DistanceUncertainty(w.Doc(), 1, 1.5);
+    QVERIFY(u);
+
+    const QString fromMenu = f.home.filePath(QStringLiteral("menu.csv"));
+    f.prompter->textTarget = fromMenu;
+    QVERIFY(w.ItemEnabled(QStringLiteral("mnTableOut")));
+    w.Action(QStringLiteral("mnTableOut"))->trigger();
+    QCOMPARE(f.prompter->saveProposals.back(), QStringLiteral("site,1_results.csv"));
+    QFile menuFile(fromMenu);
+    QVERIFY(menuFile.open(QIODevice::ReadOnly));
+    const QByteArray menu = menuFile.readAll();
+    f.prompter->answers = {true};
+    f.Close();
+
+    const QString fromBatch = f.home.filePath(QStringLiteral("batch.csv"));
+    QProcess batch;
+    batch.start(QStringLiteral(KALVEX_BINARY), {QStringLiteral("--batch"), photo, QStringLiteral("--home"), f.home.path(),
+                                               QStringLiteral("--setting"), QStringLiteral("2"), QStringLiteral("--table"),
+                                               fromBatch});
+    QVERIFY(batch.waitForFinished(60000));
+    QCOMPARE(batch.exitCode(), 0);
+    QFile batchFile(fromBatch);
+    QVERIFY(batchFile.open(QIODevice::ReadOnly));
+    QCOMPARE(batchFile.readAll(), menu);
+
+    QVERIFY(menu.startsWith("\xEF\xBB\xBFphoto,setting,plane,kind,number,group,name,value,unit,uncertainty,slope_v,"
+                            "slope_h,corrected,check_length\r\n"));
+    const QStringList lines = QString::fromUtf8(menu.mid(3)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 4);
+    QVERIFY2(lines[1].startsWith(QStringLiteral("\"site,1.jpg\",1,1,distance,1,0,,")), qPrintable(lines[1]));
+    QVERIFY2(lines[2].startsWith(QStringLiteral("\"site,1.jpg\",1,1,area,1,0,外壁,")), qPrintable(lines[2]));
+    // Setting 2's distance: the CSV's value and the uncertainty at 1.5 pixels.
+    // (The quoted photo name holds one comma: the fields split one further on.)
+    const QStringList last = lines[3].split(QLatin1Char(','));
+    QCOMPARE(last.size(), 15);
+    QCOMPARE(last.mid(2, 6), (QStringList{QStringLiteral("2"), QStringLiteral("1"), QStringLiteral("distance"),
+                                           QStringLiteral("1"), QStringLiteral("4"), QString()}));
+    QVERIFY2(csv.find("\r\n " + last[8].toStdString() + ",") != std::string::npos, csv.c_str());
+    QCOMPARE(last[9], QStringLiteral("mm"));
+    QCOMPARE(last[10], QString::fromStdString(FormatSignificant(*u, 2)));
 }
 
 // The report's detailed pages follow its first page, which stays as it was:
