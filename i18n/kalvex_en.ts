@@ -719,6 +719,17 @@
     </message>
 </context>
 <context>
+    <name>Status</name>
+    <message>
+        <source>距離</source>
+        <translation>Distance </translation>
+    </message>
+    <message>
+        <source>面積</source>
+        <translation>Area </translation>
+    </message>
+</context>
+<context>
     <name>Steps</name>
     <message>
         <source>距離の追加</source>
@@ -889,6 +900,37 @@
     <message>
         <source>名称</source>
         <translation>Name</translation>
+    </message>
+</context>
+<context>
+    <name>Uncertainty</name>
+    <message>
+        <source>左の面: </source>
+        <translation>Left plane: </translation>
+    </message>
+    <message>
+        <source>右の面: </source>
+        <translation>Right plane: </translation>
+    </message>
+    <message>
+        <source>この基準矩形では, 写真の中央を通る 1 m の距離の不確かさが </source>
+        <translation>With this reference, a 1 m distance through the middle of the photo is uncertain by </translation>
+    </message>
+    <message>
+        <source>になり, 1 % を超えます.</source>
+        <translation>– more than 1 %.</translation>
+    </message>
+    <message>
+        <source>この基準矩形では, 写真の中央が面の地平線の向こうにあり, 測れません.</source>
+        <translation>With this reference, the middle of the photo lies beyond the plane&apos;s horizon and cannot be measured.</translation>
+    </message>
+    <message>
+        <source>原因: 面を斜めから見すぎています. もっと正面から撮った写真を使ってください.</source>
+        <translation>Why: the plane is seen too obliquely. Use a photo taken more squarely.</translation>
+    </message>
+    <message>
+        <source>原因: 基準矩形が写真の中で小さく, 画素が少なすぎます. もっと大きな基準を使うか, 近づいて撮ってください.</source>
+        <translation>Why: the reference is small in the photo and spans too few pixels. Use a larger reference or take the photo closer.</translation>
     </message>
 </context>
 <context>

@@ -91,4 +91,37 @@ std::int32_t SearchSpacePointNo(const Document& doc, TDPoint P, bool withVertice
     });
 }
 
+MarkRef MarkUnder(const Document& doc, TDPoint P, double dispScale)
+{
+    return Guard("MarkUnder", [&] {
+        const TPlaneState& plane = doc.Plane;
+        MarkRef found;
+        double best = kPickRadius / dispScale;
+        if (doc.View.DistanceView) {
+            for (std::int32_t i = 1; i <= plane.DistanceCount(); ++i) {
+                const TDistance& d = plane.Distances[i];
+                const double dist = PLDist(P, d.start, d.end).distance;
+                if (dist < best) {
+                    found = {MarkKind::Distance, i};
+                    best = dist;
+                }
+            }
+        }
+        if (found.kind != MarkKind::None || !doc.View.SpaceView)
+            return found;
+        double smallest = 0;
+        for (std::int32_t i = 1; i <= plane.SpaceCount(); ++i) {
+            const TSpace& s = plane.Spaces[i];
+            if (s.count() < 4 || !Inner(P, s.points, true))
+                continue;
+            const double area = PolygonSpace(s.points, s.count() - 1);
+            if (found.kind == MarkKind::None || area < smallest) {
+                found = {MarkKind::Area, i};
+                smallest = area;
+            }
+        }
+        return found;
+    });
+}
+
 } // namespace kvx

@@ -88,6 +88,9 @@ private:
     void DrawGesture(int gesture, TDPoint trace);
     void DrawXor(int mode, TDPoint P, TDPoint anchor, TDPoint third, std::int32_t colour);
     TDPoint StoWPoint(TPoint s) const;
+    // The mark under image point P with its value and uncertainty, for the
+    // status line; empty when the pointer is on none.
+    std::string PointedMark(TDPoint P) const;
     double Radius() const;
     bool Accepts(TDPoint a, TDPoint b) const { return Distance(a, b) > 0; }
     // A click of a command that draws its rubber band from the last point:

@@ -9,6 +9,9 @@
 #include "measure/calibration.h"
 #include "measure/computation.h"
 #include "measure/cp932.h"
+#include "measure/numfmt.h"
+#include "measure/uncertainty.h"
+#include "base/translate.h"
 #include "interact/commands.h"
 #include "base/error_trail.h"
 
@@ -92,10 +95,36 @@ void Interaction::DrawXor(int mode, TDPoint P, TDPoint anchor, TDPoint third, st
     });
 }
 
+std::string Interaction::PointedMark(TDPoint P) const
+{
+    if (P.x < 0 || P.y < 0 || doc_.Plane.base.BaseSet != 1)
+        return {};
+    const MarkRef mark = MarkUnder(doc_, P, port_.View().DispScale);
+    const double sigma = ClickSigma(settings_.ClickSigma);
+    std::string text;
+    std::optional<double> u;
+    if (mark.kind == MarkKind::Distance) {
+        TDistanceResult r;
+        CalcuDistance(doc_, mark.index, r, ChainSums::Skip);
+        u = DistanceUncertainty(doc_, mark.index, sigma);
+        text = Tx("Status", "距離") + std::to_string(mark.index) + " = " + FormatNumber0(r.distance);
+        return "   " + text + (u ? " " + PlusMinus(*u) : std::string()) + Tx("Summary", "㎜");
+    }
+    if (mark.kind == MarkKind::Area) {
+        TSpaceResult r;
+        CalcuSpace(doc_, mark.index, r);
+        u = SpaceUncertainty(doc_, mark.index, sigma);
+        const bool sub = doc_.Plane.Spaces[mark.index].kind == kSpaceSub;
+        text = Tx("Status", "面積") + std::to_string(mark.index) + " = " + (sub ? "-" : "") + FormatFixed(r.area, 3);
+        return "   " + text + (u ? " " + PlusMinus(*u) : std::string()) + Tx("Summary", "㎡");
+    }
+    return {};
+}
+
 void Interaction::DrawTrace(TDPoint P)
 {
     Guard("DrawTrace", [&] {
-        port_.SetStatusText(0, FormatPointer(P));
+        port_.SetStatusText(0, FormatPointer(P) + PointedMark(P));
         if (tracePoint_.x >= 0 && tracePoint_.y >= 0)
             port_.ShowFigure(FigureSlot::Trace, std::nullopt);
         drawnTMode_ = 0;

@@ -51,6 +51,7 @@ void Interaction::LeftBase(TDPoint P)
         EndTrace();
         ed_.SetReference({Q(1), Q(2), Q(3), pending_});
         Finish(ucNone);
+        port_.ReferenceSet();
     }
     Redraw();
 }
@@ -81,6 +82,7 @@ void Interaction::LeftSixPoint(TDPoint P)
         ed_.SetTwoPlanes(six);
         port_.PlaneChanged();
         Finish(ucNone);
+        port_.ReferenceSet();
     }
     Redraw();
 }

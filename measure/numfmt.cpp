@@ -103,6 +103,11 @@ std::string FormatSignificant(double x, int digits)
     return FormatFixed(x, std::max(0, digits - 1 - magnitude));
 }
 
+std::string PlusMinus(double uncertainty)
+{
+    return "±" + FormatSignificant(uncertainty, 2);
+}
+
 std::string FormatPlain(double x)
 {
     if (!std::isfinite(x))

@@ -19,6 +19,8 @@ std::string FormatGeneral(double x);
 // ("2.3" for 2.34, "0.0052" for 0.00517, "1235" for 1234.6 at 2): an
 // uncertainty says no more than its first two digits.
 std::string FormatSignificant(double x, int digits);
+// "±2.3": an uncertainty as every view writes it, to two significant digits.
+std::string PlusMinus(double uncertainty);
 // The shortest fixed-notation text that reads back as exactly x ("30.0007",
 // "0.00001", "45"): never an exponent, never grouped.
 std::string FormatPlain(double x);

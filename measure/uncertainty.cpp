@@ -2,6 +2,8 @@
 
 #include "measure/computation.h"
 #include "base/error_trail.h"
+#include "base/translate.h"
+#include "measure/numfmt.h"
 
 #include <cmath>
 #include <functional>
@@ -310,36 +312,95 @@ std::optional<TDPoint> PlaneOf(const PlaneMap& m, Hom p)
     return TDPoint{static_cast<double>(X), static_cast<double>(Y)};
 }
 
-// A result as a function of the inputs' values.
-using Result = std::function<std::optional<Real>(const Geometry&, const std::vector<TDPoint>&)>;
+// A result as a function of the plane points of its measured points.
+using Result = std::function<std::optional<Real>(const std::vector<TDPoint>& plane)>;
+
+// What a result is made of: the calibration and correction's inputs first,
+// then the measured points, each the input it is (a measured point that is
+// also a calibration point, a corner clicked again, is that input).
+struct Measurement {
+    Calibration calibration;
+    Correction correction;
+    int ref = 0;              // the correction's reference point, when used
+    Inputs in;
+    std::size_t firstLocal = 0;  // inputs from here on move one measured point each
+    std::vector<int> points;     // the input of each measured point
+};
+
+// The plane point of input e, corrected when the correction is used.
+std::optional<TDPoint> PlanePoint(const Geometry& g, const Correction& k, const std::vector<TDPoint>& v, int e, int r)
+{
+    auto at = [&](int i) { return Of(v[static_cast<std::size_t>(i)]); };
+    const Hom p = k.used ? Corrected(g, at(e), at(r), at(k.cross)) : at(e);
+    return PlaneOf(g.map, p);
+}
+
+std::optional<std::vector<TDPoint>> PlanePoints(const Measurement& m, const Geometry& g, const std::vector<TDPoint>& v)
+{
+    std::vector<TDPoint> q;
+    q.reserve(m.points.size());
+    for (const int e : m.points) {
+        const std::optional<TDPoint> p = PlanePoint(g, m.correction, v, e, m.ref);
+        if (!p)
+            return std::nullopt;
+        q.push_back(*p);
+    }
+    return q;
+}
 
 // The standard uncertainty of result: its gradient over every coordinate of
-// every input, by central differences, times sigma.
-std::optional<double> Propagate(const Calibration& c, const Correction& k, const Inputs& in, const Result& result,
-                                double sigma)
+// every input, by central differences, times sigma.  An input of the
+// calibration moves every plane point; a measured point's own input moves
+// only the plane points it is, so a long outline costs its length, not its
+// square, in projective maps.
+std::optional<double> Propagate(const Measurement& m, const Result& result, double sigma)
 {
-    std::vector<TDPoint> v = in.values;
-    {
-        const std::optional<Geometry> g = Evaluate(c, k, v);
-        if (!g || !result(*g, v))
-            return std::nullopt;
-    }
+    std::vector<TDPoint> v = m.in.values;
+    const std::optional<Geometry> g0 = Evaluate(m.calibration, m.correction, v);
+    if (!g0)
+        return std::nullopt;
+    std::optional<std::vector<TDPoint>> q = PlanePoints(m, *g0, v);
+    if (!q || !result(*q))
+        return std::nullopt;
+    std::vector<std::vector<std::size_t>> uses(v.size());
+    for (std::size_t j = 0; j < m.points.size(); ++j)
+        uses[static_cast<std::size_t>(m.points[j])].push_back(j);
+
     // Far below a click's error and far above the rounding of the map.
     constexpr double kStep = 1e-3;
-    auto at = [&]() -> std::optional<Real> {
-        const std::optional<Geometry> g = Evaluate(c, k, v);
-        if (!g)
-            return std::nullopt;
-        return result(*g, v);
+    auto at = [&](std::size_t input) -> std::optional<Real> {
+        if (input < m.firstLocal) {
+            const std::optional<Geometry> g = Evaluate(m.calibration, m.correction, v);
+            if (!g)
+                return std::nullopt;
+            const std::optional<std::vector<TDPoint>> moved = PlanePoints(m, *g, v);
+            if (!moved)
+                return std::nullopt;
+            return result(*moved);
+        }
+        std::vector<TDPoint>& plane = *q;
+        std::vector<TDPoint> kept;
+        for (const std::size_t j : uses[input]) {
+            kept.push_back(plane[j]);
+            const std::optional<TDPoint> p = PlanePoint(*g0, m.correction, v, m.points[j], m.ref);
+            if (!p)
+                return std::nullopt;
+            plane[j] = *p;
+        }
+        const std::optional<Real> r = result(plane);
+        for (std::size_t n = 0; n < kept.size(); ++n)
+            plane[uses[input][n]] = kept[n];
+        return r;
     };
     Real sum = 0;
-    for (TDPoint& p : v) {
+    for (std::size_t input = 0; input < v.size(); ++input) {
+        TDPoint& p = v[input];
         for (double TDPoint::*axis : {&TDPoint::x, &TDPoint::y}) {
             const double kept = p.*axis;
             p.*axis = kept + kStep;
-            const std::optional<Real> up = at();
+            const std::optional<Real> up = at(input);
             p.*axis = kept - kStep;
-            const std::optional<Real> down = at();
+            const std::optional<Real> down = at(input);
             p.*axis = kept;
             if (!up || !down)
                 return std::nullopt;
@@ -353,12 +414,25 @@ std::optional<double> Propagate(const Calibration& c, const Correction& k, const
     return static_cast<double>(u);
 }
 
-// The plane point of input e, corrected when the correction is used.
-std::optional<TDPoint> PlanePoint(const Geometry& g, const Correction& k, const std::vector<TDPoint>& v, int e, int r)
+// Sets up the calibration of the current plane and, when it is in force,
+// the correction with its reference point; the measured points come after.
+std::optional<Measurement> Prepare(const Document& doc, std::uint8_t corrected, TDPoint ref)
 {
-    auto at = [&](int i) { return Of(v[static_cast<std::size_t>(i)]); };
-    const Hom p = k.used ? Corrected(g, at(e), at(r), at(k.cross)) : at(e);
-    return PlaneOf(g.map, p);
+    Measurement m;
+    const std::optional<Calibration> c = CalibrationOf(doc, m.in);
+    if (!c)
+        return std::nullopt;
+    m.calibration = *c;
+    m.correction = CorrectionOf(doc, m.in, corrected);
+    if (m.correction.used)
+        m.ref = m.in.Add(ref);
+    m.firstLocal = m.in.values.size();
+    return m;
+}
+
+Real Length(const std::vector<TDPoint>& q)
+{
+    return std::hypot(static_cast<Real>(q[0].x) - q[1].x, static_cast<Real>(q[0].y) - q[1].y);
 }
 
 } // namespace
@@ -407,23 +481,11 @@ std::optional<double> DistanceUncertainty(const Document& doc, std::int32_t i, d
         if (!doc.Plane.Distances.Valid(i))
             return std::nullopt;
         const TDistance& d = doc.Plane.Distances[i];
-        Inputs in;
-        const std::optional<Calibration> c = CalibrationOf(doc, in);
-        if (!c)
+        std::optional<Measurement> m = Prepare(doc, d.corrected, d.correctionRef);
+        if (!m)
             return std::nullopt;
-        const Correction k = CorrectionOf(doc, in, d.corrected);
-        const int s = in.Add(d.start);
-        const int e = in.Add(d.end);
-        const int r = k.used ? in.Add(d.correctionRef) : 0;
-        return Propagate(*c, k, in,
-                         [&](const Geometry& g, const std::vector<TDPoint>& v) -> std::optional<Real> {
-                             const std::optional<TDPoint> a = PlanePoint(g, k, v, s, r);
-                             const std::optional<TDPoint> b = PlanePoint(g, k, v, e, r);
-                             if (!a || !b)
-                                 return std::nullopt;
-                             return std::hypot(static_cast<Real>(a->x) - b->x, static_cast<Real>(a->y) - b->y);
-                         },
-                         sigma);
+        m->points = {m->in.Add(d.start), m->in.Add(d.end)};
+        return Propagate(*m, [](const std::vector<TDPoint>& q) -> std::optional<Real> { return Length(q); }, sigma);
     });
 }
 
@@ -435,58 +497,34 @@ std::optional<double> SpaceUncertainty(const Document& doc, std::int32_t i, doub
         const TSpace& s = doc.Plane.Spaces[i];
         if (s.points.size() < 4)
             return std::nullopt;
-        Inputs in;
-        const std::optional<Calibration> c = CalibrationOf(doc, in);
-        if (!c)
-            return std::nullopt;
         const bool corrected = CorrectionInForce(doc, s.corrected) && s.correctedPoints.size() == s.points.size();
-        const Correction k = CorrectionOf(doc, in, corrected ? 1 : 0);
-        const int r = k.used ? in.Add(s.correctionRef) : 0;
-        std::vector<int> outline;
+        std::optional<Measurement> m = Prepare(doc, corrected ? 1 : 0, s.correctionRef);
+        if (!m)
+            return std::nullopt;
         for (const TDPoint& p : s.points)
-            outline.push_back(in.Add(p));
+            m->points.push_back(m->in.Add(p));
         constexpr Real kRad = std::numbers::pi_v<Real> / 180;
-        const Real cosH = std::cos(s.slantH * kRad);
-        const Real cosV = std::cos(s.slantV * kRad);
-        return Propagate(*c, k, in,
-                         [&](const Geometry& g, const std::vector<TDPoint>& v) -> std::optional<Real> {
-                             std::vector<TDPoint> q;
-                             q.reserve(outline.size());
-                             for (const int j : outline) {
-                                 const std::optional<TDPoint> p = PlanePoint(g, k, v, j, r);
-                                 if (!p)
-                                     return std::nullopt;
-                                 q.push_back(*p);
-                             }
-                             Real twice = 0;
-                             for (std::size_t j = 0; j + 1 < q.size(); ++j)
-                                 twice += (static_cast<Real>(q[j + 1].x) * q[j].y - static_cast<Real>(q[j].x) * q[j + 1].y) /
-                                          (cosH * cosV);
-                             return std::fabs(twice) / 2 / 1000000;
-                         },
-                         sigma);
+        const Real stretch = std::cos(s.slantH * kRad) * std::cos(s.slantV * kRad);
+        return Propagate(
+            *m,
+            [&](const std::vector<TDPoint>& q) -> std::optional<Real> {
+                Real twice = 0;
+                for (std::size_t j = 0; j + 1 < q.size(); ++j)
+                    twice += static_cast<Real>(q[j + 1].x) * q[j].y - static_cast<Real>(q[j].x) * q[j + 1].y;
+                return std::fabs(twice) / (2 * stretch) / 1000000;
+            },
+            sigma);
     });
 }
 
 std::optional<double> SegmentUncertainty(const Document& doc, TDPoint a, TDPoint b, double sigma)
 {
     return Guard("SegmentUncertainty", [&]() -> std::optional<double> {
-        Inputs in;
-        const std::optional<Calibration> c = CalibrationOf(doc, in);
-        if (!c)
+        std::optional<Measurement> m = Prepare(doc, 0, {});
+        if (!m)
             return std::nullopt;
-        const Correction k;
-        const int s = in.Add(a);
-        const int e = in.Add(b);
-        return Propagate(*c, k, in,
-                         [&](const Geometry& g, const std::vector<TDPoint>& v) -> std::optional<Real> {
-                             const std::optional<TDPoint> p = PlanePoint(g, k, v, s, 0);
-                             const std::optional<TDPoint> q = PlanePoint(g, k, v, e, 0);
-                             if (!p || !q)
-                                 return std::nullopt;
-                             return std::hypot(static_cast<Real>(p->x) - q->x, static_cast<Real>(p->y) - q->y);
-                         },
-                         sigma);
+        m->points = {m->in.Add(a), m->in.Add(b)};
+        return Propagate(*m, [](const std::vector<TDPoint>& q) -> std::optional<Real> { return Length(q); }, sigma);
     });
 }
 
@@ -534,6 +572,24 @@ std::optional<ReferenceStrength> ReferenceStrengthAt(const Document& doc, TDPoin
         out.reason = !(small > 0) || large / small > kObliqueStretch ? WeakReason::Oblique : WeakReason::FewPixels;
         return out;
     });
+}
+
+std::string WeakReferenceWarning(const ReferenceStrength& strength, int plane)
+{
+    std::string text;
+    if (plane == 1 || plane == 2)
+        text = (plane == 1 ? Tx("Uncertainty", "左の面: ") : Tx("Uncertainty", "右の面: "));
+    if (std::isfinite(strength.relative)) {
+        text += Tx("Uncertainty", "この基準矩形では, 写真の中央を通る 1 m の距離の不確かさが ") + PlusMinus(strength.millimetres) +
+                " mm (" + FormatSignificant(strength.relative * 100, 2) + " %) " + Tx("Uncertainty", "になり, 1 % を超えます.");
+    } else {
+        text += Tx("Uncertainty", "この基準矩形では, 写真の中央が面の地平線の向こうにあり, 測れません.");
+    }
+    text += "\r";
+    text += strength.reason == WeakReason::Oblique
+                ? Tx("Uncertainty", "原因: 面を斜めから見すぎています. もっと正面から撮った写真を使ってください.")
+                : Tx("Uncertainty", "原因: 基準矩形が写真の中で小さく, 画素が少なすぎます. もっと大きな基準を使うか, 近づいて撮ってください.");
+    return text;
 }
 
 } // namespace kvx

@@ -25,6 +25,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace kvx {
 
@@ -79,5 +80,9 @@ inline constexpr double kWeakReference = 0.01;
 inline constexpr double kObliqueStretch = 2.0;
 // middle: the photo's middle in image points.  Nothing without a reference.
 std::optional<ReferenceStrength> ReferenceStrengthAt(const Document& doc, TDPoint middle, double sigma);
+
+// What the user is told about a weak reference (UTF-8, in the interface's
+// language); plane 1 or 2 names a plane of setting 4, 0 none.
+std::string WeakReferenceWarning(const ReferenceStrength& strength, int plane = 0);
 
 } // namespace kvx

@@ -176,6 +176,10 @@ public:
                          const std::string& defaultText) override;
     std::optional<std::pair<std::string, std::string>> SlopeDialog(double slantV, double slantH, TPoint at) override;
     void ImageRangeOutput(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2) override;
+    void ReferenceSet() override;
+    // Warns, once for each new reference, when it measures a metre through
+    // the photo's middle less well than one per cent.
+    void JudgeReference();
 
     // Draws the overlay of both planes onto a painter (the display's end of repaint).
     void DrawOverlay(QPainter& painter, const ViewState& view);
@@ -289,6 +293,9 @@ private:
     QLabel* Shape2_BaseChange = nullptr;
     PhotoView* Ik5Disp1 = nullptr;
     std::array<QLabel*, 3> statusPanels_{};
+    // A reference was just set and is judged once W and H are typed (focus
+    // leaves the two fields) or a measuring tool starts.
+    bool referenceToJudge_ = false;
 
     QTimer Timer1;
     QTimer ZoomTimer;

@@ -25,6 +25,7 @@
 #include <QAction>
 #include <QKeySequence>
 #include <QApplication>
+#include <QTimer>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -319,6 +320,12 @@ void TF001::BuildTopPanel()
     row->addWidget(new QLabel(QStringLiteral("H"), Panel1));
     chCalcEdit_KijunH = field(QStringLiteral("chCalcEdit_KijunH"), QStringLiteral("1000"), 70);
     row->addWidget(chCalcEdit_KijunH);
+    // W and H are typed once the focus has left both: a new reference is judged then.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+        const auto size = [this](const QWidget* w) { return w && (w == chCalcEdit_KijunW || w == chCalcEdit_KijunH); };
+        if (referenceToJudge_ && size(old) && !size(now))
+            QTimer::singleShot(0, this, [this] { Run([&] { Guard("JudgeReference", [&] { JudgeReference(); }); }); });
+    });
     row->addWidget(new QLabel(Qx("WindowBuild", "(㎜)"), Panel1));
     row->addWidget(new QLabel(QStringLiteral("@"), Panel1));
     chCalcEdit_Tanka = field(QStringLiteral("chCalcEdit_Tanka"), QStringLiteral("0"), 80);

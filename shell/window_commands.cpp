@@ -54,6 +54,10 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "measure/uncertainty.h"
+
+#include <QTimer>
+
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
@@ -262,6 +266,41 @@ void TF001::CommandChanged()
     RedrawOverlay();
     UpdateLoupe(keyPointer_);
     ShowSnap(keyPointer_);
+    // Measuring starts: W and H are as the user means them.
+    if (referenceToJudge_ && mode >= ucBaseLineW && mode <= ucSpaceNameUpd)
+        QTimer::singleShot(0, this, [this] { Run([&] { Guard("JudgeReference", [&] { JudgeReference(); }); }); });
+}
+
+void TF001::ReferenceSet()
+{
+    referenceToJudge_ = true;
+}
+
+void TF001::JudgeReference()
+{
+    if (!referenceToJudge_)
+        return;
+    referenceToJudge_ = false;
+    if (!HasPhoto() || work_.isNull())
+        return;
+    const TDPoint middle{work_.Width() / 2.0, work_.Height() / 2.0};
+    const double sigma = ClickSigma(settings_.ClickSigma);
+    std::vector<std::string> told;
+    auto judge = [&](const Document& d, int plane) {
+        const std::optional<ReferenceStrength> s = ReferenceStrengthAt(d, middle, sigma);
+        if (s && s->reason != WeakReason::None)
+            told.push_back(WeakReferenceWarning(*s, plane));
+    };
+    const bool two = doc_.CurrentBase == 1 || doc_.CurrentBase == 2;
+    judge(doc_, two ? doc_.CurrentBase : 0);
+    if (two)
+        editor_.WithParkedPlane([&](const Document& parked) { judge(parked, 3 - doc_.CurrentBase); });
+    std::sort(told.begin(), told.end());
+    std::string text;
+    for (const std::string& t : told)
+        text += (text.empty() ? "" : "\r\r") + t;
+    if (!text.empty())
+        prompter_->Warn(text);
 }
 
 void TF001::RestoreCursor()

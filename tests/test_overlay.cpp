@@ -2,6 +2,8 @@
 
 #include "measure/calibration.h"
 #include "measure/cp932.h"
+#include "measure/numfmt.h"
+#include "measure/uncertainty.h"
 #include "output/overlay/recording_canvas.h"
 #include "interact/commands.h"
 
@@ -243,6 +245,32 @@ TEST_F(Overlay, AreaLabelsNamesAndSlopes)
     Draw(ucSpaceDel);
     EXPECT_EQ(Calls(Kind::Line).back().info.LineStyle, kStyleDelete);
     EXPECT_EQ(Calls(Kind::Line).back().info.PenColor, settings.ColorSpaceSub);
+}
+
+// With the preference on, every value's label carries its uncertainty.
+TEST_F(Overlay, LabelsWithTheirUncertaintyWhenAsked)
+{
+    Reference();
+    doc.KijunWText = "400";
+    doc.KijunHText = "300";
+    AddDistance({110, 200}, {210, 200}, 0, 2);
+    AddDistance({210, 200}, {310, 200}, 1, 0);
+    AddSquare(200, 250, 100, kSpaceAdd);
+    doc.View.BaseView = false;
+    Draw();
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"100", "100(200)", "0.010㎡(400)", ""})) << "off by default; the empty name last";
+
+    settings.UncertaintyLabelFlag = true;
+    settings.ClickSigma = 2;
+    context = DisplayContext({}, 1000, 800, 1000, 800, settings);
+    ASSERT_TRUE(context.uncertaintySigma);
+    EXPECT_EQ(*context.uncertaintySigma, 2.0);
+    Draw();
+    const std::string d1 = "±" + FormatSignificant(*DistanceUncertainty(doc, 1, 2.0), 2);
+    const std::string d2 = "±" + FormatSignificant(*DistanceUncertainty(doc, 2, 2.0), 2);
+    const std::string a1 = "±" + FormatSignificant(*SpaceUncertainty(doc, 1, 2.0), 2);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"100" + d1, "100" + d2 + "(200)", "0.010" + a1 + "㎡(400)", ""}));
+    EXPECT_NE(d1, "±0") << "a figure that says something";
 }
 
 TEST_F(Overlay, LabelSizeEstimatedWithoutADevice)

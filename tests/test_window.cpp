@@ -395,6 +395,8 @@ private slots:
     void exportsThroughTheMenus();
     void dxfDrawingReadBackByAnIndependentReader();
     void resultsFileFromTheMenuAndFromBatchMode();
+    void pointingAtAMarkShowsItsUncertainty();
+    void aWeakReferenceIsToldOnceWandHAreTyped();
     void theReportsDetailedPagesListEveryResult();
     void theStraightOnImageFromTheMenuAndBatchMode();
     void pd25LengthsForWAndH();
@@ -2062,6 +2064,97 @@ void WindowTest::resultsFileFromTheMenuAndFromBatchMode()
     QVERIFY2(csv.find("\r\n " + last[8].toStdString() + ",") != std::string::npos, csv.c_str());
     QCOMPARE(last[9], QStringLiteral("mm"));
     QCOMPARE(last[10], QString::fromStdString(FormatSignificant(*u, 2)));
+}
+
+// While the pointer is on a mark, the status line gives its value and
+// uncertainty; off every mark it gives the pointer's place only.
+void WindowTest::pointingAtAMarkShowsItsUncertainty()
+{
+    Fixture f;
+    TF001& w = f.OpenWith(QStringLiteral("point.jpg"), Qt::lightGray, QSize(600, 500));
+    w.MutableSettings().ClickSigma = 0.8;
+    Set(w, [&](Document& d) { MarkReference(d); });
+    Set(w, [&](Document& d) { d.Plane.Distances.Append(TDistance{3, {120, 300}, {400, 320}}); });
+    TSpace s;
+    s.kind = kSpaceSub;
+    s.points = {{150, 120}, {260, 120}, {260, 220}, {150, 220}, {150, 120}};
+    s.correctedPoints.resize(5);
+    Set(w, [&](Document& d) { d.Plane.Spaces.Append(s); });
+    w.SetCommand(ucNone);
+    QWidget* view = w.Display()->viewport();
+
+    QTest::mouseMove(view, Screen(w, {260, 311}));
+    TDistanceResult r;
+    CalcuDistance(w.Doc(), 1, r, ChainSums::Skip);
+    const std::string distance = "距離1 = " + FormatNumber0(r.distance) + " " +
+                                 PlusMinus(*DistanceUncertainty(w.Doc(), 1, 0.8)) + "㎜";
+    QTRY_VERIFY2(w.StatusText(0).endsWith(QString::fromStdString(distance)), qPrintable(w.StatusText(0)));
+    QVERIFY(w.StatusText(0).startsWith(QStringLiteral("X = ")));
+
+    QTest::mouseMove(view, Screen(w, {200, 170}));
+    TSpaceResult a;
+    CalcuSpace(w.Doc(), 1, a);
+    const std::string area = "面積1 = -" + FormatFixed(a.area, 3) + " " + PlusMinus(*SpaceUncertainty(w.Doc(), 1, 0.8)) + "㎡";
+    QTRY_VERIFY2(w.StatusText(0).endsWith(QString::fromStdString(area)), qPrintable(w.StatusText(0)));
+
+    QTest::mouseMove(view, Screen(w, {500, 100}));
+    QTRY_VERIFY2(w.StatusText(0).endsWith(QStringLiteral("(pixel)")), qPrintable(w.StatusText(0)));
+}
+
+// A reference too small to measure the photo is told once, after its corners
+// are clicked and W and H typed, with the reason; a good one is not.
+void WindowTest::aWeakReferenceIsToldOnceWandHAreTyped()
+{
+    Fixture f;
+    TF001& w = f.OpenWith(QStringLiteral("weak.jpg"), Qt::lightGray, QSize(600, 500));
+    auto reference = [&](const std::array<TDPoint, 4>& corners, const char* width, const char* height) {
+        w.mnBaseClick();
+        for (const TDPoint p : corners)
+            ClickAt(w, p);
+        QCOMPARE(w.Doc().Plane.base.BaseSet, std::uint8_t{1});
+        for (auto [field, text] : {std::pair{QStringLiteral("chCalcEdit_KijunW"), width},
+                                   std::pair{QStringLiteral("chCalcEdit_KijunH"), height}}) {
+            auto* edit = static_cast<QLineEdit*>(w.Control(field));
+            edit->setFocus();
+            edit->selectAll();
+            QTest::keyClicks(edit, QString::fromLatin1(text));
+            QTest::keyClick(edit, Qt::Key_Return);
+        }
+        QCoreApplication::processEvents();
+    };
+    // The splash of the first activation goes; the user works in the window.
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->objectName() == QStringLiteral("TFTitle"))
+            top->close();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+
+    // 24 x 18 pixels for 600 x 450 mm: a metre across the photo is 40 of them.
+    reference({TDPoint{288, 241}, {312, 241}, {312, 259}, {288, 259}}, "600", "450");
+    QCOMPARE(w.Doc().KijunHText, std::string("450"));
+    QTRY_COMPARE(f.prompter->warnings.size(), std::size_t{1});
+    const QString told = QString::fromStdString(f.prompter->warnings[0]);
+    QVERIFY2(told.contains(QStringLiteral("1 m")) && told.contains(QStringLiteral("画素が少なすぎます")), qPrintable(told));
+    const std::optional<ReferenceStrength> strength = ReferenceStrengthAt(w.Doc(), {300, 250}, kDefaultClickSigma);
+    QVERIFY(strength && strength->relative > kWeakReference);
+    QVERIFY2(told.contains(QString::fromStdString(PlusMinus(strength->millimetres) + " mm")), qPrintable(told));
+
+    // Once: typing W again, or starting to measure, says nothing more.
+    auto* wField = static_cast<QLineEdit*>(w.Control(QStringLiteral("chCalcEdit_KijunW")));
+    wField->setFocus();
+    QTest::keyClicks(wField, QStringLiteral("0"));
+    QTest::keyClick(wField, Qt::Key_Return);
+    w.SetCommand(ucDistance);
+    QTest::qWait(50);
+    QCOMPARE(f.prompter->warnings.size(), std::size_t{1});
+
+    // A reference across most of the photo measures well: no word.
+    w.SetCommand(ucNone);
+    f.prompter->answers = {true};
+    reference({TDPoint{40, 40}, {560, 45}, {555, 460}, {45, 455}}, "2600", "2100");
+    w.SetCommand(ucDistance);
+    QTest::qWait(50);
+    QCOMPARE(f.prompter->warnings.size(), std::size_t{1});
 }
 
 // The report's detailed pages follow its first page, which stays as it was:

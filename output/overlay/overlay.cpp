@@ -6,6 +6,7 @@
 #include "measure/computation.h"
 #include "measure/cp932.h"
 #include "measure/numfmt.h"
+#include "measure/uncertainty.h"
 #include "base/error_trail.h"
 
 #include <algorithm>
@@ -239,7 +240,10 @@ void Painter::Distances()
             std::optional<double> total;
             if (endsChain)
                 total = r.distance + r.before + r.after;
-            Label(info, colors_.Distance, DistanceLabel(r.distance, total));
+            std::optional<double> u;
+            if (c_.uncertaintySigma)
+                u = DistanceUncertainty(doc_, i, *c_.uncertaintySigma);
+            Label(info, colors_.Distance, DistanceLabel(r.distance, total, u));
             int w = 0, h = 0;
             Measure(info, w, h);
             const TPoint p2 = Device(d.end);
@@ -316,7 +320,10 @@ void Painter::Areas()
         if (doc_.View.TextView) {
             TSpaceResult r;
             CalcuSpace(doc_, i, r);
-            Label(info, colour, AreaLabel(r.area, r.perimeter, s.slantV, s.slantH));
+            std::optional<double> u;
+            if (c_.uncertaintySigma)
+                u = SpaceUncertainty(doc_, i, *c_.uncertaintySigma);
+            Label(info, colour, AreaLabel(r.area, r.perimeter, s.slantV, s.slantH, u));
             int w = 0, h = 0;
             Measure(info, w, h);
             canvas_.DrawText({centre.x - w / 2, centre.y + h / 2, centre.x + w / 2, centre.y - h / 2}, info);
@@ -422,16 +429,20 @@ OverlayColors ColorsFor(const TAppSettings& s, int which)
             s.ColorSpaceSub};
 }
 
-std::string DistanceLabel(double length, std::optional<double> chainTotal)
+std::string DistanceLabel(double length, std::optional<double> chainTotal, std::optional<double> uncertainty)
 {
+    std::string text = FormatNumber0(length);
+    if (uncertainty)
+        text += PlusMinus(*uncertainty);
     if (chainTotal)
-        return FormatNumber0(length) + "(" + FormatNumber0(*chainTotal) + ")";
-    return FormatNumber0(length);
+        text += "(" + FormatNumber0(*chainTotal) + ")";
+    return text;
 }
 
-std::string AreaLabel(double area, double perimeter, double slantV, double slantH)
+std::string AreaLabel(double area, double perimeter, double slantV, double slantH, std::optional<double> uncertainty)
 {
-    std::string text = FormatFixed(area, 3) + Tx("Overlay", "㎡") + "(" + FormatNumber0(perimeter) + ")";
+    std::string text = FormatFixed(area, 3) + (uncertainty ? PlusMinus(*uncertainty) : std::string()) +
+                       Tx("Overlay", "㎡") + "(" + FormatNumber0(perimeter) + ")";
     if (slantV != 0 || slantH != 0) {
         const std::string degree = Tx("Overlay", "ﾟ");
         text += " V" + FormatGeneral(slantV) + degree + " H" + FormatGeneral(slantH) + degree;
@@ -453,6 +464,8 @@ OverlayContext DisplayContext(const ViewState& v, int controlWidth, int controlH
     c.imageWidth = imageWidth;
     c.imageHeight = imageHeight;
     c.settings = &settings;
+    if (settings.UncertaintyLabelFlag)
+        c.uncertaintySigma = ClickSigma(settings.ClickSigma);
     return c;
 }
 

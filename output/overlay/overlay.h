@@ -33,6 +33,9 @@ struct OverlayContext {
     int imageWidth = 0;
     int imageHeight = 0;
     const TAppSettings* settings = nullptr;
+    // When set, the labels carry each value's uncertainty for this click
+    // precision (photo pixels).
+    std::optional<double> uncertaintySigma;
 };
 
 // The context of a display control of controlWidth x controlHeight pixels
@@ -51,8 +54,9 @@ struct OverlayColors {
 OverlayColors ColorsFor(const TAppSettings& settings, int which);
 
 
-// The labels as the overlay writes them.
-std::string DistanceLabel(double length, std::optional<double> chainTotal);
-std::string AreaLabel(double area, double perimeter, double slantV, double slantH);
+// The labels as the overlay writes them, the value's uncertainty after it when given.
+std::string DistanceLabel(double length, std::optional<double> chainTotal, std::optional<double> uncertainty = {});
+std::string AreaLabel(double area, double perimeter, double slantV, double slantH,
+                      std::optional<double> uncertainty = {});
 
 } // namespace kvx
