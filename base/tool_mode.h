@@ -36,6 +36,8 @@ enum uCommand : std::uint8_t {
     ucImageFix = 24,
     ucZoomUp = 25,
     ucZoomDown = 26,
+    ucCheck = 27,
+    ucCheckDel = 28,
 };
 
 } // namespace kvx

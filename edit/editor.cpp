@@ -321,6 +321,35 @@ void Editor::DeleteDistance(std::int32_t k)
     Commit(Tn("Steps", "距離の削除"), kChangeShown, [&](Document& d) { RemoveDistance(d.Plane, k); });
 }
 
+std::int32_t Editor::AddCheck(TDPoint start, TDPoint end, double known)
+{
+    std::int32_t index = 0;
+    Commit(Tn("Steps", "検証距離の追加"), kChangeShown,
+           [&](Document& d) { index = d.Plane.Checks.Append(TCheck{start, end, known}); });
+    return index;
+}
+
+void Editor::SetCheckLength(std::int32_t k, double known)
+{
+    if (!doc_.Plane.Checks.Valid(k) || doc_.Plane.Checks[k].known == known)
+        return;
+    Commit(Tn("Steps", "検証距離の長さの変更"), kChangeShown, [&](Document& d) { d.Plane.Checks[k].known = known; });
+}
+
+void Editor::DeleteCheck(std::int32_t k)
+{
+    if (!doc_.Plane.Checks.Valid(k))
+        return;
+    Commit(Tn("Steps", "検証距離の削除"), kChangeShown, [&](Document& d) { d.Plane.Checks.Erase(k); });
+}
+
+void Editor::DeleteAllChecks()
+{
+    if (doc_.Plane.Checks.empty())
+        return;
+    Commit(Tn("Steps", "すべての検証距離を削除"), kChangeShown, [&](Document& d) { d.Plane.Checks.Clear(); });
+}
+
 void Editor::DeleteAllDistances()
 {
     Commit(Tn("Steps", "すべての距離を削除"), kChangeShown, [&](Document& d) {

@@ -137,6 +137,12 @@ public:
     void SetSpaceName(std::int32_t k, std::string name);
     void SetSpaceCorrection(std::int32_t k, std::optional<TDPoint> ref);
 
+    // --- check distances: kept with the photo, never in a total
+    std::int32_t AddCheck(TDPoint start, TDPoint end, double known);
+    void SetCheckLength(std::int32_t k, double known);
+    void DeleteCheck(std::int32_t k);
+    void DeleteAllChecks();
+
     // --- the reference and what hangs on it
     void SetReference(const std::array<TDPoint, 4>& corners);
     void SetTwoPlanes(const std::array<TDPoint, 7>& sixPoint);

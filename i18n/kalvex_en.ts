@@ -47,6 +47,45 @@
     </message>
 </context>
 <context>
+    <name>Checks</name>
+    <message>
+        <source>検証距離</source>
+        <translation>Check distance</translation>
+    </message>
+    <message>
+        <source>既知 </source>
+        <translation>known </translation>
+    </message>
+    <message>
+        <source>偏差 </source>
+        <translation>off by </translation>
+    </message>
+    <message>
+        <source>不確かさの2倍以内</source>
+        <translation>within twice its uncertainty</translation>
+    </message>
+    <message>
+        <source>不確かさの2倍を超える</source>
+        <translation>beyond twice its uncertainty</translation>
+    </message>
+    <message>
+        <source>検証距離 </source>
+        <translation>Check distances: </translation>
+    </message>
+    <message>
+        <source> 本: 最大偏差 </source>
+        <translation>, largest deviation </translation>
+    </message>
+    <message>
+        <source>2倍以内 </source>
+        <translation>within twice: </translation>
+    </message>
+    <message>
+        <source>検</source>
+        <translation>C</translation>
+    </message>
+</context>
+<context>
     <name>DialogButtons</name>
     <message>
         <source>中止</source>
@@ -450,6 +489,34 @@
         <source>※面積がないため設定できません。頂点が重なるか３点が一直線上にあります</source>
         <translation>* Not accepted: the outline has no area. Two corners coincide or three lie on one line</translation>
     </message>
+    <message>
+        <source>[検証距離]&#x3000;実際の長さが分かっている距離の端点をマウス㊧ボタンで指示</source>
+        <translation>[Check distance]  Click one end of a distance whose real length you know with the left button</translation>
+    </message>
+    <message>
+        <source>[検証距離]&#x3000;もう一方の端点をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで１点目のやり直し</source>
+        <translation>[Check distance]  Click the other end with the left button ([SHIFT] = square). Right button: redo the first point</translation>
+    </message>
+    <message>
+        <source>[検証距離・削除する]&#x3000;削除したい検証距離をマウス㊧ボタンで指示</source>
+        <translation>[Check distance - delete]  Click the check distance to delete with the left button</translation>
+    </message>
+    <message>
+        <source>測った長さ: </source>
+        <translation>Measured length: </translation>
+    </message>
+    <message>
+        <source>実際の長さ (mm) を入力してください</source>
+        <translation>Type the real length (mm)</translation>
+    </message>
+    <message>
+        <source>「</source>
+        <translation>&quot;</translation>
+    </message>
+    <message>
+        <source>」は長さとして読めません. 1000 や 1,250.5 のように mm の数で入力してください.</source>
+        <translation>&quot; is not a length. Type a number of mm, such as 1000 or 1,250.5.</translation>
+    </message>
 </context>
 <context>
     <name>PropertyDialog</name>
@@ -722,11 +789,11 @@
     <name>Status</name>
     <message>
         <source>距離</source>
-        <translation>Distance </translation>
+        <translation>Distance</translation>
     </message>
     <message>
         <source>面積</source>
-        <translation>Area </translation>
+        <translation>Area</translation>
     </message>
 </context>
 <context>
@@ -838,6 +905,22 @@
     <message>
         <source>計測結果の削除</source>
         <translation>delete results</translation>
+    </message>
+    <message>
+        <source>検証距離の追加</source>
+        <translation>Add check distance</translation>
+    </message>
+    <message>
+        <source>検証距離の長さの変更</source>
+        <translation>Change check length</translation>
+    </message>
+    <message>
+        <source>検証距離の削除</source>
+        <translation>Delete check distance</translation>
+    </message>
+    <message>
+        <source>すべての検証距離を削除</source>
+        <translation>Delete all check distances</translation>
     </message>
 </context>
 <context>
@@ -1387,6 +1470,14 @@
         <source>結果表の出力</source>
         <translation>Results file</translation>
     </message>
+    <message>
+        <source>検証距離(&amp;K)</source>
+        <translation>Chec&amp;k distances</translation>
+    </message>
+    <message>
+        <source>長さの分かっている距離で検証する(&amp;K)</source>
+        <translation>Chec&amp;k with a known length</translation>
+    </message>
 </context>
 <context>
     <name>WindowCommands</name>
@@ -1405,6 +1496,10 @@
     <message>
         <source>現在設定されている面積範囲をすべて消去します。よろしいですか？</source>
         <translation>This erases every area. Continue?</translation>
+    </message>
+    <message>
+        <source>現在設定されている検証距離をすべて消去します。よろしいですか？</source>
+        <translation>All check distances of this setting will be deleted. Continue?</translation>
     </message>
 </context>
 <context>
@@ -1563,6 +1658,13 @@ The manual is at: %2</translation>
     </message>
 </context>
 <context>
+    <name>WindowView</name>
+    <message>
+        <source>検証距離</source>
+        <translation>Check distance</translation>
+    </message>
+</context>
+<context>
     <name>WorkFiles</name>
     <message>
         <source>設定情報を作業ファイルに保存できませんでした.</source>
@@ -1583,6 +1685,10 @@ The manual is at: %2</translation>
     <message>
         <source>作業ファイルを読み込めませんでした: </source>
         <translation>The working file could not be read: </translation>
+    </message>
+    <message>
+        <source>検証距離のファイルが壊れています.</source>
+        <translation>The check distance file is damaged.</translation>
     </message>
 </context>
 </TS>

@@ -19,7 +19,8 @@ const Names kBaseSet = {"mnBaseAdjust",          "mnBaseLineW",           "mnBas
                         "mnBaseUnit",            "mnReset",               "mnDistance",
                         "mnSpaceAdd",            "mnSpaceSub",            "SpeedButton_BaseAdjust",
                         "SpeedButton_BaseLineW", "SpeedButton_BaseLineH", "SpeedButton_BaseUnit",
-                        "SpeedButton_Distance",  "SpeedButton_SpaceAdd",  "SpeedButton_SpaceSub"};
+                        "SpeedButton_Distance",  "SpeedButton_SpaceAdd",  "SpeedButton_SpaceSub",
+                        "mnCheck"};
 const Names kBaseLine = {"mnBaseLineAdjust", "SpeedButton_BaseLineAdjust"};
 const Names kBaseUnit = {"mnBaseUnitAdjust", "SpeedButton_BaseUnitAdjust"};
 const Names kOtherBase = {"mnCrossLine"};
@@ -33,6 +34,7 @@ const Names kSpaceHosei = {"mnSpaceHosei"};
 const Names kSpaceHoseiDel = {"mnSpaceHoseiDel"};
 const Names kPlaneSwitch = {"mnBaseChange", "SpeedButton_BaseChange", "CheckBox_BaseChangeAuto"};
 const Names kLock = {"CheckBox_Lock"};
+const Names kChecks = {"mnCheckDel", "mnCheckAllDel"};
 
 void Add(std::set<std::string>& out, const Names& names)
 {
@@ -99,7 +101,7 @@ const std::vector<std::string>& ManagedItems()
         std::vector<std::string> v;
         for (const Names* n : {&kPhoto, &kTwoPlanes, &kBaseSet, &kBaseLine, &kBaseUnit, &kOtherBase, &kDistances,
                                &kDistanceHosei, &kDistanceHoseiDel, &kSpaces, &kSpaceHosei, &kSpaceHoseiDel,
-                               &kPlaneSwitch, &kLock})
+                               &kPlaneSwitch, &kLock, &kChecks})
             v.insert(v.end(), n->begin(), n->end());
         return v;
     }();
@@ -126,6 +128,8 @@ std::set<std::string> EnabledItems(const Document& doc, bool photo, uCommand mod
         Add(on, kBaseUnit);
     if (doc.OtherBaseSet == 1)
         Add(on, kOtherBase);
+    if (!p.Checks.empty())
+        Add(on, kChecks);
     if (p.DistanceCount() > 0) {
         Add(on, kDistances);
         if (doc.CrossLineSet == 1)

@@ -91,6 +91,23 @@ std::int32_t SearchSpacePointNo(const Document& doc, TDPoint P, bool withVertice
     });
 }
 
+std::int32_t SearchCheckNo(const Document& doc, TDPoint P, double dispScale)
+{
+    return Guard("SearchCheckNo", [&] {
+        double best = kPickRadius / dispScale;
+        std::int32_t result = 0;
+        for (std::int32_t i = 1; i <= doc.Plane.Checks.Count(); ++i) {
+            const TCheck& c = doc.Plane.Checks[i];
+            const double dist = PLDist(P, c.start, c.end).distance;
+            if (dist < best) {
+                result = i;
+                best = dist;
+            }
+        }
+        return result;
+    });
+}
+
 MarkRef MarkUnder(const Document& doc, TDPoint P, double dispScale)
 {
     return Guard("MarkUnder", [&] {
@@ -105,6 +122,14 @@ MarkRef MarkUnder(const Document& doc, TDPoint P, double dispScale)
                     found = {MarkKind::Distance, i};
                     best = dist;
                 }
+            }
+        }
+        for (std::int32_t i = 1; i <= plane.Checks.Count(); ++i) {
+            const TCheck& c = plane.Checks[i];
+            const double dist = PLDist(P, c.start, c.end).distance;
+            if (dist < best) {
+                found = {MarkKind::Check, i};
+                best = dist;
             }
         }
         if (found.kind != MarkKind::None || !doc.View.SpaceView)

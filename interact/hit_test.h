@@ -21,10 +21,14 @@ std::int32_t SearchDistanceNo(const Document& doc, TDPoint P, double dispScale);
 std::int32_t SearchSpacePointNo(const Document& doc, TDPoint P, bool withVertices, double dispScale,
                                 std::int32_t& vertex);
 
+// The nearest check distance within the radius, or 0.
+std::int32_t SearchCheckNo(const Document& doc, TDPoint P, double dispScale);
+
 // The mark the pointer is on, of any group: the nearest distance within the
 // radius, else the smallest area whose outline holds P (smallest on the
-// photo, so a window is found inside its wall).
-enum class MarkKind { None, Distance, Area };
+// photo, so a window is found inside its wall).  A check distance is found
+// as a distance is, the nearer of the two winning.
+enum class MarkKind { None, Distance, Area, Check };
 struct MarkRef {
     MarkKind kind = MarkKind::None;
     std::int32_t index = 0;

@@ -302,6 +302,12 @@ void Interaction::MouseLeftClick(TDPoint P)
         case ucImageFix:
             LeftImageFix(P);
             break;
+        case ucCheck:
+            LeftCheck(P);
+            break;
+        case ucCheckDel:
+            LeftCheckDelete();
+            break;
         case ucZoomUp:
             port_.ZoomUp(P, 3, 2.0);
             break;
@@ -348,6 +354,7 @@ void Interaction::MouseRightClick(TDPoint P)
         case ucBaseLineH:
         case ucBaseUnit:
         case ucImageFix:
+        case ucCheck:
             if (n > 0)
                 abandon();
             break;

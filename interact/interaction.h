@@ -124,6 +124,8 @@ private:
     void LeftDistanceDelete();
     void LeftSpaceDelete();
     void LeftImageFix(TDPoint P);
+    void LeftCheck(TDPoint P);
+    void LeftCheckDelete();
 
     Editor& ed_;
     const Document& doc_;

@@ -7,6 +7,7 @@
 #include "interact/hit_test.h"
 #include "interact/prompts.h"
 #include "measure/calibration.h"
+#include "measure/checks.h"
 #include "measure/computation.h"
 #include "measure/cp932.h"
 #include "measure/numfmt.h"
@@ -109,6 +110,12 @@ std::string Interaction::PointedMark(TDPoint P) const
         u = DistanceUncertainty(doc_, mark.index, sigma);
         text = Tx("Status", "距離") + std::to_string(mark.index) + " = " + FormatNumber0(r.distance);
         return "   " + text + (u ? " " + PlusMinus(*u) : std::string()) + Tx("Summary", "㎜");
+    }
+    if (mark.kind == MarkKind::Check) {
+        for (const CheckResult& c : CheckResults(doc_, sigma))
+            if (c.number == mark.index)
+                return "   " + CheckLine(c);
+        return {};
     }
     if (mark.kind == MarkKind::Area) {
         TSpaceResult r;

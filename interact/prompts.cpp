@@ -99,6 +99,12 @@ std::optional<std::string> PromptText(uCommand mode, int n, bool polygon)
         return std::string(Tx("Prompts", "[面積を求める・遠近補正を解除する]　遠近補正を解除する面積をマウス㊧ボタンで指示"));
     case ucCrossLine:
         return std::string(Tx("Prompts", "[基準矩形の交線]　設定１と設定２の基準矩形の交線を㊧ボタンで指示。㊨ボタンでキャンセル"));
+    case ucCheck:
+        return Pick({Tx("Prompts", "[検証距離]　実際の長さが分かっている距離の端点をマウス㊧ボタンで指示"),
+                     Tx("Prompts", "[検証距離]　もう一方の端点をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで１点目のやり直し")},
+                    n);
+    case ucCheckDel:
+        return std::string(Tx("Prompts", "[検証距離・削除する]　削除したい検証距離をマウス㊧ボタンで指示"));
     case ucImageFix:
         return Pick({Tx("Prompts", "[画像範囲]　必要とする画像の範囲をマウス㊧ボタンで指示"),
                      Tx("Prompts", "[画像範囲]　必要とする画像の範囲をマウス㊧ボタンで指示。㊨ボタンで１点目のやり直し")},

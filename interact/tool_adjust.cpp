@@ -329,6 +329,17 @@ void Interaction::LeftSpaceAdjust(TDPoint P)
     Redraw();
 }
 
+void Interaction::LeftCheckDelete()
+{
+    const std::int32_t k = SearchCheckNo(doc_, pending_, port_.View().DispScale);
+    if (k == 0)
+        return;
+    ed_.DeleteCheck(k);
+    Redraw();
+    if (doc_.Plane.Checks.empty())
+        Finish(ucNone);
+}
+
 void Interaction::LeftDistanceDelete()
 {
     const std::int32_t k = SearchDistanceNo(doc_, pending_, port_.View().DispScale);

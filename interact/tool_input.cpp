@@ -2,6 +2,7 @@
 // measurement base, distances, areas and the image range.
 
 #include "interact/interaction.h"
+#include "measure/checks.h"
 
 #include "interact/interaction_detail.h"
 #include "interact/hit_test.h"
@@ -9,6 +10,8 @@
 #include "measure/calibration.h"
 #include "measure/computation.h"
 #include "measure/cp932.h"
+#include "measure/numfmt.h"
+#include "base/translate.h"
 #include "interact/commands.h"
 #include "base/error_trail.h"
 
@@ -126,6 +129,33 @@ void Interaction::LeftDistance(TDPoint P)
     } else {
         SetCommand(uCommand_);
     }
+    Redraw();
+}
+
+void Interaction::LeftCheck(TDPoint P)
+{
+    if (BandClick(P, 3, settings_.ColorDistance, true) != BandStep::Next)
+        return;
+    const TDPoint start = Q(1);
+    const TDPoint end = pending_;
+    EndTrace();
+    const double measured = Distance(GetDelta(doc_, start), GetDelta(doc_, end));
+    const std::string ask = Tx("Prompts", "測った長さ: ") + FormatFixed(measured, 1) + " mm\r" +
+                            Tx("Prompts", "実際の長さ (mm) を入力してください");
+    // A text that is no length is asked again, saying why: a check against a
+    // misread length would mislead more than no check.
+    std::optional<double> known;
+    std::string prompt = ask;
+    while (const std::optional<std::string> typed = port_.AskCheckLength(prompt)) {
+        known = ParseKnownLength(*typed);
+        if (known)
+            break;
+        prompt = Tx("Prompts", "「") + *typed + Tx("Prompts", "」は長さとして読めません. 1000 や 1,250.5 のように mm の数で入力してください.") +
+                 "\r" + ask;
+    }
+    if (known)
+        ed_.AddCheck(start, end, *known);
+    SetCommand(uCommand_);
     Redraw();
 }
 

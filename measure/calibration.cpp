@@ -588,6 +588,7 @@ void SetReferenceRect(Document& doc, const std::array<TDPoint, 4>& corners, bool
     plane.base.BaseUnitSet = 0;
     plane.Distances.Clear();
     plane.Spaces.Clear();
+    plane.Checks.Clear();
     doc.CurrentDistance = 0;
     doc.CurrentSpace = 0;
     CalcuBasePoint(doc);
@@ -692,6 +693,7 @@ void BuildTwoPlanes(Document& doc)
         plane.base.BaseUnitSet = 0;
         plane.Distances.Clear();
         plane.Spaces.Clear();
+        plane.Checks.Clear();
         CalcuBasePoint(doc);
         CalcuUnitPoint(plane);
     };

@@ -24,6 +24,7 @@ void Init(Document& doc)
     doc.Effects = {};
     doc.Plane.Distances.Clear();
     doc.Plane.Spaces.Clear();
+    doc.Plane.Checks.Clear();
     doc.CurrentSetting = 1;
     doc.CurrentGroup = 0;
     doc.CurrentDistance = 0;
@@ -39,6 +40,7 @@ void ClearPlane(Document& doc, TPlaneState& plane)
 {
     plane.Distances.Clear();
     plane.Spaces.Clear();
+    plane.Checks.Clear();
     ClearBaseFlags(plane.base);
     if (&plane == &doc.Plane) {
         doc.CurrentDistance = 0;

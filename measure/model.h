@@ -67,6 +67,17 @@ struct TDistance {
     friend bool operator==(const TDistance&, const TDistance&) = default;
 };
 
+// A check distance: two image points whose real distance the user knows and
+// typed.  It checks the reference and never joins a total or the CSV; it is
+// kept in a file of its own beside the plane's working file.
+struct TCheck {
+    TDPoint start;
+    TDPoint end;
+    double known = 0.0;  // mm, as typed
+
+    friend bool operator==(const TCheck&, const TCheck&) = default;
+};
+
 enum : std::uint8_t { kSpaceSub = 0, kSpaceAdd = 1 };
 
 // One area: a closed outline of image points (last == first), added or
@@ -113,6 +124,7 @@ struct TPlaneState {
     std::array<TDPoint, 6> UnitPoint{};
     OneBased<TDistance> Distances;
     OneBased<TSpace> Spaces;
+    OneBased<TCheck> Checks;
     double BaseW = 1000.0;  // W and H only while the plane is parked
     double BaseH = 1000.0;
 

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -345,6 +346,7 @@ void ResetForLoad(Document& doc)
     doc.CrossLineSet = 0;
     doc.Plane.Distances.Clear();
     doc.Plane.Spaces.Clear();
+    doc.Plane.Checks.Clear();
     doc.KijunWText = "1000";
     doc.KijunHText = "1000";
     doc.OtherBaseSet = 0;
@@ -355,9 +357,20 @@ void ResetForLoad(Document& doc)
 
 } // namespace
 
+namespace {
+
+// The part of a file's name that tells it apart: "3", or "check3" for the
+// check file of plane file 3.
+std::string FilePart(int n)
+{
+    return n > CheckFile(0) ? "check" + std::to_string(n - CheckFile(0)) : std::to_string(n);
+}
+
+} // namespace
+
 fs::path WorkingFile(const fs::path& folder, int n)
 {
-    return folder / (std::to_string(n) + ".tmp");
+    return folder / (FilePart(n) + ".tmp");
 }
 
 std::string PerImageKey(const std::string& imageFileName, std::int32_t imageCheckSum)
@@ -388,7 +401,7 @@ std::string PerImageKey(const std::string& imageFileName, std::int32_t imageChec
 
 fs::path PerImageFile(const fs::path& folder, const std::string& key, int n)
 {
-    return folder / (key + "[" + std::to_string(n) + "].tmp");
+    return folder / (key + "[" + FilePart(n) + "].tmp");
 }
 
 fs::path PerImageFingerprintFile(const fs::path& folder, const std::string& key)
@@ -494,11 +507,107 @@ std::string EncodeCrossLineFile(const Document& doc)
     return w.Take();
 }
 
+namespace {
+
+constexpr std::string_view kCheckHeader = "kalvex-checks 1";
+// A check file is a line of about a hundred bytes a check distance: this is
+// thousands of them, far more than any photo has.
+constexpr std::uintmax_t kMaxCheckFileBytes = 1 << 20;
+
+std::string Shortest(double v)
+{
+    char buf[64];
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+    return ec == std::errc() ? std::string(buf, end) : std::string("0");
+}
+
+} // namespace
+
+std::string EncodeCheckFile(const TPlaneState& plane)
+{
+    if (plane.Checks.empty())
+        return {};
+    std::string out = std::string(kCheckHeader) + "\r\n";
+    for (const TCheck& c : plane.Checks)
+        out += Shortest(c.start.x) + " " + Shortest(c.start.y) + " " + Shortest(c.end.x) + " " + Shortest(c.end.y) + " " +
+               Shortest(c.known) + "\r\n";
+    return out;
+}
+
+void DecodeCheckFile(std::string_view bytes, TPlaneState& plane)
+{
+    plane.Checks.Clear();
+    auto damaged = [] { return WorkFileReadError(Tx("WorkFiles", "検証距離のファイルが壊れています.")); };
+    std::size_t at = 0;
+    bool header = true;
+    while (at < bytes.size()) {
+        std::size_t end = bytes.find('\n', at);
+        if (end == std::string_view::npos)
+            end = bytes.size();
+        std::string_view line = bytes.substr(at, end - at);
+        at = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (header) {
+            if (line != kCheckHeader)
+                throw damaged();
+            header = false;
+            continue;
+        }
+        if (line.empty())
+            continue;
+        std::array<double, 5> v{};
+        const char* p = line.data();
+        const char* const last = line.data() + line.size();
+        for (std::size_t i = 0; i < v.size(); ++i) {
+            if (i > 0) {
+                if (p == last || *p != ' ')
+                    throw damaged();
+                ++p;
+            }
+            const auto [next, ec] = std::from_chars(p, last, v[i]);
+            if (ec != std::errc())
+                throw damaged();
+            p = next;
+        }
+        if (p != last)
+            throw damaged();
+        TCheck c;
+        try {
+            c.start = ImagePoint({v[0], v[1]});
+            c.end = ImagePoint({v[2], v[3]});
+            c.known = Within(v[4], kMaxSideMillimetres);
+        } catch (const ShortRead&) {
+            throw damaged();
+        }
+        if (!(c.known > 0))
+            throw damaged();
+        plane.Checks.Append(c);
+    }
+    if (header && !bytes.empty())
+        throw damaged();
+}
+
+bool WritePhotoFile(const fs::path& path, int n, const std::string& bytes)
+{
+    if (!IsCheckFile(n) || !bytes.empty())
+        return WriteFileReplacing(path, bytes);
+    // No check distances: no file, not an empty one.
+    std::error_code ec;
+    if (fs::symlink_status(path, ec).type() == fs::file_type::not_found)
+        return true;
+    if (!IsFile(path) && !fs::is_symlink(path, ec))
+        return false;
+    fs::remove(path, ec);
+    return !ec;
+}
+
 bool SaveTemp(const Document& doc, int n, const fs::path& folder, WorkFileUi& ui)
 {
     return Guard("SaveTemp", [&] {
         const bool ok = WriteFileReplacing(WorkingFile(folder, n), EncodePlaneFile(doc)) &&
-                        WriteFileReplacing(SharedFile(folder, n), EncodeCrossLineFile(doc));
+                        WriteFileReplacing(SharedFile(folder, n), EncodeCrossLineFile(doc)) &&
+                        WritePhotoFile(WorkingFile(folder, CheckFile(n)), CheckFile(n), EncodeCheckFile(doc.Plane));
         if (!ok)
             ui.Warn(SaveFailed());
         return ok;
@@ -563,6 +672,26 @@ bool LoadTemp(Document& doc, int n, const fs::path& folder)
             CorrectAgainstWhatWasRead(doc);
         }
         doc.Modified = modified;
+        // The check distances beside the plane, which is whole by now.
+        const fs::path checks = WorkingFile(folder, CheckFile(n));
+        if (Exists(WorkingFile(folder, n)) && Exists(checks)) {
+            std::error_code ec;
+            const std::uintmax_t size = fs::file_size(checks, ec);
+            std::string bytes;
+            if (!ec && size <= kMaxCheckFileBytes) {
+                std::ifstream in(checks, std::ios::binary);
+                bytes.resize(static_cast<std::size_t>(size));
+                if (!in.read(bytes.data(), static_cast<std::streamsize>(size)))
+                    ec = std::make_error_code(std::errc::io_error);
+            }
+            try {
+                if (ec || size > kMaxCheckFileBytes)
+                    throw WorkFileReadError("");
+                DecodeCheckFile(bytes, doc.Plane);
+            } catch (const WorkFileReadError&) {
+                throw WorkFileReadError(Tx("WorkFiles", "作業ファイルを読み込めませんでした: ") + checks.string());
+            }
+        }
         return found;
     });
 }
@@ -588,11 +717,14 @@ void SaveSet(const Document& doc, const fs::path& folder, WorkFileUi& ui)
                 return;
             }
         }
-        for (int i = 0; i <= 6; ++i) {
+        for (const int i : kPhotoFiles) {
             const fs::path from = WorkingFile(folder, i);
+            const fs::path to = PerImageFile(folder, key, i);
+            // Check distances all deleted: the photo keeps none either.
+            if (!Exists(from) && IsCheckFile(i) && !WritePhotoFile(to, i, {}))
+                failed += "\r" + to.string();
             if (!Exists(from))
                 continue;
-            const fs::path to = PerImageFile(folder, key, i);
             if (!CopyFileReplacing(from, to))
                 failed += "\r" + to.string();
         }
@@ -608,7 +740,7 @@ bool LoadSet(const Document& doc, const fs::path& folder)
     return Guard("LoadSet", [&] {
         const std::string key = ImageKeyOf(doc);
         bool clean = true;
-        for (int i = 0; i <= 6; ++i) {
+        for (const int i : kPhotoFiles) {
             const fs::path copy = PerImageFile(folder, key, i);
             const fs::path working = WorkingFile(folder, i);
             // A working file that could not be replaced must not survive either:

@@ -8,12 +8,20 @@
 // Per-image files "<name>_<checksum>[i].tmp" are copies of them for one photo.
 // The byte layouts are fixed (little-endian, no padding between fields) because
 // files of earlier versions of the program must keep loading.
+//
+// The check distances of plane file n (1..5) are kept beside it in a file of
+// their own, numbered CheckFile(n): "check<n>.tmp", copied as
+// "<name>_<checksum>[check<n>].tmp".  It is a short text file, and it exists
+// only while the plane has check distances, so the plane files and every
+// photo without check distances stay exactly as before.
 
 #include "measure/model.h"
 
+#include <array>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace kvx {
 
@@ -33,6 +41,19 @@ public:
 };
 
 inline constexpr std::int32_t kWorkFileVersion = 3;
+
+// The number of the check file of plane file n (1..5).
+inline constexpr int CheckFile(int n)
+{
+    return 10 + n;
+}
+inline constexpr bool IsCheckFile(int n)
+{
+    return n > CheckFile(0);
+}
+// Every file that holds a photo's measurements, by number: 0..6 and the check files.
+inline constexpr std::array<int, 12> kPhotoFiles{0, 1, 2, 3, 4, 5, 6, CheckFile(1), CheckFile(2), CheckFile(3),
+                                                 CheckFile(4), CheckFile(5)};
 
 std::filesystem::path WorkingFile(const std::filesystem::path& folder, int n);
 // The longest key kept as it is: its copies' names, and the names of the
@@ -61,6 +82,15 @@ std::string ImageKeyOf(const Document& doc);
 // The bytes of a plane file (version 3) of the current plane, and of a cross-line file.
 std::string EncodePlaneFile(const Document& doc);
 std::string EncodeCrossLineFile(const Document& doc);
+// The bytes of the current plane's check file; empty when it has no check
+// distances (and then there is no file).
+std::string EncodeCheckFile(const TPlaneState& plane);
+// Reads a check file's bytes into plane's check distances, replacing them.  A
+// damaged file keeps the lines read whole and throws WorkFileReadError.
+void DecodeCheckFile(std::string_view bytes, TPlaneState& plane);
+// Writes bytes to working (or per-image) file path, or removes it for empty
+// bytes of a check file: true when the folder holds what was asked.
+bool WritePhotoFile(const std::filesystem::path& path, int n, const std::string& bytes);
 
 // Writes the current plane to working file n (1..5) and the cross line to the
 // shared file of n.  Each file is written under a temporary name and renamed

@@ -57,7 +57,7 @@ std::string InUsersTerms(std::string message, const fs::path& scratch, const fs:
         for (std::size_t at = message.find(from); at != std::string::npos; at = message.find(from, at + to.size()))
             message.replace(at, from.size(), to);
     };
-    for (int i = 0; i <= 6; ++i) {
+    for (const int i : kPhotoFiles) {
         const std::string users = PerImageFile(userTemp, key, i).string();
         replaceAll(PerImageFile(scratch, key, i).string(), users);
         replaceAll(WorkingFile(scratch, i).string(), users);
@@ -98,7 +98,7 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
     auto failInWork = [&](const std::string& message, int code) {
         return Fail(err, InUsersTerms(message, work, folders.TempFolder, key), code);
     };
-    for (int i = 0; i <= 6; ++i) {
+    for (const int i : kPhotoFiles) {
         const fs::path saved = PerImageFile(folders.TempFolder, key, i);
         if (IsFile(saved) && !CopyFileReplacing(saved, PerImageFile(work, key, i)))
             return Fail(err, "cannot read '" + saved.string() + "'", 4);

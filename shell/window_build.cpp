@@ -224,6 +224,13 @@ void TF001::BuildMenus()
                   SetCommand(Command());
               },
               true);
+
+    QMenu* check = edit->addMenu(Qx("WindowBuild", "検証距離(&K)"));
+    AddAction(check, QStringLiteral("mnCheck"), Qx("WindowBuild", "長さの分かっている距離で検証する(&K)"),
+              mode(ucCheck, nullptr));
+    AddAction(check, QStringLiteral("mnCheckDel"), Qx("WindowBuild", "削除する(&D)"), mode(ucCheckDel, nullptr));
+    AddAction(check, QStringLiteral("mnCheckAllDel"), Qx("WindowBuild", "全て削除する(&R)"),
+              [this] { mnCheckAllDelClick(); });
     edit->addSeparator();
 
     mnChange = edit->addMenu(Qx("WindowBuild", "設定切換(&C)"));

@@ -401,6 +401,15 @@ void TF001::mnDistanceAllDelClick()
     SetCommand(ucNone);
 }
 
+void TF001::mnCheckAllDelClick()
+{
+    if (MarkCancelled(Tx("WindowCommands", "現在設定されている検証距離をすべて消去します。よろしいですか？")))
+        return;
+    interaction_->EndTool();
+    editor_.DeleteAllChecks();
+    SetCommand(ucNone);
+}
+
 void TF001::mnSpaceAllDelClick()
 {
     if (MarkCancelled(Tx("WindowCommands", "現在設定されている面積範囲をすべて消去します。よろしいですか？")))

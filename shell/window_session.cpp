@@ -95,11 +95,14 @@ SettingFiles EncodeSetting(const Document& doc)
         if (copy.CurrentBase == 2)
             SwapBDS(copy);
         out.files.emplace_back(4, EncodePlaneFile(copy));
+        out.files.emplace_back(CheckFile(4), EncodeCheckFile(copy.Plane));
         out.files.emplace_back(6, EncodeCrossLineFile(copy));
         SwapBDS(copy);
         out.files.emplace_back(5, EncodePlaneFile(copy));
+        out.files.emplace_back(CheckFile(5), EncodeCheckFile(copy.Plane));
     } else {
         out.files.emplace_back(doc.CurrentSetting, EncodePlaneFile(doc));
+        out.files.emplace_back(CheckFile(doc.CurrentSetting), EncodeCheckFile(doc.Plane));
         out.files.emplace_back(0, EncodeCrossLineFile(doc));
     }
     return out;
@@ -185,7 +188,7 @@ void TF001::BringInStoredCopies()
 {
     const std::string key = ImageKeyOf(doc_);
     storedCopies_.clear();
-    for (int i = 0; i <= 6; ++i) {
+    for (const int i : kPhotoFiles) {
         const fs::path shared = PerImageFile(sharedTemp_, key, i);
         storedCopies_.push_back(Fingerprint(shared));
         if (!privateFolder_)
@@ -204,8 +207,8 @@ bool TF001::StoredCopiesChangedElsewhere() const
     if (storedCopies_.empty() || doc_.ImageFileName.empty())
         return false;
     const std::string key = ImageKeyOf(doc_);
-    for (int i = 0; i <= 6; ++i)
-        if (Fingerprint(PerImageFile(sharedTemp_, key, i)) != storedCopies_[static_cast<std::size_t>(i)])
+    for (std::size_t f = 0; f < kPhotoFiles.size() && f < storedCopies_.size(); ++f)
+        if (Fingerprint(PerImageFile(sharedTemp_, key, kPhotoFiles[f])) != storedCopies_[f])
             return true;
     return false;
 }
@@ -219,28 +222,32 @@ void TF001::KeepStoredCopies(WorkFileUi& ui)
     const std::string key = ImageKeyOf(doc_);
     std::vector<std::string> before;
     if (privateFolder_)
-        for (int i = 0; i <= 6; ++i)
+        for (const int i : kPhotoFiles)
             before.push_back(Fingerprint(PerImageFile(paths_.folders.TempFolder, key, i)));
     editor_.KeepPhotoFiles(paths_.folders.TempFolder, ui);
     // What this window kept is no change made elsewhere when it is kept again.
-    auto remember = [&](int i) {
-        if (storedCopies_.size() == 7)
-            storedCopies_[static_cast<std::size_t>(i)] = Fingerprint(PerImageFile(sharedTemp_, key, i));
+    auto remember = [&](std::size_t f) {
+        if (storedCopies_.size() == kPhotoFiles.size())
+            storedCopies_[f] = Fingerprint(PerImageFile(sharedTemp_, key, kPhotoFiles[f]));
     };
     if (!privateFolder_) {
-        for (int i = 0; i <= 6; ++i)
-            remember(i);
+        for (std::size_t f = 0; f < kPhotoFiles.size(); ++f)
+            remember(f);
         return;
     }
     // What the user kept goes where every run looks for it.
     std::string failed;
-    for (int i = 0; i <= 6; ++i) {
+    for (std::size_t f = 0; f < kPhotoFiles.size(); ++f) {
+        const int i = kPhotoFiles[f];
         const fs::path mine = PerImageFile(paths_.folders.TempFolder, key, i);
-        if (Fingerprint(mine) == before[static_cast<std::size_t>(i)] || !IsFile(mine))
+        if (Fingerprint(mine) == before[f])
             continue;
         const fs::path shared = PerImageFile(sharedTemp_, key, i);
-        if (CopyFileReplacing(mine, shared))
-            remember(i);
+        if (!IsFile(mine) && !IsCheckFile(i))
+            continue;
+        // Every check distance deleted takes the photo's check file with it.
+        if (IsFile(mine) ? CopyFileReplacing(mine, shared) : WritePhotoFile(shared, i, {}))
+            remember(f);
         else
             failed += "\r" + shared.string();
     }
@@ -293,7 +300,7 @@ void TF001::WriteRecovery()
             const fs::path folder = paths_.folders.TempFolder;
             bool ok = true;
             for (const auto& [n, bytes] : EncodeSetting(doc_).files)
-                ok = ok && WriteFileReplacing(WorkingFile(folder, n), bytes);
+                ok = ok && WritePhotoFile(WorkingFile(folder, n), n, bytes);
             if (ok) {
                 RemoveRecoveryNote(folder);
                 lastRecovery_.clear();
@@ -313,7 +320,7 @@ void TF001::WriteRecovery()
         const fs::path folder = paths_.folders.TempFolder;
         bool ok = true;
         for (const auto& [n, bytes] : files.files)
-            ok = ok && WriteFileReplacing(WorkingFile(folder, n), bytes);
+            ok = ok && WritePhotoFile(WorkingFile(folder, n), n, bytes);
         // The note comes last: it must never name a photo whose files are not there yet.
         ok = ok && WriteRecoveryNote(folder, note);
         if (ok) {
@@ -368,7 +375,7 @@ void TF001::OfferRecovery()
         // they are, not replaced by its stored copies.
         storedCopies_.clear();
         const std::string key = ImageKeyOf(doc_);
-        for (int i = 0; i <= 6; ++i)
+        for (const int i : kPhotoFiles)
             storedCopies_.push_back(Fingerprint(PerImageFile(sharedTemp_, key, i)));
         try {
             editor_.LoadSetting(note->setting, paths_.folders.TempFolder);

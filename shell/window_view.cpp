@@ -6,6 +6,7 @@
 #include "measure/calibration.h"
 #include "measure/computation.h"
 #include "measure/workfiles.h"
+#include "base/translate.h"
 #include "output/export/exports.h"
 #include "output/pd25/pd25.h"
 #include "base/safe_file.h"
@@ -117,6 +118,16 @@ std::string TF001::InputBox(const std::string& caption, const std::string& promp
     return prompter_->InputBox(caption, prompt, defaultText);
 }
 
+std::optional<std::string> TF001::AskCheckLength(const std::string& prompt)
+{
+    std::string lines = prompt;
+    std::replace(lines.begin(), lines.end(), '\r', '\n');
+    const std::string typed = prompter_->InputBox(Tx("WindowView", "検証距離"), lines, {});
+    if (typed.empty())
+        return std::nullopt;
+    return typed;
+}
+
 std::optional<std::pair<std::string, std::string>> TF001::SlopeDialog(double slantV, double slantH, TPoint at)
 {
     return prompter_->SlopeDialog(slantV, slantH, Ik5Disp1->viewport()->mapToGlobal(QPoint(at.x, at.y)));
@@ -130,6 +141,7 @@ void TF001::DrawOverlay(QPainter& painter, const ViewState& view)
     context.uCommand = Command();
     context.polygonMode = CheckBox_PolygonMode->isChecked();
     context.diagnostic = diagnostic_;
+    context.checks = true;
     painter.setRenderHint(QPainter::Antialiasing, false);
     context.which = 1;
     DrawBase(canvas, doc_, context);

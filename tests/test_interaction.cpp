@@ -905,6 +905,8 @@ TEST(Prompts, EveryToolBeforeAndAfterItsFirstPoint)
         {ucSpaceHoseiDel, false, "[面積を求める・遠近補正を解除する]　遠近補正を解除する面積をマウス㊧ボタンで指示", "[面積を求める・遠近補正を解除する]　遠近補正を解除する面積をマウス㊧ボタンで指示"},
         {ucCrossLine, false, "[基準矩形の交線]　設定１と設定２の基準矩形の交線を㊧ボタンで指示。㊨ボタンでキャンセル", "[基準矩形の交線]　設定１と設定２の基準矩形の交線を㊧ボタンで指示。㊨ボタンでキャンセル"},
         {ucImageFix, false, "[画像範囲]　必要とする画像の範囲をマウス㊧ボタンで指示", "[画像範囲]　必要とする画像の範囲をマウス㊧ボタンで指示。㊨ボタンで１点目のやり直し"},
+        {ucCheck, false, "[検証距離]　実際の長さが分かっている距離の端点をマウス㊧ボタンで指示", "[検証距離]　もう一方の端点をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで１点目のやり直し"},
+        {ucCheckDel, false, "[検証距離・削除する]　削除したい検証距離をマウス㊧ボタンで指示", "[検証距離・削除する]　削除したい検証距離をマウス㊧ボタンで指示"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(PromptText(c.mode, 0, c.polygon), std::optional<std::string>(c.first)) << c.mode;
@@ -925,7 +927,7 @@ TEST(Prompts, EveryToolBeforeAndAfterItsFirstPoint)
                       (n >= 1 ? "をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し" : ""));
     EXPECT_EQ(PromptText(ucNone, 0, false), "");
     // Modes without a prompt, and values no mode has (a damaged trail or file).
-    for (const int mode : {int{ucSpaceNameUpd}, int{ucZoomUp}, int{ucZoomDown}, 27, 99})
+    for (const int mode : {int{ucSpaceNameUpd}, int{ucZoomUp}, int{ucZoomDown}, 29, 99})
         EXPECT_EQ(PromptText(static_cast<uCommand>(mode), 0, false), std::nullopt) << mode;
 }
 

@@ -1,6 +1,7 @@
 #include "output/export/results_table.h"
 
 #include "measure/calibration.h"
+#include "measure/checks.h"
 #include "measure/computation.h"
 #include "measure/cp932.h"
 #include "measure/numfmt.h"
@@ -56,6 +57,12 @@ public:
                     Uncertain(SpaceUncertainty(d, i, sigma_)), FormatPlain(s.slantV), FormatPlain(s.slantH),
                     CorrectionInForce(d, s.corrected) ? "1" : "0", ""});
         }
+        // A check distance is measured as an uncorrected distance is, to a
+        // tenth of a millimetre: its point is the few tenths it is off.
+        for (const CheckResult& c : CheckResults(d, sigma_))
+            Add(setting, plane,
+                Row{"check", std::to_string(c.number), "", "", FormatFixed(c.measured, 1), "mm", Uncertain(c.uncertainty),
+                    "", "", "0", FormatPlain(c.known)});
     }
 
     std::string Take() { return std::move(out_); }

@@ -6,7 +6,8 @@
 // spreadsheets read it as UTF-8), comma-separated, fields quoted as RFC 4180
 // has it, CR LF line ends, numbers with a point whatever the locale.  Values
 // are the CSV's numbers to the CSV's decimals: millimetres for distances, m²
-// for areas, negative for a subtracted area.
+// for areas, negative for a subtracted area.  Check distances follow each
+// plane's results as rows of their own kind, with the length the user knows.
 
 #include "measure/model.h"
 

@@ -3,6 +3,7 @@
 #include "base/translate.h"
 
 #include "measure/calibration.h"
+#include "measure/checks.h"
 #include "measure/computation.h"
 #include "measure/cp932.h"
 #include "measure/numfmt.h"
@@ -120,6 +121,7 @@ private:
     void MeasurementBase();
     void Distances();
     void Areas();
+    void Checks();
     void InputInProgress();
     void Diagnostic();
 
@@ -277,6 +279,34 @@ void Painter::Distances()
     }
 }
 
+void Painter::Checks()
+{
+    if (!c_.checks || doc_.Plane.Checks.empty())
+        return;
+    // One colour for every check, the other plane's included: a check is
+    // never mistaken for a distance, which has the settings' colours.
+    constexpr std::int32_t kCheckColour = 0xFF00FF;
+    const std::vector<CheckResult> results = CheckResults(doc_, c_.uncertaintySigma.value_or(kDefaultClickSigma));
+    for (const CheckResult& r : results) {
+        const TCheck& k = doc_.Plane.Checks[r.number];
+        PrintInfo info;
+        Pen(info, kCheckColour, c_.uCommand == ucCheckDel ? 2 : 1, kStyleConstruction);
+        Line(k.start, k.end, info);
+        Pen(info, kCheckColour, 1, kStyleSolid);
+        Circle(k.start, kEndRadius, info);
+        Circle(k.end, kEndRadius, info);
+        if (!doc_.View.TextView)
+            continue;
+        Label(info, kCheckColour, CheckLabel(r.number, r.measured, r.deviation));
+        int w = 0, h = 0;
+        Measure(info, w, h);
+        const TPoint a = Device(k.start);
+        const TPoint b = Device(k.end);
+        const TPoint mid{(a.x + b.x) / 2, (a.y + b.y) / 2};
+        canvas_.DrawText({mid.x - w / 2, mid.y, mid.x + w - w / 2, mid.y - h}, info);
+    }
+}
+
 void Painter::Areas()
 {
     if (!doc_.View.SpaceView || Skipped(ucSpaceAdjust))
@@ -412,6 +442,8 @@ void Painter::Draw()
     Distances();
     process = 6;
     Areas();
+    process = 7;
+    Checks();
     process = 8;
     InputInProgress();
     process = 9;
@@ -437,6 +469,13 @@ std::string DistanceLabel(double length, std::optional<double> chainTotal, std::
     if (chainTotal)
         text += "(" + FormatNumber0(*chainTotal) + ")";
     return text;
+}
+
+std::string CheckLabel(std::int32_t number, double measured, double deviation)
+{
+    const std::string off = FormatFixed(deviation, 1);
+    return Tx("Checks", "検") + std::to_string(number) + " " + FormatFixed(measured, 1) + " (" +
+           (off.front() == '-' ? off : "+" + off) + ")";
 }
 
 std::string AreaLabel(double area, double perimeter, double slantV, double slantH, std::optional<double> uncertainty)

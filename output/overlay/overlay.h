@@ -36,6 +36,9 @@ struct OverlayContext {
     // When set, the labels carry each value's uncertainty for this click
     // precision (photo pixels).
     std::optional<double> uncertaintySigma;
+    // The check distances are the window's: a picture made for others
+    // (the report, the overlay file) shows only what was measured.
+    bool checks = false;
 };
 
 // The context of a display control of controlWidth x controlHeight pixels
@@ -56,6 +59,8 @@ OverlayColors ColorsFor(const TAppSettings& settings, int which);
 
 // The labels as the overlay writes them, the value's uncertainty after it when given.
 std::string DistanceLabel(double length, std::optional<double> chainTotal, std::optional<double> uncertainty = {});
+// A check distance's label: the length measured and how far it is off the known one.
+std::string CheckLabel(std::int32_t number, double measured, double deviation);
 std::string AreaLabel(double area, double perimeter, double slantV, double slantH,
                       std::optional<double> uncertainty = {});
 
