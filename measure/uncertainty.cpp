@@ -5,10 +5,12 @@
 #include "base/translate.h"
 #include "measure/numfmt.h"
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <limits>
 #include <numbers>
+#include <utility>
 #include <vector>
 
 namespace kvx {
@@ -274,10 +276,10 @@ std::optional<Calibration> CalibrationOf(const Document& doc, Inputs& in)
     return c;
 }
 
-Correction CorrectionOf(const Document& doc, Inputs& in, std::uint8_t corrected)
+Correction CorrectionOf(const Document& doc, Inputs& in, bool used)
 {
     Correction k;
-    if (!CorrectionInForce(doc, corrected))
+    if (!used)
         return k;
     k.used = true;
     for (std::size_t i = 0; i < 4; ++i)
@@ -315,82 +317,131 @@ std::optional<TDPoint> PlaneOf(const PlaneMap& m, Hom p)
 // A result as a function of the plane points of its measured points.
 using Result = std::function<std::optional<Real>(const std::vector<TDPoint>& plane)>;
 
-// What a result is made of: the calibration and correction's inputs first,
-// then the measured points, each the input it is (a measured point that is
-// also a calibration point, a corner clicked again, is that input).
+// One of the results a measurement adds up: its measured points, each the
+// input it is, and how they make its value.
+struct Part {
+    bool corrected = false;  // the correction in force for it
+    int ref = 0;             // the correction's reference point, when corrected
+    std::vector<int> points;
+    Result value;
+};
+
+// What a result (or a sum of them) is made of: the calibration and the
+// correction's inputs first, then the measured points, each the input it is
+// (a measured point that is also a calibration point, a corner clicked again,
+// is that input).
 struct Measurement {
     Calibration calibration;
     Correction correction;
-    int ref = 0;              // the correction's reference point, when used
     Inputs in;
-    std::size_t firstLocal = 0;  // inputs from here on move one measured point each
-    std::vector<int> points;     // the input of each measured point
+    std::size_t firstLocal = 0;  // inputs from here on move measured points only
+    std::vector<Part> parts;
 };
 
-// The plane point of input e, corrected when the correction is used.
-std::optional<TDPoint> PlanePoint(const Geometry& g, const Correction& k, const std::vector<TDPoint>& v, int e, int r)
+// The plane point of input e, corrected about r when corrected.
+std::optional<TDPoint> PlanePoint(const Geometry& g, const Correction& k, bool corrected, const std::vector<TDPoint>& v,
+                                  int e, int r)
 {
     auto at = [&](int i) { return Of(v[static_cast<std::size_t>(i)]); };
-    const Hom p = k.used ? Corrected(g, at(e), at(r), at(k.cross)) : at(e);
+    const Hom p = corrected ? Corrected(g, at(e), at(r), at(k.cross)) : at(e);
     return PlaneOf(g.map, p);
 }
 
-std::optional<std::vector<TDPoint>> PlanePoints(const Measurement& m, const Geometry& g, const std::vector<TDPoint>& v)
+using PlaneSets = std::vector<std::vector<TDPoint>>;  // the plane points of each part
+
+std::optional<PlaneSets> PlanePoints(const Measurement& m, const Geometry& g, const std::vector<TDPoint>& v)
 {
-    std::vector<TDPoint> q;
-    q.reserve(m.points.size());
-    for (const int e : m.points) {
-        const std::optional<TDPoint> p = PlanePoint(g, m.correction, v, e, m.ref);
-        if (!p)
-            return std::nullopt;
-        q.push_back(*p);
+    PlaneSets sets;
+    sets.reserve(m.parts.size());
+    for (const Part& part : m.parts) {
+        std::vector<TDPoint>& q = sets.emplace_back();
+        q.reserve(part.points.size());
+        for (const int e : part.points) {
+            const std::optional<TDPoint> p = PlanePoint(g, m.correction, part.corrected, v, e, part.ref);
+            if (!p)
+                return std::nullopt;
+            q.push_back(*p);
+        }
     }
-    return q;
+    return sets;
 }
 
-// The standard uncertainty of result: its gradient over every coordinate of
-// every input, by central differences, times sigma.  An input of the
-// calibration moves every plane point; a measured point's own input moves
-// only the plane points it is, so a long outline costs its length, not its
-// square, in projective maps.
-std::optional<double> Propagate(const Measurement& m, const Result& result, double sigma)
+// The sum of the parts' values.
+std::optional<Real> Total(const Measurement& m, const PlaneSets& sets)
+{
+    Real total = 0;
+    for (std::size_t k = 0; k < m.parts.size(); ++k) {
+        const std::optional<Real> r = m.parts[k].value(sets[k]);
+        if (!r)
+            return std::nullopt;
+        total += *r;
+    }
+    return total;
+}
+
+// The standard uncertainty of the sum of the parts: its gradient over every
+// coordinate of every input, by central differences, times sigma.  The sum
+// is carried as one result, so an error the parts share (the reference's, a
+// shared end) adds up before it is squared.  An input of the calibration or
+// a correction's reference point moves every plane point; a measured point's
+// own input moves only the plane points it is, and only the parts it belongs
+// to change, so a long outline costs its length, not its square, in
+// projective maps, and a sum of many results no more than the results alone.
+std::optional<double> Propagate(const Measurement& m, double sigma)
 {
     std::vector<TDPoint> v = m.in.values;
     const std::optional<Geometry> g0 = Evaluate(m.calibration, m.correction, v);
     if (!g0)
         return std::nullopt;
-    std::optional<std::vector<TDPoint>> q = PlanePoints(m, *g0, v);
-    if (!q || !result(*q))
+    std::optional<PlaneSets> q = PlanePoints(m, *g0, v);
+    if (!q || !Total(m, *q))
         return std::nullopt;
-    std::vector<std::vector<std::size_t>> uses(v.size());
-    for (std::size_t j = 0; j < m.points.size(); ++j)
-        uses[static_cast<std::size_t>(m.points[j])].push_back(j);
+    // Where each input stands: which part, which of its points; by part.
+    std::vector<std::vector<std::pair<std::size_t, std::size_t>>> uses(v.size());
+    for (std::size_t k = 0; k < m.parts.size(); ++k)
+        for (std::size_t j = 0; j < m.parts[k].points.size(); ++j)
+            uses[static_cast<std::size_t>(m.parts[k].points[j])].emplace_back(k, j);
 
     // Far below a click's error and far above the rounding of the map.
     constexpr double kStep = 1e-3;
+    // The sum, or for a measured point the sum of the parts it moves: the
+    // others stay as they are and drop out of the difference.
     auto at = [&](std::size_t input) -> std::optional<Real> {
         if (input < m.firstLocal) {
             const std::optional<Geometry> g = Evaluate(m.calibration, m.correction, v);
             if (!g)
                 return std::nullopt;
-            const std::optional<std::vector<TDPoint>> moved = PlanePoints(m, *g, v);
+            const std::optional<PlaneSets> moved = PlanePoints(m, *g, v);
             if (!moved)
                 return std::nullopt;
-            return result(*moved);
+            return Total(m, *moved);
         }
-        std::vector<TDPoint>& plane = *q;
+        PlaneSets& sets = *q;
         std::vector<TDPoint> kept;
-        for (const std::size_t j : uses[input]) {
-            kept.push_back(plane[j]);
-            const std::optional<TDPoint> p = PlanePoint(*g0, m.correction, v, m.points[j], m.ref);
+        for (const auto& [k, j] : uses[input]) {
+            const Part& part = m.parts[k];
+            kept.push_back(sets[k][j]);
+            const std::optional<TDPoint> p = PlanePoint(*g0, m.correction, part.corrected, v, part.points[j], part.ref);
             if (!p)
                 return std::nullopt;
-            plane[j] = *p;
+            sets[k][j] = *p;
         }
-        const std::optional<Real> r = result(plane);
+        Real sum = 0;
+        bool valued = true;
+        for (std::size_t n = 0; n < uses[input].size(); ++n) {
+            const std::size_t k = uses[input][n].first;
+            if (n > 0 && uses[input][n - 1].first == k)
+                continue;  // each part once
+            const std::optional<Real> r = m.parts[k].value(sets[k]);
+            valued = valued && r;
+            if (r)
+                sum += *r;
+        }
         for (std::size_t n = 0; n < kept.size(); ++n)
-            plane[uses[input][n]] = kept[n];
-        return r;
+            sets[uses[input][n].first][uses[input][n].second] = kept[n];
+        if (!valued)
+            return std::nullopt;
+        return sum;
     };
     Real sum = 0;
     for (std::size_t input = 0; input < v.size(); ++input) {
@@ -414,25 +465,75 @@ std::optional<double> Propagate(const Measurement& m, const Result& result, doub
     return static_cast<double>(u);
 }
 
-// Sets up the calibration of the current plane and, when it is in force,
-// the correction with its reference point; the measured points come after.
-std::optional<Measurement> Prepare(const Document& doc, std::uint8_t corrected, TDPoint ref)
+// A result before its inputs are known: its measured points as image points.
+struct PartOf {
+    bool corrected = false;
+    TDPoint ref;
+    std::vector<TDPoint> points;
+    Result value;
+};
+
+// Sets up the calibration of the current plane, the correction when any part
+// is corrected with every corrected part's reference point, then the
+// measured points.
+std::optional<Measurement> Prepare(const Document& doc, std::vector<PartOf> parts)
 {
     Measurement m;
     const std::optional<Calibration> c = CalibrationOf(doc, m.in);
     if (!c)
         return std::nullopt;
     m.calibration = *c;
-    m.correction = CorrectionOf(doc, m.in, corrected);
-    if (m.correction.used)
-        m.ref = m.in.Add(ref);
+    const bool anyCorrected = std::any_of(parts.begin(), parts.end(), [](const PartOf& p) { return p.corrected; });
+    m.correction = CorrectionOf(doc, m.in, anyCorrected);
+    m.parts.resize(parts.size());
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        m.parts[k].corrected = parts[k].corrected;
+        if (parts[k].corrected)
+            m.parts[k].ref = m.in.Add(parts[k].ref);
+    }
     m.firstLocal = m.in.values.size();
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        for (const TDPoint& p : parts[k].points)
+            m.parts[k].points.push_back(m.in.Add(p));
+        m.parts[k].value = std::move(parts[k].value);
+    }
     return m;
 }
 
 Real Length(const std::vector<TDPoint>& q)
 {
     return std::hypot(static_cast<Real>(q[0].x) - q[1].x, static_cast<Real>(q[0].y) - q[1].y);
+}
+
+// A distance of the current plane as a part; nothing for an index out of range.
+std::optional<PartOf> DistancePart(const Document& doc, std::int32_t i)
+{
+    if (!doc.Plane.Distances.Valid(i))
+        return std::nullopt;
+    const TDistance& d = doc.Plane.Distances[i];
+    return PartOf{CorrectionInForce(doc, d.corrected), d.correctionRef, {d.start, d.end},
+                  [](const std::vector<TDPoint>& q) -> std::optional<Real> { return Length(q); }};
+}
+
+// An area of the current plane as a part, its slopes included: its size
+// (sign dropped) times sign.  Nothing for an index out of range or an
+// outline of fewer than three corners.
+std::optional<PartOf> SpacePart(const Document& doc, std::int32_t i, int sign)
+{
+    if (!doc.Plane.Spaces.Valid(i))
+        return std::nullopt;
+    const TSpace& s = doc.Plane.Spaces[i];
+    if (s.points.size() < 4)
+        return std::nullopt;
+    const bool corrected = CorrectionInForce(doc, s.corrected) && s.correctedPoints.size() == s.points.size();
+    constexpr Real kRad = std::numbers::pi_v<Real> / 180;
+    const Real stretch = std::cos(s.slantH * kRad) * std::cos(s.slantV * kRad);
+    return PartOf{corrected, s.correctionRef, s.points, [stretch, sign](const std::vector<TDPoint>& q) -> std::optional<Real> {
+                      Real twice = 0;
+                      for (std::size_t j = 0; j + 1 < q.size(); ++j)
+                          twice += static_cast<Real>(q[j + 1].x) * q[j].y - static_cast<Real>(q[j].x) * q[j + 1].y;
+                      return sign * std::fabs(twice) / (2 * stretch) / 1000000;
+                  }};
 }
 
 } // namespace
@@ -477,54 +578,65 @@ std::optional<TDPoint> PlaneMap::ToImage(TDPoint q) const
 
 std::optional<double> DistanceUncertainty(const Document& doc, std::int32_t i, double sigma)
 {
-    return Guard("DistanceUncertainty", [&]() -> std::optional<double> {
-        if (!doc.Plane.Distances.Valid(i))
-            return std::nullopt;
-        const TDistance& d = doc.Plane.Distances[i];
-        std::optional<Measurement> m = Prepare(doc, d.corrected, d.correctionRef);
-        if (!m)
-            return std::nullopt;
-        m->points = {m->in.Add(d.start), m->in.Add(d.end)};
-        return Propagate(*m, [](const std::vector<TDPoint>& q) -> std::optional<Real> { return Length(q); }, sigma);
-    });
+    return Guard("DistanceUncertainty", [&] { return DistanceSumUncertainty(doc, {i}, sigma); });
 }
 
 std::optional<double> SpaceUncertainty(const Document& doc, std::int32_t i, double sigma)
 {
     return Guard("SpaceUncertainty", [&]() -> std::optional<double> {
-        if (!doc.Plane.Spaces.Valid(i))
+        std::optional<PartOf> part = SpacePart(doc, i, 1);
+        if (!part)
             return std::nullopt;
-        const TSpace& s = doc.Plane.Spaces[i];
-        if (s.points.size() < 4)
-            return std::nullopt;
-        const bool corrected = CorrectionInForce(doc, s.corrected) && s.correctedPoints.size() == s.points.size();
-        std::optional<Measurement> m = Prepare(doc, corrected ? 1 : 0, s.correctionRef);
+        std::optional<Measurement> m = Prepare(doc, {std::move(*part)});
         if (!m)
             return std::nullopt;
-        for (const TDPoint& p : s.points)
-            m->points.push_back(m->in.Add(p));
-        constexpr Real kRad = std::numbers::pi_v<Real> / 180;
-        const Real stretch = std::cos(s.slantH * kRad) * std::cos(s.slantV * kRad);
-        return Propagate(
-            *m,
-            [&](const std::vector<TDPoint>& q) -> std::optional<Real> {
-                Real twice = 0;
-                for (std::size_t j = 0; j + 1 < q.size(); ++j)
-                    twice += static_cast<Real>(q[j + 1].x) * q[j].y - static_cast<Real>(q[j].x) * q[j + 1].y;
-                return std::fabs(twice) / (2 * stretch) / 1000000;
-            },
-            sigma);
+        return Propagate(*m, sigma);
+    });
+}
+
+std::optional<double> DistanceSumUncertainty(const Document& doc, const std::vector<std::int32_t>& distances, double sigma)
+{
+    return Guard("DistanceSumUncertainty", [&]() -> std::optional<double> {
+        std::vector<PartOf> parts;
+        for (const std::int32_t i : distances) {
+            std::optional<PartOf> part = DistancePart(doc, i);
+            if (!part)
+                return std::nullopt;
+            parts.push_back(std::move(*part));
+        }
+        std::optional<Measurement> m = Prepare(doc, std::move(parts));
+        if (!m)
+            return std::nullopt;
+        return Propagate(*m, sigma);
+    });
+}
+
+std::optional<double> SpaceSumUncertainty(const Document& doc, const std::vector<std::int32_t>& spaces, double sigma)
+{
+    return Guard("SpaceSumUncertainty", [&]() -> std::optional<double> {
+        std::vector<PartOf> parts;
+        for (const std::int32_t i : spaces) {
+            const bool subtracted = doc.Plane.Spaces.Valid(i) && doc.Plane.Spaces[i].kind == kSpaceSub;
+            std::optional<PartOf> part = SpacePart(doc, i, subtracted ? -1 : 1);
+            if (!part)
+                return std::nullopt;
+            parts.push_back(std::move(*part));
+        }
+        std::optional<Measurement> m = Prepare(doc, std::move(parts));
+        if (!m)
+            return std::nullopt;
+        return Propagate(*m, sigma);
     });
 }
 
 std::optional<double> SegmentUncertainty(const Document& doc, TDPoint a, TDPoint b, double sigma)
 {
     return Guard("SegmentUncertainty", [&]() -> std::optional<double> {
-        std::optional<Measurement> m = Prepare(doc, 0, {});
+        std::optional<Measurement> m = Prepare(
+            doc, {PartOf{false, {}, {a, b}, [](const std::vector<TDPoint>& q) -> std::optional<Real> { return Length(q); }}});
         if (!m)
             return std::nullopt;
-        m->points = {m->in.Add(a), m->in.Add(b)};
-        return Propagate(*m, [](const std::vector<TDPoint>& q) -> std::optional<Real> { return Length(q); }, sigma);
+        return Propagate(*m, sigma);
     });
 }
 

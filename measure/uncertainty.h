@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kvx {
 
@@ -62,6 +63,14 @@ public:
 // reference, for an index out of range, or when a point lies beyond the horizon.
 std::optional<double> DistanceUncertainty(const Document& doc, std::int32_t i, double sigma);
 std::optional<double> SpaceUncertainty(const Document& doc, std::int32_t i, double sigma);
+// The standard uncertainty of a sum of results of the current plane, the
+// sum carried as one result: a group's length in mm, a group's area in m²
+// (an area to subtract taken away).  The results share the reference (and
+// may share points), so their errors are not independent: the sum's
+// uncertainty is not the root of the sum of their squares.  Nothing when one
+// of them has none; 0 for no result.
+std::optional<double> DistanceSumUncertainty(const Document& doc, const std::vector<std::int32_t>& distances, double sigma);
+std::optional<double> SpaceSumUncertainty(const Document& doc, const std::vector<std::int32_t>& spaces, double sigma);
 // The straight distance between two image points on the current plane.
 std::optional<double> SegmentUncertainty(const Document& doc, TDPoint a, TDPoint b, double sigma);
 

@@ -257,6 +257,49 @@ TEST_P(UncertaintyScene, MeasurementBases)
     }
 }
 
+// A group's length and area, each carried as one result: the spread of the
+// sum over the samples, where the shared reference's error adds up before it
+// is squared.  The root of the sum of the results' squares would miss that.
+TEST_P(UncertaintyScene, SumsOfAGroup)
+{
+    Document doc = WithReference(cam);
+    const double r = GetParam().reach;
+    // A chain of two sharing its middle point, and one far out.
+    AddDistance(doc, cam, {-300, -200}, {400, 300});
+    AddDistance(doc, cam, {400, 300}, {1200, -100});
+    AddDistance(doc, cam, {r - 1000, 200}, {r, -300});
+    ASSERT_EQ(doc.Plane.Distances[1].end, doc.Plane.Distances[2].start);
+    AddRectangle(doc, cam, {200, -100}, 1600, 1200);
+    AddRectangle(doc, cam, {300, 0}, 500, 400);  // a window taken away
+    doc.Plane.Spaces[2].kind = kSpaceSub;
+    AddRectangle(doc, cam, {r - 500, 0}, 1000, 1200);
+    doc.Plane.Spaces[3].slantV = 30;
+
+    const std::vector<std::int32_t> all{1, 2, 3};
+    const double length = Spread(doc, kSigma, [&](Document& d) {
+        double sum = 0;
+        for (const std::int32_t i : all)
+            sum += DistanceValue(d, i);
+        return sum;
+    });
+    const std::optional<double> lengthSum = DistanceSumUncertainty(doc, all, kSigma);
+    EXPECT_TRUE(WithinTenPercent(lengthSum, length));
+    const double area = Spread(doc, kSigma, [](Document& d) { return AreaValue(d, 1) - AreaValue(d, 2) + AreaValue(d, 3); });
+    const std::optional<double> areaSum = SpaceSumUncertainty(doc, all, kSigma);
+    EXPECT_TRUE(WithinTenPercent(areaSum, area));
+
+    // Not the root of the sum of squares: the results' errors are correlated.
+    double squares = 0;
+    for (const std::int32_t i : all)
+        squares += std::pow(*DistanceUncertainty(doc, i, kSigma), 2);
+    EXPECT_GT(*lengthSum, 1.1 * std::sqrt(squares));
+    // One result alone is its own uncertainty; none is certain.
+    EXPECT_NEAR(*DistanceSumUncertainty(doc, {3}, kSigma), *DistanceUncertainty(doc, 3, kSigma), 1e-12);
+    EXPECT_NEAR(*SpaceSumUncertainty(doc, {2}, kSigma), *SpaceUncertainty(doc, 2, kSigma), 1e-12);
+    EXPECT_EQ(DistanceSumUncertainty(doc, {}, kSigma), 0.0);
+    EXPECT_FALSE(DistanceSumUncertainty(doc, {1, 9}, kSigma)) << "a result that is not there";
+}
+
 INSTANTIATE_TEST_SUITE_P(Cameras, UncertaintyScene,
                          ::testing::Values(SceneCase{"StraightOn", 0, 0, 3000}, SceneCase{"Yaw45", 45, 0, 2500},
                                            SceneCase{"Yaw70", 70, 0, 1800}, SceneCase{"Yaw45Pitch20", 45, 20, 2000}),
@@ -307,6 +350,20 @@ TEST_P(CorrectedScene, CorrectedDistanceAndArea)
     EXPECT_TRUE(WithinTenPercent(DistanceUncertainty(doc, 1, kSigma), distance));
     const double area = Spread(doc, kSigma, [](Document& d) { return AreaValue(d, 1); });
     EXPECT_TRUE(WithinTenPercent(SpaceUncertainty(doc, 1, kSigma), area));
+}
+
+// A corrected distance and a plain one on the wall, added: the correction's
+// inputs move only the corrected one.
+TEST_P(CorrectedScene, SumOfACorrectedAndAPlainDistance)
+{
+    Document doc = Scene();
+    AddDistance(doc, cam, {-800, 200}, {1000, -100}, kDepth);
+    doc.Plane.Distances[1].corrected = 1;
+    doc.Plane.Distances[1].correctionRef = cam.Project(kEdge, 300, kDepth);
+    AddDistance(doc, cam, {-600, -400}, {900, 300});
+    RecomputeCorrections(doc);
+    const double sampled = Spread(doc, kSigma, [](Document& d) { return DistanceValue(d, 1) + DistanceValue(d, 2); });
+    EXPECT_TRUE(WithinTenPercent(DistanceSumUncertainty(doc, {1, 2}, kSigma), sampled));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cameras, CorrectedScene,
