@@ -769,6 +769,10 @@
         <source>ｸﾞﾙｰﾌﾟ%1: 距離 %2%3, 面積 %4%5, 金額 %6</source>
         <translation>Group %1: length %2%3, area %4%5, cost %6</translation>
     </message>
+    <message>
+        <source>±</source>
+        <translation>±</translation>
+    </message>
 </context>
 <context>
     <name>ScanDialog</name>

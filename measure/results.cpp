@@ -3,12 +3,13 @@
 #include "measure/computation.h"
 #include "measure/cp932.h"
 #include "measure/numfmt.h"
+#include "measure/uncertainty.h"
 
 #include <map>
 
 namespace kvx {
 
-std::vector<ResultRow> ResultRows(const Document& doc)
+std::vector<ResultRow> ResultRows(const Document& doc, double sigma)
 {
     std::vector<ResultRow> rows;
     const TPlaneState& plane = doc.Plane;
@@ -24,11 +25,14 @@ std::vector<ResultRow> ResultRows(const Document& doc)
         CalcuDistance(doc, i, r, endsChain ? ChainSums::Sum : ChainSums::Skip);
         row.value = r.distance;
         row.valueText = FormatNumber0(r.distance);
+        row.uncertainty = DistanceUncertainty(doc, i, sigma);
         row.corrected = CorrectionInForce(doc, d.corrected);
         if (endsChain) {
             row.chainTotal = r.distance + r.before + r.after;
             row.chainText = FormatNumber0(*row.chainTotal);
         }
+        if (row.uncertainty)
+            row.uncertaintyText = PlusMinus(*row.uncertainty);
         rows.push_back(std::move(row));
     }
     for (std::int32_t i = 1; i <= plane.SpaceCount(); ++i) {
@@ -42,34 +46,54 @@ std::vector<ResultRow> ResultRows(const Document& doc)
         CalcuSpace(doc, i, r);
         row.value = s.kind == kSpaceSub ? -r.area : r.area;
         row.valueText = (s.kind == kSpaceSub ? "-" : "") + FormatFixed(r.area, 3);
+        row.uncertainty = SpaceUncertainty(doc, i, sigma);
         row.slopeV = s.slantV;
         row.slopeH = s.slantH;
         row.corrected = CorrectionInForce(doc, s.corrected);
+        if (row.uncertainty)
+            row.uncertaintyText = PlusMinus(*row.uncertainty);
         rows.push_back(std::move(row));
     }
     return rows;
 }
 
-std::vector<GroupTotal> GroupTotals(const Document& doc, const std::vector<ResultRow>& rows)
+std::vector<GroupTotal> GroupTotals(const Document& doc, const std::vector<ResultRow>& rows, double sigma)
 {
     std::map<std::int32_t, GroupTotal> totals;
+    std::map<std::int32_t, std::vector<std::int32_t>> distances, areas;
     for (const ResultRow& row : rows) {
         GroupTotal& t = totals[row.group];
         t.group = row.group;
         if (row.kind == ResultKind::Distance) {
             ++t.distances;
             t.length += row.value;
+            distances[row.group].push_back(row.number);
         } else {
             ++t.areas;
             t.area += row.value;
+            areas[row.group].push_back(row.number);
         }
     }
     std::vector<GroupTotal> out;
     for (auto& [group, t] : totals) {
         t.cost = doc.UnitPrice() * (t.length / 1000 + t.area);
+        if (t.distances > 0)
+            t.lengthUncertainty = DistanceSumUncertainty(doc, distances[group], sigma);
+        if (t.areas > 0)
+            t.areaUncertainty = SpaceSumUncertainty(doc, areas[group], sigma);
         out.push_back(t);
     }
     return out;
+}
+
+std::string LengthTotalText(const GroupTotal& t)
+{
+    return FormatNumber0(t.length) + (t.lengthUncertainty ? " " + PlusMinus(*t.lengthUncertainty) : std::string());
+}
+
+std::string AreaTotalText(const GroupTotal& t)
+{
+    return FormatFixed(t.area, 3) + (t.areaUncertainty ? " " + PlusMinus(*t.areaUncertainty) : std::string());
 }
 
 std::string ResultsAsText(const std::vector<ResultRow>& rows, const std::vector<std::string>& header,
@@ -89,7 +113,8 @@ std::string ResultsAsText(const std::vector<ResultRow>& rows, const std::vector<
     for (const ResultRow& r : rows) {
         const bool area = r.kind == ResultKind::Area;
         out += (area ? areaWord : distanceWord) + "\t" + std::to_string(r.number) + "\t" + std::to_string(r.group) + "\t" +
-               cell(r.name) + "\t" + r.valueText + "\t" + (area ? FormatGeneral(r.slopeV) : "") + "\t" +
+               cell(r.name) + "\t" + r.valueText + "\t" +
+               (r.uncertainty ? FormatSignificant(*r.uncertainty, 2) : "") + "\t" + (area ? FormatGeneral(r.slopeV) : "") + "\t" +
                (area ? FormatGeneral(r.slopeH) : "") + "\t" + (r.corrected ? "1" : "0") + "\t" + r.chainText + "\n";
     }
     return out;

@@ -2,7 +2,9 @@
 
 // Every distance and area of the current plane as a list of results, with the
 // totals of each group: the numbers are the summary's (CalcuDistance,
-// CalcuSpace), formatted as the summary formats them.
+// CalcuSpace), formatted as the summary formats them, each with its standard
+// uncertainty for a click precision of sigma photo pixels (ClickSigma of the
+// preference), written as the status line writes it.
 
 #include "measure/model.h"
 
@@ -22,6 +24,8 @@ struct ResultRow {
     std::string name;               // UTF-8; areas only
     double value = 0.0;             // mm for a distance, m² for an area (subtracted: negative)
     std::string valueText;          // as the summary writes it
+    std::optional<double> uncertainty;  // in the value's unit; none without a reference
+    std::string uncertaintyText;    // "±2.3", as the status line writes it; empty with none
     double slopeV = 0.0;            // areas only
     double slopeH = 0.0;
     bool corrected = false;
@@ -35,15 +39,24 @@ struct GroupTotal {
     std::int32_t areas = 0;
     double length = 0.0;  // mm, every distance of the group
     double area = 0.0;    // m², added less subtracted
+    // Of the length and of the area, each sum carried as one result (the
+    // shared reference's error adds up); none without such results.
+    std::optional<double> lengthUncertainty;
+    std::optional<double> areaUncertainty;
     double cost = 0.0;    // the unit price: per metre of length, per m² of area
 };
 
-std::vector<ResultRow> ResultRows(const Document& doc);
+std::vector<ResultRow> ResultRows(const Document& doc, double sigma);
 // One total for each group that has a result, in group order.
-std::vector<GroupTotal> GroupTotals(const Document& doc, const std::vector<ResultRow>& rows);
+std::vector<GroupTotal> GroupTotals(const Document& doc, const std::vector<ResultRow>& rows, double sigma);
+// The value of a total with its uncertainty: "1,234 ±2.3" ("1,234" with none).
+std::string LengthTotalText(const GroupTotal& t);
+std::string AreaTotalText(const GroupTotal& t);
 
 // Rows as tab-separated text for a spreadsheet, with a header row; the
-// captions are given (they follow the interface's language).
+// captions are given (they follow the interface's language).  The
+// uncertainty follows the value in a column of its own, a bare number ("2.3")
+// as the results file writes it, so that a spreadsheet reads it as one.
 std::string ResultsAsText(const std::vector<ResultRow>& rows, const std::vector<std::string>& header,
                           const std::string& distanceWord, const std::string& areaWord);
 

@@ -218,8 +218,9 @@ void TF001::RefreshResults()
 {
     if (!results_ || !results_->isVisible())
         return;
-    const std::vector<ResultRow> rows = ResultRows(doc_);
-    results_->Show(rows, GroupTotals(doc_, rows));
+    const double sigma = ClickSigma(settings_.ClickSigma);
+    const std::vector<ResultRow> rows = ResultRows(doc_, sigma);
+    results_->Show(rows, GroupTotals(doc_, rows, sigma));
     // The mark chosen last: the area in an area tool, else the distance when
     // there is one.
     if (IsAreaMode(Command()) || (Command() == ucNone && doc_.CurrentDistance == 0))

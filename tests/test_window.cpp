@@ -1444,7 +1444,8 @@ void WindowTest::theTableOfResultsFollowsAndActs()
     ClickAt(w, {260, 260});
     QCOMPARE(table->rowCount(), 2);
     // The summary's numbers, word for word.
-    const std::vector<ResultRow> rows = ResultRows(w.Doc());
+    const double sigma = ClickSigma(w.Settings().ClickSigma);
+    const std::vector<ResultRow> rows = ResultRows(w.Doc(), sigma);
     TDistanceResult d;
     CalcuDistance(w.Doc(), 1, d);
     TSpaceResult a;
@@ -1453,9 +1454,15 @@ void WindowTest::theTableOfResultsFollowsAndActs()
     QCOMPARE(rows[1].valueText, FormatFixed(a.area, 3));
     QVERIFY(SetCalcu(w.Doc(), ucSpaceAdd).find("[面積=" + rows[1].valueText) != std::string::npos);
     QCOMPARE(table->item(1, 3)->text(), QStringLiteral("南面"));
-    const std::vector<GroupTotal> totals = GroupTotals(w.Doc(), rows);
+    const std::vector<GroupTotal> totals = GroupTotals(w.Doc(), rows, sigma);
     QCOMPARE(totals.size(), std::size_t{1});
     QVERIFY(SetCalcu(w.Doc(), ucSpaceAdd).find("合計面積=" + FormatFixed(totals[0].area, 3)) != std::string::npos);
+    // The group's totals with the uncertainty of each sum.
+    auto* totalsLabel = w.findChild<QLabel*>(QStringLiteral("ResultsTotals"));
+    QVERIFY(totals[0].lengthUncertainty && totals[0].areaUncertainty);
+    QVERIFY2(totalsLabel->text().contains(QString::fromStdString("距離 " + LengthTotalText(totals[0]) + "㎜, 面積 " +
+                                                                 AreaTotalText(totals[0]) + "㎡")),
+             qPrintable(totalsLabel->text()));
 
     // Chosen in the table: the mark is the current one.
     w.SetCommand(ucNone);
@@ -1475,6 +1482,35 @@ void WindowTest::theTableOfResultsFollowsAndActs()
     QCOMPARE(lines.size(), 2);
     QVERIFY(lines[0].startsWith(QStringLiteral("種類\t番号")));
     QCOMPARE(lines[1].split(QLatin1Char('\t'))[4], QString::fromStdString(rows[0].valueText));
+    // The uncertainty after the value, a bare number as the results file has it.
+    QCOMPARE(lines[0].split(QLatin1Char('\t'))[5], QStringLiteral("±"));
+    QCOMPARE(lines[1].split(QLatin1Char('\t'))[5], QString::fromStdString(FormatSignificant(*rows[0].uncertainty, 2)));
+
+    // In the table, each value's uncertainty stands after it as the status
+    // line gives it while the pointer is on the mark; a new click precision
+    // in the preferences changes both at once.
+    auto pointAt = [&](TDPoint p, int row) {
+        QTest::mouseMove(w.Display()->viewport(), Screen(w, p));
+        const QString plusMinus = table->item(row, 5)->text();
+        QVERIFY2(plusMinus.startsWith(QStringLiteral("±")), qPrintable(plusMinus));
+        const QString shown = table->item(row, 4)->text();
+        const QString value = shown.left(shown.size() - 1);  // less its unit
+        QTRY_VERIFY2(w.StatusText(0).endsWith(value + QLatin1Char(' ') + plusMinus), qPrintable(w.StatusText(0) + " / " + plusMinus));
+    };
+    pointAt({200, 155}, 0);
+    pointAt({210, 230}, 1);
+    const QString before = table->item(0, 5)->text();
+    TAppSettings coarser = w.Settings();
+    coarser.ClickSigma = 2.0;
+    f.prompter->propertyAnswer = coarser;
+    w.Action(QStringLiteral("mnProperty"))->trigger();
+    QCOMPARE(table->item(0, 5)->text(), QString::fromStdString(PlusMinus(*DistanceUncertainty(w.Doc(), 1, 2.0)) + "㎜"));
+    QVERIFY(table->item(0, 5)->text() != before);
+    pointAt({200, 155}, 0);
+    pointAt({210, 230}, 1);
+    const std::vector<ResultRow> coarse = ResultRows(w.Doc(), 2.0);
+    QVERIFY2(totalsLabel->text().contains(QString::fromStdString(LengthTotalText(GroupTotals(w.Doc(), coarse, 2.0)[0]))),
+             qPrintable(totalsLabel->text()));
 
     // Renamed from the table.
     f.prompter->inputBoxAnswer = "北面";
@@ -1956,7 +1992,7 @@ void WindowTest::dxfDrawingReadBackByAnIndependentReader()
     f.prompter->textTarget = fromMenu;
     w.Action(QStringLiteral("mnDxfOut"))->trigger();
     QCOMPARE(f.prompter->saveProposals.back(), QStringLiteral("cad.dxf"));
-    const std::vector<ResultRow> rows = ResultRows(w.Doc());
+    const std::vector<ResultRow> rows = ResultRows(w.Doc(), kDefaultClickSigma);
     const QByteArray csv = QByteArray::fromStdString(CsvBytes(w.Doc(), true));
     f.prompter->answers = {true};
     f.Close();
@@ -2182,8 +2218,11 @@ void WindowTest::theReportsDetailedPagesListEveryResult()
         named.name = AreaNameFromUtf8("窓");
         d.Plane.Spaces.Append(named);
     });
-    const std::vector<ResultRow> rows = ResultRows(w.Doc());
-    const std::vector<GroupTotal> totals = GroupTotals(w.Doc(), rows);
+    // The report works its uncertainties out for the preferences' click precision.
+    w.MutableSettings().ClickSigma = 1.5;
+    const std::vector<ResultRow> rows = ResultRows(w.Doc(), 1.5);
+    const std::vector<GroupTotal> totals = GroupTotals(w.Doc(), rows, 1.5);
+    const std::string atDefault = PlusMinus(*DistanceUncertainty(w.Doc(), 1, kDefaultClickSigma));
     f.prompter->answers = {true};
     f.Close();
 
@@ -2239,6 +2278,37 @@ void WindowTest::theReportsDetailedPagesListEveryResult()
         QVERIFY2(details.contains(QString::fromStdString(FormatNumber0(t.length))), FormatNumber0(t.length).c_str());
         QVERIFY2(details.contains(QString::fromStdString(FormatYen(t.cost))), FormatYen(t.cost).c_str());
     }
+    // Each result's uncertainty in the column after its value, on its own
+    // row as the page lays it out; each group's sums with theirs.
+    QProcess layout;
+    layout.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), QStringLiteral("-enc"), QStringLiteral("UTF-8"), on,
+                                               QStringLiteral("-")});
+    QVERIFY(layout.waitForFinished(60000));
+    const QString laidOut = QString::fromUtf8(layout.readAllStandardOutput());
+    QVERIFY(laidOut.contains(QRegularExpression(QStringLiteral("値\\s+±\\s+勾配V"))));
+    for (const ResultRow& r : rows) {
+        QVERIFY(r.uncertainty);
+        const bool area = r.kind == ResultKind::Area;
+        const QString row = QStringLiteral("(?m)^\\s*%1\\s+%2\\s+%3\\s+(%4\\s+)?%5%6\\s+%7%6(\\s|$)")
+                                .arg(area ? QStringLiteral("面積") : QStringLiteral("距離"))
+                                .arg(r.number)
+                                .arg(r.group)
+                                .arg(QRegularExpression::escape(QString::fromStdString(r.name)),
+                                     QRegularExpression::escape(QString::fromStdString(r.valueText)),
+                                     area ? QStringLiteral("㎡") : QStringLiteral("㎜"),
+                                     QRegularExpression::escape(QString::fromStdString(r.uncertaintyText)));
+        QVERIFY2(laidOut.contains(QRegularExpression(row)), qPrintable(row));
+    }
+    for (const GroupTotal& t : totals) {
+        QVERIFY(t.lengthUncertainty);
+        const QString line = QStringLiteral("グループ%1:\\s+長さ=%2㎜,\\s+面積=%3㎡")
+                                 .arg(t.group)
+                                 .arg(QRegularExpression::escape(QString::fromStdString(LengthTotalText(t))),
+                                      QRegularExpression::escape(QString::fromStdString(AreaTotalText(t))));
+        QVERIFY2(laidOut.contains(QRegularExpression(line)), qPrintable(line));
+    }
+    // Worked out for the preferences' precision, not the default.
+    QVERIFY(rows[0].uncertaintyText != atDefault);
 }
 
 // The reference plane straight on, from the menu at the size the user gives

@@ -13,6 +13,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <iterator>
 #include <set>
 
 namespace kvx {
@@ -21,9 +22,10 @@ namespace {
 
 QStringList Header()
 {
-    return {Qx("ResultsPanel", "種類"),   Qx("ResultsPanel", "番号"),  Qx("ResultsPanel", "ｸﾞﾙｰﾌﾟ"),
-            Qx("ResultsPanel", "名称"),   Qx("ResultsPanel", "値"),    Qx("ResultsPanel", "勾配V"),
-            Qx("ResultsPanel", "勾配H"),  Qx("ResultsPanel", "補正"),  Qx("ResultsPanel", "延長")};
+    return {Qx("ResultsPanel", "種類"),  Qx("ResultsPanel", "番号"),  Qx("ResultsPanel", "ｸﾞﾙｰﾌﾟ"),
+            Qx("ResultsPanel", "名称"),  Qx("ResultsPanel", "値"),    Qx("ResultsPanel", "±"),
+            Qx("ResultsPanel", "勾配V"), Qx("ResultsPanel", "勾配H"), Qx("ResultsPanel", "補正"),
+            Qx("ResultsPanel", "延長")};
 }
 
 } // namespace
@@ -34,7 +36,7 @@ ResultsPanel::ResultsPanel(QWidget* parent) : QDockWidget(Qx("ResultsPanel", "�
     auto* body = new QWidget(this);
     auto* layout = new QVBoxLayout(body);
     layout->setContentsMargins(2, 2, 2, 2);
-    table_ = new QTableWidget(0, 9, body);
+    table_ = new QTableWidget(0, static_cast<int>(Header().size()), body);
     table_->setObjectName(QStringLiteral("ResultsTable"));
     table_->setHorizontalHeaderLabels(Header());
     table_->verticalHeader()->setVisible(false);
@@ -79,13 +81,14 @@ void ResultsPanel::Show(const std::vector<ResultRow>& rows, const std::vector<Gr
                                  QString::number(r.group),
                                  QString::fromStdString(r.name),
                                  QString::fromStdString(r.valueText) + (area ? m2 : mm),
+                                 r.uncertainty ? QString::fromStdString(r.uncertaintyText) + (area ? m2 : mm) : QString(),
                                  area ? QString::fromStdString(FormatGeneral(r.slopeV)) : QString(),
                                  area ? QString::fromStdString(FormatGeneral(r.slopeH)) : QString(),
                                  r.corrected ? Qx("ResultsPanel", "補正") : QString(),
                                  r.chainTotal ? QString::fromStdString(r.chainText) + mm : QString()};
-        for (int c = 0; c < 9; ++c) {
+        for (int c = 0; c < static_cast<int>(std::size(cells)); ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
-            if (c == 1 || c == 2 || c == 4 || c == 5 || c == 6 || c == 8)
+            if (c == 1 || c == 2 || c == 4 || c == 5 || c == 6 || c == 7 || c == 9)
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             table_->setItem(static_cast<int>(i), c, item);
         }
@@ -95,8 +98,8 @@ void ResultsPanel::Show(const std::vector<ResultRow>& rows, const std::vector<Gr
     for (const GroupTotal& t : totals)
         lines << Qx("ResultsPanel", "ｸﾞﾙｰﾌﾟ%1: 距離 %2%3, 面積 %4%5, 金額 %6")
                      .arg(t.group)
-                     .arg(QString::fromStdString(FormatNumber0(t.length)), mm,
-                          QString::fromStdString(FormatFixed(t.area, 3)), m2, QString::fromStdString(MoneyText(t.cost)));
+                     .arg(QString::fromStdString(LengthTotalText(t)), mm, QString::fromStdString(AreaTotalText(t)), m2,
+                          QString::fromStdString(MoneyText(t.cost)));
     totals_->setText(lines.join(QLatin1Char('\n')));
     table_->clearSelection();
     for (int i = 0; i < table_->rowCount(); ++i)

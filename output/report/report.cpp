@@ -6,6 +6,7 @@
 #include "measure/computation.h"
 #include "measure/cp932.h"
 #include "measure/numfmt.h"
+#include "measure/uncertainty.h"
 
 #include <algorithm>
 #include <cmath>
@@ -266,7 +267,8 @@ namespace {
 // table's header again, when a line would leave the margin.
 class DetailWriter {
 public:
-    DetailWriter(TPDFMaker& maker, const ReportPage& page) : maker_(maker), page_(page) {}
+    // sigma: the click precision the uncertainties are worked out for.
+    DetailWriter(TPDFMaker& maker, const ReportPage& page, double sigma) : maker_(maker), page_(page), sigma_(sigma) {}
 
     void Write(Document& doc, const ReportDetail& detail)
     {
@@ -325,7 +327,8 @@ private:
     }
     void Row(const std::vector<std::string>& cells)
     {
-        static constexpr double kColumns[] = {0, 50, 90, 130, 290, 370, 420, 470, 510};
+        // The name gives up room for the uncertainty: 26 half-width letters still fit.
+        static constexpr double kColumns[] = {0, 50, 90, 130, 250, 320, 375, 415, 455, 490};
         for (std::size_t i = 0; i < cells.size() && i < std::size(kColumns); ++i)
             Text(cells[i], kMargin + kColumns[i], y_, kSize);
         y_ -= kLine;
@@ -333,8 +336,8 @@ private:
     void Header()
     {
         Row({Tx("ResultsPanel", "種類"), Tx("ResultsPanel", "番号"), Tx("ResultsPanel", "ｸﾞﾙｰﾌﾟ"), Tx("ResultsPanel", "名称"),
-             Tx("ResultsPanel", "値"), Tx("ResultsPanel", "勾配V"), Tx("ResultsPanel", "勾配H"), Tx("ResultsPanel", "補正"),
-             Tx("ResultsPanel", "延長")});
+             Tx("ResultsPanel", "値"), Tx("ResultsPanel", "±"), Tx("ResultsPanel", "勾配V"), Tx("ResultsPanel", "勾配H"),
+             Tx("ResultsPanel", "補正"), Tx("ResultsPanel", "延長")});
         TPDFContents& c = maker_.Contents();
         c.SetLineWidth(0.3);
         c.LineColor = 0;
@@ -351,26 +354,27 @@ private:
         }
         Room(false);
         Header();
-        const std::vector<ResultRow> rows = ResultRows(doc);
+        const std::vector<ResultRow> rows = ResultRows(doc, sigma_);
         for (const ResultRow& r : rows) {
             Room(true);
             const bool area = r.kind == ResultKind::Area;
             Row({area ? Tx("ResultsPanel", "面積") : Tx("ResultsPanel", "距離"), std::to_string(r.number),
-                 std::to_string(r.group), r.name, r.valueText + (area ? m2 : mm), area ? FormatGeneral(r.slopeV) : "",
+                 std::to_string(r.group), r.name, r.valueText + (area ? m2 : mm),
+                 r.uncertainty ? r.uncertaintyText + (area ? m2 : mm) : "", area ? FormatGeneral(r.slopeV) : "",
                  area ? FormatGeneral(r.slopeH) : "", r.corrected ? Tx("ResultsPanel", "補正") : "",
                  r.chainTotal ? r.chainText + mm : ""});
         }
         y_ -= 6;
-        for (const GroupTotal& t : GroupTotals(doc, rows)) {
+        for (const GroupTotal& t : GroupTotals(doc, rows, sigma_)) {
             Room(false);
-            Line(Tx("Report", "グループ") + std::to_string(t.group) + ":  " + Tx("Summary", "長さ=") + FormatNumber0(t.length) +
-                 mm + ",  " + Tx("Summary", "面積=") + FormatFixed(t.area, 3) + m2 + ",  " + Tx("Report", "金額=") +
-                 MoneyText(t.cost));
+            Line(Tx("Report", "グループ") + std::to_string(t.group) + ":  " + Tx("Summary", "長さ=") + LengthTotalText(t) + mm +
+                 ",  " + Tx("Summary", "面積=") + AreaTotalText(t) + m2 + ",  " + Tx("Report", "金額=") + MoneyText(t.cost));
         }
     }
 
     TPDFMaker& maker_;
     const ReportPage& page_;
+    double sigma_;
     double y_ = 0;
 };
 
@@ -394,7 +398,7 @@ void WriteReport(std::ostream& out, Document& doc, const TAppSettings& settings,
     DrawReportPage(surface, doc, settings, page, process);
     if (detail) {
         process = 6;
-        DetailWriter writer(maker, page);
+        DetailWriter writer(maker, page, ClickSigma(settings.ClickSigma));
         writer.Write(doc, *detail);
     }
     process = 7;

@@ -59,7 +59,8 @@ struct ReportDetail {
 // the second stays the current one afterwards.  process follows the steps,
 // for the error trail.  With detail, pages follow the first (which stays as
 // it is) with the photo's particulars, a table of every distance and area of
-// each plane, and the totals of each group with their cost.
+// each plane with its uncertainty for the settings' click precision, and the
+// totals of each group with theirs and their cost.
 void WriteReport(std::ostream& out, Document& doc, const TAppSettings& settings, const TPDFImage& image,
                  const ReportPage& page, int& process, const ReportDetail* detail = nullptr);
 
