@@ -24,6 +24,7 @@
 #include "measure/calibration.h"
 #include "output/export/exports.h"
 #include "measure/uncertainty.h"
+#include "measure/checks.h"
 #include "sane_pin.h"
 
 #include <QAbstractButton>
@@ -139,7 +140,18 @@ public:
         names.pop_front();
         return n;
     }
-    std::string InputBox(const std::string&, const std::string&, const std::string&) override { return inputBoxAnswer; }
+    // Answers taken in turn, then inputBoxAnswer; each prompt is kept.
+    std::deque<std::string> inputBoxAnswers;
+    std::vector<std::string> inputBoxPrompts;
+    std::string InputBox(const std::string&, const std::string& prompt, const std::string&) override
+    {
+        inputBoxPrompts.push_back(prompt);
+        if (inputBoxAnswers.empty())
+            return inputBoxAnswer;
+        std::string a = inputBoxAnswers.front();
+        inputBoxAnswers.pop_front();
+        return a;
+    }
     std::optional<std::pair<std::string, std::string>> SlopeDialog(double, double, QPoint) override { return slopeAnswer; }
     std::optional<SaveChoice> SaveImage(const QString&, const QString&, const QString& proposed, int) override
     {
@@ -396,6 +408,7 @@ private slots:
     void dxfDrawingReadBackByAnIndependentReader();
     void resultsFileFromTheMenuAndFromBatchMode();
     void pointingAtAMarkShowsItsUncertainty();
+    void checkDistancesAreDrawnTypedAndKeptWithThePhoto();
     void aWeakReferenceIsToldOnceWandHAreTyped();
     void theReportsDetailedPagesListEveryResult();
     void theStraightOnImageFromTheMenuAndBatchMode();
@@ -2135,6 +2148,85 @@ void WindowTest::pointingAtAMarkShowsItsUncertainty()
 
     QTest::mouseMove(view, Screen(w, {500, 100}));
     QTRY_VERIFY2(w.StatusText(0).endsWith(QStringLiteral("(pixel)")), qPrintable(w.StatusText(0)));
+}
+
+// A check distance drawn with the mouse and typed in the dialog: a text that
+// is no length is asked again; the status line tells the deviation; it is a
+// step to undo, survives switching settings and another photo, and never
+// reaches the results, the totals or the CSV.
+void WindowTest::checkDistancesAreDrawnTypedAndKeptWithThePhoto()
+{
+    Fixture f;
+    TF001& w = f.OpenWith(QStringLiteral("check.jpg"), Qt::lightGray, QSize(600, 500));
+    const QString photo = QString::fromStdString(w.Doc().ImageFileName);
+    const QString other = f.Photo(QStringLiteral("other.jpg"), QColor(20, 90, 160));
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    Set(w, [&](Document& d) { MarkReference(d); });
+    w.SetCommand(ucNone);
+    QVERIFY(w.ItemEnabled(QStringLiteral("mnCheck")));
+    QVERIFY(!w.ItemEnabled(QStringLiteral("mnCheckAllDel")));
+    const std::string summary = SetCalcu(w.Doc(), ucDistance);
+
+    w.Action(QStringLiteral("mnCheck"))->trigger();
+    QCOMPARE(w.Command(), int{ucCheck});
+    f.prompter->inputBoxAnswers = {"約1m", "1,000"};
+    ClickAt(w, {150, 300});
+    ClickAt(w, {420, 310});
+    QCOMPARE(w.Doc().Plane.Checks.Count(), 1);
+    const TCheck check = w.Doc().Plane.Checks[1];
+    QCOMPARE(check.known, 1000.0);
+    QCOMPARE(w.Command(), int{ucCheck});
+    QCOMPARE(f.prompter->inputBoxPrompts.size(), std::size_t{2});
+    const std::vector<CheckResult> results = CheckResults(w.Doc(), w.Settings().ClickSigma);
+    QVERIFY2(f.prompter->inputBoxPrompts[0].find(FormatFixed(results[0].measured, 1) + " mm") != std::string::npos,
+             f.prompter->inputBoxPrompts[0].c_str());
+    QVERIFY2(f.prompter->inputBoxPrompts[1].find("「約1m」は長さとして読めません") == 0, f.prompter->inputBoxPrompts[1].c_str());
+
+    // Cancelled: no check.
+    f.prompter->inputBoxAnswers = {""};
+    ClickAt(w, {150, 350});
+    ClickAt(w, {300, 350});
+    QCOMPARE(w.Doc().Plane.Checks.Count(), 1);
+
+    // Pointed at: measured, known, deviation, verdict.
+    w.SetCommand(ucNone);
+    QTest::mouseMove(w.Display()->viewport(), Screen(w, {285, 305}));
+    QTRY_VERIFY2(w.StatusText(0).endsWith(QString::fromStdString(CheckLine(results[0]))), qPrintable(w.StatusText(0)));
+
+    // Never a result or a total; the CSV as without it.
+    QVERIFY(ResultRows(w.Doc()).empty());
+    QCOMPARE(SetCalcu(w.Doc(), ucDistance), summary);
+    QVERIFY(w.ItemEnabled(QStringLiteral("mnCheckAllDel")));
+
+    // A step of its own.
+    w.Action(QStringLiteral("mnUndo"))->trigger();
+    QCOMPARE(w.Doc().Plane.Checks.Count(), 0);
+    w.Action(QStringLiteral("mnRedo"))->trigger();
+    QCOMPARE(w.Doc().Plane.Checks.Count(), 1);
+
+    // Through another setting and another photo, and back.
+    w.mnChangeClick(2);
+    QCOMPARE(w.Doc().Plane.Checks.Count(), 0);
+    w.mnChangeClick(1);
+    QCOMPARE(w.Doc().Plane.Checks.Count(), 1);
+    f.prompter->answers = {true};
+    w.LoadFile(other);
+    QCOMPARE(w.Doc().Plane.Checks.Count(), 0);
+    w.LoadFile(photo);
+    QCOMPARE(w.Doc().Plane.Checks.Count(), 1);
+    QCOMPARE(w.Doc().Plane.Checks[1], check);
+
+    // Deleted with the mouse: the photo keeps none.
+    w.Action(QStringLiteral("mnCheckDel"))->trigger();
+    ClickAt(w, {285, 305});
+    QCOMPARE(w.Doc().Plane.Checks.Count(), 0);
+    QCOMPARE(w.Command(), int{ucNone});
+    f.prompter->answers = {true};
+    w.LoadFile(other);
+    w.LoadFile(photo);
+    QCOMPARE(w.Doc().Plane.Checks.Count(), 0);
+    f.Close();
 }
 
 // A reference too small to measure the photo is told once, after its corners
