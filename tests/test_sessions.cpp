@@ -87,7 +87,8 @@ public:
     }
     std::optional<QString> OpenPhoto(const QString&) override { return std::nullopt; }
     std::string AskAreaName() override { return {}; }
-    std::string InputBox(const std::string&, const std::string&, const std::string& d) override { return d; }
+    // The length of every check distance drawn.
+    std::string InputBox(const std::string&, const std::string&, const std::string&) override { return "800"; }
     std::optional<std::pair<std::string, std::string>> SlopeDialog(double, double, QPoint) override { return {}; }
     std::optional<SaveChoice> SaveImage(const QString&, const QString&, const QString&, int) override { return {}; }
     std::optional<QString> SaveText(const QString&, const QString&, const QString&, const QString&) override
@@ -166,6 +167,9 @@ void Measure(TF001& w, const char* width)
     auto* field = static_cast<QLineEdit*>(w.Control(QStringLiteral("chCalcEdit_KijunW")));
     field->selectAll();
     QTest::keyClicks(field, QString::fromLatin1(width));
+    w.Action(QStringLiteral("mnCheck"))->trigger();
+    ClickAt(w, {110, 260});
+    ClickAt(w, {290, 270});
     w.Action(QStringLiteral("mnDistance"))->trigger();
     ClickAt(w, {120, 130});
     ClickAt(w, {260, 200});
@@ -308,6 +312,8 @@ void SessionTest::aKilledProgramsMeasurementsComeBack()
     QCOMPARE(w->Doc().Plane.base.BaseSet, std::uint8_t{1});
     QCOMPARE(w->Doc().KijunWText, std::string("1500"));
     QCOMPARE(w->Doc().Plane.DistanceCount(), 1);
+    QCOMPARE(w->Doc().Plane.Checks.Count(), 1);
+    QCOMPARE(w->Doc().Plane.Checks[1].known, 800.0);
     QCOMPARE(static_cast<QLineEdit*>(w->Control(QStringLiteral("chCalcEdit_KijunW")))->text(), QStringLiteral("1500"));
     QVERIFY(w->ItemEnabled(QStringLiteral("mnDistance")));
 
@@ -321,6 +327,7 @@ void SessionTest::aKilledProgramsMeasurementsComeBack()
     QVERIFY(!again->HasPhoto());
     again->LoadFile(photo);
     QCOMPARE(again->Doc().Plane.DistanceCount(), 1);
+    QCOMPARE(again->Doc().Plane.Checks.Count(), 1);
     QCOMPARE(again->Doc().KijunWText, std::string("1500"));
     again.Close();
 }
