@@ -773,6 +773,42 @@
         <source>±</source>
         <translation>±</translation>
     </message>
+    <message>
+        <source>検証</source>
+        <translation>Check</translation>
+    </message>
+    <message>
+        <source>既知の長さ</source>
+        <translation>Known</translation>
+    </message>
+    <message>
+        <source>測定値</source>
+        <translation>Measured</translation>
+    </message>
+    <message>
+        <source>偏差</source>
+        <translation>Off by</translation>
+    </message>
+    <message>
+        <source>偏差 %</source>
+        <translation>Off by %</translation>
+    </message>
+    <message>
+        <source>判定</source>
+        <translation>Verdict</translation>
+    </message>
+    <message>
+        <source>既知の長さをダブルクリックすると変更できます. Delete キーで削除します</source>
+        <translation>Double-click the known length to change it. Delete removes the check.</translation>
+    </message>
+    <message>
+        <source>2σ以内</source>
+        <translation>within 2σ</translation>
+    </message>
+    <message>
+        <source>2σ超</source>
+        <translation>beyond 2σ</translation>
+    </message>
 </context>
 <context>
     <name>ScanDialog</name>
@@ -987,6 +1023,10 @@
     <message>
         <source>名称</source>
         <translation>Name</translation>
+    </message>
+    <message>
+        <source>検証距離</source>
+        <translation>Check distance</translation>
     </message>
 </context>
 <context>

@@ -7,6 +7,8 @@
 #include "widgets/results_panel.h"
 #include "measure/results.h"
 #include "measure/cp932.h"
+#include "measure/checks.h"
+#include "measure/uncertainty.h"
 
 #include "measure/calibration.h"
 #include "measure/computation.h"
@@ -195,6 +197,35 @@ void TF001::BuildResultsPanel()
             editor_.SetSpaceName(k, name);
         });
     });
+    connect(results_, &ResultsPanel::checkLengthRequested, this, [this](std::int32_t k) {
+        Run([&] {
+            if (!doc_.Plane.Checks.Valid(k))
+                return;
+            const std::string ask = Tx("Tools", "検証距離") + std::to_string(k) + "\r" +
+                                    Tx("Prompts", "実際の長さ (mm) を入力してください");
+            std::string prompt = ask;
+            while (const std::optional<std::string> typed = AskCheckLength(prompt)) {
+                if (const std::optional<double> known = ParseKnownLength(*typed)) {
+                    editor_.SetCheckLength(k, *known);
+                    return;
+                }
+                prompt = Tx("Prompts", "「") + *typed +
+                         Tx("Prompts", "」は長さとして読めません. 1000 や 1,250.5 のように mm の数で入力してください.") + "\r" + ask;
+            }
+        });
+    });
+    connect(results_, &ResultsPanel::checkDeleteRequested, this, [this](std::vector<std::int32_t> checks) {
+        Run([&] {
+            // From the last: each deletion renumbers the checks after it.
+            std::sort(checks.rbegin(), checks.rend());
+            interaction_->EndTool();
+            editor_.Commit(Tn("Steps", "検証距離の削除"), kChangeShown, [&](Document&) {
+                for (const std::int32_t k : checks)
+                    editor_.DeleteCheck(k);
+            });
+            SetCommand(Command());
+        });
+    });
     connect(results_, &ResultsPanel::deleteRequested, this,
             [this](std::vector<std::pair<ResultKind, std::int32_t>> marks) {
                 Run([&] {
@@ -221,6 +252,7 @@ void TF001::RefreshResults()
     const double sigma = ClickSigma(settings_.ClickSigma);
     const std::vector<ResultRow> rows = ResultRows(doc_, sigma);
     results_->Show(rows, GroupTotals(doc_, rows, sigma));
+    results_->ShowChecks(CheckResults(doc_, sigma));
     // The mark chosen last: the area in an area tool, else the distance when
     // there is one.
     if (IsAreaMode(Command()) || (Command() == ucNone && doc_.CurrentDistance == 0))

@@ -284,8 +284,8 @@ void TF001::mnPropertyClick()
     if (const std::optional<TAppSettings> stored = prompter_->PropertyDialog(settings_))
         settings_ = *stored;
     CheckBox_Snap->setChecked(settings_.SnapFlag);
-    // The pan window, the tool panel and the table of results (its ± follow
-    // the click precision) follow at once, even after an abort (they then
+    // The pan window, the tool panel and the table of results (its ± and
+    // its checks' verdicts follow the click precision) follow at once, even after an abort (they then
     // simply stay as they were); colours and label size wait for the
     // overlay's next repaint.
     SetPanWindow();

@@ -2189,13 +2189,33 @@ void WindowTest::checkDistancesAreDrawnTypedAndKeptWithThePhoto()
     ClickAt(w, {300, 350});
     QCOMPARE(w.Doc().Plane.Checks.Count(), 1);
 
+    // In the table of results, below the results, with their summary.
+    w.Action(QStringLiteral("mnResultsView"))->trigger();
+    auto* checks = w.findChild<QTableWidget*>(QStringLiteral("CheckTable"));
+    QVERIFY(checks && checks->isVisible());
+    QCOMPARE(checks->rowCount(), 1);
+    QCOMPARE(checks->item(0, 2)->text().toStdString(), FormatFixed(results[0].measured, 1));
+    QCOMPARE(checks->item(0, 3)->text().toStdString(), PlusMinus(*results[0].uncertainty));
+    QCOMPARE(w.findChild<QLabel*>(QStringLiteral("CheckSummary"))->text().toStdString(),
+             CheckSummaryLine(SummariseChecks(results)));
+    QCOMPARE(w.findChild<QTableWidget*>(QStringLiteral("ResultsTable"))->rowCount(), 0);
+    // The known length changed from the table, as a step to undo.
+    f.prompter->inputBoxAnswers = {"1234.5"};
+    emit checks->cellDoubleClicked(0, 1);
+    QCOMPARE(w.Doc().Plane.Checks[1].known, 1234.5);
+    QCOMPARE(checks->item(0, 1)->text(), QStringLiteral("1234.5"));
+    QCOMPARE(checks->item(0, 6)->text(), QStringLiteral("2σ超"));
+    w.Action(QStringLiteral("mnUndo"))->trigger();
+    QCOMPARE(w.Doc().Plane.Checks[1].known, 1000.0);
+    QCOMPARE(checks->item(0, 1)->text(), QStringLiteral("1000"));
+
     // Pointed at: measured, known, deviation, verdict.
     w.SetCommand(ucNone);
     QTest::mouseMove(w.Display()->viewport(), Screen(w, {285, 305}));
     QTRY_VERIFY2(w.StatusText(0).endsWith(QString::fromStdString(CheckLine(results[0]))), qPrintable(w.StatusText(0)));
 
     // Never a result or a total; the CSV as without it.
-    QVERIFY(ResultRows(w.Doc()).empty());
+    QVERIFY(ResultRows(w.Doc(), 0.5).empty());
     QCOMPARE(SetCalcu(w.Doc(), ucDistance), summary);
     QVERIFY(w.ItemEnabled(QStringLiteral("mnCheckAllDel")));
 
@@ -2216,6 +2236,15 @@ void WindowTest::checkDistancesAreDrawnTypedAndKeptWithThePhoto()
     w.LoadFile(photo);
     QCOMPARE(w.Doc().Plane.Checks.Count(), 1);
     QCOMPARE(w.Doc().Plane.Checks[1], check);
+
+    // Deleted from the table and brought back.
+    QTRY_COMPARE(checks->rowCount(), 1);
+    checks->selectRow(0);
+    QTest::keyClick(checks, Qt::Key_Delete);
+    QCOMPARE(w.Doc().Plane.Checks.Count(), 0);
+    QVERIFY(!checks->isVisible());
+    w.Action(QStringLiteral("mnUndo"))->trigger();
+    QCOMPARE(w.Doc().Plane.Checks.Count(), 1);
 
     // Deleted with the mouse: the photo keeps none.
     w.Action(QStringLiteral("mnCheckDel"))->trigger();

@@ -48,7 +48,30 @@ ResultsPanel::ResultsPanel(QWidget* parent) : QDockWidget(Qx("ResultsPanel", "�
     totals_->setObjectName(QStringLiteral("ResultsTotals"));
     totals_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(totals_);
+    checkTable_ = new QTableWidget(0, 7, body);
+    checkTable_->setObjectName(QStringLiteral("CheckTable"));
+    checkTable_->setHorizontalHeaderLabels({Qx("ResultsPanel", "検証"), Qx("ResultsPanel", "既知の長さ"),
+                                            Qx("ResultsPanel", "測定値"), QStringLiteral("±"),
+                                            Qx("ResultsPanel", "偏差"), Qx("ResultsPanel", "偏差 %"),
+                                            Qx("ResultsPanel", "判定")});
+    checkTable_->verticalHeader()->setVisible(false);
+    checkTable_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    checkTable_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    checkTable_->installEventFilter(this);
+    checkTable_->setToolTip(Qx("ResultsPanel", "既知の長さをダブルクリックすると変更できます. Delete キーで削除します"));
+    checkTable_->hide();
+    layout->addWidget(checkTable_);
+    checkSummary_ = new QLabel(body);
+    checkSummary_->setObjectName(QStringLiteral("CheckSummary"));
+    checkSummary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    checkSummary_->setWordWrap(true);
+    checkSummary_->hide();
+    layout->addWidget(checkSummary_);
     setWidget(body);
+    connect(checkTable_, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
+        if (row >= 0 && static_cast<std::size_t>(row) < checkNumbers_.size())
+            emit checkLengthRequested(checkNumbers_[static_cast<std::size_t>(row)]);
+    });
 
     connect(table_, &QTableWidget::itemSelectionChanged, this, [this] {
         if (quiet_)
@@ -151,8 +174,56 @@ QString ResultsPanel::ClipboardText() const
                                                 Qx("ResultsPanel", "面積").toStdString()));
 }
 
+void ResultsPanel::ShowChecks(const std::vector<CheckResult>& checks)
+{
+    checkNumbers_.clear();
+    checkTable_->setRowCount(static_cast<int>(checks.size()));
+    for (std::size_t i = 0; i < checks.size(); ++i) {
+        const CheckResult& c = checks[i];
+        checkNumbers_.push_back(c.number);
+        const std::string off = FormatFixed(c.deviation, 1);
+        const std::string percent = FormatFixed(c.relative * 100, 2);
+        const QString cells[] = {QString::number(c.number),
+                                 QString::fromStdString(FormatGeneral(c.known)),
+                                 QString::fromStdString(FormatFixed(c.measured, 1)),
+                                 c.uncertainty ? QString::fromStdString(PlusMinus(*c.uncertainty)) : QString(),
+                                 QString::fromStdString(off.front() == '-' ? off : "+" + off),
+                                 QString::fromStdString(percent.front() == '-' ? percent : "+" + percent),
+                                 c.within ? Qx("ResultsPanel", "2σ以内") : Qx("ResultsPanel", "2σ超")};
+        for (int col = 0; col < 7; ++col) {
+            auto* item = new QTableWidgetItem(cells[col]);
+            if (col != 6)
+                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            else if (!c.within)
+                item->setForeground(QColor(200, 0, 0));
+            checkTable_->setItem(static_cast<int>(i), col, item);
+        }
+    }
+    checkTable_->resizeColumnsToContents();
+    checkTable_->setVisible(!checks.empty());
+    // A height for the rows there are, up to a few: the results keep the room.
+    const int shown = std::min<int>(static_cast<int>(checks.size()), 5);
+    checkTable_->setFixedHeight(checkTable_->horizontalHeader()->height() + 2 * checkTable_->frameWidth() +
+                                shown * checkTable_->verticalHeader()->defaultSectionSize() + 2);
+    checkSummary_->setText(QString::fromStdString(CheckSummaryLine(SummariseChecks(checks))));
+    checkSummary_->setVisible(!checks.empty());
+}
+
 bool ResultsPanel::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == checkTable_ && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+        std::set<int> chosenRows;
+        for (const QModelIndex& index : checkTable_->selectionModel()->selectedRows())
+            chosenRows.insert(index.row());
+        std::vector<std::int32_t> checks;
+        for (const int row : chosenRows)
+            if (row >= 0 && static_cast<std::size_t>(row) < checkNumbers_.size())
+                checks.push_back(checkNumbers_[static_cast<std::size_t>(row)]);
+        if (!checks.empty())
+            emit checkDeleteRequested(checks);
+        return true;
+    }
     if (watched == table_ && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->matches(QKeySequence::Copy)) {

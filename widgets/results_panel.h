@@ -2,6 +2,7 @@
 
 // The table of every result of the current plane, docked beside the photo.
 
+#include "measure/checks.h"
 #include "measure/results.h"
 
 #include <QDockWidget>
@@ -29,10 +30,17 @@ public:
     QString ClipboardText() const;
     QTableWidget* Table() const { return table_; }
 
+    // The check distances below the results, with their summary; hidden
+    // while there are none.
+    void ShowChecks(const std::vector<CheckResult>& checks);
+    QTableWidget* CheckTable() const { return checkTable_; }
+
 signals:
     void chosen(kvx::ResultKind kind, std::int32_t number);
     void renameRequested(std::int32_t area);
     void deleteRequested(std::vector<std::pair<kvx::ResultKind, std::int32_t>> marks);
+    void checkLengthRequested(std::int32_t check);
+    void checkDeleteRequested(std::vector<std::int32_t> checks);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -42,6 +50,9 @@ private:
 
     QTableWidget* table_;
     QLabel* totals_;
+    QTableWidget* checkTable_;
+    QLabel* checkSummary_;
+    std::vector<std::int32_t> checkNumbers_;
     std::vector<ResultRow> rows_;
     bool quiet_ = false;
 };
