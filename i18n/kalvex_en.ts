@@ -703,6 +703,10 @@
         <source>金額=</source>
         <translation>cost=</translation>
     </message>
+    <message>
+        <source>検証距離 (実際の長さが分かっている距離)</source>
+        <translation>Check distances (distances whose real length is known)</translation>
+    </message>
 </context>
 <context>
     <name>ReportFile</name>

@@ -2339,8 +2339,11 @@ void WindowTest::theReportsDetailedPagesListEveryResult()
         named.name = AreaNameFromUtf8("窓");
         d.Plane.Spaces.Append(named);
     });
+    w.Edit().AddCheck({120, 130}, {260, 200}, 1000);
+    w.Edit().AddCheck({110, 250}, {290, 262}, 725.5);
     // The report works its uncertainties out for the preferences' click precision.
     w.MutableSettings().ClickSigma = 1.5;
+    const std::vector<CheckResult> checks = CheckResults(w.Doc(), 1.5);
     const std::vector<ResultRow> rows = ResultRows(w.Doc(), 1.5);
     const std::vector<GroupTotal> totals = GroupTotals(w.Doc(), rows, 1.5);
     const std::string atDefault = PlusMinus(*DistanceUncertainty(w.Doc(), 1, kDefaultClickSigma));
@@ -2430,6 +2433,27 @@ void WindowTest::theReportsDetailedPagesListEveryResult()
     }
     // Worked out for the preferences' precision, not the default.
     QVERIFY(rows[0].uncertaintyText != atDefault);
+
+    // The check distances after the results, kept with the photo and read
+    // by batch mode: one row each, then their summary.
+    QVERIFY(laidOut.contains(QStringLiteral("検証距離 (実際の長さが分かっている距離)")));
+    QCOMPARE(checks.size(), std::size_t{2});
+    auto signedFixed = [](double x, int decimals) {
+        const std::string t = FormatFixed(x, decimals);
+        return QRegularExpression::escape(QString::fromStdString(t.front() == '-' ? t : "+" + t));
+    };
+    for (const CheckResult& c : checks) {
+        const QString row = QStringLiteral("(?m)^\\s*%1\\s+%2 mm\\s+%3 mm\\s+%4 mm\\s+%5 mm\\s+%6 %\\s+%7")
+                                .arg(c.number)
+                                .arg(QString::fromStdString(FormatGeneral(c.known)),
+                                     QString::fromStdString(FormatFixed(c.measured, 1)),
+                                     QRegularExpression::escape(QString::fromStdString(PlusMinus(*c.uncertainty))),
+                                     signedFixed(c.deviation, 1), signedFixed(c.relative * 100, 2),
+                                     c.within ? QStringLiteral("2σ以内") : QStringLiteral("2σ超"));
+        QVERIFY2(laidOut.contains(QRegularExpression(row)), qPrintable(row));
+    }
+    QVERIFY2(laidOut.contains(QString::fromStdString(CheckSummaryLine(SummariseChecks(checks)))),
+             CheckSummaryLine(SummariseChecks(checks)).c_str());
 }
 
 // The reference plane straight on, from the menu at the size the user gives

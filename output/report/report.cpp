@@ -3,6 +3,7 @@
 #include "base/translate.h"
 
 #include "measure/calibration.h"
+#include "measure/checks.h"
 #include "measure/computation.h"
 #include "measure/cp932.h"
 #include "measure/numfmt.h"
@@ -370,6 +371,48 @@ private:
             Line(Tx("Report", "グループ") + std::to_string(t.group) + ":  " + Tx("Summary", "長さ=") + LengthTotalText(t) + mm +
                  ",  " + Tx("Summary", "面積=") + AreaTotalText(t) + m2 + ",  " + Tx("Report", "金額=") + MoneyText(t.cost));
         }
+        Checks(doc);
+    }
+    // The check distances of the plane: how far its numbers can be trusted,
+    // apart from the results, which they never join.
+    void Checks(const Document& doc)
+    {
+        const std::vector<CheckResult> checks = CheckResults(doc, sigma_);
+        if (checks.empty())
+            return;
+        y_ -= 6;
+        Line(Tx("Report", "検証距離 (実際の長さが分かっている距離)"));
+        Room(false);
+        CheckHeader();
+        for (const CheckResult& c : checks) {
+            if (y_ - kLine < kMargin) {
+                NewPage();
+                CheckHeader();
+            }
+            const std::string off = FormatFixed(c.deviation, 1);
+            const std::string percent = FormatFixed(c.relative * 100, 2);
+            CheckRow({std::to_string(c.number), FormatGeneral(c.known) + " mm", FormatFixed(c.measured, 1) + " mm",
+                      c.uncertainty ? PlusMinus(*c.uncertainty) + " mm" : "",
+                      (off.front() == '-' ? off : "+" + off) + " mm", (percent.front() == '-' ? percent : "+" + percent) + " %",
+                      c.within ? Tx("ResultsPanel", "2σ以内") : Tx("ResultsPanel", "2σ超")});
+        }
+        Line(CheckSummaryLine(SummariseChecks(checks)));
+    }
+    void CheckRow(const std::vector<std::string>& cells)
+    {
+        static constexpr double kColumns[] = {0, 50, 130, 210, 280, 350, 420};
+        for (std::size_t i = 0; i < cells.size() && i < std::size(kColumns); ++i)
+            Text(cells[i], kMargin + kColumns[i], y_, kSize);
+        y_ -= kLine;
+    }
+    void CheckHeader()
+    {
+        CheckRow({Tx("ResultsPanel", "検証"), Tx("ResultsPanel", "既知の長さ"), Tx("ResultsPanel", "測定値"), "±",
+                  Tx("ResultsPanel", "偏差"), Tx("ResultsPanel", "偏差 %"), Tx("ResultsPanel", "判定")});
+        TPDFContents& c = maker_.Contents();
+        c.SetLineWidth(0.3);
+        c.LineColor = 0;
+        c.DrawLine(kMargin, y_ + kLine - 3, page_.width - kMargin, y_ + kLine - 3);
     }
 
     TPDFMaker& maker_;

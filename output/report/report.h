@@ -60,7 +60,8 @@ struct ReportDetail {
 // for the error trail.  With detail, pages follow the first (which stays as
 // it is) with the photo's particulars, a table of every distance and area of
 // each plane with its uncertainty for the settings' click precision, and the
-// totals of each group with theirs and their cost.
+// totals of each group with theirs and their cost, then the check distances
+// with their summary.
 void WriteReport(std::ostream& out, Document& doc, const TAppSettings& settings, const TPDFImage& image,
                  const ReportPage& page, int& process, const ReportDetail* detail = nullptr);
 
