@@ -3,6 +3,7 @@
 
 #include "measure/calibration.h"
 #include "measure/computation.h"
+#include "measure/results.h"
 #include "output/export/exports.h"
 
 #include "realistic.h"
@@ -129,6 +130,21 @@ void BM_RealisticSummary(benchmark::State& state)
     }
 }
 BENCHMARK(BM_RealisticSummary)->ArgName("mode")->Arg(ucDistance)->Arg(ucSpaceAdd)->Unit(benchmark::kMillisecond);
+
+// The table of results of the realistic document, as the window shows it
+// after every change: each result with its uncertainty, each group's totals
+// with the uncertainty of their sums; cold (plane coordinates and
+// uncertainties both worked out afresh).
+void BM_RealisticResults(benchmark::State& state)
+{
+    const Document doc = test::RealisticDocument(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        doc.Deltas.Clear();
+        const std::vector<ResultRow> rows = ResultRows(doc, 0.5);
+        benchmark::DoNotOptimize(GroupTotals(doc, rows, 0.5).size());
+    }
+}
+BENCHMARK(BM_RealisticResults)->ArgName("chain")->Arg(0)->Arg(2700)->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace kvx

@@ -13,6 +13,7 @@ std::vector<ResultRow> ResultRows(const Document& doc, double sigma)
 {
     std::vector<ResultRow> rows;
     const TPlaneState& plane = doc.Plane;
+    PlaneUncertainties uncertainties(doc, sigma);
     for (std::int32_t i = 1; i <= plane.DistanceCount(); ++i) {
         const TDistance& d = plane.Distances[i];
         ResultRow row;
@@ -25,7 +26,7 @@ std::vector<ResultRow> ResultRows(const Document& doc, double sigma)
         CalcuDistance(doc, i, r, endsChain ? ChainSums::Sum : ChainSums::Skip);
         row.value = r.distance;
         row.valueText = FormatNumber0(r.distance);
-        row.uncertainty = DistanceUncertainty(doc, i, sigma);
+        row.uncertainty = uncertainties.Distance(i);
         row.corrected = CorrectionInForce(doc, d.corrected);
         if (endsChain) {
             row.chainTotal = r.distance + r.before + r.after;
@@ -46,7 +47,7 @@ std::vector<ResultRow> ResultRows(const Document& doc, double sigma)
         CalcuSpace(doc, i, r);
         row.value = s.kind == kSpaceSub ? -r.area : r.area;
         row.valueText = (s.kind == kSpaceSub ? "-" : "") + FormatFixed(r.area, 3);
-        row.uncertainty = SpaceUncertainty(doc, i, sigma);
+        row.uncertainty = uncertainties.Space(i);
         row.slopeV = s.slantV;
         row.slopeH = s.slantH;
         row.corrected = CorrectionInForce(doc, s.corrected);
@@ -75,12 +76,13 @@ std::vector<GroupTotal> GroupTotals(const Document& doc, const std::vector<Resul
         }
     }
     std::vector<GroupTotal> out;
+    PlaneUncertainties uncertainties(doc, sigma);
     for (auto& [group, t] : totals) {
         t.cost = doc.UnitPrice() * (t.length / 1000 + t.area);
         if (t.distances > 0)
-            t.lengthUncertainty = DistanceSumUncertainty(doc, distances[group], sigma);
+            t.lengthUncertainty = uncertainties.DistanceSum(distances[group]);
         if (t.areas > 0)
-            t.areaUncertainty = SpaceSumUncertainty(doc, areas[group], sigma);
+            t.areaUncertainty = uncertainties.SpaceSum(areas[group]);
         out.push_back(t);
     }
     return out;

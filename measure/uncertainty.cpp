@@ -9,6 +9,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <map>
 #include <numbers>
 #include <utility>
 #include <vector>
@@ -105,18 +106,31 @@ std::optional<Matrix> SquareTo(const std::array<TDPoint, 4>& c)
     return Matrix{x1 - x0 + g * x1, x3 - x0 + h * x3, x0, y1 - y0 + g * y1, y3 - y0 + h * y3, y0, g, h, 1};
 }
 
-// The points a result depends on, each distinct point once.
+// The points a result depends on, each distinct point once.  A sum of a
+// group's results has thousands: they are found by their value, not by
+// looking through them all.
 class Inputs {
 public:
     int Add(TDPoint p)
     {
-        for (std::size_t i = 0; i < values.size(); ++i)
-            if (values[i] == p)
-                return static_cast<int>(i);
+        // Equal as doubles are: 0 and -0 the same point, a point with no
+        // number (from a damaged file) equal to none.
+        const bool number = !std::isnan(p.x) && !std::isnan(p.y);
+        const Key key{p.x == 0 ? 0.0 : p.x, p.y == 0 ? 0.0 : p.y};
+        if (number)
+            if (const auto it = index_.find(key); it != index_.end())
+                return it->second;
         values.push_back(p);
-        return static_cast<int>(values.size()) - 1;
+        const int i = static_cast<int>(values.size()) - 1;
+        if (number)
+            index_.emplace(key, i);
+        return i;
     }
     std::vector<TDPoint> values;
+
+private:
+    using Key = std::pair<double, double>;
+    std::map<Key, int> index_;
 };
 
 // Where each point of the calibration stands among the inputs.
@@ -334,9 +348,38 @@ struct Measurement {
     Calibration calibration;
     Correction correction;
     Inputs in;
+    std::size_t mapInputs = 0;   // the inputs the map and the vanishing points are made of
     std::size_t firstLocal = 0;  // inputs from here on move measured points only
     std::vector<Part> parts;
 };
+
+// The calibration (and correction) evaluated as it is and with each of its
+// inputs moved by the step either way in x and in y.  They are the same for
+// every result of the plane, so a table of many results works them out once.
+struct MovedMaps {
+    std::optional<Geometry> base;
+    std::vector<std::optional<Geometry>> moved;  // [4 input + 2 axis + (down ? 1 : 0)]
+};
+
+// Far below a click's error and far above the rounding of the map.
+constexpr double kStep = 1e-3;
+
+MovedMaps MapsOf(const Measurement& m)
+{
+    MovedMaps maps;
+    std::vector<TDPoint> v = m.in.values;
+    maps.base = Evaluate(m.calibration, m.correction, v);
+    for (std::size_t input = 0; input < m.mapInputs; ++input)
+        for (double TDPoint::*axis : {&TDPoint::x, &TDPoint::y}) {
+            const double kept = v[input].*axis;
+            for (const double step : {kStep, -kStep}) {
+                v[input].*axis = kept + step;
+                maps.moved.push_back(Evaluate(m.calibration, m.correction, v));
+            }
+            v[input].*axis = kept;
+        }
+    return maps;
+}
 
 // The plane point of input e, corrected about r when corrected.
 std::optional<TDPoint> PlanePoint(const Geometry& g, const Correction& k, bool corrected, const std::vector<TDPoint>& v,
@@ -387,10 +430,10 @@ std::optional<Real> Total(const Measurement& m, const PlaneSets& sets)
 // own input moves only the plane points it is, and only the parts it belongs
 // to change, so a long outline costs its length, not its square, in
 // projective maps, and a sum of many results no more than the results alone.
-std::optional<double> Propagate(const Measurement& m, double sigma)
+std::optional<double> Propagate(const Measurement& m, const MovedMaps& maps, double sigma)
 {
     std::vector<TDPoint> v = m.in.values;
-    const std::optional<Geometry> g0 = Evaluate(m.calibration, m.correction, v);
+    const std::optional<Geometry>& g0 = maps.base;
     if (!g0)
         return std::nullopt;
     std::optional<PlaneSets> q = PlanePoints(m, *g0, v);
@@ -402,13 +445,12 @@ std::optional<double> Propagate(const Measurement& m, double sigma)
         for (std::size_t j = 0; j < m.parts[k].points.size(); ++j)
             uses[static_cast<std::size_t>(m.parts[k].points[j])].emplace_back(k, j);
 
-    // Far below a click's error and far above the rounding of the map.
-    constexpr double kStep = 1e-3;
     // The sum, or for a measured point the sum of the parts it moves: the
     // others stay as they are and drop out of the difference.
-    auto at = [&](std::size_t input) -> std::optional<Real> {
+    // slot: which way the input moved, as MovedMaps counts it.
+    auto at = [&](std::size_t input, std::size_t slot) -> std::optional<Real> {
         if (input < m.firstLocal) {
-            const std::optional<Geometry> g = Evaluate(m.calibration, m.correction, v);
+            const std::optional<Geometry>& g = input < m.mapInputs ? maps.moved[4 * input + slot] : g0;
             if (!g)
                 return std::nullopt;
             const std::optional<PlaneSets> moved = PlanePoints(m, *g, v);
@@ -446,12 +488,13 @@ std::optional<double> Propagate(const Measurement& m, double sigma)
     Real sum = 0;
     for (std::size_t input = 0; input < v.size(); ++input) {
         TDPoint& p = v[input];
+        std::size_t slot = 0;
         for (double TDPoint::*axis : {&TDPoint::x, &TDPoint::y}) {
             const double kept = p.*axis;
             p.*axis = kept + kStep;
-            const std::optional<Real> up = at(input);
+            const std::optional<Real> up = at(input, slot++);
             p.*axis = kept - kStep;
-            const std::optional<Real> down = at(input);
+            const std::optional<Real> down = at(input, slot++);
             p.*axis = kept;
             if (!up || !down)
                 return std::nullopt;
@@ -473,18 +516,30 @@ struct PartOf {
     Result value;
 };
 
-// Sets up the calibration of the current plane, the correction when any part
-// is corrected with every corrected part's reference point, then the
-// measured points.
-std::optional<Measurement> Prepare(const Document& doc, std::vector<PartOf> parts)
+// Sets up the calibration of the current plane and, when corrected, the
+// correction: what every result of the plane starts from.
+std::optional<Measurement> Start(const Document& doc, bool corrected)
 {
     Measurement m;
     const std::optional<Calibration> c = CalibrationOf(doc, m.in);
     if (!c)
         return std::nullopt;
     m.calibration = *c;
-    const bool anyCorrected = std::any_of(parts.begin(), parts.end(), [](const PartOf& p) { return p.corrected; });
-    m.correction = CorrectionOf(doc, m.in, anyCorrected);
+    m.correction = CorrectionOf(doc, m.in, corrected);
+    m.mapInputs = m.in.values.size();
+    return m;
+}
+
+// A start and its moved maps.
+struct Origin {
+    Measurement start;
+    MovedMaps maps;
+};
+
+// Adds to a start every corrected part's reference point, then the measured
+// points.
+Measurement Complete(Measurement m, std::vector<PartOf> parts)
+{
     m.parts.resize(parts.size());
     for (std::size_t k = 0; k < parts.size(); ++k) {
         m.parts[k].corrected = parts[k].corrected;
@@ -576,68 +631,119 @@ std::optional<TDPoint> PlaneMap::ToImage(TDPoint q) const
     return p;
 }
 
-std::optional<double> DistanceUncertainty(const Document& doc, std::int32_t i, double sigma)
+// Without and with the correction: not yet worked out, nothing (no
+// calibration), or the origin.
+struct PlaneUncertainties::Shared {
+    std::array<std::optional<std::optional<Origin>>, 2> origins;
+};
+
+namespace {
+
+std::optional<double> SumOf(const Document& doc, PlaneUncertainties::Shared& shared, std::vector<PartOf> parts,
+                            double sigma)
 {
-    return Guard("DistanceUncertainty", [&] { return DistanceSumUncertainty(doc, {i}, sigma); });
+    const bool corrected = std::any_of(parts.begin(), parts.end(), [](const PartOf& p) { return p.corrected; });
+    std::optional<std::optional<Origin>>& origin = shared.origins[corrected ? 1 : 0];
+    if (!origin) {
+        std::optional<Measurement> start = Start(doc, corrected);
+        if (start) {
+            MovedMaps maps = MapsOf(*start);
+            origin.emplace(Origin{std::move(*start), std::move(maps)});
+        } else {
+            origin.emplace(std::nullopt);
+        }
+    }
+    if (!*origin)
+        return std::nullopt;
+    const Measurement m = Complete((*origin)->start, std::move(parts));
+    return Propagate(m, (*origin)->maps, sigma);
 }
 
-std::optional<double> SpaceUncertainty(const Document& doc, std::int32_t i, double sigma)
+} // namespace
+
+PlaneUncertainties::PlaneUncertainties(const Document& doc, double sigma)
+    : doc_(doc), sigma_(sigma), shared_(std::make_unique<Shared>())
+{
+}
+
+PlaneUncertainties::~PlaneUncertainties() = default;
+
+std::optional<double> PlaneUncertainties::Distance(std::int32_t i)
+{
+    return Guard("DistanceUncertainty", [&] { return DistanceSum({i}); });
+}
+
+std::optional<double> PlaneUncertainties::Space(std::int32_t i)
 {
     return Guard("SpaceUncertainty", [&]() -> std::optional<double> {
-        std::optional<PartOf> part = SpacePart(doc, i, 1);
+        std::optional<PartOf> part = SpacePart(doc_, i, 1);
         if (!part)
             return std::nullopt;
-        std::optional<Measurement> m = Prepare(doc, {std::move(*part)});
-        if (!m)
-            return std::nullopt;
-        return Propagate(*m, sigma);
+        return SumOf(doc_, *shared_, {std::move(*part)}, sigma_);
     });
 }
 
-std::optional<double> DistanceSumUncertainty(const Document& doc, const std::vector<std::int32_t>& distances, double sigma)
+std::optional<double> PlaneUncertainties::DistanceSum(const std::vector<std::int32_t>& distances)
 {
     return Guard("DistanceSumUncertainty", [&]() -> std::optional<double> {
         std::vector<PartOf> parts;
         for (const std::int32_t i : distances) {
-            std::optional<PartOf> part = DistancePart(doc, i);
+            std::optional<PartOf> part = DistancePart(doc_, i);
             if (!part)
                 return std::nullopt;
             parts.push_back(std::move(*part));
         }
-        std::optional<Measurement> m = Prepare(doc, std::move(parts));
-        if (!m)
-            return std::nullopt;
-        return Propagate(*m, sigma);
+        return SumOf(doc_, *shared_, std::move(parts), sigma_);
     });
 }
 
-std::optional<double> SpaceSumUncertainty(const Document& doc, const std::vector<std::int32_t>& spaces, double sigma)
+std::optional<double> PlaneUncertainties::SpaceSum(const std::vector<std::int32_t>& spaces)
 {
     return Guard("SpaceSumUncertainty", [&]() -> std::optional<double> {
         std::vector<PartOf> parts;
         for (const std::int32_t i : spaces) {
-            const bool subtracted = doc.Plane.Spaces.Valid(i) && doc.Plane.Spaces[i].kind == kSpaceSub;
-            std::optional<PartOf> part = SpacePart(doc, i, subtracted ? -1 : 1);
+            const bool subtracted = doc_.Plane.Spaces.Valid(i) && doc_.Plane.Spaces[i].kind == kSpaceSub;
+            std::optional<PartOf> part = SpacePart(doc_, i, subtracted ? -1 : 1);
             if (!part)
                 return std::nullopt;
             parts.push_back(std::move(*part));
         }
-        std::optional<Measurement> m = Prepare(doc, std::move(parts));
-        if (!m)
-            return std::nullopt;
-        return Propagate(*m, sigma);
+        return SumOf(doc_, *shared_, std::move(parts), sigma_);
     });
+}
+
+std::optional<double> PlaneUncertainties::Segment(TDPoint a, TDPoint b)
+{
+    return Guard("SegmentUncertainty", [&]() -> std::optional<double> {
+        return SumOf(doc_, *shared_,
+                     {PartOf{false, {}, {a, b}, [](const std::vector<TDPoint>& q) -> std::optional<Real> { return Length(q); }}},
+                     sigma_);
+    });
+}
+
+std::optional<double> DistanceUncertainty(const Document& doc, std::int32_t i, double sigma)
+{
+    return PlaneUncertainties(doc, sigma).Distance(i);
+}
+
+std::optional<double> SpaceUncertainty(const Document& doc, std::int32_t i, double sigma)
+{
+    return PlaneUncertainties(doc, sigma).Space(i);
+}
+
+std::optional<double> DistanceSumUncertainty(const Document& doc, const std::vector<std::int32_t>& distances, double sigma)
+{
+    return PlaneUncertainties(doc, sigma).DistanceSum(distances);
+}
+
+std::optional<double> SpaceSumUncertainty(const Document& doc, const std::vector<std::int32_t>& spaces, double sigma)
+{
+    return PlaneUncertainties(doc, sigma).SpaceSum(spaces);
 }
 
 std::optional<double> SegmentUncertainty(const Document& doc, TDPoint a, TDPoint b, double sigma)
 {
-    return Guard("SegmentUncertainty", [&]() -> std::optional<double> {
-        std::optional<Measurement> m = Prepare(
-            doc, {PartOf{false, {}, {a, b}, [](const std::vector<TDPoint>& q) -> std::optional<Real> { return Length(q); }}});
-        if (!m)
-            return std::nullopt;
-        return Propagate(*m, sigma);
-    });
+    return PlaneUncertainties(doc, sigma).Segment(a, b);
 }
 
 std::optional<ReferenceStrength> ReferenceStrengthAt(const Document& doc, TDPoint middle, double sigma)
@@ -653,12 +759,13 @@ std::optional<ReferenceStrength> ReferenceStrengthAt(const Document& doc, TDPoin
         const std::optional<TDPoint> m = map->ToPlane(middle);
         if (!m)
             return beyond;
+        PlaneUncertainties uncertainties(doc, sigma);
         for (const TDPoint half : {TDPoint{kMetre / 2, 0}, TDPoint{0, kMetre / 2}}) {
             const std::optional<TDPoint> a = map->ToImage({m->x - half.x, m->y - half.y});
             const std::optional<TDPoint> b = map->ToImage({m->x + half.x, m->y + half.y});
             if (!a || !b)
                 return beyond;
-            const std::optional<double> u = SegmentUncertainty(doc, *a, *b, sigma);
+            const std::optional<double> u = uncertainties.Segment(*a, *b);
             if (!u)
                 return beyond;
             out.millimetres = std::max(out.millimetres, *u);

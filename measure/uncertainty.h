@@ -24,6 +24,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -73,6 +74,31 @@ std::optional<double> DistanceSumUncertainty(const Document& doc, const std::vec
 std::optional<double> SpaceSumUncertainty(const Document& doc, const std::vector<std::int32_t>& spaces, double sigma);
 // The straight distance between two image points on the current plane.
 std::optional<double> SegmentUncertainty(const Document& doc, TDPoint a, TDPoint b, double sigma);
+
+// The same for many results of the current plane of doc at one click
+// precision: what they share (the calibration, the correction, their maps
+// with each input moved) is worked out once, on first use.  doc must stay as
+// it is while this lives.
+class PlaneUncertainties {
+public:
+    PlaneUncertainties(const Document& doc, double sigma);
+    ~PlaneUncertainties();
+    PlaneUncertainties(const PlaneUncertainties&) = delete;
+    PlaneUncertainties& operator=(const PlaneUncertainties&) = delete;
+
+    std::optional<double> Distance(std::int32_t i);
+    std::optional<double> Space(std::int32_t i);
+    std::optional<double> DistanceSum(const std::vector<std::int32_t>& distances);
+    std::optional<double> SpaceSum(const std::vector<std::int32_t>& spaces);
+    std::optional<double> Segment(TDPoint a, TDPoint b);
+
+    struct Shared;
+
+private:
+    const Document& doc_;
+    double sigma_;
+    std::unique_ptr<Shared> shared_;
+};
 
 // How well the reference measures: the relative standard uncertainty of a
 // 1 m distance through the photo's middle (the larger of the plane's two

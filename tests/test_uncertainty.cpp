@@ -364,6 +364,14 @@ TEST_P(CorrectedScene, SumOfACorrectedAndAPlainDistance)
     RecomputeCorrections(doc);
     const double sampled = Spread(doc, kSigma, [](Document& d) { return DistanceValue(d, 1) + DistanceValue(d, 2); });
     EXPECT_TRUE(WithinTenPercent(DistanceSumUncertainty(doc, {1, 2}, kSigma), sampled));
+
+    // A table's results share the maps worked out for the first of them,
+    // with the correction and without: the same figures, bit for bit.
+    PlaneUncertainties table(doc, kSigma);
+    EXPECT_EQ(table.Distance(2), DistanceUncertainty(doc, 2, kSigma));
+    EXPECT_EQ(table.Distance(1), DistanceUncertainty(doc, 1, kSigma));
+    EXPECT_EQ(table.DistanceSum({1, 2}), DistanceSumUncertainty(doc, {1, 2}, kSigma));
+    EXPECT_EQ(table.Distance(2), DistanceUncertainty(doc, 2, kSigma));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cameras, CorrectedScene,
