@@ -2075,6 +2075,10 @@ void WindowTest::resultsFileFromTheMenuAndFromBatchMode()
     const std::string csv = Cp932ToUtf8(CsvBytes(w.Doc(), true));
     const std::optional<double> u = DistanceUncertainty(w.Doc(), 1, 1.5);
     QVERIFY(u);
+    // A check distance: a row of its own, after the results, never in the CSV.
+    w.Edit().AddCheck({120, 200}, {250, 215}, 1250.5);
+    QCOMPARE(Cp932ToUtf8(CsvBytes(w.Doc(), true)), csv);
+    const CheckResult check = CheckResults(w.Doc(), 1.5).front();
 
     const QString fromMenu = f.home.filePath(QStringLiteral("menu.csv"));
     f.prompter->textTarget = fromMenu;
@@ -2101,7 +2105,10 @@ void WindowTest::resultsFileFromTheMenuAndFromBatchMode()
     QVERIFY(menu.startsWith("\xEF\xBB\xBFphoto,setting,plane,kind,number,group,name,value,unit,uncertainty,slope_v,"
                             "slope_h,corrected,check_length\r\n"));
     const QStringList lines = QString::fromUtf8(menu.mid(3)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 4);
+    QCOMPARE(lines.size(), 5);
+    QCOMPARE(lines[4], QStringLiteral("\"site,1.jpg\",2,1,check,1,,,%1,mm,%2,,,0,1250.5")
+                           .arg(QString::fromStdString(FormatFixed(check.measured, 1)),
+                                QString::fromStdString(FormatSignificant(*check.uncertainty, 2))));
     QVERIFY2(lines[1].startsWith(QStringLiteral("\"site,1.jpg\",1,1,distance,1,0,,")), qPrintable(lines[1]));
     QVERIFY2(lines[2].startsWith(QStringLiteral("\"site,1.jpg\",1,1,area,1,0,外壁,")), qPrintable(lines[2]));
     // Setting 2's distance: the CSV's value and the uncertainty at 1.5 pixels.
