@@ -239,6 +239,7 @@ private:
     // The table of results follows the document; its choices go through the editor.
     void BuildResultsPanel();
     void RefreshResults();
+    void SelectCurrentResult();
     // The loupe beside the pointer while a tool takes points.
     void UpdateLoupe(std::optional<QPoint> pointer);
     // The mark of the corner a click would snap to.

@@ -253,6 +253,13 @@ void TF001::RefreshResults()
     const std::vector<ResultRow> rows = ResultRows(doc_, sigma);
     results_->Show(rows, GroupTotals(doc_, rows, sigma));
     results_->ShowChecks(CheckResults(doc_, sigma));
+    SelectCurrentResult();
+}
+
+void TF001::SelectCurrentResult()
+{
+    if (!results_ || !results_->isVisible())
+        return;
     // The mark chosen last: the area in an area tool, else the distance when
     // there is one.
     if (IsAreaMode(Command()) || (Command() == ucNone && doc_.CurrentDistance == 0))
@@ -263,8 +270,13 @@ void TF001::RefreshResults()
 
 void TF001::DocumentChanged(const ChangeNote& note)
 {
-    if (note.flags & (kChangeOverlay | kChangeSummary | kChangePlanes | kChangeMeasurements))
+    // The rows, with an uncertainty each, are worked out again only when the
+    // results may have changed: a point of a command under way, or another
+    // mark made current, only moves the selection.
+    if (note.flags & (kChangePlanes | kChangeMeasurements | kChangePhoto | kChangeFields))
         RefreshResults();
+    else if (note.flags & (kChangeOverlay | kChangeSummary))
+        SelectCurrentResult();
     if (note.flags & kChangeEffects)
         ApplyEffects();
     if (note.flags & kChangeHistory)
