@@ -1,4 +1,5 @@
 #include "output/export/exports.h"
+#include "output/export/results_table.h"
 
 #include "measure/calibration.h"
 #include "measure/computation.h"
@@ -28,22 +29,6 @@ TDPoint SlopedPoint(const Document& doc, const TSpace& s, std::size_t j)
     const TDPoint g = GetDelta(doc, src);
     constexpr long double kRad = std::numbers::pi_v<long double> / 180;
     return {DigitFix(g.x / std::cos(s.slantH * kRad)), DigitFix(g.y / std::cos(s.slantV * kRad))};
-}
-
-// A text field as spreadsheets read it: quoted, with its quotes doubled, when
-// it holds a comma, a quote or a line break, and as it is otherwise.  The
-// bytes are CP932, whose second bytes never fall on these characters.
-std::string CsvField(const std::string& text)
-{
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string out = "\"";
-    for (const char c : text) {
-        if (c == '"')
-            out += '"';
-        out += c;
-    }
-    return out + "\"";
 }
 
 } // namespace
@@ -85,7 +70,8 @@ std::string CsvBytes(const Document& doc, bool namesShown)
             out += std::string(s.kind == kSpaceAdd ? " +" : " -") + FormatFixed(r.area, 3) + ", " +
                    FormatFixed(r.perimeter, 0);
             if (namesShown)
-                out += "," + CsvField(Cp932Truncate(s.name, kAreaNameBytes));
+                // CP932 second bytes never fall on the characters that make a field quoted.
+                out += "," + TableField(Cp932Truncate(s.name, kAreaNameBytes));
             out += kEol;
         }
     }
