@@ -221,7 +221,12 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
     });
 }
 
-TF001::~TF001() = default;
+TF001::~TF001()
+{
+    // The application outlives the window: its focus changes during the
+    // base classes' teardown must not reach this part of it, already gone.
+    disconnect(sizeFieldsLeft_);
+}
 
 void TF001::SetPrompter(std::unique_ptr<Prompter> prompter)
 {

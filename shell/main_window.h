@@ -299,6 +299,7 @@ private:
     // A reference was just set and is judged once W and H are typed (focus
     // leaves the two fields) or a measuring tool starts.
     bool referenceToJudge_ = false;
+    QMetaObject::Connection sizeFieldsLeft_;  // the focus leaving W and H
 
     QTimer Timer1;
     QTimer ZoomTimer;

@@ -328,7 +328,7 @@ void TF001::BuildTopPanel()
     chCalcEdit_KijunH = field(QStringLiteral("chCalcEdit_KijunH"), QStringLiteral("1000"), 70);
     row->addWidget(chCalcEdit_KijunH);
     // W and H are typed once the focus has left both: a new reference is judged then.
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+    sizeFieldsLeft_ = connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
         const auto size = [this](const QWidget* w) { return w && (w == chCalcEdit_KijunW || w == chCalcEdit_KijunH); };
         if (referenceToJudge_ && size(old) && !size(now))
             QTimer::singleShot(0, this, [this] { Run([&] { Guard("JudgeReference", [&] { JudgeReference(); }); }); });
