@@ -530,10 +530,11 @@ void Editor::SetEffects(const ImageEffects& effects)
 void Editor::StartPhoto(const std::string& imageFileName, std::int32_t checkSum, const std::string& fingerprint,
                         const std::string& key)
 {
-    // Another photo starts another history.
+    // Another photo starts another history, and the menus must say so: a
+    // step of the photo left can be neither undone nor redone here.
     undo_.clear();
     redo_.clear();
-    Track(kChangeAll & ~kChangeMeasurements, [&](Document& d) {
+    Track((kChangeAll & ~kChangeMeasurements) | kChangeHistory, [&](Document& d) {
         kvx::Init(d);
         d.ImageFileName = imageFileName;
         d.ImageCheckSum = checkSum;
@@ -569,7 +570,7 @@ void Editor::ClosePhoto()
 {
     undo_.clear();
     redo_.clear();
-    Track(kChangeAll & ~kChangeMeasurements, [&](Document& d) {
+    Track((kChangeAll & ~kChangeMeasurements) | kChangeHistory, [&](Document& d) {
         kvx::Init(d);
         d.ImageFileName.clear();
         d.ImageCheckSum = 0;

@@ -1393,6 +1393,18 @@ void WindowTest::undoAndRedoThroughKeysMenuAndButtons()
     ClickAt(w, {160, 300});
     ClickAt(w, {300, 310});
     QVERIFY(!redo->isEnabled());
+
+    // Another photo after an undo: the step undone belongs to the photo
+    // left, and neither the menu nor the button offers it here.
+    undo->trigger();
+    QVERIFY(redo->isEnabled());
+    auto* redoButton = w.findChild<QAbstractButton*>(QStringLiteral("SpeedButton_Redo"));
+    QVERIFY(redoButton && redoButton->isEnabled());
+    f.prompter->answers = {true};
+    w.LoadFile(f.Photo(QStringLiteral("another.jpg"), Qt::darkGray));
+    QVERIFY(!undo->isEnabled());
+    QVERIFY(!redo->isEnabled());
+    QVERIFY(!redoButton->isEnabled());
     f.Close();
 }
 
