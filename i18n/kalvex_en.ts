@@ -77,12 +77,12 @@
         <translation>, largest deviation </translation>
     </message>
     <message>
-        <source>2倍以内 </source>
-        <translation>within twice: </translation>
-    </message>
-    <message>
         <source>検</source>
         <translation>C</translation>
+    </message>
+    <message>
+        <source>2σ以内 </source>
+        <translation>within 2σ: </translation>
     </message>
 </context>
 <context>
@@ -514,8 +514,8 @@
         <translation>&quot;</translation>
     </message>
     <message>
-        <source>」は長さとして読めません. 1000 や 1,250.5 のように mm の数で入力してください.</source>
-        <translation>&quot; is not a length. Type a number of mm, such as 1000 or 1,250.5.</translation>
+        <source>」は長さとして読めません. 0.1 から 1,000,000 までの mm の数を, 1000 や 1,250.5 のように入力してください.</source>
+        <translation>&quot; is not a length. Type a number of mm from 0.1 to 1,000,000, such as 1000 or 1,250.5.</translation>
     </message>
 </context>
 <context>
@@ -952,19 +952,19 @@
     </message>
     <message>
         <source>検証距離の追加</source>
-        <translation>Add check distance</translation>
+        <translation>add a check distance</translation>
     </message>
     <message>
         <source>検証距離の長さの変更</source>
-        <translation>Change check length</translation>
+        <translation>change a check&apos;s known length</translation>
     </message>
     <message>
         <source>検証距離の削除</source>
-        <translation>Delete check distance</translation>
+        <translation>delete a check distance</translation>
     </message>
     <message>
         <source>すべての検証距離を削除</source>
-        <translation>Delete all check distances</translation>
+        <translation>delete all check distances</translation>
     </message>
 </context>
 <context>
@@ -1061,7 +1061,7 @@
     </message>
     <message>
         <source>原因: 基準矩形が写真の中で小さく, 画素が少なすぎます. もっと大きな基準を使うか, 近づいて撮ってください.</source>
-        <translation>Why: the reference is small in the photo and spans too few pixels. Use a larger reference or take the photo closer.</translation>
+        <translation>Why: the reference is small in the photo and spans too few pixels. Use a larger reference, or go closer.</translation>
     </message>
 </context>
 <context>

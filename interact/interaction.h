@@ -26,6 +26,10 @@ struct ToolOptions {
     bool lock = true;         // "ロック": a moved corner moves the other plane's shared corner
 };
 
+// The known length of a check distance, asked through port until it is a
+// length or the user gives up; the field starts with current.
+std::optional<double> AskKnownLength(WindowPort& port, const std::string& ask, const std::string& current = {});
+
 class Interaction {
 public:
     Interaction(Editor& editor, const TAppSettings& settings, WindowPort& port);

@@ -132,6 +132,21 @@ void Interaction::LeftDistance(TDPoint P)
     Redraw();
 }
 
+std::optional<double> AskKnownLength(WindowPort& port, const std::string& ask, const std::string& current)
+{
+    // A text that is no length is asked again, saying why: a check against a
+    // misread length would mislead more than no check.
+    std::string prompt = ask;
+    while (const std::optional<std::string> typed = port.AskCheckLength(prompt, current)) {
+        if (const std::optional<double> known = ParseKnownLength(*typed))
+            return known;
+        prompt = Tx("Prompts", "「") + *typed +
+                 Tx("Prompts", "」は長さとして読めません. 0.1 から 1,000,000 までの mm の数を, 1000 や 1,250.5 のように入力してください.") +
+                 "\r" + ask;
+    }
+    return std::nullopt;
+}
+
 void Interaction::LeftCheck(TDPoint P)
 {
     if (BandClick(P, 3, settings_.ColorDistance, true) != BandStep::Next)
@@ -140,19 +155,9 @@ void Interaction::LeftCheck(TDPoint P)
     const TDPoint end = pending_;
     EndTrace();
     const double measured = Distance(GetDelta(doc_, start), GetDelta(doc_, end));
-    const std::string ask = Tx("Prompts", "測った長さ: ") + FormatFixed(measured, 1) + " mm\r" +
+    const std::string ask = Tx("Prompts", "測った長さ: ") + FormatFixed(measured, 1) + Tx("Summary", "㎜") + "\r" +
                             Tx("Prompts", "実際の長さ (mm) を入力してください");
-    // A text that is no length is asked again, saying why: a check against a
-    // misread length would mislead more than no check.
-    std::optional<double> known;
-    std::string prompt = ask;
-    while (const std::optional<std::string> typed = port_.AskCheckLength(prompt)) {
-        known = ParseKnownLength(*typed);
-        if (known)
-            break;
-        prompt = Tx("Prompts", "「") + *typed + Tx("Prompts", "」は長さとして読めません. 1000 や 1,250.5 のように mm の数で入力してください.") +
-                 "\r" + ask;
-    }
+    const std::optional<double> known = AskKnownLength(port_, ask);
     if (known)
         ed_.AddCheck(start, end, *known);
     SetCommand(uCommand_);

@@ -55,9 +55,13 @@ public:
     // the two angle texts on OK, nothing otherwise.
     virtual std::optional<std::pair<std::string, std::string>> SlopeDialog(double slantV, double slantH,
                                                                            TPoint at) = 0;
-    // The real length of a check distance just drawn, as typed after prompt;
-    // nothing when the user cancelled or typed nothing.
-    virtual std::optional<std::string> AskCheckLength(const std::string& /*prompt*/) { return std::nullopt; }
+    // The real length of a check distance, as typed after prompt into a
+    // field that starts with current; nothing when the user cancelled or
+    // typed nothing.
+    virtual std::optional<std::string> AskCheckLength(const std::string& /*prompt*/, const std::string& /*current*/ = {})
+    {
+        return std::nullopt;
+    }
     // A new reference (a rectangle, or the figure of two planes) was just
     // completed: the window judges how well it measures once W and H are typed.
     virtual void ReferenceSet() {}

@@ -93,15 +93,29 @@ std::optional<double> ParseKnownLength(std::string_view text)
     }
     std::string digits;
     for (const char ch : plain)
-        if (ch != ' ' && ch != '\t' && ch != ',')
+        if (ch != ' ' && ch != '\t')
             digits += ch;
     if (digits.size() >= 2 && (digits.ends_with("mm") || digits.ends_with("MM")))
         digits.resize(digits.size() - 2);
+    // Commas only between groups of three digits before the point.
+    const std::size_t point = std::min(digits.find('.'), digits.size());
+    const std::string whole = digits.substr(0, point);
+    if (digits.find(',', point) != std::string::npos)
+        return std::nullopt;
+    if (whole.find(',') != std::string::npos) {
+        const std::size_t first = whole.find(',');
+        if (first == 0 || first > 3)
+            return std::nullopt;
+        for (std::size_t at = first; at < whole.size(); at += 4)
+            if (whole[at] != ',' || at + 4 > whole.size() || whole.substr(at + 1, 3).find(',') != std::string::npos)
+                return std::nullopt;
+        std::erase(digits, ',');
+    }
     if (digits.empty() || digits.front() == '+')
         return std::nullopt;
     double v = 0;
     const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), v, std::chars_format::fixed);
-    if (ec != std::errc() || end != digits.data() + digits.size() || !std::isfinite(v) || !(v > 0))
+    if (ec != std::errc() || end != digits.data() + digits.size() || !(v >= kMinKnownLength && v <= kMaxKnownLength))
         return std::nullopt;
     return v;
 }
@@ -112,15 +126,16 @@ std::string DeviationText(double deviation, double relative)
         const std::string t = FormatFixed(x, decimals);
         return t.front() == '-' ? t : "+" + t;
     };
-    return signedFixed(deviation, 1) + " mm (" + signedFixed(relative * 100, 2) + " %)";
+    return signedFixed(deviation, 1) + Tx("Summary", "㎜") + " (" + signedFixed(relative * 100, 2) + " %)";
 }
 
 std::string CheckLine(const CheckResult& c)
 {
+    const std::string mm = Tx("Summary", "㎜");
     std::string text = Tx("Checks", "検証距離") + std::to_string(c.number) + " = " + FormatFixed(c.measured, 1);
     if (c.uncertainty)
         text += " " + PlusMinus(*c.uncertainty);
-    text += " mm, " + Tx("Checks", "既知 ") + FormatGeneral(c.known) + " mm, " + Tx("Checks", "偏差 ") +
+    text += mm + ", " + Tx("Checks", "既知 ") + FormatPlain(c.known) + mm + ", " + Tx("Checks", "偏差 ") +
             DeviationText(c.deviation, c.relative) + ", ";
     text += c.within ? Tx("Checks", "不確かさの2倍以内") : Tx("Checks", "不確かさの2倍を超える");
     return text;
@@ -131,8 +146,8 @@ std::string CheckSummaryLine(const CheckSummary& s)
     if (s.count == 0)
         return {};
     return Tx("Checks", "検証距離 ") + std::to_string(s.count) + Tx("Checks", " 本: 最大偏差 ") +
-           DeviationText(s.largest, s.largestRelative) + ", RMS " + FormatFixed(s.rms, 1) + " mm (" +
-           FormatFixed(s.rmsRelative * 100, 2) + " %), " + Tx("Checks", "2倍以内 ") + std::to_string(s.within) + "/" +
+           DeviationText(s.largest, s.largestRelative) + ", RMS " + FormatFixed(s.rms, 1) + Tx("Summary", "㎜") + " (" +
+           FormatFixed(s.rmsRelative * 100, 2) + " %), " + Tx("Checks", "2σ以内 ") + std::to_string(s.within) + "/" +
            std::to_string(s.count);
 }
 

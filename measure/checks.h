@@ -40,10 +40,16 @@ struct CheckSummary {
 };
 CheckSummary SummariseChecks(const std::vector<CheckResult>& checks);
 
+// The known lengths a check takes, in mm: nothing shorter is told apart on a
+// photo, and nothing longer is seen whole on one.
+inline constexpr double kMinKnownLength = 0.1;
+inline constexpr double kMaxKnownLength = 1e6;
+
 // The known length as the user typed it: digits with an optional decimal
-// point, "," grouping and a trailing "mm" allowed, full-width forms too.
-// Nothing for any other text or a length that is not positive and finite:
-// a check against a length misread would mislead.
+// point, "," grouping thousands and a trailing "mm" allowed, full-width forms
+// too.  Nothing for any other text ("1,5" is no length: a decimal comma or a
+// slip) or a length outside the range: a check against a length misread
+// would mislead.
 std::optional<double> ParseKnownLength(std::string_view text);
 
 // "+2.3 mm (+0.23 %)": a deviation as every view writes it.

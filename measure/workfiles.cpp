@@ -1,4 +1,5 @@
 #include "measure/workfiles.h"
+#include "measure/checks.h"
 
 #include "base/translate.h"
 
@@ -576,11 +577,12 @@ void DecodeCheckFile(std::string_view bytes, TPlaneState& plane)
         try {
             c.start = ImagePoint({v[0], v[1]});
             c.end = ImagePoint({v[2], v[3]});
-            c.known = Within(v[4], kMaxSideMillimetres);
+            c.known = v[4];
         } catch (const ShortRead&) {
             throw damaged();
         }
-        if (!(c.known > 0))
+        // What the dialog takes is what a file may hold.
+        if (!(c.known >= kMinKnownLength && c.known <= kMaxKnownLength))
             throw damaged();
         plane.Checks.Append(c);
     }

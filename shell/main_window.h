@@ -176,7 +176,7 @@ public:
     std::string InputBox(const std::string& caption, const std::string& prompt,
                          const std::string& defaultText) override;
     std::optional<std::pair<std::string, std::string>> SlopeDialog(double slantV, double slantH, TPoint at) override;
-    std::optional<std::string> AskCheckLength(const std::string& prompt) override;
+    std::optional<std::string> AskCheckLength(const std::string& prompt, const std::string& current = {}) override;
     void ImageRangeOutput(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2) override;
     void ReferenceSet() override;
     // Warns, once for each new reference, when it measures a metre through

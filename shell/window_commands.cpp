@@ -8,6 +8,7 @@
 #include "measure/results.h"
 #include "measure/cp932.h"
 #include "measure/checks.h"
+#include "measure/numfmt.h"
 #include "measure/uncertainty.h"
 
 #include "measure/calibration.h"
@@ -203,15 +204,8 @@ void TF001::BuildResultsPanel()
                 return;
             const std::string ask = Tx("Tools", "検証距離") + std::to_string(k) + "\r" +
                                     Tx("Prompts", "実際の長さ (mm) を入力してください");
-            std::string prompt = ask;
-            while (const std::optional<std::string> typed = AskCheckLength(prompt)) {
-                if (const std::optional<double> known = ParseKnownLength(*typed)) {
-                    editor_.SetCheckLength(k, *known);
-                    return;
-                }
-                prompt = Tx("Prompts", "「") + *typed +
-                         Tx("Prompts", "」は長さとして読めません. 1000 や 1,250.5 のように mm の数で入力してください.") + "\r" + ask;
-            }
+            if (const std::optional<double> known = AskKnownLength(*this, ask, FormatPlain(doc_.Plane.Checks[k].known)))
+                editor_.SetCheckLength(k, *known);
         });
     });
     connect(results_, &ResultsPanel::checkDeleteRequested, this, [this](std::vector<std::int32_t> checks) {

@@ -291,6 +291,8 @@ void TF001::mnPropertyClick()
     SetPanWindow();
     Panel2->setVisible(settings_.ShortCutButtonFlag);
     RefreshResults();
+    // The status line's ± too, without waiting for the pointer to move.
+    interaction_->SetStatusBar();
     RedrawOverlay();
 }
 

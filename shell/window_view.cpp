@@ -118,12 +118,12 @@ std::string TF001::InputBox(const std::string& caption, const std::string& promp
     return prompter_->InputBox(caption, prompt, defaultText);
 }
 
-std::optional<std::string> TF001::AskCheckLength(const std::string& prompt)
+std::optional<std::string> TF001::AskCheckLength(const std::string& prompt, const std::string& current)
 {
     std::string lines = prompt;
     std::replace(lines.begin(), lines.end(), '\r', '\n');
-    const std::string typed = prompter_->InputBox(Tx("WindowView", "検証距離"), lines, {});
-    if (typed.empty())
+    const std::string typed = prompter_->InputBox(Tx("WindowView", "検証距離"), lines, current);
+    if (typed.empty() || typed == current)
         return std::nullopt;
     return typed;
 }

@@ -101,8 +101,8 @@ TEST(Checks, SummaryOfSeveral)
     EXPECT_NEAR(s.rmsRelative, std::sqrt((0.002 * 0.002 + 0.012 * 0.012 + 0.0015 * 0.0015) / 3), 1e-15);
     EXPECT_EQ(SummariseChecks({}).count, 0);
     EXPECT_EQ(CheckSummaryLine(SummariseChecks({})), "");
-    EXPECT_EQ(DeviationText(-6, -0.012), "-6.0 mm (-1.20 %)");
-    EXPECT_EQ(DeviationText(2, 0.002), "+2.0 mm (+0.20 %)");
+    EXPECT_EQ(DeviationText(-6, -0.012), "-6.0㎜ (-1.20 %)");
+    EXPECT_EQ(DeviationText(2, 0.002), "+2.0㎜ (+0.20 %)");
 }
 
 TEST(Checks, NothingWithoutAReference)
@@ -129,6 +129,20 @@ TEST(Checks, KnownLengthAsTyped)
         // Anything else is refused rather than read leniently: "1.000" is
         // read as one, as a point is a point, never a thousands mark.
         {"1.000", 1},
+        {"12,345,678.25", std::nullopt},
+        {"999,999.5", 999999.5},
+        {"1,5", std::nullopt},
+        {"1.000,5", std::nullopt},
+        {",500", std::nullopt},
+        {"1000,000", std::nullopt},
+        {"1,0000", std::nullopt},
+        {"1,000,", std::nullopt},
+        {"0.1", 0.1},
+        {"0.05", std::nullopt},
+        {"0.00001", std::nullopt},
+        {"1000000", 1e6},
+        {"1000000.5", std::nullopt},
+        {"123456789012345", std::nullopt},
         {"", std::nullopt},
         {"mm", std::nullopt},
         {"0", std::nullopt},
@@ -214,6 +228,8 @@ TEST(CheckFile, DamagedIsToldAndThePlaneIsKept)
         {"cut in a line", "kalvex-checks 1\r\n1 2 3 4 5\r\n6 7 8", 1},
         {"a comma for a point", "kalvex-checks 1\r\n1,5 2 3 4 5\r\n", 0},
         {"a length of zero", "kalvex-checks 1\r\n1 2 3 4 0\r\n", 0},
+        {"a length the dialog never takes", "kalvex-checks 1\r\n1 2 3 4 5\r\n1 2 3 4 0.00001\r\n", 1},
+        {"a length far beyond any photo", "kalvex-checks 1\r\n1 2 3 4 123456789012345\r\n", 0},
         {"a point far outside any photo", "kalvex-checks 1\r\n1e300 2 3 4 5\r\n", 0},
         {"not a number", "kalvex-checks 1\r\n1 2 3 4 nan\r\n", 0},
         {"binary", std::string("kalvex-checks 1\r\n\0\xFF\x01", 20), 0},

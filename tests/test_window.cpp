@@ -2198,7 +2198,7 @@ void WindowTest::checkDistancesAreDrawnTypedAndKeptWithThePhoto()
     QCOMPARE(w.Command(), int{ucCheck});
     QCOMPARE(f.prompter->inputBoxPrompts.size(), std::size_t{2});
     const std::vector<CheckResult> results = CheckResults(w.Doc(), w.Settings().ClickSigma);
-    QVERIFY2(f.prompter->inputBoxPrompts[0].find(FormatFixed(results[0].measured, 1) + " mm") != std::string::npos,
+    QVERIFY2(f.prompter->inputBoxPrompts[0].find(FormatFixed(results[0].measured, 1) + "㎜") != std::string::npos,
              f.prompter->inputBoxPrompts[0].c_str());
     QVERIFY2(f.prompter->inputBoxPrompts[1].find("「約1m」は長さとして読めません") == 0, f.prompter->inputBoxPrompts[1].c_str());
 
@@ -2462,9 +2462,9 @@ void WindowTest::theReportsDetailedPagesListEveryResult()
         return QRegularExpression::escape(QString::fromStdString(t.front() == '-' ? t : "+" + t));
     };
     for (const CheckResult& c : checks) {
-        const QString row = QStringLiteral("(?m)^\\s*%1\\s+%2 mm\\s+%3 mm\\s+%4 mm\\s+%5 mm\\s+%6 %\\s+%7")
+        const QString row = QStringLiteral("(?m)^\\s*%1\\s+%2㎜\\s+%3㎜\\s+%4㎜\\s+%5㎜\\s+%6 %\\s+%7")
                                 .arg(c.number)
-                                .arg(QString::fromStdString(FormatGeneral(c.known)),
+                                .arg(QString::fromStdString(FormatPlain(c.known)),
                                      QString::fromStdString(FormatFixed(c.measured, 1)),
                                      QRegularExpression::escape(QString::fromStdString(PlusMinus(*c.uncertainty))),
                                      signedFixed(c.deviation, 1), signedFixed(c.relative * 100, 2),
@@ -2652,18 +2652,25 @@ void WindowTest::filesAreTheSameInEveryLanguage()
         QVERIFY(p.waitForFinished(60000));
         QCOMPARE(p.exitCode(), 0);
         QProcess text;
-        text.start(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
+        // As laid out on the page: the words of each language are of other
+        // widths, and only the layout keeps the reading order of a row.
+        text.start(QStringLiteral("pdftotext"),
+                   {QStringLiteral("-layout"), QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
         QVERIFY(text.waitForFinished(60000));
         QByteArray numbers;
         static const QRegularExpression number(QStringLiteral("[0-9][0-9,.]*"));
-        for (const auto& m : number.globalMatch(QString::fromUtf8(text.readAllStandardOutput())))
+        // The unit, not a number: the English detail pages write the square metre as "m2".
+        const QString words = QString::fromUtf8(text.readAllStandardOutput()).replace(QStringLiteral("m2"), QStringLiteral("㎡"));
+        for (const auto& m : number.globalMatch(words))
             numbers += m.captured().toUtf8() + ' ';
         written[lang] = {{QStringLiteral("csv"), Bytes(csv)}, {QStringLiteral("sd"), Bytes(sd)},
                          {QStringLiteral("report's numbers"), numbers}};
     }
     for (const auto& [what, bytes] : written[QStringLiteral("ja")]) {
         QVERIFY2(!bytes.isEmpty(), qPrintable(what));
-        QVERIFY2(written[QStringLiteral("en")][what] == bytes, qPrintable(what));
+        QVERIFY2(written[QStringLiteral("en")][what] == bytes,
+                 qPrintable(what + QStringLiteral(":\n") + QString::fromUtf8(bytes) + QStringLiteral("\n") +
+                            QString::fromUtf8(written[QStringLiteral("en")][what])));
     }
 }
 

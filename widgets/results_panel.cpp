@@ -47,6 +47,8 @@ ResultsPanel::ResultsPanel(QWidget* parent) : QDockWidget(Qx("ResultsPanel", "ши
     totals_ = new QLabel(body);
     totals_->setObjectName(QStringLiteral("ResultsTotals"));
     totals_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Wrapped, so that a longer total never widens the dock and moves the photo.
+    totals_->setWordWrap(true);
     layout->addWidget(totals_);
     checkTable_ = new QTableWidget(0, 7, body);
     checkTable_->setObjectName(QStringLiteral("CheckTable"));
@@ -184,7 +186,7 @@ void ResultsPanel::ShowChecks(const std::vector<CheckResult>& checks)
         const std::string off = FormatFixed(c.deviation, 1);
         const std::string percent = FormatFixed(c.relative * 100, 2);
         const QString cells[] = {QString::number(c.number),
-                                 QString::fromStdString(FormatGeneral(c.known)),
+                                 QString::fromStdString(FormatPlain(c.known)),
                                  QString::fromStdString(FormatFixed(c.measured, 1)),
                                  c.uncertainty ? QString::fromStdString(PlusMinus(*c.uncertainty)) : QString(),
                                  QString::fromStdString(off.front() == '-' ? off : "+" + off),
@@ -202,9 +204,12 @@ void ResultsPanel::ShowChecks(const std::vector<CheckResult>& checks)
     checkTable_->resizeColumnsToContents();
     checkTable_->setVisible(!checks.empty());
     // A height for the rows there are, up to a few: the results keep the room.
+    // (The header's own height is not laid out yet the first time: its hint is.)
     const int shown = std::min<int>(static_cast<int>(checks.size()), 5);
-    checkTable_->setFixedHeight(checkTable_->horizontalHeader()->height() + 2 * checkTable_->frameWidth() +
-                                shown * checkTable_->verticalHeader()->defaultSectionSize() + 2);
+    int rows = 0;
+    for (int row = 0; row < shown; ++row)
+        rows += checkTable_->rowHeight(row);
+    checkTable_->setFixedHeight(checkTable_->horizontalHeader()->sizeHint().height() + 2 * checkTable_->frameWidth() + rows + 2);
     checkSummary_->setText(QString::fromStdString(CheckSummaryLine(SummariseChecks(checks))));
     checkSummary_->setVisible(!checks.empty());
 }

@@ -290,7 +290,7 @@ void Painter::Checks()
     for (const CheckResult& r : results) {
         const TCheck& k = doc_.Plane.Checks[r.number];
         PrintInfo info;
-        Pen(info, kCheckColour, c_.uCommand == ucCheckDel ? 2 : 1, kStyleConstruction);
+        Pen(info, kCheckColour, 1, c_.uCommand == ucCheckDel ? kStyleDelete : kStyleConstruction);
         Line(k.start, k.end, info);
         Pen(info, kCheckColour, 1, kStyleSolid);
         Circle(k.start, kEndRadius, info);

@@ -308,7 +308,14 @@ private:
         c.FontIndex = kGothic;
         c.SetFontSize(size);
         c.TextColor = 0;
-        c.TextOut(text, x, y, 0);
+        // The page's font has no superscript two, and its half-width yen
+        // sign is the backslash's place, drawn over the next figure: the
+        // English square metre is written "m2", and the yen full width.
+        std::string written = text;
+        for (const auto& [from, to] : {std::pair<std::string_view, std::string_view>{"²", "2"}, {"¥", "￥"}})
+            for (std::size_t at = written.find(from); at != std::string::npos; at = written.find(from, at + to.size()))
+                written.replace(at, from.size(), to);
+        c.TextOut(written, x, y, 0);
     }
     void Line(const std::string& text)
     {
@@ -328,8 +335,9 @@ private:
     }
     void Row(const std::vector<std::string>& cells)
     {
-        // The name gives up room for the uncertainty: 26 half-width letters still fit.
-        static constexpr double kColumns[] = {0, 50, 90, 130, 250, 320, 375, 415, 455, 490};
+        // The name gives up room for the uncertainty: 24 half-width letters
+        // still fit, and the English captions of the last columns too.
+        static constexpr double kColumns[] = {0, 50, 90, 130, 240, 305, 360, 400, 440, 485};
         for (std::size_t i = 0; i < cells.size() && i < std::size(kColumns); ++i)
             Text(cells[i], kMargin + kColumns[i], y_, kSize);
         y_ -= kLine;
@@ -391,9 +399,10 @@ private:
             }
             const std::string off = FormatFixed(c.deviation, 1);
             const std::string percent = FormatFixed(c.relative * 100, 2);
-            CheckRow({std::to_string(c.number), FormatGeneral(c.known) + " mm", FormatFixed(c.measured, 1) + " mm",
-                      c.uncertainty ? PlusMinus(*c.uncertainty) + " mm" : "",
-                      (off.front() == '-' ? off : "+" + off) + " mm", (percent.front() == '-' ? percent : "+" + percent) + " %",
+            const std::string mm = Tx("Summary", "㎜");
+            CheckRow({std::to_string(c.number), FormatPlain(c.known) + mm, FormatFixed(c.measured, 1) + mm,
+                      c.uncertainty ? PlusMinus(*c.uncertainty) + mm : "",
+                      (off.front() == '-' ? off : "+" + off) + mm, (percent.front() == '-' ? percent : "+" + percent) + " %",
                       c.within ? Tx("ResultsPanel", "2σ以内") : Tx("ResultsPanel", "2σ超")});
         }
         Line(CheckSummaryLine(SummariseChecks(checks)));
