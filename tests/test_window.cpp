@@ -1482,6 +1482,19 @@ void WindowTest::theTableOfResultsFollowsAndActs()
     const std::vector<GroupTotal> totals = GroupTotals(w.Doc(), rows, sigma);
     QCOMPARE(totals.size(), std::size_t{1});
     QVERIFY(SetCalcu(w.Doc(), ucSpaceAdd).find("合計面積=" + FormatFixed(totals[0].area, 3)) != std::string::npos);
+
+    // A longer total (a unit price typed) never widens the table and moves
+    // the photo under the points the user has in view.
+    QCoreApplication::processEvents();
+    const QRect viewBefore(w.Display()->viewport()->mapTo(&w, QPoint(0, 0)), w.Display()->viewport()->size());
+    auto* longTotals = w.findChild<QLabel*>(QStringLiteral("ResultsTotals"));
+    const qsizetype shortTotals = longTotals->text().size();
+    auto* price = static_cast<QLineEdit*>(w.Control(QStringLiteral("chCalcEdit_Tanka")));
+    price->selectAll();
+    QTest::keyClicks(price, QStringLiteral("987654321"));
+    QVERIFY(longTotals->text().size() > shortTotals + 8);
+    QCoreApplication::processEvents();
+    QCOMPARE(QRect(w.Display()->viewport()->mapTo(&w, QPoint(0, 0)), w.Display()->viewport()->size()), viewBefore);
     // The group's totals with the uncertainty of each sum.
     auto* totalsLabel = w.findChild<QLabel*>(QStringLiteral("ResultsTotals"));
     QVERIFY(totals[0].lengthUncertainty && totals[0].areaUncertainty);
