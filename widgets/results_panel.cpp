@@ -10,6 +10,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -204,12 +205,15 @@ void ResultsPanel::ShowChecks(const std::vector<CheckResult>& checks)
     checkTable_->resizeColumnsToContents();
     checkTable_->setVisible(!checks.empty());
     // A height for the rows there are, up to a few: the results keep the room.
-    // (The header's own height is not laid out yet the first time: its hint is.)
+    // (The header's own height is not laid out yet the first time: its hint
+    // is.)  Room is kept for a horizontal scroll bar: the columns are often
+    // wider than the dock.
     const int shown = std::min<int>(static_cast<int>(checks.size()), 5);
     int rows = 0;
     for (int row = 0; row < shown; ++row)
         rows += checkTable_->rowHeight(row);
-    checkTable_->setFixedHeight(checkTable_->horizontalHeader()->sizeHint().height() + 2 * checkTable_->frameWidth() + rows + 2);
+    checkTable_->setFixedHeight(checkTable_->horizontalHeader()->sizeHint().height() + 2 * checkTable_->frameWidth() + rows +
+                                checkTable_->horizontalScrollBar()->sizeHint().height() + 2);
     checkSummary_->setText(QString::fromStdString(CheckSummaryLine(SummariseChecks(checks))));
     checkSummary_->setVisible(!checks.empty());
 }
