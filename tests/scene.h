@@ -4,7 +4,9 @@
 // perspective construction against.  World millimetres: X right, Y up, Z away
 // from the camera; the front wall is Z = 0.  Image pixels: x right, y down.
 
+#include "measure/calibration.h"
 #include "measure/geometry.h"
+#include "measure/model.h"
 
 #include <array>
 #include <cmath>
@@ -40,5 +42,26 @@ struct Camera {
                 Project(X - W / 2, Y - H / 2)};
     }
 };
+
+// Two walls meeting at a vertical edge at X = edge: the front wall (Z = 0)
+// carries this setting's 1000 x 1000 rectangle, the side wall (toward the
+// camera) the other setting's, and the cross line stands on the edge, so
+// that perspective corrections are in force.
+inline Document TwoWalls(const Camera& cam, double edge)
+{
+    Document doc;
+    std::array<TDPoint, 4> side{cam.Project(edge, 500, -2000), cam.Project(edge, 500, -1000),
+                                cam.Project(edge, -500, -1000), cam.Project(edge, -500, -2000)};
+    if (!NormaliseCorners(side))
+        return doc;  // no second rectangle: the test's checks of it fail
+    for (std::size_t i = 0; i < 4; ++i)
+        doc.OtherBaseRect[i + 1] = side[i];
+    doc.OtherBaseRect[5] = side[0];
+    doc.OtherBaseSet = 1;
+    SetReferenceRect(doc, cam.Rect(0, 0, 1000, 1000), false);
+    doc.CrossLineSet = 1;
+    doc.CrossLinePoint = cam.Project(edge, 0, 0);
+    return doc;
+}
 
 } // namespace kvx::test

@@ -183,16 +183,8 @@ protected:
 
     void SetUp() override
     {
-        std::array<TDPoint, 4> side{cam.Project(edgeX, 500, -2000), cam.Project(edgeX, 500, -1000),
-                                    cam.Project(edgeX, -500, -1000), cam.Project(edgeX, -500, -2000)};
-        ASSERT_TRUE(NormaliseCorners(side));
-        for (std::size_t i = 0; i < 4; ++i)
-            doc.OtherBaseRect[i + 1] = side[i];
-        doc.OtherBaseRect[5] = side[0];
-        doc.OtherBaseSet = 1;
-        SetReferenceRect(doc, cam.Rect(0, 0, 1000, 1000), false);
-        doc.CrossLineSet = 1;
-        doc.CrossLinePoint = cam.Project(edgeX, 0, 0);
+        doc = test::TwoWalls(cam, edgeX);
+        ASSERT_EQ(doc.OtherBaseSet, 1);
     }
 };
 

@@ -317,17 +317,8 @@ protected:
 
     Document Scene()
     {
-        Document doc;
-        std::array<TDPoint, 4> side{cam.Project(kEdge, 500, -2000), cam.Project(kEdge, 500, -1000),
-                                    cam.Project(kEdge, -500, -1000), cam.Project(kEdge, -500, -2000)};
-        EXPECT_TRUE(NormaliseCorners(side));
-        for (std::size_t i = 0; i < 4; ++i)
-            doc.OtherBaseRect[i + 1] = side[i];
-        doc.OtherBaseRect[5] = side[0];
-        doc.OtherBaseSet = 1;
-        SetReferenceRect(doc, cam.Rect(0, 0, 1000, 1000), false);
-        doc.CrossLineSet = 1;
-        doc.CrossLinePoint = cam.Project(kEdge, 0, 0);
+        Document doc = test::TwoWalls(cam, kEdge);
+        EXPECT_EQ(doc.OtherBaseSet, 1);
         return doc;
     }
 };
