@@ -34,6 +34,7 @@ protected:
             s.points = {{150, 150}, {250, 150}, {250, 250}, {150, 250}, {150, 150}};
             s.correctedPoints.resize(5);
             d.Plane.Spaces.Append(s);
+            d.Plane.Checks.Append(TCheck{{130, 300}, {400, 310}, 1000});
             d.Modified = 0;
         });
         heard.clear();
@@ -52,10 +53,13 @@ struct Step {
     bool edit;  // an edit of the user's measurements: Modified, and told as one
 };
 
-TEST_F(EditorSteps, EveryOperationIsOneNotificationAndOnlyEditsMarkTheDocument)
+// Every edit of the user's measurements the editor offers, each run on the
+// scene (a reference, a distance, an area and a check distance).
+const std::vector<Step>& Edits()
 {
-    const std::vector<Step> steps = {
+    static const std::vector<Step> edits = {
         {"add distance", [](Editor& e) { e.AddDistance({10, 10}, {20, 20}, false); }, true},
+        {"add to a chain", [](Editor& e) { e.AddDistance({200, 120}, {260, 160}, true); }, true},
         {"delete distance", [](Editor& e) { e.DeleteDistance(1); }, true},
         {"delete all distances", [](Editor& e) { e.DeleteAllDistances(); }, true},
         {"correct distance", [](Editor& e) { e.SetDistanceCorrection(1, TDPoint{300, 50}); }, true},
@@ -65,22 +69,36 @@ TEST_F(EditorSteps, EveryOperationIsOneNotificationAndOnlyEditsMarkTheDocument)
         {"slope", [](Editor& e) { e.SetSlope(1, 30, 120); }, true},
         {"name", [](Editor& e) { e.SetSpaceName(1, "n"); }, true},
         {"correct area", [](Editor& e) { e.SetSpaceCorrection(1, TDPoint{300, 50}); }, true},
+        {"add check", [](Editor& e) { e.AddCheck({140, 320}, {420, 330}, 1250.5); }, true},
+        {"check length", [](Editor& e) { e.SetCheckLength(1, 999); }, true},
+        {"delete check", [](Editor& e) { e.DeleteCheck(1); }, true},
+        {"delete all checks", [](Editor& e) { e.DeleteAllChecks(); }, true},
         {"reference", [](Editor& e) { e.SetReference({TDPoint{90, 90}, {510, 90}, {510, 410}, {90, 410}}); }, true},
         {"base line", [](Editor& e) { e.SetBaseLine(true, {100, 420}, {300, 420}); }, true},
         {"measurement base", [](Editor& e) { e.SetBaseUnit({150, 150}, {250, 220}); }, true},
         {"cross line", [](Editor& e) { e.SetCrossLine({300, 50}); }, true},
         {"reset", [](Editor& e) { e.Reset(); }, true},
-        {"W with a reference", [](Editor& e) { e.SetFieldText(FieldText::W, "1500"); }, true},
+        {"W", [](Editor& e) { e.SetFieldText(FieldText::W, "1500"); }, true},
+        {"price", [](Editor& e) { e.SetFieldText(FieldText::Price, "2500"); }, true},
         {"effects", [](Editor& e) {
              ImageEffects fx;
              fx.Rotate = 1;
              e.SetEffects(fx);
          }, true},
+    };
+    return edits;
+}
+
+TEST_F(EditorSteps, EveryOperationIsOneNotificationAndOnlyEditsMarkTheDocument)
+{
+    std::vector<Step> steps = Edits();
+    const std::vector<Step> toolState = {
         {"input point", [](Editor& e) { e.AddInputPoint({1, 1}); }, false},
         {"select distance", [](Editor& e) { e.SelectDistance(1); }, false},
         {"group", [](Editor& e) { e.SetGroup(3); }, false},
         {"view toggles", [](Editor& e) { e.SetViewToggles(ViewToggles{false, true, true, true, true}); }, false},
     };
+    steps.insert(steps.end(), toolState.begin(), toolState.end());
     for (const Step& step : steps) {
         Scene();
         step.run(editor);
@@ -154,31 +172,7 @@ TEST_F(EditorSteps, EveryStepUndoesAndRedoesExactly)
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / "kvx_editor_history";
     std::filesystem::create_directories(folder);
     SilentUi ui;
-    const std::vector<Step> steps = {
-        {"add distance", [](Editor& e) { e.AddDistance({10, 10}, {20, 20}, false); }, true},
-        {"add to a chain", [](Editor& e) { e.AddDistance({200, 120}, {260, 160}, true); }, true},
-        {"delete distance", [](Editor& e) { e.DeleteDistance(1); }, true},
-        {"delete all distances", [](Editor& e) { e.DeleteAllDistances(); }, true},
-        {"correct distance", [](Editor& e) { e.SetDistanceCorrection(1, TDPoint{300, 50}); }, true},
-        {"add area", [](Editor& e) { e.AddSpace({{1, 1}, {5, 1}, {5, 5}, {1, 1}}, kSpaceSub, "x"); }, true},
-        {"delete area", [](Editor& e) { e.DeleteSpace(1); }, true},
-        {"delete all areas", [](Editor& e) { e.DeleteAllSpaces(); }, true},
-        {"slope", [](Editor& e) { e.SetSlope(1, 30, 120); }, true},
-        {"name", [](Editor& e) { e.SetSpaceName(1, "n"); }, true},
-        {"correct area", [](Editor& e) { e.SetSpaceCorrection(1, TDPoint{300, 50}); }, true},
-        {"reference", [](Editor& e) { e.SetReference({TDPoint{90, 90}, {510, 90}, {510, 410}, {90, 410}}); }, true},
-        {"base line", [](Editor& e) { e.SetBaseLine(true, {100, 420}, {300, 420}); }, true},
-        {"measurement base", [](Editor& e) { e.SetBaseUnit({150, 150}, {250, 220}); }, true},
-        {"cross line", [](Editor& e) { e.SetCrossLine({300, 50}); }, true},
-        {"reset", [](Editor& e) { e.Reset(); }, true},
-        {"W", [](Editor& e) { e.SetFieldText(FieldText::W, "1500"); }, true},
-        {"price", [](Editor& e) { e.SetFieldText(FieldText::Price, "2500"); }, true},
-        {"effects", [](Editor& e) {
-             ImageEffects fx;
-             fx.Rotate = 1;
-             e.SetEffects(fx);
-         }, true},
-    };
+    const std::vector<Step>& steps = Edits();
     for (const Step& step : steps) {
         for (const std::uint8_t modified : {std::uint8_t{0}, std::uint8_t{1}}) {
             Scene();
