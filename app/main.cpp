@@ -128,20 +128,22 @@ int main(int argc, char** argv)
             options.dxf = parser.value(dxf).toStdString();
         if (parser.isSet(table))
             options.table = parser.value(table).toStdString();
-        const QString detail = parser.value(pdfDetail);
-        if (detail != QStringLiteral("on") && detail != QStringLiteral("off")) {
-            std::cerr << "kalvex: --pdf-detail takes on or off\n";
+        // A switch of batch mode: on or off, nothing else.
+        auto onOff = [&](const QCommandLineOption& option, bool& into) {
+            const QString value = parser.value(option);
+            if (value != QStringLiteral("on") && value != QStringLiteral("off")) {
+                std::cerr << "kalvex: --" << option.names().front().toStdString() << " takes on or off\n";
+                return false;
+            }
+            into = value == QStringLiteral("on");
+            return true;
+        };
+        if (!onOff(pdfDetail, options.pdfDetail))
             return 2;
-        }
-        options.pdfDetail = detail == QStringLiteral("on");
         if (parser.isSet(rectified))
             options.rectified = parser.value(rectified).toStdString();
-        const QString overlayValue = parser.value(overlay);
-        if (overlayValue != QStringLiteral("on") && overlayValue != QStringLiteral("off")) {
-            std::cerr << "kalvex: --overlay takes on or off\n";
+        if (!onOff(overlay, options.rectifiedOverlay))
             return 2;
-        }
-        options.rectifiedOverlay = overlayValue == QStringLiteral("on");
         if (parser.isSet(mmPerPx)) {
             // A point, whatever the locale: the number is the user's file's.
             double s = 0;
