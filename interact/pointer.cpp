@@ -112,10 +112,7 @@ std::string Interaction::PointedMark(TDPoint P) const
         return "   " + text + (u ? " " + PlusMinus(*u) : std::string()) + Tx("Summary", "㎜");
     }
     if (mark.kind == MarkKind::Check) {
-        for (const CheckResult& c : CheckResults(doc_, sigma))
-            if (c.number == mark.index)
-                return "   " + CheckLine(c);
-        return {};
+        return "   " + CheckLine(CheckResultOf(doc_, mark.index, sigma));
     }
     if (mark.kind == MarkKind::Area) {
         TSpaceResult r;

@@ -154,7 +154,7 @@ void Interaction::LeftCheck(TDPoint P)
     const TDPoint start = Q(1);
     const TDPoint end = pending_;
     EndTrace();
-    const double measured = Distance(GetDelta(doc_, start), GetDelta(doc_, end));
+    const double measured = MeasuredLength(doc_, TCheck{start, end, 0});
     const std::string ask = Tx("Prompts", "測った長さ: ") + FormatFixed(measured, 1) + Tx("Summary", "㎜") + "\r" +
                             Tx("Prompts", "実際の長さ (mm) を入力してください");
     const std::optional<double> known = AskKnownLength(port_, ask);

@@ -12,27 +12,34 @@
 
 namespace kvx {
 
+double MeasuredLength(const Document& doc, const TCheck& check)
+{
+    // Never corrected for a second plane: a check tests the reference alone.
+    return Distance(GetDelta(doc, check.start), GetDelta(doc, check.end));
+}
+
+CheckResult CheckResultOf(const Document& doc, std::int32_t i, double sigma)
+{
+    const TCheck& c = doc.Plane.Checks[i];
+    CheckResult r;
+    r.number = i;
+    r.known = c.known;
+    r.measured = MeasuredLength(doc, c);
+    r.deviation = r.measured - r.known;
+    r.relative = r.known > 0 ? r.deviation / r.known : 0.0;
+    r.uncertainty = SegmentUncertainty(doc, c.start, c.end, sigma);
+    r.within = r.uncertainty && std::fabs(r.deviation) <= 2 * *r.uncertainty;
+    return r;
+}
+
 std::vector<CheckResult> CheckResults(const Document& doc, double sigma)
 {
     return Guard("CheckResults", [&] {
         std::vector<CheckResult> out;
-        const TPlaneState& plane = doc.Plane;
-        if (plane.base.BaseSet != 1)
+        if (doc.Plane.base.BaseSet != 1)
             return out;
-        const double W = doc.W();
-        const double H = doc.H();
-        for (std::int32_t i = 1; i <= plane.Checks.Count(); ++i) {
-            const TCheck& c = plane.Checks[i];
-            CheckResult r;
-            r.number = i;
-            r.known = c.known;
-            r.measured = Distance(GetDelta(doc, W, H, c.start), GetDelta(doc, W, H, c.end));
-            r.deviation = r.measured - r.known;
-            r.relative = r.known > 0 ? r.deviation / r.known : 0.0;
-            r.uncertainty = SegmentUncertainty(doc, c.start, c.end, sigma);
-            r.within = r.uncertainty && std::fabs(r.deviation) <= 2 * *r.uncertainty;
-            out.push_back(r);
-        }
+        for (std::int32_t i = 1; i <= doc.Plane.Checks.Count(); ++i)
+            out.push_back(CheckResultOf(doc, i, sigma));
         return out;
     });
 }

@@ -27,6 +27,10 @@ struct CheckResult {
     bool within = false;
 };
 
+// The length the reference gives a check distance, in mm.
+double MeasuredLength(const Document& doc, const TCheck& check);
+// Check distance i of the current plane (a valid index, a reference set).
+CheckResult CheckResultOf(const Document& doc, std::int32_t i, double sigma);
 // Every check distance of the current plane; nothing without a reference.
 std::vector<CheckResult> CheckResults(const Document& doc, double sigma);
 

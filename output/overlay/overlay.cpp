@@ -286,9 +286,11 @@ void Painter::Checks()
     // One colour for every check, the other plane's included: a check is
     // never mistaken for a distance, which has the settings' colours.
     constexpr std::int32_t kCheckColour = 0xFF00FF;
-    const std::vector<CheckResult> results = CheckResults(doc_, c_.uncertaintySigma.value_or(kDefaultClickSigma));
-    for (const CheckResult& r : results) {
-        const TCheck& k = doc_.Plane.Checks[r.number];
+    if (doc_.Plane.base.BaseSet != 1)
+        return;
+    // The label needs no uncertainty: none is worked out on a repaint.
+    for (std::int32_t i = 1; i <= doc_.Plane.Checks.Count(); ++i) {
+        const TCheck& k = doc_.Plane.Checks[i];
         PrintInfo info;
         Pen(info, kCheckColour, 1, c_.uCommand == ucCheckDel ? kStyleDelete : kStyleConstruction);
         Line(k.start, k.end, info);
@@ -297,7 +299,8 @@ void Painter::Checks()
         Circle(k.end, kEndRadius, info);
         if (!doc_.View.TextView)
             continue;
-        Label(info, kCheckColour, CheckLabel(r.number, r.measured, r.deviation));
+        const double measured = MeasuredLength(doc_, k);
+        Label(info, kCheckColour, CheckLabel(i, measured, measured - k.known));
         int w = 0, h = 0;
         Measure(info, w, h);
         const TPoint a = Device(k.start);
