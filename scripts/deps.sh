@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  g++ cmake ninja-build make pkg-config
+  g++ cmake ninja-build make pkg-config ccache
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libsimpleini-dev
   qt6-base-dev libqt6printsupport6 libqt6svg6 qt6-translations-l10n
