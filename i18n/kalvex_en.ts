@@ -89,7 +89,7 @@
     <name>DialogButtons</name>
     <message>
         <source>中止</source>
-        <translation>Abort</translation>
+        <translation>Cancel</translation>
     </message>
 </context>
 <context>
@@ -151,7 +151,7 @@
     </message>
     <message>
         <source>中止</source>
-        <translation>Abort</translation>
+        <translation>Cancel</translation>
     </message>
 </context>
 <context>
@@ -169,7 +169,7 @@
     </message>
     <message>
         <source>中止</source>
-        <translation>Abort</translation>
+        <translation>Cancel</translation>
     </message>
 </context>
 <context>
@@ -830,6 +830,25 @@
     </message>
 </context>
 <context>
+    <name>StartHint</name>
+    <message>
+        <source>写真を開くと計測を始められます</source>
+        <translation>Open a photo to start measuring</translation>
+    </message>
+    <message>
+        <source>写真を開く...</source>
+        <translation>Open a photo...</translation>
+    </message>
+    <message>
+        <source>写真のファイルをここへドラッグしても開けます</source>
+        <translation>or drag a photo here</translation>
+    </message>
+    <message>
+        <source>最近開いた写真</source>
+        <translation>Recent photos</translation>
+    </message>
+</context>
+<context>
     <name>Status</name>
     <message>
         <source>距離</source>
@@ -1019,6 +1038,113 @@
     </message>
 </context>
 <context>
+    <name>ToolPanel</name>
+    <message>
+        <source>開く</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>戻す</source>
+        <translation>Undo</translation>
+    </message>
+    <message>
+        <source>やり直し</source>
+        <translation>Redo</translation>
+    </message>
+    <message>
+        <source>基準</source>
+        <translation>Reference</translation>
+    </message>
+    <message>
+        <source>基準矩形</source>
+        <translation>Rectangle</translation>
+    </message>
+    <message>
+        <source>１点</source>
+        <translation>One point</translation>
+    </message>
+    <message>
+        <source>計測基準</source>
+        <translation>Measuring base</translation>
+    </message>
+    <message>
+        <source>調整で動かした頂点に、もう一方の面の同じ頂点も付いて動く</source>
+        <translation>A corner moved by an adjust tool takes the other plane&apos;s same corner along</translation>
+    </message>
+    <message>
+        <source>最初のクリックがある面を今の面にする</source>
+        <translation>The plane under the first click becomes the current one</translation>
+    </message>
+    <message>
+        <source>基準切替</source>
+        <translation>Switch plane</translation>
+    </message>
+    <message>
+        <source>今の面</source>
+        <translation>Current plane</translation>
+    </message>
+    <message>
+        <source>面１</source>
+        <translation>Plane 1</translation>
+    </message>
+    <message>
+        <source>面２</source>
+        <translation>Plane 2</translation>
+    </message>
+    <message>
+        <source>計測</source>
+        <translation>Measure</translation>
+    </message>
+    <message>
+        <source>距離</source>
+        <translation>Distance</translation>
+    </message>
+    <message>
+        <source>加算面積</source>
+        <translation>Add area</translation>
+    </message>
+    <message>
+        <source>減算面積</source>
+        <translation>Subtract area</translation>
+    </message>
+    <message>
+        <source>調整</source>
+        <translation>Adjust</translation>
+    </message>
+    <message>
+        <source>WH</source>
+        <translation>W/H</translation>
+    </message>
+    <message>
+        <source>面積</source>
+        <translation>Area</translation>
+    </message>
+    <message>
+        <source>削除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>表示</source>
+        <translation>View</translation>
+    </message>
+    <message>
+        <source>拡大</source>
+        <translation>Zoom in</translation>
+    </message>
+    <message>
+        <source>縮小</source>
+        <translation>Zoom out</translation>
+    </message>
+    <message>
+        <source>全体表示</source>
+        <translation>Fit</translation>
+    </message>
+    <message>
+        <source>２面の基準矩形を１点のクリックで置く（設定２面同時）</source>
+        <translation>Lay out both planes&apos; rectangles around one click (settings 1 and 2 together)</translation>
+    </message>
+</context>
+<context>
     <name>Tools</name>
     <message>
         <source>名称入力</source>
@@ -1087,10 +1213,6 @@
         <translation>&amp;CSV file</translation>
     </message>
     <message>
-        <source>ＳＤファイル出力</source>
-        <translation>SD file</translation>
-    </message>
-    <message>
         <source>印刷(&amp;P)</source>
         <translation>&amp;Print</translation>
     </message>
@@ -1108,23 +1230,11 @@
     </message>
     <message>
         <source>最初から(&amp;R)</source>
-        <translation>Start over(&amp;R)</translation>
+        <translation>Start &amp;over</translation>
     </message>
     <message>
         <source>基準矩形を設定する(&amp;B)</source>
-        <translation>Set the reference rectangle(&amp;B)</translation>
-    </message>
-    <message>
-        <source>基準矩形を調整する</source>
-        <translation>Adjust the reference rectangle</translation>
-    </message>
-    <message>
-        <source>設定1･2の基準矩形の交線</source>
-        <translation>Line where the references of settings 1 and 2 meet</translation>
-    </message>
-    <message>
-        <source>基準矩形切り替え</source>
-        <translation>Switch the reference</translation>
+        <translation>Set the re&amp;ference rectangle</translation>
     </message>
     <message>
         <source>計測基準Ｗを設定する(&amp;W)</source>
@@ -1135,36 +1245,16 @@
         <translation>Set the measuring base &amp;H</translation>
     </message>
     <message>
-        <source>計測基準ＷＨを調整する</source>
-        <translation>Adjust the measuring bases W and H</translation>
-    </message>
-    <message>
         <source>計測基準を設定する(&amp;U)</source>
-        <translation>Set the measurement base(&amp;U)</translation>
-    </message>
-    <message>
-        <source>計測基準を調整する</source>
-        <translation>Adjust the measurement base</translation>
+        <translation>Set the &amp;measurement base</translation>
     </message>
     <message>
         <source>距離を求める(&amp;L)</source>
-        <translation>&amp;Length</translation>
+        <translation>&amp;Distance</translation>
     </message>
     <message>
         <source>２点間の距離を求める(&amp;L)</source>
-        <translation>Distance between two points(&amp;L)</translation>
-    </message>
-    <message>
-        <source>２点間を調整する</source>
-        <translation>Adjust a distance</translation>
-    </message>
-    <message>
-        <source>遠近補正する</source>
-        <translation>Perspective correction</translation>
-    </message>
-    <message>
-        <source>遠近補正を解除する</source>
-        <translation>Remove the perspective correction</translation>
+        <translation>Distance between &amp;two points</translation>
     </message>
     <message>
         <source>削除する(&amp;D)</source>
@@ -1172,15 +1262,11 @@
     </message>
     <message>
         <source>全て削除する(&amp;R)</source>
-        <translation>Delete all(&amp;R)</translation>
-    </message>
-    <message>
-        <source>連続モードのON/OFF</source>
-        <translation>Continuous mode on/off</translation>
+        <translation>Delete &amp;all</translation>
     </message>
     <message>
         <source>面積を求める(&amp;S)</source>
-        <translation>Area(&amp;S)</translation>
+        <translation>&amp;Area</translation>
     </message>
     <message>
         <source>加算する(&amp;A)</source>
@@ -1191,32 +1277,16 @@
         <translation>&amp;Subtract</translation>
     </message>
     <message>
-        <source>範囲を調整する</source>
-        <translation>Adjust an area</translation>
-    </message>
-    <message>
-        <source>傾斜設定</source>
-        <translation>Slope</translation>
-    </message>
-    <message>
-        <source>名称変更する</source>
-        <translation>Rename</translation>
-    </message>
-    <message>
         <source>範囲を削除する(&amp;D)</source>
         <translation>&amp;Delete an area</translation>
     </message>
     <message>
         <source>範囲を全て削除する(&amp;R)</source>
-        <translation>Delete all areas(&amp;R)</translation>
-    </message>
-    <message>
-        <source>多角形モードのON/OFF</source>
-        <translation>Polygon mode on/off</translation>
+        <translation>Delete all ar&amp;eas</translation>
     </message>
     <message>
         <source>設定切換(&amp;C)</source>
-        <translation>Setting(&amp;C)</translation>
+        <translation>&amp;Setting</translation>
     </message>
     <message>
         <source>設定1(&amp;1)</source>
@@ -1232,7 +1302,7 @@
     </message>
     <message>
         <source>設定２面同時(&amp;4)</source>
-        <translation>Settings 1 and 2 together(&amp;4)</translation>
+        <translation>Settings 1 and 2 &amp;together</translation>
     </message>
     <message>
         <source>グループ切換(&amp;G)</source>
@@ -1244,15 +1314,15 @@
     </message>
     <message>
         <source>グループ%1(&amp;%2)</source>
-        <translation>Group %1(&amp;%2)</translation>
+        <translation>Group &amp;%2</translation>
     </message>
     <message>
         <source>画像処理(&amp;E)</source>
-        <translation>Image processing(&amp;E)</translation>
+        <translation>Image &amp;processing</translation>
     </message>
     <message>
         <source>画像範囲(&amp;F)</source>
-        <translation>Image range(&amp;F)</translation>
+        <translation>&amp;Image range</translation>
     </message>
     <message>
         <source>表示(&amp;V)</source>
@@ -1260,47 +1330,23 @@
     </message>
     <message>
         <source>全体表示(&amp;A)</source>
-        <translation>Fit to window(&amp;A)</translation>
+        <translation>&amp;Fit to window</translation>
     </message>
     <message>
         <source>1/2倍に縮小(&amp;D)</source>
-        <translation>Zoom out 1/2(&amp;D)</translation>
+        <translation>Zoom &amp;out 1/2</translation>
     </message>
     <message>
         <source>等倍(&amp;E)</source>
-        <translation>Actual size(&amp;E)</translation>
+        <translation>&amp;Actual size</translation>
     </message>
     <message>
         <source>2倍に拡大(&amp;U)</source>
-        <translation>Zoom in 2×(&amp;U)</translation>
-    </message>
-    <message>
-        <source>２点間距離の表示ON/OFF</source>
-        <translation>Show distances on/off</translation>
-    </message>
-    <message>
-        <source>面積範囲の表示ON/OFF</source>
-        <translation>Show areas on/off</translation>
-    </message>
-    <message>
-        <source>基準の表示ON/OFF</source>
-        <translation>Show the reference on/off</translation>
-    </message>
-    <message>
-        <source>計測値の表示ON/OFF</source>
-        <translation>Show values on/off</translation>
-    </message>
-    <message>
-        <source>面積エリア名称の表示ON/OFF</source>
-        <translation>Show area names on/off</translation>
+        <translation>Zoom &amp;in 2×</translation>
     </message>
     <message>
         <source>ﾍﾙﾌﾟ(&amp;H)</source>
         <translation>&amp;Help</translation>
-    </message>
-    <message>
-        <source>操作マニュアル(M)</source>
-        <translation>Operating manual(&amp;M)</translation>
     </message>
     <message>
         <source>更新履歴(&amp;H)</source>
@@ -1317,30 +1363,6 @@
     <message>
         <source>(㎜)</source>
         <translation>(mm)</translation>
-    </message>
-    <message>
-        <source>開く</source>
-        <translation>Open</translation>
-    </message>
-    <message>
-        <source>拡大</source>
-        <translation>Zoom +</translation>
-    </message>
-    <message>
-        <source>２倍に拡大表示</source>
-        <translation>Zoom in 2×</translation>
-    </message>
-    <message>
-        <source>縮小</source>
-        <translation>Zoom −</translation>
-    </message>
-    <message>
-        <source>1/2に縮小表示</source>
-        <translation>Zoom out 1/2</translation>
-    </message>
-    <message>
-        <source>全体表示</source>
-        <translation>Fit</translation>
     </message>
     <message>
         <source>設定1</source>
@@ -1363,44 +1385,8 @@
         <translation>Switch the setting</translation>
     </message>
     <message>
-        <source>基準矩形</source>
-        <translation>Rect</translation>
-    </message>
-    <message>
-        <source>基準矩形を設定する</source>
-        <translation>Set the reference rectangle</translation>
-    </message>
-    <message>
-        <source>１点</source>
-        <translation>1 pt</translation>
-    </message>
-    <message>
-        <source>調整</source>
-        <translation>Adjust</translation>
-    </message>
-    <message>
         <source>ロック</source>
         <translation>Lock</translation>
-    </message>
-    <message>
-        <source>計測基準W</source>
-        <translation>Base W</translation>
-    </message>
-    <message>
-        <source>計測基準H</source>
-        <translation>Base H</translation>
-    </message>
-    <message>
-        <source>計測基準WH調整</source>
-        <translation>Adjust W/H</translation>
-    </message>
-    <message>
-        <source>計測基準</source>
-        <translation>Base</translation>
-    </message>
-    <message>
-        <source>計測基準を設定する</source>
-        <translation>Set the measurement base</translation>
     </message>
     <message>
         <source>ｸﾞﾙｰﾌﾟ</source>
@@ -1415,56 +1401,12 @@
         <translation>Auto</translation>
     </message>
     <message>
-        <source>基準切替</source>
-        <translation>Switch</translation>
-    </message>
-    <message>
         <source>連続ﾓｰﾄﾞ</source>
         <translation>Continuous</translation>
     </message>
     <message>
-        <source>距離</source>
-        <translation>Length</translation>
-    </message>
-    <message>
-        <source>２点間の距離を求める</source>
-        <translation>Measure the distance between two points</translation>
-    </message>
-    <message>
-        <source>削除</source>
-        <translation>Delete</translation>
-    </message>
-    <message>
-        <source>２点間を削除する</source>
-        <translation>Delete a distance</translation>
-    </message>
-    <message>
         <source>多角形ﾓｰﾄﾞ</source>
         <translation>Polygon</translation>
-    </message>
-    <message>
-        <source>加算面積</source>
-        <translation>Add</translation>
-    </message>
-    <message>
-        <source>面積を加算する</source>
-        <translation>Add an area</translation>
-    </message>
-    <message>
-        <source>面積を調整する</source>
-        <translation>Adjust an area</translation>
-    </message>
-    <message>
-        <source>面積を削除する</source>
-        <translation>Delete an area</translation>
-    </message>
-    <message>
-        <source>減算面積</source>
-        <translation>Subtract</translation>
-    </message>
-    <message>
-        <source>面積を減算する</source>
-        <translation>Subtract an area</translation>
     </message>
     <message>
         <source>元に戻す(&amp;Z)</source>
@@ -1472,23 +1414,7 @@
     </message>
     <message>
         <source>やり直し(&amp;Y)</source>
-        <translation>Redo(&amp;Y)</translation>
-    </message>
-    <message>
-        <source>戻す</source>
-        <translation>Undo</translation>
-    </message>
-    <message>
-        <source>元に戻す (Ctrl+Z)</source>
-        <translation>Undo (Ctrl+Z)</translation>
-    </message>
-    <message>
-        <source>やり直し</source>
-        <translation>Redo</translation>
-    </message>
-    <message>
-        <source>やり直し (Ctrl+Y)</source>
-        <translation>Redo (Ctrl+Y)</translation>
+        <translation>&amp;Redo</translation>
     </message>
     <message>
         <source>計測結果の一覧(&amp;T)</source>
@@ -1507,24 +1433,104 @@
         <translation>Snap the reference&apos;s corners to the photo&apos;s corners</translation>
     </message>
     <message>
-        <source>ＤＸＦファイル出力</source>
-        <translation>DXF drawing</translation>
-    </message>
-    <message>
-        <source>正対画像の出力</source>
-        <translation>Straight-on image</translation>
-    </message>
-    <message>
-        <source>結果表の出力</source>
-        <translation>Results file</translation>
-    </message>
-    <message>
         <source>検証距離(&amp;K)</source>
         <translation>Chec&amp;k distances</translation>
     </message>
     <message>
         <source>長さの分かっている距離で検証する(&amp;K)</source>
         <translation>Chec&amp;k with a known length</translation>
+    </message>
+    <message>
+        <source>ＳＤファイル出力(&amp;D)</source>
+        <translation>S&amp;D file</translation>
+    </message>
+    <message>
+        <source>ＤＸＦファイル出力(&amp;G)</source>
+        <translation>DXF dra&amp;wing</translation>
+    </message>
+    <message>
+        <source>結果表の出力(&amp;T)</source>
+        <translation>Results &amp;table</translation>
+    </message>
+    <message>
+        <source>正対画像の出力(&amp;I)</source>
+        <translation>Straight-on &amp;image</translation>
+    </message>
+    <message>
+        <source>基準矩形を調整する(&amp;J)</source>
+        <translation>Ad&amp;just the reference rectangle</translation>
+    </message>
+    <message>
+        <source>設定1･2の基準矩形の交線(&amp;X)</source>
+        <translation>&amp;Line where the references of settings 1 and 2 meet</translation>
+    </message>
+    <message>
+        <source>基準矩形切り替え(&amp;T)</source>
+        <translation>Switch the refere&amp;nce</translation>
+    </message>
+    <message>
+        <source>計測基準ＷＨを調整する(&amp;A)</source>
+        <translation>Adjust the measuring &amp;bases W and H</translation>
+    </message>
+    <message>
+        <source>計測基準を調整する(&amp;N)</source>
+        <translation>Adjus&amp;t the measurement base</translation>
+    </message>
+    <message>
+        <source>２点間を調整する(&amp;J)</source>
+        <translation>Ad&amp;just a distance</translation>
+    </message>
+    <message>
+        <source>遠近補正する(&amp;P)</source>
+        <translation>&amp;Perspective correction</translation>
+    </message>
+    <message>
+        <source>遠近補正を解除する(&amp;C)</source>
+        <translation>&amp;Remove the perspective correction</translation>
+    </message>
+    <message>
+        <source>連続モードのON/OFF(&amp;M)</source>
+        <translation>&amp;Continuous mode on/off</translation>
+    </message>
+    <message>
+        <source>範囲を調整する(&amp;J)</source>
+        <translation>Ad&amp;just an area</translation>
+    </message>
+    <message>
+        <source>傾斜設定(&amp;I)</source>
+        <translation>S&amp;lope</translation>
+    </message>
+    <message>
+        <source>名称変更する(&amp;N)</source>
+        <translation>Re&amp;name</translation>
+    </message>
+    <message>
+        <source>多角形モードのON/OFF(&amp;M)</source>
+        <translation>P&amp;olygon mode on/off</translation>
+    </message>
+    <message>
+        <source>２点間距離の表示ON/OFF(&amp;1)</source>
+        <translation>Show &amp;distances on/off</translation>
+    </message>
+    <message>
+        <source>面積範囲の表示ON/OFF(&amp;2)</source>
+        <translation>Show a&amp;reas on/off</translation>
+    </message>
+    <message>
+        <source>基準の表示ON/OFF(&amp;3)</source>
+        <translation>Show the refere&amp;nce on/off</translation>
+    </message>
+    <message>
+        <source>計測値の表示ON/OFF(&amp;4)</source>
+        <translation>Show &amp;values on/off</translation>
+    </message>
+    <message>
+        <source>面積エリア名称の表示ON/OFF(&amp;5)</source>
+        <translation>Show area na&amp;mes on/off</translation>
+    </message>
+    <message>
+        <source>操作マニュアル(&amp;M)</source>
+        <translation>Operating &amp;manual</translation>
     </message>
 </context>
 <context>
@@ -1639,7 +1645,7 @@ The manual is at: %2</translation>
     </message>
     <message>
         <source>中止</source>
-        <translation>Abort</translation>
+        <translation>Cancel</translation>
     </message>
     <message>
         <source>スキャナ読込</source>

@@ -133,6 +133,7 @@ void PhotoView::SetPhoto(const Photo* photo)
     SyncScrollBars();
     if (pan_)
         pan_->update();
+    emit photoShown(!photo_.isNull());
 }
 
 int PhotoView::ControlWidth() const

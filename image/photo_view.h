@@ -88,6 +88,8 @@ signals:
     void pointerPressed(QPoint viewportPos, bool left, bool right);
     void pointerReleased(QPoint viewportPos, bool left, bool right);
     void viewChanged();
+    // A photo is shown, or none (what the empty area shows follows it).
+    void photoShown(bool shown);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -20,6 +20,7 @@
 #include "output/overlay/overlay.h"
 #include "widgets/calc_edit.h"
 #include "widgets/focus_manager.h"
+#include "widgets/start_hint.h"
 #include "shell/window_helpers.h"
 
 #include <QAction>
@@ -109,6 +110,15 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
         outer->addLayout(row, 1);
         setCentralWidget(central);
         setMinimumSize(400, 400);
+
+        startHint_ = new StartHint(Ik5Disp1->viewport());
+        auto* hintLayout = new QVBoxLayout(Ik5Disp1->viewport());
+        hintLayout->addWidget(startHint_);
+        connect(Ik5Disp1, &PhotoView::photoShown, this, [this] { UpdateStartHint(); });
+        connect(startHint_, &StartHint::openRequested, this, [this] { Run([&] { Guard("StartHintOpen", [&] { mnOpenClick(); }); }); });
+        connect(startHint_, &StartHint::recentChosen, this, [this](const QString& path) {
+            Run([&] { Guard("StartHintRecent", [&] { LoadFile(path); }); });
+        });
 
         Ik5Disp1->onEndDisplay = [this](QPainter& p, const ViewState& view) {
             // No dialog ever opens inside a paint: it would paint again and
@@ -207,6 +217,7 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
         actions_[QStringLiteral("mnLoupe")]->setChecked(settings_.LoupeFlag);
         CheckBox_Snap->setChecked(settings_.SnapFlag);
         UpdateHistoryActions();
+        UpdateStartHint();
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
             const QRect s = screen->availableGeometry();
             setGeometry(s.left() + 1, s.top() + 1, std::max(400, s.width() - 3), std::max(400, s.height() - 31));

@@ -26,6 +26,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,7 @@ class QToolButton;
 namespace kvx {
 
 class TFTitle;
+class StartHint;
 class TchCalcEdit;
 class TFocusManager;
 
@@ -207,8 +209,16 @@ private:
     void BuildStatusBar();
     QAction* AddAction(QMenu* menu, const QString& name, const QString& caption, std::function<void()> handler,
                        bool checkable = false);
-    QToolButton* AddToolButton(const QString& name, const QString& label, const QString& hint, bool checkable,
-                               const QString& actionName);
+    // A button of the tool panel that triggers the menu item actionName; its
+    // tooltip is that item's full name and how to reach it from the keyboard.
+    QToolButton* AddToolButton(const QString& name, const QString& label, bool checkable, const QString& actionName);
+    void ExplainToolButtons();
+    // The empty photo area's hint follows whether a photo is open and the recent photos.
+    void UpdateStartHint();
+    // Where a save dialog starts for the kind of file whose folder setting is
+    // remembered, and the folder a written file leaves for the next one.
+    QString SaveFolder(const std::string& remembered) const;
+    void RememberFolder(std::string& remembered, const QString& written);
     void SetItemEnabled(const QString& name, bool on);
     void SyncViewToggles();
     void Edit_KijunChange(QLineEdit* field);
@@ -270,6 +280,9 @@ private:
     std::map<QString, QAction*> actions_;
     std::map<QString, QWidget*> controls_;
     std::map<QString, QToolButton*> toolButtons_;
+    std::map<QString, QString> toolActions_;
+    StartHint* startHint_ = nullptr;
+    std::set<const std::string*> usedFolders_;
     QMenu* mnFile = nullptr;
     QMenu* mnHelp = nullptr;
     QMenu* mnChange = nullptr;

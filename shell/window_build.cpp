@@ -100,10 +100,10 @@ void TF001::BuildMenus()
     AddAction(mnFile, QStringLiteral("mnPdfOut"), Qx("WindowBuild", "ＰＤＦファイル出力(&F)"), nullptr);
     connect(actions_[QStringLiteral("mnPdfOut")], &QAction::triggered, this, [this] { Run([&] { mnPdfOutClick(); }); });
     AddAction(mnFile, QStringLiteral("mnCsvOut"), Qx("WindowBuild", "ＣＳＶファイル出力(&C)"), [this] { mnCsvOutClick(); });
-    AddAction(mnFile, QStringLiteral("mnCsvOut2"), Qx("WindowBuild", "ＳＤファイル出力"), [this] { mnCsvOut2Click(); });
-    AddAction(mnFile, QStringLiteral("mnDxfOut"), Qx("WindowBuild", "ＤＸＦファイル出力"), [this] { mnDxfOutClick(); });
-    AddAction(mnFile, QStringLiteral("mnTableOut"), Qx("WindowBuild", "結果表の出力"), [this] { mnTableOutClick(); });
-    AddAction(mnFile, QStringLiteral("mnRectifiedOut"), Qx("WindowBuild", "正対画像の出力"), [this] { mnRectifiedOutClick(); });
+    AddAction(mnFile, QStringLiteral("mnCsvOut2"), Qx("WindowBuild", "ＳＤファイル出力(&D)"), [this] { mnCsvOut2Click(); });
+    AddAction(mnFile, QStringLiteral("mnDxfOut"), Qx("WindowBuild", "ＤＸＦファイル出力(&G)"), [this] { mnDxfOutClick(); });
+    AddAction(mnFile, QStringLiteral("mnTableOut"), Qx("WindowBuild", "結果表の出力(&T)"), [this] { mnTableOutClick(); });
+    AddAction(mnFile, QStringLiteral("mnRectifiedOut"), Qx("WindowBuild", "正対画像の出力(&I)"), [this] { mnRectifiedOutClick(); });
     AddAction(mnFile, QStringLiteral("mnPrint"), Qx("WindowBuild", "印刷(&P)"), [this] { mnPrintClick(); })->setVisible(false);
     mnFile->addSeparator();
     AddAction(mnFile, QStringLiteral("mnProperty"), Qx("WindowBuild", "環境設定(&E)"), [this] { mnPropertyClick(); });
@@ -143,16 +143,16 @@ void TF001::BuildMenus()
     AddAction(edit, QStringLiteral("mnReset"), Qx("WindowBuild", "最初から(&R)"), [this] { mnResetClick(); });
     edit->addSeparator();
     AddAction(edit, QStringLiteral("mnBase"), Qx("WindowBuild", "基準矩形を設定する(&B)"), [this] { mnBaseClick(); });
-    AddAction(edit, QStringLiteral("mnBaseAdjust"), Qx("WindowBuild", "基準矩形を調整する"), [this, mode] {
+    AddAction(edit, QStringLiteral("mnBaseAdjust"), Qx("WindowBuild", "基準矩形を調整する(&J)"), [this, mode] {
         if (doc_.Plane.base.BaseSet == 1)
             mode(ucBaseAdjust, &ViewToggles::BaseView)();
     });
-    AddAction(edit, QStringLiteral("mnCrossLine"), Qx("WindowBuild", "設定1･2の基準矩形の交線"), [this, mode] {
+    AddAction(edit, QStringLiteral("mnCrossLine"), Qx("WindowBuild", "設定1･2の基準矩形の交線(&X)"), [this, mode] {
         mode(ucCrossLine, &ViewToggles::BaseView)();
         interaction_->StartTrace(3, interaction_->PointerPoint(), doc_.Plane.base.VanishH, {},
                                  settings_.ColorCrossLine);
     });
-    AddAction(edit, QStringLiteral("mnBaseChange"), Qx("WindowBuild", "基準矩形切り替え"), nullptr);
+    AddAction(edit, QStringLiteral("mnBaseChange"), Qx("WindowBuild", "基準矩形切り替え(&T)"), nullptr);
     connect(actions_[QStringLiteral("mnBaseChange")], &QAction::triggered, this,
             [this] { Run([&] { mnBaseChangeClick(); }); });
     edit->addSeparator();
@@ -160,13 +160,13 @@ void TF001::BuildMenus()
               [this] { mnBaseLineClick(true); });
     AddAction(edit, QStringLiteral("mnBaseLineH"), Qx("WindowBuild", "計測基準Ｈを設定する(&H)"),
               [this] { mnBaseLineClick(false); });
-    AddAction(edit, QStringLiteral("mnBaseLineAdjust"), Qx("WindowBuild", "計測基準ＷＨを調整する"), [this, mode] {
+    AddAction(edit, QStringLiteral("mnBaseLineAdjust"), Qx("WindowBuild", "計測基準ＷＨを調整する(&A)"), [this, mode] {
         if (doc_.Plane.base.BaseLineWSet == 1 || doc_.Plane.base.BaseLineHSet == 1)
             mode(ucBaseLineAdjust, &ViewToggles::BaseView)();
     });
     AddAction(edit, QStringLiteral("mnBaseUnit"), Qx("WindowBuild", "計測基準を設定する(&U)"),
               mode(ucBaseUnit, &ViewToggles::BaseView));
-    AddAction(edit, QStringLiteral("mnBaseUnitAdjust"), Qx("WindowBuild", "計測基準を調整する"), [this, mode] {
+    AddAction(edit, QStringLiteral("mnBaseUnitAdjust"), Qx("WindowBuild", "計測基準を調整する(&N)"), [this, mode] {
         if (doc_.Plane.base.BaseSet == 1)
             mode(ucBaseUnitAdjust, &ViewToggles::BaseView)();
     });
@@ -175,18 +175,18 @@ void TF001::BuildMenus()
     QMenu* distance = edit->addMenu(Qx("WindowBuild", "距離を求める(&L)"));
     AddAction(distance, QStringLiteral("mnDistance"), Qx("WindowBuild", "２点間の距離を求める(&L)"),
               mode(ucDistance, &ViewToggles::DistanceView));
-    AddAction(distance, QStringLiteral("mnDistanceAdjust"), Qx("WindowBuild", "２点間を調整する"),
+    AddAction(distance, QStringLiteral("mnDistanceAdjust"), Qx("WindowBuild", "２点間を調整する(&J)"),
               mode(ucDistanceAdjust, &ViewToggles::DistanceView));
-    AddAction(distance, QStringLiteral("mnDistanceHosei"), Qx("WindowBuild", "遠近補正する"),
+    AddAction(distance, QStringLiteral("mnDistanceHosei"), Qx("WindowBuild", "遠近補正する(&P)"),
               mode(ucDistanceHosei, &ViewToggles::DistanceView));
-    AddAction(distance, QStringLiteral("mnDistanceHoseiDel"), Qx("WindowBuild", "遠近補正を解除する"),
+    AddAction(distance, QStringLiteral("mnDistanceHoseiDel"), Qx("WindowBuild", "遠近補正を解除する(&C)"),
               mode(ucDistanceHoseiDel, &ViewToggles::DistanceView));
     AddAction(distance, QStringLiteral("mnDistanceDel"), Qx("WindowBuild", "削除する(&D)"),
               mode(ucDistanceDel, &ViewToggles::DistanceView));
     AddAction(distance, QStringLiteral("mnDistanceAllDel"), Qx("WindowBuild", "全て削除する(&R)"),
               [this] { mnDistanceAllDelClick(); });
     distance->addSeparator();
-    AddAction(distance, QStringLiteral("mnDistanceMode"), Qx("WindowBuild", "連続モードのON/OFF"),
+    AddAction(distance, QStringLiteral("mnDistanceMode"), Qx("WindowBuild", "連続モードのON/OFF(&M)"),
               [this] {
                   CheckBox_DistanceMode->setChecked(actions_[QStringLiteral("mnDistanceMode")]->isChecked());
                   SyncToolOptions();
@@ -203,21 +203,21 @@ void TF001::BuildMenus()
             Run([&] { Guard("mnSpaceCalcuClick", mode(m, &ViewToggles::SpaceView)); });
         });
     }
-    AddAction(area, QStringLiteral("mnSpaceAdjust"), Qx("WindowBuild", "範囲を調整する"),
+    AddAction(area, QStringLiteral("mnSpaceAdjust"), Qx("WindowBuild", "範囲を調整する(&J)"),
               mode(ucSpaceAdjust, &ViewToggles::SpaceView));
-    AddAction(area, QStringLiteral("mnSpaceHosei"), Qx("WindowBuild", "遠近補正する"),
+    AddAction(area, QStringLiteral("mnSpaceHosei"), Qx("WindowBuild", "遠近補正する(&P)"),
               mode(ucSpaceHosei, &ViewToggles::SpaceView));
-    AddAction(area, QStringLiteral("mnSpaceHoseiDel"), Qx("WindowBuild", "遠近補正を解除する"),
+    AddAction(area, QStringLiteral("mnSpaceHoseiDel"), Qx("WindowBuild", "遠近補正を解除する(&C)"),
               mode(ucSpaceHoseiDel, &ViewToggles::SpaceView));
-    AddAction(area, QStringLiteral("mnSpaceSlant"), Qx("WindowBuild", "傾斜設定"), mode(ucSpaceSlant, &ViewToggles::SpaceView));
-    AddAction(area, QStringLiteral("mnSpaceNameUpd"), Qx("WindowBuild", "名称変更する"),
+    AddAction(area, QStringLiteral("mnSpaceSlant"), Qx("WindowBuild", "傾斜設定(&I)"), mode(ucSpaceSlant, &ViewToggles::SpaceView));
+    AddAction(area, QStringLiteral("mnSpaceNameUpd"), Qx("WindowBuild", "名称変更する(&N)"),
               mode(ucSpaceNameUpd, &ViewToggles::SpaceNameView));
     AddAction(area, QStringLiteral("mnSpaceDel"), Qx("WindowBuild", "範囲を削除する(&D)"),
               mode(ucSpaceDel, &ViewToggles::SpaceView));
     AddAction(area, QStringLiteral("mnSpaceAllDel"), Qx("WindowBuild", "範囲を全て削除する(&R)"),
               [this] { mnSpaceAllDelClick(); });
     area->addSeparator();
-    AddAction(area, QStringLiteral("mnPolygonMode"), Qx("WindowBuild", "多角形モードのON/OFF"),
+    AddAction(area, QStringLiteral("mnPolygonMode"), Qx("WindowBuild", "多角形モードのON/OFF(&M)"),
               [this] {
                   CheckBox_PolygonMode->setChecked(actions_[QStringLiteral("mnPolygonMode")]->isChecked());
                   SyncToolOptions();
@@ -247,8 +247,13 @@ void TF001::BuildMenus()
     mnGroup->menuAction()->setObjectName(QStringLiteral("mnGroup"));
     actions_[QStringLiteral("mnGroup")] = mnGroup->menuAction();
     const QString digits = Qx("WindowBuild", "０１２３４５");
+    // %1 the digit as the words write it, %2 the letter underlined: an
+    // English caption needs only the second, which arg() would complain of.
+    auto GroupCaption = [](QChar digit, int n) {
+        return Qx("WindowBuild", "グループ%1(&%2)").replace(QStringLiteral("%1"), QString(digit)).replace(QStringLiteral("%2"), QString::number(n));
+    };
     for (int n = 0; n <= 5; ++n) {
-        AddAction(mnGroup, QStringLiteral("mnGroup%1").arg(n), Qx("WindowBuild", "グループ%1(&%2)").arg(digits[n]).arg(n),
+        AddAction(mnGroup, QStringLiteral("mnGroup%1").arg(n), GroupCaption(digits[n], n),
                   nullptr, true);
         connect(actions_[QStringLiteral("mnGroup%1").arg(n)], &QAction::triggered, this,
                 [this, n] { Run([&] { mnGroupClick(n); }); });
@@ -267,9 +272,9 @@ void TF001::BuildMenus()
         {"mnDistanceView", &ViewToggles::DistanceView}, {"mnSpaceView", &ViewToggles::SpaceView},
         {"mnBaseView", &ViewToggles::BaseView},         {"mnTextView", &ViewToggles::TextView},
         {"mnSpaceNameView", &ViewToggles::SpaceNameView}};
-    const QString toggleCaptions[] = {Qx("WindowBuild", "２点間距離の表示ON/OFF"), Qx("WindowBuild", "面積範囲の表示ON/OFF"),
-                                      Qx("WindowBuild", "基準の表示ON/OFF"), Qx("WindowBuild", "計測値の表示ON/OFF"),
-                                      Qx("WindowBuild", "面積エリア名称の表示ON/OFF")};
+    const QString toggleCaptions[] = {Qx("WindowBuild", "２点間距離の表示ON/OFF(&1)"), Qx("WindowBuild", "面積範囲の表示ON/OFF(&2)"),
+                                      Qx("WindowBuild", "基準の表示ON/OFF(&3)"), Qx("WindowBuild", "計測値の表示ON/OFF(&4)"),
+                                      Qx("WindowBuild", "面積エリア名称の表示ON/OFF(&5)")};
     for (std::size_t i = 0; i < 5; ++i) {
         const auto member = toggles[i].second;
         AddAction(view, QString::fromLatin1(toggles[i].first), toggleCaptions[i],
@@ -293,7 +298,7 @@ void TF001::BuildMenus()
 
     mnHelp = bar->addMenu(Qx("WindowBuild", "ﾍﾙﾌﾟ(&H)"));
     mnHelp->setObjectName(QStringLiteral("mnHelp"));
-    AddAction(mnHelp, QStringLiteral("mnManual"), Qx("WindowBuild", "操作マニュアル(M)"), [this] { mnManualClick(); });
+    AddAction(mnHelp, QStringLiteral("mnManual"), Qx("WindowBuild", "操作マニュアル(&M)"), [this] { mnManualClick(); });
     AddAction(mnHelp, QStringLiteral("mnHistory"), Qx("WindowBuild", "更新履歴(&H)"), [this] { mnHistoryClick(); });
     AddAction(mnHelp, QStringLiteral("mnAbout"), Qx("WindowBuild", "バージョン情報(&A)"), [this] { mnAboutClick(); });
     AddAction(mnHelp, QStringLiteral("mnError"), Qx("WindowBuild", "エラー情報(&E)"), [this] { mnErrorClick(); });
@@ -363,20 +368,20 @@ void TF001::BuildTopPanel()
                                       QStringLiteral("chCalcEdit_Tanka")});
 }
 
-QToolButton* TF001::AddToolButton(const QString& name, const QString& label, const QString& hint, bool checkable,
-                                  const QString& actionName)
+QToolButton* TF001::AddToolButton(const QString& name, const QString& label, bool checkable, const QString& actionName)
 {
     auto* b = new QToolButton(Panel2);
     b->setObjectName(name);
     b->setText(label);
-    b->setToolTip(hint);
     b->setCheckable(checkable);
     b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    // A letter is a square; words take the room their text asks for.
     if (label.size() <= 1)
         b->setFixedSize(28, 28);
     else
         b->setMinimumSize(44, 28);
     toolButtons_[name] = b;
+    toolActions_[name] = actionName;
     controls_[name] = b;
     connect(b, &QToolButton::clicked, this, [this, b, actionName] {
         // The press shown is the mode's, not the click's: SetCommand decides.
@@ -403,7 +408,9 @@ void TF001::BuildToolPanel()
 {
     Panel2 = new QWidget(this);
     Panel2->setObjectName(QStringLiteral("Panel2"));
-    Panel2->setFixedWidth(149);
+    // As wide as its widest row in the interface's language: a fixed width
+    // clipped the English words and, at a scale of 200 %, the Japanese ones.
+    Panel2->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     auto* col = new QVBoxLayout(Panel2);
     col->setContentsMargins(3, 3, 3, 3);
     col->setSpacing(3);
@@ -415,18 +422,27 @@ void TF001::BuildToolPanel()
         row->addStretch(1);
         col->addLayout(row);
     };
-    line({AddToolButton(QStringLiteral("SpeedButton_Open"), Qx("WindowBuild", "開く"), Qx("WindowBuild", "開く"), false,
-                        QStringLiteral("mnOpen")),
-          AddToolButton(QStringLiteral("SpeedButton_Undo"), Qx("WindowBuild", "戻す"), Qx("WindowBuild", "元に戻す (Ctrl+Z)"),
-                        false, QStringLiteral("mnUndo")),
-          AddToolButton(QStringLiteral("SpeedButton_Redo"), Qx("WindowBuild", "やり直し"),
-                        Qx("WindowBuild", "やり直し (Ctrl+Y)"), false, QStringLiteral("mnRedo"))});
-    line({AddToolButton(QStringLiteral("SpeedButton_ZoomUp"), Qx("WindowBuild", "拡大"), Qx("WindowBuild", "２倍に拡大表示"), true,
-                        QStringLiteral("mnZoomUp")),
-          AddToolButton(QStringLiteral("SpeedButton_ZoomDown"), Qx("WindowBuild", "縮小"), Qx("WindowBuild", "1/2に縮小表示"),
-                        true, QStringLiteral("mnZoomDown")),
-          AddToolButton(QStringLiteral("SpeedButton_ZoomAll"), Qx("WindowBuild", "全体表示"), Qx("WindowBuild", "全体表示"),
-                        false, QStringLiteral("mnZoomAll"))});
+    // The panel's tools fall into what they do; a heading over each group
+    // tells the three "adjust" and the two "delete" buttons apart.
+    auto heading = [&](const QString& name, const QString& text) {
+        auto* label = new QLabel(text, Panel2);
+        label->setObjectName(name);
+        QFont bold = label->font();
+        bold.setBold(true);
+        label->setFont(bold);
+        controls_[name] = label;
+        col->addSpacing(4);
+        col->addWidget(label);
+    };
+    auto button = [&](const char* name, const QString& label, bool checkable, const char* action) {
+        return AddToolButton(QString::fromLatin1(name), label, checkable, QString::fromLatin1(action));
+    };
+
+    line({button("SpeedButton_Open", Qx("ToolPanel", "開く"), false, "mnOpen"),
+          button("SpeedButton_Undo", Qx("ToolPanel", "戻す"), false, "mnUndo"),
+          button("SpeedButton_Redo", Qx("ToolPanel", "やり直し"), false, "mnRedo")});
+
+    heading(QStringLiteral("Label_ReferenceTools"), Qx("ToolPanel", "基準"));
     ComboBox_Change = new QComboBox(Panel2);
     ComboBox_Change->setObjectName(QStringLiteral("ComboBox_Change"));
     ComboBox_Change->addItems({Qx("WindowBuild", "設定1"), Qx("WindowBuild", "設定2"), Qx("WindowBuild", "設定3"),
@@ -438,34 +454,47 @@ void TF001::BuildToolPanel()
         Run([&] { Guard("ComboBox_ChangeChange", [&] { mnChangeClick(index + 1); }); });
     });
     line({ComboBox_Change});
-    line({AddToolButton(QStringLiteral("SpeedButton_Base"), Qx("WindowBuild", "基準矩形"), Qx("WindowBuild", "基準矩形を設定する"),
-                        true, QStringLiteral("mnBase")),
-          AddToolButton(QStringLiteral("SpeedButton_Base1"), Qx("WindowBuild", "１点"), Qx("WindowBuild", "基準矩形を設定する"),
-                        true, QStringLiteral("mnBase")),
-          AddToolButton(QStringLiteral("SpeedButton_BaseAdjust"), Qx("WindowBuild", "調整"), Qx("WindowBuild", "基準矩形を調整する"),
-                        true, QStringLiteral("mnBaseAdjust"))});
+    line({button("SpeedButton_Base", Qx("ToolPanel", "基準矩形"), true, "mnBase"),
+          button("SpeedButton_Base1", Qx("ToolPanel", "１点"), true, "mnBase")});
+    line({button("SpeedButton_BaseLineW", QStringLiteral("W"), true, "mnBaseLineW"),
+          button("SpeedButton_BaseLineH", QStringLiteral("H"), true, "mnBaseLineH"),
+          button("SpeedButton_BaseUnit", Qx("ToolPanel", "計測基準"), true, "mnBaseUnit")});
     CheckBox_Lock = new QCheckBox(Qx("WindowBuild", "ロック"), Panel2);
     CheckBox_Lock->setObjectName(QStringLiteral("CheckBox_Lock"));
+    CheckBox_Lock->setToolTip(Qx("ToolPanel", "調整で動かした頂点に、もう一方の面の同じ頂点も付いて動く"));
     CheckBox_Lock->setChecked(true);
     controls_[QStringLiteral("CheckBox_Lock")] = CheckBox_Lock;
     connect(CheckBox_Lock, &QCheckBox::toggled, this, [this] { SyncToolOptions(); });
     CheckBox_Snap = new QCheckBox(Qx("WindowBuild", "角に合わせる"), Panel2);
     CheckBox_Snap->setObjectName(QStringLiteral("CheckBox_Snap"));
     CheckBox_Snap->setToolTip(Qx("WindowBuild", "基準矩形の頂点を写真の角に合わせる"));
+    controls_[QStringLiteral("CheckBox_Snap")] = CheckBox_Snap;
     connect(CheckBox_Snap, &QCheckBox::toggled, this, [this](bool on) { settings_.SnapFlag = on; });
-    line({CheckBox_Snap});
-    line({AddToolButton(QStringLiteral("SpeedButton_BaseLineW"), QStringLiteral("W"), Qx("WindowBuild", "計測基準W"), true,
-                        QStringLiteral("mnBaseLineW")),
-          AddToolButton(QStringLiteral("SpeedButton_BaseLineH"), QStringLiteral("H"), Qx("WindowBuild", "計測基準H"), true,
-                        QStringLiteral("mnBaseLineH")),
-          AddToolButton(QStringLiteral("SpeedButton_BaseLineAdjust"), QStringLiteral("A"), Qx("WindowBuild", "計測基準WH調整"),
-                        true, QStringLiteral("mnBaseLineAdjust")),
-          CheckBox_Lock});
-    line({AddToolButton(QStringLiteral("SpeedButton_BaseUnit"), Qx("WindowBuild", "計測基準"), Qx("WindowBuild", "計測基準を設定する"),
-                        true, QStringLiteral("mnBaseUnit")),
-          AddToolButton(QStringLiteral("SpeedButton_BaseUnitAdjust"), Qx("WindowBuild", "調整"),
-                        Qx("WindowBuild", "計測基準を調整する"), true, QStringLiteral("mnBaseUnitAdjust"))});
+    line({CheckBox_Lock, CheckBox_Snap});
 
+    CheckBox_BaseChangeAuto = new QCheckBox(Qx("WindowBuild", "自動"), Panel2);
+    CheckBox_BaseChangeAuto->setObjectName(QStringLiteral("CheckBox_BaseChangeAuto"));
+    CheckBox_BaseChangeAuto->setToolTip(Qx("ToolPanel", "最初のクリックがある面を今の面にする"));
+    controls_[QStringLiteral("CheckBox_BaseChangeAuto")] = CheckBox_BaseChangeAuto;
+    connect(CheckBox_BaseChangeAuto, &QCheckBox::toggled, this, [this] { SyncToolOptions(); });
+    line({button("SpeedButton_BaseChange", Qx("ToolPanel", "基準切替"), false, "mnBaseChange"), CheckBox_BaseChangeAuto});
+    // Which plane of setting 4 the next click measures on.
+    auto* planeLabel = new QLabel(Qx("ToolPanel", "今の面"), Panel2);
+    planeLabel->setObjectName(QStringLiteral("Label_CurrentPlane"));
+    controls_[QStringLiteral("Label_CurrentPlane")] = planeLabel;
+    Shape1_BaseChange = new QLabel(Panel2);
+    Shape1_BaseChange->setObjectName(QStringLiteral("Shape1_BaseChange"));
+    Shape1_BaseChange->setFixedSize(13, 13);
+    Shape1_BaseChange->setToolTip(Qx("ToolPanel", "面１"));
+    Shape2_BaseChange = new QLabel(Panel2);
+    Shape2_BaseChange->setObjectName(QStringLiteral("Shape2_BaseChange"));
+    Shape2_BaseChange->setFixedSize(13, 13);
+    Shape2_BaseChange->setToolTip(Qx("ToolPanel", "面２"));
+    controls_[QStringLiteral("Shape1_BaseChange")] = Shape1_BaseChange;
+    controls_[QStringLiteral("Shape2_BaseChange")] = Shape2_BaseChange;
+    line({planeLabel, Shape1_BaseChange, Shape2_BaseChange});
+
+    heading(QStringLiteral("Label_MeasureTools"), Qx("ToolPanel", "計測"));
     auto* groupBox = new QGroupBox(Qx("WindowBuild", "ｸﾞﾙｰﾌﾟ"), Panel2);
     groupBox->setObjectName(QStringLiteral("RadioGroup_Group"));
     groupBox->setToolTip(Qx("WindowBuild", "グループを指定"));
@@ -484,23 +513,6 @@ void TF001::BuildToolPanel()
     });
     col->addWidget(groupBox);
 
-    CheckBox_BaseChangeAuto = new QCheckBox(Qx("WindowBuild", "自動"), Panel2);
-    CheckBox_BaseChangeAuto->setObjectName(QStringLiteral("CheckBox_BaseChangeAuto"));
-    controls_[QStringLiteral("CheckBox_BaseChangeAuto")] = CheckBox_BaseChangeAuto;
-    connect(CheckBox_BaseChangeAuto, &QCheckBox::toggled, this, [this] { SyncToolOptions(); });
-    line({AddToolButton(QStringLiteral("SpeedButton_BaseChange"), Qx("WindowBuild", "基準切替"), Qx("WindowBuild", "基準切替"),
-                        false, QStringLiteral("mnBaseChange")),
-          CheckBox_BaseChangeAuto});
-    Shape1_BaseChange = new QLabel(Panel2);
-    Shape1_BaseChange->setObjectName(QStringLiteral("Shape1_BaseChange"));
-    Shape1_BaseChange->setFixedSize(13, 13);
-    Shape2_BaseChange = new QLabel(Panel2);
-    Shape2_BaseChange->setObjectName(QStringLiteral("Shape2_BaseChange"));
-    Shape2_BaseChange->setFixedSize(13, 13);
-    controls_[QStringLiteral("Shape1_BaseChange")] = Shape1_BaseChange;
-    controls_[QStringLiteral("Shape2_BaseChange")] = Shape2_BaseChange;
-    line({Shape1_BaseChange, Shape2_BaseChange});
-
     // The mode boxes mirror their menu checks and restart the tool.
     auto modeBox = [&](const QString& caption, const QString& name, const QString& menuItem) {
         auto* box = new QCheckBox(caption, Panel2);
@@ -516,28 +528,50 @@ void TF001::BuildToolPanel()
                 });
             });
         });
-        line({box});
         return box;
     };
     CheckBox_DistanceMode = modeBox(Qx("WindowBuild", "連続ﾓｰﾄﾞ"), QStringLiteral("CheckBox_DistanceMode"),
                                     QStringLiteral("mnDistanceMode"));
-    line({AddToolButton(QStringLiteral("SpeedButton_Distance"), Qx("WindowBuild", "距離"), Qx("WindowBuild", "２点間の距離を求める"),
-                        true, QStringLiteral("mnDistance")),
-          AddToolButton(QStringLiteral("SpeedButton_DistanceAdjust"), Qx("WindowBuild", "調整"), Qx("WindowBuild", "２点間を調整する"),
-                        true, QStringLiteral("mnDistanceAdjust")),
-          AddToolButton(QStringLiteral("SpeedButton_DistanceDel"), Qx("WindowBuild", "削除"), Qx("WindowBuild", "２点間を削除する"),
-                        true, QStringLiteral("mnDistanceDel"))});
+    line({button("SpeedButton_Distance", Qx("ToolPanel", "距離"), true, "mnDistance"), CheckBox_DistanceMode});
+    line({button("SpeedButton_SpaceAdd", Qx("ToolPanel", "加算面積"), true, "mnSpaceAdd"),
+          button("SpeedButton_SpaceSub", Qx("ToolPanel", "減算面積"), true, "mnSpaceSub")});
     CheckBox_PolygonMode = modeBox(Qx("WindowBuild", "多角形ﾓｰﾄﾞ"), QStringLiteral("CheckBox_PolygonMode"),
                                    QStringLiteral("mnPolygonMode"));
-    line({AddToolButton(QStringLiteral("SpeedButton_SpaceAdd"), Qx("WindowBuild", "加算面積"), Qx("WindowBuild", "面積を加算する"),
-                        true, QStringLiteral("mnSpaceAdd")),
-          AddToolButton(QStringLiteral("SpeedButton_SpaceAdjust"), Qx("WindowBuild", "調整"), Qx("WindowBuild", "面積を調整する"),
-                        true, QStringLiteral("mnSpaceAdjust")),
-          AddToolButton(QStringLiteral("SpeedButton_SpaceDel"), Qx("WindowBuild", "削除"), Qx("WindowBuild", "面積を削除する"),
-                        true, QStringLiteral("mnSpaceDel"))});
-    line({AddToolButton(QStringLiteral("SpeedButton_SpaceSub"), Qx("WindowBuild", "減算面積"), Qx("WindowBuild", "面積を減算する"),
-                        true, QStringLiteral("mnSpaceSub"))});
+    line({CheckBox_PolygonMode});
+
+    heading(QStringLiteral("Label_AdjustTools"), Qx("ToolPanel", "調整"));
+    line({button("SpeedButton_BaseAdjust", Qx("ToolPanel", "基準矩形"), true, "mnBaseAdjust"),
+          button("SpeedButton_BaseLineAdjust", Qx("ToolPanel", "WH"), true, "mnBaseLineAdjust"),
+          button("SpeedButton_BaseUnitAdjust", Qx("ToolPanel", "計測基準"), true, "mnBaseUnitAdjust")});
+    line({button("SpeedButton_DistanceAdjust", Qx("ToolPanel", "距離"), true, "mnDistanceAdjust"),
+          button("SpeedButton_SpaceAdjust", Qx("ToolPanel", "面積"), true, "mnSpaceAdjust")});
+
+    heading(QStringLiteral("Label_DeleteTools"), Qx("ToolPanel", "削除"));
+    line({button("SpeedButton_DistanceDel", Qx("ToolPanel", "距離"), true, "mnDistanceDel"),
+          button("SpeedButton_SpaceDel", Qx("ToolPanel", "面積"), true, "mnSpaceDel")});
+
+    heading(QStringLiteral("Label_ViewTools"), Qx("ToolPanel", "表示"));
+    line({button("SpeedButton_ZoomUp", Qx("ToolPanel", "拡大"), true, "mnZoomUp"),
+          button("SpeedButton_ZoomDown", Qx("ToolPanel", "縮小"), true, "mnZoomDown"),
+          button("SpeedButton_ZoomAll", Qx("ToolPanel", "全体表示"), false, "mnZoomAll")});
     col->addStretch(1);
+    ExplainToolButtons();
+}
+
+void TF001::ExplainToolButtons()
+{
+    for (const auto& [name, action] : toolActions_) {
+        if (QAction* a = Action(action))
+            toolButtons_[name]->setToolTip(ToolTipOf(a));
+    }
+    // Both reference buttons trigger one item: the second, in setting 4,
+    // lays the two planes' rectangles out around a single click.
+    if (QAction* a = Action(QStringLiteral("mnBase"))) {
+        const QString keys = KeysFor(a);
+        toolButtons_[QStringLiteral("SpeedButton_Base1")]->setToolTip(
+            Qx("ToolPanel", "２面の基準矩形を１点のクリックで置く（設定２面同時）") +
+            (keys.isEmpty() ? QString() : QStringLiteral(" (") + keys + QLatin1Char(')')));
+    }
 }
 
 void TF001::BuildStatusBar()

@@ -2,7 +2,12 @@
 
 // Small helpers shared by the files that make up the main window.
 
+#include <QAction>
 #include <QApplication>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
+#include <QRegularExpression>
 #include <QDir>
 #include <QFontMetrics>
 #include <QLabel>
@@ -62,6 +67,68 @@ inline void ShowIndicator(QLabel* shape, bool on)
 inline QString ProposedName(const std::string& imageFileName, const char* extension)
 {
     return QString::fromStdString(std::filesystem::path(imageFileName).stem().string()) + QLatin1String(extension);
+}
+
+// The letter a caption underlines ("開く(&O)", "&Open"), upper case; empty
+// when it has none.  "&&" is a literal ampersand.
+inline QString MnemonicOf(const QString& caption)
+{
+    for (qsizetype i = 0; i + 1 < caption.size(); ++i) {
+        if (caption[i] != QLatin1Char('&'))
+            continue;
+        if (caption[i + 1] == QLatin1Char('&')) {
+            ++i;
+            continue;
+        }
+        return caption[i + 1].toUpper();
+    }
+    return {};
+}
+
+// A caption as a sentence: without the Japanese "(&O)" and the English "&".
+inline QString PlainCaption(QString caption)
+{
+    static const QRegularExpression japaneseMnemonic(QStringLiteral("\\(&[^)]\\)$"));
+    caption.remove(japaneseMnemonic);
+    caption.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+    caption.remove(QLatin1Char('&'));
+    caption.replace(QStringLiteral("\x01"), QStringLiteral("&"));
+    return caption;
+}
+
+// How the keyboard reaches a menu item: its own shortcut, else the menu
+// letters from the menu bar down ("Alt+E, L, L").  Empty for an item in no menu.
+inline QString KeysFor(const QAction* action)
+{
+    const QKeySequence own = action->shortcut();
+    if (!own.isEmpty())
+        return own.toString(QKeySequence::NativeText);
+    QStringList letters;
+    const QAction* at = action;
+    while (at) {
+        letters.prepend(MnemonicOf(at->text()));
+        const QMenu* menu = nullptr;
+        bool onBar = false;
+        for (QObject* o : at->associatedObjects()) {
+            if (auto* m = qobject_cast<QMenu*>(o))
+                menu = m;
+            else if (qobject_cast<QMenuBar*>(o))
+                onBar = true;
+        }
+        if (onBar || !menu)
+            return onBar && !letters.contains(QString()) ? QStringLiteral("Alt+") + letters.join(QStringLiteral(", "))
+                                                        : QString();
+        at = menu->menuAction();
+    }
+    return {};
+}
+
+// A tool button's tooltip: the menu item's full name and its keys.
+inline QString ToolTipOf(const QAction* action)
+{
+    const QString keys = KeysFor(action);
+    const QString name = PlainCaption(action->text());
+    return keys.isEmpty() ? name : name + QStringLiteral(" (") + keys + QLatin1Char(')');
 }
 
 } // namespace kvx::window_helpers

@@ -103,14 +103,32 @@ void TF001::ImageRangeOutput(std::int32_t x1, std::int32_t y1, std::int32_t x2, 
     });
 }
 
+QString TF001::SaveFolder(const std::string& remembered) const
+{
+    // The folder of the last file of this kind written in this run; before
+    // the first, the photo's own folder, where its outputs usually belong.
+    if (usedFolders_.contains(&remembered) && IsFolder(remembered))
+        return QString::fromStdString(remembered);
+    const std::filesystem::path photoFolder = std::filesystem::path(doc_.ImageFileName).parent_path();
+    if (!doc_.ImageFileName.empty() && IsFolder(photoFolder))
+        return QString::fromStdString(photoFolder.string());
+    return QString::fromStdString(remembered);
+}
+
+void TF001::RememberFolder(std::string& remembered, const QString& written)
+{
+    remembered = Utf8(QFileInfo(written).absolutePath());
+    usedFolders_.insert(&remembered);
+}
+
 void TF001::mnPdfOutClick()
 {
-    const auto path = prompter_->SaveText(Qx("WindowOutput", "PDF出力"), QString::fromStdString(settings_.PdfFolder),
+    const auto path = prompter_->SaveText(Qx("WindowOutput", "PDF出力"), SaveFolder(settings_.PdfFolder),
                                           ProposedName(doc_.ImageFileName, ".pdf"),
                                           QStringLiteral("pdf files (*.pdf)"));
     if (!path)
         return;
-    settings_.PdfFolder = Utf8(QFileInfo(*path).absolutePath());
+    RememberFolder(settings_.PdfFolder, *path);
     int process = 1;
     GuardWith([&] { return "mnPdfOut [process = " + std::to_string(process) + "]"; }, [&] {
         {
@@ -148,12 +166,12 @@ void TF001::mnPrintClick()
 
 void TF001::mnCsvOutClick()
 {
-    const auto path = prompter_->SaveText(Qx("WindowOutput", "CSV出力"), QString::fromStdString(settings_.CsvFolder),
+    const auto path = prompter_->SaveText(Qx("WindowOutput", "CSV出力"), SaveFolder(settings_.CsvFolder),
                                           ProposedName(doc_.ImageFileName, ".csv"),
                                           QStringLiteral("csv files (*.csv)"));
     if (!path)
         return;
-    settings_.CsvFolder = Utf8(QFileInfo(*path).absolutePath());
+    RememberFolder(settings_.CsvFolder, *path);
     Guard("mnCsvOut", [&] {
         if (const std::string refused = RefusedWrite(path->toStdString()); !refused.empty())
             throw std::runtime_error(refused);
@@ -169,12 +187,12 @@ void TF001::mnCsvOutClick()
 
 void TF001::mnCsvOut2Click()
 {
-    const auto path = prompter_->SaveText(Qx("WindowOutput", "SD用出力"), QString::fromStdString(settings_.Csv2Folder),
+    const auto path = prompter_->SaveText(Qx("WindowOutput", "SD用出力"), SaveFolder(settings_.Csv2Folder),
                                           ProposedName(doc_.ImageFileName, ".jts"),
                                           QStringLiteral("csv files (*.jts)"));
     if (!path)
         return;
-    settings_.Csv2Folder = Utf8(QFileInfo(*path).absolutePath());
+    RememberFolder(settings_.Csv2Folder, *path);
     Guard("mnCsvOut2", [&] {
         if (const std::string refused = RefusedWrite(path->toStdString()); !refused.empty())
             throw std::runtime_error(refused);
@@ -192,12 +210,12 @@ void TF001::mnTableOutClick()
 {
     if (!HasPhoto())
         return;
-    const auto path = prompter_->SaveText(Qx("WindowOutput", "結果表の出力"), QString::fromStdString(settings_.CsvFolder),
+    const auto path = prompter_->SaveText(Qx("WindowOutput", "結果表の出力"), SaveFolder(settings_.CsvFolder),
                                           ProposedName(doc_.ImageFileName, "_results.csv"),
                                           QStringLiteral("csv files (*.csv)"));
     if (!path)
         return;
-    settings_.CsvFolder = Utf8(QFileInfo(*path).absolutePath());
+    RememberFolder(settings_.CsvFolder, *path);
     Guard("mnTableOut", [&] {
         if (const std::string refused = RefusedWrite(path->toStdString()); !refused.empty())
             throw std::runtime_error(refused);
@@ -215,11 +233,11 @@ void TF001::mnTableOutClick()
 
 void TF001::mnDxfOutClick()
 {
-    const auto path = prompter_->SaveText(Qx("WindowOutput", "ＤＸＦ出力"), QString::fromStdString(settings_.Csv2Folder),
+    const auto path = prompter_->SaveText(Qx("WindowOutput", "ＤＸＦ出力"), SaveFolder(settings_.Csv2Folder),
                                           ProposedName(doc_.ImageFileName, ".dxf"), QStringLiteral("DXF (*.dxf)"));
     if (!path)
         return;
-    settings_.Csv2Folder = Utf8(QFileInfo(*path).absolutePath());
+    RememberFolder(settings_.Csv2Folder, *path);
     Guard("mnDxfOut", [&] {
         if (const std::string refused = RefusedWrite(path->toStdString()); !refused.empty())
             throw std::runtime_error(refused);
@@ -246,11 +264,11 @@ void TF001::mnRectifiedOutClick()
     if (size.empty())
         return;
     const double mmPerPixel = StrToVal(size);
-    const auto path = prompter_->SaveText(Qx("WindowOutput", "正対画像の出力"), QString::fromStdString(settings_.PdfFolder),
+    const auto path = prompter_->SaveText(Qx("WindowOutput", "正対画像の出力"), SaveFolder(settings_.PdfFolder),
                                           ProposedName(doc_.ImageFileName, ".png"), QStringLiteral("PNG (*.png)"));
     if (!path)
         return;
-    settings_.PdfFolder = Utf8(QFileInfo(*path).absolutePath());
+    RememberFolder(settings_.PdfFolder, *path);
     const bool overlay = prompter_->AskYesNo(Tx("WindowOutput", "基準、距離、面積も描き入れますか？"));
     Guard("mnRectifiedOut", [&] {
         std::string error;

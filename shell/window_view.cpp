@@ -2,6 +2,7 @@
 // and zooming.
 
 #include "shell/main_window.h"
+#include "widgets/start_hint.h"
 
 #include "measure/calibration.h"
 #include "measure/computation.h"
@@ -77,12 +78,31 @@ int TF001::DisplayHeight() const
 
 void TF001::SetStatusText(int panel, const std::string& text)
 {
+    // Without a photo there is no point to give coordinates of.
+    if (panel == 0 && !HasPhoto()) {
+        statusPanels_[0]->clear();
+        return;
+    }
     statusPanels_.at(static_cast<std::size_t>(panel))->setText(QString::fromStdString(text));
+}
+
+void TF001::UpdateStartHint()
+{
+    QStringList recent;
+    for (int n = 1; n <= 5; ++n)
+        recent << QString::fromStdString(settings_.LastFileName[static_cast<std::size_t>(n)]);
+    startHint_->SetRecent(recent);
+    startHint_->setVisible(!HasPhoto());
+    if (!HasPhoto())
+        statusPanels_[0]->clear();
 }
 
 void TF001::SetInfoText(const std::string& text)
 {
     Edit_Info->setText(QString::fromStdString(text));
+    // A summary longer than the field shows its beginning, where the value
+    // is, not the end a line edit scrolls to after setText.
+    Edit_Info->setCursorPosition(0);
 }
 
 void TF001::PlaneChanged()

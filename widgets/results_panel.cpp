@@ -21,6 +21,11 @@ namespace kvx {
 
 namespace {
 
+// The name column's widest, in letters: beyond it a name is elided.
+constexpr int kNameColumnLetters = 12;
+constexpr int kNameColumn = 3;
+constexpr int kUncertaintyColumn = 5;
+
 QStringList Header()
 {
     return {Qx("ResultsPanel", "種類"),  Qx("ResultsPanel", "番号"),  Qx("ResultsPanel", "ｸﾞﾙｰﾌﾟ"),
@@ -43,6 +48,8 @@ ResultsPanel::ResultsPanel(QWidget* parent) : QDockWidget(Qx("ResultsPanel", "�
     table_->verticalHeader()->setVisible(false);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setTextElideMode(Qt::ElideRight);
+    table_->setWordWrap(false);
     table_->installEventFilter(this);
     layout->addWidget(table_, 1);
     totals_ = new QLabel(body);
@@ -114,12 +121,27 @@ void ResultsPanel::Show(const std::vector<ResultRow>& rows, const std::vector<Gr
                                  r.chainTotal ? QString::fromStdString(r.chainText) + mm : QString()};
         for (int c = 0; c < static_cast<int>(std::size(cells)); ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
+            if (c == kNameColumn && !cells[c].isEmpty())
+                item->setToolTip(cells[c]);
             if (c == 1 || c == 2 || c == 4 || c == 5 || c == 6 || c == 7 || c == 9)
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             table_->setItem(static_cast<int>(i), c, item);
         }
     }
     table_->resizeColumnsToContents();
+    // A long name is cut with an ellipsis (the whole name is its tooltip)
+    // rather than pushing the value and its ± out of sight.
+    const int nameWidth = table_->fontMetrics().horizontalAdvance(QLatin1Char('M')) * kNameColumnLetters;
+    if (table_->columnWidth(kNameColumn) > nameWidth)
+        table_->setColumnWidth(kNameColumn, nameWidth);
+    // The value and its ± are what the table is read for: the dock is never
+    // narrower than the columns up to them.  It only grows, so the photo
+    // beside it does not move back and forth as values change.
+    int upToUncertainty = 2 * table_->frameWidth() + table_->verticalScrollBar()->sizeHint().width();
+    for (int c = 0; c <= kUncertaintyColumn; ++c)
+        upToUncertainty += table_->columnWidth(c);
+    if (upToUncertainty > table_->minimumWidth())
+        table_->setMinimumWidth(upToUncertainty);
     QStringList lines;
     for (const GroupTotal& t : totals)
         lines << Qx("ResultsPanel", "ｸﾞﾙｰﾌﾟ%1: 距離 %2%3, 面積 %4%5, 金額 %6")
