@@ -13,6 +13,7 @@
 #include "base/app_settings.h"
 #include "base/housekeeping.h"
 #include "shell/main_window.h"
+#include "shell/path_names.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -80,11 +81,16 @@ int main(int argc, char** argv)
     for (const auto* option : {&home, &batch, &setting, &group, &names, &csv, &sd, &pdf, &dxf, &table, &pdfDetail, &rectified, &mmPerPx, &overlay, &lang})
         parser.addOption(*option);
     parser.addPositionalArgument(QStringLiteral("photo"), QStringLiteral("Photo to open."));
-    parser.process(app);
+    // The arguments as given: a file name that is not UTF-8 keeps its bytes
+    // (Qt's own list would replace them and name another file).
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.push_back(kvx::FromBytes(argv[i]));
+    parser.process(arguments);
 
     std::optional<std::string> homeOption;
     if (parser.isSet(home))
-        homeOption = parser.value(home).toStdString();
+        homeOption = kvx::ToBytes(parser.value(home));
     const kvx::Folders folders =
         kvx::ResolveFolders(homeOption, std::getenv("KALVEX_HOME"), QCoreApplication::applicationDirPath().toStdString(),
                             kvx::UserDataFolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
@@ -107,7 +113,7 @@ int main(int argc, char** argv)
             return 2;
         }
         kvx::BatchOptions options;
-        options.photo = photos.first().toStdString();
+        options.photo = kvx::ToBytes(photos.first());
         bool ok = true;
         options.setting = parser.value(setting).toInt(&ok);
         bool groupOk = true;
@@ -119,15 +125,15 @@ int main(int argc, char** argv)
         }
         options.names = nameValue == QStringLiteral("on");
         if (parser.isSet(csv))
-            options.csv = parser.value(csv).toStdString();
+            options.csv = kvx::ToBytes(parser.value(csv));
         if (parser.isSet(sd))
-            options.sd = parser.value(sd).toStdString();
+            options.sd = kvx::ToBytes(parser.value(sd));
         if (parser.isSet(pdf))
-            options.pdf = parser.value(pdf).toStdString();
+            options.pdf = kvx::ToBytes(parser.value(pdf));
         if (parser.isSet(dxf))
-            options.dxf = parser.value(dxf).toStdString();
+            options.dxf = kvx::ToBytes(parser.value(dxf));
         if (parser.isSet(table))
-            options.table = parser.value(table).toStdString();
+            options.table = kvx::ToBytes(parser.value(table));
         // A switch of batch mode: on or off, nothing else.
         auto onOff = [&](const QCommandLineOption& option, bool& into) {
             const QString value = parser.value(option);
@@ -141,7 +147,7 @@ int main(int argc, char** argv)
         if (!onOff(pdfDetail, options.pdfDetail))
             return 2;
         if (parser.isSet(rectified))
-            options.rectified = parser.value(rectified).toStdString();
+            options.rectified = kvx::ToBytes(parser.value(rectified));
         if (!onOff(overlay, options.rectifiedOverlay))
             return 2;
         if (parser.isSet(mmPerPx)) {

@@ -160,6 +160,10 @@
         <source>&apos; はフォルダです. ファイルの名前を指定してください.</source>
         <translation>&apos; is a folder. Please give a file name.</translation>
     </message>
+    <message>
+        <source>ファイル名が %1 バイトあり, 長すぎます (%2 バイトまで).</source>
+        <translation>The file name is %1 bytes long, too long (at most %2 bytes).</translation>
+    </message>
 </context>
 <context>
     <name>ListDialog</name>

@@ -11,10 +11,11 @@
 #include "shell/photo_open.h"
 #include "edit/editor.h"
 #include "base/safe_file.h"
-
-#include <QTemporaryDir>
+#include "base/scratch_folder.h"
+#include "shell/path_names.h"
 
 #include <filesystem>
+#include <fstream>
 #include <ostream>
 #include <vector>
 
@@ -47,6 +48,45 @@ int Fail(std::ostream& err, const std::string& message, int code)
     return code;
 }
 
+// A batch run's private folder in the system's temporary folder: one per run,
+// and those of killed runs are removed by the next.
+constexpr const char* kScratchPrefix = "kalvex-batch";
+
+// "cannot write 'target'" and why, as far as anything says: a name longer than
+// any file name may be is the user's to shorten, so it is named as such.
+std::string CannotWrite(const std::string& target, const std::error_code& why)
+{
+    std::string message = "cannot write '" + target + "'";
+    if (const std::size_t bytes = OverlongNameBytes(target); bytes > 0)
+        return message + ": its name is " + std::to_string(bytes) + " bytes long, longer than the " +
+               std::to_string(kMaxNameBytes) + " bytes a file name may have";
+    if (why)
+        message += ": " + why.message();
+    return message;
+}
+
+// Temporaries beside an output that saves of ours left when they were killed.
+void PruneBeside(const std::string& target)
+{
+    const fs::path destination = WriteDestination(target);
+    if (destination.empty())
+        return;
+    PruneStaleTemporaries(destination.has_parent_path() ? destination.parent_path() : fs::path("."));
+}
+
+// Whether every byte of p can be read.
+bool Readable(const fs::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    if (!in)
+        return false;
+    char buffer[1 << 14];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
+        if (in.eof())
+            break;
+    return !in.bad();
+}
+
 // The working-file code names the files it read or wrote, and in batch mode
 // those are private copies in a folder that is gone when the run ends: each is
 // named as the user's file it was copied from.  Anything else in that folder
@@ -77,22 +117,37 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
     if (!IsFile(options.photo))
         return Fail(err, "no photo at '" + options.photo + "'", 3);
 
+    // What killed runs left behind, before this run adds a folder of its own.
+    PruneStaleScratchFolders(kScratchPrefix);
+    ScratchFolder scratch(kScratchPrefix);
+    if (!scratch.valid())
+        return Fail(err, "cannot make a folder for the working files in the temporary folder '" +
+                             SystemTemporaryFolder().string() + "': " + scratch.error().message(), 4);
+    const fs::path work = scratch.path();
+
     ConfigureImageDecoding();
     g_settings = ReadSettings(folders.IniFile(), DefaultSettings(folders.ExeFolder.string(), folders.ExeFolder.string()));
-    const PhotoLoad loaded = LoadPhoto(QString::fromStdString(options.photo));
+    // Qt opens only names that are UTF-8; any other is read through a link of
+    // a plain name, and the photo keeps its own name everywhere else.
+    QString readable = FromBytes(options.photo);
+    if (!QtCanName(options.photo)) {
+        const fs::path extension = fs::path(options.photo).extension();
+        const fs::path link = work / ("photo" + (QtCanName(extension.string()) ? extension.string() : std::string()));
+        std::error_code ec;
+        fs::create_symlink(fs::absolute(options.photo, ec), link, ec);
+        if (ec)
+            return Fail(err, "cannot read '" + options.photo + "': " + ec.message(), 3);
+        readable = QString::fromStdString(link.string());
+    }
+    const PhotoLoad loaded = LoadPhoto(readable);
     if (loaded.photo.isNull())
         return Fail(err, loaded.error.toStdString(), 3);
 
     Editor editor;
     const Document& doc = editor.Doc();
     const std::string imageFileName = fs::absolute(options.photo).string();
-    const PhotoKey id = IdentifyPhoto(QString::fromStdString(options.photo), imageFileName, loaded.photo.CheckSum(),
-                                      folders.TempFolder);
+    const PhotoKey id = IdentifyPhoto(readable, imageFileName, loaded.photo.CheckSum(), folders.TempFolder);
 
-    QTemporaryDir scratch;
-    if (!scratch.isValid())
-        return Fail(err, "no temporary folder for the working files", 4);
-    const fs::path work = scratch.path().toStdString();
     // The photo's own files, copied: the user's working folder stays as it is.
     const std::string key = id.key.empty() ? PerImageKey(imageFileName, loaded.photo.CheckSum()) : id.key;
     auto failInWork = [&](const std::string& message, int code) {
@@ -100,8 +155,14 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
     };
     for (const int i : kPhotoFiles) {
         const fs::path saved = PerImageFile(folders.TempFolder, key, i);
-        if (IsFile(saved) && !CopyFileReplacing(saved, PerImageFile(work, key, i)))
+        std::error_code why;
+        if (!IsFile(saved) || CopyFileReplacing(saved, PerImageFile(work, key, i), &why))
+            continue;
+        if (!Readable(saved))
             return Fail(err, "cannot read '" + saved.string() + "'", 4);
+        // The user's file is fine: the temporary folder is what failed.
+        return Fail(err, "cannot copy the working files into the temporary folder '" + work.string() + "': " +
+                             (why ? why.message() : std::string("write failed")), 4);
     }
     BatchUi ui;
     Photo shown;
@@ -124,13 +185,20 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
     view.SpaceNameView = options.names;
     editor.SetViewToggles(view);
 
-    for (const auto* target : {&options.csv, &options.sd, &options.pdf, &options.dxf, &options.table, &options.rectified})
+    for (const auto* target : {&options.csv, &options.sd, &options.pdf, &options.dxf, &options.table, &options.rectified}) {
         if (*target && IsFolder(**target))
             return Fail(err, "cannot write '" + **target + "': it is a folder", 5);
-    if (options.csv && !WriteFileReplacing(*options.csv, CsvBytes(doc, options.names)))
-        return Fail(err, "cannot write '" + *options.csv + "'", 5);
-    if (options.sd && !WriteFileReplacing(*options.sd, SdBytes(doc, options.group)))
-        return Fail(err, "cannot write '" + *options.sd + "'", 5);
+        if (*target && OverlongNameBytes(**target) > 0)
+            return Fail(err, CannotWrite(**target, {}), 5);
+    }
+    for (const auto* target : {&options.csv, &options.sd, &options.pdf, &options.dxf, &options.table, &options.rectified})
+        if (*target)
+            PruneBeside(**target);
+    std::error_code why;
+    if (options.csv && !WriteFileReplacing(*options.csv, CsvBytes(doc, options.names), &why))
+        return Fail(err, CannotWrite(*options.csv, why), 5);
+    if (options.sd && !WriteFileReplacing(*options.sd, SdBytes(doc, options.group), &why))
+        return Fail(err, CannotWrite(*options.sd, why), 5);
     if (options.table) {
         std::string bytes;
         try {
@@ -138,15 +206,15 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
         } catch (const std::exception& e) {
             return failInWork("cannot write '" + *options.table + "': " + e.what(), 5);
         }
-        if (!WriteFileReplacing(*options.table, bytes))
-            return Fail(err, "cannot write '" + *options.table + "'", 5);
+        if (!WriteFileReplacing(*options.table, bytes, &why))
+            return Fail(err, CannotWrite(*options.table, why), 5);
     }
     if (options.dxf) {
         try {
             std::string bytes;
             editor.Output([&](Document& d) { bytes = DxfBytes(d, work); });
-            if (!WriteFileReplacing(*options.dxf, bytes))
-                return Fail(err, "cannot write '" + *options.dxf + "'", 5);
+            if (!WriteFileReplacing(*options.dxf, bytes, &why))
+                return Fail(err, CannotWrite(*options.dxf, why), 5);
         } catch (const std::exception& e) {
             return failInWork("cannot write '" + *options.dxf + "': " + e.what(), 5);
         }
@@ -170,7 +238,7 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
             editor.Output([&](Document& d) {
                 TAppSettings settings = PdfSettings();
                 settings.ReportDetailFlag = options.pdfDetail;
-                WritePdfReport(QString::fromStdString(*options.pdf), d, settings, shown, work, process);
+                WritePdfReport(FromBytes(*options.pdf), d, settings, shown, work, process);
             });
         } catch (const std::exception& e) {
             return failInWork("cannot write '" + *options.pdf + "': " + e.what(), 5);

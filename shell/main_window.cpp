@@ -48,7 +48,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QStatusBar>
-#include <QTemporaryDir>
+#include "base/scratch_folder.h"
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>

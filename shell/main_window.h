@@ -33,7 +33,6 @@
 class QAction;
 class QButtonGroup;
 class QLockFile;
-class QTemporaryDir;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -44,6 +43,7 @@ class QToolButton;
 
 namespace kvx {
 
+class ScratchFolder;
 class TFTitle;
 class StartHint;
 class TchCalcEdit;
@@ -319,7 +319,7 @@ private:
     QTimer RecoveryTimer;
 
     std::unique_ptr<QLockFile> homeLock_;
-    std::unique_ptr<QTemporaryDir> privateFolder_;
+    std::unique_ptr<ScratchFolder> privateFolder_;
     std::filesystem::path sharedTemp_;  // where every run keeps the photos' own copies
     std::vector<std::string> storedCopies_;  // those copies as they were when the photo was opened
     std::vector<std::string> startupNotices_;

@@ -27,12 +27,20 @@ std::string WriteOne(const std::filesystem::path& png, const Document& doc, cons
         return "'" + png.string() + "' could not be written";
     if (const std::string refused = RefusedWrite(png); !refused.empty())
         return refused;
-    if (!WriteFileReplacing(png, bytes.toStdString()))
-        return "'" + png.string() + "' could not be written";
+    std::error_code why;
+    const auto failed = [&why](const std::filesystem::path& file) {
+        std::string message = "'" + file.string() + "' could not be written";
+        if (const std::size_t length = OverlongNameBytes(file); length > 0)
+            return message + ": its name is " + std::to_string(length) + " bytes long, longer than the " +
+                   std::to_string(kMaxNameBytes) + " bytes a file name may have";
+        return why ? message + ": " + why.message() : message;
+    };
+    if (!WriteFileReplacing(png, bytes.toStdString(), &why))
+        return failed(png);
     std::filesystem::path world = png;
     world.replace_extension(".pgw");
-    if (!WriteFileReplacing(world, r.world))
-        return "'" + world.string() + "' could not be written";
+    if (!WriteFileReplacing(world, r.world, &why))
+        return failed(world);
     return {};
 }
 

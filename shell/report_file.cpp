@@ -1,4 +1,5 @@
 #include "shell/report_file.h"
+#include "shell/path_names.h"
 #include "base/translate.h"
 
 #include "shell/painter_canvas.h"
@@ -129,19 +130,25 @@ void WritePdfReport(const QString& path, Document& doc, const TAppSettings& sett
     const TPDFImage image = ReportImage(work.Image(), page.W, page.H);
     step(0, 100)(85);
 
-    const fs::path target = path.toStdString();
-    const std::string failed = "'" + path.toStdString() + Tx("ReportFile", "' を書き込めませんでした.");
+    const fs::path target = ToPath(path);
+    const std::string failed = "'" + target.string() + Tx("ReportFile", "' を書き込めませんでした.");
     if (const std::string refused = RefusedWrite(target); !refused.empty())
         throw std::runtime_error(refused);
     // A report never replaces a good file unless it was written whole.
     ReportDetail detail;
     detail.photo = QFileInfo(QString::fromStdString(doc.ImageFileName)).fileName().toStdString();
     detail.date = QDate::currentDate().toString(Qt::ISODate).toStdString();
-    if (!WriteReplacing(target, [&](std::ostream& out) {
-            WriteReport(out, doc, settings, image, page, process, settings.ReportDetailFlag ? &detail : nullptr);
-            return true;
-        }))
-        throw std::runtime_error(failed);
+    std::error_code why;
+    if (!WriteReplacing(
+            target,
+            [&](std::ostream& out) {
+                WriteReport(out, doc, settings, image, page, process, settings.ReportDetailFlag ? &detail : nullptr);
+                return true;
+            },
+            &why)) {
+        const std::string reason = WriteFailureReason(target, why);
+        throw std::runtime_error(reason.empty() ? failed : failed + " " + reason);
+    }
     step(0, 100)(100);
 }
 

@@ -26,6 +26,7 @@
 #include "widgets/calc_edit.h"
 #include "widgets/focus_manager.h"
 #include "shell/window_helpers.h"
+#include "shell/path_names.h"
 
 #include <QAction>
 #include <QApplication>
@@ -62,6 +63,27 @@
 namespace kvx {
 
 using namespace window_helpers;
+
+namespace {
+
+// The user's message for an output that could not be written, with the reason
+// when one is known.
+std::string WriteFailed(const QString& path, const std::error_code& why)
+{
+    const std::string message = Utf8(Qx("WindowOutput", "'%1' に書き込めませんでした.").arg(path));
+    const std::string reason = WriteFailureReason(ToPath(path), why);
+    return reason.empty() ? message : message + "\r" + reason;
+}
+
+// Temporaries beside an output that saves of ours left when they were killed.
+void PruneBeside(const std::filesystem::path& target)
+{
+    const std::filesystem::path destination = WriteDestination(target);
+    if (!destination.empty() && destination.has_parent_path())
+        PruneStaleTemporaries(destination.parent_path());
+}
+
+} // namespace
 
 void TF001::ImageRangeOutput(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2)
 {
@@ -135,6 +157,7 @@ void TF001::mnPdfOutClick()
             Hourglass hourglass;
             // In the two-plane setting the report leaves the second plane current.
             interaction_->EndTool();
+            PruneBeside(ToPath(*path));
             editor_.Output([&](Document& d) {
                 WritePdfReport(*path, d, settings_, work_, paths_.folders.TempFolder, process,
                                [this](int p) { Progress(p); });
@@ -173,15 +196,17 @@ void TF001::mnCsvOutClick()
         return;
     RememberFolder(settings_.CsvFolder, *path);
     Guard("mnCsvOut", [&] {
-        if (const std::string refused = RefusedWrite(path->toStdString()); !refused.empty())
+        if (const std::string refused = RefusedWrite(ToPath(*path)); !refused.empty())
             throw std::runtime_error(refused);
         bool ok = false;
+        std::error_code why;
+        PruneBeside(ToPath(*path));
         {
             Hourglass hourglass;
-            ok = WriteFileReplacing(path->toStdString(), CsvBytes(doc_, doc_.View.SpaceNameView));
+            ok = WriteFileReplacing(ToPath(*path), CsvBytes(doc_, doc_.View.SpaceNameView), &why);
         }
         if (!ok)
-            throw std::runtime_error(Utf8(Qx("WindowOutput", "'%1' に書き込めませんでした.").arg(*path)));
+            throw std::runtime_error(WriteFailed(*path, why));
     });
 }
 
@@ -194,15 +219,17 @@ void TF001::mnCsvOut2Click()
         return;
     RememberFolder(settings_.Csv2Folder, *path);
     Guard("mnCsvOut2", [&] {
-        if (const std::string refused = RefusedWrite(path->toStdString()); !refused.empty())
+        if (const std::string refused = RefusedWrite(ToPath(*path)); !refused.empty())
             throw std::runtime_error(refused);
         bool ok = false;
+        std::error_code why;
+        PruneBeside(ToPath(*path));
         {
             Hourglass hourglass;
-            ok = WriteFileReplacing(path->toStdString(), SdBytes(doc_, doc_.CurrentGroup));
+            ok = WriteFileReplacing(ToPath(*path), SdBytes(doc_, doc_.CurrentGroup), &why);
         }
         if (!ok)
-            throw std::runtime_error(Utf8(Qx("WindowOutput", "'%1' に書き込めませんでした.").arg(*path)));
+            throw std::runtime_error(WriteFailed(*path, why));
     });
 }
 
@@ -217,17 +244,19 @@ void TF001::mnTableOutClick()
         return;
     RememberFolder(settings_.CsvFolder, *path);
     Guard("mnTableOut", [&] {
-        if (const std::string refused = RefusedWrite(path->toStdString()); !refused.empty())
+        if (const std::string refused = RefusedWrite(ToPath(*path)); !refused.empty())
             throw std::runtime_error(refused);
         bool ok = false;
+        std::error_code why;
+        PruneBeside(ToPath(*path));
         {
             Hourglass hourglass;
             // Every setting: the one shown as it is now, the others from their working files.
             const std::string bytes = ResultsTableBytes(EverySetting(doc_, paths_.folders.TempFolder), settings_.ClickSigma);
-            ok = WriteFileReplacing(path->toStdString(), bytes);
+            ok = WriteFileReplacing(ToPath(*path), bytes, &why);
         }
         if (!ok)
-            throw std::runtime_error(Utf8(Qx("WindowOutput", "'%1' に書き込めませんでした.").arg(*path)));
+            throw std::runtime_error(WriteFailed(*path, why));
     });
 }
 
@@ -239,17 +268,19 @@ void TF001::mnDxfOutClick()
         return;
     RememberFolder(settings_.Csv2Folder, *path);
     Guard("mnDxfOut", [&] {
-        if (const std::string refused = RefusedWrite(path->toStdString()); !refused.empty())
+        if (const std::string refused = RefusedWrite(ToPath(*path)); !refused.empty())
             throw std::runtime_error(refused);
         bool ok = false;
+        std::error_code why;
+        PruneBeside(ToPath(*path));
         {
             Hourglass hourglass;
             std::string bytes;
             editor_.Output([&](Document& d) { bytes = DxfBytes(d, paths_.folders.TempFolder); });
-            ok = WriteFileReplacing(path->toStdString(), bytes);
+            ok = WriteFileReplacing(ToPath(*path), bytes, &why);
         }
         if (!ok)
-            throw std::runtime_error(Utf8(Qx("WindowOutput", "'%1' に書き込めませんでした.").arg(*path)));
+            throw std::runtime_error(WriteFailed(*path, why));
     });
 }
 
@@ -275,7 +306,7 @@ void TF001::mnRectifiedOutClick()
         {
             Hourglass hourglass;
             editor_.Output([&](Document& d) {
-                error = WriteRectified(path->toStdString(), d, work_.Image(), mmPerPixel, overlay ? &settings_ : nullptr);
+                error = WriteRectified(ToBytes(*path), d, work_.Image(), mmPerPixel, overlay ? &settings_ : nullptr);
             });
         }
         if (!error.empty())

@@ -11,13 +11,14 @@
 #include "base/recovery_note.h"
 #include "base/tool_mode.h"
 #include "base/safe_file.h"
+#include "base/scratch_folder.h"
+#include "shell/path_names.h"
 #include "measure/calibration.h"
 #include "measure/workfiles.h"
 #include "shell/window_helpers.h"
 
 #include <QDir>
 #include <QLockFile>
-#include <QTemporaryDir>
 
 #include <fstream>
 #include <functional>
@@ -30,6 +31,9 @@ using namespace window_helpers;
 namespace fs = std::filesystem;
 
 namespace {
+
+// A window's private working folder in the system's temporary folder.
+constexpr const char* kPrivateFolderPrefix = "kalvex-work";
 
 std::string HomeRefused()
 {
@@ -141,12 +145,19 @@ void TF001::ClaimHome()
                                       .arg(QString::fromStdString(paths_.folders.RefusedHome.string()),
                                            QString::fromStdString(paths_.folders.ExeFolder.string()))
                                       .toStdString());
-    homeLock_ = std::make_unique<QLockFile>(QString::fromStdString((sharedTemp_ / "kalvex.lock").string()));
+    // Private folders of windows that were killed go before this one may add its own.
+    PruneStaleScratchFolders(kPrivateFolderPrefix);
+    const fs::path lock = sharedTemp_ / "kalvex.lock";
+    homeLock_ = std::make_unique<QLockFile>(FromPath(lock));
     // Held for the whole run: only a lock whose program is gone is stale,
     // never one that is merely old.
     homeLock_->setStaleLockTime(0);
-    if (homeLock_->tryLock(0))
+    if (homeLock_->tryLock(0)) {
+        // A lock that a power cut leaves empty or missing would let a second
+        // program take the working files this one is using.
+        SyncFile(lock);
         return;
+    }
     const QString folder = QString::fromStdString(sharedTemp_.string());
     if (homeLock_->error() == QLockFile::LockFailedError)
         UsePrivateWorkingFolder(QString::fromStdString(HomeInUse()).arg(folder).toStdString());
@@ -157,10 +168,10 @@ void TF001::ClaimHome()
 void TF001::UsePrivateWorkingFolder(const std::string& why)
 {
     if (!privateFolder_) {
-        auto made = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/kalvex-work-XXXXXX"));
-        if (made->isValid()) {
+        auto made = std::make_unique<ScratchFolder>(kPrivateFolderPrefix);
+        if (made->valid()) {
             privateFolder_ = std::move(made);
-            paths_.folders.TempFolder = privateFolder_->path().toStdString();
+            paths_.folders.TempFolder = privateFolder_->path();
         } else {
             startupNotices_.push_back(NoPrivateFolder());
         }

@@ -1,4 +1,5 @@
 #include "measure/workfiles.h"
+#include "base/safe_file.h"
 
 #include "measure/calibration.h"
 #include "measure/computation.h"
@@ -679,6 +680,43 @@ TEST_F(WorkFiles, LongPhotoNamesKeepTheirMeasurements)
     EXPECT_NE(PerImageKey("/p/" + std::string(250, 'a') + "-east.jpg", 1),
               PerImageKey("/p/" + std::string(250, 'a') + "-west.jpg", 1));
     EXPECT_NE(PerImageKey("/p/" + std::string(250, 'a') + ".jpg", 1), PerImageKey("/p/" + std::string(250, 'a') + ".jpg", 2));
+}
+
+// Names whose key is the longest kept (kMaxPerImageKeyBytes): every copy,
+// the check files and the fingerprint among them, and the temporary each is
+// written under, fit in a file name, up to a photo name of 255 bytes.
+TEST_F(WorkFiles, ThePhotosWithTheLongestNamesKeepAndReloadEveryFile)
+{
+    const std::vector<std::pair<std::string, std::int32_t>> photos = {
+        {std::string(232, 'k') + ".jpg", 1234567890},    // the key itself is 243 bytes
+        {std::string(236, 'm') + ".jpg", -123456789},    // shortened to 243
+        {std::string(251, 'p') + ".jpg", -1234567890},   // a name of 255 bytes
+    };
+    for (const auto& [name, sum] : photos) {
+        SCOPED_TRACE(name.size());
+        ScriptedUi answers;
+        Document photo;
+        photo.ImageFileName = "/photos/" + name;
+        photo.ImageCheckSum = sum;
+        photo.ImageFingerprint = "fingerprint of " + name.substr(0, 1);
+        FillFromFixture(photo);
+        photo.Modified = 1;
+        ASSERT_TRUE(SaveTemp(photo, 1, folder.path(), answers));
+        SaveSet(photo, folder.path(), answers);
+        ASSERT_TRUE(answers.warnings.empty()) << answers.warnings.front();
+        const std::string key = ImageKeyOf(photo);
+        EXPECT_EQ(key.size(), kMaxPerImageKeyBytes);
+        EXPECT_TRUE(fs::exists(PerImageFingerprintFile(folder.path(), key)));
+        for (const int i : {1, CheckFile(5)})
+            EXPECT_TRUE(fs::exists(PerImageFile(folder.path(), key, i))) << i;
+        fs::remove(Working(1));
+        ASSERT_TRUE(LoadSet(photo, folder.path()));
+        Document back;
+        ASSERT_TRUE(LoadTemp(back, 1, folder.path()));
+        EXPECT_EQ(back.Plane.DistanceCount(), 1);
+        for (const auto& e : fs::directory_iterator(folder.path()))
+            EXPECT_FALSE(IsTemporaryName(e.path())) << e.path();
+    }
 }
 
 TEST_F(WorkFiles, FailedCopyIsReportedAndLeavesTheOldCopy)
