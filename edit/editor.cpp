@@ -413,8 +413,8 @@ void Editor::SetSlope(std::int32_t k, double slantV, double slantH)
         return;
     Commit(Tn("Steps", "勾配の設定"), kChangeShown, [&](Document& d) {
         TSpace& s = d.Plane.Spaces[k];
-        s.slantV = std::clamp(slantV, -89.0, 89.0);
-        s.slantH = std::clamp(slantH, -89.0, 89.0);
+        s.slantV = std::clamp(slantV, -kMaxSlopeDegrees, kMaxSlopeDegrees);
+        s.slantH = std::clamp(slantH, -kMaxSlopeDegrees, kMaxSlopeDegrees);
     });
 }
 

@@ -80,6 +80,16 @@ struct TCheck {
 
 enum : std::uint8_t { kSpaceSub = 0, kSpaceAdd = 1 };
 
+// Every distance and area belongs to one of the groups 0..5.
+inline constexpr std::int32_t kFirstGroup = 0;
+inline constexpr std::int32_t kLastGroup = 5;
+// The steepest slope an area may have, either way, in degrees: the secant
+// the plane coordinates are stretched by stays finite and sensible.
+inline constexpr double kMaxSlopeDegrees = 89;
+// Far more points than anyone clicks or a traced outline needs; a file that
+// claims more is damaged or made to stall the program.
+inline constexpr std::int32_t kMaxAreaPoints = 100'000;
+
 // One area: a closed outline of image points (last == first), added or
 // subtracted, with slopes in degrees and a name of at most 20 CP932 bytes.
 struct TSpace {

@@ -90,8 +90,10 @@ struct ShortRead {};
 constexpr double kMaxImageCoordinate = 1e7;
 // W and H in millimetres: a thousand kilometres is past any photo's subject.
 constexpr double kMaxSideMillimetres = 1e9;
-// Slopes are clamped to 89 degrees on input; 90 would divide by a zero cosine.
-constexpr double kMaxSlantDegrees = 90;
+// Slopes are clamped to 89 degrees on input.  A file with more was not written
+// by us, and at 90 the cosine the plane coordinates are divided by is zero (in
+// floating point a tiny number): the area would come out astronomical.
+constexpr double kMaxSlantDegrees = kMaxSlopeDegrees;
 
 double Within(double v, double limit)
 {
@@ -225,10 +227,19 @@ void EncodeSpace(ByteWriter& w, const TSpace& s)
     w.F64(s.slantH);
 }
 
+// Groups are 0 to 5 wherever they are chosen; a record of another group would be
+// left out of the CSV and the outlines but counted in the table of results.
+std::int32_t Group(std::int32_t g)
+{
+    if (g < kFirstGroup || g > kLastGroup)
+        throw ShortRead{};
+    return g;
+}
+
 TDistance DecodeDistance(ByteReader& r)
 {
     TDistance d;
-    d.group = r.I32();
+    d.group = Group(r.I32());
     d.start = ImagePoint(r.Pt());
     d.end = ImagePoint(r.Pt());
     d.prev = r.I32();
@@ -245,11 +256,13 @@ TDistance DecodeDistance(ByteReader& r)
 TSpace DecodeSpace(ByteReader& r, std::int32_t version)
 {
     TSpace s;
-    s.group = r.I32();
+    s.group = Group(r.I32());
     s.kind = r.U8();
     const std::int32_t n = r.I32();
     s.corrected = r.U8();
     s.correctionRef = ImagePoint(r.Pt());
+    if (n > kMaxAreaPoints)
+        throw ShortRead{};
     r.Require(n, kPointPairBytes);
     s.points.resize(static_cast<std::size_t>(n));
     s.correctedPoints.resize(static_cast<std::size_t>(n));

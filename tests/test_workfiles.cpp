@@ -380,6 +380,134 @@ TEST_F(WorkFiles, DamagedNumbersAreTreatedLikeAShortRead)
     }
 }
 
+// A slope at the edge of what the slope dialog allows loads; past it the
+// secant the area is stretched by runs away, so the file is damaged.
+struct SlopeCase {
+    const char* what;
+    double value;
+    bool loads;
+};
+
+class SlopeLimit : public ::testing::TestWithParam<SlopeCase> {
+protected:
+    TempFolder folder;
+};
+
+TEST_P(SlopeLimit, OnlySlopesTheDialogAllowsLoad)
+{
+    const SlopeCase& c = GetParam();
+    // Offsets into V3Fixture: the vertical slope at 463, the horizontal one at 471.
+    for (const std::size_t offset : {std::size_t{463}, std::size_t{471}}) {
+        std::string bytes = V3Fixture().b;
+        bytes.replace(offset, 8, Bytes().f64(c.value).b);
+        WriteAll(WorkingFile(folder.path(), 1), bytes);
+        Document d;
+        if (c.loads) {
+            EXPECT_TRUE(LoadTemp(d, 1, folder.path())) << c.what;
+            ASSERT_EQ(d.Plane.SpaceCount(), 1) << c.what;
+            EXPECT_EQ(offset == 463 ? d.Plane.Spaces[1].slantV : d.Plane.Spaces[1].slantH, c.value) << c.what;
+            EXPECT_EQ(d.KijunWText, "1500") << c.what << ": the rest of the file is read";
+        } else {
+            EXPECT_THROW(LoadTemp(d, 1, folder.path()), WorkFileReadError) << c.what;
+            EXPECT_EQ(d.Plane.SpaceCount(), 0) << c.what;
+            EXPECT_EQ(d.Plane.DistanceCount(), 1) << c.what << ": the whole record before is kept";
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    WorkFiles, SlopeLimit,
+    ::testing::Values(SlopeCase{"89", 89, true}, SlopeCase{"-89", -89, true}, SlopeCase{"0", 0, true},
+                      SlopeCase{"just over 89", std::nextafter(89.0, 90.0), false},
+                      SlopeCase{"just under -89", std::nextafter(-89.0, -90.0), false}, SlopeCase{"90", 90, false},
+                      SlopeCase{"-90", -90, false}, SlopeCase{"NaN", std::numeric_limits<double>::quiet_NaN(), false},
+                      SlopeCase{"infinity", std::numeric_limits<double>::infinity(), false},
+                      SlopeCase{"-infinity", -std::numeric_limits<double>::infinity(), false}),
+    [](const auto& tp) { return "case" + std::to_string(tp.index); });
+
+// Groups are 0 to 5; a record of any other group is damage, refused like a
+// number no photo can have.
+struct GroupCase {
+    std::int32_t group;
+    bool loads;
+};
+
+class GroupLimit : public ::testing::TestWithParam<GroupCase> {
+protected:
+    TempFolder folder;
+};
+
+TEST_P(GroupLimit, OnlyGroupsZeroToFiveLoad)
+{
+    const GroupCase& c = GetParam();
+    // The distance's group at 188, the area's at 288.
+    for (const std::size_t offset : {std::size_t{188}, std::size_t{288}}) {
+        std::string bytes = V3Fixture().b;
+        bytes.replace(offset, 4, Bytes().i32(c.group).b);
+        WriteAll(WorkingFile(folder.path(), 1), bytes);
+        Document d;
+        const bool distance = offset == 188;
+        if (c.loads) {
+            EXPECT_TRUE(LoadTemp(d, 1, folder.path())) << c.group;
+            ASSERT_EQ(d.Plane.DistanceCount(), 1);
+            ASSERT_EQ(d.Plane.SpaceCount(), 1);
+            EXPECT_EQ(distance ? d.Plane.Distances[1].group : d.Plane.Spaces[1].group, c.group);
+        } else {
+            EXPECT_THROW(LoadTemp(d, 1, folder.path()), WorkFileReadError) << c.group;
+            EXPECT_EQ(d.Plane.DistanceCount(), distance ? 0 : 1) << c.group;
+            EXPECT_EQ(d.Plane.SpaceCount(), 0) << c.group;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(WorkFiles, GroupLimit,
+                         ::testing::Values(GroupCase{-1, false}, GroupCase{0, true}, GroupCase{5, true},
+                                           GroupCase{6, false}, GroupCase{std::numeric_limits<std::int32_t>::min(), false}),
+                         [](const auto& tp) { return "case" + std::to_string(tp.index); });
+
+// An outline of kMaxAreaPoints loads; one more point is refused before
+// anything is allocated for the points.
+struct PointCountCase {
+    std::int32_t points;
+    bool loads;
+};
+
+class AreaPointLimit : public ::testing::TestWithParam<PointCountCase> {
+protected:
+    TempFolder folder;
+};
+
+TEST_P(AreaPointLimit, AbsurdOutlinesAreRefused)
+{
+    const PointCountCase& c = GetParam();
+    Bytes f = PlaneHead(3);
+    f.i32(0);
+    f.i32(1);
+    f.i32(0).u8(1).i32(c.points).u8(0).pt(0, 0);
+    // Every point there, on a circle, so the file is short of nothing.
+    for (std::int32_t j = 0; j < c.points; ++j) {
+        const double a = 2 * 3.141592653589793 * j / c.points;
+        f.pt(300 + 100 * std::cos(a), 250 + 100 * std::sin(a)).pt(0, 0);
+    }
+    f.zeros(21).f64(0).f64(0);
+    PlaneTail(f);
+    WriteAll(WorkingFile(folder.path(), 1), f.b);
+    Document d;
+    if (c.loads) {
+        EXPECT_TRUE(LoadTemp(d, 1, folder.path()));
+        ASSERT_EQ(d.Plane.SpaceCount(), 1);
+        EXPECT_EQ(d.Plane.Spaces[1].count(), c.points);
+    } else {
+        EXPECT_THROW(LoadTemp(d, 1, folder.path()), WorkFileReadError);
+        EXPECT_EQ(d.Plane.SpaceCount(), 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(WorkFiles, AreaPointLimit,
+                         ::testing::Values(PointCountCase{4, true}, PointCountCase{kMaxAreaPoints, true},
+                                           PointCountCase{kMaxAreaPoints + 1, false}),
+                         [](const auto& tp) { return "points" + std::to_string(tp.param.points); });
+
 TEST_F(WorkFiles, DamagedCrossLineAndOtherRectangleStayUnset)
 {
     WriteAll(Working(1), V3Fixture().b);
