@@ -1,4 +1,5 @@
 #include "output/export/exports.h"
+#include "output/export/results_table.h"
 #include "output/pd25/pd25.h"
 
 #include "measure/calibration.h"
@@ -7,6 +8,9 @@
 #include "workfolder.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <vector>
 
 namespace kvx {
 namespace {
@@ -152,6 +156,119 @@ TEST_F(Exports, SdBytesShiftByTheAddedAreasOfAllGroups)
     lone.points = {At(0, 0)};
     doc.Plane.Spaces.Append(lone);
     EXPECT_EQ(SdBytes(doc, 4), ", 4, 1\r\n0\r\n") << "any non-zero kind counts as added; no vertices, no list";
+}
+
+// The records of a file as Python's csv module reads them: an independent
+// reader, the kind a spreadsheet or a script of the user's would be.
+std::vector<std::vector<std::string>> ReadWithPython(const std::filesystem::path& file, const char* encoding, bool space)
+{
+    const std::string command = std::string("python3 '") + KALVEX_TEST_SOURCE_DIR + "/read_csv.py' '" + file.string() +
+                                "' " + encoding + (space ? " --space" : "");
+    std::FILE* pipe = popen(command.c_str(), "r");
+    std::string out;
+    if (pipe) {
+        char buffer[4096];
+        std::size_t n = 0;
+        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+            out.append(buffer, n);
+        EXPECT_EQ(pclose(pipe), 0) << command;
+    } else {
+        ADD_FAILURE() << "cannot run " << command;
+    }
+    std::vector<std::vector<std::string>> records;
+    std::vector<std::string> record;
+    std::string field;
+    for (const char c : out) {
+        if (c == '\x1f') {
+            record.push_back(std::exchange(field, {}));
+        } else if (c == '\x1e') {
+            record.push_back(std::exchange(field, {}));
+            records.push_back(std::exchange(record, {}));
+        } else {
+            field += c;
+        }
+    }
+    return records;
+}
+
+// An area's name in each file that carries it: the CSV and the results file
+// keep it one field and never let a spreadsheet run it as a formula; the
+// outline file keeps it one field too, as it is.
+struct NameCase {
+    const char* name;      // UTF-8, as typed
+    const char* csvField;  // UTF-8 of the exact field written into the CSV
+    const char* sdField;   // the same for the outline file
+    const char* cell;      // what a CSV reader finds in the CSV and the results file
+};
+
+class NamesInExports : public Exports, public ::testing::WithParamInterface<NameCase> {};
+
+TEST_P(NamesInExports, StayOneFieldAndNeverAFormula)
+{
+    const NameCase& c = GetParam();
+    Rect(0, 0, 2000, 1000, kSpaceAdd, 2, "").name = Cp(c.name);
+
+    const std::string csv = CsvBytes(doc, true);
+    EXPECT_EQ(csv, Cp("[距離]") + "\r\n0, 0\r\n1, 0\r\n2, 0\r\n3, 0\r\n4, 0\r\n5, 0\r\n" + Cp("[面積]") +
+                       "\r\n0, 0\r\n1, 0\r\n2, 1\r\n +2.000, 6000," + Cp(c.csvField) + "\r\n3, 0\r\n4, 0\r\n5, 0\r\n");
+    const std::string sd = SdBytes(doc, 2);
+    EXPECT_EQ(sd, Cp(c.sdField) + ", 2, 1\r\n4, 0.000, 0.000, 2000.000, 0.000, 2000.000, 1000.000, 0.000, 1000.000\r\n");
+    doc.ImageFileName = "/photos/wall.jpg";
+    const std::string table = ResultsTableBytes({doc}, 0.5);
+
+    test::TempFolder folder;
+    const auto csvFile = folder.path() / "areas.csv";
+    const auto sdFile = folder.path() / "areas.jts";
+    const auto tableFile = folder.path() / "results.csv";
+    test::WriteAll(csvFile, csv);
+    test::WriteAll(sdFile, sd);
+    test::WriteAll(tableFile, table);
+
+    const auto csvRecords = ReadWithPython(csvFile, "cp932", false);
+    ASSERT_EQ(csvRecords.size(), 15u);
+    EXPECT_EQ(csvRecords[11], (std::vector<std::string>{" +2.000", " 6000", c.cell}));
+
+    const auto sdRecords = ReadWithPython(sdFile, "cp932", true);
+    ASSERT_EQ(sdRecords.size(), 2u);
+    EXPECT_EQ(sdRecords[0], (std::vector<std::string>{c.name, "2", "1"})) << "the group and kind stay in their fields";
+
+    const auto tableRecords = ReadWithPython(tableFile, "utf-8-sig", false);
+    ASSERT_EQ(tableRecords.size(), 2u);
+    ASSERT_EQ(tableRecords[1].size(), 14u);
+    EXPECT_EQ(tableRecords[1][0], "wall.jpg");
+    EXPECT_EQ(tableRecords[1][3], "area");
+    EXPECT_EQ(tableRecords[1][5], "2");
+    EXPECT_EQ(tableRecords[1][6], c.cell);
+    EXPECT_EQ(tableRecords[1][7], "2.000");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Exports, NamesInExports,
+    ::testing::Values(NameCase{"外壁", "外壁", "外壁", "外壁"},  // ordinary names: the bytes of before
+                      NameCase{"", "", "", ""},
+                      NameCase{"Window, 9, 0, 0, 1", "\"Window, 9, 0, 0, 1\"", "\"Window, 9, 0, 0, 1\"",
+                               "Window, 9, 0, 0, 1"},
+                      NameCase{"A\"B", "\"A\"\"B\"", "\"A\"\"B\"", "A\"B"},
+                      NameCase{"=1+2", "'=1+2", "=1+2", "'=1+2"},
+                      NameCase{"+1", "'+1", "+1", "'+1"},
+                      NameCase{"-1", "'-1", "-1", "'-1"},
+                      NameCase{"@SUM(A1)", "'@SUM(A1)", "@SUM(A1)", "'@SUM(A1)"},
+                      NameCase{"\tx", "'\tx", "\tx", "'\tx"},
+                      NameCase{"=HYPERLINK(\"a\",\"b\")", "\"'=HYPERLINK(\"\"a\"\",\"\"b\"\")\"",
+                               "\"=HYPERLINK(\"\"a\"\",\"\"b\"\")\"", "'=HYPERLINK(\"a\",\"b\")"},
+                      NameCase{"a=b-c", "a=b-c", "a=b-c", "a=b-c"},  // only a leading character starts a formula
+                      NameCase{"＝全角", "＝全角", "＝全角", "＝全角"}),
+    [](const auto& tp) { return "name" + std::to_string(tp.index); });
+
+TEST(ResultsTable, APhotoNamedLikeAFormulaIsText)
+{
+    Document doc;
+    doc.ImageFileName = "/photos/=cmd.jpg";
+    TDistance d;
+    d.end = {10, 0};
+    doc.Plane.Distances.Append(d);
+    const std::string table = ResultsTableBytes({doc}, 0.5);
+    EXPECT_EQ(table.substr(table.find("\r\n") + 2, 12), "'=cmd.jpg,1,");
 }
 
 TEST(Pd25, ListLinesAndUnits)

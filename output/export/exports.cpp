@@ -71,7 +71,7 @@ std::string CsvBytes(const Document& doc, bool namesShown)
                    FormatFixed(r.perimeter, 0);
             if (namesShown)
                 // CP932 second bytes never fall on the characters that make a field quoted.
-                out += "," + TableField(Cp932Truncate(s.name, kAreaNameBytes));
+                out += "," + TextField(Cp932Truncate(s.name, kAreaNameBytes));
             out += kEol;
         }
     }
@@ -99,7 +99,10 @@ std::string SdBytes(const Document& doc, int group)
     for (const TSpace& s : plane.Spaces) {
         if (s.group != group)
             continue;
-        out += Cp932Truncate(s.name, kAreaNameBytes) + ", " + Int(s.group) + ", " + (s.kind != 0 ? "1" : "0") + kEol;
+        // Quoted as the CSV quotes it: a comma in a name would otherwise shift
+        // the group and the kind into other fields.
+        out += TableField(Cp932Truncate(s.name, kAreaNameBytes)) + ", " + Int(s.group) + ", " + (s.kind != 0 ? "1" : "0") +
+               kEol;
         const std::size_t n = s.points.size();
         out += Int(static_cast<long long>(n) - 1);
         for (std::size_t j = 0; n >= 2 && j + 1 < n; ++j) {

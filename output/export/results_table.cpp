@@ -70,10 +70,11 @@ public:
 private:
     void Add(int setting, int plane, const Row& r)
     {
-        out_ += TableField(photo_) + "," + std::to_string(setting) + "," + std::to_string(plane);
+        out_ += TextField(photo_) + "," + std::to_string(setting) + "," + std::to_string(plane);
         for (const std::string* field : {&r.kind, &r.number, &r.group, &r.name, &r.value, &r.unit, &r.uncertainty,
                                          &r.slopeV, &r.slopeH, &r.corrected, &r.checkLength})
-            out_ += "," + TableField(*field);
+            // Only the name is the user's text; a value's minus is a sign.
+            out_ += "," + (field == &r.name ? TextField(*field) : TableField(*field));
         out_ += kEol;
     }
 
@@ -95,6 +96,13 @@ std::string TableField(std::string_view text)
         out += c;
     }
     return out + "\"";
+}
+
+std::string TextField(std::string_view text)
+{
+    if (!text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos)
+        return TableField("'" + std::string(text));
+    return TableField(text);
 }
 
 std::vector<Document> EverySetting(const Document& doc, const fs::path& folder)

@@ -35,4 +35,11 @@ std::string ResultsTableBytes(const std::vector<Document>& settings, double sigm
 // holds a comma, a quote or a line break.
 std::string TableField(std::string_view text);
 
+// A field of text the user typed or named (an area's name, the photo's file
+// name) for a file a spreadsheet opens: as TableField, and when it begins with
+// a character a spreadsheet takes for the start of a formula (= + - @, a tab or
+// a carriage return) it is written after an apostrophe, so the name shows as
+// text instead of running as a formula.
+std::string TextField(std::string_view text);
+
 } // namespace kvx
