@@ -8,10 +8,12 @@
 #define SI_IMPLEMENTATION
 #include <SimpleIni.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string_view>
 #include <system_error>
 
@@ -34,11 +36,16 @@ struct Key {
     bool TAppSettings::*flag = nullptr;
     std::int32_t TAppSettings::*number = nullptr;
     double TAppSettings::*real = nullptr;
+    std::optional<SettingRange> range = std::nullopt;
 };
 
 Key TextKey(const char* s, const char* k, std::string TAppSettings::*m) { return {s, k, Kind::Text, m, nullptr, nullptr}; }
 Key BoolKey(const char* s, const char* k, bool TAppSettings::*m) { return {s, k, Kind::Bool, nullptr, m, nullptr}; }
 Key IntKey(const char* s, const char* k, std::int32_t TAppSettings::*m) { return {s, k, Kind::Int, nullptr, nullptr, m}; }
+Key IntKey(const char* s, const char* k, std::int32_t TAppSettings::*m, SettingRange r)
+{
+    return {s, k, Kind::Int, nullptr, nullptr, m, nullptr, r};
+}
 Key RealKey(const char* s, const char* k, double TAppSettings::*m) { return {s, k, Kind::Real, nullptr, nullptr, nullptr, m}; }
 
 // Every key in the order the file has always listed them; the recent photos come last.
@@ -49,8 +56,8 @@ const std::array kKeys = {
     TextKey("Folder", "Csv2", &TAppSettings::Csv2Folder),
     TextKey("Folder", "Pdf", &TAppSettings::PdfFolder),
     BoolKey("PanWindow", "Flag", &TAppSettings::PanWindowFlag),
-    IntKey("PanWindow", "Size", &TAppSettings::PanWindowSize),
-    IntKey("DrawText", "Size", &TAppSettings::DrawTextSize),
+    IntKey("PanWindow", "Size", &TAppSettings::PanWindowSize, kPanWindowSizeRange),
+    IntKey("DrawText", "Size", &TAppSettings::DrawTextSize, kDrawTextSizeRange),
     BoolKey("ShortCutButton", "Flag", &TAppSettings::ShortCutButtonFlag),
     BoolKey("PD25", "Flag", &TAppSettings::PD25Flag),
     BoolKey("AdjustDraw", "Flag", &TAppSettings::AdjustDrawFlag),
@@ -69,15 +76,16 @@ const std::array kKeys = {
     IntKey("Color", "Distance2", &TAppSettings::ColorDistance2),
     IntKey("Color", "SpaceAdd2", &TAppSettings::ColorSpaceAdd2),
     IntKey("Color", "SpaceSub2", &TAppSettings::ColorSpaceSub2),
-    IntKey("DeleteTemp", "Limit", &TAppSettings::DeleteTempLimit),
+    IntKey("DeleteTemp", "Limit", &TAppSettings::DeleteTempLimit, kDeleteTempLimitRange),
     TextKey("Language", "Name", &TAppSettings::Language),
     BoolKey("ResultsPanel", "Flag", &TAppSettings::ResultsPanelFlag),
     BoolKey("Loupe", "Flag", &TAppSettings::LoupeFlag),
-    IntKey("Loupe", "Zoom", &TAppSettings::LoupeZoom),
+    IntKey("Loupe", "Zoom", &TAppSettings::LoupeZoom, kLoupeZoomRange),
     BoolKey("Snap", "Flag", &TAppSettings::SnapFlag),
     BoolKey("ReportDetail", "Flag", &TAppSettings::ReportDetailFlag),
     RealKey("Uncertainty", "ClickSigma", &TAppSettings::ClickSigma),
     BoolKey("Uncertainty", "LabelFlag", &TAppSettings::UncertaintyLabelFlag),
+    IntKey("Photo", "MegapixelLimit", &TAppSettings::PhotoMegapixelLimit, kPhotoMegapixelsRange),
 };
 
 constexpr const char* kRecentSection = "LastFileName";
@@ -132,6 +140,13 @@ bool ParseIniDecimal(const std::string& text, double& value)
     return true;
 }
 
+std::int64_t PhotoPixelLimit(const TAppSettings& settings)
+{
+    const std::int32_t megapixels =
+        std::clamp(settings.PhotoMegapixelLimit, kPhotoMegapixelsRange.lower, kPhotoMegapixelsRange.upper);
+    return std::int64_t{megapixels} * 1'000'000;
+}
+
 TAppSettings DefaultSettings(const std::string& exeFolder, const std::string& userFolder)
 {
     TAppSettings s;
@@ -163,8 +178,10 @@ TAppSettings ReadSettings(const fs::path& iniFile, const TAppSettings& defaults)
                 s.*k.flag = v != 0;
             break;
         case Kind::Int:
+            // A size typed into the file by hand (a negative label size hides
+            // every label) is brought into what the dialog would have stored.
             if (ParseIniInteger(raw, v))
-                s.*k.number = v;
+                s.*k.number = k.range ? std::clamp(v, k.range->lower, k.range->upper) : v;
             break;
         case Kind::Real:
             ParseIniDecimal(raw, s.*k.real);

@@ -11,6 +11,21 @@
 
 namespace kvx {
 
+// The values a numeric setting may take, both ends included: what the
+// preferences dialog stores, and what a hand-edited file is brought back into.
+struct SettingRange {
+    std::int32_t lower;
+    std::int32_t upper;
+};
+inline constexpr SettingRange kPanWindowSizeRange{100, 500};
+inline constexpr SettingRange kDrawTextSizeRange{8, 20};
+inline constexpr SettingRange kDeleteTempLimitRange{0, 100};
+inline constexpr SettingRange kLoupeZoomRange{2, 8};
+// Photos of more megapixels than the setting are refused before they are
+// decoded.  A thousand megapixels take 3 GB as the photo and as much again
+// while it is processed: more is past what this program can hold.
+inline constexpr SettingRange kPhotoMegapixelsRange{10, 1000};
+
 struct TAppSettings {
     std::string ImageFolder;
     std::string PD25Folder;
@@ -50,6 +65,9 @@ struct TAppSettings {
     // 0.1..5): every result's uncertainty is worked out from it.
     double ClickSigma = 0.5;
     bool UncertaintyLabelFlag = false;  // "±" after the values in the labels over the photo
+    // The largest photo opened, in megapixels (a million pixels): a photo
+    // that claims more is refused before it takes any memory.
+    std::int32_t PhotoMegapixelLimit = 250;
     std::array<std::string, 6> LastFileName;  // [1..5], [1] the newest
 
     friend bool operator==(const TAppSettings&, const TAppSettings&) = default;
@@ -59,7 +77,8 @@ struct TAppSettings {
 // (where a file dialog would start anyway) for the others.
 TAppSettings DefaultSettings(const std::string& exeFolder, const std::string& userFolder);
 
-// The settings in iniFile, each missing or unreadable value at its default.
+// The settings in iniFile, each missing or unreadable value at its default and
+// each number outside its range brought to the nearer end.
 // A missing, oversized or malformed file gives the defaults; never throws.
 TAppSettings ReadSettings(const std::filesystem::path& iniFile, const TAppSettings& defaults);
 
@@ -76,5 +95,8 @@ bool ParseIniInteger(const std::string& text, std::int32_t& value);
 // Reads an INI decimal the same way: digits with an optional sign and point,
 // always a point whatever the locale, a finite number.
 bool ParseIniDecimal(const std::string& text, double& value);
+
+// The largest photo opened under settings, in pixels.
+std::int64_t PhotoPixelLimit(const TAppSettings& settings);
 
 } // namespace kvx

@@ -93,6 +93,11 @@ TFDProperty::TFDProperty(const TAppSettings& s, QWidget* parent) : QDialog(paren
     Edit_ClickSigma->setObjectName(QStringLiteral("Edit_ClickSigma"));
     Edit_ClickSigma->setText(QString::fromStdString(FormatGeneral(ClickSigma(s.ClickSigma))));
     Edit_ClickSigma->setToolTip(Qx("PropertyDialog", "点を置くときのずれの見込み (標準偏差). 計測値の ± はここから求めます"));
+    Edit_PhotoMegapixelLimit = numberGroup(Qx("PropertyDialog", "開く写真の大きさの上限"), nullptr, s.PhotoMegapixelLimit,
+                                           Qx("PropertyDialog", "メガ画素 (10～1000)"));
+    Edit_PhotoMegapixelLimit->setObjectName(QStringLiteral("Edit_PhotoMegapixelLimit"));
+    Edit_PhotoMegapixelLimit->setToolTip(
+        Qx("PropertyDialog", "これより画素数の多い写真は, 読み込む前に断ります (メモリを使い尽くさないため)"));
 
     CheckBox_ShortCutButton = new QCheckBox(Qx("PropertyDialog", "ショートカットボタン"), this);
     CheckBox_ShortCutButton->setChecked(s.ShortCutButtonFlag);
@@ -196,10 +201,14 @@ void TFDProperty::ColourClicked(int i)
 TAppSettings TFDProperty::Stored(TAppSettings s) const
 {
     s.PanWindowFlag = CheckBox_PanWindow->isChecked();
-    s.PanWindowSize = PropertyNumber(Edit_PanWindowSize->text().toStdString(), 100, 500);
-    s.DrawTextSize = PropertyNumber(Edit_DrawTextSize->text().toStdString(), 8, 20);
-    s.DeleteTempLimit = PropertyNumber(Edit_DeleteTempLimit->text().toStdString(), 0, 100);
-    s.LoupeZoom = PropertyNumber(Edit_LoupeZoom->text().toStdString(), 2, 8);
+    auto number = [](const QLineEdit* edit, SettingRange r) {
+        return PropertyNumber(edit->text().toStdString(), r.lower, r.upper);
+    };
+    s.PanWindowSize = number(Edit_PanWindowSize, kPanWindowSizeRange);
+    s.DrawTextSize = number(Edit_DrawTextSize, kDrawTextSizeRange);
+    s.DeleteTempLimit = number(Edit_DeleteTempLimit, kDeleteTempLimitRange);
+    s.LoupeZoom = number(Edit_LoupeZoom, kLoupeZoomRange);
+    s.PhotoMegapixelLimit = number(Edit_PhotoMegapixelLimit, kPhotoMegapixelsRange);
     s.ShortCutButtonFlag = CheckBox_ShortCutButton->isChecked();
     s.AdjustDrawFlag = CheckBox_AdjustDraw->isChecked();
     s.PD25Flag = CheckBox_PD25->isChecked();

@@ -50,6 +50,7 @@ public:
     QComboBox* ComboBox_Language;
     QLineEdit* Edit_LoupeZoom;
     QLineEdit* Edit_ClickSigma;
+    QLineEdit* Edit_PhotoMegapixelLimit;
     QCheckBox* CheckBox_UncertaintyLabel;
     std::array<QPushButton*, 14> colourPanels{};
 
