@@ -224,10 +224,6 @@
 <context>
     <name>Photo</name>
     <message>
-        <source>&apos;%1&apos; は大きすぎて読み込めません (%2 × %3 画素).</source>
-        <translation>&apos;%1&apos; is too large to open (%2 × %3 pixels).</translation>
-    </message>
-    <message>
         <source>&apos;%1&apos; は壊れているため読み込めません (%2 × %3 画素と記されていますが, データが少なすぎます).</source>
         <translation>&apos;%1&apos; is damaged and cannot be opened (it claims %2 × %3 pixels, but holds too little data).</translation>
     </message>
@@ -246,6 +242,14 @@
     <message>
         <source>&apos;%1&apos; の形式 (%2) の画像は読み込めません. JPEG, BMP, PNG の写真を開いてください.</source>
         <translation>&apos;%1&apos; is a picture of a kind (%2) this program does not open. Please open a JPEG, BMP or PNG photo.</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; は大きすぎて読み込めません (%2 × %3 画素, %4 メガ画素). 開ける写真は %5 メガ画素までです (環境設定で変えられます).</source>
+        <translation>&apos;%1&apos; is too large to open (%2 × %3 pixels, %4 megapixels). Photos of up to %5 megapixels open (see the preferences).</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; は通常のファイルではないため読み込めません (パイプや装置は開けません).</source>
+        <translation>&apos;%1&apos; cannot be opened: it is not a regular file (pipes and devices are not opened).</translation>
     </message>
 </context>
 <context>
@@ -659,6 +663,18 @@
     <message>
         <source>写真上の数値に ± を付ける</source>
         <translation>Show ± after the values on the photo</translation>
+    </message>
+    <message>
+        <source>開く写真の大きさの上限</source>
+        <translation>Largest photo to open</translation>
+    </message>
+    <message>
+        <source>メガ画素 (10～1000)</source>
+        <translation>megapixels (10 to 1000)</translation>
+    </message>
+    <message>
+        <source>これより画素数の多い写真は, 読み込む前に断ります (メモリを使い尽くさないため)</source>
+        <translation>Photos of more pixels are refused before they are read, so that they cannot use up the memory</translation>
     </message>
 </context>
 <context>

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <csetjmp>
@@ -186,21 +187,25 @@ QImage LargeImage(int width, int height)
 }
 
 
-JpegDecode DecodeJpeg(const QString& path, std::int64_t maxPixels)
+JpegDecode DecodeJpeg(int fd, std::int64_t fileBytes, std::int64_t maxPixels)
 {
     JpegDecode out;
-    {
-        QFile probe(path);
-        if (!probe.open(QIODevice::ReadOnly) || !probe.peek(2).startsWith("\xFF\xD8")) {
-            out.result = JpegDecode::Result::NotHandled;
-            return out;
-        }
-    }
-    std::FILE* file = std::fopen(QFile::encodeName(path).constData(), "rb");
-    if (!file) {
+    unsigned char magic[2] = {};
+    if (::pread(fd, magic, 2, 0) != 2 || magic[0] != 0xFF || magic[1] != 0xD8) {
         out.result = JpegDecode::Result::NotHandled;
         return out;
     }
+    // A stream of its own over a copy of the descriptor, so closing it leaves
+    // the caller's open; it starts where the copy does, at the file's start.
+    const int own = ::dup(fd);
+    std::FILE* file = own >= 0 ? ::fdopen(own, "rb") : nullptr;
+    if (!file) {
+        if (own >= 0)
+            ::close(own);
+        out.result = JpegDecode::Result::NotHandled;
+        return out;
+    }
+    std::rewind(file);
     jpeg_decompress_struct cinfo{};
     ErrorManager err{};
     cinfo.err = jpeg_std_error(&err.base);
@@ -209,7 +214,7 @@ JpegDecode DecodeJpeg(const QString& path, std::int64_t maxPixels)
     Monitor monitor{};
     monitor.base.progress_monitor = OnProgress;
     monitor.err = &err;
-    const int rc = Decode(file, maxPixels, QFileInfo(path).size(), out, err, monitor, cinfo);
+    const int rc = Decode(file, maxPixels, fileBytes, out, err, monitor, cinfo);
     jpeg_destroy_decompress(&cinfo);
     std::fclose(file);
     switch (rc) {

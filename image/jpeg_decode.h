@@ -23,7 +23,9 @@ struct JpegDecode {
 // NotHandled for files that are no JPEG (they are left to Qt's readers).  Implausible when the file is far
 // too small for the size it announces (see PlausibleForFileSize); nothing is
 // allocated for the pixels then.
-JpegDecode DecodeJpeg(const QString& path, std::int64_t maxPixels);
+// The file is read through descriptor fd (of fileBytes bytes), from its start;
+// it stays open.
+JpegDecode DecodeJpeg(int fd, std::int64_t fileBytes, std::int64_t maxPixels);
 
 // An RGB888 image for a photo's pixels: large ones in memory the kernel maps
 // in huge pages.  Null when the memory cannot be had.

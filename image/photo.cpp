@@ -9,6 +9,10 @@
 #include <QImageReader>
 #include <QImageWriter>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <vector>
@@ -33,6 +37,57 @@ QString Named(const QString& path)
 {
     return QFileInfo(path).fileName();
 }
+
+// A photo file held open from the moment it was found to be a regular file
+// until it is read: every decoder reads this one open file, so nothing put in
+// its place meanwhile is read.  A pipe, a device or a socket is never opened
+// for good: the open does not wait (a pipe without a writer would block it
+// forever), and the file's type is checked on what was opened.
+class PhotoFile {
+public:
+    explicit PhotoFile(const QString& path)
+    {
+        fd_ = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd_ < 0)
+            return;
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+            special_ = true;
+            Close();
+            return;
+        }
+        size_ = st.st_size;
+        // Reads of a regular file never wait; the flag goes for the decoders' sake.
+        const int flags = ::fcntl(fd_, F_GETFL);
+        if (flags >= 0)
+            ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
+    }
+    ~PhotoFile() { Close(); }
+    PhotoFile(const PhotoFile&) = delete;
+    PhotoFile& operator=(const PhotoFile&) = delete;
+
+    bool IsOpen() const { return fd_ >= 0; }
+    // Something other than a regular file stands at the path.
+    bool Special() const { return special_; }
+    int Descriptor() const { return fd_; }
+    qint64 Size() const { return size_; }
+    // A QFile reading the open file from its start; the file stays ours.
+    bool Attach(QFile& file) const
+    {
+        return IsOpen() && file.open(fd_, QIODevice::ReadOnly, QFileDevice::DontCloseHandle) && file.seek(0);
+    }
+
+private:
+    void Close()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = -1;
+    }
+    int fd_ = -1;
+    bool special_ = false;
+    qint64 size_ = 0;
+};
 
 // Qt's decoders hand back what they could read of a cut-off file without
 // failing; a photo missing its lower part must not be measured, so the
@@ -140,10 +195,10 @@ bool RunLengthComplete(QFile& file, qint64 offset, qint64 height, int bits)
 
 // A bitmap whose pixel data ends before its header says the picture does: the
 // BMP reader fills the missing part silently, in every coding it reads.
-bool BitmapCutOff(const QString& path)
+bool BitmapCutOff(const PhotoFile& photo)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    QFile f;
+    if (!photo.Attach(f))
         return false;
     const QByteArray h = f.read(54);
     if (h.size() < 26 || !h.startsWith("BM"))
@@ -186,10 +241,10 @@ constexpr qint64 kBandBytes = 1 << 18;
 // then convert them, a second pass over tens of megabytes.  Anything else is
 // left to Qt's reader: a null image.  The pixels and the resolution are what
 // Qt's reader gives.
-QImage ReadPlainBitmap(const QString& path)
+QImage ReadPlainBitmap(const PhotoFile& photo, std::int64_t maxPixels)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    QFile f;
+    if (!photo.Attach(f))
         return {};
     const QByteArray h = f.read(54);
     if (h.size() < 54 || !h.startsWith("BM"))
@@ -202,7 +257,7 @@ QImage ReadPlainBitmap(const QString& path)
         Le(h, 30, 4) != 0)
         return {};
     const qint64 height = std::abs(signedHeight);
-    if (width <= 0 || height <= 0 || height > (qint64{1} << 30) || width * height > kMaxPhotoPixels)
+    if (width <= 0 || height <= 0 || height > (qint64{1} << 30) || width * height > maxPixels)
         return {};
     const qint64 rowBytes = (width * 3 + 3) / 4 * 4;
     if (offset < 14 + static_cast<qint64>(headerBytes) || f.size() < offset + rowBytes * height || !f.seek(offset))
@@ -244,9 +299,27 @@ bool AcceptedEncoding(const QByteArray& format)
     return accepted.contains(format);
 }
 
-QString TooLargeMessage(const QString& path, qint64 width, qint64 height)
+// Megapixels with one decimal and a point, whatever the locale.
+QString Megapixels(std::int64_t pixels)
 {
-    return QCoreApplication::translate("Photo", "'%1' は大きすぎて読み込めません (%2 × %3 画素).").arg(Named(path)).arg(width).arg(height);
+    return QString::number(static_cast<double>(pixels) / 1e6, 'f', 1);
+}
+
+QString TooLargeMessage(const QString& path, qint64 width, qint64 height, std::int64_t maxPixels)
+{
+    return QCoreApplication::translate("Photo",
+                                       "'%1' は大きすぎて読み込めません (%2 × %3 画素, %4 メガ画素). 開ける写真は %5 メガ画素までです "
+                                       "(環境設定で変えられます).")
+        .arg(Named(path))
+        .arg(width)
+        .arg(height)
+        .arg(Megapixels(width * height), Megapixels(maxPixels));
+}
+
+QString NotAFileMessage(const QString& path)
+{
+    return QCoreApplication::translate("Photo", "'%1' は通常のファイルではないため読み込めません (パイプや装置は開けません).")
+        .arg(Named(path));
 }
 
 QString ImplausibleMessage(const QString& path, qint64 width, qint64 height)
@@ -387,24 +460,43 @@ bool Photo::SaveBmp(const QString& path, const Progress& progress) const
     return f.flush();
 }
 
-void ConfigureImageDecoding()
+namespace {
+
+void AllowDecoding(std::int64_t maxPixels)
 {
     // In megabytes; Qt's own default (256) stops at about 64 megapixels.
-    QImageReader::setAllocationLimit(static_cast<int>(kMaxPhotoPixels * 4 / (1024 * 1024)) + 64);
+    QImageReader::setAllocationLimit(static_cast<int>(maxPixels * 4 / (1024 * 1024)) + 64);
 }
 
-PhotoLoad LoadPhoto(const QString& path, const Progress& progress)
+} // namespace
+
+void ConfigureImageDecoding()
+{
+    AllowDecoding(kMaxPhotoPixels);
+}
+
+PhotoLoad LoadPhoto(const QString& path, const Progress& progress, std::int64_t maxPixels)
 {
     PhotoLoad r;
     Report(progress, 0);
-    const JpegDecode jpeg = DecodeJpeg(path, kMaxPhotoPixels);
+    const PhotoFile file(path);
+    if (file.Special()) {
+        r.error = NotAFileMessage(path);
+        return r;
+    }
+    if (!file.IsOpen()) {
+        r.error = QCoreApplication::translate("Photo", "'%1' は画像として読み込めません.").arg(Named(path));
+        return r;
+    }
+    AllowDecoding(maxPixels);
+    const JpegDecode jpeg = DecodeJpeg(file.Descriptor(), file.Size(), maxPixels);
     switch (jpeg.result) {
     case JpegDecode::Result::Ok:
         r.photo = Photo(jpeg.image);
         Report(progress, 100);
         return r;
     case JpegDecode::Result::TooLarge:
-        r.error = TooLargeMessage(path, jpeg.width, jpeg.height);
+        r.error = TooLargeMessage(path, jpeg.width, jpeg.height, maxPixels);
         return r;
     case JpegDecode::Result::Implausible:
         r.error = ImplausibleMessage(path, jpeg.width, jpeg.height);
@@ -418,32 +510,51 @@ PhotoLoad LoadPhoto(const QString& path, const Progress& progress)
     case JpegDecode::Result::NotHandled:
         break;
     }
-    QImageReader reader(path);
-    reader.setAutoTransform(false);
-    if (!reader.canRead()) {
-        r.error = QCoreApplication::translate("Photo", "'%1' は画像として読み込めません.").arg(Named(path));
-        return r;
-    }
-    if (!AcceptedEncoding(reader.format())) {
-        r.error = QCoreApplication::translate("Photo", "'%1' の形式 (%2) の画像は読み込めません. JPEG, BMP, PNG の写真を開いてください.")
-                      .arg(Named(path), QString::fromLatin1(reader.format()).toUpper());
-        return r;
-    }
-    const QSize size = reader.size();
-    if (size.isValid() && static_cast<std::int64_t>(size.width()) * size.height() > kMaxPhotoPixels) {
-        r.error = TooLargeMessage(path, size.width(), size.height());
-        return r;
-    }
-    if (size.isValid() && !PlausibleForFileSize(size.width(), size.height(), QFileInfo(path).size())) {
-        r.error = ImplausibleMessage(path, size.width(), size.height());
-        return r;
+    const QString unreadable = QCoreApplication::translate("Photo", "'%1' は画像として読み込めません.").arg(Named(path));
+    QByteArray format;
+    {
+        // The header alone: its coding and the size it announces.
+        QFile device;
+        if (!file.Attach(device)) {
+            r.error = unreadable;
+            return r;
+        }
+        QImageReader probe(&device);
+        if (!probe.canRead()) {
+            r.error = unreadable;
+            return r;
+        }
+        format = probe.format();
+        if (!AcceptedEncoding(format)) {
+            r.error = QCoreApplication::translate("Photo", "'%1' の形式 (%2) の画像は読み込めません. JPEG, BMP, PNG の写真を開いてください.")
+                          .arg(Named(path), QString::fromLatin1(format).toUpper());
+            return r;
+        }
+        const QSize size = probe.size();
+        if (size.isValid() && static_cast<std::int64_t>(size.width()) * size.height() > maxPixels) {
+            r.error = TooLargeMessage(path, size.width(), size.height(), maxPixels);
+            return r;
+        }
+        if (size.isValid() && !PlausibleForFileSize(size.width(), size.height(), file.Size())) {
+            r.error = ImplausibleMessage(path, size.width(), size.height());
+            return r;
+        }
     }
     Report(progress, 10);
     QImage image;
-    bool cutOff = reader.format() == "bmp" && BitmapCutOff(path);
-    if (!cutOff && reader.format() == "bmp")
-        image = ReadPlainBitmap(path);
+    // Each reading below starts afresh from the file's start: they share the
+    // one open file, and so its position.
+    bool cutOff = format == "bmp" && BitmapCutOff(file);
+    if (!cutOff && format == "bmp")
+        image = ReadPlainBitmap(file, maxPixels);
     if (!cutOff && image.isNull()) {
+        QFile device;
+        if (!file.Attach(device)) {
+            r.error = unreadable;
+            return r;
+        }
+        QImageReader reader(&device, format);
+        reader.setAutoTransform(false);
         const DecoderListener listener;
         if (!reader.read(&image) || image.isNull()) {
             r.error = QCoreApplication::translate("Photo", "'%1' を読み込めませんでした (%2).").arg(Named(path), reader.errorString());
@@ -463,8 +574,9 @@ PhotoLoad LoadPhoto(const QString& path, const Progress& progress)
 
 std::string PhotoFingerprint(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const PhotoFile photo(path);
+    QFile file;
+    if (!photo.Attach(file))
         return std::string();
     QCryptographicHash hash(QCryptographicHash::Sha256);
     if (!hash.addData(&file))

@@ -16,9 +16,10 @@ namespace kvx {
 
 using Progress = std::function<void(int percent)>;
 
-// Photos larger than this many pixels are refused before decoding: three bytes
-// a pixel for the photo, once more while it is processed, and the reduced
-// copies for display must fit comfortably in memory.
+// Photos larger than this many pixels are refused before decoding, unless the
+// caller says otherwise (the user's preference): three bytes a pixel for the
+// photo, once more while it is processed, and the reduced copies for display
+// must fit comfortably in memory.
 inline constexpr std::int64_t kMaxPhotoPixels = 250'000'000;
 
 // Whether a file of fileBytes can hold a photo of width x height.  A camera's
@@ -58,12 +59,14 @@ struct PhotoLoad {
     QString error;  // set when the photo could not be loaded, in Japanese
 };
 
-// Decodes any format Qt reads (JPEG and BMP among them).  Refuses, with a
-// message naming the file, what is not an image, is damaged, or is too large.
-PhotoLoad LoadPhoto(const QString& path, const Progress& progress = {});
+// Decodes JPEG, BMP, PNG and the portable any-maps.  Refuses, with a message
+// naming the file, what is not a regular file (a pipe would never end), is not
+// an image, is damaged, or has more than maxPixels pixels: the size is read
+// from the file's header, before anything is decoded or allocated for it.
+PhotoLoad LoadPhoto(const QString& path, const Progress& progress = {}, std::int64_t maxPixels = kMaxPhotoPixels);
 
 // The SHA-256 of the photo file's bytes in lower-case hex, read in blocks;
-// empty when the file cannot be read.  Unlike CheckSum it tells apart every two
+// empty when the file cannot be read or is no regular file.  Unlike CheckSum it tells apart every two
 // photos, whatever their names, sizes and corners.
 std::string PhotoFingerprint(const QString& path);
 

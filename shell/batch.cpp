@@ -139,7 +139,7 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
             return Fail(err, "cannot read '" + options.photo + "': " + ec.message(), 3);
         readable = QString::fromStdString(link.string());
     }
-    const PhotoLoad loaded = LoadPhoto(readable);
+    const PhotoLoad loaded = LoadPhoto(readable, {}, PhotoPixelLimit(g_settings));
     if (loaded.photo.isNull())
         return Fail(err, loaded.error.toStdString(), 3);
 

@@ -162,7 +162,7 @@ void TF001::LoadFile(const QString& path)
         PhotoLoad loaded;
         {
             Hourglass hourglass;
-            loaded = LoadPhoto(path, [this](int p) { Progress(p); });
+            loaded = LoadPhoto(path, [this](int p) { Progress(p); }, PhotoPixelLimit(settings_));
             Progress(0);
         }
         if (loaded.photo.isNull()) {

@@ -363,7 +363,7 @@ void TF001::OfferRecovery()
     }
     Guard("OfferRecovery", [&] {
         Hourglass hourglass;
-        PhotoLoad loaded = LoadPhoto(photo, [this](int p) { Progress(p); });
+        PhotoLoad loaded = LoadPhoto(photo, [this](int p) { Progress(p); }, PhotoPixelLimit(settings_));
         Progress(0);
         // The note stays until the user opens another photo or says no, so a
         // photo on a drive not mounted yet can still be brought back later.

@@ -10,8 +10,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cctype>
+#include <chrono>
 #include <cstdio>
+#include <future>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -525,6 +531,233 @@ TEST(PhotoFiles, PlainPicturesInSmallFilesStillOpen)
     EXPECT_TRUE(PlausibleForFileSize(6000, 4000, 100'000)) << "a plain 24-megapixel photo in 100 KB";
     EXPECT_FALSE(PlausibleForFileSize(15000, 16000, 1024));
 }
+
+// --- photos over the user's pixel limit ---------------------------------------
+
+// The baseline JPEG's frame header holds its height, then its width.
+std::string JpegClaiming(std::uint32_t width, std::uint32_t height)
+{
+    const std::string small = EncodeJpeg(Detailed(16, 16), {});
+    const std::size_t sof = small.find("\xFF\xC0");
+    EXPECT_NE(sof, std::string::npos);
+    return Claiming(small, sof + 7, sof + 5, 2, true, width, height);
+}
+
+std::string PngClaiming(std::uint32_t width, std::uint32_t height)
+{
+    std::string png = Claiming(Written(Detailed(16, 16), "png"), 16, 20, 4, true, width, height);
+    const std::uint32_t crc = Crc(png.substr(12, 17));
+    for (int i = 0; i < 4; ++i)
+        png[29 + static_cast<std::size_t>(i)] = static_cast<char>((crc >> (8 * (3 - i))) & 0xFF);
+    return png;
+}
+
+std::string BmpClaiming(std::uint32_t width, std::uint32_t height)
+{
+    return Claiming(Written(Detailed(16, 16), "bmp"), 18, 22, 4, false, width, height);
+}
+
+std::string RunLengthBmpClaiming(std::uint32_t width, std::uint32_t height)
+{
+    return Claiming(RunLengthBmp(16, 16, 8), 18, 22, 4, false, width, height);
+}
+
+// The portable any-maps: a text header, then a few bytes of pixels.
+std::string AnyMap(const char* magic, std::uint32_t width, std::uint32_t height)
+{
+    std::string out = std::string(magic) + "\n" + std::to_string(width) + " " + std::to_string(height) + "\n";
+    if (std::string(magic) != "P4")
+        out += "255\n";
+    return out + std::string(64, '\x80');
+}
+
+struct LimitCase {
+    const char* name;
+    std::function<std::string(std::uint32_t width, std::uint32_t height)> bytes;
+};
+
+std::ostream& operator<<(std::ostream& out, const LimitCase& c)
+{
+    return out << c.name;
+}
+
+const LimitCase kEveryAcceptedCoding[] = {
+    {"photo.jpg", JpegClaiming},
+    {"photo.png", PngClaiming},
+    {"photo.bmp", BmpClaiming},
+    {"rle8.bmp", RunLengthBmpClaiming},
+    {"photo.ppm", [](std::uint32_t w, std::uint32_t h) { return AnyMap("P6", w, h); }},
+    {"photo.pgm", [](std::uint32_t w, std::uint32_t h) { return AnyMap("P5", w, h); }},
+    {"photo.pbm", [](std::uint32_t w, std::uint32_t h) { return AnyMap("P4", w, h); }},
+};
+
+class OverThePixelLimit : public ::testing::TestWithParam<LimitCase> {};
+
+// A small file announcing a picture of 16000 x 15600 pixels, the size of a
+// single-colour PNG of 756 KB that took a gigabyte to open: with the limit
+// set below it, it is refused by its header, before anything is decoded (a
+// decoded file this small would be cut off or damaged, and say so).
+TEST_P(OverThePixelLimit, IsRefusedBeforeDecodingWithItsSize)
+{
+    TempFolder folder;
+    const std::string bytes = GetParam().bytes(16000, 15600);
+    ASSERT_LT(bytes.size(), 4000u);
+    test::WriteAll(folder.path() / GetParam().name, bytes);
+    const QString path = QString::fromStdString((folder.path() / GetParam().name).string());
+    const PhotoLoad r = LoadPhoto(path, {}, 100'000'000);
+    EXPECT_TRUE(r.photo.isNull());
+    EXPECT_TRUE(r.error.contains(QStringLiteral("大きすぎ"))) << r.error.toStdString();
+    EXPECT_TRUE(r.error.contains(QStringLiteral("16000 × 15600"))) << r.error.toStdString();
+    EXPECT_TRUE(r.error.contains(QStringLiteral("249.6 メガ画素"))) << r.error.toStdString();
+    EXPECT_TRUE(r.error.contains(QStringLiteral("100.0 メガ画素"))) << "the limit is named: " << r.error.toStdString();
+    EXPECT_TRUE(r.error.contains(QString::fromUtf8(GetParam().name))) << r.error.toStdString();
+
+    // Far past the default limit: refused the same way without a word about damage.
+    test::WriteAll(folder.path() / GetParam().name, GetParam().bytes(60000, 60000));
+    const PhotoLoad bomb = LoadPhoto(path);
+    EXPECT_TRUE(bomb.photo.isNull());
+    EXPECT_TRUE(bomb.error.contains(QStringLiteral("60000 × 60000"))) << bomb.error.toStdString();
+    EXPECT_TRUE(bomb.error.contains(QStringLiteral("3600.0 メガ画素"))) << bomb.error.toStdString();
+    EXPECT_TRUE(bomb.error.contains(QStringLiteral("250.0 メガ画素"))) << bomb.error.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryCoding, OverThePixelLimit, ::testing::ValuesIn(kEveryAcceptedCoding),
+                         [](const auto& tp) {
+                             std::string n = tp.param.name;
+                             for (char& c : n)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return n;
+                         });
+
+// Both sides of the limit, in every coding that keeps a picture whole: a
+// photo of exactly as many pixels as allowed opens, one pixel fewer allowed
+// refuses it.
+TEST(PhotoFiles, ThePixelLimitIsInclusive)
+{
+    TempFolder folder;
+    const QImage picture = Detailed(40, 25);
+    const std::pair<const char*, std::string> files[] = {
+        {"a.jpg", EncodeJpeg(picture, {})},      {"a.png", Written(picture, "png")},
+        {"a.bmp", Written(picture, "bmp")},      {"a.ppm", Written(picture, "ppm")},
+        {"a.pgm", Written(picture, "pgm")},      {"a.pbm", Written(picture, "pbm")},
+    };
+    for (const auto& [name, bytes] : files) {
+        test::WriteAll(folder.path() / name, bytes);
+        const QString path = QString::fromStdString((folder.path() / name).string());
+        const PhotoLoad at = LoadPhoto(path, {}, 1000);
+        EXPECT_TRUE(at.error.isEmpty()) << name << ": " << at.error.toStdString();
+        EXPECT_EQ(at.photo.Width(), 40) << name;
+        const PhotoLoad over = LoadPhoto(path, {}, 999);
+        EXPECT_TRUE(over.photo.isNull()) << name;
+        EXPECT_TRUE(over.error.contains(QStringLiteral("40 × 25"))) << name << ": " << over.error.toStdString();
+    }
+}
+
+// --- what is no regular file ----------------------------------------------------
+
+// A named pipe without a writer blocks whoever opens it for reading; a photo
+// dialog, a drag or a recovery note naming one froze the window for good.
+// The load runs beside the test: should it block, the test opens the pipe's
+// other end itself to let it go, and fails.
+TEST(PhotoFiles, APipeIsRefusedWithoutWaiting)
+{
+    TempFolder folder;
+    const std::string fifo = (folder.path() / "photo.jpg").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    auto load = std::async(std::launch::async, [&] { return LoadPhoto(QString::fromStdString(fifo)); });
+    if (load.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+        ADD_FAILURE() << "opening a pipe blocked";
+        const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0)
+            ::close(writer);
+    }
+    const PhotoLoad r = load.get();
+    EXPECT_TRUE(r.photo.isNull());
+    EXPECT_TRUE(r.error.contains(QStringLiteral("photo.jpg"))) << r.error.toStdString();
+    EXPECT_TRUE(r.error.contains(QStringLiteral("通常のファイルではない"))) << r.error.toStdString();
+    EXPECT_EQ(PhotoFingerprint(QString::fromStdString(fifo)), "") << "nor is it read for its fingerprint";
+
+    // A device is no photo either, however much it would give.
+    const PhotoLoad device = LoadPhoto(QStringLiteral("/dev/zero"));
+    EXPECT_TRUE(device.photo.isNull());
+    EXPECT_TRUE(device.error.contains(QStringLiteral("通常のファイルではない"))) << device.error.toStdString();
+}
+
+// --- hostile photo files, replayed ---------------------------------------------
+
+std::string Junk(std::uint32_t seed, std::size_t size)
+{
+    std::uint32_t x = seed * 2654435761u + 1;
+    std::string out(size, '\0');
+    for (char& c : out) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        c = static_cast<char>(x & 0xFF);
+    }
+    return out;
+}
+
+struct HostilePhoto {
+    const char* name;
+    std::function<std::string()> bytes;
+    bool opens;
+};
+
+std::ostream& operator<<(std::ostream& out, const HostilePhoto& c)
+{
+    return out << c.name;
+}
+
+class HostilePhotos : public ::testing::TestWithParam<HostilePhoto> {};
+
+// Each ends in a photo or in a message naming the file; never a crash, a hang
+// or memory for pixels that are not there.
+TEST_P(HostilePhotos, EndInAPhotoOrAClearRefusal)
+{
+    TempFolder folder;
+    const HostilePhoto& c = GetParam();
+    const PhotoLoad r = LoadBytes(folder, c.name, c.bytes());
+    if (c.opens) {
+        EXPECT_TRUE(r.error.isEmpty()) << r.error.toStdString();
+        EXPECT_FALSE(r.photo.isNull());
+    } else {
+        EXPECT_TRUE(r.photo.isNull());
+        EXPECT_TRUE(r.error.contains(QString::fromUtf8(c.name))) << r.error.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replay, HostilePhotos,
+    ::testing::Values(
+        HostilePhoto{"whole.jpg", [] { return EncodeJpeg(Detailed(32, 32), {}); }, true},
+        HostilePhoto{"empty.jpg", [] { return std::string(); }, false},
+        HostilePhoto{"magic-only.jpg", [] { return std::string("\xFF\xD8"); }, false},
+        HostilePhoto{"header-cut.jpg", [] { return EncodeJpeg(Detailed(32, 32), {}).substr(0, 100); }, false},
+        HostilePhoto{"junk-after-magic.jpg", [] { return "\xFF\xD8" + Junk(1, 3000); }, false},
+        HostilePhoto{"zero-size.jpg", [] { return JpegClaiming(0, 0); }, false},
+        HostilePhoto{"widest.jpg", [] { return JpegClaiming(65535, 1); }, false},
+        HostilePhoto{"magic-only.png", [] { return std::string("\x89PNG\r\n\x1A\n", 8); }, false},
+        HostilePhoto{"junk-after-magic.png", [] { return std::string("\x89PNG\r\n\x1A\n", 8) + Junk(2, 3000); }, false},
+        HostilePhoto{"zero-size.png", [] { return PngClaiming(0, 0); }, false},
+        HostilePhoto{"beyond-int.png", [] { return PngClaiming(0xFFFFFFFF, 0xFFFFFFFF); }, false},
+        HostilePhoto{"magic-only.bmp", [] { return std::string("BM"); }, false},
+        HostilePhoto{"header-cut.bmp", [] { return Written(Detailed(16, 16), "bmp").substr(0, 30); }, false},
+        HostilePhoto{"junk-after-magic.bmp", [] { return "BM" + Junk(3, 3000); }, false},
+        HostilePhoto{"negative-size.bmp", [] { return BmpClaiming(0x80000000u, 0x80000000u); }, false},
+        HostilePhoto{"huge.ppm", [] { return AnyMap("P6", 4000000000u, 4000000000u); }, false},
+        HostilePhoto{"no-size.ppm", [] { return std::string("P6\n"); }, false},
+        HostilePhoto{"maxval-zero.pgm", [] { return std::string("P5\n2 2\n0\n\x01\x02\x03\x04"); }, false},
+        HostilePhoto{"junk.jpg", [] { return Junk(4, 5000); }, false},
+        HostilePhoto{"all-zero.png", [] { return std::string(4096, '\0'); }, false}),
+    [](const auto& tp) {
+        std::string n = tp.param.name;
+        for (char& c : n)
+            if (!std::isalnum(static_cast<unsigned char>(c)))
+                c = '_';
+        return n;
+    });
 
 // --- codings whose cut-off files cannot be told apart are not read -----------
 

@@ -61,12 +61,19 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <deque>
 #include <functional>
 #include <fstream>
 #include <map>
 #include <memory>
+#include <thread>
 #include <tuple>
 
 using namespace kvx;
@@ -371,6 +378,7 @@ private slots:
     void startsWithDefaultsAndShutdownWritesEveryKey();
     void openingAPhotoAndComingBackRestoresItsMeasurements();
     void aPhotoThatCannotBeDecodedKeepsTheOpenOne();
+    void aPipeAsThePhotoIsRefusedWithoutFreezing();
     void twoPhotosWithTheSameKeyKeepTheirOwnMeasurements();
     void recentPhotosAndTheFileMenu();
     void enablingFollowsTheModel();
@@ -521,6 +529,47 @@ void WindowTest::openingAPhotoAndComingBackRestoresItsMeasurements()
     QVERIFY(w.ItemEnabled(QStringLiteral("mnDistance")));
     w.mnChangeClick(2);
     QCOMPARE(w.Doc().Plane.base.BaseSet, std::uint8_t{1});
+    f.Close();
+}
+
+// A named pipe given as the photo (from the command line, the dialog, a drag
+// or a recovery note, all of which open through LoadFile's reading) has no
+// writer: opening it for reading would wait for ever, with the window frozen.
+// Should it block, a helper thread opens the other end after a while, so the
+// test fails instead of hanging.
+void WindowTest::aPipeAsThePhotoIsRefusedWithoutFreezing()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    const QString good = f.Photo(QStringLiteral("good.jpg"), Qt::gray);
+    w.LoadFile(good);
+    QVERIFY(w.HasPhoto());
+    const QString pipe = f.home.filePath(QStringLiteral("pipe.jpg"));
+    QCOMPARE(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+
+    std::atomic<bool> done{false};
+    std::atomic<bool> released{false};
+    std::thread watchdog([&] {
+        for (int i = 0; i < 200 && !done; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (done)
+            return;
+        released = true;
+        const int writer = ::open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0)
+            ::close(writer);
+    });
+    f.prompter->warnings.clear();
+    w.LoadFile(pipe);
+    done = true;
+    watchdog.join();
+    QVERIFY2(!released, "opening the pipe blocked");
+    QCOMPARE(f.prompter->warnings.size(), std::size_t{1});
+    const QString warning = QString::fromStdString(f.prompter->warnings[0]);
+    QVERIFY2(warning.contains(QStringLiteral("pipe.jpg")), qPrintable(warning));
+    QVERIFY2(warning.contains(QStringLiteral("通常のファイルではない")), qPrintable(warning));
+    // The photo open stays.
+    QCOMPARE(QString::fromStdString(w.Doc().ImageFileName), good);
     f.Close();
 }
 
