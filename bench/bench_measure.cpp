@@ -4,13 +4,20 @@
 #include "measure/calibration.h"
 #include "measure/computation.h"
 #include "measure/results.h"
+#include "measure/uncertainty.h"
+#include "measure/workfiles.h"
 #include "output/export/exports.h"
 
 #include "realistic.h"
 
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
+
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <numbers>
 #include <random>
 
 namespace kvx {
@@ -145,6 +152,73 @@ void BM_RealisticResults(benchmark::State& state)
     }
 }
 BENCHMARK(BM_RealisticResults)->ArgName("chain")->Arg(0)->Arg(2700)->Unit(benchmark::kMillisecond);
+
+// An outline of range(0) corners traced around a wall 3 m across (a traced
+// contour, not clicked): what each stage of its life costs.  Every stage
+// must grow in proportion to the corners; stage range(1): 0 its plane file
+// read back, 1 its area and perimeter, 2 its uncertainty, 3 the table of
+// results and the CSV with it, all cold.
+Document LargeOutline(int corners)
+{
+    Document doc = Wall();
+    TSpace s;
+    s.group = 0;
+    for (int j = 0; j < corners; ++j) {
+        const double a = 2 * std::numbers::pi * j / corners;
+        // A wavy circle, so that no three neighbours line up.
+        const double r = 1500 + 100 * std::sin(37 * a);
+        s.points.push_back(Project(r * std::cos(a), r * std::sin(a)));
+    }
+    s.points.push_back(s.points.front());
+    s.correctedPoints.resize(s.points.size());
+    doc.Plane.Spaces.Append(s);
+    return doc;
+}
+
+void BM_LargeOutline(benchmark::State& state)
+{
+    Document doc = LargeOutline(static_cast<int>(state.range(0)));
+    const auto stage = state.range(1);
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("kalvex-bench-" + std::to_string(::getpid()));
+    if (stage == 0) {
+        std::filesystem::create_directories(folder);
+        std::ofstream(WorkingFile(folder, 1), std::ios::binary) << EncodePlaneFile(doc);
+    }
+    for (auto _ : state) {
+        doc.Deltas.Clear();
+        switch (stage) {
+        case 0: {
+            Document loaded;
+            LoadTemp(loaded, 1, folder);
+            benchmark::DoNotOptimize(loaded.Plane.SpaceCount());
+            break;
+        }
+        case 1: {
+            TSpaceResult r;
+            CalcuSpace(doc, 1, r);
+            benchmark::DoNotOptimize(r.area);
+            break;
+        }
+        case 2:
+            benchmark::DoNotOptimize(SpaceUncertainty(doc, 1, 0.5));
+            break;
+        default: {
+            const std::vector<ResultRow> rows = ResultRows(doc, 0.5);
+            benchmark::DoNotOptimize(GroupTotals(doc, rows, 0.5).size());
+            benchmark::DoNotOptimize(CsvBytes(doc, true).size());
+            break;
+        }
+        }
+    }
+    state.SetComplexityN(state.range(0));
+    if (stage == 0)
+        std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_LargeOutline)
+    ->ArgNames({"corners", "stage"})
+    ->ArgsProduct({{3000, 10000, 30000}, {0, 1, 2, 3}})
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace kvx

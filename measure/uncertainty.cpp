@@ -333,11 +333,34 @@ using Result = std::function<std::optional<Real>(const std::vector<TDPoint>& pla
 
 // One of the results a measurement adds up: its measured points, each the
 // input it is, and how they make its value.
+// An outline's area as its value: areaScale times the size of the sum of the
+// cross products of neighbouring corners (the closing point repeats the
+// first).  Moving one corner changes two of the terms only, so the gradient
+// over every corner is worked out term by term, not outline by outline: the
+// whole sum again for each corner made a long outline take minutes.
+struct Outline {
+    Real areaScale = 0;
+};
+
+Real Cross(TDPoint a, TDPoint b)
+{
+    return static_cast<Real>(b.x) * a.y - static_cast<Real>(a.x) * b.y;
+}
+
+Real TwiceArea(const std::vector<TDPoint>& q)
+{
+    Real twice = 0;
+    for (std::size_t j = 0; j + 1 < q.size(); ++j)
+        twice += Cross(q[j], q[j + 1]);
+    return twice;
+}
+
 struct Part {
     bool corrected = false;  // the correction in force for it
     int ref = 0;             // the correction's reference point, when corrected
     std::vector<int> points;
     Result value;
+    std::optional<Outline> outline;  // set for an area: its value is worked out by terms
 };
 
 // What a result (or a sum of them) is made of: the calibration and the
@@ -444,6 +467,11 @@ std::optional<double> Propagate(const Measurement& m, const MovedMaps& maps, dou
     for (std::size_t k = 0; k < m.parts.size(); ++k)
         for (std::size_t j = 0; j < m.parts[k].points.size(); ++j)
             uses[static_cast<std::size_t>(m.parts[k].points[j])].emplace_back(k, j);
+    // Each outline's sum of terms where it stands.
+    std::vector<Real> twice(m.parts.size(), 0);
+    for (std::size_t k = 0; k < m.parts.size(); ++k)
+        if (m.parts[k].outline)
+            twice[k] = TwiceArea((*q)[k]);
 
     // The sum, or for a measured point the sum of the parts it moves: the
     // others stay as they are and drop out of the difference.
@@ -459,6 +487,34 @@ std::optional<double> Propagate(const Measurement& m, const MovedMaps& maps, dou
             return Total(m, *moved);
         }
         PlaneSets& sets = *q;
+        // The terms of the outlines the input moves, before it moves: each
+        // edge (e, e + 1) once.
+        auto edgesOf = [&](std::size_t k) {
+            std::vector<std::size_t> edges;
+            for (const auto& [kk, j] : uses[input]) {
+                if (kk != k)
+                    continue;
+                if (j > 0)
+                    edges.push_back(j - 1);
+                if (j + 1 < sets[k].size())
+                    edges.push_back(j);
+            }
+            std::sort(edges.begin(), edges.end());
+            edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+            return edges;
+        };
+        auto termsOf = [&](std::size_t k, const std::vector<std::size_t>& edges) {
+            Real t = 0;
+            for (const std::size_t e : edges)
+                t += Cross(sets[k][e], sets[k][e + 1]);
+            return t;
+        };
+        std::vector<Real> before(uses[input].size(), 0);
+        for (std::size_t n = 0; n < uses[input].size(); ++n) {
+            const std::size_t k = uses[input][n].first;
+            if (m.parts[k].outline && (n == 0 || uses[input][n - 1].first != k))
+                before[n] = termsOf(k, edgesOf(k));
+        }
         std::vector<TDPoint> kept;
         for (const auto& [k, j] : uses[input]) {
             const Part& part = m.parts[k];
@@ -474,7 +530,11 @@ std::optional<double> Propagate(const Measurement& m, const MovedMaps& maps, dou
             const std::size_t k = uses[input][n].first;
             if (n > 0 && uses[input][n - 1].first == k)
                 continue;  // each part once
-            const std::optional<Real> r = m.parts[k].value(sets[k]);
+            std::optional<Real> r;
+            if (const std::optional<Outline>& o = m.parts[k].outline)
+                r = o->areaScale * std::fabs(twice[k] - before[n] + termsOf(k, edgesOf(k)));
+            else
+                r = m.parts[k].value(sets[k]);
             valued = valued && r;
             if (r)
                 sum += *r;
@@ -514,6 +574,7 @@ struct PartOf {
     TDPoint ref;
     std::vector<TDPoint> points;
     Result value;
+    std::optional<Outline> outline = std::nullopt;
 };
 
 // Sets up the calibration of the current plane and, when corrected, the
@@ -551,6 +612,7 @@ Measurement Complete(Measurement m, std::vector<PartOf> parts)
         for (const TDPoint& p : parts[k].points)
             m.parts[k].points.push_back(m.in.Add(p));
         m.parts[k].value = std::move(parts[k].value);
+        m.parts[k].outline = parts[k].outline;
     }
     return m;
 }
@@ -583,12 +645,12 @@ std::optional<PartOf> SpacePart(const Document& doc, std::int32_t i, int sign)
     const bool corrected = CorrectionInForce(doc, s.corrected) && s.correctedPoints.size() == s.points.size();
     constexpr Real kRad = std::numbers::pi_v<Real> / 180;
     const Real stretch = std::cos(s.slantH * kRad) * std::cos(s.slantV * kRad);
-    return PartOf{corrected, s.correctionRef, s.points, [stretch, sign](const std::vector<TDPoint>& q) -> std::optional<Real> {
-                      Real twice = 0;
-                      for (std::size_t j = 0; j + 1 < q.size(); ++j)
-                          twice += static_cast<Real>(q[j + 1].x) * q[j].y - static_cast<Real>(q[j].x) * q[j + 1].y;
-                      return sign * std::fabs(twice) / (2 * stretch) / 1000000;
-                  }};
+    const Outline outline{sign / (2 * stretch) / 1000000};
+    return PartOf{corrected, s.correctionRef, s.points,
+                  [outline](const std::vector<TDPoint>& q) -> std::optional<Real> {
+                      return outline.areaScale * std::fabs(TwiceArea(q));
+                  },
+                  outline};
 }
 
 } // namespace
