@@ -14,7 +14,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <cctype>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 namespace kvx {
@@ -230,6 +233,53 @@ bool BitmapCutOff(const PhotoFile& photo)
         return !RunLengthComplete(f, offset, height, coding == kRle8 ? 8 : 4);
     const qint64 rowBytes = (width * bits + 31) / 32 * 4;
     return f.size() < offset + rowBytes * height;
+}
+
+// The picture size a bitmap's or a portable any-map's header announces, read
+// here: Qt's readers give none for a size past what a QImage can hold, which
+// is just the size a decompression bomb claims.
+struct Announced {
+    qint64 width = 0;
+    qint64 height = 0;
+};
+
+std::optional<Announced> AnnouncedSize(const PhotoFile& photo, const QByteArray& format)
+{
+    QFile f;
+    if (!photo.Attach(f))
+        return std::nullopt;
+    const QByteArray h = f.read(512);
+    if (format == "bmp") {
+        if (h.size() < 26 || !h.startsWith("BM"))
+            return std::nullopt;
+        if (Le(h, 14, 4) == 12)
+            return Announced{Le(h, 18, 2), Le(h, 20, 2)};
+        return Announced{std::abs(qint64{static_cast<qint32>(Le(h, 18, 4))}),
+                         std::abs(qint64{static_cast<qint32>(Le(h, 22, 4))})};
+    }
+    // "P1".."P6", then the width and the height in decimal, between blanks
+    // and comments that run to the end of their line.
+    if (h.size() < 2 || h[0] != 'P')
+        return std::nullopt;
+    qsizetype at = 2;
+    std::array<qint64, 2> v{};
+    for (qint64& n : v) {
+        while (at < h.size() && (std::isspace(static_cast<unsigned char>(h[at])) || h[at] == '#')) {
+            if (h[at] == '#')
+                while (at < h.size() && h[at] != '\n' && h[at] != '\r')
+                    ++at;
+            else
+                ++at;
+        }
+        if (at == h.size() || !std::isdigit(static_cast<unsigned char>(h[at])))
+            return std::nullopt;
+        for (; at < h.size() && std::isdigit(static_cast<unsigned char>(h[at])); ++at) {
+            n = n * 10 + (h[at] - '0');
+            if (n > (qint64{1} << 32))
+                return std::nullopt;
+        }
+    }
+    return Announced{v[0], v[1]};
 }
 
 // Rows are read and written in bands of about this many bytes: small enough
@@ -462,10 +512,11 @@ bool Photo::SaveBmp(const QString& path, const Progress& progress) const
 
 namespace {
 
+// Lets Qt's decoders allocate what photos of maxPixels need; 0: no limit.
 void AllowDecoding(std::int64_t maxPixels)
 {
     // In megabytes; Qt's own default (256) stops at about 64 megapixels.
-    QImageReader::setAllocationLimit(static_cast<int>(maxPixels * 4 / (1024 * 1024)) + 64);
+    QImageReader::setAllocationLimit(maxPixels == 0 ? 0 : static_cast<int>(maxPixels * 4 / (1024 * 1024)) + 64);
 }
 
 } // namespace
@@ -519,20 +570,29 @@ PhotoLoad LoadPhoto(const QString& path, const Progress& progress, std::int64_t 
             r.error = unreadable;
             return r;
         }
+        // Qt's readers give no size for a header past their allocation limit;
+        // reading the header allocates nothing, and the size is what the
+        // message must name.
         QImageReader probe(&device);
         if (!probe.canRead()) {
             r.error = unreadable;
             return r;
         }
         format = probe.format();
+        AllowDecoding(0);
+        const QSize size = probe.size();
+        AllowDecoding(maxPixels);
         if (!AcceptedEncoding(format)) {
             r.error = QCoreApplication::translate("Photo", "'%1' の形式 (%2) の画像は読み込めません. JPEG, BMP, PNG の写真を開いてください.")
                           .arg(Named(path), QString::fromLatin1(format).toUpper());
             return r;
         }
-        const QSize size = probe.size();
         if (size.isValid() && static_cast<std::int64_t>(size.width()) * size.height() > maxPixels) {
             r.error = TooLargeMessage(path, size.width(), size.height(), maxPixels);
+            return r;
+        }
+        if (const std::optional<Announced> a = AnnouncedSize(file, format); a && a->width * a->height > maxPixels) {
+            r.error = TooLargeMessage(path, a->width, a->height, maxPixels);
             return r;
         }
         if (size.isValid() && !PlausibleForFileSize(size.width(), size.height(), file.Size())) {
