@@ -161,7 +161,9 @@ int main(int argc, char** argv)
             }
             options.mmPerPixel = s;
         }
-        return kvx::RunBatch(options, folders, std::cerr);
+        // Batch mode writes nothing into the home: one it cannot write is
+        // still read.
+        return kvx::RunBatch(options, kvx::ReadingFolders(folders), std::cerr);
     }
 
     kvx::AppPaths paths;

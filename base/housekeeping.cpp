@@ -79,6 +79,16 @@ Folders ResolveFolders(const std::optional<std::string>& homeOption, const char*
     return f;
 }
 
+Folders ReadingFolders(const Folders& folders)
+{
+    if (folders.RefusedHome.empty() || !IsFolder(folders.RefusedHome / "Temp"))
+        return folders;
+    Folders home;
+    home.ExeFolder = folders.RefusedHome;
+    home.TempFolder = home.ExeFolder / "Temp";
+    return home;
+}
+
 bool EnsureTempFolder(const Folders& folders)
 {
     std::error_code ec;

@@ -40,6 +40,11 @@ Folders ResolveFolders(const std::optional<std::string>& homeOption, const char*
                        const std::filesystem::path& executableFolder,
                        const std::filesystem::path& userDataFolder = {});
 
+// The folders a run that only reads (batch mode) takes: a home refused for
+// writing is still where its photos' measurements were kept, so it is read
+// when it has a working folder; otherwise folders as they are.
+Folders ReadingFolders(const Folders& folders);
+
 // Creates TempFolder with any missing parents; false when it cannot be made.
 bool EnsureTempFolder(const Folders& folders);
 

@@ -117,6 +117,20 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
     if (!IsFile(options.photo))
         return Fail(err, "no photo at '" + options.photo + "'", 3);
 
+    // A working folder that is there but cannot be read would give exports
+    // without the photo's measurements, as if it had none.
+    {
+        std::error_code ec;
+        const fs::file_status status = fs::status(folders.TempFolder, ec);
+        if (ec && status.type() != fs::file_type::not_found)
+            return Fail(err, "cannot read the working folder '" + folders.TempFolder.string() + "': " + ec.message(), 4);
+        if (status.type() != fs::file_type::not_found) {
+            fs::directory_iterator list(folders.TempFolder, ec);
+            if (ec)
+                return Fail(err, "cannot read the working folder '" + folders.TempFolder.string() + "': " + ec.message(), 4);
+        }
+    }
+
     // What killed runs left behind, before this run adds a folder of its own.
     PruneStaleScratchFolders(kScratchPrefix);
     ScratchFolder scratch(kScratchPrefix);
