@@ -149,7 +149,7 @@ ScratchFolder::ScratchFolder(const std::string& prefix, const fs::path& base)
 
 ScratchFolder::~ScratchFolder()
 {
-    if (path_.empty())
+    if (path_.empty() || !autoRemove_)
         return;
     std::error_code ec;
     fs::remove_all(path_, ec);

@@ -27,10 +27,13 @@ public:
     const std::filesystem::path& path() const { return path_; }
     // Why the folder could not be made (or its note not written).
     const std::error_code& error() const { return error_; }
+    // A folder that still holds work nobody kept stays when its run ends.
+    void setAutoRemove(bool on) { autoRemove_ = on; }
 
 private:
     std::filesystem::path path_;
     std::error_code error_;
+    bool autoRemove_ = true;
 };
 
 // The note's file name inside a scratch folder.

@@ -1711,14 +1711,6 @@ The manual is at: %2</translation>
         <translation>Last time the program ended without saving the measurements of &apos;%1&apos;.<byte value="xd"/>Bring back the unsaved measurements?</translation>
     </message>
     <message>
-        <source>&apos;%1&apos; を読み込めないため, 保存されていなかった測定を戻せませんでした.</source>
-        <translation>&apos;%1&apos; cannot be read, so the unsaved measurements could not be brought back.</translation>
-    </message>
-    <message>
-        <source>&apos;%1&apos; は前回から変わっているため, 保存されていなかった測定を戻せませんでした.</source>
-        <translation>&apos;%1&apos; has changed since last time, so the unsaved measurements could not be brought back.</translation>
-    </message>
-    <message>
         <source>作業ファイルを保存できませんでした.<byte value="xd"/>異常終了したときは, この画像の最近の測定を戻せません.</source>
         <translation>The working files could not be saved.<byte value="xd"/>Should the program end abnormally, this photo&apos;s latest measurements cannot be brought back.</translation>
     </message>
@@ -1729,6 +1721,22 @@ The manual is at: %2</translation>
     <message>
         <source>画像ごとの設定情報を保存できませんでした.</source>
         <translation>The photo&apos;s own settings could not be saved.</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; を読み込めないため, 保存されていなかった測定を戻せませんでした.<byte value="xd"/>測定は残してあり, &apos;%1&apos; を開いたときか次の起動時に戻せます.</source>
+        <translation>&apos;%1&apos; cannot be read, so the unsaved measurements could not be brought back.<byte value="xd"/>They are kept and come back when &apos;%1&apos; is opened or at the next start.</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; は前回から変わっているため, 保存されていなかった測定を戻せませんでした.<byte value="xd"/>測定は残してあり, 次の起動時にもう一度尋ねます.</source>
+        <translation>&apos;%1&apos; has changed since last time, so the unsaved measurements could not be brought back.<byte value="xd"/>They are kept, and the next start asks again.</translation>
+    </message>
+    <message>
+        <source>作業フォルダ &apos;%1&apos; のロックは, 終了した Kalvex が残したもの, または壊れたものだったため, 引き継ぎました.</source>
+        <translation>The lock of the working folder &apos;%1&apos; was left by a Kalvex that has ended, or was damaged; it has been taken over.</translation>
+    </message>
+    <message>
+        <source>この画像の設定は &apos;%1&apos; に残してあります.<byte value="xd"/>次の起動時に戻すことができます.</source>
+        <translation>The settings of this photo are kept in &apos;%1&apos;.<byte value="xd"/>The next start can bring them back.</translation>
     </message>
 </context>
 <context>

@@ -237,6 +237,9 @@ TF001::~TF001()
     // The application outlives the window: its focus changes during the
     // base classes' teardown must not reach this part of it, already gone.
     disconnect(sizeFieldsLeft_);
+    // Copies the home never took are the only ones: the folder is not removed.
+    if (privateFolder_ && !unkeptCopies_.empty())
+        privateFolder_->setAutoRemove(false);
 }
 
 void TF001::SetPrompter(std::unique_ptr<Prompter> prompter)

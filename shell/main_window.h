@@ -15,6 +15,7 @@
 #include "measure/model.h"
 #include "base/app_settings.h"
 #include "base/housekeeping.h"
+#include "base/recovery_note.h"
 #include "shell/prompter.h"
 
 #include <QMainWindow>
@@ -234,6 +235,12 @@ private:
     bool MarkCancelled(const std::string& question);
     void ClaimHome();
     void UsePrivateWorkingFolder(const std::string& why);
+    // Leaves the private folder where it is, with its recovery note, and tells
+    // where: it holds measurements the home could not take.
+    void LeavePrivateFolderBehind();
+    // Working files brought back that must not be replaced yet: this window
+    // then works in a private folder.
+    void SpareUnrecoveredWork();
     void ShowStartupNotices();
     void StartUp();
     void BringInStoredCopies();
@@ -256,6 +263,16 @@ private:
     void ShowSnap(std::optional<QPoint> pointer);
     bool PrepareWorkingFiles();
     void ForgetRecovery();
+    // Work not yet kept, waiting in a working folder: the recovery note there
+    // says whose photo it is.
+    struct PendingRecovery {
+        std::filesystem::path folder;
+        RecoveryNote note;
+    };
+    // Brings the work of from back on the photo decoded (the one it was done on).
+    void BringBack(const PendingRecovery& from, const Photo& decoded);
+    // Whether the note's work was done on the photo at path with this check sum.
+    static bool RecoveryFor(const PendingRecovery& pending, const QString& path, std::int32_t checkSum);
 
     AppPaths paths_;
     std::unique_ptr<Prompter> prompter_;
@@ -323,6 +340,11 @@ private:
     std::filesystem::path sharedTemp_;  // where every run keeps the photos' own copies
     std::vector<std::string> storedCopies_;  // those copies as they were when the photo was opened
     std::vector<std::string> startupNotices_;
+    // Per photo key: the numbers of the private folder's copies the home has
+    // not taken yet (kFingerprintCopy for the fingerprint).
+    std::map<std::string, std::set<int>> unkeptCopies_;
+    // Work the user wanted back but whose photo could not be read.
+    std::vector<PendingRecovery> pendingRecovery_;
     std::string lastRecovery_;
     bool recoveryWarned_ = false;
     TFTitle* splash_ = nullptr;

@@ -53,6 +53,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <stdexcept>
@@ -126,9 +127,13 @@ bool TF001::SaveWorkingFiles(bool leavingPhoto)
         case SaveFailureChoice::Retry:
             continue;
         case SaveFailureChoice::GoOn:
-            if (prompter_->AskYesNo(LossWarning()))
-                return true;
-            continue;
+            if (!prompter_->AskYesNo(LossWarning()))
+                continue;
+            // The copies the home would not take are only in the private
+            // folder: it stays, and the user learns where.
+            if (unkeptCopies_.contains(ImageKeyOf(doc_)))
+                LeavePrivateFolderBehind();
+            return true;
         case SaveFailureChoice::Stay:
             return false;
         }
@@ -141,9 +146,12 @@ bool TF001::SaveImageState()
     return SaveWorkingFiles(true);
 }
 
-void TF001::LoadFile(const QString& path)
+void TF001::LoadFile(const QString& typed)
 {
     Guard("LoadFile", [&] {
+        // Named from where the program was started, so the recent photos and
+        // the recovery note still find it when the program starts elsewhere.
+        const QString path = QFileInfo(typed).absoluteFilePath();
         if (settings_.PD25Flag) {
             pd25Lines_.clear();
             if (const auto file = prompter_->OpenPd25(QString::fromStdString(settings_.PD25Folder))) {
@@ -171,6 +179,23 @@ void TF001::LoadFile(const QString& path)
         }
         if (!SaveImageState())
             return;
+        // Work on this photo that a crash left and that could not be brought
+        // back at the start comes back now, instead of its stored copies.
+        const auto waiting = std::find_if(pendingRecovery_.begin(), pendingRecovery_.end(), [&](const PendingRecovery& p) {
+            return RecoveryFor(p, path, loaded.photo.CheckSum());
+        });
+        if (waiting != pendingRecovery_.end()) {
+            const PendingRecovery pending = *waiting;
+            pendingRecovery_.erase(waiting);
+            // Another photo's work may still wait in the working folder.
+            SpareUnrecoveredWork();
+            RecoveryTimer.stop();
+            lastRecovery_.clear();
+            Hourglass hourglass;
+            BringBack(pending, loaded.photo);
+            return;
+        }
+        SpareUnrecoveredWork();
         // The working files are about to become the next photo's: a note
         // naming this one must not outlive them.
         ForgetRecovery();

@@ -11,19 +11,28 @@
 #include "base/recovery_note.h"
 #include "base/tool_mode.h"
 #include "base/safe_file.h"
-#include "base/scratch_folder.h"
-#include "shell/path_names.h"
 #include "measure/calibration.h"
 #include "measure/workfiles.h"
 #include "shell/window_helpers.h"
+#include "base/scratch_folder.h"
+#include "shell/path_names.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLockFile>
+#include <QSysInfo>
 
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <csignal>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <system_error>
+
+#include <unistd.h>
 
 namespace kvx {
 
@@ -59,11 +68,21 @@ std::string RecoverQuestion()
 }
 std::string RecoverFailed()
 {
-    return Tx("WindowSession", "'%1' を読み込めないため, 保存されていなかった測定を戻せませんでした.");
+    return Tx("WindowSession", "'%1' を読み込めないため, 保存されていなかった測定を戻せませんでした.\r"
+    "測定は残してあり, '%1' を開いたときか次の起動時に戻せます.");
 }
 std::string RecoverChanged()
 {
-    return Tx("WindowSession", "'%1' は前回から変わっているため, 保存されていなかった測定を戻せませんでした.");
+    return Tx("WindowSession", "'%1' は前回から変わっているため, 保存されていなかった測定を戻せませんでした.\r"
+    "測定は残してあり, 次の起動時にもう一度尋ねます.");
+}
+std::string LockTakenOver()
+{
+    return Tx("WindowSession", "作業フォルダ '%1' のロックは, 終了した Kalvex が残したもの, または壊れたものだったため, 引き継ぎました.");
+}
+std::string LeftBehind()
+{
+    return Tx("WindowSession", "この画像の設定は '%1' に残してあります.\r次の起動時に戻すことができます.");
 }
 std::string AutosaveFailed()
 {
@@ -130,6 +149,90 @@ std::string Fingerprint(const fs::path& p)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+
+// The file in a private folder that says which program works there, on which
+// home: a folder whose program is gone holds work that only a later start can
+// bring back.
+constexpr const char* kOwnerFile = "owner.txt";
+constexpr std::string_view kOwnerFirstLine = "Kalvex private folder 1";
+// The number under which the photo's fingerprint file waits to be taken by the home.
+constexpr int kFingerprintCopy = -1;
+
+QString HostName()
+{
+    return QSysInfo::machineHostName();
+}
+
+bool WriteOwner(const fs::path& folder, const fs::path& home)
+{
+    std::string text(kOwnerFirstLine);
+    text += "\npid=" + std::to_string(::getpid());
+    text += "\nhost=" + HostName().toStdString();
+    text += "\nhome=" + home.string() + "\n";
+    return WriteFileReplacing(folder / kOwnerFile, text);
+}
+
+struct Owner {
+    qint64 pid = 0;
+    std::string host;
+    std::string home;
+};
+
+std::optional<Owner> ReadOwner(const fs::path& folder)
+{
+    const fs::path file = folder / kOwnerFile;
+    std::error_code ec;
+    if (!IsFile(file) || fs::file_size(file, ec) > 8192 || ec)
+        return std::nullopt;
+    std::ifstream in(file, std::ios::binary);
+    std::string line;
+    if (!std::getline(in, line) || line != kOwnerFirstLine)
+        return std::nullopt;
+    Owner owner;
+    bool pid = false, host = false, home = false;
+    while (std::getline(in, line)) {
+        if (line.starts_with("pid=")) {
+            const std::string value = line.substr(4);
+            const auto [end, err] = std::from_chars(value.data(), value.data() + value.size(), owner.pid);
+            pid = err == std::errc() && end == value.data() + value.size() && owner.pid > 0;
+        } else if (line.starts_with("host=")) {
+            owner.host = line.substr(5);
+            host = true;
+        } else if (line.starts_with("home=")) {
+            owner.home = line.substr(5);
+            home = !owner.home.empty();
+        }
+    }
+    if (!pid || !host || !home)
+        return std::nullopt;
+    return owner;
+}
+
+// The private folders of programs on this home that ended without closing
+// (their process is gone), oldest name first.
+std::vector<fs::path> AbandonedPrivateFolders(const fs::path& home)
+{
+    std::vector<fs::path> found;
+    std::error_code ec;
+    fs::directory_iterator it(SystemTemporaryFolder(), ec);
+    if (ec)
+        return found;
+    for (const fs::directory_entry& entry : it) {
+        std::error_code e;
+        if (!entry.path().filename().string().starts_with(std::string(kPrivateFolderPrefix) + "-") || !entry.is_directory(e) ||
+            entry.is_symlink(e))
+            continue;
+        const std::optional<Owner> owner = ReadOwner(entry.path());
+        // Another machine's process cannot be looked at from here.
+        if (!owner || owner->home != home.string() || owner->host != HostName().toStdString() ||
+            owner->pid == ::getpid() || ProcessAlive(static_cast<long>(owner->pid)))
+            continue;
+        found.push_back(entry.path());
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
 } // namespace
 
 bool TF001::OwnsHome() const
@@ -145,20 +248,33 @@ void TF001::ClaimHome()
                                       .arg(QString::fromStdString(paths_.folders.RefusedHome.string()),
                                            QString::fromStdString(paths_.folders.ExeFolder.string()))
                                       .toStdString());
-    // Private folders of windows that were killed go before this one may add its own.
-    PruneStaleScratchFolders(kPrivateFolderPrefix);
-    const fs::path lock = sharedTemp_ / "kalvex.lock";
-    homeLock_ = std::make_unique<QLockFile>(FromPath(lock));
-    // Held for the whole run: only a lock whose program is gone is stale,
-    // never one that is merely old.
+    const fs::path lockPath = sharedTemp_ / "kalvex.lock";
+    homeLock_ = std::make_unique<QLockFile>(FromPath(lockPath));
+    // Held for the whole run: a lock is never stale for being old, only for
+    // naming a program that is gone or naming none at all.
     homeLock_->setStaleLockTime(0);
+    const QString folder = QString::fromStdString(sharedTemp_.string());
+    std::error_code ec;
+    const bool existed = fs::symlink_status(lockPath, ec).type() != fs::file_type::not_found;
+    if (existed) {
+        qint64 pid = 0;
+        QString host, app;
+        // Empty or garbled (a crash while it was written, a full disk): no
+        // program can be holding the home through it.  A process on another
+        // machine cannot be looked at, so its lock is taken as held.
+        const bool readable = homeLock_->getLockInfo(&pid, &host, &app);
+        const bool here = host.isEmpty() || host == HostName();
+        if (!readable || (here && !ProcessAlive(static_cast<long>(pid))))
+            homeLock_->removeStaleLockFile();
+    }
     if (homeLock_->tryLock(0)) {
         // A lock that a power cut leaves empty or missing would let a second
         // program take the working files this one is using.
-        SyncFile(lock);
+        SyncFile(lockPath);
+        if (existed)
+            startupNotices_.push_back(QString::fromStdString(LockTakenOver()).arg(folder).toStdString());
         return;
     }
-    const QString folder = QString::fromStdString(sharedTemp_.string());
     if (homeLock_->error() == QLockFile::LockFailedError)
         UsePrivateWorkingFolder(QString::fromStdString(HomeInUse()).arg(folder).toStdString());
     else
@@ -169,14 +285,43 @@ void TF001::UsePrivateWorkingFolder(const std::string& why)
 {
     if (!privateFolder_) {
         auto made = std::make_unique<ScratchFolder>(kPrivateFolderPrefix);
-        if (made->valid()) {
+        // Without its owner the folder could never be told from a live one.
+        if (made->valid() && WriteOwner(made->path(), sharedTemp_)) {
             privateFolder_ = std::move(made);
             paths_.folders.TempFolder = privateFolder_->path();
         } else {
             startupNotices_.push_back(NoPrivateFolder());
         }
     }
-    startupNotices_.push_back(why);
+    if (!why.empty())
+        startupNotices_.push_back(why);
+}
+
+void TF001::LeavePrivateFolderBehind()
+{
+    if (!privateFolder_)
+        return;
+    // The note makes the next start offer the folder's work, as after a crash.
+    lastRecovery_.clear();
+    WriteRecovery();
+    privateFolder_->setAutoRemove(false);
+    const std::string left = privateFolder_->path().string();
+    privateFolder_.reset();
+    unkeptCopies_.clear();
+    prompter_->Warn(QString::fromStdString(LeftBehind()).arg(QString::fromStdString(left)).toStdString());
+    // The window goes on in a folder of its own: the one left keeps its files.
+    UsePrivateWorkingFolder({});
+    ShowStartupNotices();
+}
+
+void TF001::SpareUnrecoveredWork()
+{
+    for (const PendingRecovery& pending : pendingRecovery_)
+        if (pending.folder == paths_.folders.TempFolder) {
+            UsePrivateWorkingFolder({});
+            ShowStartupNotices();
+            return;
+        }
 }
 
 void TF001::ShowStartupNotices()
@@ -226,47 +371,65 @@ bool TF001::StoredCopiesChangedElsewhere() const
 
 void TF001::KeepStoredCopies(WorkFileUi& ui)
 {
+    const std::string key = ImageKeyOf(doc_);
     // Another program with this home may have kept this photo since it was
     // opened here; its measurements are not replaced without asking.
-    if (doc_.Modified == 1 && StoredCopiesChangedElsewhere() && !prompter_->AskYesNo(StoredElsewhere()))
+    if (doc_.Modified == 1 && StoredCopiesChangedElsewhere() && !prompter_->AskYesNo(StoredElsewhere())) {
+        unkeptCopies_.erase(key);
         return;
-    const std::string key = ImageKeyOf(doc_);
+    }
     std::vector<std::string> before;
     if (privateFolder_)
         for (const int i : kPhotoFiles)
             before.push_back(Fingerprint(PerImageFile(paths_.folders.TempFolder, key, i)));
     editor_.KeepPhotoFiles(paths_.folders.TempFolder, ui);
     // What this window kept is no change made elsewhere when it is kept again.
-    auto remember = [&](std::size_t f) {
-        if (storedCopies_.size() == kPhotoFiles.size())
-            storedCopies_[f] = Fingerprint(PerImageFile(sharedTemp_, key, kPhotoFiles[f]));
+    auto remember = [&](int i) {
+        for (std::size_t f = 0; f < kPhotoFiles.size() && storedCopies_.size() == kPhotoFiles.size(); ++f)
+            if (kPhotoFiles[f] == i)
+                storedCopies_[f] = Fingerprint(PerImageFile(sharedTemp_, key, i));
     };
     if (!privateFolder_) {
-        for (std::size_t f = 0; f < kPhotoFiles.size(); ++f)
-            remember(f);
+        for (const int i : kPhotoFiles)
+            remember(i);
         return;
     }
-    // What the user kept goes where every run looks for it.
+    // What the user kept goes where every run looks for it: each copy changed
+    // now, and each one an earlier attempt could not put there.  A copy stays
+    // owed until it is really there, whatever changed since.
+    std::set<int>& owed = unkeptCopies_[key];
+    for (std::size_t f = 0; f < kPhotoFiles.size(); ++f)
+        if (Fingerprint(PerImageFile(paths_.folders.TempFolder, key, kPhotoFiles[f])) != before[f])
+            owed.insert(kPhotoFiles[f]);
+    // The fingerprint that says whose copies they are goes with them.
+    const fs::path id = PerImageFingerprintFile(paths_.folders.TempFolder, key);
+    if (IsFile(id) && !IsFile(PerImageFingerprintFile(sharedTemp_, key)))
+        owed.insert(kFingerprintCopy);
     std::string failed;
-    for (std::size_t f = 0; f < kPhotoFiles.size(); ++f) {
-        const int i = kPhotoFiles[f];
-        const fs::path mine = PerImageFile(paths_.folders.TempFolder, key, i);
-        if (Fingerprint(mine) == before[f])
-            continue;
-        const fs::path shared = PerImageFile(sharedTemp_, key, i);
-        if (!IsFile(mine) && !IsCheckFile(i))
-            continue;
-        // Every check distance deleted takes the photo's check file with it.
-        if (IsFile(mine) ? CopyFileReplacing(mine, shared) : WritePhotoFile(shared, i, {}))
-            remember(f);
+    for (const int i : std::set<int>(owed)) {
+        bool done = false;
+        fs::path shared;
+        if (i == kFingerprintCopy) {
+            shared = PerImageFingerprintFile(sharedTemp_, key);
+            done = IsFile(shared) || CopyFileReplacing(id, shared);
+        } else {
+            const fs::path mine = PerImageFile(paths_.folders.TempFolder, key, i);
+            shared = PerImageFile(sharedTemp_, key, i);
+            if (!IsFile(mine) && !IsCheckFile(i))
+                done = true;
+            // Every check distance deleted takes the photo's check file with it.
+            else
+                done = IsFile(mine) ? CopyFileReplacing(mine, shared) : WritePhotoFile(shared, i, {});
+            if (done)
+                remember(i);
+        }
+        if (done)
+            owed.erase(i);
         else
             failed += "\r" + shared.string();
     }
-    // The fingerprint that says whose copies they are goes with them.
-    const fs::path id = PerImageFingerprintFile(paths_.folders.TempFolder, key);
-    if (IsFile(id) && !IsFile(PerImageFingerprintFile(sharedTemp_, key)) &&
-        !CopyFileReplacing(id, PerImageFingerprintFile(sharedTemp_, key)))
-        failed += "\r" + PerImageFingerprintFile(sharedTemp_, key).string();
+    if (owed.empty())
+        unkeptCopies_.erase(key);
     // Told like any save that failed, so the user may try again or stay.
     if (!failed.empty())
         ui.Warn(CopyBackFailed() + failed);
@@ -348,60 +511,136 @@ void TF001::ForgetRecovery()
 {
     RecoveryTimer.stop();
     lastRecovery_.clear();
+    // The note of work still waiting for its photo is not this window's to drop.
+    for (const PendingRecovery& pending : pendingRecovery_)
+        if (pending.folder == paths_.folders.TempFolder)
+            return;
     RemoveRecoveryNote(paths_.folders.TempFolder);
+}
+
+bool TF001::RecoveryFor(const PendingRecovery& pending, const QString& path, std::int32_t checkSum)
+{
+    if (pending.note.checkSum != checkSum)
+        return false;
+    const QString noted = QString::fromStdString(pending.note.photo);
+    if (QFileInfo(noted).absoluteFilePath() == QFileInfo(path).absoluteFilePath())
+        return true;
+    std::error_code ec;
+    return fs::equivalent(noted.toStdString(), path.toStdString(), ec) && !ec;
 }
 
 void TF001::OfferRecovery()
 {
-    const std::optional<RecoveryNote> note = ReadRecoveryNote(paths_.folders.TempFolder);
-    if (!note || HasPhoto())
-        return;
-    const QString photo = QString::fromStdString(note->photo);
-    if (!prompter_->AskYesNo(QString::fromStdString(RecoverQuestion()).arg(photo).toStdString())) {
-        RemoveRecoveryNote(paths_.folders.TempFolder);
-        return;
+    // This window's own working folder (when another program holds the home,
+    // the home's note is that program's), then the folders of programs on
+    // this home that are gone.
+    std::vector<fs::path> folders{paths_.folders.TempFolder};
+    for (const fs::path& folder : AbandonedPrivateFolders(sharedTemp_))
+        folders.push_back(folder);
+    for (const fs::path& folder : folders) {
+        if (HasPhoto())
+            return;
+        const std::optional<RecoveryNote> note = ReadRecoveryNote(folder);
+        const bool privateLeft = folder != paths_.folders.TempFolder;
+        if (!note) {
+            // Nothing in it was left unkept.
+            if (privateLeft) {
+                std::error_code ec;
+                fs::remove_all(folder, ec);
+            }
+            continue;
+        }
+        const QString photo = QString::fromStdString(note->photo);
+        if (!prompter_->AskYesNo(QString::fromStdString(RecoverQuestion()).arg(photo).toStdString())) {
+            RemoveRecoveryNote(folder);
+            if (privateLeft) {
+                std::error_code ec;
+                fs::remove_all(folder, ec);
+            }
+            continue;
+        }
+        Guard("OfferRecovery", [&] {
+            PhotoLoad loaded;
+            {
+                Hourglass hourglass;
+                loaded = LoadPhoto(photo, [this](int p) { Progress(p); });
+                Progress(0);
+            }
+            // The work stays where it is until its photo can be read again
+            // (a drive not mounted yet): opened by hand, or at the next start.
+            const PendingRecovery pending{folder, *note};
+            if (loaded.photo.isNull()) {
+                pendingRecovery_.push_back(pending);
+                prompter_->Warn(QString::fromStdString(RecoverFailed()).arg(photo).toStdString());
+                return;
+            }
+            if (loaded.photo.CheckSum() != note->checkSum) {
+                pendingRecovery_.push_back(pending);
+                prompter_->Warn(QString::fromStdString(RecoverChanged()).arg(photo).toStdString());
+                return;
+            }
+            SpareUnrecoveredWork();
+            BringBack(pending, loaded.photo);
+        });
     }
-    Guard("OfferRecovery", [&] {
-        Hourglass hourglass;
-        PhotoLoad loaded = LoadPhoto(photo, [this](int p) { Progress(p); }, PhotoPixelLimit(settings_));
-        Progress(0);
-        // The note stays until the user opens another photo or says no, so a
-        // photo on a drive not mounted yet can still be brought back later.
-        if (loaded.photo.isNull()) {
-            prompter_->Warn(QString::fromStdString(RecoverFailed()).arg(photo).toStdString());
-            return;
+}
+
+void TF001::BringBack(const PendingRecovery& from, const Photo& decoded)
+{
+    const RecoveryNote& note = from.note;
+    const QString photo = QString::fromStdString(note.photo);
+    PushRecent(settings_.LastFileName, note.photo);
+    Init();
+    work_ = decoded;
+    source_ = work_;
+    Ik5Disp1->SetPhoto(&work_);
+    const PhotoKey id = IdentifyPhoto(photo, note.photo, note.checkSum, sharedTemp_);
+    editor_.StartPhoto(note.photo, note.checkSum, id.fingerprint, id.key);
+    const fs::path folder = paths_.folders.TempFolder;
+    // Work left in another folder becomes this window's working files.
+    const bool moved = from.folder != folder;
+    if (moved)
+        for (const int n : kPhotoFiles) {
+            const fs::path source = WorkingFile(from.folder, n);
+            if (IsFile(source))
+                CopyFileReplacing(source, WorkingFile(folder, n));
+            else {
+                std::error_code ec;
+                fs::remove(WorkingFile(folder, n), ec);
+            }
         }
-        if (loaded.photo.CheckSum() != note->checkSum) {
-            prompter_->Warn(QString::fromStdString(RecoverChanged()).arg(photo).toStdString());
-            return;
-        }
-        PushRecent(settings_.LastFileName, note->photo);
-        Init();
-        work_ = loaded.photo;
-        source_ = work_;
-        Ik5Disp1->SetPhoto(&work_);
-        const PhotoKey id = IdentifyPhoto(photo, note->photo, note->checkSum, sharedTemp_);
-        editor_.StartPhoto(note->photo, note->checkSum, id.fingerprint, id.key);
-        // The working files are this photo's latest state: they are read as
-        // they are, not replaced by its stored copies.
-        storedCopies_.clear();
-        const std::string key = ImageKeyOf(doc_);
-        for (const int i : kPhotoFiles)
-            storedCopies_.push_back(Fingerprint(PerImageFile(sharedTemp_, key, i)));
-        try {
-            editor_.LoadSetting(note->setting, paths_.folders.TempFolder);
-        } catch (const WorkFileReadError& e) {
-            prompter_->Error(e.what());
-        }
-        editor_.SetGroup(note->group);
-        // Not kept with the photo yet: leaving it asks, as after any change.
-        editor_.MarkUnkept();
-        ApplyEffects();
-        ZoomAll();
-        SetPanWindow();
-        SetCommand(ucNone);
-        SetFormTitle();
-    });
+    // The working files are this photo's latest state: they are read as
+    // they are, not replaced by its stored copies.
+    storedCopies_.clear();
+    const std::string key = ImageKeyOf(doc_);
+    for (const int i : kPhotoFiles)
+        storedCopies_.push_back(Fingerprint(PerImageFile(sharedTemp_, key, i)));
+    try {
+        editor_.LoadSetting(note.setting, folder);
+    } catch (const WorkFileReadError& e) {
+        prompter_->Error(e.what());
+    }
+    editor_.SetGroup(note.group);
+    // Not kept with the photo yet: leaving it asks, as after any change.
+    editor_.MarkUnkept();
+    ApplyEffects();
+    ZoomAll();
+    SetPanWindow();
+    SetCommand(ucNone);
+    SetFormTitle();
+    if (!moved)
+        return;
+    // The work is safe here (files and note) before it goes from where it waited.
+    RecoveryTimer.stop();
+    lastRecovery_.clear();
+    WriteRecovery();
+    if (lastRecovery_.empty())
+        return;
+    std::error_code ec;
+    if (from.folder == sharedTemp_)
+        RemoveRecoveryNote(from.folder);
+    else
+        fs::remove_all(from.folder, ec);
 }
 
 } // namespace kvx

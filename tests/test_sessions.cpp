@@ -13,12 +13,15 @@
 #include "measure/calibration.h"
 #include "measure/geometry.h"
 #include "measure/workfiles.h"
+#include "output/export/exports.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QFile>
 #include <QLineEdit>
+#include <QLockFile>
 #include <QProcess>
+#include <QSysInfo>
 #include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTest>
@@ -31,6 +34,7 @@
 #include <deque>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -73,11 +77,20 @@ public:
         return a;
     }
     std::optional<bool> AskYesNoCancel(const std::string& m) override { return AskYesNo(m); }
-    // A save that fails is told, and the program goes on without it.
+    // A save that fails is told; the choices given in advance are taken in
+    // turn, then the program goes on without it.
+    std::deque<SaveFailureChoice> saveChoices;
+    std::function<void()> onSaveFailed;  // what the user does before choosing
     SaveFailureChoice SaveFailed(const std::string& m) override
     {
         Warn(m);
-        return SaveFailureChoice::GoOn;
+        if (onSaveFailed)
+            onSaveFailed();
+        if (saveChoices.empty())
+            return SaveFailureChoice::GoOn;
+        const SaveFailureChoice c = saveChoices.front();
+        saveChoices.pop_front();
+        return c;
     }
     void Info(const std::string& m) override { infos.push_back(m); }
     void Error(const std::string& m) override
@@ -194,7 +207,8 @@ int RunChild(int argc, char** argv)
     w->LoadFile(QString::fromLocal8Bit(argv[3]));
     Measure(*w, argv[4]);
     QTest::qWait(1500);
-    std::cout << "measured " << w->Doc().Plane.DistanceCount() << " owner " << w->OwnsHome() << std::endl;
+    std::cout << "measured " << w->Doc().Plane.DistanceCount() << " owner " << w->OwnsHome() << " folder "
+              << w->WorkingFolder().string() << std::endl;
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, &app, [&] {
         char buffer[64];
@@ -208,11 +222,15 @@ int RunChild(int argc, char** argv)
     return app.exec();
 }
 
-// A child started on home with photo; returns once it has measured.
-std::unique_ptr<QProcess> StartChild(const QString& home, const QString& photo, const char* width)
+// A child started on home with photo (from the folder cwd when one is
+// given); returns once it has measured, with the working folder it said it has.
+std::unique_ptr<QProcess> StartChild(const QString& home, const QString& photo, const char* width,
+                                     fs::path* folder = nullptr, const QString& cwd = {})
 {
     auto p = std::make_unique<QProcess>();
     p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    if (!cwd.isEmpty())
+        p->setWorkingDirectory(cwd);
     p->start(QCoreApplication::applicationFilePath(),
              {QStringLiteral("--child"), home, photo, QString::fromLatin1(width)});
     if (!p->waitForStarted(10000))
@@ -220,9 +238,79 @@ std::unique_ptr<QProcess> StartChild(const QString& home, const QString& photo, 
     QByteArray seen;
     while (!seen.contains("measured") && p->waitForReadyRead(30000))
         seen += p->readAll();
+    while (!seen.contains('\n') && p->waitForReadyRead(10000))
+        seen += p->readAll();
     if (!seen.contains("measured"))
         return nullptr;
+    if (folder) {
+        const QByteArray line = seen.mid(seen.indexOf("measured")).split('\n').front();
+        *folder = line.mid(line.indexOf(" folder ") + 8).trimmed().toStdString();
+    }
     return p;
+}
+
+// SIGKILL: nothing of the program runs after it.
+bool Kill(QProcess& child)
+{
+    child.kill();
+    return child.waitForFinished(10000) && child.exitStatus() == QProcess::CrashExit;
+}
+
+// The process id of a program that has ended.
+qint64 GonePid()
+{
+    QProcess sleeper;
+    sleeper.start(QStringLiteral("/bin/sleep"), {QStringLiteral("30")});
+    if (!sleeper.waitForStarted(10000))
+        return 0;
+    const qint64 pid = sleeper.processId();
+    sleeper.kill();
+    sleeper.waitForFinished(10000);
+    return pid;
+}
+
+bool AnyContains(const std::vector<std::string>& texts, const std::string& part)
+{
+    return std::any_of(texts.begin(), texts.end(), [&](const std::string& t) { return t.find(part) != std::string::npos; });
+}
+
+struct Run {
+    int code = -1;
+    QByteArray out, err;
+};
+
+// Batch mode of the real program, as root or as the user nobody.
+Run Batch(const QStringList& arguments, bool asNobody = false, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
+{
+    QProcess p;
+    p.setProcessEnvironment(env);
+    QStringList all{QStringLiteral("--batch")};
+    all += arguments;
+    if (asNobody)
+        p.start(QStringLiteral("setpriv"), QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                                       QStringLiteral("--clear-groups"), QStringLiteral(KALVEX_BINARY)} +
+                                               all);
+    else
+        p.start(QStringLiteral(KALVEX_BINARY), all);
+    Run r;
+    if (!p.waitForFinished(60000))
+        return r;
+    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+// Whether the user nobody can run the program here at all.
+bool NobodyCanRun()
+{
+    if (::geteuid() != 0)
+        return false;
+    QProcess p;
+    p.start(QStringLiteral("setpriv"), {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                        QStringLiteral("--clear-groups"), QStringLiteral("test"), QStringLiteral("-x"),
+                                        QStringLiteral(KALVEX_BINARY)});
+    return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
 // Binds folder read-only over itself for the life of this object.
@@ -272,6 +360,17 @@ private slots:
     void aPhotoKeptByAnotherProgramIsNotReplacedUnasked();
     void aWorkingFolderThatRefusesWritesShowsNothingOfTheLastPhoto_data();
     void aWorkingFolderThatRefusesWritesShowsNothingOfTheLastPhoto();
+    void aKeepTheHomeRefusedIsTriedAgainOrLeftBehind_data();
+    void aKeepTheHomeRefusedIsTriedAgainOrLeftBehind();
+    void aLockNoProgramHoldsIsTakenOver_data();
+    void aLockNoProgramHoldsIsTakenOver();
+    void aPhotoOpenedByARelativePathComesBackFromElsewhere();
+    void workWhosePhotoIsMissingWaitsForIt_data();
+    void workWhosePhotoIsMissingWaitsForIt();
+    void aKilledSecondWindowsWorkIsOfferedBack_data();
+    void aKilledSecondWindowsWorkIsOfferedBack();
+    void batchModeReadsAHomeItCannotWrite_data();
+    void batchModeReadsAHomeItCannotWrite();
 };
 
 void SessionTest::aKilledProgramsMeasurementsComeBack_data()
@@ -493,6 +592,328 @@ void SessionTest::aWorkingFolderThatRefusesWritesShowsNothingOfTheLastPhoto()
     QCOMPARE(w->Doc().KijunWText, std::string("1500"));
     QCOMPARE(w->Doc().Plane.DistanceCount(), 1);
     w.Close();
+}
+
+
+void SessionTest::aKeepTheHomeRefusedIsTriedAgainOrLeftBehind_data()
+{
+    QTest::addColumn<bool>("retry");
+    QTest::newRow("tried again once the home takes writes") << true;
+    QTest::newRow("given up") << false;
+}
+
+void SessionTest::aKeepTheHomeRefusedIsTriedAgainOrLeftBehind()
+{
+    QFETCH(bool, retry);
+    if (!g_privateMounts)
+        QSKIP("no mount namespace of our own here: a read-only folder cannot be made for root");
+    QTemporaryDir home;
+    const QString wall = MakePhoto(home.path(), QStringLiteral("wall.jpg"), QColor(120, 80, 40));
+    const fs::path temp = PathsFor(home.path()).folders.TempFolder;
+    {
+        Window w(home.path());
+        w->LoadFile(wall);
+        Measure(*w, "1500");
+        w.Close();
+    }
+    auto bind = std::make_unique<ReadOnlyBind>(temp);
+    QVERIFY2(bind->Refuses(), "the working folder still takes writes");
+    fs::path left;
+    {
+        Window w(home.path());
+        QVERIFY(!w->OwnsHome());
+        left = w->WorkingFolder();
+        w->LoadFile(wall);
+        QCOMPARE(w->Doc().Plane.DistanceCount(), 1);
+        w->Edit().AddDistance({120, 220}, {260, 230}, false);
+        // The copies the home refuses are owed; freeing it (here: the mount
+        // gone) lets the retry put every one of them there.
+        w.prompter->onSaveFailed = [&] {
+            if (retry)
+                bind.reset();
+        };
+        w.prompter->saveChoices = {retry ? SaveFailureChoice::Retry : SaveFailureChoice::GoOn};
+        w.Close();
+        QVERIFY(AnyContains(w.warnings, "保存できませんでした"));
+        if (!retry) {
+            // Only the private folder holds the new measurements: it stays, with
+            // a note for the next start, and the user is told where it is.
+            QVERIFY(AnyContains(w.warnings, left.string()));
+            QVERIFY(fs::is_directory(left));
+            const std::optional<RecoveryNote> note = ReadRecoveryNote(left);
+            QVERIFY(note);
+            QCOMPARE(QString::fromStdString(note->photo), wall);
+            QVERIFY(IsFile(WorkingFile(left, 1)));
+            std::error_code ec;
+            fs::remove_all(left, ec);
+            return;
+        }
+    }
+    QVERIFY(!fs::exists(left));
+    Window again(home.path());
+    again->LoadFile(wall);
+    QCOMPARE(again->Doc().Plane.DistanceCount(), 2);
+    again.Close();
+}
+
+void SessionTest::aLockNoProgramHoldsIsTakenOver_data()
+{
+    QTest::addColumn<QString>("pid");   // the lock's first line, "" for as it was written
+    QTest::addColumn<QString>("host");  // its host line, "" for this machine's
+    QTest::addColumn<QByteArray>("whole");  // or the whole file, when not empty
+    QTest::addColumn<bool>("taken");
+    const QString gone = QString::number(GonePid());
+    const QString live = QString::number(QCoreApplication::applicationPid());
+    QTest::newRow("empty") << QString() << QString() << QByteArray("\n") << true;
+    QTest::newRow("garbled") << QString() << QString() << QByteArray("\x01\x7fnot a lock at all") << true;
+    QTest::newRow("its program gone") << gone << QString() << QByteArray() << true;
+    QTest::newRow("garbled, from another machine") << QStringLiteral("zz") << QStringLiteral("elsewhere.invalid")
+                                                    << QByteArray() << true;
+    QTest::newRow("a live process on another machine")
+        << live << QStringLiteral("elsewhere.invalid") << QByteArray() << false;
+    QTest::newRow("a live process here") << live << QString() << QByteArray() << false;
+}
+
+void SessionTest::aLockNoProgramHoldsIsTakenOver()
+{
+    QFETCH(QString, pid);
+    QFETCH(QString, host);
+    QFETCH(QByteArray, whole);
+    QFETCH(bool, taken);
+    QTemporaryDir home;
+    const fs::path temp = PathsFor(home.path()).folders.TempFolder;
+    fs::create_directories(temp);
+    QByteArray bytes = whole == "\n" ? QByteArray() : whole;
+    if (whole.isEmpty()) {
+        // A lock as the library writes it, with the lines of the row put in.
+        {
+            QLockFile real(home.filePath(QStringLiteral("real.lock")));
+            QVERIFY(real.tryLock(0));
+            QFile f(home.filePath(QStringLiteral("real.lock")));
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            bytes = f.readAll();
+        }
+        QList<QByteArray> lines = bytes.split('\n');
+        QVERIFY(lines.size() >= 3);
+        lines[0] = pid.toUtf8();
+        if (!host.isEmpty())
+            lines[2] = host.toUtf8();
+        bytes = lines.join('\n');
+    }
+    {
+        QFile lock(QString::fromStdString((temp / "kalvex.lock").string()));
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        lock.write(bytes);
+    }
+    Window w(home.path());
+    QCOMPARE(w->OwnsHome(), taken);
+    if (taken) {
+        QVERIFY(AnyContains(w.prompter->warnings, "引き継ぎました"));
+        QCOMPARE(w->WorkingFolder(), temp);
+    } else {
+        QVERIFY(AnyContains(w.prompter->warnings, "別の Kalvex"));
+    }
+    w.Close();
+    // Taken over, it is this program's and goes when it closes.
+    if (taken)
+        QVERIFY(!fs::exists(temp / "kalvex.lock"));
+}
+
+void SessionTest::aPhotoOpenedByARelativePathComesBackFromElsewhere()
+{
+    QTemporaryDir home;
+    fs::create_directories(fs::path(home.path().toStdString()) / "photos");
+    const QString wall = MakePhoto(home.filePath(QStringLiteral("photos")), QStringLiteral("wall.jpg"), QColor(120, 80, 40));
+    {
+        std::unique_ptr<QProcess> child =
+            StartChild(home.path(), QStringLiteral("photos/wall.jpg"), "1500", nullptr, home.path());
+        QVERIFY(child);
+        QVERIFY(Kill(*child));
+    }
+    // Started from another folder than the killed program was.
+    QVERIFY(QDir::currentPath() != home.path());
+    Window w(home.path(), {true});
+    QCOMPARE(w.prompter->questions.size(), std::size_t{1});
+    QVERIFY(QString::fromStdString(w.prompter->questions[0]).contains(wall));
+    QVERIFY(w->HasPhoto());
+    QCOMPARE(QString::fromStdString(w->Doc().ImageFileName), wall);
+    QCOMPARE(w->Doc().KijunWText, std::string("1500"));
+    QCOMPARE(w->Doc().Plane.DistanceCount(), 1);
+    QCOMPARE(QString::fromStdString(w->Settings().LastFileName[1]), wall);
+    w.Close();
+}
+
+void SessionTest::workWhosePhotoIsMissingWaitsForIt_data()
+{
+    QTest::addColumn<bool>("byHand");
+    QTest::newRow("brought in when opened by hand") << true;
+    QTest::newRow("offered again at the next start") << false;
+}
+
+void SessionTest::workWhosePhotoIsMissingWaitsForIt()
+{
+    QFETCH(bool, byHand);
+    QTemporaryDir home;
+    const QString wall = MakePhoto(home.path(), QStringLiteral("wall.jpg"), QColor(120, 80, 40));
+    const QString roof = MakePhoto(home.path(), QStringLiteral("roof.jpg"), QColor(20, 90, 160));
+    {
+        std::unique_ptr<QProcess> child = StartChild(home.path(), wall, "1500");
+        QVERIFY(child);
+        QVERIFY(Kill(*child));
+    }
+    // The photo's drive is not there at the next start.
+    const QString away = home.filePath(QStringLiteral("away.jpg"));
+    QVERIFY(QFile::rename(wall, away));
+    {
+        Window w(home.path(), {true});
+        QCOMPARE(w.prompter->questions.size(), std::size_t{1});
+        QVERIFY(!w->HasPhoto());
+        QVERIFY(AnyContains(w.prompter->warnings, "戻せませんでした"));
+        // Another photo opened and measured meanwhile takes nothing of it.
+        w->LoadFile(roof);
+        QCOMPARE(w->Doc().Plane.DistanceCount(), 0);
+        w->Edit().AddDistance({10, 10}, {50, 60}, false);
+        QVERIFY(QFile::rename(away, wall));
+        if (byHand) {
+            w->LoadFile(wall);
+            QCOMPARE(QString::fromStdString(w->Doc().ImageFileName), wall);
+            QCOMPARE(w->Doc().KijunWText, std::string("1500"));
+            QCOMPARE(w->Doc().Plane.DistanceCount(), 1);
+            QCOMPARE(w->Doc().Modified, std::uint8_t{1});
+        }
+        w.Close();
+    }
+    Window next(home.path(), {true});
+    if (byHand) {
+        // Kept at the close: nothing is left to offer.
+        QVERIFY(next.prompter->questions.empty());
+        next->LoadFile(wall);
+    } else {
+        QCOMPARE(next.prompter->questions.size(), std::size_t{1});
+        QVERIFY(QString::fromStdString(next.prompter->questions[0]).contains(wall));
+    }
+    QVERIFY(next->HasPhoto());
+    QCOMPARE(next->Doc().KijunWText, std::string("1500"));
+    QCOMPARE(next->Doc().Plane.DistanceCount(), 1);
+    next->LoadFile(roof);
+    QCOMPARE(next->Doc().Plane.DistanceCount(), 1);
+    next.Close();
+}
+
+void SessionTest::aKilledSecondWindowsWorkIsOfferedBack_data()
+{
+    QTest::addColumn<bool>("bringBack");
+    QTest::newRow("brought back") << true;
+    QTest::newRow("declined") << false;
+}
+
+void SessionTest::aKilledSecondWindowsWorkIsOfferedBack()
+{
+    QFETCH(bool, bringBack);
+    QTemporaryDir home;
+    const QString wall = MakePhoto(home.path(), QStringLiteral("wall.jpg"), QColor(120, 80, 40));
+    fs::path left;
+    {
+        Window first(home.path());
+        QVERIFY(first->OwnsHome());
+        std::unique_ptr<QProcess> second = StartChild(home.path(), wall, "2700", &left);
+        QVERIFY(second);
+        QVERIFY(left != PathsFor(home.path()).folders.TempFolder);
+        QVERIFY(fs::is_directory(left));
+        // While its program lives, its folder is nobody else's to offer.
+        Window third(home.path());
+        QVERIFY(third.prompter->questions.empty());
+        third.Close();
+        QVERIFY(Kill(*second));
+        first.Close();
+    }
+    QVERIFY(fs::is_directory(left));
+    Window w(home.path(), {bringBack});
+    QVERIFY(w->OwnsHome());
+    QCOMPARE(w.prompter->questions.size(), std::size_t{1});
+    QVERIFY(QString::fromStdString(w.prompter->questions[0]).contains(wall));
+    QCOMPARE(w->HasPhoto(), bringBack);
+    if (bringBack) {
+        QCOMPARE(w->Doc().KijunWText, std::string("2700"));
+        QCOMPARE(w->Doc().Plane.DistanceCount(), 1);
+        QCOMPARE(w->Doc().Plane.Checks.Count(), 1);
+    }
+    // Once brought back (safe in this window's files) or declined, it goes.
+    QVERIFY(!fs::exists(left));
+    w.Close();
+    Window again(home.path());
+    QVERIFY(again.prompter->questions.empty());
+    again->LoadFile(wall);
+    QCOMPARE(again->Doc().KijunWText, std::string(bringBack ? "2700" : "1000"));
+    again.Close();
+}
+
+void SessionTest::batchModeReadsAHomeItCannotWrite_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("another user") << QStringLiteral("nobody");
+    QTest::newRow("a read-only mount") << QStringLiteral("mount");
+    QTest::newRow("a working folder it cannot read") << QStringLiteral("unreadable");
+}
+
+void SessionTest::batchModeReadsAHomeItCannotWrite()
+{
+    QFETCH(QString, how);
+    const bool asNobody = how != QStringLiteral("mount");
+    if (asNobody && !NobodyCanRun())
+        QSKIP("the program cannot be run as another user here");
+    if (!asNobody && !g_privateMounts)
+        QSKIP("no mount namespace of our own here: a read-only folder cannot be made for root");
+    QTemporaryDir base;
+    const fs::path root = base.path().toStdString();
+    const fs::path home = root / "home";
+    const fs::path out = root / "out";
+    fs::create_directories(home);
+    fs::create_directories(out);
+    const QString wall = MakePhoto(base.path(), QStringLiteral("wall.jpg"), QColor(120, 80, 40));
+    std::string measured, unmeasured;
+    {
+        Window w(QString::fromStdString(home.string()));
+        w->LoadFile(wall);
+        unmeasured = CsvBytes(w->Doc(), true);
+        Measure(*w, "1500");
+        measured = CsvBytes(w->Doc(), true);
+        w.Close();
+    }
+    QVERIFY(measured != unmeasured);
+    // Readable by all, writable by root alone.
+    for (const fs::directory_entry& e : fs::recursive_directory_iterator(root))
+        fs::permissions(e.path(), e.is_directory() ? fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                                             fs::perms::others_read | fs::perms::others_exec
+                                                   : fs::perms::owner_read | fs::perms::owner_write |
+                                                             fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(root, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
+                              fs::perms::others_exec);
+    fs::permissions(out, fs::perms::all);
+    const fs::path temp = home / "Temp";
+    if (how == QStringLiteral("unreadable"))
+        fs::permissions(temp, fs::perms::owner_all);
+    std::unique_ptr<ReadOnlyBind> bind;
+    if (!asNobody) {
+        bind = std::make_unique<ReadOnlyBind>(home);
+        QVERIFY2(bind->Refuses(), "the home still takes writes");
+    }
+    // Wherever a home that cannot be written would give way to, nothing of
+    // the photo is there.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_DATA_HOME"), QString::fromStdString((out / "data").string()));
+    const fs::path csv = out / "wall.csv";
+    const Run r = Batch({wall, QStringLiteral("--home"), QString::fromStdString(home.string()), QStringLiteral("--csv"),
+                         QString::fromStdString(csv.string())},
+                        asNobody, env);
+    if (how == QStringLiteral("unreadable")) {
+        // Never exports without the measurements passed off as a success.
+        QVERIFY2(r.code > 0, r.err.constData());
+        QVERIFY2(r.err.contains(temp.string().c_str()), r.err.constData());
+        return;
+    }
+    QVERIFY2(r.code == 0, r.err.constData());
+    QCOMPARE(ReadAll(csv), measured);
 }
 
 int main(int argc, char** argv)
