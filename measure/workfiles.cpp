@@ -6,6 +6,7 @@
 #include "measure/calibration.h"
 #include "measure/computation.h"
 #include "measure/cp932.h"
+#include "measure/text_record.h"
 #include "base/error_trail.h"
 #include "base/safe_file.h"
 
@@ -528,13 +529,6 @@ constexpr std::string_view kCheckHeader = "kalvex-checks 1";
 // thousands of them, far more than any photo has.
 constexpr std::uintmax_t kMaxCheckFileBytes = 1 << 20;
 
-std::string Shortest(double v)
-{
-    char buf[64];
-    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
-    return ec == std::errc() ? std::string(buf, end) : std::string("0");
-}
-
 } // namespace
 
 std::string EncodeCheckFile(const TPlaneState& plane)
@@ -543,8 +537,8 @@ std::string EncodeCheckFile(const TPlaneState& plane)
         return {};
     std::string out = std::string(kCheckHeader) + "\r\n";
     for (const TCheck& c : plane.Checks)
-        out += Shortest(c.start.x) + " " + Shortest(c.start.y) + " " + Shortest(c.end.x) + " " + Shortest(c.end.y) + " " +
-               Shortest(c.known) + "\r\n";
+        out += ShortestText(c.start.x) + " " + ShortestText(c.start.y) + " " + ShortestText(c.end.x) + " " +
+               ShortestText(c.end.y) + " " + ShortestText(c.known) + "\r\n";
     return out;
 }
 
