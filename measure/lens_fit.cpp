@@ -114,6 +114,15 @@ double BrentMin(F f, double a, double b, double tol)
 
 } // namespace
 
+double DivisionScaleUncertainty(const LensModel& lens, double kUncertainty, TDPoint p)
+{
+    if (lens.kind != LensKind::Division || !IsSane(lens) || !ToIdeal(lens, p))
+        return 0.0;
+    const double radius = std::hypot(lens.width, lens.height) / 2;
+    const double s = (std::pow(p.x - lens.width / 2, 2) + std::pow(p.y - lens.height / 2, 2)) / (radius * radius);
+    return std::fabs(kUncertainty) * s / (1 + lens.k * s);
+}
+
 std::optional<double> StraightnessCost(const std::vector<std::vector<TDPoint>>& edges, const LensModel& lens)
 {
     double sum = 0;

@@ -72,6 +72,13 @@ struct EdgeFit {
 EdgeFit FitDivisionFromEdges(const std::vector<std::vector<TDPoint>>& edges, PhotoSize size,
                              double maxUncertainty = kMaxKUncertainty);
 
+// The relative uncertainty a length near photo point p takes from the
+// uncertainty of the division model's k (as fitted): the correction scales
+// the photo there by 1 / (1 + k r^2), so a change of k by u changes lengths by
+// about u r^2 / (1 + k r^2).  Added in quadrature to a length's other
+// uncertainties.  0 for a model other than Division or a point it cannot map.
+double DivisionScaleUncertainty(const LensModel& lens, double kUncertainty, TDPoint p);
+
 // The sum of squared distances of the points (corrected by lens) from their
 // edge's best line, in px^2; nothing when a point cannot be corrected.
 std::optional<double> StraightnessCost(const std::vector<std::vector<TDPoint>>& edges, const LensModel& lens);

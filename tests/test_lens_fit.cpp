@@ -367,5 +367,29 @@ TEST(EdgeFit, UncertaintyLimitAndResiduals)
     EXPECT_NEAR(fit.strength, fit.kUncertainty / (1 + fit.k), 1e-15);
 }
 
+// A length's share of the uncertainty of k: the relative change of a short
+// tangential length at the point when k moves by its uncertainty, worked out
+// here from the corrected points themselves.
+TEST(EdgeFit, ScaleUncertaintyOfALength)
+{
+    const double k = -0.15, u = 0.002;
+    const LensModel lens = LensModel::Division(k, kW, kH);
+    const LensModel moved = LensModel::Division(k + u, kW, kH);
+    for (const TDPoint p : {TDPoint{kW / 2, kH / 2}, TDPoint{3000, 2000}, TDPoint{10, 10}, TDPoint{kW, kH / 2}}) {
+        SCOPED_TRACE(::testing::Message() << p);
+        // A short step across the radius: only the scale 1 / (1 + k r^2) acts on it.
+        const double dx = p.y - kH / 2, dy = -(p.x - kW / 2);
+        const double n = std::max(1e-9, std::hypot(dx, dy)) / 0.01;
+        const TDPoint q{p.x + dx / n, p.y + dy / n};
+        auto length = [](TDPoint a, TDPoint b) { return std::hypot(a.x - b.x, a.y - b.y); };
+        const double before = length(*ToIdeal(lens, p), *ToIdeal(lens, q));
+        const double after = length(*ToIdeal(moved, p), *ToIdeal(moved, q));
+        const double expected = p == TDPoint{kW / 2, kH / 2} ? 0.0 : std::fabs(after / before - 1);
+        EXPECT_NEAR(DivisionScaleUncertainty(lens, u, p), expected, 0.02 * expected + 1e-12);
+    }
+    EXPECT_EQ(DivisionScaleUncertainty(LensModel{}, u, {10, 10}), 0.0);
+    EXPECT_EQ(DivisionScaleUncertainty(lens, u, {1e9, 0}), 0.0) << "a point the model cannot map";
+}
+
 } // namespace
 } // namespace kvx
