@@ -3,6 +3,7 @@
 
 #include "measure/calibration.h"
 #include "measure/computation.h"
+#include "measure/lens.h"
 #include "measure/results.h"
 #include "measure/uncertainty.h"
 #include "measure/workfiles.h"
@@ -18,7 +19,9 @@
 #include <filesystem>
 #include <fstream>
 #include <numbers>
+#include <optional>
 #include <random>
+#include <vector>
 
 namespace kvx {
 namespace {
@@ -219,6 +222,27 @@ BENCHMARK(BM_LargeOutline)
     ->ArgNames({"corners", "stage"})
     ->ArgsProduct({{3000, 10000, 30000}, {0, 1, 2, 3}})
     ->Unit(benchmark::kMillisecond);
+// One photo point to the ideal camera and back, as every point drawn or
+// measured will go: 0 no correction, 1 the division model, 2 Brown-Conrady
+// (inverted by Newton's method).
+void BM_LensRoundTrip(benchmark::State& state)
+{
+    const LensModel lenses[] = {LensModel{}, LensModel::Division(-0.12, 6000, 4000),
+                                LensModel::Brown(BrownConrady{4500, 4500, 2999.5, 1999.5, -0.2, 0.08, 1e-4, -1e-4, -0.01})};
+    const LensModel& lens = lenses[state.range(0)];
+    std::mt19937 gen(7);
+    std::uniform_real_distribution<double> x(0, 6000), y(0, 4000);
+    std::vector<TDPoint> points(1024);
+    for (TDPoint& p : points)
+        p = {x(gen), y(gen)};
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const TDPoint& p = points[i++ & 1023];
+        const std::optional<TDPoint> q = ToIdeal(lens, p);
+        benchmark::DoNotOptimize(q ? ToPhoto(lens, *q) : q);
+    }
+}
+BENCHMARK(BM_LensRoundTrip)->ArgName("model")->Arg(0)->Arg(1)->Arg(2);
 
 } // namespace
 } // namespace kvx
