@@ -393,7 +393,10 @@ LensChoiceRead ReadLensChoice(const fs::path& path)
 
 bool WriteLensChoice(const fs::path& path, const LensChoice& choice)
 {
-    return WriteFileReplacing(path, EncodeLensChoice(choice));
+    // Never a file this program would refuse to read back.
+    const std::string bytes = EncodeLensChoice(choice);
+    const LensChoiceRead back = DecodeLensChoice(bytes);
+    return back && back.choice == choice && WriteFileReplacing(path, bytes);
 }
 
 bool Matches(const CameraProfile& profile, const CameraId& photo)
@@ -534,7 +537,9 @@ CameraProfileRead ReadCameraProfile(const fs::path& path)
 
 bool WriteCameraProfile(const fs::path& path, const CameraProfile& profile)
 {
-    return WriteFileReplacing(path, EncodeCameraProfile(profile));
+    const std::string bytes = EncodeCameraProfile(profile);
+    const CameraProfileRead back = DecodeCameraProfile(bytes);
+    return back && back.profile == profile && WriteFileReplacing(path, bytes);
 }
 
 } // namespace kvx

@@ -81,7 +81,9 @@ struct LensChoiceRead {
 };
 LensChoiceRead DecodeLensChoice(std::string_view bytes);
 LensChoiceRead ReadLensChoice(const std::filesystem::path& path);
-// Replaces the file whole (a temporary renamed into place): false when that failed.
+// Replaces the file whole (a temporary renamed into place): false when that
+// failed, or when the choice would not read back exactly as it is (a name
+// with a line break, a model of numbers no file takes); nothing is written then.
 bool WriteLensChoice(const std::filesystem::path& path, const LensChoice& choice);
 
 // A photo's camera as its EXIF data tell it, and the size it was stored at.
@@ -118,6 +120,7 @@ struct CameraProfileRead {
 };
 CameraProfileRead DecodeCameraProfile(std::string_view bytes);
 CameraProfileRead ReadCameraProfile(const std::filesystem::path& path);
+// As WriteLensChoice.
 bool WriteCameraProfile(const std::filesystem::path& path, const CameraProfile& profile);
 
 } // namespace kvx

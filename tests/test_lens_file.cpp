@@ -216,6 +216,30 @@ TEST(LensFile, ReadFromDisk)
     EXPECT_FALSE(WriteLensChoice(f.folder.path() / "no such folder" / "photo.lens", EdgesChoice()));
 }
 
+// What would not read back exactly is never written, and the file that
+// stood there stays.
+TEST(LensFile, NothingWrittenThatWouldNotReadBack)
+{
+    Folder f;
+    const fs::path path = f.folder.path() / "photo.lens";
+    ASSERT_TRUE(WriteLensChoice(path, EdgesChoice()));
+    LensChoice broken = EdgesChoice();
+    broken.model.k = std::nan("");
+    LensChoice renamed = ProfileChoice();
+    renamed.profileName = "line\nbreak";
+    renamed.profileName[4] = '\n';
+    LensChoice mismatched = EdgesChoice();
+    mismatched.model = LensModel::Brown(SomeBrown());
+    for (const LensChoice& c : {broken, renamed, mismatched}) {
+        EXPECT_FALSE(WriteLensChoice(path, c));
+        EXPECT_EQ(ReadLensChoice(path).choice, EdgesChoice());
+    }
+    CameraProfile profile = SomeProfile();
+    profile.camera.focal = -1;
+    EXPECT_FALSE(WriteCameraProfile(f.folder.path() / "camera.profile", profile));
+    EXPECT_EQ(ReadCameraProfile(f.folder.path() / "camera.profile").error, LensFileError::Missing);
+}
+
 TEST(CameraProfile, RoundTripsExactly)
 {
     CameraProfile division = SomeProfile();
