@@ -430,6 +430,12 @@ std::optional<EdgeCorner> CornerFromEdges(const cv::Mat& grey, TDPoint guess, do
 std::optional<std::array<TDPoint, 4>> RefineQuad(const cv::Mat& grey, const std::array<TDPoint, 4>& corners, double band,
                                                  double endFraction)
 {
+    return RefineQuad(grey, corners, std::array<double, 4>{band, band, band, band}, endFraction);
+}
+
+std::optional<std::array<TDPoint, 4>> RefineQuad(const cv::Mat& grey, const std::array<TDPoint, 4>& corners,
+                                                 const std::array<double, 4>& bands, double endFraction)
+{
     std::array<TDPoint, 4> q = corners;
     for (const TDPoint& c : q)
         if (!std::isfinite(c.x) || !std::isfinite(c.y))
@@ -439,7 +445,7 @@ std::optional<std::array<TDPoint, 4>> RefineQuad(const cv::Mat& grey, const std:
         for (std::size_t i = 0; i < 4; ++i) {
             const TDPoint a = q[i], b = q[(i + 1) % 4];
             const TDPoint d = Sub(b, a);
-            const auto fit = FitEdge(grey, Add(a, Scale(d, endFraction)), Add(a, Scale(d, 1 - endFraction)), band);
+            const auto fit = FitEdge(grey, Add(a, Scale(d, endFraction)), Add(a, Scale(d, 1 - endFraction)), bands[i]);
             if (!fit)
                 return std::nullopt;
             sides[i] = *fit;

@@ -62,5 +62,8 @@ std::optional<EdgeCorner> CornerFromEdges(const cv::Mat& grey, TDPoint guess, do
 // Nothing when a side shows no clear edge.
 std::optional<std::array<TDPoint, 4>> RefineQuad(const cv::Mat& grey, const std::array<TDPoint, 4>& corners,
                                                  double band, double endFraction = 0.12);
+// The same with a band of its own for each side (side i runs from corner i to i + 1).
+std::optional<std::array<TDPoint, 4>> RefineQuad(const cv::Mat& grey, const std::array<TDPoint, 4>& corners,
+                                                 const std::array<double, 4>& bands, double endFraction = 0.12);
 
 } // namespace kvx
