@@ -1446,7 +1446,7 @@
     </message>
     <message>
         <source>角に合わせる</source>
-        <translation>Snap</translation>
+        <translation>Snap to corners</translation>
     </message>
     <message>
         <source>基準矩形の頂点を写真の角に合わせる</source>

@@ -128,7 +128,10 @@ std::string Interaction::PointedMark(TDPoint P) const
 void Interaction::DrawTrace(TDPoint P)
 {
     Guard("DrawTrace", [&] {
-        port_.SetStatusText(0, FormatPointer(P) + PointedMark(P));
+        // (-1, -1) is no point at all (the pointer has not been over the
+        // photo yet, or has left it): no coordinates to show.
+        const bool nowhere = P.x < 0 && P.y < 0;
+        port_.SetStatusText(0, nowhere ? std::string() : FormatPointer(P) + PointedMark(P));
         if (tracePoint_.x >= 0 && tracePoint_.y >= 0)
             port_.ShowFigure(FigureSlot::Trace, std::nullopt);
         drawnTMode_ = 0;

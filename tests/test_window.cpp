@@ -39,6 +39,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QDir>
+#include <QDockWidget>
 #include <QDialogButtonBox>
 #include <QTranslator>
 #include <QPushButton>
@@ -169,8 +170,10 @@ public:
     std::optional<QString> pd25File;
     std::optional<int> pd25Pick;
     std::vector<QStringList> pd25Offers;
-    std::optional<QString> SaveText(const QString&, const QString&, const QString& proposed, const QString&) override
+    std::vector<QString> saveFolders;
+    std::optional<QString> SaveText(const QString&, const QString& folder, const QString& proposed, const QString&) override
     {
+        saveFolders.push_back(folder);
         saveProposals.push_back(proposed);
         return textTarget;
     }
@@ -441,6 +444,9 @@ private slots:
     void saveDialogsAddTheirOwnSuffix_data();
     void saveDialogsAddTheirOwnSuffix();
     void imageSaveAsksAboutTheNameItWrites();
+    void anEmptyWindowTellsHowToBegin();
+    void saveDialogsStartWhereTheFilesBelong();
+    void theTableKeepsTheValueInSightAndCutsLongNames();
 };
 
 void WindowTest::startsWithDefaultsAndShutdownWritesEveryKey()
@@ -3457,6 +3463,91 @@ void WindowTest::batchReportShowsThePhotoAsTheWindowDoes()
     const auto info = Tool(QStringLiteral("pdfinfo"), {pdf});
     // Upright, as on the screen: a portrait page, not the photo as it was taken.
     QVERIFY2(info.second.contains("595 x 842 pts"), info.second.constData());
+}
+
+
+// Before any photo: how to begin, the recent photos a click away, and no
+// coordinates of a point that does not exist.
+void WindowTest::anEmptyWindowTellsHowToBegin()
+{
+    Fixture f;
+    const QString first = f.Photo(QStringLiteral("first.jpg"), Qt::darkCyan);
+    {
+        TF001& w = f.Open();
+        auto* hint = w.findChild<QWidget*>(QStringLiteral("StartHint"));
+        QVERIFY(hint && hint->isVisible());
+        QVERIFY(!w.findChild<QWidget*>(QStringLiteral("StartHint_RecentHeading"))->isVisible());
+        QTest::mouseMove(w.Display()->viewport(), QPoint(40, 40));
+        QCOMPARE(w.StatusText(0), QString());
+        // The hint's own button opens the file dialog, and the photo chosen there.
+        f.prompter->openPath = first;
+        QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("StartHint_Open")), Qt::LeftButton);
+        QVERIFY(w.HasPhoto());
+        QVERIFY(!hint->isVisible());
+        f.Close();
+    }
+    TF001& again = f.Open();
+    auto* recent = again.findChild<QPushButton*>(QStringLiteral("StartHint_Recent1"));
+    QVERIFY(recent && recent->isVisible());
+    QCOMPARE(recent->text(), QStringLiteral("first.jpg"));
+    QCOMPARE(recent->toolTip(), first);
+    QTest::mouseClick(recent, Qt::LeftButton);
+    QVERIFY(again.HasPhoto());
+    QCOMPARE(QString::fromStdString(again.Doc().ImageFileName), first);
+    f.Close();
+}
+
+// A save dialog first proposes the photo's own folder; once a file of that
+// kind is written elsewhere, the next one of the kind starts there.
+void WindowTest::saveDialogsStartWhereTheFilesBelong()
+{
+    Fixture f;
+    QVERIFY(QDir(f.home.path()).mkpath(QStringLiteral("site/photos")));
+    QVERIFY(QDir(f.home.path()).mkpath(QStringLiteral("out")));
+    const QString photos = f.home.filePath(QStringLiteral("site/photos"));
+    TF001& w = f.Open();
+    QImage image(QSize(300, 200), QImage::Format_RGB888);
+    image.fill(Qt::gray);
+    const QString photo = photos + QStringLiteral("/wall.jpg");
+    kvx::Photo(image).SaveJpeg(photo);
+    w.LoadFile(photo);
+    QVERIFY(w.HasPhoto());
+    f.prompter->textTarget = f.home.filePath(QStringLiteral("out/wall.csv"));
+    w.mnCsvOutClick();
+    w.mnCsvOutClick();
+    f.prompter->textTarget.reset();
+    w.mnPdfOutClick();
+    const std::vector<QString> expected{photos, f.home.filePath(QStringLiteral("out")), photos};
+    QCOMPARE(f.prompter->saveFolders, expected);
+    f.Close();
+}
+
+// The value and its ± stand next to the kind and number whatever the dock's
+// width, and a long name is cut with an ellipsis and shown whole on pointing.
+void WindowTest::theTableKeepsTheValueInSightAndCutsLongNames()
+{
+    Fixture f;
+    TF001& w = f.OpenWith(QStringLiteral("names.jpg"), Qt::lightGray, QSize(600, 500));
+    Set(w, [&](Document& d) { MarkReference(d); });
+    w.Action(QStringLiteral("mnResultsView"))->trigger();
+    const std::string longName = "WWWWWWWWWWWWWWWWWWWW";  // the 20 bytes a name may have
+    f.prompter->names = {longName};
+    w.SetCommand(ucSpaceAdd);
+    ClickAt(w, {160, 200});
+    ClickAt(w, {260, 260});
+    auto* table = w.findChild<QTableWidget*>(QStringLiteral("ResultsTable"));
+    QCOMPARE(table->rowCount(), 1);
+    QCOMPARE(table->item(0, 3)->toolTip(), QString::fromStdString(longName));
+    QVERIFY(table->columnWidth(3) < table->fontMetrics().horizontalAdvance(QString::fromStdString(longName)));
+    auto* dock = w.findChild<QDockWidget*>(QStringLiteral("ResultsPanel"));
+    w.resizeDocks({dock}, {200}, Qt::Horizontal);
+    QCoreApplication::processEvents();
+    for (const int column : {4, 5}) {
+        const int right = table->columnViewportPosition(column) + table->columnWidth(column);
+        QVERIFY2(table->columnViewportPosition(column) >= 0 && right <= table->viewport()->width(),
+                 qPrintable(QStringLiteral("column %1 ends at %2 of %3").arg(column).arg(right).arg(table->viewport()->width())));
+    }
+    f.Close();
 }
 
 QTEST_MAIN(WindowTest)

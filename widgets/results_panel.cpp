@@ -24,6 +24,7 @@ namespace {
 // The name column's widest, in letters: beyond it a name is elided.
 constexpr int kNameColumnLetters = 12;
 constexpr int kNameColumn = 3;
+constexpr int kValueColumn = 4;
 constexpr int kUncertaintyColumn = 5;
 
 QStringList Header()
@@ -49,6 +50,11 @@ ResultsPanel::ResultsPanel(QWidget* parent) : QDockWidget(Qx("ResultsPanel", "�
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setTextElideMode(Qt::ElideRight);
+    // The value and its ± are what the table is read for: they stand right
+    // after the kind and number, so a narrow dock never hides them.  Only
+    // the view moves them; the copied text keeps the columns' order.
+    table_->horizontalHeader()->moveSection(kValueColumn, 2);
+    table_->horizontalHeader()->moveSection(kUncertaintyColumn, 3);
     table_->setWordWrap(false);
     table_->installEventFilter(this);
     layout->addWidget(table_, 1);
@@ -134,14 +140,6 @@ void ResultsPanel::Show(const std::vector<ResultRow>& rows, const std::vector<Gr
     const int nameWidth = table_->fontMetrics().horizontalAdvance(QLatin1Char('M')) * kNameColumnLetters;
     if (table_->columnWidth(kNameColumn) > nameWidth)
         table_->setColumnWidth(kNameColumn, nameWidth);
-    // The value and its ± are what the table is read for: the dock is never
-    // narrower than the columns up to them.  It only grows, so the photo
-    // beside it does not move back and forth as values change.
-    int upToUncertainty = 2 * table_->frameWidth() + table_->verticalScrollBar()->sizeHint().width();
-    for (int c = 0; c <= kUncertaintyColumn; ++c)
-        upToUncertainty += table_->columnWidth(c);
-    if (upToUncertainty > table_->minimumWidth())
-        table_->setMinimumWidth(upToUncertainty);
     QStringList lines;
     for (const GroupTotal& t : totals)
         lines << Qx("ResultsPanel", "ｸﾞﾙｰﾌﾟ%1: 距離 %2%3, 面積 %4%5, 金額 %6")
