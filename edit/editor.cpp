@@ -232,11 +232,25 @@ void Editor::Track(unsigned flags, const std::function<void(Document&)>& change)
     Run("", flags, false, change);
 }
 
+void Editor::Group(std::string_view step, const std::function<void()>& edits)
+{
+    // The group itself neither marks nor tells: the edits inside it do, and
+    // the first of them keeps the document as it was before the group.
+    Run(step, 0, false, [&](Document&) { edits(); });
+}
+
 // --- tool state ---------------------------------------------------------------------------
 
 void Editor::AddInputPoint(TDPoint p)
 {
     Track(kChangeOverlay, [&](Document& d) { d.InputPoints.Append(p); });
+}
+
+void Editor::SetInputPoint(std::int32_t i, TDPoint p)
+{
+    if (!doc_.InputPoints.Valid(i))
+        return;
+    Track(kChangeOverlay, [&](Document& d) { d.InputPoints[i] = p; });
 }
 
 void Editor::DropLastInputPoint()
@@ -374,6 +388,22 @@ void Editor::SetDistanceCorrection(std::int32_t k, std::optional<TDPoint> ref)
     });
 }
 
+void Editor::MoveDistanceEnd(std::int32_t k, bool start, TDPoint p, std::int32_t linked)
+{
+    Commit(Tn("Steps", "距離の調整"), kChangeShown, [&](Document& d) {
+        TPlaneState& plane = d.Plane;
+        if (plane.Distances.Valid(k)) {
+            TDistance& dist = plane.Distances[k];
+            (start ? dist.start : dist.end) = p;
+            if (plane.Distances.Valid(linked)) {
+                TDistance& l = plane.Distances[linked];
+                (start ? l.end : l.start) = p;
+            }
+        }
+        CalcuDistanceHosei(d);
+    });
+}
+
 // --- areas ----------------------------------------------------------------------------------
 
 std::int32_t Editor::AddSpace(std::vector<TDPoint> outline, std::uint8_t kind, std::string name)
@@ -438,6 +468,25 @@ void Editor::SetSpaceCorrection(std::int32_t k, std::optional<TDPoint> ref)
     });
 }
 
+void Editor::MoveSpaceVertex(std::int32_t k, std::size_t v, TDPoint p, bool rectangle)
+{
+    if (!doc_.Plane.Spaces.Valid(k) || v >= doc_.Plane.Spaces[k].points.size())
+        return;
+    Commit(Tn("Steps", "面積の調整"), kChangeShown, [&](Document& d) {
+        TSpace& s = d.Plane.Spaces[k];
+        if (!rectangle) {
+            s.points[v] = p;
+            if (v == 0)
+                s.points.back() = p;
+        } else if (s.count() == 5 && v < 4) {
+            static constexpr std::size_t kOpposite[] = {2, 3, 0, 1};
+            s.points = RectangleOutline(d.Plane.base, s.points[kOpposite[v]], p);
+            s.correctedPoints.resize(s.points.size());
+        }
+        CalcuSpaceHosei(d);
+    });
+}
+
 // --- the reference --------------------------------------------------------------------------
 
 void Editor::SetReference(const std::array<TDPoint, 4>& corners)
@@ -483,6 +532,73 @@ void Editor::SetCrossLine(TDPoint p)
         d.CrossLineSet = 1;
         // Corrections made against the line left would keep their old lengths.
         Recalculate(d);
+    });
+}
+
+void Editor::MoveReferenceCorner(int k, TDPoint p, bool lock)
+{
+    const bool twoPlanes = (doc_.CurrentBase == 1 || doc_.CurrentBase == 2) && lock;
+    const auto at = static_cast<std::size_t>(k);
+    Commit(Tn("Steps", "基準矩形の調整"), kChangeShown | (twoPlanes ? kChangeFields | kChangePlanes : 0u), [&](Document& d) {
+        TBaseBlock& base = d.Plane.base;
+        const TDPoint was = base.BaseRect[at];
+        base.BaseRect[at] = p;
+        if (k == 1)
+            base.BaseRect[5] = base.BaseRect[1];
+        base.BaseLineWSet = 0;
+        base.BaseLineHSet = 0;
+
+        if (twoPlanes) {
+            // The corner shared with the other plane (the centre line's) moves with it.
+            TBaseBlock& parked = d.ParkedPlane.base;
+            for (std::size_t j = 1; j <= 4; ++j) {
+                if (parked.BaseRect[j] == was)
+                    parked.BaseRect[j] = base.BaseRect[at];
+            }
+            parked.BaseRect[5] = parked.BaseRect[1];
+            parked.BaseLineWSet = 0;
+            parked.BaseLineHSet = 0;
+            {
+                const ParkedPlaneScope scope(d);
+                CalcuBasePoint(d);
+                CalcuUnitPoint(d.Plane);
+                CalcuDistanceHosei(d);
+                CalcuSpaceHosei(d);
+            }
+            d.OtherBaseRect = d.ParkedPlane.base.BaseRect;
+        }
+        CalcuBasePoint(d);
+        CalcuUnitPoint(d.Plane);
+        RebuildTwoPlaneGeometry(d);
+        RecomputeCorrections(d);
+    });
+}
+
+void Editor::MoveBaseLinePoint(bool w, int end, TDPoint p)
+{
+    Commit(Tn("Steps", "基準線の調整"), kChangeShown, [&](Document& d) {
+        TBaseBlock& base = d.Plane.base;
+        (w ? base.BaseLineW : base.BaseLineH)[static_cast<std::size_t>(end)] = p;
+        if (base.BaseLineWSet == 1 && base.BaseLineHSet == 1) {
+            base.BaseUnitSet = 0;
+            CalcuBaseUnitFromLines(d.Plane);
+            RecomputeCorrections(d);
+        }
+    });
+}
+
+void Editor::MoveBaseUnitCorner(int corner, TDPoint p)
+{
+    Commit(Tn("Steps", "計測基準の調整"), kChangeShown, [&](Document& d) {
+        TBaseBlock& base = d.Plane.base;
+        base.BaseUnit[static_cast<std::size_t>(corner)] = p;
+        // The adjusted base is the user's own from now on: without this the
+        // next recomputation of the rectangle would put it back on the corners.
+        base.BaseUnitSet = 1;
+        base.BaseLineWSet = 0;
+        base.BaseLineHSet = 0;
+        CalcuUnitPoint(d.Plane);
+        RecomputeCorrections(d);
     });
 }
 
@@ -604,11 +720,6 @@ bool Editor::LoadSetting(int setting, const std::filesystem::path& folder)
     bool loaded = false;
     Track(kChangeAll & ~kChangeMeasurements, [&](Document& d) { loaded = kvx::LoadSetting(d, setting, folder); });
     return loaded;
-}
-
-void Editor::Output(const std::function<void(Document&)>& writer)
-{
-    Track(kChangeShown | kChangeFields | kChangePlanes, writer);
 }
 
 void Editor::WithParkedPlane(const std::function<void(const Document&)>& draw)

@@ -99,16 +99,16 @@ public:
     int Observe(Observer observer);
     void Forget(int ticket);
 
-    // --- the commit path
-    // An edit of the user's measurements: runs change on the document, sets
-    // Modified, and tells the observers flags | kChangeMeasurements.  Nested
-    // steps are told once, with the outermost step's name.
-    void Commit(std::string_view step, unsigned flags, const std::function<void(Document&)>& change);
-    // A change of tool state: no Modified, no step of the user's.
-    void Track(unsigned flags, const std::function<void(Document&)>& change);
+    // --- several edits as one
+    // Runs edits (calls of this Editor's own methods) as one step of the
+    // history, named step, told once when the last has run.  A group in which
+    // no edit ran is no step and tells nothing.
+    void Group(std::string_view step, const std::function<void()>& edits);
 
     // --- tool state
     void AddInputPoint(TDPoint p);
+    // Moves input point i (1-based) of the command under way (none: nothing).
+    void SetInputPoint(std::int32_t i, TDPoint p);
     void DropLastInputPoint();
     void ClearInput();
     void SelectDistance(std::int32_t k);
@@ -128,6 +128,9 @@ public:
     void DeleteDistance(std::int32_t k);
     void DeleteAllDistances();
     void SetDistanceCorrection(std::int32_t k, std::optional<TDPoint> ref);
+    // Moves the start (or the end) of distance k to p, and the joining end of
+    // the distance linked to it in a chain (0: none).
+    void MoveDistanceEnd(std::int32_t k, bool start, TDPoint p, std::int32_t linked);
 
     // --- areas
     std::int32_t AddSpace(std::vector<TDPoint> outline, std::uint8_t kind, std::string name);
@@ -136,6 +139,9 @@ public:
     void SetSlope(std::int32_t k, double slantV, double slantH);
     void SetSpaceName(std::int32_t k, std::string name);
     void SetSpaceCorrection(std::int32_t k, std::optional<TDPoint> ref);
+    // Moves vertex v of area k to p.  rectangle: the area is a rectangle of
+    // the plane, drawn again from p and the corner opposite v.
+    void MoveSpaceVertex(std::int32_t k, std::size_t v, TDPoint p, bool rectangle);
 
     // --- check distances: kept with the photo, never in a total
     std::int32_t AddCheck(TDPoint start, TDPoint end, double known);
@@ -149,6 +155,15 @@ public:
     void SetBaseLine(bool w, TDPoint a, TDPoint b);
     void SetBaseUnit(TDPoint a, TDPoint b);
     void SetCrossLine(TDPoint p);
+    // Moves corner k (1..4) of the current plane's reference rectangle to p;
+    // the base lines are dropped.  lock, in setting 4: the other plane's
+    // corner that lies where corner k was moves with it.
+    void MoveReferenceCorner(int k, TDPoint p, bool lock);
+    // Moves end (1 or 2) of the W (or H) base line to p.
+    void MoveBaseLinePoint(bool w, int end, TDPoint p);
+    // Moves corner (1 or 2) of the measurement base to p: the base is the
+    // user's own from then on, and the base lines are dropped.
+    void MoveBaseUnitCorner(int corner, TDPoint p);
     void Reset();
 
     // --- fields and planes
@@ -183,7 +198,7 @@ public:
     bool LoadSetting(int setting, const std::filesystem::path& folder);
 
     // --- the history of the user's steps
-    // Every edit (Commit) is a step; the history belongs to the open photo
+    // Every edit is a step; the history belongs to the open photo
     // and starts again with another photo.  At least kHistorySteps are kept.
     static constexpr std::size_t kHistorySteps = 500;
     bool CanUndo() const { return !undo_.empty(); }
@@ -202,13 +217,20 @@ public:
     bool Redo(const std::filesystem::path& folder, WorkFileUi& ui);
     void ClearHistory();
 
-    // Lends the document to an output that walks both planes (the report): the
-    // planes it leaves current are the document's.
-    void Output(const std::function<void(Document&)>& writer);
     // Shows the parked plane as the current one for the length of draw.
     void WithParkedPlane(const std::function<void(const Document&)>& draw);
 
 private:
+    // Tests stage their scenes through this door, never the program.
+    friend struct EditorTestAccess;
+
+    // The commit path.  An edit of the user's measurements: runs change on
+    // the document, sets Modified, and tells the observers
+    // flags | kChangeMeasurements.  Nested steps are told once, with the
+    // outermost step's name.
+    void Commit(std::string_view step, unsigned flags, const std::function<void(Document&)>& change);
+    // A change of tool state: no Modified, no step of the user's.
+    void Track(unsigned flags, const std::function<void(Document&)>& change);
     void Run(std::string_view step, unsigned flags, bool edit, const std::function<void(Document&)>& change);
     void Notify();
 

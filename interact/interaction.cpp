@@ -19,13 +19,6 @@ namespace kvx {
 
 using namespace interaction_detail;
 
-std::vector<TDPoint> RectangleOutline(const TBaseBlock& base, TDPoint A, TDPoint B)
-{
-    const std::optional<TDPoint> p1 = IntersPoint(base.VanishW, A, base.VanishH, B);
-    const std::optional<TDPoint> p3 = IntersPoint(base.VanishW, B, base.VanishH, A);
-    return {A, p1.value_or(TDPoint{A.x, B.y}), B, p3.value_or(TDPoint{B.x, A.y}), A};
-}
-
 int FreeSuffix(const std::string& folder, const std::string& stem)
 {
     namespace fs = std::filesystem;

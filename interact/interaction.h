@@ -160,9 +160,6 @@ private:
     std::string refusal_;  // why the last click was not taken, after the prompt
 };
 
-// The outline of a rectangle on the plane from two opposite corners A and B.
-std::vector<TDPoint> RectangleOutline(const TBaseBlock& base, TDPoint A, TDPoint B);
-
 // The smallest k >= 1 for which neither "<stem>_<k>.bmp" nor ".jpg" exists in folder.
 int FreeSuffix(const std::string& folder, const std::string& stem);
 

@@ -47,23 +47,26 @@ void Interaction::LeftBaseAdjust(TDPoint P)
     }
     const int k = std::abs(pickedBaseCorner_);
     const bool twoPlanes = (doc_.CurrentBase == 1 || doc_.CurrentBase == 2) && options.lock;
+    // The corner as it would move (where it was when a far click finds no
+    // crossing), checked before anything changes.
+    TDPoint moved = b.BaseRect[static_cast<std::size_t>(k)];
     {
-        // The corner as it would move, checked before anything changes.
         const auto old = b.BaseRect;
         auto at = [&](int i) { return old[static_cast<std::size_t>(i)]; };
-        auto moved = old;
         if (pickedBaseFar_) {
             if (const auto corner = IntersPoint(pending_, at(far(k)), at(k), at(other(k))))
-                moved[static_cast<std::size_t>(k)] = *corner;
+                moved = *corner;
         } else {
-            moved[static_cast<std::size_t>(k)] = pending_;
+            moved = pending_;
         }
-        OutlineFault fault = CheckOutline(std::array<TDPoint, 4>{moved[1], moved[2], moved[3], moved[4]});
+        auto rect = old;
+        rect[static_cast<std::size_t>(k)] = moved;
+        OutlineFault fault = CheckOutline(std::array<TDPoint, 4>{rect[1], rect[2], rect[3], rect[4]});
         if (fault == OutlineFault::None && twoPlanes) {
             auto parked = doc_.ParkedPlane.base.BaseRect;
             for (std::size_t j = 1; j <= 4; ++j)
                 if (parked[j] == at(k))
-                    parked[j] = moved[static_cast<std::size_t>(k)];
+                    parked[j] = moved;
             fault = CheckOutline(std::array<TDPoint, 4>{parked[1], parked[2], parked[3], parked[4]});
         }
         // The corner stays picked and its band stays, so the user can place it again.
@@ -72,51 +75,10 @@ void Interaction::LeftBaseAdjust(TDPoint P)
     }
     EndTrace();
     ed_.ClearInput();
-    const TDPoint pending = pending_;
-    const bool pickedFar = pickedBaseFar_;
-    ed_.Commit(Tn("Steps", "基準矩形の調整"), kChangeShown | (twoPlanes ? kChangeFields | kChangePlanes : 0u), [&](Document& d) {
-        TBaseBlock& base = d.Plane.base;
-        const auto old = base.BaseRect;
-        auto at = [&](int i) { return old[static_cast<std::size_t>(i)]; };
-        if (pickedFar) {
-            if (const auto corner = IntersPoint(pending, at(far(k)), at(k), at(other(k))))
-                base.BaseRect[static_cast<std::size_t>(k)] = *corner;
-        } else {
-            base.BaseRect[static_cast<std::size_t>(k)] = pending;
-        }
-        if (k == 1)
-            base.BaseRect[5] = base.BaseRect[1];
-        base.BaseLineWSet = 0;
-        base.BaseLineHSet = 0;
-
-        if (twoPlanes) {
-            // The corner shared with the other plane (the centre line's) moves with it.
-            TBaseBlock& parked = d.ParkedPlane.base;
-            for (int j = 1; j <= 4; ++j) {
-                if (parked.BaseRect[static_cast<std::size_t>(j)] == at(k))
-                    parked.BaseRect[static_cast<std::size_t>(j)] = base.BaseRect[static_cast<std::size_t>(k)];
-            }
-            parked.BaseRect[5] = parked.BaseRect[1];
-            parked.BaseLineWSet = 0;
-            parked.BaseLineHSet = 0;
-            {
-                const ParkedPlaneScope scope(d);
-                CalcuBasePoint(d);
-                CalcuUnitPoint(d.Plane);
-                CalcuDistanceHosei(d);
-                CalcuSpaceHosei(d);
-            }
-            d.OtherBaseRect = d.ParkedPlane.base.BaseRect;
-        }
-        CalcuBasePoint(d);
-        CalcuUnitPoint(d.Plane);
-        RebuildTwoPlaneGeometry(d);
-        RecomputeCorrections(d);
-    });
+    ed_.MoveReferenceCorner(k, moved, options.lock);
+    // The summary and the marks follow from the edit's own notification.
     if (twoPlanes)
         port_.PlaneChanged();
-    Recalculate();
-    Redraw();
 }
 
 void Interaction::LeftBaseLineAdjust(TDPoint P)
@@ -149,19 +111,7 @@ void Interaction::LeftBaseLineAdjust(TDPoint P)
     EndTrace();
     ed_.ClearInput();
     const bool w = pickedLineEnd_ > 0;
-    const auto end = static_cast<std::size_t>(std::abs(pickedLineEnd_));
-    const TDPoint pending = pending_;
-    ed_.Commit(Tn("Steps", "基準線の調整"), kChangeShown, [&](Document& d) {
-        TBaseBlock& base = d.Plane.base;
-        (w ? base.BaseLineW : base.BaseLineH)[end] = pending;
-        if (base.BaseLineWSet == 1 && base.BaseLineHSet == 1) {
-            base.BaseUnitSet = 0;
-            CalcuBaseUnitFromLines(d.Plane);
-            RecomputeCorrections(d);
-        }
-    });
-    Recalculate();
-    Redraw();
+    ed_.MoveBaseLinePoint(w, std::abs(pickedLineEnd_), pending_);
     port_.FocusField(w ? InputField::W : InputField::H);
 }
 
@@ -190,21 +140,7 @@ void Interaction::LeftBaseUnitAdjust(TDPoint P)
     EndTrace();
     ed_.ClearInput();
     if (pickedUnitCorner_ > 0) {
-        const auto corner = static_cast<std::size_t>(pickedUnitCorner_);
-        const TDPoint pending = pending_;
-        ed_.Commit(Tn("Steps", "計測基準の調整"), kChangeShown, [&](Document& d) {
-            TBaseBlock& base = d.Plane.base;
-            base.BaseUnit[corner] = pending;
-            // The adjusted base is the user's own from now on: without this the
-            // next recomputation of the rectangle would put it back on the corners.
-            base.BaseUnitSet = 1;
-            base.BaseLineWSet = 0;
-            base.BaseLineHSet = 0;
-            CalcuUnitPoint(d.Plane);
-            RecomputeCorrections(d);
-        });
-        Recalculate();
-        Redraw();
+        ed_.MoveBaseUnitCorner(pickedUnitCorner_, pending_);
         port_.FocusField(InputField::W);
     }
 }
@@ -253,24 +189,7 @@ void Interaction::LeftDistanceAdjust(TDPoint P)
         return;
     EndTrace();
     ed_.ClearInput();
-    const std::int32_t current = doc_.CurrentDistance;
-    const std::int32_t linked = linkedDistance_;
-    const bool startEnd = pickedDistanceEnd_ == 1;
-    const TDPoint pending = pending_;
-    ed_.Commit(Tn("Steps", "距離の調整"), kChangeShown, [&](Document& doc) {
-        TPlaneState& pl = doc.Plane;
-        if (pl.Distances.Valid(current)) {
-            TDistance& d = pl.Distances[current];
-            (startEnd ? d.start : d.end) = pending;
-            if (pl.Distances.Valid(linked)) {
-                TDistance& l = pl.Distances[linked];
-                (startEnd ? l.end : l.start) = pending;
-            }
-        }
-        CalcuDistanceHosei(doc);
-    });
-    SetCalcu();
-    Redraw();
+    ed_.MoveDistanceEnd(doc_.CurrentDistance, pickedDistanceEnd_ == 1, pending_, linkedDistance_);
 }
 
 void Interaction::LeftSpaceAdjust(TDPoint P)
@@ -310,23 +229,7 @@ void Interaction::LeftSpaceAdjust(TDPoint P)
     const auto v = static_cast<std::size_t>(pickedVertex_);
     if (v >= plane.Spaces[current].points.size())
         return;
-    const bool polygon = options.polygon;
-    const TDPoint pending = pending_;
-    ed_.Commit(Tn("Steps", "面積の調整"), kChangeShown, [&](Document& doc) {
-        TSpace& s = doc.Plane.Spaces[current];
-        if (polygon) {
-            s.points[v] = pending;
-            if (v == 0)
-                s.points.back() = pending;
-        } else if (s.count() == 5 && v < 4) {
-            static constexpr std::size_t kOpposite[] = {2, 3, 0, 1};
-            s.points = RectangleOutline(doc.Plane.base, s.points[kOpposite[v]], pending);
-            s.correctedPoints.resize(s.points.size());
-        }
-        CalcuSpaceHosei(doc);
-    });
-    SetCalcu();
-    Redraw();
+    ed_.MoveSpaceVertex(current, v, pending_, !options.polygon);
 }
 
 void Interaction::LeftCheckDelete()
@@ -335,7 +238,6 @@ void Interaction::LeftCheckDelete()
     if (k == 0)
         return;
     ed_.DeleteCheck(k);
-    Redraw();
     if (doc_.Plane.Checks.empty())
         Finish(ucNone);
 }
@@ -346,8 +248,6 @@ void Interaction::LeftDistanceDelete()
     if (k == 0)
         return;
     ed_.DeleteDistance(k);
-    Redraw();
-    SetCalcu();
     SetCommand(doc_.Plane.DistanceCount() > 0 ? uCommand_ : ucNone);
 }
 
@@ -358,8 +258,6 @@ void Interaction::LeftSpaceDelete()
     if (k == 0)
         return;
     ed_.DeleteSpace(k);
-    Redraw();
-    SetCalcu();
     SetCommand(doc_.Plane.SpaceCount() > 0 ? uCommand_ : ucNone);
 }
 

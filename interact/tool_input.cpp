@@ -122,8 +122,7 @@ void Interaction::LeftDistance(TDPoint P)
     const std::int32_t index = ed_.AddDistance(Q(1), pending_, options.continuous);
     SetCalcu();
     if (options.continuous) {
-        const TDPoint end = pending_;
-        ed_.Track(kChangeOverlay, [&](Document& d) { d.InputPoints[1] = end; });
+        ed_.SetInputPoint(1, pending_);
         StartTrace(3, P, Q(1), {}, settings_.ColorDistance);
         ed_.OpenChainAfter(index);
     } else {

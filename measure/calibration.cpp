@@ -657,6 +657,27 @@ void SwapBDS(Document& doc)
     });
 }
 
+Document ParkedPlaneView(const Document& doc)
+{
+    Document view = doc;
+    SwapBDS(view);
+    return view;
+}
+
+Document PlaneView(const Document& doc, int base)
+{
+    if ((doc.CurrentBase == 1 || doc.CurrentBase == 2) && base != doc.CurrentBase)
+        return ParkedPlaneView(doc);
+    return doc;
+}
+
+std::vector<TDPoint> RectangleOutline(const TBaseBlock& base, TDPoint A, TDPoint B)
+{
+    const std::optional<TDPoint> p1 = IntersPoint(base.VanishW, A, base.VanishH, B);
+    const std::optional<TDPoint> p3 = IntersPoint(base.VanishW, B, base.VanishH, A);
+    return {A, p1.value_or(TDPoint{A.x, B.y}), B, p3.value_or(TDPoint{B.x, A.y}), A};
+}
+
 int BaseHantei(const Document& doc, TDPoint P)
 {
     const double d = AngleDiff(Angle(doc.SixPoint[1], doc.SixPoint[2]), Angle(doc.SixPoint[1], P));

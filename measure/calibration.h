@@ -14,6 +14,7 @@
 
 #include <array>
 #include <memory>
+#include <vector>
 
 namespace kvx {
 
@@ -99,6 +100,17 @@ void CalcuBaseUnitFromLines(TPlaneState& plane);
 // Exchanges the current and the parked plane of setting 4 (nothing otherwise).
 // W and H travel with their plane through the document's field texts.
 void SwapBDS(Document& doc);
+
+// A copy of doc with plane base (1 or 2) of setting 4 current, as SwapBDS
+// would leave it: what an output draws for that plane.  doc itself is never
+// exchanged, so a failure while drawing leaves the open document as it was.
+// Outside the two-plane setting the copy is doc as it is.
+Document PlaneView(const Document& doc, int base);
+// The other plane of setting 4 current in a copy of doc (doc as it is outside it).
+Document ParkedPlaneView(const Document& doc);
+
+// The outline of a rectangle on the plane from two opposite corners A and B.
+std::vector<TDPoint> RectangleOutline(const TBaseBlock& base, TDPoint A, TDPoint B);
 
 // 1 when P lies on the left plane's side of the centre line, 2 on the right's.
 int BaseHantei(const Document& doc, TDPoint P);

@@ -226,7 +226,7 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
     if (options.dxf) {
         try {
             std::string bytes;
-            editor.Output([&](Document& d) { bytes = DxfBytes(d, work); });
+            bytes = DxfBytes(doc, work);
             if (!WriteFileReplacing(*options.dxf, bytes, &why))
                 return Fail(err, CannotWrite(*options.dxf, why), 5);
         } catch (const std::exception& e) {
@@ -236,10 +236,8 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
     if (options.rectified) {
         std::string error;
         try {
-            editor.Output([&](Document& d) {
-                error = WriteRectified(*options.rectified, d, shown.Image(), options.mmPerPixel,
-                                       options.rectifiedOverlay ? &PdfSettings() : nullptr);
-            });
+            error = WriteRectified(*options.rectified, doc, shown.Image(), options.mmPerPixel,
+                                   options.rectifiedOverlay ? &PdfSettings() : nullptr);
         } catch (const std::exception& e) {
             error = e.what();
         }
@@ -249,11 +247,9 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
     if (options.pdf) {
         int process = 0;
         try {
-            editor.Output([&](Document& d) {
-                TAppSettings settings = PdfSettings();
-                settings.ReportDetailFlag = options.pdfDetail;
-                WritePdfReport(FromBytes(*options.pdf), d, settings, shown, work, process);
-            });
+            TAppSettings settings = PdfSettings();
+            settings.ReportDetailFlag = options.pdfDetail;
+            WritePdfReport(FromBytes(*options.pdf), doc, settings, shown, work, process);
         } catch (const std::exception& e) {
             return failInWork("cannot write '" + *options.pdf + "': " + e.what(), 5);
         }

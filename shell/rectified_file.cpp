@@ -46,7 +46,7 @@ std::string WriteOne(const std::filesystem::path& png, const Document& doc, cons
 
 } // namespace
 
-std::string WriteRectified(const std::string& path, Document& doc, const QImage& photo, std::optional<double> mmPerPixel,
+std::string WriteRectified(const std::string& path, const Document& doc, const QImage& photo, std::optional<double> mmPerPixel,
                            const TAppSettings* overlay)
 {
     const std::filesystem::path png(path);
@@ -55,16 +55,7 @@ std::string WriteRectified(const std::string& path, Document& doc, const QImage&
     if (doc.CurrentSetting != 4 || doc.OtherBaseSet != 1)
         return {};
     std::filesystem::path second = png.parent_path() / (png.stem().string() + "_2" + png.extension().string());
-    SwapBDS(doc);
-    std::string error;
-    try {
-        error = WriteOne(second, doc, photo, mmPerPixel, overlay);
-    } catch (...) {
-        SwapBDS(doc);
-        throw;
-    }
-    SwapBDS(doc);
-    return error;
+    return WriteOne(second, ParkedPlaneView(doc), photo, mmPerPixel, overlay);
 }
 
 } // namespace kvx

@@ -16,7 +16,7 @@ namespace kvx {
 // photo's own at the reference when not given.  The planes current on return
 // are those on entry.  An empty string, or why nothing (or not all) was written.
 // With overlay, the marks are drawn over it in its colours.
-std::string WriteRectified(const std::string& path, Document& doc, const QImage& photo, std::optional<double> mmPerPixel,
+std::string WriteRectified(const std::string& path, const Document& doc, const QImage& photo, std::optional<double> mmPerPixel,
                            const TAppSettings* overlay = nullptr);
 
 } // namespace kvx

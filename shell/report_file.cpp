@@ -110,7 +110,7 @@ private:
 
 } // namespace
 
-void WritePdfReport(const QString& path, Document& doc, const TAppSettings& settings, const Photo& work,
+void WritePdfReport(const QString& path, const Document& doc, const TAppSettings& settings, const Photo& work,
                     const fs::path& tempFolder, int& process, const Progress& progress)
 {
     process = 1;
@@ -152,7 +152,7 @@ void WritePdfReport(const QString& path, Document& doc, const TAppSettings& sett
     step(0, 100)(100);
 }
 
-void PrintPhoto(QPrinter& printer, Document& doc, const TAppSettings& settings, const Photo& work)
+void PrintPhoto(QPrinter& printer, const Document& doc, const TAppSettings& settings, const Photo& work)
 {
     if (work.isNull())
         return;
@@ -172,11 +172,8 @@ void PrintPhoto(QPrinter& printer, Document& doc, const TAppSettings& settings, 
     p.drawImage(photo, work.Image());
     surface.lineClip = photo;
     int process = 0;
-    // Printing leaves the plane the user works on current.
-    const std::int32_t current = doc.CurrentBase;
+    // Printing draws views of the planes: the one the user works on stays current.
     DrawReportPage(surface, doc, settings, page, process);
-    if (doc.CurrentBase != current)
-        SwapBDS(doc);
     p.end();
 }
 

@@ -19,12 +19,12 @@ namespace kvx {
 // into place).  The photo goes through "~.bmp" in tempFolder as the report has
 // always taken it.  With settings.ReportDetailFlag the detailed pages follow,
 // dated today.  Throws with process set to the step that failed.
-void WritePdfReport(const QString& path, Document& doc, const TAppSettings& settings, const Photo& work,
+void WritePdfReport(const QString& path, const Document& doc, const TAppSettings& settings, const Photo& work,
                     const std::filesystem::path& tempFolder, int& process, const Progress& progress = {});
 
 // Prints the page of the PDF report: the photo placed on an A4 page in the
 // report's orientation (the page fitted to the paper chosen) and the report's
 // marks over it.  Lines stop at the photo's edges.
-void PrintPhoto(QPrinter& printer, Document& doc, const TAppSettings& settings, const Photo& work);
+void PrintPhoto(QPrinter& printer, const Document& doc, const TAppSettings& settings, const Photo& work);
 
 } // namespace kvx

@@ -213,7 +213,7 @@ void TF001::BuildResultsPanel()
             // From the last: each deletion renumbers the checks after it.
             std::sort(checks.rbegin(), checks.rend());
             interaction_->EndTool();
-            editor_.Commit(Tn("Steps", "検証距離の削除"), kChangeShown, [&](Document&) {
+            editor_.Group(Tn("Steps", "検証距離の削除"), [&] {
                 for (const std::int32_t k : checks)
                     editor_.DeleteCheck(k);
             });
@@ -226,7 +226,7 @@ void TF001::BuildResultsPanel()
                     // From the last: each deletion renumbers the marks after it.
                     std::sort(marks.begin(), marks.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
                     interaction_->EndTool();
-                    editor_.Commit(Tn("Steps", "計測結果の削除"), kChangeShown, [&](Document&) {
+                    editor_.Group(Tn("Steps", "計測結果の削除"), [&] {
                         for (const auto& [kind, k] : marks) {
                             if (kind == ResultKind::Area)
                                 editor_.DeleteSpace(k);

@@ -155,13 +155,13 @@ void TF001::mnPdfOutClick()
     GuardWith([&] { return "mnPdfOut [process = " + std::to_string(process) + "]"; }, [&] {
         {
             Hourglass hourglass;
-            // In the two-plane setting the report leaves the second plane current.
             interaction_->EndTool();
             PruneBeside(ToPath(*path));
-            editor_.Output([&](Document& d) {
-                WritePdfReport(*path, d, settings_, work_, paths_.folders.TempFolder, process,
-                               [this](int p) { Progress(p); });
-            });
+            WritePdfReport(*path, doc_, settings_, work_, paths_.folders.TempFolder, process,
+                           [this](int p) { Progress(p); });
+            // In the two-plane setting the report leaves the second plane current.
+            if (doc_.CurrentSetting == 4 && doc_.CurrentBase == 1)
+                editor_.SwapPlanes();
             Progress(0);
             process = 8;
         }
@@ -184,7 +184,7 @@ void TF001::mnPrintClick()
     Hourglass hourglass;
     // The printed page draws both planes of setting 4 as the report does, and
     // leaves the current one current.
-    editor_.Output([&](Document& d) { PrintPhoto(printer, d, settings_, work_); });
+    PrintPhoto(printer, doc_, settings_, work_);
 }
 
 void TF001::mnCsvOutClick()
@@ -276,7 +276,7 @@ void TF001::mnDxfOutClick()
         {
             Hourglass hourglass;
             std::string bytes;
-            editor_.Output([&](Document& d) { bytes = DxfBytes(d, paths_.folders.TempFolder); });
+            bytes = DxfBytes(doc_, paths_.folders.TempFolder);
             ok = WriteFileReplacing(ToPath(*path), bytes, &why);
         }
         if (!ok)
@@ -305,9 +305,7 @@ void TF001::mnRectifiedOutClick()
         std::string error;
         {
             Hourglass hourglass;
-            editor_.Output([&](Document& d) {
-                error = WriteRectified(ToBytes(*path), d, work_.Image(), mmPerPixel, overlay ? &settings_ : nullptr);
-            });
+            error = WriteRectified(ToBytes(*path), doc_, work_.Image(), mmPerPixel, overlay ? &settings_ : nullptr);
         }
         if (!error.empty())
             throw std::runtime_error(error);

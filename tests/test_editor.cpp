@@ -2,6 +2,8 @@
 
 #include "measure/calibration.h"
 
+#include "editor_access.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -12,8 +14,8 @@
 namespace kvx {
 namespace {
 
-// An editor with a reference and one distance and one area, and what its
-// observer heard.
+// An editor with a reference, one distance, one area, one check and the first
+// point of a command under way, and what its observer heard.
 class EditorSteps : public ::testing::Test {
 protected:
     Editor editor;
@@ -26,7 +28,7 @@ protected:
     }
     void Scene()
     {
-        editor.Track(kChangeAll, [](Document& d) {
+        EditorTestAccess::Stage(editor, kChangeAll, [](Document& d) {
             d = Document{};
             SetReferenceRect(d, {TDPoint{100, 100}, {500, 100}, {500, 400}, {100, 400}}, true);
             d.Plane.Distances.Append(TDistance{0, {120, 120}, {200, 120}});
@@ -35,6 +37,7 @@ protected:
             s.correctedPoints.resize(5);
             d.Plane.Spaces.Append(s);
             d.Plane.Checks.Append(TCheck{{130, 300}, {400, 310}, 1000});
+            d.InputPoints.Append(TDPoint{130, 300});  // the first point of a command under way
             d.Modified = 0;
         });
         heard.clear();
@@ -80,6 +83,18 @@ const std::vector<Step>& Edits()
         {"reset", [](Editor& e) { e.Reset(); }, true},
         {"W", [](Editor& e) { e.SetFieldText(FieldText::W, "1500"); }, true},
         {"price", [](Editor& e) { e.SetFieldText(FieldText::Price, "2500"); }, true},
+        {"move reference corner", [](Editor& e) { e.MoveReferenceCorner(2, {520, 95}, true); }, true},
+        {"move base line end", [](Editor& e) { e.MoveBaseLinePoint(true, 2, {320, 425}); }, true},
+        {"move measurement base corner", [](Editor& e) { e.MoveBaseUnitCorner(2, {260, 230}); }, true},
+        {"move distance end", [](Editor& e) { e.MoveDistanceEnd(1, false, {220, 130}, 0); }, true},
+        {"move area vertex", [](Editor& e) { e.MoveSpaceVertex(1, 0, {140, 145}, false); }, true},
+        {"move rectangle corner", [](Editor& e) { e.MoveSpaceVertex(1, 2, {270, 260}, true); }, true},
+        {"group of deletions", [](Editor& e) {
+             e.Group("two deletions", [&] {
+                 e.DeleteCheck(1);
+                 e.DeleteSpace(1);
+             });
+         }, true},
         {"effects", [](Editor& e) {
              ImageEffects fx;
              fx.Rotate = 1;
@@ -95,6 +110,7 @@ TEST_F(EditorSteps, EveryOperationIsOneNotificationAndOnlyEditsMarkTheDocument)
     const std::vector<Step> toolState = {
         {"input point", [](Editor& e) { e.AddInputPoint({1, 1}); }, false},
         {"select distance", [](Editor& e) { e.SelectDistance(1); }, false},
+        {"move input point", [](Editor& e) { e.SetInputPoint(1, {2, 3}); }, false},
         {"group", [](Editor& e) { e.SetGroup(3); }, false},
         {"view toggles", [](Editor& e) { e.SetViewToggles(ViewToggles{false, true, true, true, true}); }, false},
     };
@@ -113,7 +129,7 @@ TEST_F(EditorSteps, EveryOperationIsOneNotificationAndOnlyEditsMarkTheDocument)
 
 TEST_F(EditorSteps, NestedStepsAreToldOnceWithTheOutermostName)
 {
-    editor.Commit("outer", kChangeOverlay, [&](Document&) {
+    editor.Group("outer", [&] {
         editor.AddDistance({10, 10}, {20, 20}, false);
         editor.SelectSpace(1);
     });
@@ -125,11 +141,11 @@ TEST_F(EditorSteps, NestedStepsAreToldOnceWithTheOutermostName)
 
 TEST_F(EditorSteps, AFailingStepIsStillToldAndMarksTheDocument)
 {
-    EXPECT_THROW(editor.Commit("fails", kChangeOverlay,
-                               [](Document& d) {
-                                   d.Plane.Distances.Clear();
-                                   throw std::runtime_error("half way");
-                               }),
+    EXPECT_THROW(editor.Group("fails",
+                              [&] {
+                                  editor.DeleteAllDistances();
+                                  throw std::runtime_error("half way");
+                              }),
                  std::runtime_error);
     ASSERT_EQ(heard.size(), 1u);
     EXPECT_EQ(editor.Doc().Modified, 1);
@@ -158,7 +174,7 @@ TEST_F(EditorSteps, OnlyContinuousModeJoinsADistanceToAnOpenChain)
 TEST_F(EditorSteps, WithoutAReferenceTheFieldsAreNoEdit)
 {
     editor.Reset();
-    editor.Track(kChangeAll, [](Document& d) { d.Modified = 0; });
+    EditorTestAccess::Stage(editor, kChangeAll, [](Document& d) { d.Modified = 0; });
     editor.SetFieldText(FieldText::H, "700");
     EXPECT_EQ(editor.Doc().KijunHText, "700");
     EXPECT_EQ(editor.Doc().Modified, 0);
@@ -177,7 +193,7 @@ TEST_F(EditorSteps, EveryStepUndoesAndRedoesExactly)
         for (const std::uint8_t modified : {std::uint8_t{0}, std::uint8_t{1}}) {
             Scene();
             editor.ClearHistory();
-            editor.Track(kChangeAll, [&](Document& d) { d.Modified = modified; });
+            EditorTestAccess::Stage(editor, kChangeAll, [&](Document& d) { d.Modified = modified; });
             if (std::string(step.name) == "add to a chain")
                 editor.OpenChainAfter(1);  // continuous mode, after its first segment
             const WorkState before = WorkOf(editor.Doc());

@@ -9,6 +9,7 @@
 #include "base/error_trail.h"
 
 #include "documents.h"
+#include "editor_access.h"
 #include "fake_port.h"
 #include "testing.h"
 
@@ -34,7 +35,7 @@ protected:
     Interaction tools{editor, settings, port};
 
     // Sets the scene up as a test needs it: no edit of the user's.
-    void Set(const std::function<void(Document&)>& change) { editor.Track(kChangeAll, change); }
+    void Set(const std::function<void(Document&)>& change) { EditorTestAccess::Stage(editor, kChangeAll, change); }
 
     void Reference()
     {

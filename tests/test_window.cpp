@@ -25,6 +25,7 @@
 #include "output/export/exports.h"
 #include "measure/uncertainty.h"
 #include "measure/checks.h"
+#include "editor_access.h"
 #include "sane_pin.h"
 
 #include <QAbstractButton>
@@ -287,7 +288,7 @@ void ClickAt(TF001& w, TDPoint p)
 // Sets the scene up as a test needs it, through the window's editor.
 void Set(TF001& w, const std::function<void(Document&)>& change)
 {
-    w.Edit().Track(kChangeAll, change);
+    EditorTestAccess::Stage(w.Edit(), kChangeAll, change);
 }
 
 // Acts on the modal windows as they open, one step each, in order.  A step

@@ -156,13 +156,11 @@ std::string DxfText(const std::string& utf8)
     return Utf8ToCp932(utf8);
 }
 
-std::string DxfBytes(Document& doc, const fs::path& scratch)
+std::string DxfBytes(const Document& doc, const fs::path& scratch)
 {
     std::vector<PlaneDrawing> planes{DrawPlane(doc, "")};
     if (doc.CurrentSetting == 4 && doc.OtherBaseSet == 1) {
-        SwapBDS(doc);
-        planes.push_back(DrawPlane(doc, "P2_"));
-        SwapBDS(doc);
+        planes.push_back(DrawPlane(ParkedPlaneView(doc), "P2_"));
         const auto [lo1, hi1] = XRange(planes[0]);
         const auto [lo2, hi2] = XRange(planes[1]);
         if (std::isfinite(hi1) && std::isfinite(lo2))

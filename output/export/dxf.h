@@ -17,7 +17,7 @@ namespace kvx {
 // first so that they do not overlap; the planes current when called are
 // current again on return.  dxflib writes through a file: scratch is a folder
 // for it.  Throws std::runtime_error when it cannot be written there.
-std::string DxfBytes(Document& doc, const std::filesystem::path& scratch);
+std::string DxfBytes(const Document& doc, const std::filesystem::path& scratch);
 
 // Text as the drawing keeps it: in the code page its header names (ANSI_932,
 // the CP932 the working files keep names in).

@@ -238,28 +238,40 @@ ReportPage ReportPageFor(int imageWidth, int imageHeight)
     return p;
 }
 
-void DrawReportPage(ReportSurface& surface, Document& doc, const TAppSettings& settings, const ReportPage& page,
+namespace {
+
+// Draws both planes of setting 4 as the page always has, each from a view of
+// the document, and returns the view left current: the second plane.
+Document DrawPlanes(ReportSurface& surface, const Document& doc, const TAppSettings& settings, const ReportPage& page,
                     int& process)
 {
-    auto drawPlane = [&](int p) {
-        ReportPainter painter(surface, doc, settings, page);
+    auto drawPlane = [&](const Document& view, int p) {
+        ReportPainter painter(surface, view, settings, page);
         process = 10 * p + 4;
-        if (doc.View.BaseView)
+        if (view.View.BaseView)
             painter.Base();
         process = 10 * p + 5;
-        if (doc.View.DistanceView)
+        if (view.View.DistanceView)
             painter.Distances();
         process = 10 * p + 6;
-        if (doc.View.SpaceView)
+        if (view.View.SpaceView)
             painter.Areas();
     };
-    if (doc.CurrentSetting == 4 && doc.CurrentBase == 2)
-        SwapBDS(doc);
-    drawPlane(0);
+    Document view = doc.CurrentSetting == 4 ? PlaneView(doc, 1) : doc;
+    drawPlane(view, 0);
     if (doc.CurrentSetting == 4) {
-        SwapBDS(doc);
-        drawPlane(1);
+        view = ParkedPlaneView(view);
+        drawPlane(view, 1);
     }
+    return view;
+}
+
+} // namespace
+
+void DrawReportPage(ReportSurface& surface, const Document& doc, const TAppSettings& settings, const ReportPage& page,
+                    int& process)
+{
+    DrawPlanes(surface, doc, settings, page, process);
 }
 
 namespace {
@@ -271,7 +283,7 @@ public:
     // sigma: the click precision the uncertainties are worked out for.
     DetailWriter(TPDFMaker& maker, const ReportPage& page, double sigma) : maker_(maker), page_(page), sigma_(sigma) {}
 
-    void Write(Document& doc, const ReportDetail& detail)
+    void Write(const Document& doc, const ReportDetail& detail)
     {
         NewPage();
         Text(Tx("Report", "計測結果の詳細"), kMargin, y_, 14);
@@ -284,11 +296,8 @@ public:
         y_ -= 6;
         const bool twoPlanes = doc.CurrentSetting == 4 && doc.OtherBaseSet == 1;
         Plane(doc, twoPlanes ? Tx("Report", "面1") : std::string());
-        if (twoPlanes) {
-            SwapBDS(doc);
-            Plane(doc, Tx("Report", "面2"));
-            SwapBDS(doc);
-        }
+        if (twoPlanes)
+            Plane(ParkedPlaneView(doc), Tx("Report", "面2"));
     }
 
 private:
@@ -432,7 +441,7 @@ private:
 
 } // namespace
 
-void WriteReport(std::ostream& out, Document& doc, const TAppSettings& settings, const TPDFImage& image,
+void WriteReport(std::ostream& out, const Document& doc, const TAppSettings& settings, const TPDFImage& image,
                  const ReportPage& page, int& process, const ReportDetail* detail)
 {
     process = 2;
@@ -447,11 +456,12 @@ void WriteReport(std::ostream& out, Document& doc, const TAppSettings& settings,
     maker.Contents().DrawImage(index, page.offX, page.offY, page.W, page.H, 0);
 
     PdfSurface surface(maker.Contents());
-    DrawReportPage(surface, doc, settings, page, process);
+    // The details follow the page: in setting 4 they start from its second plane.
+    const Document shown = DrawPlanes(surface, doc, settings, page, process);
     if (detail) {
         process = 6;
         DetailWriter writer(maker, page, ClickSigma(settings.ClickSigma));
-        writer.Write(doc, *detail);
+        writer.Write(shown, *detail);
     }
     process = 7;
     maker.EndDoc();

@@ -44,8 +44,8 @@ public:
 
 // The marks of the report over the photo as placed on page: the PDF report and
 // the printed page are the same page.  In the two-plane setting both planes are
-// drawn and the second stays the current one afterwards.
-void DrawReportPage(ReportSurface& surface, Document& doc, const TAppSettings& settings, const ReportPage& page,
+// drawn, each from a view of doc: doc itself is never exchanged.
+void DrawReportPage(ReportSurface& surface, const Document& doc, const TAppSettings& settings, const ReportPage& page,
                     int& process);
 
 // What the detailed pages say of the photo besides its measurements.
@@ -55,14 +55,15 @@ struct ReportDetail {
 };
 
 // Writes the report of doc onto a PDF stream; image is the photo already at
-// page.W x page.H pixels.  In the two-plane setting both planes are drawn and
-// the second stays the current one afterwards.  process follows the steps,
+// page.W x page.H pixels.  In the two-plane setting both planes are drawn,
+// and the details begin with the second one, the plane the window makes
+// current after a report.  process follows the steps,
 // for the error trail.  With detail, pages follow the first (which stays as
 // it is) with the photo's particulars, a table of every distance and area of
 // each plane with its uncertainty for the settings' click precision, and the
 // totals of each group with theirs and their cost, then the check distances
 // with their summary.
-void WriteReport(std::ostream& out, Document& doc, const TAppSettings& settings, const TPDFImage& image,
+void WriteReport(std::ostream& out, const Document& doc, const TAppSettings& settings, const TPDFImage& image,
                  const ReportPage& page, int& process, const ReportDetail* detail = nullptr);
 
 } // namespace kvx
