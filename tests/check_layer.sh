@@ -4,7 +4,8 @@
 # cannot be found from that library, not for any other reason.
 set -u
 build=$1 target=$2 expect=$3 header=$4
-out=$(cmake --build "$build" --target "$target" 2>&1)
+# The compiler says why in the language of the locale; the suite also runs in German.
+out=$(LC_ALL=C LANGUAGE= cmake --build "$build" --target "$target" 2>&1)
 status=$?
 if [ "$expect" = reaches ]; then
   [ $status -eq 0 ] && exit 0
