@@ -1,5 +1,6 @@
 #include "base/app_settings.h"
 
+#include "base/housekeeping.h"
 #include "base/safe_file.h"
 
 // Only the narrow, UTF-8 form is used: no converter library is needed.
@@ -195,31 +196,37 @@ TAppSettings ReadSettings(const fs::path& iniFile, const TAppSettings& defaults)
     return s;
 }
 
-bool WriteSettings(const fs::path& iniFile, const TAppSettings& settings)
+namespace {
+
+// The text a key's value is written as.
+std::string KeyText(const Key& k, const TAppSettings& settings)
 {
-    CSimpleIniA ini(true, false, false);
-    ini.SetSpaces(false);
-    LoadIni(ini, iniFile);
+    switch (k.kind) {
+    case Kind::Text:
+        return settings.*k.text;
+    case Kind::Bool:
+        return settings.*k.flag ? "1" : "0";
+    case Kind::Int:
+        return std::to_string(settings.*k.number);
+    case Kind::Real: {
+        // The shortest text that reads back as the same number, with a point.
+        char buffer[64];
+        const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, settings.*k.real, std::chars_format::fixed);
+        return ec == std::errc() ? std::string(buffer, end) : std::string();
+    }
+    }
+    return {};
+}
+
+// Puts the keys chosen by take into ini and saves it into iniFile.
+template <class Take>
+bool SetAndSave(CSimpleIniA& ini, const fs::path& iniFile, const TAppSettings& settings, Take take,
+                const std::array<std::string, 6>* recent)
+{
     for (const Key& k : kKeys) {
-        std::string value;
-        switch (k.kind) {
-        case Kind::Text:
-            value = settings.*k.text;
-            break;
-        case Kind::Bool:
-            value = settings.*k.flag ? "1" : "0";
-            break;
-        case Kind::Int:
-            value = std::to_string(settings.*k.number);
-            break;
-        case Kind::Real: {
-            // The shortest text that reads back as the same number, with a point.
-            char buffer[64];
-            const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, settings.*k.real, std::chars_format::fixed);
-            value = ec == std::errc() ? std::string(buffer, end) : std::string();
-            break;
-        }
-        }
+        if (!take(k))
+            continue;
+        const std::string value = KeyText(k, settings);
         // A folder whose name holds a line break is not remembered: the file
         // keeps the folder it had.
         if (!FitsOneIniLine(value))
@@ -227,16 +234,78 @@ bool WriteSettings(const fs::path& iniFile, const TAppSettings& settings)
         if (ini.SetValue(k.section, k.name, value.c_str()) < 0)
             return false;
     }
-    for (int n = 1; n <= 5; ++n) {
-        const std::string key = std::to_string(n);
-        const std::string& path = settings.LastFileName[static_cast<std::size_t>(n)];
-        if (ini.SetValue(kRecentSection, key.c_str(), FitsOneIniLine(path) ? path.c_str() : "") < 0)
-            return false;
+    if (recent) {
+        for (int n = 1; n <= 5; ++n) {
+            const std::string key = std::to_string(n);
+            const std::string& path = (*recent)[static_cast<std::size_t>(n)];
+            if (ini.SetValue(kRecentSection, key.c_str(), FitsOneIniLine(path) ? path.c_str() : "") < 0)
+                return false;
+        }
     }
     std::string data;
     if (ini.Save(data, false) < 0)
         return false;
     return WriteFileReplacing(iniFile, data);
+}
+
+} // namespace
+
+bool WriteSettings(const fs::path& iniFile, const TAppSettings& settings)
+{
+    CSimpleIniA ini(true, false, false);
+    ini.SetSpaces(false);
+    LoadIni(ini, iniFile);
+    return SetAndSave(ini, iniFile, settings, [](const Key&) { return true; }, &settings.LastFileName);
+}
+
+std::array<std::string, 6> MergeRecent(const std::array<std::string, 6>& stored, const std::array<std::string, 6>& before,
+                                       const std::array<std::string, 6>& after)
+{
+    if (before == after)
+        return stored;
+    // What this instance opened since before: the entries above the one that
+    // was its newest, or its whole list when that one has fallen off.
+    std::size_t newer = 5;
+    if (!before[1].empty()) {
+        for (std::size_t i = 1; i <= 5; ++i) {
+            if (after[i] == before[1]) {
+                newer = std::max<std::size_t>(i - 1, 1);
+                break;
+            }
+        }
+    }
+    std::array<std::string, 6> merged = stored;
+    for (std::size_t i = newer; i >= 1; --i) {
+        if (!after[i].empty())
+            PushRecent(merged, after[i]);
+    }
+    return merged;
+}
+
+bool WriteSettingsChanges(const fs::path& iniFile, const TAppSettings& before, const TAppSettings& after)
+{
+    std::error_code ec;
+    // A file that is not there yet (or not ours to merge into) is written whole.
+    if (!fs::exists(iniFile, ec))
+        return WriteSettings(iniFile, after);
+    if (before == after)
+        return true;
+    CSimpleIniA ini(true, false, false);
+    ini.SetSpaces(false);
+    if (!LoadIni(ini, iniFile))
+        return WriteSettings(iniFile, after);
+    std::optional<std::array<std::string, 6>> recent;
+    if (before.LastFileName != after.LastFileName) {
+        std::array<std::string, 6> stored;
+        for (int n = 1; n <= 5; ++n) {
+            if (const char* raw = ini.GetValue(kRecentSection, std::to_string(n).c_str(), nullptr))
+                stored[static_cast<std::size_t>(n)] = raw;
+        }
+        recent = MergeRecent(stored, before.LastFileName, after.LastFileName);
+    }
+    return SetAndSave(ini, iniFile, after,
+                      [&](const Key& k) { return KeyText(k, before) != KeyText(k, after); },
+                      recent ? &*recent : nullptr);
 }
 
 } // namespace kvx

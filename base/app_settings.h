@@ -1,7 +1,8 @@
 #pragma once
 
-// The program's settings as kept in "kvx.ini": read once at start, written
-// whole at shutdown.  Colours are 0x00BBGGRR values stored as decimal integers.
+// The program's settings as kept in "kvx.ini": read once at start, written as
+// soon as a choice changes, and then only the keys that changed, so that a crash
+// loses no choice and two windows on one home keep each other's.  Colours are 0x00BBGGRR values stored as decimal integers.
 
 #include <array>
 #include <cstdint>
@@ -85,6 +86,18 @@ TAppSettings ReadSettings(const std::filesystem::path& iniFile, const TAppSettin
 // Writes every key into iniFile, keeping whatever else the file holds, under a
 // temporary name renamed into place.  False when it could not be written.
 bool WriteSettings(const std::filesystem::path& iniFile, const TAppSettings& settings);
+
+// Writes into iniFile only the keys whose value differs between before (what
+// this instance last read or wrote) and after, keeping every other key as the
+// file holds it now: another instance's choices survive.  The recent photos are
+// merged: those opened since before go on top of the file's list.  A missing
+// file is written whole.  True when there was nothing to write.
+bool WriteSettingsChanges(const std::filesystem::path& iniFile, const TAppSettings& before, const TAppSettings& after);
+
+// The recent photos list stored with the photos opened between before and after
+// pushed on top, newest first.
+std::array<std::string, 6> MergeRecent(const std::array<std::string, 6>& stored, const std::array<std::string, 6>& before,
+                                       const std::array<std::string, 6>& after);
 
 // Whether value can be written as an INI value: no line break (or zero byte)
 // that would end its line and let the rest be read as keys or sections.

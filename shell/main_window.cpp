@@ -75,6 +75,7 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
         ConfigureImageDecoding();
         settings_ = ReadSettings(paths_.folders.IniFile(),
                                  DefaultSettings(paths_.folders.ExeFolder.string(), QDir::homePath().toStdString()));
+        storedSettings_ = settings_;
 
         interaction_ = std::make_unique<Interaction>(editor_, settings_, *this);
         // A pointer move asks twice for the same point (the mark and the
@@ -264,6 +265,23 @@ void TF001::Run(const std::function<void()>& handler)
     } catch (...) {
         prompter_->Error(Tx("MainWindow", "予期しないエラーが発生しました."));
     }
+    // Every command may have changed a choice: it is kept at once, not at exit,
+    // so a crash loses none of them.
+    StoreSettings();
+}
+
+bool TF001::StoreSettings()
+{
+    if (settings_ == storedSettings_)
+        return true;
+    try {
+        if (!WriteSettingsChanges(paths_.folders.IniFile(), storedSettings_, settings_))
+            return false;
+    } catch (const std::exception&) {
+        return false;
+    }
+    storedSettings_ = settings_;
+    return true;
 }
 
 // --- access ---------------------------------------------------------------------------
@@ -478,7 +496,10 @@ bool TF001::FormClose()
     Ik5Disp1->SetPhoto(nullptr);
     // Each step runs even when one before it failed: a settings file that cannot
     // be written must not cost the user the photo's measurements.
-    bool ok = WriteSettings(paths_.folders.IniFile(), settings_);
+    // A first run leaves a whole file behind, to be edited by hand if need be.
+    std::error_code missing;
+    bool ok = std::filesystem::exists(paths_.folders.IniFile(), missing) ? StoreSettings()
+                                                                         : WriteSettings(paths_.folders.IniFile(), settings_);
     try {
         PruneWorkingFiles(paths_.folders.TempFolder, settings_.DeleteTempLimit);
     } catch (const std::exception&) {

@@ -176,6 +176,7 @@ public:
     void ZoomUp(TDPoint p, int flags, double factor) override { fncZoomUp(p, flags, factor); }
     void ZoomDown(TDPoint p, int flags, double factor) override { fncZoomDown(p, flags, factor); }
     std::string AskAreaName() override;
+    std::string RenameArea(const std::string& caption, const std::string& prompt, const std::string& current) override;
     std::string InputBox(const std::string& caption, const std::string& prompt,
                          const std::string& defaultText) override;
     std::optional<std::pair<std::string, std::string>> SlopeDialog(double slantV, double slantH, TPoint at) override;
@@ -192,6 +193,9 @@ public:
     // Runs a handler: an error leaving it is shown in the standard error box and
     // the program goes on (the handler's own guard has put its name on the trail).
     void Run(const std::function<void()>& handler);
+    // Writes the choices changed since the last write into kvx.ini; false when
+    // they could not be written (they are tried again with the next change).
+    bool StoreSettings();
 
 signals:
     // After every repaint of the photo, with the painter of the display.
@@ -279,6 +283,9 @@ private:
     std::optional<QPoint> keyPointer_;
     class ResultsPanel* results_ = nullptr;  // where the keys last put the pointer, in the view
     TAppSettings settings_;
+    // The settings as this window last read or wrote them: what differs from
+    // them is what this window changed, and only that goes into kvx.ini.
+    TAppSettings storedSettings_;
     Editor editor_;
     const Document& doc_ = editor_.Doc();
     Photo work_;

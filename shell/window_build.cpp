@@ -469,7 +469,10 @@ void TF001::BuildToolPanel()
     CheckBox_Snap->setObjectName(QStringLiteral("CheckBox_Snap"));
     CheckBox_Snap->setToolTip(Qx("WindowBuild", "基準矩形の頂点を写真の角に合わせる"));
     controls_[QStringLiteral("CheckBox_Snap")] = CheckBox_Snap;
-    connect(CheckBox_Snap, &QCheckBox::toggled, this, [this](bool on) { settings_.SnapFlag = on; });
+    connect(CheckBox_Snap, &QCheckBox::toggled, this, [this](bool on) {
+        settings_.SnapFlag = on;
+        StoreSettings();
+    });
     line({CheckBox_Lock, CheckBox_Snap});
 
     CheckBox_BaseChangeAuto = new QCheckBox(Qx("WindowBuild", "自動"), Panel2);
