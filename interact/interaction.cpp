@@ -278,7 +278,7 @@ void Interaction::MouseLeftClick(TDPoint P)
             const std::int32_t k = SearchSpacePointNo(doc_, pending_, false, port_.View().DispScale, vertex);
             if (k > 0) {
                 const std::string name =
-                    AreaNameFromUtf8(port_.InputBox(Tx("Tools", "名称入力"), Tx("Tools", "名称"), Cp932ToUtf8(doc_.Plane.Spaces[k].name)));
+                    AreaNameFromUtf8(port_.RenameArea(Tx("Tools", "名称入力"), Tx("Tools", "名称"), Cp932ToUtf8(doc_.Plane.Spaces[k].name)));
                 ed_.SetSpaceName(k, name);
                 Redraw();
                 SetCalcu();

@@ -48,6 +48,12 @@ public:
 
     // The name dialog: the text typed, however the dialog was closed.
     virtual std::string AskAreaName() = 0;
+    // The name dialog on an area's current name: the name typed, current when
+    // cancelled.  A port without its own dialog asks in the input box.
+    virtual std::string RenameArea(const std::string& caption, const std::string& prompt, const std::string& current)
+    {
+        return InputBox(caption, prompt, current);
+    }
     // The one-line input box: the text typed, or the default when cancelled.
     virtual std::string InputBox(const std::string& caption, const std::string& prompt,
                                  const std::string& defaultText) = 0;

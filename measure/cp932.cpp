@@ -74,6 +74,18 @@ std::string Utf8ToCp932(std::string_view utf8)
     return Convert("CP932", "UTF-8", utf8, Utf8SequenceLength);
 }
 
+std::optional<std::string> Utf8ToCp932Exact(std::string_view utf8)
+{
+    bool refused = false;
+    std::string out = Convert("CP932", "UTF-8", utf8, [&refused](unsigned char c) {
+        refused = true;
+        return Utf8SequenceLength(c);
+    });
+    if (refused)
+        return std::nullopt;
+    return out;
+}
+
 std::string Cp932ToUtf8(std::string_view cp932)
 {
     return Convert("UTF-8", "CP932", cp932, [](unsigned char c) -> std::size_t { return IsCp932Lead(c) ? 2 : 1; });

@@ -4,6 +4,7 @@
 // everywhere inside the program.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,10 @@ namespace kvx {
 // UTF-8 to CP932.  A character CP932 cannot express, or a byte that is not valid
 // UTF-8, becomes "?".
 std::string Utf8ToCp932(std::string_view utf8);
+
+// UTF-8 to CP932 when every character has a CP932 form; nothing when one has
+// not (or the text is not valid UTF-8).
+std::optional<std::string> Utf8ToCp932Exact(std::string_view utf8);
 
 // CP932 to UTF-8.  A byte sequence that is not valid CP932 becomes "?".
 std::string Cp932ToUtf8(std::string_view cp932);

@@ -28,7 +28,44 @@ QString BoxText(const std::string& message)
     QString text = QString::fromStdString(message);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return text;
+    const QChar open(0x2068);
+    const QChar close(0x2069);
+    if (!text.contains(open))
+        return text;
+    // A path goes into a paragraph of its own whose lines do not break: a
+    // message box wraps plain text wherever Unicode allows, "/" included.
+    // Qt's rich text keeps "white-space: pre" for a whole block.
+    QString html;
+    const auto paragraph = [&html](const QString& inner, bool whole) {
+        html += whole ? QStringLiteral("<p style=\"margin:0; white-space:pre\">") : QStringLiteral("<p style=\"margin:0\">");
+        html += inner.isEmpty() ? QStringLiteral("&nbsp;") : inner;
+        html += QStringLiteral("</p>");
+    };
+    for (const QString& line : text.split(QLatin1Char('\n'))) {
+        QString pending;
+        qsizetype at = 0;
+        bool hadPath = false;
+        while (at < line.size()) {
+            const qsizetype start = line.indexOf(open, at);
+            if (start < 0) {
+                pending += line.mid(at).toHtmlEscaped();
+                break;
+            }
+            qsizetype end = line.indexOf(close, start + 1);
+            if (end < 0)
+                end = line.size();
+            pending += line.mid(at, start - at).toHtmlEscaped();
+            if (!pending.trimmed().isEmpty())
+                paragraph(pending, false);
+            pending.clear();
+            paragraph(line.mid(start + 1, end - start - 1).toHtmlEscaped(), true);
+            hadPath = true;
+            at = end + 1;
+        }
+        if (!hadPath || !pending.trimmed().isEmpty())
+            paragraph(pending, false);
+    }
+    return html;
 }
 
 QtPrompter::QtPrompter(QWidget* parent) : parent_(parent), nameDialog_(new TFNameDlg(parent)) {}
@@ -104,6 +141,16 @@ std::string QtPrompter::AskAreaName()
     if (const QScreen* screen = nameDialog_->screen())
         nameDialog_->move(screen->availableGeometry().center() - nameDialog_->rect().center());
     return nameDialog_->Ask(Qx("Prompter", "名称入力"), Qx("Prompter", "名称")).toStdString();
+}
+
+std::string QtPrompter::RenameArea(const std::string& caption, const std::string& prompt, const std::string& current)
+{
+    // The same dialog as for a new name, so a name is held to the same limit
+    // whichever way it is typed.
+    nameDialog_->adjustSize();
+    const QString typed =
+        nameDialog_->Ask(QString::fromStdString(caption), QString::fromStdString(prompt), QString::fromStdString(current));
+    return nameDialog_->result() == QDialog::Accepted ? typed.toStdString() : current;
 }
 
 std::string QtPrompter::InputBox(const std::string& caption, const std::string& prompt, const std::string& defaultText)

@@ -37,6 +37,12 @@ public:
 
     // The name dialog "名称入力": the text typed, however it was closed.
     virtual std::string AskAreaName() = 0;
+    // The name dialog on an area's current name: the name typed, current when
+    // cancelled.  A prompter without its own dialog asks in the input box.
+    virtual std::string RenameArea(const std::string& caption, const std::string& prompt, const std::string& current)
+    {
+        return InputBox(caption, prompt, current);
+    }
     // The one-line input box: the text typed, or the default when cancelled.
     virtual std::string InputBox(const std::string& caption, const std::string& prompt,
                                  const std::string& defaultText) = 0;
@@ -95,6 +101,7 @@ public:
     void Error(const std::string& message) override;
     std::optional<QString> OpenPhoto(const QString& folder) override;
     std::string AskAreaName() override;
+    std::string RenameArea(const std::string& caption, const std::string& prompt, const std::string& current) override;
     std::string InputBox(const std::string& caption, const std::string& prompt,
                          const std::string& defaultText) override;
     std::optional<std::pair<std::string, std::string>> SlopeDialog(double slantV, double slantH, QPoint at) override;
@@ -123,7 +130,9 @@ QString ImageSaveName(const QString& typed, int filter);
 // The suffix a save dialog with filter adds to a bare name: "csv files (*.jts)" gives "jts".
 QString FilterSuffix(const QString& filter);
 
-// A message as a message box shows it: our texts break lines with "\r".
+// A message as a message box shows it: our texts break lines with "\r".  A
+// message with a path marked by PathLine becomes rich text with the path in a
+// paragraph of its own that never wraps.
 QString BoxText(const std::string& message);
 
 } // namespace kvx

@@ -172,6 +172,7 @@ void TF001::BuildResultsPanel()
         if (!visible && !isVisible())
             return;  // the window itself is hiding
         settings_.ResultsPanelFlag = visible;
+        StoreSettings();
         actions_[QStringLiteral("mnResultsView")]->setChecked(visible);
         if (visible)
             RefreshResults();
@@ -193,7 +194,7 @@ void TF001::BuildResultsPanel()
         Run([&] {
             if (!doc_.Plane.Spaces.Valid(k))
                 return;
-            const std::string name = AreaNameFromUtf8(prompter_->InputBox(
+            const std::string name = AreaNameFromUtf8(prompter_->RenameArea(
                 Tx("Tools", "名称入力"), Tx("Tools", "名称"), Cp932ToUtf8(doc_.Plane.Spaces[k].name)));
             editor_.SetSpaceName(k, name);
         });

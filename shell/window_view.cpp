@@ -133,6 +133,11 @@ std::string TF001::AskAreaName()
     return prompter_->AskAreaName();
 }
 
+std::string TF001::RenameArea(const std::string& caption, const std::string& prompt, const std::string& current)
+{
+    return prompter_->RenameArea(caption, prompt, current);
+}
+
 std::string TF001::InputBox(const std::string& caption, const std::string& prompt, const std::string& defaultText)
 {
     return prompter_->InputBox(caption, prompt, defaultText);

@@ -1,6 +1,7 @@
 #include "widgets/area_dialogs.h"
 #include "widgets/words.h"
 
+#include "measure/cp932.h"
 #include "measure/geometry.h"
 #include "measure/numfmt.h"
 #include "widgets/calc_edit.h"
@@ -12,8 +13,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStringView>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -93,6 +96,38 @@ std::optional<std::pair<QString, QString>> TFDSlant::Angles() const
     return std::pair{chCalcEdit_SlantV->text(), chCalcEdit_SlantH->text()};
 }
 
+QValidator::State AreaNameValidator::validate(QString& input, int& /*pos*/) const
+{
+    const std::optional<std::string> cp932 = Utf8ToCp932Exact(input.toStdString());
+    QString why;
+    if (!cp932) {
+        // The first character the file cannot hold, named to the user.
+        QString culprit;
+        for (const char32_t c : input.toUcs4()) {
+            const QString one = QString::fromUcs4(&c, 1);
+            if (!Utf8ToCp932Exact(one.toStdString())) {
+                culprit = one;
+                break;
+            }
+        }
+        why = Qx("AreaDialogs", "「%1」は名称に使えません (作業ファイルの文字コード CP932 にない文字です)").arg(culprit);
+    } else if (cp932->size() > kAreaNameBytes) {
+        why = Qx("AreaDialogs", "名称は %1 バイトまでです (全角文字は 2 バイト)").arg(kAreaNameBytes);
+    } else {
+        return Acceptable;
+    }
+    if (refused)
+        refused(why);
+    return Invalid;
+}
+
+int AreaNameBytesLeft(const QString& text)
+{
+    const std::optional<std::string> cp932 = Utf8ToCp932Exact(text.toStdString());
+    const std::size_t used = cp932 ? cp932->size() : Utf8ToCp932(text.toStdString()).size();
+    return static_cast<int>(kAreaNameBytes) - static_cast<int>(used);
+}
+
 TFNameDlg::TFNameDlg(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("FNameDlg"));
@@ -100,6 +135,20 @@ TFNameDlg::TFNameDlg(QWidget* parent) : QDialog(parent)
     Edit1 = new QLineEdit(this);
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->setFixedWidth(241);
+    auto* validator = new AreaNameValidator(Edit1);
+    Edit1->setValidator(validator);
+    Label_Left = new QLabel(this);
+    Label_Left->setObjectName(QStringLiteral("Label_Left"));
+    Label_Why = new QLabel(this);
+    Label_Why->setObjectName(QStringLiteral("Label_Why"));
+    Label_Why->setWordWrap(true);
+    Label_Why->setStyleSheet(QStringLiteral("color:#c00000;"));
+    Label_Why->setMaximumWidth(320);
+    validator->refused = [this](const QString& why) { Label_Why->setText(why); };
+    connect(Edit1, &QLineEdit::textChanged, this, [this] {
+        Label_Why->clear();
+        ShowLeft();
+    });
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("Button1"));
     ok->setDefault(true);
@@ -109,16 +158,26 @@ TFNameDlg::TFNameDlg(QWidget* parent) : QDialog(parent)
     row->addWidget(Edit1);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(row);
+    layout->addWidget(Label_Left, 0, Qt::AlignRight);
+    layout->addWidget(Label_Why);
     layout->addWidget(ok, 0, Qt::AlignHCenter);
     auto* focus = new TFocusManager(this);
     focus->ReturnMoveEnabled = true;
+    ShowLeft();
 }
 
-QString TFNameDlg::Ask(const QString& caption, const QString& label)
+void TFNameDlg::ShowLeft()
+{
+    Label_Left->setText(Qx("AreaDialogs", "残り %1 バイト").arg(std::max(0, AreaNameBytesLeft(Edit1->text()))));
+}
+
+QString TFNameDlg::Ask(const QString& caption, const QString& label, const QString& initial)
 {
     setWindowTitle(caption);
     Label1->setText(label);
-    Edit1->clear();
+    Edit1->setText(initial);
+    Label_Why->clear();
+    ShowLeft();
     Edit1->setFocus();
     exec();
     return Edit1->text();

@@ -5,7 +5,9 @@
 
 #include <QDialog>
 #include <QString>
+#include <QValidator>
 
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -40,16 +42,36 @@ private:
 // The angle field's text for a depth and a run, as the slope dialog fills it.
 QString SlopeAngleText(const QString& depth, const QString& run);
 
+// Takes an area name only as the working files can hold it: CP932 characters,
+// at most kAreaNameBytes of them.  An edit that would break either is refused
+// whole, and refused says why, so nothing is ever cut off unseen.
+class AreaNameValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int& pos) const override;
+
+    // Told the reason of each refusal, in the interface's language.
+    std::function<void(const QString&)> refused;
+};
+
+// The bytes left for an area name after text, as the working files count them.
+int AreaNameBytesLeft(const QString& text);
+
 class TFNameDlg : public QDialog {
     Q_OBJECT
 public:
     explicit TFNameDlg(QWidget* parent);
 
-    // Shows the dialog; the text typed, however it was closed.
-    QString Ask(const QString& caption, const QString& label);
+    // Shows the dialog on initial; the text typed, however it was closed.
+    QString Ask(const QString& caption, const QString& label, const QString& initial = {});
 
     QLabel* Label1;
     QLineEdit* Edit1;
+    QLabel* Label_Left;  // the bytes still free, while typing
+    QLabel* Label_Why;   // why the last key or paste was refused
+
+private:
+    void ShowLeft();
 };
 
 } // namespace kvx
