@@ -4,6 +4,10 @@
 //   kalvex --batch PHOTO [--home DIR] [--setting N] [--group G] [--names on|off]
 //          [--csv FILE] [--sd FILE] [--pdf FILE] [--pdf-detail on|off] [--dxf FILE] [--table FILE]
 //          [--rectified FILE.png [--mm-per-px S] [--overlay on|off]]
+//   kalvex --help | --version
+//
+// The options are checked before anything needs a display: an unknown option
+// or a bad value is told on stderr with exit status 2, also with no display.
 //
 // --home (or KALVEX_HOME) names the folder that holds kvx.ini and the working
 // folder Temp; without it they live beside the executable.
@@ -12,10 +16,12 @@
 #include "shell/batch.h"
 #include "base/app_settings.h"
 #include "base/housekeeping.h"
+#include "shell/dialogs.h"
 #include "shell/main_window.h"
 #include "shell/path_names.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QTimer>
 
@@ -27,23 +33,10 @@
 
 int main(int argc, char** argv)
 {
-    // Batch mode and the option list need no display and show no window.
-    for (int i = 1; i < argc; ++i) {
-        for (const char* quiet : {"--batch", "--help", "-h", "--help-all"})
-            if (std::strcmp(argv[i], quiet) == 0)
-                qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    bool batchMode = false;
-    for (int i = 1; i < argc; ++i)
-        batchMode = batchMode || std::strcmp(argv[i], "--batch") == 0;
-    // A batch run prints nothing but its own one line on failure.
-    if (batchMode)
-        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
-    kvx::KalvexApplication app(argc, argv);
-
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Kalvex: measuring lengths and areas on photographs."));
     parser.addHelpOption();
+    const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Print the program's name and version."));
     const QCommandLineOption home(QStringLiteral("home"), QStringLiteral("Folder for kvx.ini and the working folder Temp."),
                                   QStringLiteral("DIR"));
     const QCommandLineOption batch(QStringLiteral("batch"), QStringLiteral("Write the exports of PHOTO without the window."));
@@ -78,7 +71,7 @@ int main(int argc, char** argv)
                                   QStringLiteral("The interface's language for this run, ja or en (default: the one chosen in "
                                                  "the preferences, else the user's locale)."),
                                   QStringLiteral("ja|en"));
-    for (const auto* option : {&home, &batch, &setting, &group, &names, &csv, &sd, &pdf, &dxf, &table, &pdfDetail, &rectified, &mmPerPx, &overlay, &lang})
+    for (const auto* option : {&version, &home, &batch, &setting, &group, &names, &csv, &sd, &pdf, &dxf, &table, &pdfDetail, &rectified, &mmPerPx, &overlay, &lang})
         parser.addOption(*option);
     parser.addPositionalArgument(QStringLiteral("photo"), QStringLiteral("Photo to open."));
     // The arguments as given: a file name that is not UTF-8 keeps its bytes
@@ -86,16 +79,20 @@ int main(int argc, char** argv)
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments.push_back(kvx::FromBytes(argv[i]));
-    parser.process(arguments);
-
-    std::optional<std::string> homeOption;
-    if (parser.isSet(home))
-        homeOption = kvx::ToBytes(parser.value(home));
-    const kvx::Folders folders =
-        kvx::ResolveFolders(homeOption, std::getenv("KALVEX_HOME"), QCoreApplication::applicationDirPath().toStdString(),
-                            kvx::UserDataFolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
-    const QStringList photos = parser.positionalArguments();
-
+    if (!parser.parse(arguments)) {
+        std::cerr << "kalvex: " << parser.errorText().toStdString() << "\nTry 'kalvex --help'.\n";
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
+        // The help text needs an application object, not a display.
+        QCoreApplication helpOnly(argc, argv);
+        std::cout << parser.helpText().toStdString() << std::flush;
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::cout << "Kalvex " << kvx::VersionText().toStdString() << '\n';
+        return 0;
+    }
     std::optional<kvx::UiLanguage> asked;
     if (parser.isSet(lang)) {
         asked = kvx::ParseLanguage(parser.value(lang).toStdString());
@@ -104,15 +101,14 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-    const std::string remembered = kvx::ReadSettings(folders.IniFile(), kvx::TAppSettings{}).Language;
-    kvx::InstallLanguage(app, kvx::ChooseLanguage(asked, remembered, QLocale()));
-
-    if (parser.isSet(batch)) {
+    const QStringList photos = parser.positionalArguments();
+    const bool batchMode = parser.isSet(batch);
+    kvx::BatchOptions options;
+    if (batchMode) {
         if (photos.size() != 1) {
             std::cerr << "kalvex: --batch takes exactly one photo\n";
             return 2;
         }
-        kvx::BatchOptions options;
         options.photo = kvx::ToBytes(photos.first());
         bool ok = true;
         options.setting = parser.value(setting).toInt(&ok);
@@ -161,6 +157,23 @@ int main(int argc, char** argv)
             }
             options.mmPerPixel = s;
         }
+        // Batch mode needs no display and shows no window, and prints nothing
+        // but its own one line on failure.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    }
+    kvx::KalvexApplication app(argc, argv);
+
+    std::optional<std::string> homeOption;
+    if (parser.isSet(home))
+        homeOption = kvx::ToBytes(parser.value(home));
+    const kvx::Folders folders =
+        kvx::ResolveFolders(homeOption, std::getenv("KALVEX_HOME"), QCoreApplication::applicationDirPath().toStdString(),
+                            kvx::UserDataFolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
+    const std::string remembered = kvx::ReadSettings(folders.IniFile(), kvx::TAppSettings{}).Language;
+    kvx::InstallLanguage(app, kvx::ChooseLanguage(asked, remembered, QLocale()));
+
+    if (batchMode) {
         // Batch mode writes nothing into the home: one it cannot write is
         // still read.
         return kvx::RunBatch(options, kvx::ReadingFolders(folders), std::cerr);
