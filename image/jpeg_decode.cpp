@@ -39,12 +39,40 @@ struct ErrorManager {
     std::jmp_buf escape;
     bool cutOff;
     bool damaged;
+    int code;
     char message[JMSG_LENGTH_MAX];
 };
+
+// The kind of failure libjpeg's message code stands for.
+JpegDecode::Failure FailureOf(int code)
+{
+    switch (code) {
+    case JERR_NO_SOI:
+    case JERR_INPUT_EMPTY:
+        return JpegDecode::Failure::NotJpeg;
+    case JERR_ARITH_NOTIMPL:
+    case JERR_BAD_PRECISION:
+    case JERR_CCIR601_NOTIMPL:
+    case JERR_CONVERSION_NOTIMPL:
+    case JERR_FRACT_SAMPLE_NOTIMPL:
+    case JERR_IMAGE_TOO_BIG:
+    case JERR_NOTIMPL:
+    case JERR_WIDTH_OVERFLOW:
+        return JpegDecode::Failure::Unsupported;
+    case JERR_OUT_OF_MEMORY:
+        return JpegDecode::Failure::NoMemory;
+    default:
+        return JpegDecode::Failure::Corrupt;
+    }
+}
 
 void OnError(j_common_ptr cinfo)
 {
     auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+    err->code = cinfo->err->msg_code;
+    // The input ran out: the file was cut short.
+    if (err->code == JERR_INPUT_EOF)
+        err->cutOff = true;
     (*cinfo->err->format_message)(cinfo, err->message);
     std::longjmp(err->escape, 1);
 }
@@ -63,6 +91,7 @@ void OnMessage(j_common_ptr cinfo, int level)
     // guesses in between.
     if (code == JWRN_HUFF_BAD_CODE || code == JWRN_ARITH_BAD_CODE || code == JWRN_MUST_RESYNC) {
         err->damaged = true;
+        err->code = code;
         (*cinfo->err->format_message)(cinfo, err->message);
     }
 }
@@ -230,6 +259,8 @@ JpegDecode DecodeJpeg(int fd, std::int64_t fileBytes, std::int64_t maxPixels)
     default:
         // An error part way through the scan lines is a damaged or cut-off file.
         out.result = err.cutOff ? JpegDecode::Result::CutOff : JpegDecode::Result::Failed;
+        out.failure = err.damaged ? JpegDecode::Failure::Corrupt : FailureOf(err.code);
+        out.code = err.code;
         out.detail = QString::fromLocal8Bit(err.message);
         break;
     }

@@ -13,11 +13,16 @@ namespace kvx {
 
 struct JpegDecode {
     enum class Result { Ok, NotHandled, TooLarge, Implausible, CutOff, Failed };
+    // What went wrong when Failed, in kinds the user is told in their own
+    // language (libjpeg's sentences are English).
+    enum class Failure { Corrupt, NotJpeg, Unsupported, NoMemory };
     Result result = Result::Failed;
+    Failure failure = Failure::Corrupt;
+    int code = 0;  // libjpeg's message code when Failed, for the error trail
     QImage image;   // RGB888 when Ok
     int width = 0;  // as announced, also when TooLarge or Implausible
     int height = 0;
-    QString detail;
+    QString detail;  // libjpeg's own English sentence: for the error trail, not the user
 };
 
 // NotHandled for files that are no JPEG (they are left to Qt's readers).  Implausible when the file is far

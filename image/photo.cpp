@@ -385,6 +385,24 @@ QString CutOffMessage(const QString& path)
     return QCoreApplication::translate("Photo", "'%1' は途中で切れているため読み込めません.").arg(Named(path));
 }
 
+// The decoder's failure in our own words: libjpeg speaks English only.
+QString JpegFailureMessage(const QString& path, JpegDecode::Failure failure)
+{
+    switch (failure) {
+    case JpegDecode::Failure::NotJpeg:
+        return QCoreApplication::translate("Photo", "'%1' は JPEG ファイルではないため読み込めません.").arg(Named(path));
+    case JpegDecode::Failure::Unsupported:
+        return QCoreApplication::translate("Photo", "'%1' はこのプログラムが対応していない種類の JPEG のため読み込めません.")
+            .arg(Named(path));
+    case JpegDecode::Failure::NoMemory:
+        return QCoreApplication::translate("Photo", "'%1' を読み込むためのメモリが足りません.").arg(Named(path));
+    case JpegDecode::Failure::Corrupt:
+        break;
+    }
+    return QCoreApplication::translate("Photo", "'%1' は壊れているため読み込めません (JPEG のデータに誤りがあります).")
+        .arg(Named(path));
+}
+
 } // namespace
 
 bool PlausibleForFileSize(std::int64_t width, std::int64_t height, std::int64_t fileBytes)
@@ -556,7 +574,7 @@ PhotoLoad LoadPhoto(const QString& path, const Progress& progress, std::int64_t 
         r.error = CutOffMessage(path);
         return r;
     case JpegDecode::Result::Failed:
-        r.error = QCoreApplication::translate("Photo", "'%1' を読み込めませんでした (%2).").arg(Named(path), jpeg.detail);
+        r.error = JpegFailureMessage(path, jpeg.failure);
         return r;
     case JpegDecode::Result::NotHandled:
         break;
