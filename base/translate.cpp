@@ -20,4 +20,9 @@ std::string Tx(const char* context, const char* source)
     return source;
 }
 
+std::string PathLine(const std::string& path)
+{
+    return std::string(kPathOpen) + path + kPathClose;
+}
+
 } // namespace kvx

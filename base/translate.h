@@ -31,4 +31,14 @@ constexpr const char* Tn(const char* /*context*/, const char* source)
     return source;
 }
 
+// A file's path as a message shows it: on a line of its own, never broken
+// inside (a message box would otherwise wrap it at its first "/").  The path
+// is set between the Unicode isolate marks U+2068 and U+2069, which the
+// message box turns into a line that does not wrap.
+std::string PathLine(const std::string& path);
+
+// The marks PathLine sets around a path, in UTF-8.
+inline constexpr const char* kPathOpen = "\xE2\x81\xA8";
+inline constexpr const char* kPathClose = "\xE2\x81\xA9";
+
 } // namespace kvx

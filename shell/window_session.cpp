@@ -64,16 +64,16 @@ std::string NoPrivateFolder()
 }
 std::string RecoverQuestion()
 {
-    return Tx("WindowSession", "前回は '%1' の測定を保存しないまま終了しました.\r保存されていなかった測定を戻しますか？");
+    return Tx("WindowSession", "前回は次の写真の測定を保存しないまま終了しました.\r%1\r保存されていなかった測定を戻しますか？");
 }
 std::string RecoverFailed()
 {
-    return Tx("WindowSession", "'%1' を読み込めないため, 保存されていなかった測定を戻せませんでした.\r"
-    "測定は残してあり, '%1' を開いたときか次の起動時に戻せます.");
+    return Tx("WindowSession", "次の写真を読み込めないため, 保存されていなかった測定を戻せませんでした.\r%1\r"
+    "測定は残してあり, この写真を開いたときか次の起動時に戻せます.");
 }
 std::string RecoverChanged()
 {
-    return Tx("WindowSession", "'%1' は前回から変わっているため, 保存されていなかった測定を戻せませんでした.\r"
+    return Tx("WindowSession", "次の写真は前回から変わっているため, 保存されていなかった測定を戻せませんでした.\r%1\r"
     "測定は残してあり, 次の起動時にもう一度尋ねます.");
 }
 std::string LockTakenOver()
@@ -551,7 +551,7 @@ void TF001::OfferRecovery()
             continue;
         }
         const QString photo = QString::fromStdString(note->photo);
-        if (!prompter_->AskYesNo(QString::fromStdString(RecoverQuestion()).arg(photo).toStdString())) {
+        if (!prompter_->AskYesNo(QString::fromStdString(RecoverQuestion()).arg(QString::fromStdString(PathLine(note->photo))).toStdString())) {
             RemoveRecoveryNote(folder);
             if (privateLeft) {
                 std::error_code ec;
@@ -571,12 +571,12 @@ void TF001::OfferRecovery()
             const PendingRecovery pending{folder, *note};
             if (loaded.photo.isNull()) {
                 pendingRecovery_.push_back(pending);
-                prompter_->Warn(QString::fromStdString(RecoverFailed()).arg(photo).toStdString());
+                prompter_->Warn(QString::fromStdString(RecoverFailed()).arg(QString::fromStdString(PathLine(note->photo))).toStdString());
                 return;
             }
             if (loaded.photo.CheckSum() != note->checkSum) {
                 pendingRecovery_.push_back(pending);
-                prompter_->Warn(QString::fromStdString(RecoverChanged()).arg(photo).toStdString());
+                prompter_->Warn(QString::fromStdString(RecoverChanged()).arg(QString::fromStdString(PathLine(note->photo))).toStdString());
                 return;
             }
             SpareUnrecoveredWork();
