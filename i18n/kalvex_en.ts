@@ -30,6 +30,18 @@
         <source>水平方向</source>
         <translation>Horizontal</translation>
     </message>
+    <message>
+        <source>「%1」は名称に使えません (作業ファイルの文字コード CP932 にない文字です)</source>
+        <translation>“%1” cannot be used in a name (the working files&apos; code page CP932 has no such character)</translation>
+    </message>
+    <message>
+        <source>名称は %1 バイトまでです (全角文字は 2 バイト)</source>
+        <translation>A name takes at most %1 bytes (a full-width character takes 2)</translation>
+    </message>
+    <message>
+        <source>残り %1 バイト</source>
+        <translation>%1 bytes left</translation>
+    </message>
 </context>
 <context>
     <name>CalcEdit</name>
@@ -250,6 +262,22 @@
     <message>
         <source>&apos;%1&apos; は通常のファイルではないため読み込めません (パイプや装置は開けません).</source>
         <translation>&apos;%1&apos; cannot be opened: it is not a regular file (pipes and devices are not opened).</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; は JPEG ファイルではないため読み込めません.</source>
+        <translation>&apos;%1&apos; cannot be read: it is not a JPEG file.</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; はこのプログラムが対応していない種類の JPEG のため読み込めません.</source>
+        <translation>&apos;%1&apos; cannot be read: it is a kind of JPEG this program does not support.</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; を読み込むためのメモリが足りません.</source>
+        <translation>There is not enough memory to read &apos;%1&apos;.</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; は壊れているため読み込めません (JPEG のデータに誤りがあります).</source>
+        <translation>&apos;%1&apos; cannot be read: it is damaged (its JPEG data has errors).</translation>
     </message>
 </context>
 <context>
@@ -1707,10 +1735,6 @@ The manual is at: %2</translation>
         <translation>No working folder of its own can be made. Settings are not saved.</translation>
     </message>
     <message>
-        <source>前回は &apos;%1&apos; の測定を保存しないまま終了しました.<byte value="xd"/>保存されていなかった測定を戻しますか？</source>
-        <translation>Last time the program ended without saving the measurements of &apos;%1&apos;.<byte value="xd"/>Bring back the unsaved measurements?</translation>
-    </message>
-    <message>
         <source>作業ファイルを保存できませんでした.<byte value="xd"/>異常終了したときは, この画像の最近の測定を戻せません.</source>
         <translation>The working files could not be saved.<byte value="xd"/>Should the program end abnormally, this photo&apos;s latest measurements cannot be brought back.</translation>
     </message>
@@ -1723,20 +1747,24 @@ The manual is at: %2</translation>
         <translation>The photo&apos;s own settings could not be saved.</translation>
     </message>
     <message>
-        <source>&apos;%1&apos; を読み込めないため, 保存されていなかった測定を戻せませんでした.<byte value="xd"/>測定は残してあり, &apos;%1&apos; を開いたときか次の起動時に戻せます.</source>
-        <translation>&apos;%1&apos; cannot be read, so the unsaved measurements could not be brought back.<byte value="xd"/>They are kept and come back when &apos;%1&apos; is opened or at the next start.</translation>
-    </message>
-    <message>
-        <source>&apos;%1&apos; は前回から変わっているため, 保存されていなかった測定を戻せませんでした.<byte value="xd"/>測定は残してあり, 次の起動時にもう一度尋ねます.</source>
-        <translation>&apos;%1&apos; has changed since last time, so the unsaved measurements could not be brought back.<byte value="xd"/>They are kept, and the next start asks again.</translation>
-    </message>
-    <message>
         <source>作業フォルダ &apos;%1&apos; のロックは, 終了した Kalvex が残したもの, または壊れたものだったため, 引き継ぎました.</source>
         <translation>The lock of the working folder &apos;%1&apos; was left by a Kalvex that has ended, or was damaged; it has been taken over.</translation>
     </message>
     <message>
         <source>この画像の設定は &apos;%1&apos; に残してあります.<byte value="xd"/>次の起動時に戻すことができます.</source>
         <translation>The settings of this photo are kept in &apos;%1&apos;.<byte value="xd"/>The next start can bring them back.</translation>
+    </message>
+    <message>
+        <source>前回は次の写真の測定を保存しないまま終了しました.<byte value="xd"/>%1<byte value="xd"/>保存されていなかった測定を戻しますか？</source>
+        <translation>Last time the measurements of this photo were not saved before the program ended:<byte value="xd"/>%1<byte value="xd"/>Bring back the measurements that were not saved?</translation>
+    </message>
+    <message>
+        <source>次の写真を読み込めないため, 保存されていなかった測定を戻せませんでした.<byte value="xd"/>%1<byte value="xd"/>測定は残してあり, この写真を開いたときか次の起動時に戻せます.</source>
+        <translation>The following photo cannot be read, so the measurements that were not saved could not be brought back:<byte value="xd"/>%1<byte value="xd"/>They are kept and can be brought back when you open this photo or at the next start.</translation>
+    </message>
+    <message>
+        <source>次の写真は前回から変わっているため, 保存されていなかった測定を戻せませんでした.<byte value="xd"/>%1<byte value="xd"/>測定は残してあり, 次の起動時にもう一度尋ねます.</source>
+        <translation>The following photo has changed since last time, so the measurements that were not saved could not be brought back:<byte value="xd"/>%1<byte value="xd"/>They are kept; you will be asked again at the next start.</translation>
     </message>
 </context>
 <context>

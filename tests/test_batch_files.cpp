@@ -131,6 +131,73 @@ protected:
 // Two runs writing one report side by side, again and again: each ends with a
 // whole report from one of them, never a torn one, and each run that says it
 // succeeded did.
+// The program run with args and no display at all (no DISPLAY, no
+// WAYLAND_DISPLAY, no QT_QPA_PLATFORM): its exit status, stdout and stderr.
+struct BareRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+BareRun RunWithoutDisplay(const std::vector<std::string>& args, const fs::path& folder)
+{
+    const fs::path out = folder / "stdout.txt";
+    const fs::path err = folder / "stderr.txt";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (o < 0 || e < 0)
+            ::_exit(126);
+        ::dup2(o, 1);
+        ::dup2(e, 2);
+        std::string home = "HOME=" + folder.string();
+        std::string kalvexHome = "KALVEX_HOME=" + folder.string();
+        std::string path = "PATH=/usr/bin:/bin";
+        std::vector<char*> env{home.data(), kalvexHome.data(), path.data(), nullptr};
+        static std::string binary = KALVEX_BINARY;
+        std::vector<std::string> copies = args;
+        std::vector<char*> argv{binary.data()};
+        for (std::string& a : copies)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        ::execve(binary.c_str(), argv.data(), env.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Read(out), Read(err)};
+}
+
+struct OptionCase {
+    std::vector<std::string> args;
+    int status;
+    const char* inStdout;  // a text stdout holds
+    const char* inStderr;  // a text stderr holds
+};
+
+class Options : public ::testing::TestWithParam<OptionCase> {};
+
+TEST_P(Options, AreCheckedBeforeAnyWindow)
+{
+    const OptionCase& c = GetParam();
+    test::TempFolder folder;
+    const BareRun run = RunWithoutDisplay(c.args, folder.path());
+    EXPECT_EQ(run.status, c.status) << run.err;
+    EXPECT_NE(run.out.find(c.inStdout), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find(c.inStderr), std::string::npos) << run.err;
+    if (c.status == 2)
+        EXPECT_EQ(run.err.find("qt.qpa"), std::string::npos) << "no attempt at a display: " << run.err;
+    EXPECT_FALSE(fs::exists(folder.path() / "kvx.ini")) << "nothing is written before the options are known good";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    WithoutDisplay, Options,
+    ::testing::Values(OptionCase{{"--bogus"}, 2, "", "bogus"}, OptionCase{{"-x"}, 2, "", "x"},
+                      OptionCase{{"--lang", "fr"}, 2, "", "--lang"}, OptionCase{{"--home"}, 2, "", "home"},
+                      OptionCase{{"--version"}, 0, "Kalvex ", ""}, OptionCase{{"--help"}, 0, "--batch", ""},
+                      OptionCase{{"--batch", "--setting", "x", "p.jpg"}, 2, "", "--setting"}));
+
 TEST_F(BatchFiles, TwoRunsWritingOneReportLeaveAWholeReport)
 {
     const fs::path reference = w.path() / "reference.pdf";

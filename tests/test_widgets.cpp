@@ -31,6 +31,9 @@ private slots:
     void slopeAngleFromDepthAndRun();
     void slopeDialogGivesItsAnglesOnOk();
     void nameDialogKeepsWhatWasTyped();
+    void nameDialogTakesWhatTheFileHolds_data();
+    void nameDialogTakesWhatTheFileHolds();
+    void nameDialogRefusesPastedText();
     void returnConfirmsTheSlopeDialog_data();
     void returnConfirmsTheSlopeDialog();
     void returnConfirmsTheNameDialog();
@@ -216,6 +219,72 @@ void WidgetsTest::nameDialogKeepsWhatWasTyped()
     QCOMPARE(dialog.Label1->text(), QStringLiteral("名称"));
     QTimer::singleShot(0, &dialog, [&] { dialog.accept(); });
     QCOMPARE(dialog.Ask(QStringLiteral("名称入力"), QStringLiteral("名称")), QString());  // emptied each time
+}
+
+void WidgetsTest::nameDialogTakesWhatTheFileHolds_data()
+{
+    // Typed key by key into the empty field: what the field keeps, the bytes
+    // the label says are left, and whether the last key was refused with a reason.
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("kept");
+    QTest::addColumn<int>("left");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("20 single bytes, the limit") << "Window opening south" << "Window opening south" << 0 << false;
+    QTest::newRow("the 21st byte") << "Window opening south side" << "Window opening south" << 0 << true;
+    QTest::newRow("19 bytes") << "Window opening sout" << "Window opening sout" << 1 << false;
+    QTest::newRow("ten double-byte characters") << "北側外壁窓開口部南東" << "北側外壁窓開口部南東" << 0 << false;
+    QTest::newRow("an eleventh") << "北側外壁窓開口部南東西" << "北側外壁窓開口部南東" << 0 << true;
+    // 19 bytes then a double-byte character would end on byte 21: refused whole.
+    QTest::newRow("half a character left") << "abcdefghijklmnopqrs窓" << "abcdefghijklmnopqrs" << 1 << true;
+    QTest::newRow("half-width kana take one") << "ｶﾍﾞ" << "ｶﾍﾞ" << 17 << false;
+    QTest::newRow("not in CP932: emoji") << "外壁😀" << "外壁" << 16 << true;
+    QTest::newRow("not in CP932: hangul") << "壁한" << "壁" << 18 << true;
+}
+
+void WidgetsTest::nameDialogTakesWhatTheFileHolds()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, kept);
+    QFETCH(int, left);
+    QFETCH(bool, refused);
+    TFNameDlg dialog(nullptr);
+    QString why;
+    QString leftText;
+    QTimer::singleShot(0, &dialog, [&] {
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        QTest::keyClicks(dialog.Edit1, typed);
+        why = dialog.Label_Why->text();
+        leftText = dialog.Label_Left->text();
+        dialog.accept();
+    });
+    QCOMPARE(dialog.Ask(QStringLiteral("名称入力"), QStringLiteral("名称")), kept);
+    QCOMPARE(leftText, QStringLiteral("残り %1 バイト").arg(left));
+    QCOMPARE(!why.isEmpty(), refused);
+    if (typed.contains(QStringLiteral("😀")))
+        QVERIFY2(why.contains(QStringLiteral("😀")) && why.contains(QStringLiteral("CP932")), qPrintable(why));
+    else if (refused)
+        QVERIFY2(why.contains(QStringLiteral("20")), qPrintable(why));
+}
+
+void WidgetsTest::nameDialogRefusesPastedText()
+{
+    // A paste that would not fit is refused whole, never cut to what fits.
+    TFNameDlg dialog(nullptr);
+    QString afterLong;
+    QString why;
+    QTimer::singleShot(0, &dialog, [&] {
+        dialog.Edit1->insert(QStringLiteral("外壁"));
+        dialog.Edit1->insert(QStringLiteral("Window opening south side"));
+        afterLong = dialog.Edit1->text();
+        why = dialog.Label_Why->text();
+        dialog.Edit1->insert(QStringLiteral("南"));
+        dialog.accept();
+    });
+    QCOMPARE(dialog.Ask(QStringLiteral("名称入力"), QStringLiteral("名称"), QStringLiteral("北")), QStringLiteral("北外壁南"));
+    QCOMPARE(afterLong, QStringLiteral("北外壁"));
+    QVERIFY(!why.isEmpty());
+    QVERIFY2(dialog.Label_Why->text().isEmpty(), "an edit that is taken clears the reason");
+    QCOMPARE(dialog.Label_Left->text(), QStringLiteral("残り 12 バイト"));
 }
 
 void WidgetsTest::returnConfirmsTheSlopeDialog_data()

@@ -18,6 +18,8 @@
 #include "widgets/effect_dialog.h"
 #include "widgets/property_dialog.h"
 #include "shell/application.h"
+#include "shell/prompter.h"
+#include "base/translate.h"
 #include "base/error_trail.h"
 #include "measure/cp932.h"
 #include "measure/workfiles.h"
@@ -43,6 +45,10 @@
 #include <QDockWidget>
 #include <QDialogButtonBox>
 #include <QTranslator>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
+#include <QAbstractTextDocumentLayout>
 #include <QPushButton>
 #include <QProgressDialog>
 #include <QPainter>
@@ -380,6 +386,9 @@ class WindowTest : public QObject {
     Q_OBJECT
 private slots:
     void startsWithDefaultsAndShutdownWritesEveryKey();
+    void aChoiceIsWrittenAtOnceAndTwoWindowsKeepEachOthers();
+    void aDamagedJpegIsToldInTheInterfacesLanguage();
+    void aPathInAMessageIsNeverWrapped();
     void openingAPhotoAndComingBackRestoresItsMeasurements();
     void aPhotoThatCannotBeDecodedKeepsTheOpenOne();
     void aPipeAsThePhotoIsRefusedWithoutFreezing();
@@ -480,6 +489,118 @@ void WindowTest::startsWithDefaultsAndShutdownWritesEveryKey()
     QCOMPARE(again.Settings().DrawTextSize, 16);
     QVERIFY(again.Settings().PanWindowFlag);
     f.Close();
+}
+
+void WindowTest::aChoiceIsWrittenAtOnceAndTwoWindowsKeepEachOthers()
+{
+    Fixture f;
+    TF001& a = f.Open();
+    const std::string ini = f.home.filePath(QStringLiteral("kvx.ini")).toStdString();
+    const TAppSettings start = a.Settings();
+    auto stored = [&] { return ReadSettings(ini, DefaultSettings("", "")); };
+
+    // Toggled in the menu: in the file at once, the window still open.
+    a.Action(QStringLiteral("mnLoupe"))->trigger();
+    QCOMPARE(stored().LoupeFlag, !start.LoupeFlag);
+    QCOMPARE(stored().SnapFlag, start.SnapFlag);
+
+    // A second window on the same home starts from the file.
+    TF001 b(f.Paths(), std::make_unique<ScriptedPrompter>());
+    b.show();
+    QCoreApplication::processEvents();
+    QCOMPARE(b.Settings().LoupeFlag, !start.LoupeFlag);
+
+    static_cast<QCheckBox*>(b.Control(QStringLiteral("CheckBox_Snap")))->click();
+    QCOMPARE(stored().SnapFlag, !start.SnapFlag);
+    QCOMPARE(stored().LoupeFlag, !start.LoupeFlag);
+    // The first window changes its mind after the second has read the file,
+    // and shows the table of results.
+    a.Action(QStringLiteral("mnLoupe"))->trigger();
+    a.Action(QStringLiteral("mnResultsView"))->trigger();
+    QCOMPARE(stored().LoupeFlag, start.LoupeFlag);
+    QCOMPARE(stored().ResultsPanelFlag, !start.ResultsPanelFlag);
+    QCOMPARE(stored().SnapFlag, !start.SnapFlag);
+
+    // The first quits first, the second last: neither undoes the other's choices.
+    f.Close();
+    b.close();
+    const TAppSettings kept = stored();
+    QCOMPARE(kept.LoupeFlag, start.LoupeFlag);
+    QCOMPARE(kept.ResultsPanelFlag, !start.ResultsPanelFlag);
+    QCOMPARE(kept.SnapFlag, !start.SnapFlag);
+}
+
+void WindowTest::aDamagedJpegIsToldInTheInterfacesLanguage()
+{
+    QTemporaryDir folder;
+    QImage image(320, 240, QImage::Format_RGB888);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, qRgb((x * 7 + y * 3) % 256, (x ^ y) % 256, (x * y) % 256));
+    const QString whole = folder.filePath(QStringLiteral("whole.jpg"));
+    QVERIFY(kvx::Photo(image).SaveJpeg(whole));
+    QFile in(whole);
+    QVERIFY(in.open(QIODevice::ReadOnly));
+    const QByteArray bytes = in.readAll();
+    // Cut in the header, cut in the picture, and a JPEG start followed by rubbish.
+    QByteArray rubbish("\xFF\xD8\xFF\xC0\x00\x11\x08\x00\xF0\x01\x40\x03\x01\x22\x00\x02\x11\x01\x03\x11\x01\xFF\xDA", 23);
+    rubbish += QByteArray(4000, '\x5A');
+    const std::vector<std::pair<const char*, QByteArray>> files{
+        {"header.jpg", bytes.left(120)}, {"half.jpg", bytes.left(bytes.size() / 2)}, {"rubbish.jpg", rubbish}};
+    // Words of libjpeg's own sentences.
+    const QStringList english{QStringLiteral("JPEG datastream"), QStringLiteral("Premature"), QStringLiteral("Corrupt JPEG"),
+                              QStringLiteral("Not a JPEG"), QStringLiteral("Bogus"), QStringLiteral("Unsupported"),
+                              QStringLiteral("Invalid"), QStringLiteral("marker"), QStringLiteral("Huffman")};
+    for (const auto& [name, data] : files) {
+        const QString path = folder.filePath(QString::fromLatin1(name));
+        QFile out(path);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(data);
+        out.close();
+        const QString japanese = LoadPhoto(path).error;
+        InstallLanguage(*QCoreApplication::instance(), UiLanguage::English);
+        const QString inEnglish = LoadPhoto(path).error;
+        for (auto* t : QCoreApplication::instance()->findChildren<QTranslator*>()) {
+            QCoreApplication::removeTranslator(t);
+            delete t;
+        }
+        QVERIFY2(!japanese.isEmpty() && !inEnglish.isEmpty(), name);
+        QVERIFY2(japanese != inEnglish, qPrintable(inEnglish));
+        QVERIFY2(japanese.contains(QStringLiteral("読み込")), qPrintable(japanese));
+        for (const QString& words : english) {
+            QVERIFY2(!japanese.contains(words, Qt::CaseInsensitive), qPrintable(japanese));
+            QVERIFY2(!inEnglish.contains(words, Qt::CaseInsensitive), qPrintable(inEnglish));
+        }
+    }
+}
+
+void WindowTest::aPathInAMessageIsNeverWrapped()
+{
+    const std::string path = "/home/estimator/現場 写真/2024-05 北側/IMG_0001 & <copy>.jpg";
+    const std::string message =
+        QString::fromStdString(Tx("WindowSession", "前回は次の写真の測定を保存しないまま終了しました.\r%1\r保存されていなかった測定を戻しますか？"))
+            .arg(QString::fromStdString(PathLine(path)))
+            .toStdString();
+    const QString text = BoxText(message);
+    QVERIFY(Qt::mightBeRichText(text));
+    // Set far narrower than the path, as a message box would: the path stays
+    // one line, in a block of its own, with its text exactly as given.
+    QTextDocument document;
+    document.setHtml(text);
+    document.setTextWidth(60);
+    document.documentLayout();
+    bool found = false;
+    for (QTextBlock b = document.begin(); b.isValid(); b = b.next()) {
+        if (b.text() != QString::fromStdString(path))
+            continue;
+        found = true;
+        QCOMPARE(b.layout()->lineCount(), 1);
+    }
+    QVERIFY2(found, qPrintable(text));
+    QVERIFY(document.toPlainText().startsWith(QStringLiteral("前回は")));
+    QVERIFY(document.toPlainText().endsWith(QStringLiteral("戻しますか？")));
+    // A message without a path stays plain text.
+    QCOMPARE(BoxText("a\rb <c>"), QStringLiteral("a\nb <c>"));
 }
 
 void WindowTest::openingAPhotoAndComingBackRestoresItsMeasurements()

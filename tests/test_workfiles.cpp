@@ -208,6 +208,22 @@ TEST_F(WorkFiles, LinksThatAreNotAdjacentAndMutualAreDroppedAtLoad)
     EXPECT_EQ(again.Plane.Distances[3].next, 0);
 }
 
+TEST_F(WorkFiles, ANameOfTwentyBytesComesBackWhole)
+{
+    // The longest names the name field takes, saved and read back byte for byte.
+    for (const char* typed : {"Window opening south", "北側外壁窓開口部南東", "abcdefghijklmnopqrｶﾍ", "abcdefghijklmnopqr窓"}) {
+        const std::optional<std::string> cp932 = Utf8ToCp932Exact(typed);
+        ASSERT_TRUE(cp932.has_value()) << typed;
+        ASSERT_EQ(cp932->size(), kAreaNameBytes) << typed;
+        FillFromFixture(doc);
+        doc.Plane.Spaces[1].name = AreaNameFromUtf8(typed);
+        ASSERT_TRUE(SaveTemp(doc, 1, folder.path(), ui));
+        Document back;
+        ASSERT_TRUE(LoadTemp(back, 1, folder.path()));
+        EXPECT_EQ(Cp932ToUtf8(back.Plane.Spaces[1].name), typed);
+    }
+}
+
 TEST_F(WorkFiles, AreaNamesLoseLineBreaksAndZeroBytes)
 {
     struct Case {
