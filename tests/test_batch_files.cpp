@@ -186,8 +186,9 @@ TEST_P(Options, AreCheckedBeforeAnyWindow)
     EXPECT_EQ(run.status, c.status) << run.err;
     EXPECT_NE(run.out.find(c.inStdout), std::string::npos) << run.out;
     EXPECT_NE(run.err.find(c.inStderr), std::string::npos) << run.err;
-    if (c.status == 2)
+    if (c.status == 2) {
         EXPECT_EQ(run.err.find("qt.qpa"), std::string::npos) << "no attempt at a display: " << run.err;
+    }
     EXPECT_FALSE(fs::exists(folder.path() / "kvx.ini")) << "nothing is written before the options are known good";
 }
 

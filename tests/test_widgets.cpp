@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QLabel>
 #include <QLineEdit>
+#include <QKeyEvent>
 #include <QTest>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -44,6 +45,19 @@ private slots:
     void clickPrecisionStaysInBounds();
     void preferencesStoreEveryControl();
 };
+
+// Types text as a keyboard would deliver it, a character at a time (QTest's
+// keyClicks knows only ASCII): each key press carries one code point.
+void TypeText(QWidget* target, const QString& text)
+{
+    for (const char32_t c : text.toUcs4()) {
+        const QString one = QString::fromUcs4(&c, 1);
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, one);
+        QCoreApplication::sendEvent(target, &press);
+        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, one);
+        QCoreApplication::sendEvent(target, &release);
+    }
+}
 
 void WidgetsTest::fieldTakesOnlyNumberKeys()
 {
@@ -252,7 +266,7 @@ void WidgetsTest::nameDialogTakesWhatTheFileHolds()
     QString leftText;
     QTimer::singleShot(0, &dialog, [&] {
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
-        QTest::keyClicks(dialog.Edit1, typed);
+        TypeText(dialog.Edit1, typed);
         why = dialog.Label_Why->text();
         leftText = dialog.Label_Left->text();
         dialog.accept();
@@ -260,9 +274,12 @@ void WidgetsTest::nameDialogTakesWhatTheFileHolds()
     QCOMPARE(dialog.Ask(QStringLiteral("名称入力"), QStringLiteral("名称")), kept);
     QCOMPARE(leftText, QStringLiteral("残り %1 バイト").arg(left));
     QCOMPARE(!why.isEmpty(), refused);
-    if (typed.contains(QStringLiteral("😀")))
-        QVERIFY2(why.contains(QStringLiteral("😀")) && why.contains(QStringLiteral("CP932")), qPrintable(why));
-    else if (refused)
+    const QString tag = QString::fromUtf8(QTest::currentDataTag());
+    if (tag.startsWith(QStringLiteral("not in CP932"))) {
+        const char32_t lastCode = typed.toUcs4().back();
+        const QString last = QString::fromUcs4(&lastCode, 1);
+        QVERIFY2(why.contains(last) && why.contains(QStringLiteral("CP932")), qPrintable(why));
+    } else if (refused)
         QVERIFY2(why.contains(QStringLiteral("20")), qPrintable(why));
 }
 
@@ -273,6 +290,9 @@ void WidgetsTest::nameDialogRefusesPastedText()
     QString afterLong;
     QString why;
     QTimer::singleShot(0, &dialog, [&] {
+        // After the name it starts with, as a user pressing End would.
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        dialog.Edit1->end(false);
         dialog.Edit1->insert(QStringLiteral("外壁"));
         dialog.Edit1->insert(QStringLiteral("Window opening south side"));
         afterLong = dialog.Edit1->text();
