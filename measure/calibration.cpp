@@ -778,6 +778,26 @@ ParkedPlaneScope::~ParkedPlaneScope()
     doc_.OtherBaseRect = otherRect_;
 }
 
+CurrentPlaneKept::CurrentPlaneKept(Document& doc)
+    : doc_(doc), base_(doc.CurrentBase), w_(doc.KijunWText), h_(doc.KijunHText)
+{
+}
+
+CurrentPlaneKept::~CurrentPlaneKept()
+{
+    const bool twoPlanes = base_ == 1 || base_ == 2;
+    if (!twoPlanes || (doc_.CurrentBase != 1 && doc_.CurrentBase != 2))
+        return;
+    try {
+        if (doc_.CurrentBase != base_)
+            SwapBDS(doc_);
+        doc_.KijunWText = w_;
+        doc_.KijunHText = h_;
+    } catch (...) {
+        // A destructor must not throw; SwapBDS has put the failure on the trail.
+    }
+}
+
 void ParkedPlaneScope::Exchange()
 {
     std::swap(doc_.Plane, doc_.ParkedPlane);

@@ -151,4 +151,21 @@ private:
     std::array<TDPoint, 6> otherRect_;
 };
 
+// Whatever a routine does with the planes of setting 4 (saving walks through
+// both), the plane current at the start of the scope is current again at its
+// end, on every path out, with the W and H texts exactly as the user left them:
+// the user's next mark must land on the plane the user chose.
+class CurrentPlaneKept {
+public:
+    explicit CurrentPlaneKept(Document& doc);
+    ~CurrentPlaneKept();
+    CurrentPlaneKept(const CurrentPlaneKept&) = delete;
+    CurrentPlaneKept& operator=(const CurrentPlaneKept&) = delete;
+
+private:
+    Document& doc_;
+    std::int32_t base_;
+    std::string w_, h_;
+};
+
 } // namespace kvx

@@ -770,6 +770,7 @@ SaveSettingResult SaveCurrentSetting(Document& doc, const fs::path& folder, Work
 {
     SaveSettingResult r;
     if (doc.CurrentSetting == 4) {
+        const CurrentPlaneKept kept(doc);
         if (doc.CurrentBase == 2)
             SwapBDS(doc);
         r.first = SaveTemp(doc, 4, folder, ui);

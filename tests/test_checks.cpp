@@ -203,8 +203,12 @@ TEST(CheckFile, EachPlaneOfTheTwoPlaneSettingHasItsOwn)
         doc.Plane.Checks.Append(TCheck{{600, 300}, {900, 320}, 1500});
         doc.Plane.Checks.Append(TCheck{{650, 350}, {700, 600}, 800});
     }
+    doc.KijunWText = "1500.0";
     const Document before = doc;
     ASSERT_TRUE(SaveCurrentSetting(doc, s.folder.path(), s.ui).all);
+    EXPECT_EQ(doc.CurrentBase, before.CurrentBase) << "saving walks through both planes and comes back";
+    EXPECT_EQ(doc.KijunWText, "1500.0") << "the W text as the user typed it";
+    EXPECT_EQ(doc.Plane.Checks, before.Plane.Checks);
     Document back;
     ASSERT_TRUE(LoadSetting(back, 4, s.folder.path()));
     ASSERT_EQ(back.CurrentBase, 1);

@@ -457,6 +457,7 @@ private slots:
     void anEmptyWindowTellsHowToBegin();
     void saveDialogsStartWhereTheFilesBelong();
     void theTableKeepsTheValueInSightAndCutsLongNames();
+    void theChosenPlaneStaysCurrentWhateverTheSaveDoes();
 };
 
 void WindowTest::startsWithDefaultsAndShutdownWritesEveryKey()
@@ -3741,3 +3742,86 @@ void WindowTest::imageSaveAsksAboutTheNameItWrites()
 }
 
 #include "test_window.moc"
+
+void WindowTest::theChosenPlaneStaysCurrentWhateverTheSaveDoes()
+{
+    Fixture f;
+    TF001& w = f.OpenWith(QStringLiteral("two.jpg"), Qt::lightGray, QSize(600, 600));
+    const QString photo = QString::fromStdString(w.Doc().ImageFileName);
+    const QString other = f.Photo(QStringLiteral("other.jpg"), Qt::darkCyan);
+    w.mnChangeClick(4);
+    Set(w, [&](Document& d) { d.SixPoint = SixPointFromClick({300, 100}, {0, 0}, {600, 600}); });
+    Set(w, [&](Document& d) { BuildTwoPlanes(d); });
+    w.SetCommand(ucNone);
+    auto* wField = qobject_cast<QLineEdit*>(w.Control(QStringLiteral("chCalcEdit_KijunW")));
+    QVERIFY(wField);
+    wField->setFocus();
+    wField->selectAll();
+    QTest::keyClicks(wField, QStringLiteral("1500.0"));
+    QTest::keyClick(wField, Qt::Key_Tab);
+    QCOMPARE(w.Doc().KijunWText, std::string("1500.0"));
+
+    // Each way out that ends with the user still on this photo.
+    struct Way {
+        const char* what;
+        std::function<void()> go;
+    };
+    const std::filesystem::path rightFile = WorkingFile(w.WorkingFolder(), 5);
+    const std::vector<Way> ways = {
+        {"Cancel at the keep question, opening another photo",
+         [&] {
+             f.prompter->cancelAnswers = {std::nullopt};
+             w.LoadFile(other);
+         }},
+        {"Cancel at the keep question, closing",
+         [&] {
+             f.prompter->cancelAnswers = {std::nullopt};
+             QVERIFY(!w.close());
+         }},
+        {"staying after a failed save, opening another photo",
+         [&] {
+             std::filesystem::remove_all(rightFile);
+             std::filesystem::create_directories(rightFile / "in-the-way");
+             f.prompter->saveFailureAnswers = {SaveFailureChoice::Stay};
+             w.LoadFile(other);
+             std::filesystem::remove_all(rightFile);
+         }},
+        {"staying after a failed save, closing",
+         [&] {
+             std::filesystem::remove_all(rightFile);
+             std::filesystem::create_directories(rightFile / "in-the-way");
+             f.prompter->saveFailureAnswers = {SaveFailureChoice::Stay};
+             QVERIFY(!w.close());
+             std::filesystem::remove_all(rightFile);
+         }},
+    };
+    for (const int chosen : {1, 2}) {
+        if (w.Doc().CurrentBase != chosen)
+            w.mnBaseChangeClick();
+        QCOMPARE(w.Doc().CurrentBase, chosen);
+        const std::string wText = w.Doc().KijunWText;
+        for (const Way& way : ways) {
+            way.go();
+            QVERIFY2(w.isVisible(), way.what);
+            QCOMPARE(QString::fromStdString(w.Doc().ImageFileName), photo);
+            QVERIFY2(w.Doc().CurrentBase == chosen, way.what);
+            QVERIFY2(w.Control(QString::fromLatin1(chosen == 1 ? "Shape1_BaseChange" : "Shape2_BaseChange"))->property("lit").toBool(), way.what);
+            QVERIFY2(w.Doc().KijunWText == wText, way.what);
+            QCOMPARE(wField->text(), QString::fromStdString(wText));
+        }
+    }
+
+    // The next mark lands on the plane the user chose: the left one.
+    w.mnBaseChangeClick();
+    QCOMPARE(w.Doc().CurrentBase, 1);
+    f.prompter->cancelAnswers = {std::nullopt};
+    w.LoadFile(other);
+    w.SetCommand(ucDistance);
+    ClickAt(w, TDPoint{100, 300});
+    ClickAt(w, TDPoint{200, 320});
+    QCOMPARE(w.Doc().CurrentBase, 1);
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
+    QCOMPARE(w.Doc().ParkedPlane.DistanceCount(), 0);
+    f.prompter->cancelAnswers = {false};
+    f.Close();
+}
