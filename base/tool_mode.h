@@ -4,6 +4,8 @@
 // the overlay, so a mode is always named and never a bare number; the values
 // are those the error trail has always recorded for a mode.
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 
 namespace kvx {
@@ -39,5 +41,19 @@ enum uCommand : std::uint8_t {
     ucCheck = 27,
     ucCheckDel = 28,
 };
+
+// Modes that belong together are listed by name: the numbers above follow the
+// order in which modes were added, not what they do (the rename mode sits
+// right after the area modes and is none of them).
+inline constexpr std::array kDistanceModes = {ucDistance, ucDistanceDel, ucDistanceAdjust, ucDistanceHosei,
+                                              ucDistanceHoseiDel};
+inline constexpr std::array kAreaModes = {ucSpaceAdd,   ucSpaceSub,   ucSpaceDel,     ucSpaceAdjust,
+                                          ucSpaceSlant, ucSpaceHosei, ucSpaceHoseiDel};
+
+template <std::size_t N>
+constexpr bool IsOneOf(uCommand mode, const std::array<uCommand, N>& modes)
+{
+    return std::find(modes.begin(), modes.end(), mode) != modes.end();
+}
 
 } // namespace kvx

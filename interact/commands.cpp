@@ -45,9 +45,10 @@ void Add(std::set<std::string>& out, const Names& names)
 
 std::string PriceLabel(uCommand mode)
 {
-    if (mode >= ucDistance && mode <= ucDistanceHoseiDel)
+    if (IsOneOf(mode, kDistanceModes))
         return "/m";
-    if ((mode >= ucSpaceAdd && mode <= ucSpaceAdjust) || mode == ucSpaceHosei || mode == ucSpaceHoseiDel)
+    // The slope dialog asks no price: its label stays empty.
+    if (IsOneOf(mode, kAreaModes) && mode != ucSpaceSlant)
         return Tx("Summary", "/㎡");
     return {};
 }

@@ -61,7 +61,7 @@ void Project(const Document& doc, TDPoint E, TDPoint R, SideProjection& out, dou
 
 bool IsAreaMode(uCommand mode)
 {
-    return mode >= ucSpaceAdd && mode <= ucSpaceNameUpd;
+    return IsOneOf(mode, kAreaModes);
 }
 
 bool CorrectionInForce(const Document& doc, std::uint8_t corrected)

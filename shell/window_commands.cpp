@@ -70,6 +70,18 @@ namespace kvx {
 
 using namespace window_helpers;
 
+namespace {
+
+// The modes in which the user starts measuring with the reference as it stands.
+bool IsMeasuringMode(uCommand mode)
+{
+    constexpr std::array kMeasuringOthers = {ucBaseLineW, ucBaseLineH, ucBaseLineAdjust, ucBaseUnit, ucBaseUnitAdjust,
+                                            ucSpaceNameUpd, ucCheck, ucCheckDel};
+    return IsOneOf(mode, kDistanceModes) || IsOneOf(mode, kAreaModes) || IsOneOf(mode, kMeasuringOthers);
+}
+
+} // namespace
+
 void TF001::SyncFieldsFromDocument()
 {
     // Programmatic changes are no edits: textEdited fires only for the user's.
@@ -307,7 +319,7 @@ void TF001::CommandChanged()
     UpdateLoupe(keyPointer_);
     ShowSnap(keyPointer_);
     // Measuring starts: W and H are as the user means them.
-    if (referenceToJudge_ && mode >= ucBaseLineW && mode <= ucSpaceNameUpd)
+    if (referenceToJudge_ && IsMeasuringMode(mode))
         QTimer::singleShot(0, this, [this] { Run([&] { Guard("JudgeReference", [&] { JudgeReference(); }); }); });
 }
 

@@ -458,6 +458,8 @@ private slots:
     void saveDialogsStartWhereTheFilesBelong();
     void theTableKeepsTheValueInSightAndCutsLongNames();
     void theChosenPlaneStaysCurrentWhateverTheSaveDoes();
+    void theSummarySpeaksOfAreasInTheAreaModesOnly_data();
+    void theSummarySpeaksOfAreasInTheAreaModesOnly();
 };
 
 void WindowTest::startsWithDefaultsAndShutdownWritesEveryKey()
@@ -3822,6 +3824,60 @@ void WindowTest::theChosenPlaneStaysCurrentWhateverTheSaveDoes()
     QCOMPARE(w.Doc().CurrentBase, 1);
     QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
     QCOMPARE(w.Doc().ParkedPlane.DistanceCount(), 0);
+    f.prompter->cancelAnswers = {false};
+    f.Close();
+}
+
+void WindowTest::theSummarySpeaksOfAreasInTheAreaModesOnly_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("areas");
+    QTest::newRow("add") << int(ucSpaceAdd) << true;
+    QTest::newRow("subtract") << int(ucSpaceSub) << true;
+    QTest::newRow("delete an area") << int(ucSpaceDel) << true;
+    QTest::newRow("adjust an area") << int(ucSpaceAdjust) << true;
+    QTest::newRow("slope") << int(ucSpaceSlant) << true;
+    QTest::newRow("correct an area") << int(ucSpaceHosei) << true;
+    QTest::newRow("drop an area's correction") << int(ucSpaceHoseiDel) << true;
+    QTest::newRow("rename") << int(ucSpaceNameUpd) << false;
+    QTest::newRow("cross line") << int(ucCrossLine) << false;
+    QTest::newRow("image range") << int(ucImageFix) << false;
+    QTest::newRow("check distance") << int(ucCheck) << false;
+    QTest::newRow("distance") << int(ucDistance) << false;
+}
+
+// With a distance current and an area beside it, the summary names the
+// distance unless an area mode is on.
+void WindowTest::theSummarySpeaksOfAreasInTheAreaModesOnly()
+{
+    QFETCH(int, mode);
+    QFETCH(bool, areas);
+    Fixture f;
+    TF001& w = f.OpenWith(QStringLiteral("areas.jpg"), Qt::lightGray);
+    w.SetCommand(ucBase);
+    for (const TDPoint p : {TDPoint{100, 100}, TDPoint{300, 100}, TDPoint{300, 250}, TDPoint{100, 250}})
+        ClickAt(w, p);
+    w.SetCommand(ucSpaceAdd);
+    ClickAt(w, TDPoint{150, 150});
+    ClickAt(w, TDPoint{200, 200});
+    QCOMPARE(w.Doc().Plane.SpaceCount(), 1);
+    w.SetCommand(ucDistance);
+    ClickAt(w, TDPoint{120, 120});
+    ClickAt(w, TDPoint{250, 130});
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
+    w.SetCommand(ucNone);
+    auto* info = static_cast<QLineEdit*>(w.Control(QStringLiteral("Edit_Info")));
+    QVERIFY2(info->text().startsWith(QStringLiteral("長さ=")), qPrintable(info->text()));
+
+    if (mode == ucSpaceNameUpd) {
+        // Through its menu command, as the user enters it.
+        QVERIFY(w.ItemEnabled(QStringLiteral("mnSpaceNameUpd")));
+        w.Action(QStringLiteral("mnSpaceNameUpd"))->trigger();
+    } else {
+        w.SetCommand(static_cast<uCommand>(mode));
+    }
+    QCOMPARE(w.Command(), mode);
+    QVERIFY2(info->text().startsWith(areas ? QStringLiteral("合計面積=") : QStringLiteral("長さ=")), qPrintable(info->text()));
     f.prompter->cancelAnswers = {false};
     f.Close();
 }
