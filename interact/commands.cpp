@@ -10,7 +10,8 @@ namespace {
 using Names = std::vector<std::string>;
 
 const Names kPhoto = {"ComboBox_Change", "RadioGroup_Group", "mnPrint",         "mnPdfOut",
-                      "mnCsvOut",        "mnCsvOut2",        "mnTableOut",      "mnBase",          "mnChange",
+                      "mnCsvOut",        "mnCsvOut2",        "mnTableOut",      "mnDxfOut",        "mnRectifiedOut",
+                      "mnBase",          "mnChange",
                       "mnGroup",         "mnEffect",         "mnImageFix",      "mnZoomAll",
                       "mnZoom1",         "mnZoomUp",         "mnZoomDown",      "SpeedButton_Base",
                       "SpeedButton_ZoomAll", "SpeedButton_ZoomUp", "SpeedButton_ZoomDown"};

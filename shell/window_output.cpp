@@ -262,6 +262,9 @@ void TF001::mnTableOutClick()
 
 void TF001::mnDxfOutClick()
 {
+    // Without a photo a drawing would be empty, and an empty drawing looks like a result.
+    if (!HasPhoto())
+        return;
     const auto path = prompter_->SaveText(Qx("WindowOutput", "ＤＸＦ出力"), SaveFolder(settings_.Csv2Folder),
                                           ProposedName(doc_.ImageFileName, ".dxf"), QStringLiteral("DXF (*.dxf)"));
     if (!path)

@@ -460,6 +460,7 @@ private slots:
     void theChosenPlaneStaysCurrentWhateverTheSaveDoes();
     void theSummarySpeaksOfAreasInTheAreaModesOnly_data();
     void theSummarySpeaksOfAreasInTheAreaModesOnly();
+    void exportsWaitForAPhoto();
 };
 
 void WindowTest::startsWithDefaultsAndShutdownWritesEveryKey()
@@ -3879,5 +3880,29 @@ void WindowTest::theSummarySpeaksOfAreasInTheAreaModesOnly()
     QCOMPARE(w.Command(), mode);
     QVERIFY2(info->text().startsWith(areas ? QStringLiteral("合計面積=") : QStringLiteral("長さ=")), qPrintable(info->text()));
     f.prompter->cancelAnswers = {false};
+    f.Close();
+}
+
+// The exports need a photo: without one their items are off, and the drawing's
+// handler writes nothing even when reached.
+void WindowTest::exportsWaitForAPhoto()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    const QStringList exports = {QStringLiteral("mnPdfOut"),   QStringLiteral("mnCsvOut"),  QStringLiteral("mnCsvOut2"),
+                                 QStringLiteral("mnDxfOut"),   QStringLiteral("mnTableOut"),
+                                 QStringLiteral("mnRectifiedOut")};
+    for (const QString& name : exports) {
+        QVERIFY2(!w.ItemEnabled(name), qPrintable(name));
+        QVERIFY2(!w.Action(name)->isEnabled(), qPrintable(name));
+    }
+    const QString drawing = f.home.filePath(QStringLiteral("nothing.dxf"));
+    f.prompter->textTarget = drawing;
+    w.mnDxfOutClick();
+    QVERIFY(!QFileInfo::exists(drawing));
+
+    w.LoadFile(f.Photo(QStringLiteral("now.jpg"), Qt::gray));
+    for (const QString& name : exports)
+        QVERIFY2(w.ItemEnabled(name), qPrintable(name));
     f.Close();
 }
