@@ -79,6 +79,7 @@ void Interaction::LeftBaseAdjust(TDPoint P)
     // The summary and the marks follow from the edit's own notification.
     if (twoPlanes)
         port_.PlaneChanged();
+    port_.ReferenceAdjusted();
 }
 
 void Interaction::LeftBaseLineAdjust(TDPoint P)

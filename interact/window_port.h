@@ -71,6 +71,8 @@ public:
     // A new reference (a rectangle, or the figure of two planes) was just
     // completed: the window judges how well it measures once W and H are typed.
     virtual void ReferenceSet() {}
+    // A corner of the reference was moved: the window judges it again.
+    virtual void ReferenceAdjusted() {}
     // Cuts out the image range (whole pixels), asks where to save it, writes it
     // and opens the written file.
     virtual void ImageRangeOutput(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2) = 0;

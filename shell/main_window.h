@@ -183,9 +183,12 @@ public:
     std::optional<std::string> AskCheckLength(const std::string& prompt, const std::string& current = {}) override;
     void ImageRangeOutput(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2) override;
     void ReferenceSet() override;
+    void ReferenceAdjusted() override;
     // Warns, once for each new reference, when it measures a metre through
     // the photo's middle less well than one per cent.
     void JudgeReference();
+    // The same at the next turn of the event loop, with the sizes as they stand.
+    void JudgeReferenceSoon();
 
     // Draws the overlay of both planes onto a painter (the display's end of repaint).
     void DrawOverlay(QPainter& painter, const ViewState& view);
@@ -336,6 +339,12 @@ private:
     // A reference was just set and is judged once W and H are typed (focus
     // leaves the two fields) or a measuring tool starts.
     bool referenceToJudge_ = false;
+    // The user typed W or H on this photo: a reference closing now is judged
+    // at once with them, as a stray corner must not wait for more typing.
+    bool sizesTyped_ = false;
+    // The last judgement warned: moving a corner of a reference already told
+    // weak does not tell again.
+    bool referenceWeak_ = false;
     QMetaObject::Connection sizeFieldsLeft_;  // the focus leaving W and H
 
     QTimer Timer1;

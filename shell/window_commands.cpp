@@ -102,6 +102,8 @@ void TF001::SyncViewToggles()
 
 void TF001::Edit_KijunChange(QLineEdit* field)
 {
+    if (field != chCalcEdit_Tanka)
+        sizesTyped_ = true;
     const std::string text = Utf8(field->text());
     editor_.SetFieldText(field == chCalcEdit_KijunW  ? FieldText::W
                          : field == chCalcEdit_KijunH ? FieldText::H
@@ -326,6 +328,32 @@ void TF001::CommandChanged()
 void TF001::ReferenceSet()
 {
     referenceToJudge_ = true;
+    referenceWeak_ = false;
+    if (sizesTyped_)
+        JudgeReferenceSoon();
+}
+
+void TF001::ReferenceAdjusted()
+{
+    // While W and H are still to be typed the judgement waits for them.
+    if (!sizesTyped_ && referenceToJudge_)
+        return;
+    referenceToJudge_ = true;
+    JudgeReferenceSoon();
+}
+
+void TF001::JudgeReferenceSoon()
+{
+    // Judged with the sizes typed before; a reference found sound is judged
+    // again should the user type other sizes for it or start measuring.
+    QTimer::singleShot(0, this, [this] {
+        Run([&] {
+            Guard("JudgeReference", [&] {
+                JudgeReference();
+                referenceToJudge_ = !referenceWeak_;
+            });
+        });
+    });
 }
 
 void TF001::JudgeReference()
@@ -351,7 +379,9 @@ void TF001::JudgeReference()
     std::string text;
     for (const std::string& t : told)
         text += (text.empty() ? "" : "\r\r") + t;
-    if (!text.empty())
+    const bool toldBefore = referenceWeak_;
+    referenceWeak_ = !text.empty();
+    if (!text.empty() && !toldBefore)
         prompter_->Warn(text);
 }
 

@@ -203,6 +203,9 @@ void TF001::LoadFile(const QString& typed)
         PushRecent(settings_.LastFileName, Utf8(path));
 
         diagnostic_ = false;
+        sizesTyped_ = false;
+        referenceToJudge_ = false;
+        referenceWeak_ = false;
         const PhotoKey id = IdentifyPhoto(path, Utf8(path), loaded.photo.CheckSum(), sharedTemp_);
         OpenedPhoto opened = AdoptPhoto(
             editor_, loaded.photo, Utf8(path), paths_.folders.TempFolder, id, [this] { return PrepareWorkingFiles(); },

@@ -461,6 +461,7 @@ private slots:
     void theSummarySpeaksOfAreasInTheAreaModesOnly_data();
     void theSummarySpeaksOfAreasInTheAreaModesOnly();
     void exportsWaitForAPhoto();
+    void aWeakReferenceIsToldWhenItClosesOrIsAdjusted();
 };
 
 void WindowTest::startsWithDefaultsAndShutdownWritesEveryKey()
@@ -3904,5 +3905,69 @@ void WindowTest::exportsWaitForAPhoto()
     w.LoadFile(f.Photo(QStringLiteral("now.jpg"), Qt::gray));
     for (const QString& name : exports)
         QVERIFY2(w.ItemEnabled(name), qPrintable(name));
+    f.Close();
+}
+
+// W and H typed before the reference's last corner: the reference is judged as
+// it closes, and again when a corner is moved.
+void WindowTest::aWeakReferenceIsToldWhenItClosesOrIsAdjusted()
+{
+    Fixture f;
+    TF001& w = f.OpenWith(QStringLiteral("stray.jpg"), Qt::lightGray, QSize(600, 500));
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->objectName() == QStringLiteral("TFTitle"))
+            top->close();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    auto type = [&](const char* width, const char* height) {
+        for (auto [field, text] : {std::pair{QStringLiteral("chCalcEdit_KijunW"), width},
+                                   std::pair{QStringLiteral("chCalcEdit_KijunH"), height}}) {
+            auto* edit = static_cast<QLineEdit*>(w.Control(field));
+            edit->setFocus();
+            edit->selectAll();
+            QTest::keyClicks(edit, QString::fromLatin1(text));
+            QTest::keyClick(edit, Qt::Key_Return);
+        }
+        QCoreApplication::processEvents();
+    };
+    auto reference = [&](const std::array<TDPoint, 4>& corners) {
+        w.mnBaseClick();
+        for (const TDPoint p : corners)
+            ClickAt(w, p);
+        QCOMPARE(w.Doc().Plane.base.BaseSet, std::uint8_t{1});
+        QTest::qWait(50);
+    };
+    auto weak = [&] {
+        const std::optional<ReferenceStrength> s = ReferenceStrengthAt(w.Doc(), {300, 250}, kDefaultClickSigma);
+        return s && s->relative > kWeakReference;
+    };
+
+    // Sizes first, then a sound reference: nothing to say.
+    type("2600", "2100");
+    reference({TDPoint{40, 40}, {560, 45}, {555, 460}, {45, 455}});
+    QVERIFY(!weak());
+    QCOMPARE(f.prompter->warnings.size(), std::size_t{0});
+
+    // Its corner moved far out of place: told at once, without typing.
+    w.SetCommand(ucBaseAdjust);
+    ClickAt(w, TDPoint{555, 460});
+    ClickAt(w, TDPoint{500, 150});
+    QVERIFY(Distance(w.Doc().Plane.base.BaseRect[3], TDPoint{500, 150}) < 1);  // to a screen pixel
+    QVERIFY(weak());
+    QTRY_COMPARE(f.prompter->warnings.size(), std::size_t{1});
+    // Moved again, still weak: told once.
+    ClickAt(w, TDPoint{500, 150});
+    ClickAt(w, TDPoint{505, 155});
+    QVERIFY(weak());
+    QTest::qWait(50);
+    QCOMPARE(f.prompter->warnings.size(), std::size_t{1});
+
+    // A new reference of a few pixels, its sizes typed before its corners.
+    w.SetCommand(ucNone);
+    f.prompter->answers = {true};
+    reference({TDPoint{288, 241}, {312, 241}, {312, 259}, {288, 259}});
+    QVERIFY(weak());
+    QTRY_COMPARE(f.prompter->warnings.size(), std::size_t{2});
+    f.prompter->cancelAnswers = {false};
     f.Close();
 }
