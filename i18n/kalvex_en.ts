@@ -553,6 +553,10 @@
         <source>」は長さとして読めません. 0.1 から 1,000,000 までの mm の数を, 1000 や 1,250.5 のように入力してください.</source>
         <translation>&quot; is not a length. Type a number of mm from 0.1 to 1,000,000, such as 1000 or 1,250.5.</translation>
     </message>
+    <message>
+        <source>[基準矩形を設定する]&#x3000;基準矩形の実寸Ｗ、Ｈ（㎜）を入力してEnter</source>
+        <translation>[Set the reference rectangle]  Type the real W and H of the reference rectangle (mm) and press Enter</translation>
+    </message>
 </context>
 <context>
     <name>PropertyDialog</name>

@@ -76,7 +76,9 @@ bool Interaction::Refuse(OutlineFault fault)
 void Interaction::SetStatusBar()
 {
     Guard("SetStatusBar", [&] {
-        if (const auto text = PromptText(uCommand_, doc_.InputCount(), options.polygon))
+        if (uCommand_ == ucNone && sizesWanted_)
+            port_.SetStatusText(2, SizesPrompt());
+        else if (const auto text = PromptText(uCommand_, doc_.InputCount(), options.polygon))
             port_.SetStatusText(2, refusal_.empty() ? *text : *text + "　" + refusal_);
     });
 }
@@ -93,6 +95,7 @@ void Interaction::EnterCommand(uCommand mode)
     EndTool();
     uCommand_ = mode;
     refusal_.clear();
+    sizesWanted_ = false;
     SetStatusBar();
     SetCalcu();
 }

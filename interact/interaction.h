@@ -114,6 +114,8 @@ private:
 
     void LeftBase(TDPoint P);
     void LeftSixPoint(TDPoint P);
+    // After a reference closed: the prompt and the focus go to its W and H.
+    void AskForSizes();
     void LeftBaseLine(TDPoint P, bool w);
     void LeftBaseUnit(TDPoint P);
     void LeftDistance(TDPoint P);
@@ -158,6 +160,8 @@ private:
     std::int32_t linkedDistance_ = 0;
     std::int32_t pickedVertex_ = -1;
     std::string refusal_;  // why the last click was not taken, after the prompt
+    // A reference just closed: the prompt asks for its W and H until the next tool.
+    bool sizesWanted_ = false;
 };
 
 // The smallest k >= 1 for which neither "<stem>_<k>.bmp" nor ".jpg" exists in folder.

@@ -19,6 +19,11 @@ std::string Pick(const Prompt& p, int n)
 
 } // namespace
 
+std::string SizesPrompt()
+{
+    return Tx("Prompts", "[基準矩形を設定する]　基準矩形の実寸Ｗ、Ｈ（㎜）を入力してEnter");
+}
+
 std::optional<std::string> PromptText(uCommand mode, int n, bool polygon)
 {
     const std::string kSixPieces[] = {Tx("Prompts", "中心線（上）をマウス㊧ボタンで指示"), Tx("Prompts", "中心線（下）"), Tx("Prompts", "左基準線（上）"),

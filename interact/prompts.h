@@ -14,6 +14,9 @@ namespace kvx {
 // one (the status line then keeps its text).
 std::optional<std::string> PromptText(uCommand mode, int n, bool polygon);
 
+// The prompt once a reference has closed: its real W and H are to be typed.
+std::string SizesPrompt();
+
 // Why a closing click was not taken, shown after the tool's prompt; empty when
 // the outline is fine.
 std::string OutlineRefusal(OutlineFault fault);

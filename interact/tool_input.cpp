@@ -54,9 +54,17 @@ void Interaction::LeftBase(TDPoint P)
         EndTrace();
         ed_.SetReference({Q(1), Q(2), Q(3), pending_});
         Finish(ucNone);
+        AskForSizes();
         port_.ReferenceSet();
     }
     Redraw();
+}
+
+void Interaction::AskForSizes()
+{
+    sizesWanted_ = true;
+    SetStatusBar();
+    port_.FocusField(InputField::W);
 }
 
 void Interaction::LeftSixPoint(TDPoint P)
@@ -85,6 +93,7 @@ void Interaction::LeftSixPoint(TDPoint P)
         ed_.SetTwoPlanes(six);
         port_.PlaneChanged();
         Finish(ucNone);
+        AskForSizes();
         port_.ReferenceSet();
     }
     Redraw();

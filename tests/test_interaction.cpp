@@ -135,10 +135,14 @@ TEST_F(Tools, ACrossedOrEmptyReferenceIsRefusedAndSaysWhy)
     Right(0, 0);
     Click(300, 400);
     EXPECT_EQ(Prompt(), *PromptText(ucBase, 3, false)) << "a click taken clears the reason";
+    port.focused.clear();
     Click(100, 400);
     EXPECT_EQ(doc.Plane.base.BaseSet, 1);
     EXPECT_EQ(tools.Command(), ucNone);
-    EXPECT_EQ(Prompt(), "");
+    EXPECT_EQ(Prompt(), SizesPrompt()) << "closed: its W and H are asked for";
+    EXPECT_EQ(port.focused, std::vector<InputField>{InputField::W});
+    tools.SetCommand(ucNone);
+    EXPECT_EQ(Prompt(), "") << "until the next tool";
 }
 
 TEST_F(Tools, AMeasurementBaseOrAnAdjustmentThatLeavesNoOutlineIsRefused)

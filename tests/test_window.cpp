@@ -462,6 +462,8 @@ private slots:
     void theSummarySpeaksOfAreasInTheAreaModesOnly();
     void exportsWaitForAPhoto();
     void aWeakReferenceIsToldWhenItClosesOrIsAdjusted();
+    void aClosedReferenceAsksForItsSizes_data();
+    void aClosedReferenceAsksForItsSizes();
 };
 
 void WindowTest::startsWithDefaultsAndShutdownWritesEveryKey()
@@ -3968,6 +3970,55 @@ void WindowTest::aWeakReferenceIsToldWhenItClosesOrIsAdjusted()
     reference({TDPoint{288, 241}, {312, 241}, {312, 259}, {288, 259}});
     QVERIFY(weak());
     QTRY_COMPARE(f.prompter->warnings.size(), std::size_t{2});
+    f.prompter->cancelAnswers = {false};
+    f.Close();
+}
+
+void WindowTest::aClosedReferenceAsksForItsSizes_data()
+{
+    QTest::addColumn<bool>("twoPlanes");
+    QTest::newRow("four corners") << false;
+    QTest::newRow("six points of two planes") << true;
+}
+
+// The last click of a reference: the prompt asks for W and H, and what the
+// user types next replaces the W field's text.
+void WindowTest::aClosedReferenceAsksForItsSizes()
+{
+    QFETCH(bool, twoPlanes);
+    Fixture f;
+    TF001& w = f.OpenWith(QStringLiteral("sizes.jpg"), Qt::lightGray, QSize(600, 500));
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->objectName() == QStringLiteral("TFTitle"))
+            top->close();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    std::vector<TDPoint> clicks = {TDPoint{100, 100}, {300, 110}, {290, 250}, {110, 240}};
+    if (twoPlanes) {
+        w.mnChangeClick(4);
+        clicks = {TDPoint{300, 100}, {300, 400}, {100, 120}, {100, 380}, {500, 120}, {500, 380}};
+    }
+    w.mnBaseClick();
+    QCOMPARE(w.Command(), int(twoPlanes ? ucBaseSixPoint : ucBase));
+    auto* wField = static_cast<QLineEdit*>(w.Control(QStringLiteral("chCalcEdit_KijunW")));
+    for (std::size_t i = 0; i + 1 < clicks.size(); ++i) {
+        ClickAt(w, clicks[i]);
+        QVERIFY(!w.StatusText(2).isEmpty());
+    }
+    ClickAt(w, clicks.back());
+    QCOMPARE(w.Doc().Plane.base.BaseSet, std::uint8_t{1});
+    QCOMPARE(w.Command(), int(ucNone));
+    QCOMPARE(w.StatusText(2), QString::fromStdString(SizesPrompt()));
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(wField));
+    QCOMPARE(wField->selectedText(), wField->text());
+
+    // Typed straight away, the digits replace W.
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("2400"));
+    QCOMPARE(w.Doc().KijunWText, std::string("2400"));
+
+    // The next tool has its own prompt.
+    w.SetCommand(ucDistance);
+    QCOMPARE(w.StatusText(2), QString::fromStdString(*PromptText(ucDistance, 0, false)));
     f.prompter->cancelAnswers = {false};
     f.Close();
 }
