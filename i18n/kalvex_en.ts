@@ -322,6 +322,14 @@
         <source>ＰＤ２５データ(csv)を開く</source>
         <translation>Open PD25 data (csv)</translation>
     </message>
+    <message>
+        <source>保存する</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>保存しない</source>
+        <translation>Don&apos;t Save</translation>
+    </message>
 </context>
 <context>
     <name>Prompts</name>

@@ -81,14 +81,18 @@ bool QtPrompter::AskYesNo(const std::string& message)
                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
 }
 
-std::optional<bool> QtPrompter::AskYesNoCancel(const std::string& message)
+std::optional<bool> QtPrompter::AskSaveChanges(const std::string& message)
 {
-    const auto answer =
-        QMessageBox::question(parent_, QApplication::applicationName(), BoxText(message),
-                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
-    if (answer == QMessageBox::Yes)
+    QMessageBox box(QMessageBox::Question, QApplication::applicationName(), BoxText(message), QMessageBox::NoButton, parent_);
+    QPushButton* save = box.addButton(Qx("Prompter", "保存する"), QMessageBox::AcceptRole);
+    QPushButton* discard = box.addButton(Qx("Prompter", "保存しない"), QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(Qx("Prompter", "キャンセル"), QMessageBox::RejectRole);
+    box.setDefaultButton(save);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == save)
         return true;
-    if (answer == QMessageBox::No)
+    if (box.clickedButton() == discard)
         return false;
     return std::nullopt;
 }

@@ -24,8 +24,11 @@ enum class SaveFailureChoice { Retry, GoOn, Stay };
 
 class Prompter : public WorkFileUi {
 public:
-    // A question with Yes, No and Cancel: nothing on Cancel.
-    virtual std::optional<bool> AskYesNoCancel(const std::string& message) = 0;
+    // Whether to save the changes before they are left: true for "保存する"
+    // (Save), false for "保存しない" (Don't Save), nothing for "キャンセル"
+    // (Cancel).  The buttons say what they do: a bare No has thrown
+    // measurements away for users who read it as "don't close".
+    virtual std::optional<bool> AskSaveChanges(const std::string& message) = 0;
     // The measurements could not be saved (message says what failed): try
     // again, go on without them, or stay where the user was.
     virtual SaveFailureChoice SaveFailed(const std::string& message) = 0;
@@ -95,7 +98,7 @@ public:
     explicit QtPrompter(QWidget* parent);
     void Warn(const std::string& message) override;
     bool AskYesNo(const std::string& message) override;
-    std::optional<bool> AskYesNoCancel(const std::string& message) override;
+    std::optional<bool> AskSaveChanges(const std::string& message) override;
     SaveFailureChoice SaveFailed(const std::string& message) override;
     void Info(const std::string& message) override;
     void Error(const std::string& message) override;

@@ -112,7 +112,7 @@ bool TF001::SaveWorkingFiles(bool leavingPhoto)
         const SaveSettingResult r = editor_.SaveSetting(paths_.folders.TempFolder, watch);
         if (leavingPhoto && r.all && doc_.Modified == 1) {
             if (!keep)
-                keep = prompter_->AskYesNoCancel(KeepQuestion());
+                keep = prompter_->AskSaveChanges(KeepQuestion());
             if (!keep)
                 return false;
             if (*keep)

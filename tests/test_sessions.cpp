@@ -76,7 +76,7 @@ public:
         answers.pop_front();
         return a;
     }
-    std::optional<bool> AskYesNoCancel(const std::string& m) override { return AskYesNo(m); }
+    std::optional<bool> AskSaveChanges(const std::string& m) override { return AskYesNo(m); }
     // A save that fails is told; the choices given in advance are taken in
     // turn, then the program goes on without it.
     std::deque<SaveFailureChoice> saveChoices;

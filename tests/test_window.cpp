@@ -114,7 +114,7 @@ public:
     }
     // Yes, No or Cancel: from cancelAnswers while there are any, else as AskYesNo.
     std::deque<std::optional<bool>> cancelAnswers;
-    std::optional<bool> AskYesNoCancel(const std::string& m) override
+    std::optional<bool> AskSaveChanges(const std::string& m) override
     {
         if (cancelAnswers.empty())
             return AskYesNo(m);
@@ -464,6 +464,8 @@ private slots:
     void aWeakReferenceIsToldWhenItClosesOrIsAdjusted();
     void aClosedReferenceAsksForItsSizes_data();
     void aClosedReferenceAsksForItsSizes();
+    void theKeepQuestionsButtonsSayWhatTheyDo_data();
+    void theKeepQuestionsButtonsSayWhatTheyDo();
 };
 
 void WindowTest::startsWithDefaultsAndShutdownWritesEveryKey()
@@ -4020,5 +4022,85 @@ void WindowTest::aClosedReferenceAsksForItsSizes()
     w.SetCommand(ucDistance);
     QCOMPARE(w.StatusText(2), QString::fromStdString(*PromptText(ucDistance, 0, false)));
     f.prompter->cancelAnswers = {false};
+    f.Close();
+}
+
+void WindowTest::theKeepQuestionsButtonsSayWhatTheyDo_data()
+{
+    QTest::addColumn<bool>("english");
+    QTest::addColumn<QString>("pressed");
+    QTest::addColumn<int>("kept");  // distances back on the photo, -1: the window stays
+    QTest::newRow("保存する") << false << QStringLiteral("保存する") << 1;
+    QTest::newRow("保存しない") << false << QStringLiteral("保存しない") << 0;
+    QTest::newRow("キャンセル") << false << QStringLiteral("キャンセル") << -1;
+    QTest::newRow("Save") << true << QStringLiteral("Save") << 1;
+    QTest::newRow("Don't Save") << true << QStringLiteral("Don't Save") << 0;
+    QTest::newRow("Cancel") << true << QStringLiteral("Cancel") << -1;
+}
+
+// Closing with unsaved measurements asks with buttons named by what they do,
+// in the interface's language, and each does what it says.
+void WindowTest::theKeepQuestionsButtonsSayWhatTheyDo()
+{
+    QFETCH(bool, english);
+    QFETCH(QString, pressed);
+    QFETCH(int, kept);
+    InstallLanguage(*QCoreApplication::instance(), english ? UiLanguage::English : UiLanguage::Japanese);
+    const QStringList expected = english ? QStringList{QStringLiteral("Save"), QStringLiteral("Don't Save"), QStringLiteral("Cancel")}
+                                         : QStringList{QStringLiteral("保存する"), QStringLiteral("保存しない"), QStringLiteral("キャンセル")};
+    Fixture f;
+    QString photo;
+    QStringList buttons;
+    bool closed = false;
+    {
+        TF001& w = f.OpenWith(QStringLiteral("keep.jpg"), Qt::gray);
+        photo = QString::fromStdString(w.Doc().ImageFileName);
+        w.SetCommand(ucBase);
+        for (const TDPoint p : {TDPoint{100, 100}, TDPoint{300, 100}, TDPoint{300, 250}, TDPoint{100, 250}})
+            ClickAt(w, p);
+        w.SetCommand(ucDistance);
+        ClickAt(w, TDPoint{120, 120});
+        ClickAt(w, TDPoint{250, 130});
+        QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
+        w.SetPrompter(std::make_unique<QtPrompter>(&w));
+        const ModalScript script({[&](QWidget* top) {
+            auto* box = qobject_cast<QMessageBox*>(top);
+            if (!box)
+                return false;
+            QAbstractButton* target = nullptr;
+            for (QAbstractButton* b : box->buttons()) {
+                buttons << b->text();
+                if (b->text() == pressed)
+                    target = b;
+            }
+            if (!target)
+                return false;
+            QMetaObject::invokeMethod(target, "click", Qt::QueuedConnection);
+            return true;
+        }});
+        closed = w.close();
+        QVERIFY(script.Done());
+        QCOMPARE(closed, kept >= 0);
+        if (!closed) {
+            QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
+            w.SetPrompter(std::make_unique<ScriptedPrompter>());
+            QVERIFY(w.close());
+        }
+        f.window.reset();
+    }
+    for (const QString& name : expected)
+        QVERIFY2(buttons.contains(name), qPrintable(buttons.join(QLatin1Char('|'))));
+    QVERIFY2(!buttons.contains(english ? QStringLiteral("&No") : QStringLiteral("いいえ")), qPrintable(buttons.join(QLatin1Char('|'))));
+    InstallLanguage(*QCoreApplication::instance(), UiLanguage::Japanese);
+    for (auto* t : QCoreApplication::instance()->findChildren<QTranslator*>()) {
+        QCoreApplication::removeTranslator(t);
+        delete t;
+    }
+    if (kept < 0)
+        return;
+    // Opened again in a new window: what the answer kept.
+    TF001& again = f.Open();
+    again.LoadFile(photo);
+    QCOMPARE(again.Doc().Plane.DistanceCount(), kept);
     f.Close();
 }
