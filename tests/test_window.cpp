@@ -466,6 +466,8 @@ private slots:
     void aClosedReferenceAsksForItsSizes();
     void theKeepQuestionsButtonsSayWhatTheyDo_data();
     void theKeepQuestionsButtonsSayWhatTheyDo();
+    void aRedoLeavesOneRowSelected_data();
+    void aRedoLeavesOneRowSelected();
 };
 
 void WindowTest::startsWithDefaultsAndShutdownWritesEveryKey()
@@ -4102,5 +4104,58 @@ void WindowTest::theKeepQuestionsButtonsSayWhatTheyDo()
     TF001& again = f.Open();
     again.LoadFile(photo);
     QCOMPARE(again.Doc().Plane.DistanceCount(), kept);
+    f.Close();
+}
+
+void WindowTest::aRedoLeavesOneRowSelected_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::newRow("Ctrl+Y") << int(Qt::Key_Y) << int(Qt::ControlModifier);
+    QTest::newRow("Ctrl+Shift+Z") << int(Qt::Key_Z) << int(Qt::ControlModifier | Qt::ShiftModifier);
+}
+
+// After undo and redo by the keys, the table of results selects the current
+// mark's row alone, and Delete removes that mark only.
+void WindowTest::aRedoLeavesOneRowSelected()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    Fixture f;
+    TF001& w = f.OpenWith(QStringLiteral("redo.jpg"), Qt::gray, QSize(500, 400));
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->objectName() == QStringLiteral("TFTitle"))
+            top->close();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    Set(w, [&](Document& d) { MarkReference(d); });
+    w.Action(QStringLiteral("mnResultsView"))->trigger();
+    auto* table = w.findChild<QTableWidget*>(QStringLiteral("ResultsTable"));
+    QVERIFY(table && table->isVisible());
+    w.SetCommand(ucDistance);
+    ClickAt(w, {120, 150});
+    ClickAt(w, {200, 160});
+    ClickAt(w, {120, 200});
+    ClickAt(w, {220, 210});
+    ClickAt(w, {130, 230});
+    ClickAt(w, {240, 235});
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 3);
+    // The first row chosen in the table.
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualItemRect(table->item(0, 1)).center());
+    QCOMPARE(w.Doc().CurrentDistance, 1);
+    w.Display()->setFocus();
+
+    QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 2);
+    QTest::keyClick(&w, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 3);
+    const QModelIndexList chosen = table->selectionModel()->selectedRows();
+    QCOMPARE(chosen.size(), 1);
+    QCOMPARE(table->item(chosen.front().row(), 1)->text(), QString::number(w.Doc().CurrentDistance));
+
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_Delete);
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 2);
+    f.prompter->cancelAnswers = {false};
     f.Close();
 }

@@ -151,7 +151,7 @@ void ResultsPanel::Show(const std::vector<ResultRow>& rows, const std::vector<Gr
     for (int i = 0; i < table_->rowCount(); ++i)
         for (const auto& [kind, number] : selected)
             if (rows_[static_cast<std::size_t>(i)].kind == kind && rows_[static_cast<std::size_t>(i)].number == number)
-                table_->selectRow(i);
+                ChooseRow(i, QItemSelectionModel::Select);
     quiet_ = false;
 }
 
@@ -161,10 +161,19 @@ void ResultsPanel::Select(ResultKind kind, std::int32_t number)
     table_->clearSelection();
     for (std::size_t i = 0; i < rows_.size(); ++i)
         if (rows_[i].kind == kind && rows_[i].number == number) {
-            table_->selectRow(static_cast<int>(i));
+            ChooseRow(static_cast<int>(i), QItemSelectionModel::ClearAndSelect);
             table_->scrollToItem(table_->item(static_cast<int>(i), 0));
         }
     quiet_ = false;
+}
+
+void ResultsPanel::ChooseRow(int row, QItemSelectionModel::SelectionFlags how)
+{
+    // selectRow would read the modifiers held at this moment: Shift of the
+    // redo key (Ctrl+Shift+Z) extended the selection from the old anchor.
+    const QModelIndex index = table_->model()->index(row, 0);
+    table_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+    table_->selectionModel()->select(index, how | QItemSelectionModel::Rows);
 }
 
 std::vector<std::pair<ResultKind, std::int32_t>> ResultsPanel::SelectedMarks() const

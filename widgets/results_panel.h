@@ -6,6 +6,7 @@
 #include "measure/results.h"
 
 #include <QDockWidget>
+#include <QItemSelectionModel>
 
 #include <utility>
 #include <vector>
@@ -46,6 +47,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Selects the whole row, whatever keys are held.
+    void ChooseRow(int row, QItemSelectionModel::SelectionFlags how);
     std::vector<std::pair<ResultKind, std::int32_t>> SelectedMarks() const;
 
     QTableWidget* table_;
