@@ -371,6 +371,9 @@ bool TF001::event(QEvent* e)
         SetPanWindow();
     if (e->type() == QEvent::ApplicationDeactivate)
         Ik5Disp1->ShowPanWindow(false, settings_.PanWindowSize);
+    // Another window or a dialog in front: the loupe would stand over it.
+    if (e->type() == QEvent::WindowDeactivate || e->type() == QEvent::ApplicationDeactivate)
+        HideLoupe();
     return QMainWindow::event(e);
 }
 
@@ -387,6 +390,9 @@ void TF001::changeEvent(QEvent* e)
 
 bool TF001::eventFilter(QObject* watched, QEvent* e)
 {
+    // The pointer off the photo: the loupe would cover the labels for nothing.
+    if (e->type() == QEvent::Leave && Ik5Disp1 && watched == Ik5Disp1->viewport())
+        HideLoupe();
     if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape)
         scanCancel_ = true;
     if (e->type() == QEvent::KeyPress && isActiveWindow() && interaction_ && HasPhoto() &&
@@ -475,6 +481,13 @@ void TF001::UpdateLoupe(std::optional<QPoint> pointer)
     const uCommand mode = Command();
     const bool takesPoints = mode != ucNone && mode != ucZoomUp && mode != ucZoomDown;
     Ik5Disp1->SetLoupe(settings_.LoupeFlag && takesPoints && HasPhoto() ? pointer : std::nullopt, settings_.LoupeZoom);
+}
+
+void TF001::HideLoupe()
+{
+    keyPointer_.reset();
+    UpdateLoupe(std::nullopt);
+    ShowSnap(std::nullopt);
 }
 
 QPoint TF001::KeyPointer() const

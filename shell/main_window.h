@@ -266,6 +266,8 @@ private:
     void SelectCurrentResult();
     // The loupe beside the pointer while a tool takes points.
     void UpdateLoupe(std::optional<QPoint> pointer);
+    // Takes the loupe away until the pointer moves over the photo again.
+    void HideLoupe();
     // The mark of the corner a click would snap to.
     void ShowSnap(std::optional<QPoint> pointer);
     bool PrepareWorkingFiles();

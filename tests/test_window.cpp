@@ -468,6 +468,7 @@ private slots:
     void theKeepQuestionsButtonsSayWhatTheyDo();
     void aRedoLeavesOneRowSelected_data();
     void aRedoLeavesOneRowSelected();
+    void theLoupeGoesWhenThePointerOrTheFocusLeaves();
 };
 
 void WindowTest::startsWithDefaultsAndShutdownWritesEveryKey()
@@ -4156,6 +4157,64 @@ void WindowTest::aRedoLeavesOneRowSelected()
     table->setFocus();
     QTest::keyClick(table, Qt::Key_Delete);
     QCOMPARE(w.Doc().Plane.DistanceCount(), 2);
+    f.prompter->cancelAnswers = {false};
+    f.Close();
+}
+
+// The loupe stands beside the pointer over the photo only: the pointer leaving
+// the photo, another window taking the focus or a dialog opening take it away.
+void WindowTest::theLoupeGoesWhenThePointerOrTheFocusLeaves()
+{
+    Fixture f;
+    TF001& w = f.OpenWith(QStringLiteral("loupe.jpg"), Qt::gray, QSize(600, 500));
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->objectName() == QStringLiteral("TFTitle"))
+            top->close();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    Set(w, [&](Document& d) { MarkReference(d); });
+    w.Action(QStringLiteral("mnLoupe"))->trigger();
+    w.SetCommand(ucDistance);
+    QWidget* viewport = w.Display()->viewport();
+    const QPoint at = Screen(w, {300, 250});
+    auto shown = [&] {
+        QTest::mouseMove(viewport, at);
+        QTest::mouseMove(viewport, at + QPoint(2, 1));
+        return !w.Display()->LoupeRect().isEmpty();
+    };
+
+    // The pointer leaves the photo.
+    QVERIFY(shown());
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(viewport, &leave);
+    QVERIFY(w.Display()->LoupeRect().isEmpty());
+
+    // Another window takes the focus.
+    QVERIFY(shown());
+    QWidget other;
+    other.resize(200, 100);
+    other.show();
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    QTRY_VERIFY(w.Display()->LoupeRect().isEmpty());
+    other.close();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+
+    // A dialog opens.
+    QVERIFY(shown());
+    bool hiddenWhileAsked = false;
+    const ModalScript script({[&](QWidget* top) {
+        auto* box = qobject_cast<QMessageBox*>(top);
+        if (!box)
+            return false;
+        hiddenWhileAsked = w.Display()->LoupeRect().isEmpty();
+        QMetaObject::invokeMethod(box, "accept", Qt::QueuedConnection);
+        return true;
+    }});
+    QMessageBox::information(&w, QStringLiteral("t"), QStringLiteral("asked"));
+    QVERIFY(script.Done());
+    QVERIFY(hiddenWhileAsked);
     f.prompter->cancelAnswers = {false};
     f.Close();
 }
