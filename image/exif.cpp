@@ -3,6 +3,7 @@
 #include <libexif/exif-data.h>
 #include <libexif/exif-loader.h>
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
 #include <vector>
@@ -47,14 +48,25 @@ std::optional<ExifInfo> ReadExif(const std::filesystem::path& path)
     if (in.bad())
         return std::nullopt;
     head.resize(static_cast<std::size_t>(in.gcount()));
-    if (head.empty())
-        return std::nullopt;
+    return ReadExifBytes(reinterpret_cast<const unsigned char*>(head.data()), head.size());
+}
 
-    const std::unique_ptr<ExifLoader, ExifLoaderFree> loader(exif_loader_new());
-    if (!loader)
+std::optional<ExifInfo> ReadExifBytes(const unsigned char* bytes, std::size_t size)
+{
+    if (!bytes || size == 0)
         return std::nullopt;
-    exif_loader_write(loader.get(), reinterpret_cast<unsigned char*>(head.data()), static_cast<unsigned>(head.size()));
-    const std::unique_ptr<ExifData, ExifDataFree> data(exif_loader_get_data(loader.get()));
+    size = std::min(size, kExifReadBytes);
+    std::unique_ptr<ExifData, ExifDataFree> data;
+    if (size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8) {
+        const std::unique_ptr<ExifLoader, ExifLoaderFree> loader(exif_loader_new());
+        if (!loader)
+            return std::nullopt;
+        // The loader writes nothing into the bytes; its interface only lacks the const.
+        exif_loader_write(loader.get(), const_cast<unsigned char*>(bytes), static_cast<unsigned>(size));
+        data.reset(exif_loader_get_data(loader.get()));
+    } else {
+        data.reset(exif_data_new_from_data(bytes, static_cast<unsigned>(size)));
+    }
     if (!data)
         return std::nullopt;
     const ExifByteOrder order = exif_data_get_byte_order(data.get());

@@ -25,5 +25,8 @@ inline constexpr std::size_t kExifReadBytes = 256 * 1024;
 // that is no regular file, or cannot be read).  A damaged segment gives what
 // could be read of it.
 std::optional<ExifInfo> ReadExif(const std::filesystem::path& path);
+// The same from the first bytes of a photo file already read (a JPEG's start,
+// or a bare EXIF block as HEIF photos keep it, with or without its "Exif\0\0").
+std::optional<ExifInfo> ReadExifBytes(const unsigned char* bytes, std::size_t size);
 
 } // namespace kvx

@@ -1,7 +1,10 @@
 #include "image/photo.h"
 #include <QCoreApplication>
 
+#include "image/exif.h"
+#include "image/heif_decode.h"
 #include "image/jpeg_decode.h"
+#include "measure/orientation.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -403,6 +406,53 @@ QString JpegFailureMessage(const QString& path, JpegDecode::Failure failure)
         .arg(Named(path));
 }
 
+// The EXIF orientation the start of the open file records; 1 when none.
+int StoredOrientation(const PhotoFile& photo)
+{
+    std::vector<unsigned char> head(static_cast<std::size_t>(std::min<qint64>(photo.Size(), kExifReadBytes)));
+    std::size_t got = 0;
+    while (got < head.size()) {
+        const ssize_t n = ::pread(photo.Descriptor(), head.data() + got, head.size() - got, static_cast<off_t>(got));
+        if (n <= 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    const std::optional<ExifInfo> exif = ReadExifBytes(head.data(), got);
+    return exif ? NormalOrientation(exif->orientation) : 1;
+}
+
+// Qt's name for an orientation, as EXIF numbers them.
+int OrientationOf(QImageIOHandler::Transformations t)
+{
+    if (t == QImageIOHandler::TransformationMirror)
+        return 2;
+    if (t == QImageIOHandler::TransformationRotate180)
+        return 3;
+    if (t == QImageIOHandler::TransformationFlip)
+        return 4;
+    if (t == QImageIOHandler::TransformationFlipAndRotate90)
+        return 5;
+    if (t == QImageIOHandler::TransformationRotate90)
+        return 6;
+    if (t == QImageIOHandler::TransformationMirrorAndRotate90)
+        return 7;
+    if (t == QImageIOHandler::TransformationRotate270)
+        return 8;
+    return 1;
+}
+
+// The photo as shown: turned upright once, here, for every decoder.
+Photo UprightPhoto(QImage stored, int orientation)
+{
+    const int o = NormalOrientation(orientation);
+    if (o == 1)
+        return Photo(std::move(stored));
+    QImage upright = UprightImage(stored, o);
+    if (upright.isNull())
+        return {};
+    return Photo(std::move(upright), o);
+}
+
 } // namespace
 
 bool PlausibleForFileSize(std::int64_t width, std::int64_t height, std::int64_t fileBytes)
@@ -420,10 +470,43 @@ Photo::Photo(QImage image)
     image_ = std::move(image);
 }
 
-QByteArray DibHead(const QImage& image, int bytes)
+Photo::Photo(QImage image, int orientation) : Photo(std::move(image))
 {
-    const auto width = static_cast<std::uint32_t>(image.width());
-    const auto height = static_cast<std::uint32_t>(image.height());
+    orientation_ = NormalOrientation(orientation);
+}
+
+QImage UprightImage(const QImage& stored, int orientation)
+{
+    QImage in = stored.format() == QImage::Format_RGB888 ? stored : stored.convertToFormat(QImage::Format_RGB888);
+    const int o = NormalOrientation(orientation);
+    if (o == 1 || in.isNull())
+        return in;
+    const PixelSize size{in.width(), in.height()};
+    const PixelSize up = UprightSize(o, size);
+    QImage out = LargeImage(static_cast<int>(up.width), static_cast<int>(up.height));
+    if (out.isNull())
+        return out;
+    out.setDotsPerMeterX(SwapsSides(o) ? in.dotsPerMeterY() : in.dotsPerMeterX());
+    out.setDotsPerMeterY(SwapsSides(o) ? in.dotsPerMeterX() : in.dotsPerMeterY());
+    for (int y = 0; y < in.height(); ++y) {
+        const uchar* row = in.constScanLine(y);
+        for (int x = 0; x < in.width(); ++x) {
+            const TDPoint to = UprightPoint(o, size, {static_cast<double>(x), static_cast<double>(y)});
+            uchar* px = out.scanLine(static_cast<int>(to.y)) + 3 * static_cast<int>(to.x);
+            px[0] = row[3 * x];
+            px[1] = row[3 * x + 1];
+            px[2] = row[3 * x + 2];
+        }
+    }
+    return out;
+}
+
+QByteArray DibHead(const QImage& image, int bytes, int orientation)
+{
+    const int o = NormalOrientation(orientation);
+    const PixelSize stored = UprightSize(InverseOrientation(o), {image.width(), image.height()});
+    const auto width = static_cast<std::uint32_t>(stored.width);
+    const auto height = static_cast<std::uint32_t>(stored.height);
     const std::uint32_t rowBytes = (width * 3 + 3) & ~3u;
     QByteArray head;
     head.reserve(bytes);
@@ -439,10 +522,10 @@ QByteArray DibHead(const QImage& image, int bytes)
     PutLe(head, 0, 4);
     PutLe(head, 0, 4);
     // Pixel rows from the bottom up, blue-green-red, each padded with zeros.
-    for (int y = image.height() - 1; y >= 0 && head.size() < bytes; --y) {
-        const uchar* row = image.constScanLine(y);
+    for (std::int64_t y = stored.height - 1; y >= 0 && head.size() < bytes; --y) {
         for (std::uint32_t x = 0; x < width && head.size() < bytes; ++x) {
-            const uchar* px = row + 3 * x;
+            const TDPoint at = UprightPoint(o, stored, {static_cast<double>(x), static_cast<double>(y)});
+            const uchar* px = image.constScanLine(static_cast<int>(at.y)) + 3 * static_cast<int>(at.x);
             head.append(static_cast<char>(px[2]));
             head.append(static_cast<char>(px[1]));
             head.append(static_cast<char>(px[0]));
@@ -458,7 +541,7 @@ std::int32_t Photo::CheckSum() const
 {
     if (image_.isNull())
         return 0;
-    const QByteArray head = DibHead(image_, 101);
+    const QByteArray head = DibHead(image_, 101, orientation_);
     std::int32_t sum = 0;
     for (const char c : head)
         sum += static_cast<unsigned char>(c);
@@ -561,7 +644,9 @@ PhotoLoad LoadPhoto(const QString& path, const Progress& progress, std::int64_t 
     const JpegDecode jpeg = DecodeJpeg(file.Descriptor(), file.Size(), maxPixels);
     switch (jpeg.result) {
     case JpegDecode::Result::Ok:
-        r.photo = Photo(jpeg.image);
+        r.photo = UprightPhoto(jpeg.image, StoredOrientation(file));
+        if (r.photo.isNull())
+            r.error = QCoreApplication::translate("Photo", "'%1' を読み込めませんでした (%2).").arg(Named(path), QStringLiteral("out of memory"));
         Report(progress, 100);
         return r;
     case JpegDecode::Result::TooLarge:
@@ -577,6 +662,25 @@ PhotoLoad LoadPhoto(const QString& path, const Progress& progress, std::int64_t 
         r.error = JpegFailureMessage(path, jpeg.failure);
         return r;
     case JpegDecode::Result::NotHandled:
+        break;
+    }
+    const HeifDecode heif = DecodeHeif(file.Descriptor(), file.Size(), maxPixels);
+    switch (heif.result) {
+    case HeifDecode::Result::Ok:
+        // Already upright: libheif applies the file's own rotation.
+        r.photo = Photo(heif.image);
+        Report(progress, 100);
+        return r;
+    case HeifDecode::Result::TooLarge:
+        r.error = TooLargeMessage(path, heif.width, heif.height, maxPixels);
+        return r;
+    case HeifDecode::Result::Implausible:
+        r.error = ImplausibleMessage(path, heif.width, heif.height);
+        return r;
+    case HeifDecode::Result::Failed:
+        r.error = QCoreApplication::translate("Photo", "'%1' を読み込めませんでした (%2).").arg(Named(path), heif.detail);
+        return r;
+    case HeifDecode::Result::NotHandled:
         break;
     }
     const QString unreadable = QCoreApplication::translate("Photo", "'%1' は画像として読み込めません.").arg(Named(path));
@@ -601,7 +705,7 @@ PhotoLoad LoadPhoto(const QString& path, const Progress& progress, std::int64_t 
         const QSize size = probe.size();
         AllowDecoding(maxPixels);
         if (!AcceptedEncoding(format)) {
-            r.error = QCoreApplication::translate("Photo", "'%1' の形式 (%2) の画像は読み込めません. JPEG, BMP, PNG の写真を開いてください.")
+            r.error = QCoreApplication::translate("Photo", "'%1' の形式 (%2) の画像は読み込めません. JPEG, HEIC, BMP, PNG の写真を開いてください.")
                           .arg(Named(path), QString::fromLatin1(format).toUpper());
             return r;
         }
@@ -620,6 +724,7 @@ PhotoLoad LoadPhoto(const QString& path, const Progress& progress, std::int64_t 
     }
     Report(progress, 10);
     QImage image;
+    int orientation = 1;
     // Each reading below starts afresh from the file's start: they share the
     // one open file, and so its position.
     bool cutOff = format == "bmp" && BitmapCutOff(file);
@@ -632,12 +737,14 @@ PhotoLoad LoadPhoto(const QString& path, const Progress& progress, std::int64_t 
             return r;
         }
         QImageReader reader(&device, format);
+        // Turned upright below, by the same hand as every other photo.
         reader.setAutoTransform(false);
         const DecoderListener listener;
         if (!reader.read(&image) || image.isNull()) {
             r.error = QCoreApplication::translate("Photo", "'%1' を読み込めませんでした (%2).").arg(Named(path), reader.errorString());
             return r;
         }
+        orientation = OrientationOf(reader.transformation());
         cutOff = listener.CutOff();
     }
     if (cutOff) {
@@ -645,7 +752,9 @@ PhotoLoad LoadPhoto(const QString& path, const Progress& progress, std::int64_t 
         return r;
     }
     Report(progress, 80);
-    r.photo = Photo(std::move(image));
+    r.photo = UprightPhoto(std::move(image), orientation);
+    if (r.photo.isNull())
+        r.error = QCoreApplication::translate("Photo", "'%1' を読み込めませんでした (%2).").arg(Named(path), QStringLiteral("out of memory"));
     Report(progress, 100);
     return r;
 }

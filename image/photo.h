@@ -35,16 +35,24 @@ class Photo {
 public:
     Photo() = default;
     explicit Photo(QImage image);
+    // A photo shown upright whose camera stored it in EXIF orientation
+    // orientation (1..8): image is already upright.
+    Photo(QImage image, int orientation);
 
     bool isNull() const { return image_.isNull(); }
     int Width() const { return image_.width(); }
     int Height() const { return image_.height(); }
     const QImage& Image() const { return image_; }
+    // How the camera stored the photo; 1 when it was stored upright.
+    int Orientation() const { return orientation_; }
 
     // The photo as if it were a packed bottom-up 24-bit device-independent
     // bitmap: the sum of the first 101 bytes of that block (its 40-byte header
     // and the first pixels of the bottom row, blue-green-red, rows padded to 4
-    // bytes).  It tells photos apart for their saved measurements.
+    // bytes).  It tells photos apart for their saved measurements, so it is
+    // taken over the photo as the camera stored it, before it was turned
+    // upright: the key a photo's measurements were kept under before photos
+    // were turned stays the key.
     std::int32_t CheckSum() const;
 
     bool SaveJpeg(const QString& path, const Progress& progress = {}) const;  // quality 75
@@ -52,14 +60,20 @@ public:
 
 private:
     QImage image_;
+    int orientation_ = 1;
 };
+
+// The stored photo stored turned upright by its EXIF orientation (1..8);
+// RGB888.  Each pixel goes where UprightPoint sends its index.
+QImage UprightImage(const QImage& stored, int orientation);
 
 struct PhotoLoad {
     Photo photo;
     QString error;  // set when the photo could not be loaded, in Japanese
 };
 
-// Decodes JPEG, BMP, PNG and the portable any-maps.  Refuses, with a message
+// Decodes JPEG, HEIF (HEIC), BMP, PNG and the portable any-maps, and turns
+// the photo upright by the orientation its EXIF data (or HEIF's own) give.  Refuses, with a message
 // naming the file, what is not a regular file (a pipe would never end), is not
 // an image, is damaged, or has more than maxPixels pixels: the size is read
 // from the file's header, before anything is decoded or allocated for it.
@@ -73,7 +87,8 @@ std::string PhotoFingerprint(const QString& path);
 // Lets Qt's decoders allocate what photos of kMaxPhotoPixels need.
 void ConfigureImageDecoding();
 
-// The first bytes of the bitmap block CheckSum is taken over (for tests).
-QByteArray DibHead(const QImage& image, int bytes);
+// The first bytes of the bitmap block CheckSum is taken over (for tests): of
+// the stored photo whose upright image is image.
+QByteArray DibHead(const QImage& image, int bytes, int orientation = 1);
 
 } // namespace kvx

@@ -11,7 +11,7 @@ packages=(
   qt6-tools-dev qt6-l10n-tools
   libdxflib-dev python3-ezdxf
   libopencv-imgproc-dev libopencv-core-dev libopencv-calib3d-dev libopencv-imgcodecs-dev libjpeg62-turbo-dev
-  libopencv-contrib-dev libapriltag-dev libexif-dev
+  libopencv-contrib-dev libapriltag-dev libexif-dev libheif-dev
   libsane-dev libsane1
   poppler-utils poppler-data qpdf libjpeg-turbo-progs
   xvfb xauth
