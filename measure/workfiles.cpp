@@ -378,7 +378,9 @@ namespace {
 // check file of plane file 3.
 std::string FilePart(int n)
 {
-    return n > CheckFile(0) ? "check" + std::to_string(n - CheckFile(0)) : std::to_string(n);
+    if (n == kUprightMark)
+        return "upright";
+    return IsCheckFile(n) ? "check" + std::to_string(n - CheckFile(0)) : std::to_string(n);
 }
 
 } // namespace
@@ -814,6 +816,105 @@ SwitchResult SwitchSetting(Document& doc, int setting, const fs::path& folder, W
     r.switched = true;
     r.loaded = LoadSetting(doc, setting, folder);
     return r;
+}
+
+void MapImagePoints(Document& doc, const std::function<TDPoint(TDPoint)>& map)
+{
+    auto plane = [&](TPlaneState& p) {
+        for (auto* a : {&p.base.BaseRect, &p.UnitPoint})
+            for (TDPoint& q : *a)
+                q = map(q);
+        for (auto* a : {&p.base.BaseLineW, &p.base.BaseLineH, &p.base.BaseUnit})
+            for (TDPoint& q : *a)
+                q = map(q);
+        for (TDPoint* q : {&p.base.VanishW, &p.base.VanishH, &p.base.VanishOtherW})
+            *q = map(*q);
+        for (TDistance& d : p.Distances)
+            for (TDPoint* q : {&d.start, &d.end, &d.correctionRef, &d.correctedStart, &d.correctedEnd})
+                *q = map(*q);
+        for (TSpace& s : p.Spaces) {
+            for (TDPoint& q : s.points)
+                q = map(q);
+            for (TDPoint& q : s.correctedPoints)
+                q = map(q);
+            s.correctionRef = map(s.correctionRef);
+        }
+        for (TCheck& c : p.Checks) {
+            c.start = map(c.start);
+            c.end = map(c.end);
+        }
+    };
+    plane(doc.Plane);
+    plane(doc.ParkedPlane);
+    for (TDPoint& q : doc.OtherBaseRect)
+        q = map(q);
+    for (TDPoint& q : doc.SixPoint)
+        q = map(q);
+    doc.CrossLinePoint = map(doc.CrossLinePoint);
+    for (TDPoint& q : doc.InputPoints)
+        q = map(q);
+}
+
+namespace {
+
+class SilentUi : public WorkFileUi {
+public:
+    void Warn(const std::string&) override {}
+    bool AskYesNo(const std::string&) override { return false; }
+};
+
+// The quarter turn of a setting's image processing as an orientation.
+int TurnOf(const ImageEffects& e)
+{
+    return e.Rotate == 1 ? 8 : e.Rotate == 2 ? 6 : 1;
+}
+
+} // namespace
+
+bool UprightWorkingFiles(const fs::path& folder, int orientation, PixelSize stored)
+{
+    return Guard("UprightWorkingFiles", [&] {
+        const fs::path mark = WorkingFile(folder, kUprightMark);
+        if (Exists(mark))
+            return true;
+        const int o = NormalOrientation(orientation);
+        if (o != 1) {
+            // Every file is read before any is written: the cross-line files
+            // are shared by several settings and must be mapped once.
+            std::array<std::optional<Document>, 6> planes;
+            // A damaged file is left as it is (its loading will tell the
+            // user), and so are the others: rewriting what was read of it
+            // would lose the rest.
+            try {
+                for (int n = 1; n <= 5; ++n) {
+                    Document d;
+                    if (LoadTemp(d, n, folder))
+                        planes[static_cast<std::size_t>(n)] = std::move(d);
+                }
+            } catch (const WorkFileReadError&) {
+                return false;
+            }
+            SilentUi ui;
+            for (int n = 1; n <= 5; ++n) {
+                std::optional<Document>& d = planes[static_cast<std::size_t>(n)];
+                if (!d)
+                    continue;
+                // The points were clicked on the stored photo turned by the
+                // setting's quarter turn; they go where the same pixels are
+                // on the upright photo given that turn.
+                const int r = TurnOf(d->Effects);
+                const PixelSize shownBefore = UprightSize(r, stored);
+                const PixelSize upright = UprightSize(o, stored);
+                MapImagePoints(*d, [&](TDPoint p) {
+                    const TDPoint onStored = UprightPoint(InverseOrientation(r), shownBefore, p);
+                    return UprightPoint(r, upright, UprightPoint(o, stored, onStored));
+                });
+                if (!SaveTemp(*d, n, folder, ui))
+                    return false;
+            }
+        }
+        return WriteFileReplacing(mark, "1\n");
+    });
 }
 
 } // namespace kvx

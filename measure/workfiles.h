@@ -16,8 +16,10 @@
 // photo without check distances stay exactly as before.
 
 #include "measure/model.h"
+#include "measure/orientation.h"
 
 #include <array>
+#include <functional>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -49,11 +51,18 @@ inline constexpr int CheckFile(int n)
 }
 inline constexpr bool IsCheckFile(int n)
 {
-    return n > CheckFile(0);
+    return n > CheckFile(0) && n <= CheckFile(5);
 }
-// Every file that holds a photo's measurements, by number: 0..6 and the check files.
-inline constexpr std::array<int, 12> kPhotoFiles{0, 1, 2, 3, 4, 5, 6, CheckFile(1), CheckFile(2), CheckFile(3),
-                                                 CheckFile(4), CheckFile(5)};
+// "upright.tmp", copied as "<key>[upright].tmp": its presence says the points
+// of the files beside it are pixels of the photo turned upright by its EXIF
+// orientation.  Versions that showed photos as stored wrote none, so files
+// without it hold points of the photo as stored (the same for a photo stored
+// upright).
+inline constexpr int kUprightMark = 20;
+// Every file that holds a photo's measurements, by number: 0..6, the check
+// files and the upright mark.
+inline constexpr std::array<int, 13> kPhotoFiles{0, 1, 2, 3, 4, 5, 6, CheckFile(1), CheckFile(2), CheckFile(3),
+                                                 CheckFile(4), CheckFile(5), kUprightMark};
 
 std::filesystem::path WorkingFile(const std::filesystem::path& folder, int n);
 // The longest key kept as it is: its copies' names, and the names of the
@@ -114,6 +123,18 @@ void SaveSet(const Document& doc, const std::filesystem::path& folder, WorkFileU
 // working file of the photo left could be neither replaced nor removed (a
 // folder that refuses writes): the working files must then not be loaded.
 bool LoadSet(const Document& doc, const std::filesystem::path& folder);
+
+// Every image point of doc (its planes, cross line, six points, corrections
+// and vanishing points) replaced by map(point).
+void MapImagePoints(Document& doc, const std::function<TDPoint(TDPoint)>& map);
+
+// Brings working files that hold points of the photo as stored (no upright
+// mark) to the photo turned upright by orientation: each plane file's points
+// are mapped as the photo shown in its setting (with the setting's own
+// quarter turn) moves, the files rewritten and the mark written.  stored is
+// the size of the photo as stored.  False when a file could not be
+// rewritten; the mark is then not written.
+bool UprightWorkingFiles(const std::filesystem::path& folder, int orientation, PixelSize stored);
 
 // Saves the current setting to its working file(s): in setting 4 both planes.
 struct SaveSettingResult {

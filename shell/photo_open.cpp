@@ -1,5 +1,6 @@
 #include "shell/photo_open.h"
 
+#include "base/translate.h"
 #include "image/effects.h"
 #include "measure/workfiles.h"
 
@@ -29,6 +30,12 @@ OpenedPhoto AdoptPhoto(Editor& editor, const Photo& decoded, const std::string& 
     editor.StartPhoto(fileName, decoded.CheckSum(), id.fingerprint, id.key);
     const bool clean = prepare ? prepare() : LoadSet(editor.Doc(), folder);
     try {
+        // Measurements kept while photos were shown as stored are brought to
+        // the photo shown upright before anything reads them.
+        const PixelSize stored = UprightSize(InverseOrientation(decoded.Orientation()),
+                                             {decoded.Width(), decoded.Height()});
+        if (clean && !UprightWorkingFiles(folder, decoded.Orientation(), stored))
+            opened.damage = Tx("WorkFiles", "この写真に保存されている設定を写真の向きに合わせられませんでした. 設定は写真の保存されたままの向きで表示されます.");
         if (clean)
             editor.LoadFirstSetting(folder);
     } catch (const WorkFileReadError& e) {

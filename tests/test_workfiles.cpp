@@ -883,3 +883,79 @@ TEST_F(WorkFiles, FailedCopyIsReportedAndLeavesTheOldCopy)
 
 } // namespace
 } // namespace kvx
+
+namespace kvx {
+namespace {
+
+// Measurements kept while a photo stored 600 x 400 with EXIF orientation 6
+// was shown as stored: each point goes to the same pixel of the photo shown
+// upright (400 x 600; the stored top row is its right column), in every
+// setting that has a file, with the setting's own quarter turn, and only once.
+struct UprightCase {
+    std::int32_t rotate;  // the setting's quarter turn: 0 none, 1 +90, 2 -90
+    TDPoint before;       // clicked on the photo as shown then
+    TDPoint after;        // the same pixel as shown now
+};
+
+class UprightKeptPoints : public ::testing::TestWithParam<UprightCase> {};
+
+TEST_P(UprightKeptPoints, LandOnTheSamePixels)
+{
+    const UprightCase c = GetParam();
+    const TempFolder folder;
+    test::ScriptedUi ui;
+    Document old;
+    old.Effects.Rotate = c.rotate;
+    TDistance d;
+    d.start = c.before;
+    d.end = c.before;
+    old.Plane.Distances.Append(d);
+    old.CrossLineSet = 1;
+    old.CrossLinePoint = c.before;
+    ASSERT_TRUE(SaveTemp(old, 1, folder.path(), ui));
+    ASSERT_TRUE(SaveTemp(old, 2, folder.path(), ui));
+    ASSERT_FALSE(fs::exists(WorkingFile(folder.path(), kUprightMark)));
+
+    ASSERT_TRUE(UprightWorkingFiles(folder.path(), 6, {600, 400}));
+    EXPECT_TRUE(fs::exists(WorkingFile(folder.path(), kUprightMark)));
+    // A second opening finds the mark and leaves the points alone.
+    ASSERT_TRUE(UprightWorkingFiles(folder.path(), 6, {600, 400}));
+    for (const int n : {1, 2}) {
+        Document now;
+        ASSERT_TRUE(LoadTemp(now, n, folder.path()));
+        ASSERT_EQ(now.Plane.Distances.Count(), 1);
+        EXPECT_EQ(now.Plane.Distances[1].start, c.after) << n;
+        EXPECT_EQ(now.CrossLinePoint, c.after) << "the shared cross line is mapped once, setting " << n;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Orientation6, UprightKeptPoints,
+    ::testing::Values(
+        // Stored pixel (10, 20): 20 rows from the top, so 20 columns from the right of 400.
+        UprightCase{0, {10, 20}, {379, 10}},
+        // Shown turned -90 (clockwise) then, the stored pixel (10, 20) stood at
+        // (379, 10); now the upright photo is turned once more: the stored photo
+        // upside down, where that pixel is (589, 379).
+        UprightCase{2, {379, 10}, {589, 379}},
+        // Shown turned +90 then, the stored pixel (10, 20) stood at (20, 589);
+        // now the upright photo turned +90 is the stored photo itself.
+        UprightCase{1, {20, 589}, {10, 20}}));
+
+TEST(UprightKeptPoints, PhotosStoredUprightKeepTheirPoints)
+{
+    const TempFolder folder;
+    test::ScriptedUi ui;
+    Document old;
+    TDistance d;
+    d.start = {10, 20};
+    old.Plane.Distances.Append(d);
+    ASSERT_TRUE(SaveTemp(old, 1, folder.path(), ui));
+    ASSERT_TRUE(UprightWorkingFiles(folder.path(), 1, {600, 400}));
+    Document now;
+    ASSERT_TRUE(LoadTemp(now, 1, folder.path()));
+    EXPECT_EQ(now.Plane.Distances[1].start, (TDPoint{10, 20}));
+}
+
+} // namespace
+} // namespace kvx
