@@ -252,10 +252,6 @@
         <translation>&apos;%1&apos; cannot be read as a picture.</translation>
     </message>
     <message>
-        <source>&apos;%1&apos; の形式 (%2) の画像は読み込めません. JPEG, BMP, PNG の写真を開いてください.</source>
-        <translation>&apos;%1&apos; is a picture of a kind (%2) this program does not open. Please open a JPEG, BMP or PNG photo.</translation>
-    </message>
-    <message>
         <source>&apos;%1&apos; は大きすぎて読み込めません (%2 × %3 画素, %4 メガ画素). 開ける写真は %5 メガ画素までです (環境設定で変えられます).</source>
         <translation>&apos;%1&apos; is too large to open (%2 × %3 pixels, %4 megapixels). Photos of up to %5 megapixels open (see the preferences).</translation>
     </message>
@@ -278,6 +274,10 @@
     <message>
         <source>&apos;%1&apos; は壊れているため読み込めません (JPEG のデータに誤りがあります).</source>
         <translation>&apos;%1&apos; cannot be read: it is damaged (its JPEG data has errors).</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; の形式 (%2) の画像は読み込めません. JPEG, HEIC, BMP, PNG の写真を開いてください.</source>
+        <translation>&apos;%1&apos; is a picture of a kind (%2) this program does not open. Please open a JPEG, HEIC, BMP or PNG photo.</translation>
     </message>
 </context>
 <context>
@@ -303,10 +303,6 @@
         <translation>Open</translation>
     </message>
     <message>
-        <source>画像ファイル (*.jpg *.jpeg *.JPG *.JPEG *.bmp *.BMP *.png *.PNG *.tif *.tiff);;すべてのファイル (*)</source>
-        <translation>Pictures (*.jpg *.jpeg *.JPG *.JPEG *.bmp *.BMP *.png *.PNG *.tif *.tiff);;All files (*)</translation>
-    </message>
-    <message>
         <source>名称入力</source>
         <translation>Name</translation>
     </message>
@@ -329,6 +325,10 @@
     <message>
         <source>保存しない</source>
         <translation>Don&apos;t Save</translation>
+    </message>
+    <message>
+        <source>画像ファイル (*.jpg *.jpeg *.JPG *.JPEG *.heic *.heif *.HEIC *.HEIF *.bmp *.BMP *.png *.PNG *.tif *.tiff);;すべてのファイル (*)</source>
+        <translation>Pictures (*.jpg *.jpeg *.JPG *.JPEG *.heic *.heif *.HEIC *.HEIF *.bmp *.BMP *.png *.PNG *.tif *.tiff);;All files (*)</translation>
     </message>
 </context>
 <context>
@@ -1811,6 +1811,10 @@ The manual is at: %2</translation>
     <message>
         <source>検証距離のファイルが壊れています.</source>
         <translation>The check distance file is damaged.</translation>
+    </message>
+    <message>
+        <source>この写真に保存されている設定を写真の向きに合わせられませんでした. 点が写真の上の正しい位置にない場合があります.</source>
+        <translation>The measurements kept for this photo could not be turned to the photo&apos;s orientation. Their points may not sit where they were clicked.</translation>
     </message>
 </context>
 </TS>

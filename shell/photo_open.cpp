@@ -35,7 +35,7 @@ OpenedPhoto AdoptPhoto(Editor& editor, const Photo& decoded, const std::string& 
         const PixelSize stored = UprightSize(InverseOrientation(decoded.Orientation()),
                                              {decoded.Width(), decoded.Height()});
         if (clean && !UprightWorkingFiles(folder, decoded.Orientation(), stored))
-            opened.damage = Tx("WorkFiles", "この写真に保存されている設定を写真の向きに合わせられませんでした. 設定は写真の保存されたままの向きで表示されます.");
+            opened.damage = Tx("WorkFiles", "この写真に保存されている設定を写真の向きに合わせられませんでした. 点が写真の上の正しい位置にない場合があります.");
         if (clean)
             editor.LoadFirstSetting(folder);
     } catch (const WorkFileReadError& e) {

@@ -128,7 +128,7 @@ std::optional<QString> QtPrompter::OpenPhoto(const QString& folder)
 {
     const QString path = QFileDialog::getOpenFileName(
         parent_, Qx("Prompter", "開く"), folder,
-        Qx("Prompter", "画像ファイル (*.jpg *.jpeg *.JPG *.JPEG *.bmp *.BMP *.png *.PNG *.tif *.tiff);;すべてのファイル (*)"));
+        Qx("Prompter", "画像ファイル (*.jpg *.jpeg *.JPG *.JPEG *.heic *.heif *.HEIC *.HEIF *.bmp *.BMP *.png *.PNG *.tif *.tiff);;すべてのファイル (*)"));
     if (path.isEmpty())
         return std::nullopt;
     return path;
