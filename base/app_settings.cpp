@@ -87,6 +87,7 @@ const std::array kKeys = {
     RealKey("Uncertainty", "ClickSigma", &TAppSettings::ClickSigma),
     BoolKey("Uncertainty", "LabelFlag", &TAppSettings::UncertaintyLabelFlag),
     IntKey("Photo", "MegapixelLimit", &TAppSettings::PhotoMegapixelLimit, kPhotoMegapixelsRange),
+    IntKey("Marker", "Side", &TAppSettings::MarkerSide, kMarkerSideRange),
 };
 
 constexpr const char* kRecentSection = "LastFileName";

@@ -22,6 +22,8 @@ inline constexpr SettingRange kPanWindowSizeRange{100, 500};
 inline constexpr SettingRange kDrawTextSizeRange{8, 20};
 inline constexpr SettingRange kDeleteTempLimitRange{0, 100};
 inline constexpr SettingRange kLoupeZoomRange{2, 8};
+// The printed side of the marker sheet, mm: up to what fits on A4 with its ruler.
+inline constexpr SettingRange kMarkerSideRange{10, 180};
 // Photos of more megapixels than the setting are refused before they are
 // decoded.  A thousand megapixels take 3 GB as the photo and as much again
 // while it is processed: more is past what this program can hold.
@@ -69,6 +71,9 @@ struct TAppSettings {
     // The largest photo opened, in megapixels (a million pixels): a photo
     // that claims more is refused before it takes any memory.
     std::int32_t PhotoMegapixelLimit = 250;
+    // The side of the printed marker's black square, mm: what a marker found
+    // in a photo measures, and what the marker sheet prints.
+    std::int32_t MarkerSide = 150;
     std::array<std::string, 6> LastFileName;  // [1..5], [1] the newest
 
     friend bool operator==(const TAppSettings&, const TAppSettings&) = default;

@@ -494,6 +494,30 @@ void Editor::SetReference(const std::array<TDPoint, 4>& corners)
     Commit(Tn("Steps", "基準矩形の設定"), kChangeShown, [&](Document& d) { SetReferenceRect(d, corners, true); });
 }
 
+void Editor::SetReferenceWithSize(const std::array<TDPoint, 4>& corners, const std::string& wText, const std::string& hText,
+                                  bool keepMeasurements)
+{
+    Commit(Tn("Steps", "基準の自動検出"), kChangeShown | kChangeFields, [&](Document& d) {
+        d.KijunWText = wText;
+        d.KijunHText = hText;
+        if (!keepMeasurements) {
+            SetReferenceRect(d, corners, true);
+            return;
+        }
+        TBaseBlock& base = d.Plane.base;
+        for (std::size_t i = 0; i < 4; ++i)
+            base.BaseRect[i + 1] = corners[i];
+        base.BaseSet = 1;
+        // Lines and a unit cell drawn against the old rectangle mean nothing in the new one.
+        base.BaseLineWSet = 0;
+        base.BaseLineHSet = 0;
+        base.BaseUnitSet = 0;
+        CalcuBasePoint(d);
+        CalcuUnitPoint(d.Plane);
+        Recalculate(d);
+    });
+}
+
 void Editor::SetTwoPlanes(const std::array<TDPoint, 7>& sixPoint)
 {
     Commit(Tn("Steps", "基準矩形の設定"), kChangeShown | kChangeFields | kChangePlanes, [&](Document& d) {

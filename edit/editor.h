@@ -151,6 +151,13 @@ public:
 
     // --- the reference and what hangs on it
     void SetReference(const std::array<TDPoint, 4>& corners);
+    // A reference found in the photo with its known size: the rectangle and
+    // the W and H texts in one step.  keepMeasurements: the distances and
+    // areas stay where they were and are measured anew against it (a run
+    // that finds the reference in place of the stored one); otherwise they go,
+    // as with a reference clicked anew.
+    void SetReferenceWithSize(const std::array<TDPoint, 4>& corners, const std::string& wText, const std::string& hText,
+                              bool keepMeasurements = false);
     void SetTwoPlanes(const std::array<TDPoint, 7>& sixPoint);
     void SetBaseLine(bool w, TDPoint a, TDPoint b);
     void SetBaseUnit(TDPoint a, TDPoint b);

@@ -275,17 +275,17 @@ void PhotoView::paintEvent(QPaintEvent*)
     const double y0 = view.StartY - 10.0 / view.DispScale;
     const double x1 = view.StartX + (ControlWidth() + 10.0) / view.DispScale;
     const double y1 = view.StartY + (ControlHeight() + 10.0) / view.DispScale;
-    for (const auto& figure : figures_) {
-        if (!figure)
+    for (const auto* figure : {&figures_[0], &figures_[1], &found_}) {
+        if (!*figure)
             continue;
         // The band in its own colour over a wider band in the opposite
         // lightness: a black band alone vanishes on a dark wall, a white one
         // in the sky, and the user must see it wherever the pointer goes.
-        const QColor colour = ColorOf(figure->colour);
+        const QColor colour = ColorOf((*figure)->colour);
         const QColor outline = colour.lightness() < 128 ? QColor(Qt::white) : QColor(Qt::black);
         std::vector<QLine> lines;
-        lines.reserve(figure->lines.size());
-        for (const auto& line : figure->lines) {
+        lines.reserve((*figure)->lines.size());
+        for (const auto& line : (*figure)->lines) {
             const auto cut = ClipSegment(line[0], line[1], x0, y0, x1, y1);
             if (!cut)
                 continue;
@@ -300,6 +300,15 @@ void PhotoView::paintEvent(QPaintEvent*)
     }
     if (marker_) {
         const TPoint m = WtoS(view, *marker_);
+        p.setPen(QPen(QColor(0, 200, 0), 1));
+        for (const auto& edge : markerEdges_) {
+            const auto cut = ClipSegment(edge[0], edge[1], x0, y0, x1, y1);
+            if (!cut)
+                continue;
+            const TPoint a = WtoS(view, cut->first);
+            const TPoint b = WtoS(view, cut->second);
+            p.drawLine(a.x, a.y, b.x, b.y);
+        }
         p.setPen(QPen(QColor(0, 200, 0), 2));
         p.setBrush(Qt::NoBrush);
         p.drawEllipse(QPoint(m.x, m.y), 6, 6);
@@ -314,6 +323,22 @@ void PhotoView::SetMarker(std::optional<TDPoint> at)
     if (at == marker_)
         return;
     marker_ = at;
+    viewport()->update();
+}
+
+void PhotoView::SetMarkerEdges(std::vector<std::array<TDPoint, 2>> edges)
+{
+    if (edges == markerEdges_)
+        return;
+    markerEdges_ = std::move(edges);
+    viewport()->update();
+}
+
+void PhotoView::SetFound(std::optional<TraceFigure> figure)
+{
+    if (figure == found_)
+        return;
+    found_ = std::move(figure);
     viewport()->update();
 }
 

@@ -17,6 +17,7 @@
 #include <QAbstractScrollArea>
 #include <QImage>
 
+#include <array>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -63,6 +64,14 @@ public:
     // coordinates; nothing to hide it.
     void SetMarker(std::optional<TDPoint> at);
     std::optional<TDPoint> Marker() const { return marker_; }
+    // The two straight edges a snapped corner was crossed from (photo
+    // coordinates), drawn with the mark so the user sees what it snapped to.
+    void SetMarkerEdges(std::vector<std::array<TDPoint, 2>> edges);
+    const std::vector<std::array<TDPoint, 2>>& MarkerEdges() const { return markerEdges_; }
+    // A reference found in the photo, offered to the user: drawn over
+    // everything until it is accepted or rejected.
+    void SetFound(std::optional<TraceFigure> figure);
+    const std::optional<TraceFigure>& Found() const { return found_; }
     const std::optional<TraceFigure>& Figure(FigureSlot slot) const { return figures_[static_cast<int>(slot)]; }
     // How often the overlay has been drawn (for tests that a pointer move does not).
     int OverlayPaints() const { return overlayPaints_; }
@@ -116,6 +125,8 @@ private:
     std::optional<TraceFigure> figures_[2];
     std::optional<QPoint> loupeAt_;
     std::optional<TDPoint> marker_;
+    std::vector<std::array<TDPoint, 2>> markerEdges_;
+    std::optional<TraceFigure> found_;
     int loupeZoom_ = 4;
     void DrawLoupe(QPainter& p, const ViewState& view);
     TPoint offset_;

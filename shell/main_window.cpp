@@ -23,6 +23,7 @@
 #include "widgets/start_hint.h"
 #include "shell/window_helpers.h"
 
+#include <utility>
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
@@ -80,17 +81,21 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
         interaction_ = std::make_unique<Interaction>(editor_, settings_, *this);
         // A pointer move asks twice for the same point (the mark and the
         // rubber band): the last answer is kept, for the same photo.
-        interaction_->cornerSnap = [this, last = std::optional<std::tuple<TDPoint, double, qint64, std::optional<TDPoint>>>()](
+        interaction_->cornerSnap = [this, last = std::optional<std::tuple<TDPoint, double, qint64, std::optional<CornerSnapResult>>>()](
                                        TDPoint p) mutable -> std::optional<TDPoint> {
+            lastSnap_.reset();
             if (!settings_.SnapFlag || work_.isNull())
                 return std::nullopt;
             // A few screen pixels around the pointer, in photo pixels.
             const double reach = std::clamp(8.0 / Ik5Disp1->State().DispScale, 2.0, 24.0);
             const qint64 photo = work_.Image().cacheKey();
-            if (last && std::get<0>(*last) == p && std::get<1>(*last) == reach && std::get<2>(*last) == photo)
-                return std::get<3>(*last);
-            last.emplace(p, reach, photo, SnapToCorner(work_.Image(), p, reach));
-            return std::get<3>(*last);
+            if (!last || std::get<0>(*last) != p || std::get<1>(*last) != reach || std::get<2>(*last) != photo)
+                last.emplace(p, reach, photo, SnapCorner(work_.Image(), p, reach));
+            // The edges it was crossed from, for the mark to show them.
+            lastSnap_ = std::get<3>(*last);
+            if (!lastSnap_)
+                return std::nullopt;
+            return lastSnap_->corner;
         };
         BuildMenus();
         BuildTopPanel();
@@ -143,6 +148,11 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
             Run([&] { Guard("Ik5Disp1GetDragDropFileName", [&] { LoadFile(path); }); });
         });
         connect(Ik5Disp1, &PhotoView::pointerPressed, this, [this](QPoint pos, bool left, bool right) {
+            // A click while a found reference is offered turns it down, and is no point of the tool.
+            if (FoundClick()) {
+                swallowRelease_ = true;
+                return;
+            }
             Run([&] {
                 if (!HasPhoto())
                     return;
@@ -161,6 +171,8 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
             });
         });
         connect(Ik5Disp1, &PhotoView::pointerReleased, this, [this](QPoint pos, bool left, bool right) {
+            if (std::exchange(swallowRelease_, false))
+                return;
             Run([&] {
                 if (HasPhoto())
                     interaction_->MouseUp({pos.x(), pos.y()}, left, right);
@@ -395,6 +407,8 @@ bool TF001::eventFilter(QObject* watched, QEvent* e)
         HideLoupe();
     if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape)
         scanCancel_ = true;
+    if (e->type() == QEvent::KeyPress && interaction_ && HasPhoto() && FoundKey(*static_cast<QKeyEvent*>(e)))
+        return true;
     if (e->type() == QEvent::KeyPress && isActiveWindow() && interaction_ && HasPhoto() &&
         (watched == Ik5Disp1 || watched == Ik5Disp1->viewport()) && PointKey(*static_cast<QKeyEvent*>(e)))
         return true;
@@ -473,6 +487,10 @@ void TF001::ShowSnap(std::optional<QPoint> pointer)
     std::optional<TDPoint> corner;
     if (pointer && HasPhoto() && (mode == ucBase || mode == ucBaseAdjust))
         corner = interaction_->cornerSnap(StoW(Ik5Disp1->State(), TPoint{pointer->x(), pointer->y()}));
+    std::vector<std::array<TDPoint, 2>> edges;
+    if (corner && lastSnap_ && lastSnap_->fromEdges && lastSnap_->corner == *corner)
+        edges.assign(lastSnap_->edges.begin(), lastSnap_->edges.end());
+    Ik5Disp1->SetMarkerEdges(std::move(edges));
     Ik5Disp1->SetMarker(corner);
 }
 

@@ -8,7 +8,9 @@
 // leaves in the error trail.
 
 #include "edit/editor.h"
+#include "image/corner_snap.h"
 #include "image/photo.h"
+#include "image/reference_finder.h"
 #include "image/photo_view.h"
 #include "interact/interaction.h"
 #include "interact/window_port.h"
@@ -159,6 +161,14 @@ public:
     void mnTableOutClick();
     void mnRectifiedOutClick();
     void mnBaseLineClick(bool w);
+    // Looks for a marker, then a sheet or card, and offers what it finds as
+    // the reference: Return takes it, Tab the next candidate, a click or
+    // Escape leaves the manual reference tool.
+    void mnDetectReferenceClick();
+    // Writes a marker to print at the preference's size, with a ruler.
+    void mnMarkerSheetClick();
+    // The candidates offered now (empty when none is).
+    const std::vector<FoundReference>& FoundOffered() const { return found_; }
     // The meter's lines offered by the W and H commands.
     const QStringList& Pd25Lines() const { return pd25Lines_; }
 
@@ -271,6 +281,14 @@ private:
     // The mark of the corner a click would snap to.
     void ShowSnap(std::optional<QPoint> pointer);
     bool PrepareWorkingFiles();
+    // The found reference on offer: what it is called, and the user's answers.
+    QString FoundText(const FoundReference& found) const;
+    void OfferFound();
+    void DropFound();
+    void AcceptFound();
+    void RejectFound();
+    bool FoundKey(const QKeyEvent& key);
+    bool FoundClick();
     void ForgetRecovery();
     // Work not yet kept, waiting in a working folder: the recovery note there
     // says whose photo it is.
@@ -286,6 +304,10 @@ private:
     AppPaths paths_;
     std::unique_ptr<Prompter> prompter_;
     std::optional<QPoint> keyPointer_;
+    std::optional<CornerSnapResult> lastSnap_;  // the snapped corner last asked for, with its edges
+    std::vector<FoundReference> found_;
+    std::size_t foundAt_ = 0;
+    bool swallowRelease_ = false;  // the release of the click that turned an offer down
     class ResultsPanel* results_ = nullptr;  // where the keys last put the pointer, in the view
     TAppSettings settings_;
     // The settings as this window last read or wrote them: what differs from

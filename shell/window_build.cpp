@@ -104,6 +104,7 @@ void TF001::BuildMenus()
     AddAction(mnFile, QStringLiteral("mnDxfOut"), Qx("WindowBuild", "ＤＸＦファイル出力(&G)"), [this] { mnDxfOutClick(); });
     AddAction(mnFile, QStringLiteral("mnTableOut"), Qx("WindowBuild", "結果表の出力(&T)"), [this] { mnTableOutClick(); });
     AddAction(mnFile, QStringLiteral("mnRectifiedOut"), Qx("WindowBuild", "正対画像の出力(&I)"), [this] { mnRectifiedOutClick(); });
+    AddAction(mnFile, QStringLiteral("mnMarkerSheet"), Qx("WindowBuild", "マーカーシートの出力(&M)"), [this] { mnMarkerSheetClick(); });
     AddAction(mnFile, QStringLiteral("mnPrint"), Qx("WindowBuild", "印刷(&P)"), [this] { mnPrintClick(); })->setVisible(false);
     mnFile->addSeparator();
     AddAction(mnFile, QStringLiteral("mnProperty"), Qx("WindowBuild", "環境設定(&E)"), [this] { mnPropertyClick(); });
@@ -143,6 +144,7 @@ void TF001::BuildMenus()
     AddAction(edit, QStringLiteral("mnReset"), Qx("WindowBuild", "最初から(&R)"), [this] { mnResetClick(); });
     edit->addSeparator();
     AddAction(edit, QStringLiteral("mnBase"), Qx("WindowBuild", "基準矩形を設定する(&B)"), [this] { mnBaseClick(); });
+    AddAction(edit, QStringLiteral("mnDetectReference"), Qx("WindowBuild", "基準を自動検出(&D)"), [this] { mnDetectReferenceClick(); });
     AddAction(edit, QStringLiteral("mnBaseAdjust"), Qx("WindowBuild", "基準矩形を調整する(&J)"), [this, mode] {
         if (doc_.Plane.base.BaseSet == 1)
             mode(ucBaseAdjust, &ViewToggles::BaseView)();

@@ -118,6 +118,8 @@ void TF001::SetCalcuText()
 
 void TF001::SetCommand(uCommand mode)
 {
+    // A found reference on offer is turned down by any other choice of tool.
+    DropFound();
     interaction_->SetCommand(mode);
 }
 

@@ -96,6 +96,8 @@ TFDProperty::TFDProperty(const TAppSettings& s, QWidget* parent) : QDialog(paren
     Edit_PhotoMegapixelLimit = numberGroup(Qx("PropertyDialog", "開く写真の大きさの上限"), nullptr, s.PhotoMegapixelLimit,
                                            Qx("PropertyDialog", "メガ画素 (10～1000)"));
     Edit_PhotoMegapixelLimit->setObjectName(QStringLiteral("Edit_PhotoMegapixelLimit"));
+    Edit_MarkerSide = numberGroup(Qx("PropertyDialog", "マーカーの一辺 (mm)"), nullptr, s.MarkerSide, Qx("PropertyDialog", "mm (10～180)"));
+    Edit_MarkerSide->setObjectName(QStringLiteral("Edit_MarkerSide"));
     Edit_PhotoMegapixelLimit->setToolTip(
         Qx("PropertyDialog", "これより画素数の多い写真は, 読み込む前に断ります (メモリを使い尽くさないため)"));
 
@@ -209,6 +211,7 @@ TAppSettings TFDProperty::Stored(TAppSettings s) const
     s.DeleteTempLimit = number(Edit_DeleteTempLimit, kDeleteTempLimitRange);
     s.LoupeZoom = number(Edit_LoupeZoom, kLoupeZoomRange);
     s.PhotoMegapixelLimit = number(Edit_PhotoMegapixelLimit, kPhotoMegapixelsRange);
+    s.MarkerSide = number(Edit_MarkerSide, kMarkerSideRange);
     s.ShortCutButtonFlag = CheckBox_ShortCutButton->isChecked();
     s.AdjustDrawFlag = CheckBox_AdjustDraw->isChecked();
     s.PD25Flag = CheckBox_PD25->isChecked();

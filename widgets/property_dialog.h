@@ -49,6 +49,7 @@ public:
     QCheckBox* CheckBox_ReportDetail;
     QComboBox* ComboBox_Language;
     QLineEdit* Edit_LoupeZoom;
+    QLineEdit* Edit_MarkerSide = nullptr;
     QLineEdit* Edit_ClickSigma;
     QLineEdit* Edit_PhotoMegapixelLimit;
     QCheckBox* CheckBox_UncertaintyLabel;
