@@ -67,11 +67,20 @@ int main(int argc, char** argv)
     const QCommandLineOption overlay(QStringLiteral("overlay"),
                                      QStringLiteral("Batch: draw the marks over the straight-on image, on or off (default off)."),
                                      QStringLiteral("on|off"), QStringLiteral("off"));
+    const QCommandLineOption findReference(QStringLiteral("find-reference"),
+                                           QStringLiteral("Batch: find the reference in the photo in place of the stored one: "
+                                                          "a printed marker, a paper sheet (A4, A3, Letter) or an ID-1 card."),
+                                           QStringLiteral("marker|sheet|card"));
+    const QCommandLineOption markerSize(QStringLiteral("marker-size"),
+                                        QStringLiteral("Batch: the printed side of the marker's black square in millimetres "
+                                                       "(default: the preference)."),
+                                        QStringLiteral("MM"));
     const QCommandLineOption lang(QStringLiteral("lang"),
                                   QStringLiteral("The interface's language for this run, ja or en (default: the one chosen in "
                                                  "the preferences, else the user's locale)."),
                                   QStringLiteral("ja|en"));
-    for (const auto* option : {&version, &home, &batch, &setting, &group, &names, &csv, &sd, &pdf, &dxf, &table, &pdfDetail, &rectified, &mmPerPx, &overlay, &lang})
+    for (const auto* option : {&version, &home, &batch, &setting, &group, &names, &csv, &sd, &pdf, &dxf, &table, &pdfDetail,
+                               &rectified, &mmPerPx, &overlay, &findReference, &markerSize, &lang})
         parser.addOption(*option);
     parser.addPositionalArgument(QStringLiteral("photo"), QStringLiteral("Photo to open."));
     // The arguments as given: a file name that is not UTF-8 keeps its bytes
@@ -156,6 +165,29 @@ int main(int argc, char** argv)
                 return 2;
             }
             options.mmPerPixel = s;
+        }
+        if (parser.isSet(findReference)) {
+            const QString what = parser.value(findReference);
+            if (what == QStringLiteral("marker"))
+                options.findReference = kvx::FindWhat::Marker;
+            else if (what == QStringLiteral("sheet"))
+                options.findReference = kvx::FindWhat::Sheet;
+            else if (what == QStringLiteral("card"))
+                options.findReference = kvx::FindWhat::Card;
+            else {
+                std::cerr << "kalvex: --find-reference takes marker, sheet or card\n";
+                return 2;
+            }
+        }
+        if (parser.isSet(markerSize)) {
+            double s = 0;
+            const std::string text = parser.value(markerSize).toStdString();
+            const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), s);
+            if (ec != std::errc() || end != text.data() + text.size() || !(s > 0) || s > 100000) {
+                std::cerr << "kalvex: --marker-size takes a positive number of millimetres\n";
+                return 2;
+            }
+            options.markerSide = s;
         }
         // Batch mode needs no display and shows no window, and prints nothing
         // but its own one line on failure.

@@ -1,6 +1,7 @@
 #include "shell/batch.h"
 
 #include "image/photo.h"
+#include "measure/numfmt.h"
 #include "measure/workfiles.h"
 #include "output/export/exports.h"
 #include "output/export/dxf.h"
@@ -193,6 +194,21 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
         }
     } catch (const std::exception& e) {
         return failInWork(e.what(), 4);
+    }
+    if (options.findReference) {
+        const double side = options.markerSide.value_or(g_settings.MarkerSide);
+        const std::vector<FoundReference> found = FindReferences(shown.Image(), *options.findReference, side);
+        const char* what = *options.findReference == FindWhat::Marker ? "marker"
+                           : *options.findReference == FindWhat::Card ? "ID-1 card"
+                                                                       : "paper sheet";
+        if (found.empty())
+            return Fail(err, std::string("no ") + what + " found in '" + options.photo + "': nothing written", 6);
+        // A wrong reference would give every number wrong without a sign: two
+        // alike are refused rather than one taken at a guess.
+        if (!ClearWinner(found))
+            return Fail(err, std::to_string(found.size()) + " candidates for the " + what + " in '" + options.photo +
+                                 "' and none clearly the one: nothing written", 6);
+        editor.SetReferenceWithSize(found[0].corners, FormatGeneral(found[0].w), FormatGeneral(found[0].h), true);
     }
     editor.SetGroup(options.group);
     ViewToggles view = doc.View;

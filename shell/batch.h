@@ -5,6 +5,7 @@
 // of the working files, so that the user's working folder is never touched.
 
 #include "base/housekeeping.h"
+#include "image/reference_finder.h"
 
 #include <iosfwd>
 #include <optional>
@@ -26,6 +27,10 @@ struct BatchOptions {
     std::optional<std::string> rectified;
     std::optional<double> mmPerPixel;  // the photo's own at the reference when not given
     bool rectifiedOverlay = false;     // the marks drawn over the straight-on image
+    // The reference found in the photo in place of the stored one; the
+    // measurements stay and are measured against it.
+    std::optional<FindWhat> findReference;
+    std::optional<double> markerSide;  // mm; the preference's when not given
 };
 
 // 0 on success; otherwise one line on err and a non-zero code, with no

@@ -25,9 +25,9 @@ void WriteMarkerSheet(const MarkerSheet& sheet, std::ostream& out)
         if (row.size() != n)
             throw PdfError("a marker that is not square");
     const double side = sheet.sideMm * kPointsPerMm;
-    // The marker, a white margin of a cell around it, and the ruler under it
-    // must fit between the margins.
-    if (!(sheet.sideMm > 0) || side + 2 * side / static_cast<double>(n) > kPageWidth - 40 ||
+    // The marker and the ruler under it must fit within the margins, the
+    // paper's white around the marker its quiet zone.
+    if (!(sheet.sideMm > 0) || side > kPageWidth - 40 ||
         side > kPageHeight - kTopMargin - 200)
         throw PdfError("a marker of " + FormatNumber(sheet.sideMm) + " mm does not fit on A4");
 

@@ -1,0 +1,367 @@
+// The reference found in a rendered photo of a printed marker, through the
+// window's real keys and clicks and through batch mode, and the marker sheet
+// read back from its PDF.
+
+#include "shell/main_window.h"
+
+#include "image/photo.h"
+#include "image/reference_finder.h"
+#include "interact/commands.h"
+#include "measure/calibration.h"
+#include "tests/render.h"
+#include "tests/scene.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QImage>
+#include <QDir>
+#include <QLineEdit>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <opencv2/aruco.hpp>
+
+#include <cmath>
+#include <deque>
+#include <fstream>
+#include <iterator>
+
+using namespace kvx;
+
+namespace {
+
+// Answers nothing is asked of here: the tests drive the window's own flows.
+class QuietPrompter : public Prompter {
+public:
+    std::vector<std::string> warnings, errors;
+    std::optional<QString> textTarget;
+    void Warn(const std::string& m) override { warnings.push_back(m); }
+    bool AskYesNo(const std::string&) override { return true; }
+    std::optional<bool> AskYesNoCancel(const std::string&) override { return true; }
+    SaveFailureChoice SaveFailed(const std::string&) override { return SaveFailureChoice::Stay; }
+    void Info(const std::string&) override {}
+    void Error(const std::string& m) override { errors.push_back(m); }
+    std::optional<QString> OpenPhoto(const QString&) override { return std::nullopt; }
+    std::string AskAreaName() override { return {}; }
+    std::string InputBox(const std::string&, const std::string&, const std::string&) override { return {}; }
+    std::optional<std::pair<std::string, std::string>> SlopeDialog(double, double, QPoint) override { return std::nullopt; }
+    std::optional<SaveChoice> SaveImage(const QString&, const QString&, const QString&, int) override { return std::nullopt; }
+    std::optional<QString> SaveText(const QString&, const QString&, const QString&, const QString&) override { return textTarget; }
+    std::optional<QString> OpenPd25(const QString&) override { return std::nullopt; }
+    std::optional<int> PickPd25(const QStringList&, QPoint) override { return std::nullopt; }
+    bool OpenDocument(const QString&) override { return false; }
+    bool ChoosePrinter(QPrinter&) override { return false; }
+    int EffectDialog(ImageEffects&) override { return 3; }
+    std::optional<std::string> ChooseScanDevice(const QStringList&, const QString&) override { return std::nullopt; }
+    std::optional<TAppSettings> PropertyDialog(const TAppSettings&) override { return std::nullopt; }
+};
+
+constexpr int kWidth = 960, kHeight = 720;
+constexpr double kSide = 150;  // the marker's black square, mm
+
+test::Camera SceneCamera(double yaw)
+{
+    test::Camera cam;
+    cam.yawDeg = yaw;
+    cam.pitchDeg = 0;
+    cam.distance = 1200;
+    cam.focal = 1000;
+    cam.cx = kWidth / 2.0;
+    cam.cy = kHeight / 2.0;
+    return cam;
+}
+
+std::vector<TDPoint> Poly(const std::array<TDPoint, 4>& corners)
+{
+    return {corners.begin(), corners.end()};
+}
+
+// A grey wall with ArUco marker 7 printed kSide wide (a white margin of a
+// cell) at the wall's origin; withMarker false: the bare wall.
+QImage RenderPhoto(const test::Camera& cam, bool withMarker)
+{
+    using test::kRenderScale;
+    cv::Mat exact(kHeight * kRenderScale, kWidth * kRenderScale, CV_64F, cv::Scalar(130));
+    if (withMarker) {
+        cv::Mat bits;
+        cv::aruco::drawMarker(cv::aruco::getPredefinedDictionary(cv::aruco::DICT_4X4_50), 7, 6, bits, 1);
+        const double cell = kSide / 6;
+        const double white = 230, black = 25;
+        test::AddPolygon(exact, Poly(cam.Rect(0, 0, kSide + 2 * cell, kSide + 2 * cell)), white - 130, kRenderScale);
+        test::AddPolygon(exact, Poly(cam.Rect(0, 0, kSide, kSide)), black - white, kRenderScale);
+        for (int r = 0; r < 6; ++r)
+            for (int k = 0; k < 6; ++k)
+                if (bits.at<uchar>(r, k) > 128) {
+                    const double x = -kSide / 2 + (k + 0.5) * cell, y = kSide / 2 - (r + 0.5) * cell;
+                    test::AddPolygon(exact, Poly(cam.Rect(x, y, cell, cell)), white - black, kRenderScale);
+                }
+    }
+    const cv::Mat grey = test::Photograph(exact, test::Camera8{0.8, 0, 0, 1});
+    QImage image(grey.cols, grey.rows, QImage::Format_RGB888);
+    for (int y = 0; y < grey.rows; ++y)
+        for (int x = 0; x < grey.cols; ++x) {
+            const int v = grey.at<uchar>(y, x);
+            image.setPixel(x, y, qRgb(v, v, v));
+        }
+    return image;
+}
+
+struct Window {
+    QTemporaryDir home;
+    QuietPrompter* prompter = nullptr;
+    std::unique_ptr<TF001> w;
+
+    TF001& Open(const QString& photo)
+    {
+        AppPaths p;
+        p.folders = ResolveFolders(home.path().toStdString(), nullptr, "/nonexistent");
+        p.resourceFolder = home.path();
+        auto quiet = std::make_unique<QuietPrompter>();
+        prompter = quiet.get();
+        w = std::make_unique<TF001>(p, std::move(quiet));
+        w->resize(1100, 900);
+        w->show();
+        QCoreApplication::processEvents();
+        if (!photo.isEmpty())
+            w->LoadFile(photo);
+        return *w;
+    }
+};
+
+QString SavePhoto(const QTemporaryDir& dir, const QString& name, const QImage& image)
+{
+    const QString path = dir.filePath(name);
+    image.save(path, "PNG");
+    return path;
+}
+
+QWidget* Viewport(TF001& w)
+{
+    return w.Display()->viewport();
+}
+
+double CsvFirstDistance(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    // "[距離]", then "group, count", then the distance's line.
+    for (int i = 1; i + 1 < lines.size(); ++i)
+        if (lines[i].trimmed().startsWith("0,") && lines[i].trimmed().endsWith(" 1"))
+            return lines[i + 1].split(',').front().trimmed().toDouble();
+    return -1;
+}
+
+} // namespace
+
+class FindReferenceTest : public QObject {
+    Q_OBJECT
+private slots:
+    void acceptTakesTheMarkerAsOneStep_data();
+    void acceptTakesTheMarkerAsOneStep();
+    void clickRejectsAndLeavesTheManualTool();
+    void nothingFoundLeavesTheManualTool();
+    void batchFindsTheMarker();
+    void batchWithNothingWritesNothing();
+    void markerSheetIsAtScale();
+};
+
+void FindReferenceTest::acceptTakesTheMarkerAsOneStep_data()
+{
+    QTest::addColumn<double>("yaw");
+    QTest::newRow("straight on") << 0.0;
+    QTest::newRow("turned 30 degrees") << 30.0;
+}
+
+// Return takes the marker: its corners within a tenth of a pixel of the
+// rendered square's, W and H its printed side; one undo brings back the
+// reference that stood before.
+void FindReferenceTest::acceptTakesTheMarkerAsOneStep()
+{
+    QFETCH(double, yaw);
+    QTemporaryDir dir;
+    const test::Camera cam = SceneCamera(yaw);
+    Window win;
+    TF001& w = win.Open(SavePhoto(dir, "marker.png", RenderPhoto(cam, true)));
+    QVERIFY(w.HasPhoto());
+    QCOMPARE(w.Settings().MarkerSide, 150);
+    const std::array<TDPoint, 4> before{TDPoint{10, 10}, {300, 12}, {310, 200}, {12, 190}};
+    w.Edit().SetReference(before);
+    w.Edit().SetFieldText(FieldText::W, "500");
+    w.Edit().SetFieldText(FieldText::H, "400");
+
+    w.Action(QStringLiteral("mnDetectReference"))->trigger();
+    QCOMPARE(w.FoundOffered().size(), std::size_t{1});
+    QVERIFY(w.Display()->Found().has_value());
+    auto* info = w.findChild<QLineEdit*>(QStringLiteral("Edit_Info"));
+    QVERIFY(info);
+    QVERIFY2(info->text().contains(QStringLiteral("ArUco 7")) && info->text().contains(QStringLiteral("150 mm")),
+             qPrintable(info->text()));
+    QTest::keyClick(Viewport(w), Qt::Key_Return);
+
+    const std::array<TDPoint, 4> truth = cam.Rect(0, 0, kSide, kSide);
+    const auto& rect = w.Doc().Plane.base.BaseRect;
+    QCOMPARE(w.Doc().Plane.base.BaseSet, 1);
+    for (std::size_t i = 0; i < 4; ++i)
+        QVERIFY2(Distance(rect[i + 1], truth[i]) <= 0.1,
+                 qPrintable(QStringLiteral("corner %1 off by %2 px").arg(i).arg(Distance(rect[i + 1], truth[i]))));
+    QCOMPARE(QString::fromStdString(w.Doc().KijunWText), QStringLiteral("150"));
+    QCOMPARE(QString::fromStdString(w.Doc().KijunHText), QStringLiteral("150"));
+    QVERIFY(!w.Display()->Found().has_value());
+
+    w.Action(QStringLiteral("mnUndo"))->trigger();
+    for (std::size_t i = 0; i < 4; ++i)
+        QCOMPARE(w.Doc().Plane.base.BaseRect[i + 1], before[i]);
+    QCOMPARE(QString::fromStdString(w.Doc().KijunWText), QStringLiteral("500"));
+    QCOMPARE(QString::fromStdString(w.Doc().KijunHText), QStringLiteral("400"));
+}
+
+// A click turns the offer down: no reference, and the manual tool waits
+// without a point.
+void FindReferenceTest::clickRejectsAndLeavesTheManualTool()
+{
+    QTemporaryDir dir;
+    Window win;
+    TF001& w = win.Open(SavePhoto(dir, "marker.png", RenderPhoto(SceneCamera(0), true)));
+    w.Action(QStringLiteral("mnDetectReference"))->trigger();
+    QCOMPARE(w.FoundOffered().size(), std::size_t{1});
+    QTest::mouseClick(Viewport(w), Qt::LeftButton, {}, QPoint(40, 40));
+    QVERIFY(w.FoundOffered().empty());
+    QVERIFY(!w.Display()->Found().has_value());
+    QCOMPARE(w.Doc().Plane.base.BaseSet, 0);
+    QCOMPARE(w.Command(), ucBase);
+    QCOMPARE(w.Doc().InputCount(), 0);
+    // Return now is the manual tool's click again, not an acceptance.
+    QTest::keyClick(Viewport(w), Qt::Key_Escape);
+    QCOMPARE(w.Doc().Plane.base.BaseSet, 0);
+}
+
+void FindReferenceTest::nothingFoundLeavesTheManualTool()
+{
+    QTemporaryDir dir;
+    Window win;
+    TF001& w = win.Open(SavePhoto(dir, "wall.png", RenderPhoto(SceneCamera(0), false)));
+    w.Action(QStringLiteral("mnDetectReference"))->trigger();
+    QVERIFY(w.FoundOffered().empty());
+    QCOMPARE(w.Command(), ucBase);
+    QCOMPARE(w.Doc().Plane.base.BaseSet, 0);
+    auto* info = w.findChild<QLineEdit*>(QStringLiteral("Edit_Info"));
+    QVERIFY(info);
+    QVERIFY2(info->text().contains(QStringLiteral("見つかりません")), qPrintable(info->text()));
+}
+
+// The stored reference is a wrong one (a 1000 mm square on the marker):
+// batch mode finds the marker and measures the stored distance against it.
+void FindReferenceTest::batchFindsTheMarker()
+{
+    QTemporaryDir dir;
+    const test::Camera cam = SceneCamera(25);
+    const QString photo = SavePhoto(dir, "marker.png", RenderPhoto(cam, true));
+    const TDPoint a{-420, -280}, b{430, 260};
+    const double wallLength = std::hypot(b.x - a.x, b.y - a.y);
+    Window again;
+    TF001& w = again.Open(photo);
+    w.Edit().SetReference(cam.Rect(0, 0, kSide, kSide));
+    w.Edit().AddDistance(cam.Project(a.x, a.y), cam.Project(b.x, b.y), false);
+    QVERIFY(w.SaveImageState());
+    const QString home = again.home.path();
+    again.w->close();
+    again.w.reset();
+
+    const QString csv = dir.filePath("out.csv");
+    QProcess batch;
+    batch.start(QStringLiteral(KALVEX_BINARY), {QStringLiteral("--batch"), photo, QStringLiteral("--home"), home,
+                                                QStringLiteral("--find-reference"), QStringLiteral("marker"),
+                                                QStringLiteral("--csv"), csv});
+    QVERIFY(batch.waitForFinished(60000));
+    QVERIFY2(batch.exitCode() == 0, batch.readAllStandardError().constData());
+    const double measured = CsvFirstDistance(csv);
+    QVERIFY2(std::abs(measured / wallLength - 1) <= 0.001,
+             qPrintable(QStringLiteral("measured %1 mm, the wall has %2 mm").arg(measured).arg(wallLength)));
+
+    // A marker said to be 300 mm doubles every length.
+    const QString csv2 = dir.filePath("out2.csv");
+    QProcess larger;
+    larger.start(QStringLiteral(KALVEX_BINARY), {QStringLiteral("--batch"), photo, QStringLiteral("--home"), home,
+                                                 QStringLiteral("--find-reference"), QStringLiteral("marker"),
+                                                 QStringLiteral("--marker-size"), QStringLiteral("300"), QStringLiteral("--csv"), csv2});
+    QVERIFY(larger.waitForFinished(60000));
+    QCOMPARE(larger.exitCode(), 0);
+    QVERIFY(std::abs(CsvFirstDistance(csv2) / (2 * wallLength) - 1) <= 0.001);
+}
+
+void FindReferenceTest::batchWithNothingWritesNothing()
+{
+    QTemporaryDir dir;
+    const QString photo = SavePhoto(dir, "wall.png", RenderPhoto(SceneCamera(0), false));
+    const QString csv = dir.filePath("out.csv");
+    for (const char* what : {"marker", "sheet", "card"}) {
+        QProcess batch;
+        batch.start(QStringLiteral(KALVEX_BINARY), {QStringLiteral("--batch"), photo, QStringLiteral("--home"), dir.path(),
+                                                    QStringLiteral("--find-reference"), QString::fromLatin1(what),
+                                                    QStringLiteral("--csv"), csv});
+        QVERIFY(batch.waitForFinished(60000));
+        QVERIFY(batch.exitCode() != 0);
+        QVERIFY(!batch.readAllStandardError().isEmpty());
+        QVERIFY(!QFile::exists(csv));
+    }
+    QProcess wrong;
+    wrong.start(QStringLiteral(KALVEX_BINARY), {QStringLiteral("--batch"), photo, QStringLiteral("--find-reference"),
+                                                QStringLiteral("poster"), QStringLiteral("--csv"), csv});
+    QVERIFY(wrong.waitForFinished(60000));
+    QCOMPARE(wrong.exitCode(), 2);
+    QVERIFY(!QFile::exists(csv));
+}
+
+// The sheet rendered at 254 dots an inch (ten a millimetre): the marker's
+// black square is its preference's side, 150 mm = 425.2 points = 1500 dots.
+void FindReferenceTest::markerSheetIsAtScale()
+{
+    QTemporaryDir dir;
+    Window win;
+    TF001& w = win.Open(QString());
+    const QString pdf = dir.filePath("marker.pdf");
+    win.prompter->textTarget = pdf;
+    QVERIFY(w.Action(QStringLiteral("mnMarkerSheet"))->isEnabled());
+    w.Action(QStringLiteral("mnMarkerSheet"))->trigger();
+    QVERIFY2(QFile::exists(pdf), win.prompter->errors.empty() ? "" : win.prompter->errors.back().c_str());
+    QProcess render;
+    render.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("254"), QStringLiteral("-gray"),
+                                              QStringLiteral("-aa"), QStringLiteral("no"), QStringLiteral("-aaVector"),
+                                              QStringLiteral("no"), pdf, dir.filePath("page")});
+    QVERIFY(render.waitForFinished(60000));
+    QCOMPARE(render.exitCode(), 0);
+    QImage page;
+    for (const QString& name : QDir(dir.path()).entryList({QStringLiteral("page*.pgm")}))
+        page.load(dir.filePath(name));
+    QVERIFY(!page.isNull());
+    page = page.convertToFormat(QImage::Format_Grayscale8);
+    // The black square's top row is the page's longest dark run.
+    int longest = 0, top = -1, bottom = -1;
+    for (int y = 0; y < page.height(); ++y) {
+        const uchar* row = page.constScanLine(y);
+        int run = 0;
+        bool dark = false;
+        for (int x = 0; x < page.width(); ++x) {
+            run = row[x] < 128 ? run + 1 : 0;
+            if (run > longest)
+                longest = run;
+            dark = dark || run >= 1400;
+        }
+        if (dark) {
+            if (top < 0)
+                top = y;
+            bottom = y;
+        }
+    }
+    // Side in points 150 x 72 / 25.4, in dots at 254 dpi; a dot for the edges' rounding.
+    const double expected = 150 * 72 / 25.4 * 254 / 72;
+    QVERIFY2(std::abs(longest - expected) <= 2, qPrintable(QStringLiteral("%1 dots wide").arg(longest)));
+    QVERIFY2(std::abs(bottom - top + 1 - expected) <= 2, qPrintable(QStringLiteral("%1 dots high").arg(bottom - top + 1)));
+}
+
+QTEST_MAIN(FindReferenceTest)
+#include "test_find_reference.moc"
