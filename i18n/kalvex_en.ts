@@ -716,6 +716,14 @@
         <source>これより画素数の多い写真は, 読み込む前に断ります (メモリを使い尽くさないため)</source>
         <translation>Photos of more pixels are refused before they are read, so that they cannot use up the memory</translation>
     </message>
+    <message>
+        <source>マーカーの一辺 (mm)</source>
+        <translation>Marker side (mm)</translation>
+    </message>
+    <message>
+        <source>mm (10～180)</source>
+        <translation>mm (10 to 180)</translation>
+    </message>
 </context>
 <context>
     <name>Report</name>
@@ -1044,6 +1052,10 @@
     <message>
         <source>すべての検証距離を削除</source>
         <translation>delete all check distances</translation>
+    </message>
+    <message>
+        <source>基準の自動検出</source>
+        <translation>Detect the reference</translation>
     </message>
 </context>
 <context>
@@ -1592,6 +1604,14 @@
         <source>操作マニュアル(&amp;M)</source>
         <translation>Operating &amp;manual</translation>
     </message>
+    <message>
+        <source>マーカーシートの出力(&amp;M)</source>
+        <translation>&amp;Marker sheet…</translation>
+    </message>
+    <message>
+        <source>基準を自動検出(&amp;D)</source>
+        <translation>&amp;Detect the reference</translation>
+    </message>
 </context>
 <context>
     <name>WindowCommands</name>
@@ -1614,6 +1634,57 @@
     <message>
         <source>現在設定されている検証距離をすべて消去します。よろしいですか？</source>
         <translation>All check distances of this setting will be deleted. Continue?</translation>
+    </message>
+</context>
+<context>
+    <name>WindowDetect</name>
+    <message>
+        <source>マーカー (%1, 一辺 %2 mm) を見つけました. Return で確定, クリックで取り消し</source>
+        <translation>Found a marker (%1, side %2 mm). Return to accept, click to reject</translation>
+    </message>
+    <message>
+        <source>A4 用紙を見つけました (%1 × %2 mm). Return で確定, クリックで取り消し</source>
+        <translation>Found an A4 sheet (%1 × %2 mm). Return to accept, click to reject</translation>
+    </message>
+    <message>
+        <source>A3 用紙を見つけました (%1 × %2 mm). Return で確定, クリックで取り消し</source>
+        <translation>Found an A3 sheet (%1 × %2 mm). Return to accept, click to reject</translation>
+    </message>
+    <message>
+        <source>レター用紙を見つけました (%1 × %2 mm). Return で確定, クリックで取り消し</source>
+        <translation>Found a Letter sheet (%1 × %2 mm). Return to accept, click to reject</translation>
+    </message>
+    <message>
+        <source>カード (ID-1) を見つけました (%1 × %2 mm). Return で確定, クリックで取り消し</source>
+        <translation>Found an ID-1 card (%1 × %2 mm). Return to accept, click to reject</translation>
+    </message>
+    <message>
+        <source>基準になるマーカーや用紙が見つかりません. 基準矩形の４隅をクリックしてください</source>
+        <translation>No marker or sheet to take as the reference was found. Click the four corners of the reference rectangle</translation>
+    </message>
+    <message>
+        <source> (候補 %1/%2, Tab で次)</source>
+        <translation> (candidate %1 of %2, Tab for the next)</translation>
+    </message>
+    <message>
+        <source>マーカーシートの出力</source>
+        <translation>Marker sheet</translation>
+    </message>
+    <message>
+        <source>マーカー</source>
+        <translation>marker</translation>
+    </message>
+    <message>
+        <source>ArUco 4x4 マーカー 0 (一辺 %1 mm)</source>
+        <translation>ArUco 4x4 marker 0 (side %1 mm)</translation>
+    </message>
+    <message>
+        <source>この定規が 100 mm であることを確かめてください</source>
+        <translation>Check that this ruler measures 100 mm</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; に書き込めません: %2</source>
+        <translation>Cannot write '%1': %2</translation>
     </message>
 </context>
 <context>
