@@ -1610,7 +1610,7 @@
     </message>
     <message>
         <source>基準を自動検出(&amp;D)</source>
-        <translation>&amp;Detect the reference</translation>
+        <translation>Dete&amp;ct the reference</translation>
     </message>
 </context>
 <context>
