@@ -39,7 +39,7 @@ public:
     std::optional<QString> textTarget;
     void Warn(const std::string& m) override { warnings.push_back(m); }
     bool AskYesNo(const std::string&) override { return true; }
-    std::optional<bool> AskYesNoCancel(const std::string&) override { return true; }
+    std::optional<bool> AskSaveChanges(const std::string&) override { return true; }
     SaveFailureChoice SaveFailed(const std::string&) override { return SaveFailureChoice::Stay; }
     void Info(const std::string&) override {}
     void Error(const std::string& m) override { errors.push_back(m); }
