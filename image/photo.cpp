@@ -241,6 +241,15 @@ bool BitmapCutOff(const PhotoFile& photo)
 // The picture size a bitmap's or a portable any-map's header announces, read
 // here: Qt's readers give none for a size past what a QImage can hold, which
 // is just the size a decompression bomb claims.
+// Whether width × height passes limit.  A header may announce billions in
+// each direction, whose product a 64-bit integer does not hold.
+bool MorePixelsThan(qint64 width, qint64 height, std::int64_t limit)
+{
+    if (width <= 0 || height <= 0)
+        return false;
+    return width > limit / height || width * height > limit;
+}
+
 struct Announced {
     qint64 width = 0;
     qint64 height = 0;
@@ -310,7 +319,7 @@ QImage ReadPlainBitmap(const PhotoFile& photo, std::int64_t maxPixels)
         Le(h, 30, 4) != 0)
         return {};
     const qint64 height = std::abs(signedHeight);
-    if (width <= 0 || height <= 0 || height > (qint64{1} << 30) || width * height > maxPixels)
+    if (width <= 0 || height <= 0 || height > (qint64{1} << 30) || MorePixelsThan(width, height, maxPixels))
         return {};
     const qint64 rowBytes = (width * 3 + 3) / 4 * 4;
     if (offset < 14 + static_cast<qint64>(headerBytes) || f.size() < offset + rowBytes * height || !f.seek(offset))
@@ -353,10 +362,11 @@ bool AcceptedEncoding(const QByteArray& format)
 }
 
 // Megapixels with one decimal and a point, whatever the locale.
-QString Megapixels(std::int64_t pixels)
+QString Megapixels(double pixels)
 {
-    return QString::number(static_cast<double>(pixels) / 1e6, 'f', 1);
+    return QString::number(pixels / 1e6, 'f', 1);
 }
+
 
 QString TooLargeMessage(const QString& path, qint64 width, qint64 height, std::int64_t maxPixels)
 {
@@ -366,7 +376,8 @@ QString TooLargeMessage(const QString& path, qint64 width, qint64 height, std::i
         .arg(Named(path))
         .arg(width)
         .arg(height)
-        .arg(Megapixels(width * height), Megapixels(maxPixels));
+        .arg(Megapixels(static_cast<double>(width) * static_cast<double>(height)),
+             Megapixels(static_cast<double>(maxPixels)));
 }
 
 QString NotAFileMessage(const QString& path)
@@ -457,10 +468,11 @@ Photo UprightPhoto(QImage stored, int orientation)
 
 bool PlausibleForFileSize(std::int64_t width, std::int64_t height, std::int64_t fileBytes)
 {
-    constexpr std::int64_t kAlwaysPlausible = std::int64_t{1} << 24;
-    constexpr std::int64_t kMostPixelsPerByte = 4096;
-    const std::int64_t pixels = width * height;
-    return pixels <= kAlwaysPlausible || pixels / kMostPixelsPerByte <= fileBytes;
+    constexpr double kAlwaysPlausible = 1 << 24;
+    constexpr double kMostPixelsPerByte = 4096;
+    // In floating point: an announced size may pass what an integer holds.
+    const double pixels = static_cast<double>(width) * static_cast<double>(height);
+    return pixels <= kAlwaysPlausible || pixels / kMostPixelsPerByte <= static_cast<double>(fileBytes);
 }
 
 Photo::Photo(QImage image)
@@ -709,11 +721,11 @@ PhotoLoad LoadPhoto(const QString& path, const Progress& progress, std::int64_t 
                           .arg(Named(path), QString::fromLatin1(format).toUpper());
             return r;
         }
-        if (size.isValid() && static_cast<std::int64_t>(size.width()) * size.height() > maxPixels) {
+        if (size.isValid() && MorePixelsThan(size.width(), size.height(), maxPixels)) {
             r.error = TooLargeMessage(path, size.width(), size.height(), maxPixels);
             return r;
         }
-        if (const std::optional<Announced> a = AnnouncedSize(file, format); a && a->width * a->height > maxPixels) {
+        if (const std::optional<Announced> a = AnnouncedSize(file, format); a && MorePixelsThan(a->width, a->height, maxPixels)) {
             r.error = TooLargeMessage(path, a->width, a->height, maxPixels);
             return r;
         }
