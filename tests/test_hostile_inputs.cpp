@@ -4,6 +4,7 @@
 // load that leaves only values the program could have made itself.  Run under
 // the sanitizers, the same table checks that none of them reads past an end.
 
+#include "le_bytes.h"
 #include "base/app_settings.h"
 #include "base/recovery_note.h"
 #include "measure/workfiles.h"
@@ -28,35 +29,7 @@ namespace fs = std::filesystem;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-// Little-endian fields, written out by hand.
-struct Bytes {
-    std::string b;
-    Bytes& i32(std::int32_t v)
-    {
-        for (int i = 0; i < 4; ++i)
-            b += static_cast<char>((static_cast<std::uint32_t>(v) >> (8 * i)) & 0xFF);
-        return *this;
-    }
-    Bytes& u8(int v)
-    {
-        b += static_cast<char>(v);
-        return *this;
-    }
-    Bytes& f64(double v)
-    {
-        std::uint64_t u;
-        std::memcpy(&u, &v, 8);
-        for (int i = 0; i < 8; ++i)
-            b += static_cast<char>((u >> (8 * i)) & 0xFF);
-        return *this;
-    }
-    Bytes& pt(double x, double y) { return f64(x).f64(y); }
-    Bytes& zeros(std::size_t n)
-    {
-        b.append(n, '\0');
-        return *this;
-    }
-};
+using test::Bytes;
 
 struct AreaSpec {
     std::int32_t group = 1;

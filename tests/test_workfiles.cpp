@@ -1,3 +1,4 @@
+#include "le_bytes.h"
 #include "measure/workfiles.h"
 #include "base/safe_file.h"
 
@@ -23,40 +24,7 @@ using test::ScriptedUi;
 using test::TempFolder;
 using test::WriteAll;
 
-// Little-endian bytes written out by hand, independently of the program's writer.
-struct Bytes {
-    std::string b;
-    Bytes& i32(std::int32_t v)
-    {
-        for (int i = 0; i < 4; ++i)
-            b += static_cast<char>((static_cast<std::uint32_t>(v) >> (8 * i)) & 0xFF);
-        return *this;
-    }
-    Bytes& u8(int v)
-    {
-        b += static_cast<char>(v);
-        return *this;
-    }
-    Bytes& f64(double v)
-    {
-        std::uint64_t u;
-        std::memcpy(&u, &v, 8);
-        for (int i = 0; i < 8; ++i)
-            b += static_cast<char>((u >> (8 * i)) & 0xFF);
-        return *this;
-    }
-    Bytes& pt(double x, double y) { return f64(x).f64(y); }
-    Bytes& zeros(int n)
-    {
-        b.append(static_cast<std::size_t>(n), '\0');
-        return *this;
-    }
-    Bytes& raw(const std::string& s)
-    {
-        b += s;
-        return *this;
-    }
-};
+using test::Bytes;
 
 // The fixed part of a plane file: a reference rectangle, no base lines, no base.
 Bytes PlaneHead(std::int32_t version)
