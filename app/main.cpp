@@ -75,12 +75,20 @@ int main(int argc, char** argv)
                                         QStringLiteral("Batch: the printed side of the marker's black square in millimetres "
                                                        "(default: the preference)."),
                                         QStringLiteral("MM"));
+    const QCommandLineOption lens(QStringLiteral("lens"),
+                                  QStringLiteral("Batch: the lens correction: the photo's own choice or a profile matching its "
+                                                 "camera (auto, the default), none, or a camera profile file."),
+                                  QStringLiteral("auto|none|FILE"), QStringLiteral("auto"));
+    const QCommandLineOption straightLines(QStringLiteral("straight-lines"),
+                                           QStringLiteral("Batch: correct the lens from straight edges in FILE, one a line as "
+                                                          "\"x y x y x y ...\" in the photo's pixels, in place of stored ones."),
+                                           QStringLiteral("FILE"));
     const QCommandLineOption lang(QStringLiteral("lang"),
                                   QStringLiteral("The interface's language for this run, ja or en (default: the one chosen in "
                                                  "the preferences, else the user's locale)."),
                                   QStringLiteral("ja|en"));
     for (const auto* option : {&version, &home, &batch, &setting, &group, &names, &csv, &sd, &pdf, &dxf, &table, &pdfDetail,
-                               &rectified, &mmPerPx, &overlay, &findReference, &markerSize, &lang})
+                               &rectified, &mmPerPx, &overlay, &findReference, &markerSize, &lens, &straightLines, &lang})
         parser.addOption(*option);
     parser.addPositionalArgument(QStringLiteral("photo"), QStringLiteral("Photo to open."));
     // The arguments as given: a file name that is not UTF-8 keeps its bytes
@@ -188,6 +196,16 @@ int main(int argc, char** argv)
                 return 2;
             }
             options.markerSide = s;
+        }
+        if (const QString value = parser.value(lens); value == QStringLiteral("none"))
+            options.lens = std::string("none");
+        else if (value != QStringLiteral("auto"))
+            options.lens = kvx::ToBytes(value);
+        if (parser.isSet(straightLines))
+            options.straightLines = kvx::ToBytes(parser.value(straightLines));
+        if (options.lens && options.straightLines) {
+            std::cerr << "kalvex: --lens and --straight-lines each choose the lens: give one\n";
+            return 2;
         }
         // Batch mode needs no display and shows no window, and prints nothing
         // but its own one line on failure.

@@ -3,8 +3,10 @@
 #include "base/translate.h"
 #include "measure/calibration.h"
 #include "measure/computation.h"
+#include "measure/ideal_view.h"
 
 #include <algorithm>
+#include <exception>
 #include <utility>
 
 namespace kvx {
@@ -92,6 +94,7 @@ WorkState WorkOf(const Document& doc)
     w.KijunWText = doc.KijunWText;
     w.KijunHText = doc.KijunHText;
     w.TankaText = doc.TankaText;
+    w.Lens = doc.Lens;
     return w;
 }
 
@@ -205,6 +208,7 @@ void Editor::Restore(const WorkState& state)
         d.KijunWText = state.KijunWText;
         d.KijunHText = state.KijunHText;
         d.TankaText = state.TankaText;
+        d.Lens = state.Lens;
         // Points half entered belong to the document that was.
         d.InputPoints.Clear();
         d.Deltas.Clear();
@@ -658,6 +662,87 @@ void Editor::SwapPlanes()
     });
 }
 
+void Editor::SetLensChoice(const std::optional<LensChoice>& choice)
+{
+    if (choice == doc_.Lens)
+        return;
+    Commit(Tn("Steps", "レンズ補正の選択"), kChangeShown, [&](Document& d) { d.Lens = choice; });
+}
+
+namespace {
+
+// Fits the lens to the edges of choice (sensor pixels of a photo of size
+// stored) and keeps the model when the fit holds, none otherwise.
+EdgeFit Refit(LensChoice& choice, PixelSize stored)
+{
+    choice.kind = LensChoiceKind::Edges;
+    choice.profileName.clear();
+    EdgeFit fit = FitDivisionFromEdges(choice.edges, {static_cast<double>(stored.width), static_cast<double>(stored.height)});
+    choice.model = fit ? fit.lens : LensModel{};
+    return fit;
+}
+
+std::vector<std::vector<TDPoint>> EdgesOf(const Document& doc)
+{
+    if (doc.Lens && doc.Lens->kind == LensChoiceKind::Edges)
+        return doc.Lens->edges;
+    return {};
+}
+
+} // namespace
+
+EdgeFit Editor::AddStraightEdge(const std::vector<TDPoint>& points)
+{
+    LensChoice choice;
+    choice.edges = EdgesOf(doc_);
+    std::vector<TDPoint> edge;
+    edge.reserve(points.size());
+    for (const TDPoint p : points)
+        edge.push_back(ShownToSensor(doc_, p));
+    choice.edges.push_back(std::move(edge));
+    const EdgeFit fit = Refit(choice, doc_.Sensor.stored);
+    Commit(Tn("Steps", "直線の追加"), kChangeShown, [&](Document& d) { d.Lens = std::move(choice); });
+    return fit;
+}
+
+EdgeFit Editor::MoveStraightEdgePoint(std::size_t edge, std::size_t point, TDPoint p)
+{
+    LensChoice choice;
+    choice.edges = EdgesOf(doc_);
+    if (edge >= choice.edges.size() || point >= choice.edges[edge].size())
+        return {};
+    choice.edges[edge][point] = ShownToSensor(doc_, p);
+    const EdgeFit fit = Refit(choice, doc_.Sensor.stored);
+    Commit(Tn("Steps", "直線の調整"), kChangeShown, [&](Document& d) { d.Lens = std::move(choice); });
+    return fit;
+}
+
+EdgeFit Editor::DeleteStraightEdge(std::size_t edge)
+{
+    LensChoice choice;
+    choice.edges = EdgesOf(doc_);
+    if (edge >= choice.edges.size())
+        return {};
+    choice.edges.erase(choice.edges.begin() + static_cast<std::ptrdiff_t>(edge));
+    const EdgeFit fit = Refit(choice, doc_.Sensor.stored);
+    Commit(Tn("Steps", "直線の削除"), kChangeShown, [&](Document& d) {
+        // The last edge gone, the choice goes with it.
+        if (choice.edges.empty())
+            d.Lens.reset();
+        else
+            d.Lens = std::move(choice);
+    });
+    return fit;
+}
+
+void Editor::SetAutoLens(const LensModel& lens, const std::string& name)
+{
+    Track(kChangeShown, [&](Document& d) {
+        d.AutoLens = lens;
+        d.AutoLensName = name;
+    });
+}
+
 void Editor::SetEffects(const ImageEffects& effects)
 {
     if (effects == doc_.Effects)
@@ -668,7 +753,7 @@ void Editor::SetEffects(const ImageEffects& effects)
 // --- the photo ------------------------------------------------------------------------------
 
 void Editor::StartPhoto(const std::string& imageFileName, std::int32_t checkSum, const std::string& fingerprint,
-                        const std::string& key)
+                        const std::string& key, const SensorFrame& sensor)
 {
     // Another photo starts another history, and the menus must say so: a
     // step of the photo left can be neither undone nor redone here.
@@ -680,6 +765,7 @@ void Editor::StartPhoto(const std::string& imageFileName, std::int32_t checkSum,
         d.ImageCheckSum = checkSum;
         d.ImageFingerprint = fingerprint;
         d.ImageKey = key;
+        d.Sensor = sensor;
     });
 }
 
@@ -688,7 +774,22 @@ bool Editor::LoadFirstSetting(const std::filesystem::path& folder)
     bool loaded = false;
     Track(kChangeAll & ~kChangeMeasurements, [&](Document& d) {
         d.CurrentBase = 0;
-        loaded = LoadTemp(d, 1, folder);
+        // A damaged file costs what it holds and no more: the lens choice is
+        // read whatever became of the plane's file, and the other way round.
+        std::exception_ptr damaged;
+        try {
+            loaded = LoadTemp(d, 1, folder);
+        } catch (const WorkFileReadError&) {
+            damaged = std::current_exception();
+        }
+        try {
+            LoadLensFile(d, folder);
+        } catch (const WorkFileReadError&) {
+            if (!damaged)
+                damaged = std::current_exception();
+        }
+        if (damaged)
+            std::rethrow_exception(damaged);
     });
     return loaded;
 }

@@ -11,6 +11,7 @@
 // the command under way, the current item, the group, the view toggles) which
 // is part of the document but never the user's work.
 
+#include "measure/lens_fit.h"
 #include "measure/model.h"
 #include "measure/workfiles.h"
 
@@ -67,6 +68,7 @@ struct WorkState {
     std::string KijunWText;
     std::string KijunHText;
     std::string TankaText;
+    std::optional<LensChoice> Lens;
 
     friend bool operator==(const WorkState&, const WorkState&) = default;
 };
@@ -180,13 +182,29 @@ public:
     // --- image processing
     void SetEffects(const ImageEffects& effects);
 
+    // --- the lens
+    // The user's lens choice for the photo (empty: none made, a matching
+    // profile applies).
+    void SetLensChoice(const std::optional<LensChoice>& choice);
+    // Straight edges, each a run of points of the shown photo along an edge
+    // straight in reality.  Every change fits the lens again from all the
+    // edges and makes them the photo's choice; the fit is returned, and a
+    // fit that failed leaves the edges without a correction until they
+    // tell one.
+    EdgeFit AddStraightEdge(const std::vector<TDPoint>& points);
+    EdgeFit MoveStraightEdgePoint(std::size_t edge, std::size_t point, TDPoint p);
+    EdgeFit DeleteStraightEdge(std::size_t edge);
+    // The profile found for the photo's camera when it was opened: tool
+    // state, since it is found again at every opening.
+    void SetAutoLens(const LensModel& lens, const std::string& name);
+
     // --- the photo and its working files
     // Makes the photo the open one, with empty measurements, before its
     // working files are prepared.
     // fingerprint and key name whose per-image copies are the photo's (empty:
     // unknown, the legacy key).
     void StartPhoto(const std::string& imageFileName, std::int32_t checkSum, const std::string& fingerprint = {},
-                    const std::string& key = {});
+                    const std::string& key = {}, const SensorFrame& sensor = {});
     // Loads setting 1 of the open photo from the working files in folder; a
     // damaged working file throws WorkFileReadError after keeping what was
     // read whole.  True when setting 1 had a file.

@@ -2,6 +2,7 @@
 
 #include "image/colour.h"
 #include "measure/calibration.h"
+#include "measure/ideal_view.h"
 #include "measure/numfmt.h"
 
 #include <QPainter>
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace kvx {
@@ -30,8 +32,11 @@ double ReferenceMmPerPixel(const Document& doc)
     return (doc.W() / w + doc.H() / h) / 2;
 }
 
-Rectified Rectify(const QImage& photo, const Document& doc, double mmPerPixel, const TAppSettings* overlay)
+Rectified Rectify(const QImage& photo, const Document& placed, double mmPerPixel, const TAppSettings* overlay)
 {
+    // The plane is the ideal camera's: through the lens when one is in force.
+    const Measured measured(placed);
+    const Document& doc = *measured;
     Rectified out;
     const TPlaneState& plane = doc.Plane;
     if (plane.base.BaseSet != 1 || photo.isNull()) {
@@ -99,8 +104,36 @@ Rectified Rectify(const QImage& photo, const Document& doc, double mmPerPixel, c
         return out;
     }
     cv::Mat target(result.height(), result.width(), CV_8UC3, result.bits(), static_cast<std::size_t>(result.bytesPerLine()));
-    cv::warpPerspective(source, target, map, target.size(), cv::INTER_LINEAR | cv::WARP_INVERSE_MAP, cv::BORDER_CONSTANT,
-                        cv::Scalar(255, 255, 255));
+    if (!CorrectsLens(placed)) {
+        cv::warpPerspective(source, target, map, target.size(), cv::INTER_LINEAR | cv::WARP_INVERSE_MAP,
+                            cv::BORDER_CONSTANT, cv::Scalar(255, 255, 255));
+    } else {
+        // The plane's projection gives the ideal camera's point, the lens the
+        // photo's: both in one look-up per pixel, so the photo is resampled
+        // once.  In bands of rows, so the maps stay small for a large image.
+        const cv::Mat toIdeal = toImage * toPlane;
+        const cv::Matx33d h(toIdeal);
+        constexpr int kBand = 256;
+        for (int top = 0; top < target.rows; top += kBand) {
+            const int rows = std::min(kBand, target.rows - top);
+            cv::Mat mapX(rows, target.cols, CV_32FC1), mapY(rows, target.cols, CV_32FC1);
+            for (int r = 0; r < rows; ++r) {
+                auto* xs = mapX.ptr<float>(r);
+                auto* ys = mapY.ptr<float>(r);
+                for (int c = 0; c < target.cols; ++c) {
+                    const cv::Vec3d q = h * cv::Vec3d(c, top + r, 1);
+                    std::optional<TDPoint> p;
+                    if (q[2] != 0)
+                        p = IdealToShown(placed, {q[0] / q[2], q[1] / q[2]});
+                    // A point no photo pixel shows stays blank.
+                    xs[c] = p ? static_cast<float>(p->x - 0.5) : -1e6f;
+                    ys[c] = p ? static_cast<float>(p->y - 0.5) : -1e6f;
+                }
+            }
+            cv::Mat band = target.rowRange(top, top + rows);
+            cv::remap(source, band, mapX, mapY, cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar(255, 255, 255));
+        }
+    }
     if (overlay) {
         // Plane millimetres to the image's pixels (pixel u spans u to u + 1).
         auto at = [&](TDPoint image) {

@@ -1,4 +1,6 @@
 #include "interact/interaction.h"
+
+#include "measure/ideal_view.h"
 #include "base/translate.h"
 
 #include "interact/interaction_detail.h"
@@ -6,6 +8,7 @@
 #include "interact/prompts.h"
 #include "measure/calibration.h"
 #include "measure/computation.h"
+#include "measure/ideal_view.h"
 #include "measure/cp932.h"
 #include "interact/commands.h"
 #include "base/error_trail.h"
@@ -64,7 +67,7 @@ void Interaction::Recalculate()
 
 void Interaction::SetCalcu()
 {
-    port_.SetInfoText(kvx::SetCalcu(doc_, uCommand_));
+    port_.SetInfoText(kvx::SetCalcu(*Measured(doc_), uCommand_));
 }
 
 bool Interaction::Refuse(OutlineFault fault)

@@ -9,6 +9,7 @@
 #include "measure/calibration.h"
 #include "measure/checks.h"
 #include "measure/computation.h"
+#include "measure/ideal_view.h"
 #include "measure/cp932.h"
 #include "measure/numfmt.h"
 #include "measure/uncertainty.h"
@@ -101,23 +102,25 @@ std::string Interaction::PointedMark(TDPoint P) const
     if (P.x < 0 || P.y < 0 || doc_.Plane.base.BaseSet != 1)
         return {};
     const MarkRef mark = MarkUnder(doc_, P, port_.View().DispScale);
+    const Measured measured(doc_);
+    const Document& m = *measured;
     const double sigma = ClickSigma(settings_.ClickSigma);
     std::string text;
     std::optional<double> u;
     if (mark.kind == MarkKind::Distance) {
         TDistanceResult r;
-        CalcuDistance(doc_, mark.index, r, ChainSums::Skip);
-        u = DistanceUncertainty(doc_, mark.index, sigma);
+        CalcuDistance(m, mark.index, r, ChainSums::Skip);
+        u = DistanceUncertainty(m, mark.index, sigma);
         text = Tx("Status", "距離") + std::to_string(mark.index) + " = " + FormatNumber0(r.distance);
         return "   " + text + (u ? " " + PlusMinus(*u) : std::string()) + Tx("Summary", "㎜");
     }
     if (mark.kind == MarkKind::Check) {
-        return "   " + CheckLine(CheckResultOf(doc_, mark.index, sigma));
+        return "   " + CheckLine(CheckResultOf(m, mark.index, sigma));
     }
     if (mark.kind == MarkKind::Area) {
         TSpaceResult r;
-        CalcuSpace(doc_, mark.index, r);
-        u = SpaceUncertainty(doc_, mark.index, sigma);
+        CalcuSpace(m, mark.index, r);
+        u = SpaceUncertainty(m, mark.index, sigma);
         const bool sub = doc_.Plane.Spaces[mark.index].kind == kSpaceSub;
         text = Tx("Status", "面積") + std::to_string(mark.index) + " = " + (sub ? "-" : "") + FormatFixed(r.area, 3);
         return "   " + text + (u ? " " + PlusMinus(*u) : std::string()) + Tx("Summary", "㎡");

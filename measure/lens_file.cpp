@@ -3,6 +3,7 @@
 #include "base/safe_file.h"
 #include "measure/text_record.h"
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <span>
@@ -397,6 +398,68 @@ bool WriteLensChoice(const fs::path& path, const LensChoice& choice)
     const std::string bytes = EncodeLensChoice(choice);
     const LensChoiceRead back = DecodeLensChoice(bytes);
     return back && back.choice == choice && WriteFileReplacing(path, bytes);
+}
+
+StraightLinesRead DecodeStraightLines(std::string_view bytes)
+{
+    StraightLinesRead read;
+    auto fail = [&](LensFileError e, int line) {
+        read.error = e;
+        read.line = line;
+        read.edges.clear();
+        return read;
+    };
+    if (bytes.size() > kMaxLensFileBytes)
+        return fail(LensFileError::Oversize, 0);
+    TextLines lines(bytes);
+    int number = 0;
+    while (const std::optional<std::string_view> next = lines.Next()) {
+        ++number;
+        std::string_view line = next->substr(0, next->find('#'));
+        std::vector<double> values;
+        while (true) {
+            const std::size_t start = line.find_first_not_of(" \t\r");
+            if (start == std::string_view::npos)
+                break;
+            line.remove_prefix(start);
+            const std::size_t end = std::min(line.find_first_of(" \t\r"), line.size());
+            double v = 0;
+            switch (ParseNumber(line.substr(0, end), v)) {
+            case NumberFault::NotANumber: return fail(LensFileError::NotANumber, number);
+            case NumberFault::NotFinite: return fail(LensFileError::NotFinite, number);
+            case NumberFault::None: break;
+            }
+            if (std::fabs(v) > kMaxLensPixels)
+                return fail(LensFileError::BadValue, number);
+            if (values.size() >= 2 * static_cast<std::size_t>(kMaxFileEdgePoints))
+                return fail(LensFileError::AbsurdCount, number);
+            values.push_back(v);
+            line.remove_prefix(end);
+        }
+        if (values.empty())
+            continue;
+        // Half a point is a number lost, not a point.
+        if (values.size() % 2 != 0)
+            return fail(LensFileError::Truncated, number);
+        if (read.edges.size() >= static_cast<std::size_t>(kMaxFileEdges))
+            return fail(LensFileError::AbsurdCount, number);
+        std::vector<TDPoint> edge;
+        for (std::size_t i = 0; i < values.size(); i += 2)
+            edge.push_back({values[i], values[i + 1]});
+        read.edges.push_back(std::move(edge));
+    }
+    return read;
+}
+
+StraightLinesRead ReadStraightLines(const fs::path& path)
+{
+    const FileBytes file = ReadBytes(path);
+    if (file.error != LensFileError::None) {
+        StraightLinesRead read;
+        read.error = file.error;
+        return read;
+    }
+    return DecodeStraightLines(file.bytes);
 }
 
 bool Matches(const CameraProfile& profile, const CameraId& photo)

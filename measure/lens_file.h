@@ -86,6 +86,18 @@ LensChoiceRead ReadLensChoice(const std::filesystem::path& path);
 // with a line break, a model of numbers no file takes); nothing is written then.
 bool WriteLensChoice(const std::filesystem::path& path, const LensChoice& choice);
 
+// Straight edges given in a file of their own: one edge a line, its points as
+// "x y x y x y ..." in the photo's pixels (any blanks between the numbers,
+// "#" starting a comment, blank lines skipped).  Bounded like every lens file.
+struct StraightLinesRead {
+    LensFileError error = LensFileError::None;
+    int line = 0;
+    std::vector<std::vector<TDPoint>> edges;
+    explicit operator bool() const { return error == LensFileError::None; }
+};
+StraightLinesRead DecodeStraightLines(std::string_view bytes);
+StraightLinesRead ReadStraightLines(const std::filesystem::path& path);
+
 // A photo's camera as its EXIF data tell it, and the size it was stored at.
 struct CameraId {
     std::string make;

@@ -34,6 +34,10 @@ void Init(Document& doc)
     doc.CurrentBase = 0;
     ClearBaseFlags(doc.ParkedPlane.base);
     doc.InputPoints.Clear();
+    doc.Lens.reset();
+    doc.AutoLens = {};
+    doc.AutoLensName.clear();
+    doc.Sensor = {};
 }
 
 void ClearPlane(Document& doc, TPlaneState& plane)

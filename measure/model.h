@@ -11,9 +11,12 @@
 
 #include "measure/delta_memo.h"
 #include "measure/geometry.h"
+#include "measure/lens_file.h"
+#include "measure/orientation.h"
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -167,6 +170,15 @@ struct ViewToggles {
     bool SpaceNameView = true;
 };
 
+// How the photo as shown lies on the camera's sensor, where a lens model
+// lives: the EXIF orientation that turned it upright and its size as stored.
+// The image processing's quarter turn comes on top (Document::Effects).
+struct SensorFrame {
+    int orientation = 1;
+    PixelSize stored;
+    friend bool operator==(const SensorFrame&, const SensorFrame&) = default;
+};
+
 // The open photo's measuring state.
 struct Document {
     TPlaneState Plane;
@@ -193,6 +205,22 @@ struct Document {
     std::string ImageKey;
     ImageEffects Effects;
     ViewToggles View;
+
+    // The lens correction the user chose for this photo, as its side file
+    // keeps it; empty: none chosen, and a camera profile matching the photo
+    // (AutoLens) is used if there is one.  Straight edges are sensor pixels.
+    std::optional<LensChoice> Lens;
+    // The profile found for the photo's camera when it was opened, and its name.
+    LensModel AutoLens;
+    std::string AutoLensName;
+    SensorFrame Sensor;
+    // In a view through the lens (measure/ideal_view.h) the standard
+    // uncertainty of the division model's k as its edges fix it, for the
+    // uncertainty of every result; 0 elsewhere and for a profile's lens.
+    double LensKUncertainty = 0.0;
+    // A view through the lens: its points are the ideal camera's already,
+    // and a view of it is itself.
+    bool IdealCamera = false;
 
     // The texts of the W, H and unit-price fields.  They are the live values:
     // every computation reads them through StrToVal when it needs them.

@@ -1,5 +1,7 @@
 #include "measure/uncertainty.h"
 
+#include "measure/ideal_view.h"
+
 #include "measure/computation.h"
 #include "base/error_trail.h"
 #include "base/translate.h"
@@ -591,6 +593,54 @@ std::optional<Measurement> Start(const Document& doc, bool corrected)
     return m;
 }
 
+// Far below any k's uncertainty, far above the rounding of the lens's map.
+constexpr double kLensStep = 1e-6;
+
+// The standard uncertainty the lens's k (as its edges fix it) gives the sum
+// of m's parts: every point of the photo, reference and marks alike, moves
+// with k, so the reference's share cancels what it can of the marks'.  The
+// slope is taken by moving k either way and working the whole sum out again.
+std::optional<double> LensPart(const Document& doc, const Measurement& m)
+{
+    const LensModel& lens = LensInForce(doc);
+    if (lens.kind != LensKind::Division)
+        return 0.0;
+    std::vector<TDPoint> photo;
+    photo.reserve(m.in.values.size());
+    for (const TDPoint& q : m.in.values) {
+        const std::optional<TDPoint> p = IdealToShown(doc, q);
+        if (!p)
+            return std::nullopt;
+        photo.push_back(*p);
+    }
+    auto totalWith = [&](double dk) -> std::optional<Real> {
+        LensModel moved = lens;
+        moved.k += dk;
+        std::vector<TDPoint> v;
+        v.reserve(photo.size());
+        for (const TDPoint& p : photo) {
+            const std::optional<TDPoint> q = ShownToIdealWith(doc, moved, p);
+            if (!q)
+                return std::nullopt;
+            v.push_back(*q);
+        }
+        const std::optional<Geometry> g = Evaluate(m.calibration, m.correction, v);
+        if (!g)
+            return std::nullopt;
+        const std::optional<PlaneSets> sets = PlanePoints(m, *g, v);
+        if (!sets)
+            return std::nullopt;
+        return Total(m, *sets);
+    };
+    const std::optional<Real> up = totalWith(kLensStep), down = totalWith(-kLensStep);
+    if (!up || !down)
+        return std::nullopt;
+    const Real u = std::fabs((*up - *down) / (2 * kLensStep)) * doc.LensKUncertainty;
+    if (!std::isfinite(u))
+        return std::nullopt;
+    return static_cast<double>(u);
+}
+
 // A start and its moved maps.
 struct Origin {
     Measurement start;
@@ -718,7 +768,13 @@ std::optional<double> SumOf(const Document& doc, PlaneUncertainties::Shared& sha
     if (!*origin)
         return std::nullopt;
     const Measurement m = Complete((*origin)->start, std::move(parts));
-    return Propagate(m, (*origin)->maps, sigma);
+    const std::optional<double> clicks = Propagate(m, (*origin)->maps, sigma);
+    if (!clicks || !(doc.LensKUncertainty > 0))
+        return clicks;
+    const std::optional<double> lens = LensPart(doc, m);
+    if (!lens)
+        return std::nullopt;
+    return std::hypot(*clicks, *lens);
 }
 
 } // namespace

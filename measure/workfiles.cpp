@@ -380,6 +380,8 @@ std::string FilePart(int n)
 {
     if (n == kUprightMark)
         return "upright";
+    if (n == kLensFile)
+        return "lens";
     return IsCheckFile(n) ? "check" + std::to_string(n - CheckFile(0)) : std::to_string(n);
 }
 
@@ -599,9 +601,26 @@ void DecodeCheckFile(std::string_view bytes, TPlaneState& plane)
         throw damaged();
 }
 
+std::string EncodeLensFile(const Document& doc)
+{
+    return doc.Lens ? EncodeLensChoice(*doc.Lens) : std::string();
+}
+
+void LoadLensFile(Document& doc, const fs::path& folder)
+{
+    doc.Lens.reset();
+    const fs::path path = WorkingFile(folder, kLensFile);
+    const LensChoiceRead read = ReadLensChoice(path);
+    if (read.error == LensFileError::Missing)
+        return;
+    if (!read)
+        throw WorkFileReadError(Tx("WorkFiles", "作業ファイルを読み込めませんでした: ") + path.string());
+    doc.Lens = read.choice;
+}
+
 bool WritePhotoFile(const fs::path& path, int n, const std::string& bytes)
 {
-    if (!IsCheckFile(n) || !bytes.empty())
+    if (!AbsenceCounts(n) || !bytes.empty())
         return WriteFileReplacing(path, bytes);
     // No check distances: no file, not an empty one.
     std::error_code ec;
@@ -731,8 +750,9 @@ void SaveSet(const Document& doc, const fs::path& folder, WorkFileUi& ui)
         for (const int i : kPhotoFiles) {
             const fs::path from = WorkingFile(folder, i);
             const fs::path to = PerImageFile(folder, key, i);
-            // Check distances all deleted: the photo keeps none either.
-            if (!Exists(from) && IsCheckFile(i) && !WritePhotoFile(to, i, {}))
+            // Check distances all deleted, or the lens choice taken back: the
+            // photo keeps none either.
+            if (!Exists(from) && AbsenceCounts(i) && !WritePhotoFile(to, i, {}))
                 failed += "\r" + to.string();
             if (!Exists(from))
                 continue;
@@ -782,6 +802,13 @@ SaveSettingResult SaveCurrentSetting(Document& doc, const fs::path& folder, Work
     } else {
         r.first = SaveTemp(doc, doc.CurrentSetting, folder, ui);
         r.all = r.first;
+    }
+    // The lens belongs to the photo, not to a setting: it goes with every one.
+    if (!WritePhotoFile(WorkingFile(folder, kLensFile), kLensFile, EncodeLensFile(doc))) {
+        if (r.all)
+            ui.Warn(SaveFailed());
+        r.first = false;
+        r.all = false;
     }
     return r;
 }

@@ -59,10 +59,20 @@ inline constexpr bool IsCheckFile(int n)
 // without it hold points of the photo as stored (the same for a photo stored
 // upright).
 inline constexpr int kUprightMark = 20;
+// "lens.tmp", copied as "<key>[lens].tmp": the lens correction chosen for the
+// photo (measure/lens_file.h).  No file: none chosen, as for every photo
+// measured before there was a choice.
+inline constexpr int kLensFile = 21;
+// Files whose absence says something (no check distances, no lens chosen):
+// a copy of one must go when the working file has gone.
+inline constexpr bool AbsenceCounts(int n)
+{
+    return IsCheckFile(n) || n == kLensFile;
+}
 // Every file that holds a photo's measurements, by number: 0..6, the check
-// files and the upright mark.
-inline constexpr std::array<int, 13> kPhotoFiles{0, 1, 2, 3, 4, 5, 6, CheckFile(1), CheckFile(2), CheckFile(3),
-                                                 CheckFile(4), CheckFile(5), kUprightMark};
+// files, the upright mark and the lens choice.
+inline constexpr std::array<int, 14> kPhotoFiles{0, 1, 2, 3, 4, 5, 6, CheckFile(1), CheckFile(2), CheckFile(3),
+                                                 CheckFile(4), CheckFile(5), kUprightMark, kLensFile};
 
 std::filesystem::path WorkingFile(const std::filesystem::path& folder, int n);
 // The longest key kept as it is: its copies' names, and the names of the
@@ -97,8 +107,15 @@ std::string EncodeCheckFile(const TPlaneState& plane);
 // Reads a check file's bytes into plane's check distances, replacing them.  A
 // damaged file keeps the lines read whole and throws WorkFileReadError.
 void DecodeCheckFile(std::string_view bytes, TPlaneState& plane);
+// The bytes of the photo's lens file: empty when no choice was made (and then
+// there is no file).
+std::string EncodeLensFile(const Document& doc);
+// Reads the photo's lens file from folder into doc.Lens (no file: no choice).
+// A damaged file leaves no choice and throws WorkFileReadError naming it: the
+// photo's measurements are not lost for it, only its correction.
+void LoadLensFile(Document& doc, const std::filesystem::path& folder);
 // Writes bytes to working (or per-image) file path, or removes it for empty
-// bytes of a check file: true when the folder holds what was asked.
+// bytes of a check file or the lens file: true when the folder holds what was asked.
 bool WritePhotoFile(const std::filesystem::path& path, int n, const std::string& bytes);
 
 // Writes the current plane to working file n (1..5) and the cross line to the

@@ -1,5 +1,8 @@
 #include "shell/batch.h"
 
+#include "measure/lens_file.h"
+#include "measure/lens_fit.h"
+
 #include "image/photo.h"
 #include "measure/numfmt.h"
 #include "measure/workfiles.h"
@@ -107,6 +110,92 @@ std::string InUsersTerms(std::string message, const fs::path& scratch, const fs:
     return message;
 }
 
+const char* LensFault(LensFileError e)
+{
+    switch (e) {
+    case LensFileError::None: return "";
+    case LensFileError::Missing: return "no such file";
+    case LensFileError::Unreadable: return "it cannot be read";
+    case LensFileError::Oversize: return "it is far too large";
+    case LensFileError::NotALensFile: return "it is no camera profile";
+    case LensFileError::UnknownVersion: return "it was written by a newer version";
+    case LensFileError::Truncated: return "it is cut short";
+    case LensFileError::NotANumber: return "a number is not a number";
+    case LensFileError::NotFinite: return "a number is not finite";
+    case LensFileError::AbsurdCount: return "it holds more than any photo has";
+    case LensFileError::BadValue: return "its numbers describe no lens or photo";
+    case LensFileError::Damaged: return "it is damaged";
+    }
+    return "it is damaged";
+}
+
+std::string AtLine(int line)
+{
+    return line > 0 ? " (line " + std::to_string(line) + ")" : std::string();
+}
+
+const char* EdgeFault(EdgeFitFault f)
+{
+    switch (f) {
+    case EdgeFitFault::None: return "";
+    case EdgeFitFault::TooFewEdges: return "at least two edges are needed";
+    case EdgeFitFault::TooFewPoints: return "an edge needs at least three points";
+    case EdgeFitFault::EdgeTooShort: return "an edge is too short to tell the lens";
+    case EdgeFitFault::BadPoint: return "a point lies far outside the photo";
+    case EdgeFitFault::BadPhotoSize: return "the photo has no size";
+    case EdgeFitFault::Undecided: return "the edges do not tell the lens well enough (longer edges nearer the photo's border help)";
+    case EdgeFitFault::NoImprovement: return "correcting the lens would not straighten the edges";
+    }
+    return "the edges tell no lens";
+}
+
+// The lens of this run, as the options choose it: why not, when it cannot be had.
+std::optional<std::string> ChooseLens(Editor& editor, const BatchOptions& options)
+{
+    const PixelSize stored = editor.Doc().Sensor.stored;
+    if (options.lens && *options.lens == "none") {
+        editor.SetAutoLens({}, {});
+        editor.SetLensChoice(LensChoice{});
+        return std::nullopt;
+    }
+    if (options.lens) {
+        const CameraProfileRead read = ReadCameraProfile(*options.lens);
+        if (!read)
+            return "cannot use the camera profile '" + *options.lens + "': " + LensFault(read.error) + AtLine(read.line) +
+                   ": nothing written";
+        const CameraId& camera = read.profile.camera;
+        if (camera.width != stored.width || camera.height != stored.height)
+            return "the camera profile '" + *options.lens + "' is for photos of " + std::to_string(camera.width) + " x " +
+                   std::to_string(camera.height) + " pixels, this one is " + std::to_string(stored.width) + " x " +
+                   std::to_string(stored.height) + ": nothing written";
+        LensChoice choice;
+        choice.kind = LensChoiceKind::Profile;
+        choice.profileName = ProfileName(read.profile);
+        if (choice.profileName.empty())
+            choice.profileName = fs::path(*options.lens).stem().string();
+        choice.model = read.profile.lens;
+        editor.SetLensChoice(choice);
+        return std::nullopt;
+    }
+    if (options.straightLines) {
+        const StraightLinesRead read = ReadStraightLines(*options.straightLines);
+        if (!read)
+            return "cannot read the straight edges in '" + *options.straightLines + "': " + LensFault(read.error) +
+                   AtLine(read.line) + ": nothing written";
+        EdgeFit fit;
+        fit.fault = EdgeFitFault::TooFewEdges;
+        editor.Group("edges", [&] {
+            editor.SetLensChoice(std::nullopt);
+            for (const std::vector<TDPoint>& edge : read.edges)
+                fit = editor.AddStraightEdge(edge);
+        });
+        if (!fit)
+            return "the straight edges in '" + *options.straightLines + "' give no lens: " + EdgeFault(fit.fault) +
+                   (fit.edge >= 0 ? " (edge " + std::to_string(fit.edge + 1) + ")" : std::string()) + ": nothing written";
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& err)
@@ -194,6 +283,9 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
         }
     } catch (const std::exception& e) {
         return failInWork(e.what(), 4);
+    }
+    if (const std::optional<std::string> why = ChooseLens(editor, options)) {
+        return Fail(err, *why, 7);
     }
     if (options.findReference) {
         const double side = options.markerSide.value_or(g_settings.MarkerSide);

@@ -31,6 +31,13 @@ struct BatchOptions {
     // measurements stay and are measured against it.
     std::optional<FindWhat> findReference;
     std::optional<double> markerSide;  // mm; the preference's when not given
+    // The lens for this run: the photo's stored choice, else a profile
+    // matching its camera (empty); no correction ("none"); or the camera
+    // profile in the named file.
+    std::optional<std::string> lens;
+    // Straight edges for this run in place of the stored ones: a file of
+    // "x y x y x y ..." lines in the shown photo's pixels.
+    std::optional<std::string> straightLines;
 };
 
 // 0 on success; otherwise one line on err and a non-zero code, with no

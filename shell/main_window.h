@@ -360,6 +360,8 @@ private:
     QLabel* Shape2_BaseChange = nullptr;
     PhotoView* Ik5Disp1 = nullptr;
     std::array<QLabel*, 3> statusPanels_{};
+    // Which lens correction the numbers go through, at the status bar's end.
+    QLabel* lensState_ = nullptr;
     // A reference was just set and is judged once W and H are typed (focus
     // leaves the two fields) or a measuring tool starts.
     bool referenceToJudge_ = false;

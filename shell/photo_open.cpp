@@ -27,13 +27,13 @@ OpenedPhoto AdoptPhoto(Editor& editor, const Photo& decoded, const std::string& 
 {
     OpenedPhoto opened;
     opened.source = decoded;
-    editor.StartPhoto(fileName, decoded.CheckSum(), id.fingerprint, id.key);
+    // The photo as decoded is shown upright; the camera's sensor saw it as stored.
+    const PixelSize stored = UprightSize(InverseOrientation(decoded.Orientation()), {decoded.Width(), decoded.Height()});
+    editor.StartPhoto(fileName, decoded.CheckSum(), id.fingerprint, id.key, {decoded.Orientation(), stored});
     const bool clean = prepare ? prepare() : LoadSet(editor.Doc(), folder);
     try {
         // Measurements kept while photos were shown as stored are brought to
         // the photo shown upright before anything reads them.
-        const PixelSize stored = UprightSize(InverseOrientation(decoded.Orientation()),
-                                             {decoded.Width(), decoded.Height()});
         if (clean && !UprightWorkingFiles(folder, decoded.Orientation(), stored))
             opened.damage = Tx("WorkFiles", "この写真に保存されている設定を写真の向きに合わせられませんでした. 点が写真の上の正しい位置にない場合があります.");
         if (clean)

@@ -591,6 +591,9 @@ void TF001::BuildStatusBar()
         bar->addWidget(panel, i == 2 ? 1 : 0);
         statusPanels_[static_cast<std::size_t>(i)] = panel;
     }
+    lensState_ = new QLabel(bar);
+    lensState_->setObjectName(QStringLiteral("StatusPanelLens"));
+    bar->addPermanentWidget(lensState_);
     bar->installEventFilter(this);
     for (QLabel* panel : statusPanels_)
         panel->installEventFilter(this);

@@ -5,6 +5,8 @@
 #include "widgets/words.h"
 #include "base/translate.h"
 #include "widgets/results_panel.h"
+#include "interact/lens_words.h"
+#include "measure/ideal_view.h"
 #include "measure/results.h"
 #include "measure/cp932.h"
 #include "measure/checks.h"
@@ -261,9 +263,10 @@ void TF001::RefreshResults()
     if (!results_ || !results_->isVisible())
         return;
     const double sigma = ClickSigma(settings_.ClickSigma);
-    const std::vector<ResultRow> rows = ResultRows(doc_, sigma);
-    results_->Show(rows, GroupTotals(doc_, rows, sigma));
-    results_->ShowChecks(CheckResults(doc_, sigma));
+    const Measured measured(doc_);
+    const std::vector<ResultRow> rows = ResultRows(*measured, sigma);
+    results_->Show(rows, GroupTotals(*measured, rows, sigma));
+    results_->ShowChecks(CheckResults(*measured, sigma));
     SelectCurrentResult();
 }
 
@@ -302,6 +305,8 @@ void TF001::DocumentChanged(const ChangeNote& note)
         interaction_->SetCalcu();
     if (note.flags & kChangeOverlay)
         RedrawOverlay();
+    if (note.flags & (kChangeOverlay | kChangePhoto | kChangeMeasurements))
+        lensState_->setText(QString::fromStdString(LensStateText(doc_)));
     // Every completed change is in the working files a moment later.
     if (note.flags & kChangeMeasurements)
         ScheduleRecovery();

@@ -128,6 +128,7 @@ SettingFiles EncodeSetting(const Document& doc)
         out.files.emplace_back(CheckFile(doc.CurrentSetting), EncodeCheckFile(doc.Plane));
         out.files.emplace_back(0, EncodeCrossLineFile(doc));
     }
+    out.files.emplace_back(kLensFile, EncodeLensFile(doc));
     return out;
 }
 
@@ -415,9 +416,10 @@ void TF001::KeepStoredCopies(WorkFileUi& ui)
         } else {
             const fs::path mine = PerImageFile(paths_.folders.TempFolder, key, i);
             shared = PerImageFile(sharedTemp_, key, i);
-            if (!IsFile(mine) && !IsCheckFile(i))
+            if (!IsFile(mine) && !AbsenceCounts(i))
                 done = true;
-            // Every check distance deleted takes the photo's check file with it.
+            // Every check distance deleted takes the photo's check file with
+            // it, and a lens choice taken back its lens file.
             else
                 done = IsFile(mine) ? CopyFileReplacing(mine, shared) : WritePhotoFile(shared, i, {});
             if (done)

@@ -9,7 +9,10 @@
 #include "measure/lens.h"
 #include "scene.h"
 
+#include <algorithm>
 #include <cmath>
+#include <optional>
+#include <utility>
 #include <random>
 #include <vector>
 
@@ -88,6 +91,102 @@ private:
 inline TDPoint Shot(const Camera& cam, const LensTruth& lens, double X, double Y)
 {
     return lens.ToPhoto(cam.Project(X, Y));
+}
+
+// The scene's photo, its straight wall lines and the lengths measured over it.
+inline constexpr double kW = 4000, kH = 3000;  // the photo of tests/scene.h's camera
+inline constexpr double kMargin = 30;          // px: nobody clicks on the photo's very border
+
+inline bool OnPhoto(TDPoint p)
+{
+    return p.x >= kMargin && p.x <= kW - kMargin && p.y >= kMargin && p.y <= kH - kMargin;
+}
+
+// The photo point of the wall's point (X, Y), for points the ideal camera sees
+// near its frame: far beyond it a lens model folds back over the photo, and
+// a real lens shows nothing there.
+inline std::optional<TDPoint> Seen(const Camera& cam, const LensTruth& lens, double X, double Y)
+{
+    const TDPoint q = cam.Project(X, Y);
+    if (std::fabs(q.x - kW / 2) > 0.75 * kW || std::fabs(q.y - kH / 2) > 0.75 * kH)
+        return std::nullopt;
+    const TDPoint p = lens.ToPhoto(q);
+    if (!OnPhoto(p))
+        return std::nullopt;
+    return p;
+}
+
+// The photo points of the wall's line from a to b (mm) that fall on the
+// photo, n of them evenly spread, each clicked.
+inline std::vector<TDPoint> EdgeOnPhoto(const Camera& cam, const LensTruth& lens, TDPoint a, TDPoint b, int n, Clicks& click)
+{
+    std::vector<TDPoint> seen;
+    constexpr int kSamples = 4000;
+    for (int i = 0; i <= kSamples; ++i) {
+        const double t = static_cast<double>(i) / kSamples;
+        if (const std::optional<TDPoint> p = Seen(cam, lens, a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t))
+            seen.push_back(*p);
+    }
+    std::vector<TDPoint> out;
+    if (seen.size() < 2)
+        return out;
+    for (int i = 0; i < n; ++i)
+        out.push_back(click(seen[(seen.size() - 1) * static_cast<std::size_t>(i) / static_cast<std::size_t>(n - 1)]));
+    return out;
+}
+
+// The wall's horizontal (or vertical) line whose photo runs nearest to the
+// given photo coordinate (y, or x) while crossing most of the photo.
+inline std::pair<TDPoint, TDPoint> WallLineNear(const Camera& cam, const LensTruth& lens, bool horizontal, double target)
+{
+    std::pair<TDPoint, TDPoint> best;
+    double bestMiss = 1e300;
+    for (double at = -15000; at <= 15000; at += 100) {
+        const TDPoint a = horizontal ? TDPoint{-40000, at} : TDPoint{at, -40000};
+        const TDPoint b = horizontal ? TDPoint{40000, at} : TDPoint{at, 40000};
+        double sum = 0, lo = 1e300, hi = -1e300;
+        int count = 0;
+        for (int i = 0; i <= 1000; ++i) {
+            const double t = i / 1000.0;
+            const std::optional<TDPoint> p = Seen(cam, lens, a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t);
+            if (!p)
+                continue;
+            sum += horizontal ? p->y : p->x;
+            lo = std::min(lo, horizontal ? p->x : p->y);
+            hi = std::max(hi, horizontal ? p->x : p->y);
+            ++count;
+        }
+        if (count == 0 || hi - lo < 0.7 * (horizontal ? kW : kH))
+            continue;
+        const double miss = std::fabs(sum / count - target);
+        if (miss < bestMiss) {
+            bestMiss = miss;
+            best = {a, b};
+        }
+    }
+    return best;
+}
+
+struct Segment {
+    TDPoint from, to;  // wall mm
+};
+
+// Horizontal and vertical lengths over the whole wall the photo shows.
+inline std::vector<Segment> WallSegments(const Camera& cam, const LensTruth& lens)
+{
+    std::vector<Segment> out;
+    for (double X = -12000; X <= 12000; X += 600)
+        for (double Y = -9000; Y <= 9000; Y += 600)
+            for (const Segment s : {Segment{{X, Y}, {X + 1500, Y}}, Segment{{X, Y}, {X, Y + 1200}}})
+                if (Seen(cam, lens, s.from.x, s.from.y) && Seen(cam, lens, s.to.x, s.to.y))
+                    out.push_back(s);
+    return out;
+}
+
+inline double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
 }
 
 } // namespace kvx::test

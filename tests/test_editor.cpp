@@ -100,6 +100,16 @@ const std::vector<Step>& Edits()
              fx.Rotate = 1;
              e.SetEffects(fx);
          }, true},
+        {"lens choice", [](Editor& e) { e.SetLensChoice(LensChoice{}); }, true},
+        {"add straight edge", [](Editor& e) { e.AddStraightEdge({{10, 10}, {200, 12}, {400, 10}}); }, true},
+        {"edges fitted again", [](Editor& e) {
+             e.Group("edges", [&] {
+                 e.AddStraightEdge({{10, 10}, {200, 12}, {400, 10}});
+                 e.MoveStraightEdgePoint(0, 1, {200, 14});
+                 e.AddStraightEdge({{10, 300}, {12, 150}, {10, 10}});
+                 e.DeleteStraightEdge(0);
+             });
+         }, true},
     };
     return edits;
 }
@@ -113,6 +123,7 @@ TEST_F(EditorSteps, EveryOperationIsOneNotificationAndOnlyEditsMarkTheDocument)
         {"move input point", [](Editor& e) { e.SetInputPoint(1, {2, 3}); }, false},
         {"group", [](Editor& e) { e.SetGroup(3); }, false},
         {"view toggles", [](Editor& e) { e.SetViewToggles(ViewToggles{false, true, true, true, true}); }, false},
+        {"camera profile found", [](Editor& e) { e.SetAutoLens(LensModel::Division(-0.1, 400, 300), "camera"); }, false},
     };
     steps.insert(steps.end(), toolState.begin(), toolState.end());
     for (const Step& step : steps) {

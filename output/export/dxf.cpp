@@ -3,6 +3,7 @@
 #include "measure/calibration.h"
 #include "measure/computation.h"
 #include "measure/cp932.h"
+#include "measure/ideal_view.h"
 #include "measure/numfmt.h"
 
 #include <dxflib/dl_dxf.h>
@@ -156,8 +157,10 @@ std::string DxfText(const std::string& utf8)
     return Utf8ToCp932(utf8);
 }
 
-std::string DxfBytes(const Document& doc, const fs::path& scratch)
+std::string DxfBytes(const Document& photo, const fs::path& scratch)
 {
+    const Measured measured(photo);
+    const Document& doc = *measured;
     std::vector<PlaneDrawing> planes{DrawPlane(doc, "")};
     if (doc.CurrentSetting == 4 && doc.OtherBaseSet == 1) {
         planes.push_back(DrawPlane(ParkedPlaneView(doc), "P2_"));

@@ -4,6 +4,7 @@
 #include "measure/calibration.h"
 #include "measure/computation.h"
 #include "measure/cp932.h"
+#include "measure/ideal_view.h"
 #include "measure/numfmt.h"
 
 #include <algorithm>
@@ -33,8 +34,10 @@ TDPoint SlopedPoint(const Document& doc, const TSpace& s, std::size_t j)
 
 } // namespace
 
-std::string CsvBytes(const Document& doc, bool namesShown)
+std::string CsvBytes(const Document& photo, bool namesShown)
 {
+    const Measured measured(photo);
+    const Document& doc = *measured;
     const TPlaneState& plane = doc.Plane;
     std::string out = Utf8ToCp932("[距離]") + kEol;
     for (int g = 0; g <= 5; ++g) {
@@ -78,8 +81,10 @@ std::string CsvBytes(const Document& doc, bool namesShown)
     return out;
 }
 
-std::string SdBytes(const Document& doc, int group)
+std::string SdBytes(const Document& photo, int group)
 {
+    const Measured measured(photo);
+    const Document& doc = *measured;
     const TPlaneState& plane = doc.Plane;
     // The added areas of every group are shifted into positive coordinates.
     double minX = 0, minY = 0;

@@ -4,6 +4,7 @@
 #include "measure/checks.h"
 #include "measure/computation.h"
 #include "measure/cp932.h"
+#include "measure/ideal_view.h"
 #include "measure/numfmt.h"
 #include "measure/uncertainty.h"
 #include "measure/workfiles.h"
@@ -32,8 +33,10 @@ public:
     Table(std::string photo, double sigma) : photo_(std::move(photo)), sigma_(sigma) {}
 
     // The rows of the current plane of d.
-    void Plane(const Document& d, int setting, int plane)
+    void Plane(const Document& photo, int setting, int plane)
     {
+        const Measured measured(photo);
+        const Document& d = *measured;
         const TPlaneState& p = d.Plane;
         for (std::int32_t i = 1; i <= p.DistanceCount(); ++i) {
             const TDistance& dist = p.Distances[i];

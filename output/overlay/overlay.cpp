@@ -5,6 +5,7 @@
 #include "measure/calibration.h"
 #include "measure/checks.h"
 #include "measure/computation.h"
+#include "measure/ideal_view.h"
 #include "measure/cp932.h"
 #include "measure/numfmt.h"
 #include "measure/uncertainty.h"
@@ -59,6 +60,40 @@ public:
     }
 
     void Line(TDPoint a, TDPoint b, const PrintInfo& info)
+    {
+        if (lens_ && Curve(a, b, info))
+            return;
+        Straight(a, b, info);
+    }
+
+    // A line straight on the plane as the photo shows it through the lens:
+    // short pieces along the ideal camera's straight line, each end taken
+    // back to the photo.  False when the lens cannot map an end (a vanishing
+    // point far away): the caller draws it straight.
+    bool Curve(TDPoint a, TDPoint b, const PrintInfo& info)
+    {
+        const std::optional<TDPoint> ia = ShownToIdeal(doc_, a), ib = ShownToIdeal(doc_, b);
+        if (!ia || !ib)
+            return false;
+        // A piece every 16 device pixels is within a small fraction of a
+        // pixel of the curve for any lens a camera has.
+        const double length = std::hypot(ib->x - ia->x, ib->y - ia->y) * c_.scale;
+        const int pieces = std::clamp(static_cast<int>(length / 16.0), 1, 256);
+        std::vector<TDPoint> points;
+        points.reserve(static_cast<std::size_t>(pieces) + 1);
+        for (int i = 0; i <= pieces; ++i) {
+            const double t = static_cast<double>(i) / pieces;
+            const std::optional<TDPoint> p = IdealToShown(doc_, {ia->x + (ib->x - ia->x) * t, ia->y + (ib->y - ia->y) * t});
+            if (!p)
+                return false;
+            points.push_back(*p);
+        }
+        for (std::size_t i = 0; i + 1 < points.size(); ++i)
+            Straight(points[i], points[i + 1], info);
+        return true;
+    }
+
+    void Straight(TDPoint a, TDPoint b, const PrintInfo& info)
     {
         const auto cut = ClipSegment(a, b, x0_, y0_, x1_, y1_);
         if (!cut)
@@ -129,8 +164,21 @@ public:
     int process = 0;
 
 private:
+    // The document the labels' numbers come from (through the lens, when one
+    // is in force); the marks are drawn where they were placed.
+    const Document& M() const
+    {
+        if (!measured_)
+            measured_.emplace(doc_);
+        return **measured_;
+    }
+
     Canvas& canvas_;
     const Document& doc_;
+    mutable std::optional<Measured> measured_;
+    // With a lens in force, what is straight on the plane is drawn as the
+    // curve the photo shows.
+    const bool lens_ = CorrectsLens(doc_);
     const OverlayContext& c_;
     OverlayColors colors_;
     double x0_, y0_, x1_, y1_;
@@ -238,13 +286,13 @@ void Painter::Distances()
         if (doc_.View.TextView) {
             const bool endsChain = ChainPrev(plane, i) >= 1 && ChainNext(plane, i) == 0;
             TDistanceResult r;
-            CalcuDistance(doc_, i, r, endsChain ? ChainSums::Sum : ChainSums::Skip);
+            CalcuDistance(M(), i, r, endsChain ? ChainSums::Sum : ChainSums::Skip);
             std::optional<double> total;
             if (endsChain)
                 total = r.distance + r.before + r.after;
             std::optional<double> u;
             if (c_.uncertaintySigma)
-                u = DistanceUncertainty(doc_, i, *c_.uncertaintySigma);
+                u = DistanceUncertainty(M(), i, *c_.uncertaintySigma);
             Label(info, colors_.Distance, DistanceLabel(r.distance, total, u));
             int w = 0, h = 0;
             Measure(info, w, h);
@@ -299,7 +347,7 @@ void Painter::Checks()
         Circle(k.end, kEndRadius, info);
         if (!doc_.View.TextView)
             continue;
-        const double measured = MeasuredLength(doc_, k);
+        const double measured = MeasuredLength(M(), k);
         Label(info, kCheckColour, CheckLabel(i, measured, measured - k.known));
         int w = 0, h = 0;
         Measure(info, w, h);
@@ -352,10 +400,10 @@ void Painter::Areas()
 
         if (doc_.View.TextView) {
             TSpaceResult r;
-            CalcuSpace(doc_, i, r);
+            CalcuSpace(M(), i, r);
             std::optional<double> u;
             if (c_.uncertaintySigma)
-                u = SpaceUncertainty(doc_, i, *c_.uncertaintySigma);
+                u = SpaceUncertainty(M(), i, *c_.uncertaintySigma);
             Label(info, colour, AreaLabel(r.area, r.perimeter, s.slantV, s.slantH, u));
             int w = 0, h = 0;
             Measure(info, w, h);

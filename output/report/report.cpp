@@ -5,6 +5,7 @@
 #include "measure/calibration.h"
 #include "measure/checks.h"
 #include "measure/computation.h"
+#include "measure/ideal_view.h"
 #include "measure/cp932.h"
 #include "measure/numfmt.h"
 #include "measure/uncertainty.h"
@@ -119,7 +120,7 @@ public:
                 continue;
             const bool endsChain = ChainPrev(plane, i) >= 1 && ChainNext(plane, i) == 0;
             TDistanceResult r;
-            CalcuDistance(doc_, i, r, endsChain ? ChainSums::Sum : ChainSums::Skip);
+            CalcuDistance(M(), i, r, endsChain ? ChainSums::Sum : ChainSums::Skip);
             const std::string label = endsChain ? FormatNumber0(r.distance) + "(" +
                                                       FormatNumber0(r.distance + r.before + r.after) + ")"
                                                 : FormatNumber0(r.distance);
@@ -161,7 +162,7 @@ public:
             };
             if (doc_.View.TextView) {
                 TSpaceResult r;
-                CalcuSpace(doc_, i, r);
+                CalcuSpace(M(), i, r);
                 const std::string label = FormatFixed(r.area, 3) + "㎡(" + FormatNumber0(r.perimeter) + ")";
                 Text(label, Page({static_cast<double>(cx - width(label) / 2), static_cast<double>(cy + size / 2)}),
                      colour);
@@ -175,8 +176,17 @@ public:
     }
 
 private:
+    // The numbers of the labels: through the lens when one is in force.
+    const Document& M() const
+    {
+        if (!measured_)
+            measured_.emplace(doc_);
+        return **measured_;
+    }
+
     ReportSurface& c_;
     const Document& doc_;
+    mutable std::optional<Measured> measured_;
     const TAppSettings& settings_;
     const ReportPage& page_;
 };
@@ -361,8 +371,10 @@ private:
         c.LineColor = 0;
         c.DrawLine(kMargin, y_ + kLine - 3, page_.width - kMargin, y_ + kLine - 3);
     }
-    void Plane(const Document& doc, const std::string& title)
+    void Plane(const Document& photo, const std::string& title)
     {
+        const Measured measured(photo);
+        const Document& doc = *measured;
         const std::string mm = Tx("Summary", "㎜"), m2 = Tx("Summary", "㎡");
         if (!title.empty()) {
             y_ -= 4;
