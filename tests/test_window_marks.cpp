@@ -234,20 +234,20 @@ void WindowMarksTest::theTableOfResultsFollowsAndActs()
     ClickAt(w, {160, 200});
     ClickAt(w, {260, 260});
     QCOMPARE(table->rowCount(), 2);
-    // The summary's numbers, word for word.
-    const double sigma = ClickSigma(w.Settings().ClickSigma);
-    const std::vector<ResultRow> rows = ResultRows(w.Doc(), sigma);
-    TDistanceResult d;
-    CalcuDistance(w.Doc(), 1, d);
-    TSpaceResult a;
-    CalcuSpace(w.Doc(), 1, a);
-    QCOMPARE(rows[0].valueText, FormatNumber0(d.distance));
-    QCOMPARE(rows[1].valueText, FormatFixed(a.area, 3));
-    QVERIFY(SetCalcu(w.Doc(), ucSpaceAdd).find("[面積=" + rows[1].valueText) != std::string::npos);
+    // The plane's own length and area of the points the clicks landed on (a
+    // click lands on a screen pixel), to a few parts in a thousand for the
+    // area: the rows and the summary print them.
+    const Homography plane = ReferenceModel();
+    const TDistance& d = w.Doc().Plane.Distances[1];
+    const double length = PlaneLength(plane, d.start, d.end);
+    QVERIFY2(std::fabs(length - 516) < 0.5, qPrintable(QString::number(length)));
+    const double area = PlaneArea(plane, w.Doc().Plane.Spaces[1].points);
+    QVERIFY2(std::fabs(area - 0.233) < 0.002, qPrintable(QString::number(area)));
+    QCOMPARE(table->item(0, 4)->text(), QStringLiteral("516㎜"));
+    QCOMPARE(table->item(1, 4)->text(), QStringLiteral("0.233㎡"));
     QCOMPARE(table->item(1, 3)->text(), QStringLiteral("南面"));
-    const std::vector<GroupTotal> totals = GroupTotals(w.Doc(), rows, sigma);
-    QCOMPARE(totals.size(), std::size_t{1});
-    QVERIFY(SetCalcu(w.Doc(), ucSpaceAdd).find("合計面積=" + FormatFixed(totals[0].area, 3)) != std::string::npos);
+    QCOMPARE(static_cast<QLineEdit*>(w.Control(QStringLiteral("Edit_Info")))->text(),
+             QStringLiteral("合計面積=0.233㎡( ￥0 ),  加算=0.233㎡,  減算=0.000㎡,  [面積=0.233㎡, 周長=1,949㎜]"));
 
     // A longer total (a unit price typed) never widens the table and moves
     // the photo under the points the user has in view.
@@ -263,9 +263,7 @@ void WindowMarksTest::theTableOfResultsFollowsAndActs()
     QCOMPARE(QRect(w.Display()->viewport()->mapTo(&w, QPoint(0, 0)), w.Display()->viewport()->size()), viewBefore);
     // The group's totals with the uncertainty of each sum.
     auto* totalsLabel = w.findChild<QLabel*>(QStringLiteral("ResultsTotals"));
-    QVERIFY(totals[0].lengthUncertainty && totals[0].areaUncertainty);
-    QVERIFY2(totalsLabel->text().contains(QString::fromStdString("距離 " + LengthTotalText(totals[0]) + "㎜, 面積 " +
-                                                                 AreaTotalText(totals[0]) + "㎡")),
+    QVERIFY2(totalsLabel->text().startsWith(QStringLiteral("ｸﾞﾙｰﾌﾟ0: 距離 516 ±3.9㎜, 面積 0.233 ±0.0031㎡, 金額 ￥")),
              qPrintable(totalsLabel->text()));
 
     // Chosen in the table: the mark is the current one.
@@ -285,10 +283,10 @@ void WindowMarksTest::theTableOfResultsFollowsAndActs()
     const QStringList lines = copied.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 2);
     QVERIFY(lines[0].startsWith(QStringLiteral("種類\t番号")));
-    QCOMPARE(lines[1].split(QLatin1Char('\t'))[4], QString::fromStdString(rows[0].valueText));
+    QCOMPARE(lines[1].split(QLatin1Char('\t'))[4], QStringLiteral("516"));
     // The uncertainty after the value, a bare number as the results file has it.
     QCOMPARE(lines[0].split(QLatin1Char('\t'))[5], QStringLiteral("±"));
-    QCOMPARE(lines[1].split(QLatin1Char('\t'))[5], QString::fromStdString(FormatSignificant(*rows[0].uncertainty, 2)));
+    QCOMPARE(lines[1].split(QLatin1Char('\t'))[5], QStringLiteral("3.9"));
 
     // In the table, each value's uncertainty stands after it as the status
     // line gives it while the pointer is on the mark; a new click precision
@@ -308,12 +306,13 @@ void WindowMarksTest::theTableOfResultsFollowsAndActs()
     coarser.ClickSigma = 2.0;
     f.prompter->propertyAnswer = coarser;
     w.Action(QStringLiteral("mnProperty"))->trigger();
-    QCOMPARE(table->item(0, 5)->text(), QString::fromStdString(PlusMinus(*DistanceUncertainty(w.Doc(), 1, 2.0)) + "㎜"));
-    QVERIFY(table->item(0, 5)->text() != before);
+    // Four times the click precision, four times each uncertainty.
+    QCOMPARE(before, QStringLiteral("±3.9㎜"));
+    QCOMPARE(table->item(0, 5)->text(), QStringLiteral("±16㎜"));
+    QCOMPARE(table->item(1, 5)->text(), QStringLiteral("±0.012㎡"));
     pointAt({200, 155}, 0);
     pointAt({210, 230}, 1);
-    const std::vector<ResultRow> coarse = ResultRows(w.Doc(), 2.0);
-    QVERIFY2(totalsLabel->text().contains(QString::fromStdString(LengthTotalText(GroupTotals(w.Doc(), coarse, 2.0)[0]))),
+    QVERIFY2(totalsLabel->text().startsWith(QStringLiteral("ｸﾞﾙｰﾌﾟ0: 距離 516 ±16㎜, 面積 0.233 ±0.012㎡, 金額 ￥")),
              qPrintable(totalsLabel->text()));
 
     // Renamed from the table.
@@ -339,65 +338,6 @@ void WindowMarksTest::theTableOfResultsFollowsAndActs()
     QVERIFY(again.Action(QStringLiteral("mnResultsView"))->isChecked());
     f.Close();
 }
-
-namespace {
-
-// The projective map from the wall's plane (millimetres, Y up) to the photo,
-// fixed by four corners: an independent model of what the program computes.
-struct Homography {
-    double h[9];
-
-    static Homography FromCorners(const std::array<TDPoint, 4>& plane, const std::array<TDPoint, 4>& image)
-    {
-        // Eight unknowns, h[8] = 1, solved by Gaussian elimination.
-        double a[8][9] = {};
-        for (int i = 0; i < 4; ++i) {
-            const double X = plane[static_cast<std::size_t>(i)].x, Y = plane[static_cast<std::size_t>(i)].y;
-            const double u = image[static_cast<std::size_t>(i)].x, v = image[static_cast<std::size_t>(i)].y;
-            double r1[9] = {X, Y, 1, 0, 0, 0, -u * X, -u * Y, u};
-            double r2[9] = {0, 0, 0, X, Y, 1, -v * X, -v * Y, v};
-            std::copy(r1, r1 + 9, a[2 * i]);
-            std::copy(r2, r2 + 9, a[2 * i + 1]);
-        }
-        for (int c = 0; c < 8; ++c) {
-            int pivot = c;
-            for (int r = c + 1; r < 8; ++r)
-                if (std::fabs(a[r][c]) > std::fabs(a[pivot][c]))
-                    pivot = r;
-            std::swap(a[c], a[pivot]);
-            for (int r = 0; r < 8; ++r) {
-                if (r == c)
-                    continue;
-                const double f = a[r][c] / a[c][c];
-                for (int k = c; k < 9; ++k)
-                    a[r][k] -= f * a[c][k];
-            }
-        }
-        Homography H;
-        for (int i = 0; i < 8; ++i)
-            H.h[i] = a[i][8] / a[i][i];
-        H.h[8] = 1;
-        return H;
-    }
-
-    TDPoint Map(TDPoint p) const
-    {
-        const double w = h[6] * p.x + h[7] * p.y + h[8];
-        return {(h[0] * p.x + h[1] * p.y + h[2]) / w, (h[3] * p.x + h[4] * p.y + h[5]) / w};
-    }
-
-    // The plane point of an image point.
-    TDPoint Unmap(TDPoint q) const
-    {
-        // Solve H (X, Y, 1) ~ (u, v, 1) for X, Y.
-        const double a11 = h[0] - q.x * h[6], a12 = h[1] - q.x * h[7], b1 = q.x * h[8] - h[2];
-        const double a21 = h[3] - q.y * h[6], a22 = h[4] - q.y * h[7], b2 = q.y * h[8] - h[5];
-        const double det = a11 * a22 - a12 * a21;
-        return {(b1 * a22 - a12 * b2) / det, (a11 * b2 - b1 * a21) / det};
-    }
-};
-
-} // namespace
 
 void WindowMarksTest::measuringAWallEndToEnd()
 {
@@ -487,18 +427,16 @@ void WindowMarksTest::pointingAtAMarkShowsItsUncertainty()
     QWidget* view = w.Display()->viewport();
 
     QTest::mouseMove(view, Screen(w, {260, 311}));
-    TDistanceResult r;
-    CalcuDistance(w.Doc(), 1, r, ChainSums::Skip);
-    const std::string distance = "距離1 = " + FormatNumber0(r.distance) + " " +
-                                 PlusMinus(*DistanceUncertainty(w.Doc(), 1, 0.8)) + "㎜";
-    QTRY_VERIFY2(w.StatusText(0).endsWith(QString::fromStdString(distance)), qPrintable(w.StatusText(0)));
+    // 1,629 mm on the plane of the reference, beyond its rectangle.
+    const Homography plane = ReferenceModel();
+    QCOMPARE(std::lround(PlaneLength(plane, {120, 300}, {400, 320})), 1629L);
+    QTRY_VERIFY2(w.StatusText(0).endsWith(QStringLiteral("距離1 = 1,629 ±22㎜")), qPrintable(w.StatusText(0)));
     QVERIFY(w.StatusText(0).startsWith(QStringLiteral("X = ")));
 
     QTest::mouseMove(view, Screen(w, {200, 170}));
-    TSpaceResult a;
-    CalcuSpace(w.Doc(), 1, a);
-    const std::string area = "面積1 = -" + FormatFixed(a.area, 3) + " " + PlusMinus(*SpaceUncertainty(w.Doc(), 1, 0.8)) + "㎡";
-    QTRY_VERIFY2(w.StatusText(0).endsWith(QString::fromStdString(area)), qPrintable(w.StatusText(0)));
+    // About 0.408 m² on the plane, taken away.
+    QVERIFY(std::fabs(PlaneArea(plane, s.points) - 0.409) < 0.002);
+    QTRY_VERIFY2(w.StatusText(0).endsWith(QStringLiteral("面積1 = -0.409 ±0.0053㎡")), qPrintable(w.StatusText(0)));
 
     QTest::mouseMove(view, Screen(w, {500, 100}));
     QTRY_VERIFY2(w.StatusText(0).endsWith(QStringLiteral("(pixel)")), qPrintable(w.StatusText(0)));
@@ -520,7 +458,8 @@ void WindowMarksTest::checkDistancesAreDrawnTypedAndKeptWithThePhoto()
     w.SetCommand(ucNone);
     QVERIFY(w.ItemEnabled(QStringLiteral("mnCheck")));
     QVERIFY(!w.ItemEnabled(QStringLiteral("mnCheckAllDel")));
-    const std::string summary = SetCalcu(w.Doc(), ucDistance);
+    auto* summary = static_cast<QLineEdit*>(w.Control(QStringLiteral("Edit_Info")));
+    QCOMPARE(summary->text(), QString());
 
     w.Action(QStringLiteral("mnCheck"))->trigger();
     QCOMPARE(w.Command(), int{ucCheck});
@@ -532,9 +471,9 @@ void WindowMarksTest::checkDistancesAreDrawnTypedAndKeptWithThePhoto()
     QCOMPARE(check.known, 1000.0);
     QCOMPARE(w.Command(), int{ucCheck});
     QCOMPARE(f.prompter->inputBoxPrompts.size(), std::size_t{2});
-    const std::vector<CheckResult> results = CheckResults(w.Doc(), w.Settings().ClickSigma);
-    QVERIFY2(f.prompter->inputBoxPrompts[0].find(FormatFixed(results[0].measured, 1) + "㎜") != std::string::npos,
-             f.prompter->inputBoxPrompts[0].c_str());
+    // The points the clicks landed on are 1,556.4 mm apart on the plane.
+    QVERIFY(std::fabs(PlaneLength(ReferenceModel(), check.start, check.end) - 1556.4) < 0.5);
+    QCOMPARE(f.prompter->inputBoxPrompts[0], std::string("測った長さ: 1556.4㎜\n実際の長さ (mm) を入力してください"));
     QVERIFY2(f.prompter->inputBoxPrompts[1].find("「約1m」は長さとして読めません") == 0, f.prompter->inputBoxPrompts[1].c_str());
 
     // Cancelled: no check.
@@ -548,10 +487,10 @@ void WindowMarksTest::checkDistancesAreDrawnTypedAndKeptWithThePhoto()
     auto* checks = w.findChild<QTableWidget*>(QStringLiteral("CheckTable"));
     QVERIFY(checks && checks->isVisible());
     QCOMPARE(checks->rowCount(), 1);
-    QCOMPARE(checks->item(0, 2)->text().toStdString(), FormatFixed(results[0].measured, 1));
-    QCOMPARE(checks->item(0, 3)->text().toStdString(), PlusMinus(*results[0].uncertainty));
-    QCOMPARE(w.findChild<QLabel*>(QStringLiteral("CheckSummary"))->text().toStdString(),
-             CheckSummaryLine(SummariseChecks(results)));
+    QCOMPARE(checks->item(0, 2)->text(), QStringLiteral("1556.4"));
+    QCOMPARE(checks->item(0, 3)->text(), QStringLiteral("±14"));
+    QCOMPARE(w.findChild<QLabel*>(QStringLiteral("CheckSummary"))->text(),
+             QStringLiteral("検証距離 1 本: 最大偏差 +556.4㎜ (+55.64 %), RMS 556.4㎜ (55.64 %), 2σ以内 0/1"));
     QCOMPARE(w.findChild<QTableWidget*>(QStringLiteral("ResultsTable"))->rowCount(), 0);
     // The known length changed from the table, as a step to undo.
     f.prompter->inputBoxAnswers = {"1234.5"};
@@ -566,11 +505,13 @@ void WindowMarksTest::checkDistancesAreDrawnTypedAndKeptWithThePhoto()
     // Pointed at: measured, known, deviation, verdict.
     w.SetCommand(ucNone);
     QTest::mouseMove(w.Display()->viewport(), Screen(w, {285, 305}));
-    QTRY_VERIFY2(w.StatusText(0).endsWith(QString::fromStdString(CheckLine(results[0]))), qPrintable(w.StatusText(0)));
+    QTRY_VERIFY2(w.StatusText(0).endsWith(QStringLiteral(
+                     "検証距離1 = 1556.4 ±14㎜, 既知 1000㎜, 偏差 +556.4㎜ (+55.64 %), 不確かさの2倍を超える")),
+                 qPrintable(w.StatusText(0)));
 
     // Never a result or a total; the CSV as without it.
     QVERIFY(ResultRows(w.Doc(), 0.5).empty());
-    QCOMPARE(SetCalcu(w.Doc(), ucDistance), summary);
+    QCOMPARE(summary->text(), QString());
     QVERIFY(w.ItemEnabled(QStringLiteral("mnCheckAllDel")));
 
     // A step of its own.

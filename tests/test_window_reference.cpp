@@ -95,7 +95,7 @@ void WindowReferenceTest::aCrossedReferenceClickedInTheWindowIsRefused()
         ClickAt(w, p);
     QCOMPARE(w.Doc().Plane.base.BaseSet, std::uint8_t{0});
     QCOMPARE(w.Command(), int(ucBase));
-    QVERIFY2(w.StatusText(2).contains(QString::fromStdString(OutlineRefusal(OutlineFault::Crossed))),
+    QVERIFY2(w.StatusText(2).contains(QStringLiteral("※辺が交差するため設定できません。頂点は外周に沿って順に指示してください")),
              qPrintable(w.StatusText(2)));
     QCOMPARE(w.Doc().Modified, std::uint8_t{0});
 
@@ -203,7 +203,8 @@ void WindowReferenceTest::aWeakReferenceIsToldOnceWandHAreTyped()
     QVERIFY2(told.contains(QStringLiteral("1 m")) && told.contains(QStringLiteral("画素が少なすぎます")), qPrintable(told));
     const std::optional<ReferenceStrength> strength = ReferenceStrengthAt(w.Doc(), {300, 250}, kDefaultClickSigma);
     QVERIFY(strength && strength->relative > kWeakReference);
-    QVERIFY2(told.contains(QString::fromStdString(PlusMinus(strength->millimetres) + " mm")), qPrintable(told));
+    QVERIFY2(told.contains(QStringLiteral("写真の中央を通る 1 m の距離の不確かさが ±32 mm (3.2 %) になり, 1 % を超えます.")),
+             qPrintable(told));
 
     // Once: typing W again, or starting to measure, says nothing more.
     auto* wField = static_cast<QLineEdit*>(w.Control(QStringLiteral("chCalcEdit_KijunW")));
@@ -321,7 +322,7 @@ void WindowReferenceTest::aClosedReferenceAsksForItsSizes()
     ClickAt(w, clicks.back());
     QCOMPARE(w.Doc().Plane.base.BaseSet, std::uint8_t{1});
     QCOMPARE(w.Command(), int(ucNone));
-    QCOMPARE(w.StatusText(2), QString::fromStdString(SizesPrompt()));
+    QCOMPARE(w.StatusText(2), QStringLiteral("[基準矩形を設定する]　基準矩形の実寸Ｗ、Ｈ（㎜）を入力してEnter"));
     QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(wField));
     QCOMPARE(wField->selectedText(), wField->text());
 
@@ -331,7 +332,7 @@ void WindowReferenceTest::aClosedReferenceAsksForItsSizes()
 
     // The next tool has its own prompt.
     w.SetCommand(ucDistance);
-    QCOMPARE(w.StatusText(2), QString::fromStdString(*PromptText(ucDistance, 0, false)));
+    QCOMPARE(w.StatusText(2), QStringLiteral("[距離を求める・２点間の距離を求める]　求めたい距離の端点の位置をマウス㊧ボタンで指示"));
     f.prompter->cancelAnswers = {false};
     f.Close();
 }

@@ -177,4 +177,26 @@ std::pair<int, QByteArray> Tool(const QString& program, const QStringList& args)
     return {p.exitCode(), p.readAllStandardOutput()};
 }
 
+Homography ReferenceModel()
+{
+    return Homography::FromCorners({TDPoint{0, 1000}, {1000, 1000}, {1000, 0}, {0, 0}},
+                                   {TDPoint{100, 100}, {300, 110}, {290, 250}, {110, 240}});
+}
+
+double PlaneLength(const Homography& H, TDPoint a, TDPoint b)
+{
+    const TDPoint pa = H.Unmap(a), pb = H.Unmap(b);
+    return std::hypot(pa.x - pb.x, pa.y - pb.y);
+}
+
+double PlaneArea(const Homography& H, const std::vector<TDPoint>& outline)
+{
+    double twice = 0;
+    for (std::size_t i = 0; i < outline.size(); ++i) {
+        const TDPoint p = H.Unmap(outline[i]), q = H.Unmap(outline[(i + 1) % outline.size()]);
+        twice += p.x * q.y - q.x * p.y;
+    }
+    return std::fabs(twice) / 2 / 1e6;
+}
+
 } // namespace kvx::test

@@ -19,6 +19,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <array>
+#include <cmath>
 #include <deque>
 #include <filesystem>
 #include <functional>
@@ -238,5 +240,70 @@ void Measure(TF001& w);
 
 // Runs a tool of the system (qpdf, poppler) and gives its exit code and output.
 std::pair<int, QByteArray> Tool(const QString& program, const QStringList& args);
+
+// The projective map from the wall's plane (millimetres, Y up) to the photo,
+// fixed by four corners: an independent model of what the program computes.
+struct Homography {
+    double h[9];
+
+    static Homography FromCorners(const std::array<TDPoint, 4>& plane, const std::array<TDPoint, 4>& image)
+    {
+        // Eight unknowns, h[8] = 1, solved by Gaussian elimination.
+        double a[8][9] = {};
+        for (int i = 0; i < 4; ++i) {
+            const double X = plane[static_cast<std::size_t>(i)].x, Y = plane[static_cast<std::size_t>(i)].y;
+            const double u = image[static_cast<std::size_t>(i)].x, v = image[static_cast<std::size_t>(i)].y;
+            double r1[9] = {X, Y, 1, 0, 0, 0, -u * X, -u * Y, u};
+            double r2[9] = {0, 0, 0, X, Y, 1, -v * X, -v * Y, v};
+            std::copy(r1, r1 + 9, a[2 * i]);
+            std::copy(r2, r2 + 9, a[2 * i + 1]);
+        }
+        for (int c = 0; c < 8; ++c) {
+            int pivot = c;
+            for (int r = c + 1; r < 8; ++r)
+                if (std::fabs(a[r][c]) > std::fabs(a[pivot][c]))
+                    pivot = r;
+            std::swap(a[c], a[pivot]);
+            for (int r = 0; r < 8; ++r) {
+                if (r == c)
+                    continue;
+                const double f = a[r][c] / a[c][c];
+                for (int k = c; k < 9; ++k)
+                    a[r][k] -= f * a[c][k];
+            }
+        }
+        Homography H;
+        for (int i = 0; i < 8; ++i)
+            H.h[i] = a[i][8] / a[i][i];
+        H.h[8] = 1;
+        return H;
+    }
+
+    TDPoint Map(TDPoint p) const
+    {
+        const double w = h[6] * p.x + h[7] * p.y + h[8];
+        return {(h[0] * p.x + h[1] * p.y + h[2]) / w, (h[3] * p.x + h[4] * p.y + h[5]) / w};
+    }
+
+    // The plane point of an image point.
+    TDPoint Unmap(TDPoint q) const
+    {
+        // Solve H (X, Y, 1) ~ (u, v, 1) for X, Y.
+        const double a11 = h[0] - q.x * h[6], a12 = h[1] - q.x * h[7], b1 = q.x * h[8] - h[2];
+        const double a21 = h[3] - q.y * h[6], a22 = h[4] - q.y * h[7], b2 = q.y * h[8] - h[5];
+        const double det = a11 * a22 - a12 * a21;
+        return {(b1 * a22 - a12 * b2) / det, (a11 * b2 - b1 * a21) / det};
+    }
+};
+
+// The plane of MarkReference's rectangle: W and H at their first 1000 mm,
+// its corners clicked from the top left round to the bottom left.
+Homography ReferenceModel();
+
+// What the independent model makes of a distance and of an outline (the
+// polygon of image points, closed or not) on the plane of H: millimetres and
+// square metres.
+double PlaneLength(const Homography& H, TDPoint a, TDPoint b);
+double PlaneArea(const Homography& H, const std::vector<TDPoint>& outline);
 
 } // namespace kvx::test
