@@ -153,18 +153,35 @@ void WindowOutputsTest::dxfDrawingReadBackByAnIndependentReader()
     // Distances: the single one and the chain, by their lengths in the CSV.
     QCOMPARE(polylines.count(QStringLiteral("DIST_G0")), std::size_t{1});
     QCOMPARE(polylines.count(QStringLiteral("DIST_G2")), std::size_t{1});
+    // Each is the plane's own length or area of its points (an independent
+    // model of the reference, to a millimetre and a thousandth of a square
+    // metre), and prints as the table of results and the CSV print it.
+    const Homography plane = ReferenceModel();
     const double single = polylines.find(QStringLiteral("DIST_G0"))->second.first;
     const double chain = polylines.find(QStringLiteral("DIST_G2"))->second.first;
-    QCOMPARE(QString::fromStdString(FormatNumber0(single)), QString::fromStdString(rows[0].valueText));
+    QVERIFY2(std::fabs(single - PlaneLength(plane, {120, 120}, {200, 130})) < 1.0, qPrintable(QString::number(single)));
+    QVERIFY2(std::fabs(chain - PlaneLength(plane, {130, 200}, {180, 230}) - PlaneLength(plane, {180, 230}, {260, 210})) < 1.0,
+             qPrintable(QString::number(chain)));
+    QCOMPARE(std::lround(single), 408L);
+    QCOMPARE(std::lround(chain), 810L);
+    QCOMPARE(rows[0].valueText, std::string("408"));
     QVERIFY(rows[2].chainTotal);
-    QCOMPARE(QString::fromStdString(FormatNumber0(chain)), QString::fromStdString(rows[2].chainText));
-    QVERIFY(csv.contains(QByteArray::fromStdString(FormatNumber0(single))));
+    QCOMPARE(rows[2].chainText, std::string("810"));
+    QVERIFY(csv.contains(" 408, 406, 39, -5.492, 408"));
+    QVERIFY(csv.contains(" 471, 433, 186, 23.214, 810"));
     // Areas: added and subtracted on their own layers.
     const double added = polylines.find(QStringLiteral("AREA_G0"))->second.second;
     const double hole = polylines.find(QStringLiteral("AREA_SUB_G0"))->second.second;
-    QCOMPARE(QString::fromStdString(FormatFixed(added, 3)), QString::fromStdString(rows[3].valueText));
-    QCOMPARE(QStringLiteral("-") + QString::fromStdString(FormatFixed(hole, 3)), QString::fromStdString(rows[4].valueText));
-    QVERIFY(csv.contains(QByteArray::fromStdString(FormatFixed(added, 3))));
+    QVERIFY2(std::fabs(added - PlaneArea(plane, {{150, 150}, {250, 150}, {250, 220}, {150, 220}})) < 0.001,
+             qPrintable(QString::number(added)));
+    QVERIFY2(std::fabs(hole - PlaneArea(plane, {{170, 160}, {200, 160}, {200, 190}, {170, 190}})) < 0.001,
+             qPrintable(QString::number(hole)));
+    QCOMPARE(std::lround(added * 1000), 269L);
+    QCOMPARE(std::lround(hole * 1000), 34L);
+    QCOMPARE(rows[3].valueText, std::string("0.269"));
+    QCOMPARE(rows[4].valueText, std::string("-0.034"));
+    QVERIFY(csv.contains(" +0.269, 2078,"));
+    QVERIFY(csv.contains(" -0.034, 745,"));
     // The area's name, as CAD programs read it.
     QVERIFY2(out.contains(QStringLiteral("TEXT LABELS 外壁")), qPrintable(out));
 }
@@ -187,12 +204,11 @@ void WindowOutputsTest::resultsFileFromTheMenuAndFromBatchMode()
     Set(w, [&](Document& d) { d.Plane.Distances.Append(TDistance{4, {110, 140}, {260, 150}}); });
     Set(w, [&](Document& d) { d.Modified = 1; });
     const std::string csv = Cp932ToUtf8(CsvBytes(w.Doc(), true));
-    const std::optional<double> u = DistanceUncertainty(w.Doc(), 1, 1.5);
-    QVERIFY(u);
     // A check distance: a row of its own, after the results, never in the CSV.
     w.Edit().AddCheck({120, 200}, {250, 215}, 1250.5);
     QCOMPARE(Cp932ToUtf8(CsvBytes(w.Doc(), true)), csv);
-    const CheckResult check = CheckResults(w.Doc(), 1.5).front();
+    // Some 704.6 mm on the plane of the reference.
+    QVERIFY(std::fabs(PlaneLength(ReferenceModel(), {120, 200}, {250, 215}) - 704.7) < 0.5);
 
     const QString fromMenu = f.home.filePath(QStringLiteral("menu.csv"));
     f.prompter->textTarget = fromMenu;
@@ -220,9 +236,7 @@ void WindowOutputsTest::resultsFileFromTheMenuAndFromBatchMode()
                             "slope_h,corrected,check_length\r\n"));
     const QStringList lines = QString::fromUtf8(menu.mid(3)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 5);
-    QCOMPARE(lines[4], QStringLiteral("\"site,1.jpg\",2,1,check,1,,,%1,mm,%2,,,0,1250.5")
-                           .arg(QString::fromStdString(FormatFixed(check.measured, 1)),
-                                QString::fromStdString(FormatSignificant(*check.uncertainty, 2))));
+    QCOMPARE(lines[4], QStringLiteral("\"site,1.jpg\",2,1,check,1,,,704.7,mm,13,,,0,1250.5"));
     QVERIFY2(lines[1].startsWith(QStringLiteral("\"site,1.jpg\",1,1,distance,1,0,,")), qPrintable(lines[1]));
     QVERIFY2(lines[2].startsWith(QStringLiteral("\"site,1.jpg\",1,1,area,1,0,外壁,")), qPrintable(lines[2]));
     // Setting 2's distance: the CSV's value and the uncertainty at 1.5 pixels.
@@ -231,9 +245,12 @@ void WindowOutputsTest::resultsFileFromTheMenuAndFromBatchMode()
     QCOMPARE(last.size(), 15);
     QCOMPARE(last.mid(2, 6), (QStringList{QStringLiteral("2"), QStringLiteral("1"), QStringLiteral("distance"),
                                            QStringLiteral("1"), QStringLiteral("4"), QString()}));
+    // 773 mm on the plane of the reference.
+    QCOMPARE(std::lround(PlaneLength(ReferenceModel(), {110, 140}, {260, 150})), 773L);
+    QCOMPARE(last[8], QStringLiteral("773"));
     QVERIFY2(csv.find("\r\n " + last[8].toStdString() + ",") != std::string::npos, csv.c_str());
     QCOMPARE(last[9], QStringLiteral("mm"));
-    QCOMPARE(last[10], QString::fromStdString(FormatSignificant(*u, 2)));
+    QCOMPARE(last[10], QStringLiteral("13"));
 }
 
 // The reference plane straight on, from the menu at the size the user gives
