@@ -104,8 +104,8 @@ TEST_F(Tools, FourCornersWithARejectedRepeatAndATakeBack)
 
 TEST_F(Tools, ACrossedOrEmptyReferenceIsRefusedAndSaysWhy)
 {
-    const std::string crossed = OutlineRefusal(OutlineFault::Crossed);
-    const std::string empty = OutlineRefusal(OutlineFault::Empty);
+    const std::string crossed = "※辺が交差するため設定できません。頂点は外周に沿って順に指示してください";
+    const std::string empty = "※面積がないため設定できません。頂点が重なるか３点が一直線上にあります";
     struct Case {
         const char* what;
         std::array<TDPoint, 4> corners;
@@ -127,19 +127,19 @@ TEST_F(Tools, ACrossedOrEmptyReferenceIsRefusedAndSaysWhy)
         EXPECT_EQ(tools.Command(), ucBase) << c.what;
         EXPECT_EQ(tools.InputCount(), 3) << c.what << ": the three corners taken stay";
         EXPECT_EQ(tools.TMode(), 3) << c.what << ": the band stays";
-        EXPECT_EQ(Prompt(), *PromptText(ucBase, 3, false) + "　" + c.why) << c.what;
+        EXPECT_EQ(Prompt(), "[基準矩形を設定する]　基準となる矩形をマウス㊧ボタンで指示[4点目]。㊨ボタンで前点のやり直し　" + c.why) << c.what;
         EXPECT_EQ(doc.Modified, 0) << c.what;
     }
     // The last case's third corner taken back and placed off the line: the
     // reference closes.
     Right(0, 0);
     Click(300, 400);
-    EXPECT_EQ(Prompt(), *PromptText(ucBase, 3, false)) << "a click taken clears the reason";
+    EXPECT_EQ(Prompt(), "[基準矩形を設定する]　基準となる矩形をマウス㊧ボタンで指示[4点目]。㊨ボタンで前点のやり直し") << "a click taken clears the reason";
     port.focused.clear();
     Click(100, 400);
     EXPECT_EQ(doc.Plane.base.BaseSet, 1);
     EXPECT_EQ(tools.Command(), ucNone);
-    EXPECT_EQ(Prompt(), SizesPrompt()) << "closed: its W and H are asked for";
+    EXPECT_EQ(Prompt(), "[基準矩形を設定する]　基準矩形の実寸Ｗ、Ｈ（㎜）を入力してEnter") << "closed: its W and H are asked for";
     EXPECT_EQ(port.focused, std::vector<InputField>{InputField::W});
     tools.SetCommand(ucNone);
     EXPECT_EQ(Prompt(), "") << "until the next tool";
@@ -154,7 +154,7 @@ TEST_F(Tools, AMeasurementBaseOrAnAdjustmentThatLeavesNoOutlineIsRefused)
     Click(300, 150);
     EXPECT_EQ(doc.Plane.base.BaseUnitSet, 0);
     EXPECT_EQ(tools.InputCount(), 1);
-    EXPECT_NE(Prompt().find(OutlineRefusal(OutlineFault::Empty)), std::string::npos) << Prompt();
+    EXPECT_NE(Prompt().find("※面積がないため設定できません。頂点が重なるか３点が一直線上にあります"), std::string::npos) << Prompt();
     Click(300, 250);
     EXPECT_EQ(doc.Plane.base.BaseUnitSet, 1);
     EXPECT_EQ(doc.Plane.base.BaseUnit[2], (TDPoint{300, 250}));
@@ -165,7 +165,7 @@ TEST_F(Tools, AMeasurementBaseOrAnAdjustmentThatLeavesNoOutlineIsRefused)
     Click(150, 350);
     EXPECT_EQ(doc.Plane.base.BaseUnit[2], (TDPoint{300, 250}));
     EXPECT_EQ(tools.InputCount(), 1) << "the corner stays picked";
-    EXPECT_NE(Prompt().find(OutlineRefusal(OutlineFault::Empty)), std::string::npos) << Prompt();
+    EXPECT_NE(Prompt().find("※面積がないため設定できません。頂点が重なるか３点が一直線上にあります"), std::string::npos) << Prompt();
     Click(320, 260);
     EXPECT_EQ(doc.Plane.base.BaseUnit[2], (TDPoint{320, 260}));
     EXPECT_EQ(tools.InputCount(), 0);
@@ -177,10 +177,10 @@ TEST_F(Tools, AMeasurementBaseOrAnAdjustmentThatLeavesNoOutlineIsRefused)
     Click(50, 250);
     EXPECT_EQ(doc.Plane.base.BaseRect, before);
     EXPECT_EQ(tools.InputCount(), 1);
-    EXPECT_NE(Prompt().find(OutlineRefusal(OutlineFault::Crossed)), std::string::npos) << Prompt();
+    EXPECT_NE(Prompt().find("※辺が交差するため設定できません。頂点は外周に沿って順に指示してください"), std::string::npos) << Prompt();
     Click(520, 420);
     EXPECT_EQ(doc.Plane.base.BaseRect[3], (TDPoint{520, 420}));
-    EXPECT_EQ(Prompt(), *PromptText(ucBaseAdjust, 0, false));
+    EXPECT_EQ(Prompt(), "[基準矩形を調整する]　調整する基準矩形の頂点をマウス㊧ボタンで指示");
 }
 
 TEST_F(Tools, SixPointsThatCrossAPlaneAreRefused)
@@ -193,7 +193,7 @@ TEST_F(Tools, SixPointsThatCrossAPlaneAreRefused)
         Click(p.x, p.y);
     EXPECT_EQ(doc.Plane.base.BaseSet, 0);
     EXPECT_EQ(tools.InputCount(), 5);
-    EXPECT_NE(Prompt().find(OutlineRefusal(OutlineFault::Crossed)), std::string::npos) << Prompt();
+    EXPECT_NE(Prompt().find("※辺が交差するため設定できません。頂点は外周に沿って順に指示してください"), std::string::npos) << Prompt();
 }
 
 TEST_F(Tools, SixPointsBuildBothPlanes)
@@ -585,13 +585,13 @@ TEST_F(Tools, BaseLineEndsMoveAndTheMeasurementBaseFollows)
     const TDPoint cornerBefore = doc.Plane.base.BaseUnit[2];
 
     tools.SetCommand(ucBaseLineAdjust);
-    EXPECT_EQ(Prompt(), *PromptText(ucBaseLineAdjust, 0, false));
+    EXPECT_EQ(Prompt(), "[計測基準ＷＨを調整する]　調整する計測基準ＷＨの端点をマウス㊧ボタンで指示");
     Click(40, 40);  // near no end: nothing picked
     EXPECT_EQ(tools.InputCount(), 0);
     Click(352, 302);  // the W line's second end
     EXPECT_EQ(tools.InputCount(), 1);
     EXPECT_EQ(tools.TraceAnchor(), (TDPoint{150, 300})) << "the band hangs on the fixed end";
-    EXPECT_EQ(Prompt(), *PromptText(ucBaseLineAdjust, 1, false));
+    EXPECT_EQ(Prompt(), "[計測基準ＷＨを調整する]　調整後の計測基準ＷＨの端点をマウス㊧ボタンで指示。㊨ボタンでやり直し");
     Click(420, 300);
     // The band of a W line keeps the end on the W direction through the fixed end
     // (an intersection, kept to 4 decimals).
@@ -616,7 +616,7 @@ TEST_F(Tools, AreaCorrectionOnAndOff)
     EXPECT_EQ(doc.CurrentSpace, k);
     EXPECT_EQ(tools.InputCount(), 1);
     EXPECT_EQ(tools.TraceAnchor(), doc.Plane.base.VanishH);
-    EXPECT_EQ(Prompt(), *PromptText(ucSpaceHosei, 1, false));
+    EXPECT_EQ(Prompt(), "[面積を求める・遠近補正する]　遠近補正する面積の側面投影位置をマウス㊧ボタンで指示。㊨ボタンでやり直し");
     Click(600, 260);
     const TSpace& s = doc.Plane.Spaces[k];
     EXPECT_EQ(s.corrected, 1);
