@@ -143,6 +143,8 @@ public:
     void mnErrorClick();
     void mnPropertyClick();
     void mnAboutClick();
+    // The open photo's file and camera, read from the file as it is now.
+    void mnPhotoInfoClick();
     void mnHistoryClick();
     void mnManualClick();
     void mnOpenClick();
