@@ -59,6 +59,29 @@
     </message>
 </context>
 <context>
+    <name>Camera</name>
+    <message>
+        <source>カメラ</source>
+        <translation>Camera</translation>
+    </message>
+    <message>
+        <source>レンズ</source>
+        <translation>Lens</translation>
+    </message>
+    <message>
+        <source>35mm判換算</source>
+        <translation>35 mm equivalent</translation>
+    </message>
+    <message>
+        <source>焦点距離</source>
+        <translation>Focal length</translation>
+    </message>
+    <message>
+        <source>撮影日時</source>
+        <translation>Taken</translation>
+    </message>
+</context>
+<context>
     <name>Checks</name>
     <message>
         <source>検証距離</source>
@@ -278,6 +301,25 @@
     <message>
         <source>&apos;%1&apos; の形式 (%2) の画像は読み込めません. JPEG, HEIC, BMP, PNG の写真を開いてください.</source>
         <translation>&apos;%1&apos; is a picture of a kind (%2) this program does not open. Please open a JPEG, HEIC, BMP or PNG photo.</translation>
+    </message>
+</context>
+<context>
+    <name>PhotoInfoDialog</name>
+    <message>
+        <source>写真の情報</source>
+        <translation>Photo information</translation>
+    </message>
+    <message>
+        <source>ファイル</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>カメラ</source>
+        <translation>Camera</translation>
+    </message>
+    <message>
+        <source>この写真にはカメラの情報がありません</source>
+        <translation>This photo carries no camera data</translation>
     </message>
 </context>
 <context>
@@ -1611,6 +1653,10 @@
     <message>
         <source>基準を自動検出(&amp;D)</source>
         <translation>Dete&amp;ct the reference</translation>
+    </message>
+    <message>
+        <source>写真の情報(&amp;A)</source>
+        <translation>Photo inform&amp;ation</translation>
     </message>
 </context>
 <context>

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kvx {
 
@@ -15,7 +16,22 @@ struct ExifInfo {
     double focal = 0.0;      // mm, the lens's real focal length; 0 when not told
     int orientation = 0;     // EXIF's 1..8 (1 upright); 0 when not told or out of range
     std::string dateTaken;   // "YYYY:MM:DD HH:MM:SS" as recorded (when taken, else when last changed); may be empty
+    std::string lens;        // the lens's make and model as recorded; may be empty
+    int focal35 = 0;         // mm, the focal length a 35 mm film camera would need for the same view; 0 when not told
 };
+
+// One particular of the camera as the window and the report show it: a
+// label and its value in the interface's language.
+struct CameraLine {
+    std::string label;
+    std::string value;
+    friend bool operator==(const CameraLine&, const CameraLine&) = default;
+};
+
+// The camera (make and model), the lens, the focal length with its 35 mm
+// equivalent and the date taken, each only when the photo tells it: a photo
+// without them gives no lines at all rather than empty ones.
+std::vector<CameraLine> CameraLines(const ExifInfo& info);
 
 // Only the start of a file is read: a JPEG's EXIF segment comes first and
 // holds at most 64 KiB.

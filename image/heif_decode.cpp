@@ -109,6 +109,32 @@ bool LooksLikeHeif(const unsigned char* bytes, std::size_t size)
     return r == heif_filetype_yes_supported || r == heif_filetype_yes_unsupported;
 }
 
+std::string ReadHeifExif(int fd, std::int64_t fileBytes)
+{
+    std::array<unsigned char, 64> head{};
+    const ssize_t got = ::pread(fd, head.data(), head.size(), 0);
+    if (got <= 0 || !LooksLikeHeif(head.data(), static_cast<std::size_t>(got)))
+        return {};
+    const std::unique_ptr<heif_context, ContextFree> ctx(heif_context_alloc());
+    if (!ctx)
+        return {};
+    FdSource source{fd, fileBytes, 0};
+    heif_reader reader{};
+    reader.reader_api_version = 1;
+    reader.get_position = Position;
+    reader.read = Read;
+    reader.seek = Seek;
+    reader.wait_for_file_size = WaitForSize;
+    if (heif_context_read_from_reader(ctx.get(), &reader, &source, nullptr).code != heif_error_Ok)
+        return {};
+    heif_image_handle* raw = nullptr;
+    const heif_error e = heif_context_get_primary_image_handle(ctx.get(), &raw);
+    const std::unique_ptr<heif_image_handle, HandleFree> handle(raw);
+    if (e.code != heif_error_Ok || !handle)
+        return {};
+    return ExifOf(handle.get());
+}
+
 HeifDecode DecodeHeif(int fd, std::int64_t fileBytes, std::int64_t maxPixels)
 {
     HeifDecode d;

@@ -25,6 +25,10 @@ struct HeifDecode {
 // boxes and checked against maxPixels before anything is decoded.
 HeifDecode DecodeHeif(int fd, std::int64_t fileBytes, std::int64_t maxPixels);
 
+// The EXIF block of a HEIF file (TIFF header first), read from its boxes
+// without decoding the picture; empty for a file that is no HEIF or has none.
+std::string ReadHeifExif(int fd, std::int64_t fileBytes);
+
 // Whether the first bytes of a file are a HEIF file's.
 bool LooksLikeHeif(const unsigned char* bytes, std::size_t size);
 

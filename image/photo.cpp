@@ -417,8 +417,8 @@ QString JpegFailureMessage(const QString& path, JpegDecode::Failure failure)
         .arg(Named(path));
 }
 
-// The EXIF orientation the start of the open file records; 1 when none.
-int StoredOrientation(const PhotoFile& photo)
+// The start of the open file, where a JPEG keeps its EXIF segment.
+std::vector<unsigned char> ExifHead(const PhotoFile& photo)
 {
     std::vector<unsigned char> head(static_cast<std::size_t>(std::min<qint64>(photo.Size(), kExifReadBytes)));
     std::size_t got = 0;
@@ -428,7 +428,15 @@ int StoredOrientation(const PhotoFile& photo)
             break;
         got += static_cast<std::size_t>(n);
     }
-    const std::optional<ExifInfo> exif = ReadExifBytes(head.data(), got);
+    head.resize(got);
+    return head;
+}
+
+// The EXIF orientation the start of the open file records; 1 when none.
+int StoredOrientation(const PhotoFile& photo)
+{
+    const std::vector<unsigned char> head = ExifHead(photo);
+    const std::optional<ExifInfo> exif = ReadExifBytes(head.data(), head.size());
     return exif ? NormalOrientation(exif->orientation) : 1;
 }
 
@@ -637,6 +645,22 @@ void AllowDecoding(std::int64_t maxPixels)
 void ConfigureImageDecoding()
 {
     AllowDecoding(kMaxPhotoPixels);
+}
+
+std::optional<ExifInfo> ReadPhotoExif(const QString& path)
+{
+    const PhotoFile file(path);
+    if (!file.IsOpen())
+        return std::nullopt;
+    const std::vector<unsigned char> head = ExifHead(file);
+    if (head.size() >= 2 && head[0] == 0xFF && head[1] == 0xD8)
+        return ReadExifBytes(head.data(), head.size());
+    if (!LooksLikeHeif(head.data(), head.size()))
+        return std::nullopt;
+    const std::string block = ReadHeifExif(file.Descriptor(), file.Size());
+    if (block.empty())
+        return std::nullopt;
+    return ReadExifBytes(reinterpret_cast<const unsigned char*>(block.data()), block.size());
 }
 
 PhotoLoad LoadPhoto(const QString& path, const Progress& progress, std::int64_t maxPixels)

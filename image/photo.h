@@ -4,6 +4,8 @@
 // (24-bit RGB); copies share them until one is changed, and the memory goes
 // when the last owner does.
 
+#include "image/exif.h"
+
 #include <QImage>
 #include <QString>
 
@@ -66,6 +68,11 @@ private:
 // The stored photo stored turned upright by its EXIF orientation (1..8);
 // RGB888.  Each pixel goes where UprightPoint sends its index.
 QImage UprightImage(const QImage& stored, int orientation);
+
+// The EXIF data of the photo file at path: a JPEG's from its start, a HEIF
+// photo's from its metadata (nothing is decoded).  Nothing for a photo in
+// another format or without any, or for what is no regular file.
+std::optional<ExifInfo> ReadPhotoExif(const QString& path);
 
 struct PhotoLoad {
     Photo photo;

@@ -315,7 +315,7 @@ void PhotoView::paintEvent(QPaintEvent*)
         p.drawLine(m.x - 9, m.y, m.x + 9, m.y);
         p.drawLine(m.x, m.y - 9, m.x, m.y + 9);
     }
-    DrawLoupe(p, view);
+    DrawLoupe(p);
 }
 
 void PhotoView::SetMarker(std::optional<TDPoint> at)
@@ -342,7 +342,7 @@ void PhotoView::SetFound(std::optional<TraceFigure> figure)
     viewport()->update();
 }
 
-void PhotoView::SetLoupe(std::optional<QPoint> at, int zoom)
+void PhotoView::SetLoupe(std::optional<TDPoint> at, int zoom)
 {
     zoom = std::clamp(zoom, 2, 8);
     if (at == loupeAt_ && zoom == loupeZoom_)
@@ -356,18 +356,20 @@ QRect PhotoView::LoupeRect() const
 {
     if (!loupeAt_ || !HasPhoto())
         return {};
-    const LoupeBox box = PlaceLoupe(loupeAt_->x(), loupeAt_->y(), viewport()->width(), viewport()->height(), kLoupeSize, 24);
+    const TPoint at = WtoS(State(), *loupeAt_);
+    const LoupeBox box = PlaceLoupe(at.x, at.y, viewport()->width(), viewport()->height(), kLoupeSize, 24);
     return {box.x, box.y, box.size, box.size};
 }
 
-void PhotoView::DrawLoupe(QPainter& p, const ViewState& view)
+void PhotoView::DrawLoupe(QPainter& p)
 {
     const QRect box = LoupeRect();
     if (box.isEmpty())
         return;
-    // The photo pixel under the pointer sits at the loupe's centre; each
-    // photo pixel is zoom screen pixels, drawn sharp.
-    const TDPoint centre = StoW(view, TPoint{loupeAt_->x(), loupeAt_->y()});
+    // The pointer's image point sits at the loupe's centre, even where it
+    // falls between screen pixels; each photo pixel is zoom screen pixels,
+    // drawn sharp.
+    const TDPoint centre = *loupeAt_;
     const double half = static_cast<double>(kLoupeSize) / (2.0 * loupeZoom_);
     const QRectF source(centre.x - half, centre.y - half, 2 * half, 2 * half);
     p.save();

@@ -55,8 +55,9 @@ public:
     void SetFigure(FigureSlot slot, const std::optional<TraceFigure>& figure);
     // The loupe: the photo around the pointer at full resolution, zoom times
     // enlarged, beside the pointer while a tool takes points.  at: the
-    // pointer in the view, or nothing to hide it.
-    void SetLoupe(std::optional<QPoint> at, int zoom);
+    // pointer's image point (photo pixels; the keyboard's pointer may sit
+    // between screen pixels), or nothing to hide it.
+    void SetLoupe(std::optional<TDPoint> at, int zoom);
     // Where the loupe is drawn now (empty when hidden).
     QRect LoupeRect() const;
     static constexpr int kLoupeSize = 160;
@@ -123,12 +124,12 @@ private:
     bool overlayDirty_ = true;
     int overlayPaints_ = 0;
     std::optional<TraceFigure> figures_[2];
-    std::optional<QPoint> loupeAt_;
+    std::optional<TDPoint> loupeAt_;  // the image point at the loupe's centre
     std::optional<TDPoint> marker_;
     std::vector<std::array<TDPoint, 2>> markerEdges_;
     std::optional<TraceFigure> found_;
     int loupeZoom_ = 4;
-    void DrawLoupe(QPainter& p, const ViewState& view);
+    void DrawLoupe(QPainter& p);
     TPoint offset_;
     bool syncing_ = false;
     PanWindow* pan_ = nullptr;

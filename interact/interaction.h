@@ -60,6 +60,12 @@ public:
     void MouseDown(TPoint screen, bool left, bool right);
     void MouseMove(TPoint screen);
     void MouseUp(TPoint screen, bool left, bool right);
+    // The same with the pointer at an image point (photo pixels, x right, y
+    // down), for the keyboard's pointer: it moves by whole photo pixels, and
+    // at a small zoom those fall between display pixels.
+    void PointerDown(TDPoint image, bool left, bool right);
+    void PointerMove(TDPoint image);
+    void PointerUp(TDPoint image, bool left, bool right);
     void KeyDown(bool shift);
     void KeyUp(bool shift);
 

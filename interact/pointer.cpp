@@ -222,10 +222,25 @@ bool Interaction::MouseMoveAction(TDPoint P)
 
 void Interaction::MouseDown(TPoint screen, bool left, bool right)
 {
+    PointerDown(StoWPoint(screen), left, right);
+}
+
+void Interaction::MouseMove(TPoint screen)
+{
+    PointerMove(StoWPoint(screen));
+}
+
+void Interaction::MouseUp(TPoint screen, bool left, bool right)
+{
+    PointerUp(StoWPoint(screen), left, right);
+}
+
+void Interaction::PointerDown(TDPoint image, bool left, bool right)
+{
     Guard("Ik5Disp1MouseDown", [&] {
         if (buttons_ == 0)
             DrawTrace({-1, -1});
-        pointer_ = StoWPoint(screen);
+        pointer_ = image;
         if (buttons_ == 0) {
             press_ = pointer_;
             pending_ = Snap(pointer_);
@@ -235,19 +250,19 @@ void Interaction::MouseDown(TPoint screen, bool left, bool right)
     });
 }
 
-void Interaction::MouseMove(TPoint screen)
+void Interaction::PointerMove(TDPoint image)
 {
     Guard("Ik5Disp1MouseMove", [&] {
-        pointer_ = StoWPoint(screen);
+        pointer_ = image;
         if (MouseMoveAction(pointer_))
             DrawTrace(pointer_);
     });
 }
 
-void Interaction::MouseUp(TPoint screen, bool left, bool right)
+void Interaction::PointerUp(TDPoint image, bool left, bool right)
 {
     Guard("Ik5Disp1MouseUp", [&] {
-        pointer_ = StoWPoint(screen);
+        pointer_ = image;
         if (right && !left)
             buttons_ = buttons_ == 2 ? 0 : (buttons_ == 3 ? 1 : buttons_);
         else if (left && !right)

@@ -179,9 +179,16 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
             });
         });
         connect(Ik5Disp1, &PhotoView::pointerMoved, this, [this](QPoint pos) {
-            keyPointer_ = pos;
-            UpdateLoupe(pos);
-            ShowSnap(pos);
+            if (const auto echo = std::find(cursorPlaced_.begin(), cursorPlaced_.end(), pos);
+                echo != cursorPlaced_.end() && keyPointer_) {
+                cursorPlaced_.erase(cursorPlaced_.begin(), echo + 1);
+                return;
+            }
+            cursorPlaced_.clear();
+            const TDPoint at = StoW(Ik5Disp1->State(), TPoint{pos.x(), pos.y()});
+            keyPointer_ = at;
+            UpdateLoupe(at);
+            ShowSnap(at);
             Run([&] {
                 if (HasPhoto())
                     interaction_->MouseMove({pos.x(), pos.y()});
@@ -456,37 +463,44 @@ bool TF001::PointKey(const QKeyEvent& key)
     case Qt::Key_Space:
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        // A click where the pointer is, as the left button would make it.
+        // A click where the pointer is, as the left button would make it,
+        // at the image point itself rather than the screen pixel nearest it.
         Run([&] {
-            const QPoint at = KeyPointer();
-            interaction_->MouseDown({at.x(), at.y()}, true, false);
-            interaction_->MouseUp({at.x(), at.y()}, true, false);
+            const TDPoint at = KeyPointer();
+            interaction_->PointerDown(at, true, false);
+            interaction_->PointerUp(at, true, false);
         });
         return true;
     default:
         return false;
     }
-    // One photo pixel, at least one screen pixel; ten with Shift.
-    const int pixels = std::max(1, static_cast<int>(std::lround(Ik5Disp1->State().DispScale))) *
-                       ((key.modifiers() & Qt::ShiftModifier) ? 10 : 1);
+    // One photo pixel at any zoom, ten with Shift, kept within the view.
+    const double pixels = (key.modifiers() & Qt::ShiftModifier) ? 10.0 : 1.0;
+    const ViewState view = Ik5Disp1->State();
     const QRect inside = Ik5Disp1->viewport()->rect();
-    QPoint at = KeyPointer() + step * pixels;
-    at.setX(std::clamp(at.x(), inside.left(), inside.right()));
-    at.setY(std::clamp(at.y(), inside.top(), inside.bottom()));
+    const TDPoint low = StoW(view, TPoint{inside.left(), inside.top()});
+    const TDPoint high = StoW(view, TPoint{inside.right(), inside.bottom()});
+    const TDPoint from = KeyPointer();
+    const TDPoint at{std::clamp(from.x + step.x() * pixels, low.x, high.x),
+                     std::clamp(from.y + step.y() * pixels, low.y, high.y)};
     keyPointer_ = at;
     UpdateLoupe(at);
     ShowSnap(at);
-    QCursor::setPos(Ik5Disp1->viewport()->mapToGlobal(at));
-    Run([&] { interaction_->MouseMove({at.x(), at.y()}); });
+    const TPoint screen = WtoS(view, at);
+    cursorPlaced_.push_back(QPoint(screen.x, screen.y));
+    if (cursorPlaced_.size() > 16)
+        cursorPlaced_.pop_front();
+    QCursor::setPos(Ik5Disp1->viewport()->mapToGlobal(cursorPlaced_.back()));
+    Run([&] { interaction_->PointerMove(at); });
     return true;
 }
 
-void TF001::ShowSnap(std::optional<QPoint> pointer)
+void TF001::ShowSnap(std::optional<TDPoint> pointer)
 {
     const uCommand mode = Command();
     std::optional<TDPoint> corner;
     if (pointer && HasPhoto() && (mode == ucBase || mode == ucBaseAdjust))
-        corner = interaction_->cornerSnap(StoW(Ik5Disp1->State(), TPoint{pointer->x(), pointer->y()}));
+        corner = interaction_->cornerSnap(*pointer);
     std::vector<std::array<TDPoint, 2>> edges;
     if (corner && lastSnap_ && lastSnap_->fromEdges && lastSnap_->corner == *corner)
         edges.assign(lastSnap_->edges.begin(), lastSnap_->edges.end());
@@ -494,7 +508,7 @@ void TF001::ShowSnap(std::optional<QPoint> pointer)
     Ik5Disp1->SetMarker(corner);
 }
 
-void TF001::UpdateLoupe(std::optional<QPoint> pointer)
+void TF001::UpdateLoupe(std::optional<TDPoint> pointer)
 {
     const uCommand mode = Command();
     const bool takesPoints = mode != ucNone && mode != ucZoomUp && mode != ucZoomDown;
@@ -504,17 +518,23 @@ void TF001::UpdateLoupe(std::optional<QPoint> pointer)
 void TF001::HideLoupe()
 {
     keyPointer_.reset();
+    cursorPlaced_.clear();
     UpdateLoupe(std::nullopt);
     ShowSnap(std::nullopt);
 }
 
-QPoint TF001::KeyPointer() const
+TDPoint TF001::KeyPointer() const
 {
+    const ViewState view = Ik5Disp1->State();
     const QRect inside = Ik5Disp1->viewport()->rect();
-    if (keyPointer_ && inside.contains(*keyPointer_))
-        return *keyPointer_;
+    if (keyPointer_) {
+        const TPoint s = WtoS(view, *keyPointer_);
+        if (inside.contains(s.x, s.y))
+            return *keyPointer_;
+    }
     const QPoint mouse = Ik5Disp1->viewport()->mapFromGlobal(QCursor::pos());
-    return inside.contains(mouse) ? mouse : inside.center();
+    const QPoint screen = inside.contains(mouse) ? mouse : inside.center();
+    return StoW(view, TPoint{screen.x(), screen.y()});
 }
 
 bool TF001::FormClose()

@@ -24,6 +24,7 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -142,6 +143,8 @@ public:
     void mnErrorClick();
     void mnPropertyClick();
     void mnAboutClick();
+    // The open photo's file and camera, read from the file as it is now.
+    void mnPhotoInfoClick();
     void mnHistoryClick();
     void mnManualClick();
     void mnOpenClick();
@@ -266,7 +269,9 @@ private:
     // Keys that take points without the mouse: arrows move the pointer by a
     // photo pixel, Space or Return clicks, Escape drops the points entered.
     bool PointKey(const QKeyEvent& key);
-    QPoint KeyPointer() const;
+    // The keyboard's pointer as an image point: where the arrows left it
+    // while it is in view, else under the mouse, else the view's centre.
+    TDPoint KeyPointer() const;
     // The history: one step back or forward, into its setting when another.
     void StepThroughHistory(bool back);
     void UpdateHistoryActions();
@@ -275,11 +280,11 @@ private:
     void RefreshResults();
     void SelectCurrentResult();
     // The loupe beside the pointer while a tool takes points.
-    void UpdateLoupe(std::optional<QPoint> pointer);
+    void UpdateLoupe(std::optional<TDPoint> pointer);
     // Takes the loupe away until the pointer moves over the photo again.
     void HideLoupe();
     // The mark of the corner a click would snap to.
-    void ShowSnap(std::optional<QPoint> pointer);
+    void ShowSnap(std::optional<TDPoint> pointer);
     bool PrepareWorkingFiles();
     // The found reference on offer: what it is called, and the user's answers.
     QString FoundText(const FoundReference& found) const;
@@ -303,7 +308,13 @@ private:
 
     AppPaths paths_;
     std::unique_ptr<Prompter> prompter_;
-    std::optional<QPoint> keyPointer_;
+    // The pointer as an image point (photo pixels): the arrow keys move it by
+    // whole photo pixels, which at a small zoom fall between screen pixels.
+    std::optional<TDPoint> keyPointer_;
+    // Where the arrow keys put the mouse cursor, oldest first: the moves that
+    // report it back (the system's, possibly after further presses) are no
+    // moves of the user's and must not round the pointer to a screen pixel.
+    std::deque<QPoint> cursorPlaced_;
     std::optional<CornerSnapResult> lastSnap_;  // the snapped corner last asked for, with its edges
     std::vector<FoundReference> found_;
     std::size_t foundAt_ = 0;

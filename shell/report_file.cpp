@@ -138,6 +138,9 @@ void WritePdfReport(const QString& path, const Document& doc, const TAppSettings
     ReportDetail detail;
     detail.photo = QFileInfo(QString::fromStdString(doc.ImageFileName)).fileName().toStdString();
     detail.date = QDate::currentDate().toString(Qt::ISODate).toStdString();
+    if (const std::optional<ExifInfo> exif = ReadPhotoExif(QString::fromStdString(doc.ImageFileName)))
+        for (CameraLine& line : CameraLines(*exif))
+            detail.camera.emplace_back(std::move(line.label), std::move(line.value));
     std::error_code why;
     if (!WriteReplacing(
             target,

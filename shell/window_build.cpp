@@ -107,6 +107,7 @@ void TF001::BuildMenus()
     AddAction(mnFile, QStringLiteral("mnMarkerSheet"), Qx("WindowBuild", "マーカーシートの出力(&M)"), [this] { mnMarkerSheetClick(); });
     AddAction(mnFile, QStringLiteral("mnPrint"), Qx("WindowBuild", "印刷(&P)"), [this] { mnPrintClick(); })->setVisible(false);
     mnFile->addSeparator();
+    AddAction(mnFile, QStringLiteral("mnPhotoInfo"), Qx("WindowBuild", "写真の情報(&A)"), [this] { mnPhotoInfoClick(); });
     AddAction(mnFile, QStringLiteral("mnProperty"), Qx("WindowBuild", "環境設定(&E)"), [this] { mnPropertyClick(); });
     mnFileName0 = mnFile->addSeparator();
     for (int n = 1; n <= 5; ++n) {

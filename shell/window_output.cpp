@@ -1,6 +1,8 @@
 // Outputs (PDF, print, CSV, SD, image range) and the help menu.
 
 #include "shell/main_window.h"
+
+#include "widgets/photo_info_dialog.h"
 #include "widgets/words.h"
 
 #include "measure/calibration.h"
@@ -350,6 +352,19 @@ void TF001::mnAboutClick()
 {
     TFDVersion dialog(this);
     dialog.move(geometry().topLeft());
+    dialog.exec();
+}
+
+void TF001::mnPhotoInfoClick()
+{
+    if (!HasPhoto())
+        return;
+    const QString path = QString::fromStdString(doc_.ImageFileName);
+    std::vector<std::pair<std::string, std::string>> camera;
+    if (const std::optional<ExifInfo> exif = ReadPhotoExif(path))
+        for (CameraLine& line : CameraLines(*exif))
+            camera.emplace_back(std::move(line.label), std::move(line.value));
+    TFDPhotoInfo dialog(QFileInfo(path).fileName(), camera, this);
     dialog.exec();
 }
 

@@ -251,6 +251,7 @@ void TF001::mnFileClick()
         item->setVisible(true);
         mnFileName0->setVisible(true);
     }
+    actions_[QStringLiteral("mnPhotoInfo")]->setEnabled(HasPhoto());
     actions_[QStringLiteral("mnPrint")]->setVisible(QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier);
 }
 

@@ -6,6 +6,7 @@
 
 #include "measure/orientation.h"
 #include "workfolder.h"
+#include "exif_fixture.h"
 
 #include <QBuffer>
 #include <QColor>
@@ -152,7 +153,7 @@ struct ContextFree {
 };
 
 // A HEIC photo of image, encoded here; empty when libheif has no HEVC encoder.
-std::string Heic(const QImage& source, const test::TempFolder& folder)
+std::string Heic(const QImage& source, const test::TempFolder& folder, const std::string& exifBlock = {})
 {
     if (!heif_have_encoder_for_format(heif_compression_HEVC))
         return {};
@@ -169,10 +170,18 @@ std::string Heic(const QImage& source, const test::TempFolder& folder)
     heif_encoder* encoder = nullptr;
     heif_context_get_encoder_for_format(ctx.get(), heif_compression_HEVC, &encoder);
     heif_encoder_set_lossy_quality(encoder, 90);
-    const heif_error e = heif_context_encode_image(ctx.get(), image, encoder, nullptr, nullptr);
+    heif_image_handle* handle = nullptr;
+    const heif_error e = heif_context_encode_image(ctx.get(), image, encoder, nullptr, &handle);
     heif_encoder_release(encoder);
     heif_image_release(image);
     if (e.code)
+        return {};
+    // libheif puts the offset of the TIFF header in front itself.
+    const std::string tiff = exifBlock.starts_with(std::string("Exif\0\0", 6)) ? exifBlock.substr(6) : exifBlock;
+    const bool exifFailed =
+        !tiff.empty() && heif_context_add_exif_metadata(ctx.get(), handle, tiff.data(), static_cast<int>(tiff.size())).code;
+    heif_image_handle_release(handle);
+    if (exifFailed)
         return {};
     const fs::path out = folder.path() / "encoded.heic";
     if (heif_context_write_to_file(ctx.get(), out.c_str()).code)
@@ -200,6 +209,36 @@ TEST(Heic, OpensLikeAnyPhoto)
     const PhotoLoad tooLarge = LoadPhoto(Q(path), {}, 64 * 48 - 1);
     EXPECT_TRUE(tooLarge.photo.isNull());
     EXPECT_TRUE(tooLarge.error.contains(QStringLiteral("64 × 48"))) << tooLarge.error.toStdString();
+}
+
+// The camera of a HEIC photo comes from its EXIF block, read without
+// decoding the picture; a HEIC photo without one tells nothing.
+TEST(Heic, TellsItsCamera)
+{
+    const test::TempFolder folder;
+    test::CameraFixture camera;
+    camera.make = "Apple";
+    camera.model = "iPhone 13";
+    camera.lensModel = "iPhone 13 back camera 5.1mm f/1.6";
+    camera.focalNum = 51;
+    camera.focalDen = 10;
+    camera.focal35 = 26;
+    camera.date = "2023:08:14 17:05:59";
+    const std::string heic = Heic(Quarters(64, 48), folder, test::ExifBlock(camera));
+    if (heic.empty())
+        GTEST_SKIP() << "libheif has no HEVC encoder here";
+    const std::optional<ExifInfo> exif = ReadPhotoExif(Q(Write(folder, "IMG_0002.HEIC", heic)));
+    ASSERT_TRUE(exif);
+    EXPECT_EQ(exif->make, "Apple");
+    EXPECT_EQ(exif->model, "iPhone 13");
+    EXPECT_EQ(exif->lens, "iPhone 13 back camera 5.1mm f/1.6");
+    EXPECT_DOUBLE_EQ(exif->focal, 5.1);
+    EXPECT_EQ(exif->focal35, 26);
+    EXPECT_EQ(exif->dateTaken, "2023:08:14 17:05:59");
+
+    const std::string bare = Heic(Quarters(64, 48), folder);
+    EXPECT_FALSE(ReadPhotoExif(Q(Write(folder, "IMG_0003.HEIC", bare))));
+    EXPECT_FALSE(ReadPhotoExif(Q(Write(folder, "cut.HEIC", heic.substr(0, 40)))));
 }
 
 TEST(Heic, CutShortOrDamagedIsRefusedWithAMessage)

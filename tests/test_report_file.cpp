@@ -6,13 +6,15 @@
 
 #include "realistic.h"
 #include "workfolder.h"
+#include "exif_fixture.h"
 
 #include <QFile>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-
+#include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -73,6 +75,66 @@ TEST(ReportFile, PageFromMemoryIsThePageFromTheBitmap)
         ASSERT_GT(a.size(), 1000);
         EXPECT_TRUE(a == ReportBytes(viaBitmap)) << width << " x " << height;
     }
+}
+
+// The text of pages first..last of the PDF at path, as pdftotext reads it.
+std::string PdfText(const QString& path, int first, int last)
+{
+    const std::string command = "pdftotext -enc UTF-8 -f " + std::to_string(first) + " -l " + std::to_string(last) +
+                                " '" + path.toStdString() + "' - 2>/dev/null";
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    std::string text;
+    char buffer[4096];
+    while (pipe && std::fgets(buffer, sizeof buffer, pipe.get()))
+        text += buffer;
+    return text;
+}
+
+// The detail pages tell the camera the photo names; the report's first page
+// is the same whether the photo tells it or not.
+TEST(ReportFile, DetailPagesTellTheCamera)
+{
+    if (std::system("command -v pdftotext >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "pdftotext is installed by make deps";
+    test::TempFolder folder;
+    const QImage image = Pattern(640, 480);
+    test::CameraFixture camera;
+    camera.make = "Apple";
+    camera.model = "iPhone 13";
+    camera.lensModel = "iPhone 13 back camera 5.1mm f/1.6";
+    camera.focalNum = 51;
+    camera.focalDen = 10;
+    camera.focal35 = 26;
+    camera.date = "2023:08:14 17:05:59";
+    const std::string withExif = (folder.path() / "with.jpg").string();
+    const std::string without = (folder.path() / "without.jpg").string();
+    {
+        QFile f(QString::fromStdString(withExif));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(test::JpegWithExif(image, test::ExifBlock(camera)));
+    }
+    ASSERT_TRUE(image.save(QString::fromStdString(without), "JPEG"));
+
+    TAppSettings settings;
+    settings.ReportDetailFlag = true;
+    Document doc = test::RealisticDocument(50);
+    int process = 0;
+    const QString told = QString::fromStdString((folder.path() / "told.pdf").string());
+    doc.ImageFileName = withExif;
+    WritePdfReport(told, doc, settings, Photo(image), folder.path(), process);
+    const QString silent = QString::fromStdString((folder.path() / "silent.pdf").string());
+    doc.ImageFileName = without;
+    WritePdfReport(silent, doc, settings, Photo(image), folder.path(), process);
+
+    const std::string details = PdfText(told, 2, 2);
+    for (const std::string expected : {"iPhone 13", "iPhone 13 back camera 5.1mm f/1.6", "5.1 mm", "26 mm",
+                                       "2023-08-14 17:05:59"})
+        EXPECT_NE(details.find(expected), std::string::npos) << expected << " missing from\n" << details;
+    const std::string none = PdfText(silent, 2, 2);
+    EXPECT_EQ(none.find("iPhone"), std::string::npos);
+    EXPECT_EQ(none.find(" mm"), std::string::npos) << none;
+    EXPECT_FALSE(PdfText(told, 1, 1).empty());
+    EXPECT_EQ(PdfText(told, 1, 1), PdfText(silent, 1, 1)) << "the first page does not change";
 }
 
 } // namespace

@@ -301,6 +301,8 @@ public:
         const std::string mm = Tx("Summary", "㎜");
         Line(Tx("Report", "写真: ") + detail.photo);
         Line(Tx("Report", "日付: ") + detail.date);
+        for (const auto& [label, value] : detail.camera)
+            Line(label + ": " + value);
         Line(Tx("Report", "設定: ") + (doc.CurrentSetting == 4 ? Tx("Report", "設定２面同時") : std::to_string(doc.CurrentSetting)));
         Line(Tx("Report", "単価: ") + MoneyText(doc.UnitPrice()));
         y_ -= 6;

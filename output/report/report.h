@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace kvx {
 
@@ -52,6 +54,9 @@ void DrawReportPage(ReportSurface& surface, const Document& doc, const TAppSetti
 struct ReportDetail {
     std::string photo;  // the photo's file name, UTF-8
     std::string date;   // as it is to be printed
+    // The camera's particulars the photo tells (label, value), in the
+    // interface's language; none for a photo that tells none.
+    std::vector<std::pair<std::string, std::string>> camera;
 };
 
 // Writes the report of doc onto a PDF stream; image is the photo already at
