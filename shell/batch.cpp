@@ -12,11 +12,13 @@
 #include "shell/rectified_file.h"
 #include "base/app_settings.h"
 #include "shell/report_file.h"
-#include "shell/photo_open.h"
+#include "shell/photo_session.h"
+#include "base/translate.h"
 #include "edit/editor.h"
 #include "base/safe_file.h"
 #include "base/scratch_folder.h"
 #include "shell/path_names.h"
+#include "shell/export_to.h"
 
 #include <filesystem>
 #include <fstream>
@@ -67,15 +69,6 @@ std::string CannotWrite(const std::string& target, const std::error_code& why)
     if (why)
         message += ": " + why.message();
     return message;
-}
-
-// Temporaries beside an output that saves of ours left when they were killed.
-void PruneBeside(const std::string& target)
-{
-    const fs::path destination = WriteDestination(target);
-    if (destination.empty())
-        return;
-    PruneStaleTemporaries(destination.has_parent_path() ? destination.parent_path() : fs::path("."));
 }
 
 // Whether every byte of p can be read.
@@ -243,12 +236,13 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
             return Fail(err, "cannot read '" + options.photo + "': " + ec.message(), 3);
         readable = QString::fromStdString(link.string());
     }
-    const PhotoLoad loaded = LoadPhoto(readable, {}, PhotoPixelLimit(g_settings));
+    const PhotoLoad loaded = PhotoSession::Read(readable, g_settings);
     if (loaded.photo.isNull())
         return Fail(err, loaded.error.toStdString(), 3);
 
     Editor editor;
     const Document& doc = editor.Doc();
+    PhotoSession session(editor);
     const std::string imageFileName = fs::absolute(options.photo).string();
     const PhotoKey id = IdentifyPhoto(readable, imageFileName, loaded.photo.CheckSum(), folders.TempFolder);
 
@@ -269,24 +263,27 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
                              (why ? why.message() : std::string("write failed")), 4);
     }
     BatchUi ui;
-    Photo shown;
     try {
         // The window's way of opening a photo, so the report shows it as the window does.
-        const OpenedPhoto opened = AdoptPhoto(editor, loaded.photo, imageFileName, work, id);
-        if (!opened.damage.empty())
-            return failInWork(opened.damage, 4);
-        shown = opened.work;
-        if (options.setting != 1) {
-            if (!editor.SwitchSetting(options.setting, work, ui).switched)
-                return failInWork(ui.warnings.empty() ? "cannot switch the setting" : ui.warnings.back(), 4);
-            shown = ProcessedPhoto(opened.source, doc.Effects);
-        }
+        if (const std::string damage = session.Open(loaded.photo, imageFileName, work, id); !damage.empty())
+            return failInWork(damage, 4);
+        // Switched as the window switches: the setting shown kept first, a
+        // setting that cannot be kept ends the run.
+        auto keep = [&] {
+            if (editor.SaveSetting(work, ui).first)
+                return true;
+            ui.Warn(Tx("WorkFiles", "設定を切り換えることができません."));
+            return false;
+        };
+        if (options.setting != 1 && !session.SwitchSetting(options.setting, work, keep))
+            return failInWork(ui.warnings.empty() ? "cannot switch the setting" : ui.warnings.back(), 4);
     } catch (const std::exception& e) {
         return failInWork(e.what(), 4);
     }
     if (const std::optional<std::string> why = ChooseLens(editor, options)) {
         return Fail(err, *why, 7);
     }
+    const Photo& shown = session.Work();
     if (options.findReference) {
         const double side = options.markerSide.value_or(g_settings.MarkerSide);
         const std::vector<FoundReference> found = FindReferences(shown.Image(), *options.findReference, side);
@@ -313,13 +310,15 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
         if (*target && OverlongNameBytes(**target) > 0)
             return Fail(err, CannotWrite(**target, {}), 5);
     }
-    for (const auto* target : {&options.csv, &options.sd, &options.pdf, &options.dxf, &options.table, &options.rectified})
+    // The writers that take bytes clear what killed saves left beside their
+    // targets as they write; the report and the straight-on image are cleared for here.
+    for (const auto* target : {&options.pdf, &options.rectified})
         if (*target)
-            PruneBeside(**target);
+            PruneBesideExport(**target);
     std::error_code why;
-    if (options.csv && !WriteFileReplacing(*options.csv, CsvBytes(doc, options.names), &why))
+    if (options.csv && !WriteExportFile(*options.csv, CsvBytes(doc, options.names), &why))
         return Fail(err, CannotWrite(*options.csv, why), 5);
-    if (options.sd && !WriteFileReplacing(*options.sd, SdBytes(doc, options.group), &why))
+    if (options.sd && !WriteExportFile(*options.sd, SdBytes(doc, options.group), &why))
         return Fail(err, CannotWrite(*options.sd, why), 5);
     if (options.table) {
         std::string bytes;
@@ -328,14 +327,14 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
         } catch (const std::exception& e) {
             return failInWork("cannot write '" + *options.table + "': " + e.what(), 5);
         }
-        if (!WriteFileReplacing(*options.table, bytes, &why))
+        if (!WriteExportFile(*options.table, bytes, &why))
             return Fail(err, CannotWrite(*options.table, why), 5);
     }
     if (options.dxf) {
         try {
             std::string bytes;
             bytes = DxfBytes(doc, work);
-            if (!WriteFileReplacing(*options.dxf, bytes, &why))
+            if (!WriteExportFile(*options.dxf, bytes, &why))
                 return Fail(err, CannotWrite(*options.dxf, why), 5);
         } catch (const std::exception& e) {
             return failInWork("cannot write '" + *options.dxf + "': " + e.what(), 5);

@@ -84,13 +84,13 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
         interaction_->cornerSnap = [this, last = std::optional<std::tuple<TDPoint, double, qint64, std::optional<CornerSnapResult>>>()](
                                        TDPoint p) mutable -> std::optional<TDPoint> {
             lastSnap_.reset();
-            if (!settings_.SnapFlag || work_.isNull())
+            if (!settings_.SnapFlag || photo_.Work().isNull())
                 return std::nullopt;
             // A few screen pixels around the pointer, in photo pixels.
             const double reach = std::clamp(8.0 / Ik5Disp1->State().DispScale, 2.0, 24.0);
-            const qint64 photo = work_.Image().cacheKey();
+            const qint64 photo = photo_.Work().Image().cacheKey();
             if (!last || std::get<0>(*last) != p || std::get<1>(*last) != reach || std::get<2>(*last) != photo)
-                last.emplace(p, reach, photo, SnapCorner(work_.Image(), p, reach));
+                last.emplace(p, reach, photo, SnapCorner(photo_.Work().Image(), p, reach));
             // The edges it was crossed from, for the mark to show them.
             lastSnap_ = std::get<3>(*last);
             if (!lastSnap_)
@@ -102,6 +102,7 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
         BuildToolPanel();
         BuildStatusBar();
         Ik5Disp1 = new PhotoView(this);
+        zoom_ = std::make_unique<ViewZoom>(*Ik5Disp1, photo_.Work());
         Ik5Disp1->setObjectName(QStringLiteral("Ik5Disp1"));
         auto* central = new QWidget(this);
         auto* outer = new QVBoxLayout(central);
@@ -542,8 +543,7 @@ bool TF001::FormClose()
     // The measurements first: when they cannot be kept the user may stay.
     if (!SaveImageState())
         return false;
-    work_ = Photo();
-    source_ = Photo();
+    photo_.Close();
     Ik5Disp1->SetPhoto(nullptr);
     // Each step runs even when one before it failed: a settings file that cannot
     // be written must not cost the user the photo's measurements.

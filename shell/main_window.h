@@ -18,7 +18,10 @@
 #include "base/app_settings.h"
 #include "base/housekeeping.h"
 #include "base/recovery_note.h"
+#include "shell/export_to.h"
+#include "shell/photo_session.h"
 #include "shell/prompter.h"
+#include "shell/view_zoom.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -73,9 +76,9 @@ public:
     const TAppSettings& Settings() const { return settings_; }
     TAppSettings& MutableSettings() { return settings_; }
     const AppPaths& Paths() const { return paths_; }
-    bool HasPhoto() const { return !work_.isNull(); }
-    const Photo& WorkImage() const { return work_; }
-    const Photo& SourceImage() const { return source_; }
+    bool HasPhoto() const { return photo_.HasPhoto(); }
+    const Photo& WorkImage() const { return photo_.Work(); }
+    const Photo& SourceImage() const { return photo_.Source(); }
     uCommand Command() const { return interaction_->Command(); }
     Interaction& Tools() { return *interaction_; }
     PhotoView* Display() const { return Ik5Disp1; }
@@ -126,8 +129,11 @@ public:
     void mnZoom1Click();
     void ZoomWindow(TDPoint p1, TDPoint p2) override;
     void ZoomPre() override;
-    void fncZoomUp(TDPoint p, int flags, double factor);
-    void fncZoomDown(TDPoint p, int flags, double factor);
+    // One zoom step in or out about the photo point p (flags: 1 redraws the
+    // photo, 2 the overlay).
+    void ZoomAt(TDPoint p, ZoomDirection direction, int flags, double factor);
+    void fncZoomUp(TDPoint p, int flags, double factor) { ZoomAt(p, ZoomDirection::In, flags, factor); }
+    void fncZoomDown(TDPoint p, int flags, double factor) { ZoomAt(p, ZoomDirection::Out, flags, factor); }
     void WheelZoom(QPoint viewportPos, bool zoomIn);
 
     void mnChangeClick(int setting);
@@ -159,6 +165,8 @@ public:
     QString ScanSave(const Photo& scanned);
     // WorkImage made anew from SourceImage with the document's image processing.
     void ApplyEffects();
+    // The display takes the photo as now shown and draws it again.
+    void ShowWorkImage();
     void mnCsvOut2Click();
     void mnDxfOutClick();
     void mnTableOutClick();
@@ -186,8 +194,8 @@ public:
     void FocusField(InputField field) override;
     bool ShiftHeld() const override;
     void ShowFigure(FigureSlot slot, const std::optional<TraceFigure>& figure) override;
-    void ZoomUp(TDPoint p, int flags, double factor) override { fncZoomUp(p, flags, factor); }
-    void ZoomDown(TDPoint p, int flags, double factor) override { fncZoomDown(p, flags, factor); }
+    void ZoomUp(TDPoint p, int flags, double factor) override { ZoomAt(p, ZoomDirection::In, flags, factor); }
+    void ZoomDown(TDPoint p, int flags, double factor) override { ZoomAt(p, ZoomDirection::Out, flags, factor); }
     std::string AskAreaName() override;
     std::string RenameArea(const std::string& caption, const std::string& prompt, const std::string& current) override;
     std::string InputBox(const std::string& caption, const std::string& prompt,
@@ -236,10 +244,6 @@ private:
     void ExplainToolButtons();
     // The empty photo area's hint follows whether a photo is open and the recent photos.
     void UpdateStartHint();
-    // Where a save dialog starts for the kind of file whose folder setting is
-    // remembered, and the folder a written file leaves for the next one.
-    QString SaveFolder(const std::string& remembered) const;
-    void RememberFolder(std::string& remembered, const QString& written);
     void SetItemEnabled(const QString& name, bool on);
     void SyncViewToggles();
     void Edit_KijunChange(QLineEdit* field);
@@ -324,10 +328,12 @@ private:
     // The settings as this window last read or wrote them: what differs from
     // them is what this window changed, and only that goes into kvx.ini.
     TAppSettings storedSettings_;
+    // Where each kind of export's save dialog starts.
+    ExportFolders exportFolders_{settings_};
     Editor editor_;
     const Document& doc_ = editor_.Doc();
-    Photo work_;
-    Photo source_;
+    // The open photo, decoded and as shown, and what its copies looked like.
+    PhotoSession photo_{editor_};
     std::unique_ptr<Interaction> interaction_;
     int lastSaveFilter_ = 1;
     QStringList pd25Lines_;
@@ -336,7 +342,8 @@ private:
     bool diagnostic_ = false;
     bool activatedOnce_ = false;
     bool paintErrorTold_ = false;
-    kvx::View prevView_;
+    // The zoom of the display and the view to go back to.
+    std::unique_ptr<ViewZoom> zoom_;
     std::optional<bool> base1Down_;
 
     std::map<QString, QAction*> actions_;
@@ -344,7 +351,6 @@ private:
     std::map<QString, QToolButton*> toolButtons_;
     std::map<QString, QString> toolActions_;
     StartHint* startHint_ = nullptr;
-    std::set<const std::string*> usedFolders_;
     QMenu* mnFile = nullptr;
     QMenu* mnHelp = nullptr;
     QMenu* mnChange = nullptr;
@@ -391,7 +397,6 @@ private:
     std::unique_ptr<QLockFile> homeLock_;
     std::unique_ptr<ScratchFolder> privateFolder_;
     std::filesystem::path sharedTemp_;  // where every run keeps the photos' own copies
-    std::vector<std::string> storedCopies_;  // those copies as they were when the photo was opened
     std::vector<std::string> startupNotices_;
     // Per photo key: the numbers of the private folder's copies the home has
     // not taken yet (kFingerprintCopy for the fingerprint).

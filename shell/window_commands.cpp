@@ -368,9 +368,9 @@ void TF001::JudgeReference()
     if (!referenceToJudge_)
         return;
     referenceToJudge_ = false;
-    if (!HasPhoto() || work_.isNull())
+    if (!HasPhoto() || photo_.Work().isNull())
         return;
-    const TDPoint middle{work_.Width() / 2.0, work_.Height() / 2.0};
+    const TDPoint middle{photo_.Work().Width() / 2.0, photo_.Work().Height() / 2.0};
     const double sigma = ClickSigma(settings_.ClickSigma);
     std::vector<std::string> told;
     auto judge = [&](const Document& d, int plane) {

@@ -2,6 +2,7 @@
 // the marker sheet to print for it.
 
 #include "shell/main_window.h"
+#include "shell/export_to.h"
 
 #include "base/error_trail.h"
 #include "base/safe_file.h"
@@ -69,7 +70,7 @@ void TF001::mnDetectReferenceClick()
         std::vector<FoundReference> found;
         {
             Hourglass hourglass;
-            found = FindReferences(work_.Image(), FindWhat::Any, settings_.MarkerSide);
+            found = FindReferences(photo_.Work().Image(), FindWhat::Any, settings_.MarkerSide);
         }
         if (found.empty()) {
             SetInfoText(Tx("WindowDetect", "基準になるマーカーや用紙が見つかりません. 基準矩形の４隅をクリックしてください"));
@@ -155,25 +156,25 @@ bool TF001::FoundClick()
 
 void TF001::mnMarkerSheetClick()
 {
-    const auto path = prompter_->SaveText(Qx("WindowDetect", "マーカーシートの出力"), SaveFolder(settings_.PdfFolder),
-                                          Qx("WindowDetect", "マーカー") + QStringLiteral(".pdf"),
-                                          QStringLiteral("PDF (*.pdf)"));
-    if (!path)
-        return;
-    RememberFolder(settings_.PdfFolder, *path);
-    Guard("mnMarkerSheet", [&] {
-        MarkerSheet sheet;
-        sheet.cells = ArucoCells(0);
-        sheet.sideMm = settings_.MarkerSide;
-        sheet.caption = Utf8(Qx("WindowDetect", "ArUco 4x4 マーカー 0 (一辺 %1 mm)").arg(settings_.MarkerSide));
-        sheet.check = Tx("WindowDetect", "この定規が 100 mm であることを確かめてください");
-        std::ostringstream bytes;
-        WriteMarkerSheet(sheet, bytes);
-        std::error_code why;
-        if (!WriteFileReplacing(ToBytes(*path), bytes.str(), &why))
-            throw std::runtime_error(Utf8(Qx("WindowDetect", "'%1' に書き込めません: %2")
-                                              .arg(*path, QString::fromStdString(why ? why.message() : std::string()))));
-    });
+    ExportTo(*prompter_, exportFolders_, doc_.ImageFileName,
+             {Qx("WindowDetect", "マーカーシートの出力"), ExportKind::Report,
+              Qx("WindowDetect", "マーカー") + QStringLiteral(".pdf"), QStringLiteral("PDF (*.pdf)"),
+              [] { return std::string("mnMarkerSheet"); }},
+             [&](const QString& path) {
+                 MarkerSheet sheet;
+                 sheet.cells = ArucoCells(0);
+                 sheet.sideMm = settings_.MarkerSide;
+                 sheet.caption =
+                     Utf8(Qx("WindowDetect", "ArUco 4x4 マーカー 0 (一辺 %1 mm)").arg(settings_.MarkerSide));
+                 sheet.check = Tx("WindowDetect", "この定規が 100 mm であることを確かめてください");
+                 std::ostringstream bytes;
+                 WriteMarkerSheet(sheet, bytes);
+                 std::error_code why;
+                 if (WriteExportFile(ToBytes(path), bytes.str(), &why))
+                     return std::string();
+                 return Utf8(Qx("WindowDetect", "'%1' に書き込めません: %2")
+                                 .arg(path, QString::fromStdString(why ? why.message() : std::string())));
+             });
 }
 
 } // namespace kvx

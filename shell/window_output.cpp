@@ -29,6 +29,7 @@
 #include "widgets/focus_manager.h"
 #include "shell/window_helpers.h"
 #include "shell/path_names.h"
+#include "shell/export_to.h"
 
 #include <QAction>
 #include <QApplication>
@@ -66,40 +67,19 @@ namespace kvx {
 
 using namespace window_helpers;
 
-namespace {
-
-// The user's message for an output that could not be written, with the reason
-// when one is known.
-std::string WriteFailed(const QString& path, const std::error_code& why)
-{
-    const std::string message = Utf8(Qx("WindowOutput", "'%1' に書き込めませんでした.").arg(path));
-    const std::string reason = WriteFailureReason(ToPath(path), why);
-    return reason.empty() ? message : message + "\r" + reason;
-}
-
-// Temporaries beside an output that saves of ours left when they were killed.
-void PruneBeside(const std::filesystem::path& target)
-{
-    const std::filesystem::path destination = WriteDestination(target);
-    if (!destination.empty() && destination.has_parent_path())
-        PruneStaleTemporaries(destination.parent_path());
-}
-
-} // namespace
-
 void TF001::ImageRangeOutput(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2)
 {
     Guard("mnImageFixClick", [&] {
         // The pixels between the two clicked pixel corners.
         const QRect region = QRect(std::min(x1, x2), std::min(y1, y2), std::abs(x2 - x1), std::abs(y2 - y1))
-                                 .intersected(work_.Image().rect());
+                                 .intersected(photo_.Work().Image().rect());
         if (!HasPhoto() || region.isEmpty())
             return;
         Photo cut;
         {
             Hourglass hourglass;
             Progress(0);
-            cut = Photo(work_.Image().copy(region));
+            cut = Photo(photo_.Work().Image().copy(region));
             Progress(0);
         }
         const QString folder = QString::fromStdString(settings_.ImageFolder);
@@ -127,52 +107,32 @@ void TF001::ImageRangeOutput(std::int32_t x1, std::int32_t y1, std::int32_t x2, 
     });
 }
 
-QString TF001::SaveFolder(const std::string& remembered) const
-{
-    // The folder of the last file of this kind written in this run; before
-    // the first, the photo's own folder, where its outputs usually belong.
-    if (usedFolders_.contains(&remembered) && IsFolder(remembered))
-        return QString::fromStdString(remembered);
-    const std::filesystem::path photoFolder = std::filesystem::path(doc_.ImageFileName).parent_path();
-    if (!doc_.ImageFileName.empty() && IsFolder(photoFolder))
-        return QString::fromStdString(photoFolder.string());
-    return QString::fromStdString(remembered);
-}
-
-void TF001::RememberFolder(std::string& remembered, const QString& written)
-{
-    remembered = Utf8(QFileInfo(written).absolutePath());
-    usedFolders_.insert(&remembered);
-}
-
 void TF001::mnPdfOutClick()
 {
-    const auto path = prompter_->SaveText(Qx("WindowOutput", "PDF出力"), SaveFolder(settings_.PdfFolder),
-                                          ProposedName(doc_.ImageFileName, ".pdf"),
-                                          QStringLiteral("pdf files (*.pdf)"));
-    if (!path)
-        return;
-    RememberFolder(settings_.PdfFolder, *path);
     int process = 1;
-    GuardWith([&] { return "mnPdfOut [process = " + std::to_string(process) + "]"; }, [&] {
-        {
-            Hourglass hourglass;
-            interaction_->EndTool();
-            PruneBeside(ToPath(*path));
-            WritePdfReport(*path, doc_, settings_, work_, paths_.folders.TempFolder, process,
-                           [this](int p) { Progress(p); });
-            // In the two-plane setting the report leaves the second plane current.
-            if (doc_.CurrentSetting == 4 && doc_.CurrentBase == 1)
-                editor_.SwapPlanes();
-            Progress(0);
-            process = 8;
-        }
-        SetCommand(Command());
-        if (!QFileInfo(*path).isFile())
-            prompter_->Warn(Utf8(Qx("WindowOutput", "[ %1 ]が見つかりません.").arg(*path)));
-        else if (!prompter_->OpenDocument(*path))
-            prompter_->Info(Utf8(Qx("WindowOutput", "ＰＤＦファイル出力完了.\r%1").arg(*path)));
-    });
+    ExportTo(*prompter_, exportFolders_, doc_.ImageFileName,
+             {Qx("WindowOutput", "PDF出力"), ExportKind::Report, ProposedName(doc_.ImageFileName, ".pdf"),
+              QStringLiteral("pdf files (*.pdf)"),
+              [&] { return "mnPdfOut [process = " + std::to_string(process) + "]"; }},
+             [&](const QString& path) {
+                 {
+                     Hourglass hourglass;
+                     interaction_->EndTool();
+                     WritePdfReport(path, doc_, settings_, photo_.Work(), paths_.folders.TempFolder, process,
+                                    [this](int p) { Progress(p); });
+                     // In the two-plane setting the report leaves the second plane current.
+                     if (doc_.CurrentSetting == 4 && doc_.CurrentBase == 1)
+                         editor_.SwapPlanes();
+                     Progress(0);
+                     process = 8;
+                 }
+                 SetCommand(Command());
+                 if (!QFileInfo(path).isFile())
+                     prompter_->Warn(Utf8(Qx("WindowOutput", "[ %1 ]が見つかりません.").arg(path)));
+                 else if (!prompter_->OpenDocument(path))
+                     prompter_->Info(Utf8(Qx("WindowOutput", "ＰＤＦファイル出力完了.\r%1").arg(path)));
+                 return std::string();
+             });
 }
 
 void TF001::mnPrintClick()
@@ -186,80 +146,42 @@ void TF001::mnPrintClick()
     Hourglass hourglass;
     // The printed page draws both planes of setting 4 as the report does, and
     // leaves the current one current.
-    PrintPhoto(printer, doc_, settings_, work_);
+    PrintPhoto(printer, doc_, settings_, photo_.Work());
+}
+
+// A line of the error trail that never changes.
+static std::function<std::string()> Trail(const char* line)
+{
+    return [line] { return std::string(line); };
 }
 
 void TF001::mnCsvOutClick()
 {
-    const auto path = prompter_->SaveText(Qx("WindowOutput", "CSV出力"), SaveFolder(settings_.CsvFolder),
-                                          ProposedName(doc_.ImageFileName, ".csv"),
-                                          QStringLiteral("csv files (*.csv)"));
-    if (!path)
-        return;
-    RememberFolder(settings_.CsvFolder, *path);
-    Guard("mnCsvOut", [&] {
-        if (const std::string refused = RefusedWrite(ToPath(*path)); !refused.empty())
-            throw std::runtime_error(refused);
-        bool ok = false;
-        std::error_code why;
-        PruneBeside(ToPath(*path));
-        {
-            Hourglass hourglass;
-            ok = WriteFileReplacing(ToPath(*path), CsvBytes(doc_, doc_.View.SpaceNameView), &why);
-        }
-        if (!ok)
-            throw std::runtime_error(WriteFailed(*path, why));
-    });
+    ExportTo(*prompter_, exportFolders_, doc_.ImageFileName,
+             {Qx("WindowOutput", "CSV出力"), ExportKind::Table, ProposedName(doc_.ImageFileName, ".csv"),
+              QStringLiteral("csv files (*.csv)"), Trail("mnCsvOut")},
+             ExportBytes([this] { return CsvBytes(doc_, doc_.View.SpaceNameView); }));
 }
 
 void TF001::mnCsvOut2Click()
 {
-    const auto path = prompter_->SaveText(Qx("WindowOutput", "SD用出力"), SaveFolder(settings_.Csv2Folder),
-                                          ProposedName(doc_.ImageFileName, ".jts"),
-                                          QStringLiteral("csv files (*.jts)"));
-    if (!path)
-        return;
-    RememberFolder(settings_.Csv2Folder, *path);
-    Guard("mnCsvOut2", [&] {
-        if (const std::string refused = RefusedWrite(ToPath(*path)); !refused.empty())
-            throw std::runtime_error(refused);
-        bool ok = false;
-        std::error_code why;
-        PruneBeside(ToPath(*path));
-        {
-            Hourglass hourglass;
-            ok = WriteFileReplacing(ToPath(*path), SdBytes(doc_, doc_.CurrentGroup), &why);
-        }
-        if (!ok)
-            throw std::runtime_error(WriteFailed(*path, why));
-    });
+    ExportTo(*prompter_, exportFolders_, doc_.ImageFileName,
+             {Qx("WindowOutput", "SD用出力"), ExportKind::Drawing, ProposedName(doc_.ImageFileName, ".jts"),
+              QStringLiteral("csv files (*.jts)"), Trail("mnCsvOut2")},
+             ExportBytes([this] { return SdBytes(doc_, doc_.CurrentGroup); }));
 }
 
 void TF001::mnTableOutClick()
 {
     if (!HasPhoto())
         return;
-    const auto path = prompter_->SaveText(Qx("WindowOutput", "結果表の出力"), SaveFolder(settings_.CsvFolder),
-                                          ProposedName(doc_.ImageFileName, "_results.csv"),
-                                          QStringLiteral("csv files (*.csv)"));
-    if (!path)
-        return;
-    RememberFolder(settings_.CsvFolder, *path);
-    Guard("mnTableOut", [&] {
-        if (const std::string refused = RefusedWrite(ToPath(*path)); !refused.empty())
-            throw std::runtime_error(refused);
-        bool ok = false;
-        std::error_code why;
-        PruneBeside(ToPath(*path));
-        {
-            Hourglass hourglass;
-            // Every setting: the one shown as it is now, the others from their working files.
-            const std::string bytes = ResultsTableBytes(EverySetting(doc_, paths_.folders.TempFolder), settings_.ClickSigma);
-            ok = WriteFileReplacing(ToPath(*path), bytes, &why);
-        }
-        if (!ok)
-            throw std::runtime_error(WriteFailed(*path, why));
-    });
+    ExportTo(*prompter_, exportFolders_, doc_.ImageFileName,
+             {Qx("WindowOutput", "結果表の出力"), ExportKind::Table, ProposedName(doc_.ImageFileName, "_results.csv"),
+              QStringLiteral("csv files (*.csv)"), Trail("mnTableOut")},
+             ExportBytes([this] {
+                 // Every setting: the one shown as it is now, the others from their working files.
+                 return ResultsTableBytes(EverySetting(doc_, paths_.folders.TempFolder), settings_.ClickSigma);
+             }));
 }
 
 void TF001::mnDxfOutClick()
@@ -267,26 +189,10 @@ void TF001::mnDxfOutClick()
     // Without a photo a drawing would be empty, and an empty drawing looks like a result.
     if (!HasPhoto())
         return;
-    const auto path = prompter_->SaveText(Qx("WindowOutput", "ＤＸＦ出力"), SaveFolder(settings_.Csv2Folder),
-                                          ProposedName(doc_.ImageFileName, ".dxf"), QStringLiteral("DXF (*.dxf)"));
-    if (!path)
-        return;
-    RememberFolder(settings_.Csv2Folder, *path);
-    Guard("mnDxfOut", [&] {
-        if (const std::string refused = RefusedWrite(ToPath(*path)); !refused.empty())
-            throw std::runtime_error(refused);
-        bool ok = false;
-        std::error_code why;
-        PruneBeside(ToPath(*path));
-        {
-            Hourglass hourglass;
-            std::string bytes;
-            bytes = DxfBytes(doc_, paths_.folders.TempFolder);
-            ok = WriteFileReplacing(ToPath(*path), bytes, &why);
-        }
-        if (!ok)
-            throw std::runtime_error(WriteFailed(*path, why));
-    });
+    ExportTo(*prompter_, exportFolders_, doc_.ImageFileName,
+             {Qx("WindowOutput", "ＤＸＦ出力"), ExportKind::Drawing, ProposedName(doc_.ImageFileName, ".dxf"),
+              QStringLiteral("DXF (*.dxf)"), Trail("mnDxfOut")},
+             ExportBytes([this] { return DxfBytes(doc_, paths_.folders.TempFolder); }));
 }
 
 void TF001::mnRectifiedOutClick()
@@ -300,21 +206,14 @@ void TF001::mnRectifiedOutClick()
     if (size.empty())
         return;
     const double mmPerPixel = StrToVal(size);
-    const auto path = prompter_->SaveText(Qx("WindowOutput", "正対画像の出力"), SaveFolder(settings_.PdfFolder),
-                                          ProposedName(doc_.ImageFileName, ".png"), QStringLiteral("PNG (*.png)"));
-    if (!path)
-        return;
-    RememberFolder(settings_.PdfFolder, *path);
-    const bool overlay = prompter_->AskYesNo(Tx("WindowOutput", "基準、距離、面積も描き入れますか？"));
-    Guard("mnRectifiedOut", [&] {
-        std::string error;
-        {
-            Hourglass hourglass;
-            error = WriteRectified(ToBytes(*path), doc_, work_.Image(), mmPerPixel, overlay ? &settings_ : nullptr);
-        }
-        if (!error.empty())
-            throw std::runtime_error(error);
-    });
+    ExportTo(*prompter_, exportFolders_, doc_.ImageFileName,
+             {Qx("WindowOutput", "正対画像の出力"), ExportKind::Report, ProposedName(doc_.ImageFileName, ".png"),
+              QStringLiteral("PNG (*.png)"), Trail("mnRectifiedOut")},
+             [&](const QString& path) {
+                 const bool overlay = prompter_->AskYesNo(Tx("WindowOutput", "基準、距離、面積も描き入れますか？"));
+                 Hourglass hourglass;
+                 return WriteRectified(ToBytes(path), doc_, photo_.Work().Image(), mmPerPixel, overlay ? &settings_ : nullptr);
+             });
 }
 
 // --- help ---------------------------------------------------------------------------------

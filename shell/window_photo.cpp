@@ -170,7 +170,7 @@ void TF001::LoadFile(const QString& typed)
         PhotoLoad loaded;
         {
             Hourglass hourglass;
-            loaded = LoadPhoto(path, [this](int p) { Progress(p); }, PhotoPixelLimit(settings_));
+            loaded = PhotoSession::Read(path, settings_, [this](int p) { Progress(p); });
             Progress(0);
         }
         if (loaded.photo.isNull()) {
@@ -207,17 +207,15 @@ void TF001::LoadFile(const QString& typed)
         referenceToJudge_ = false;
         referenceWeak_ = false;
         const PhotoKey id = IdentifyPhoto(path, Utf8(path), loaded.photo.CheckSum(), sharedTemp_);
-        OpenedPhoto opened = AdoptPhoto(
-            editor_, loaded.photo, Utf8(path), paths_.folders.TempFolder, id, [this] { return PrepareWorkingFiles(); },
+        const std::string damage = photo_.Open(
+            loaded.photo, Utf8(path), paths_.folders.TempFolder, id, [this] { return PrepareWorkingFiles(); },
             [this](int p) { Progress(p); });
         Progress(0);
-        source_ = opened.source;
-        work_ = opened.work;
-        Ik5Disp1->SetPhoto(&work_);
+        Ik5Disp1->SetPhoto(&photo_.Work());
         SyncToolOptions();
         // The photo is open; what could be read of its measurements is kept.
-        if (!opened.damage.empty())
-            prompter_->Error(opened.damage);
+        if (!damage.empty())
+            prompter_->Error(damage);
 
         ZoomAll();
         SetPanWindow();
@@ -261,10 +259,17 @@ void TF001::ApplyEffects()
         return;
     {
         Hourglass hourglass;
-        work_ = ProcessedPhoto(source_, doc_.Effects, [this](int p) { Progress(p); });
+        photo_.Reprocess([this](int p) { Progress(p); });
         Progress(0);
     }
-    Ik5Disp1->SetPhoto(&work_);
+    ShowWorkImage();
+}
+
+void TF001::ShowWorkImage()
+{
+    if (!HasPhoto())
+        return;
+    Ik5Disp1->SetPhoto(&photo_.Work());
     RedrawImage();
     RedrawOverlay();
 }
@@ -273,7 +278,7 @@ void TF001::mnEffectClick()
 {
     if (!HasPhoto())
         return;
-    const Photo backup = work_;
+    const Photo backup = photo_.Work();
     const ImageEffects remembered = doc_.Effects;
     // A preview is no setting yet: the document changes when OK is pressed.
     ImageEffects shown = remembered;
@@ -285,13 +290,13 @@ void TF001::mnEffectClick()
         if (result == 1 || result == 4) {
             shown = settings;
             Hourglass hourglass;
-            work_ = Effect(source_, shown, [this](int p) { Progress(p); });
+            photo_.Preview(Effect(photo_.Source(), shown, [this](int p) { Progress(p); }));
             Progress(0);
         } else {
-            work_ = backup;
+            photo_.Preview(backup);
             shown = remembered;
         }
-        Ik5Disp1->SetPhoto(&work_);
+        Ik5Disp1->SetPhoto(&photo_.Work());
         Ik5Disp1->SetView(Ik5Disp1->CurrentView());
         RedrawImage();
         RedrawOverlay();
@@ -384,13 +389,13 @@ void TF001::mnChangeClick(int setting)
         {
             Hourglass hourglass;
             // Both planes of setting 4 are checked; when a save fails the user decides.
-            if (!SaveWorkingFiles(false)) {
+            if (!photo_.SwitchSetting(setting, paths_.folders.TempFolder, [this] { return SaveWorkingFiles(false); },
+                                      [this](int p) { Progress(p); })) {
                 SetCommand(Command());
                 return;
             }
-            editor_.LoadSetting(setting, paths_.folders.TempFolder);
-            // The photo shows the new setting's processing, also when it has none.
-            ApplyEffects();
+            Progress(0);
+            ShowWorkImage();
         }
         SetCommand(ucNone);
     });

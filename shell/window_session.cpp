@@ -132,23 +132,6 @@ SettingFiles EncodeSetting(const Document& doc)
     return out;
 }
 
-// A file's contents, or a mark for none; files far larger than any copy are
-// told apart by size and time alone.
-std::string Fingerprint(const fs::path& p)
-{
-    std::error_code ec;
-    if (!IsFile(p))
-        return "-";
-    const auto size = fs::file_size(p, ec);
-    if (ec)
-        return "?";
-    if (size > (16u << 20)) {
-        const auto time = fs::last_write_time(p, ec).time_since_epoch().count();
-        return "big:" + std::to_string(size) + ":" + std::to_string(time);
-    }
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 
 // The file in a private folder that says which program works there, on which
@@ -344,10 +327,9 @@ void TF001::StartUp()
 void TF001::BringInStoredCopies()
 {
     const std::string key = ImageKeyOf(doc_);
-    storedCopies_.clear();
+    photo_.NoteStoredCopies(sharedTemp_);
     for (const int i : kPhotoFiles) {
         const fs::path shared = PerImageFile(sharedTemp_, key, i);
-        storedCopies_.push_back(Fingerprint(shared));
         if (!privateFolder_)
             continue;
         // The photo's stored measurements are read where every run keeps
@@ -361,13 +343,7 @@ void TF001::BringInStoredCopies()
 
 bool TF001::StoredCopiesChangedElsewhere() const
 {
-    if (storedCopies_.empty() || doc_.ImageFileName.empty())
-        return false;
-    const std::string key = ImageKeyOf(doc_);
-    for (std::size_t f = 0; f < kPhotoFiles.size() && f < storedCopies_.size(); ++f)
-        if (Fingerprint(PerImageFile(sharedTemp_, key, kPhotoFiles[f])) != storedCopies_[f])
-            return true;
-    return false;
+    return photo_.StoredCopiesChanged(sharedTemp_);
 }
 
 void TF001::KeepStoredCopies(WorkFileUi& ui)
@@ -382,14 +358,10 @@ void TF001::KeepStoredCopies(WorkFileUi& ui)
     std::vector<std::string> before;
     if (privateFolder_)
         for (const int i : kPhotoFiles)
-            before.push_back(Fingerprint(PerImageFile(paths_.folders.TempFolder, key, i)));
+            before.push_back(CopyFingerprint(PerImageFile(paths_.folders.TempFolder, key, i)));
     editor_.KeepPhotoFiles(paths_.folders.TempFolder, ui);
     // What this window kept is no change made elsewhere when it is kept again.
-    auto remember = [&](int i) {
-        for (std::size_t f = 0; f < kPhotoFiles.size() && storedCopies_.size() == kPhotoFiles.size(); ++f)
-            if (kPhotoFiles[f] == i)
-                storedCopies_[f] = Fingerprint(PerImageFile(sharedTemp_, key, i));
-    };
+    auto remember = [&](int i) { photo_.NoteKeptCopy(sharedTemp_, i); };
     if (!privateFolder_) {
         for (const int i : kPhotoFiles)
             remember(i);
@@ -400,7 +372,7 @@ void TF001::KeepStoredCopies(WorkFileUi& ui)
     // owed until it is really there, whatever changed since.
     std::set<int>& owed = unkeptCopies_[key];
     for (std::size_t f = 0; f < kPhotoFiles.size(); ++f)
-        if (Fingerprint(PerImageFile(paths_.folders.TempFolder, key, kPhotoFiles[f])) != before[f])
+        if (CopyFingerprint(PerImageFile(paths_.folders.TempFolder, key, kPhotoFiles[f])) != before[f])
             owed.insert(kPhotoFiles[f]);
     // The fingerprint that says whose copies they are goes with them.
     const fs::path id = PerImageFingerprintFile(paths_.folders.TempFolder, key);
@@ -593,9 +565,8 @@ void TF001::BringBack(const PendingRecovery& from, const Photo& decoded)
     const QString photo = QString::fromStdString(note.photo);
     PushRecent(settings_.LastFileName, note.photo);
     Init();
-    work_ = decoded;
-    source_ = work_;
-    Ik5Disp1->SetPhoto(&work_);
+    photo_.Show(decoded);
+    Ik5Disp1->SetPhoto(&photo_.Work());
     const PhotoKey id = IdentifyPhoto(photo, note.photo, note.checkSum, sharedTemp_);
     editor_.StartPhoto(note.photo, note.checkSum, id.fingerprint, id.key);
     const fs::path folder = paths_.folders.TempFolder;
@@ -613,10 +584,7 @@ void TF001::BringBack(const PendingRecovery& from, const Photo& decoded)
         }
     // The working files are this photo's latest state: they are read as
     // they are, not replaced by its stored copies.
-    storedCopies_.clear();
-    const std::string key = ImageKeyOf(doc_);
-    for (const int i : kPhotoFiles)
-        storedCopies_.push_back(Fingerprint(PerImageFile(sharedTemp_, key, i)));
+    photo_.NoteStoredCopies(sharedTemp_);
     try {
         editor_.LoadSetting(note.setting, folder);
     } catch (const WorkFileReadError& e) {

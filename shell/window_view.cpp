@@ -162,7 +162,7 @@ void TF001::DrawOverlay(QPainter& painter, const ViewState& view)
 {
     PainterCanvas canvas(painter);
     OverlayContext context =
-        DisplayContext(view, Ik5Disp1->ControlWidth(), Ik5Disp1->ControlHeight(), work_.Width(), work_.Height(), settings_);
+        DisplayContext(view, Ik5Disp1->ControlWidth(), Ik5Disp1->ControlHeight(), photo_.Work().Width(), photo_.Work().Height(), settings_);
     context.uCommand = Command();
     context.polygonMode = CheckBox_PolygonMode->isChecked();
     context.diagnostic = diagnostic_;
@@ -196,78 +196,27 @@ void TF001::SetPanWindow()
 
 void TF001::ZoomAll()
 {
-    Guard("ZoomAll", [&] {
-        if (!HasPhoto())
-            return;
-        prevView_ = Ik5Disp1->CurrentView();
-        // The room without scroll bars: a closer view may still show them, and
-        // the whole photo needs none.
-        const QSize room = Ik5Disp1->maximumViewportSize();
-        Ik5Disp1->SetView(ZoomAllView(room.width(), room.height(), work_.Width(), work_.Height()));
-        RedrawImage();
-        RedrawOverlay();
-    });
+    zoom_->Fit();
 }
 
 void TF001::mnZoom1Click()
 {
-    Guard("mnZoom1Click", [&] {
-        prevView_ = Ik5Disp1->CurrentView();
-        kvx::View v = prevView_;
-        v.DispScale = 1.0;
-        Ik5Disp1->SetView(v);
-        RedrawImage();
-        RedrawOverlay();
-    });
+    zoom_->Actual();
 }
 
 void TF001::ZoomWindow(TDPoint p1, TDPoint p2)
 {
-    Guard("ZoomWindow", [&] {
-        if (!HasPhoto())
-            return;
-        prevView_ = Ik5Disp1->CurrentView();
-        Ik5Disp1->SetView(ZoomWindowView(Ik5Disp1->ControlWidth(), Ik5Disp1->ControlHeight(), p1, p2));
-        RedrawImage();
-        RedrawOverlay();
-    });
+    zoom_->Frame(p1, p2);
 }
 
 void TF001::ZoomPre()
 {
-    Guard("ZoomPre", [&] {
-        if (!HasPhoto())
-            return;
-        Ik5Disp1->SetView(prevView_);
-        RedrawImage();
-        RedrawOverlay();
-    });
+    zoom_->Previous();
 }
 
-void TF001::fncZoomUp(TDPoint p, int flags, double factor)
+void TF001::ZoomAt(TDPoint p, ZoomDirection direction, int flags, double factor)
 {
-    Guard("fncZoomUp", [&] {
-        const ViewState state = Ik5Disp1->State();
-        Ik5Disp1->SetView(AnchoredZoom(state, p, ZoomUpScale(state.DispScale, factor), Ik5Disp1->ControlWidth(),
-                                          Ik5Disp1->ControlHeight(), work_.Width(), work_.Height()));
-        if (flags & 1)
-            RedrawImage();
-        if (flags & 2)
-            RedrawOverlay();
-    });
-}
-
-void TF001::fncZoomDown(TDPoint p, int flags, double factor)
-{
-    Guard("fncZoomDown", [&] {
-        const ViewState state = Ik5Disp1->State();
-        Ik5Disp1->SetView(AnchoredZoom(state, p, ZoomDownScale(state.DispScale, factor), Ik5Disp1->ControlWidth(),
-                                          Ik5Disp1->ControlHeight(), work_.Width(), work_.Height()));
-        if (flags & 1)
-            RedrawImage();
-        if (flags & 2)
-            RedrawOverlay();
-    });
+    zoom_->Step(p, direction, flags, factor);
 }
 
 void TF001::WheelZoom(QPoint viewportPos, bool zoomIn)
@@ -279,10 +228,7 @@ void TF001::WheelZoom(QPoint viewportPos, bool zoomIn)
             ZoomTimer.stop();
             Ik5Disp1->viewport()->setCursor(ZoomCursor(zoomIn));
             const TDPoint p = StoW(Ik5Disp1->State(), TPoint{viewportPos.x(), viewportPos.y()});
-            if (zoomIn)
-                fncZoomUp(p, 0, kWheelIn);
-            else
-                fncZoomDown(p, 0, kWheelOut);
+            ZoomAt(p, zoomIn ? ZoomDirection::In : ZoomDirection::Out, 0, zoomIn ? kWheelIn : kWheelOut);
             ZoomTimer.start();
         });
     });
