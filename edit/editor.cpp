@@ -794,6 +794,11 @@ bool Editor::LoadFirstSetting(const std::filesystem::path& folder)
     return loaded;
 }
 
+void Editor::LoadLens(const std::filesystem::path& folder)
+{
+    Track(kChangeShown, [&](Document& d) { LoadLensFile(d, folder); });
+}
+
 void Editor::MarkUnkept()
 {
     // Brought back after a crash: changed and not kept, but no step to undo.

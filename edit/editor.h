@@ -209,6 +209,10 @@ public:
     // damaged working file throws WorkFileReadError after keeping what was
     // read whole.  True when setting 1 had a file.
     bool LoadFirstSetting(const std::filesystem::path& folder);
+    // Reads the photo's lens choice from the working files in folder (work
+    // brought back after a crash); a damaged file throws WorkFileReadError
+    // and leaves no choice.
+    void LoadLens(const std::filesystem::path& folder);
     // The measurements count as changed and not kept (brought back after a crash).
     void MarkUnkept();
     // No photo: empty measurements, no name.

@@ -21,15 +21,21 @@ PhotoKey IdentifyPhoto(const QString& path, const std::string& fileName, std::in
     return {probe.ImageFingerprint, ResolvePerImageKey(copiesFolder, probe)};
 }
 
+SensorFrame SensorFrameOf(const Photo& decoded)
+{
+    // The photo as decoded is shown upright; the camera's sensor saw it as stored.
+    return {decoded.Orientation(), UprightSize(InverseOrientation(decoded.Orientation()), {decoded.Width(), decoded.Height()})};
+}
+
 OpenedPhoto AdoptPhoto(Editor& editor, const Photo& decoded, const std::string& fileName,
                        const std::filesystem::path& folder, const PhotoKey& id, const PrepareFiles& prepare,
                        const Progress& progress)
 {
     OpenedPhoto opened;
     opened.source = decoded;
-    // The photo as decoded is shown upright; the camera's sensor saw it as stored.
-    const PixelSize stored = UprightSize(InverseOrientation(decoded.Orientation()), {decoded.Width(), decoded.Height()});
-    editor.StartPhoto(fileName, decoded.CheckSum(), id.fingerprint, id.key, {decoded.Orientation(), stored});
+    const SensorFrame sensor = SensorFrameOf(decoded);
+    const PixelSize stored = sensor.stored;
+    editor.StartPhoto(fileName, decoded.CheckSum(), id.fingerprint, id.key, sensor);
     const bool clean = prepare ? prepare() : LoadSet(editor.Doc(), folder);
     try {
         // Measurements kept while photos were shown as stored are brought to

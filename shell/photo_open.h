@@ -35,6 +35,9 @@ struct PhotoKey {
 PhotoKey IdentifyPhoto(const QString& path, const std::string& fileName, std::int32_t checkSum,
                        const std::filesystem::path& copiesFolder);
 
+// How the decoded photo (shown upright) lies on its camera's sensor.
+SensorFrame SensorFrameOf(const Photo& decoded);
+
 // Makes the photo's own files the working files in folder; false when they
 // must not be read (the files of the photo before could not be replaced).
 using PrepareFiles = std::function<bool()>;

@@ -568,7 +568,7 @@ void TF001::BringBack(const PendingRecovery& from, const Photo& decoded)
     photo_.Show(decoded);
     Ik5Disp1->SetPhoto(&photo_.Work());
     const PhotoKey id = IdentifyPhoto(photo, note.photo, note.checkSum, sharedTemp_);
-    editor_.StartPhoto(note.photo, note.checkSum, id.fingerprint, id.key);
+    editor_.StartPhoto(note.photo, note.checkSum, id.fingerprint, id.key, SensorFrameOf(decoded));
     const fs::path folder = paths_.folders.TempFolder;
     // Work left in another folder becomes this window's working files.
     const bool moved = from.folder != folder;
@@ -587,6 +587,11 @@ void TF001::BringBack(const PendingRecovery& from, const Photo& decoded)
     photo_.NoteStoredCopies(sharedTemp_);
     try {
         editor_.LoadSetting(note.setting, folder);
+    } catch (const WorkFileReadError& e) {
+        prompter_->Error(e.what());
+    }
+    try {
+        editor_.LoadLens(folder);
     } catch (const WorkFileReadError& e) {
         prompter_->Error(e.what());
     }
