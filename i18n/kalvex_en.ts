@@ -59,6 +59,37 @@
     </message>
 </context>
 <context>
+    <name>CalibrateCommand</name>
+    <message>
+        <source>プロファイルは書き込んでいません.</source>
+        <translation>No profile was written.</translation>
+    </message>
+    <message>
+        <source>チェッカーボードあり: %1</source>
+        <translation>Board found: %1</translation>
+    </message>
+    <message>
+        <source>チェッカーボードなし: %1</source>
+        <translation>No board: %1</translation>
+    </message>
+    <message>
+        <source>再投影誤差 (RMS): %1 画素</source>
+        <translation>Reprojection error (RMS): %1 px</translation>
+    </message>
+    <message>
+        <source>プロファイルを書き込めません: 数値をファイルに表せません.</source>
+        <translation>Cannot write the profile: its numbers cannot be kept in the file.</translation>
+    </message>
+    <message>
+        <source>プロファイルを &apos;%1&apos; に書き込めません.</source>
+        <translation>Cannot write the profile to &apos;%1&apos;.</translation>
+    </message>
+    <message>
+        <source>プロファイルを書き込みました: %1</source>
+        <translation>Profile written: %1</translation>
+    </message>
+</context>
+<context>
     <name>Checks</name>
     <message>
         <source>検証距離</source>
@@ -278,6 +309,65 @@
     <message>
         <source>&apos;%1&apos; の形式 (%2) の画像は読み込めません. JPEG, HEIC, BMP, PNG の写真を開いてください.</source>
         <translation>&apos;%1&apos; is a picture of a kind (%2) this program does not open. Please open a JPEG, HEIC, BMP or PNG photo.</translation>
+    </message>
+</context>
+<context>
+    <name>ProfileMaker</name>
+    <message>
+        <source>カメラの記録なし</source>
+        <translation>no camera recorded</translation>
+    </message>
+    <message>
+        <source>チェッカーボードの交点は横と縦とも 3 つ以上, 升目の大きさは 0 より大きくしてください.</source>
+        <translation>The board needs at least 3 inner corners across and down, and squares larger than 0.</translation>
+    </message>
+    <message>
+        <source>チェッカーボードの写真がありません.</source>
+        <translation>There are no photos of the board.</translation>
+    </message>
+    <message>
+        <source>写真の大きさがそろっていません. 一度に測れるのは 1 つのカメラの 1 つの設定だけです.</source>
+        <translation>The photos are not all of one size. One camera at one setting is calibrated at a time.</translation>
+    </message>
+    <message>
+        <source>チェッカーボードが見つかった写真は %1 枚だけです. 少なくとも %2 枚いります (板の傾きを変えて 10 枚ほど撮ると確かです). 交点の数が板と合っているか確かめてください.</source>
+        <translation>The board was found on only %1 photos; at least %2 are needed (about 10 with the board tilted in different ways give a reliable profile). Check that the inner corners given match the board.</translation>
+    </message>
+    <message>
+        <source>レンズを求められませんでした: 写真から解が見つかりませんでした.</source>
+        <translation>The lens could not be worked out: the photos gave no solution.</translation>
+    </message>
+    <message>
+        <source>中止しました.</source>
+        <translation>Cancelled.</translation>
+    </message>
+    <message>
+        <source>写真が多すぎます (%1 枚). 一度に使えるのは %2 枚までです.</source>
+        <translation>Too many photos (%1). At most %2 can be used at once.</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; を読み込めません.</source>
+        <translation>Cannot read &apos;%1&apos;.</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; を読み込むためのメモリが足りません.</source>
+        <translation>Not enough memory to read &apos;%1&apos;.</translation>
+    </message>
+    <message>
+        <source>写真のカメラがそろっていません: &apos;%1&apos; は %2, 最初の写真 &apos;%3&apos; は %4 です. 1 つのカメラの 1 つの焦点距離の写真だけを使ってください.</source>
+        <translation>The photos are not of one camera: &apos;%1&apos; is from %2, the first photo &apos;%3&apos; from %4. Use photos of one camera at one focal length only.</translation>
+    </message>
+    <message>
+        <source>写真の大きさがそろっていません: &apos;%1&apos; は %2 × %3 画素, 最初の写真 &apos;%4&apos; は %5 × %6 画素です.</source>
+        <translation>The photos are not all of one size: &apos;%1&apos; is %2 × %3 pixels, the first photo &apos;%4&apos; %5 × %6 pixels.</translation>
+    </message>
+    <message>
+        <source>再投影誤差が %1 画素で, 許せる %2 画素を超えています. 升目の大きさと交点の数が板と合っているか, 板が平らか, 写真がぼけていないか確かめてください.</source>
+        <translation>The reprojection error of %1 px is above the %2 px allowed. Check that the square size and the inner corners match the board, that the board lies flat and that the photos are sharp.</translation>
+    </message>
+    <message>
+        <source>写真の EXIF にカメラの記録がないため, このプロファイルは写真に自動では当てはめられません (名前で選ぶことはできます).</source>
+        <translation>The photos&apos; EXIF data name no camera, so this profile is not applied to photos by itself (it can still be chosen by name).</translation>
     </message>
 </context>
 <context>
@@ -1684,7 +1774,7 @@
     </message>
     <message>
         <source>&apos;%1&apos; に書き込めません: %2</source>
-        <translation>Cannot write '%1': %2</translation>
+        <translation>Cannot write &apos;%1&apos;: %2</translation>
     </message>
 </context>
 <context>
