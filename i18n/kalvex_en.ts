@@ -90,6 +90,97 @@
     </message>
 </context>
 <context>
+    <name>CalibrationDialog</name>
+    <message>
+        <source>カメラのレンズを測定</source>
+        <translation>Calibrate Lens</translation>
+    </message>
+    <message>
+        <source>印刷したチェッカーボードを, 傾きと位置を変えて 10 枚ほど撮った写真を選んでください. すべて同じカメラ, 同じ焦点距離, 同じ大きさで撮ります.</source>
+        <translation>Choose about 10 photos of a printed chessboard, taken from different tilts and positions, all with the same camera, focal length and photo size.</translation>
+    </message>
+    <message>
+        <source>内側の交点 (横 × 縦)(&amp;B)</source>
+        <translation>Inner corners (across × down) (&amp;B)</translation>
+    </message>
+    <message>
+        <source>升目の一辺(&amp;Q)</source>
+        <translation>Side of a s&amp;quare</translation>
+    </message>
+    <message>
+        <source>写真を追加(&amp;A)</source>
+        <translation>&amp;Add Photos</translation>
+    </message>
+    <message>
+        <source>写真をすべて外す(&amp;R)</source>
+        <translation>&amp;Remove All</translation>
+    </message>
+    <message>
+        <source>測定する(&amp;C)</source>
+        <translation>&amp;Calibrate</translation>
+    </message>
+    <message>
+        <source>プロファイルを保存(&amp;S)</source>
+        <translation>&amp;Save Profile</translation>
+    </message>
+    <message>
+        <source>閉じる</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>予期しないエラーが発生しました: %1</source>
+        <translation>An unexpected error occurred: %1</translation>
+    </message>
+    <message>
+        <source>チェッカーボードの写真</source>
+        <translation>Photos of the chessboard</translation>
+    </message>
+    <message>
+        <source>写真</source>
+        <translation>Photos</translation>
+    </message>
+    <message>
+        <source>写真を少なくとも %1 枚選んでください.</source>
+        <translation>Please choose at least %1 photos.</translation>
+    </message>
+    <message>
+        <source>写真を読み込むためのメモリが足りません.</source>
+        <translation>There is not enough memory to read the photos.</translation>
+    </message>
+    <message>
+        <source>チェッカーボードを探しています.</source>
+        <translation>Looking for the chessboard.</translation>
+    </message>
+    <message>
+        <source>中止</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>レンズを測定しました. 「プロファイルを保存」で残してください.</source>
+        <translation>The lens is calibrated. Keep it with “Save Profile”.</translation>
+    </message>
+    <message>
+        <source>プロファイルを &apos;%1&apos; に保存できません.</source>
+        <translation>Cannot save the profile as &apos;%1&apos;.</translation>
+    </message>
+    <message>
+        <source>プロファイルを保存しました: %1</source>
+        <translation>Profile saved: %1</translation>
+    </message>
+    <message>
+        <source>チェッカーボードあり</source>
+        <translation>Board found</translation>
+    </message>
+    <message>
+        <source>チェッカーボードなし</source>
+        <translation>No board</translation>
+    </message>
+    <message>
+        <source>再投影誤差 (RMS): %1 画素</source>
+        <translation>Reprojection error (RMS): %1 px</translation>
+    </message>
+</context>
+<context>
     <name>Checks</name>
     <message>
         <source>検証距離</source>
@@ -1701,6 +1792,10 @@
     <message>
         <source>基準を自動検出(&amp;D)</source>
         <translation>Dete&amp;ct the reference</translation>
+    </message>
+    <message>
+        <source>カメラのレンズを測定(&amp;L)</source>
+        <translation>Calibrate &amp;Lens</translation>
     </message>
 </context>
 <context>
