@@ -81,4 +81,25 @@ std::string ProfileFileName(const CameraProfile& profile)
     return name + kProfileExtension;
 }
 
+std::optional<fs::path> FreeProfilePath(const fs::path& folder, const CameraProfile& profile)
+{
+    const std::string fileName = ProfileFileName(profile);
+    const std::string_view ending = kProfileExtension;
+    const std::string stem = fileName.substr(0, fileName.size() - ending.size());
+    for (int n = 1; n < 1000; ++n) {
+        const std::string suffix = n == 1 ? std::string() : " (" + std::to_string(n) + ")";
+        // The number goes inside the longest name too: the stem gives way.
+        std::string front = stem.substr(0, std::min(stem.size(), kMaxNameBytes - ending.size() - suffix.size()));
+        while (!front.empty() && front.size() < stem.size() && (static_cast<unsigned char>(stem[front.size()]) & 0xC0) == 0x80)
+            front.pop_back();
+        const fs::path candidate = folder / (front + suffix + std::string(ending));
+        std::error_code ec;
+        // A link, even one leading nowhere, holds its name.
+        const fs::file_status status = fs::symlink_status(candidate, ec);
+        if (status.type() == fs::file_type::not_found)
+            return candidate;
+    }
+    return std::nullopt;
+}
+
 } // namespace kvx

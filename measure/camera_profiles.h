@@ -42,4 +42,9 @@ std::optional<CameraProfile> FindMatchingProfile(const std::filesystem::path& fo
 // dot) replaced, and cut at a character's end to fit kMaxNameBytes.
 std::string ProfileFileName(const CameraProfile& profile);
 
+// Where a new profile goes in folder without replacing one kept there:
+// folder / ProfileFileName(profile), else the same name with " (2)", " (3)"...
+// before its ending; nothing when no such name is free.
+std::optional<std::filesystem::path> FreeProfilePath(const std::filesystem::path& folder, const CameraProfile& profile);
+
 } // namespace kvx

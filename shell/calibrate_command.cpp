@@ -88,9 +88,15 @@ int RunCalibrateCamera(const CalibrateOptions& options, const Folders& folders, 
     if (options.profile) {
         target = fs::path(*options.profile);
     } else {
+        // An earlier profile of the camera stays: the new one takes a number.
         std::error_code ec;
         fs::create_directories(folders.ProfilesFolder(), ec);
-        target = folders.ProfilesFolder() / ProfileFileName(profile);
+        const std::optional<fs::path> free = FreeProfilePath(folders.ProfilesFolder(), profile);
+        if (!free)
+            return Fail(err, QCoreApplication::translate("CalibrateCommand", "プロファイルを '%1' に書き込めません.")
+                                 .arg(FromPath(folders.ProfilesFolder() / ProfileFileName(profile))),
+                        kCalibrateNotWritten);
+        target = *free;
     }
     const QString shown = FromPath(target);
     if (const std::string refused = RefusedWrite(target); !refused.empty())

@@ -32,7 +32,8 @@ namespace fs = std::filesystem;
 const test::BoardCamera kCamera{0.75};
 const BrownConrady kBarrel = kCamera.Lens(-0.3, 0.1, 0.0005, -0.0003);
 // A JPEG of the photo with the camera's make, model and focal length (mm x 10).
-std::string JpegFile(const QImage& grey, const std::string& model, std::uint32_t focalTenths)
+std::string JpegFile(const QImage& grey, const std::string& model, std::uint32_t focalTenths,
+                     std::uint16_t orientation = 1)
 {
     const cv::Mat m(grey.height(), grey.width(), CV_8UC1, const_cast<uchar*>(grey.constBits()),
                     static_cast<std::size_t>(grey.bytesPerLine()));
@@ -41,7 +42,7 @@ std::string JpegFile(const QImage& grey, const std::string& model, std::uint32_t
     const std::string jpeg(bytes.begin(), bytes.end());
     if (model.empty())
         return jpeg;
-    return test::WithExif(jpeg, test::Tiff(false).Build("Kalvex", model, 1, focalTenths, 10, "2024:05:01 10:00:00"));
+    return test::WithExif(jpeg, test::Tiff(false).Build("Kalvex", model, orientation, focalTenths, 10, "2024:05:01 10:00:00"));
 }
 
 struct ProgramRun {
@@ -151,18 +152,18 @@ protected:
 
     // The photos as files in the test's folder: name i of image, camera model, focal (mm x 10).
     std::string Photo(const std::string& name, const QImage& image, const std::string& model = "KX-1",
-                      std::uint32_t focal = 45)
+                      std::uint32_t focal = 45, std::uint16_t orientation = 1)
     {
         const fs::path p = folder_.path() / name;
-        test::WriteAll(p, JpegFile(image, model, focal));
+        test::WriteAll(p, JpegFile(image, model, focal, orientation));
         ::chmod(p.c_str(), 0644);
         return p.string();
     }
-    std::vector<std::string> BarrelPhotos()
+    std::vector<std::string> BarrelPhotos(std::uint16_t orientation = 1)
     {
         std::vector<std::string> out;
         for (std::size_t i = 0; i < barrel_->size(); ++i)
-            out.push_back(Photo("board" + std::to_string(i) + ".jpg", (*barrel_)[i]));
+            out.push_back(Photo("board" + std::to_string(i) + ".jpg", (*barrel_)[i], "KX-1", 45, orientation));
         return out;
     }
     std::vector<std::string> Args(const std::vector<std::string>& photos, std::vector<std::string> more)
@@ -234,6 +235,28 @@ TEST_F(CalibrateCommand, WithoutAFileNameGoesIntoTheHomesProfiles)
                                                 CameraId{"Kalvex", "KX-1", 4.5, kCamera.Width(), kCamera.Height()});
     ASSERT_TRUE(found);
     EXPECT_EQ(found->first, "Kalvex KX-1 4.5 mm 960x720");
+
+    // Calibrated again: the earlier profile stays as it was, the new one is numbered.
+    const std::string before = test::ReadAll(expected);
+    const ProgramRun again = Kalvex(Args(BarrelPhotos(), {}), folder_.path());
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(test::ReadAll(expected), before);
+    EXPECT_TRUE(fs::is_regular_file(folder_.path() / "Profiles" / "Kalvex KX-1 4.5 mm 960x720 (2).kvxcam")) << again.out;
+}
+
+// Photos a camera held upright stored on their side (EXIF orientation 6):
+// the profile is of the sensor as it stored them, which the lens sits in
+// front of whichever way the camera was held.
+TEST_F(CalibrateCommand, CalibratesPhotosAsStored)
+{
+    const fs::path target = folder_.path() / "turned.kvxcam";
+    const ProgramRun run = Kalvex(Args(BarrelPhotos(6), {"--profile", target.string()}), folder_.path());
+    ASSERT_EQ(run.status, 0) << run.err;
+    const CameraProfileRead read = ReadCameraProfile(target);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read.profile.camera.width, kCamera.Width());
+    EXPECT_EQ(read.profile.camera.height, kCamera.Height());
+    EXPECT_LT(DistortionResidual(kBarrel, read.profile.lens), 0.5);
 }
 
 TEST_F(CalibrateCommand, SpeaksTheInterfacesLanguage)

@@ -198,5 +198,36 @@ TEST(ProfileFolder, FileNamesFitTheFileSystem)
     EXPECT_EQ(stem.size() % 3, 0u) << stem.size();
 }
 
+// A new profile never takes the place of one kept: the name gets a number,
+// also beside a link that leads nowhere.
+TEST(ProfileFolder, NewProfilesTakeAFreeName)
+{
+    CameraProfile p;
+    p.camera = kPhoto;
+    struct Case {
+        const char* what;
+        std::vector<std::string> taken;
+        bool danglingLink;
+        const char* expected;
+    } const cases[] = {
+        {"an empty folder", {}, false, "Kalvex KX-1 24 mm 6000x4000.kvxcam"},
+        {"the name taken", {"Kalvex KX-1 24 mm 6000x4000.kvxcam"}, false, "Kalvex KX-1 24 mm 6000x4000 (2).kvxcam"},
+        {"two names taken", {"Kalvex KX-1 24 mm 6000x4000.kvxcam", "Kalvex KX-1 24 mm 6000x4000 (2).kvxcam"}, false,
+         "Kalvex KX-1 24 mm 6000x4000 (3).kvxcam"},
+        {"a link leading nowhere", {}, true, "Kalvex KX-1 24 mm 6000x4000 (2).kvxcam"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TempFolder folder;
+        for (const std::string& name : c.taken)
+            Write(folder.path() / name, "kept");
+        if (c.danglingLink)
+            fs::create_symlink(folder.path() / "nowhere", folder.path() / "Kalvex KX-1 24 mm 6000x4000.kvxcam");
+        const std::optional<fs::path> free = FreeProfilePath(folder.path(), p);
+        ASSERT_TRUE(free);
+        EXPECT_EQ(*free, folder.path() / c.expected);
+    }
+}
+
 } // namespace
 } // namespace kvx

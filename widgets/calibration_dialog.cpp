@@ -36,21 +36,6 @@ namespace {
 
 constexpr int kThumbnailSide = 96;
 
-// A name in the folder that holds no file yet: "name.kvxcam", else
-// "name (2).kvxcam" and on.
-std::optional<fs::path> FreeName(const fs::path& folder, const std::string& fileName)
-{
-    const std::string ending = kProfileExtension;
-    const std::string stem = fileName.substr(0, fileName.size() - ending.size());
-    for (int n = 1; n < 1000; ++n) {
-        const std::string name = n == 1 ? fileName : stem + " (" + std::to_string(n) + ")" + ending;
-        std::error_code ec;
-        if (name.size() <= kMaxNameBytes && !fs::exists(fs::symlink_status(folder / name, ec)))
-            return folder / name;
-    }
-    return std::nullopt;
-}
-
 } // namespace
 
 CameraCalibrationDialog::CameraCalibrationDialog(fs::path profilesFolder, std::int64_t maxPixels, QWidget* parent)
@@ -264,7 +249,7 @@ std::optional<fs::path> CameraCalibrationDialog::Save()
     const CameraProfile& profile = result_.calibration.profile;
     std::error_code ec;
     fs::create_directories(folder_, ec);
-    const std::optional<fs::path> target = FreeName(folder_, ProfileFileName(profile));
+    const std::optional<fs::path> target = FreeProfilePath(folder_, profile);
     const std::string bytes = EncodeCameraProfile(profile);
     const CameraProfileRead back = DecodeCameraProfile(bytes);
     std::error_code why;
