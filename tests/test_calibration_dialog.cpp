@@ -6,16 +6,20 @@
 #include "widgets/calibration_dialog.h"
 
 #include "measure/camera_profiles.h"
+#include "shell/main_window.h"
 
 #include "board_photos.h"
 #include "exif_bytes.h"
 #include "workfolder.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 namespace kvx {
@@ -150,6 +154,30 @@ private slots:
         QVERIFY(!save->isEnabled());
         QVERIFY(!dialog.Save());
         QVERIFY(!fs::exists(profiles));
+    }
+
+    // The window's File menu opens the dialog, modal, over the window.
+    void OpensFromTheFileMenu()
+    {
+        QTemporaryDir home;
+        AppPaths paths;
+        paths.folders = ResolveFolders(home.path().toStdString(), nullptr, "/nonexistent");
+        paths.resourceFolder = home.path();
+        TF001 window(paths);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QAction* item = window.Action(QStringLiteral("mnCalibrateLens"));
+        QVERIFY(item);
+        QVERIFY(item->text().contains(QStringLiteral("(&L)")));
+        bool seen = false;
+        QTimer::singleShot(0, &window, [&] {
+            auto* dialog = qobject_cast<CameraCalibrationDialog*>(QApplication::activeModalWidget());
+            seen = dialog && dialog->parentWidget() == &window;
+            if (dialog)
+                dialog->reject();
+        });
+        item->trigger();
+        QVERIFY(seen);
     }
 
 private:
