@@ -4,6 +4,9 @@
 //   kalvex --batch PHOTO [--home DIR] [--setting N] [--group G] [--names on|off]
 //          [--csv FILE] [--sd FILE] [--pdf FILE] [--pdf-detail on|off] [--dxf FILE] [--table FILE]
 //          [--rectified FILE.png [--mm-per-px S] [--overlay on|off]]
+//          [--find-reference marker|sheet|card [--marker-size MM]]
+//          [--lens auto|none|FILE | --straight-lines FILE]
+//   kalvex --calibrate-camera --board COLSxROWS --square MM [--profile FILE] PHOTO...
 //   kalvex --help | --version
 //
 // The options are checked before anything needs a display: an unknown option
@@ -14,6 +17,7 @@
 
 #include "shell/application.h"
 #include "shell/batch.h"
+#include "shell/calibrate_command.h"
 #include "base/app_settings.h"
 #include "base/housekeeping.h"
 #include "shell/dialogs.h"
@@ -87,8 +91,22 @@ int main(int argc, char** argv)
                                   QStringLiteral("The interface's language for this run, ja or en (default: the one chosen in "
                                                  "the preferences, else the user's locale)."),
                                   QStringLiteral("ja|en"));
+    const QCommandLineOption calibrateCamera(QStringLiteral("calibrate-camera"),
+                                             QStringLiteral("Make a camera profile from PHOTOs of a printed chessboard, "
+                                                            "without the window."));
+    const QCommandLineOption board(QStringLiteral("board"),
+                                   QStringLiteral("Calibration: the board's inner corners across and down, e.g. 9x6."),
+                                   QStringLiteral("COLSxROWS"));
+    const QCommandLineOption square(QStringLiteral("square"),
+                                    QStringLiteral("Calibration: the side of the board's squares in millimetres."),
+                                    QStringLiteral("MM"));
+    const QCommandLineOption profile(QStringLiteral("profile"),
+                                     QStringLiteral("Calibration: write the profile here (default: the home's folder "
+                                                    "Profiles, named after the camera)."),
+                                     QStringLiteral("FILE"));
     for (const auto* option : {&version, &home, &batch, &setting, &group, &names, &csv, &sd, &pdf, &dxf, &table, &pdfDetail,
-                               &rectified, &mmPerPx, &overlay, &findReference, &markerSize, &lens, &straightLines, &lang})
+                               &rectified, &mmPerPx, &overlay, &findReference, &markerSize, &lens, &straightLines, &lang,
+                               &calibrateCamera, &board, &square, &profile})
         parser.addOption(*option);
     parser.addPositionalArgument(QStringLiteral("photo"), QStringLiteral("Photo to open."));
     // The arguments as given: a file name that is not UTF-8 keeps its bytes
@@ -212,6 +230,45 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
         qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     }
+    const bool calibrateMode = parser.isSet(calibrateCamera);
+    kvx::CalibrateOptions calibration;
+    if (calibrateMode) {
+        if (batchMode) {
+            std::cerr << "kalvex: --calibrate-camera and --batch cannot run together\n";
+            return 2;
+        }
+        if (!parser.isSet(board) || !parser.isSet(square)) {
+            std::cerr << "kalvex: --calibrate-camera needs --board COLSxROWS and --square MM\n";
+            return 2;
+        }
+        const auto corners = kvx::ParseBoardSize(parser.value(board).toStdString());
+        if (!corners) {
+            std::cerr << "kalvex: --board takes the inner corners across and down, each 3 to " << kvx::kMaxBoardCorners
+                      << ", as COLSxROWS (e.g. 9x6)\n";
+            return 2;
+        }
+        const auto side = kvx::ParseSquareMm(parser.value(square).toStdString());
+        if (!side) {
+            std::cerr << "kalvex: --square takes a positive number of millimetres\n";
+            return 2;
+        }
+        calibration.board = kvx::Chessboard{corners->first, corners->second, *side};
+        if (photos.size() < kvx::kMinCalibrationBoards) {
+            std::cerr << "kalvex: --calibrate-camera takes at least " << kvx::kMinCalibrationBoards
+                      << " photos of the board\n";
+            return 2;
+        }
+        for (const QString& photo : photos)
+            calibration.photos.push_back(photo);
+        if (parser.isSet(profile))
+            calibration.profile = kvx::ToBytes(parser.value(profile));
+        // As batch mode: no display, no window, only its own lines.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    } else if (parser.isSet(board) || parser.isSet(square) || parser.isSet(profile)) {
+        std::cerr << "kalvex: --board, --square and --profile go with --calibrate-camera\n";
+        return 2;
+    }
     kvx::KalvexApplication app(argc, argv);
 
     std::optional<std::string> homeOption;
@@ -223,6 +280,8 @@ int main(int argc, char** argv)
     const std::string remembered = kvx::ReadSettings(folders.IniFile(), kvx::TAppSettings{}).Language;
     kvx::InstallLanguage(app, kvx::ChooseLanguage(asked, remembered, QLocale()));
 
+    if (calibrateMode)
+        return kvx::RunCalibrateCamera(calibration, folders, std::cout, std::cerr);
     if (batchMode) {
         // Batch mode writes nothing into the home: one it cannot write is
         // still read.

@@ -21,6 +21,8 @@ struct Folders {
     std::filesystem::path RefusedHome;
 
     std::filesystem::path IniFile() const { return ExeFolder / "kvx.ini"; }
+    // The camera profiles the user calibrated, one file each.
+    std::filesystem::path ProfilesFolder() const { return ExeFolder / "Profiles"; }
 };
 
 // The program's folder in the user's data: $XDG_DATA_HOME/kalvex, or

@@ -80,6 +80,127 @@
         <source>撮影日時</source>
         <translation>Taken</translation>
     </message>
+    <message>
+    <name>CalibrateCommand</name>
+    <message>
+        <source>プロファイルは書き込んでいません.</source>
+        <translation>No profile was written.</translation>
+    </message>
+    <message>
+        <source>チェッカーボードあり: %1</source>
+        <translation>Board found: %1</translation>
+    </message>
+    <message>
+        <source>チェッカーボードなし: %1</source>
+        <translation>No board: %1</translation>
+    </message>
+    <message>
+        <source>再投影誤差 (RMS): %1 画素</source>
+        <translation>Reprojection error (RMS): %1 px</translation>
+    </message>
+    <message>
+        <source>プロファイルを書き込めません: 数値をファイルに表せません.</source>
+        <translation>Cannot write the profile: its numbers cannot be kept in the file.</translation>
+    </message>
+    <message>
+        <source>プロファイルを &apos;%1&apos; に書き込めません.</source>
+        <translation>Cannot write the profile to &apos;%1&apos;.</translation>
+    </message>
+    <message>
+        <source>プロファイルを書き込みました: %1</source>
+        <translation>Profile written: %1</translation>
+    </message>
+</context>
+<context>
+    <name>CalibrationDialog</name>
+    <message>
+        <source>カメラのレンズを測定</source>
+        <translation>Calibrate Lens</translation>
+    </message>
+    <message>
+        <source>印刷したチェッカーボードを, 傾きと位置を変えて 10 枚ほど撮った写真を選んでください. すべて同じカメラ, 同じ焦点距離, 同じ大きさで撮ります.</source>
+        <translation>Choose about 10 photos of a printed chessboard, taken from different tilts and positions, all with the same camera, focal length and photo size.</translation>
+    </message>
+    <message>
+        <source>内側の交点 (横 × 縦)(&amp;B)</source>
+        <translation>Inner corners (across × down) (&amp;B)</translation>
+    </message>
+    <message>
+        <source>升目の一辺(&amp;Q)</source>
+        <translation>Side of a s&amp;quare</translation>
+    </message>
+    <message>
+        <source>写真を追加(&amp;A)</source>
+        <translation>&amp;Add Photos</translation>
+    </message>
+    <message>
+        <source>写真をすべて外す(&amp;R)</source>
+        <translation>&amp;Remove All</translation>
+    </message>
+    <message>
+        <source>測定する(&amp;C)</source>
+        <translation>&amp;Calibrate</translation>
+    </message>
+    <message>
+        <source>プロファイルを保存(&amp;S)</source>
+        <translation>&amp;Save Profile</translation>
+    </message>
+    <message>
+        <source>閉じる</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>予期しないエラーが発生しました: %1</source>
+        <translation>An unexpected error occurred: %1</translation>
+    </message>
+    <message>
+        <source>チェッカーボードの写真</source>
+        <translation>Photos of the chessboard</translation>
+    </message>
+    <message>
+        <source>写真</source>
+        <translation>Photos</translation>
+    </message>
+    <message>
+        <source>写真を少なくとも %1 枚選んでください.</source>
+        <translation>Please choose at least %1 photos.</translation>
+    </message>
+    <message>
+        <source>写真を読み込むためのメモリが足りません.</source>
+        <translation>There is not enough memory to read the photos.</translation>
+    </message>
+    <message>
+        <source>チェッカーボードを探しています.</source>
+        <translation>Looking for the chessboard.</translation>
+    </message>
+    <message>
+        <source>中止</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>レンズを測定しました. 「プロファイルを保存」で残してください.</source>
+        <translation>The lens is calibrated. Keep it with “Save Profile”.</translation>
+    </message>
+    <message>
+        <source>プロファイルを &apos;%1&apos; に保存できません.</source>
+        <translation>Cannot save the profile as &apos;%1&apos;.</translation>
+    </message>
+    <message>
+        <source>プロファイルを保存しました: %1</source>
+        <translation>Profile saved: %1</translation>
+    </message>
+    <message>
+        <source>チェッカーボードあり</source>
+        <translation>Board found</translation>
+    </message>
+    <message>
+        <source>チェッカーボードなし</source>
+        <translation>No board</translation>
+    </message>
+    <message>
+        <source>再投影誤差 (RMS): %1 画素</source>
+        <translation>Reprojection error (RMS): %1 px</translation>
+    </message>
 </context>
 <context>
     <name>Checks</name>
@@ -320,6 +441,64 @@
     <message>
         <source>この写真にはカメラの情報がありません</source>
         <translation>This photo carries no camera data</translation>
+    </message>
+    <message>
+    <name>ProfileMaker</name>
+    <message>
+        <source>カメラの記録なし</source>
+        <translation>no camera recorded</translation>
+    </message>
+    <message>
+        <source>チェッカーボードの交点は横と縦とも 3 つ以上, 升目の大きさは 0 より大きくしてください.</source>
+        <translation>The board needs at least 3 inner corners across and down, and squares larger than 0.</translation>
+    </message>
+    <message>
+        <source>チェッカーボードの写真がありません.</source>
+        <translation>There are no photos of the board.</translation>
+    </message>
+    <message>
+        <source>写真の大きさがそろっていません. 一度に測れるのは 1 つのカメラの 1 つの設定だけです.</source>
+        <translation>The photos are not all of one size. One camera at one setting is calibrated at a time.</translation>
+    </message>
+    <message>
+        <source>チェッカーボードが見つかった写真は %1 枚だけです. 少なくとも %2 枚いります (板の傾きを変えて 10 枚ほど撮ると確かです). 交点の数が板と合っているか確かめてください.</source>
+        <translation>The board was found on only %1 photos; at least %2 are needed (about 10 with the board tilted in different ways give a reliable profile). Check that the inner corners given match the board.</translation>
+    </message>
+    <message>
+        <source>レンズを求められませんでした: 写真から解が見つかりませんでした.</source>
+        <translation>The lens could not be worked out: the photos gave no solution.</translation>
+    </message>
+    <message>
+        <source>中止しました.</source>
+        <translation>Cancelled.</translation>
+    </message>
+    <message>
+        <source>写真が多すぎます (%1 枚). 一度に使えるのは %2 枚までです.</source>
+        <translation>Too many photos (%1). At most %2 can be used at once.</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; を読み込めません.</source>
+        <translation>Cannot read &apos;%1&apos;.</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; を読み込むためのメモリが足りません.</source>
+        <translation>Not enough memory to read &apos;%1&apos;.</translation>
+    </message>
+    <message>
+        <source>写真のカメラがそろっていません: &apos;%1&apos; は %2, 最初の写真 &apos;%3&apos; は %4 です. 1 つのカメラの 1 つの焦点距離の写真だけを使ってください.</source>
+        <translation>The photos are not of one camera: &apos;%1&apos; is from %2, the first photo &apos;%3&apos; from %4. Use photos of one camera at one focal length only.</translation>
+    </message>
+    <message>
+        <source>写真の大きさがそろっていません: &apos;%1&apos; は %2 × %3 画素, 最初の写真 &apos;%4&apos; は %5 × %6 画素です.</source>
+        <translation>The photos are not all of one size: &apos;%1&apos; is %2 × %3 pixels, the first photo &apos;%4&apos; %5 × %6 pixels.</translation>
+    </message>
+    <message>
+        <source>再投影誤差が %1 画素で, 許せる %2 画素を超えています. 升目の大きさと交点の数が板と合っているか, 板が平らか, 写真がぼけていないか確かめてください.</source>
+        <translation>The reprojection error of %1 px is above the %2 px allowed. Check that the square size and the inner corners match the board, that the board lies flat and that the photos are sharp.</translation>
+    </message>
+    <message>
+        <source>写真の EXIF にカメラの記録がないため, このプロファイルは写真に自動では当てはめられません (名前で選ぶことはできます).</source>
+        <translation>The photos&apos; EXIF data name no camera, so this profile is not applied to photos by itself (it can still be chosen by name).</translation>
     </message>
 </context>
 <context>
@@ -1658,6 +1837,10 @@
         <source>写真の情報(&amp;A)</source>
         <translation>Photo inform&amp;ation</translation>
     </message>
+    <message>
+        <source>カメラのレンズを測定(&amp;L)</source>
+        <translation>Calibrate &amp;Lens</translation>
+    </message>
 </context>
 <context>
     <name>WindowCommands</name>
@@ -1730,7 +1913,7 @@
     </message>
     <message>
         <source>&apos;%1&apos; に書き込めません: %2</source>
-        <translation>Cannot write '%1': %2</translation>
+        <translation>Cannot write &apos;%1&apos;: %2</translation>
     </message>
 </context>
 <context>

@@ -19,11 +19,13 @@ cv::Mat Grey(const QImage& photo, QImage& keep)
 
 } // namespace
 
-CameraCalibration CalibrateCamera(const std::vector<QImage>& photos, const Chessboard& board, const CameraId& camera)
+CameraCalibration CalibrateCamera(const std::vector<QImage>& photos, const Chessboard& board, const CameraId& camera,
+                                  const std::function<bool(int searched)>& searched)
 {
     CameraCalibration out;
     out.profile.camera = camera;
     out.found.assign(photos.size(), false);
+    out.corners.assign(photos.size(), {});
     if (board.columns < 3 || board.rows < 3 || !(board.squareMm > 0) || !std::isfinite(board.squareMm)) {
         out.fault = CalibrationFault::BadBoard;
         return out;
@@ -58,15 +60,28 @@ CameraCalibration CalibrateCamera(const std::vector<QImage>& photos, const Chess
             QImage keep;
             const cv::Mat grey = Grey(photos[i], keep);
             std::vector<cv::Point2f> corners;
-            if (!cv::findChessboardCorners(grey, pattern, corners,
-                                           cv::CALIB_CB_ADAPTIVE_THRESH | cv::CALIB_CB_NORMALIZE_IMAGE))
+            const bool seen = cv::findChessboardCorners(grey, pattern, corners,
+                                                        cv::CALIB_CB_ADAPTIVE_THRESH | cv::CALIB_CB_NORMALIZE_IMAGE);
+            if (!seen) {
+                if (searched && !searched(static_cast<int>(i) + 1)) {
+                    out.fault = CalibrationFault::Cancelled;
+                    return out;
+                }
                 continue;
+            }
             // The corner detector works to about a pixel; the lens wants a tenth.
             cv::cornerSubPix(grey, corners, cv::Size(11, 11), cv::Size(-1, -1),
                              cv::TermCriteria(cv::TermCriteria::EPS + cv::TermCriteria::COUNT, 50, 0.001));
             out.found[i] = true;
+            // OpenCV's pixel i is centred at i, ours spans i..i+1.
+            for (const cv::Point2f& c : corners)
+                out.corners[i].push_back(TDPoint{c.x + 0.5, c.y + 0.5});
             objectPoints.push_back(corners3d);
             imagePoints.push_back(std::move(corners));
+            if (searched && !searched(static_cast<int>(i) + 1)) {
+                out.fault = CalibrationFault::Cancelled;
+                return out;
+            }
         }
         if (imagePoints.size() < static_cast<std::size_t>(kMinCalibrationBoards)) {
             out.fault = CalibrationFault::TooFewBoards;

@@ -10,6 +10,7 @@
 
 #include <QImage>
 
+#include <functional>
 #include <vector>
 
 namespace kvx {
@@ -29,6 +30,7 @@ enum class CalibrationFault {
     SizesDiffer,   // the photos are not all of one size: one camera setting is calibrated at a time
     TooFewBoards,  // the board was found on fewer than kMinCalibrationBoards photos
     Failed,        // OpenCV found no solution (or none with finite numbers)
+    Cancelled,     // the caller asked to stop between two photos
 };
 
 // Three views are the fewest that tell a camera's focal length, centre and
@@ -41,12 +43,18 @@ struct CameraCalibration {
     CameraProfile profile;
     double rms = 0.0;          // px: the board corners' reprojection error
     std::vector<bool> found;   // per photo: whether the board was found on it
+    // Per photo: the board's inner corners found on it, row by row, in the
+    // photo's pixels (pixel i spanning i..i+1); empty where none was found.
+    std::vector<std::vector<TDPoint>> corners;
     explicit operator bool() const { return fault == CalibrationFault::None; }
 };
 
 // Calibrates from the photos (as stored, not turned by their orientation:
 // the profile corrects photos as stored).  camera's make, model and focal
 // length go into the profile as they are; its size is the photos'.
-CameraCalibration CalibrateCamera(const std::vector<QImage>& photos, const Chessboard& board, const CameraId& camera);
+// searched, when given, is told after each photo has been searched for the
+// board (how many of them so far) and stops the calibration when it answers false.
+CameraCalibration CalibrateCamera(const std::vector<QImage>& photos, const Chessboard& board, const CameraId& camera,
+                                  const std::function<bool(int searched)>& searched = {});
 
 } // namespace kvx

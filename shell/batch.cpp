@@ -280,6 +280,8 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
     } catch (const std::exception& e) {
         return failInWork(e.what(), 4);
     }
+    // The camera's profile applies unless the photo's own choice or the run's says otherwise.
+    FindCameraProfile(editor, readable, folders.ProfilesFolder());
     if (const std::optional<std::string> why = ChooseLens(editor, options)) {
         return Fail(err, *why, 7);
     }

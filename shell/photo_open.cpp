@@ -2,6 +2,7 @@
 
 #include "base/translate.h"
 #include "image/effects.h"
+#include "measure/camera_profiles.h"
 #include "measure/workfiles.h"
 
 namespace kvx {
@@ -25,6 +26,20 @@ SensorFrame SensorFrameOf(const Photo& decoded)
 {
     // The photo as decoded is shown upright; the camera's sensor saw it as stored.
     return {decoded.Orientation(), UprightSize(InverseOrientation(decoded.Orientation()), {decoded.Width(), decoded.Height()})};
+}
+
+void FindCameraProfile(Editor& editor, const QString& path, const std::filesystem::path& profiles)
+{
+    const std::optional<ExifInfo> exif = ReadPhotoExif(path);
+    const PixelSize stored = editor.Doc().Sensor.stored;
+    std::optional<std::pair<std::string, CameraProfile>> found;
+    if (exif)
+        found = FindMatchingNamedProfile(profiles, CameraId{exif->make, exif->model, exif->focal,
+                                                            static_cast<int>(stored.width), static_cast<int>(stored.height)});
+    if (found)
+        editor.SetAutoLens(found->second.lens, found->first);
+    else
+        editor.SetAutoLens({}, {});
 }
 
 OpenedPhoto AdoptPhoto(Editor& editor, const Photo& decoded, const std::string& fileName,

@@ -38,6 +38,12 @@ PhotoKey IdentifyPhoto(const QString& path, const std::string& fileName, std::in
 // How the decoded photo (shown upright) lies on its camera's sensor.
 SensorFrame SensorFrameOf(const Photo& decoded);
 
+// Looks in profiles for the camera profile made for the photo at path (its
+// EXIF camera and its size on the sensor) and makes it the editor's
+// automatic lens; none when there is no such profile.  The user's own choice
+// for the photo, when there is one, stays in force over it.
+void FindCameraProfile(Editor& editor, const QString& path, const std::filesystem::path& profiles);
+
 // Makes the photo's own files the working files in folder; false when they
 // must not be read (the files of the photo before could not be replaced).
 using PrepareFiles = std::function<bool()>;

@@ -20,6 +20,7 @@
 #include "output/overlay/overlay.h"
 #include "widgets/calc_edit.h"
 #include "widgets/focus_manager.h"
+#include "widgets/calibration_dialog.h"
 #include "shell/window_helpers.h"
 
 #include <QAction>
@@ -105,6 +106,10 @@ void TF001::BuildMenus()
     AddAction(mnFile, QStringLiteral("mnTableOut"), Qx("WindowBuild", "結果表の出力(&T)"), [this] { mnTableOutClick(); });
     AddAction(mnFile, QStringLiteral("mnRectifiedOut"), Qx("WindowBuild", "正対画像の出力(&I)"), [this] { mnRectifiedOutClick(); });
     AddAction(mnFile, QStringLiteral("mnMarkerSheet"), Qx("WindowBuild", "マーカーシートの出力(&M)"), [this] { mnMarkerSheetClick(); });
+    AddAction(mnFile, QStringLiteral("mnCalibrateLens"), Qx("WindowBuild", "カメラのレンズを測定(&L)"), [this] {
+        CameraCalibrationDialog dialog(paths_.folders.ProfilesFolder(), PhotoPixelLimit(settings_), this);
+        dialog.exec();
+    });
     AddAction(mnFile, QStringLiteral("mnPrint"), Qx("WindowBuild", "印刷(&P)"), [this] { mnPrintClick(); })->setVisible(false);
     mnFile->addSeparator();
     AddAction(mnFile, QStringLiteral("mnPhotoInfo"), Qx("WindowBuild", "写真の情報(&A)"), [this] { mnPhotoInfoClick(); });

@@ -211,6 +211,7 @@ void TF001::LoadFile(const QString& typed)
             loaded.photo, Utf8(path), paths_.folders.TempFolder, id, [this] { return PrepareWorkingFiles(); },
             [this](int p) { Progress(p); });
         Progress(0);
+        FindCameraProfile(editor_, path, paths_.folders.ProfilesFolder());
         Ik5Disp1->SetPhoto(&photo_.Work());
         SyncToolOptions();
         // The photo is open; what could be read of its measurements is kept.

@@ -590,6 +590,7 @@ void TF001::BringBack(const PendingRecovery& from, const Photo& decoded)
     } catch (const WorkFileReadError& e) {
         prompter_->Error(e.what());
     }
+    FindCameraProfile(editor_, photo, paths_.folders.ProfilesFolder());
     try {
         editor_.LoadLens(folder);
     } catch (const WorkFileReadError& e) {

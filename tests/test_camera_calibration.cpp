@@ -1,10 +1,10 @@
 // A camera's lens from chessboard photos rendered through a known lens
-// (OpenCV's own undistortion gives each pixel's ray, the board is drawn with
-// smoothed edges, blurred and noisy), and the lengths on a wall photographed
+// (tests/board_photos.h), and the lengths on a wall photographed
 // through that lens, corrected with the profile the calibration gives.
 
 #include "image/camera_calibration.h"
 
+#include "board_photos.h"
 #include "lens_scene.h"
 #include "scene.h"
 
@@ -29,89 +29,12 @@ const Chessboard kBoard{9, 6, 25.0};
 
 BrownConrady Truth(double k1, double k2, double p1, double p2)
 {
-    // The principal point a little off the middle, as in real cameras.
-    return BrownConrady{kFocal, kFocal * 1.001, kW / 2.0 - 0.5 + 6, kH / 2.0 - 0.5 - 4, k1, k2, p1, p2, 0.0};
+    return test::BoardCamera{}.Lens(k1, k2, p1, p2);
 }
 
-cv::Matx33d Rotation(double aboutX, double aboutY, double aboutZ)
-{
-    const double d = std::numbers::pi / 180;
-    cv::Matx33d r;
-    cv::Rodrigues(cv::Vec3d(aboutX * d, aboutY * d, aboutZ * d), r);
-    return r;
-}
-
-// The photo of the board at pose (r, t) (board millimetres to camera
-// millimetres) through the lens b: each pixel's ray from OpenCV's undistortion,
-// met with the board's plane, and the board's pattern there with its edges
-// smoothed over the pixel's footprint.
-QImage RenderBoard(const BrownConrady& b, const cv::Matx33d& r, const cv::Vec3d& t, std::mt19937& noise)
-{
-    std::vector<cv::Point2f> pixels;
-    pixels.reserve(static_cast<std::size_t>(kW) * kH);
-    for (int v = 0; v < kH; ++v)
-        for (int u = 0; u < kW; ++u)
-            pixels.emplace_back(static_cast<float>(u), static_cast<float>(v));
-    const cv::Matx33d k(b.fx, 0, b.cx, 0, b.fy, b.cy, 0, 0, 1);
-    const std::vector<double> dist{b.k1, b.k2, b.p1, b.p2, b.k3};
-    std::vector<cv::Point2f> rays;
-    cv::undistortPoints(pixels, rays, k, dist, cv::noArray(), cv::noArray(),
-                        cv::TermCriteria(cv::TermCriteria::COUNT + cv::TermCriteria::EPS, 100, 1e-12));
-    // Board point (bx, by, 0) seen along ray (x, y, 1): the plane's homography inverted.
-    const cv::Matx33d h(r(0, 0), r(0, 1), t[0], r(1, 0), r(1, 1), t[1], r(2, 0), r(2, 1), t[2]);
-    const cv::Matx33d back = h.inv();
-    std::vector<cv::Point2d> onBoard(rays.size());
-    for (std::size_t i = 0; i < rays.size(); ++i) {
-        const cv::Vec3d p = back * cv::Vec3d(rays[i].x, rays[i].y, 1);
-        onBoard[i] = {p[0] / p[2], p[1] / p[2]};
-    }
-    const double sq = kBoard.squareMm;
-    cv::Mat grey(kH, kW, CV_32F);
-    for (int v = 0; v < kH; ++v)
-        for (int u = 0; u < kW; ++u) {
-            const std::size_t i = static_cast<std::size_t>(v) * kW + u;
-            const cv::Point2d p = onBoard[i];
-            const cv::Point2d q = onBoard[u + 1 < kW ? i + 1 : i - 1];
-            const double footprint = std::max(1e-6, std::hypot(p.x - q.x, p.y - q.y));
-            double value = 0.55;  // the table the board lies on
-            if (p.x > -2 * sq && p.x < 10 * sq && p.y > -2 * sq && p.y < 7 * sq)
-                value = 0.95;  // the paper's margin
-            if (p.x > -sq && p.x < 9 * sq && p.y > -sq && p.y < 6 * sq) {
-                auto ramp = [&](double x) {
-                    return std::clamp(std::sin(std::numbers::pi * x / sq) * sq / (std::numbers::pi * footprint), -1.0, 1.0);
-                };
-                value = 0.5 + 0.45 * ramp(p.x) * ramp(p.y);
-            }
-            grey.at<float>(v, u) = static_cast<float>(value * 255);
-        }
-    cv::GaussianBlur(grey, grey, cv::Size(0, 0), 0.7);
-    std::normal_distribution<float> n(0.0f, 2.0f);
-    QImage out(kW, kH, QImage::Format_Grayscale8);
-    for (int v = 0; v < kH; ++v) {
-        uchar* line = out.scanLine(v);
-        for (int u = 0; u < kW; ++u)
-            line[u] = static_cast<uchar>(std::clamp(grey.at<float>(v, u) + n(noise), 0.0f, 255.0f) + 0.5f);
-    }
-    return out;
-}
-
-// Ten views in varied tilts, the board reaching the photo's corners.
 std::vector<QImage> BoardPhotos(const BrownConrady& b)
 {
-    struct View {
-        double ax, ay, az;  // degrees
-        double x, y, z;     // mm: where the board's first inner corner lies before the turn
-    } const views[] = {
-        {0, 0, 0, -100, -62, 450},    {25, 0, 3, -100, -62, 480},  {-25, 0, -3, -100, -62, 480},
-        {0, 25, 2, -100, -62, 470},   {0, -25, -2, -100, -62, 470}, {15, 15, 5, -180, -120, 500},
-        {-15, 15, -5, -20, -120, 500}, {15, -15, 4, -180, -10, 500}, {-15, -15, -4, -20, -10, 500},
-        {10, 20, 30, -90, -100, 520},
-    };
-    std::mt19937 noise(4242);
-    std::vector<QImage> out;
-    for (const View& v : views)
-        out.push_back(RenderBoard(b, Rotation(v.ax, v.ay, v.az), cv::Vec3d(v.x, v.y, v.z), noise));
-    return out;
+    return test::BoardPhotos(b, test::BoardCamera{}, kBoard);
 }
 
 double Median(std::vector<double> v)
@@ -180,9 +103,13 @@ TEST_P(ChessboardCalibration, ProfileCorrectsLengths)
     const CameraCalibration c = CalibrateCamera(photos, kBoard, camera);
     ASSERT_TRUE(c) << static_cast<int>(c.fault);
     ASSERT_EQ(c.found.size(), photos.size());
-    for (std::size_t i = 0; i + 1 < photos.size(); ++i)
+    ASSERT_EQ(c.corners.size(), photos.size());
+    for (std::size_t i = 0; i + 1 < photos.size(); ++i) {
         EXPECT_TRUE(c.found[i]) << "view " << i;
+        EXPECT_EQ(c.corners[i].size(), 9u * 6u) << "view " << i;
+    }
     EXPECT_FALSE(c.found.back());
+    EXPECT_TRUE(c.corners.back().empty());
     EXPECT_LT(c.rms, 1.0);
     EXPECT_EQ(c.profile.camera, (CameraId{"Kalvex", "Test Camera", 4.5, kW, kH}));
     EXPECT_EQ(c.profile.rms, c.rms);
