@@ -59,28 +59,6 @@
     </message>
 </context>
 <context>
-    <name>Camera</name>
-    <message>
-        <source>カメラ</source>
-        <translation>Camera</translation>
-    </message>
-    <message>
-        <source>レンズ</source>
-        <translation>Lens</translation>
-    </message>
-    <message>
-        <source>35mm判換算</source>
-        <translation>35 mm equivalent</translation>
-    </message>
-    <message>
-        <source>焦点距離</source>
-        <translation>Focal length</translation>
-    </message>
-    <message>
-        <source>撮影日時</source>
-        <translation>Taken</translation>
-    </message>
-    <message>
     <name>CalibrateCommand</name>
     <message>
         <source>プロファイルは書き込んでいません.</source>
@@ -99,12 +77,12 @@
         <translation>Reprojection error (RMS): %1 px</translation>
     </message>
     <message>
-        <source>プロファイルを書き込めません: 数値をファイルに表せません.</source>
-        <translation>Cannot write the profile: its numbers cannot be kept in the file.</translation>
+        <source>プロファイルを &apos;%1&apos; に書き込めません.</source>
+        <translation>Cannot write the profile to '%1'.</translation>
     </message>
     <message>
-        <source>プロファイルを &apos;%1&apos; に書き込めません.</source>
-        <translation>Cannot write the profile to &apos;%1&apos;.</translation>
+        <source>プロファイルを書き込めません: 数値をファイルに表せません.</source>
+        <translation>Cannot write the profile: its numbers cannot be kept in the file.</translation>
     </message>
     <message>
         <source>プロファイルを書き込みました: %1</source>
@@ -183,7 +161,7 @@
     </message>
     <message>
         <source>プロファイルを &apos;%1&apos; に保存できません.</source>
-        <translation>Cannot save the profile as &apos;%1&apos;.</translation>
+        <translation>Cannot save the profile as '%1'.</translation>
     </message>
     <message>
         <source>プロファイルを保存しました: %1</source>
@@ -200,6 +178,29 @@
     <message>
         <source>再投影誤差 (RMS): %1 画素</source>
         <translation>Reprojection error (RMS): %1 px</translation>
+    </message>
+</context>
+<context>
+    <name>Camera</name>
+    <message>
+        <source>カメラ</source>
+        <translation>Camera</translation>
+    </message>
+    <message>
+        <source>レンズ</source>
+        <translation>Lens</translation>
+    </message>
+    <message>
+        <source>35mm判換算</source>
+        <translation>35 mm equivalent</translation>
+    </message>
+    <message>
+        <source>焦点距離</source>
+        <translation>Focal length</translation>
+    </message>
+    <message>
+        <source>撮影日時</source>
+        <translation>Taken</translation>
     </message>
 </context>
 <context>
@@ -319,6 +320,61 @@
     <message>
         <source>ファイル名が %1 バイトあり, 長すぎます (%2 バイトまで).</source>
         <translation>The file name is %1 bytes long, too long (at most %2 bytes).</translation>
+    </message>
+</context>
+<context>
+    <name>Lens</name>
+    <message>
+        <source>レンズ補正: </source>
+        <translation>Lens: </translation>
+    </message>
+    <message>
+        <source>なし</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source>直線 %1 本</source>
+        <translation>%1 straight edges</translation>
+    </message>
+    <message>
+        <source> (カメラのプロファイル)</source>
+        <translation> (camera profile)</translation>
+    </message>
+    <message>
+        <source>レンズを求めるには直線が２本以上必要です.</source>
+        <translation>At least two straight edges are needed to find the lens.</translation>
+    </message>
+    <message>
+        <source>直線には３点以上が必要です.</source>
+        <translation>A straight edge needs at least three points.</translation>
+    </message>
+    <message>
+        <source>直線が短すぎてレンズを求められません.</source>
+        <translation>An edge is too short to find the lens.</translation>
+    </message>
+    <message>
+        <source>写真から遠く外れた点があります.</source>
+        <translation>A point lies far outside the photo.</translation>
+    </message>
+    <message>
+        <source>写真の大きさが分かりません.</source>
+        <translation>The photo's size is not known.</translation>
+    </message>
+    <message>
+        <source>直線からレンズを決められません. 写真の端に近い, 長い直線を加えてください.</source>
+        <translation>The edges do not tell the lens. Add longer edges nearer the photo's border.</translation>
+    </message>
+    <message>
+        <source>補正しても直線がまっすぐになりません.</source>
+        <translation>Correcting the lens would not straighten the edges.</translation>
+    </message>
+    <message>
+        <source>直線のずれ </source>
+        <translation>Edges off their lines </translation>
+    </message>
+    <message>
+        <source>確かさ ±</source>
+        <translation>certainty ±</translation>
     </message>
 </context>
 <context>
@@ -442,7 +498,8 @@
         <source>この写真にはカメラの情報がありません</source>
         <translation>This photo carries no camera data</translation>
     </message>
-    <message>
+</context>
+<context>
     <name>ProfileMaker</name>
     <message>
         <source>カメラの記録なし</source>
@@ -478,19 +535,19 @@
     </message>
     <message>
         <source>&apos;%1&apos; を読み込めません.</source>
-        <translation>Cannot read &apos;%1&apos;.</translation>
+        <translation>Cannot read '%1'.</translation>
     </message>
     <message>
         <source>&apos;%1&apos; を読み込むためのメモリが足りません.</source>
-        <translation>Not enough memory to read &apos;%1&apos;.</translation>
+        <translation>Not enough memory to read '%1'.</translation>
     </message>
     <message>
         <source>写真のカメラがそろっていません: &apos;%1&apos; は %2, 最初の写真 &apos;%3&apos; は %4 です. 1 つのカメラの 1 つの焦点距離の写真だけを使ってください.</source>
-        <translation>The photos are not of one camera: &apos;%1&apos; is from %2, the first photo &apos;%3&apos; from %4. Use photos of one camera at one focal length only.</translation>
+        <translation>The photos are not of one camera: '%1' is from %2, the first photo '%3' from %4. Use photos of one camera at one focal length only.</translation>
     </message>
     <message>
         <source>写真の大きさがそろっていません: &apos;%1&apos; は %2 × %3 画素, 最初の写真 &apos;%4&apos; は %5 × %6 画素です.</source>
-        <translation>The photos are not all of one size: &apos;%1&apos; is %2 × %3 pixels, the first photo &apos;%4&apos; %5 × %6 pixels.</translation>
+        <translation>The photos are not all of one size: '%1' is %2 × %3 pixels, the first photo '%4' %5 × %6 pixels.</translation>
     </message>
     <message>
         <source>再投影誤差が %1 画素で, 許せる %2 画素を超えています. 升目の大きさと交点の数が板と合っているか, 板が平らか, 写真がぼけていないか確かめてください.</source>
@@ -498,7 +555,7 @@
     </message>
     <message>
         <source>写真の EXIF にカメラの記録がないため, このプロファイルは写真に自動では当てはめられません (名前で選ぶことはできます).</source>
-        <translation>The photos&apos; EXIF data name no camera, so this profile is not applied to photos by itself (it can still be chosen by name).</translation>
+        <translation>The photos' EXIF data name no camera, so this profile is not applied to photos by itself (it can still be chosen by name).</translation>
     </message>
 </context>
 <context>
@@ -1277,6 +1334,22 @@
     <message>
         <source>基準の自動検出</source>
         <translation>Detect the reference</translation>
+    </message>
+    <message>
+        <source>レンズ補正の選択</source>
+        <translation>choose the lens correction</translation>
+    </message>
+    <message>
+        <source>直線の追加</source>
+        <translation>add a straight edge</translation>
+    </message>
+    <message>
+        <source>直線の調整</source>
+        <translation>adjust a straight edge</translation>
+    </message>
+    <message>
+        <source>直線の削除</source>
+        <translation>delete a straight edge</translation>
     </message>
 </context>
 <context>
