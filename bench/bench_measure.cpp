@@ -114,7 +114,7 @@ void BM_SetCalcu(benchmark::State& state)
     }
 }
 // An area mode (every area of the group is computed) and a distance mode.
-BENCHMARK(BM_SetCalcu)->ArgNames({"mode", "warm"})->Args({ucSpaceAdd, 0})->Args({ucSpaceAdd, 1})->Args({ucDistance, 0})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SetCalcu)->ArgNames({"mode", "warm"})->Args({ModeNumber(uCommand::SpaceAdd), 0})->Args({ModeNumber(uCommand::SpaceAdd), 1})->Args({ModeNumber(uCommand::Distance), 0})->Unit(benchmark::kMillisecond);
 
 // The realistic document (an A4 sheet, 300 marks 30 to 300 cells away, a
 // chain of range(0) segments): its CSV, the first time after the calibration
@@ -139,7 +139,7 @@ void BM_RealisticSummary(benchmark::State& state)
         benchmark::DoNotOptimize(SetCalcu(doc, mode));
     }
 }
-BENCHMARK(BM_RealisticSummary)->ArgName("mode")->Arg(ucDistance)->Arg(ucSpaceAdd)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RealisticSummary)->ArgName("mode")->Arg(ModeNumber(uCommand::Distance))->Arg(ModeNumber(uCommand::SpaceAdd))->Unit(benchmark::kMillisecond);
 
 // The table of results of the realistic document, as the window shows it
 // after every change: each result with its uncertainty, each group's totals

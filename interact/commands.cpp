@@ -49,7 +49,7 @@ std::string PriceLabel(uCommand mode)
     if (IsOneOf(mode, kDistanceModes))
         return "/m";
     // The slope dialog asks no price: its label stays empty.
-    if (IsOneOf(mode, kAreaModes) && mode != ucSpaceSlant)
+    if (IsOneOf(mode, kAreaModes) && mode != uCommand::SpaceSlant)
         return Tx("Summary", "/㎡");
     return {};
 }
@@ -57,40 +57,40 @@ std::string PriceLabel(uCommand mode)
 std::string PressedButton(uCommand mode)
 {
     switch (mode) {
-    case ucBase:
-    case ucBaseSixPoint:
+    case uCommand::Base:
+    case uCommand::BaseSixPoint:
         return "SpeedButton_Base";
-    case ucBaseOnePoint:
+    case uCommand::BaseOnePoint:
         return "SpeedButton_Base1";
-    case ucBaseAdjust:
+    case uCommand::BaseAdjust:
         return "SpeedButton_BaseAdjust";
-    case ucBaseLineW:
+    case uCommand::BaseLineW:
         return "SpeedButton_BaseLineW";
-    case ucBaseLineH:
+    case uCommand::BaseLineH:
         return "SpeedButton_BaseLineH";
-    case ucBaseLineAdjust:
+    case uCommand::BaseLineAdjust:
         return "SpeedButton_BaseLineAdjust";
-    case ucBaseUnit:
+    case uCommand::BaseUnit:
         return "SpeedButton_BaseUnit";
-    case ucBaseUnitAdjust:
+    case uCommand::BaseUnitAdjust:
         return "SpeedButton_BaseUnitAdjust";
-    case ucDistance:
+    case uCommand::Distance:
         return "SpeedButton_Distance";
-    case ucDistanceDel:
+    case uCommand::DistanceDel:
         return "SpeedButton_DistanceDel";
-    case ucDistanceAdjust:
+    case uCommand::DistanceAdjust:
         return "SpeedButton_DistanceAdjust";
-    case ucSpaceAdd:
+    case uCommand::SpaceAdd:
         return "SpeedButton_SpaceAdd";
-    case ucSpaceSub:
+    case uCommand::SpaceSub:
         return "SpeedButton_SpaceSub";
-    case ucSpaceDel:
+    case uCommand::SpaceDel:
         return "SpeedButton_SpaceDel";
-    case ucSpaceAdjust:
+    case uCommand::SpaceAdjust:
         return "SpeedButton_SpaceAdjust";
-    case ucZoomUp:
+    case uCommand::ZoomUp:
         return "SpeedButton_ZoomUp";
-    case ucZoomDown:
+    case uCommand::ZoomDown:
         return "SpeedButton_ZoomDown";
     default:
         return {};
@@ -148,7 +148,7 @@ std::set<std::string> EnabledItems(const Document& doc, bool photo, uCommand mod
     }
     if (twoPlanes) {
         Add(on, kPlaneSwitch);
-        if (mode == ucBaseAdjust)
+        if (mode == uCommand::BaseAdjust)
             Add(on, kLock);
     }
     return on;

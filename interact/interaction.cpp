@@ -76,7 +76,7 @@ bool Interaction::Refuse(OutlineFault fault)
 void Interaction::SetStatusBar()
 {
     Guard("SetStatusBar", [&] {
-        if (uCommand_ == ucNone && sizesWanted_)
+        if (uCommand_ == uCommand::None && sizesWanted_)
             port_.SetStatusText(2, SizesPrompt());
         else if (const auto text = PromptText(uCommand_, doc_.InputCount(), options.polygon))
             port_.SetStatusText(2, refusal_.empty() ? *text : *text + "　" + refusal_);
@@ -149,53 +149,53 @@ void Interaction::RightClick(TDPoint P, std::optional<TDPoint> press)
 
 void Interaction::MouseLeftClick(TDPoint P)
 {
-    GuardWith([&] { return TrailLine("MouseLeftClick", "uCommand", uCommand_); }, [&] {
+    GuardWith([&] { return TrailLine("MouseLeftClick", "uCommand", ModeNumber(uCommand_)); }, [&] {
         refusal_.clear();
         switch (uCommand_) {
-        case ucBase:
+        case uCommand::Base:
             LeftBase(P);
             break;
-        case ucBaseOnePoint: {
+        case uCommand::BaseOnePoint: {
             const ViewState view = port_.View();
             const TDPoint topLeft = StoW(view, TPoint{0, 0});
             const TDPoint bottomRight = StoW(view, TPoint{port_.DisplayWidth(), port_.DisplayHeight()});
             ed_.SetTwoPlanes(SixPointFromClick(pending_, topLeft, bottomRight));
             port_.PlaneChanged();
-            Finish(ucNone);
+            Finish(uCommand::None);
             Redraw();
             break;
         }
-        case ucBaseSixPoint:
+        case uCommand::BaseSixPoint:
             LeftSixPoint(P);
             break;
-        case ucBaseAdjust:
+        case uCommand::BaseAdjust:
             LeftBaseAdjust(P);
             break;
-        case ucBaseLineW:
+        case uCommand::BaseLineW:
             LeftBaseLine(P, true);
             break;
-        case ucBaseLineH:
+        case uCommand::BaseLineH:
             LeftBaseLine(P, false);
             break;
-        case ucBaseLineAdjust:
+        case uCommand::BaseLineAdjust:
             LeftBaseLineAdjust(P);
             break;
-        case ucBaseUnit:
+        case uCommand::BaseUnit:
             LeftBaseUnit(P);
             break;
-        case ucBaseUnitAdjust:
+        case uCommand::BaseUnitAdjust:
             LeftBaseUnitAdjust(P);
             break;
-        case ucDistance:
+        case uCommand::Distance:
             LeftDistance(P);
             break;
-        case ucDistanceDel:
+        case uCommand::DistanceDel:
             LeftDistanceDelete();
             break;
-        case ucDistanceAdjust:
+        case uCommand::DistanceAdjust:
             LeftDistanceAdjust(P);
             break;
-        case ucDistanceHosei:
+        case uCommand::DistanceHosei:
             if (doc_.InputCount() == 0) {
                 ed_.SelectDistance(SearchDistanceNo(doc_, pending_, port_.View().DispScale));
                 if (doc_.CurrentDistance > 0) {
@@ -210,7 +210,7 @@ void Interaction::MouseLeftClick(TDPoint P)
                 Redraw();
             }
             break;
-        case ucDistanceHoseiDel: {
+        case uCommand::DistanceHoseiDel: {
             ed_.SelectDistance(SearchDistanceNo(doc_, pending_, port_.View().DispScale));
             if (doc_.CurrentDistance > 0) {
                 ed_.SetDistanceCorrection(doc_.CurrentDistance, std::nullopt);
@@ -220,20 +220,20 @@ void Interaction::MouseLeftClick(TDPoint P)
             }
             break;
         }
-        case ucSpaceAdd:
-        case ucSpaceSub:
+        case uCommand::SpaceAdd:
+        case uCommand::SpaceSub:
             if (options.polygon)
                 LeftSpacePolygon(P);
             else
                 LeftSpace(P);
             break;
-        case ucSpaceDel:
+        case uCommand::SpaceDel:
             LeftSpaceDelete();
             break;
-        case ucSpaceAdjust:
+        case uCommand::SpaceAdjust:
             LeftSpaceAdjust(P);
             break;
-        case ucSpaceSlant: {
+        case uCommand::SpaceSlant: {
             std::int32_t vertex = -1;
             ed_.SelectSpace(SearchSpacePointNo(doc_, pending_, false, port_.View().DispScale, vertex));
             SetCalcu();
@@ -249,7 +249,7 @@ void Interaction::MouseLeftClick(TDPoint P)
             }
             break;
         }
-        case ucSpaceHosei:
+        case uCommand::SpaceHosei:
             if (doc_.InputCount() == 0) {
                 std::int32_t vertex = -1;
                 ed_.SelectSpace(SearchSpacePointNo(doc_, pending_, false, port_.View().DispScale, vertex));
@@ -265,7 +265,7 @@ void Interaction::MouseLeftClick(TDPoint P)
                 Redraw();
             }
             break;
-        case ucSpaceHoseiDel: {
+        case uCommand::SpaceHoseiDel: {
             std::int32_t vertex = -1;
             ed_.SelectSpace(SearchSpacePointNo(doc_, pending_, false, port_.View().DispScale, vertex));
             if (doc_.CurrentSpace > 0) {
@@ -276,7 +276,7 @@ void Interaction::MouseLeftClick(TDPoint P)
             }
             break;
         }
-        case ucSpaceNameUpd: {
+        case uCommand::SpaceNameUpd: {
             std::int32_t vertex = -1;
             const std::int32_t k = SearchSpacePointNo(doc_, pending_, false, port_.View().DispScale, vertex);
             if (k > 0) {
@@ -289,25 +289,25 @@ void Interaction::MouseLeftClick(TDPoint P)
             }
             break;
         }
-        case ucCrossLine:
+        case uCommand::CrossLine:
             ed_.SetCrossLine(pending_);
             Recalculate();
-            Finish(ucNone);
+            Finish(uCommand::None);
             Redraw();
             break;
-        case ucImageFix:
+        case uCommand::ImageFix:
             LeftImageFix(P);
             break;
-        case ucCheck:
+        case uCommand::Check:
             LeftCheck(P);
             break;
-        case ucCheckDel:
+        case uCommand::CheckDel:
             LeftCheckDelete();
             break;
-        case ucZoomUp:
+        case uCommand::ZoomUp:
             port_.ZoomUp(P, 3, 2.0);
             break;
-        case ucZoomDown:
+        case uCommand::ZoomDown:
             port_.ZoomDown(P, 3, 0.5);
             break;
         default:
@@ -321,7 +321,7 @@ void Interaction::MouseLeftClick(TDPoint P)
 
 void Interaction::MouseRightClick(TDPoint P)
 {
-    GuardWith([&] { return TrailLine("MouseRightClick", "uCommand", uCommand_); }, [&] {
+    GuardWith([&] { return TrailLine("MouseRightClick", "uCommand", ModeNumber(uCommand_)); }, [&] {
         refusal_.clear();
         const int n = doc_.InputCount();
         const double scale = port_.View().DispScale;
@@ -338,23 +338,23 @@ void Interaction::MouseRightClick(TDPoint P)
             EndTrace();
         };
         switch (uCommand_) {
-        case ucBase:
+        case uCommand::Base:
             if (n >= 1)
                 takeBack(settings_.ColorBase, n - 1 >= 1);
             break;
-        case ucBaseSixPoint:
+        case uCommand::BaseSixPoint:
             if (n >= 1)
                 takeBack(settings_.ColorBase, (n - 1) % 2 == 1);
             break;
-        case ucBaseLineW:
-        case ucBaseLineH:
-        case ucBaseUnit:
-        case ucImageFix:
-        case ucCheck:
+        case uCommand::BaseLineW:
+        case uCommand::BaseLineH:
+        case uCommand::BaseUnit:
+        case uCommand::ImageFix:
+        case uCommand::Check:
             if (n > 0)
                 abandon();
             break;
-        case ucDistance:
+        case uCommand::Distance:
             if (n > 0) {
                 ed_.EndOpenChain();
                 abandon();
@@ -365,7 +365,7 @@ void Interaction::MouseRightClick(TDPoint P)
                 break;
             }
             [[fallthrough]];
-        case ucDistanceHosei:
+        case uCommand::DistanceHosei:
             if (n == 0) {
                 ed_.SelectDistance(SearchDistanceNo(doc_, P, scale));
                 SetCalcu();
@@ -374,22 +374,22 @@ void Interaction::MouseRightClick(TDPoint P)
                 abandon();
             }
             break;
-        case ucSpaceHosei:
+        case uCommand::SpaceHosei:
             if (n == 1) {
                 abandon();
                 break;
             }
             [[fallthrough]];
-        case ucSpaceSlant:
+        case uCommand::SpaceSlant:
             if (n == 0) {
                 ed_.SelectSpace(SearchSpacePointNo(doc_, P, false, scale, vertex));
                 SetCalcu();
                 Redraw();
             }
             break;
-        case ucSpaceAdd:
-        case ucSpaceSub: {
-            const std::int32_t colour = uCommand_ == ucSpaceAdd ? settings_.ColorSpaceAdd : settings_.ColorSpaceSub;
+        case uCommand::SpaceAdd:
+        case uCommand::SpaceSub: {
+            const std::int32_t colour = uCommand_ == uCommand::SpaceAdd ? settings_.ColorSpaceAdd : settings_.ColorSpaceSub;
             if (n == 0) {
                 ed_.SelectSpace(SearchSpacePointNo(doc_, P, false, scale, vertex));
                 SetCalcu();
@@ -401,24 +401,24 @@ void Interaction::MouseRightClick(TDPoint P)
             }
             break;
         }
-        case ucCrossLine:
-            SetCommand(ucNone);
+        case uCommand::CrossLine:
+            SetCommand(uCommand::None);
             Redraw();
             break;
-        case ucBaseAdjust:
-        case ucBaseLineAdjust:
-        case ucBaseUnitAdjust:
+        case uCommand::BaseAdjust:
+        case uCommand::BaseLineAdjust:
+        case uCommand::BaseUnitAdjust:
             if (n >= 1) {
                 abandon();
                 Redraw();
             }
             break;
-        case ucDistanceDel:
+        case uCommand::DistanceDel:
             ed_.SelectDistance(SearchDistanceNo(doc_, P, scale));
             SetCalcu();
             Redraw();
             break;
-        case ucDistanceAdjust:
+        case uCommand::DistanceAdjust:
             if (n >= 1) {
                 abandon();
                 Redraw();
@@ -428,12 +428,12 @@ void Interaction::MouseRightClick(TDPoint P)
                 Redraw();
             }
             break;
-        case ucSpaceDel:
+        case uCommand::SpaceDel:
             ed_.SelectSpace(SearchSpacePointNo(doc_, P, false, scale, vertex));
             SetCalcu();
             Redraw();
             break;
-        case ucSpaceAdjust:
+        case uCommand::SpaceAdjust:
             if (n >= 1) {
                 abandon();
                 Redraw();

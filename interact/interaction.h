@@ -138,7 +138,7 @@ private:
     const TAppSettings& settings_;
     WindowPort& port_;
 
-    uCommand uCommand_ = ucNone;
+    uCommand uCommand_ = uCommand::None;
     int buttons_ = 0;
     int gesture_ = 0;
     TDPoint press_;

@@ -31,7 +31,7 @@ TDPoint Interaction::Snap(TDPoint P) const
 {
     // The reference's corners on the photo's corners; Shift's straight
     // lines go first.
-    if (cornerSnap && (uCommand_ == ucBase || uCommand_ == ucBaseAdjust) && !port_.ShiftHeld())
+    if (cornerSnap && (uCommand_ == uCommand::Base || uCommand_ == uCommand::BaseAdjust) && !port_.ShiftHeld())
         if (const std::optional<TDPoint> corner = cornerSnap(P))
             return *corner;
     switch (tMode_) {

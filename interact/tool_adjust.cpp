@@ -240,7 +240,7 @@ void Interaction::LeftCheckDelete()
         return;
     ed_.DeleteCheck(k);
     if (doc_.Plane.Checks.empty())
-        Finish(ucNone);
+        Finish(uCommand::None);
 }
 
 void Interaction::LeftDistanceDelete()
@@ -249,7 +249,7 @@ void Interaction::LeftDistanceDelete()
     if (k == 0)
         return;
     ed_.DeleteDistance(k);
-    SetCommand(doc_.Plane.DistanceCount() > 0 ? uCommand_ : ucNone);
+    SetCommand(doc_.Plane.DistanceCount() > 0 ? uCommand_ : uCommand::None);
 }
 
 void Interaction::LeftSpaceDelete()
@@ -259,7 +259,7 @@ void Interaction::LeftSpaceDelete()
     if (k == 0)
         return;
     ed_.DeleteSpace(k);
-    SetCommand(doc_.Plane.SpaceCount() > 0 ? uCommand_ : ucNone);
+    SetCommand(doc_.Plane.SpaceCount() > 0 ? uCommand_ : uCommand::None);
 }
 
 } // namespace kvx

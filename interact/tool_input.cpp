@@ -53,7 +53,7 @@ void Interaction::LeftBase(TDPoint P)
             return;
         EndTrace();
         ed_.SetReference({Q(1), Q(2), Q(3), pending_});
-        Finish(ucNone);
+        Finish(uCommand::None);
         AskForSizes();
         port_.ReferenceSet();
     }
@@ -92,7 +92,7 @@ void Interaction::LeftSixPoint(TDPoint P)
             six[static_cast<std::size_t>(i)] = Q(i);
         ed_.SetTwoPlanes(six);
         port_.PlaneChanged();
-        Finish(ucNone);
+        Finish(uCommand::None);
         AskForSizes();
         port_.ReferenceSet();
     }
@@ -105,7 +105,7 @@ void Interaction::LeftBaseLine(TDPoint P, bool w)
         return;
     ed_.SetBaseLine(w, Q(1), pending_);
     Recalculate();
-    Finish(ucNone);
+    Finish(uCommand::None);
     Redraw();
     port_.FocusField(w ? InputField::W : InputField::H);
 }
@@ -118,7 +118,7 @@ void Interaction::LeftBaseUnit(TDPoint P)
         return;
     ed_.SetBaseUnit(Q(1), pending_);
     Recalculate();
-    Finish(ucNone);
+    Finish(uCommand::None);
     Redraw();
     port_.FocusField(InputField::W);
 }
@@ -178,14 +178,14 @@ void Interaction::NewSpace(std::vector<TDPoint> outline)
     std::string name;
     if (settings_.SpaceNameInputFlag)
         name = AreaNameFromUtf8(port_.AskAreaName());
-    ed_.AddSpace(std::move(outline), uCommand_ == ucSpaceAdd ? kSpaceAdd : kSpaceSub, std::move(name));
+    ed_.AddSpace(std::move(outline), uCommand_ == uCommand::SpaceAdd ? kSpaceAdd : kSpaceSub, std::move(name));
     SetCalcu();
     Finish(uCommand_);
 }
 
 void Interaction::LeftSpace(TDPoint P)
 {
-    const std::int32_t colour = uCommand_ == ucSpaceAdd ? settings_.ColorSpaceAdd : settings_.ColorSpaceSub;
+    const std::int32_t colour = uCommand_ == uCommand::SpaceAdd ? settings_.ColorSpaceAdd : settings_.ColorSpaceSub;
     const BandStep step = BandClick(P, 7, colour, true);
     if (step == BandStep::Refused)
         return;
@@ -196,7 +196,7 @@ void Interaction::LeftSpace(TDPoint P)
 
 void Interaction::LeftSpacePolygon(TDPoint P)
 {
-    const std::int32_t colour = uCommand_ == ucSpaceAdd ? settings_.ColorSpaceAdd : settings_.ColorSpaceSub;
+    const std::int32_t colour = uCommand_ == uCommand::SpaceAdd ? settings_.ColorSpaceAdd : settings_.ColorSpaceSub;
     const int n = doc_.InputCount();
     const int m = n + 1;
     if (m == 1) {
@@ -229,7 +229,7 @@ void Interaction::LeftImageFix(TDPoint P)
     const TDPoint b = pending_;
     EndTrace();
     port_.ImageRangeOutput(Roundoff(a.x), Roundoff(a.y), Roundoff(b.x), Roundoff(b.y));
-    SetCommand(ucNone);
+    SetCommand(uCommand::None);
 }
 
 } // namespace kvx

@@ -158,7 +158,7 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
                     return;
                 // Without a tool, a click on a mark chooses it (and its row
                 // in the table of results).
-                if (Command() == ucNone && left && !right) {
+                if (Command() == uCommand::None && left && !right) {
                     const TDPoint P = StoW(Ik5Disp1->State(), TPoint{pos.x(), pos.y()});
                     const double scale = Ik5Disp1->State().DispScale;
                     std::int32_t vertex = -1;
@@ -346,7 +346,7 @@ void TF001::Init()
         diagnostic_ = false;
         SyncFieldsFromDocument();
         SyncToolOptions();
-        SetCommand(ucNone);
+        SetCommand(uCommand::None);
     });
 }
 
@@ -485,7 +485,7 @@ void TF001::ShowSnap(std::optional<QPoint> pointer)
 {
     const uCommand mode = Command();
     std::optional<TDPoint> corner;
-    if (pointer && HasPhoto() && (mode == ucBase || mode == ucBaseAdjust))
+    if (pointer && HasPhoto() && (mode == uCommand::Base || mode == uCommand::BaseAdjust))
         corner = interaction_->cornerSnap(StoW(Ik5Disp1->State(), TPoint{pointer->x(), pointer->y()}));
     std::vector<std::array<TDPoint, 2>> edges;
     if (corner && lastSnap_ && lastSnap_->fromEdges && lastSnap_->corner == *corner)
@@ -497,7 +497,7 @@ void TF001::ShowSnap(std::optional<QPoint> pointer)
 void TF001::UpdateLoupe(std::optional<QPoint> pointer)
 {
     const uCommand mode = Command();
-    const bool takesPoints = mode != ucNone && mode != ucZoomUp && mode != ucZoomDown;
+    const bool takesPoints = mode != uCommand::None && mode != uCommand::ZoomUp && mode != uCommand::ZoomDown;
     Ik5Disp1->SetLoupe(settings_.LoupeFlag && takesPoints && HasPhoto() ? pointer : std::nullopt, settings_.LoupeZoom);
 }
 

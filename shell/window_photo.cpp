@@ -221,7 +221,7 @@ void TF001::LoadFile(const QString& typed)
 
         ZoomAll();
         SetPanWindow();
-        SetCommand(ucNone);
+        SetCommand(uCommand::None);
         SetFormTitle();
     });
 }
@@ -391,7 +391,7 @@ void TF001::mnChangeClick(int setting)
             // The photo shows the new setting's processing, also when it has none.
             ApplyEffects();
         }
-        SetCommand(ucNone);
+        SetCommand(uCommand::None);
     });
 }
 

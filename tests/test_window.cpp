@@ -627,14 +627,14 @@ void WindowTest::openingAPhotoAndComingBackRestoresItsMeasurements()
     QVERIFY(w.windowTitle().endsWith(QStringLiteral("[") + a + QStringLiteral("]")));
     QCOMPARE(w.Doc().ImageCheckSum, w.WorkImage().CheckSum());
     QVERIFY(w.Doc().ImageCheckSum != 0);
-    QCOMPARE(w.Command(), 0);
+    QCOMPARE(w.Command(), uCommand::None);
 
     // Setting 1: a reference, W typed, a distance.
     Set(w, [&](Document& d) { MarkReference(d); });
     Set(w, [&](Document& d) { d.KijunWText = "1500"; });
     Set(w, [&](Document& d) { d.Plane.Distances.Append(TDistance{0, {120, 120}, {200, 130}}); });
     w.SyncFieldsFromDocument();
-    w.SetCommand(ucNone);
+    w.SetCommand(uCommand::None);
     QVERIFY(w.ItemEnabled(QStringLiteral("mnDistance")));
     QVERIFY(w.ItemEnabled(QStringLiteral("SpeedButton_DistanceDel")));
 
@@ -735,7 +735,7 @@ void WindowTest::twoPhotosWithTheSameKeyKeepTheirOwnMeasurements()
     w.LoadFile(a);
     Set(w, [&](Document& d) { MarkReference(d); });
     Set(w, [&](Document& d) { d.Plane.Distances.Append(TDistance{0, {120, 120}, {200, 130}}); });
-    w.SetCommand(ucNone);
+    w.SetCommand(uCommand::None);
 
     // The second photo shows nothing of the first.
     f.prompter->answers = {true, true, true};
@@ -743,7 +743,7 @@ void WindowTest::twoPhotosWithTheSameKeyKeepTheirOwnMeasurements()
     QCOMPARE(w.Doc().Plane.base.BaseSet, std::uint8_t{0});
     QCOMPARE(w.Doc().Plane.DistanceCount(), 0);
     Set(w, [&](Document& d) { SetReferenceRect(d, {TDPoint{50, 50}, {150, 50}, {150, 150}, {50, 150}}, true); });
-    w.SetCommand(ucNone);
+    w.SetCommand(uCommand::None);
 
     // Keeping it replaced nothing of the first, and each finds its own again.
     w.LoadFile(a);
@@ -765,11 +765,11 @@ void WindowTest::aPhotoThatCannotBeDecodedKeepsTheOpenOne()
     w.LoadFile(good);
     QVERIFY(w.HasPhoto());
     // A reference and a distance drawn with the real pointer.
-    w.SetCommand(ucBase);
+    w.SetCommand(uCommand::Base);
     for (const TDPoint p : {TDPoint{100, 100}, TDPoint{300, 100}, TDPoint{300, 250}, TDPoint{100, 250}})
         ClickAt(w, p);
     QCOMPARE(w.Doc().Plane.base.BaseSet, std::uint8_t{1});
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     ClickAt(w, TDPoint{120, 120});
     ClickAt(w, TDPoint{250, 130});
     QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
@@ -846,13 +846,13 @@ void WindowTest::enablingFollowsTheModel()
     QCOMPARE(static_cast<QLabel*>(w.Control(QStringLiteral("Label_Tanka")))->text(), QString());
 
     Set(w, [&](Document& d) { MarkReference(d); });
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     QVERIFY(w.ItemEnabled(QStringLiteral("SpeedButton_Distance")));
     QCOMPARE(static_cast<QLabel*>(w.Control(QStringLiteral("Label_Tanka")))->text(), QStringLiteral("/m"));
     auto* distance = static_cast<QAbstractButton*>(w.Control(QStringLiteral("SpeedButton_Distance")));
     QVERIFY(distance->isChecked());
 
-    w.SetCommand(ucSpaceAdd);
+    w.SetCommand(uCommand::SpaceAdd);
     QVERIFY(!distance->isChecked());
     QVERIFY(static_cast<QAbstractButton*>(w.Control(QStringLiteral("SpeedButton_SpaceAdd")))->isChecked());
     QCOMPARE(static_cast<QLabel*>(w.Control(QStringLiteral("Label_Tanka")))->text(), QStringLiteral("/㎡"));
@@ -860,9 +860,9 @@ void WindowTest::enablingFollowsTheModel()
 
     // A tool button acts through its menu command.
     QTest::mouseClick(static_cast<QWidget*>(w.Control(QStringLiteral("SpeedButton_Distance"))), Qt::LeftButton);
-    QCOMPARE(w.Command(), int(ucDistance));
+    QCOMPARE(w.Command(), uCommand::Distance);
     QTest::mouseClick(static_cast<QWidget*>(w.Control(QStringLiteral("SpeedButton_ZoomUp"))), Qt::LeftButton);
-    QCOMPARE(w.Command(), int(ucZoomUp));
+    QCOMPARE(w.Command(), uCommand::ZoomUp);
     QVERIFY(static_cast<QAbstractButton*>(w.Control(QStringLiteral("SpeedButton_ZoomUp")))->isChecked());
     f.Close();
 }
@@ -1001,7 +1001,7 @@ void WindowTest::twoPlaneSettingShowsItsIndicator()
 
     Set(w, [&](Document& d) { d.SixPoint = SixPointFromClick({200, 100}, {0, 0}, {400, 300}); });
     Set(w, [&](Document& d) { BuildTwoPlanes(d); });
-    w.SetCommand(ucNone);
+    w.SetCommand(uCommand::None);
     QVERIFY(w.ItemEnabled(QStringLiteral("mnBaseChange")));
     w.mnBaseChangeClick();
     QCOMPARE(w.Doc().CurrentBase, 2);
@@ -1079,7 +1079,7 @@ void WindowTest::modeBoxesMirrorTheirMenuChecks()
     Fixture f;
     TF001& w = f.OpenWith(QStringLiteral("modes.jpg"), Qt::gray);
     Set(w, [&](Document& d) { MarkReference(d); });
-    w.SetCommand(ucSpaceAdd);
+    w.SetCommand(uCommand::SpaceAdd);
     w.Tools().LeftClick({100, 100});
     QCOMPARE(w.Doc().InputCount(), 1);
     for (const auto& [box, item] : {std::pair{"CheckBox_PolygonMode", "mnPolygonMode"},
@@ -1087,7 +1087,7 @@ void WindowTest::modeBoxesMirrorTheirMenuChecks()
         auto* check = static_cast<QCheckBox*>(w.Control(QString::fromLatin1(box)));
         check->click();
         QVERIFY2(w.Action(QString::fromLatin1(item))->isChecked(), box);
-        QCOMPARE(w.Command(), int(ucSpaceAdd));
+        QCOMPARE(w.Command(), uCommand::SpaceAdd);
         QCOMPARE(w.Doc().InputCount(), 0);  // the tool starts again
         check->click();
         QVERIFY(!w.Action(QString::fromLatin1(item))->isChecked());
@@ -1304,16 +1304,16 @@ void WindowTest::everyTextSpeaksTheInterfacesLanguage()
         w.mnBaseClick();
         for (const TDPoint p : {TDPoint{100, 100}, {500, 110}, {490, 400}, {110, 390}})
             ClickAt(w, p);
-        w.SetCommand(ucDistance);
+        w.SetCommand(uCommand::Distance);
         ClickAt(w, {150, 150});
         run.texts << w.StatusText(2);
         ClickAt(w, {250, 160});
-        for (const uCommand mode : {ucBase, ucBaseAdjust, ucBaseLineW, ucBaseUnit, ucDistance, ucDistanceHosei, ucSpaceAdd,
-                                    ucSpaceSub, ucSpaceSlant, ucImageFix}) {
+        for (const uCommand mode : {uCommand::Base, uCommand::BaseAdjust, uCommand::BaseLineW, uCommand::BaseUnit, uCommand::Distance, uCommand::DistanceHosei, uCommand::SpaceAdd,
+                                    uCommand::SpaceSub, uCommand::SpaceSlant, uCommand::ImageFix}) {
             w.SetCommand(mode);
             run.texts << w.StatusText(2);
         }
-        w.SetCommand(ucSpaceAdd);
+        w.SetCommand(uCommand::SpaceAdd);
         for (const TDPoint p : {TDPoint{200, 200}, {300, 300}})
             ClickAt(w, p);
         run.texts << w.StatusText(0) << w.StatusText(1) << w.StatusText(2) << VisibleTexts(&w);
@@ -1402,7 +1402,7 @@ void WindowTest::errorsInHandlersAreShownAndTheWindowGoesOn()
     QCOMPARE(f.prompter->errors.back(), std::string("壊れた"));
     QCOMPARE(ErrorTrail::global().size(), before + 1);
     QCOMPARE(ErrorTrail::global().lines().back(), std::string("mnBrokenClick"));
-    w.SetCommand(ucNone);  // still answering
+    w.SetCommand(uCommand::None);  // still answering
     f.Close();
 }
 
@@ -1450,7 +1450,7 @@ void WindowTest::aDrawingErrorIsToldOnceAfterThePaint()
     QCOMPARE(f.prompter->errors.size(), std::size_t{2});
 
     disconnect(connection);
-    w.SetCommand(ucDistance);  // the photo stays usable
+    w.SetCommand(uCommand::Distance);  // the photo stays usable
     ClickAt(w, {150, 150});
     ClickAt(w, {250, 160});
     QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
@@ -1467,7 +1467,7 @@ void WindowTest::aCutWorkingFileNeverLocksTheWindow()
         TF001& w = f.Open();
         w.LoadFile(photo);
         Set(w, [&](Document& d) { MarkReference(d); });
-        w.SetCommand(ucDistance);
+        w.SetCommand(uCommand::Distance);
         ClickAt(w, {150, 150});
         ClickAt(w, {250, 160});
         QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
@@ -1494,7 +1494,7 @@ void WindowTest::aCutWorkingFileNeverLocksTheWindow()
 
     // Measuring starts again from a fresh reference.
     Set(w, [&](Document& d) { MarkReference(d); });
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     ClickAt(w, {150, 150});
     ClickAt(w, {250, 160});
     QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
@@ -1508,11 +1508,11 @@ void WindowTest::aCrossedReferenceClickedInTheWindowIsRefused()
     Fixture f;
     TF001& w = f.OpenWith(QStringLiteral("crossed.jpg"), Qt::lightGray, QSize(600, 500));
     w.mnBaseClick();
-    QCOMPARE(w.Command(), int(ucBase));
+    QCOMPARE(w.Command(), uCommand::Base);
     for (const TDPoint p : {TDPoint{100, 100}, {500, 110}, {110, 390}, {490, 400}})
         ClickAt(w, p);
     QCOMPARE(w.Doc().Plane.base.BaseSet, std::uint8_t{0});
-    QCOMPARE(w.Command(), int(ucBase));
+    QCOMPARE(w.Command(), uCommand::Base);
     QVERIFY2(w.StatusText(2).contains(QString::fromStdString(OutlineRefusal(OutlineFault::Crossed))),
              qPrintable(w.StatusText(2)));
     QCOMPARE(w.Doc().Modified, std::uint8_t{0});
@@ -1542,7 +1542,7 @@ void WindowTest::undoAndRedoThroughKeysMenuAndButtons()
     QAction* undo = w.Action(QStringLiteral("mnUndo"));
     QAction* redo = w.Action(QStringLiteral("mnRedo"));
     QVERIFY(!undo->isEnabled());
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     ClickAt(w, {150, 150});
     ClickAt(w, {250, 160});
     QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
@@ -1560,7 +1560,7 @@ void WindowTest::undoAndRedoThroughKeysMenuAndButtons()
     QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(w.Doc().Plane.DistanceCount(), 0);
     QCOMPARE(w.Doc().Modified, std::uint8_t{0});
-    QCOMPARE(w.Command(), int(ucDistance));  // the tool stays
+    QCOMPARE(w.Command(), uCommand::Distance);  // the tool stays
     QVERIFY(!undo->isEnabled());
     QVERIFY(redo->isEnabled());
     QTRY_COMPARE_WITH_TIMEOUT(workingDistances(), 0, 5000);
@@ -1608,7 +1608,7 @@ void WindowTest::keysTakePointsWithoutTheMouse()
     QVERIFY(QTest::qWaitForWindowActive(&w));
     Set(w, [&](Document& d) { MarkReference(d); });
     w.Action(QStringLiteral("mnZoom1"))->trigger();
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     QWidget* view = w.Display();
     view->setFocus();
     QTest::mouseMove(w.Display()->viewport(), Screen(w, {150, 150}));
@@ -1618,7 +1618,7 @@ void WindowTest::keysTakePointsWithoutTheMouse()
     QCOMPARE(w.Doc().InputCount(), 1);
     QTest::keyClick(view, Qt::Key_Escape);
     QCOMPARE(w.Doc().InputCount(), 0);
-    QCOMPARE(w.Command(), int(ucDistance));
+    QCOMPARE(w.Command(), uCommand::Distance);
 
     QTest::keyClick(view, Qt::Key_Space);
     for (int i = 0; i < 5; ++i)
@@ -1650,10 +1650,10 @@ void WindowTest::theTableOfResultsFollowsAndActs()
     QCOMPARE(table->rowCount(), 0);
 
     f.prompter->names = {"南面"};
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     ClickAt(w, {150, 150});
     ClickAt(w, {250, 160});
-    w.SetCommand(ucSpaceAdd);
+    w.SetCommand(uCommand::SpaceAdd);
     ClickAt(w, {160, 200});
     ClickAt(w, {260, 260});
     QCOMPARE(table->rowCount(), 2);
@@ -1666,11 +1666,11 @@ void WindowTest::theTableOfResultsFollowsAndActs()
     CalcuSpace(w.Doc(), 1, a);
     QCOMPARE(rows[0].valueText, FormatNumber0(d.distance));
     QCOMPARE(rows[1].valueText, FormatFixed(a.area, 3));
-    QVERIFY(SetCalcu(w.Doc(), ucSpaceAdd).find("[面積=" + rows[1].valueText) != std::string::npos);
+    QVERIFY(SetCalcu(w.Doc(), uCommand::SpaceAdd).find("[面積=" + rows[1].valueText) != std::string::npos);
     QCOMPARE(table->item(1, 3)->text(), QStringLiteral("南面"));
     const std::vector<GroupTotal> totals = GroupTotals(w.Doc(), rows, sigma);
     QCOMPARE(totals.size(), std::size_t{1});
-    QVERIFY(SetCalcu(w.Doc(), ucSpaceAdd).find("合計面積=" + FormatFixed(totals[0].area, 3)) != std::string::npos);
+    QVERIFY(SetCalcu(w.Doc(), uCommand::SpaceAdd).find("合計面積=" + FormatFixed(totals[0].area, 3)) != std::string::npos);
 
     // A longer total (a unit price typed) never widens the table and moves
     // the photo under the points the user has in view.
@@ -1692,7 +1692,7 @@ void WindowTest::theTableOfResultsFollowsAndActs()
              qPrintable(totalsLabel->text()));
 
     // Chosen in the table: the mark is the current one.
-    w.SetCommand(ucNone);
+    w.SetCommand(uCommand::None);
     table->selectRow(0);
     QCOMPARE(w.Doc().CurrentDistance, 1);
     // A click on a mark without a tool chooses its row.
@@ -1781,7 +1781,7 @@ void WindowTest::theLoupeShowsThePhotoUnderThePointer()
     Set(w, [&](Document& d) { MarkReference(d); });
     w.Action(QStringLiteral("mnLoupe"))->trigger();
     QVERIFY(w.Settings().LoupeFlag);
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     QWidget* viewport = w.Display()->viewport();
     const QPoint at = Screen(w, {300, 250});
     QTest::mouseMove(viewport, at);
@@ -1803,9 +1803,9 @@ void WindowTest::theLoupeShowsThePhotoUnderThePointer()
     QCOMPARE(qRed(seen), qRed(expected));
     QCOMPARE(qGreen(seen), qGreen(expected));
 
-    w.SetCommand(ucNone);
+    w.SetCommand(uCommand::None);
     QVERIFY(w.Display()->LoupeRect().isEmpty());
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     QTest::mouseMove(viewport, at + QPoint(3, 3));
     QVERIFY(!w.Display()->LoupeRect().isEmpty());
     w.Action(QStringLiteral("mnLoupe"))->trigger();
@@ -1844,7 +1844,7 @@ void WindowTest::referenceCornersSnapToThePhotosCorners()
             QTest::mouseClick(snap, Qt::LeftButton);
         QCOMPARE(w.Settings().SnapFlag, on);
         w.mnBaseClick();
-        QCOMPARE(w.Command(), int(ucBase));
+        QCOMPARE(w.Command(), uCommand::Base);
         std::vector<TDPoint> clicked;
         for (const TDPoint& c : truth) {
             const TDPoint off{c.x + 3, c.y - 2};
@@ -1879,7 +1879,7 @@ void WindowTest::confirmationsDecide()
     TF001& w = f.OpenWith(QStringLiteral("c.jpg"), Qt::yellow);
     Set(w, [&](Document& d) { MarkReference(d); });
     Set(w, [&](Document& d) { d.Plane.Distances.Append(TDistance{0, {120, 120}, {200, 130}}); });
-    w.SetCommand(ucNone);
+    w.SetCommand(uCommand::None);
 
     f.prompter->answers = {false};
     w.mnDistanceAllDelClick();
@@ -1892,10 +1892,10 @@ void WindowTest::confirmationsDecide()
     Set(w, [&](Document& d) { d.Plane.Distances.Append(TDistance{0, {120, 120}, {200, 130}}); });
     f.prompter->answers = {false};
     w.mnBaseClick();
-    QCOMPARE(w.Command(), int(ucNone));
+    QCOMPARE(w.Command(), uCommand::None);
     f.prompter->answers = {true};
     w.mnBaseClick();
-    QCOMPARE(w.Command(), int(ucBase));
+    QCOMPARE(w.Command(), uCommand::Base);
 
     f.prompter->answers = {true};
     w.mnResetClick();
@@ -2030,11 +2030,11 @@ void WindowTest::measuringAWallEndToEnd()
     QCoreApplication::processEvents();
 
     w.Action(QStringLiteral("mnBase"))->trigger();
-    QCOMPARE(w.Command(), int(ucBase));
+    QCOMPARE(w.Command(), uCommand::Base);
     for (const TDPoint c : corners)
         ClickAt(w, c);
     QCOMPARE(w.Doc().Plane.base.BaseSet, std::uint8_t{1});
-    QCOMPARE(w.Command(), int(ucNone));
+    QCOMPARE(w.Command(), uCommand::None);
 
     for (const auto& [name, text] : {std::pair{"chCalcEdit_KijunW", "1200"}, std::pair{"chCalcEdit_KijunH", "800"}}) {
         auto* field = static_cast<QLineEdit*>(w.Control(QString::fromLatin1(name)));
@@ -2074,7 +2074,7 @@ void WindowTest::rubberBandMovesWithoutRedrawingTheOverlay()
     TF001& w = f.OpenWith(QStringLiteral("band.jpg"), Qt::lightGray, QSize(600, 400));
     w.mnZoom1Click();
     Set(w, [&](Document& d) { MarkReference(d); });
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     ClickAt(w, {200, 200});
     QCoreApplication::processEvents();
     QImage shot(w.Display()->viewport()->size(), QImage::Format_RGB32);
@@ -2110,7 +2110,7 @@ void WindowTest::rubberBandShowsOnAnyBackground()
     w.LoadFile(f.Photo(QStringLiteral("plain.png"), photo, QSize(600, 400)));
     w.mnZoom1Click();
     Set(w, [&](Document& d) { MarkReference(d); });
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     ClickAt(w, {150, 200});
     QTest::mouseMove(w.Display()->viewport(), Screen(w, {440, 210}));
     QTest::mouseMove(w.Display()->viewport(), Screen(w, {450, 200}));
@@ -2149,7 +2149,7 @@ void WindowTest::imageRangeOutputOpensTheCutOut()
     w.mnZoom1Click();
     const QString target = f.home.filePath(QStringLiteral("cut.jpg"));
     f.prompter->saveChoice = Prompter::SaveChoice{target, 2};  // the BMP filter with a ".jpg" name
-    w.SetCommand(ucImageFix);
+    w.SetCommand(uCommand::ImageFix);
     ClickAt(w, {100, 50});
     ClickAt(w, {300, 250});
     QCOMPARE(f.prompter->saveProposals.size(), std::size_t{1});
@@ -2190,7 +2190,7 @@ void Measure(TF001& w)
     s.name = AreaNameFromUtf8("外壁");
     Set(w, [&](Document& d) { d.Plane.Spaces.Append(s); });
     Set(w, [&](Document& d) { d.Modified = 1; });
-    w.SetCommand(ucNone);
+    w.SetCommand(uCommand::None);
 }
 
 } // namespace
@@ -2350,7 +2350,7 @@ void WindowTest::pointingAtAMarkShowsItsUncertainty()
     s.points = {{150, 120}, {260, 120}, {260, 220}, {150, 220}, {150, 120}};
     s.correctedPoints.resize(5);
     Set(w, [&](Document& d) { d.Plane.Spaces.Append(s); });
-    w.SetCommand(ucNone);
+    w.SetCommand(uCommand::None);
     QWidget* view = w.Display()->viewport();
 
     QTest::mouseMove(view, Screen(w, {260, 311}));
@@ -2384,20 +2384,20 @@ void WindowTest::checkDistancesAreDrawnTypedAndKeptWithThePhoto()
     QApplication::setActiveWindow(&w);
     QVERIFY(QTest::qWaitForWindowActive(&w));
     Set(w, [&](Document& d) { MarkReference(d); });
-    w.SetCommand(ucNone);
+    w.SetCommand(uCommand::None);
     QVERIFY(w.ItemEnabled(QStringLiteral("mnCheck")));
     QVERIFY(!w.ItemEnabled(QStringLiteral("mnCheckAllDel")));
-    const std::string summary = SetCalcu(w.Doc(), ucDistance);
+    const std::string summary = SetCalcu(w.Doc(), uCommand::Distance);
 
     w.Action(QStringLiteral("mnCheck"))->trigger();
-    QCOMPARE(w.Command(), int{ucCheck});
+    QCOMPARE(w.Command(), uCommand::Check);
     f.prompter->inputBoxAnswers = {"約1m", "1,000"};
     ClickAt(w, {150, 300});
     ClickAt(w, {420, 310});
     QCOMPARE(w.Doc().Plane.Checks.Count(), 1);
     const TCheck check = w.Doc().Plane.Checks[1];
     QCOMPARE(check.known, 1000.0);
-    QCOMPARE(w.Command(), int{ucCheck});
+    QCOMPARE(w.Command(), uCommand::Check);
     QCOMPARE(f.prompter->inputBoxPrompts.size(), std::size_t{2});
     const std::vector<CheckResult> results = CheckResults(w.Doc(), w.Settings().ClickSigma);
     QVERIFY2(f.prompter->inputBoxPrompts[0].find(FormatFixed(results[0].measured, 1) + "㎜") != std::string::npos,
@@ -2431,13 +2431,13 @@ void WindowTest::checkDistancesAreDrawnTypedAndKeptWithThePhoto()
     QCOMPARE(checks->item(0, 1)->text(), QStringLiteral("1000"));
 
     // Pointed at: measured, known, deviation, verdict.
-    w.SetCommand(ucNone);
+    w.SetCommand(uCommand::None);
     QTest::mouseMove(w.Display()->viewport(), Screen(w, {285, 305}));
     QTRY_VERIFY2(w.StatusText(0).endsWith(QString::fromStdString(CheckLine(results[0]))), qPrintable(w.StatusText(0)));
 
     // Never a result or a total; the CSV as without it.
     QVERIFY(ResultRows(w.Doc(), 0.5).empty());
-    QCOMPARE(SetCalcu(w.Doc(), ucDistance), summary);
+    QCOMPARE(SetCalcu(w.Doc(), uCommand::Distance), summary);
     QVERIFY(w.ItemEnabled(QStringLiteral("mnCheckAllDel")));
 
     // A step of its own.
@@ -2471,7 +2471,7 @@ void WindowTest::checkDistancesAreDrawnTypedAndKeptWithThePhoto()
     w.Action(QStringLiteral("mnCheckDel"))->trigger();
     ClickAt(w, {285, 305});
     QCOMPARE(w.Doc().Plane.Checks.Count(), 0);
-    QCOMPARE(w.Command(), int{ucNone});
+    QCOMPARE(w.Command(), uCommand::None);
     f.prompter->answers = {true};
     w.LoadFile(other);
     w.LoadFile(photo);
@@ -2522,15 +2522,15 @@ void WindowTest::aWeakReferenceIsToldOnceWandHAreTyped()
     wField->setFocus();
     QTest::keyClicks(wField, QStringLiteral("0"));
     QTest::keyClick(wField, Qt::Key_Return);
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     QTest::qWait(50);
     QCOMPARE(f.prompter->warnings.size(), std::size_t{1});
 
     // A reference across most of the photo measures well: no word.
-    w.SetCommand(ucNone);
+    w.SetCommand(uCommand::None);
     f.prompter->answers = {true};
     reference({TDPoint{40, 40}, {560, 45}, {555, 460}, {45, 455}}, "2600", "2100");
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     QTest::qWait(50);
     QCOMPARE(f.prompter->warnings.size(), std::size_t{1});
 }
@@ -2790,11 +2790,11 @@ void WindowTest::pd25LengthsForWAndH()
     QCOMPARE(w.Pd25Lines().size(), 5);
     QCOMPARE(QString::fromStdString(w.Settings().PD25Folder), f.home.path());
     Set(w, [&](Document& d) { MarkReference(d); });
-    w.SetCommand(ucNone);
+    w.SetCommand(uCommand::None);
 
     f.prompter->pd25Pick = 1;
     w.mnBaseLineClick(true);
-    QCOMPARE(w.Command(), int(ucBaseLineW));
+    QCOMPARE(w.Command(), uCommand::BaseLineW);
     QCOMPARE(w.Doc().KijunWText, std::string("1234"));
     f.prompter->pd25Pick = 2;
     w.mnBaseLineClick(false);
@@ -3024,7 +3024,7 @@ void WindowTest::pdfReportOfBothPlanes()
     Set(w, [&](Document& d) { BuildTwoPlanes(d); });
     Set(w, [&](Document& d) { d.Plane.Distances.Append(TDistance{0, {100, 300}, {200, 320}}); });
     Set(w, [&](Document& d) { d.ParkedPlane.Distances.Append(TDistance{0, {400, 300}, {500, 320}}); });
-    w.SetCommand(ucNone);
+    w.SetCommand(uCommand::None);
     const QString pdf = f.home.filePath(QStringLiteral("two.pdf"));
     f.prompter->textTarget = pdf;
     f.prompter->viewerAvailable = true;
@@ -3047,7 +3047,7 @@ void WindowTest::printingPutsTheMarksOnThePhoto()
     Set(w, [&](Document& d) { MarkReference(d); });
     Set(w, [&](Document& d) { d.View.TextView = false; });
     Set(w, [&](Document& d) { d.Plane.Distances.Append(TDistance{0, {200, 300}, {600, 300}}); });
-    w.SetCommand(ucNone);
+    w.SetCommand(uCommand::None);
     const QString pdf = f.home.filePath(QStringLiteral("printed.pdf"));
     w.mnPrintClick();  // cancelled: nothing printed
     QVERIFY(!QFile::exists(pdf));
@@ -3417,7 +3417,7 @@ void WindowTest::aWheelNotchKeepsTheToolsPoints()
     QVERIFY(continuous);
     if (!continuous->isChecked())
         QTest::mouseClick(continuous, Qt::LeftButton);
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     ClickAt(w, TDPoint{120, 120});
     ClickAt(w, TDPoint{200, 130});
     QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
@@ -3427,7 +3427,7 @@ void WindowTest::aWheelNotchKeepsTheToolsPoints()
     QVERIFY(w.Display()->CurrentView().DispScale != before);
     // The zoom's redraw comes a moment later: the tool is as it was after it.
     QTest::qWait(400);
-    QCOMPARE(w.Command(), ucDistance);
+    QCOMPARE(w.Command(), uCommand::Distance);
     QCOMPARE(w.Doc().InputCount(), 1);
     QCOMPARE(w.Tools().TMode(), 3);  // the rubber band still runs from the last point
     QVERIFY(!w.Display()->viewport()->testAttribute(Qt::WA_SetCursor));  // the tool's own cursor again
@@ -3440,7 +3440,7 @@ void WindowTest::aWheelNotchKeepsTheToolsPoints()
     // A single distance: its first corner survives the wheel too.
     QTest::mouseClick(continuous, Qt::LeftButton);
     QVERIFY(!continuous->isChecked());
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     ClickAt(w, TDPoint{150, 200});
     WheelAt(w, Screen(w, TDPoint{150, 200}), false);
     QTest::qWait(400);
@@ -3467,10 +3467,10 @@ void FailedSave()
     TF001& w = f.OpenWith(QStringLiteral("first.jpg"), Qt::gray);
     const QString first = QString::fromStdString(w.Doc().ImageFileName);
     const QString second = f.Photo(QStringLiteral("second.jpg"), Qt::darkCyan);
-    w.SetCommand(ucBase);
+    w.SetCommand(uCommand::Base);
     for (const TDPoint p : {TDPoint{100, 100}, TDPoint{300, 100}, TDPoint{300, 250}, TDPoint{100, 250}})
         ClickAt(w, p);
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     ClickAt(w, TDPoint{120, 120});
     ClickAt(w, TDPoint{250, 130});
     QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
@@ -3547,7 +3547,7 @@ void WindowTest::anOpenChainIsEndedBeforeTheWorkingFilesAreWritten()
     auto* continuous = static_cast<QCheckBox*>(w.Control(QStringLiteral("CheckBox_DistanceMode")));
     if (!continuous->isChecked())
         QTest::mouseClick(continuous, Qt::LeftButton);
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     ClickAt(w, TDPoint{120, 120});
     ClickAt(w, TDPoint{200, 130});
     ClickAt(w, TDPoint{260, 180});
@@ -3564,7 +3564,7 @@ void WindowTest::anOpenChainIsEndedBeforeTheWorkingFilesAreWritten()
 
     // A single distance after it stands alone.
     QTest::mouseClick(continuous, Qt::LeftButton);
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     ClickAt(w, TDPoint{100, 220});
     ClickAt(w, TDPoint{150, 220});
     QCOMPARE(w.Doc().Plane.DistanceCount(), 3);
@@ -3666,7 +3666,7 @@ void WindowTest::theTableKeepsTheValueInSightAndCutsLongNames()
     w.Action(QStringLiteral("mnResultsView"))->trigger();
     const std::string longName = "WWWWWWWWWWWWWWWWWWWW";  // the 20 bytes a name may have
     f.prompter->names = {longName};
-    w.SetCommand(ucSpaceAdd);
+    w.SetCommand(uCommand::SpaceAdd);
     ClickAt(w, {160, 200});
     ClickAt(w, {260, 260});
     auto* table = w.findChild<QTableWidget*>(QStringLiteral("ResultsTable"));
@@ -3763,7 +3763,7 @@ void WindowTest::theChosenPlaneStaysCurrentWhateverTheSaveDoes()
     w.mnChangeClick(4);
     Set(w, [&](Document& d) { d.SixPoint = SixPointFromClick({300, 100}, {0, 0}, {600, 600}); });
     Set(w, [&](Document& d) { BuildTwoPlanes(d); });
-    w.SetCommand(ucNone);
+    w.SetCommand(uCommand::None);
     auto* wField = qobject_cast<QLineEdit*>(w.Control(QStringLiteral("chCalcEdit_KijunW")));
     QVERIFY(wField);
     wField->setFocus();
@@ -3827,7 +3827,7 @@ void WindowTest::theChosenPlaneStaysCurrentWhateverTheSaveDoes()
     QCOMPARE(w.Doc().CurrentBase, 1);
     f.prompter->cancelAnswers = {std::nullopt};
     w.LoadFile(other);
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     ClickAt(w, TDPoint{100, 300});
     ClickAt(w, TDPoint{200, 320});
     QCOMPARE(w.Doc().CurrentBase, 1);
@@ -3841,18 +3841,18 @@ void WindowTest::theSummarySpeaksOfAreasInTheAreaModesOnly_data()
 {
     QTest::addColumn<int>("mode");
     QTest::addColumn<bool>("areas");
-    QTest::newRow("add") << int(ucSpaceAdd) << true;
-    QTest::newRow("subtract") << int(ucSpaceSub) << true;
-    QTest::newRow("delete an area") << int(ucSpaceDel) << true;
-    QTest::newRow("adjust an area") << int(ucSpaceAdjust) << true;
-    QTest::newRow("slope") << int(ucSpaceSlant) << true;
-    QTest::newRow("correct an area") << int(ucSpaceHosei) << true;
-    QTest::newRow("drop an area's correction") << int(ucSpaceHoseiDel) << true;
-    QTest::newRow("rename") << int(ucSpaceNameUpd) << false;
-    QTest::newRow("cross line") << int(ucCrossLine) << false;
-    QTest::newRow("image range") << int(ucImageFix) << false;
-    QTest::newRow("check distance") << int(ucCheck) << false;
-    QTest::newRow("distance") << int(ucDistance) << false;
+    QTest::newRow("add") << int(uCommand::SpaceAdd) << true;
+    QTest::newRow("subtract") << int(uCommand::SpaceSub) << true;
+    QTest::newRow("delete an area") << int(uCommand::SpaceDel) << true;
+    QTest::newRow("adjust an area") << int(uCommand::SpaceAdjust) << true;
+    QTest::newRow("slope") << int(uCommand::SpaceSlant) << true;
+    QTest::newRow("correct an area") << int(uCommand::SpaceHosei) << true;
+    QTest::newRow("drop an area's correction") << int(uCommand::SpaceHoseiDel) << true;
+    QTest::newRow("rename") << int(uCommand::SpaceNameUpd) << false;
+    QTest::newRow("cross line") << int(uCommand::CrossLine) << false;
+    QTest::newRow("image range") << int(uCommand::ImageFix) << false;
+    QTest::newRow("check distance") << int(uCommand::Check) << false;
+    QTest::newRow("distance") << int(uCommand::Distance) << false;
 }
 
 // With a distance current and an area beside it, the summary names the
@@ -3863,29 +3863,29 @@ void WindowTest::theSummarySpeaksOfAreasInTheAreaModesOnly()
     QFETCH(bool, areas);
     Fixture f;
     TF001& w = f.OpenWith(QStringLiteral("areas.jpg"), Qt::lightGray);
-    w.SetCommand(ucBase);
+    w.SetCommand(uCommand::Base);
     for (const TDPoint p : {TDPoint{100, 100}, TDPoint{300, 100}, TDPoint{300, 250}, TDPoint{100, 250}})
         ClickAt(w, p);
-    w.SetCommand(ucSpaceAdd);
+    w.SetCommand(uCommand::SpaceAdd);
     ClickAt(w, TDPoint{150, 150});
     ClickAt(w, TDPoint{200, 200});
     QCOMPARE(w.Doc().Plane.SpaceCount(), 1);
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     ClickAt(w, TDPoint{120, 120});
     ClickAt(w, TDPoint{250, 130});
     QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
-    w.SetCommand(ucNone);
+    w.SetCommand(uCommand::None);
     auto* info = static_cast<QLineEdit*>(w.Control(QStringLiteral("Edit_Info")));
     QVERIFY2(info->text().startsWith(QStringLiteral("長さ=")), qPrintable(info->text()));
 
-    if (mode == ucSpaceNameUpd) {
+    if (mode == ModeNumber(uCommand::SpaceNameUpd)) {
         // Through its menu command, as the user enters it.
         QVERIFY(w.ItemEnabled(QStringLiteral("mnSpaceNameUpd")));
         w.Action(QStringLiteral("mnSpaceNameUpd"))->trigger();
     } else {
         w.SetCommand(static_cast<uCommand>(mode));
     }
-    QCOMPARE(w.Command(), mode);
+    QCOMPARE(ModeNumber(w.Command()), mode);
     QVERIFY2(info->text().startsWith(areas ? QStringLiteral("合計面積=") : QStringLiteral("長さ=")), qPrintable(info->text()));
     f.prompter->cancelAnswers = {false};
     f.Close();
@@ -3956,7 +3956,7 @@ void WindowTest::aWeakReferenceIsToldWhenItClosesOrIsAdjusted()
     QCOMPARE(f.prompter->warnings.size(), std::size_t{0});
 
     // Its corner moved far out of place: told at once, without typing.
-    w.SetCommand(ucBaseAdjust);
+    w.SetCommand(uCommand::BaseAdjust);
     ClickAt(w, TDPoint{555, 460});
     ClickAt(w, TDPoint{500, 150});
     QVERIFY(Distance(w.Doc().Plane.base.BaseRect[3], TDPoint{500, 150}) < 1);  // to a screen pixel
@@ -3970,7 +3970,7 @@ void WindowTest::aWeakReferenceIsToldWhenItClosesOrIsAdjusted()
     QCOMPARE(f.prompter->warnings.size(), std::size_t{1});
 
     // A new reference of a few pixels, its sizes typed before its corners.
-    w.SetCommand(ucNone);
+    w.SetCommand(uCommand::None);
     f.prompter->answers = {true};
     reference({TDPoint{288, 241}, {312, 241}, {312, 259}, {288, 259}});
     QVERIFY(weak());
@@ -4004,7 +4004,7 @@ void WindowTest::aClosedReferenceAsksForItsSizes()
         clicks = {TDPoint{300, 100}, {300, 400}, {100, 120}, {100, 380}, {500, 120}, {500, 380}};
     }
     w.mnBaseClick();
-    QCOMPARE(w.Command(), int(twoPlanes ? ucBaseSixPoint : ucBase));
+    QCOMPARE(w.Command(), twoPlanes ? uCommand::BaseSixPoint : uCommand::Base);
     auto* wField = static_cast<QLineEdit*>(w.Control(QStringLiteral("chCalcEdit_KijunW")));
     for (std::size_t i = 0; i + 1 < clicks.size(); ++i) {
         ClickAt(w, clicks[i]);
@@ -4012,7 +4012,7 @@ void WindowTest::aClosedReferenceAsksForItsSizes()
     }
     ClickAt(w, clicks.back());
     QCOMPARE(w.Doc().Plane.base.BaseSet, std::uint8_t{1});
-    QCOMPARE(w.Command(), int(ucNone));
+    QCOMPARE(w.Command(), uCommand::None);
     QCOMPARE(w.StatusText(2), QString::fromStdString(SizesPrompt()));
     QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(wField));
     QCOMPARE(wField->selectedText(), wField->text());
@@ -4022,8 +4022,8 @@ void WindowTest::aClosedReferenceAsksForItsSizes()
     QCOMPARE(w.Doc().KijunWText, std::string("2400"));
 
     // The next tool has its own prompt.
-    w.SetCommand(ucDistance);
-    QCOMPARE(w.StatusText(2), QString::fromStdString(*PromptText(ucDistance, 0, false)));
+    w.SetCommand(uCommand::Distance);
+    QCOMPARE(w.StatusText(2), QString::fromStdString(*PromptText(uCommand::Distance, 0, false)));
     f.prompter->cancelAnswers = {false};
     f.Close();
 }
@@ -4058,10 +4058,10 @@ void WindowTest::theKeepQuestionsButtonsSayWhatTheyDo()
     {
         TF001& w = f.OpenWith(QStringLiteral("keep.jpg"), Qt::gray);
         photo = QString::fromStdString(w.Doc().ImageFileName);
-        w.SetCommand(ucBase);
+        w.SetCommand(uCommand::Base);
         for (const TDPoint p : {TDPoint{100, 100}, TDPoint{300, 100}, TDPoint{300, 250}, TDPoint{100, 250}})
             ClickAt(w, p);
-        w.SetCommand(ucDistance);
+        w.SetCommand(uCommand::Distance);
         ClickAt(w, TDPoint{120, 120});
         ClickAt(w, TDPoint{250, 130});
         QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
@@ -4133,7 +4133,7 @@ void WindowTest::aRedoLeavesOneRowSelected()
     w.Action(QStringLiteral("mnResultsView"))->trigger();
     auto* table = w.findChild<QTableWidget*>(QStringLiteral("ResultsTable"));
     QVERIFY(table && table->isVisible());
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     ClickAt(w, {120, 150});
     ClickAt(w, {200, 160});
     ClickAt(w, {120, 200});
@@ -4174,7 +4174,7 @@ void WindowTest::theLoupeGoesWhenThePointerOrTheFocusLeaves()
     QVERIFY(QTest::qWaitForWindowActive(&w));
     Set(w, [&](Document& d) { MarkReference(d); });
     w.Action(QStringLiteral("mnLoupe"))->trigger();
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     QWidget* viewport = w.Display()->viewport();
     const QPoint at = Screen(w, {300, 250});
     auto shown = [&] {

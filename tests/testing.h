@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/tool_mode.h"
 #include "measure/geometry.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +18,12 @@ inline std::ostream& operator<<(std::ostream& os, const TDPoint& p)
 inline std::ostream& operator<<(std::ostream& os, const TPoint& p)
 {
     return os << "(" << p.x << ", " << p.y << ")";
+}
+
+// A tool mode by the number the error trail records for it.
+inline std::ostream& operator<<(std::ostream& os, uCommand mode)
+{
+    return os << "mode " << ModeNumber(mode);
 }
 
 namespace test {
