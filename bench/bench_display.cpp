@@ -335,8 +335,8 @@ public:
     void ZoomWindow(TDPoint, TDPoint) override {}
     void ZoomPre() override {}
     void ZoomAll() override {}
-    void ZoomUp(TDPoint, int, double) override {}
-    void ZoomDown(TDPoint, int, double) override {}
+    void ZoomUp(TDPoint, ZoomRedraw, double) override {}
+    void ZoomDown(TDPoint, ZoomRedraw, double) override {}
     std::string AskAreaName() override { return {}; }
     std::string InputBox(const std::string&, const std::string&, const std::string& d) override { return d; }
     std::optional<std::pair<std::string, std::string>> SlopeDialog(double, double, TPoint) override { return {}; }

@@ -201,7 +201,7 @@ void Interaction::MouseLeftClick(TDPoint P)
                 if (doc_.CurrentDistance > 0) {
                     ed_.AddInputPoint(pending_);
                     Redraw();
-                    StartTrace(3, P, doc_.Plane.base.VanishH, {}, settings_.ColorCrossLine);
+                    StartTrace(TraceKind::Line, P, doc_.Plane.base.VanishH, {}, settings_.ColorCrossLine);
                 }
             } else if (doc_.Plane.Distances.Valid(doc_.CurrentDistance)) {
                 ed_.SetDistanceCorrection(doc_.CurrentDistance, pending_);
@@ -256,7 +256,7 @@ void Interaction::MouseLeftClick(TDPoint P)
                 if (doc_.CurrentSpace > 0) {
                     ed_.AddInputPoint(pending_);
                     Redraw();
-                    StartTrace(3, P, doc_.Plane.base.VanishH, {}, settings_.ColorCrossLine);
+                    StartTrace(TraceKind::Line, P, doc_.Plane.base.VanishH, {}, settings_.ColorCrossLine);
                 }
             } else if (doc_.Plane.Spaces.Valid(doc_.CurrentSpace)) {
                 ed_.SetSpaceCorrection(doc_.CurrentSpace, pending_);
@@ -305,10 +305,10 @@ void Interaction::MouseLeftClick(TDPoint P)
             LeftCheckDelete();
             break;
         case uCommand::ZoomUp:
-            port_.ZoomUp(P, 3, 2.0);
+            port_.ZoomUp(P, ZoomRedraw::ImageAndOverlay, 2.0);
             break;
         case uCommand::ZoomDown:
-            port_.ZoomDown(P, 3, 0.5);
+            port_.ZoomDown(P, ZoomRedraw::ImageAndOverlay, 0.5);
             break;
         default:
             break;
@@ -331,7 +331,7 @@ void Interaction::MouseRightClick(TDPoint P)
             EndTrace();
             Redraw();
             if (restart)
-                StartTrace(3, P, Q(n - 1), {}, colour);
+                StartTrace(TraceKind::Line, P, Q(n - 1), {}, colour);
         };
         auto abandon = [&] {
             ed_.ClearInput();

@@ -18,6 +18,27 @@
 
 namespace kvx {
 
+// The rubber band a tool draws from the points it has to the pointer.  The
+// numbers are those the error trail records for a band.
+enum class TraceKind : std::uint8_t {
+    None = 0,
+    LineH = 1,            // a line held to the plane's H direction (a base line H)
+    LineW = 2,            // a line held to the plane's W direction (a base line W)
+    Line = 3,             // a free line; Shift squares it to the plane
+    Corner = 4,           // a moved point with its two neighbours; Shift squares it at the point
+    EndlessLine = 5,      // the line through two points, drawn far beyond both
+    ImageRect = 6,        // a rectangle along the photo's axes (the image range)
+    PlaneRect = 7,        // a rectangle of the plane, its edges toward the vanishing points
+    PlaneRectCorner = 8,  // the same with a moved corner; Shift squares it at the corner
+};
+
+// A drag with both buttons, by where it heads: right and down frames a window
+// to zoom to, up and right shows the whole photo, any other way goes back.
+enum class Gesture : std::uint8_t { None = 0, ZoomWindow = 1, ZoomPrevious = 2, ZoomAll = 3 };
+
+// The mouse buttons held on the photo.
+enum class Buttons : std::uint8_t { None = 0, Left = 1, Right = 2, Both = 3 };
+
 // The check boxes the tools read.
 struct ToolOptions {
     bool continuous = false;  // "連続ﾓｰﾄﾞ"
@@ -71,14 +92,14 @@ public:
     void MouseLeftClick(TDPoint P);
     void MouseRightClick(TDPoint P);
 
-    void StartTrace(int mode, TDPoint P, TDPoint anchor, TDPoint third, std::int32_t colour);
+    void StartTrace(TraceKind kind, TDPoint P, TDPoint anchor, TDPoint third, std::int32_t colour);
     void EndTrace();
     void DrawTrace(TDPoint P);
 
     // State the overlay and tests read.
-    int TMode() const { return tMode_; }
-    int GestureState() const { return gesture_; }
-    int ButtonState() const { return buttons_; }
+    TraceKind TMode() const { return tMode_; }
+    Gesture GestureState() const { return gesture_; }
+    Buttons ButtonState() const { return buttons_; }
     TDPoint PointerPoint() const { return pointer_; }
     TDPoint TraceAnchor() const { return traceAnchor_; }
     int PickedBaseCorner() const { return pickedBaseCorner_; }
@@ -89,8 +110,8 @@ public:
 private:
     TDPoint Snap(TDPoint P) const;
     bool MouseMoveAction(TDPoint P);
-    void DrawGesture(int gesture, TDPoint trace);
-    void DrawXor(int mode, TDPoint P, TDPoint anchor, TDPoint third, std::int32_t colour);
+    void DrawGesture(Gesture gesture, TDPoint trace);
+    void DrawXor(TraceKind kind, TDPoint P, TDPoint anchor, TDPoint third, std::int32_t colour);
     TDPoint StoWPoint(TPoint s) const;
     // The mark under image point P with its value and uncertainty, for the
     // status line; empty when the pointer is on none.
@@ -102,7 +123,7 @@ private:
     // follow when follow is set); a later one is refused when it repeats the
     // last point.
     enum class BandStep { First, Refused, Next };
-    BandStep BandClick(TDPoint P, int traceMode, std::int32_t colour, bool follow);
+    BandStep BandClick(TDPoint P, TraceKind traceMode, std::int32_t colour, bool follow);
     TDPoint Q(int i) const;  // Q[1..n] accepted, Q[n + 1] the pending press point
     void PlaneFollow(TDPoint P, bool alwaysRefresh = false);
     void Finish(uCommand mode);
@@ -139,14 +160,14 @@ private:
     WindowPort& port_;
 
     uCommand uCommand_ = uCommand::None;
-    int buttons_ = 0;
-    int gesture_ = 0;
+    Buttons buttons_ = Buttons::None;
+    Gesture gesture_ = Gesture::None;
     TDPoint press_;
     TDPoint pointer_;
     TDPoint tracePoint_{0, 0};
     TDPoint pending_;  // the press point being released, snapped
-    int tMode_ = 0;
-    int drawnTMode_ = 0;
+    TraceKind tMode_ = TraceKind::None;
+    TraceKind drawnTMode_ = TraceKind::None;
     std::int32_t traceColor_ = 0;
     TDPoint traceAnchor_;
     TDPoint traceThird_;

@@ -37,10 +37,10 @@ void Interaction::LeftBaseAdjust(TDPoint P)
         pickedBaseFar_ = Distance(b.BaseRect[static_cast<std::size_t>(k)], P) > Radius();
         ed_.AddInputPoint(pending_);
         if (pickedBaseFar_) {
-            StartTrace(5, P, b.BaseRect[static_cast<std::size_t>(far(k))], {}, settings_.ColorBase);
+            StartTrace(TraceKind::EndlessLine, P, b.BaseRect[static_cast<std::size_t>(far(k))], {}, settings_.ColorBase);
         } else {
             snapOrigin_ = b.BaseRect[static_cast<std::size_t>(k)];
-            StartTrace(4, P, b.BaseRect[static_cast<std::size_t>(Next(k))], b.BaseRect[static_cast<std::size_t>(Prev(k))],
+            StartTrace(TraceKind::Corner, P, b.BaseRect[static_cast<std::size_t>(Next(k))], b.BaseRect[static_cast<std::size_t>(Prev(k))],
                        settings_.ColorBase);
         }
         return;
@@ -104,7 +104,7 @@ void Interaction::LeftBaseLineAdjust(TDPoint P)
         const bool w = pickedLineEnd_ > 0;
         const auto& line = w ? b.BaseLineW : b.BaseLineH;
         const TDPoint fixed = line[std::abs(pickedLineEnd_) == 1 ? 2 : 1];
-        StartTrace(w ? 2 : 1, P, fixed, {}, settings_.ColorBaseLine);
+        StartTrace(w ? TraceKind::LineW : TraceKind::LineH, P, fixed, {}, settings_.ColorBaseLine);
         return;
     }
     if (pickedLineEnd_ == 0)
@@ -128,7 +128,7 @@ void Interaction::LeftBaseUnitAdjust(TDPoint P)
         ed_.AddInputPoint(pending_);
         Redraw();
         snapOrigin_ = b.BaseUnit[static_cast<std::size_t>(pickedUnitCorner_)];
-        StartTrace(8, P, b.BaseUnit[static_cast<std::size_t>(3 - pickedUnitCorner_)], {}, settings_.ColorBaseUnit);
+        StartTrace(TraceKind::PlaneRectCorner, P, b.BaseUnit[static_cast<std::size_t>(3 - pickedUnitCorner_)], {}, settings_.ColorBaseUnit);
         return;
     }
     if (pickedUnitCorner_ > 0) {
@@ -178,11 +178,11 @@ void Interaction::LeftDistanceAdjust(TDPoint P)
         Redraw();
         const TDPoint otherEnd = pickedDistanceEnd_ == 1 ? d.end : d.start;
         if (linkedDistance_ == 0) {
-            StartTrace(3, P, otherEnd, {}, settings_.ColorDistance);
+            StartTrace(TraceKind::Line, P, otherEnd, {}, settings_.ColorDistance);
         } else {
             const TDistance& l = plane.Distances[linkedDistance_];
             snapOrigin_ = pickedDistanceEnd_ == 1 ? d.start : d.end;
-            StartTrace(4, P, otherEnd, pickedDistanceEnd_ == 1 ? l.start : l.end, settings_.ColorDistance);
+            StartTrace(TraceKind::Corner, P, otherEnd, pickedDistanceEnd_ == 1 ? l.start : l.end, settings_.ColorDistance);
         }
         return;
     }
@@ -215,10 +215,10 @@ void Interaction::LeftSpaceAdjust(TDPoint P)
         if (options.polygon) {
             const std::int32_t after = v + 1 <= c - 2 ? v + 1 : 0;
             const std::int32_t before = v >= 1 ? v - 1 : c - 2;
-            StartTrace(4, P, s.points[static_cast<std::size_t>(after)], s.points[static_cast<std::size_t>(before)], colour);
+            StartTrace(TraceKind::Corner, P, s.points[static_cast<std::size_t>(after)], s.points[static_cast<std::size_t>(before)], colour);
         } else {
             static constexpr int kOpposite[] = {2, 3, 0, 1};
-            StartTrace(8, P, s.points[static_cast<std::size_t>(kOpposite[v])], {}, colour);
+            StartTrace(TraceKind::PlaneRectCorner, P, s.points[static_cast<std::size_t>(kOpposite[v])], {}, colour);
         }
         return;
     }

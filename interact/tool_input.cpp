@@ -25,7 +25,7 @@ namespace kvx {
 
 using namespace interaction_detail;
 
-Interaction::BandStep Interaction::BandClick(TDPoint P, int traceMode, std::int32_t colour, bool follow)
+Interaction::BandStep Interaction::BandClick(TDPoint P, TraceKind traceMode, std::int32_t colour, bool follow)
 {
     const int n = doc_.InputCount();
     if (n == 0) {
@@ -41,13 +41,13 @@ Interaction::BandStep Interaction::BandClick(TDPoint P, int traceMode, std::int3
 void Interaction::LeftBase(TDPoint P)
 {
     const int n = doc_.InputCount();
-    const BandStep step = BandClick(P, 3, settings_.ColorBase, false);
+    const BandStep step = BandClick(P, TraceKind::Line, settings_.ColorBase, false);
     if (step == BandStep::Refused)
         return;
     if (step == BandStep::Next && n <= 2) {
         EndTrace();
         ed_.AddInputPoint(pending_);
-        StartTrace(3, P, Q(n + 1), {}, settings_.ColorBase);
+        StartTrace(TraceKind::Line, P, Q(n + 1), {}, settings_.ColorBase);
     } else if (step == BandStep::Next) {
         if (Refuse(CheckOutline(std::array<TDPoint, 4>{Q(1), Q(2), Q(3), pending_})))
             return;
@@ -70,7 +70,7 @@ void Interaction::AskForSizes()
 void Interaction::LeftSixPoint(TDPoint P)
 {
     const int n = doc_.InputCount();
-    const BandStep step = BandClick(P, 3, settings_.ColorBase, false);
+    const BandStep step = BandClick(P, TraceKind::Line, settings_.ColorBase, false);
     if (step == BandStep::Refused)
         return;
     if (step == BandStep::Next && n <= 4) {
@@ -78,7 +78,7 @@ void Interaction::LeftSixPoint(TDPoint P)
         if ((n + 1) % 2 == 0)
             EndTrace();
         else
-            StartTrace(3, P, Q(n + 1), {}, settings_.ColorBase);
+            StartTrace(TraceKind::Line, P, Q(n + 1), {}, settings_.ColorBase);
     } else if (step == BandStep::Next) {
         // The left plane is (3, 1, 2, 4), the right one (1, 5, 6, 2).
         const OutlineFault left = CheckOutline(std::array<TDPoint, 4>{Q(3), Q(1), Q(2), Q(4)});
@@ -101,7 +101,7 @@ void Interaction::LeftSixPoint(TDPoint P)
 
 void Interaction::LeftBaseLine(TDPoint P, bool w)
 {
-    if (BandClick(P, w ? 2 : 1, settings_.ColorBaseLine, false) != BandStep::Next)
+    if (BandClick(P, w ? TraceKind::LineW : TraceKind::LineH, settings_.ColorBaseLine, false) != BandStep::Next)
         return;
     ed_.SetBaseLine(w, Q(1), pending_);
     Recalculate();
@@ -112,7 +112,7 @@ void Interaction::LeftBaseLine(TDPoint P, bool w)
 
 void Interaction::LeftBaseUnit(TDPoint P)
 {
-    if (BandClick(P, 7, settings_.ColorBaseUnit, true) != BandStep::Next)
+    if (BandClick(P, TraceKind::PlaneRect, settings_.ColorBaseUnit, true) != BandStep::Next)
         return;
     if (Refuse(CheckUnitCell(doc_.Plane, Q(1), pending_)))
         return;
@@ -125,14 +125,14 @@ void Interaction::LeftBaseUnit(TDPoint P)
 
 void Interaction::LeftDistance(TDPoint P)
 {
-    if (BandClick(P, 3, settings_.ColorDistance, true) != BandStep::Next)
+    if (BandClick(P, TraceKind::Line, settings_.ColorDistance, true) != BandStep::Next)
         return;
     // Only continuous mode joins a distance to the one before it.
     const std::int32_t index = ed_.AddDistance(Q(1), pending_, options.continuous);
     SetCalcu();
     if (options.continuous) {
         ed_.SetInputPoint(1, pending_);
-        StartTrace(3, P, Q(1), {}, settings_.ColorDistance);
+        StartTrace(TraceKind::Line, P, Q(1), {}, settings_.ColorDistance);
         ed_.OpenChainAfter(index);
     } else {
         SetCommand(uCommand_);
@@ -157,7 +157,7 @@ std::optional<double> AskKnownLength(WindowPort& port, const std::string& ask, c
 
 void Interaction::LeftCheck(TDPoint P)
 {
-    if (BandClick(P, 3, settings_.ColorDistance, true) != BandStep::Next)
+    if (BandClick(P, TraceKind::Line, settings_.ColorDistance, true) != BandStep::Next)
         return;
     const TDPoint start = Q(1);
     const TDPoint end = pending_;
@@ -186,7 +186,7 @@ void Interaction::NewSpace(std::vector<TDPoint> outline)
 void Interaction::LeftSpace(TDPoint P)
 {
     const std::int32_t colour = uCommand_ == uCommand::SpaceAdd ? settings_.ColorSpaceAdd : settings_.ColorSpaceSub;
-    const BandStep step = BandClick(P, 7, colour, true);
+    const BandStep step = BandClick(P, TraceKind::PlaneRect, colour, true);
     if (step == BandStep::Refused)
         return;
     if (step == BandStep::Next)
@@ -202,15 +202,15 @@ void Interaction::LeftSpacePolygon(TDPoint P)
     if (m == 1) {
         PlaneFollow(P);
         ed_.AddInputPoint(pending_);
-        StartTrace(3, P, Q(1), {}, colour);
+        StartTrace(TraceKind::Line, P, Q(1), {}, colour);
     } else if (Distance(Q(1), pending_) * port_.View().DispScale > kPolygonCloseRadius) {
         ed_.AddInputPoint(pending_);
         EndTrace();
-        StartTrace(3, P, Q(m), {}, colour);
+        StartTrace(TraceKind::Line, P, Q(m), {}, colour);
     } else if (m <= 3) {
         // Too few vertices to close: the click is dropped.
         EndTrace();
-        StartTrace(3, P, Q(n), {}, colour);
+        StartTrace(TraceKind::Line, P, Q(n), {}, colour);
     } else {
         std::vector<TDPoint> outline;
         for (int i = 1; i < m; ++i)
@@ -223,7 +223,7 @@ void Interaction::LeftSpacePolygon(TDPoint P)
 
 void Interaction::LeftImageFix(TDPoint P)
 {
-    if (BandClick(P, 6, kRed, false) != BandStep::Next)
+    if (BandClick(P, TraceKind::ImageRect, kRed, false) != BandStep::Next)
         return;
     const TDPoint a = Q(1);
     const TDPoint b = pending_;

@@ -125,8 +125,8 @@ public:
     void mnZoom1Click();
     void ZoomWindow(TDPoint p1, TDPoint p2) override;
     void ZoomPre() override;
-    void fncZoomUp(TDPoint p, int flags, double factor);
-    void fncZoomDown(TDPoint p, int flags, double factor);
+    void fncZoomUp(TDPoint p, ZoomRedraw redraw, double factor);
+    void fncZoomDown(TDPoint p, ZoomRedraw redraw, double factor);
     void WheelZoom(QPoint viewportPos, bool zoomIn);
 
     void mnChangeClick(int setting);
@@ -183,8 +183,8 @@ public:
     void FocusField(InputField field) override;
     bool ShiftHeld() const override;
     void ShowFigure(FigureSlot slot, const std::optional<TraceFigure>& figure) override;
-    void ZoomUp(TDPoint p, int flags, double factor) override { fncZoomUp(p, flags, factor); }
-    void ZoomDown(TDPoint p, int flags, double factor) override { fncZoomDown(p, flags, factor); }
+    void ZoomUp(TDPoint p, ZoomRedraw redraw, double factor) override { fncZoomUp(p, redraw, factor); }
+    void ZoomDown(TDPoint p, ZoomRedraw redraw, double factor) override { fncZoomDown(p, redraw, factor); }
     std::string AskAreaName() override;
     std::string RenameArea(const std::string& caption, const std::string& prompt, const std::string& current) override;
     std::string InputBox(const std::string& caption, const std::string& prompt,

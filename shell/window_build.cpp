@@ -151,7 +151,7 @@ void TF001::BuildMenus()
     });
     AddAction(edit, QStringLiteral("mnCrossLine"), Qx("WindowBuild", "設定1･2の基準矩形の交線(&X)"), [this, mode] {
         mode(uCommand::CrossLine, &ViewToggles::BaseView)();
-        interaction_->StartTrace(3, interaction_->PointerPoint(), doc_.Plane.base.VanishH, {},
+        interaction_->StartTrace(TraceKind::Line, interaction_->PointerPoint(), doc_.Plane.base.VanishH, {},
                                  settings_.ColorCrossLine);
     });
     AddAction(edit, QStringLiteral("mnBaseChange"), Qx("WindowBuild", "基準矩形切り替え(&T)"), nullptr);

@@ -244,28 +244,28 @@ void TF001::ZoomPre()
     });
 }
 
-void TF001::fncZoomUp(TDPoint p, int flags, double factor)
+void TF001::fncZoomUp(TDPoint p, ZoomRedraw redraw, double factor)
 {
     Guard("fncZoomUp", [&] {
         const ViewState state = Ik5Disp1->State();
         Ik5Disp1->SetView(AnchoredZoom(state, p, ZoomUpScale(state.DispScale, factor), Ik5Disp1->ControlWidth(),
                                           Ik5Disp1->ControlHeight(), work_.Width(), work_.Height()));
-        if (flags & 1)
+        if (Redraws(redraw, ZoomRedraw::Image))
             RedrawImage();
-        if (flags & 2)
+        if (Redraws(redraw, ZoomRedraw::Overlay))
             RedrawOverlay();
     });
 }
 
-void TF001::fncZoomDown(TDPoint p, int flags, double factor)
+void TF001::fncZoomDown(TDPoint p, ZoomRedraw redraw, double factor)
 {
     Guard("fncZoomDown", [&] {
         const ViewState state = Ik5Disp1->State();
         Ik5Disp1->SetView(AnchoredZoom(state, p, ZoomDownScale(state.DispScale, factor), Ik5Disp1->ControlWidth(),
                                           Ik5Disp1->ControlHeight(), work_.Width(), work_.Height()));
-        if (flags & 1)
+        if (Redraws(redraw, ZoomRedraw::Image))
             RedrawImage();
-        if (flags & 2)
+        if (Redraws(redraw, ZoomRedraw::Overlay))
             RedrawOverlay();
     });
 }
@@ -280,9 +280,9 @@ void TF001::WheelZoom(QPoint viewportPos, bool zoomIn)
             Ik5Disp1->viewport()->setCursor(ZoomCursor(zoomIn));
             const TDPoint p = StoW(Ik5Disp1->State(), TPoint{viewportPos.x(), viewportPos.y()});
             if (zoomIn)
-                fncZoomUp(p, 0, kWheelIn);
+                fncZoomUp(p, ZoomRedraw::None, kWheelIn);
             else
-                fncZoomDown(p, 0, kWheelOut);
+                fncZoomDown(p, ZoomRedraw::None, kWheelOut);
             ZoomTimer.start();
         });
     });

@@ -72,7 +72,7 @@ TEST_F(Tools, FourCornersWithARejectedRepeatAndATakeBack)
     EXPECT_EQ(Prompt(), "[基準矩形を設定する]　基準となる矩形をマウス㊧ボタンで指示[1点目]");
     Click(100, 100);
     EXPECT_EQ(tools.InputCount(), 1);
-    EXPECT_EQ(tools.TMode(), 3);
+    EXPECT_EQ(tools.TMode(), TraceKind::Line);
     EXPECT_EQ(Prompt(), "[基準矩形を設定する]　基準となる矩形をマウス㊧ボタンで指示[2点目]。㊨ボタンで前点のやり直し");
     Click(100, 100);  // the same point again: not taken
     EXPECT_EQ(tools.InputCount(), 1);
@@ -90,7 +90,7 @@ TEST_F(Tools, FourCornersWithARejectedRepeatAndATakeBack)
     EXPECT_EQ(doc.Plane.base.BaseRect[3], (TDPoint{490, 400}));
     EXPECT_EQ(doc.CrossLineSet, 0) << "a new single-plane reference drops the cross line";
     EXPECT_EQ(tools.Command(), uCommand::None);
-    EXPECT_EQ(tools.TMode(), 0);
+    EXPECT_EQ(tools.TMode(), TraceKind::None);
     EXPECT_FALSE(port.figures[0].has_value()) << "no rubber band left";
     EXPECT_EQ(doc.Modified, 1);
 
@@ -99,7 +99,7 @@ TEST_F(Tools, FourCornersWithARejectedRepeatAndATakeBack)
     Click(10, 10);
     Right(20, 20);
     EXPECT_EQ(tools.InputCount(), 0);
-    EXPECT_EQ(tools.TMode(), 0);
+    EXPECT_EQ(tools.TMode(), TraceKind::None);
 }
 
 TEST_F(Tools, ACrossedOrEmptyReferenceIsRefusedAndSaysWhy)
@@ -126,7 +126,7 @@ TEST_F(Tools, ACrossedOrEmptyReferenceIsRefusedAndSaysWhy)
         EXPECT_EQ(doc.Plane.base.BaseSet, 0) << c.what;
         EXPECT_EQ(tools.Command(), uCommand::Base) << c.what;
         EXPECT_EQ(tools.InputCount(), 3) << c.what << ": the three corners taken stay";
-        EXPECT_EQ(tools.TMode(), 3) << c.what << ": the band stays";
+        EXPECT_EQ(tools.TMode(), TraceKind::Line) << c.what << ": the band stays";
         EXPECT_EQ(Prompt(), *PromptText(uCommand::Base, 3, false) + "　" + c.why) << c.what;
         EXPECT_EQ(doc.Modified, 0) << c.what;
     }
@@ -207,12 +207,12 @@ TEST_F(Tools, SixPointsBuildBothPlanes)
     for (int i = 0; i < 4; ++i) {
         EXPECT_NE(Prompt().find(prompts[i]), std::string::npos) << Prompt();
         Click(pts[i].x, pts[i].y);
-        EXPECT_EQ(tools.TMode(), i % 2 == 0 ? 3 : 0) << "a band from each top point";
+        EXPECT_EQ(tools.TMode(), i % 2 == 0 ? TraceKind::Line : TraceKind::None) << "a band from each top point";
     }
     EXPECT_NE(Prompt().find("右基準線（上）"), std::string::npos);
     Right(0, 0);
     EXPECT_NE(Prompt().find("左基準線（下）"), std::string::npos) << Prompt();
-    EXPECT_EQ(tools.TMode(), 3);
+    EXPECT_EQ(tools.TMode(), TraceKind::Line);
     Click(pts[3].x, pts[3].y);
     Click(pts[4].x, pts[4].y);
     Click(pts[5].x, pts[5].y);
@@ -246,7 +246,7 @@ TEST_F(Tools, BaseLinesDeriveTheMeasurementBase)
     Reference();
     tools.SetCommand(uCommand::BaseLineW);
     Click(150, 300);
-    EXPECT_EQ(tools.TMode(), 2);
+    EXPECT_EQ(tools.TMode(), TraceKind::LineW);
     Click(350, 305);  // snapped onto the W direction through the first end
     EXPECT_EQ(doc.Plane.base.BaseLineWSet, 1);
     EXPECT_TRUE(test::Near(doc.Plane.base.BaseLineW[2], {350, 300}, 1e-3));
@@ -353,7 +353,7 @@ TEST_F(Tools, RectangleAreasAndNames)
     port.names = {"ＡＢＣＤＥＦＧＨＩＪＫ"};  // 22 bytes: the eleventh character goes
     tools.SetCommand(uCommand::SpaceSub);
     Click(150, 150);
-    EXPECT_EQ(tools.TMode(), 7);
+    EXPECT_EQ(tools.TMode(), TraceKind::PlaneRect);
     Click(250, 300);
     ASSERT_EQ(doc.Plane.SpaceCount(), 1);
     const TSpace& s = doc.Plane.Spaces[1];
@@ -427,7 +427,7 @@ TEST_F(Tools, ImageRangeOutputAndZoomTools)
 {
     tools.SetCommand(uCommand::ImageFix);
     Click(10.4, 20.5);
-    EXPECT_EQ(tools.TMode(), 6);
+    EXPECT_EQ(tools.TMode(), TraceKind::ImageRect);
     Click(10.4, 20.5);
     EXPECT_TRUE(port.imageRanges.empty()) << "no range without size";
     Click(300.6, 200.2);
@@ -467,7 +467,7 @@ TEST_F(Tools, CornerMoveAndReaimedEdge)
     Click(505, 395);  // near corner 3
     EXPECT_EQ(std::abs(tools.PickedBaseCorner()), 3);
     EXPECT_FALSE(tools.PickedBaseFar());
-    EXPECT_EQ(tools.TMode(), 4);
+    EXPECT_EQ(tools.TMode(), TraceKind::Corner);
     Click(520, 420);
     EXPECT_EQ(doc.Plane.base.BaseRect[3], (TDPoint{520, 420}));
     EXPECT_EQ(doc.Plane.base.BaseLineWSet, 0) << "base lines are dropped";
@@ -481,7 +481,7 @@ TEST_F(Tools, CornerMoveAndReaimedEdge)
     Click(540, 100);
     EXPECT_EQ(tools.PickedBaseCorner(), 2);
     EXPECT_TRUE(tools.PickedBaseFar());
-    EXPECT_EQ(tools.TMode(), 5);
+    EXPECT_EQ(tools.TMode(), TraceKind::EndlessLine);
     Click(300, 80);
     EXPECT_EQ(doc.Plane.base.BaseRect[2], (TDPoint{500, 60}));
     EXPECT_EQ(doc.Plane.base.BaseRect[1], (TDPoint{100, 100}));
@@ -658,7 +658,7 @@ TEST_F(Tools, LinkedChainEndsMoveTogether)
     Click(198, 201);  // the shared point, nearest to distance 1's end
     EXPECT_EQ(doc.CurrentDistance, 1);
     EXPECT_EQ(tools.LinkedDistance(), 2);
-    EXPECT_EQ(tools.TMode(), 4);
+    EXPECT_EQ(tools.TMode(), TraceKind::Corner);
     Click(210, 230);
     EXPECT_EQ(doc.Plane.Distances[1].end, (TDPoint{210, 230}));
     EXPECT_EQ(doc.Plane.Distances[2].start, (TDPoint{210, 230}));
@@ -688,7 +688,7 @@ TEST_F(Tools, AreaVerticesAndRectangleRebuild)
     Area({{300, 150}, {400, 150}, {400, 250}, {300, 250}, {300, 150}});
     Click(401, 251);  // vertex 2: the opposite corner is vertex 0
     EXPECT_EQ(tools.PickedVertex(), 2);
-    EXPECT_EQ(tools.TMode(), 8);
+    EXPECT_EQ(tools.TMode(), TraceKind::PlaneRectCorner);
     Click(450, 300);
     const TSpace& s = doc.Plane.Spaces[2];
     EXPECT_EQ(s.points[0], (TDPoint{300, 150}));
@@ -755,9 +755,9 @@ TEST_F(Tools, BothButtonsWithoutMovingClickWithTheLastReleased)
     ASSERT_EQ(tools.InputCount(), 1);
     tools.MouseDown({300, 300}, true, false);
     tools.MouseDown({300, 300}, true, true);
-    EXPECT_EQ(tools.ButtonState(), 3);
+    EXPECT_EQ(tools.ButtonState(), Buttons::Both);
     tools.MouseUp({305, 300}, true, false);   // left first
-    EXPECT_EQ(tools.ButtonState(), 2);
+    EXPECT_EQ(tools.ButtonState(), Buttons::Right);
     tools.MouseUp({305, 300}, false, true);   // then right: a right click
     EXPECT_EQ(tools.InputCount(), 0);
 
@@ -778,13 +778,13 @@ TEST_F(Tools, GestureDirections)
         port.zooms.clear();
         tools.MouseDown({300, 300}, true, true);
         tools.MouseMove(c.release);
-        EXPECT_NE(tools.GestureState(), 0);
+        EXPECT_NE(tools.GestureState(), Gesture::None);
         EXPECT_TRUE(port.figures[1].has_value()) << "the gesture figure shows";
         tools.MouseUp(c.release, true, false);
         tools.MouseUp(c.release, false, true);
         ASSERT_EQ(port.zooms.size(), 1u) << c.zoom;
         EXPECT_EQ(port.zooms[0], c.zoom);
-        EXPECT_EQ(tools.GestureState(), 0);
+        EXPECT_EQ(tools.GestureState(), Gesture::None);
         EXPECT_FALSE(port.figures[1].has_value());
     }
 }

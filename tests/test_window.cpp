@@ -898,10 +898,10 @@ void WindowTest::zoomCommands()
     QCOMPARE(w.Display()->CurrentView().DispScale, fitted.DispScale);
     w.ZoomWindow({100, 100}, {300, 250});
     QCOMPARE(w.Display()->CurrentView().StartX, 100);
-    w.fncZoomUp({400, 300}, 3, 2.0);
-    w.fncZoomUp({400, 300}, 3, 100.0);
+    w.fncZoomUp({400, 300}, ZoomRedraw::ImageAndOverlay, 2.0);
+    w.fncZoomUp({400, 300}, ZoomRedraw::ImageAndOverlay, 100.0);
     QCOMPARE(w.Display()->CurrentView().DispScale, 30.0);
-    w.fncZoomDown({400, 300}, 3, 0.0001);
+    w.fncZoomDown({400, 300}, ZoomRedraw::ImageAndOverlay, 0.0001);
     QVERIFY(w.Display()->CurrentView().DispScale >= 0.02 - 1e-12);
     w.ZoomAll();
     QCOMPARE(w.Display()->CurrentView().DispScale, fitted.DispScale);
@@ -3429,7 +3429,7 @@ void WindowTest::aWheelNotchKeepsTheToolsPoints()
     QTest::qWait(400);
     QCOMPARE(w.Command(), uCommand::Distance);
     QCOMPARE(w.Doc().InputCount(), 1);
-    QCOMPARE(w.Tools().TMode(), 3);  // the rubber band still runs from the last point
+    QCOMPARE(w.Tools().TMode(), TraceKind::Line);  // the rubber band still runs from the last point
     QVERIFY(!w.Display()->viewport()->testAttribute(Qt::WA_SetCursor));  // the tool's own cursor again
     ClickAt(w, TDPoint{260, 160});
     QCOMPARE(w.Doc().Plane.DistanceCount(), 2);

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <ostream>
+#include <type_traits>
 
 namespace kvx {
 
@@ -20,10 +21,13 @@ inline std::ostream& operator<<(std::ostream& os, const TPoint& p)
     return os << "(" << p.x << ", " << p.y << ")";
 }
 
-// A tool mode by the number the error trail records for it.
-inline std::ostream& operator<<(std::ostream& os, uCommand mode)
+// A value of one of the program's named enums (a tool mode, a rubber band, a
+// gesture) by the number the error trail records for it.
+template <class E>
+    requires std::is_enum_v<E>
+std::ostream& operator<<(std::ostream& os, E value)
 {
-    return os << "mode " << ModeNumber(mode);
+    return os << static_cast<long long>(value);
 }
 
 namespace test {
