@@ -6,8 +6,6 @@
 // mode never turns into a number by accident, only through ModeNumber, for the
 // trail.
 
-#include <algorithm>
-#include <array>
 #include <cstdint>
 
 namespace kvx {
@@ -51,21 +49,6 @@ inline constexpr int kToolModeCount = 29;
 constexpr int ModeNumber(uCommand mode)
 {
     return static_cast<int>(mode);
-}
-
-// Modes that belong together are listed by name: the numbers above follow the
-// order in which modes were added, not what they do (the rename mode sits
-// right after the area modes and is none of them).
-inline constexpr std::array kDistanceModes = {uCommand::Distance, uCommand::DistanceDel, uCommand::DistanceAdjust,
-                                              uCommand::DistanceHosei, uCommand::DistanceHoseiDel};
-inline constexpr std::array kAreaModes = {uCommand::SpaceAdd,   uCommand::SpaceSub,   uCommand::SpaceDel,
-                                          uCommand::SpaceAdjust, uCommand::SpaceSlant, uCommand::SpaceHosei,
-                                          uCommand::SpaceHoseiDel};
-
-template <std::size_t N>
-constexpr bool IsOneOf(uCommand mode, const std::array<uCommand, N>& modes)
-{
-    return std::find(modes.begin(), modes.end(), mode) != modes.end();
 }
 
 } // namespace kvx

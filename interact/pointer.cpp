@@ -14,6 +14,7 @@
 #include "measure/uncertainty.h"
 #include "base/translate.h"
 #include "interact/commands.h"
+#include "interact/tool_table.h"
 #include "base/error_trail.h"
 
 #include <algorithm>
@@ -31,7 +32,7 @@ TDPoint Interaction::Snap(TDPoint P) const
 {
     // The reference's corners on the photo's corners; Shift's straight
     // lines go first.
-    if (cornerSnap && (uCommand_ == uCommand::Base || uCommand_ == uCommand::BaseAdjust) && !port_.ShiftHeld())
+    if (cornerSnap && Tool(uCommand_).snapsToCorners && !port_.ShiftHeld())
         if (const std::optional<TDPoint> corner = cornerSnap(P))
             return *corner;
     switch (tMode_) {

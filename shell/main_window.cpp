@@ -483,9 +483,8 @@ bool TF001::PointKey(const QKeyEvent& key)
 
 void TF001::ShowSnap(std::optional<QPoint> pointer)
 {
-    const uCommand mode = Command();
     std::optional<TDPoint> corner;
-    if (pointer && HasPhoto() && (mode == uCommand::Base || mode == uCommand::BaseAdjust))
+    if (pointer && HasPhoto() && Tool(Command()).snapsToCorners)
         corner = interaction_->cornerSnap(StoW(Ik5Disp1->State(), TPoint{pointer->x(), pointer->y()}));
     std::vector<std::array<TDPoint, 2>> edges;
     if (corner && lastSnap_ && lastSnap_->fromEdges && lastSnap_->corner == *corner)
@@ -496,8 +495,7 @@ void TF001::ShowSnap(std::optional<QPoint> pointer)
 
 void TF001::UpdateLoupe(std::optional<QPoint> pointer)
 {
-    const uCommand mode = Command();
-    const bool takesPoints = mode != uCommand::None && mode != uCommand::ZoomUp && mode != uCommand::ZoomDown;
+    const bool takesPoints = Tool(Command()).takesPoints;
     Ik5Disp1->SetLoupe(settings_.LoupeFlag && takesPoints && HasPhoto() ? pointer : std::nullopt, settings_.LoupeZoom);
 }
 

@@ -70,18 +70,6 @@ namespace kvx {
 
 using namespace window_helpers;
 
-namespace {
-
-// The modes in which the user starts measuring with the reference as it stands.
-bool IsMeasuringMode(uCommand mode)
-{
-    constexpr std::array kMeasuringOthers = {uCommand::BaseLineW, uCommand::BaseLineH, uCommand::BaseLineAdjust, uCommand::BaseUnit, uCommand::BaseUnitAdjust,
-                                            uCommand::SpaceNameUpd, uCommand::Check, uCommand::CheckDel};
-    return IsOneOf(mode, kDistanceModes) || IsOneOf(mode, kAreaModes) || IsOneOf(mode, kMeasuringOthers);
-}
-
-} // namespace
-
 void TF001::SyncFieldsFromDocument()
 {
     // Programmatic changes are no edits: textEdited fires only for the user's.
@@ -273,7 +261,7 @@ void TF001::SelectCurrentResult()
         return;
     // The mark chosen last: the area in an area tool, else the distance when
     // there is one.
-    if (IsAreaMode(Command()) || (Command() == uCommand::None && doc_.CurrentDistance == 0))
+    if (Tool(Command()).areaSummary || (Command() == uCommand::None && doc_.CurrentDistance == 0))
         results_->Select(ResultKind::Area, doc_.CurrentSpace);
     else
         results_->Select(ResultKind::Distance, doc_.CurrentDistance);
@@ -323,7 +311,7 @@ void TF001::CommandChanged()
     UpdateLoupe(keyPointer_);
     ShowSnap(keyPointer_);
     // Measuring starts: W and H are as the user means them.
-    if (referenceToJudge_ && IsMeasuringMode(mode))
+    if (referenceToJudge_ && Tool(mode).measuring)
         QTimer::singleShot(0, this, [this] { Run([&] { Guard("JudgeReference", [&] { JudgeReference(); }); }); });
 }
 
@@ -389,13 +377,17 @@ void TF001::JudgeReference()
 
 void TF001::RestoreCursor()
 {
-    const uCommand mode = Command();
-    if (mode == uCommand::ZoomUp)
+    switch (Tool(Command()).cursor) {
+    case ToolCursor::ZoomIn:
         Ik5Disp1->viewport()->setCursor(ZoomCursor(true));
-    else if (mode == uCommand::ZoomDown)
+        break;
+    case ToolCursor::ZoomOut:
         Ik5Disp1->viewport()->setCursor(ZoomCursor(false));
-    else
+        break;
+    case ToolCursor::Arrow:
         Ik5Disp1->viewport()->unsetCursor();
+        break;
+    }
 }
 
 void TF001::SyncToolOptions()

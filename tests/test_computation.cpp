@@ -1,4 +1,5 @@
 #include "measure/computation.h"
+#include "interact/commands.h"
 
 #include "measure/calibration.h"
 #include "scene.h"

@@ -265,6 +265,47 @@ TEST(Commands, PriceLabelAndPressedButton)
     }
 }
 
+// Every tool can be entered once the document has everything a tool works on,
+// and with a bare photo only the tools that make something from nothing are on.
+TEST(Commands, EveryToolIsReachableAndWaitsForItsMarks)
+{
+    Document doc;
+    const std::set<std::string> bare = EnabledItems(doc, true, uCommand::None);
+    // The one-point reference shares the reference's entry; its own button
+    // waits for two planes.
+    const std::set<uCommand> fromNothing = {uCommand::Base, uCommand::BaseOnePoint, uCommand::BaseSixPoint,
+                                            uCommand::ImageFix, uCommand::ZoomUp, uCommand::ZoomDown};
+    EXPECT_FALSE(bare.count("SpeedButton_Base1"));
+    SetReferenceRect(doc, {TDPoint{0, 0}, {100, 0}, {100, 100}, {0, 100}}, true);
+    doc.CurrentBase = 1;
+    doc.OtherBaseSet = 1;
+    doc.CrossLineSet = 1;
+    doc.Plane.base.BaseUnitSet = 1;
+    doc.Plane.base.BaseLineWSet = 1;
+    doc.Plane.Distances.Append(TDistance{0, {1, 1}, {5, 5}});
+    doc.Plane.Distances[1].corrected = 1;
+    TSpace s;
+    s.corrected = 1;
+    doc.Plane.Spaces.Append(s);
+    doc.Plane.Checks.Append(TCheck{{1, 1}, {9, 1}, 8});
+    const std::set<std::string> full = EnabledItems(doc, true, uCommand::None);
+    const std::vector<std::string>& managed = ManagedItems();
+    for (int n = 1; n < kToolModeCount; ++n) {
+        const auto mode = static_cast<uCommand>(n);
+        const ToolSpec& tool = Tool(mode);
+        ASSERT_EQ(tool.mode, mode);
+        EXPECT_NE(tool.family, ToolFamily::None) << mode;
+        ASSERT_NE(std::string(tool.action), "") << mode;
+        EXPECT_NE(std::find(managed.begin(), managed.end(), tool.action), managed.end()) << mode;
+        EXPECT_TRUE(full.count(tool.action)) << mode << " " << tool.action;
+        if (*tool.button) {
+            EXPECT_TRUE(full.count(tool.button)) << mode << " " << tool.button;
+            EXPECT_EQ(PressedButton(mode), tool.button);
+        }
+        EXPECT_EQ(bare.count(tool.action) == 1, fromNothing.count(mode) == 1) << mode << " " << tool.action;
+    }
+}
+
 TEST(Commands, EnablingFollowsTheDocument)
 {
     Document doc;
