@@ -1,4 +1,5 @@
 #include "interact/interaction.h"
+#include "interact/tool_families.h"
 #include "base/translate.h"
 
 #include "interact/interaction_detail.h"
@@ -33,6 +34,52 @@ int FreeSuffix(const std::string& folder, const std::string& stem)
 Interaction::Interaction(Editor& editor, const TAppSettings& settings, WindowPort& port)
     : ed_(editor), doc_(editor.Doc()), settings_(settings), port_(port)
 {
+    auto adjust = std::make_unique<AdjustTools>(*this);
+    adjust_ = adjust.get();
+    families_[static_cast<std::size_t>(ToolFamily::None)] = std::make_unique<NoTools>(*this);
+    families_[static_cast<std::size_t>(ToolFamily::Input)] = std::make_unique<InputTools>(*this);
+    families_[static_cast<std::size_t>(ToolFamily::Adjust)] = std::move(adjust);
+    families_[static_cast<std::size_t>(ToolFamily::Delete)] = std::make_unique<DeleteTools>(*this);
+    families_[static_cast<std::size_t>(ToolFamily::Pick)] = std::make_unique<PickTools>(*this);
+    families_[static_cast<std::size_t>(ToolFamily::Zoom)] = std::make_unique<ZoomTools>(*this);
+}
+
+Interaction::~Interaction() = default;
+
+ToolStep::ToolStep(Interaction& in)
+    : in_(in), ed_(in.ed_), doc_(in.doc_), settings_(in.settings_), port_(in.port_), options(in.options),
+      uCommand_(in.uCommand_), pending_(in.pending_), snapOrigin_(in.snapOrigin_)
+{
+}
+
+void ToolStep::TakeBack(TDPoint P, int n, std::int32_t colour, bool restart)
+{
+    ed_.DropLastInputPoint();
+    EndTrace();
+    Redraw();
+    if (restart)
+        StartTrace(TraceKind::Line, P, Q(n - 1), {}, colour);
+}
+
+void ToolStep::Abandon()
+{
+    ed_.ClearInput();
+    EndTrace();
+}
+
+void ToolStep::ChooseDistance(TDPoint P)
+{
+    ed_.SelectDistance(SearchDistanceNo(doc_, P, Scale()));
+    SetCalcu();
+    Redraw();
+}
+
+void ToolStep::ChooseArea(TDPoint P)
+{
+    std::int32_t vertex = -1;
+    ed_.SelectSpace(SearchSpacePointNo(doc_, P, false, Scale(), vertex));
+    SetCalcu();
+    Redraw();
 }
 
 // --- small helpers ----------------------------------------------------------------------
@@ -94,6 +141,7 @@ void Interaction::EnterCommand(uCommand mode)
 {
     EndTool();
     uCommand_ = mode;
+    Family().Activate();
     refusal_.clear();
     sizesWanted_ = false;
     SetStatusBar();
@@ -145,309 +193,49 @@ void Interaction::RightClick(TDPoint P, std::optional<TDPoint> press)
     DrawTrace(Snap(P));
 }
 
-// --- left clicks ---------------------------------------------------------------------------------
+// --- clicks --------------------------------------------------------------------------------------
+
+ToolStep& Interaction::Family() const
+{
+    return *families_[static_cast<std::size_t>(Tool(uCommand_).family)];
+}
 
 void Interaction::MouseLeftClick(TDPoint P)
 {
     GuardWith([&] { return TrailLine("MouseLeftClick", "uCommand", ModeNumber(uCommand_)); }, [&] {
         refusal_.clear();
-        switch (uCommand_) {
-        case uCommand::Base:
-            LeftBase(P);
-            break;
-        case uCommand::BaseOnePoint: {
-            const ViewState view = port_.View();
-            const TDPoint topLeft = StoW(view, TPoint{0, 0});
-            const TDPoint bottomRight = StoW(view, TPoint{port_.DisplayWidth(), port_.DisplayHeight()});
-            ed_.SetTwoPlanes(SixPointFromClick(pending_, topLeft, bottomRight));
-            port_.PlaneChanged();
-            Finish(uCommand::None);
-            Redraw();
-            break;
-        }
-        case uCommand::BaseSixPoint:
-            LeftSixPoint(P);
-            break;
-        case uCommand::BaseAdjust:
-            LeftBaseAdjust(P);
-            break;
-        case uCommand::BaseLineW:
-            LeftBaseLine(P, true);
-            break;
-        case uCommand::BaseLineH:
-            LeftBaseLine(P, false);
-            break;
-        case uCommand::BaseLineAdjust:
-            LeftBaseLineAdjust(P);
-            break;
-        case uCommand::BaseUnit:
-            LeftBaseUnit(P);
-            break;
-        case uCommand::BaseUnitAdjust:
-            LeftBaseUnitAdjust(P);
-            break;
-        case uCommand::Distance:
-            LeftDistance(P);
-            break;
-        case uCommand::DistanceDel:
-            LeftDistanceDelete();
-            break;
-        case uCommand::DistanceAdjust:
-            LeftDistanceAdjust(P);
-            break;
-        case uCommand::DistanceHosei:
-            if (doc_.InputCount() == 0) {
-                ed_.SelectDistance(SearchDistanceNo(doc_, pending_, port_.View().DispScale));
-                if (doc_.CurrentDistance > 0) {
-                    ed_.AddInputPoint(pending_);
-                    Redraw();
-                    StartTrace(TraceKind::Line, P, doc_.Plane.base.VanishH, {}, settings_.ColorCrossLine);
-                }
-            } else if (doc_.Plane.Distances.Valid(doc_.CurrentDistance)) {
-                ed_.SetDistanceCorrection(doc_.CurrentDistance, pending_);
-                SetCalcu();
-                Finish(uCommand_);
-                Redraw();
-            }
-            break;
-        case uCommand::DistanceHoseiDel: {
-            ed_.SelectDistance(SearchDistanceNo(doc_, pending_, port_.View().DispScale));
-            if (doc_.CurrentDistance > 0) {
-                ed_.SetDistanceCorrection(doc_.CurrentDistance, std::nullopt);
-                SetCalcu();
-                Finish(uCommand_);
-                Redraw();
-            }
-            break;
-        }
-        case uCommand::SpaceAdd:
-        case uCommand::SpaceSub:
-            if (options.polygon)
-                LeftSpacePolygon(P);
-            else
-                LeftSpace(P);
-            break;
-        case uCommand::SpaceDel:
-            LeftSpaceDelete();
-            break;
-        case uCommand::SpaceAdjust:
-            LeftSpaceAdjust(P);
-            break;
-        case uCommand::SpaceSlant: {
-            std::int32_t vertex = -1;
-            ed_.SelectSpace(SearchSpacePointNo(doc_, pending_, false, port_.View().DispScale, vertex));
-            SetCalcu();
-            if (doc_.CurrentSpace > 0) {
-                const TSpace& s = doc_.Plane.Spaces[doc_.CurrentSpace];
-                // Closing the dialog without OK keeps the angles, and the photo
-                // counts as changed all the same.
-                const auto texts = port_.SlopeDialog(s.slantV, s.slantH, WtoS(port_.View(), P));
-                ed_.SetSlope(doc_.CurrentSpace, texts ? StrToVal(texts->first) : s.slantV,
-                             texts ? StrToVal(texts->second) : s.slantH);
-                SetCalcu();
-                Redraw();
-            }
-            break;
-        }
-        case uCommand::SpaceHosei:
-            if (doc_.InputCount() == 0) {
-                std::int32_t vertex = -1;
-                ed_.SelectSpace(SearchSpacePointNo(doc_, pending_, false, port_.View().DispScale, vertex));
-                if (doc_.CurrentSpace > 0) {
-                    ed_.AddInputPoint(pending_);
-                    Redraw();
-                    StartTrace(TraceKind::Line, P, doc_.Plane.base.VanishH, {}, settings_.ColorCrossLine);
-                }
-            } else if (doc_.Plane.Spaces.Valid(doc_.CurrentSpace)) {
-                ed_.SetSpaceCorrection(doc_.CurrentSpace, pending_);
-                SetCalcu();
-                Finish(uCommand_);
-                Redraw();
-            }
-            break;
-        case uCommand::SpaceHoseiDel: {
-            std::int32_t vertex = -1;
-            ed_.SelectSpace(SearchSpacePointNo(doc_, pending_, false, port_.View().DispScale, vertex));
-            if (doc_.CurrentSpace > 0) {
-                ed_.SetSpaceCorrection(doc_.CurrentSpace, std::nullopt);
-                SetCalcu();
-                Finish(uCommand_);
-                Redraw();
-            }
-            break;
-        }
-        case uCommand::SpaceNameUpd: {
-            std::int32_t vertex = -1;
-            const std::int32_t k = SearchSpacePointNo(doc_, pending_, false, port_.View().DispScale, vertex);
-            if (k > 0) {
-                const std::string name =
-                    AreaNameFromUtf8(port_.RenameArea(Tx("Tools", "名称入力"), Tx("Tools", "名称"), Cp932ToUtf8(doc_.Plane.Spaces[k].name)));
-                ed_.SetSpaceName(k, name);
-                Redraw();
-                SetCalcu();
-                Finish(uCommand_);
-            }
-            break;
-        }
-        case uCommand::CrossLine:
-            ed_.SetCrossLine(pending_);
-            Recalculate();
-            Finish(uCommand::None);
-            Redraw();
-            break;
-        case uCommand::ImageFix:
-            LeftImageFix(P);
-            break;
-        case uCommand::Check:
-            LeftCheck(P);
-            break;
-        case uCommand::CheckDel:
-            LeftCheckDelete();
-            break;
-        case uCommand::ZoomUp:
-            port_.ZoomUp(P, ZoomRedraw::ImageAndOverlay, 2.0);
-            break;
-        case uCommand::ZoomDown:
-            port_.ZoomDown(P, ZoomRedraw::ImageAndOverlay, 0.5);
-            break;
-        default:
-            break;
-        }
+        Family().LeftClick(P);
         SetStatusBar();
     });
 }
-
-// --- right clicks --------------------------------------------------------------------------------
 
 void Interaction::MouseRightClick(TDPoint P)
 {
     GuardWith([&] { return TrailLine("MouseRightClick", "uCommand", ModeNumber(uCommand_)); }, [&] {
         refusal_.clear();
-        const int n = doc_.InputCount();
-        const double scale = port_.View().DispScale;
-        std::int32_t vertex = -1;
-        auto takeBack = [&](std::int32_t colour, bool restart) {
-            ed_.DropLastInputPoint();
-            EndTrace();
-            Redraw();
-            if (restart)
-                StartTrace(TraceKind::Line, P, Q(n - 1), {}, colour);
-        };
-        auto abandon = [&] {
-            ed_.ClearInput();
-            EndTrace();
-        };
-        switch (uCommand_) {
-        case uCommand::Base:
-            if (n >= 1)
-                takeBack(settings_.ColorBase, n - 1 >= 1);
-            break;
-        case uCommand::BaseSixPoint:
-            if (n >= 1)
-                takeBack(settings_.ColorBase, (n - 1) % 2 == 1);
-            break;
-        case uCommand::BaseLineW:
-        case uCommand::BaseLineH:
-        case uCommand::BaseUnit:
-        case uCommand::ImageFix:
-        case uCommand::Check:
-            if (n > 0)
-                abandon();
-            break;
-        case uCommand::Distance:
-            if (n > 0) {
-                ed_.EndOpenChain();
-                abandon();
-                if (options.continuous) {
-                    SetCommand(uCommand_);
-                    Redraw();
-                }
-                break;
-            }
-            [[fallthrough]];
-        case uCommand::DistanceHosei:
-            if (n == 0) {
-                ed_.SelectDistance(SearchDistanceNo(doc_, P, scale));
-                SetCalcu();
-                Redraw();
-            } else {
-                abandon();
-            }
-            break;
-        case uCommand::SpaceHosei:
-            if (n == 1) {
-                abandon();
-                break;
-            }
-            [[fallthrough]];
-        case uCommand::SpaceSlant:
-            if (n == 0) {
-                ed_.SelectSpace(SearchSpacePointNo(doc_, P, false, scale, vertex));
-                SetCalcu();
-                Redraw();
-            }
-            break;
-        case uCommand::SpaceAdd:
-        case uCommand::SpaceSub: {
-            const std::int32_t colour = uCommand_ == uCommand::SpaceAdd ? settings_.ColorSpaceAdd : settings_.ColorSpaceSub;
-            if (n == 0) {
-                ed_.SelectSpace(SearchSpacePointNo(doc_, P, false, scale, vertex));
-                SetCalcu();
-                Redraw();
-            } else if (options.polygon) {
-                takeBack(colour, n - 1 >= 1);
-            } else {
-                abandon();
-            }
-            break;
-        }
-        case uCommand::CrossLine:
-            SetCommand(uCommand::None);
-            Redraw();
-            break;
-        case uCommand::BaseAdjust:
-        case uCommand::BaseLineAdjust:
-        case uCommand::BaseUnitAdjust:
-            if (n >= 1) {
-                abandon();
-                Redraw();
-            }
-            break;
-        case uCommand::DistanceDel:
-            ed_.SelectDistance(SearchDistanceNo(doc_, P, scale));
-            SetCalcu();
-            Redraw();
-            break;
-        case uCommand::DistanceAdjust:
-            if (n >= 1) {
-                abandon();
-                Redraw();
-            } else {
-                ed_.SelectDistance(SearchDistanceNo(doc_, P, scale));
-                SetCalcu();
-                Redraw();
-            }
-            break;
-        case uCommand::SpaceDel:
-            ed_.SelectSpace(SearchSpacePointNo(doc_, P, false, scale, vertex));
-            SetCalcu();
-            Redraw();
-            break;
-        case uCommand::SpaceAdjust:
-            if (n >= 1) {
-                abandon();
-                Redraw();
-            } else {
-                ed_.SelectSpace(SearchSpacePointNo(doc_, P, false, scale, vertex));
-                SetCalcu();
-                Redraw();
-            }
-            break;
-        default:
-            break;
-        }
+        Family().RightClick(P);
         SetStatusBar();
     });
+}
+
+int Interaction::PickedBaseCorner() const
+{
+    return adjust_->PickedBaseCorner();
+}
+
+bool Interaction::PickedBaseFar() const
+{
+    return adjust_->PickedBaseFar();
+}
+
+std::int32_t Interaction::PickedVertex() const
+{
+    return adjust_->PickedVertex();
+}
+
+std::int32_t Interaction::LinkedDistance() const
+{
+    return adjust_->LinkedDistance();
 }
 
 } // namespace kvx

@@ -12,8 +12,10 @@
 #include "interact/window_port.h"
 #include "measure/model.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace kvx {
@@ -39,6 +41,9 @@ enum class Gesture : std::uint8_t { None = 0, ZoomWindow = 1, ZoomPrevious = 2, 
 // The mouse buttons held on the photo.
 enum class Buttons : std::uint8_t { None = 0, Left = 1, Right = 2, Both = 3 };
 
+class ToolStep;
+class AdjustTools;
+
 // The check boxes the tools read.
 struct ToolOptions {
     bool continuous = false;  // "連続ﾓｰﾄﾞ"
@@ -54,6 +59,9 @@ std::optional<double> AskKnownLength(WindowPort& port, const std::string& ask, c
 class Interaction {
 public:
     Interaction(Editor& editor, const TAppSettings& settings, WindowPort& port);
+    ~Interaction();
+    Interaction(const Interaction&) = delete;
+    Interaction& operator=(const Interaction&) = delete;
 
     ToolOptions options;
     // A corner of the photo near an image point, when the reference's
@@ -102,12 +110,16 @@ public:
     Buttons ButtonState() const { return buttons_; }
     TDPoint PointerPoint() const { return pointer_; }
     TDPoint TraceAnchor() const { return traceAnchor_; }
-    int PickedBaseCorner() const { return pickedBaseCorner_; }
-    bool PickedBaseFar() const { return pickedBaseFar_; }
-    std::int32_t PickedVertex() const { return pickedVertex_; }
-    std::int32_t LinkedDistance() const { return linkedDistance_; }
+    int PickedBaseCorner() const;
+    bool PickedBaseFar() const;
+    std::int32_t PickedVertex() const;
+    std::int32_t LinkedDistance() const;
 
 private:
+    // The families of tools work in this state through the steps it passes on.
+    friend class ToolStep;
+    ToolStep& Family() const;
+
     TDPoint Snap(TDPoint P) const;
     bool MouseMoveAction(TDPoint P);
     void DrawGesture(Gesture gesture, TDPoint trace);
@@ -117,13 +129,6 @@ private:
     // status line; empty when the pointer is on none.
     std::string PointedMark(TDPoint P) const;
     double Radius() const;
-    bool Accepts(TDPoint a, TDPoint b) const { return Distance(a, b) > 0; }
-    // A click of a command that draws its rubber band from the last point:
-    // the first click takes its point and starts the band (after the plane
-    // follow when follow is set); a later one is refused when it repeats the
-    // last point.
-    enum class BandStep { First, Refused, Next };
-    BandStep BandClick(TDPoint P, TraceKind traceMode, std::int32_t colour, bool follow);
     TDPoint Q(int i) const;  // Q[1..n] accepted, Q[n + 1] the pending press point
     void PlaneFollow(TDPoint P, bool alwaysRefresh = false);
     void Finish(uCommand mode);
@@ -132,27 +137,8 @@ private:
     // Refuses the click when outline q is no usable outline: the tool stays where
     // it is and its prompt says why.  True when refused.
     bool Refuse(OutlineFault fault);
-
-    void LeftBase(TDPoint P);
-    void LeftSixPoint(TDPoint P);
     // After a reference closed: the prompt and the focus go to its W and H.
     void AskForSizes();
-    void LeftBaseLine(TDPoint P, bool w);
-    void LeftBaseUnit(TDPoint P);
-    void LeftDistance(TDPoint P);
-    void LeftSpace(TDPoint P);
-    void LeftSpacePolygon(TDPoint P);
-    void NewSpace(std::vector<TDPoint> outline);
-    void LeftBaseAdjust(TDPoint P);
-    void LeftBaseLineAdjust(TDPoint P);
-    void LeftBaseUnitAdjust(TDPoint P);
-    void LeftDistanceAdjust(TDPoint P);
-    void LeftSpaceAdjust(TDPoint P);
-    void LeftDistanceDelete();
-    void LeftSpaceDelete();
-    void LeftImageFix(TDPoint P);
-    void LeftCheck(TDPoint P);
-    void LeftCheckDelete();
 
     Editor& ed_;
     const Document& doc_;
@@ -173,13 +159,10 @@ private:
     TDPoint traceThird_;
     TDPoint snapOrigin_;
 
-    int pickedBaseCorner_ = 0;
-    bool pickedBaseFar_ = false;
-    int pickedLineEnd_ = 0;
-    int pickedUnitCorner_ = 0;
-    int pickedDistanceEnd_ = 0;
-    std::int32_t linkedDistance_ = 0;
-    std::int32_t pickedVertex_ = -1;
+    // One of each family, by ToolFamily; the adjusting tools also answer the
+    // overlay's and the tests' questions about what they picked.
+    std::array<std::unique_ptr<ToolStep>, 6> families_;
+    AdjustTools* adjust_ = nullptr;
     std::string refusal_;  // why the last click was not taken, after the prompt
     // A reference just closed: the prompt asks for its W and H until the next tool.
     bool sizesWanted_ = false;

@@ -2,6 +2,7 @@
 
 #include "base/translate.h"
 #include "interact/interaction.h"
+#include "interact/tool_families.h"
 
 #include "interact/interaction_detail.h"
 #include "interact/hit_test.h"
@@ -24,7 +25,94 @@ using namespace interaction_detail;
 
 // --- adjustments and deletions -------------------------------------------------------------------
 
-void Interaction::LeftBaseAdjust(TDPoint P)
+void AdjustTools::LeftClick(TDPoint P)
+{
+    switch (uCommand_) {
+    case uCommand::BaseAdjust:
+        LeftBaseAdjust(P);
+        break;
+    case uCommand::BaseLineAdjust:
+        LeftBaseLineAdjust(P);
+        break;
+    case uCommand::BaseUnitAdjust:
+        LeftBaseUnitAdjust(P);
+        break;
+    case uCommand::DistanceAdjust:
+        LeftDistanceAdjust(P);
+        break;
+    case uCommand::SpaceAdjust:
+        LeftSpaceAdjust(P);
+        break;
+    default:
+        break;
+    }
+}
+
+void AdjustTools::RightClick(TDPoint P)
+{
+    // A picked point is let go; with nothing picked, the distance and area
+    // tools choose the mark under the click.
+    if (doc_.InputCount() >= 1) {
+        Abandon();
+        Redraw();
+    } else if (uCommand_ == uCommand::DistanceAdjust) {
+        ChooseDistance(P);
+    } else if (uCommand_ == uCommand::SpaceAdjust) {
+        ChooseArea(P);
+    }
+}
+
+void DeleteTools::LeftClick(TDPoint)
+{
+    switch (uCommand_) {
+    case uCommand::DistanceDel:
+        LeftDistanceDelete();
+        break;
+    case uCommand::SpaceDel:
+        LeftSpaceDelete();
+        break;
+    case uCommand::CheckDel:
+        LeftCheckDelete();
+        break;
+    case uCommand::DistanceHoseiDel:
+        LeftCorrectionDelete(false);
+        break;
+    case uCommand::SpaceHoseiDel:
+        LeftCorrectionDelete(true);
+        break;
+    default:
+        break;
+    }
+}
+
+void DeleteTools::RightClick(TDPoint P)
+{
+    if (uCommand_ == uCommand::DistanceDel)
+        ChooseDistance(P);
+    else if (uCommand_ == uCommand::SpaceDel)
+        ChooseArea(P);
+}
+
+void DeleteTools::LeftCorrectionDelete(bool area)
+{
+    if (area) {
+        std::int32_t vertex = -1;
+        ed_.SelectSpace(SearchSpacePointNo(doc_, pending_, false, Scale(), vertex));
+        if (doc_.CurrentSpace <= 0)
+            return;
+        ed_.SetSpaceCorrection(doc_.CurrentSpace, std::nullopt);
+    } else {
+        ed_.SelectDistance(SearchDistanceNo(doc_, pending_, Scale()));
+        if (doc_.CurrentDistance <= 0)
+            return;
+        ed_.SetDistanceCorrection(doc_.CurrentDistance, std::nullopt);
+    }
+    SetCalcu();
+    Finish(uCommand_);
+    Redraw();
+}
+
+void AdjustTools::LeftBaseAdjust(TDPoint P)
 {
     const TBaseBlock& b = doc_.Plane.base;
     auto far = [&](int k) { return pickedBaseCorner_ > 0 ? Prev(k) : Next(k); };
@@ -82,7 +170,7 @@ void Interaction::LeftBaseAdjust(TDPoint P)
     port_.ReferenceAdjusted();
 }
 
-void Interaction::LeftBaseLineAdjust(TDPoint P)
+void AdjustTools::LeftBaseLineAdjust(TDPoint P)
 {
     const TBaseBlock& b = doc_.Plane.base;
     if (doc_.InputCount() == 0) {
@@ -116,7 +204,7 @@ void Interaction::LeftBaseLineAdjust(TDPoint P)
     port_.FocusField(w ? InputField::W : InputField::H);
 }
 
-void Interaction::LeftBaseUnitAdjust(TDPoint P)
+void AdjustTools::LeftBaseUnitAdjust(TDPoint P)
 {
     const TBaseBlock& b = doc_.Plane.base;
     if (doc_.InputCount() == 0) {
@@ -146,7 +234,7 @@ void Interaction::LeftBaseUnitAdjust(TDPoint P)
     }
 }
 
-void Interaction::LeftDistanceAdjust(TDPoint P)
+void AdjustTools::LeftDistanceAdjust(TDPoint P)
 {
     const TPlaneState& plane = doc_.Plane;
     if (doc_.InputCount() == 0) {
@@ -193,7 +281,7 @@ void Interaction::LeftDistanceAdjust(TDPoint P)
     ed_.MoveDistanceEnd(doc_.CurrentDistance, pickedDistanceEnd_ == 1, pending_, linkedDistance_);
 }
 
-void Interaction::LeftSpaceAdjust(TDPoint P)
+void AdjustTools::LeftSpaceAdjust(TDPoint P)
 {
     const TPlaneState& plane = doc_.Plane;
     if (doc_.InputCount() == 0) {
@@ -233,7 +321,7 @@ void Interaction::LeftSpaceAdjust(TDPoint P)
     ed_.MoveSpaceVertex(current, v, pending_, !options.polygon);
 }
 
-void Interaction::LeftCheckDelete()
+void DeleteTools::LeftCheckDelete()
 {
     const std::int32_t k = SearchCheckNo(doc_, pending_, port_.View().DispScale);
     if (k == 0)
@@ -243,7 +331,7 @@ void Interaction::LeftCheckDelete()
         Finish(uCommand::None);
 }
 
-void Interaction::LeftDistanceDelete()
+void DeleteTools::LeftDistanceDelete()
 {
     const std::int32_t k = SearchDistanceNo(doc_, pending_, port_.View().DispScale);
     if (k == 0)
@@ -252,7 +340,7 @@ void Interaction::LeftDistanceDelete()
     SetCommand(doc_.Plane.DistanceCount() > 0 ? uCommand_ : uCommand::None);
 }
 
-void Interaction::LeftSpaceDelete()
+void DeleteTools::LeftSpaceDelete()
 {
     std::int32_t vertex = -1;
     const std::int32_t k = SearchSpacePointNo(doc_, pending_, false, port_.View().DispScale, vertex);

@@ -2,6 +2,7 @@
 // measurement base, distances, areas and the image range.
 
 #include "interact/interaction.h"
+#include "interact/tool_families.h"
 #include "measure/checks.h"
 
 #include "interact/interaction_detail.h"
@@ -25,7 +26,124 @@ namespace kvx {
 
 using namespace interaction_detail;
 
-Interaction::BandStep Interaction::BandClick(TDPoint P, TraceKind traceMode, std::int32_t colour, bool follow)
+void InputTools::LeftClick(TDPoint P)
+{
+    switch (uCommand_) {
+    case uCommand::Base:
+        LeftBase(P);
+        break;
+    case uCommand::BaseOnePoint:
+        LeftOnePoint();
+        break;
+    case uCommand::BaseSixPoint:
+        LeftSixPoint(P);
+        break;
+    case uCommand::BaseLineW:
+    case uCommand::BaseLineH:
+        LeftBaseLine(P, uCommand_ == uCommand::BaseLineW);
+        break;
+    case uCommand::BaseUnit:
+        LeftBaseUnit(P);
+        break;
+    case uCommand::Distance:
+        LeftDistance(P);
+        break;
+    case uCommand::SpaceAdd:
+    case uCommand::SpaceSub:
+        if (options.polygon)
+            LeftSpacePolygon(P);
+        else
+            LeftSpace(P);
+        break;
+    case uCommand::CrossLine:
+        LeftCrossLine();
+        break;
+    case uCommand::ImageFix:
+        LeftImageFix(P);
+        break;
+    case uCommand::Check:
+        LeftCheck(P);
+        break;
+    default:
+        break;
+    }
+}
+
+void InputTools::RightClick(TDPoint P)
+{
+    const int n = doc_.InputCount();
+    switch (uCommand_) {
+    case uCommand::Base:
+        if (n >= 1)
+            TakeBack(P, n, settings_.ColorBase, n - 1 >= 1);
+        break;
+    case uCommand::BaseSixPoint:
+        if (n >= 1)
+            TakeBack(P, n, settings_.ColorBase, (n - 1) % 2 == 1);
+        break;
+    case uCommand::BaseLineW:
+    case uCommand::BaseLineH:
+    case uCommand::BaseUnit:
+    case uCommand::ImageFix:
+    case uCommand::Check:
+        if (n > 0)
+            Abandon();
+        break;
+    case uCommand::Distance:
+        if (n > 0) {
+            ed_.EndOpenChain();
+            Abandon();
+            if (options.continuous) {
+                SetCommand(uCommand_);
+                Redraw();
+            }
+        } else {
+            ChooseDistance(P);
+        }
+        break;
+    case uCommand::SpaceAdd:
+    case uCommand::SpaceSub:
+        if (n == 0)
+            ChooseArea(P);
+        else if (options.polygon)
+            TakeBack(P, n, SpaceColour(), n - 1 >= 1);
+        else
+            Abandon();
+        break;
+    case uCommand::CrossLine:
+        SetCommand(uCommand::None);
+        Redraw();
+        break;
+    default:
+        break;
+    }
+}
+
+std::int32_t InputTools::SpaceColour() const
+{
+    return uCommand_ == uCommand::SpaceAdd ? settings_.ColorSpaceAdd : settings_.ColorSpaceSub;
+}
+
+void InputTools::LeftOnePoint()
+{
+    const ViewState view = port_.View();
+    const TDPoint topLeft = StoW(view, TPoint{0, 0});
+    const TDPoint bottomRight = StoW(view, TPoint{port_.DisplayWidth(), port_.DisplayHeight()});
+    ed_.SetTwoPlanes(SixPointFromClick(pending_, topLeft, bottomRight));
+    port_.PlaneChanged();
+    Finish(uCommand::None);
+    Redraw();
+}
+
+void InputTools::LeftCrossLine()
+{
+    ed_.SetCrossLine(pending_);
+    Recalculate();
+    Finish(uCommand::None);
+    Redraw();
+}
+
+ToolStep::BandStep ToolStep::BandClick(TDPoint P, TraceKind traceMode, std::int32_t colour, bool follow)
 {
     const int n = doc_.InputCount();
     if (n == 0) {
@@ -38,7 +156,7 @@ Interaction::BandStep Interaction::BandClick(TDPoint P, TraceKind traceMode, std
     return Accepts(Q(n), pending_) ? BandStep::Next : BandStep::Refused;
 }
 
-void Interaction::LeftBase(TDPoint P)
+void InputTools::LeftBase(TDPoint P)
 {
     const int n = doc_.InputCount();
     const BandStep step = BandClick(P, TraceKind::Line, settings_.ColorBase, false);
@@ -67,7 +185,7 @@ void Interaction::AskForSizes()
     port_.FocusField(InputField::W);
 }
 
-void Interaction::LeftSixPoint(TDPoint P)
+void InputTools::LeftSixPoint(TDPoint P)
 {
     const int n = doc_.InputCount();
     const BandStep step = BandClick(P, TraceKind::Line, settings_.ColorBase, false);
@@ -99,7 +217,7 @@ void Interaction::LeftSixPoint(TDPoint P)
     Redraw();
 }
 
-void Interaction::LeftBaseLine(TDPoint P, bool w)
+void InputTools::LeftBaseLine(TDPoint P, bool w)
 {
     if (BandClick(P, w ? TraceKind::LineW : TraceKind::LineH, settings_.ColorBaseLine, false) != BandStep::Next)
         return;
@@ -110,7 +228,7 @@ void Interaction::LeftBaseLine(TDPoint P, bool w)
     port_.FocusField(w ? InputField::W : InputField::H);
 }
 
-void Interaction::LeftBaseUnit(TDPoint P)
+void InputTools::LeftBaseUnit(TDPoint P)
 {
     if (BandClick(P, TraceKind::PlaneRect, settings_.ColorBaseUnit, true) != BandStep::Next)
         return;
@@ -123,7 +241,7 @@ void Interaction::LeftBaseUnit(TDPoint P)
     port_.FocusField(InputField::W);
 }
 
-void Interaction::LeftDistance(TDPoint P)
+void InputTools::LeftDistance(TDPoint P)
 {
     if (BandClick(P, TraceKind::Line, settings_.ColorDistance, true) != BandStep::Next)
         return;
@@ -155,7 +273,7 @@ std::optional<double> AskKnownLength(WindowPort& port, const std::string& ask, c
     return std::nullopt;
 }
 
-void Interaction::LeftCheck(TDPoint P)
+void InputTools::LeftCheck(TDPoint P)
 {
     if (BandClick(P, TraceKind::Line, settings_.ColorDistance, true) != BandStep::Next)
         return;
@@ -172,7 +290,7 @@ void Interaction::LeftCheck(TDPoint P)
     Redraw();
 }
 
-void Interaction::NewSpace(std::vector<TDPoint> outline)
+void InputTools::NewSpace(std::vector<TDPoint> outline)
 {
     // The name is asked before the record is made.
     std::string name;
@@ -183,9 +301,9 @@ void Interaction::NewSpace(std::vector<TDPoint> outline)
     Finish(uCommand_);
 }
 
-void Interaction::LeftSpace(TDPoint P)
+void InputTools::LeftSpace(TDPoint P)
 {
-    const std::int32_t colour = uCommand_ == uCommand::SpaceAdd ? settings_.ColorSpaceAdd : settings_.ColorSpaceSub;
+    const std::int32_t colour = SpaceColour();
     const BandStep step = BandClick(P, TraceKind::PlaneRect, colour, true);
     if (step == BandStep::Refused)
         return;
@@ -194,9 +312,9 @@ void Interaction::LeftSpace(TDPoint P)
     Redraw();
 }
 
-void Interaction::LeftSpacePolygon(TDPoint P)
+void InputTools::LeftSpacePolygon(TDPoint P)
 {
-    const std::int32_t colour = uCommand_ == uCommand::SpaceAdd ? settings_.ColorSpaceAdd : settings_.ColorSpaceSub;
+    const std::int32_t colour = SpaceColour();
     const int n = doc_.InputCount();
     const int m = n + 1;
     if (m == 1) {
@@ -221,7 +339,7 @@ void Interaction::LeftSpacePolygon(TDPoint P)
     Redraw();
 }
 
-void Interaction::LeftImageFix(TDPoint P)
+void InputTools::LeftImageFix(TDPoint P)
 {
     if (BandClick(P, TraceKind::ImageRect, kRed, false) != BandStep::Next)
         return;
