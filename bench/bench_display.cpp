@@ -258,7 +258,7 @@ void BM_RealisticOverlay(benchmark::State& state)
     const View fit = ZoomAllView(1200, 800, test::kRealisticWidth, test::kRealisticHeight);
     const ViewState v{fit.StartX, fit.StartY, fit.DispScale, 0, 0};
     OverlayContext context = DisplayContext(v, 1200, 800, test::kRealisticWidth, test::kRealisticHeight, settings);
-    context.uCommand = ucDistance;
+    context.uCommand = uCommand::Distance;
     QImage target(1200, 800, QImage::Format_RGB32);
     const bool cold = state.range(0) == 0;
     for (auto _ : state) {
@@ -286,7 +286,7 @@ void BM_ChainOverlay(benchmark::State& state)
     const View fit = ZoomAllView(1200, 800, test::kRealisticWidth, test::kRealisticHeight);
     const ViewState v{fit.StartX, fit.StartY, fit.DispScale, 0, 0};
     OverlayContext context = DisplayContext(v, 1200, 800, test::kRealisticWidth, test::kRealisticHeight, settings);
-    context.uCommand = ucDistance;
+    context.uCommand = uCommand::Distance;
     QImage target(1200, 800, QImage::Format_RGB32);
     for (auto _ : state) {
         QPainter p(&target);
@@ -335,8 +335,8 @@ public:
     void ZoomWindow(TDPoint, TDPoint) override {}
     void ZoomPre() override {}
     void ZoomAll() override {}
-    void ZoomUp(TDPoint, int, double) override {}
-    void ZoomDown(TDPoint, int, double) override {}
+    void ZoomUp(TDPoint, ZoomRedraw, double) override {}
+    void ZoomDown(TDPoint, ZoomRedraw, double) override {}
     std::string AskAreaName() override { return {}; }
     std::string InputBox(const std::string&, const std::string&, const std::string& d) override { return d; }
     std::optional<std::pair<std::string, std::string>> SlopeDialog(double, double, TPoint) override { return {}; }
@@ -363,7 +363,7 @@ void BM_PointerMove(benchmark::State& state)
         DrawBase(canvas, editor.Doc(), d.Context());
     };
     Interaction tools(editor, d.settings, port);
-    tools.SetCommand(ucDistance);
+    tools.SetCommand(uCommand::Distance);
     tools.MouseDown({300, 300}, true, false);
     tools.MouseUp({300, 300}, true, false);
     QImage shown(view.viewport()->size(), QImage::Format_RGB32);

@@ -105,16 +105,16 @@ Document BusyDocument()
 void BM_SetCalcu(benchmark::State& state)
 {
     const Document doc = BusyDocument();
-    const auto mode = static_cast<uCommand>(state.range(0));
+    const SummaryFocus focus = state.range(0) == 1 ? SummaryFocus::Areas : SummaryFocus::Distance;
     const bool cold = state.range(1) == 0;
     for (auto _ : state) {
         if (cold)
             doc.Deltas.Clear();
-        benchmark::DoNotOptimize(SetCalcu(doc, mode));
+        benchmark::DoNotOptimize(SummaryLine(doc, focus));
     }
 }
-// An area mode (every area of the group is computed) and a distance mode.
-BENCHMARK(BM_SetCalcu)->ArgNames({"mode", "warm"})->Args({ucSpaceAdd, 0})->Args({ucSpaceAdd, 1})->Args({ucDistance, 0})->Unit(benchmark::kMillisecond);
+// The summary of the areas (every area of the group is computed) and of a distance.
+BENCHMARK(BM_SetCalcu)->ArgNames({"areas", "warm"})->Args({1, 0})->Args({1, 1})->Args({0, 0})->Unit(benchmark::kMillisecond);
 
 // The realistic document (an A4 sheet, 300 marks 30 to 300 cells away, a
 // chain of range(0) segments): its CSV, the first time after the calibration
@@ -129,17 +129,17 @@ void BM_RealisticCsv(benchmark::State& state)
 }
 BENCHMARK(BM_RealisticCsv)->ArgName("chain")->Arg(1000)->Arg(3000)->Unit(benchmark::kMillisecond);
 
-// Its summary lines in a distance and an area mode, cold.
+// Its summary lines of a distance and of the areas, cold.
 void BM_RealisticSummary(benchmark::State& state)
 {
     const Document doc = test::RealisticDocument();
-    const auto mode = static_cast<uCommand>(state.range(0));
+    const SummaryFocus focus = state.range(0) == 1 ? SummaryFocus::Areas : SummaryFocus::Distance;
     for (auto _ : state) {
         doc.Deltas.Clear();
-        benchmark::DoNotOptimize(SetCalcu(doc, mode));
+        benchmark::DoNotOptimize(SummaryLine(doc, focus));
     }
 }
-BENCHMARK(BM_RealisticSummary)->ArgName("mode")->Arg(ucDistance)->Arg(ucSpaceAdd)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RealisticSummary)->ArgName("areas")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // The table of results of the realistic document, as the window shows it
 // after every change: each result with its uncertainty, each group's totals

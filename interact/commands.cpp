@@ -1,5 +1,7 @@
 #include "interact/commands.h"
 #include "base/translate.h"
+#include "interact/tool_table.h"
+#include "measure/computation.h"
 
 #include <algorithm>
 
@@ -9,33 +11,17 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-const Names kPhoto = {"ComboBox_Change", "RadioGroup_Group", "mnPrint",         "mnPdfOut",
-                      "mnCsvOut",        "mnCsvOut2",        "mnTableOut",      "mnDxfOut",        "mnRectifiedOut",
-                      "mnBase",          "mnChange",
-                      "mnGroup",         "mnEffect",         "mnImageFix",      "mnZoomAll",
-                      "mnZoom1",         "mnZoomUp",         "mnZoomDown",      "SpeedButton_Base",
-                      "SpeedButton_ZoomAll", "SpeedButton_ZoomUp", "SpeedButton_ZoomDown"};
-const Names kTwoPlanes = {"SpeedButton_Base1"};
-const Names kBaseSet = {"mnBaseAdjust",          "mnBaseLineW",           "mnBaseLineH",
-                        "mnBaseUnit",            "mnReset",               "mnDistance",
-                        "mnSpaceAdd",            "mnSpaceSub",            "SpeedButton_BaseAdjust",
-                        "SpeedButton_BaseLineW", "SpeedButton_BaseLineH", "SpeedButton_BaseUnit",
-                        "SpeedButton_Distance",  "SpeedButton_SpaceAdd",  "SpeedButton_SpaceSub",
-                        "mnCheck"};
-const Names kBaseLine = {"mnBaseLineAdjust", "SpeedButton_BaseLineAdjust"};
-const Names kBaseUnit = {"mnBaseUnitAdjust", "SpeedButton_BaseUnitAdjust"};
-const Names kOtherBase = {"mnCrossLine"};
-const Names kDistances = {"mnDistanceAdjust", "mnDistanceDel", "mnDistanceAllDel", "SpeedButton_DistanceAdjust",
-                          "SpeedButton_DistanceDel"};
-const Names kDistanceHosei = {"mnDistanceHosei"};
-const Names kDistanceHoseiDel = {"mnDistanceHoseiDel"};
-const Names kSpaces = {"mnSpaceAdjust", "mnSpaceSlant", "mnSpaceDel", "mnSpaceAllDel", "mnSpaceNameUpd",
-                       "SpeedButton_SpaceAdjust", "SpeedButton_SpaceDel"};
-const Names kSpaceHosei = {"mnSpaceHosei"};
-const Names kSpaceHoseiDel = {"mnSpaceHoseiDel"};
+// The items that enter no tool mode; the modes' own entries and buttons come
+// from the table of tools.
+const Names kPhoto = {"ComboBox_Change", "RadioGroup_Group", "mnPrint",   "mnPdfOut",  "mnCsvOut",
+                      "mnCsvOut2",       "mnTableOut",       "mnDxfOut",  "mnRectifiedOut", "mnChange",
+                      "mnGroup",         "mnEffect",         "mnZoomAll", "mnZoom1",   "SpeedButton_ZoomAll"};
+const Names kBaseSet = {"mnReset"};
+const Names kDistances = {"mnDistanceAllDel"};
+const Names kSpaces = {"mnSpaceAllDel"};
 const Names kPlaneSwitch = {"mnBaseChange", "SpeedButton_BaseChange", "CheckBox_BaseChangeAuto"};
 const Names kLock = {"CheckBox_Lock"};
-const Names kChecks = {"mnCheckDel", "mnCheckAllDel"};
+const Names kChecks = {"mnCheckAllDel"};
 
 void Add(std::set<std::string>& out, const Names& names)
 {
@@ -46,65 +32,42 @@ void Add(std::set<std::string>& out, const Names& names)
 
 std::string PriceLabel(uCommand mode)
 {
-    if (IsOneOf(mode, kDistanceModes))
+    switch (Tool(mode).price) {
+    case PriceUnit::Metre:
         return "/m";
-    // The slope dialog asks no price: its label stays empty.
-    if (IsOneOf(mode, kAreaModes) && mode != ucSpaceSlant)
+    case PriceUnit::SquareMetre:
         return Tx("Summary", "/㎡");
+    case PriceUnit::None:
+        break;
+    }
     return {};
 }
 
 std::string PressedButton(uCommand mode)
 {
-    switch (mode) {
-    case ucBase:
-    case ucBaseSixPoint:
-        return "SpeedButton_Base";
-    case ucBaseOnePoint:
-        return "SpeedButton_Base1";
-    case ucBaseAdjust:
-        return "SpeedButton_BaseAdjust";
-    case ucBaseLineW:
-        return "SpeedButton_BaseLineW";
-    case ucBaseLineH:
-        return "SpeedButton_BaseLineH";
-    case ucBaseLineAdjust:
-        return "SpeedButton_BaseLineAdjust";
-    case ucBaseUnit:
-        return "SpeedButton_BaseUnit";
-    case ucBaseUnitAdjust:
-        return "SpeedButton_BaseUnitAdjust";
-    case ucDistance:
-        return "SpeedButton_Distance";
-    case ucDistanceDel:
-        return "SpeedButton_DistanceDel";
-    case ucDistanceAdjust:
-        return "SpeedButton_DistanceAdjust";
-    case ucSpaceAdd:
-        return "SpeedButton_SpaceAdd";
-    case ucSpaceSub:
-        return "SpeedButton_SpaceSub";
-    case ucSpaceDel:
-        return "SpeedButton_SpaceDel";
-    case ucSpaceAdjust:
-        return "SpeedButton_SpaceAdjust";
-    case ucZoomUp:
-        return "SpeedButton_ZoomUp";
-    case ucZoomDown:
-        return "SpeedButton_ZoomDown";
-    default:
-        return {};
-    }
+    return Tool(mode).button;
+}
+
+std::string SetCalcu(const Document& doc, uCommand mode)
+{
+    return SummaryLine(doc, Tool(mode).areaSummary ? SummaryFocus::Areas : SummaryFocus::Distance);
 }
 
 const std::vector<std::string>& ManagedItems()
 {
     static const std::vector<std::string> all = [] {
         std::vector<std::string> v;
-        for (const Names* n : {&kPhoto, &kTwoPlanes, &kBaseSet, &kBaseLine, &kBaseUnit, &kOtherBase, &kDistances,
-                               &kDistanceHosei, &kDistanceHoseiDel, &kSpaces, &kSpaceHosei, &kSpaceHoseiDel,
-                               &kPlaneSwitch, &kLock, &kChecks})
-            v.insert(v.end(), n->begin(), n->end());
+        auto add = [&](const std::string& name) {
+            if (!name.empty() && std::find(v.begin(), v.end(), name) == v.end())
+                v.push_back(name);
+        };
+        for (const Names* n : {&kPhoto, &kBaseSet, &kDistances, &kSpaces, &kPlaneSwitch, &kLock, &kChecks})
+            for (const std::string& name : *n)
+                add(name);
+        for (const ToolSpec& t : ToolTable()) {
+            add(t.action);
+            add(t.button);
+        }
         return v;
     }();
     return all;
@@ -115,42 +78,31 @@ std::set<std::string> EnabledItems(const Document& doc, bool photo, uCommand mod
     std::set<std::string> on;
     if (!photo)
         return on;
+    for (const ToolSpec& t : ToolTable()) {
+        if (t.mode == uCommand::None || !NeedsMet(t.needs, doc, photo))
+            continue;
+        on.insert(t.action);
+        if (*t.button)
+            on.insert(t.button);
+    }
     const TPlaneState& p = doc.Plane;
-    const TBaseBlock& b = p.base;
     const bool twoPlanes = doc.CurrentBase == 1 || doc.CurrentBase == 2;
     Add(on, kPhoto);
-    if (twoPlanes)
-        Add(on, kTwoPlanes);
-    if (b.BaseSet != 1)
+    if (p.base.BaseSet != 1)
         return on;
     Add(on, kBaseSet);
-    if (b.BaseLineWSet == 1 || b.BaseLineHSet == 1)
-        Add(on, kBaseLine);
-    if (b.BaseUnitSet == 1)
-        Add(on, kBaseUnit);
-    if (doc.OtherBaseSet == 1)
-        Add(on, kOtherBase);
-    if (!p.Checks.empty())
-        Add(on, kChecks);
-    if (p.DistanceCount() > 0) {
-        Add(on, kDistances);
-        if (doc.CrossLineSet == 1)
-            Add(on, kDistanceHosei);
-        if (std::any_of(p.Distances.begin(), p.Distances.end(), [](const TDistance& d) { return d.corrected == 1; }))
-            Add(on, kDistanceHoseiDel);
-    }
-    if (p.SpaceCount() > 0) {
-        Add(on, kSpaces);
-        if (doc.CrossLineSet == 1)
-            Add(on, kSpaceHosei);
-        if (std::any_of(p.Spaces.begin(), p.Spaces.end(), [](const TSpace& s) { return s.corrected == 1; }))
-            Add(on, kSpaceHoseiDel);
-    }
     if (twoPlanes) {
         Add(on, kPlaneSwitch);
-        if (mode == ucBaseAdjust)
+        // The lock ties the planes' shared corners while a corner moves.
+        if (mode == uCommand::BaseAdjust)
             Add(on, kLock);
     }
+    if (!p.Checks.empty())
+        Add(on, kChecks);
+    if (p.DistanceCount() > 0)
+        Add(on, kDistances);
+    if (p.SpaceCount() > 0)
+        Add(on, kSpaces);
     return on;
 }
 

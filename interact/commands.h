@@ -6,6 +6,7 @@
 // window; the window applies them by object name.
 
 #include "base/tool_mode.h"
+#include "interact/tool_table.h"
 #include "measure/model.h"
 
 #include <cstdint>
@@ -17,6 +18,10 @@ namespace kvx {
 
 // "/m" for the distance tools, "/㎡" for the area tools that total, else empty.
 std::string PriceLabel(uCommand mode);
+
+// The summary line of the current mark for the information field (UTF-8): the
+// area tools speak of the group's areas, the others of the current distance.
+std::string SetCalcu(const Document& doc, uCommand mode);
 
 // The object name of the tool button shown pressed in mode, or empty.
 std::string PressedButton(uCommand mode);

@@ -1,5 +1,5 @@
 #include "interact/interaction.h"
-
+#include "interact/tool_families.h"
 #include "measure/ideal_view.h"
 #include "base/translate.h"
 
@@ -36,6 +36,52 @@ int FreeSuffix(const std::string& folder, const std::string& stem)
 Interaction::Interaction(Editor& editor, const TAppSettings& settings, WindowPort& port)
     : ed_(editor), doc_(editor.Doc()), settings_(settings), port_(port)
 {
+    auto adjust = std::make_unique<AdjustTools>(*this);
+    adjust_ = adjust.get();
+    families_[static_cast<std::size_t>(ToolFamily::None)] = std::make_unique<NoTools>(*this);
+    families_[static_cast<std::size_t>(ToolFamily::Input)] = std::make_unique<InputTools>(*this);
+    families_[static_cast<std::size_t>(ToolFamily::Adjust)] = std::move(adjust);
+    families_[static_cast<std::size_t>(ToolFamily::Delete)] = std::make_unique<DeleteTools>(*this);
+    families_[static_cast<std::size_t>(ToolFamily::Pick)] = std::make_unique<PickTools>(*this);
+    families_[static_cast<std::size_t>(ToolFamily::Zoom)] = std::make_unique<ZoomTools>(*this);
+}
+
+Interaction::~Interaction() = default;
+
+ToolStep::ToolStep(Interaction& in)
+    : in_(in), ed_(in.ed_), doc_(in.doc_), settings_(in.settings_), port_(in.port_), options(in.options),
+      uCommand_(in.uCommand_), pending_(in.pending_), snapOrigin_(in.snapOrigin_)
+{
+}
+
+void ToolStep::TakeBack(TDPoint P, int n, std::int32_t colour, bool restart)
+{
+    ed_.DropLastInputPoint();
+    EndTrace();
+    Redraw();
+    if (restart)
+        StartTrace(TraceKind::Line, P, Q(n - 1), {}, colour);
+}
+
+void ToolStep::Abandon()
+{
+    ed_.ClearInput();
+    EndTrace();
+}
+
+void ToolStep::ChooseDistance(TDPoint P)
+{
+    ed_.SelectDistance(SearchDistanceNo(doc_, P, Scale()));
+    SetCalcu();
+    Redraw();
+}
+
+void ToolStep::ChooseArea(TDPoint P)
+{
+    std::int32_t vertex = -1;
+    ed_.SelectSpace(SearchSpacePointNo(doc_, P, false, Scale(), vertex));
+    SetCalcu();
+    Redraw();
 }
 
 // --- small helpers ----------------------------------------------------------------------
@@ -79,7 +125,7 @@ bool Interaction::Refuse(OutlineFault fault)
 void Interaction::SetStatusBar()
 {
     Guard("SetStatusBar", [&] {
-        if (uCommand_ == ucNone && sizesWanted_)
+        if (uCommand_ == uCommand::None && sizesWanted_)
             port_.SetStatusText(2, SizesPrompt());
         else if (const auto text = PromptText(uCommand_, doc_.InputCount(), options.polygon))
             port_.SetStatusText(2, refusal_.empty() ? *text : *text + "　" + refusal_);
@@ -97,6 +143,7 @@ void Interaction::EnterCommand(uCommand mode)
 {
     EndTool();
     uCommand_ = mode;
+    Family().Activate();
     refusal_.clear();
     sizesWanted_ = false;
     SetStatusBar();
@@ -148,309 +195,49 @@ void Interaction::RightClick(TDPoint P, std::optional<TDPoint> press)
     DrawTrace(Snap(P));
 }
 
-// --- left clicks ---------------------------------------------------------------------------------
+// --- clicks --------------------------------------------------------------------------------------
+
+ToolStep& Interaction::Family() const
+{
+    return *families_[static_cast<std::size_t>(Tool(uCommand_).family)];
+}
 
 void Interaction::MouseLeftClick(TDPoint P)
 {
-    GuardWith([&] { return TrailLine("MouseLeftClick", "uCommand", uCommand_); }, [&] {
+    GuardWith([&] { return TrailLine("MouseLeftClick", "uCommand", ModeNumber(uCommand_)); }, [&] {
         refusal_.clear();
-        switch (uCommand_) {
-        case ucBase:
-            LeftBase(P);
-            break;
-        case ucBaseOnePoint: {
-            const ViewState view = port_.View();
-            const TDPoint topLeft = StoW(view, TPoint{0, 0});
-            const TDPoint bottomRight = StoW(view, TPoint{port_.DisplayWidth(), port_.DisplayHeight()});
-            ed_.SetTwoPlanes(SixPointFromClick(pending_, topLeft, bottomRight));
-            port_.PlaneChanged();
-            Finish(ucNone);
-            Redraw();
-            break;
-        }
-        case ucBaseSixPoint:
-            LeftSixPoint(P);
-            break;
-        case ucBaseAdjust:
-            LeftBaseAdjust(P);
-            break;
-        case ucBaseLineW:
-            LeftBaseLine(P, true);
-            break;
-        case ucBaseLineH:
-            LeftBaseLine(P, false);
-            break;
-        case ucBaseLineAdjust:
-            LeftBaseLineAdjust(P);
-            break;
-        case ucBaseUnit:
-            LeftBaseUnit(P);
-            break;
-        case ucBaseUnitAdjust:
-            LeftBaseUnitAdjust(P);
-            break;
-        case ucDistance:
-            LeftDistance(P);
-            break;
-        case ucDistanceDel:
-            LeftDistanceDelete();
-            break;
-        case ucDistanceAdjust:
-            LeftDistanceAdjust(P);
-            break;
-        case ucDistanceHosei:
-            if (doc_.InputCount() == 0) {
-                ed_.SelectDistance(SearchDistanceNo(doc_, pending_, port_.View().DispScale));
-                if (doc_.CurrentDistance > 0) {
-                    ed_.AddInputPoint(pending_);
-                    Redraw();
-                    StartTrace(3, P, doc_.Plane.base.VanishH, {}, settings_.ColorCrossLine);
-                }
-            } else if (doc_.Plane.Distances.Valid(doc_.CurrentDistance)) {
-                ed_.SetDistanceCorrection(doc_.CurrentDistance, pending_);
-                SetCalcu();
-                Finish(uCommand_);
-                Redraw();
-            }
-            break;
-        case ucDistanceHoseiDel: {
-            ed_.SelectDistance(SearchDistanceNo(doc_, pending_, port_.View().DispScale));
-            if (doc_.CurrentDistance > 0) {
-                ed_.SetDistanceCorrection(doc_.CurrentDistance, std::nullopt);
-                SetCalcu();
-                Finish(uCommand_);
-                Redraw();
-            }
-            break;
-        }
-        case ucSpaceAdd:
-        case ucSpaceSub:
-            if (options.polygon)
-                LeftSpacePolygon(P);
-            else
-                LeftSpace(P);
-            break;
-        case ucSpaceDel:
-            LeftSpaceDelete();
-            break;
-        case ucSpaceAdjust:
-            LeftSpaceAdjust(P);
-            break;
-        case ucSpaceSlant: {
-            std::int32_t vertex = -1;
-            ed_.SelectSpace(SearchSpacePointNo(doc_, pending_, false, port_.View().DispScale, vertex));
-            SetCalcu();
-            if (doc_.CurrentSpace > 0) {
-                const TSpace& s = doc_.Plane.Spaces[doc_.CurrentSpace];
-                // Closing the dialog without OK keeps the angles, and the photo
-                // counts as changed all the same.
-                const auto texts = port_.SlopeDialog(s.slantV, s.slantH, WtoS(port_.View(), P));
-                ed_.SetSlope(doc_.CurrentSpace, texts ? StrToVal(texts->first) : s.slantV,
-                             texts ? StrToVal(texts->second) : s.slantH);
-                SetCalcu();
-                Redraw();
-            }
-            break;
-        }
-        case ucSpaceHosei:
-            if (doc_.InputCount() == 0) {
-                std::int32_t vertex = -1;
-                ed_.SelectSpace(SearchSpacePointNo(doc_, pending_, false, port_.View().DispScale, vertex));
-                if (doc_.CurrentSpace > 0) {
-                    ed_.AddInputPoint(pending_);
-                    Redraw();
-                    StartTrace(3, P, doc_.Plane.base.VanishH, {}, settings_.ColorCrossLine);
-                }
-            } else if (doc_.Plane.Spaces.Valid(doc_.CurrentSpace)) {
-                ed_.SetSpaceCorrection(doc_.CurrentSpace, pending_);
-                SetCalcu();
-                Finish(uCommand_);
-                Redraw();
-            }
-            break;
-        case ucSpaceHoseiDel: {
-            std::int32_t vertex = -1;
-            ed_.SelectSpace(SearchSpacePointNo(doc_, pending_, false, port_.View().DispScale, vertex));
-            if (doc_.CurrentSpace > 0) {
-                ed_.SetSpaceCorrection(doc_.CurrentSpace, std::nullopt);
-                SetCalcu();
-                Finish(uCommand_);
-                Redraw();
-            }
-            break;
-        }
-        case ucSpaceNameUpd: {
-            std::int32_t vertex = -1;
-            const std::int32_t k = SearchSpacePointNo(doc_, pending_, false, port_.View().DispScale, vertex);
-            if (k > 0) {
-                const std::string name =
-                    AreaNameFromUtf8(port_.RenameArea(Tx("Tools", "名称入力"), Tx("Tools", "名称"), Cp932ToUtf8(doc_.Plane.Spaces[k].name)));
-                ed_.SetSpaceName(k, name);
-                Redraw();
-                SetCalcu();
-                Finish(uCommand_);
-            }
-            break;
-        }
-        case ucCrossLine:
-            ed_.SetCrossLine(pending_);
-            Recalculate();
-            Finish(ucNone);
-            Redraw();
-            break;
-        case ucImageFix:
-            LeftImageFix(P);
-            break;
-        case ucCheck:
-            LeftCheck(P);
-            break;
-        case ucCheckDel:
-            LeftCheckDelete();
-            break;
-        case ucZoomUp:
-            port_.ZoomUp(P, 3, 2.0);
-            break;
-        case ucZoomDown:
-            port_.ZoomDown(P, 3, 0.5);
-            break;
-        default:
-            break;
-        }
+        Family().LeftClick(P);
         SetStatusBar();
     });
 }
 
-// --- right clicks --------------------------------------------------------------------------------
-
 void Interaction::MouseRightClick(TDPoint P)
 {
-    GuardWith([&] { return TrailLine("MouseRightClick", "uCommand", uCommand_); }, [&] {
+    GuardWith([&] { return TrailLine("MouseRightClick", "uCommand", ModeNumber(uCommand_)); }, [&] {
         refusal_.clear();
-        const int n = doc_.InputCount();
-        const double scale = port_.View().DispScale;
-        std::int32_t vertex = -1;
-        auto takeBack = [&](std::int32_t colour, bool restart) {
-            ed_.DropLastInputPoint();
-            EndTrace();
-            Redraw();
-            if (restart)
-                StartTrace(3, P, Q(n - 1), {}, colour);
-        };
-        auto abandon = [&] {
-            ed_.ClearInput();
-            EndTrace();
-        };
-        switch (uCommand_) {
-        case ucBase:
-            if (n >= 1)
-                takeBack(settings_.ColorBase, n - 1 >= 1);
-            break;
-        case ucBaseSixPoint:
-            if (n >= 1)
-                takeBack(settings_.ColorBase, (n - 1) % 2 == 1);
-            break;
-        case ucBaseLineW:
-        case ucBaseLineH:
-        case ucBaseUnit:
-        case ucImageFix:
-        case ucCheck:
-            if (n > 0)
-                abandon();
-            break;
-        case ucDistance:
-            if (n > 0) {
-                ed_.EndOpenChain();
-                abandon();
-                if (options.continuous) {
-                    SetCommand(uCommand_);
-                    Redraw();
-                }
-                break;
-            }
-            [[fallthrough]];
-        case ucDistanceHosei:
-            if (n == 0) {
-                ed_.SelectDistance(SearchDistanceNo(doc_, P, scale));
-                SetCalcu();
-                Redraw();
-            } else {
-                abandon();
-            }
-            break;
-        case ucSpaceHosei:
-            if (n == 1) {
-                abandon();
-                break;
-            }
-            [[fallthrough]];
-        case ucSpaceSlant:
-            if (n == 0) {
-                ed_.SelectSpace(SearchSpacePointNo(doc_, P, false, scale, vertex));
-                SetCalcu();
-                Redraw();
-            }
-            break;
-        case ucSpaceAdd:
-        case ucSpaceSub: {
-            const std::int32_t colour = uCommand_ == ucSpaceAdd ? settings_.ColorSpaceAdd : settings_.ColorSpaceSub;
-            if (n == 0) {
-                ed_.SelectSpace(SearchSpacePointNo(doc_, P, false, scale, vertex));
-                SetCalcu();
-                Redraw();
-            } else if (options.polygon) {
-                takeBack(colour, n - 1 >= 1);
-            } else {
-                abandon();
-            }
-            break;
-        }
-        case ucCrossLine:
-            SetCommand(ucNone);
-            Redraw();
-            break;
-        case ucBaseAdjust:
-        case ucBaseLineAdjust:
-        case ucBaseUnitAdjust:
-            if (n >= 1) {
-                abandon();
-                Redraw();
-            }
-            break;
-        case ucDistanceDel:
-            ed_.SelectDistance(SearchDistanceNo(doc_, P, scale));
-            SetCalcu();
-            Redraw();
-            break;
-        case ucDistanceAdjust:
-            if (n >= 1) {
-                abandon();
-                Redraw();
-            } else {
-                ed_.SelectDistance(SearchDistanceNo(doc_, P, scale));
-                SetCalcu();
-                Redraw();
-            }
-            break;
-        case ucSpaceDel:
-            ed_.SelectSpace(SearchSpacePointNo(doc_, P, false, scale, vertex));
-            SetCalcu();
-            Redraw();
-            break;
-        case ucSpaceAdjust:
-            if (n >= 1) {
-                abandon();
-                Redraw();
-            } else {
-                ed_.SelectSpace(SearchSpacePointNo(doc_, P, false, scale, vertex));
-                SetCalcu();
-                Redraw();
-            }
-            break;
-        default:
-            break;
-        }
+        Family().RightClick(P);
         SetStatusBar();
     });
+}
+
+int Interaction::PickedBaseCorner() const
+{
+    return adjust_->PickedBaseCorner();
+}
+
+bool Interaction::PickedBaseFar() const
+{
+    return adjust_->PickedBaseFar();
+}
+
+std::int32_t Interaction::PickedVertex() const
+{
+    return adjust_->PickedVertex();
+}
+
+std::int32_t Interaction::LinkedDistance() const
+{
+    return adjust_->LinkedDistance();
 }
 
 } // namespace kvx

@@ -12,11 +12,37 @@
 #include "interact/window_port.h"
 #include "measure/model.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace kvx {
+
+// The rubber band a tool draws from the points it has to the pointer.  The
+// numbers are those the error trail records for a band.
+enum class TraceKind : std::uint8_t {
+    None = 0,
+    LineH = 1,            // a line held to the plane's H direction (a base line H)
+    LineW = 2,            // a line held to the plane's W direction (a base line W)
+    Line = 3,             // a free line; Shift squares it to the plane
+    Corner = 4,           // a moved point with its two neighbours; Shift squares it at the point
+    EndlessLine = 5,      // the line through two points, drawn far beyond both
+    ImageRect = 6,        // a rectangle along the photo's axes (the image range)
+    PlaneRect = 7,        // a rectangle of the plane, its edges toward the vanishing points
+    PlaneRectCorner = 8,  // the same with a moved corner; Shift squares it at the corner
+};
+
+// A drag with both buttons, by where it heads: right and down frames a window
+// to zoom to, up and right shows the whole photo, any other way goes back.
+enum class Gesture : std::uint8_t { None = 0, ZoomWindow = 1, ZoomPrevious = 2, ZoomAll = 3 };
+
+// The mouse buttons held on the photo.
+enum class Buttons : std::uint8_t { None = 0, Left = 1, Right = 2, Both = 3 };
+
+class ToolStep;
+class AdjustTools;
 
 // The check boxes the tools read.
 struct ToolOptions {
@@ -33,6 +59,9 @@ std::optional<double> AskKnownLength(WindowPort& port, const std::string& ask, c
 class Interaction {
 public:
     Interaction(Editor& editor, const TAppSettings& settings, WindowPort& port);
+    ~Interaction();
+    Interaction(const Interaction&) = delete;
+    Interaction& operator=(const Interaction&) = delete;
 
     ToolOptions options;
     // A corner of the photo near an image point, when the reference's
@@ -77,38 +106,35 @@ public:
     void MouseLeftClick(TDPoint P);
     void MouseRightClick(TDPoint P);
 
-    void StartTrace(int mode, TDPoint P, TDPoint anchor, TDPoint third, std::int32_t colour);
+    void StartTrace(TraceKind kind, TDPoint P, TDPoint anchor, TDPoint third, std::int32_t colour);
     void EndTrace();
     void DrawTrace(TDPoint P);
 
     // State the overlay and tests read.
-    int TMode() const { return tMode_; }
-    int GestureState() const { return gesture_; }
-    int ButtonState() const { return buttons_; }
+    TraceKind TMode() const { return tMode_; }
+    Gesture GestureState() const { return gesture_; }
+    Buttons ButtonState() const { return buttons_; }
     TDPoint PointerPoint() const { return pointer_; }
     TDPoint TraceAnchor() const { return traceAnchor_; }
-    int PickedBaseCorner() const { return pickedBaseCorner_; }
-    bool PickedBaseFar() const { return pickedBaseFar_; }
-    std::int32_t PickedVertex() const { return pickedVertex_; }
-    std::int32_t LinkedDistance() const { return linkedDistance_; }
+    int PickedBaseCorner() const;
+    bool PickedBaseFar() const;
+    std::int32_t PickedVertex() const;
+    std::int32_t LinkedDistance() const;
 
 private:
+    // The families of tools work in this state through the steps it passes on.
+    friend class ToolStep;
+    ToolStep& Family() const;
+
     TDPoint Snap(TDPoint P) const;
     bool MouseMoveAction(TDPoint P);
-    void DrawGesture(int gesture, TDPoint trace);
-    void DrawXor(int mode, TDPoint P, TDPoint anchor, TDPoint third, std::int32_t colour);
+    void DrawGesture(Gesture gesture, TDPoint trace);
+    void DrawXor(TraceKind kind, TDPoint P, TDPoint anchor, TDPoint third, std::int32_t colour);
     TDPoint StoWPoint(TPoint s) const;
     // The mark under image point P with its value and uncertainty, for the
     // status line; empty when the pointer is on none.
     std::string PointedMark(TDPoint P) const;
     double Radius() const;
-    bool Accepts(TDPoint a, TDPoint b) const { return Distance(a, b) > 0; }
-    // A click of a command that draws its rubber band from the last point:
-    // the first click takes its point and starts the band (after the plane
-    // follow when follow is set); a later one is refused when it repeats the
-    // last point.
-    enum class BandStep { First, Refused, Next };
-    BandStep BandClick(TDPoint P, int traceMode, std::int32_t colour, bool follow);
     TDPoint Q(int i) const;  // Q[1..n] accepted, Q[n + 1] the pending press point
     void PlaneFollow(TDPoint P, bool alwaysRefresh = false);
     void Finish(uCommand mode);
@@ -117,54 +143,32 @@ private:
     // Refuses the click when outline q is no usable outline: the tool stays where
     // it is and its prompt says why.  True when refused.
     bool Refuse(OutlineFault fault);
-
-    void LeftBase(TDPoint P);
-    void LeftSixPoint(TDPoint P);
     // After a reference closed: the prompt and the focus go to its W and H.
     void AskForSizes();
-    void LeftBaseLine(TDPoint P, bool w);
-    void LeftBaseUnit(TDPoint P);
-    void LeftDistance(TDPoint P);
-    void LeftSpace(TDPoint P);
-    void LeftSpacePolygon(TDPoint P);
-    void NewSpace(std::vector<TDPoint> outline);
-    void LeftBaseAdjust(TDPoint P);
-    void LeftBaseLineAdjust(TDPoint P);
-    void LeftBaseUnitAdjust(TDPoint P);
-    void LeftDistanceAdjust(TDPoint P);
-    void LeftSpaceAdjust(TDPoint P);
-    void LeftDistanceDelete();
-    void LeftSpaceDelete();
-    void LeftImageFix(TDPoint P);
-    void LeftCheck(TDPoint P);
-    void LeftCheckDelete();
 
     Editor& ed_;
     const Document& doc_;
     const TAppSettings& settings_;
     WindowPort& port_;
 
-    uCommand uCommand_ = ucNone;
-    int buttons_ = 0;
-    int gesture_ = 0;
+    uCommand uCommand_ = uCommand::None;
+    Buttons buttons_ = Buttons::None;
+    Gesture gesture_ = Gesture::None;
     TDPoint press_;
     TDPoint pointer_;
     TDPoint tracePoint_{0, 0};
     TDPoint pending_;  // the press point being released, snapped
-    int tMode_ = 0;
-    int drawnTMode_ = 0;
+    TraceKind tMode_ = TraceKind::None;
+    TraceKind drawnTMode_ = TraceKind::None;
     std::int32_t traceColor_ = 0;
     TDPoint traceAnchor_;
     TDPoint traceThird_;
     TDPoint snapOrigin_;
 
-    int pickedBaseCorner_ = 0;
-    bool pickedBaseFar_ = false;
-    int pickedLineEnd_ = 0;
-    int pickedUnitCorner_ = 0;
-    int pickedDistanceEnd_ = 0;
-    std::int32_t linkedDistance_ = 0;
-    std::int32_t pickedVertex_ = -1;
+    // One of each family, by ToolFamily; the adjusting tools also answer the
+    // overlay's and the tests' questions about what they picked.
+    std::array<std::unique_ptr<ToolStep>, 6> families_;
+    AdjustTools* adjust_ = nullptr;
     std::string refusal_;  // why the last click was not taken, after the prompt
     // A reference just closed: the prompt asks for its W and H until the next tool.
     bool sizesWanted_ = false;

@@ -15,6 +15,7 @@
 #include "measure/uncertainty.h"
 #include "base/translate.h"
 #include "interact/commands.h"
+#include "interact/tool_table.h"
 #include "base/error_trail.h"
 
 #include <algorithm>
@@ -32,53 +33,53 @@ TDPoint Interaction::Snap(TDPoint P) const
 {
     // The reference's corners on the photo's corners; Shift's straight
     // lines go first.
-    if (cornerSnap && (uCommand_ == ucBase || uCommand_ == ucBaseAdjust) && !port_.ShiftHeld())
+    if (cornerSnap && Tool(uCommand_).snapsToCorners && !port_.ShiftHeld())
         if (const std::optional<TDPoint> corner = cornerSnap(P))
             return *corner;
     switch (tMode_) {
-    case 1:
+    case TraceKind::LineH:
         return GetOrthYPoint(doc_, traceAnchor_, P);
-    case 2:
+    case TraceKind::LineW:
         return GetOrthXPoint(doc_, traceAnchor_, P);
-    case 3:
+    case TraceKind::Line:
         return port_.ShiftHeld() ? GetOrthPoint(doc_, traceAnchor_, P) : P;
-    case 4:
-    case 8:
+    case TraceKind::Corner:
+    case TraceKind::PlaneRectCorner:
         return port_.ShiftHeld() ? GetOrthPoint(doc_, snapOrigin_, P) : P;
     default:
         return P;
     }
 }
 
-void Interaction::DrawXor(int mode, TDPoint P, TDPoint anchor, TDPoint third, std::int32_t colour)
+void Interaction::DrawXor(TraceKind kind, TDPoint P, TDPoint anchor, TDPoint third, std::int32_t colour)
 {
-    GuardWith([&] { return TrailLine("DrawXor", "TMode", mode); }, [&] {
+    GuardWith([&] { return TrailLine("DrawXor", "TMode", static_cast<int>(kind)); }, [&] {
         TraceFigure f;
         f.colour = colour;
         auto line = [&](TDPoint a, TDPoint b) { f.lines.push_back({a, b}); };
-        switch (mode) {
-        case 1:
-        case 2:
-        case 3:
+        switch (kind) {
+        case TraceKind::LineH:
+        case TraceKind::LineW:
+        case TraceKind::Line:
             line(anchor, P);
             break;
-        case 4:
+        case TraceKind::Corner:
             line(P, anchor);
             line(P, third);
             break;
-        case 5: {
+        case TraceKind::EndlessLine: {
             const double ext = kEndlessLine / port_.View().DispScale;
             line(Polar(anchor, Angle(P, anchor), ext), Polar(P, Angle(anchor, P), ext));
             break;
         }
-        case 6:
+        case TraceKind::ImageRect:
             line(anchor, {P.x, anchor.y});
             line({P.x, anchor.y}, P);
             line(P, {anchor.x, P.y});
             line({anchor.x, P.y}, anchor);
             break;
-        case 7:
-        case 8: {
+        case TraceKind::PlaneRect:
+        case TraceKind::PlaneRectCorner: {
             const TBaseBlock& b = doc_.Plane.base;
             const auto s1 = IntersPoint(b.VanishW, P, b.VanishH, anchor);
             const auto s2 = IntersPoint(b.VanishW, anchor, b.VanishH, P);
@@ -90,7 +91,7 @@ void Interaction::DrawXor(int mode, TDPoint P, TDPoint anchor, TDPoint third, st
             line(*s2, P);
             break;
         }
-        default:
+        case TraceKind::None:
             return;
         }
         port_.ShowFigure(FigureSlot::Trace, f);
@@ -137,7 +138,7 @@ void Interaction::DrawTrace(TDPoint P)
         port_.SetStatusText(0, nowhere ? std::string() : FormatPointer(P) + PointedMark(P));
         if (tracePoint_.x >= 0 && tracePoint_.y >= 0)
             port_.ShowFigure(FigureSlot::Trace, std::nullopt);
-        drawnTMode_ = 0;
+        drawnTMode_ = TraceKind::None;
         if (P.x >= 0 && P.y >= 0) {
             P = Snap(P);
             DrawXor(tMode_, P, traceAnchor_, traceThird_, traceColor_);
@@ -147,12 +148,12 @@ void Interaction::DrawTrace(TDPoint P)
     });
 }
 
-void Interaction::StartTrace(int mode, TDPoint P, TDPoint anchor, TDPoint third, std::int32_t colour)
+void Interaction::StartTrace(TraceKind kind, TDPoint P, TDPoint anchor, TDPoint third, std::int32_t colour)
 {
     Guard("StartTrace", [&] {
         // A figure still shown goes with the new one.
         port_.ShowFigure(FigureSlot::Trace, std::nullopt);
-        tMode_ = mode;
+        tMode_ = kind;
         traceColor_ = colour;
         traceAnchor_ = anchor;
         traceThird_ = third;
@@ -164,16 +165,16 @@ void Interaction::StartTrace(int mode, TDPoint P, TDPoint anchor, TDPoint third,
 void Interaction::EndTrace()
 {
     Guard("EndTrace", [&] {
-        tMode_ = 0;
+        tMode_ = TraceKind::None;
         DrawTrace({-1, -1});
     });
 }
 
 // --- the pointer pipeline ---------------------------------------------------------------------
 
-void Interaction::DrawGesture(int gesture, TDPoint trace)
+void Interaction::DrawGesture(Gesture gesture, TDPoint trace)
 {
-    if (gesture == 0) {
+    if (gesture == Gesture::None) {
         port_.ShowFigure(FigureSlot::Gesture, std::nullopt);
         return;
     }
@@ -189,9 +190,9 @@ void Interaction::DrawGesture(int gesture, TDPoint trace)
         f.lines.push_back({q, TDPoint{p.x, q.y}});
         f.lines.push_back({TDPoint{p.x, q.y}, p});
     };
-    if (gesture == 1) {
+    if (gesture == Gesture::ZoomWindow) {
         rect(S, WtoS(view, trace));
-    } else if (gesture == 2) {
+    } else if (gesture == Gesture::ZoomPrevious) {
         rect(S, Polar(S, 225, 30));
     } else {
         const TPoint corner = Polar(S, 315, 50);
@@ -204,14 +205,14 @@ void Interaction::DrawGesture(int gesture, TDPoint trace)
 bool Interaction::MouseMoveAction(TDPoint P)
 {
     return Guard("MouseMoveAction", [&] {
-        DrawGesture(0, tracePoint_);
-        if (buttons_ == 0)
+        DrawGesture(Gesture::None, tracePoint_);
+        if (buttons_ == Buttons::None)
             return true;
-        if (buttons_ == 3 || gesture_ != 0) {
+        if (buttons_ == Buttons::Both || gesture_ != Gesture::None) {
             const double d = Distance(press_, P);
             if (d > kGestureRadius / port_.View().DispScale) {
                 const int sector = static_cast<int>(std::floor(Angle(press_, P) / 90.0));
-                gesture_ = sector == 0 ? 1 : (sector == 3 ? 3 : 2);
+                gesture_ = sector == 0 ? Gesture::ZoomWindow : (sector == 3 ? Gesture::ZoomAll : Gesture::ZoomPrevious);
             }
         }
         DrawGesture(gesture_, P);
@@ -238,14 +239,14 @@ void Interaction::MouseUp(TPoint screen, bool left, bool right)
 void Interaction::PointerDown(TDPoint image, bool left, bool right)
 {
     Guard("Ik5Disp1MouseDown", [&] {
-        if (buttons_ == 0)
+        if (buttons_ == Buttons::None)
             DrawTrace({-1, -1});
         pointer_ = image;
-        if (buttons_ == 0) {
+        if (buttons_ == Buttons::None) {
             press_ = pointer_;
             pending_ = Snap(pointer_);
         }
-        buttons_ = left && right ? 3 : (right ? 2 : (left ? 1 : 0));
+        buttons_ = left && right ? Buttons::Both : (right ? Buttons::Right : (left ? Buttons::Left : Buttons::None));
         MouseMoveAction(pointer_);
     });
 }
@@ -264,13 +265,13 @@ void Interaction::PointerUp(TDPoint image, bool left, bool right)
     Guard("Ik5Disp1MouseUp", [&] {
         pointer_ = image;
         if (right && !left)
-            buttons_ = buttons_ == 2 ? 0 : (buttons_ == 3 ? 1 : buttons_);
+            buttons_ = buttons_ == Buttons::Right ? Buttons::None : (buttons_ == Buttons::Both ? Buttons::Left : buttons_);
         else if (left && !right)
-            buttons_ = buttons_ == 1 ? 0 : (buttons_ == 3 ? 2 : buttons_);
+            buttons_ = buttons_ == Buttons::Left ? Buttons::None : (buttons_ == Buttons::Both ? Buttons::Right : buttons_);
         MouseMoveAction(pointer_);
-        if (buttons_ != 0)
+        if (buttons_ != Buttons::None)
             return;
-        if (gesture_ == 0) {
+        if (gesture_ == Gesture::None) {
             const TDPoint P = Snap(pointer_);
             if (right)
                 MouseRightClick(P);
@@ -279,13 +280,13 @@ void Interaction::PointerUp(TDPoint image, bool left, bool right)
             DrawTrace(P);
             return;
         }
-        const int gesture = gesture_;
-        gesture_ = 0;
-        DrawGesture(0, tracePoint_);
+        const Gesture gesture = gesture_;
+        gesture_ = Gesture::None;
+        DrawGesture(Gesture::None, tracePoint_);
         tracePoint_ = {-1, -1};
-        if (gesture == 1)
+        if (gesture == Gesture::ZoomWindow)
             port_.ZoomWindow(press_, pointer_);
-        else if (gesture == 2)
+        else if (gesture == Gesture::ZoomPrevious)
             port_.ZoomPre();
         else
             port_.ZoomAll();

@@ -2,22 +2,11 @@
 
 #include "base/tool_mode.h"
 #include "base/translate.h"
+#include "interact/tool_table.h"
+
+#include <algorithm>
 
 namespace kvx {
-
-namespace {
-
-struct Prompt {
-    std::string first;  // n = 0
-    std::string more;   // n >= 1
-};
-
-std::string Pick(const Prompt& p, int n)
-{
-    return n >= 1 ? p.more : p.first;
-}
-
-} // namespace
 
 std::string SizesPrompt()
 {
@@ -26,94 +15,40 @@ std::string SizesPrompt()
 
 std::optional<std::string> PromptText(uCommand mode, int n, bool polygon)
 {
+    const ToolSpec& tool = Tool(mode);
+    // A value no mode has gets no prompt, not the prompt of no tool.
+    if (tool.mode != mode)
+        return std::nullopt;
+    switch (tool.prompt) {
+    case PromptForm::Keep:
+        return std::nullopt;
+    case PromptForm::Empty:
+        return std::string();
+    case PromptForm::One:
+        return Tx("Prompts", tool.first);
+    case PromptForm::TwoSteps:
+        return Tx("Prompts", n >= 1 ? tool.more : tool.first);
+    case PromptForm::Own:
+        break;
+    }
     const std::string kSixPieces[] = {Tx("Prompts", "中心線（上）をマウス㊧ボタンで指示"), Tx("Prompts", "中心線（下）"), Tx("Prompts", "左基準線（上）"),
                                              Tx("Prompts", "左基準線（下）"), Tx("Prompts", "右基準線（上）"), Tx("Prompts", "右基準線（下）")};
     switch (mode) {
-    case ucNone:
-        return std::string();
-    case ucBase:
+    case uCommand::Base:
         return Tx("Prompts", "[基準矩形を設定する]　基準となる矩形をマウス㊧ボタンで指示[") + std::to_string(n + 1) +
                (n == 0 ? Tx("Prompts", "点目]") : Tx("Prompts", "点目]。㊨ボタンで前点のやり直し"));
-    case ucBaseOnePoint:
-        return std::string(Tx("Prompts", "[基準矩形を設定する]　基準をマウス㊧ボタンで指示"));
-    case ucBaseSixPoint:
+    case uCommand::BaseSixPoint:
         return std::string(Tx("Prompts", "[基準（６点入力）を設定する]　基準となる")) + kSixPieces[std::min(std::max(n, 0), 5)] +
                (n >= 1 ? Tx("Prompts", "をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し") : "");
-    case ucBaseAdjust:
-        return Pick({Tx("Prompts", "[基準矩形を調整する]　調整する基準矩形の頂点をマウス㊧ボタンで指示"),
-                     Tx("Prompts", "[基準矩形を調整する]　調整後の基準矩形の頂点位置をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで前点のやり直し")},
-                    n);
-    case ucBaseLineW:
-        return Pick({Tx("Prompts", "[計測基準Ｗを設定する]　計測基準Ｗとなる端点の位置をマウス㊧ボタンで指示"),
-                     Tx("Prompts", "[計測基準Ｗを設定する]　計測基準Ｗとなるもう一方の端点の位置をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し")},
-                    n);
-    case ucBaseLineH:
-        return Pick({Tx("Prompts", "[計測基準Ｈを設定する]　計測基準Ｈとなる端点の位置をマウス㊧ボタンで指示"),
-                     Tx("Prompts", "[計測基準Ｈを設定する]　計測基準Ｈとなるもう一方の端点の位置をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し")},
-                    n);
-    case ucBaseLineAdjust:
-        return Pick({Tx("Prompts", "[計測基準ＷＨを調整する]　調整する計測基準ＷＨの端点をマウス㊧ボタンで指示"),
-                     Tx("Prompts", "[計測基準ＷＨを調整する]　調整後の計測基準ＷＨの端点をマウス㊧ボタンで指示。㊨ボタンでやり直し")},
-                    n);
-    case ucBaseUnit:
-        return Pick({Tx("Prompts", "[計測基準を設定する]　計測基準となる矩形の頂点をマウス㊧ボタンで指示"),
-                     Tx("Prompts", "[計測基準を設定する]　計測基準となる矩形の対角をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し")},
-                    n);
-    case ucBaseUnitAdjust:
-        return Pick({Tx("Prompts", "[計測基準を調整する]　調整する計測基準の端点をマウス㊧ボタンで指示"),
-                     Tx("Prompts", "[計測基準を調整する]　調整後の計測基準の端点をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンでやり直し")},
-                    n);
-    case ucDistance:
-        return Pick({Tx("Prompts", "[距離を求める・２点間の距離を求める]　求めたい距離の端点の位置をマウス㊧ボタンで指示"),
-                     Tx("Prompts", "[距離を求める・２点間の距離を求める]　求めたい距離のもう一方の端点の位置をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで１点目のやり直し")},
-                    n);
-    case ucDistanceDel:
-        return std::string(Tx("Prompts", "[距離を求める・削除する]　削除したい距離をマウス㊧ボタンで指示"));
-    case ucDistanceAdjust:
-        return Pick({Tx("Prompts", "[距離を求める・２点間を調整する]　調整する距離の端点をマウス㊧ボタンで指示"),
-                     Tx("Prompts", "[距離を求める・２点間を調整する]　調整後の距離の端点をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンでやり直し")},
-                    n);
-    case ucDistanceHosei:
-        return Pick({Tx("Prompts", "[距離を求める・遠近補正する]　遠近補正する距離をマウス㊧ボタンで指示"),
-                     Tx("Prompts", "[距離を求める・遠近補正する]　遠近補正する距離の側面投影位置をマウス㊧ボタンで指示。㊨ボタンでやり直し")},
-                    n);
-    case ucDistanceHoseiDel:
-        return std::string(Tx("Prompts", "[距離を求める・遠近補正を解除する]　遠近補正を解除する距離をマウス㊧ボタンで指示"));
-    case ucSpaceAdd:
-    case ucSpaceSub: {
-        const std::string tool = mode == ucSpaceAdd ? Tx("Prompts", "[面積を求める・加算]　") : Tx("Prompts", "[面積を求める・減算]　");
+    case uCommand::SpaceAdd:
+    case uCommand::SpaceSub: {
+        const std::string heading = mode == uCommand::SpaceAdd ? Tx("Prompts", "[面積を求める・加算]　") : Tx("Prompts", "[面積を求める・減算]　");
         if (polygon)
-            return tool + (n == 0 ? Tx("Prompts", "求めたい面積の範囲をマウス㊧ボタンで指示")
+            return heading + (n == 0 ? Tx("Prompts", "求めたい面積の範囲をマウス㊧ボタンで指示")
                                   : Tx("Prompts", "求めたい面積の範囲をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで前点のやり直し"));
-        return tool + (n == 0 ? Tx("Prompts", "求めたい面積矩形の頂点をマウス㊧ボタンで指示")
+        return heading + (n == 0 ? Tx("Prompts", "求めたい面積矩形の頂点をマウス㊧ボタンで指示")
                               : Tx("Prompts", "求めたい面積矩形の対角をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し"));
     }
-    case ucSpaceDel:
-        return std::string(Tx("Prompts", "[面積を求める・範囲を削除する]　削除したい面積の範囲をマウス㊧ボタンで指示"));
-    case ucSpaceAdjust:
-        return Pick({Tx("Prompts", "[面積を求める・範囲を調整する]　調整する面積形状の頂点をマウス㊧ボタンで指示"),
-                     Tx("Prompts", "[面積を求める・範囲を調整する]　調整後の面積形状の頂点位置をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンでやり直し")},
-                    n);
-    case ucSpaceSlant:
-        return std::string(Tx("Prompts", "[面積を求める・傾斜設定]　傾斜設定する面積をマウス㊧ボタンで指示"));
-    case ucSpaceHosei:
-        return Pick({Tx("Prompts", "[面積を求める・遠近補正する]　遠近補正する面積をマウス㊧ボタンで指示"),
-                     Tx("Prompts", "[面積を求める・遠近補正する]　遠近補正する面積の側面投影位置をマウス㊧ボタンで指示。㊨ボタンでやり直し")},
-                    n);
-    case ucSpaceHoseiDel:
-        return std::string(Tx("Prompts", "[面積を求める・遠近補正を解除する]　遠近補正を解除する面積をマウス㊧ボタンで指示"));
-    case ucCrossLine:
-        return std::string(Tx("Prompts", "[基準矩形の交線]　設定１と設定２の基準矩形の交線を㊧ボタンで指示。㊨ボタンでキャンセル"));
-    case ucCheck:
-        return Pick({Tx("Prompts", "[検証距離]　実際の長さが分かっている距離の端点をマウス㊧ボタンで指示"),
-                     Tx("Prompts", "[検証距離]　もう一方の端点をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで１点目のやり直し")},
-                    n);
-    case ucCheckDel:
-        return std::string(Tx("Prompts", "[検証距離・削除する]　削除したい検証距離をマウス㊧ボタンで指示"));
-    case ucImageFix:
-        return Pick({Tx("Prompts", "[画像範囲]　必要とする画像の範囲をマウス㊧ボタンで指示"),
-                     Tx("Prompts", "[画像範囲]　必要とする画像の範囲をマウス㊧ボタンで指示。㊨ボタンで１点目のやり直し")},
-                    n);
     default:
         return std::nullopt;
     }

@@ -2,6 +2,7 @@
 
 #include "base/translate.h"
 #include "interact/interaction.h"
+#include "interact/tool_families.h"
 
 #include "interact/interaction_detail.h"
 #include "interact/hit_test.h"
@@ -24,7 +25,94 @@ using namespace interaction_detail;
 
 // --- adjustments and deletions -------------------------------------------------------------------
 
-void Interaction::LeftBaseAdjust(TDPoint P)
+void AdjustTools::LeftClick(TDPoint P)
+{
+    switch (uCommand_) {
+    case uCommand::BaseAdjust:
+        LeftBaseAdjust(P);
+        break;
+    case uCommand::BaseLineAdjust:
+        LeftBaseLineAdjust(P);
+        break;
+    case uCommand::BaseUnitAdjust:
+        LeftBaseUnitAdjust(P);
+        break;
+    case uCommand::DistanceAdjust:
+        LeftDistanceAdjust(P);
+        break;
+    case uCommand::SpaceAdjust:
+        LeftSpaceAdjust(P);
+        break;
+    default:
+        break;
+    }
+}
+
+void AdjustTools::RightClick(TDPoint P)
+{
+    // A picked point is let go; with nothing picked, the distance and area
+    // tools choose the mark under the click.
+    if (doc_.InputCount() >= 1) {
+        Abandon();
+        Redraw();
+    } else if (uCommand_ == uCommand::DistanceAdjust) {
+        ChooseDistance(P);
+    } else if (uCommand_ == uCommand::SpaceAdjust) {
+        ChooseArea(P);
+    }
+}
+
+void DeleteTools::LeftClick(TDPoint)
+{
+    switch (uCommand_) {
+    case uCommand::DistanceDel:
+        LeftDistanceDelete();
+        break;
+    case uCommand::SpaceDel:
+        LeftSpaceDelete();
+        break;
+    case uCommand::CheckDel:
+        LeftCheckDelete();
+        break;
+    case uCommand::DistanceHoseiDel:
+        LeftCorrectionDelete(false);
+        break;
+    case uCommand::SpaceHoseiDel:
+        LeftCorrectionDelete(true);
+        break;
+    default:
+        break;
+    }
+}
+
+void DeleteTools::RightClick(TDPoint P)
+{
+    if (uCommand_ == uCommand::DistanceDel)
+        ChooseDistance(P);
+    else if (uCommand_ == uCommand::SpaceDel)
+        ChooseArea(P);
+}
+
+void DeleteTools::LeftCorrectionDelete(bool area)
+{
+    if (area) {
+        std::int32_t vertex = -1;
+        ed_.SelectSpace(SearchSpacePointNo(doc_, pending_, false, Scale(), vertex));
+        if (doc_.CurrentSpace <= 0)
+            return;
+        ed_.SetSpaceCorrection(doc_.CurrentSpace, std::nullopt);
+    } else {
+        ed_.SelectDistance(SearchDistanceNo(doc_, pending_, Scale()));
+        if (doc_.CurrentDistance <= 0)
+            return;
+        ed_.SetDistanceCorrection(doc_.CurrentDistance, std::nullopt);
+    }
+    SetCalcu();
+    Finish(uCommand_);
+    Redraw();
+}
+
+void AdjustTools::LeftBaseAdjust(TDPoint P)
 {
     const TBaseBlock& b = doc_.Plane.base;
     auto far = [&](int k) { return pickedBaseCorner_ > 0 ? Prev(k) : Next(k); };
@@ -37,10 +125,10 @@ void Interaction::LeftBaseAdjust(TDPoint P)
         pickedBaseFar_ = Distance(b.BaseRect[static_cast<std::size_t>(k)], P) > Radius();
         ed_.AddInputPoint(pending_);
         if (pickedBaseFar_) {
-            StartTrace(5, P, b.BaseRect[static_cast<std::size_t>(far(k))], {}, settings_.ColorBase);
+            StartTrace(TraceKind::EndlessLine, P, b.BaseRect[static_cast<std::size_t>(far(k))], {}, settings_.ColorBase);
         } else {
             snapOrigin_ = b.BaseRect[static_cast<std::size_t>(k)];
-            StartTrace(4, P, b.BaseRect[static_cast<std::size_t>(Next(k))], b.BaseRect[static_cast<std::size_t>(Prev(k))],
+            StartTrace(TraceKind::Corner, P, b.BaseRect[static_cast<std::size_t>(Next(k))], b.BaseRect[static_cast<std::size_t>(Prev(k))],
                        settings_.ColorBase);
         }
         return;
@@ -82,7 +170,7 @@ void Interaction::LeftBaseAdjust(TDPoint P)
     port_.ReferenceAdjusted();
 }
 
-void Interaction::LeftBaseLineAdjust(TDPoint P)
+void AdjustTools::LeftBaseLineAdjust(TDPoint P)
 {
     const TBaseBlock& b = doc_.Plane.base;
     if (doc_.InputCount() == 0) {
@@ -104,7 +192,7 @@ void Interaction::LeftBaseLineAdjust(TDPoint P)
         const bool w = pickedLineEnd_ > 0;
         const auto& line = w ? b.BaseLineW : b.BaseLineH;
         const TDPoint fixed = line[std::abs(pickedLineEnd_) == 1 ? 2 : 1];
-        StartTrace(w ? 2 : 1, P, fixed, {}, settings_.ColorBaseLine);
+        StartTrace(w ? TraceKind::LineW : TraceKind::LineH, P, fixed, {}, settings_.ColorBaseLine);
         return;
     }
     if (pickedLineEnd_ == 0)
@@ -116,7 +204,7 @@ void Interaction::LeftBaseLineAdjust(TDPoint P)
     port_.FocusField(w ? InputField::W : InputField::H);
 }
 
-void Interaction::LeftBaseUnitAdjust(TDPoint P)
+void AdjustTools::LeftBaseUnitAdjust(TDPoint P)
 {
     const TBaseBlock& b = doc_.Plane.base;
     if (doc_.InputCount() == 0) {
@@ -128,7 +216,7 @@ void Interaction::LeftBaseUnitAdjust(TDPoint P)
         ed_.AddInputPoint(pending_);
         Redraw();
         snapOrigin_ = b.BaseUnit[static_cast<std::size_t>(pickedUnitCorner_)];
-        StartTrace(8, P, b.BaseUnit[static_cast<std::size_t>(3 - pickedUnitCorner_)], {}, settings_.ColorBaseUnit);
+        StartTrace(TraceKind::PlaneRectCorner, P, b.BaseUnit[static_cast<std::size_t>(3 - pickedUnitCorner_)], {}, settings_.ColorBaseUnit);
         return;
     }
     if (pickedUnitCorner_ > 0) {
@@ -146,7 +234,7 @@ void Interaction::LeftBaseUnitAdjust(TDPoint P)
     }
 }
 
-void Interaction::LeftDistanceAdjust(TDPoint P)
+void AdjustTools::LeftDistanceAdjust(TDPoint P)
 {
     const TPlaneState& plane = doc_.Plane;
     if (doc_.InputCount() == 0) {
@@ -178,11 +266,11 @@ void Interaction::LeftDistanceAdjust(TDPoint P)
         Redraw();
         const TDPoint otherEnd = pickedDistanceEnd_ == 1 ? d.end : d.start;
         if (linkedDistance_ == 0) {
-            StartTrace(3, P, otherEnd, {}, settings_.ColorDistance);
+            StartTrace(TraceKind::Line, P, otherEnd, {}, settings_.ColorDistance);
         } else {
             const TDistance& l = plane.Distances[linkedDistance_];
             snapOrigin_ = pickedDistanceEnd_ == 1 ? d.start : d.end;
-            StartTrace(4, P, otherEnd, pickedDistanceEnd_ == 1 ? l.start : l.end, settings_.ColorDistance);
+            StartTrace(TraceKind::Corner, P, otherEnd, pickedDistanceEnd_ == 1 ? l.start : l.end, settings_.ColorDistance);
         }
         return;
     }
@@ -193,7 +281,7 @@ void Interaction::LeftDistanceAdjust(TDPoint P)
     ed_.MoveDistanceEnd(doc_.CurrentDistance, pickedDistanceEnd_ == 1, pending_, linkedDistance_);
 }
 
-void Interaction::LeftSpaceAdjust(TDPoint P)
+void AdjustTools::LeftSpaceAdjust(TDPoint P)
 {
     const TPlaneState& plane = doc_.Plane;
     if (doc_.InputCount() == 0) {
@@ -215,10 +303,10 @@ void Interaction::LeftSpaceAdjust(TDPoint P)
         if (options.polygon) {
             const std::int32_t after = v + 1 <= c - 2 ? v + 1 : 0;
             const std::int32_t before = v >= 1 ? v - 1 : c - 2;
-            StartTrace(4, P, s.points[static_cast<std::size_t>(after)], s.points[static_cast<std::size_t>(before)], colour);
+            StartTrace(TraceKind::Corner, P, s.points[static_cast<std::size_t>(after)], s.points[static_cast<std::size_t>(before)], colour);
         } else {
             static constexpr int kOpposite[] = {2, 3, 0, 1};
-            StartTrace(8, P, s.points[static_cast<std::size_t>(kOpposite[v])], {}, colour);
+            StartTrace(TraceKind::PlaneRectCorner, P, s.points[static_cast<std::size_t>(kOpposite[v])], {}, colour);
         }
         return;
     }
@@ -233,33 +321,33 @@ void Interaction::LeftSpaceAdjust(TDPoint P)
     ed_.MoveSpaceVertex(current, v, pending_, !options.polygon);
 }
 
-void Interaction::LeftCheckDelete()
+void DeleteTools::LeftCheckDelete()
 {
     const std::int32_t k = SearchCheckNo(doc_, pending_, port_.View().DispScale);
     if (k == 0)
         return;
     ed_.DeleteCheck(k);
     if (doc_.Plane.Checks.empty())
-        Finish(ucNone);
+        Finish(uCommand::None);
 }
 
-void Interaction::LeftDistanceDelete()
+void DeleteTools::LeftDistanceDelete()
 {
     const std::int32_t k = SearchDistanceNo(doc_, pending_, port_.View().DispScale);
     if (k == 0)
         return;
     ed_.DeleteDistance(k);
-    SetCommand(doc_.Plane.DistanceCount() > 0 ? uCommand_ : ucNone);
+    SetCommand(doc_.Plane.DistanceCount() > 0 ? uCommand_ : uCommand::None);
 }
 
-void Interaction::LeftSpaceDelete()
+void DeleteTools::LeftSpaceDelete()
 {
     std::int32_t vertex = -1;
     const std::int32_t k = SearchSpacePointNo(doc_, pending_, false, port_.View().DispScale, vertex);
     if (k == 0)
         return;
     ed_.DeleteSpace(k);
-    SetCommand(doc_.Plane.SpaceCount() > 0 ? uCommand_ : ucNone);
+    SetCommand(doc_.Plane.SpaceCount() > 0 ? uCommand_ : uCommand::None);
 }
 
 } // namespace kvx

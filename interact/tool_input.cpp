@@ -2,6 +2,7 @@
 // measurement base, distances, areas and the image range.
 
 #include "interact/interaction.h"
+#include "interact/tool_families.h"
 #include "measure/checks.h"
 
 #include "interact/interaction_detail.h"
@@ -25,7 +26,124 @@ namespace kvx {
 
 using namespace interaction_detail;
 
-Interaction::BandStep Interaction::BandClick(TDPoint P, int traceMode, std::int32_t colour, bool follow)
+void InputTools::LeftClick(TDPoint P)
+{
+    switch (uCommand_) {
+    case uCommand::Base:
+        LeftBase(P);
+        break;
+    case uCommand::BaseOnePoint:
+        LeftOnePoint();
+        break;
+    case uCommand::BaseSixPoint:
+        LeftSixPoint(P);
+        break;
+    case uCommand::BaseLineW:
+    case uCommand::BaseLineH:
+        LeftBaseLine(P, uCommand_ == uCommand::BaseLineW);
+        break;
+    case uCommand::BaseUnit:
+        LeftBaseUnit(P);
+        break;
+    case uCommand::Distance:
+        LeftDistance(P);
+        break;
+    case uCommand::SpaceAdd:
+    case uCommand::SpaceSub:
+        if (options.polygon)
+            LeftSpacePolygon(P);
+        else
+            LeftSpace(P);
+        break;
+    case uCommand::CrossLine:
+        LeftCrossLine();
+        break;
+    case uCommand::ImageFix:
+        LeftImageFix(P);
+        break;
+    case uCommand::Check:
+        LeftCheck(P);
+        break;
+    default:
+        break;
+    }
+}
+
+void InputTools::RightClick(TDPoint P)
+{
+    const int n = doc_.InputCount();
+    switch (uCommand_) {
+    case uCommand::Base:
+        if (n >= 1)
+            TakeBack(P, n, settings_.ColorBase, n - 1 >= 1);
+        break;
+    case uCommand::BaseSixPoint:
+        if (n >= 1)
+            TakeBack(P, n, settings_.ColorBase, (n - 1) % 2 == 1);
+        break;
+    case uCommand::BaseLineW:
+    case uCommand::BaseLineH:
+    case uCommand::BaseUnit:
+    case uCommand::ImageFix:
+    case uCommand::Check:
+        if (n > 0)
+            Abandon();
+        break;
+    case uCommand::Distance:
+        if (n > 0) {
+            ed_.EndOpenChain();
+            Abandon();
+            if (options.continuous) {
+                SetCommand(uCommand_);
+                Redraw();
+            }
+        } else {
+            ChooseDistance(P);
+        }
+        break;
+    case uCommand::SpaceAdd:
+    case uCommand::SpaceSub:
+        if (n == 0)
+            ChooseArea(P);
+        else if (options.polygon)
+            TakeBack(P, n, SpaceColour(), n - 1 >= 1);
+        else
+            Abandon();
+        break;
+    case uCommand::CrossLine:
+        SetCommand(uCommand::None);
+        Redraw();
+        break;
+    default:
+        break;
+    }
+}
+
+std::int32_t InputTools::SpaceColour() const
+{
+    return uCommand_ == uCommand::SpaceAdd ? settings_.ColorSpaceAdd : settings_.ColorSpaceSub;
+}
+
+void InputTools::LeftOnePoint()
+{
+    const ViewState view = port_.View();
+    const TDPoint topLeft = StoW(view, TPoint{0, 0});
+    const TDPoint bottomRight = StoW(view, TPoint{port_.DisplayWidth(), port_.DisplayHeight()});
+    ed_.SetTwoPlanes(SixPointFromClick(pending_, topLeft, bottomRight));
+    port_.PlaneChanged();
+    Finish(uCommand::None);
+    Redraw();
+}
+
+void InputTools::LeftCrossLine()
+{
+    ed_.SetCrossLine(pending_);
+    Recalculate();
+    Finish(uCommand::None);
+    Redraw();
+}
+
+ToolStep::BandStep ToolStep::BandClick(TDPoint P, TraceKind traceMode, std::int32_t colour, bool follow)
 {
     const int n = doc_.InputCount();
     if (n == 0) {
@@ -38,22 +156,22 @@ Interaction::BandStep Interaction::BandClick(TDPoint P, int traceMode, std::int3
     return Accepts(Q(n), pending_) ? BandStep::Next : BandStep::Refused;
 }
 
-void Interaction::LeftBase(TDPoint P)
+void InputTools::LeftBase(TDPoint P)
 {
     const int n = doc_.InputCount();
-    const BandStep step = BandClick(P, 3, settings_.ColorBase, false);
+    const BandStep step = BandClick(P, TraceKind::Line, settings_.ColorBase, false);
     if (step == BandStep::Refused)
         return;
     if (step == BandStep::Next && n <= 2) {
         EndTrace();
         ed_.AddInputPoint(pending_);
-        StartTrace(3, P, Q(n + 1), {}, settings_.ColorBase);
+        StartTrace(TraceKind::Line, P, Q(n + 1), {}, settings_.ColorBase);
     } else if (step == BandStep::Next) {
         if (Refuse(CheckOutline(std::array<TDPoint, 4>{Q(1), Q(2), Q(3), pending_})))
             return;
         EndTrace();
         ed_.SetReference({Q(1), Q(2), Q(3), pending_});
-        Finish(ucNone);
+        Finish(uCommand::None);
         AskForSizes();
         port_.ReferenceSet();
     }
@@ -67,10 +185,10 @@ void Interaction::AskForSizes()
     port_.FocusField(InputField::W);
 }
 
-void Interaction::LeftSixPoint(TDPoint P)
+void InputTools::LeftSixPoint(TDPoint P)
 {
     const int n = doc_.InputCount();
-    const BandStep step = BandClick(P, 3, settings_.ColorBase, false);
+    const BandStep step = BandClick(P, TraceKind::Line, settings_.ColorBase, false);
     if (step == BandStep::Refused)
         return;
     if (step == BandStep::Next && n <= 4) {
@@ -78,7 +196,7 @@ void Interaction::LeftSixPoint(TDPoint P)
         if ((n + 1) % 2 == 0)
             EndTrace();
         else
-            StartTrace(3, P, Q(n + 1), {}, settings_.ColorBase);
+            StartTrace(TraceKind::Line, P, Q(n + 1), {}, settings_.ColorBase);
     } else if (step == BandStep::Next) {
         // The left plane is (3, 1, 2, 4), the right one (1, 5, 6, 2).
         const OutlineFault left = CheckOutline(std::array<TDPoint, 4>{Q(3), Q(1), Q(2), Q(4)});
@@ -92,47 +210,47 @@ void Interaction::LeftSixPoint(TDPoint P)
             six[static_cast<std::size_t>(i)] = Q(i);
         ed_.SetTwoPlanes(six);
         port_.PlaneChanged();
-        Finish(ucNone);
+        Finish(uCommand::None);
         AskForSizes();
         port_.ReferenceSet();
     }
     Redraw();
 }
 
-void Interaction::LeftBaseLine(TDPoint P, bool w)
+void InputTools::LeftBaseLine(TDPoint P, bool w)
 {
-    if (BandClick(P, w ? 2 : 1, settings_.ColorBaseLine, false) != BandStep::Next)
+    if (BandClick(P, w ? TraceKind::LineW : TraceKind::LineH, settings_.ColorBaseLine, false) != BandStep::Next)
         return;
     ed_.SetBaseLine(w, Q(1), pending_);
     Recalculate();
-    Finish(ucNone);
+    Finish(uCommand::None);
     Redraw();
     port_.FocusField(w ? InputField::W : InputField::H);
 }
 
-void Interaction::LeftBaseUnit(TDPoint P)
+void InputTools::LeftBaseUnit(TDPoint P)
 {
-    if (BandClick(P, 7, settings_.ColorBaseUnit, true) != BandStep::Next)
+    if (BandClick(P, TraceKind::PlaneRect, settings_.ColorBaseUnit, true) != BandStep::Next)
         return;
     if (Refuse(CheckUnitCell(doc_.Plane, Q(1), pending_)))
         return;
     ed_.SetBaseUnit(Q(1), pending_);
     Recalculate();
-    Finish(ucNone);
+    Finish(uCommand::None);
     Redraw();
     port_.FocusField(InputField::W);
 }
 
-void Interaction::LeftDistance(TDPoint P)
+void InputTools::LeftDistance(TDPoint P)
 {
-    if (BandClick(P, 3, settings_.ColorDistance, true) != BandStep::Next)
+    if (BandClick(P, TraceKind::Line, settings_.ColorDistance, true) != BandStep::Next)
         return;
     // Only continuous mode joins a distance to the one before it.
     const std::int32_t index = ed_.AddDistance(Q(1), pending_, options.continuous);
     SetCalcu();
     if (options.continuous) {
         ed_.SetInputPoint(1, pending_);
-        StartTrace(3, P, Q(1), {}, settings_.ColorDistance);
+        StartTrace(TraceKind::Line, P, Q(1), {}, settings_.ColorDistance);
         ed_.OpenChainAfter(index);
     } else {
         SetCommand(uCommand_);
@@ -155,9 +273,9 @@ std::optional<double> AskKnownLength(WindowPort& port, const std::string& ask, c
     return std::nullopt;
 }
 
-void Interaction::LeftCheck(TDPoint P)
+void InputTools::LeftCheck(TDPoint P)
 {
-    if (BandClick(P, 3, settings_.ColorDistance, true) != BandStep::Next)
+    if (BandClick(P, TraceKind::Line, settings_.ColorDistance, true) != BandStep::Next)
         return;
     const TDPoint start = Q(1);
     const TDPoint end = pending_;
@@ -172,21 +290,21 @@ void Interaction::LeftCheck(TDPoint P)
     Redraw();
 }
 
-void Interaction::NewSpace(std::vector<TDPoint> outline)
+void InputTools::NewSpace(std::vector<TDPoint> outline)
 {
     // The name is asked before the record is made.
     std::string name;
     if (settings_.SpaceNameInputFlag)
         name = AreaNameFromUtf8(port_.AskAreaName());
-    ed_.AddSpace(std::move(outline), uCommand_ == ucSpaceAdd ? kSpaceAdd : kSpaceSub, std::move(name));
+    ed_.AddSpace(std::move(outline), uCommand_ == uCommand::SpaceAdd ? kSpaceAdd : kSpaceSub, std::move(name));
     SetCalcu();
     Finish(uCommand_);
 }
 
-void Interaction::LeftSpace(TDPoint P)
+void InputTools::LeftSpace(TDPoint P)
 {
-    const std::int32_t colour = uCommand_ == ucSpaceAdd ? settings_.ColorSpaceAdd : settings_.ColorSpaceSub;
-    const BandStep step = BandClick(P, 7, colour, true);
+    const std::int32_t colour = SpaceColour();
+    const BandStep step = BandClick(P, TraceKind::PlaneRect, colour, true);
     if (step == BandStep::Refused)
         return;
     if (step == BandStep::Next)
@@ -194,23 +312,23 @@ void Interaction::LeftSpace(TDPoint P)
     Redraw();
 }
 
-void Interaction::LeftSpacePolygon(TDPoint P)
+void InputTools::LeftSpacePolygon(TDPoint P)
 {
-    const std::int32_t colour = uCommand_ == ucSpaceAdd ? settings_.ColorSpaceAdd : settings_.ColorSpaceSub;
+    const std::int32_t colour = SpaceColour();
     const int n = doc_.InputCount();
     const int m = n + 1;
     if (m == 1) {
         PlaneFollow(P);
         ed_.AddInputPoint(pending_);
-        StartTrace(3, P, Q(1), {}, colour);
+        StartTrace(TraceKind::Line, P, Q(1), {}, colour);
     } else if (Distance(Q(1), pending_) * port_.View().DispScale > kPolygonCloseRadius) {
         ed_.AddInputPoint(pending_);
         EndTrace();
-        StartTrace(3, P, Q(m), {}, colour);
+        StartTrace(TraceKind::Line, P, Q(m), {}, colour);
     } else if (m <= 3) {
         // Too few vertices to close: the click is dropped.
         EndTrace();
-        StartTrace(3, P, Q(n), {}, colour);
+        StartTrace(TraceKind::Line, P, Q(n), {}, colour);
     } else {
         std::vector<TDPoint> outline;
         for (int i = 1; i < m; ++i)
@@ -221,15 +339,15 @@ void Interaction::LeftSpacePolygon(TDPoint P)
     Redraw();
 }
 
-void Interaction::LeftImageFix(TDPoint P)
+void InputTools::LeftImageFix(TDPoint P)
 {
-    if (BandClick(P, 6, kRed, false) != BandStep::Next)
+    if (BandClick(P, TraceKind::ImageRect, kRed, false) != BandStep::Next)
         return;
     const TDPoint a = Q(1);
     const TDPoint b = pending_;
     EndTrace();
     port_.ImageRangeOutput(Roundoff(a.x), Roundoff(a.y), Roundoff(b.x), Roundoff(b.y));
-    SetCommand(ucNone);
+    SetCommand(uCommand::None);
 }
 
 } // namespace kvx

@@ -19,6 +19,15 @@ namespace kvx {
 
 enum class InputField { W, H };
 
+// What a zoom redraws at once: a zoom tool's click both, the wheel neither (a
+// timer redraws when the wheel rests).
+enum class ZoomRedraw : std::uint8_t { None = 0, Image = 1, Overlay = 2, ImageAndOverlay = 3 };
+
+constexpr bool Redraws(ZoomRedraw what, ZoomRedraw part)
+{
+    return (static_cast<unsigned>(what) & static_cast<unsigned>(part)) != 0;
+}
+
 class WindowPort {
 public:
     virtual ~WindowPort() = default;
@@ -43,8 +52,8 @@ public:
     virtual void ZoomWindow(TDPoint p1, TDPoint p2) = 0;
     virtual void ZoomPre() = 0;
     virtual void ZoomAll() = 0;
-    virtual void ZoomUp(TDPoint p, int flags, double factor) = 0;
-    virtual void ZoomDown(TDPoint p, int flags, double factor) = 0;
+    virtual void ZoomUp(TDPoint p, ZoomRedraw redraw, double factor) = 0;
+    virtual void ZoomDown(TDPoint p, ZoomRedraw redraw, double factor) = 0;
 
     // The name dialog: the text typed, however the dialog was closed.
     virtual std::string AskAreaName() = 0;

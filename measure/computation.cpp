@@ -59,11 +59,6 @@ void Project(const Document& doc, TDPoint E, TDPoint R, SideProjection& out, dou
 
 } // namespace
 
-bool IsAreaMode(uCommand mode)
-{
-    return IsOneOf(mode, kAreaModes);
-}
-
 bool CorrectionInForce(const Document& doc, std::uint8_t corrected)
 {
     return doc.Plane.base.BaseSet == 1 && doc.OtherBaseSet == 1 && doc.CrossLineSet == 1 && corrected == 1;
@@ -229,11 +224,11 @@ SideProjection SpaceSideProjection(const Document& doc, std::int32_t i)
     });
 }
 
-std::string SetCalcu(const Document& doc, uCommand mode)
+std::string SummaryLine(const Document& doc, SummaryFocus focus)
 {
     return Guard("SetCalcu", [&]() -> std::string {
         const TPlaneState& plane = doc.Plane;
-        if (IsAreaMode(mode) || (plane.SpaceCount() > 0 && plane.DistanceCount() == 0)) {
+        if (focus == SummaryFocus::Areas || (plane.SpaceCount() > 0 && plane.DistanceCount() == 0)) {
             long double add = 0;
             long double sub = 0;
             for (std::int32_t i = 1; i <= plane.SpaceCount(); ++i) {

@@ -5,7 +5,6 @@
 // correction and the one-line summary.  Nothing is cached: every value is
 // recomputed from image points, so a change of W, H or the reference shows at once.
 
-#include "base/tool_mode.h"
 #include "measure/model.h"
 
 #include <string>
@@ -25,9 +24,6 @@ struct TSpaceResult {
     double perimeter = 0.0;  // mm
     double area = 0.0;       // m²
 };
-
-// Tool modes in which the summary speaks of areas.
-bool IsAreaMode(uCommand mode);
 
 // Whether a record's corrected points stand in for its image points.
 bool CorrectionInForce(const Document& doc, std::uint8_t corrected);
@@ -67,8 +63,12 @@ struct SideProjection {
 SideProjection DistanceSideProjection(const Document& doc, std::int32_t i);
 SideProjection SpaceSideProjection(const Document& doc, std::int32_t i);
 
+// What the summary line speaks of: the areas of the current group (also when
+// there are areas and no distance), or the current distance.
+enum class SummaryFocus { Distance, Areas };
+
 // The summary line for the information field (UTF-8).
-std::string SetCalcu(const Document& doc, uCommand mode);
+std::string SummaryLine(const Document& doc, SummaryFocus focus);
 
 // An amount of money as the interface writes it: FormatYen's digits in every
 // language, the language's currency sign.

@@ -159,7 +159,7 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
                     return;
                 // Without a tool, a click on a mark chooses it (and its row
                 // in the table of results).
-                if (Command() == ucNone && left && !right) {
+                if (Command() == uCommand::None && left && !right) {
                     const TDPoint P = StoW(Ik5Disp1->State(), TPoint{pos.x(), pos.y()});
                     const double scale = Ik5Disp1->State().DispScale;
                     std::int32_t vertex = -1;
@@ -354,7 +354,7 @@ void TF001::Init()
         diagnostic_ = false;
         SyncFieldsFromDocument();
         SyncToolOptions();
-        SetCommand(ucNone);
+        SetCommand(uCommand::None);
     });
 }
 
@@ -498,9 +498,8 @@ bool TF001::PointKey(const QKeyEvent& key)
 
 void TF001::ShowSnap(std::optional<TDPoint> pointer)
 {
-    const uCommand mode = Command();
     std::optional<TDPoint> corner;
-    if (pointer && HasPhoto() && (mode == ucBase || mode == ucBaseAdjust))
+    if (pointer && HasPhoto() && Tool(Command()).snapsToCorners)
         corner = interaction_->cornerSnap(*pointer);
     std::vector<std::array<TDPoint, 2>> edges;
     if (corner && lastSnap_ && lastSnap_->fromEdges && lastSnap_->corner == *corner)
@@ -511,8 +510,7 @@ void TF001::ShowSnap(std::optional<TDPoint> pointer)
 
 void TF001::UpdateLoupe(std::optional<TDPoint> pointer)
 {
-    const uCommand mode = Command();
-    const bool takesPoints = mode != ucNone && mode != ucZoomUp && mode != ucZoomDown;
+    const bool takesPoints = Tool(Command()).takesPoints;
     Ik5Disp1->SetLoupe(settings_.LoupeFlag && takesPoints && HasPhoto() ? pointer : std::nullopt, settings_.LoupeZoom);
 }
 

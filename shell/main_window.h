@@ -129,11 +129,10 @@ public:
     void mnZoom1Click();
     void ZoomWindow(TDPoint p1, TDPoint p2) override;
     void ZoomPre() override;
-    // One zoom step in or out about the photo point p (flags: 1 redraws the
-    // photo, 2 the overlay).
-    void ZoomAt(TDPoint p, ZoomDirection direction, int flags, double factor);
-    void fncZoomUp(TDPoint p, int flags, double factor) { ZoomAt(p, ZoomDirection::In, flags, factor); }
-    void fncZoomDown(TDPoint p, int flags, double factor) { ZoomAt(p, ZoomDirection::Out, flags, factor); }
+    // One zoom step in or out about the photo point p, redrawing what redraw names.
+    void ZoomAt(TDPoint p, ZoomDirection direction, ZoomRedraw redraw, double factor);
+    void fncZoomUp(TDPoint p, ZoomRedraw redraw, double factor) { ZoomAt(p, ZoomDirection::In, redraw, factor); }
+    void fncZoomDown(TDPoint p, ZoomRedraw redraw, double factor) { ZoomAt(p, ZoomDirection::Out, redraw, factor); }
     void WheelZoom(QPoint viewportPos, bool zoomIn);
 
     void mnChangeClick(int setting);
@@ -194,8 +193,8 @@ public:
     void FocusField(InputField field) override;
     bool ShiftHeld() const override;
     void ShowFigure(FigureSlot slot, const std::optional<TraceFigure>& figure) override;
-    void ZoomUp(TDPoint p, int flags, double factor) override { ZoomAt(p, ZoomDirection::In, flags, factor); }
-    void ZoomDown(TDPoint p, int flags, double factor) override { ZoomAt(p, ZoomDirection::Out, flags, factor); }
+    void ZoomUp(TDPoint p, ZoomRedraw redraw, double factor) override { ZoomAt(p, ZoomDirection::In, redraw, factor); }
+    void ZoomDown(TDPoint p, ZoomRedraw redraw, double factor) override { ZoomAt(p, ZoomDirection::Out, redraw, factor); }
     std::string AskAreaName() override;
     std::string RenameArea(const std::string& caption, const std::string& prompt, const std::string& current) override;
     std::string InputBox(const std::string& caption, const std::string& prompt,

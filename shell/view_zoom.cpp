@@ -53,7 +53,7 @@ void ViewZoom::Previous()
     });
 }
 
-void ViewZoom::Step(TDPoint p, ZoomDirection direction, int redraw, double factor)
+void ViewZoom::Step(TDPoint p, ZoomDirection direction, ZoomRedraw redraw, double factor)
 {
     const bool in = direction == ZoomDirection::In;
     Guard(in ? "fncZoomUp" : "fncZoomDown", [&] {
@@ -61,9 +61,9 @@ void ViewZoom::Step(TDPoint p, ZoomDirection direction, int redraw, double facto
         const double scale = in ? ZoomUpScale(state.DispScale, factor) : ZoomDownScale(state.DispScale, factor);
         display_.SetView(AnchoredZoom(state, p, scale, display_.ControlWidth(), display_.ControlHeight(),
                                       shown_.Width(), shown_.Height()));
-        if (redraw & 1)
+        if (Redraws(redraw, ZoomRedraw::Image))
             display_.RedrawImage();
-        if (redraw & 2)
+        if (Redraws(redraw, ZoomRedraw::Overlay))
             display_.RedrawOverlay();
     });
 }

@@ -7,6 +7,7 @@
 #include "image/photo.h"
 #include "image/photo_view.h"
 #include "image/zoom.h"
+#include "interact/window_port.h"
 
 namespace kvx {
 
@@ -28,7 +29,7 @@ public:
     // One step in or out by factor with the photo point p kept where it is on
     // the screen (redraw says what is drawn again: 1 the photo, 2 the overlay, 3 both, 0 neither (the
     // wheel, whose steps come too fast to draw each)).
-    void Step(TDPoint p, ZoomDirection direction, int redraw, double factor);
+    void Step(TDPoint p, ZoomDirection direction, ZoomRedraw redraw, double factor);
 
     // The view Previous goes back to.
     const View& Remembered() const { return previous_; }

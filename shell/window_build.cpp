@@ -82,9 +82,10 @@ QAction* TF001::AddAction(QMenu* menu, const QString& name, const QString& capti
 void TF001::BuildMenus()
 {
     QMenuBar* bar = menuBar();
-    auto mode = [this](uCommand m, bool ViewToggles::*toggle) {
-        return [this, m, toggle] {
-            if (toggle) {
+    // A mode's entry shows the marks the mode works on, then enters it.
+    auto mode = [this](uCommand m) {
+        return [this, m] {
+            if (bool ViewToggles::*toggle = Tool(m).shows) {
                 ViewToggles view = doc_.View;
                 view.*toggle = true;
                 editor_.SetViewToggles(view);
@@ -153,11 +154,11 @@ void TF001::BuildMenus()
     AddAction(edit, QStringLiteral("mnDetectReference"), Qx("WindowBuild", "基準を自動検出(&D)"), [this] { mnDetectReferenceClick(); });
     AddAction(edit, QStringLiteral("mnBaseAdjust"), Qx("WindowBuild", "基準矩形を調整する(&J)"), [this, mode] {
         if (doc_.Plane.base.BaseSet == 1)
-            mode(ucBaseAdjust, &ViewToggles::BaseView)();
+            mode(uCommand::BaseAdjust)();
     });
     AddAction(edit, QStringLiteral("mnCrossLine"), Qx("WindowBuild", "設定1･2の基準矩形の交線(&X)"), [this, mode] {
-        mode(ucCrossLine, &ViewToggles::BaseView)();
-        interaction_->StartTrace(3, interaction_->PointerPoint(), doc_.Plane.base.VanishH, {},
+        mode(uCommand::CrossLine)();
+        interaction_->StartTrace(TraceKind::Line, interaction_->PointerPoint(), doc_.Plane.base.VanishH, {},
                                  settings_.ColorCrossLine);
     });
     AddAction(edit, QStringLiteral("mnBaseChange"), Qx("WindowBuild", "基準矩形切り替え(&T)"), nullptr);
@@ -170,27 +171,27 @@ void TF001::BuildMenus()
               [this] { mnBaseLineClick(false); });
     AddAction(edit, QStringLiteral("mnBaseLineAdjust"), Qx("WindowBuild", "計測基準ＷＨを調整する(&A)"), [this, mode] {
         if (doc_.Plane.base.BaseLineWSet == 1 || doc_.Plane.base.BaseLineHSet == 1)
-            mode(ucBaseLineAdjust, &ViewToggles::BaseView)();
+            mode(uCommand::BaseLineAdjust)();
     });
     AddAction(edit, QStringLiteral("mnBaseUnit"), Qx("WindowBuild", "計測基準を設定する(&U)"),
-              mode(ucBaseUnit, &ViewToggles::BaseView));
+              mode(uCommand::BaseUnit));
     AddAction(edit, QStringLiteral("mnBaseUnitAdjust"), Qx("WindowBuild", "計測基準を調整する(&N)"), [this, mode] {
         if (doc_.Plane.base.BaseSet == 1)
-            mode(ucBaseUnitAdjust, &ViewToggles::BaseView)();
+            mode(uCommand::BaseUnitAdjust)();
     });
     edit->addSeparator();
 
     QMenu* distance = edit->addMenu(Qx("WindowBuild", "距離を求める(&L)"));
     AddAction(distance, QStringLiteral("mnDistance"), Qx("WindowBuild", "２点間の距離を求める(&L)"),
-              mode(ucDistance, &ViewToggles::DistanceView));
+              mode(uCommand::Distance));
     AddAction(distance, QStringLiteral("mnDistanceAdjust"), Qx("WindowBuild", "２点間を調整する(&J)"),
-              mode(ucDistanceAdjust, &ViewToggles::DistanceView));
+              mode(uCommand::DistanceAdjust));
     AddAction(distance, QStringLiteral("mnDistanceHosei"), Qx("WindowBuild", "遠近補正する(&P)"),
-              mode(ucDistanceHosei, &ViewToggles::DistanceView));
+              mode(uCommand::DistanceHosei));
     AddAction(distance, QStringLiteral("mnDistanceHoseiDel"), Qx("WindowBuild", "遠近補正を解除する(&C)"),
-              mode(ucDistanceHoseiDel, &ViewToggles::DistanceView));
+              mode(uCommand::DistanceHoseiDel));
     AddAction(distance, QStringLiteral("mnDistanceDel"), Qx("WindowBuild", "削除する(&D)"),
-              mode(ucDistanceDel, &ViewToggles::DistanceView));
+              mode(uCommand::DistanceDel));
     AddAction(distance, QStringLiteral("mnDistanceAllDel"), Qx("WindowBuild", "全て削除する(&R)"),
               [this] { mnDistanceAllDelClick(); });
     distance->addSeparator();
@@ -205,23 +206,23 @@ void TF001::BuildMenus()
     QMenu* area = edit->addMenu(Qx("WindowBuild", "面積を求める(&S)"));
     AddAction(area, QStringLiteral("mnSpaceAdd"), Qx("WindowBuild", "加算する(&A)"), nullptr);
     AddAction(area, QStringLiteral("mnSpaceSub"), Qx("WindowBuild", "減算する(&S)"), nullptr);
-    for (const auto& [name, m] : {std::pair{QStringLiteral("mnSpaceAdd"), ucSpaceAdd},
-                                  std::pair{QStringLiteral("mnSpaceSub"), ucSpaceSub}}) {
+    for (const auto& [name, m] : {std::pair{QStringLiteral("mnSpaceAdd"), uCommand::SpaceAdd},
+                                  std::pair{QStringLiteral("mnSpaceSub"), uCommand::SpaceSub}}) {
         connect(actions_[name], &QAction::triggered, this, [this, mode, m = m] {
-            Run([&] { Guard("mnSpaceCalcuClick", mode(m, &ViewToggles::SpaceView)); });
+            Run([&] { Guard("mnSpaceCalcuClick", mode(m)); });
         });
     }
     AddAction(area, QStringLiteral("mnSpaceAdjust"), Qx("WindowBuild", "範囲を調整する(&J)"),
-              mode(ucSpaceAdjust, &ViewToggles::SpaceView));
+              mode(uCommand::SpaceAdjust));
     AddAction(area, QStringLiteral("mnSpaceHosei"), Qx("WindowBuild", "遠近補正する(&P)"),
-              mode(ucSpaceHosei, &ViewToggles::SpaceView));
+              mode(uCommand::SpaceHosei));
     AddAction(area, QStringLiteral("mnSpaceHoseiDel"), Qx("WindowBuild", "遠近補正を解除する(&C)"),
-              mode(ucSpaceHoseiDel, &ViewToggles::SpaceView));
-    AddAction(area, QStringLiteral("mnSpaceSlant"), Qx("WindowBuild", "傾斜設定(&I)"), mode(ucSpaceSlant, &ViewToggles::SpaceView));
+              mode(uCommand::SpaceHoseiDel));
+    AddAction(area, QStringLiteral("mnSpaceSlant"), Qx("WindowBuild", "傾斜設定(&I)"), mode(uCommand::SpaceSlant));
     AddAction(area, QStringLiteral("mnSpaceNameUpd"), Qx("WindowBuild", "名称変更する(&N)"),
-              mode(ucSpaceNameUpd, &ViewToggles::SpaceNameView));
+              mode(uCommand::SpaceNameUpd));
     AddAction(area, QStringLiteral("mnSpaceDel"), Qx("WindowBuild", "範囲を削除する(&D)"),
-              mode(ucSpaceDel, &ViewToggles::SpaceView));
+              mode(uCommand::SpaceDel));
     AddAction(area, QStringLiteral("mnSpaceAllDel"), Qx("WindowBuild", "範囲を全て削除する(&R)"),
               [this] { mnSpaceAllDelClick(); });
     area->addSeparator();
@@ -235,8 +236,8 @@ void TF001::BuildMenus()
 
     QMenu* check = edit->addMenu(Qx("WindowBuild", "検証距離(&K)"));
     AddAction(check, QStringLiteral("mnCheck"), Qx("WindowBuild", "長さの分かっている距離で検証する(&K)"),
-              mode(ucCheck, nullptr));
-    AddAction(check, QStringLiteral("mnCheckDel"), Qx("WindowBuild", "削除する(&D)"), mode(ucCheckDel, nullptr));
+              mode(uCommand::Check));
+    AddAction(check, QStringLiteral("mnCheckDel"), Qx("WindowBuild", "削除する(&D)"), mode(uCommand::CheckDel));
     AddAction(check, QStringLiteral("mnCheckAllDel"), Qx("WindowBuild", "全て削除する(&R)"),
               [this] { mnCheckAllDelClick(); });
     edit->addSeparator();
@@ -268,13 +269,13 @@ void TF001::BuildMenus()
     }
     edit->addSeparator();
     AddAction(edit, QStringLiteral("mnEffect"), Qx("WindowBuild", "画像処理(&E)"), [this] { mnEffectClick(); });
-    AddAction(edit, QStringLiteral("mnImageFix"), Qx("WindowBuild", "画像範囲(&F)"), mode(ucImageFix, nullptr));
+    AddAction(edit, QStringLiteral("mnImageFix"), Qx("WindowBuild", "画像範囲(&F)"), mode(uCommand::ImageFix));
 
     QMenu* view = bar->addMenu(Qx("WindowBuild", "表示(&V)"));
     AddAction(view, QStringLiteral("mnZoomAll"), Qx("WindowBuild", "全体表示(&A)"), [this] { ZoomAll(); });
-    AddAction(view, QStringLiteral("mnZoomDown"), Qx("WindowBuild", "1/2倍に縮小(&D)"), mode(ucZoomDown, nullptr));
+    AddAction(view, QStringLiteral("mnZoomDown"), Qx("WindowBuild", "1/2倍に縮小(&D)"), mode(uCommand::ZoomDown));
     AddAction(view, QStringLiteral("mnZoom1"), Qx("WindowBuild", "等倍(&E)"), [this] { mnZoom1Click(); });
-    AddAction(view, QStringLiteral("mnZoomUp"), Qx("WindowBuild", "2倍に拡大(&U)"), mode(ucZoomUp, nullptr));
+    AddAction(view, QStringLiteral("mnZoomUp"), Qx("WindowBuild", "2倍に拡大(&U)"), mode(uCommand::ZoomUp));
     view->addSeparator();
     const std::pair<const char*, bool ViewToggles::*> toggles[] = {
         {"mnDistanceView", &ViewToggles::DistanceView}, {"mnSpaceView", &ViewToggles::SpaceView},

@@ -72,18 +72,6 @@ namespace kvx {
 
 using namespace window_helpers;
 
-namespace {
-
-// The modes in which the user starts measuring with the reference as it stands.
-bool IsMeasuringMode(uCommand mode)
-{
-    constexpr std::array kMeasuringOthers = {ucBaseLineW, ucBaseLineH, ucBaseLineAdjust, ucBaseUnit, ucBaseUnitAdjust,
-                                            ucSpaceNameUpd, ucCheck, ucCheckDel};
-    return IsOneOf(mode, kDistanceModes) || IsOneOf(mode, kAreaModes) || IsOneOf(mode, kMeasuringOthers);
-}
-
-} // namespace
-
 void TF001::SyncFieldsFromDocument()
 {
     // Programmatic changes are no edits: textEdited fires only for the user's.
@@ -276,7 +264,7 @@ void TF001::SelectCurrentResult()
         return;
     // The mark chosen last: the area in an area tool, else the distance when
     // there is one.
-    if (IsAreaMode(Command()) || (Command() == ucNone && doc_.CurrentDistance == 0))
+    if (Tool(Command()).areaSummary || (Command() == uCommand::None && doc_.CurrentDistance == 0))
         results_->Select(ResultKind::Area, doc_.CurrentSpace);
     else
         results_->Select(ResultKind::Distance, doc_.CurrentDistance);
@@ -328,7 +316,7 @@ void TF001::CommandChanged()
     UpdateLoupe(keyPointer_);
     ShowSnap(keyPointer_);
     // Measuring starts: W and H are as the user means them.
-    if (referenceToJudge_ && IsMeasuringMode(mode))
+    if (referenceToJudge_ && Tool(mode).measuring)
         QTimer::singleShot(0, this, [this] { Run([&] { Guard("JudgeReference", [&] { JudgeReference(); }); }); });
 }
 
@@ -394,13 +382,17 @@ void TF001::JudgeReference()
 
 void TF001::RestoreCursor()
 {
-    const uCommand mode = Command();
-    if (mode == ucZoomUp)
+    switch (Tool(Command()).cursor) {
+    case ToolCursor::ZoomIn:
         Ik5Disp1->viewport()->setCursor(ZoomCursor(true));
-    else if (mode == ucZoomDown)
+        break;
+    case ToolCursor::ZoomOut:
         Ik5Disp1->viewport()->setCursor(ZoomCursor(false));
-    else
+        break;
+    case ToolCursor::Arrow:
         Ik5Disp1->viewport()->unsetCursor();
+        break;
+    }
 }
 
 void TF001::SyncToolOptions()
@@ -418,7 +410,7 @@ void TF001::mnBaseLineClick(bool w)
     ViewToggles view = doc_.View;
     view.BaseView = true;
     editor_.SetViewToggles(view);
-    SetCommand(w ? ucBaseLineW : ucBaseLineH);
+    SetCommand(w ? uCommand::BaseLineW : uCommand::BaseLineH);
     // The length measured on site can be taken from the meter's list.
     if (pd25Lines_.isEmpty())
         return;
@@ -449,7 +441,7 @@ void TF001::mnResetClick()
         return;
     interaction_->EndTool();
     editor_.Reset();
-    SetCommand(ucNone);
+    SetCommand(uCommand::None);
 }
 
 void TF001::mnBaseClick()
@@ -458,18 +450,18 @@ void TF001::mnBaseClick()
     const bool ask = p.base.BaseSet == 1 && (p.base.BaseUnitSet == 1 || p.DistanceCount() >= 1 || p.SpaceCount() >= 1);
     if (ask && MarkCancelled(Tx("WindowCommands", "基準矩形を再設定すると基準矩形の交線、計測基準、距離、面積の設定は消去されます.\r"
                              "よろしいですか？"))) {
-        SetCommand(ucNone);
+        SetCommand(uCommand::None);
         return;
     }
     ViewToggles view = doc_.View;
     view.BaseView = true;
     editor_.SetViewToggles(view);
     if (doc_.CurrentBase != 1 && doc_.CurrentBase != 2)
-        SetCommand(ucBase);
-    else if (base1Down_.value_or(Command() == ucBaseOnePoint))
-        SetCommand(ucBaseOnePoint);
+        SetCommand(uCommand::Base);
+    else if (base1Down_.value_or(Command() == uCommand::BaseOnePoint))
+        SetCommand(uCommand::BaseOnePoint);
     else
-        SetCommand(ucBaseSixPoint);
+        SetCommand(uCommand::BaseSixPoint);
 }
 
 void TF001::mnBaseChangeClick()
@@ -487,7 +479,7 @@ void TF001::mnDistanceAllDelClick()
         return;
     interaction_->EndTool();
     editor_.DeleteAllDistances();
-    SetCommand(ucNone);
+    SetCommand(uCommand::None);
 }
 
 void TF001::mnCheckAllDelClick()
@@ -496,7 +488,7 @@ void TF001::mnCheckAllDelClick()
         return;
     interaction_->EndTool();
     editor_.DeleteAllChecks();
-    SetCommand(ucNone);
+    SetCommand(uCommand::None);
 }
 
 void TF001::mnSpaceAllDelClick()
@@ -505,7 +497,7 @@ void TF001::mnSpaceAllDelClick()
         return;
     interaction_->EndTool();
     editor_.DeleteAllSpaces();
-    SetCommand(ucNone);
+    SetCommand(uCommand::None);
 }
 
 void TF001::StatusBar1DblClick(bool shiftHeld)

@@ -64,7 +64,7 @@ void TF001::mnDetectReferenceClick()
     // The manual tool first, with its question about what a new reference
     // clears: what is found is offered in its place, and a rejection leaves it ready.
     mnBaseClick();
-    if (Command() != ucBase)
+    if (Command() != uCommand::Base)
         return;
     Guard("mnDetectReference", [&] {
         std::vector<FoundReference> found;
@@ -114,7 +114,7 @@ void TF001::AcceptFound()
     DropFound();
     editor_.SetReferenceWithSize(f.corners, FormatGeneral(f.w), FormatGeneral(f.h));
     SyncFieldsFromDocument();
-    SetCommand(ucNone);
+    SetCommand(uCommand::None);
     ReferenceSet();
 }
 
@@ -122,7 +122,7 @@ void TF001::RejectFound()
 {
     DropFound();
     // The manual tool stays, without points, with its own prompt.
-    SetCommand(ucBase);
+    SetCommand(uCommand::Base);
 }
 
 bool TF001::FoundKey(const QKeyEvent& key)

@@ -220,7 +220,7 @@ void TF001::LoadFile(const QString& typed)
 
         ZoomAll();
         SetPanWindow();
-        SetCommand(ucNone);
+        SetCommand(uCommand::None);
         SetFormTitle();
     });
 }
@@ -398,7 +398,7 @@ void TF001::mnChangeClick(int setting)
             Progress(0);
             ShowWorkImage();
         }
-        SetCommand(ucNone);
+        SetCommand(uCommand::None);
     });
 }
 

@@ -602,7 +602,7 @@ void TF001::BringBack(const PendingRecovery& from, const Photo& decoded)
     ApplyEffects();
     ZoomAll();
     SetPanWindow();
-    SetCommand(ucNone);
+    SetCommand(uCommand::None);
     SetFormTitle();
     if (!moved)
         return;

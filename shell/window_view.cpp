@@ -214,9 +214,9 @@ void TF001::ZoomPre()
     zoom_->Previous();
 }
 
-void TF001::ZoomAt(TDPoint p, ZoomDirection direction, int flags, double factor)
+void TF001::ZoomAt(TDPoint p, ZoomDirection direction, ZoomRedraw redraw, double factor)
 {
-    zoom_->Step(p, direction, flags, factor);
+    zoom_->Step(p, direction, redraw, factor);
 }
 
 void TF001::WheelZoom(QPoint viewportPos, bool zoomIn)
@@ -228,7 +228,7 @@ void TF001::WheelZoom(QPoint viewportPos, bool zoomIn)
             ZoomTimer.stop();
             Ik5Disp1->viewport()->setCursor(ZoomCursor(zoomIn));
             const TDPoint p = StoW(Ik5Disp1->State(), TPoint{viewportPos.x(), viewportPos.y()});
-            ZoomAt(p, zoomIn ? ZoomDirection::In : ZoomDirection::Out, 0, zoomIn ? kWheelIn : kWheelOut);
+            ZoomAt(p, zoomIn ? ZoomDirection::In : ZoomDirection::Out, ZoomRedraw::None, zoomIn ? kWheelIn : kWheelOut);
             ZoomTimer.start();
         });
     });

@@ -53,8 +53,8 @@ public:
     void ZoomWindow(TDPoint, TDPoint) override { zooms.push_back("window"); }
     void ZoomPre() override { zooms.push_back("pre"); }
     void ZoomAll() override { zooms.push_back("all"); }
-    void ZoomUp(TDPoint, int, double factor) override { zooms.push_back("up" + FormatGeneral(factor)); }
-    void ZoomDown(TDPoint, int, double factor) override { zooms.push_back("down" + FormatGeneral(factor)); }
+    void ZoomUp(TDPoint, ZoomRedraw, double factor) override { zooms.push_back("up" + FormatGeneral(factor)); }
+    void ZoomDown(TDPoint, ZoomRedraw, double factor) override { zooms.push_back("down" + FormatGeneral(factor)); }
     std::string AskAreaName() override
     {
         ++nameQuestions;

@@ -1,4 +1,5 @@
 #include "measure/computation.h"
+#include "interact/commands.h"
 
 #include "measure/calibration.h"
 #include "scene.h"
@@ -66,7 +67,7 @@ TEST_F(FlatWall, ChainOfThreeSegmentsMiddleCurrent)
     EXPECT_EQ(r.dX, 1000);
     EXPECT_EQ(r.dY, 0);
     EXPECT_EQ(r.angle, 0);
-    EXPECT_EQ(SetCalcu(doc, ucDistance),
+    EXPECT_EQ(SetCalcu(doc, uCommand::Distance),
               "長さ=3,000㎜( ￥7,500 ),  [距離=1,000㎜,  ΔX=1,000㎜,  ΔY=0㎜,  ∠0.000ﾟ]");
 }
 
@@ -106,7 +107,7 @@ TEST_F(FlatWall, AreaTotalsOfTheCurrentGroup)
     AddRect(0, 0, 5000, 5000, kSpaceAdd, 2);        // other group: not counted
     doc.CurrentSpace = 4;                           // but shown as the current area
     doc.TankaText = "1000";
-    EXPECT_EQ(SetCalcu(doc, ucDistance),
+    EXPECT_EQ(SetCalcu(doc, uCommand::Distance),
               "合計面積=4.000㎡( ￥4,000 ),  加算=5.000㎡,  減算=1.000㎡,  [面積=25.000㎡, 周長=20,000㎜]");
 
     TSpaceResult r;
@@ -120,23 +121,23 @@ TEST_F(FlatWall, SubtractionsBeyondAdditionsGoNegative)
     AddRect(0, 0, 1000, 1000, kSpaceAdd);
     AddRect(0, 0, 2000, 2000, kSpaceSub);
     doc.TankaText = "単価 1500円";
-    EXPECT_EQ(SetCalcu(doc, ucSpaceAdd),
+    EXPECT_EQ(SetCalcu(doc, uCommand::SpaceAdd),
               "合計面積=-3.000㎡( -￥4,500 ),  加算=1.000㎡,  減算=4.000㎡,  [面積=0.000㎡, 周長=0㎜]");
 }
 
 TEST_F(FlatWall, SummaryChoosesItsKind)
 {
-    EXPECT_EQ(SetCalcu(doc, ucNone), "");
-    EXPECT_EQ(SetCalcu(doc, ucSpaceAdd),
+    EXPECT_EQ(SetCalcu(doc, uCommand::None), "");
+    EXPECT_EQ(SetCalcu(doc, uCommand::SpaceAdd),
               "合計面積=0.000㎡( ￥0 ),  加算=0.000㎡,  減算=0.000㎡,  [面積=0.000㎡, 周長=0㎜]")
         << "the area modes show the area summary even with nothing measured";
     AddDistance(0, 0, 1000, 0);
-    EXPECT_EQ(SetCalcu(doc, ucDistance), "") << "no current distance";
+    EXPECT_EQ(SetCalcu(doc, uCommand::Distance), "") << "no current distance";
     doc.CurrentDistance = 1;
     doc.TankaText = "no digits";
-    EXPECT_EQ(SetCalcu(doc, ucDistance), "長さ=1,000㎜( ￥0 ),  [距離=1,000㎜,  ΔX=1,000㎜,  ΔY=0㎜,  ∠0.000ﾟ]");
+    EXPECT_EQ(SetCalcu(doc, uCommand::Distance), "長さ=1,000㎜( ￥0 ),  [距離=1,000㎜,  ΔX=1,000㎜,  ΔY=0㎜,  ∠0.000ﾟ]");
     AddRect(0, 0, 1000, 1000, kSpaceAdd);
-    EXPECT_EQ(SetCalcu(doc, ucDistance).substr(0, 6), "長さ") << "distances win outside the area modes";
+    EXPECT_EQ(SetCalcu(doc, uCommand::Distance).substr(0, 6), "長さ") << "distances win outside the area modes";
 }
 
 TEST_F(FlatWall, SlopesStretchThePlaneAxes)

@@ -232,7 +232,7 @@ void FindReferenceTest::clickRejectsAndLeavesTheManualTool()
     QVERIFY(w.FoundOffered().empty());
     QVERIFY(!w.Display()->Found().has_value());
     QCOMPARE(w.Doc().Plane.base.BaseSet, 0);
-    QCOMPARE(w.Command(), ucBase);
+    QCOMPARE(w.Command(), uCommand::Base);
     QCOMPARE(w.Doc().InputCount(), 0);
     // Return now is the manual tool's click again, not an acceptance.
     QTest::keyClick(Viewport(w), Qt::Key_Escape);
@@ -246,7 +246,7 @@ void FindReferenceTest::nothingFoundLeavesTheManualTool()
     TF001& w = win.Open(SavePhoto(dir, "wall.png", RenderPhoto(SceneCamera(0), false)));
     w.Action(QStringLiteral("mnDetectReference"))->trigger();
     QVERIFY(w.FoundOffered().empty());
-    QCOMPARE(w.Command(), ucBase);
+    QCOMPARE(w.Command(), uCommand::Base);
     QCOMPARE(w.Doc().Plane.base.BaseSet, 0);
     auto* info = w.findChild<QLineEdit*>(QStringLiteral("Edit_Info"));
     QVERIFY(info);

@@ -68,11 +68,11 @@ protected:
 
 TEST_F(Tools, FourCornersWithARejectedRepeatAndATakeBack)
 {
-    tools.SetCommand(ucBase);
+    tools.SetCommand(uCommand::Base);
     EXPECT_EQ(Prompt(), "[基準矩形を設定する]　基準となる矩形をマウス㊧ボタンで指示[1点目]");
     Click(100, 100);
     EXPECT_EQ(tools.InputCount(), 1);
-    EXPECT_EQ(tools.TMode(), 3);
+    EXPECT_EQ(tools.TMode(), TraceKind::Line);
     EXPECT_EQ(Prompt(), "[基準矩形を設定する]　基準となる矩形をマウス㊧ボタンで指示[2点目]。㊨ボタンで前点のやり直し");
     Click(100, 100);  // the same point again: not taken
     EXPECT_EQ(tools.InputCount(), 1);
@@ -89,17 +89,17 @@ TEST_F(Tools, FourCornersWithARejectedRepeatAndATakeBack)
     EXPECT_EQ(doc.Plane.base.BaseSet, 1);
     EXPECT_EQ(doc.Plane.base.BaseRect[3], (TDPoint{490, 400}));
     EXPECT_EQ(doc.CrossLineSet, 0) << "a new single-plane reference drops the cross line";
-    EXPECT_EQ(tools.Command(), ucNone);
-    EXPECT_EQ(tools.TMode(), 0);
+    EXPECT_EQ(tools.Command(), uCommand::None);
+    EXPECT_EQ(tools.TMode(), TraceKind::None);
     EXPECT_FALSE(port.figures[0].has_value()) << "no rubber band left";
     EXPECT_EQ(doc.Modified, 1);
 
     // A right click at n = 1 leaves n = 0 and no rubber band.
-    tools.SetCommand(ucBase);
+    tools.SetCommand(uCommand::Base);
     Click(10, 10);
     Right(20, 20);
     EXPECT_EQ(tools.InputCount(), 0);
-    EXPECT_EQ(tools.TMode(), 0);
+    EXPECT_EQ(tools.TMode(), TraceKind::None);
 }
 
 TEST_F(Tools, ACrossedOrEmptyReferenceIsRefusedAndSaysWhy)
@@ -120,13 +120,13 @@ TEST_F(Tools, ACrossedOrEmptyReferenceIsRefusedAndSaysWhy)
     };
     for (const Case& c : cases) {
         Set([&](Document& d) { d = Document{}; });
-        tools.SetCommand(ucBase);
+        tools.SetCommand(uCommand::Base);
         for (const TDPoint& p : c.corners)
             Click(p.x, p.y);
         EXPECT_EQ(doc.Plane.base.BaseSet, 0) << c.what;
-        EXPECT_EQ(tools.Command(), ucBase) << c.what;
+        EXPECT_EQ(tools.Command(), uCommand::Base) << c.what;
         EXPECT_EQ(tools.InputCount(), 3) << c.what << ": the three corners taken stay";
-        EXPECT_EQ(tools.TMode(), 3) << c.what << ": the band stays";
+        EXPECT_EQ(tools.TMode(), TraceKind::Line) << c.what << ": the band stays";
         EXPECT_EQ(Prompt(), "[基準矩形を設定する]　基準となる矩形をマウス㊧ボタンで指示[4点目]。㊨ボタンで前点のやり直し　" + c.why) << c.what;
         EXPECT_EQ(doc.Modified, 0) << c.what;
     }
@@ -138,10 +138,10 @@ TEST_F(Tools, ACrossedOrEmptyReferenceIsRefusedAndSaysWhy)
     port.focused.clear();
     Click(100, 400);
     EXPECT_EQ(doc.Plane.base.BaseSet, 1);
-    EXPECT_EQ(tools.Command(), ucNone);
+    EXPECT_EQ(tools.Command(), uCommand::None);
     EXPECT_EQ(Prompt(), "[基準矩形を設定する]　基準矩形の実寸Ｗ、Ｈ（㎜）を入力してEnter") << "closed: its W and H are asked for";
     EXPECT_EQ(port.focused, std::vector<InputField>{InputField::W});
-    tools.SetCommand(ucNone);
+    tools.SetCommand(uCommand::None);
     EXPECT_EQ(Prompt(), "") << "until the next tool";
 }
 
@@ -149,7 +149,7 @@ TEST_F(Tools, AMeasurementBaseOrAnAdjustmentThatLeavesNoOutlineIsRefused)
 {
     // A new measurement base whose diagonal lies along the W direction.
     Reference();
-    tools.SetCommand(ucBaseUnit);
+    tools.SetCommand(uCommand::BaseUnit);
     Click(150, 150);
     Click(300, 150);
     EXPECT_EQ(doc.Plane.base.BaseUnitSet, 0);
@@ -160,7 +160,7 @@ TEST_F(Tools, AMeasurementBaseOrAnAdjustmentThatLeavesNoOutlineIsRefused)
     EXPECT_EQ(doc.Plane.base.BaseUnit[2], (TDPoint{300, 250}));
 
     // Its adjustment onto the H line of the other corner.
-    tools.SetCommand(ucBaseUnitAdjust);
+    tools.SetCommand(uCommand::BaseUnitAdjust);
     Click(300, 250);
     Click(150, 350);
     EXPECT_EQ(doc.Plane.base.BaseUnit[2], (TDPoint{300, 250}));
@@ -172,7 +172,7 @@ TEST_F(Tools, AMeasurementBaseOrAnAdjustmentThatLeavesNoOutlineIsRefused)
 
     // A reference corner dragged across the opposite edge.
     const auto before = doc.Plane.base.BaseRect;
-    tools.SetCommand(ucBaseAdjust);
+    tools.SetCommand(uCommand::BaseAdjust);
     Click(500, 400);
     Click(50, 250);
     EXPECT_EQ(doc.Plane.base.BaseRect, before);
@@ -187,7 +187,7 @@ TEST_F(Tools, SixPointsThatCrossAPlaneAreRefused)
 {
     Set([&](Document& d) { d.CurrentSetting = 4; });
     Set([&](Document& d) { d.CurrentBase = 1; });
-    tools.SetCommand(ucBaseSixPoint);
+    tools.SetCommand(uCommand::BaseSixPoint);
     // The right base line given bottom first crosses the right plane.
     for (const TDPoint p : {TDPoint{500, 200}, {500, 500}, {250, 260}, {250, 550}, {750, 550}, {750, 260}})
         Click(p.x, p.y);
@@ -200,25 +200,25 @@ TEST_F(Tools, SixPointsBuildBothPlanes)
 {
     Set([&](Document& d) { d.CurrentSetting = 4; });
     Set([&](Document& d) { d.CurrentBase = 1; });
-    tools.SetCommand(ucBaseSixPoint);
+    tools.SetCommand(uCommand::BaseSixPoint);
     const TDPoint pts[] = {{500, 200}, {500, 500}, {250, 260}, {250, 550}, {750, 260}, {750, 550}};
     const char* prompts[] = {"中心線（上）をマウス㊧ボタンで指示", "中心線（下）", "左基準線（上）",
                              "左基準線（下）", "右基準線（上）", "右基準線（下）"};
     for (int i = 0; i < 4; ++i) {
         EXPECT_NE(Prompt().find(prompts[i]), std::string::npos) << Prompt();
         Click(pts[i].x, pts[i].y);
-        EXPECT_EQ(tools.TMode(), i % 2 == 0 ? 3 : 0) << "a band from each top point";
+        EXPECT_EQ(tools.TMode(), i % 2 == 0 ? TraceKind::Line : TraceKind::None) << "a band from each top point";
     }
     EXPECT_NE(Prompt().find("右基準線（上）"), std::string::npos);
     Right(0, 0);
     EXPECT_NE(Prompt().find("左基準線（下）"), std::string::npos) << Prompt();
-    EXPECT_EQ(tools.TMode(), 3);
+    EXPECT_EQ(tools.TMode(), TraceKind::Line);
     Click(pts[3].x, pts[3].y);
     Click(pts[4].x, pts[4].y);
     Click(pts[5].x, pts[5].y);
     for (int i = 0; i < 6; ++i)
         EXPECT_EQ(doc.SixPoint[static_cast<std::size_t>(i + 1)], pts[i]);
-    EXPECT_EQ(tools.Command(), ucNone);
+    EXPECT_EQ(tools.Command(), uCommand::None);
     EXPECT_EQ(doc.CurrentBase, 1);
     EXPECT_EQ(doc.CrossLinePoint, pts[0]);
     EXPECT_EQ(doc.Plane.base.BaseSet, 1);
@@ -230,7 +230,7 @@ TEST_F(Tools, OnePointFigureLaysOutAroundTheClick)
 {
     Set([&](Document& d) { d.CurrentSetting = 4; });
     Set([&](Document& d) { d.CurrentBase = 1; });
-    tools.SetCommand(ucBaseOnePoint);
+    tools.SetCommand(uCommand::BaseOnePoint);
     EXPECT_EQ(Prompt(), "[基準矩形を設定する]　基準をマウス㊧ボタンで指示");
     Click(500, 200);
     const std::array<TDPoint, 7> expected{TDPoint{}, {500, 200}, {500, 500}, {250, 260},
@@ -238,24 +238,24 @@ TEST_F(Tools, OnePointFigureLaysOutAroundTheClick)
     EXPECT_EQ(doc.SixPoint, expected);
     EXPECT_EQ(doc.Plane.base.BaseRect[1], (TDPoint{250, 260})) << "the left plane is current";
     EXPECT_EQ(doc.ParkedPlane.base.BaseRect[1], (TDPoint{500, 200}));
-    EXPECT_EQ(tools.Command(), ucNone);
+    EXPECT_EQ(tools.Command(), uCommand::None);
 }
 
 TEST_F(Tools, BaseLinesDeriveTheMeasurementBase)
 {
     Reference();
-    tools.SetCommand(ucBaseLineW);
+    tools.SetCommand(uCommand::BaseLineW);
     Click(150, 300);
-    EXPECT_EQ(tools.TMode(), 2);
+    EXPECT_EQ(tools.TMode(), TraceKind::LineW);
     Click(350, 305);  // snapped onto the W direction through the first end
     EXPECT_EQ(doc.Plane.base.BaseLineWSet, 1);
     EXPECT_TRUE(test::Near(doc.Plane.base.BaseLineW[2], {350, 300}, 1e-3));
     EXPECT_EQ(doc.Plane.base.BaseUnitSet, 0);
     ASSERT_EQ(port.focused.size(), 1u);
     EXPECT_EQ(port.focused[0], InputField::W);
-    EXPECT_EQ(tools.Command(), ucNone);
+    EXPECT_EQ(tools.Command(), uCommand::None);
 
-    tools.SetCommand(ucBaseLineH);
+    tools.SetCommand(uCommand::BaseLineH);
     Click(450, 150);
     Click(452, 350);
     EXPECT_TRUE(test::Near(doc.Plane.base.BaseLineH[2], {450, 350}, 1e-3));
@@ -268,17 +268,17 @@ TEST_F(Tools, BaseLinesDeriveTheMeasurementBase)
 TEST_F(Tools, DistancesSingleAndContinuous)
 {
     Reference();
-    tools.SetCommand(ucDistance);
+    tools.SetCommand(uCommand::Distance);
     Click(100, 200);
     Click(300, 200);
     ASSERT_EQ(doc.Plane.DistanceCount(), 1);
-    EXPECT_EQ(tools.Command(), ucDistance);
+    EXPECT_EQ(tools.Command(), uCommand::Distance);
     EXPECT_EQ(tools.InputCount(), 0);
     EXPECT_EQ(doc.CurrentDistance, 1);
     EXPECT_EQ(port.info.rfind("長さ=", 0), 0u) << port.info;
 
     tools.options.continuous = true;
-    tools.SetCommand(ucDistance);
+    tools.SetCommand(uCommand::Distance);
     Click(100, 300);
     Click(200, 300);
     Click(200, 350);
@@ -305,12 +305,12 @@ TEST_F(Tools, AChainLeftOpenByAToolChangeEnds)
 {
     Reference();
     tools.options.continuous = true;
-    tools.SetCommand(ucDistance);
+    tools.SetCommand(uCommand::Distance);
     Click(100, 300);
     Click(200, 300);
-    tools.SetCommand(ucSpaceAdd);
+    tools.SetCommand(uCommand::SpaceAdd);
     EXPECT_EQ(doc.Plane.Distances[1].next, 0);
-    tools.SetCommand(ucDistance);
+    tools.SetCommand(uCommand::Distance);
     Click(400, 300);
     Click(450, 300);
     EXPECT_EQ(doc.Plane.Distances[2].prev, 0) << "a new distance does not join an ended chain";
@@ -321,7 +321,7 @@ TEST_F(Tools, PolygonClosesNearItsFirstVertex)
     Reference();
     tools.options.polygon = true;
     port.names = {"居間"};
-    tools.SetCommand(ucSpaceAdd);
+    tools.SetCommand(uCommand::SpaceAdd);
     Click(100, 100);
     Click(300, 100);
     Click(104, 103);  // 5 pixels from the first: too few vertices, dropped
@@ -336,7 +336,7 @@ TEST_F(Tools, PolygonClosesNearItsFirstVertex)
     EXPECT_EQ(s.kind, kSpaceAdd);
     EXPECT_EQ(Cp932ToUtf8(s.name), "居間");
     EXPECT_EQ(port.nameQuestions, 1);
-    EXPECT_EQ(tools.Command(), ucSpaceAdd);
+    EXPECT_EQ(tools.Command(), uCommand::SpaceAdd);
     EXPECT_EQ(tools.InputCount(), 0);
 
     // Taking back vertices one by one.
@@ -351,9 +351,9 @@ TEST_F(Tools, RectangleAreasAndNames)
 {
     Reference();
     port.names = {"ＡＢＣＤＥＦＧＨＩＪＫ"};  // 22 bytes: the eleventh character goes
-    tools.SetCommand(ucSpaceSub);
+    tools.SetCommand(uCommand::SpaceSub);
     Click(150, 150);
-    EXPECT_EQ(tools.TMode(), 7);
+    EXPECT_EQ(tools.TMode(), TraceKind::PlaneRect);
     Click(250, 300);
     ASSERT_EQ(doc.Plane.SpaceCount(), 1);
     const TSpace& s = doc.Plane.Spaces[1];
@@ -379,7 +379,7 @@ TEST_F(Tools, CorrectionOfAChainAndItsRemoval)
     Distance({150, 250}, {250, 250}, 0, 2);
     Distance({250, 250}, {350, 250}, 1, 0);
 
-    tools.SetCommand(ucDistanceHosei);
+    tools.SetCommand(uCommand::DistanceHosei);
     Click(300, 251);
     EXPECT_EQ(doc.CurrentDistance, 2);
     EXPECT_EQ(tools.InputCount(), 1);
@@ -391,7 +391,7 @@ TEST_F(Tools, CorrectionOfAChainAndItsRemoval)
     }
     EXPECT_EQ(doc.Modified, 1);
 
-    tools.SetCommand(ucDistanceHoseiDel);
+    tools.SetCommand(uCommand::DistanceHoseiDel);
     Click(200, 250);
     EXPECT_EQ(doc.Plane.Distances[1].corrected, 0);
     EXPECT_EQ(doc.Plane.Distances[2].corrected, 0);
@@ -401,7 +401,7 @@ TEST_F(Tools, SlopeAndRename)
 {
     Reference();
     Area({{150, 150}, {250, 150}, {250, 250}, {150, 250}, {150, 150}});
-    tools.SetCommand(ucSpaceSlant);
+    tools.SetCommand(uCommand::SpaceSlant);
     port.slopeAnswer = std::pair{std::string("120"), std::string("abc")};
     Click(200, 200);
     EXPECT_EQ(doc.Plane.Spaces[1].slantV, 89);
@@ -415,7 +415,7 @@ TEST_F(Tools, SlopeAndRename)
 
     Set([&](Document& d) { d.Plane.Spaces[1].name = AreaNameFromUtf8("旧"); });
     port.inputBoxAnswer = "abcdefghijklmnopqrstuvwxyz";
-    tools.SetCommand(ucSpaceNameUpd);
+    tools.SetCommand(uCommand::SpaceNameUpd);
     Click(200, 200);
     EXPECT_EQ(port.inputBoxDefaults.back(), "旧");
     EXPECT_EQ(doc.Plane.Spaces[1].name, "abcdefghijklmnopqrst");
@@ -425,35 +425,35 @@ TEST_F(Tools, SlopeAndRename)
 
 TEST_F(Tools, ImageRangeOutputAndZoomTools)
 {
-    tools.SetCommand(ucImageFix);
+    tools.SetCommand(uCommand::ImageFix);
     Click(10.4, 20.5);
-    EXPECT_EQ(tools.TMode(), 6);
+    EXPECT_EQ(tools.TMode(), TraceKind::ImageRect);
     Click(10.4, 20.5);
     EXPECT_TRUE(port.imageRanges.empty()) << "no range without size";
     Click(300.6, 200.2);
     ASSERT_EQ(port.imageRanges.size(), 1u);
     EXPECT_EQ(port.imageRanges[0], (std::array<std::int32_t, 4>{10, 21, 301, 200}));
-    EXPECT_EQ(tools.Command(), ucNone);
+    EXPECT_EQ(tools.Command(), uCommand::None);
 
-    tools.SetCommand(ucZoomUp);
+    tools.SetCommand(uCommand::ZoomUp);
     Click(50, 50);
-    tools.SetCommand(ucZoomDown);
+    tools.SetCommand(uCommand::ZoomDown);
     Click(50, 50);
     EXPECT_EQ(port.zooms, (std::vector<std::string>{"up2", "down0.5"}));
-    EXPECT_EQ(tools.Command(), ucZoomDown) << "the zoom tools stay";
+    EXPECT_EQ(tools.Command(), uCommand::ZoomDown) << "the zoom tools stay";
 }
 
 TEST_F(Tools, CrossLineClickAndCancel)
 {
     Reference();
-    tools.SetCommand(ucCrossLine);
+    tools.SetCommand(uCommand::CrossLine);
     Right(1, 1);
-    EXPECT_EQ(tools.Command(), ucNone);
-    tools.SetCommand(ucCrossLine);
+    EXPECT_EQ(tools.Command(), uCommand::None);
+    tools.SetCommand(uCommand::CrossLine);
     Click(420, 200);
     EXPECT_EQ(doc.CrossLineSet, 1);
     EXPECT_EQ(doc.CrossLinePoint, (TDPoint{420, 200}));
-    EXPECT_EQ(tools.Command(), ucNone);
+    EXPECT_EQ(tools.Command(), uCommand::None);
 }
 
 // --- adjustments and deletions ------------------------------------------------------------------
@@ -463,16 +463,16 @@ TEST_F(Tools, CornerMoveAndReaimedEdge)
     Reference();
     Set([&](Document& d) { d.Plane.base.BaseLineWSet = 1; });
     Set([&](Document& d) { d.Plane.base.BaseUnitSet = 1; });
-    tools.SetCommand(ucBaseAdjust);
+    tools.SetCommand(uCommand::BaseAdjust);
     Click(505, 395);  // near corner 3
     EXPECT_EQ(std::abs(tools.PickedBaseCorner()), 3);
     EXPECT_FALSE(tools.PickedBaseFar());
-    EXPECT_EQ(tools.TMode(), 4);
+    EXPECT_EQ(tools.TMode(), TraceKind::Corner);
     Click(520, 420);
     EXPECT_EQ(doc.Plane.base.BaseRect[3], (TDPoint{520, 420}));
     EXPECT_EQ(doc.Plane.base.BaseLineWSet, 0) << "base lines are dropped";
     EXPECT_EQ(doc.Plane.base.BaseUnitSet, 1) << "the measurement base stays";
-    EXPECT_EQ(tools.Command(), ucBaseAdjust);
+    EXPECT_EQ(tools.Command(), uCommand::BaseAdjust);
     EXPECT_EQ(tools.InputCount(), 0);
 
     // 40 pixels beyond corner 2 on the continuation of the top edge: the top
@@ -481,7 +481,7 @@ TEST_F(Tools, CornerMoveAndReaimedEdge)
     Click(540, 100);
     EXPECT_EQ(tools.PickedBaseCorner(), 2);
     EXPECT_TRUE(tools.PickedBaseFar());
-    EXPECT_EQ(tools.TMode(), 5);
+    EXPECT_EQ(tools.TMode(), TraceKind::EndlessLine);
     Click(300, 80);
     EXPECT_EQ(doc.Plane.base.BaseRect[2], (TDPoint{500, 60}));
     EXPECT_EQ(doc.Plane.base.BaseRect[1], (TDPoint{100, 100}));
@@ -493,7 +493,7 @@ TEST_F(Tools, LockMovesTheSharedCornerOfTheOtherPlane)
         Set([&](Document& d) { d = Document{}; });
         Set([&](Document& d) { test::TwoPlanes(d); });
         tools.options.lock = lock;
-        tools.SetCommand(ucBaseAdjust);
+        tools.SetCommand(uCommand::BaseAdjust);
         Click(498, 203);  // top of the centre line: the left plane's corner 2
         Click(510, 190);
         EXPECT_EQ(doc.Plane.base.BaseRect[2], (TDPoint{510, 190}));
@@ -525,7 +525,7 @@ TEST_F(Tools, AdjustingTheSharedEdgeMovesTheCentreLineAndTheCrossLine)
         const TDPoint leftBefore = doc.Plane.Distances[1].correctedEnd;
         const TDPoint rightBefore = doc.ParkedPlane.Distances[1].correctedEnd;
         tools.options.lock = lock;
-        tools.SetCommand(ucBaseAdjust);
+        tools.SetCommand(uCommand::BaseAdjust);
         Click(500, 500);  // bottom of the centre line: the left plane's corner 3
         Click(540, 520);
         Click(500, 200);  // top of the centre line: the left plane's corner 2
@@ -559,14 +559,14 @@ TEST_F(Tools, ANewCrossLineRecomputesCorrections)
     Set([&](Document& d) { SetReferenceRect(d, {TDPoint{100, 100}, {500, 130}, {520, 370}, {90, 400}}, true); });
     Set([&](Document& d) { test::OtherPlaneAndCrossLine(d); });
     Distance({150, 230}, {250, 240});
-    tools.SetCommand(ucDistanceHosei);
+    tools.SetCommand(uCommand::DistanceHosei);
     Click(200, 235);
     Click(600, 260);
     const TDistance& d = doc.Plane.Distances[1];
     ASSERT_EQ(d.corrected, 1);
     const TDPoint before = d.correctedStart;
 
-    tools.SetCommand(ucCrossLine);
+    tools.SetCommand(uCommand::CrossLine);
     Click(560, 250);
     EXPECT_EQ(d.correctedStart, CorrectPoint(doc, d.start, d.correctionRef));
     EXPECT_NE(d.correctedStart, before);
@@ -575,16 +575,16 @@ TEST_F(Tools, ANewCrossLineRecomputesCorrections)
 TEST_F(Tools, BaseLineEndsMoveAndTheMeasurementBaseFollows)
 {
     Reference();
-    tools.SetCommand(ucBaseLineW);
+    tools.SetCommand(uCommand::BaseLineW);
     Click(150, 300);
     Click(350, 300);
-    tools.SetCommand(ucBaseLineH);
+    tools.SetCommand(uCommand::BaseLineH);
     Click(150, 150);
     Click(150, 350);
     ASSERT_EQ(doc.Plane.base.BaseUnitSet, 1);
     const TDPoint cornerBefore = doc.Plane.base.BaseUnit[2];
 
-    tools.SetCommand(ucBaseLineAdjust);
+    tools.SetCommand(uCommand::BaseLineAdjust);
     EXPECT_EQ(Prompt(), "[計測基準ＷＨを調整する]　調整する計測基準ＷＨの端点をマウス㊧ボタンで指示");
     Click(40, 40);  // near no end: nothing picked
     EXPECT_EQ(tools.InputCount(), 0);
@@ -600,7 +600,7 @@ TEST_F(Tools, BaseLineEndsMoveAndTheMeasurementBaseFollows)
     EXPECT_NE(doc.Plane.base.BaseUnit[2], cornerBefore) << "the base is derived from the lines again";
     EXPECT_EQ(doc.Plane.base.BaseUnitSet, 1);
     EXPECT_EQ(tools.InputCount(), 0);
-    EXPECT_EQ(tools.Command(), ucBaseLineAdjust);
+    EXPECT_EQ(tools.Command(), uCommand::BaseLineAdjust);
     EXPECT_EQ(doc.Modified, 1);
 }
 
@@ -611,7 +611,7 @@ TEST_F(Tools, AreaCorrectionOnAndOff)
     const std::int32_t k = Area({{150, 150}, {250, 160}, {250, 260}, {150, 250}, {150, 150}});
     Set([&](Document& d) { d.Modified = 0; });
 
-    tools.SetCommand(ucSpaceHosei);
+    tools.SetCommand(uCommand::SpaceHosei);
     Click(200, 200);
     EXPECT_EQ(doc.CurrentSpace, k);
     EXPECT_EQ(tools.InputCount(), 1);
@@ -628,17 +628,17 @@ TEST_F(Tools, AreaCorrectionOnAndOff)
     EXPECT_EQ(doc.Modified, 1);
     EXPECT_EQ(tools.InputCount(), 0);
 
-    tools.SetCommand(ucSpaceHoseiDel);
+    tools.SetCommand(uCommand::SpaceHoseiDel);
     Click(200, 200);
     EXPECT_EQ(s.corrected, 0);
     EXPECT_FALSE(CorrectionInForce(doc, s.corrected));
-    EXPECT_EQ(tools.Command(), ucSpaceHoseiDel);
+    EXPECT_EQ(tools.Command(), uCommand::SpaceHoseiDel);
 }
 
 TEST_F(Tools, APressAndReleaseAtDifferentPointsTakesThePressPoint)
 {
     Reference();
-    tools.SetCommand(ucDistance);
+    tools.SetCommand(uCommand::Distance);
     tools.LeftClick({210, 215}, TDPoint{200, 200});
     ASSERT_EQ(tools.InputCount(), 1);
     EXPECT_EQ(doc.InputPoints[1], (TDPoint{200, 200}));
@@ -654,11 +654,11 @@ TEST_F(Tools, LinkedChainEndsMoveTogether)
     Reference();
     Distance({100, 200}, {200, 200}, 0, 2);
     Distance({200, 200}, {300, 250}, 1, 0);
-    tools.SetCommand(ucDistanceAdjust);
+    tools.SetCommand(uCommand::DistanceAdjust);
     Click(198, 201);  // the shared point, nearest to distance 1's end
     EXPECT_EQ(doc.CurrentDistance, 1);
     EXPECT_EQ(tools.LinkedDistance(), 2);
-    EXPECT_EQ(tools.TMode(), 4);
+    EXPECT_EQ(tools.TMode(), TraceKind::Corner);
     Click(210, 230);
     EXPECT_EQ(doc.Plane.Distances[1].end, (TDPoint{210, 230}));
     EXPECT_EQ(doc.Plane.Distances[2].start, (TDPoint{210, 230}));
@@ -672,7 +672,7 @@ TEST_F(Tools, AreaVerticesAndRectangleRebuild)
     Reference();
     Area({{150, 150}, {250, 150}, {200, 250}, {150, 150}});
     tools.options.polygon = true;
-    tools.SetCommand(ucSpaceAdjust);
+    tools.SetCommand(uCommand::SpaceAdjust);
     Click(151, 151);
     EXPECT_EQ(tools.PickedVertex(), 0);
     Click(140, 140);
@@ -680,7 +680,7 @@ TEST_F(Tools, AreaVerticesAndRectangleRebuild)
     EXPECT_EQ(doc.Plane.Spaces[1].points.back(), (TDPoint{140, 140})) << "the outline stays closed";
 
     tools.options.polygon = false;
-    tools.SetCommand(ucSpaceAdjust);
+    tools.SetCommand(uCommand::SpaceAdjust);
     Click(140, 140);
     EXPECT_EQ(tools.InputCount(), 0) << "a triangle is no rectangle to rebuild";
     EXPECT_EQ(doc.CurrentSpace, 1);
@@ -688,7 +688,7 @@ TEST_F(Tools, AreaVerticesAndRectangleRebuild)
     Area({{300, 150}, {400, 150}, {400, 250}, {300, 250}, {300, 150}});
     Click(401, 251);  // vertex 2: the opposite corner is vertex 0
     EXPECT_EQ(tools.PickedVertex(), 2);
-    EXPECT_EQ(tools.TMode(), 8);
+    EXPECT_EQ(tools.TMode(), TraceKind::PlaneRectCorner);
     Click(450, 300);
     const TSpace& s = doc.Plane.Spaces[2];
     EXPECT_EQ(s.points[0], (TDPoint{300, 150}));
@@ -702,23 +702,23 @@ TEST_F(Tools, DeletingRenumbersChainsAndMovesTheLastArea)
     Distance({100, 200}, {200, 200}, 0, 2);
     Distance({200, 200}, {300, 200}, 1, 3);
     Distance({300, 200}, {400, 200}, 2, 0);
-    tools.SetCommand(ucDistanceDel);
+    tools.SetCommand(uCommand::DistanceDel);
     EXPECT_EQ(Prompt(), "[距離を求める・削除する]　削除したい距離をマウス㊧ボタンで指示");
     Click(250, 202);
     ASSERT_EQ(doc.Plane.DistanceCount(), 2);
     EXPECT_EQ(doc.Plane.Distances[1].next, 0);
     EXPECT_EQ(doc.Plane.Distances[2].prev, 0);
     EXPECT_EQ(doc.Plane.Distances[2].start, (TDPoint{300, 200}));
-    EXPECT_EQ(tools.Command(), ucDistanceDel);
+    EXPECT_EQ(tools.Command(), uCommand::DistanceDel);
     Click(150, 200);
     Click(350, 200);
-    EXPECT_EQ(tools.Command(), ucNone) << "nothing left to delete";
+    EXPECT_EQ(tools.Command(), uCommand::None) << "nothing left to delete";
 
     Area({{100, 100}, {120, 100}, {120, 120}, {100, 120}, {100, 100}});
     Area({{200, 100}, {220, 100}, {220, 120}, {200, 120}, {200, 100}});
     const std::int32_t third = Area({{300, 100}, {320, 100}, {320, 120}, {300, 120}, {300, 100}});
     Set([&](Document& d) { d.Plane.Spaces[third].name = "third"; });
-    tools.SetCommand(ucSpaceDel);
+    tools.SetCommand(uCommand::SpaceDel);
     Click(110, 110);
     ASSERT_EQ(doc.Plane.SpaceCount(), 2);
     EXPECT_EQ(doc.Plane.Spaces[1].name, "third");
@@ -750,14 +750,14 @@ TEST_F(Tools, SearchPrefersSmallerAreasAndVertices)
 
 TEST_F(Tools, BothButtonsWithoutMovingClickWithTheLastReleased)
 {
-    tools.SetCommand(ucBase);
+    tools.SetCommand(uCommand::Base);
     Click(100, 100);
     ASSERT_EQ(tools.InputCount(), 1);
     tools.MouseDown({300, 300}, true, false);
     tools.MouseDown({300, 300}, true, true);
-    EXPECT_EQ(tools.ButtonState(), 3);
+    EXPECT_EQ(tools.ButtonState(), Buttons::Both);
     tools.MouseUp({305, 300}, true, false);   // left first
-    EXPECT_EQ(tools.ButtonState(), 2);
+    EXPECT_EQ(tools.ButtonState(), Buttons::Right);
     tools.MouseUp({305, 300}, false, true);   // then right: a right click
     EXPECT_EQ(tools.InputCount(), 0);
 
@@ -778,13 +778,13 @@ TEST_F(Tools, GestureDirections)
         port.zooms.clear();
         tools.MouseDown({300, 300}, true, true);
         tools.MouseMove(c.release);
-        EXPECT_NE(tools.GestureState(), 0);
+        EXPECT_NE(tools.GestureState(), Gesture::None);
         EXPECT_TRUE(port.figures[1].has_value()) << "the gesture figure shows";
         tools.MouseUp(c.release, true, false);
         tools.MouseUp(c.release, false, true);
         ASSERT_EQ(port.zooms.size(), 1u) << c.zoom;
         EXPECT_EQ(port.zooms[0], c.zoom);
-        EXPECT_EQ(tools.GestureState(), 0);
+        EXPECT_EQ(tools.GestureState(), Gesture::None);
         EXPECT_FALSE(port.figures[1].has_value());
     }
 }
@@ -792,7 +792,7 @@ TEST_F(Tools, GestureDirections)
 TEST_F(Tools, ShiftSnapsTheBandWithoutAMove)
 {
     Reference();
-    tools.SetCommand(ucDistance);
+    tools.SetCommand(uCommand::Distance);
     Click(200, 200);
     tools.MouseMove({400, 230});
     ASSERT_TRUE(port.figures[0].has_value());
@@ -808,7 +808,7 @@ TEST_F(Tools, ShiftSnapsTheBandWithoutAMove)
 
 TEST_F(Tools, NoToolStillReportsThePointer)
 {
-    tools.SetCommand(ucNone);
+    tools.SetCommand(uCommand::None);
     tools.MouseMove({123, 45});
     EXPECT_EQ(port.status[0], "X = 123.00,  Y =45.00  (pixel)");
     tools.MouseDown({123, 45}, true, false);
@@ -821,7 +821,7 @@ TEST_F(Tools, AutomaticPlaneSwitchOnTheFirstClick)
 {
     Set([&](Document& d) { test::TwoPlanes(d); });
     tools.options.autoSwitch = true;
-    tools.SetCommand(ucDistance);
+    tools.SetCommand(uCommand::Distance);
     Click(700, 400);  // right of the centre line
     EXPECT_EQ(doc.CurrentBase, 2);
     Click(720, 420);
@@ -834,7 +834,7 @@ TEST_F(Tools, ErrorsNameTheClickAndTheMode)
     // A view so far in that the click's screen position overflows.
     Reference();
     Area({{150, 150}, {250, 150}, {250, 250}, {150, 250}, {150, 150}});
-    tools.SetCommand(ucSpaceSlant);
+    tools.SetCommand(uCommand::SpaceSlant);
     port.view.DispScale = 1e12;
     const std::size_t before = ErrorTrail::global().size();
     EXPECT_ANY_THROW(tools.LeftClick({200, 200}));
@@ -853,26 +853,26 @@ TEST(Prompts, EveryToolAndStep)
         std::optional<std::string> text;
     };
     const Case cases[] = {
-        {ucNone, 0, false, ""},
-        {ucBaseSixPoint, 0, false, "[基準（６点入力）を設定する]　基準となる中心線（上）をマウス㊧ボタンで指示"},
-        {ucBaseSixPoint, 3, false, "[基準（６点入力）を設定する]　基準となる左基準線（下）をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し"},
-        {ucBaseAdjust, 1, false, "[基準矩形を調整する]　調整後の基準矩形の頂点位置をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで前点のやり直し"},
-        {ucBaseLineAdjust, 0, false, "[計測基準ＷＨを調整する]　調整する計測基準ＷＨの端点をマウス㊧ボタンで指示"},
-        {ucBaseUnit, 1, false, "[計測基準を設定する]　計測基準となる矩形の対角をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し"},
-        {ucDistance, 1, false, "[距離を求める・２点間の距離を求める]　求めたい距離のもう一方の端点の位置をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで１点目のやり直し"},
-        {ucDistanceDel, 1, false, "[距離を求める・削除する]　削除したい距離をマウス㊧ボタンで指示"},
-        {ucDistanceHosei, 1, false, "[距離を求める・遠近補正する]　遠近補正する距離の側面投影位置をマウス㊧ボタンで指示。㊨ボタンでやり直し"},
-        {ucSpaceAdd, 0, true, "[面積を求める・加算]　求めたい面積の範囲をマウス㊧ボタンで指示"},
-        {ucSpaceAdd, 2, true, "[面積を求める・加算]　求めたい面積の範囲をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで前点のやり直し"},
-        {ucSpaceSub, 1, false, "[面積を求める・減算]　求めたい面積矩形の対角をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し"},
-        {ucSpaceAdjust, 0, false, "[面積を求める・範囲を調整する]　調整する面積形状の頂点をマウス㊧ボタンで指示"},
-        {ucSpaceSlant, 0, false, "[面積を求める・傾斜設定]　傾斜設定する面積をマウス㊧ボタンで指示"},
-        {ucSpaceHoseiDel, 0, false, "[面積を求める・遠近補正を解除する]　遠近補正を解除する面積をマウス㊧ボタンで指示"},
-        {ucCrossLine, 0, false, "[基準矩形の交線]　設定１と設定２の基準矩形の交線を㊧ボタンで指示。㊨ボタンでキャンセル"},
-        {ucImageFix, 1, false, "[画像範囲]　必要とする画像の範囲をマウス㊧ボタンで指示。㊨ボタンで１点目のやり直し"},
-        {ucSpaceNameUpd, 0, false, std::nullopt},
-        {ucZoomUp, 0, false, std::nullopt},
-        {ucZoomDown, 0, false, std::nullopt},
+        {uCommand::None, 0, false, ""},
+        {uCommand::BaseSixPoint, 0, false, "[基準（６点入力）を設定する]　基準となる中心線（上）をマウス㊧ボタンで指示"},
+        {uCommand::BaseSixPoint, 3, false, "[基準（６点入力）を設定する]　基準となる左基準線（下）をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し"},
+        {uCommand::BaseAdjust, 1, false, "[基準矩形を調整する]　調整後の基準矩形の頂点位置をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで前点のやり直し"},
+        {uCommand::BaseLineAdjust, 0, false, "[計測基準ＷＨを調整する]　調整する計測基準ＷＨの端点をマウス㊧ボタンで指示"},
+        {uCommand::BaseUnit, 1, false, "[計測基準を設定する]　計測基準となる矩形の対角をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し"},
+        {uCommand::Distance, 1, false, "[距離を求める・２点間の距離を求める]　求めたい距離のもう一方の端点の位置をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで１点目のやり直し"},
+        {uCommand::DistanceDel, 1, false, "[距離を求める・削除する]　削除したい距離をマウス㊧ボタンで指示"},
+        {uCommand::DistanceHosei, 1, false, "[距離を求める・遠近補正する]　遠近補正する距離の側面投影位置をマウス㊧ボタンで指示。㊨ボタンでやり直し"},
+        {uCommand::SpaceAdd, 0, true, "[面積を求める・加算]　求めたい面積の範囲をマウス㊧ボタンで指示"},
+        {uCommand::SpaceAdd, 2, true, "[面積を求める・加算]　求めたい面積の範囲をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで前点のやり直し"},
+        {uCommand::SpaceSub, 1, false, "[面積を求める・減算]　求めたい面積矩形の対角をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し"},
+        {uCommand::SpaceAdjust, 0, false, "[面積を求める・範囲を調整する]　調整する面積形状の頂点をマウス㊧ボタンで指示"},
+        {uCommand::SpaceSlant, 0, false, "[面積を求める・傾斜設定]　傾斜設定する面積をマウス㊧ボタンで指示"},
+        {uCommand::SpaceHoseiDel, 0, false, "[面積を求める・遠近補正を解除する]　遠近補正を解除する面積をマウス㊧ボタンで指示"},
+        {uCommand::CrossLine, 0, false, "[基準矩形の交線]　設定１と設定２の基準矩形の交線を㊧ボタンで指示。㊨ボタンでキャンセル"},
+        {uCommand::ImageFix, 1, false, "[画像範囲]　必要とする画像の範囲をマウス㊧ボタンで指示。㊨ボタンで１点目のやり直し"},
+        {uCommand::SpaceNameUpd, 0, false, std::nullopt},
+        {uCommand::ZoomUp, 0, false, std::nullopt},
+        {uCommand::ZoomDown, 0, false, std::nullopt},
     };
     for (const Case& c : cases)
         EXPECT_EQ(PromptText(c.mode, c.n, c.polygon), c.text) << c.mode << "/" << c.n;
@@ -888,30 +888,30 @@ TEST(Prompts, EveryToolBeforeAndAfterItsFirstPoint)
         const char* more;
     };
     const Case cases[] = {
-        {ucBaseAdjust, false, "[基準矩形を調整する]　調整する基準矩形の頂点をマウス㊧ボタンで指示", "[基準矩形を調整する]　調整後の基準矩形の頂点位置をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで前点のやり直し"},
-        {ucBaseLineW, false, "[計測基準Ｗを設定する]　計測基準Ｗとなる端点の位置をマウス㊧ボタンで指示", "[計測基準Ｗを設定する]　計測基準Ｗとなるもう一方の端点の位置をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し"},
-        {ucBaseLineH, false, "[計測基準Ｈを設定する]　計測基準Ｈとなる端点の位置をマウス㊧ボタンで指示", "[計測基準Ｈを設定する]　計測基準Ｈとなるもう一方の端点の位置をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し"},
-        {ucBaseLineAdjust, false, "[計測基準ＷＨを調整する]　調整する計測基準ＷＨの端点をマウス㊧ボタンで指示", "[計測基準ＷＨを調整する]　調整後の計測基準ＷＨの端点をマウス㊧ボタンで指示。㊨ボタンでやり直し"},
-        {ucBaseUnit, false, "[計測基準を設定する]　計測基準となる矩形の頂点をマウス㊧ボタンで指示", "[計測基準を設定する]　計測基準となる矩形の対角をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し"},
-        {ucBaseUnitAdjust, false, "[計測基準を調整する]　調整する計測基準の端点をマウス㊧ボタンで指示", "[計測基準を調整する]　調整後の計測基準の端点をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンでやり直し"},
-        {ucDistance, false, "[距離を求める・２点間の距離を求める]　求めたい距離の端点の位置をマウス㊧ボタンで指示", "[距離を求める・２点間の距離を求める]　求めたい距離のもう一方の端点の位置をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで１点目のやり直し"},
-        {ucDistanceDel, false, "[距離を求める・削除する]　削除したい距離をマウス㊧ボタンで指示", "[距離を求める・削除する]　削除したい距離をマウス㊧ボタンで指示"},
-        {ucDistanceAdjust, false, "[距離を求める・２点間を調整する]　調整する距離の端点をマウス㊧ボタンで指示", "[距離を求める・２点間を調整する]　調整後の距離の端点をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンでやり直し"},
-        {ucDistanceHosei, false, "[距離を求める・遠近補正する]　遠近補正する距離をマウス㊧ボタンで指示", "[距離を求める・遠近補正する]　遠近補正する距離の側面投影位置をマウス㊧ボタンで指示。㊨ボタンでやり直し"},
-        {ucDistanceHoseiDel, false, "[距離を求める・遠近補正を解除する]　遠近補正を解除する距離をマウス㊧ボタンで指示", "[距離を求める・遠近補正を解除する]　遠近補正を解除する距離をマウス㊧ボタンで指示"},
-        {ucSpaceAdd, true, "[面積を求める・加算]　求めたい面積の範囲をマウス㊧ボタンで指示", "[面積を求める・加算]　求めたい面積の範囲をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで前点のやり直し"},
-        {ucSpaceAdd, false, "[面積を求める・加算]　求めたい面積矩形の頂点をマウス㊧ボタンで指示", "[面積を求める・加算]　求めたい面積矩形の対角をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し"},
-        {ucSpaceSub, true, "[面積を求める・減算]　求めたい面積の範囲をマウス㊧ボタンで指示", "[面積を求める・減算]　求めたい面積の範囲をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで前点のやり直し"},
-        {ucSpaceSub, false, "[面積を求める・減算]　求めたい面積矩形の頂点をマウス㊧ボタンで指示", "[面積を求める・減算]　求めたい面積矩形の対角をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し"},
-        {ucSpaceDel, false, "[面積を求める・範囲を削除する]　削除したい面積の範囲をマウス㊧ボタンで指示", "[面積を求める・範囲を削除する]　削除したい面積の範囲をマウス㊧ボタンで指示"},
-        {ucSpaceAdjust, false, "[面積を求める・範囲を調整する]　調整する面積形状の頂点をマウス㊧ボタンで指示", "[面積を求める・範囲を調整する]　調整後の面積形状の頂点位置をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンでやり直し"},
-        {ucSpaceSlant, false, "[面積を求める・傾斜設定]　傾斜設定する面積をマウス㊧ボタンで指示", "[面積を求める・傾斜設定]　傾斜設定する面積をマウス㊧ボタンで指示"},
-        {ucSpaceHosei, false, "[面積を求める・遠近補正する]　遠近補正する面積をマウス㊧ボタンで指示", "[面積を求める・遠近補正する]　遠近補正する面積の側面投影位置をマウス㊧ボタンで指示。㊨ボタンでやり直し"},
-        {ucSpaceHoseiDel, false, "[面積を求める・遠近補正を解除する]　遠近補正を解除する面積をマウス㊧ボタンで指示", "[面積を求める・遠近補正を解除する]　遠近補正を解除する面積をマウス㊧ボタンで指示"},
-        {ucCrossLine, false, "[基準矩形の交線]　設定１と設定２の基準矩形の交線を㊧ボタンで指示。㊨ボタンでキャンセル", "[基準矩形の交線]　設定１と設定２の基準矩形の交線を㊧ボタンで指示。㊨ボタンでキャンセル"},
-        {ucImageFix, false, "[画像範囲]　必要とする画像の範囲をマウス㊧ボタンで指示", "[画像範囲]　必要とする画像の範囲をマウス㊧ボタンで指示。㊨ボタンで１点目のやり直し"},
-        {ucCheck, false, "[検証距離]　実際の長さが分かっている距離の端点をマウス㊧ボタンで指示", "[検証距離]　もう一方の端点をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで１点目のやり直し"},
-        {ucCheckDel, false, "[検証距離・削除する]　削除したい検証距離をマウス㊧ボタンで指示", "[検証距離・削除する]　削除したい検証距離をマウス㊧ボタンで指示"},
+        {uCommand::BaseAdjust, false, "[基準矩形を調整する]　調整する基準矩形の頂点をマウス㊧ボタンで指示", "[基準矩形を調整する]　調整後の基準矩形の頂点位置をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで前点のやり直し"},
+        {uCommand::BaseLineW, false, "[計測基準Ｗを設定する]　計測基準Ｗとなる端点の位置をマウス㊧ボタンで指示", "[計測基準Ｗを設定する]　計測基準Ｗとなるもう一方の端点の位置をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し"},
+        {uCommand::BaseLineH, false, "[計測基準Ｈを設定する]　計測基準Ｈとなる端点の位置をマウス㊧ボタンで指示", "[計測基準Ｈを設定する]　計測基準Ｈとなるもう一方の端点の位置をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し"},
+        {uCommand::BaseLineAdjust, false, "[計測基準ＷＨを調整する]　調整する計測基準ＷＨの端点をマウス㊧ボタンで指示", "[計測基準ＷＨを調整する]　調整後の計測基準ＷＨの端点をマウス㊧ボタンで指示。㊨ボタンでやり直し"},
+        {uCommand::BaseUnit, false, "[計測基準を設定する]　計測基準となる矩形の頂点をマウス㊧ボタンで指示", "[計測基準を設定する]　計測基準となる矩形の対角をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し"},
+        {uCommand::BaseUnitAdjust, false, "[計測基準を調整する]　調整する計測基準の端点をマウス㊧ボタンで指示", "[計測基準を調整する]　調整後の計測基準の端点をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンでやり直し"},
+        {uCommand::Distance, false, "[距離を求める・２点間の距離を求める]　求めたい距離の端点の位置をマウス㊧ボタンで指示", "[距離を求める・２点間の距離を求める]　求めたい距離のもう一方の端点の位置をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで１点目のやり直し"},
+        {uCommand::DistanceDel, false, "[距離を求める・削除する]　削除したい距離をマウス㊧ボタンで指示", "[距離を求める・削除する]　削除したい距離をマウス㊧ボタンで指示"},
+        {uCommand::DistanceAdjust, false, "[距離を求める・２点間を調整する]　調整する距離の端点をマウス㊧ボタンで指示", "[距離を求める・２点間を調整する]　調整後の距離の端点をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンでやり直し"},
+        {uCommand::DistanceHosei, false, "[距離を求める・遠近補正する]　遠近補正する距離をマウス㊧ボタンで指示", "[距離を求める・遠近補正する]　遠近補正する距離の側面投影位置をマウス㊧ボタンで指示。㊨ボタンでやり直し"},
+        {uCommand::DistanceHoseiDel, false, "[距離を求める・遠近補正を解除する]　遠近補正を解除する距離をマウス㊧ボタンで指示", "[距離を求める・遠近補正を解除する]　遠近補正を解除する距離をマウス㊧ボタンで指示"},
+        {uCommand::SpaceAdd, true, "[面積を求める・加算]　求めたい面積の範囲をマウス㊧ボタンで指示", "[面積を求める・加算]　求めたい面積の範囲をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで前点のやり直し"},
+        {uCommand::SpaceAdd, false, "[面積を求める・加算]　求めたい面積矩形の頂点をマウス㊧ボタンで指示", "[面積を求める・加算]　求めたい面積矩形の対角をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し"},
+        {uCommand::SpaceSub, true, "[面積を求める・減算]　求めたい面積の範囲をマウス㊧ボタンで指示", "[面積を求める・減算]　求めたい面積の範囲をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで前点のやり直し"},
+        {uCommand::SpaceSub, false, "[面積を求める・減算]　求めたい面積矩形の頂点をマウス㊧ボタンで指示", "[面積を求める・減算]　求めたい面積矩形の対角をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し"},
+        {uCommand::SpaceDel, false, "[面積を求める・範囲を削除する]　削除したい面積の範囲をマウス㊧ボタンで指示", "[面積を求める・範囲を削除する]　削除したい面積の範囲をマウス㊧ボタンで指示"},
+        {uCommand::SpaceAdjust, false, "[面積を求める・範囲を調整する]　調整する面積形状の頂点をマウス㊧ボタンで指示", "[面積を求める・範囲を調整する]　調整後の面積形状の頂点位置をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンでやり直し"},
+        {uCommand::SpaceSlant, false, "[面積を求める・傾斜設定]　傾斜設定する面積をマウス㊧ボタンで指示", "[面積を求める・傾斜設定]　傾斜設定する面積をマウス㊧ボタンで指示"},
+        {uCommand::SpaceHosei, false, "[面積を求める・遠近補正する]　遠近補正する面積をマウス㊧ボタンで指示", "[面積を求める・遠近補正する]　遠近補正する面積の側面投影位置をマウス㊧ボタンで指示。㊨ボタンでやり直し"},
+        {uCommand::SpaceHoseiDel, false, "[面積を求める・遠近補正を解除する]　遠近補正を解除する面積をマウス㊧ボタンで指示", "[面積を求める・遠近補正を解除する]　遠近補正を解除する面積をマウス㊧ボタンで指示"},
+        {uCommand::CrossLine, false, "[基準矩形の交線]　設定１と設定２の基準矩形の交線を㊧ボタンで指示。㊨ボタンでキャンセル", "[基準矩形の交線]　設定１と設定２の基準矩形の交線を㊧ボタンで指示。㊨ボタンでキャンセル"},
+        {uCommand::ImageFix, false, "[画像範囲]　必要とする画像の範囲をマウス㊧ボタンで指示", "[画像範囲]　必要とする画像の範囲をマウス㊧ボタンで指示。㊨ボタンで１点目のやり直し"},
+        {uCommand::Check, false, "[検証距離]　実際の長さが分かっている距離の端点をマウス㊧ボタンで指示", "[検証距離]　もう一方の端点をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで１点目のやり直し"},
+        {uCommand::CheckDel, false, "[検証距離・削除する]　削除したい検証距離をマウス㊧ボタンで指示", "[検証距離・削除する]　削除したい検証距離をマウス㊧ボタンで指示"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(PromptText(c.mode, 0, c.polygon), std::optional<std::string>(c.first)) << c.mode;
@@ -920,30 +920,30 @@ TEST(Prompts, EveryToolBeforeAndAfterItsFirstPoint)
     }
     // The four corners count, the one point has one text, the six points name each piece.
     for (int n = 0; n < 4; ++n)
-        EXPECT_EQ(PromptText(ucBase, n, false),
+        EXPECT_EQ(PromptText(uCommand::Base, n, false),
                   "[基準矩形を設定する]　基準となる矩形をマウス㊧ボタンで指示[" + std::to_string(n + 1) +
                       (n == 0 ? "点目]" : "点目]。㊨ボタンで前点のやり直し"));
-    EXPECT_EQ(PromptText(ucBaseOnePoint, 0, false), "[基準矩形を設定する]　基準をマウス㊧ボタンで指示");
+    EXPECT_EQ(PromptText(uCommand::BaseOnePoint, 0, false), "[基準矩形を設定する]　基準をマウス㊧ボタンで指示");
     const char* pieces[] = {"中心線（上）をマウス㊧ボタンで指示", "中心線（下）", "左基準線（上）",
                             "左基準線（下）", "右基準線（上）", "右基準線（下）"};
     for (int n = 0; n < 6; ++n)
-        EXPECT_EQ(PromptText(ucBaseSixPoint, n, false),
+        EXPECT_EQ(PromptText(uCommand::BaseSixPoint, n, false),
                   std::string("[基準（６点入力）を設定する]　基準となる") + pieces[n] +
                       (n >= 1 ? "をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し" : ""));
-    EXPECT_EQ(PromptText(ucNone, 0, false), "");
+    EXPECT_EQ(PromptText(uCommand::None, 0, false), "");
     // Modes without a prompt, and values no mode has (a damaged trail or file).
-    for (const int mode : {int{ucSpaceNameUpd}, int{ucZoomUp}, int{ucZoomDown}, 29, 99})
+    for (const int mode : {ModeNumber(uCommand::SpaceNameUpd), ModeNumber(uCommand::ZoomUp), ModeNumber(uCommand::ZoomDown), 29, 99})
         EXPECT_EQ(PromptText(static_cast<uCommand>(mode), 0, false), std::nullopt) << mode;
 }
 
 TEST_F(Tools, ToolsWithoutAPromptKeepTheOldOne)
 {
-    tools.SetCommand(ucDistance);
+    tools.SetCommand(uCommand::Distance);
     const std::string distance = Prompt();
-    tools.SetCommand(ucSpaceNameUpd);
+    tools.SetCommand(uCommand::SpaceNameUpd);
     EXPECT_EQ(Prompt(), distance);
     tools.options.polygon = true;
-    tools.SetCommand(ucSpaceAdd);
+    tools.SetCommand(uCommand::SpaceAdd);
     EXPECT_EQ(Prompt(), "[面積を求める・加算]　求めたい面積の範囲をマウス㊧ボタンで指示");
 }
 

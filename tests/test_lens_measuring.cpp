@@ -7,6 +7,7 @@
 #include "editor_access.h"
 #include "lens_scene.h"
 #include "measure/calibration.h"
+#include "interact/commands.h"
 #include "measure/computation.h"
 #include "measure/ideal_view.h"
 #include "measure/numfmt.h"
@@ -189,7 +190,7 @@ TEST(MeasuringThroughALens, NoCorrectionKeepsEveryByte)
     const std::string csv = CsvBytes(plain.Doc(), true);
     const std::string sd = SdBytes(plain.Doc(), 0);
     const std::string table = ResultsTableBytes({plain.Doc()}, kSigma);
-    const std::string summary = SetCalcu(plain.Doc(), ucDistance);
+    const std::string summary = SetCalcu(plain.Doc(), uCommand::Distance);
 
     Editor none;
     wall.Stage(none);
@@ -206,7 +207,7 @@ TEST(MeasuringThroughALens, NoCorrectionKeepsEveryByte)
         EXPECT_EQ(CsvBytes(e->Doc(), true), csv);
         EXPECT_EQ(SdBytes(e->Doc(), 0), sd);
         EXPECT_EQ(ResultsTableBytes({e->Doc()}, kSigma), table);
-        EXPECT_EQ(SetCalcu(e->Doc(), ucDistance), summary);
+        EXPECT_EQ(SetCalcu(e->Doc(), uCommand::Distance), summary);
     }
 }
 

@@ -39,9 +39,9 @@ protected:
 
 TEST_F(RealisticOutputs, SummaryLines)
 {
-    EXPECT_EQ(SetCalcu(doc, ucDistance),
+    EXPECT_EQ(SetCalcu(doc, uCommand::Distance),
               "長さ=22,824㎜( ￥41,083 ),  [距離=13㎜,  ΔX=2㎜,  ΔY=13㎜,  ∠-100.915ﾟ]");
-    EXPECT_EQ(SetCalcu(doc, ucSpaceAdd),
+    EXPECT_EQ(SetCalcu(doc, uCommand::SpaceAdd),
               "合計面積=295.986㎡( ￥532,774 ),  加算=441.068㎡,  減算=145.083㎡,  [面積=0.869㎡, 周長=3,856㎜]");
 }
 
@@ -61,7 +61,7 @@ TEST_F(RealisticOutputs, OverlayCalls)
     context.imageWidth = test::kRealisticWidth;
     context.imageHeight = test::kRealisticHeight;
     context.scale = 0.2;
-    context.uCommand = ucDistance;
+    context.uCommand = uCommand::Distance;
     DrawBase(canvas, doc, context);
     std::string all;
     for (const RecordingCanvas::Call& c : canvas.calls)

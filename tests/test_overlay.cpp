@@ -9,6 +9,8 @@
 
 #include "documents.h"
 
+#include "testing.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -40,7 +42,7 @@ protected:
         // Straight on: both vanishing points lie 100,000,000 pixels away.
         SetReferenceRect(doc, {TDPoint{100, 100}, {500, 100}, {500, 400}, {100, 400}}, true);
     }
-    void Draw(uCommand mode = ucNone)
+    void Draw(uCommand mode = uCommand::None)
     {
         canvas.calls.clear();
         context.uCommand = mode;
@@ -97,10 +99,10 @@ TEST_F(Overlay, ReferenceRaysEdgesAndTheFarVanishingPoints)
         for (const std::int32_t v : {l.rect.left, l.rect.top, l.rect.right, l.rect.bottom})
             EXPECT_LT(std::abs(v), 10000);
 
-    Draw(ucBaseAdjust);
+    Draw(uCommand::BaseAdjust);
     EXPECT_EQ(Calls(Kind::Ellipse).size(), 4u) << "handles on the corners while adjusting";
     context.which = 2;
-    Draw(ucBaseAdjust);
+    Draw(uCommand::BaseAdjust);
     EXPECT_TRUE(Calls(Kind::Ellipse).empty()) << "no handles in the other plane's pass";
     EXPECT_EQ(Calls(Kind::Line)[4].info.PenColor, settings.ColorBase2);
 }
@@ -136,15 +138,15 @@ TEST_F(Overlay, ReferenceInputSkipsEverythingButTheInput)
     AddSquare(200, 200, 50, kSpaceAdd);
     doc.InputPoints.Append({10, 10});
     doc.InputPoints.Append({60, 10});
-    for (const uCommand mode : {ucBase, ucBaseOnePoint, ucBaseSixPoint}) {
+    for (const uCommand mode : {uCommand::Base, uCommand::BaseOnePoint, uCommand::BaseSixPoint}) {
         Draw(mode);
         EXPECT_TRUE(Texts().empty()) << mode;
-        if (mode == ucBase) {
+        if (mode == uCommand::Base) {
             ASSERT_EQ(Calls(Kind::Line).size(), 1u);
             EXPECT_EQ(Calls(Kind::Line)[0].rect, (TRect{60, 10, 10, 10}));
         }
     }
-    Draw(ucBaseSixPoint);
+    Draw(uCommand::BaseSixPoint);
     ASSERT_EQ(Calls(Kind::Line).size(), 1u);
     EXPECT_EQ(Calls(Kind::Line)[0].info.PenWidth, 3);
 }
@@ -186,7 +188,7 @@ TEST_F(Overlay, ChainTotalsStylesAndWidths)
     AddDistance({310, 200}, {410, 200}, 2, 0);
     doc.CurrentDistance = 2;
     doc.View.BaseView = false;
-    Draw(ucDistance);
+    Draw(uCommand::Distance);
     const auto texts = Texts();
     ASSERT_EQ(texts.size(), 3u);
     EXPECT_EQ(texts[0], "100") << "a segment with a successor shows its own length";
@@ -197,15 +199,15 @@ TEST_F(Overlay, ChainTotalsStylesAndWidths)
     EXPECT_EQ(lines[1].info.PenWidth, 2) << "the current distance";
     EXPECT_EQ(lines[0].info.PenWidth, 1);
 
-    Draw(ucDistanceDel);
+    Draw(uCommand::DistanceDel);
     for (const auto& l : Calls(Kind::Line))
         EXPECT_EQ(l.info.LineStyle, kStyleDelete);
 
     doc.View.TextView = false;
-    Draw(ucNone);
+    Draw(uCommand::None);
     EXPECT_TRUE(Texts().empty());
     doc.CurrentGroup = 1;
-    Draw(ucNone);
+    Draw(uCommand::None);
     EXPECT_TRUE(canvas.calls.empty()) << "other groups are not drawn";
 }
 
@@ -242,7 +244,7 @@ TEST_F(Overlay, AreaLabelsNamesAndSlopes)
     Draw();
     EXPECT_EQ(Calls(Kind::Line)[0].info.PenColor, 0) << "an unknown kind is black";
     AddSquare(50, 50, 20, kSpaceSub);
-    Draw(ucSpaceDel);
+    Draw(uCommand::SpaceDel);
     EXPECT_EQ(Calls(Kind::Line).back().info.LineStyle, kStyleDelete);
     EXPECT_EQ(Calls(Kind::Line).back().info.PenColor, settings.ColorSpaceSub);
 }
@@ -282,7 +284,7 @@ TEST_F(Overlay, LabelSizeEstimatedWithoutADevice)
     doc.KijunHText = "300";
     doc.View.BaseView = false;
     settings.DrawTextSize = 12;
-    context.uCommand = ucNone;
+    context.uCommand = uCommand::None;
     DrawBase(blind, doc, context);
     ASSERT_EQ(blind.calls.back().kind, Kind::Text);
     EXPECT_EQ(blind.calls.back().rect, (TRect{300, 200, 300 + 3 * 6, 200 - 12})) << "3 bytes x 6, 12 high";
@@ -302,7 +304,7 @@ TEST_F(Overlay, CrossLineAndCorrectedMarks)
     doc.Plane.Distances.Append(d);
     doc.CurrentDistance = 1;
     doc.View.TextView = false;
-    Draw(ucDistanceHosei);
+    Draw(uCommand::DistanceHosei);
     const auto lines = Calls(Kind::Line);
     const auto cross = std::find_if(lines.begin(), lines.end(),
                                     [&](const auto& c) { return c.info.PenColor == settings.ColorCrossLine; });
@@ -315,7 +317,7 @@ TEST_F(Overlay, CrossLineAndCorrectedMarks)
     });
     EXPECT_EQ(construction, 3);
 
-    Draw(ucCrossLine);
+    Draw(uCommand::CrossLine);
     const auto placing = Calls(Kind::Line);
     EXPECT_EQ(std::count_if(placing.begin(), placing.end(),
                             [&](const auto& c) { return c.info.PenColor == settings.ColorCrossLine; }),

@@ -6,6 +6,7 @@
 
 #include "measure/calibration.h"
 #include "workfolder.h"
+#include "testing.h"
 
 #include <gtest/gtest.h>
 
@@ -242,21 +243,21 @@ TEST(Commands, PriceLabelAndPressedButton)
         const char* button;
     };
     const Case cases[] = {
-        {ucNone, "", ""},
-        {ucBase, "", "SpeedButton_Base"},
-        {ucBaseOnePoint, "", "SpeedButton_Base1"},
-        {ucBaseSixPoint, "", "SpeedButton_Base"},
-        {ucDistance, "/m", "SpeedButton_Distance"},
-        {ucDistanceHosei, "/m", ""},
-        {ucDistanceHoseiDel, "/m", ""},
-        {ucSpaceAdd, "/㎡", "SpeedButton_SpaceAdd"},
-        {ucSpaceAdjust, "/㎡", "SpeedButton_SpaceAdjust"},
-        {ucSpaceSlant, "", ""},
-        {ucSpaceHosei, "/㎡", ""},
-        {ucSpaceHoseiDel, "/㎡", ""},
-        {ucSpaceNameUpd, "", ""},
-        {ucCrossLine, "", ""},
-        {ucZoomDown, "", "SpeedButton_ZoomDown"},
+        {uCommand::None, "", ""},
+        {uCommand::Base, "", "SpeedButton_Base"},
+        {uCommand::BaseOnePoint, "", "SpeedButton_Base1"},
+        {uCommand::BaseSixPoint, "", "SpeedButton_Base"},
+        {uCommand::Distance, "/m", "SpeedButton_Distance"},
+        {uCommand::DistanceHosei, "/m", ""},
+        {uCommand::DistanceHoseiDel, "/m", ""},
+        {uCommand::SpaceAdd, "/㎡", "SpeedButton_SpaceAdd"},
+        {uCommand::SpaceAdjust, "/㎡", "SpeedButton_SpaceAdjust"},
+        {uCommand::SpaceSlant, "", ""},
+        {uCommand::SpaceHosei, "/㎡", ""},
+        {uCommand::SpaceHoseiDel, "/㎡", ""},
+        {uCommand::SpaceNameUpd, "", ""},
+        {uCommand::CrossLine, "", ""},
+        {uCommand::ZoomDown, "", "SpeedButton_ZoomDown"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(PriceLabel(c.mode), c.price) << c.mode;
@@ -264,29 +265,70 @@ TEST(Commands, PriceLabelAndPressedButton)
     }
 }
 
+// Every tool can be entered once the document has everything a tool works on,
+// and with a bare photo only the tools that make something from nothing are on.
+TEST(Commands, EveryToolIsReachableAndWaitsForItsMarks)
+{
+    Document doc;
+    const std::set<std::string> bare = EnabledItems(doc, true, uCommand::None);
+    // The one-point reference shares the reference's entry; its own button
+    // waits for two planes.
+    const std::set<uCommand> fromNothing = {uCommand::Base, uCommand::BaseOnePoint, uCommand::BaseSixPoint,
+                                            uCommand::ImageFix, uCommand::ZoomUp, uCommand::ZoomDown};
+    EXPECT_FALSE(bare.count("SpeedButton_Base1"));
+    SetReferenceRect(doc, {TDPoint{0, 0}, {100, 0}, {100, 100}, {0, 100}}, true);
+    doc.CurrentBase = 1;
+    doc.OtherBaseSet = 1;
+    doc.CrossLineSet = 1;
+    doc.Plane.base.BaseUnitSet = 1;
+    doc.Plane.base.BaseLineWSet = 1;
+    doc.Plane.Distances.Append(TDistance{0, {1, 1}, {5, 5}});
+    doc.Plane.Distances[1].corrected = 1;
+    TSpace s;
+    s.corrected = 1;
+    doc.Plane.Spaces.Append(s);
+    doc.Plane.Checks.Append(TCheck{{1, 1}, {9, 1}, 8});
+    const std::set<std::string> full = EnabledItems(doc, true, uCommand::None);
+    const std::vector<std::string>& managed = ManagedItems();
+    for (int n = 1; n < kToolModeCount; ++n) {
+        const auto mode = static_cast<uCommand>(n);
+        const ToolSpec& tool = Tool(mode);
+        ASSERT_EQ(tool.mode, mode);
+        EXPECT_NE(tool.family, ToolFamily::None) << mode;
+        ASSERT_NE(std::string(tool.action), "") << mode;
+        EXPECT_NE(std::find(managed.begin(), managed.end(), tool.action), managed.end()) << mode;
+        EXPECT_TRUE(full.count(tool.action)) << mode << " " << tool.action;
+        if (*tool.button) {
+            EXPECT_TRUE(full.count(tool.button)) << mode << " " << tool.button;
+            EXPECT_EQ(PressedButton(mode), tool.button);
+        }
+        EXPECT_EQ(bare.count(tool.action) == 1, fromNothing.count(mode) == 1) << mode << " " << tool.action;
+    }
+}
+
 TEST(Commands, EnablingFollowsTheDocument)
 {
     Document doc;
-    EXPECT_TRUE(EnabledItems(doc, false, ucNone).empty()) << "no photo, nothing";
+    EXPECT_TRUE(EnabledItems(doc, false, uCommand::None).empty()) << "no photo, nothing";
 
-    auto on = EnabledItems(doc, true, ucNone);
+    auto on = EnabledItems(doc, true, uCommand::None);
     EXPECT_TRUE(on.count("mnBase") && on.count("mnZoomAll") && on.count("ComboBox_Change"));
     EXPECT_FALSE(on.count("mnDistance") || on.count("SpeedButton_Base1") || on.count("mnReset"));
 
     SetReferenceRect(doc, {TDPoint{0, 0}, {100, 0}, {100, 100}, {0, 100}}, true);
-    on = EnabledItems(doc, true, ucNone);
+    on = EnabledItems(doc, true, uCommand::None);
     EXPECT_TRUE(on.count("mnDistance") && on.count("mnSpaceSub") && on.count("mnReset"));
     EXPECT_FALSE(on.count("mnDistanceAdjust") || on.count("mnCrossLine") || on.count("mnBaseUnitAdjust") ||
                  on.count("mnBaseLineAdjust"));
 
     doc.Plane.Distances.Append(TDistance{0, {1, 1}, {5, 5}});
     doc.OtherBaseSet = 1;
-    on = EnabledItems(doc, true, ucNone);
+    on = EnabledItems(doc, true, uCommand::None);
     EXPECT_TRUE(on.count("mnDistanceDel") && on.count("mnCrossLine"));
     EXPECT_FALSE(on.count("mnDistanceHosei") || on.count("mnDistanceHoseiDel") || on.count("mnSpaceDel"));
     doc.CrossLineSet = 1;
     doc.Plane.Distances[1].corrected = 1;
-    on = EnabledItems(doc, true, ucNone);
+    on = EnabledItems(doc, true, uCommand::None);
     EXPECT_TRUE(on.count("mnDistanceHosei") && on.count("mnDistanceHoseiDel"));
 
     TSpace s;
@@ -294,23 +336,23 @@ TEST(Commands, EnablingFollowsTheDocument)
     doc.Plane.Spaces.Append(s);
     doc.Plane.base.BaseUnitSet = 1;
     doc.Plane.base.BaseLineHSet = 1;
-    on = EnabledItems(doc, true, ucNone);
+    on = EnabledItems(doc, true, uCommand::None);
     EXPECT_TRUE(on.count("mnSpaceNameUpd") && on.count("mnSpaceHosei") && on.count("mnSpaceHoseiDel") &&
                 on.count("SpeedButton_BaseUnitAdjust") && on.count("SpeedButton_BaseLineAdjust"));
     EXPECT_FALSE(on.count("mnBaseChange") || on.count("CheckBox_Lock"));
 
     doc.CurrentBase = 2;
-    on = EnabledItems(doc, true, ucBaseAdjust);
+    on = EnabledItems(doc, true, uCommand::BaseAdjust);
     EXPECT_TRUE(on.count("SpeedButton_Base1") && on.count("mnBaseChange") && on.count("CheckBox_BaseChangeAuto") &&
                 on.count("CheckBox_Lock"));
-    EXPECT_FALSE(EnabledItems(doc, true, ucDistance).count("CheckBox_Lock")) << "lock only while adjusting";
+    EXPECT_FALSE(EnabledItems(doc, true, uCommand::Distance).count("CheckBox_Lock")) << "lock only while adjusting";
 
     doc.Plane.base.BaseSet = 0;
-    on = EnabledItems(doc, true, ucNone);
+    on = EnabledItems(doc, true, uCommand::None);
     EXPECT_TRUE(on.count("SpeedButton_Base1"));
     EXPECT_FALSE(on.count("mnBaseChange") || on.count("mnDistanceDel")) << "the nested rows need a reference";
 
-    for (const std::string& name : EnabledItems(doc, true, ucNone))
+    for (const std::string& name : EnabledItems(doc, true, uCommand::None))
         EXPECT_NE(std::find(ManagedItems().begin(), ManagedItems().end(), name), ManagedItems().end()) << name;
 }
 

@@ -140,14 +140,14 @@ void WindowFilesTest::openingAPhotoAndComingBackRestoresItsMeasurements()
     QVERIFY(w.windowTitle().endsWith(QStringLiteral("[") + a + QStringLiteral("]")));
     QCOMPARE(w.Doc().ImageCheckSum, w.WorkImage().CheckSum());
     QVERIFY(w.Doc().ImageCheckSum != 0);
-    QCOMPARE(w.Command(), 0);
+    QCOMPARE(w.Command(), uCommand::None);
 
     // Setting 1: a reference, W typed, a distance.
     Set(w, [&](Document& d) { MarkReference(d); });
     Set(w, [&](Document& d) { d.KijunWText = "1500"; });
     Set(w, [&](Document& d) { d.Plane.Distances.Append(TDistance{0, {120, 120}, {200, 130}}); });
     w.SyncFieldsFromDocument();
-    w.SetCommand(ucNone);
+    w.SetCommand(uCommand::None);
     QVERIFY(w.ItemEnabled(QStringLiteral("mnDistance")));
     QVERIFY(w.ItemEnabled(QStringLiteral("SpeedButton_DistanceDel")));
 
@@ -248,7 +248,7 @@ void WindowFilesTest::twoPhotosWithTheSameKeyKeepTheirOwnMeasurements()
     w.LoadFile(a);
     Set(w, [&](Document& d) { MarkReference(d); });
     Set(w, [&](Document& d) { d.Plane.Distances.Append(TDistance{0, {120, 120}, {200, 130}}); });
-    w.SetCommand(ucNone);
+    w.SetCommand(uCommand::None);
 
     // The second photo shows nothing of the first.
     f.prompter->answers = {true, true, true};
@@ -256,7 +256,7 @@ void WindowFilesTest::twoPhotosWithTheSameKeyKeepTheirOwnMeasurements()
     QCOMPARE(w.Doc().Plane.base.BaseSet, std::uint8_t{0});
     QCOMPARE(w.Doc().Plane.DistanceCount(), 0);
     Set(w, [&](Document& d) { SetReferenceRect(d, {TDPoint{50, 50}, {150, 50}, {150, 150}, {50, 150}}, true); });
-    w.SetCommand(ucNone);
+    w.SetCommand(uCommand::None);
 
     // Keeping it replaced nothing of the first, and each finds its own again.
     w.LoadFile(a);
@@ -278,11 +278,11 @@ void WindowFilesTest::aPhotoThatCannotBeDecodedKeepsTheOpenOne()
     w.LoadFile(good);
     QVERIFY(w.HasPhoto());
     // A reference and a distance drawn with the real pointer.
-    w.SetCommand(ucBase);
+    w.SetCommand(uCommand::Base);
     for (const TDPoint p : {TDPoint{100, 100}, TDPoint{300, 100}, TDPoint{300, 250}, TDPoint{100, 250}})
         ClickAt(w, p);
     QCOMPARE(w.Doc().Plane.base.BaseSet, std::uint8_t{1});
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     ClickAt(w, TDPoint{120, 120});
     ClickAt(w, TDPoint{250, 130});
     QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
@@ -360,7 +360,7 @@ void WindowFilesTest::aCutWorkingFileNeverLocksTheWindow()
         TF001& w = f.Open();
         w.LoadFile(photo);
         Set(w, [&](Document& d) { MarkReference(d); });
-        w.SetCommand(ucDistance);
+        w.SetCommand(uCommand::Distance);
         ClickAt(w, {150, 150});
         ClickAt(w, {250, 160});
         QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
@@ -387,7 +387,7 @@ void WindowFilesTest::aCutWorkingFileNeverLocksTheWindow()
 
     // Measuring starts again from a fresh reference.
     Set(w, [&](Document& d) { MarkReference(d); });
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     ClickAt(w, {150, 150});
     ClickAt(w, {250, 160});
     QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
@@ -400,7 +400,7 @@ void WindowFilesTest::confirmationsDecide()
     TF001& w = f.OpenWith(QStringLiteral("c.jpg"), Qt::yellow);
     Set(w, [&](Document& d) { MarkReference(d); });
     Set(w, [&](Document& d) { d.Plane.Distances.Append(TDistance{0, {120, 120}, {200, 130}}); });
-    w.SetCommand(ucNone);
+    w.SetCommand(uCommand::None);
 
     f.prompter->answers = {false};
     w.mnDistanceAllDelClick();
@@ -413,10 +413,10 @@ void WindowFilesTest::confirmationsDecide()
     Set(w, [&](Document& d) { d.Plane.Distances.Append(TDistance{0, {120, 120}, {200, 130}}); });
     f.prompter->answers = {false};
     w.mnBaseClick();
-    QCOMPARE(w.Command(), int(ucNone));
+    QCOMPARE(w.Command(), uCommand::None);
     f.prompter->answers = {true};
     w.mnBaseClick();
-    QCOMPARE(w.Command(), int(ucBase));
+    QCOMPARE(w.Command(), uCommand::Base);
 
     f.prompter->answers = {true};
     w.mnResetClick();
@@ -636,10 +636,10 @@ void FailedSave()
     TF001& w = f.OpenWith(QStringLiteral("first.jpg"), Qt::gray);
     const QString first = QString::fromStdString(w.Doc().ImageFileName);
     const QString second = f.Photo(QStringLiteral("second.jpg"), Qt::darkCyan);
-    w.SetCommand(ucBase);
+    w.SetCommand(uCommand::Base);
     for (const TDPoint p : {TDPoint{100, 100}, TDPoint{300, 100}, TDPoint{300, 250}, TDPoint{100, 250}})
         ClickAt(w, p);
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     ClickAt(w, TDPoint{120, 120});
     ClickAt(w, TDPoint{250, 130});
     QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
@@ -716,7 +716,7 @@ void WindowFilesTest::anOpenChainIsEndedBeforeTheWorkingFilesAreWritten()
     auto* continuous = static_cast<QCheckBox*>(w.Control(QStringLiteral("CheckBox_DistanceMode")));
     if (!continuous->isChecked())
         QTest::mouseClick(continuous, Qt::LeftButton);
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     ClickAt(w, TDPoint{120, 120});
     ClickAt(w, TDPoint{200, 130});
     ClickAt(w, TDPoint{260, 180});
@@ -733,7 +733,7 @@ void WindowFilesTest::anOpenChainIsEndedBeforeTheWorkingFilesAreWritten()
 
     // A single distance after it stands alone.
     QTest::mouseClick(continuous, Qt::LeftButton);
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     ClickAt(w, TDPoint{100, 220});
     ClickAt(w, TDPoint{150, 220});
     QCOMPARE(w.Doc().Plane.DistanceCount(), 3);
@@ -751,7 +751,7 @@ void WindowFilesTest::theChosenPlaneStaysCurrentWhateverTheSaveDoes()
     w.mnChangeClick(4);
     Set(w, [&](Document& d) { d.SixPoint = SixPointFromClick({300, 100}, {0, 0}, {600, 600}); });
     Set(w, [&](Document& d) { BuildTwoPlanes(d); });
-    w.SetCommand(ucNone);
+    w.SetCommand(uCommand::None);
     auto* wField = qobject_cast<QLineEdit*>(w.Control(QStringLiteral("chCalcEdit_KijunW")));
     QVERIFY(wField);
     wField->setFocus();
@@ -815,7 +815,7 @@ void WindowFilesTest::theChosenPlaneStaysCurrentWhateverTheSaveDoes()
     QCOMPARE(w.Doc().CurrentBase, 1);
     f.prompter->cancelAnswers = {std::nullopt};
     w.LoadFile(other);
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     ClickAt(w, TDPoint{100, 300});
     ClickAt(w, TDPoint{200, 320});
     QCOMPARE(w.Doc().CurrentBase, 1);
@@ -855,10 +855,10 @@ void WindowFilesTest::theKeepQuestionsButtonsSayWhatTheyDo()
     {
         TF001& w = f.OpenWith(QStringLiteral("keep.jpg"), Qt::gray);
         photo = QString::fromStdString(w.Doc().ImageFileName);
-        w.SetCommand(ucBase);
+        w.SetCommand(uCommand::Base);
         for (const TDPoint p : {TDPoint{100, 100}, TDPoint{300, 100}, TDPoint{300, 250}, TDPoint{100, 250}})
             ClickAt(w, p);
-        w.SetCommand(ucDistance);
+        w.SetCommand(uCommand::Distance);
         ClickAt(w, TDPoint{120, 120});
         ClickAt(w, TDPoint{250, 130});
         QCOMPARE(w.Doc().Plane.DistanceCount(), 1);

@@ -124,7 +124,7 @@ void WindowKeysTest::arrowsMoveByPhotoPixels()
     QVERIFY(QTest::qWaitForWindowActive(&w));
     w.Display()->SetView(View{zoom > 1 ? 700 : 0, zoom > 1 ? 500 : 0, zoom});
     QCOMPARE(w.Display()->State().DispScale, zoom);
-    w.SetCommand(reference ? ucBase : ucDistance);
+    w.SetCommand(reference ? uCommand::Base : uCommand::Distance);
     QWidget* view = w.Display();
     QWidget* viewport = w.Display()->viewport();
     view->setFocus();

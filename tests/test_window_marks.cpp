@@ -119,7 +119,7 @@ void WindowMarksTest::undoAndRedoThroughKeysMenuAndButtons()
     QAction* undo = w.Action(QStringLiteral("mnUndo"));
     QAction* redo = w.Action(QStringLiteral("mnRedo"));
     QVERIFY(!undo->isEnabled());
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     ClickAt(w, {150, 150});
     ClickAt(w, {250, 160});
     QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
@@ -137,7 +137,7 @@ void WindowMarksTest::undoAndRedoThroughKeysMenuAndButtons()
     QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(w.Doc().Plane.DistanceCount(), 0);
     QCOMPARE(w.Doc().Modified, std::uint8_t{0});
-    QCOMPARE(w.Command(), int(ucDistance));  // the tool stays
+    QCOMPARE(w.Command(), uCommand::Distance);  // the tool stays
     QVERIFY(!undo->isEnabled());
     QVERIFY(redo->isEnabled());
     QTRY_COMPARE_WITH_TIMEOUT(workingDistances(), 0, 5000);
@@ -185,7 +185,7 @@ void WindowMarksTest::keysTakePointsWithoutTheMouse()
     QVERIFY(QTest::qWaitForWindowActive(&w));
     Set(w, [&](Document& d) { MarkReference(d); });
     w.Action(QStringLiteral("mnZoom1"))->trigger();
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     QWidget* view = w.Display();
     view->setFocus();
     QTest::mouseMove(w.Display()->viewport(), Screen(w, {150, 150}));
@@ -195,7 +195,7 @@ void WindowMarksTest::keysTakePointsWithoutTheMouse()
     QCOMPARE(w.Doc().InputCount(), 1);
     QTest::keyClick(view, Qt::Key_Escape);
     QCOMPARE(w.Doc().InputCount(), 0);
-    QCOMPARE(w.Command(), int(ucDistance));
+    QCOMPARE(w.Command(), uCommand::Distance);
 
     QTest::keyClick(view, Qt::Key_Space);
     for (int i = 0; i < 5; ++i)
@@ -227,10 +227,10 @@ void WindowMarksTest::theTableOfResultsFollowsAndActs()
     QCOMPARE(table->rowCount(), 0);
 
     f.prompter->names = {"南面"};
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     ClickAt(w, {150, 150});
     ClickAt(w, {250, 160});
-    w.SetCommand(ucSpaceAdd);
+    w.SetCommand(uCommand::SpaceAdd);
     ClickAt(w, {160, 200});
     ClickAt(w, {260, 260});
     QCOMPARE(table->rowCount(), 2);
@@ -267,7 +267,7 @@ void WindowMarksTest::theTableOfResultsFollowsAndActs()
              qPrintable(totalsLabel->text()));
 
     // Chosen in the table: the mark is the current one.
-    w.SetCommand(ucNone);
+    w.SetCommand(uCommand::None);
     table->selectRow(0);
     QCOMPARE(w.Doc().CurrentDistance, 1);
     // A click on a mark without a tool chooses its row.
@@ -371,11 +371,11 @@ void WindowMarksTest::measuringAWallEndToEnd()
     QCoreApplication::processEvents();
 
     w.Action(QStringLiteral("mnBase"))->trigger();
-    QCOMPARE(w.Command(), int(ucBase));
+    QCOMPARE(w.Command(), uCommand::Base);
     for (const TDPoint c : corners)
         ClickAt(w, c);
     QCOMPARE(w.Doc().Plane.base.BaseSet, std::uint8_t{1});
-    QCOMPARE(w.Command(), int(ucNone));
+    QCOMPARE(w.Command(), uCommand::None);
 
     for (const auto& [name, text] : {std::pair{"chCalcEdit_KijunW", "1200"}, std::pair{"chCalcEdit_KijunH", "800"}}) {
         auto* field = static_cast<QLineEdit*>(w.Control(QString::fromLatin1(name)));
@@ -423,7 +423,7 @@ void WindowMarksTest::pointingAtAMarkShowsItsUncertainty()
     s.points = {{150, 120}, {260, 120}, {260, 220}, {150, 220}, {150, 120}};
     s.correctedPoints.resize(5);
     Set(w, [&](Document& d) { d.Plane.Spaces.Append(s); });
-    w.SetCommand(ucNone);
+    w.SetCommand(uCommand::None);
     QWidget* view = w.Display()->viewport();
 
     QTest::mouseMove(view, Screen(w, {260, 311}));
@@ -455,21 +455,21 @@ void WindowMarksTest::checkDistancesAreDrawnTypedAndKeptWithThePhoto()
     QApplication::setActiveWindow(&w);
     QVERIFY(QTest::qWaitForWindowActive(&w));
     Set(w, [&](Document& d) { MarkReference(d); });
-    w.SetCommand(ucNone);
+    w.SetCommand(uCommand::None);
     QVERIFY(w.ItemEnabled(QStringLiteral("mnCheck")));
     QVERIFY(!w.ItemEnabled(QStringLiteral("mnCheckAllDel")));
     auto* summary = static_cast<QLineEdit*>(w.Control(QStringLiteral("Edit_Info")));
     QCOMPARE(summary->text(), QString());
 
     w.Action(QStringLiteral("mnCheck"))->trigger();
-    QCOMPARE(w.Command(), int{ucCheck});
+    QCOMPARE(w.Command(), int{uCommand::Check});
     f.prompter->inputBoxAnswers = {"約1m", "1,000"};
     ClickAt(w, {150, 300});
     ClickAt(w, {420, 310});
     QCOMPARE(w.Doc().Plane.Checks.Count(), 1);
     const TCheck check = w.Doc().Plane.Checks[1];
     QCOMPARE(check.known, 1000.0);
-    QCOMPARE(w.Command(), int{ucCheck});
+    QCOMPARE(w.Command(), int{uCommand::Check});
     QCOMPARE(f.prompter->inputBoxPrompts.size(), std::size_t{2});
     // The points the clicks landed on are 1,556.4 mm apart on the plane.
     QVERIFY(std::fabs(PlaneLength(ReferenceModel(), check.start, check.end) - 1556.4) < 0.5);
@@ -503,7 +503,7 @@ void WindowMarksTest::checkDistancesAreDrawnTypedAndKeptWithThePhoto()
     QCOMPARE(checks->item(0, 1)->text(), QStringLiteral("1000"));
 
     // Pointed at: measured, known, deviation, verdict.
-    w.SetCommand(ucNone);
+    w.SetCommand(uCommand::None);
     QTest::mouseMove(w.Display()->viewport(), Screen(w, {285, 305}));
     QTRY_VERIFY2(w.StatusText(0).endsWith(QStringLiteral(
                      "検証距離1 = 1556.4 ±14㎜, 既知 1000㎜, 偏差 +556.4㎜ (+55.64 %), 不確かさの2倍を超える")),
@@ -545,7 +545,7 @@ void WindowMarksTest::checkDistancesAreDrawnTypedAndKeptWithThePhoto()
     w.Action(QStringLiteral("mnCheckDel"))->trigger();
     ClickAt(w, {285, 305});
     QCOMPARE(w.Doc().Plane.Checks.Count(), 0);
-    QCOMPARE(w.Command(), int{ucNone});
+    QCOMPARE(w.Command(), int{uCommand::None});
     f.prompter->answers = {true};
     w.LoadFile(other);
     w.LoadFile(photo);
@@ -563,7 +563,7 @@ void WindowMarksTest::theTableKeepsTheValueInSightAndCutsLongNames()
     w.Action(QStringLiteral("mnResultsView"))->trigger();
     const std::string longName = "WWWWWWWWWWWWWWWWWWWW";  // the 20 bytes a name may have
     f.prompter->names = {longName};
-    w.SetCommand(ucSpaceAdd);
+    w.SetCommand(uCommand::SpaceAdd);
     ClickAt(w, {160, 200});
     ClickAt(w, {260, 260});
     auto* table = w.findChild<QTableWidget*>(QStringLiteral("ResultsTable"));
@@ -585,18 +585,18 @@ void WindowMarksTest::theSummarySpeaksOfAreasInTheAreaModesOnly_data()
 {
     QTest::addColumn<int>("mode");
     QTest::addColumn<bool>("areas");
-    QTest::newRow("add") << int(ucSpaceAdd) << true;
-    QTest::newRow("subtract") << int(ucSpaceSub) << true;
-    QTest::newRow("delete an area") << int(ucSpaceDel) << true;
-    QTest::newRow("adjust an area") << int(ucSpaceAdjust) << true;
-    QTest::newRow("slope") << int(ucSpaceSlant) << true;
-    QTest::newRow("correct an area") << int(ucSpaceHosei) << true;
-    QTest::newRow("drop an area's correction") << int(ucSpaceHoseiDel) << true;
-    QTest::newRow("rename") << int(ucSpaceNameUpd) << false;
-    QTest::newRow("cross line") << int(ucCrossLine) << false;
-    QTest::newRow("image range") << int(ucImageFix) << false;
-    QTest::newRow("check distance") << int(ucCheck) << false;
-    QTest::newRow("distance") << int(ucDistance) << false;
+    QTest::newRow("add") << int(uCommand::SpaceAdd) << true;
+    QTest::newRow("subtract") << int(uCommand::SpaceSub) << true;
+    QTest::newRow("delete an area") << int(uCommand::SpaceDel) << true;
+    QTest::newRow("adjust an area") << int(uCommand::SpaceAdjust) << true;
+    QTest::newRow("slope") << int(uCommand::SpaceSlant) << true;
+    QTest::newRow("correct an area") << int(uCommand::SpaceHosei) << true;
+    QTest::newRow("drop an area's correction") << int(uCommand::SpaceHoseiDel) << true;
+    QTest::newRow("rename") << int(uCommand::SpaceNameUpd) << false;
+    QTest::newRow("cross line") << int(uCommand::CrossLine) << false;
+    QTest::newRow("image range") << int(uCommand::ImageFix) << false;
+    QTest::newRow("check distance") << int(uCommand::Check) << false;
+    QTest::newRow("distance") << int(uCommand::Distance) << false;
 }
 
 // With a distance current and an area beside it, the summary names the
@@ -607,22 +607,22 @@ void WindowMarksTest::theSummarySpeaksOfAreasInTheAreaModesOnly()
     QFETCH(bool, areas);
     Fixture f;
     TF001& w = f.OpenWith(QStringLiteral("areas.jpg"), Qt::lightGray);
-    w.SetCommand(ucBase);
+    w.SetCommand(uCommand::Base);
     for (const TDPoint p : {TDPoint{100, 100}, TDPoint{300, 100}, TDPoint{300, 250}, TDPoint{100, 250}})
         ClickAt(w, p);
-    w.SetCommand(ucSpaceAdd);
+    w.SetCommand(uCommand::SpaceAdd);
     ClickAt(w, TDPoint{150, 150});
     ClickAt(w, TDPoint{200, 200});
     QCOMPARE(w.Doc().Plane.SpaceCount(), 1);
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     ClickAt(w, TDPoint{120, 120});
     ClickAt(w, TDPoint{250, 130});
     QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
-    w.SetCommand(ucNone);
+    w.SetCommand(uCommand::None);
     auto* info = static_cast<QLineEdit*>(w.Control(QStringLiteral("Edit_Info")));
     QVERIFY2(info->text().startsWith(QStringLiteral("長さ=")), qPrintable(info->text()));
 
-    if (mode == ucSpaceNameUpd) {
+    if (mode == uCommand::SpaceNameUpd) {
         // Through its menu command, as the user enters it.
         QVERIFY(w.ItemEnabled(QStringLiteral("mnSpaceNameUpd")));
         w.Action(QStringLiteral("mnSpaceNameUpd"))->trigger();
@@ -660,7 +660,7 @@ void WindowMarksTest::aRedoLeavesOneRowSelected()
     w.Action(QStringLiteral("mnResultsView"))->trigger();
     auto* table = w.findChild<QTableWidget*>(QStringLiteral("ResultsTable"));
     QVERIFY(table && table->isVisible());
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     ClickAt(w, {120, 150});
     ClickAt(w, {200, 160});
     ClickAt(w, {120, 200});

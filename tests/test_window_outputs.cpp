@@ -82,7 +82,7 @@ void WindowOutputsTest::imageRangeOutputOpensTheCutOut()
     w.mnZoom1Click();
     const QString target = f.home.filePath(QStringLiteral("cut.jpg"));
     f.prompter->saveChoice = Prompter::SaveChoice{target, 2};  // the BMP filter with a ".jpg" name
-    w.SetCommand(ucImageFix);
+    w.SetCommand(uCommand::ImageFix);
     ClickAt(w, {100, 50});
     ClickAt(w, {300, 250});
     QCOMPARE(f.prompter->saveProposals.size(), std::size_t{1});
@@ -366,11 +366,11 @@ void WindowOutputsTest::pd25LengthsForWAndH()
     QCOMPARE(w.Pd25Lines().size(), 5);
     QCOMPARE(QString::fromStdString(w.Settings().PD25Folder), f.home.path());
     Set(w, [&](Document& d) { MarkReference(d); });
-    w.SetCommand(ucNone);
+    w.SetCommand(uCommand::None);
 
     f.prompter->pd25Pick = 1;
     w.mnBaseLineClick(true);
-    QCOMPARE(w.Command(), int(ucBaseLineW));
+    QCOMPARE(w.Command(), uCommand::BaseLineW);
     QCOMPARE(w.Doc().KijunWText, std::string("1234"));
     f.prompter->pd25Pick = 2;
     w.mnBaseLineClick(false);

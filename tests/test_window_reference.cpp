@@ -68,7 +68,7 @@ void WindowReferenceTest::twoPlaneSettingShowsItsIndicator()
 
     Set(w, [&](Document& d) { d.SixPoint = SixPointFromClick({200, 100}, {0, 0}, {400, 300}); });
     Set(w, [&](Document& d) { BuildTwoPlanes(d); });
-    w.SetCommand(ucNone);
+    w.SetCommand(uCommand::None);
     QVERIFY(w.ItemEnabled(QStringLiteral("mnBaseChange")));
     w.mnBaseChangeClick();
     QCOMPARE(w.Doc().CurrentBase, 2);
@@ -90,11 +90,11 @@ void WindowReferenceTest::aCrossedReferenceClickedInTheWindowIsRefused()
     Fixture f;
     TF001& w = f.OpenWith(QStringLiteral("crossed.jpg"), Qt::lightGray, QSize(600, 500));
     w.mnBaseClick();
-    QCOMPARE(w.Command(), int(ucBase));
+    QCOMPARE(w.Command(), uCommand::Base);
     for (const TDPoint p : {TDPoint{100, 100}, {500, 110}, {110, 390}, {490, 400}})
         ClickAt(w, p);
     QCOMPARE(w.Doc().Plane.base.BaseSet, std::uint8_t{0});
-    QCOMPARE(w.Command(), int(ucBase));
+    QCOMPARE(w.Command(), uCommand::Base);
     QVERIFY2(w.StatusText(2).contains(QStringLiteral("※辺が交差するため設定できません。頂点は外周に沿って順に指示してください")),
              qPrintable(w.StatusText(2)));
     QCOMPARE(w.Doc().Modified, std::uint8_t{0});
@@ -138,7 +138,7 @@ void WindowReferenceTest::referenceCornersSnapToThePhotosCorners()
             QTest::mouseClick(snap, Qt::LeftButton);
         QCOMPARE(w.Settings().SnapFlag, on);
         w.mnBaseClick();
-        QCOMPARE(w.Command(), int(ucBase));
+        QCOMPARE(w.Command(), uCommand::Base);
         std::vector<TDPoint> clicked;
         for (const TDPoint& c : truth) {
             const TDPoint off{c.x + 3, c.y - 2};
@@ -211,15 +211,15 @@ void WindowReferenceTest::aWeakReferenceIsToldOnceWandHAreTyped()
     wField->setFocus();
     QTest::keyClicks(wField, QStringLiteral("0"));
     QTest::keyClick(wField, Qt::Key_Return);
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     QTest::qWait(50);
     QCOMPARE(f.prompter->warnings.size(), std::size_t{1});
 
     // A reference across most of the photo measures well: no word.
-    w.SetCommand(ucNone);
+    w.SetCommand(uCommand::None);
     f.prompter->answers = {true};
     reference({TDPoint{40, 40}, {560, 45}, {555, 460}, {45, 455}}, "2600", "2100");
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     QTest::qWait(50);
     QCOMPARE(f.prompter->warnings.size(), std::size_t{1});
 }
@@ -265,7 +265,7 @@ void WindowReferenceTest::aWeakReferenceIsToldWhenItClosesOrIsAdjusted()
     QCOMPARE(f.prompter->warnings.size(), std::size_t{0});
 
     // Its corner moved far out of place: told at once, without typing.
-    w.SetCommand(ucBaseAdjust);
+    w.SetCommand(uCommand::BaseAdjust);
     ClickAt(w, TDPoint{555, 460});
     ClickAt(w, TDPoint{500, 150});
     QVERIFY(Distance(w.Doc().Plane.base.BaseRect[3], TDPoint{500, 150}) < 1);  // to a screen pixel
@@ -279,7 +279,7 @@ void WindowReferenceTest::aWeakReferenceIsToldWhenItClosesOrIsAdjusted()
     QCOMPARE(f.prompter->warnings.size(), std::size_t{1});
 
     // A new reference of a few pixels, its sizes typed before its corners.
-    w.SetCommand(ucNone);
+    w.SetCommand(uCommand::None);
     f.prompter->answers = {true};
     reference({TDPoint{288, 241}, {312, 241}, {312, 259}, {288, 259}});
     QVERIFY(weak());
@@ -313,7 +313,7 @@ void WindowReferenceTest::aClosedReferenceAsksForItsSizes()
         clicks = {TDPoint{300, 100}, {300, 400}, {100, 120}, {100, 380}, {500, 120}, {500, 380}};
     }
     w.mnBaseClick();
-    QCOMPARE(w.Command(), int(twoPlanes ? ucBaseSixPoint : ucBase));
+    QCOMPARE(w.Command(), int(twoPlanes ? uCommand::BaseSixPoint : uCommand::Base));
     auto* wField = static_cast<QLineEdit*>(w.Control(QStringLiteral("chCalcEdit_KijunW")));
     for (std::size_t i = 0; i + 1 < clicks.size(); ++i) {
         ClickAt(w, clicks[i]);
@@ -321,7 +321,7 @@ void WindowReferenceTest::aClosedReferenceAsksForItsSizes()
     }
     ClickAt(w, clicks.back());
     QCOMPARE(w.Doc().Plane.base.BaseSet, std::uint8_t{1});
-    QCOMPARE(w.Command(), int(ucNone));
+    QCOMPARE(w.Command(), uCommand::None);
     QCOMPARE(w.StatusText(2), QStringLiteral("[基準矩形を設定する]　基準矩形の実寸Ｗ、Ｈ（㎜）を入力してEnter"));
     QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(wField));
     QCOMPARE(wField->selectedText(), wField->text());
@@ -331,7 +331,7 @@ void WindowReferenceTest::aClosedReferenceAsksForItsSizes()
     QCOMPARE(w.Doc().KijunWText, std::string("2400"));
 
     // The next tool has its own prompt.
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     QCOMPARE(w.StatusText(2), QStringLiteral("[距離を求める・２点間の距離を求める]　求めたい距離の端点の位置をマウス㊧ボタンで指示"));
     f.prompter->cancelAnswers = {false};
     f.Close();

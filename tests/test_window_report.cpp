@@ -256,7 +256,7 @@ void WindowReportTest::pdfReportOfBothPlanes()
     Set(w, [&](Document& d) { BuildTwoPlanes(d); });
     Set(w, [&](Document& d) { d.Plane.Distances.Append(TDistance{0, {100, 300}, {200, 320}}); });
     Set(w, [&](Document& d) { d.ParkedPlane.Distances.Append(TDistance{0, {400, 300}, {500, 320}}); });
-    w.SetCommand(ucNone);
+    w.SetCommand(uCommand::None);
     const QString pdf = f.home.filePath(QStringLiteral("two.pdf"));
     f.prompter->textTarget = pdf;
     f.prompter->viewerAvailable = true;
@@ -279,7 +279,7 @@ void WindowReportTest::printingPutsTheMarksOnThePhoto()
     Set(w, [&](Document& d) { MarkReference(d); });
     Set(w, [&](Document& d) { d.View.TextView = false; });
     Set(w, [&](Document& d) { d.Plane.Distances.Append(TDistance{0, {200, 300}, {600, 300}}); });
-    w.SetCommand(ucNone);
+    w.SetCommand(uCommand::None);
     const QString pdf = f.home.filePath(QStringLiteral("printed.pdf"));
     w.mnPrintClick();  // cancelled: nothing printed
     QVERIFY(!QFile::exists(pdf));

@@ -190,13 +190,13 @@ void WindowSettingsTest::enablingFollowsTheModel()
     QCOMPARE(static_cast<QLabel*>(w.Control(QStringLiteral("Label_Tanka")))->text(), QString());
 
     Set(w, [&](Document& d) { MarkReference(d); });
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     QVERIFY(w.ItemEnabled(QStringLiteral("SpeedButton_Distance")));
     QCOMPARE(static_cast<QLabel*>(w.Control(QStringLiteral("Label_Tanka")))->text(), QStringLiteral("/m"));
     auto* distance = static_cast<QAbstractButton*>(w.Control(QStringLiteral("SpeedButton_Distance")));
     QVERIFY(distance->isChecked());
 
-    w.SetCommand(ucSpaceAdd);
+    w.SetCommand(uCommand::SpaceAdd);
     QVERIFY(!distance->isChecked());
     QVERIFY(static_cast<QAbstractButton*>(w.Control(QStringLiteral("SpeedButton_SpaceAdd")))->isChecked());
     QCOMPARE(static_cast<QLabel*>(w.Control(QStringLiteral("Label_Tanka")))->text(), QStringLiteral("/㎡"));
@@ -204,9 +204,9 @@ void WindowSettingsTest::enablingFollowsTheModel()
 
     // A tool button acts through its menu command.
     QTest::mouseClick(static_cast<QWidget*>(w.Control(QStringLiteral("SpeedButton_Distance"))), Qt::LeftButton);
-    QCOMPARE(w.Command(), int(ucDistance));
+    QCOMPARE(w.Command(), uCommand::Distance);
     QTest::mouseClick(static_cast<QWidget*>(w.Control(QStringLiteral("SpeedButton_ZoomUp"))), Qt::LeftButton);
-    QCOMPARE(w.Command(), int(ucZoomUp));
+    QCOMPARE(w.Command(), uCommand::ZoomUp);
     QVERIFY(static_cast<QAbstractButton*>(w.Control(QStringLiteral("SpeedButton_ZoomUp")))->isChecked());
     f.Close();
 }
@@ -238,7 +238,7 @@ void WindowSettingsTest::modeBoxesMirrorTheirMenuChecks()
     Fixture f;
     TF001& w = f.OpenWith(QStringLiteral("modes.jpg"), Qt::gray);
     Set(w, [&](Document& d) { MarkReference(d); });
-    w.SetCommand(ucSpaceAdd);
+    w.SetCommand(uCommand::SpaceAdd);
     w.Tools().LeftClick({100, 100});
     QCOMPARE(w.Doc().InputCount(), 1);
     for (const auto& [box, item] : {std::pair{"CheckBox_PolygonMode", "mnPolygonMode"},
@@ -246,7 +246,7 @@ void WindowSettingsTest::modeBoxesMirrorTheirMenuChecks()
         auto* check = static_cast<QCheckBox*>(w.Control(QString::fromLatin1(box)));
         check->click();
         QVERIFY2(w.Action(QString::fromLatin1(item))->isChecked(), box);
-        QCOMPARE(w.Command(), int(ucSpaceAdd));
+        QCOMPARE(w.Command(), uCommand::SpaceAdd);
         QCOMPARE(w.Doc().InputCount(), 0);  // the tool starts again
         check->click();
         QVERIFY(!w.Action(QString::fromLatin1(item))->isChecked());
@@ -463,16 +463,16 @@ void WindowSettingsTest::everyTextSpeaksTheInterfacesLanguage()
         w.mnBaseClick();
         for (const TDPoint p : {TDPoint{100, 100}, {500, 110}, {490, 400}, {110, 390}})
             ClickAt(w, p);
-        w.SetCommand(ucDistance);
+        w.SetCommand(uCommand::Distance);
         ClickAt(w, {150, 150});
         run.texts << w.StatusText(2);
         ClickAt(w, {250, 160});
-        for (const uCommand mode : {ucBase, ucBaseAdjust, ucBaseLineW, ucBaseUnit, ucDistance, ucDistanceHosei, ucSpaceAdd,
-                                    ucSpaceSub, ucSpaceSlant, ucImageFix}) {
+        for (const uCommand mode : {uCommand::Base, uCommand::BaseAdjust, uCommand::BaseLineW, uCommand::BaseUnit, uCommand::Distance, uCommand::DistanceHosei, uCommand::SpaceAdd,
+                                    uCommand::SpaceSub, uCommand::SpaceSlant, uCommand::ImageFix}) {
             w.SetCommand(mode);
             run.texts << w.StatusText(2);
         }
-        w.SetCommand(ucSpaceAdd);
+        w.SetCommand(uCommand::SpaceAdd);
         for (const TDPoint p : {TDPoint{200, 200}, {300, 300}})
             ClickAt(w, p);
         run.texts << w.StatusText(0) << w.StatusText(1) << w.StatusText(2) << VisibleTexts(&w);
@@ -561,7 +561,7 @@ void WindowSettingsTest::errorsInHandlersAreShownAndTheWindowGoesOn()
     QCOMPARE(f.prompter->errors.back(), std::string("壊れた"));
     QCOMPARE(ErrorTrail::global().size(), before + 1);
     QCOMPARE(ErrorTrail::global().lines().back(), std::string("mnBrokenClick"));
-    w.SetCommand(ucNone);  // still answering
+    w.SetCommand(uCommand::None);  // still answering
     f.Close();
 }
 
@@ -600,7 +600,7 @@ void WindowSettingsTest::aDrawingErrorIsToldOnceAfterThePaint()
     QCOMPARE(f.prompter->errors.size(), std::size_t{2});
 
     disconnect(connection);
-    w.SetCommand(ucDistance);  // the photo stays usable
+    w.SetCommand(uCommand::Distance);  // the photo stays usable
     ClickAt(w, {150, 150});
     ClickAt(w, {250, 160});
     QCOMPARE(w.Doc().Plane.DistanceCount(), 1);

@@ -90,10 +90,10 @@ void WindowViewTest::zoomCommands()
     QCOMPARE(w.Display()->CurrentView().DispScale, fitted.DispScale);
     w.ZoomWindow({100, 100}, {300, 250});
     QCOMPARE(w.Display()->CurrentView().StartX, 100);
-    w.fncZoomUp({400, 300}, 3, 2.0);
-    w.fncZoomUp({400, 300}, 3, 100.0);
+    w.fncZoomUp({400, 300}, ZoomRedraw::ImageAndOverlay, 2.0);
+    w.fncZoomUp({400, 300}, ZoomRedraw::ImageAndOverlay, 100.0);
     QCOMPARE(w.Display()->CurrentView().DispScale, 30.0);
-    w.fncZoomDown({400, 300}, 3, 0.0001);
+    w.fncZoomDown({400, 300}, ZoomRedraw::ImageAndOverlay, 0.0001);
     QVERIFY(w.Display()->CurrentView().DispScale >= 0.02 - 1e-12);
     w.ZoomAll();
     QCOMPARE(w.Display()->CurrentView().DispScale, fitted.DispScale);
@@ -197,7 +197,7 @@ void WindowViewTest::theLoupeShowsThePhotoUnderThePointer()
     Set(w, [&](Document& d) { MarkReference(d); });
     w.Action(QStringLiteral("mnLoupe"))->trigger();
     QVERIFY(w.Settings().LoupeFlag);
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     QWidget* viewport = w.Display()->viewport();
     const QPoint at = Screen(w, {300, 250});
     QTest::mouseMove(viewport, at);
@@ -219,9 +219,9 @@ void WindowViewTest::theLoupeShowsThePhotoUnderThePointer()
     QCOMPARE(qRed(seen), qRed(expected));
     QCOMPARE(qGreen(seen), qGreen(expected));
 
-    w.SetCommand(ucNone);
+    w.SetCommand(uCommand::None);
     QVERIFY(w.Display()->LoupeRect().isEmpty());
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     QTest::mouseMove(viewport, at + QPoint(3, 3));
     QVERIFY(!w.Display()->LoupeRect().isEmpty());
     w.Action(QStringLiteral("mnLoupe"))->trigger();
@@ -235,7 +235,7 @@ void WindowViewTest::rubberBandMovesWithoutRedrawingTheOverlay()
     TF001& w = f.OpenWith(QStringLiteral("band.jpg"), Qt::lightGray, QSize(600, 400));
     w.mnZoom1Click();
     Set(w, [&](Document& d) { MarkReference(d); });
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     ClickAt(w, {200, 200});
     QCoreApplication::processEvents();
     QImage shot(w.Display()->viewport()->size(), QImage::Format_RGB32);
@@ -271,7 +271,7 @@ void WindowViewTest::rubberBandShowsOnAnyBackground()
     w.LoadFile(f.Photo(QStringLiteral("plain.png"), photo, QSize(600, 400)));
     w.mnZoom1Click();
     Set(w, [&](Document& d) { MarkReference(d); });
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     ClickAt(w, {150, 200});
     QTest::mouseMove(w.Display()->viewport(), Screen(w, {440, 210}));
     QTest::mouseMove(w.Display()->viewport(), Screen(w, {450, 200}));
@@ -320,7 +320,7 @@ void WindowViewTest::aWheelNotchKeepsTheToolsPoints()
     QVERIFY(continuous);
     if (!continuous->isChecked())
         QTest::mouseClick(continuous, Qt::LeftButton);
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     ClickAt(w, TDPoint{120, 120});
     ClickAt(w, TDPoint{200, 130});
     QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
@@ -330,9 +330,9 @@ void WindowViewTest::aWheelNotchKeepsTheToolsPoints()
     QVERIFY(w.Display()->CurrentView().DispScale != before);
     // The zoom's redraw comes a moment later: the tool is as it was after it.
     QTest::qWait(400);
-    QCOMPARE(w.Command(), ucDistance);
+    QCOMPARE(w.Command(), uCommand::Distance);
     QCOMPARE(w.Doc().InputCount(), 1);
-    QCOMPARE(w.Tools().TMode(), 3);  // the rubber band still runs from the last point
+    QCOMPARE(w.Tools().TMode(), TraceKind::Line);  // the rubber band still runs from the last point
     QVERIFY(!w.Display()->viewport()->testAttribute(Qt::WA_SetCursor));  // the tool's own cursor again
     ClickAt(w, TDPoint{260, 160});
     QCOMPARE(w.Doc().Plane.DistanceCount(), 2);
@@ -343,7 +343,7 @@ void WindowViewTest::aWheelNotchKeepsTheToolsPoints()
     // A single distance: its first corner survives the wheel too.
     QTest::mouseClick(continuous, Qt::LeftButton);
     QVERIFY(!continuous->isChecked());
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     ClickAt(w, TDPoint{150, 200});
     WheelAt(w, Screen(w, TDPoint{150, 200}), false);
     QTest::qWait(400);
@@ -368,7 +368,7 @@ void WindowViewTest::theLoupeGoesWhenThePointerOrTheFocusLeaves()
     QVERIFY(QTest::qWaitForWindowActive(&w));
     Set(w, [&](Document& d) { MarkReference(d); });
     w.Action(QStringLiteral("mnLoupe"))->trigger();
-    w.SetCommand(ucDistance);
+    w.SetCommand(uCommand::Distance);
     QWidget* viewport = w.Display()->viewport();
     const QPoint at = Screen(w, {300, 250});
     auto shown = [&] {

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "base/tool_mode.h"
 #include "measure/geometry.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <ostream>
+#include <type_traits>
 
 namespace kvx {
 
@@ -17,6 +19,15 @@ inline std::ostream& operator<<(std::ostream& os, const TDPoint& p)
 inline std::ostream& operator<<(std::ostream& os, const TPoint& p)
 {
     return os << "(" << p.x << ", " << p.y << ")";
+}
+
+// A value of one of the program's named enums (a tool mode, a rubber band, a
+// gesture) by the number the error trail records for it.
+template <class E>
+    requires std::is_enum_v<E>
+std::ostream& operator<<(std::ostream& os, E value)
+{
+    return os << static_cast<long long>(value);
 }
 
 namespace test {

@@ -165,7 +165,7 @@ void Measure(TF001& w)
     s.name = AreaNameFromUtf8("外壁");
     Set(w, [&](Document& d) { d.Plane.Spaces.Append(s); });
     Set(w, [&](Document& d) { d.Modified = 1; });
-    w.SetCommand(ucNone);
+    w.SetCommand(uCommand::None);
 }
 
 std::pair<int, QByteArray> Tool(const QString& program, const QStringList& args)

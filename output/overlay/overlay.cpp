@@ -135,12 +135,12 @@ public:
     void Draw();
 
 private:
-    bool Adjusting(int mode) const { return c_.uCommand == mode && doc_.InputCount() == 0; }
-    bool Picked(int mode) const { return c_.uCommand == mode && doc_.InputCount() == 1; }
-    bool Skipped(int adjustMode) const
+    bool Adjusting(uCommand mode) const { return c_.uCommand == mode && doc_.InputCount() == 0; }
+    bool Picked(uCommand mode) const { return c_.uCommand == mode && doc_.InputCount() == 1; }
+    bool Skipped(uCommand adjustMode) const
     {
-        const int m = c_.uCommand;
-        if (m == ucBase || m == ucBaseOnePoint || m == ucBaseSixPoint)
+        const uCommand m = c_.uCommand;
+        if (m == uCommand::Base || m == uCommand::BaseOnePoint || m == uCommand::BaseSixPoint)
             return true;
         return Picked(adjustMode) && !c_.settings->AdjustDrawFlag;
     }
@@ -189,7 +189,7 @@ void Painter::Reference()
     const TBaseBlock& b = doc_.Plane.base;
     const auto& r = b.BaseRect;
     PrintInfo info;
-    if (b.BaseSet == 1 && !Skipped(ucBaseAdjust)) {
+    if (b.BaseSet == 1 && !Skipped(uCommand::BaseAdjust)) {
         Pen(info, colors_.Base, 1, kStyleConstruction);
         Ray(b.VanishW, r[1], info);
         Ray(b.VanishW, r[4], info);
@@ -207,18 +207,18 @@ void Painter::Reference()
             const TPoint m = Device(MidPoint(r[static_cast<std::size_t>(from)], r[static_cast<std::size_t>(to)]));
             canvas_.DrawText({m.x - w / 2, m.y + h / 2, m.x + w / 2, m.y - h / 2}, info);
         }
-        if (Adjusting(ucBaseAdjust) && Active()) {
+        if (Adjusting(uCommand::BaseAdjust) && Active()) {
             for (int i = 1; i <= 4; ++i)
                 Circle(r[static_cast<std::size_t>(i)], kHandleRadius, info);
         }
     }
-    if (c_.uCommand == ucCrossLine && doc_.OtherBaseSet == 1) {
+    if (c_.uCommand == uCommand::CrossLine && doc_.OtherBaseSet == 1) {
         Pen(info, colors_.Base, 1, kStyleSolid);
         for (int i = 1; i <= 4; ++i)
             Line(doc_.OtherBaseRect[static_cast<std::size_t>(i)], doc_.OtherBaseRect[static_cast<std::size_t>(i + 1)],
                  info);
     }
-    if (b.BaseSet == 1 && doc_.OtherBaseSet == 1 && doc_.CrossLineSet == 1 && c_.uCommand != ucCrossLine) {
+    if (b.BaseSet == 1 && doc_.OtherBaseSet == 1 && doc_.CrossLineSet == 1 && c_.uCommand != uCommand::CrossLine) {
         Pen(info, colors_.CrossLine, 1, kStyleSolid);
         const TDPoint far = Polar(doc_.CrossLinePoint, Angle(b.VanishH, doc_.CrossLinePoint),
                                   kCrossLineLength / std::max(c_.scale, 1e-9));
@@ -228,14 +228,14 @@ void Painter::Reference()
 
 void Painter::BaseLine(std::uint8_t set, const std::array<TDPoint, 3>& line)
 {
-    if (set != 1 || Skipped(ucBaseLineAdjust))
+    if (set != 1 || Skipped(uCommand::BaseLineAdjust))
         return;
     PrintInfo info;
     Pen(info, colors_.BaseLine, 1, kStyleSolid);
     Line(line[1], line[2], info);
     Circle(line[1], kEndRadius, info);
     Circle(line[2], kEndRadius, info);
-    if (Adjusting(ucBaseLineAdjust) && Active()) {
+    if (Adjusting(uCommand::BaseLineAdjust) && Active()) {
         Circle(line[1], kHandleRadius, info);
         Circle(line[2], kHandleRadius, info);
     }
@@ -244,7 +244,7 @@ void Painter::BaseLine(std::uint8_t set, const std::array<TDPoint, 3>& line)
 void Painter::MeasurementBase()
 {
     const TBaseBlock& b = doc_.Plane.base;
-    if (b.BaseUnitSet != 1 || Skipped(ucBaseUnitAdjust))
+    if (b.BaseUnitSet != 1 || Skipped(uCommand::BaseUnitAdjust))
         return;
     const auto& u = doc_.Plane.UnitPoint;
     PrintInfo info;
@@ -256,7 +256,7 @@ void Painter::MeasurementBase()
     Pen(info, colors_.BaseUnit, 1, kStyleSolid);
     for (std::size_t i = 1; i <= 4; ++i)
         Line(u[i - 1], u[i], info);
-    if (Adjusting(ucBaseUnitAdjust) && Active()) {
+    if (Adjusting(uCommand::BaseUnitAdjust) && Active()) {
         Circle(b.BaseUnit[1], kHandleRadius, info);
         Circle(b.BaseUnit[2], kHandleRadius, info);
     }
@@ -264,20 +264,20 @@ void Painter::MeasurementBase()
 
 void Painter::Distances()
 {
-    if (!doc_.View.DistanceView || Skipped(ucDistanceAdjust))
+    if (!doc_.View.DistanceView || Skipped(uCommand::DistanceAdjust))
         return;
     const TPlaneState& plane = doc_.Plane;
-    const int m = c_.uCommand;
+    const uCommand m = c_.uCommand;
     for (std::int32_t i = 1; i <= plane.DistanceCount(); ++i) {
         const TDistance& d = plane.Distances[i];
         if (d.group != doc_.CurrentGroup)
             continue;
         PrintInfo info;
         const std::uint8_t style =
-            m == ucDistanceDel ? kStyleDelete : (CorrectionShown(d.corrected) ? kStyleCorrected : kStyleSolid);
+            m == uCommand::DistanceDel ? kStyleDelete : (CorrectionShown(d.corrected) ? kStyleCorrected : kStyleSolid);
         // Without a tool, the mark chosen in the table of results.
-        const bool current = i == doc_.CurrentDistance && (m == ucNone || m == ucDistance || m == ucDistanceDel ||
-                                                           m == ucDistanceHosei || Adjusting(ucDistanceAdjust));
+        const bool current = i == doc_.CurrentDistance && (m == uCommand::None || m == uCommand::Distance || m == uCommand::DistanceDel ||
+                                                           m == uCommand::DistanceHosei || Adjusting(uCommand::DistanceAdjust));
         Pen(info, colors_.Distance, current ? 2 : 1, style);
         Line(d.start, d.end, info);
         Circle(d.start, kEndRadius, info);
@@ -309,13 +309,13 @@ void Painter::Distances()
                 box = {p2.x, p2.y + h, p2.x + w, p2.y};
             canvas_.DrawText(box, info);
         }
-        if (Adjusting(ucDistanceAdjust) && Active()) {
+        if (Adjusting(uCommand::DistanceAdjust) && Active()) {
             Pen(info, colors_.Distance, current ? 2 : 1, style);
             Circle(d.start, kHandleRadius, info);
             Circle(d.end, kHandleRadius, info);
         }
         if (i == doc_.CurrentDistance && d.corrected == 1 &&
-            (m == ucDistance || m == ucDistanceHosei || m == ucDistanceHoseiDel || Adjusting(ucDistanceAdjust))) {
+            (m == uCommand::Distance || m == uCommand::DistanceHosei || m == uCommand::DistanceHoseiDel || Adjusting(uCommand::DistanceAdjust))) {
             Pen(info, colors_.Distance, 1, kStyleConstruction);
             Line(d.correctedStart, d.correctedEnd, info);
             Line(d.correctedStart, d.start, info);
@@ -340,7 +340,7 @@ void Painter::Checks()
     for (std::int32_t i = 1; i <= doc_.Plane.Checks.Count(); ++i) {
         const TCheck& k = doc_.Plane.Checks[i];
         PrintInfo info;
-        Pen(info, kCheckColour, 1, c_.uCommand == ucCheckDel ? kStyleDelete : kStyleConstruction);
+        Pen(info, kCheckColour, 1, c_.uCommand == uCommand::CheckDel ? kStyleDelete : kStyleConstruction);
         Line(k.start, k.end, info);
         Pen(info, kCheckColour, 1, kStyleSolid);
         Circle(k.start, kEndRadius, info);
@@ -360,24 +360,24 @@ void Painter::Checks()
 
 void Painter::Areas()
 {
-    if (!doc_.View.SpaceView || Skipped(ucSpaceAdjust))
+    if (!doc_.View.SpaceView || Skipped(uCommand::SpaceAdjust))
         return;
     const TPlaneState& plane = doc_.Plane;
-    const int m = c_.uCommand;
+    const uCommand m = c_.uCommand;
     for (std::int32_t i = 1; i <= plane.SpaceCount(); ++i) {
         const TSpace& s = plane.Spaces[i];
         if (s.group != doc_.CurrentGroup)
             continue;
         PrintInfo info;
         const std::uint8_t style =
-            m == ucSpaceDel ? kStyleDelete : (CorrectionShown(s.corrected) ? kStyleCorrected : kStyleSolid);
+            m == uCommand::SpaceDel ? kStyleDelete : (CorrectionShown(s.corrected) ? kStyleCorrected : kStyleSolid);
         const std::int32_t colour = s.kind == kSpaceAdd ? colors_.SpaceAdd : (s.kind == kSpaceSub ? colors_.SpaceSub : 0);
         const bool current = i == doc_.CurrentSpace &&
-                             (m == ucNone || m == ucSpaceAdd || m == ucSpaceSub || m == ucSpaceDel || m == ucSpaceSlant ||
-                              m == ucSpaceHosei || m == ucSpaceHoseiDel || Adjusting(ucSpaceAdjust));
+                             (m == uCommand::None || m == uCommand::SpaceAdd || m == uCommand::SpaceSub || m == uCommand::SpaceDel || m == uCommand::SpaceSlant ||
+                              m == uCommand::SpaceHosei || m == uCommand::SpaceHoseiDel || Adjusting(uCommand::SpaceAdjust));
         Pen(info, colour, current ? 2 : 1, style);
         const int n = s.count();
-        const bool handles = Adjusting(ucSpaceAdjust) && Active() && (c_.polygonMode || n == 5);
+        const bool handles = Adjusting(uCommand::SpaceAdjust) && Active() && (c_.polygonMode || n == 5);
         long double length = 0, sumX = 0, sumY = 0;
         for (int j = 0; j + 1 < n; ++j) {
             const TDPoint a = s.points[static_cast<std::size_t>(j)];
@@ -416,7 +416,7 @@ void Painter::Areas()
             canvas_.DrawText({centre.x - w / 2, centre.y - h / 2, centre.x + w / 2, centre.y - h / 2 - h}, info);
         }
         if (i == doc_.CurrentSpace && s.corrected == 1 &&
-            (m == ucSpaceAdd || m == ucSpaceSub || m == ucSpaceHosei || m == ucSpaceHoseiDel || Adjusting(ucSpaceAdjust))) {
+            (m == uCommand::SpaceAdd || m == uCommand::SpaceSub || m == uCommand::SpaceHosei || m == uCommand::SpaceHoseiDel || Adjusting(uCommand::SpaceAdjust))) {
             Pen(info, colour, 1, kStyleConstruction);
             const auto& cp = s.correctedPoints;
             for (int j = 0; j + 1 < n && static_cast<std::size_t>(j) + 1 < cp.size(); ++j) {
@@ -434,19 +434,19 @@ void Painter::InputInProgress()
 {
     const auto& q = doc_.InputPoints;
     const int k = q.Count();
-    const int m = c_.uCommand;
+    const uCommand m = c_.uCommand;
     PrintInfo info;
-    if ((m == ucSpaceAdd || m == ucSpaceSub) && c_.polygonMode) {
-        Pen(info, m == ucSpaceAdd ? colors_.SpaceAdd : colors_.SpaceSub, 1, kStyleSolid);
+    if ((m == uCommand::SpaceAdd || m == uCommand::SpaceSub) && c_.polygonMode) {
+        Pen(info, m == uCommand::SpaceAdd ? colors_.SpaceAdd : colors_.SpaceSub, 1, kStyleSolid);
         if (k >= 1)
             Circle(q[1], kPolygonStartRadius, info);
         for (int i = 2; i <= k; ++i)
             Line(q[i], q[i - 1], info);
-    } else if (m == ucBase) {
+    } else if (m == uCommand::Base) {
         Pen(info, colors_.Base, 1, kStyleSolid);
         for (int i = 2; i <= k; ++i)
             Line(q[i], q[i - 1], info);
-    } else if (m == ucBaseSixPoint) {
+    } else if (m == uCommand::BaseSixPoint) {
         Pen(info, colors_.Base, 3, kStyleSolid);
         for (int i = 1; i <= (k / 2) * 2 && i + 1 <= k; i += 2)
             Line(q[i], q[i + 1], info);

@@ -27,7 +27,7 @@ struct OverlayContext {
     // away never overflows them.
     double viewWidth = 0;
     double viewHeight = 0;
-    kvx::uCommand uCommand = ucNone;
+    kvx::uCommand uCommand = kvx::uCommand::None;
     bool polygonMode = false;
     bool diagnostic = false;
     int imageWidth = 0;

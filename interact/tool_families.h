@@ -1,0 +1,171 @@
+#pragma once
+
+// The families of pointer tools.  Each family takes the clicks of its modes
+// and keeps what it has picked between them (a corner, a line's end, a
+// vertex); Interaction hands a click to the family the table of tools names
+// for the current mode.  They work in the shared state of Interaction (the
+// document through the Editor, the window through WindowPort, the points
+// taken, the rubber band) through the few steps ToolStep passes on.
+
+#include "interact/interaction.h"
+#include "interact/tool_table.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace kvx {
+
+class ToolStep {
+public:
+    explicit ToolStep(Interaction& in);
+    virtual ~ToolStep() = default;
+    ToolStep(const ToolStep&) = delete;
+    ToolStep& operator=(const ToolStep&) = delete;
+
+    // A mode of the family was entered: what was picked before is forgotten.
+    virtual void Activate() {}
+    // One completed left or right click at image point P (snapped); the point
+    // the step takes is the pending press point.
+    virtual void LeftClick(TDPoint P) = 0;
+    virtual void RightClick(TDPoint P) = 0;
+
+protected:
+    // A click of a command that draws its rubber band from the last point:
+    // the first click takes its point and starts the band (after the plane
+    // follow when follow is set); a later one is refused when it repeats the
+    // last point.
+    enum class BandStep { First, Refused, Next };
+    BandStep BandClick(TDPoint P, TraceKind kind, std::int32_t colour, bool follow);
+    bool Accepts(TDPoint a, TDPoint b) const { return Distance(a, b) > 0; }
+    TDPoint Q(int i) const { return in_.Q(i); }
+    double Radius() const { return in_.Radius(); }
+    double Scale() const { return port_.View().DispScale; }
+    void StartTrace(TraceKind kind, TDPoint P, TDPoint anchor, TDPoint third, std::int32_t colour)
+    {
+        in_.StartTrace(kind, P, anchor, third, colour);
+    }
+    void EndTrace() { in_.EndTrace(); }
+    void Redraw() { in_.Redraw(); }
+    void SetCalcu() { in_.SetCalcu(); }
+    void Recalculate() { in_.Recalculate(); }
+    void SetCommand(uCommand mode) { in_.SetCommand(mode); }
+    void Finish(uCommand mode) { in_.Finish(mode); }
+    bool Refuse(OutlineFault fault) { return in_.Refuse(fault); }
+    void PlaneFollow(TDPoint P, bool alwaysRefresh = false) { in_.PlaneFollow(P, alwaysRefresh); }
+    void AskForSizes() { in_.AskForSizes(); }
+    // A right click's taking back of the last point; the band starts again
+    // from the point before when restart.
+    void TakeBack(TDPoint P, int n, std::int32_t colour, bool restart);
+    // A right click's giving up of the points taken.
+    void Abandon();
+    // A right click that chooses the distance or the area under it.
+    void ChooseDistance(TDPoint P);
+    void ChooseArea(TDPoint P);
+
+    Interaction& in_;
+    Editor& ed_;
+    const Document& doc_;
+    const TAppSettings& settings_;
+    WindowPort& port_;
+    const ToolOptions& options;
+    const uCommand& uCommand_;
+    const TDPoint& pending_;
+    TDPoint& snapOrigin_;
+};
+
+// No tool: a click does nothing here (the window chooses the mark under it).
+class NoTools final : public ToolStep {
+public:
+    using ToolStep::ToolStep;
+    void LeftClick(TDPoint) override {}
+    void RightClick(TDPoint) override {}
+};
+
+// The tools that take new points.
+class InputTools final : public ToolStep {
+public:
+    using ToolStep::ToolStep;
+    void LeftClick(TDPoint P) override;
+    void RightClick(TDPoint P) override;
+
+private:
+    void LeftBase(TDPoint P);
+    void LeftOnePoint();
+    void LeftSixPoint(TDPoint P);
+    void LeftBaseLine(TDPoint P, bool w);
+    void LeftBaseUnit(TDPoint P);
+    void LeftDistance(TDPoint P);
+    void LeftSpace(TDPoint P);
+    void LeftSpacePolygon(TDPoint P);
+    void NewSpace(std::vector<TDPoint> outline);
+    void LeftCrossLine();
+    void LeftImageFix(TDPoint P);
+    void LeftCheck(TDPoint P);
+    std::int32_t SpaceColour() const;
+};
+
+// The tools that move a point of a mark: the point picked by the first click
+// and what moves with it.
+class AdjustTools final : public ToolStep {
+public:
+    using ToolStep::ToolStep;
+    void LeftClick(TDPoint P) override;
+    void RightClick(TDPoint P) override;
+
+    int PickedBaseCorner() const { return pickedBaseCorner_; }
+    bool PickedBaseFar() const { return pickedBaseFar_; }
+    std::int32_t PickedVertex() const { return pickedVertex_; }
+    std::int32_t LinkedDistance() const { return linkedDistance_; }
+
+private:
+    void LeftBaseAdjust(TDPoint P);
+    void LeftBaseLineAdjust(TDPoint P);
+    void LeftBaseUnitAdjust(TDPoint P);
+    void LeftDistanceAdjust(TDPoint P);
+    void LeftSpaceAdjust(TDPoint P);
+
+    int pickedBaseCorner_ = 0;
+    bool pickedBaseFar_ = false;
+    int pickedLineEnd_ = 0;
+    int pickedUnitCorner_ = 0;
+    int pickedDistanceEnd_ = 0;
+    std::int32_t linkedDistance_ = 0;
+    std::int32_t pickedVertex_ = -1;
+};
+
+// The tools that remove a mark or its correction.
+class DeleteTools final : public ToolStep {
+public:
+    using ToolStep::ToolStep;
+    void LeftClick(TDPoint P) override;
+    void RightClick(TDPoint P) override;
+
+private:
+    void LeftDistanceDelete();
+    void LeftSpaceDelete();
+    void LeftCheckDelete();
+    void LeftCorrectionDelete(bool area);
+};
+
+// The tools that pick a mark and ask something of it: its correction, slope or name.
+class PickTools final : public ToolStep {
+public:
+    using ToolStep::ToolStep;
+    void LeftClick(TDPoint P) override;
+    void RightClick(TDPoint P) override;
+
+private:
+    void LeftCorrection(TDPoint P, bool area);
+    void LeftSlope(TDPoint P);
+    void LeftRename();
+};
+
+// The zoom tools: a click zooms about its point.
+class ZoomTools final : public ToolStep {
+public:
+    using ToolStep::ToolStep;
+    void LeftClick(TDPoint P) override;
+    void RightClick(TDPoint) override {}
+};
+
+} // namespace kvx
