@@ -64,12 +64,12 @@ TEST_P(ViewZoomStep, ThePointUnderThePointerStaysAndTheStepsUndoEachOther)
     const TDPoint p{600, 450};
     const TPoint at = WtoS(display.State(), p);
     const ZoomDirection back = c.first == ZoomDirection::In ? ZoomDirection::Out : ZoomDirection::In;
-    zoom.Step(p, c.first, 3, c.factor);
+    zoom.Step(p, c.first, ZoomRedraw::ImageAndOverlay, c.factor);
     EXPECT_NEAR(display.CurrentView().DispScale, before * c.factor, 1e-9);
     const TPoint moved = WtoS(display.State(), p);
     EXPECT_LE(std::abs(moved.x - at.x), 1);
     EXPECT_LE(std::abs(moved.y - at.y), 1);
-    zoom.Step(p, back, 3, 1.0 / c.factor);
+    zoom.Step(p, back, ZoomRedraw::ImageAndOverlay, 1.0 / c.factor);
     EXPECT_NEAR(display.CurrentView().DispScale, before, 1e-9);
     const TPoint again = WtoS(display.State(), p);
     EXPECT_LE(std::abs(again.x - at.x), 2);
@@ -92,7 +92,7 @@ TEST_F(ViewZoomTest, BackGoesToTheViewBeforeTheLastJump)
     const View framed = display.CurrentView();
     EXPECT_GT(framed.DispScale, fitted.DispScale);
     EXPECT_EQ(zoom.Remembered(), fitted);
-    zoom.Step({200, 175}, ZoomDirection::In, 0, 2.0);
+    zoom.Step({200, 175}, ZoomDirection::In, ZoomRedraw::None, 2.0);
     zoom.Previous();
     EXPECT_EQ(display.CurrentView(), fitted);
     zoom.Actual();

@@ -462,14 +462,14 @@ void WindowMarksTest::checkDistancesAreDrawnTypedAndKeptWithThePhoto()
     QCOMPARE(summary->text(), QString());
 
     w.Action(QStringLiteral("mnCheck"))->trigger();
-    QCOMPARE(w.Command(), int{uCommand::Check});
+    QCOMPARE(w.Command(), uCommand::Check);
     f.prompter->inputBoxAnswers = {"約1m", "1,000"};
     ClickAt(w, {150, 300});
     ClickAt(w, {420, 310});
     QCOMPARE(w.Doc().Plane.Checks.Count(), 1);
     const TCheck check = w.Doc().Plane.Checks[1];
     QCOMPARE(check.known, 1000.0);
-    QCOMPARE(w.Command(), int{uCommand::Check});
+    QCOMPARE(w.Command(), uCommand::Check);
     QCOMPARE(f.prompter->inputBoxPrompts.size(), std::size_t{2});
     // The points the clicks landed on are 1,556.4 mm apart on the plane.
     QVERIFY(std::fabs(PlaneLength(ReferenceModel(), check.start, check.end) - 1556.4) < 0.5);
@@ -545,7 +545,7 @@ void WindowMarksTest::checkDistancesAreDrawnTypedAndKeptWithThePhoto()
     w.Action(QStringLiteral("mnCheckDel"))->trigger();
     ClickAt(w, {285, 305});
     QCOMPARE(w.Doc().Plane.Checks.Count(), 0);
-    QCOMPARE(w.Command(), int{uCommand::None});
+    QCOMPARE(w.Command(), uCommand::None);
     f.prompter->answers = {true};
     w.LoadFile(other);
     w.LoadFile(photo);
@@ -622,14 +622,14 @@ void WindowMarksTest::theSummarySpeaksOfAreasInTheAreaModesOnly()
     auto* info = static_cast<QLineEdit*>(w.Control(QStringLiteral("Edit_Info")));
     QVERIFY2(info->text().startsWith(QStringLiteral("長さ=")), qPrintable(info->text()));
 
-    if (mode == uCommand::SpaceNameUpd) {
+    if (mode == ModeNumber(uCommand::SpaceNameUpd)) {
         // Through its menu command, as the user enters it.
         QVERIFY(w.ItemEnabled(QStringLiteral("mnSpaceNameUpd")));
         w.Action(QStringLiteral("mnSpaceNameUpd"))->trigger();
     } else {
         w.SetCommand(static_cast<uCommand>(mode));
     }
-    QCOMPARE(w.Command(), mode);
+    QCOMPARE(w.Command(), static_cast<uCommand>(mode));
     QVERIFY2(info->text().startsWith(areas ? QStringLiteral("合計面積=") : QStringLiteral("長さ=")), qPrintable(info->text()));
     f.prompter->cancelAnswers = {false};
     f.Close();

@@ -313,7 +313,7 @@ void WindowReferenceTest::aClosedReferenceAsksForItsSizes()
         clicks = {TDPoint{300, 100}, {300, 400}, {100, 120}, {100, 380}, {500, 120}, {500, 380}};
     }
     w.mnBaseClick();
-    QCOMPARE(w.Command(), int(twoPlanes ? uCommand::BaseSixPoint : uCommand::Base));
+    QCOMPARE(w.Command(), twoPlanes ? uCommand::BaseSixPoint : uCommand::Base);
     auto* wField = static_cast<QLineEdit*>(w.Control(QStringLiteral("chCalcEdit_KijunW")));
     for (std::size_t i = 0; i + 1 < clicks.size(); ++i) {
         ClickAt(w, clicks[i]);
