@@ -55,23 +55,28 @@ TDPoint SensorToShown(const Document& doc, TDPoint p)
 
 std::optional<TDPoint> ShownToIdeal(const Document& doc, TDPoint p)
 {
-    const LensModel& lens = LensInForce(doc);
-    if (lens.kind == LensKind::None)
-        return p;
-    const std::optional<TDPoint> q = ToIdeal(lens, ShownToSensor(doc, p));
+    return ShownToIdealWith(doc, LensInForce(doc), p);
+}
+
+namespace {
+
+// Shown point p taken to the sensor, through map there, and back.
+template <class Map>
+std::optional<TDPoint> OnSensor(const Document& doc, TDPoint p, Map map)
+{
+    const std::optional<TDPoint> q = map(ShownToSensor(doc, p));
     if (!q)
         return std::nullopt;
     return SensorToShown(doc, *q);
 }
 
+} // namespace
+
 std::optional<TDPoint> ShownToIdealWith(const Document& doc, const LensModel& lens, TDPoint p)
 {
     if (lens.kind == LensKind::None)
         return p;
-    const std::optional<TDPoint> q = ToIdeal(lens, ShownToSensor(doc, p));
-    if (!q)
-        return std::nullopt;
-    return SensorToShown(doc, *q);
+    return OnSensor(doc, p, [&](TDPoint s) { return ToIdeal(lens, s); });
 }
 
 std::optional<TDPoint> IdealToShown(const Document& doc, TDPoint q)
@@ -79,10 +84,7 @@ std::optional<TDPoint> IdealToShown(const Document& doc, TDPoint q)
     const LensModel& lens = LensInForce(doc);
     if (lens.kind == LensKind::None)
         return q;
-    const std::optional<TDPoint> p = ToPhoto(lens, ShownToSensor(doc, q));
-    if (!p)
-        return std::nullopt;
-    return SensorToShown(doc, *p);
+    return OnSensor(doc, q, [&](TDPoint s) { return ToPhoto(lens, s); });
 }
 
 Document IdealView(const Document& doc)

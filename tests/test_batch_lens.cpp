@@ -2,6 +2,7 @@
 // barrel lens, kept by the window as the user placed them on the photo, and
 // exported by the real program with each way of choosing the correction.
 #include "exif_fixture.h"
+#include "csv_first_distance.h"
 #include "lens_scene.h"
 #include "scene.h"
 #include "window_fixture.h"
@@ -51,19 +52,6 @@ QString EdgeLine(TDPoint a, TDPoint b, int n)
         line += QString::number(p.x, 'f', 3) + QLatin1Char(' ') + QString::number(p.y, 'f', 3) + QLatin1Char(' ');
     }
     return line.trimmed() + QLatin1Char('\n');
-}
-
-// The first distance of a CSV file, mm; -1 when there is none.
-double CsvFirstDistance(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    const QList<QByteArray> lines = f.readAll().split('\n');
-    for (int i = 1; i + 1 < lines.size(); ++i)
-        if (lines[i].trimmed().startsWith("0,") && lines[i].trimmed().endsWith(" 1"))
-            return lines[i + 1].split(',').front().trimmed().toDouble();
-    return -1;
 }
 
 void WriteText(const QString& path, const QByteArray& text)

@@ -8,6 +8,7 @@
 #include "image/reference_finder.h"
 #include "interact/commands.h"
 #include "measure/calibration.h"
+#include "tests/csv_first_distance.h"
 #include "tests/render.h"
 #include "tests/scene.h"
 
@@ -29,6 +30,7 @@
 #include <iterator>
 
 using namespace kvx;
+using test::CsvFirstDistance;
 
 namespace {
 
@@ -140,19 +142,6 @@ QString SavePhoto(const QTemporaryDir& dir, const QString& name, const QImage& i
 QWidget* Viewport(TF001& w)
 {
     return w.Display()->viewport();
-}
-
-double CsvFirstDistance(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    const QList<QByteArray> lines = f.readAll().split('\n');
-    // "[距離]", then "group, count", then the distance's line.
-    for (int i = 1; i + 1 < lines.size(); ++i)
-        if (lines[i].trimmed().startsWith("0,") && lines[i].trimmed().endsWith(" 1"))
-            return lines[i + 1].split(',').front().trimmed().toDouble();
-    return -1;
 }
 
 } // namespace
