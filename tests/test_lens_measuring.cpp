@@ -12,6 +12,7 @@
 #include "measure/ideal_view.h"
 #include "measure/numfmt.h"
 #include "measure/results.h"
+#include "measure/uncertainty.h"
 #include "measure/workfiles.h"
 #include "output/export/exports.h"
 #include "output/export/results_table.h"
@@ -304,6 +305,68 @@ TEST(MeasuringThroughALens, DamagedLensFileKeepsTheMeasurements)
         EXPECT_EQ(editor.Doc().Plane.base.BaseSet, 1) << bytes;
         EXPECT_GT(editor.Doc().Plane.DistanceCount(), 50) << bytes;
     }
+}
+
+// The "±" of a length far from the reference, with the lens fitted from two
+// clicked edges, agrees with what repeating the whole measurement gives:
+// every click (the reference's corners, the distance's ends, the edges'
+// points) jittered anew and the lens fitted again each time.
+TEST(MeasuringThroughALens, UncertaintyAgreesWithRepeatedMeasurements)
+{
+    constexpr double kClick = 0.5;
+    Wall wall{.lens = LensTruth::Division(-0.2, kW, kH)};
+    const auto top = test::WallLineNear(wall.cam, wall.lens, true, 0.1 * kH);
+    const auto side = test::WallLineNear(wall.cam, wall.lens, false, 0.1 * kW);
+    const TDPoint from{-6000, 4000}, to{-1500, 3500};
+    std::optional<double> clicksOnly;
+    // Edges clicked carelessly, two pixels off their lines: the lens's share
+    // of the "±" outweighs the clicks'.
+    auto measure = [&](Clicks& click, Clicks& careless, std::optional<double>* uncertainty) {
+        Editor editor;
+        editor.StartPhoto("wall.jpg", 1, {}, {}, SensorFrame{1, wall.Stored()});
+        // A large reference: the clicks' own share stays small, and the
+        // lens's shows.
+        editor.SetReferenceWithSize({click(wall.Shown({-2000, 1500})), click(wall.Shown({2000, 1500})),
+                                     click(wall.Shown({2000, -1500})), click(wall.Shown({-2000, -1500}))},
+                                    "4000", "3000");
+        editor.AddDistance(click(wall.Shown(from)), click(wall.Shown(to)), false);
+        editor.AddStraightEdge(wall.ShownEdge(top, careless));
+        editor.AddStraightEdge(wall.ShownEdge(side, careless));
+        const Measured m(editor.Doc());
+        if (uncertainty) {
+            *uncertainty = DistanceUncertainty(*m, 1, kClick);
+            Document withoutLens = *m;
+            withoutLens.LensKUncertainty = 0;
+            clicksOnly = DistanceUncertainty(withoutLens, 1, kClick);
+        }
+        TDistanceResult r;
+        CalcuDistance(*m, 1, r, ChainSums::Skip);
+        return r.distance;
+    };
+    Clicks once(kClick, 777), onceCareless(2.0, 778);
+    std::optional<double> printed;
+    measure(once, onceCareless, &printed);
+    ASSERT_TRUE(printed);
+    ASSERT_TRUE(clicksOnly);
+    EXPECT_GT(*printed, 1.3 * *clicksOnly) << "the lens's share counts";
+    Clicks clicks(kClick, 4242), careless(2.0, 4243);
+    std::vector<double> lengths;
+    for (int i = 0; i < 300; ++i)
+        lengths.push_back(measure(clicks, careless, nullptr));
+    double mean = 0;
+    for (const double l : lengths)
+        mean += l / static_cast<double>(lengths.size());
+    double var = 0;
+    for (const double l : lengths)
+        var += (l - mean) * (l - mean) / static_cast<double>(lengths.size() - 1);
+    const double spread = std::sqrt(var);
+    const double real = std::hypot(to.x - from.x, to.y - from.y);
+    RecordProperty("printed", std::to_string(*printed));
+    RecordProperty("spread", std::to_string(spread));
+    RecordProperty("clicksOnly", std::to_string(*clicksOnly));
+    EXPECT_GT(*printed, 0.7 * spread) << "mean " << mean << " of a true " << real;
+    EXPECT_LT(*printed, 1.5 * spread) << "mean " << mean << " of a true " << real;
+    EXPECT_LT(std::fabs(mean - real), 3 * *printed) << "the lengths scatter about the true one";
 }
 
 // On the photo as taken, a distance along a straight wall line is drawn as
