@@ -268,9 +268,11 @@ TEST_F(Overlay, LabelsWithTheirUncertaintyWhenAsked)
     ASSERT_TRUE(context.uncertaintySigma);
     EXPECT_EQ(*context.uncertaintySigma, 2.0);
     Draw();
-    const std::string d1 = "±" + FormatSignificant(*DistanceUncertainty(doc, 1, 2.0), 2);
-    const std::string d2 = "±" + FormatSignificant(*DistanceUncertainty(doc, 2, 2.0), 2);
-    const std::string a1 = "±" + FormatSignificant(*SpaceUncertainty(doc, 1, 2.0), 2);
+    // Two significant figures of what a click precision of 2 pixels leaves
+    // of a 100 mm distance and a 0.01 m² square beside the reference.
+    const std::string d1 = "±3.0";
+    const std::string d2 = "±2.9";
+    const std::string a1 = "±0.00030";
     EXPECT_EQ(Texts(), (std::vector<std::string>{"100" + d1, "100" + d2 + "(200)", "0.010" + a1 + "㎡(400)", ""}));
     EXPECT_NE(d1, "±0") << "a figure that says something";
 }
