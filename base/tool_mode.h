@@ -40,10 +40,11 @@ enum class uCommand : std::uint8_t {
     ZoomDown = 26,
     Check = 27,
     CheckDel = 28,
+    StraightEdge = 29,  // straight edges clicked to fit the lens
 };
 
 // How many modes there are: every value below this is a mode.
-inline constexpr int kToolModeCount = 29;
+inline constexpr int kToolModeCount = 30;
 
 // The number the error trail records for a mode.
 constexpr int ModeNumber(uCommand mode)

@@ -78,7 +78,7 @@
     </message>
     <message>
         <source>プロファイルを &apos;%1&apos; に書き込めません.</source>
-        <translation>Cannot write the profile to '%1'.</translation>
+        <translation>Cannot write the profile to &apos;%1&apos;.</translation>
     </message>
     <message>
         <source>プロファイルを書き込めません: 数値をファイルに表せません.</source>
@@ -161,7 +161,7 @@
     </message>
     <message>
         <source>プロファイルを &apos;%1&apos; に保存できません.</source>
-        <translation>Cannot save the profile as '%1'.</translation>
+        <translation>Cannot save the profile as &apos;%1&apos;.</translation>
     </message>
     <message>
         <source>プロファイルを保存しました: %1</source>
@@ -358,11 +358,11 @@
     </message>
     <message>
         <source>写真の大きさが分かりません.</source>
-        <translation>The photo's size is not known.</translation>
+        <translation>The photo&apos;s size is not known.</translation>
     </message>
     <message>
         <source>直線からレンズを決められません. 写真の端に近い, 長い直線を加えてください.</source>
-        <translation>The edges do not tell the lens. Add longer edges nearer the photo's border.</translation>
+        <translation>The edges do not tell the lens. Add longer edges nearer the photo&apos;s border.</translation>
     </message>
     <message>
         <source>補正しても直線がまっすぐになりません.</source>
@@ -535,19 +535,19 @@
     </message>
     <message>
         <source>&apos;%1&apos; を読み込めません.</source>
-        <translation>Cannot read '%1'.</translation>
+        <translation>Cannot read &apos;%1&apos;.</translation>
     </message>
     <message>
         <source>&apos;%1&apos; を読み込むためのメモリが足りません.</source>
-        <translation>Not enough memory to read '%1'.</translation>
+        <translation>Not enough memory to read &apos;%1&apos;.</translation>
     </message>
     <message>
         <source>写真のカメラがそろっていません: &apos;%1&apos; は %2, 最初の写真 &apos;%3&apos; は %4 です. 1 つのカメラの 1 つの焦点距離の写真だけを使ってください.</source>
-        <translation>The photos are not of one camera: '%1' is from %2, the first photo '%3' from %4. Use photos of one camera at one focal length only.</translation>
+        <translation>The photos are not of one camera: &apos;%1&apos; is from %2, the first photo &apos;%3&apos; from %4. Use photos of one camera at one focal length only.</translation>
     </message>
     <message>
         <source>写真の大きさがそろっていません: &apos;%1&apos; は %2 × %3 画素, 最初の写真 &apos;%4&apos; は %5 × %6 画素です.</source>
-        <translation>The photos are not all of one size: '%1' is %2 × %3 pixels, the first photo '%4' %5 × %6 pixels.</translation>
+        <translation>The photos are not all of one size: &apos;%1&apos; is %2 × %3 pixels, the first photo &apos;%4&apos; %5 × %6 pixels.</translation>
     </message>
     <message>
         <source>再投影誤差が %1 画素で, 許せる %2 画素を超えています. 升目の大きさと交点の数が板と合っているか, 板が平らか, 写真がぼけていないか確かめてください.</source>
@@ -555,7 +555,7 @@
     </message>
     <message>
         <source>写真の EXIF にカメラの記録がないため, このプロファイルは写真に自動では当てはめられません (名前で選ぶことはできます).</source>
-        <translation>The photos' EXIF data name no camera, so this profile is not applied to photos by itself (it can still be chosen by name).</translation>
+        <translation>The photos&apos; EXIF data name no camera, so this profile is not applied to photos by itself (it can still be chosen by name).</translation>
     </message>
 </context>
 <context>
@@ -842,6 +842,14 @@
     <message>
         <source>[基準矩形を設定する]&#x3000;基準矩形の実寸Ｗ、Ｈ（㎜）を入力してEnter</source>
         <translation>[Set the reference rectangle]  Type the real W and H of the reference rectangle (mm) and press Enter</translation>
+    </message>
+    <message>
+        <source>[直線を指示してレンズを補正]&#x3000;現実に真っすぐな線（柱, 窓枠, 目地）の上を３点以上クリック。㊨ボタンかEnterで１本終了</source>
+        <translation>[Straight edges for the lens]  Click 3 or more points along a line that is straight in reality (a post, a window frame, a joint). Right button or Enter: end the edge</translation>
+    </message>
+    <message>
+        <source>[直線を指示してレンズを補正]&#x3000;同じ線の上を続けてクリック。３点以上で㊨ボタンかEnterで１本終了。㊨ボタンで前点のやり直し</source>
+        <translation>[Straight edges for the lens]  Click more points along the same line. With 3 or more, right button or Enter: end the edge; with fewer, right button: take back the last point</translation>
     </message>
 </context>
 <context>
@@ -1913,6 +1921,10 @@
     <message>
         <source>カメラのレンズを測定(&amp;L)</source>
         <translation>Calibrate &amp;Lens</translation>
+    </message>
+    <message>
+        <source>直線を指示してレンズを補正(&amp;I)</source>
+        <translation>Straight &amp;Edges for the Lens</translation>
     </message>
 </context>
 <context>

@@ -220,6 +220,17 @@ void Interaction::MouseRightClick(TDPoint P)
     });
 }
 
+bool Interaction::EnterKey()
+{
+    bool taken = false;
+    GuardWith([&] { return TrailLine("EnterKey", "uCommand", ModeNumber(uCommand_)); }, [&] {
+        taken = Family().Enter();
+        if (taken)
+            SetStatusBar();
+    });
+    return taken;
+}
+
 int Interaction::PickedBaseCorner() const
 {
     return adjust_->PickedBaseCorner();

@@ -97,6 +97,10 @@ public:
     void PointerUp(TDPoint image, bool left, bool right);
     void KeyDown(bool shift);
     void KeyUp(bool shift);
+    // Return or Enter: true when the tool took it as the end of what it
+    // collects (a straight edge); otherwise the window clicks where the
+    // keyboard's pointer is, as for every other tool.
+    bool EnterKey();
 
     // One completed click at image point P (the release point, snapped), with
     // the press point that the step takes (by default P itself).

@@ -15,6 +15,8 @@ constexpr double kGestureRadius = 30.0;      // display pixels the pointer must 
 constexpr double kPolygonCloseRadius = 10.0;  // display pixels around the first vertex
 constexpr double kEndlessLine = 5000.0;       // display pixels beyond each point (trace mode 5)
 constexpr std::int32_t kRed = 255;
+// The straight edges' cyan (blue, green, red from the high byte), as the overlay draws them.
+constexpr std::int32_t kStraightEdgeColour = 0xFFFF00;
 
 inline int Prev(int k) { return k == 1 ? 4 : k - 1; }
 inline int Next(int k) { return k == 4 ? 1 : k + 1; }

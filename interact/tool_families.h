@@ -11,6 +11,7 @@
 #include "interact/tool_table.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace kvx {
@@ -28,6 +29,8 @@ public:
     // the step takes is the pending press point.
     virtual void LeftClick(TDPoint P) = 0;
     virtual void RightClick(TDPoint P) = 0;
+    // Return or Enter pressed: true when the step ends what it collects.
+    virtual bool Enter() { return false; }
 
 protected:
     // A click of a command that draws its rubber band from the last point:
@@ -51,6 +54,8 @@ protected:
     void SetCommand(uCommand mode) { in_.SetCommand(mode); }
     void Finish(uCommand mode) { in_.Finish(mode); }
     bool Refuse(OutlineFault fault) { return in_.Refuse(fault); }
+    // Words after the prompt until the next click: what came of the last step.
+    void Note(std::string text) { in_.refusal_ = std::move(text); }
     void PlaneFollow(TDPoint P, bool alwaysRefresh = false) { in_.PlaneFollow(P, alwaysRefresh); }
     void AskForSizes() { in_.AskForSizes(); }
     // A right click's taking back of the last point; the band starts again
@@ -87,6 +92,7 @@ public:
     using ToolStep::ToolStep;
     void LeftClick(TDPoint P) override;
     void RightClick(TDPoint P) override;
+    bool Enter() override;
 
 private:
     void LeftBase(TDPoint P);
@@ -101,6 +107,10 @@ private:
     void LeftCrossLine();
     void LeftImageFix(TDPoint P);
     void LeftCheck(TDPoint P);
+    void LeftStraightEdge(TDPoint P);
+    // The points taken become a straight edge when there are enough; false
+    // when there are too few (nothing changes then).
+    bool EndStraightEdge();
     std::int32_t SpaceColour() const;
 };
 

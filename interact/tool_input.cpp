@@ -8,6 +8,7 @@
 #include "interact/interaction_detail.h"
 #include "interact/hit_test.h"
 #include "interact/prompts.h"
+#include "interact/lens_words.h"
 #include "measure/calibration.h"
 #include "measure/computation.h"
 #include "measure/cp932.h"
@@ -64,6 +65,9 @@ void InputTools::LeftClick(TDPoint P)
     case uCommand::Check:
         LeftCheck(P);
         break;
+    case uCommand::StraightEdge:
+        LeftStraightEdge(P);
+        break;
     default:
         break;
     }
@@ -114,9 +118,58 @@ void InputTools::RightClick(TDPoint P)
         SetCommand(uCommand::None);
         Redraw();
         break;
+    case uCommand::StraightEdge:
+        // Enough points end the edge; fewer are a slip of the last one.
+        if (!EndStraightEdge() && n >= 1)
+            TakeBack(P, n, kStraightEdgeColour, n - 1 >= 1);
+        break;
     default:
         break;
     }
+}
+
+bool InputTools::Enter()
+{
+    if (uCommand_ != uCommand::StraightEdge)
+        return false;
+    // Return never adds a point here: with too few points it says why
+    // nothing ended, instead of a point where the keyboard's pointer stood.
+    if (!EndStraightEdge())
+        Note(EdgeFitRefusal(EdgeFit{.fault = EdgeFitFault::TooFewPoints}));
+    return true;
+}
+
+void InputTools::LeftStraightEdge(TDPoint P)
+{
+    const int n = doc_.InputCount();
+    if (n >= 1 && !Accepts(Q(n), pending_))
+        return;
+    if (n >= kMaxEdgePoints) {
+        Note(EdgeFitRefusal(EdgeFit{.fault = EdgeFitFault::TooFewPoints}));
+        return;
+    }
+    EndTrace();
+    ed_.AddInputPoint(pending_);
+    StartTrace(TraceKind::Line, P, Q(n + 1), {}, kStraightEdgeColour);
+    Redraw();
+}
+
+bool InputTools::EndStraightEdge()
+{
+    const int n = doc_.InputCount();
+    if (n < kMinEdgePoints)
+        return false;
+    std::vector<TDPoint> points;
+    points.reserve(static_cast<std::size_t>(n));
+    for (int i = 1; i <= n; ++i)
+        points.push_back(Q(i));
+    EndTrace();
+    const EdgeFit fit = ed_.AddStraightEdge(points);
+    // The edge is kept even when the fit is refused: with the next edge it may hold.
+    SetCommand(uCommand_);
+    Note(fit ? EdgeFitSummary(fit) : EdgeFitRefusal(fit));
+    Redraw();
+    return true;
 }
 
 std::int32_t InputTools::SpaceColour() const

@@ -127,6 +127,11 @@ constexpr std::array<ToolSpec, kToolModeCount> kTools = {{
      false, true, true, false, ToolCursor::Arrow, PromptForm::One,
      Tn("Prompts", "[検証距離・削除する]　削除したい検証距離をマウス㊧ボタンで指示"),
      nullptr},
+    // Needs no reference: the lens is the photo's, whatever is measured on it.
+    {uCommand::StraightEdge, ToolFamily::Input, "mnStraightEdge", "", ToolNeeds::Photo, nullptr, PriceUnit::None,
+     false, false, true, false, ToolCursor::Arrow, PromptForm::TwoSteps,
+     Tn("Prompts", "[直線を指示してレンズを補正]　現実に真っすぐな線（柱, 窓枠, 目地）の上を３点以上クリック。㊨ボタンかEnterで１本終了"),
+     Tn("Prompts", "[直線を指示してレンズを補正]　同じ線の上を続けてクリック。３点以上で㊨ボタンかEnterで１本終了。㊨ボタンで前点のやり直し")},
 }};
 
 // The rows stand at their modes' numbers, so a mode finds its row by number.

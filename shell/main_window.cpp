@@ -461,9 +461,15 @@ bool TF001::PointKey(const QKeyEvent& key)
         // The points entered so far go; the tool stays for the next try.
         Run([&] { SetCommand(Command()); });
         return true;
-    case Qt::Key_Space:
     case Qt::Key_Return:
-    case Qt::Key_Enter:
+    case Qt::Key_Enter: {
+        bool ended = false;
+        Run([&] { ended = interaction_->EnterKey(); });
+        if (ended)
+            return true;
+        [[fallthrough]];
+    }
+    case Qt::Key_Space:
         // A click where the pointer is, as the left button would make it,
         // at the image point itself rather than the screen pixel nearest it.
         Run([&] {

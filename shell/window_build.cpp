@@ -270,6 +270,8 @@ void TF001::BuildMenus()
     edit->addSeparator();
     AddAction(edit, QStringLiteral("mnEffect"), Qx("WindowBuild", "画像処理(&E)"), [this] { mnEffectClick(); });
     AddAction(edit, QStringLiteral("mnImageFix"), Qx("WindowBuild", "画像範囲(&F)"), mode(uCommand::ImageFix));
+    AddAction(edit, QStringLiteral("mnStraightEdge"), Qx("WindowBuild", "直線を指示してレンズを補正(&I)"),
+              mode(uCommand::StraightEdge));
 
     QMenu* view = bar->addMenu(Qx("WindowBuild", "表示(&V)"));
     AddAction(view, QStringLiteral("mnZoomAll"), Qx("WindowBuild", "全体表示(&A)"), [this] { ZoomAll(); });

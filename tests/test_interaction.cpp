@@ -912,6 +912,7 @@ TEST(Prompts, EveryToolBeforeAndAfterItsFirstPoint)
         {uCommand::ImageFix, false, "[画像範囲]　必要とする画像の範囲をマウス㊧ボタンで指示", "[画像範囲]　必要とする画像の範囲をマウス㊧ボタンで指示。㊨ボタンで１点目のやり直し"},
         {uCommand::Check, false, "[検証距離]　実際の長さが分かっている距離の端点をマウス㊧ボタンで指示", "[検証距離]　もう一方の端点をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで１点目のやり直し"},
         {uCommand::CheckDel, false, "[検証距離・削除する]　削除したい検証距離をマウス㊧ボタンで指示", "[検証距離・削除する]　削除したい検証距離をマウス㊧ボタンで指示"},
+        {uCommand::StraightEdge, false, "[直線を指示してレンズを補正]　現実に真っすぐな線（柱, 窓枠, 目地）の上を３点以上クリック。㊨ボタンかEnterで１本終了", "[直線を指示してレンズを補正]　同じ線の上を続けてクリック。３点以上で㊨ボタンかEnterで１本終了。㊨ボタンで前点のやり直し"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(PromptText(c.mode, 0, c.polygon), std::optional<std::string>(c.first)) << c.mode;
@@ -932,7 +933,7 @@ TEST(Prompts, EveryToolBeforeAndAfterItsFirstPoint)
                       (n >= 1 ? "をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し" : ""));
     EXPECT_EQ(PromptText(uCommand::None, 0, false), "");
     // Modes without a prompt, and values no mode has (a damaged trail or file).
-    for (const int mode : {ModeNumber(uCommand::SpaceNameUpd), ModeNumber(uCommand::ZoomUp), ModeNumber(uCommand::ZoomDown), 29, 99})
+    for (const int mode : {ModeNumber(uCommand::SpaceNameUpd), ModeNumber(uCommand::ZoomUp), ModeNumber(uCommand::ZoomDown), kToolModeCount, 99})
         EXPECT_EQ(PromptText(static_cast<uCommand>(mode), 0, false), std::nullopt) << mode;
 }
 

@@ -360,6 +360,46 @@ TEST_F(Overlay, ParkedPlaneScopeRestoresEverything)
     EXPECT_EQ(doc.OtherBaseRect, other);
 }
 
+// The straight edges are kept in the camera's own pixels and drawn where the
+// shown photo has them (here turned a quarter by its EXIF orientation), with
+// the edge under way, and only while their tool is on.
+TEST_F(Overlay, StraightEdgesWhereTheShownPhotoHasThemOnlyInTheirTool)
+{
+    doc.Sensor.orientation = 6;  // stored 1000 x 800, shown 800 x 1000 turned clockwise
+    doc.Sensor.stored = {1000, 800};
+    context.viewWidth = 800;
+    context.viewHeight = 1000;
+    context.imageWidth = 800;
+    context.imageHeight = 1000;
+    LensChoice choice;
+    choice.kind = LensChoiceKind::Edges;
+    choice.edges = {{{100, 50}, {500, 60}, {900, 50}}};
+    doc.Lens = choice;
+    doc.InputPoints.Append({200, 300});
+    doc.InputPoints.Append({220, 600});
+
+    Draw(uCommand::None);
+    EXPECT_TRUE(Calls(Kind::Line).empty());
+    EXPECT_TRUE(Calls(Kind::Ellipse).empty());
+
+    Draw(uCommand::StraightEdge);
+    const auto lines = Calls(Kind::Line);
+    ASSERT_EQ(lines.size(), 3u) << "two pieces of the kept edge, one of the edge under way";
+    // A stored point (x, y) shows at (799 - y, x).
+    EXPECT_EQ(lines[0].rect, (TRect{749, 100, 739, 500}));
+    EXPECT_EQ(lines[1].rect, (TRect{739, 500, 749, 900}));
+    EXPECT_EQ(lines[2].rect, (TRect{200, 300, 220, 600}));
+    const auto circles = Calls(Kind::Ellipse);
+    ASSERT_EQ(circles.size(), 5u) << "one per point";
+    EXPECT_EQ((circles[0].rect.left + circles[0].rect.right) / 2, 749);
+    EXPECT_EQ((circles[0].rect.top + circles[0].rect.bottom) / 2, 100);
+    EXPECT_EQ(lines[0].info.PenColor, lines[2].info.PenColor);
+
+    context.which = 2;
+    Draw(uCommand::StraightEdge);
+    EXPECT_TRUE(Calls(Kind::Line).empty()) << "drawn once, in the active plane's pass";
+}
+
 TEST(OverlayClip, SegmentsAgainstTheView)
 {
     const auto inside = ClipSegment({10, 10}, {20, 20}, 0, 0, 100, 100);

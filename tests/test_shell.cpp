@@ -274,7 +274,8 @@ TEST(Commands, EveryToolIsReachableAndWaitsForItsMarks)
     // The one-point reference shares the reference's entry; its own button
     // waits for two planes.
     const std::set<uCommand> fromNothing = {uCommand::Base, uCommand::BaseOnePoint, uCommand::BaseSixPoint,
-                                            uCommand::ImageFix, uCommand::ZoomUp, uCommand::ZoomDown};
+                                            uCommand::ImageFix, uCommand::ZoomUp, uCommand::ZoomDown,
+                                            uCommand::StraightEdge};
     EXPECT_FALSE(bare.count("SpeedButton_Base1"));
     SetReferenceRect(doc, {TDPoint{0, 0}, {100, 0}, {100, 100}, {0, 100}}, true);
     doc.CurrentBase = 1;

@@ -24,6 +24,10 @@ constexpr double kRayLength = 5000.0;       // image pixels beyond a corner
 constexpr double kCrossLineLength = 5000.0;  // device pixels beyond the cross-line point
 constexpr int kHandleRadius = 20;
 constexpr int kEndRadius = 2;
+// The straight edges' points: small enough not to hide the edge they sit on.
+constexpr int kEdgePointRadius = 3;
+// Cyan (blue, green, red from the high byte): no mark of the measuring has it.
+constexpr std::int32_t kStraightEdgeColour = 0xFFFF00;
 constexpr int kPolygonStartRadius = 10;
 // Far enough that no line cut to the view can reach it, near enough for int32.
 constexpr double kDeviceLimit = 1.0e9;
@@ -158,6 +162,8 @@ private:
     void Areas();
     void Checks();
     void InputInProgress();
+    void StraightEdges();
+    void EdgeRun(const std::vector<TDPoint>& points, const PrintInfo& info);
     void Diagnostic();
 
 public:
@@ -453,6 +459,40 @@ void Painter::InputInProgress()
     }
 }
 
+// The edges as they were clicked, straight from point to point: they show
+// where the user put them on the photo, not what the lens makes of them.
+void Painter::EdgeRun(const std::vector<TDPoint>& points, const PrintInfo& info)
+{
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        if (i > 0)
+            Straight(points[i - 1], points[i], info);
+        Circle(points[i], kEdgePointRadius, info);
+    }
+}
+
+void Painter::StraightEdges()
+{
+    if (c_.uCommand != uCommand::StraightEdge || !Active())
+        return;
+    PrintInfo info;
+    Pen(info, kStraightEdgeColour, 1, kStyleSolid);
+    if (doc_.Lens) {
+        for (const std::vector<TDPoint>& edge : doc_.Lens->edges) {
+            std::vector<TDPoint> shown;
+            shown.reserve(edge.size());
+            for (const TDPoint p : edge)
+                shown.push_back(SensorToShown(doc_, p));
+            EdgeRun(shown, info);
+        }
+    }
+    const auto& q = doc_.InputPoints;
+    std::vector<TDPoint> underWay;
+    for (int i = 1; i <= q.Count(); ++i)
+        underWay.push_back(q[i]);
+    Pen(info, kStraightEdgeColour, 2, kStyleSolid);
+    EdgeRun(underWay, info);
+}
+
 // Draws the construction lines GetDelta makes while it walks.
 class DiagnosticSink : public DeltaSink {
 public:
@@ -499,6 +539,8 @@ void Painter::Draw()
     InputInProgress();
     process = 9;
     Diagnostic();
+    process = 10;
+    StraightEdges();
 }
 
 } // namespace
