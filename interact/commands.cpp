@@ -64,7 +64,7 @@ const std::vector<std::string>& ManagedItems()
         for (const Names* n : {&kPhoto, &kBaseSet, &kDistances, &kSpaces, &kPlaneSwitch, &kLock, &kChecks})
             for (const std::string& name : *n)
                 add(name);
-        for (const ToolSpec& t : ToolTable()) {
+        for (const ToolRow& t : ToolTable()) {
             add(t.action);
             add(t.button);
         }
@@ -78,7 +78,7 @@ std::set<std::string> EnabledItems(const Document& doc, bool photo, uCommand mod
     std::set<std::string> on;
     if (!photo)
         return on;
-    for (const ToolSpec& t : ToolTable()) {
+    for (const ToolRow& t : ToolTable()) {
         if (t.mode == uCommand::None || !NeedsMet(t.needs, doc, photo))
             continue;
         on.insert(t.action);

@@ -15,7 +15,7 @@ std::string SizesPrompt()
 
 std::optional<std::string> PromptText(uCommand mode, int n, bool polygon)
 {
-    const ToolSpec& tool = Tool(mode);
+    const ToolRow& tool = Tool(mode);
     // A value no mode has gets no prompt, not the prompt of no tool.
     if (tool.mode != mode)
         return std::nullopt;

@@ -10,7 +10,7 @@ namespace {
 
 // mode, family, menu entry, pressed button, what it waits for, marks shown, price,
 // area summary, measuring, takes points, snaps to corners, cursor, prompt form, prompt texts.
-constexpr std::array<ToolSpec, kToolModeCount> kTools = {{
+constexpr std::array<ToolRow, kToolModeCount> kTools = {{
     {uCommand::None, ToolFamily::None, "", "", ToolNeeds::Photo, nullptr, PriceUnit::None,
      false, false, false, false, ToolCursor::Arrow, PromptForm::Empty,
      nullptr,
@@ -146,12 +146,12 @@ static_assert(RowsInModeOrder());
 
 } // namespace
 
-std::span<const ToolSpec> ToolTable()
+std::span<const ToolRow> ToolTable()
 {
     return kTools;
 }
 
-const ToolSpec& Tool(uCommand mode)
+const ToolRow& Tool(uCommand mode)
 {
     const int n = ModeNumber(mode);
     return n >= 0 && n < kToolModeCount ? kTools[static_cast<std::size_t>(n)] : kTools[0];

@@ -55,7 +55,7 @@ enum class PromptForm : std::uint8_t {
     Own,       // made by PromptText from the count (the reference, six points, areas)
 };
 
-struct ToolSpec {
+struct ToolRow {
     uCommand mode;
     ToolFamily family;
     const char* action;        // object name of the menu entry that enters it
@@ -74,11 +74,11 @@ struct ToolSpec {
 };
 
 // Every mode's row, in the order of the modes' numbers.
-std::span<const ToolSpec> ToolTable();
+std::span<const ToolRow> ToolTable();
 
 // The row of mode; a value no mode has (a damaged trail or file) gets the row
 // of no tool.
-const ToolSpec& Tool(uCommand mode);
+const ToolRow& Tool(uCommand mode);
 
 // Whether what needs asks for exists in doc.
 bool NeedsMet(ToolNeeds needs, const Document& doc, bool photo);

@@ -46,15 +46,15 @@ std::string& ExportFolders::Folder(ExportKind kind) const
     return settings_.PdfFolder;
 }
 
-bool ExportTo(Prompter& prompter, ExportFolders& folders, const std::string& photoFileName, const ExportSpec& spec,
+bool ExportTo(Prompter& prompter, ExportFolders& folders, const std::string& photoFileName, const ExportOrder& order,
               const ExportWriter& write)
 {
-    const auto path = prompter.SaveText(spec.caption, folders.Start(spec.kind, photoFileName), spec.proposedName,
-                                        spec.filter);
+    const auto path = prompter.SaveText(order.caption, folders.Start(order.kind, photoFileName), order.proposedName,
+                                        order.filter);
     if (!path)
         return false;
-    folders.Remember(spec.kind, *path);
-    GuardWith(spec.trail, [&] {
+    folders.Remember(order.kind, *path);
+    GuardWith(order.trail, [&] {
         if (const std::string refused = RefusedWrite(ToPath(*path)); !refused.empty())
             throw std::runtime_error(refused);
         PruneBesideExport(ToPath(*path));

@@ -50,7 +50,7 @@ private:
 };
 
 // What the save dialog of an export shows.
-struct ExportSpec {
+struct ExportOrder {
     QString caption;
     ExportKind kind = ExportKind::Report;
     QString proposedName;  // the file name offered
@@ -64,9 +64,9 @@ struct ExportSpec {
 using ExportWriter = std::function<std::string(const QString& path)>;
 
 // Asks for the file, remembers its folder, refuses a folder as the target and
-// runs write on it, under the spec's trail line: a refusal or a writer's
+// runs write on it, under the order's trail line: a refusal or a writer's
 // message is thrown as std::runtime_error.  False when the user cancelled.
-bool ExportTo(Prompter& prompter, ExportFolders& folders, const std::string& photoFileName, const ExportSpec& spec,
+bool ExportTo(Prompter& prompter, ExportFolders& folders, const std::string& photoFileName, const ExportOrder& order,
               const ExportWriter& write);
 
 // A writer of the bytes produce makes, with the window's message when they

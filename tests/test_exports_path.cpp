@@ -86,7 +86,7 @@ QString Q(const fs::path& p)
     return QString::fromStdString(p.string());
 }
 
-ExportSpec Spec(ExportKind kind, const char* name = "out.csv")
+ExportOrder Order(ExportKind kind, const char* name = "out.csv")
 {
     return {QStringLiteral("Export"), kind, QString::fromLatin1(name), QStringLiteral("csv files (*.csv)"),
             [] { return std::string("TestExport"); }};
@@ -166,7 +166,7 @@ TEST(ExportTo, ACancelledDialogWritesNothingAndRemembersNothing)
     ExportFolders folders(settings);
     SaveDialogOnly prompter;
     bool wrote = false;
-    EXPECT_FALSE(ExportTo(prompter, folders, (w.path() / "wall.jpg").string(), Spec(ExportKind::Table),
+    EXPECT_FALSE(ExportTo(prompter, folders, (w.path() / "wall.jpg").string(), Order(ExportKind::Table),
                           [&](const QString&) {
                               wrote = true;
                               return std::string();
@@ -189,7 +189,7 @@ TEST(ExportTo, AFolderChosenAsTheFileIsRefusedWithItsTrailLine)
     const std::size_t trailBefore = ErrorTrail::global().size();
     bool wrote = false;
     try {
-        ExportTo(prompter, folders, {}, Spec(ExportKind::Table), [&](const QString&) {
+        ExportTo(prompter, folders, {}, Order(ExportKind::Table), [&](const QString&) {
             wrote = true;
             return std::string();
         });
@@ -213,7 +213,7 @@ TEST(ExportTo, AWritersFailureIsThrownNotSwallowed)
     SaveDialogOnly prompter;
     prompter.answer = Q(w.path() / "x.pdf");
     const std::size_t trailBefore = ErrorTrail::global().size();
-    EXPECT_THROW(ExportTo(prompter, folders, {}, Spec(ExportKind::Report),
+    EXPECT_THROW(ExportTo(prompter, folders, {}, Order(ExportKind::Report),
                           [](const QString&) { return std::string("no room"); }),
                  std::runtime_error);
     ASSERT_EQ(ErrorTrail::global().size(), trailBefore + 1);
@@ -234,7 +234,7 @@ TEST(ExportTo, APlantedLinkIsFollowedNeverReplaced)
     ExportFolders folders(settings);
     SaveDialogOnly prompter;
     prompter.answer = Q(w.path() / "out.csv");
-    EXPECT_TRUE(ExportTo(prompter, folders, {}, Spec(ExportKind::Table), ExportBytes([] { return std::string("a;b\r\n"); })));
+    EXPECT_TRUE(ExportTo(prompter, folders, {}, Order(ExportKind::Table), ExportBytes([] { return std::string("a;b\r\n"); })));
     EXPECT_TRUE(fs::is_symlink(w.path() / "out.csv"));
     EXPECT_EQ(Read(w.path() / "elsewhere" / "real.csv"), "a;b\r\n");
     EXPECT_EQ(Names(w.path()), (std::vector<std::string>{"elsewhere", "out.csv"}));
@@ -256,7 +256,7 @@ TEST(ExportTo, AKilledSavesTemporaryBesideTheTargetIsCleared)
     ExportFolders folders(settings);
     SaveDialogOnly prompter;
     prompter.answer = Q(w.path() / "out.csv");
-    EXPECT_TRUE(ExportTo(prompter, folders, {}, Spec(ExportKind::Table), ExportBytes([] { return std::string("x"); })));
+    EXPECT_TRUE(ExportTo(prompter, folders, {}, Order(ExportKind::Table), ExportBytes([] { return std::string("x"); })));
     EXPECT_EQ(Names(w.path()), std::vector<std::string>{"out.csv"});
 }
 
@@ -284,7 +284,7 @@ TEST_P(ExportRefusedBytes, TheOldFileStaysAndTheFailureIsTold)
             SaveDialogOnly prompter;
             prompter.answer = Q(file);
             try {
-                ExportTo(prompter, folders, {}, Spec(ExportKind::Table), ExportBytes([&] { return bytes; }));
+                ExportTo(prompter, folders, {}, Order(ExportKind::Table), ExportBytes([&] { return bytes; }));
                 ::_exit(10);
             } catch (const std::runtime_error& e) {
                 if (std::string(e.what()).find(file.string()) == std::string::npos)

@@ -31,7 +31,7 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 
 using test::Bytes;
 
-struct AreaSpec {
+struct AreaShape {
     std::int32_t group = 1;
     std::int32_t points = 5;
     double slantV = 0;
@@ -39,15 +39,15 @@ struct AreaSpec {
     double x = 120;
 };
 
-struct PlaneSpec {
+struct PlaneShape {
     std::int32_t version = 3;
     std::int32_t distanceGroup = 2;
-    AreaSpec area;
+    AreaShape area;
     double W = 1500;
 };
 
 // A plane file of a reference, one distance and one area.
-std::string Plane(const PlaneSpec& p = {})
+std::string Plane(const PlaneShape& p = {})
 {
     Bytes f;
     f.i32(p.version).u8(1);

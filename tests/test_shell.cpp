@@ -293,7 +293,7 @@ TEST(Commands, EveryToolIsReachableAndWaitsForItsMarks)
     const std::vector<std::string>& managed = ManagedItems();
     for (int n = 1; n < kToolModeCount; ++n) {
         const auto mode = static_cast<uCommand>(n);
-        const ToolSpec& tool = Tool(mode);
+        const ToolRow& tool = Tool(mode);
         ASSERT_EQ(tool.mode, mode);
         EXPECT_NE(tool.family, ToolFamily::None) << mode;
         ASSERT_NE(std::string(tool.action), "") << mode;
