@@ -347,7 +347,7 @@ LensChoiceRead DecodeLensChoice(std::string_view bytes)
     if (const Fault m = ParseModel(std::span(mf).subspan(1), r.Number(), c.model))
         return fail(m);
     const bool fits = c.kind == LensChoiceKind::None     ? c.model.kind == LensKind::None
-                      : c.kind == LensChoiceKind::Edges ? c.model.kind == LensKind::Division
+                      : c.kind == LensChoiceKind::Edges ? c.model.kind != LensKind::BrownConrady
                                                         : c.model.kind != LensKind::None;
     if (!fits)
         return fail({LensFileError::BadValue, r.Number()});

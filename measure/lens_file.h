@@ -14,6 +14,8 @@
 //     | model brown-conrady FX FY CX CY K1 K2 P1 P2 K3
 //   edges N                        (choice edges only)
 //   edge M X1 Y1 ... XM YM         (N lines: photo pixels)
+// Edges that tell no lens yet (one edge, or edges the fit refused) are kept
+// with "model none" until more edges tell one.
 // The model is kept with a profile's name too, so a photo keeps measuring as
 // it did when the profile is changed or deleted later.
 //

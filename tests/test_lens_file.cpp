@@ -56,7 +56,10 @@ CameraProfile SomeProfile()
 TEST(LensFile, RoundTripsExactly)
 {
     const LensChoice none;
-    for (const LensChoice& c : {none, EdgesChoice(), ProfileChoice()}) {
+    // Edges that tell no lens yet: one edge, or edges whose fit was refused.
+    LensChoice untold = EdgesChoice();
+    untold.model = {};
+    for (const LensChoice& c : {none, EdgesChoice(), ProfileChoice(), untold}) {
         const LensChoiceRead back = DecodeLensChoice(EncodeLensChoice(c));
         ASSERT_TRUE(back) << static_cast<int>(back.error) << " line " << back.line;
         EXPECT_EQ(back.choice, c);

@@ -274,6 +274,18 @@ TEST(MeasuringThroughALens, ChoiceTravelsWithTheWorkingFiles)
         EXPECT_EQ(*editor.Doc().Lens, kept);
         EXPECT_EQ(editor.Doc().Plane.DistanceCount(), static_cast<std::int32_t>(test::WallSegments(wall.cam, wall.lens).size()));
 
+        // One edge tells no lens yet, and is kept all the same.
+        editor.SetLensChoice(std::nullopt);
+        Clicks click(0.3);
+        editor.AddStraightEdge(wall.ShownEdge(test::WallLineNear(wall.cam, wall.lens, true, 0.1 * kH), click));
+        ASSERT_TRUE(editor.SaveSetting(folder.path(), ui).all);
+        const LensChoice oneEdge = *editor.Doc().Lens;
+        Editor reopened;
+        reopened.StartPhoto("wall.jpg", 1, {}, {}, SensorFrame{1, wall.Stored()});
+        ASSERT_NO_THROW(reopened.LoadFirstSetting(folder.path()));
+        ASSERT_TRUE(reopened.Doc().Lens);
+        EXPECT_EQ(*reopened.Doc().Lens, oneEdge);
+
         editor.SetLensChoice(std::nullopt);
         ASSERT_TRUE(editor.SaveSetting(folder.path(), ui).all);
         editor.KeepPhotoFiles(folder.path(), ui);
