@@ -3,7 +3,7 @@
 #include "shell/main_window.h"
 
 #include "exif_fixture.h"
-#include "shell/prompter.h"
+#include "window_fixture.h"
 #include "widgets/photo_info_dialog.h"
 
 #include <QAction>
@@ -13,34 +13,10 @@
 #include <QTest>
 #include <QTimer>
 
-#include <memory>
 
 using namespace kvx;
 
 namespace {
-
-class QuietPrompter : public Prompter {
-public:
-    void Warn(const std::string&) override {}
-    bool AskYesNo(const std::string&) override { return true; }
-    std::optional<bool> AskSaveChanges(const std::string&) override { return false; }
-    SaveFailureChoice SaveFailed(const std::string&) override { return SaveFailureChoice::Stay; }
-    void Info(const std::string&) override {}
-    void Error(const std::string&) override {}
-    std::optional<QString> OpenPhoto(const QString&) override { return std::nullopt; }
-    std::string AskAreaName() override { return {}; }
-    std::string InputBox(const std::string&, const std::string&, const std::string&) override { return {}; }
-    std::optional<std::pair<std::string, std::string>> SlopeDialog(double, double, QPoint) override { return std::nullopt; }
-    std::optional<SaveChoice> SaveImage(const QString&, const QString&, const QString&, int) override { return std::nullopt; }
-    std::optional<QString> SaveText(const QString&, const QString&, const QString&, const QString&) override { return std::nullopt; }
-    std::optional<QString> OpenPd25(const QString&) override { return std::nullopt; }
-    std::optional<int> PickPd25(const QStringList&, QPoint) override { return std::nullopt; }
-    bool OpenDocument(const QString&) override { return false; }
-    bool ChoosePrinter(QPrinter&) override { return false; }
-    int EffectDialog(ImageEffects&) override { return 3; }
-    std::optional<std::string> ChooseScanDevice(const QStringList&, const QString&) override { return std::nullopt; }
-    std::optional<TAppSettings> PropertyDialog(const TAppSettings&) override { return std::nullopt; }
-};
 
 // The rows of the photo's information as the menu item shows them.
 std::vector<std::pair<QString, QString>> ShownRows(TF001& w)
@@ -72,14 +48,9 @@ private slots:
 // a photo without them says it has none rather than showing empty rows.
 void WindowCameraTest::thePhotosCameraIsShown()
 {
-    QTemporaryDir home;
-    AppPaths p;
-    p.folders = ResolveFolders(home.path().toStdString(), nullptr, "/nonexistent");
-    p.resourceFolder = home.path();
-    auto w = std::make_unique<TF001>(p, std::make_unique<QuietPrompter>());
-    w->resize(900, 700);
-    w->show();
-    QCoreApplication::processEvents();
+    test::Fixture fixture;
+    auto& w = fixture.Open();
+    const QTemporaryDir& home = fixture.home;
 
     QImage image(320, 240, QImage::Format_RGB888);
     image.fill(QColor(120, 140, 160));
@@ -96,22 +67,22 @@ void WindowCameraTest::thePhotosCameraIsShown()
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(test::JpegWithExif(image, test::ExifBlock(camera)));
     }
-    w->LoadFile(told);
+    w.LoadFile(told);
     using Rows = std::vector<std::pair<QString, QString>>;
     const Rows expected = {{QStringLiteral("ファイル"), QStringLiteral("DSC_0001.JPG")},
                            {QStringLiteral("カメラ"), QStringLiteral("NIKON D750")},
                            {QStringLiteral("レンズ"), QStringLiteral("24.0-120.0 mm f/4.0")},
                            {QStringLiteral("焦点距離"), QStringLiteral("35 mm (35mm判換算 35 mm)")},
                            {QStringLiteral("撮影日時"), QStringLiteral("2021-03-02 11:22:33")}};
-    QCOMPARE(ShownRows(*w), expected);
+    QCOMPARE(ShownRows(w), expected);
 
     const QString silent = home.filePath(QStringLiteral("scan.png"));
     QVERIFY(image.save(silent, "PNG"));
-    w->LoadFile(silent);
+    w.LoadFile(silent);
     const Rows none = {{QStringLiteral("ファイル"), QStringLiteral("scan.png")},
                        {QStringLiteral("カメラ"), QStringLiteral("この写真にはカメラの情報がありません")}};
-    QCOMPARE(ShownRows(*w), none);
-    w->close();
+    QCOMPARE(ShownRows(w), none);
+    fixture.Close();
 }
 
 QTEST_MAIN(WindowCameraTest)

@@ -5,75 +5,16 @@
 
 #include "image/zoom.h"
 #include "measure/geometry.h"
-#include "shell/prompter.h"
+#include "window_fixture.h"
 
 #include <QApplication>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <cmath>
-#include <memory>
 
 using namespace kvx;
 
 namespace {
-
-// Answers nothing is asked of here: the tests drive the window's own keys.
-class QuietPrompter : public Prompter {
-public:
-    void Warn(const std::string&) override {}
-    bool AskYesNo(const std::string&) override { return true; }
-    std::optional<bool> AskSaveChanges(const std::string&) override { return false; }
-    SaveFailureChoice SaveFailed(const std::string&) override { return SaveFailureChoice::Stay; }
-    void Info(const std::string&) override {}
-    void Error(const std::string&) override {}
-    std::optional<QString> OpenPhoto(const QString&) override { return std::nullopt; }
-    std::string AskAreaName() override { return {}; }
-    std::string InputBox(const std::string&, const std::string&, const std::string&) override { return {}; }
-    std::optional<std::pair<std::string, std::string>> SlopeDialog(double, double, QPoint) override { return std::nullopt; }
-    std::optional<SaveChoice> SaveImage(const QString&, const QString&, const QString&, int) override { return std::nullopt; }
-    std::optional<QString> SaveText(const QString&, const QString&, const QString&, const QString&) override { return std::nullopt; }
-    std::optional<QString> OpenPd25(const QString&) override { return std::nullopt; }
-    std::optional<int> PickPd25(const QStringList&, QPoint) override { return std::nullopt; }
-    bool OpenDocument(const QString&) override { return false; }
-    bool ChoosePrinter(QPrinter&) override { return false; }
-    int EffectDialog(ImageEffects&) override { return 3; }
-    std::optional<std::string> ChooseScanDevice(const QStringList&, const QString&) override { return std::nullopt; }
-    std::optional<TAppSettings> PropertyDialog(const TAppSettings&) override { return std::nullopt; }
-};
-
-struct Window {
-    QTemporaryDir home;
-    std::unique_ptr<TF001> w;
-
-    TF001& Open(QSize photoSize)
-    {
-        AppPaths p;
-        p.folders = ResolveFolders(home.path().toStdString(), nullptr, "/nonexistent");
-        p.resourceFolder = home.path();
-        w = std::make_unique<TF001>(p, std::make_unique<QuietPrompter>());
-        w->resize(900, 700);
-        w->show();
-        QCoreApplication::processEvents();
-        QImage image(photoSize, QImage::Format_RGB888);
-        image.fill(QColor(150, 150, 150));
-        const QString path = home.filePath(QStringLiteral("wall.png"));
-        image.save(path, "PNG");
-        w->LoadFile(path);
-        return *w;
-    }
-    ~Window()
-    {
-        if (w)
-            w->close();
-    }
-};
-
-QPoint Screen(TF001& w, TDPoint p)
-{
-    const TPoint s = WtoS(w.Display()->State(), p);
-    return {s.x, s.y};
-}
 
 bool Near(TDPoint a, TDPoint b)
 {
@@ -118,8 +59,8 @@ void WindowKeysTest::arrowsMoveByPhotoPixels()
     QFETCH(double, zoom);
     QFETCH(bool, shift);
     QFETCH(bool, reference);
-    Window f;
-    TF001& w = f.Open(QSize(2000, 1500));
+    test::Fixture f;
+    TF001& w = f.OpenWith(QStringLiteral("wall.jpg"), QColor(150, 150, 150), QSize(2000, 1500));
     QApplication::setActiveWindow(&w);
     QVERIFY(QTest::qWaitForWindowActive(&w));
     w.Display()->SetView(View{zoom > 1 ? 700 : 0, zoom > 1 ? 500 : 0, zoom});
@@ -148,7 +89,7 @@ void WindowKeysTest::arrowsMoveByPhotoPixels()
     press(Qt::Key_Left, 1);
     const TDPoint second{first.x + 2 * step, first.y + 2 * step};
     // The system tells of the cursor the keys moved, at its screen pixel.
-    QTest::mouseMove(viewport, Screen(w, second));
+    QTest::mouseMove(viewport, test::Screen(w, second));
     QTest::keyClick(view, Qt::Key_Return);
 
     if (reference) {
