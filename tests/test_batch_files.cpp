@@ -25,6 +25,7 @@
 #include <utility>
 #include <vector>
 
+#include "program_run.h"
 #include "workfolder.h"
 
 namespace kvx {
@@ -133,40 +134,11 @@ protected:
 // succeeded did.
 // The program run with args and no display at all (no DISPLAY, no
 // WAYLAND_DISPLAY, no QT_QPA_PLATFORM): its exit status, stdout and stderr.
-struct BareRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using BareRun = test::ProgramRun;
 
 BareRun RunWithoutDisplay(const std::vector<std::string>& args, const fs::path& folder)
 {
-    const fs::path out = folder / "stdout.txt";
-    const fs::path err = folder / "stderr.txt";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (o < 0 || e < 0)
-            ::_exit(126);
-        ::dup2(o, 1);
-        ::dup2(e, 2);
-        std::string home = "HOME=" + folder.string();
-        std::string kalvexHome = "KALVEX_HOME=" + folder.string();
-        std::string path = "PATH=/usr/bin:/bin";
-        std::vector<char*> env{home.data(), kalvexHome.data(), path.data(), nullptr};
-        static std::string binary = KALVEX_BINARY;
-        std::vector<std::string> copies = args;
-        std::vector<char*> argv{binary.data()};
-        for (std::string& a : copies)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        ::execve(binary.c_str(), argv.data(), env.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Read(out), Read(err)};
+    return test::RunKalvex(args, folder);
 }
 
 struct OptionCase {

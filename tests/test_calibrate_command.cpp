@@ -10,6 +10,7 @@
 #include "board_photos.h"
 #include "exif_bytes.h"
 #include "lens_scene.h"
+#include "program_run.h"
 #include "workfolder.h"
 
 #include <gtest/gtest.h>
@@ -45,45 +46,11 @@ std::string JpegFile(const QImage& grey, const std::string& model, std::uint32_t
     return test::WithExif(jpeg, test::Tiff(false).Build("Kalvex", model, orientation, focalTenths, 10, "2024:05:01 10:00:00"));
 }
 
-struct ProgramRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using test::ProgramRun;
 
-// The program with args, no display, its home in home; as the user nobody
-// when asked (root writes wherever it likes).
 ProgramRun Kalvex(const std::vector<std::string>& args, const fs::path& home, bool asNobody = false)
 {
-    const fs::path out = home / "stdout.txt";
-    const fs::path err = home / "stderr.txt";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (o < 0 || e < 0)
-            ::_exit(126);
-        ::dup2(o, 1);
-        ::dup2(e, 2);
-        std::string homeVar = "HOME=" + home.string();
-        std::string kalvexHome = "KALVEX_HOME=" + home.string();
-        std::string path = "PATH=/usr/bin:/bin";
-        std::vector<char*> env{homeVar.data(), kalvexHome.data(), path.data(), nullptr};
-        std::vector<std::string> all;
-        if (asNobody)
-            all = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
-        all.push_back(KALVEX_BINARY);
-        all.insert(all.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (std::string& a : all)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        ::execve(argv[0], argv.data(), env.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, test::ReadAll(out), test::ReadAll(err)};
+    return test::RunKalvex(args, home, asNobody);
 }
 
 std::size_t Count(const std::string& text, const std::string& part)
