@@ -32,6 +32,7 @@ namespace kvx {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Names;
 
 bool g_privateMounts = false;
 
@@ -92,15 +93,6 @@ std::string WithoutTime(std::string pdf)
     if (const std::size_t at = pdf.find(mark); at != std::string::npos && at + mark.size() + 14 <= pdf.size())
         pdf.replace(at + mark.size(), 14, std::string(14, '0'));
     return pdf;
-}
-
-std::vector<std::string> Names(const fs::path& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 class BatchFiles : public ::testing::Test {

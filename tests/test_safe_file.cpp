@@ -25,6 +25,7 @@ namespace kvx {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Names;
 
 std::string Read(const fs::path& p)
 {
@@ -34,17 +35,7 @@ std::string Read(const fs::path& p)
 
 void Write(const fs::path& p, const std::string& bytes)
 {
-    std::ofstream(p, std::ios::binary) << bytes;
-}
-
-// Everything in a folder, so a stray temporary shows.
-std::vector<std::string> Names(const fs::path& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
+    test::WriteAll(p, bytes);
 }
 
 TEST(SafeFile, ASymlinkStaysALinkAndItsFileIsReplaced)
