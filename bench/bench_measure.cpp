@@ -1,13 +1,17 @@
 // How long the measuring core takes for what a user waits on: one plane
 // coordinate, and one summary of a busy photo.
 
+#include "edit/editor.h"
 #include "measure/calibration.h"
+#include "measure/ideal_view.h"
 #include "measure/computation.h"
 #include "measure/lens.h"
 #include "measure/results.h"
 #include "measure/uncertainty.h"
 #include "measure/workfiles.h"
 #include "output/export/exports.h"
+#include "output/overlay/overlay.h"
+#include "output/overlay/recording_canvas.h"
 
 #include "realistic.h"
 
@@ -15,6 +19,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -129,17 +134,30 @@ void BM_RealisticCsv(benchmark::State& state)
 }
 BENCHMARK(BM_RealisticCsv)->ArgName("chain")->Arg(1000)->Arg(3000)->Unit(benchmark::kMillisecond);
 
-// Its summary lines of a distance and of the areas, cold.
+// Its summary lines of a distance and of the areas, cold (edited 0); and as
+// the window asks for them after an edit of one mark (edited 1): the end of
+// a far distance moved to a point never asked before, the calibration and
+// with it the memo of plane coordinates unchanged.
 void BM_RealisticSummary(benchmark::State& state)
 {
-    const Document doc = test::RealisticDocument();
+    Document doc = test::RealisticDocument();
     const SummaryFocus focus = state.range(0) == 1 ? SummaryFocus::Areas : SummaryFocus::Distance;
+    const bool edited = state.range(1) == 1;
+    const TDPoint end = doc.Plane.Distances[1].end;
+    benchmark::DoNotOptimize(SummaryLine(doc, focus));
+    int i = 0;
     for (auto _ : state) {
-        doc.Deltas.Clear();
+        if (edited)
+            doc.Plane.Distances[1].end = {end.x + 0.01 * (++i % 1000), end.y};
+        else
+            doc.Deltas.Clear();
         benchmark::DoNotOptimize(SummaryLine(doc, focus));
     }
 }
-BENCHMARK(BM_RealisticSummary)->ArgName("areas")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RealisticSummary)
+    ->ArgNames({"areas", "edited"})
+    ->ArgsProduct({{0, 1}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
 
 // The table of results of the realistic document, as the window shows it
 // after every change: each result with its uncertainty, each group's totals
@@ -154,7 +172,115 @@ void BM_RealisticResults(benchmark::State& state)
         benchmark::DoNotOptimize(GroupTotals(doc, rows, 0.5).size());
     }
 }
-BENCHMARK(BM_RealisticResults)->ArgName("chain")->Arg(0)->Arg(2700)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RealisticResults)->ArgName("chain")->Arg(0)->Arg(2700)->Arg(29700)->Unit(benchmark::kMillisecond);
+
+// The same table kept by the window from one change to the next, after a
+// single edit: the end of one far distance moved to a point never asked
+// before (the calibration unchanged).  Only that row and its group's sums are
+// worked out again.  range(0): the chain's segments (300, 3,000 and 30,000
+// marks).  BM_RealisticResults above is the reference: the whole table.
+void BM_ResultTableAfterEdit(benchmark::State& state)
+{
+    Document doc = test::RealisticDocument(static_cast<int>(state.range(0)));
+    ResultTable table;
+    table.Update(doc, 0.5);
+    const TDPoint end = doc.Plane.Distances[1].end;
+    std::size_t worked = 0;
+    int i = 0;
+    for (auto _ : state) {
+        doc.Plane.Distances[1].end = {end.x + 0.01 * (++i % 1000), end.y};
+        table.Update(doc, 0.5);
+        worked += table.RowsWorkedOut();
+        benchmark::DoNotOptimize(table.Totals().size());
+    }
+    state.counters["rows"] = benchmark::Counter(static_cast<double>(worked), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_ResultTableAfterEdit)->ArgName("chain")->Arg(0)->Arg(2700)->Arg(29700)->Unit(benchmark::kMillisecond);
+
+// The realistic document as the window holds it (in an Editor), with the
+// division model k = -0.2 in force (lens 1) or no correction (lens 0).
+struct LensDocument {
+    Editor editor;
+    explicit LensDocument(bool lens) : editor(test::RealisticDocument())
+    {
+        if (lens) {
+            LensChoice choice;
+            choice.kind = LensChoiceKind::Profile;
+            choice.profileName = "bench";
+            choice.model = LensModel::Division(-0.2, test::kRealisticWidth, test::kRealisticHeight);
+            editor.SetLensChoice(choice);
+        }
+    }
+};
+
+// What a pointer move asks of an unchanged document: the status line of the
+// mark under the pointer (a far distance with its uncertainty) and the
+// summary of the current distance, which ends the 2,700-segment chain, each
+// through the document to measure on.  With a lens the ideal view is made
+// once for the document's revision; BM_LensPointerMoveUncached is the
+// reference, the view made again for every call.
+void BM_LensPointerMove(benchmark::State& state)
+{
+    const LensDocument d(state.range(0) == 1);
+    const Document& doc = d.editor.Doc();
+    for (auto _ : state) {
+        {
+            const Measured measured(doc);
+            TDistanceResult r;
+            CalcuDistance(*measured, 7, r, ChainSums::Skip);
+            benchmark::DoNotOptimize(r.distance);
+            benchmark::DoNotOptimize(DistanceUncertainty(*measured, 7, 0.5));
+        }
+        benchmark::DoNotOptimize(SummaryLine(*Measured(doc), SummaryFocus::Distance));
+    }
+}
+BENCHMARK(BM_LensPointerMove)->ArgName("lens")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+void BM_LensPointerMoveUncached(benchmark::State& state)
+{
+    const LensDocument d(true);
+    for (auto _ : state) {
+        const Document view = IdealView(d.editor.Doc());
+        TDistanceResult r;
+        CalcuDistance(view, 7, r, ChainSums::Skip);
+        benchmark::DoNotOptimize(r.distance);
+        benchmark::DoNotOptimize(DistanceUncertainty(view, 7, 0.5));
+        benchmark::DoNotOptimize(SummaryLine(IdealView(d.editor.Doc()), SummaryFocus::Distance));
+    }
+}
+BENCHMARK(BM_LensPointerMoveUncached)->Unit(benchmark::kMillisecond);
+
+// The realistic document's overlay over a 1200 x 800 display at fit scale,
+// on the recording canvas (the plane values and labels, no painting): the
+// first repaint after the calibration changed (warm 0) and every later one
+// (warm 1), with a chain of range(1) segments: 300, 3,000 and 30,000 marks.
+// A warm repaint must find every answer in the memo however many marks there
+// are; the painted repaint is display_bench's BM_RealisticOverlay.
+void BM_RealisticOverlayValues(benchmark::State& state)
+{
+    const Document doc = test::RealisticDocument(static_cast<int>(state.range(1)));
+    const TAppSettings settings;
+    const double scale = std::min(1200.0 / test::kRealisticWidth, 800.0 / test::kRealisticHeight);
+    const ViewState v{0, 0, scale, 0, 0};
+    OverlayContext context = DisplayContext(v, 1200, 800, test::kRealisticWidth, test::kRealisticHeight, settings);
+    context.uCommand = uCommand::Distance;
+    const bool cold = state.range(0) == 0;
+    {
+        RecordingCanvas canvas;
+        DrawBase(canvas, doc, context);
+    }
+    for (auto _ : state) {
+        if (cold)
+            doc.Deltas.Clear();
+        RecordingCanvas canvas;
+        DrawBase(canvas, doc, context);
+        benchmark::DoNotOptimize(canvas.calls.size());
+    }
+}
+BENCHMARK(BM_RealisticOverlayValues)
+    ->ArgNames({"warm", "chain"})
+    ->ArgsProduct({{0, 1}, {0, 2700, 29700}})
+    ->Unit(benchmark::kMillisecond);
 
 // An outline of range(0) corners traced around a wall 3 m across (a traced
 // contour, not clicked): what each stage of its life costs.  Every stage

@@ -59,9 +59,13 @@ void CloseChain(TPlaneState& plane)
 Editor::Editor()
 {
     kvx::Init(doc_);
+    doc_.Revision.Advance();
 }
 
-Editor::Editor(Document doc) : doc_(std::move(doc)) {}
+Editor::Editor(Document doc) : doc_(std::move(doc))
+{
+    doc_.Revision.Advance();
+}
 
 int Editor::Observe(Observer observer)
 {
@@ -111,6 +115,9 @@ void Editor::Run(std::string_view step, unsigned flags, bool edit, const std::fu
                 pending_.step = std::string(step);
         }
     }
+    // Nothing is cached for a document half changed; what is cached for the
+    // document as it was never serves the document as it is.
+    doc_.Revision.Forget();
     ++depth_;
     auto finish = [&] {
         if (edit)
@@ -118,6 +125,7 @@ void Editor::Run(std::string_view step, unsigned flags, bool edit, const std::fu
         pending_.flags |= flags;
         if (--depth_ > 0)
             return;
+        doc_.Revision.Advance();
         if (before_) {
             undo_.push_back(Step{pending_.step, std::move(*before_)});
             before_.reset();
@@ -854,8 +862,15 @@ bool Editor::LoadSetting(int setting, const std::filesystem::path& folder)
 
 void Editor::WithParkedPlane(const std::function<void(const Document&)>& draw)
 {
-    const ParkedPlaneScope scope(doc_);
-    draw(doc_);
+    // The parked plane shown as the current one is a document of its own.
+    doc_.Revision.Forget();
+    {
+        const ParkedPlaneScope scope(doc_);
+        doc_.Revision.Advance();
+        draw(doc_);
+        doc_.Revision.Forget();
+    }
+    doc_.Revision.Advance();
 }
 
 } // namespace kvx

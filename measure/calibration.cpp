@@ -800,6 +800,9 @@ CurrentPlaneKept::~CurrentPlaneKept()
 
 void ParkedPlaneScope::Exchange()
 {
+    // Another plane current is another document: whatever was cached for
+    // this one must not serve it.
+    doc_.Revision.Forget();
     std::swap(doc_.Plane, doc_.ParkedPlane);
     if (doc_.CurrentBase == 1 || doc_.CurrentBase == 2)
         doc_.CurrentBase = 3 - doc_.CurrentBase;

@@ -10,6 +10,8 @@ namespace {
 
 // The first size of a generation: the repaint of a busy document fits.
 constexpr std::size_t kFirstCapacity = 16384;
+// Dropped answers are remembered for this many turns.
+constexpr std::uint64_t kDroppedTurns = 8;
 
 bool Same(double a, double b)
 {
@@ -61,6 +63,10 @@ void DeltaMemo::Turn(Slot& s)
 {
     if (s.askedAgain > s.young.size() / 2)
         s.capacity *= 2;
+    ++s.turns;
+    std::erase_if(s.dropped, [&](const auto& d) { return d.second + kDroppedTurns < s.turns; });
+    for (const auto& answer : s.old)
+        s.dropped.insert_or_assign(answer.first, s.turns);
     s.old = std::move(s.young);
     s.young = Answers{};
     s.askedAgain = 0;
@@ -89,9 +95,12 @@ std::optional<TDPoint> DeltaMemo::Find(const DeltaCalibration& c, TDPoint p)
 void DeltaMemo::Store(const DeltaCalibration& c, TDPoint p, TDPoint delta)
 {
     Slot* s = SlotFor(c, true);
+    const PointKey key{std::bit_cast<std::uint64_t>(p.x), std::bit_cast<std::uint64_t>(p.y)};
+    if (!s->dropped.empty() && s->dropped.erase(key) > 0)
+        ++s->askedAgain;
     if (s->young.size() >= s->capacity)
         Turn(*s);
-    s->young[{std::bit_cast<std::uint64_t>(p.x), std::bit_cast<std::uint64_t>(p.y)}] = delta;
+    s->young[key] = delta;
 }
 
 std::shared_ptr<WalkLines>& DeltaMemo::Lines(const DeltaCalibration& c)

@@ -56,12 +56,20 @@ private:
     // ages out, a generation at a time instead of all at once.  When most of a
     // full young generation was asked for again, the document's points no
     // longer fit, and the generations grow: their size follows the document.
+    //
+    // A document of more points than two generations hold asks for each
+    // point only after it was dropped, so nothing is ever asked for again
+    // while it is kept; the keys of the dropped answers are remembered for a
+    // few turns, and an answer stored again that was dropped that recently
+    // counts as asked for again too.
     struct Slot {
         bool used = false;
         DeltaCalibration calibration;
         Answers young, old;
         std::size_t capacity = 0;
         std::size_t askedAgain = 0;  // answers moved from old to young since the last turn
+        std::uint64_t turns = 0;
+        std::unordered_map<PointKey, std::uint64_t, PointHash> dropped;  // key: the turn it was dropped in
         std::shared_ptr<WalkLines> lines;
         std::uint64_t lastUse = 0;
     };

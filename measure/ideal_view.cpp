@@ -130,10 +130,21 @@ Document IdealView(const Document& doc)
 
 Measured::Measured(const Document& doc) : doc_(&doc)
 {
-    if (CorrectsLens(doc) && !doc.IdealCamera) {
-        view_ = IdealView(doc);
-        doc_ = &*view_;
+    if (!CorrectsLens(doc) || doc.IdealCamera)
+        return;
+    view_ = doc.Revision.IdealView();
+    if (!view_) {
+        auto made = std::make_shared<Document>(IdealView(doc));
+        // The plane coordinates the last view worked out are keyed by its
+        // calibration bit for bit, so they serve this one wherever the edit
+        // left the calibration alone.  Taken only when nobody measures on
+        // that view any more.
+        if (const std::shared_ptr<const Document> last = doc.Revision.LastIdealView(); last && last.use_count() == 2)
+            made->Deltas = std::move(last->Deltas);
+        view_ = std::move(made);
+        doc.Revision.KeepIdealView(view_);
     }
+    doc_ = view_.get();
 }
 
 } // namespace kvx

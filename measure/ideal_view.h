@@ -10,6 +10,7 @@
 
 #include "measure/model.h"
 
+#include <memory>
 #include <optional>
 
 namespace kvx {
@@ -41,7 +42,9 @@ std::optional<TDPoint> ShownToIdealWith(const Document& doc, const LensModel& le
 Document IdealView(const Document& doc);
 
 // The document to measure on: doc itself without a correction, else its
-// ideal view, made once for the holder's life.
+// ideal view.  The view is made once for each revision of a document the
+// Editor tracks (a mouse move or a repaint of an unchanged document copies
+// and fits nothing), else once for the holder's life.
 class Measured {
 public:
     explicit Measured(const Document& doc);
@@ -51,7 +54,7 @@ public:
     const Document* operator->() const { return doc_; }
 
 private:
-    std::optional<Document> view_;
+    std::shared_ptr<const Document> view_;
     const Document* doc_;
 };
 

@@ -1,5 +1,6 @@
 #include "measure/model.h"
 
+#include <atomic>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -17,6 +18,35 @@ void ClearBaseFlags(TBaseBlock& b)
 }
 
 } // namespace
+
+DocumentRevision::~DocumentRevision() = default;
+
+void DocumentRevision::Advance()
+{
+    static std::atomic<std::uint64_t> last{0};
+    value_ = ++last;
+}
+
+void DocumentRevision::Forget()
+{
+    value_ = 0;
+    viewFor_ = 0;
+}
+
+std::shared_ptr<const Document> DocumentRevision::IdealView() const
+{
+    if (value_ == 0 || viewFor_ != value_)
+        return nullptr;
+    return view_;
+}
+
+void DocumentRevision::KeepIdealView(std::shared_ptr<const Document> view) const
+{
+    if (value_ == 0)
+        return;
+    viewFor_ = value_;
+    view_ = std::move(view);
+}
 
 void Init(Document& doc)
 {

@@ -16,6 +16,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -179,6 +180,47 @@ struct SensorFrame {
     friend bool operator==(const SensorFrame&, const SensorFrame&) = default;
 };
 
+struct Document;
+
+// Which state of its document a Document is in, for caches of what is worked
+// out from the whole document.  Only the Editor, the document's one writer,
+// gives its document a revision, a new one after every change; a number is
+// never given twice, so two documents never share one.  0 is a document
+// nobody tracks (a copy, a document built in place, one in the middle of a
+// change): nothing may be cached for it.  A copy or an assignment makes a
+// document of its own, untracked, and keeps nothing cached.
+class DocumentRevision {
+public:
+    DocumentRevision() = default;
+    DocumentRevision(const DocumentRevision&) noexcept {}
+    DocumentRevision& operator=(const DocumentRevision&) noexcept
+    {
+        Forget();
+        view_.reset();
+        return *this;
+    }
+    ~DocumentRevision();
+
+    std::uint64_t Value() const { return value_; }
+    // A new number: the document changed.
+    void Advance();
+    // Untracked until the next Advance: the document is being changed.
+    void Forget();
+
+    // The document as the ideal camera sees it (measure/ideal_view.h), made
+    // for Value(); empty when none was made for it.
+    std::shared_ptr<const Document> IdealView() const;
+    // The view made last, for whatever revision: only its memo of plane
+    // coordinates, which is keyed by the calibration itself, may serve another.
+    std::shared_ptr<const Document> LastIdealView() const { return view_; }
+    void KeepIdealView(std::shared_ptr<const Document> view) const;
+
+private:
+    std::uint64_t value_ = 0;
+    mutable std::uint64_t viewFor_ = 0;
+    mutable std::shared_ptr<const Document> view_;
+};
+
 // The open photo's measuring state.
 struct Document {
     TPlaneState Plane;
@@ -231,6 +273,9 @@ struct Document {
     // Plane coordinates already worked out for the current calibration; a
     // cache that GetDelta keeps, not part of the document's meaning.
     mutable DeltaMemo Deltas;
+
+    // Not part of the document's meaning either: see DocumentRevision.
+    DocumentRevision Revision;
 
     std::int32_t InputCount() const { return InputPoints.Count(); }
     double W() const { return StrToVal(KijunWText); }

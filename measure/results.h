@@ -9,6 +9,7 @@
 #include "measure/model.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -49,6 +50,36 @@ struct GroupTotal {
 std::vector<ResultRow> ResultRows(const Document& doc, double sigma);
 // One total for each group that has a result, in group order.
 std::vector<GroupTotal> GroupTotals(const Document& doc, const std::vector<ResultRow>& rows, double sigma);
+// The table of results kept from one change to the next, as the window shows
+// it after every change: the rows and totals ResultRows and GroupTotals give,
+// but a row is worked out again only when its own mark changed (a chain's
+// last segment: any segment of its chain) or what every row stands on (the
+// calibration, the correction, W and H, the lens, the click precision), and
+// a group's uncertainty of its sum only when one of its rows did.  One
+// plane's calibration is worked out once for the rows and the sums.
+class ResultTable {
+public:
+    ResultTable();
+    ~ResultTable();
+    ResultTable(const ResultTable&) = delete;
+    ResultTable& operator=(const ResultTable&) = delete;
+
+    // The rows and totals of doc as it is now.
+    void Update(const Document& doc, double sigma);
+    const std::vector<ResultRow>& Rows() const { return rows_; }
+    const std::vector<GroupTotal>& Totals() const { return totals_; }
+    // Rows worked out afresh by the last Update (the others were kept).
+    std::size_t RowsWorkedOut() const { return workedOut_; }
+
+    struct Kept;
+
+private:
+    std::unique_ptr<Kept> kept_;
+    std::vector<ResultRow> rows_;
+    std::vector<GroupTotal> totals_;
+    std::size_t workedOut_ = 0;
+};
+
 // The value of a total with its uncertainty: "1,234 ±2.3" ("1,234" with none).
 std::string LengthTotalText(const GroupTotal& t);
 std::string AreaTotalText(const GroupTotal& t);

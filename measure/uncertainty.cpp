@@ -13,6 +13,8 @@
 #include <limits>
 #include <map>
 #include <numbers>
+#include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -447,6 +449,106 @@ std::optional<Real> Total(const Measurement& m, const PlaneSets& sets)
     return total;
 }
 
+} // namespace
+
+// What one sum keeps: for the calibration it was worked out on, each part's
+// values with each calibration input moved, and each measured point's two
+// slopes, by the bytes of what they are made of.  Every number is worked
+// out as the whole sum works it out and added up in the same order, so a
+// kept value is the value afresh, bit for bit.
+struct SumMemo::Impl {
+    struct Values {
+        std::vector<std::optional<Real>> moved;  // [4 * calibration input + slot]
+        std::uint64_t round = 0;
+    };
+    struct Slopes {
+        std::array<std::optional<Real>, 2> slope;  // x, y
+        std::uint64_t round = 0;
+    };
+    std::string start;
+    std::unordered_map<std::string, Values> parts;
+    std::unordered_map<std::string, Slopes> points;
+    std::uint64_t round = 0;
+};
+
+SumMemo::SumMemo() : impl_(std::make_unique<Impl>()) {}
+SumMemo::~SumMemo() = default;
+SumMemo::SumMemo(SumMemo&&) noexcept = default;
+SumMemo& SumMemo::operator=(SumMemo&&) noexcept = default;
+
+namespace {
+
+template <class T>
+void AddBytes(std::string& key, const T& v)
+{
+    key.append(reinterpret_cast<const char*>(&v), sizeof v);
+}
+
+// The calibration a memo's values hold for: its roles and the values of its inputs.
+std::string StartKey(const Measurement& m)
+{
+    std::string key;
+    const Calibration& c = m.calibration;
+    for (const int i : c.rect)
+        AddBytes(key, i);
+    AddBytes(key, c.fromLines);
+    for (const int i : c.unit)
+        AddBytes(key, i);
+    for (const int i : c.lines)
+        AddBytes(key, i);
+    for (const int i : c.order)
+        AddBytes(key, i);
+    AddBytes(key, c.W);
+    AddBytes(key, c.H);
+    AddBytes(key, m.correction.used);
+    AddBytes(key, m.mapInputs);
+    AddBytes(key, m.firstLocal);
+    for (std::size_t i = 0; i < m.firstLocal; ++i) {
+        AddBytes(key, m.in.values[i].x);
+        AddBytes(key, m.in.values[i].y);
+    }
+    return key;
+}
+
+// What part k's value under any map is made of: its points, which of them
+// are calibration inputs (those move with the map), and its kind.
+void AddPartKey(std::string& key, const Measurement& m, std::size_t k)
+{
+    const Part& part = m.parts[k];
+    AddBytes(key, part.points.size());
+    for (const int e : part.points) {
+        const TDPoint& p = m.in.values[static_cast<std::size_t>(e)];
+        AddBytes(key, p.x);
+        AddBytes(key, p.y);
+        AddBytes(key, static_cast<std::size_t>(e) < m.firstLocal ? e : -1);
+    }
+    AddBytes(key, part.outline.has_value());
+    if (part.outline)
+        AddBytes(key, part.outline->areaScale);
+}
+
+// Total(m, PlanePoints(m, g, v)) without keeping the plane points: the same
+// values summed in the same order.  scratch: room for one part's points.
+std::optional<Real> TotalAt(const Measurement& m, const Geometry& g, const std::vector<TDPoint>& v,
+                            std::vector<TDPoint>& scratch)
+{
+    Real total = 0;
+    for (const Part& part : m.parts) {
+        scratch.clear();
+        for (const int e : part.points) {
+            const std::optional<TDPoint> p = PlanePoint(g, m.correction, part.corrected, v, e, part.ref);
+            if (!p)
+                return std::nullopt;
+            scratch.push_back(*p);
+        }
+        const std::optional<Real> r = part.value(scratch);
+        if (!r)
+            return std::nullopt;
+        total += *r;
+    }
+    return total;
+}
+
 // The standard uncertainty of the sum of the parts: its gradient over every
 // coordinate of every input, by central differences, times sigma.  The sum
 // is carried as one result, so an error the parts share (the reference's, a
@@ -455,9 +557,21 @@ std::optional<Real> Total(const Measurement& m, const PlaneSets& sets)
 // own input moves only the plane points it is, and only the parts it belongs
 // to change, so a long outline costs its length, not its square, in
 // projective maps, and a sum of many results no more than the results alone.
-std::optional<double> Propagate(const Measurement& m, const MovedMaps& maps, double sigma)
+std::optional<double> Propagate(const Measurement& m, const MovedMaps& maps, double sigma, SumMemo::Impl* memo)
 {
     std::vector<TDPoint> v = m.in.values;
+    // Kept only for uncorrected sums: their calibration's inputs move every
+    // point, and a measured point only its own parts.
+    const bool keep = memo && m.firstLocal == m.mapInputs &&
+                      std::none_of(m.parts.begin(), m.parts.end(), [](const Part& p) { return p.corrected; });
+    if (keep) {
+        std::string start = StartKey(m);
+        if (start != memo->start) {
+            *memo = SumMemo::Impl{};
+            memo->start = std::move(start);
+        }
+        ++memo->round;
+    }
     const std::optional<Geometry>& g0 = maps.base;
     if (!g0)
         return std::nullopt;
@@ -478,15 +592,17 @@ std::optional<double> Propagate(const Measurement& m, const MovedMaps& maps, dou
     // The sum, or for a measured point the sum of the parts it moves: the
     // others stay as they are and drop out of the difference.
     // slot: which way the input moved, as MovedMaps counts it.
+    // Reused from one input to the next: a sum of many results moves
+    // thousands of inputs.
+    std::vector<TDPoint> scratch;
+    std::vector<Real> before;
+    std::vector<TDPoint> unmoved;
     auto at = [&](std::size_t input, std::size_t slot) -> std::optional<Real> {
         if (input < m.firstLocal) {
             const std::optional<Geometry>& g = input < m.mapInputs ? maps.moved[4 * input + slot] : g0;
             if (!g)
                 return std::nullopt;
-            const std::optional<PlaneSets> moved = PlanePoints(m, *g, v);
-            if (!moved)
-                return std::nullopt;
-            return Total(m, *moved);
+            return TotalAt(m, *g, v, scratch);
         }
         PlaneSets& sets = *q;
         // The terms of the outlines the input moves, before it moves: each
@@ -511,16 +627,16 @@ std::optional<double> Propagate(const Measurement& m, const MovedMaps& maps, dou
                 t += Cross(sets[k][e], sets[k][e + 1]);
             return t;
         };
-        std::vector<Real> before(uses[input].size(), 0);
+        before.assign(uses[input].size(), 0);
         for (std::size_t n = 0; n < uses[input].size(); ++n) {
             const std::size_t k = uses[input][n].first;
             if (m.parts[k].outline && (n == 0 || uses[input][n - 1].first != k))
                 before[n] = termsOf(k, edgesOf(k));
         }
-        std::vector<TDPoint> kept;
+        unmoved.clear();
         for (const auto& [k, j] : uses[input]) {
             const Part& part = m.parts[k];
-            kept.push_back(sets[k][j]);
+            unmoved.push_back(sets[k][j]);
             const std::optional<TDPoint> p = PlanePoint(*g0, m.correction, part.corrected, v, part.points[j], part.ref);
             if (!p)
                 return std::nullopt;
@@ -541,14 +657,15 @@ std::optional<double> Propagate(const Measurement& m, const MovedMaps& maps, dou
             if (r)
                 sum += *r;
         }
-        for (std::size_t n = 0; n < kept.size(); ++n)
-            sets[uses[input][n].first][uses[input][n].second] = kept[n];
+        for (std::size_t n = 0; n < unmoved.size(); ++n)
+            sets[uses[input][n].first][uses[input][n].second] = unmoved[n];
         if (!valued)
             return std::nullopt;
         return sum;
     };
-    Real sum = 0;
-    for (std::size_t input = 0; input < v.size(); ++input) {
+    // The two slopes of input, as the sum works them out.
+    auto slopes = [&](std::size_t input) {
+        std::array<std::optional<Real>, 2> out;
         TDPoint& p = v[input];
         std::size_t slot = 0;
         for (double TDPoint::*axis : {&TDPoint::x, &TDPoint::y}) {
@@ -559,10 +676,102 @@ std::optional<double> Propagate(const Measurement& m, const MovedMaps& maps, dou
             const std::optional<Real> down = at(input, slot++);
             p.*axis = kept;
             if (!up || !down)
-                return std::nullopt;
-            const Real slope = (*up - *down) / (2 * kStep);
-            sum += slope * slope;
+                return out;
+            out[slot / 2 - 1] = (*up - *down) / (2 * kStep);
         }
+        return out;
+    };
+    // Kept: the sum's value with each calibration input moved, from its
+    // parts' kept values added in the parts' order.
+    std::vector<std::optional<Real>> movedTotals;
+    std::string key;
+    if (keep) {
+        movedTotals.assign(4 * m.mapInputs, Real{0});
+        for (std::size_t k = 0; k < m.parts.size(); ++k) {
+            key.clear();
+            AddPartKey(key, m, k);
+            SumMemo::Impl::Values& values = memo->parts[key];
+            if (values.moved.empty()) {
+                values.moved.resize(4 * m.mapInputs);
+                const Part& part = m.parts[k];
+                for (std::size_t input = 0; input < m.mapInputs; ++input) {
+                    std::size_t slot = 0;
+                    for (double TDPoint::*axis : {&TDPoint::x, &TDPoint::y}) {
+                        const double kept = v[input].*axis;
+                        for (const double step : {kStep, -kStep}) {
+                            v[input].*axis = kept + step;
+                            const std::optional<Geometry>& g = maps.moved[4 * input + slot];
+                            std::optional<Real>& value = values.moved[4 * input + slot];
+                            ++slot;
+                            if (!g)
+                                continue;
+                            scratch.clear();
+                            bool all = true;
+                            for (const int e : part.points) {
+                                const std::optional<TDPoint> point = PlanePoint(*g, m.correction, false, v, e, part.ref);
+                                if (!point) {
+                                    all = false;
+                                    break;
+                                }
+                                scratch.push_back(*point);
+                            }
+                            if (all)
+                                value = part.value(scratch);
+                        }
+                        v[input].*axis = kept;
+                    }
+                }
+            }
+            values.round = memo->round;
+            for (std::size_t s = 0; s < movedTotals.size(); ++s)
+                movedTotals[s] = movedTotals[s] && values.moved[s] ? std::optional<Real>(*movedTotals[s] + *values.moved[s])
+                                                                   : std::nullopt;
+        }
+    }
+    Real sum = 0;
+    for (std::size_t input = 0; input < v.size(); ++input) {
+        std::array<std::optional<Real>, 2> slope;
+        if (keep && input < m.mapInputs) {
+            for (std::size_t a = 0; a < 2; ++a) {
+                const std::optional<Real>& up = movedTotals[4 * input + 2 * a];
+                const std::optional<Real>& down = movedTotals[4 * input + 2 * a + 1];
+                if (up && down)
+                    slope[a] = (*up - *down) / (2 * kStep);
+            }
+        } else if (keep) {
+            // A measured point's slopes are made of the parts it is a point of.
+            key.clear();
+            AddBytes(key, v[input].x);
+            AddBytes(key, v[input].y);
+            for (const auto& [k, j] : uses[input]) {
+                AddBytes(key, j);
+                AddPartKey(key, m, k);
+            }
+            SumMemo::Impl::Slopes& kept = memo->points[key];
+            if (kept.round == 0)
+                kept.slope = slopes(input);
+            kept.round = memo->round;
+            slope = kept.slope;
+        } else {
+            slope = slopes(input);
+        }
+        for (const std::optional<Real>& a : slope) {
+            if (!a)
+                return std::nullopt;
+            sum += *a * *a;
+        }
+    }
+    if (keep) {
+        // What this sum no longer holds goes, once it is most of what is kept.
+        auto prune = [&](auto& map) {
+            std::size_t used = 0;
+            for (const auto& e : map)
+                used += e.second.round == memo->round;
+            if (map.size() > 2 * used)
+                std::erase_if(map, [&](const auto& e) { return e.second.round != memo->round; });
+        };
+        prune(memo->parts);
+        prune(memo->points);
     }
     const Real u = std::sqrt(sum) * sigma;
     if (!std::isfinite(u))
@@ -752,7 +961,7 @@ struct PlaneUncertainties::Shared {
 namespace {
 
 std::optional<double> SumOf(const Document& doc, PlaneUncertainties::Shared& shared, std::vector<PartOf> parts,
-                            double sigma)
+                            double sigma, SumMemo* memo = nullptr)
 {
     const bool corrected = std::any_of(parts.begin(), parts.end(), [](const PartOf& p) { return p.corrected; });
     std::optional<std::optional<Origin>>& origin = shared.origins[corrected ? 1 : 0];
@@ -768,7 +977,7 @@ std::optional<double> SumOf(const Document& doc, PlaneUncertainties::Shared& sha
     if (!*origin)
         return std::nullopt;
     const Measurement m = Complete((*origin)->start, std::move(parts));
-    const std::optional<double> clicks = Propagate(m, (*origin)->maps, sigma);
+    const std::optional<double> clicks = Propagate(m, (*origin)->maps, sigma, memo ? memo->Get() : nullptr);
     if (!clicks || !(doc.LensKUncertainty > 0))
         return clicks;
     const std::optional<double> lens = LensPart(doc, m);
@@ -801,7 +1010,7 @@ std::optional<double> PlaneUncertainties::Space(std::int32_t i)
     });
 }
 
-std::optional<double> PlaneUncertainties::DistanceSum(const std::vector<std::int32_t>& distances)
+std::optional<double> PlaneUncertainties::DistanceSum(const std::vector<std::int32_t>& distances, SumMemo* memo)
 {
     return Guard("DistanceSumUncertainty", [&]() -> std::optional<double> {
         std::vector<PartOf> parts;
@@ -811,11 +1020,11 @@ std::optional<double> PlaneUncertainties::DistanceSum(const std::vector<std::int
                 return std::nullopt;
             parts.push_back(std::move(*part));
         }
-        return SumOf(doc_, *shared_, std::move(parts), sigma_);
+        return SumOf(doc_, *shared_, std::move(parts), sigma_, memo);
     });
 }
 
-std::optional<double> PlaneUncertainties::SpaceSum(const std::vector<std::int32_t>& spaces)
+std::optional<double> PlaneUncertainties::SpaceSum(const std::vector<std::int32_t>& spaces, SumMemo* memo)
 {
     return Guard("SpaceSumUncertainty", [&]() -> std::optional<double> {
         std::vector<PartOf> parts;
@@ -826,7 +1035,7 @@ std::optional<double> PlaneUncertainties::SpaceSum(const std::vector<std::int32_
                 return std::nullopt;
             parts.push_back(std::move(*part));
         }
-        return SumOf(doc_, *shared_, std::move(parts), sigma_);
+        return SumOf(doc_, *shared_, std::move(parts), sigma_, memo);
     });
 }
 

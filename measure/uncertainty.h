@@ -75,6 +75,24 @@ std::optional<double> SpaceSumUncertainty(const Document& doc, const std::vector
 // The straight distance between two image points on the current plane.
 std::optional<double> SegmentUncertainty(const Document& doc, TDPoint a, TDPoint b, double sigma);
 
+// What the uncertainty of one sum of many results (a group's total) keeps
+// from one time it is asked for to the next, so that after an edit of one
+// result only that result's share is worked out again.  It holds only for
+// the calibration it was filled on and empties itself for another.
+class SumMemo {
+public:
+    SumMemo();
+    ~SumMemo();
+    SumMemo(SumMemo&&) noexcept;
+    SumMemo& operator=(SumMemo&&) noexcept;
+
+    struct Impl;
+    Impl* Get() { return impl_.get(); }
+
+private:
+    std::unique_ptr<Impl> impl_;
+};
+
 // The same for many results of the current plane of doc at one click
 // precision: what they share (the calibration, the correction, their maps
 // with each input moved) is worked out once, on first use.  doc must stay as
@@ -88,8 +106,9 @@ public:
 
     std::optional<double> Distance(std::int32_t i);
     std::optional<double> Space(std::int32_t i);
-    std::optional<double> DistanceSum(const std::vector<std::int32_t>& distances);
-    std::optional<double> SpaceSum(const std::vector<std::int32_t>& spaces);
+    // memo: what the same sum kept last time (nothing kept without one).
+    std::optional<double> DistanceSum(const std::vector<std::int32_t>& distances, SumMemo* memo = nullptr);
+    std::optional<double> SpaceSum(const std::vector<std::int32_t>& spaces, SumMemo* memo = nullptr);
     std::optional<double> Segment(TDPoint a, TDPoint b);
 
     struct Shared;

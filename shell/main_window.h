@@ -15,6 +15,7 @@
 #include "interact/interaction.h"
 #include "interact/window_port.h"
 #include "measure/model.h"
+#include "measure/results.h"
 #include "base/app_settings.h"
 #include "base/housekeeping.h"
 #include "base/recovery_note.h"
@@ -323,6 +324,8 @@ private:
     std::size_t foundAt_ = 0;
     bool swallowRelease_ = false;  // the release of the click that turned an offer down
     class ResultsPanel* results_ = nullptr;  // where the keys last put the pointer, in the view
+    // The rows the panel shows, kept so that a change works out only the rows it touched.
+    ResultTable resultTable_;
     TAppSettings settings_;
     // The settings as this window last read or wrote them: what differs from
     // them is what this window changed, and only that goes into kvx.ini.

@@ -252,8 +252,8 @@ void TF001::RefreshResults()
         return;
     const double sigma = ClickSigma(settings_.ClickSigma);
     const Measured measured(doc_);
-    const std::vector<ResultRow> rows = ResultRows(*measured, sigma);
-    results_->Show(rows, GroupTotals(*measured, rows, sigma));
+    resultTable_.Update(*measured, sigma);
+    results_->Show(resultTable_.Rows(), resultTable_.Totals());
     results_->ShowChecks(CheckResults(*measured, sigma));
     SelectCurrentResult();
 }
