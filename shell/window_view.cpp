@@ -83,7 +83,10 @@ void TF001::SetStatusText(int panel, const std::string& text)
         statusPanels_[0]->clear();
         return;
     }
-    statusPanels_.at(static_cast<std::size_t>(panel))->setText(QString::fromStdString(text));
+    QLabel* label = statusPanels_.at(static_cast<std::size_t>(panel));
+    label->setText(QString::fromStdString(text));
+    // A narrow window cuts the line; the pointer resting on it shows it whole.
+    label->setToolTip(label->text());
 }
 
 void TF001::UpdateStartHint()

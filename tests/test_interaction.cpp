@@ -127,7 +127,7 @@ TEST_F(Tools, ACrossedOrEmptyReferenceIsRefusedAndSaysWhy)
         EXPECT_EQ(tools.Command(), uCommand::Base) << c.what;
         EXPECT_EQ(tools.InputCount(), 3) << c.what << ": the three corners taken stay";
         EXPECT_EQ(tools.TMode(), TraceKind::Line) << c.what << ": the band stays";
-        EXPECT_EQ(Prompt(), "[基準矩形を設定する]　基準となる矩形をマウス㊧ボタンで指示[4点目]。㊨ボタンで前点のやり直し　" + c.why) << c.what;
+        EXPECT_EQ(Prompt(), c.why + "　[基準矩形を設定する]　基準となる矩形をマウス㊧ボタンで指示[4点目]。㊨ボタンで前点のやり直し") << c.what;
         EXPECT_EQ(doc.Modified, 0) << c.what;
     }
     // The last case's third corner taken back and placed off the line: the
