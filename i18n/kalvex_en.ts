@@ -2002,6 +2002,33 @@
     </message>
 </context>
 <context>
+    <name>WindowLens</name>
+    <message>
+        <source>レンズ補正(&amp;O)</source>
+        <translation>Lens correction (&amp;Y)</translation>
+    </message>
+    <message>
+        <source>レンズの歪みを補正して表示(&amp;S)</source>
+        <translation>Show &amp;Straightened</translation>
+    </message>
+    <message>
+        <source>自動（カメラに合うプロファイル）</source>
+        <translation>Automatic (the profile for the camera)</translation>
+    </message>
+    <message>
+        <source>写真の直線</source>
+        <translation>The Photo's Straight Edges</translation>
+    </message>
+    <message>
+        <source>なし</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>写真を補正して表示するメモリが足りません.</source>
+        <translation>There is not enough memory to show the photo straightened.</translation>
+    </message>
+</context>
+<context>
     <name>WindowOutput</name>
     <message>
         <source>画像範囲出力</source>
