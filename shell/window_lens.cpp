@@ -140,11 +140,11 @@ void TF001::UpdateLensMenu()
         } else if (name == QStringLiteral("mnLensNone")) {
             checked = lens && lens->kind == LensChoiceKind::None;
         }
+        // A profile chosen before that the folder no longer offers checks
+        // nothing here; the status line still names it.
         a->setEnabled(enabled);
         a->setChecked(checked);
     }
-    // A profile chosen before that the folder no longer offers checks nothing
-    // here; the status line still names it.
     const auto found = actions_.find(QStringLiteral("mnStraightened"));
     if (found == actions_.end())
         return;
