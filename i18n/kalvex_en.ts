@@ -2005,23 +2005,23 @@
     <name>WindowLens</name>
     <message>
         <source>レンズ補正(&amp;O)</source>
-        <translation>Lens correction (&amp;Y)</translation>
+        <translation>Lens correction t&amp;ype</translation>
     </message>
     <message>
         <source>レンズの歪みを補正して表示(&amp;S)</source>
         <translation>Show &amp;Straightened</translation>
     </message>
     <message>
-        <source>自動（カメラに合うプロファイル）</source>
-        <translation>Automatic (the profile for the camera)</translation>
+        <source>自動（カメラに合うプロファイル）(&amp;A)</source>
+        <translation>&amp;Automatic (the profile for the camera)</translation>
     </message>
     <message>
-        <source>写真の直線</source>
-        <translation>The Photo's Straight Edges</translation>
+        <source>写真の直線(&amp;E)</source>
+        <translation>The Photo's Straight &amp;Edges</translation>
     </message>
     <message>
-        <source>なし</source>
-        <translation>None</translation>
+        <source>なし(&amp;N)</source>
+        <translation>&amp;None</translation>
     </message>
     <message>
         <source>写真を補正して表示するメモリが足りません.</source>

@@ -63,7 +63,7 @@ void TF001::FillLensMenu()
         group->addAction(a);
         return a;
     };
-    add(QStringLiteral("mnLensAuto"), Qx("WindowLens", "自動（カメラに合うプロファイル）"), [this] {
+    add(QStringLiteral("mnLensAuto"), Qx("WindowLens", "自動（カメラに合うプロファイル）(&A)"), [this] {
         interaction_->EndTool();
         editor_.SetLensChoice(std::nullopt);
         SetCommand(Command());
@@ -73,7 +73,10 @@ void TF001::FillLensMenu()
     int n = 0;
     for (const auto& [name, profile] : profiles) {
         ++n;
-        QAction* a = add(QStringLiteral("mnLensProfile%1").arg(n), QString::fromStdString(name), [this, name = name, profile = profile] {
+        // The first nine by their digit, as every item of a menu has its letter.
+        const QString caption = n <= 9 ? QStringLiteral("&%1 %2").arg(n).arg(QString::fromStdString(name))
+                                       : QString::fromStdString(name);
+        QAction* a = add(QStringLiteral("mnLensProfile%1").arg(n), caption, [this, name = name, profile = profile] {
             // The profile as it was read when the menu opened: the same numbers the user was offered.
             LensChoice choice;
             choice.kind = LensChoiceKind::Profile;
@@ -90,7 +93,7 @@ void TF001::FillLensMenu()
         a->setData(profile.camera.width == stored.width && profile.camera.height == stored.height);
     }
     mnLens->addSeparator();
-    add(QStringLiteral("mnLensEdges"), Qx("WindowLens", "写真の直線"), [this] {
+    add(QStringLiteral("mnLensEdges"), Qx("WindowLens", "写真の直線(&E)"), [this] {
         interaction_->EndTool();
         if (doc_.Lens && doc_.Lens->kind == LensChoiceKind::Edges) {
             SetCommand(Command());
@@ -104,7 +107,7 @@ void TF001::FillLensMenu()
         editor_.UseStraightEdges(lensEdges_);
         SetCommand(Command());
     });
-    add(QStringLiteral("mnLensNone"), Qx("WindowLens", "なし"), [this] {
+    add(QStringLiteral("mnLensNone"), Qx("WindowLens", "なし(&N)"), [this] {
         interaction_->EndTool();
         editor_.SetLensChoice(LensChoice{});
         SetCommand(Command());
@@ -127,7 +130,7 @@ void TF001::UpdateLensMenu()
         bool enabled = photo;
         if (name == QStringLiteral("mnLensAuto")) {
             checked = !lens;
-            QString caption = Qx("WindowLens", "自動（カメラに合うプロファイル）");
+            QString caption = Qx("WindowLens", "自動（カメラに合うプロファイル）(&A)");
             if (!doc_.AutoLensName.empty())
                 caption += QStringLiteral(": ") + QString::fromStdString(doc_.AutoLensName);
             a->setText(caption);
