@@ -743,11 +743,27 @@ EdgeFit Editor::DeleteStraightEdge(std::size_t edge)
     return fit;
 }
 
-void Editor::SetAutoLens(const LensModel& lens, const std::string& name)
+EdgeFit Editor::UseStraightEdges(const std::vector<std::vector<TDPoint>>& edges)
+{
+    if (edges.empty()) {
+        SetLensChoice(std::nullopt);
+        return {};
+    }
+    LensChoice choice;
+    choice.edges = edges;
+    const EdgeFit fit = Refit(choice, doc_.Sensor.stored);
+    if (choice == doc_.Lens)
+        return fit;
+    Commit(Tn("Steps", "レンズ補正の選択"), kChangeShown, [&](Document& d) { d.Lens = std::move(choice); });
+    return fit;
+}
+
+void Editor::SetAutoLens(const LensModel& lens, const std::string& name, double kUncertainty)
 {
     Track(kChangeShown, [&](Document& d) {
         d.AutoLens = lens;
         d.AutoLensName = name;
+        d.AutoLensKUncertainty = kUncertainty;
     });
 }
 

@@ -194,9 +194,12 @@ public:
     EdgeFit AddStraightEdge(const std::vector<TDPoint>& points);
     EdgeFit MoveStraightEdgePoint(std::size_t edge, std::size_t point, TDPoint p);
     EdgeFit DeleteStraightEdge(std::size_t edge);
+    // Edges kept before (sensor pixels, as a choice holds them) made the
+    // photo's choice again, fitted anew, as one step; no edges: no choice.
+    EdgeFit UseStraightEdges(const std::vector<std::vector<TDPoint>>& edges);
     // The profile found for the photo's camera when it was opened: tool
     // state, since it is found again at every opening.
-    void SetAutoLens(const LensModel& lens, const std::string& name);
+    void SetAutoLens(const LensModel& lens, const std::string& name, double kUncertainty = 0.0);
 
     // --- the photo and its working files
     // Makes the photo the open one, with empty measurements, before its

@@ -844,12 +844,12 @@
         <translation>[Set the reference rectangle]  Type the real W and H of the reference rectangle (mm) and press Enter</translation>
     </message>
     <message>
-        <source>[直線を指示してレンズを補正]&#x3000;現実に真っすぐな線（柱, 窓枠, 目地）の上を３点以上クリック。㊨ボタンかEnterで１本終了</source>
-        <translation>[Straight edges for the lens]  Click 3 or more points along a line that is straight in reality (a post, a window frame, a joint). Right button or Enter: end the edge</translation>
-    </message>
-    <message>
         <source>[直線を指示してレンズを補正]&#x3000;同じ線の上を続けてクリック。３点以上で㊨ボタンかEnterで１本終了。㊨ボタンで前点のやり直し</source>
         <translation>[Straight edges for the lens]  Click more points along the same line. With 3 or more, right button or Enter: end the edge; with fewer, right button: take back the last point</translation>
+    </message>
+    <message>
+        <source>[直線を指示してレンズを補正]&#x3000;現実に真っすぐな線（柱, 窓枠, 目地）の上を３点以上クリック。㊨ボタンかEnterで１本終了。点のドラッグで移動, 直線の上で㊨ボタンで削除</source>
+        <translation>[Straight edges for the lens]  Click 3 or more points along a line that is straight in reality (a post, a window frame, a joint). Right button or Enter: end the edge; drag a point to move it, right-click on an edge to delete it</translation>
     </message>
 </context>
 <context>
@@ -1999,6 +1999,33 @@
     <message>
         <source>&apos;%1&apos; に書き込めません: %2</source>
         <translation>Cannot write &apos;%1&apos;: %2</translation>
+    </message>
+</context>
+<context>
+    <name>WindowLens</name>
+    <message>
+        <source>レンズ補正(&amp;O)</source>
+        <translation>Lens correction t&amp;ype</translation>
+    </message>
+    <message>
+        <source>レンズの歪みを補正して表示(&amp;S)</source>
+        <translation>Show &amp;Straightened</translation>
+    </message>
+    <message>
+        <source>自動（カメラに合うプロファイル）(&amp;A)</source>
+        <translation>&amp;Automatic (the profile for the camera)</translation>
+    </message>
+    <message>
+        <source>写真の直線(&amp;E)</source>
+        <translation>The Photo's Straight &amp;Edges</translation>
+    </message>
+    <message>
+        <source>なし(&amp;N)</source>
+        <translation>&amp;None</translation>
+    </message>
+    <message>
+        <source>写真を補正して表示するメモリが足りません.</source>
+        <translation>There is not enough memory to show the photo straightened.</translation>
     </message>
 </context>
 <context>

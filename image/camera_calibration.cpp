@@ -87,10 +87,10 @@ CameraCalibration CalibrateCamera(const std::vector<QImage>& photos, const Chess
             out.fault = CalibrationFault::TooFewBoards;
             return out;
         }
-        cv::Mat k, dist;
+        cv::Mat k, dist, sdIntrinsics, sdExtrinsics, perView;
         std::vector<cv::Mat> rvecs, tvecs;
         const double rms = cv::calibrateCamera(objectPoints, imagePoints, cv::Size(size.width(), size.height()), k,
-                                               dist, rvecs, tvecs);
+                                               dist, rvecs, tvecs, sdIntrinsics, sdExtrinsics, perView);
         if (k.rows != 3 || k.cols != 3 || dist.total() < 5) {
             out.fault = CalibrationFault::Failed;
             return out;
@@ -103,6 +103,14 @@ CameraCalibration CalibrateCamera(const std::vector<QImage>& photos, const Chess
         out.profile.lens = LensModel::Brown(b);
         out.rms = rms;
         out.profile.rms = rms;
+        // fx, fy, cx, cy, then k1: how well the boards fix k1 goes into the
+        // uncertainty of what is measured through the profile.
+        if (sdIntrinsics.total() > 4) {
+            sdIntrinsics.convertTo(sdIntrinsics, CV_64F);
+            const double sdK1 = sdIntrinsics.ptr<double>()[4];
+            if (std::isfinite(sdK1) && sdK1 >= 0)
+                out.profile.kUncertainty = sdK1;
+        }
         if (!std::isfinite(rms) || !IsSane(out.profile.lens)) {
             out.fault = CalibrationFault::Failed;
             out.profile.lens = LensModel{};

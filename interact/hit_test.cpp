@@ -2,6 +2,10 @@
 
 #include "measure/computation.h"
 #include "base/error_trail.h"
+#include "measure/ideal_view.h"
+
+#include <cmath>
+#include <vector>
 
 namespace kvx {
 
@@ -147,6 +151,70 @@ MarkRef MarkUnder(const Document& doc, TDPoint P, double dispScale)
         }
         return found;
     });
+}
+
+namespace {
+
+// The kept edges as the shown photo has them (they are kept in sensor pixels).
+std::vector<std::vector<TDPoint>> ShownEdges(const Document& doc)
+{
+    std::vector<std::vector<TDPoint>> shown;
+    if (!doc.Lens || doc.Lens->kind != LensChoiceKind::Edges)
+        return shown;
+    for (const std::vector<TDPoint>& edge : doc.Lens->edges) {
+        std::vector<TDPoint>& run = shown.emplace_back();
+        run.reserve(edge.size());
+        for (const TDPoint p : edge)
+            run.push_back(SensorToShown(doc, p));
+    }
+    return shown;
+}
+
+double SegmentDistance(TDPoint p, TDPoint a, TDPoint b)
+{
+    const double dx = b.x - a.x, dy = b.y - a.y;
+    const double length2 = dx * dx + dy * dy;
+    double t = length2 > 0 ? ((p.x - a.x) * dx + (p.y - a.y) * dy) / length2 : 0.0;
+    t = std::fmin(1.0, std::fmax(0.0, t));
+    return std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy));
+}
+
+} // namespace
+
+std::optional<EdgePointRef> StraightEdgePointNear(const Document& doc, TDPoint P, double dispScale)
+{
+    double best = kPickRadius / dispScale;
+    std::optional<EdgePointRef> found;
+    const std::vector<std::vector<TDPoint>> edges = ShownEdges(doc);
+    for (std::size_t e = 0; e < edges.size(); ++e) {
+        for (std::size_t i = 0; i < edges[e].size(); ++i) {
+            const double d = std::hypot(edges[e][i].x - P.x, edges[e][i].y - P.y);
+            if (d <= best) {
+                best = d;
+                found = EdgePointRef{e, i};
+            }
+        }
+    }
+    return found;
+}
+
+std::optional<std::size_t> StraightEdgeNear(const Document& doc, TDPoint P, double dispScale)
+{
+    double best = kPickRadius / dispScale;
+    std::optional<std::size_t> found;
+    const std::vector<std::vector<TDPoint>> edges = ShownEdges(doc);
+    for (std::size_t e = 0; e < edges.size(); ++e) {
+        for (std::size_t i = 0; i < edges[e].size(); ++i) {
+            const TDPoint b = edges[e][i];
+            const TDPoint a = i > 0 ? edges[e][i - 1] : b;
+            const double d = SegmentDistance(P, a, b);
+            if (d <= best) {
+                best = d;
+                found = e;
+            }
+        }
+    }
+    return found;
 }
 
 } // namespace kvx

@@ -5,6 +5,9 @@
 
 #include "measure/model.h"
 
+#include <cstddef>
+#include <optional>
+
 namespace kvx {
 
 inline constexpr double kPickRadius = 20.0;  // display pixels
@@ -34,5 +37,17 @@ struct MarkRef {
     std::int32_t index = 0;
 };
 MarkRef MarkUnder(const Document& doc, TDPoint P, double dispScale);
+
+// The kept straight edges (the photo's lens choice), as the shown photo has
+// them: the point of an edge nearest P within the radius, and the edge whose
+// run from point to point passes nearest P within the radius.  Nothing when
+// none is near or the photo keeps no edges.
+struct EdgePointRef {
+    std::size_t edge = 0;
+    std::size_t point = 0;
+    friend bool operator==(const EdgePointRef&, const EdgePointRef&) = default;
+};
+std::optional<EdgePointRef> StraightEdgePointNear(const Document& doc, TDPoint P, double dispScale);
+std::optional<std::size_t> StraightEdgeNear(const Document& doc, TDPoint P, double dispScale);
 
 } // namespace kvx

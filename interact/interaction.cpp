@@ -128,7 +128,9 @@ void Interaction::SetStatusBar()
         if (uCommand_ == uCommand::None && sizesWanted_)
             port_.SetStatusText(2, SizesPrompt());
         else if (const auto text = PromptText(uCommand_, doc_.InputCount(), options.polygon))
-            port_.SetStatusText(2, refusal_.empty() ? *text : *text + "　" + refusal_);
+            // Why the last click was not taken comes first: after a long
+            // prompt the status line would cut it off.
+            port_.SetStatusText(2, refusal_.empty() ? *text : refusal_ + "　" + *text);
     });
 }
 

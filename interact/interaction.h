@@ -173,7 +173,7 @@ private:
     // overlay's and the tests' questions about what they picked.
     std::array<std::unique_ptr<ToolStep>, 6> families_;
     AdjustTools* adjust_ = nullptr;
-    std::string refusal_;  // why the last click was not taken, after the prompt
+    std::string refusal_;  // why the last click was not taken, before the prompt
     // A reference just closed: the prompt asks for its W and H until the next tool.
     bool sizesWanted_ = false;
 };

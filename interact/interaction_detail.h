@@ -17,6 +17,8 @@ constexpr double kEndlessLine = 5000.0;       // display pixels beyond each poin
 constexpr std::int32_t kRed = 255;
 // The straight edges' cyan (blue, green, red from the high byte), as the overlay draws them.
 constexpr std::int32_t kStraightEdgeColour = 0xFFFF00;
+// Display pixels between press and release that make a click a drag of a kept edge's point.
+constexpr double kEdgeDragPixels = 4.0;
 
 inline int Prev(int k) { return k == 1 ? 4 : k - 1; }
 inline int Next(int k) { return k == 4 ? 1 : k + 1; }

@@ -111,6 +111,11 @@ private:
     // The points taken become a straight edge when there are enough; false
     // when there are too few (nothing changes then).
     bool EndStraightEdge();
+    // A kept edge's point pressed and dragged to P moves there; false when
+    // the press was no drag of a kept point.
+    bool DragStraightEdgePoint(TDPoint P);
+    // The kept edge under P goes; false when none is near.
+    bool DeleteStraightEdgeAt(TDPoint P);
     std::int32_t SpaceColour() const;
 };
 

@@ -119,9 +119,12 @@ void InputTools::RightClick(TDPoint P)
         Redraw();
         break;
     case uCommand::StraightEdge:
-        // Enough points end the edge; fewer are a slip of the last one.
+        // Enough points end the edge; fewer are a slip of the last one;
+        // with none under way the click is on a kept edge, to delete it.
         if (!EndStraightEdge() && n >= 1)
             TakeBack(P, n, kStraightEdgeColour, n - 1 >= 1);
+        else if (n == 0)
+            DeleteStraightEdgeAt(P);
         break;
     default:
         break;
@@ -142,6 +145,8 @@ bool InputTools::Enter()
 void InputTools::LeftStraightEdge(TDPoint P)
 {
     const int n = doc_.InputCount();
+    if (n == 0 && DragStraightEdgePoint(P))
+        return;
     if (n >= 1 && !Accepts(Q(n), pending_))
         return;
     if (n >= kMaxEdgePoints) {
@@ -168,6 +173,33 @@ bool InputTools::EndStraightEdge()
     // The edge is kept even when the fit is refused: with the next edge it may hold.
     SetCommand(uCommand_);
     Note(fit ? EdgeFitSummary(fit) : EdgeFitRefusal(fit));
+    Redraw();
+    return true;
+}
+
+bool InputTools::DragStraightEdgePoint(TDPoint P)
+{
+    // A click's own jitter is no drag: a new edge may well start on a kept point.
+    if (Distance(pending_, P) * Scale() < kEdgeDragPixels)
+        return false;
+    const std::optional<EdgePointRef> picked = StraightEdgePointNear(doc_, pending_, Scale());
+    if (!picked)
+        return false;
+    const EdgeFit fit = ed_.MoveStraightEdgePoint(picked->edge, picked->point, P);
+    Note(fit ? EdgeFitSummary(fit) : EdgeFitRefusal(fit));
+    Redraw();
+    return true;
+}
+
+bool InputTools::DeleteStraightEdgeAt(TDPoint P)
+{
+    const std::optional<std::size_t> edge = StraightEdgeNear(doc_, P, Scale());
+    if (!edge)
+        return false;
+    const EdgeFit fit = ed_.DeleteStraightEdge(*edge);
+    // With no edge left there is nothing to tell of a fit.
+    if (doc_.Lens && !doc_.Lens->edges.empty())
+        Note(fit ? EdgeFitSummary(fit) : EdgeFitRefusal(fit));
     Redraw();
     return true;
 }

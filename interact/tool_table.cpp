@@ -130,7 +130,7 @@ constexpr std::array<ToolRow, kToolModeCount> kTools = {{
     // Needs no reference: the lens is the photo's, whatever is measured on it.
     {uCommand::StraightEdge, ToolFamily::Input, "mnStraightEdge", "", ToolNeeds::Photo, nullptr, PriceUnit::None,
      false, false, true, false, ToolCursor::Arrow, PromptForm::TwoSteps,
-     Tn("Prompts", "[直線を指示してレンズを補正]　現実に真っすぐな線（柱, 窓枠, 目地）の上を３点以上クリック。㊨ボタンかEnterで１本終了"),
+     Tn("Prompts", "[直線を指示してレンズを補正]　現実に真っすぐな線（柱, 窓枠, 目地）の上を３点以上クリック。㊨ボタンかEnterで１本終了。点のドラッグで移動, 直線の上で㊨ボタンで削除"),
      Tn("Prompts", "[直線を指示してレンズを補正]　同じ線の上を続けてクリック。３点以上で㊨ボタンかEnterで１本終了。㊨ボタンで前点のやり直し")},
 }};
 

@@ -124,6 +124,10 @@ Document IdealView(const Document& doc)
             FitDivisionFromEdges(doc.Lens->edges, {static_cast<double>(stored.width), static_cast<double>(stored.height)});
         if (fit && fit.lens == LensInForce(doc))
             view.LensKUncertainty = fit.kUncertainty;
+    } else if (doc.Lens && doc.Lens->kind == LensChoiceKind::Profile) {
+        view.LensKUncertainty = doc.Lens->kUncertainty;
+    } else if (!doc.Lens) {
+        view.LensKUncertainty = doc.AutoLensKUncertainty;
     }
     return view;
 }

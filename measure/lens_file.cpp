@@ -46,6 +46,22 @@ public:
         }
         return line;
     }
+    // The next line that is not empty, or nothing at the file's end; a
+    // last line without its end is a fault.
+    std::optional<std::string_view> NextIfAny(Fault& fault)
+    {
+        while (const std::optional<std::string_view> line = lines_.Next()) {
+            ++number_;
+            if (line->empty())
+                continue;
+            if (!lines_.LastEnded()) {
+                fault = {LensFileError::Truncated, number_};
+                return std::nullopt;
+            }
+            return line;
+        }
+        return std::nullopt;
+    }
     // Whether anything but empty lines is left.
     bool AtEnd()
     {
@@ -269,6 +285,25 @@ std::string TrimSpaces(std::string_view s)
     return std::string(s);
 }
 
+// The optional "k-sd S" record that may end a profile or a profile's
+// choice: sd stays 0 when the file ends without it.
+Fault OptionalKSd(Reader& r, double& sd)
+{
+    Fault f;
+    const std::optional<std::string_view> line = r.NextIfAny(f);
+    if (!line)
+        return f;
+    const std::vector<std::string_view> fields = Fields(*line);
+    if (fields[0] != "k-sd")
+        return {LensFileError::Damaged, r.Number()};
+    if (const Fault bad = Numbers(std::span(fields).subspan(1), std::span(&sd, 1), r.Number()))
+        return bad;
+    // Beyond the largest coefficient a file takes, the number is no lens's.
+    if (!(sd >= 0 && sd <= kMaxCoefficient))
+        return {LensFileError::BadValue, r.Number()};
+    return {};
+}
+
 } // namespace
 
 std::string EncodeLensChoice(const LensChoice& choice)
@@ -281,6 +316,10 @@ std::string EncodeLensChoice(const LensChoice& choice)
     case LensChoiceKind::Profile:
         out += "choice profile " + CleanText(choice.profileName) + "\r\n";
         out += "model " + ModelText(choice.model) + "\r\n";
+        // Only a profile that told it has the line, so a choice without it
+        // is written as it always was.
+        if (choice.kUncertainty != 0)
+            out += "k-sd " + ShortestText(choice.kUncertainty) + "\r\n";
         return out;
     case LensChoiceKind::Edges:
         out += "choice edges\r\n";
@@ -375,6 +414,9 @@ LensChoiceRead DecodeLensChoice(std::string_view bytes)
                 return fail(bad);
             c.edges.push_back(std::move(edge));
         }
+    } else if (c.kind == LensChoiceKind::Profile) {
+        if (const Fault bad = OptionalKSd(r, c.kUncertainty))
+            return fail(bad);
     }
     if (!r.AtEnd())
         return fail({LensFileError::Damaged, r.Number()});
@@ -494,6 +536,8 @@ std::string EncodeCameraProfile(const CameraProfile& p)
     out += "size " + std::to_string(p.camera.width) + " " + std::to_string(p.camera.height) + "\r\n";
     out += "lens " + ModelText(p.lens) + "\r\n";
     out += "rms " + ShortestText(p.rms) + "\r\n";
+    if (p.kUncertainty != 0)
+        out += "k-sd " + ShortestText(p.kUncertainty) + "\r\n";
     return out;
 }
 
@@ -582,6 +626,8 @@ CameraProfileRead DecodeCameraProfile(std::string_view bytes)
         return fail(bad);
     if (!(p.rms >= 0 && p.rms <= kMaxLensPixels))
         return fail({LensFileError::BadValue, r.Number()});
+    if (const Fault bad = OptionalKSd(r, p.kUncertainty))
+        return fail(bad);
     if (!r.AtEnd())
         return fail({LensFileError::Damaged, r.Number()});
     return read;

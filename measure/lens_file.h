@@ -14,6 +14,8 @@
 //     | model brown-conrady FX FY CX CY K1 K2 P1 P2 K3
 //   edges N                        (choice edges only)
 //   edge M X1 Y1 ... XM YM         (N lines: photo pixels)
+//   k-sd S                         (choice profile only, and only when the
+//                                   profile told its k's standard deviation)
 // Edges that tell no lens yet (one edge, or edges the fit refused) are kept
 // with "model none" until more edges tell one.
 // The model is kept with a profile's name too, so a photo keeps measuring as
@@ -27,6 +29,9 @@
 //   size WIDTH HEIGHT
 //   lens division K WIDTH HEIGHT | lens brown-conrady FX FY CX CY K1 K2 P1 P2 K3
 //   rms PX                         (the calibration's reprojection error; 0 unknown)
+//   k-sd S                         (optional: the standard deviation of the
+//                                   division model's k or Brown-Conrady's k1
+//                                   as the calibration fixed it; absent = 0)
 
 #include "measure/geometry.h"
 #include "measure/lens.h"
@@ -46,6 +51,9 @@ struct LensChoice {
     std::string profileName;                 // Profile
     LensModel model;                         // None for None, Division for Edges, any for Profile
     std::vector<std::vector<TDPoint>> edges;  // Edges: the straight edges the model was fitted to
+    // Profile: the standard deviation of the model's k (division) or k1
+    // (Brown-Conrady) as the profile gave it; 0 when it told none.
+    double kUncertainty = 0.0;
     friend bool operator==(const LensChoice&, const LensChoice&) = default;
 };
 
@@ -114,6 +122,9 @@ struct CameraProfile {
     CameraId camera;
     LensModel lens;     // Division (of the profile's size) or BrownConrady
     double rms = 0.0;   // px, the calibration's reprojection error; 0 when unknown
+    // The standard deviation of the lens's k (division) or k1 (Brown-Conrady)
+    // as the calibration fixed it; 0 when unknown (a profile made before it was kept).
+    double kUncertainty = 0.0;
     friend bool operator==(const CameraProfile&, const CameraProfile&) = default;
 };
 

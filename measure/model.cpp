@@ -67,6 +67,7 @@ void Init(Document& doc)
     doc.Lens.reset();
     doc.AutoLens = {};
     doc.AutoLensName.clear();
+    doc.AutoLensKUncertainty = 0;
     doc.Sensor = {};
 }
 

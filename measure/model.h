@@ -255,10 +255,13 @@ struct Document {
     // The profile found for the photo's camera when it was opened, and its name.
     LensModel AutoLens;
     std::string AutoLensName;
+    // That profile's standard deviation of k (k1 for Brown-Conrady); 0 unknown.
+    double AutoLensKUncertainty = 0.0;
     SensorFrame Sensor;
     // In a view through the lens (measure/ideal_view.h) the standard
-    // uncertainty of the division model's k as its edges fix it, for the
-    // uncertainty of every result; 0 elsewhere and for a profile's lens.
+    // uncertainty of the division model's k as its edges fix it, or of a
+    // profile's k (k1 for Brown-Conrady) as its calibration told it, for the
+    // uncertainty of every result; 0 elsewhere and for a profile that told none.
     double LensKUncertainty = 0.0;
     // A view through the lens: its points are the ideal camera's already,
     // and a view of it is itself.

@@ -805,14 +805,14 @@ std::optional<Measurement> Start(const Document& doc, bool corrected)
 // Far below any k's uncertainty, far above the rounding of the lens's map.
 constexpr double kLensStep = 1e-6;
 
-// The standard uncertainty the lens's k (as its edges fix it) gives the sum
+// The standard uncertainty the lens's k (as its edges or its profile fix it) gives the sum
 // of m's parts: every point of the photo, reference and marks alike, moves
 // with k, so the reference's share cancels what it can of the marks'.  The
 // slope is taken by moving k either way and working the whole sum out again.
 std::optional<double> LensPart(const Document& doc, const Measurement& m)
 {
     const LensModel& lens = LensInForce(doc);
-    if (lens.kind != LensKind::Division)
+    if (lens.kind == LensKind::None)
         return 0.0;
     std::vector<TDPoint> photo;
     photo.reserve(m.in.values.size());
@@ -823,8 +823,13 @@ std::optional<double> LensPart(const Document& doc, const Measurement& m)
         photo.push_back(*p);
     }
     auto totalWith = [&](double dk) -> std::optional<Real> {
+        // A calibration's k1 is moved alone: its other coefficients are
+        // held where the calibration put them, as their own spread is not kept.
         LensModel moved = lens;
-        moved.k += dk;
+        if (moved.kind == LensKind::Division)
+            moved.k += dk;
+        else
+            moved.bc.k1 += dk;
         std::vector<TDPoint> v;
         v.reserve(photo.size());
         for (const TDPoint& p : photo) {

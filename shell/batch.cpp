@@ -167,6 +167,7 @@ std::optional<std::string> ChooseLens(Editor& editor, const BatchOptions& option
         if (choice.profileName.empty())
             choice.profileName = fs::path(*options.lens).stem().string();
         choice.model = read.profile.lens;
+        choice.kUncertainty = read.profile.kUncertainty;
         editor.SetLensChoice(choice);
         return std::nullopt;
     }

@@ -159,8 +159,9 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
                     return;
                 // Without a tool, a click on a mark chooses it (and its row
                 // in the table of results).
+                const TDPoint at = DisplayToPhoto(StoW(Ik5Disp1->State(), TPoint{pos.x(), pos.y()}));
                 if (Command() == uCommand::None && left && !right) {
-                    const TDPoint P = StoW(Ik5Disp1->State(), TPoint{pos.x(), pos.y()});
+                    const TDPoint P = at;
                     const double scale = Ik5Disp1->State().DispScale;
                     std::int32_t vertex = -1;
                     if (const std::int32_t k = SearchDistanceNo(doc_, P, scale))
@@ -168,7 +169,7 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
                     else if (const std::int32_t a = SearchSpacePointNo(doc_, P, false, scale, vertex))
                         editor_.SelectSpace(a);
                 }
-                interaction_->MouseDown({pos.x(), pos.y()}, left, right);
+                interaction_->PointerDown(at, left, right);
             });
         });
         connect(Ik5Disp1, &PhotoView::pointerReleased, this, [this](QPoint pos, bool left, bool right) {
@@ -176,7 +177,7 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
                 return;
             Run([&] {
                 if (HasPhoto())
-                    interaction_->MouseUp({pos.x(), pos.y()}, left, right);
+                    interaction_->PointerUp(DisplayToPhoto(StoW(Ik5Disp1->State(), TPoint{pos.x(), pos.y()})), left, right);
             });
         });
         connect(Ik5Disp1, &PhotoView::pointerMoved, this, [this](QPoint pos) {
@@ -192,7 +193,7 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
             ShowSnap(at);
             Run([&] {
                 if (HasPhoto())
-                    interaction_->MouseMove({pos.x(), pos.y()});
+                    interaction_->PointerMove(DisplayToPhoto(at));
             });
         });
         connect(Ik5Disp1, &PhotoView::wheelTurned, this, [this](QPoint pos, int delta) {
@@ -473,7 +474,7 @@ bool TF001::PointKey(const QKeyEvent& key)
         // A click where the pointer is, as the left button would make it,
         // at the image point itself rather than the screen pixel nearest it.
         Run([&] {
-            const TDPoint at = KeyPointer();
+            const TDPoint at = DisplayToPhoto(KeyPointer());
             interaction_->PointerDown(at, true, false);
             interaction_->PointerUp(at, true, false);
         });
@@ -498,7 +499,7 @@ bool TF001::PointKey(const QKeyEvent& key)
     if (cursorPlaced_.size() > 16)
         cursorPlaced_.pop_front();
     QCursor::setPos(Ik5Disp1->viewport()->mapToGlobal(cursorPlaced_.back()));
-    Run([&] { interaction_->PointerMove(at); });
+    Run([&] { interaction_->PointerMove(DisplayToPhoto(at)); });
     return true;
 }
 
@@ -506,10 +507,16 @@ void TF001::ShowSnap(std::optional<TDPoint> pointer)
 {
     std::optional<TDPoint> corner;
     if (pointer && HasPhoto() && Tool(Command()).snapsToCorners)
-        corner = interaction_->cornerSnap(*pointer);
+        corner = interaction_->cornerSnap(DisplayToPhoto(*pointer));
     std::vector<std::array<TDPoint, 2>> edges;
     if (corner && lastSnap_ && lastSnap_->fromEdges && lastSnap_->corner == *corner)
         edges.assign(lastSnap_->edges.begin(), lastSnap_->edges.end());
+    // The mark is drawn on the display's image, straightened or not.
+    if (corner)
+        corner = PhotoToDisplay(*corner);
+    for (auto& edge : edges)
+        for (TDPoint& p : edge)
+            p = PhotoToDisplay(p);
     Ik5Disp1->SetMarkerEdges(std::move(edges));
     Ik5Disp1->SetMarker(corner);
 }

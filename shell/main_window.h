@@ -194,8 +194,14 @@ public:
     void FocusField(InputField field) override;
     bool ShiftHeld() const override;
     void ShowFigure(FigureSlot slot, const std::optional<TraceFigure>& figure) override;
-    void ZoomUp(TDPoint p, ZoomRedraw redraw, double factor) override { ZoomAt(p, ZoomDirection::In, redraw, factor); }
-    void ZoomDown(TDPoint p, ZoomRedraw redraw, double factor) override { ZoomAt(p, ZoomDirection::Out, redraw, factor); }
+    void ZoomUp(TDPoint p, ZoomRedraw redraw, double factor) override
+    {
+        ZoomAt(PhotoToDisplay(p), ZoomDirection::In, redraw, factor);
+    }
+    void ZoomDown(TDPoint p, ZoomRedraw redraw, double factor) override
+    {
+        ZoomAt(PhotoToDisplay(p), ZoomDirection::Out, redraw, factor);
+    }
     std::string AskAreaName() override;
     std::string RenameArea(const std::string& caption, const std::string& prompt, const std::string& current) override;
     std::string InputBox(const std::string& caption, const std::string& prompt,
@@ -213,6 +219,18 @@ public:
 
     // Draws the overlay of both planes onto a painter (the display's end of repaint).
     void DrawOverlay(QPainter& painter, const ViewState& view);
+
+    // --- the lens
+    // Whether the display shows the photo straightened (the lens in force
+    // taken out) rather than as taken.
+    bool Straightened() const;
+    // A point of the display's image (the photo as shown, or straightened)
+    // as a point of the shown photo, where every point is kept; and back.
+    TDPoint DisplayToPhoto(TDPoint p) const;
+    TDPoint PhotoToDisplay(TDPoint p) const;
+    // The photo's lens choices as the menu offers them now: the profiles of
+    // the home's folder are read again.
+    void FillLensMenu();
 
     // Runs a handler: an error leaving it is shown in the standard error box and
     // the program goes on (the handler's own guard has put its name on the trail).
@@ -236,6 +254,17 @@ private:
     void BuildTopPanel();
     void BuildToolPanel();
     void BuildStatusBar();
+    void BuildLensMenu(QMenu* edit, QMenu* view);
+    // The lens menu's checks and offers follow the document.
+    void UpdateLensMenu();
+    // The display takes the photo as now shown, or straightened.
+    void ShowDisplayedPhoto();
+    // After a change of the document: the remembered edges, the menu and
+    // the display follow the lens.
+    void FollowLens();
+    // doc as the display draws it: itself, or in the straightened view its
+    // view through the lens.
+    Document DrawnDocument(const Document& doc) const;
     QAction* AddAction(QMenu* menu, const QString& name, const QString& caption, std::function<void()> handler,
                        bool checkable = false);
     // A button of the tool panel that triggers the menu item actionName; its
@@ -381,6 +410,23 @@ private:
     std::array<QLabel*, 3> statusPanels_{};
     // Which lens correction the numbers go through, at the status bar's end.
     QLabel* lensState_ = nullptr;
+    QMenu* mnLens = nullptr;
+    // The straight edges this photo had last, in sensor pixels: choosing
+    // "the photo's straight edges" again after another choice brings them back.
+    std::vector<std::vector<TDPoint>> lensEdges_;
+    std::string lensEdgesOf_;  // the photo they belong to
+    bool showingStraightened_ = false;
+    // The straightened photo and what it was made from: made again only
+    // when the shown photo, the lens or the frame changes.
+    struct StraightenedFor {
+        qint64 image = 0;
+        LensModel lens;
+        SensorFrame sensor;
+        int rotate = 0;
+        friend bool operator==(const StraightenedFor&, const StraightenedFor&) = default;
+    };
+    Photo straightened_;
+    std::optional<StraightenedFor> straightenedFor_;
     // A reference was just set and is judged once W and H are typed (focus
     // leaves the two fields) or a measuring tool starts.
     bool referenceToJudge_ = false;

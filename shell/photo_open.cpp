@@ -37,7 +37,7 @@ void FindCameraProfile(Editor& editor, const QString& path, const std::filesyste
         found = FindMatchingNamedProfile(profiles, CameraId{exif->make, exif->model, exif->focal,
                                                             static_cast<int>(stored.width), static_cast<int>(stored.height)});
     if (found)
-        editor.SetAutoLens(found->second.lens, found->first);
+        editor.SetAutoLens(found->second.lens, found->first, found->second.kUncertainty);
     else
         editor.SetAutoLens({}, {});
 }

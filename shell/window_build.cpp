@@ -306,6 +306,8 @@ void TF001::BuildMenus()
         settings_.LoupeFlag = actions_[QStringLiteral("mnLoupe")]->isChecked();
         UpdateLoupe(keyPointer_);
     }, true)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    view->addSeparator();
+    BuildLensMenu(edit, view);
 
     mnHelp = bar->addMenu(Qx("WindowBuild", "ﾍﾙﾌﾟ(&H)"));
     mnHelp->setObjectName(QStringLiteral("mnHelp"));

@@ -129,6 +129,7 @@ void TF001::UpdateEnabling()
     BaseIndicator();
     for (const std::string& name : EnabledItems(doc_, HasPhoto(), mode))
         SetItemEnabled(QString::fromStdString(name), true);
+    UpdateLensMenu();
 }
 
 void TF001::StepThroughHistory(bool back)
@@ -289,6 +290,8 @@ void TF001::DocumentChanged(const ChangeNote& note)
         BaseIndicator();
     if (note.flags & kChangeEnabling)
         UpdateEnabling();
+    if (note.flags & (kChangeEnabling | kChangePhoto | kChangeEffects))
+        FollowLens();
     if (note.flags & kChangeSummary)
         interaction_->SetCalcu();
     if (note.flags & kChangeOverlay)

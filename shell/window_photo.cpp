@@ -212,7 +212,7 @@ void TF001::LoadFile(const QString& typed)
             [this](int p) { Progress(p); });
         Progress(0);
         FindCameraProfile(editor_, path, paths_.folders.ProfilesFolder());
-        Ik5Disp1->SetPhoto(&photo_.Work());
+        ShowDisplayedPhoto();
         SyncToolOptions();
         // The photo is open; what could be read of its measurements is kept.
         if (!damage.empty())
@@ -270,9 +270,7 @@ void TF001::ShowWorkImage()
 {
     if (!HasPhoto())
         return;
-    Ik5Disp1->SetPhoto(&photo_.Work());
-    RedrawImage();
-    RedrawOverlay();
+    ShowDisplayedPhoto();
 }
 
 void TF001::mnEffectClick()
@@ -297,7 +295,7 @@ void TF001::mnEffectClick()
             photo_.Preview(backup);
             shown = remembered;
         }
-        Ik5Disp1->SetPhoto(&photo_.Work());
+        ShowDisplayedPhoto();
         Ik5Disp1->SetView(Ik5Disp1->CurrentView());
         RedrawImage();
         RedrawOverlay();

@@ -566,7 +566,7 @@ void TF001::BringBack(const PendingRecovery& from, const Photo& decoded)
     PushRecent(settings_.LastFileName, note.photo);
     Init();
     photo_.Show(decoded);
-    Ik5Disp1->SetPhoto(&photo_.Work());
+    ShowDisplayedPhoto();
     const PhotoKey id = IdentifyPhoto(photo, note.photo, note.checkSum, sharedTemp_);
     editor_.StartPhoto(note.photo, note.checkSum, id.fingerprint, id.key, SensorFrameOf(decoded));
     const fs::path folder = paths_.folders.TempFolder;

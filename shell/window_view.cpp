@@ -83,7 +83,10 @@ void TF001::SetStatusText(int panel, const std::string& text)
         statusPanels_[0]->clear();
         return;
     }
-    statusPanels_.at(static_cast<std::size_t>(panel))->setText(QString::fromStdString(text));
+    QLabel* label = statusPanels_.at(static_cast<std::size_t>(panel));
+    label->setText(QString::fromStdString(text));
+    // A narrow window cuts the line; the pointer resting on it shows it whole.
+    label->setToolTip(label->text());
 }
 
 void TF001::UpdateStartHint()
@@ -125,7 +128,17 @@ bool TF001::ShiftHeld() const
 
 void TF001::ShowFigure(FigureSlot slot, const std::optional<TraceFigure>& figure)
 {
-    Ik5Disp1->SetFigure(slot, figure);
+    if (!figure || !Straightened()) {
+        Ik5Disp1->SetFigure(slot, figure);
+        return;
+    }
+    // The tools draw on the photo as taken; the straightened view has each
+    // end where the ideal camera puts it.
+    TraceFigure drawn = *figure;
+    for (auto& line : drawn.lines)
+        for (TDPoint& p : line)
+            p = PhotoToDisplay(p);
+    Ik5Disp1->SetFigure(slot, drawn);
 }
 
 std::string TF001::AskAreaName()
@@ -168,12 +181,21 @@ void TF001::DrawOverlay(QPainter& painter, const ViewState& view)
     context.diagnostic = diagnostic_;
     context.checks = true;
     painter.setRenderHint(QPainter::Antialiasing, false);
+    // The straightened view draws a view through the lens; the photo as
+    // taken draws the document itself, never a copy.
+    const bool straightened = Straightened();
+    auto draw = [&](const Document& doc) {
+        if (straightened)
+            DrawBase(canvas, DrawnDocument(doc), context);
+        else
+            DrawBase(canvas, doc, context);
+    };
     context.which = 1;
-    DrawBase(canvas, doc_, context);
+    draw(doc_);
     if (doc_.CurrentBase == 1 || doc_.CurrentBase == 2) {
         // The other plane over the current one, in its own colours.
         context.which = 2;
-        editor_.WithParkedPlane([&](const Document& parked) { DrawBase(canvas, parked, context); });
+        editor_.WithParkedPlane(draw);
     }
 }
 
@@ -206,7 +228,7 @@ void TF001::mnZoom1Click()
 
 void TF001::ZoomWindow(TDPoint p1, TDPoint p2)
 {
-    zoom_->Frame(p1, p2);
+    zoom_->Frame(PhotoToDisplay(p1), PhotoToDisplay(p2));
 }
 
 void TF001::ZoomPre()

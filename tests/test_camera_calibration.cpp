@@ -118,6 +118,11 @@ TEST_P(ChessboardCalibration, ProfileCorrectsLengths)
     EXPECT_NEAR(got.fx, truth.fx, 0.02 * truth.fx);
     EXPECT_NEAR(got.cx, truth.cx, 10);
     EXPECT_NEAR(got.cy, truth.cy, 10);
+    // How well the boards fixed k1 is kept for the "±": a spread the size of
+    // the corners' error, far below k1 itself, and not nothing.
+    RecordProperty("kUncertainty", std::to_string(c.profile.kUncertainty));
+    EXPECT_GT(c.profile.kUncertainty, 0.0);
+    EXPECT_LT(c.profile.kUncertainty, 0.1 * std::fabs(truth.k1));
 
     const double corrected = MedianLengthError(truth, c.profile.lens);
     const double uncorrected = MedianLengthError(truth, LensModel{});

@@ -127,7 +127,7 @@ TEST_F(Tools, ACrossedOrEmptyReferenceIsRefusedAndSaysWhy)
         EXPECT_EQ(tools.Command(), uCommand::Base) << c.what;
         EXPECT_EQ(tools.InputCount(), 3) << c.what << ": the three corners taken stay";
         EXPECT_EQ(tools.TMode(), TraceKind::Line) << c.what << ": the band stays";
-        EXPECT_EQ(Prompt(), "[基準矩形を設定する]　基準となる矩形をマウス㊧ボタンで指示[4点目]。㊨ボタンで前点のやり直し　" + c.why) << c.what;
+        EXPECT_EQ(Prompt(), c.why + "　[基準矩形を設定する]　基準となる矩形をマウス㊧ボタンで指示[4点目]。㊨ボタンで前点のやり直し") << c.what;
         EXPECT_EQ(doc.Modified, 0) << c.what;
     }
     // The last case's third corner taken back and placed off the line: the
@@ -912,7 +912,7 @@ TEST(Prompts, EveryToolBeforeAndAfterItsFirstPoint)
         {uCommand::ImageFix, false, "[画像範囲]　必要とする画像の範囲をマウス㊧ボタンで指示", "[画像範囲]　必要とする画像の範囲をマウス㊧ボタンで指示。㊨ボタンで１点目のやり直し"},
         {uCommand::Check, false, "[検証距離]　実際の長さが分かっている距離の端点をマウス㊧ボタンで指示", "[検証距離]　もう一方の端点をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで１点目のやり直し"},
         {uCommand::CheckDel, false, "[検証距離・削除する]　削除したい検証距離をマウス㊧ボタンで指示", "[検証距離・削除する]　削除したい検証距離をマウス㊧ボタンで指示"},
-        {uCommand::StraightEdge, false, "[直線を指示してレンズを補正]　現実に真っすぐな線（柱, 窓枠, 目地）の上を３点以上クリック。㊨ボタンかEnterで１本終了", "[直線を指示してレンズを補正]　同じ線の上を続けてクリック。３点以上で㊨ボタンかEnterで１本終了。㊨ボタンで前点のやり直し"},
+        {uCommand::StraightEdge, false, "[直線を指示してレンズを補正]　現実に真っすぐな線（柱, 窓枠, 目地）の上を３点以上クリック。㊨ボタンかEnterで１本終了。点のドラッグで移動, 直線の上で㊨ボタンで削除", "[直線を指示してレンズを補正]　同じ線の上を続けてクリック。３点以上で㊨ボタンかEnterで１本終了。㊨ボタンで前点のやり直し"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(PromptText(c.mode, 0, c.polygon), std::optional<std::string>(c.first)) << c.mode;

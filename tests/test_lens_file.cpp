@@ -259,6 +259,89 @@ TEST(CameraProfile, RoundTripsExactly)
               "rms 0.2731\r\n");
 }
 
+// A profile that tells its k's standard deviation keeps it in a line of its
+// own after rms; the profiles written before that line was known (and a
+// profile that tells none) read as they always did, with no uncertainty.
+TEST(CameraProfile, KUncertaintyIsAnOptionalLastLine)
+{
+    CameraProfile told = SomeProfile();
+    told.kUncertainty = 0.0012345678901234;
+    const std::string bytes = EncodeCameraProfile(told);
+    EXPECT_TRUE(bytes.ends_with("rms 0.2731\r\nk-sd 0.0012345678901234\r\n")) << bytes;
+    const CameraProfileRead back = DecodeCameraProfile(bytes);
+    ASSERT_TRUE(back) << static_cast<int>(back.error) << " line " << back.line;
+    EXPECT_EQ(back.profile, told);
+
+    // As a profile was written before: no k-sd line, with and without empty lines after it.
+    const std::string old = "kalvex-camera 1\r\nmake Canon\r\nmodel Canon EOS 6D\r\nfocal 24\r\nsize 5472 3648\r\n"
+                            "lens brown-conrady 3012.25 3010.0000001 1999.5 1499.5 -0.2 0.05 1e-04 -2.5e-05 -0.0123\r\n"
+                            "rms 0.2731\r\n";
+    for (const std::string& bytesOfOld : {old, old + "\r\n\r\n", old + "\n"}) {
+        const CameraProfileRead read = DecodeCameraProfile(bytesOfOld);
+        ASSERT_TRUE(read) << static_cast<int>(read.error) << " line " << read.line;
+        EXPECT_EQ(read.profile, SomeProfile());
+        EXPECT_EQ(read.profile.kUncertainty, 0.0);
+    }
+    EXPECT_EQ(EncodeCameraProfile(SomeProfile()), old) << "a profile without one is written as before";
+
+    struct Case {
+        const char* what;
+        std::string bytes;
+        LensFileError error;
+        int line;
+    } const cases[] = {
+        {"zero", old + "k-sd 0\r\n", LensFileError::None, 0},
+        {"the largest", old + "k-sd 1000000\r\n", LensFileError::None, 0},
+        {"beyond the largest", old + "k-sd 1000000.1\r\n", LensFileError::BadValue, 8},
+        {"negative", old + "k-sd -0.001\r\n", LensFileError::BadValue, 8},
+        {"not finite", old + "k-sd nan\r\n", LensFileError::NotFinite, 8},
+        {"words", old + "k-sd small\r\n", LensFileError::NotANumber, 8},
+        {"a decimal comma", old + "k-sd 0,001\r\n", LensFileError::NotANumber, 8},
+        {"no number", old + "k-sd\r\n", LensFileError::Damaged, 8},
+        {"two numbers", old + "k-sd 0.1 0.2\r\n", LensFileError::Damaged, 8},
+        {"another record", old + "sd 0.001\r\n", LensFileError::Damaged, 8},
+        {"cut in the line", old + "k-sd 0.00", LensFileError::Truncated, 8},
+        {"a line after it", old + "k-sd 0.001\r\nextra\r\n", LensFileError::Damaged, 9},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const CameraProfileRead read = DecodeCameraProfile(c.bytes);
+        EXPECT_EQ(read.error, c.error);
+        EXPECT_EQ(read.line, c.line);
+    }
+
+    Folder f;
+    const fs::path path = f.folder.path() / "camera.kvxcam";
+    ASSERT_TRUE(WriteCameraProfile(path, told));
+    EXPECT_EQ(ReadCameraProfile(path).profile, told);
+    CameraProfile absurd = told;
+    absurd.kUncertainty = -1;
+    EXPECT_FALSE(WriteCameraProfile(path, absurd));
+    EXPECT_EQ(ReadCameraProfile(path).profile, told) << "the profile that stood there stays";
+}
+
+// A photo's choice of a profile keeps the profile's k uncertainty; a choice
+// without one is written byte for byte as before.
+TEST(LensFile, ProfileChoiceKeepsItsKUncertainty)
+{
+    const std::string plain = EncodeLensChoice(ProfileChoice());
+    EXPECT_EQ(plain, "kalvex-lens 1\r\nchoice profile Canon EOS 6D 24 mm 5472x3648\r\n"
+                     "model brown-conrady 3012.25 3010.0000001 1999.5 1499.5 -0.2 0.05 1e-04 -2.5e-05 -0.0123\r\n");
+    LensChoice told = ProfileChoice();
+    told.kUncertainty = 0.004;
+    const std::string bytes = EncodeLensChoice(told);
+    EXPECT_EQ(bytes, plain + "k-sd 0.004\r\n");
+    const LensChoiceRead back = DecodeLensChoice(bytes);
+    ASSERT_TRUE(back) << static_cast<int>(back.error) << " line " << back.line;
+    EXPECT_EQ(back.choice, told);
+    EXPECT_EQ(DecodeLensChoice(plain).choice, ProfileChoice());
+    // Only a profile's choice has one: after edges or no choice it is a stranger.
+    EXPECT_EQ(DecodeLensChoice(EncodeLensChoice(EdgesChoice()) + "k-sd 0.004\r\n").error, LensFileError::Damaged);
+    EXPECT_EQ(DecodeLensChoice(EncodeLensChoice(LensChoice{}) + "k-sd 0.004\r\n").error, LensFileError::Damaged);
+    EXPECT_EQ(DecodeLensChoice(plain + "k-sd -1\r\n").error, LensFileError::BadValue);
+    EXPECT_EQ(DecodeLensChoice(plain + "k-sd 0.0").error, LensFileError::Truncated);
+}
+
 TEST(CameraProfile, DamageIsToldByItsCode)
 {
     const std::string good = EncodeCameraProfile(SomeProfile());

@@ -26,6 +26,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -380,6 +381,92 @@ TEST(MeasuringThroughALens, UncertaintyAgreesWithRepeatedMeasurements)
     EXPECT_LT(*printed, 1.5 * spread) << "mean " << mean << " of a true " << real;
     EXPECT_LT(std::fabs(mean - real), 3 * *printed) << "the lengths scatter about the true one";
 }
+
+struct ProfileSpreadCase {
+    const char* what;
+    LensTruth lens;
+    bool chosen;  // chosen by name, else found for the camera
+    double kSd;
+};
+
+class ProfileUncertainty : public ::testing::TestWithParam<ProfileSpreadCase> {};
+
+// A profile that tells how well its calibration fixed k puts that into the
+// "±": it agrees with the spread of the length when the measurement is
+// repeated through profiles whose k scatters by that much (the clicks held
+// exact), and a profile that tells none adds nothing.
+TEST_P(ProfileUncertainty, AgreesWithTheSpreadOfK)
+{
+    const ProfileSpreadCase& c = GetParam();
+    Wall wall{.lens = c.lens};
+    const TDPoint from{-6000, 4000}, to{-1500, 3500};
+    auto lensWith = [&](double dk) {
+        if (c.lens.kind == LensTruth::Kind::Division)
+            return LensModel::Division(c.lens.k + dk, kW, kH);
+        BrownConrady bc = c.lens.bc;
+        bc.k1 += dk;
+        return LensModel::Brown(bc);
+    };
+    auto stage = [&](Editor& editor, double dk, double told) {
+        editor.StartPhoto("wall.jpg", 1, {}, {}, SensorFrame{1, wall.Stored()});
+        editor.SetReferenceWithSize({wall.Shown({-2000, 1500}), wall.Shown({2000, 1500}), wall.Shown({2000, -1500}),
+                                     wall.Shown({-2000, -1500})},
+                                    "4000", "3000");
+        editor.AddDistance(wall.Shown(from), wall.Shown(to), false);
+        if (c.chosen)
+            editor.SetLensChoice(LensChoice{LensChoiceKind::Profile, "calibrated", lensWith(dk), {}, told});
+        else
+            editor.SetAutoLens(lensWith(dk), "calibrated", told);
+    };
+    constexpr double kExact = 1e-6;
+    Editor told;
+    stage(told, 0, c.kSd);
+    const Measured m(told.Doc());
+    EXPECT_EQ(m->LensKUncertainty, c.kSd);
+    const std::optional<double> printed = DistanceUncertainty(*m, 1, kExact);
+    ASSERT_TRUE(printed);
+    Editor silent;
+    stage(silent, 0, 0);
+    const std::optional<double> without = DistanceUncertainty(*Measured(silent.Doc()), 1, kExact);
+    ASSERT_TRUE(without);
+    EXPECT_LT(*without, 1e-3) << "exact clicks and a profile that tells nothing";
+
+    std::mt19937 gen(2024);
+    std::normal_distribution<double> k(0.0, c.kSd);
+    std::vector<double> lengths;
+    for (int i = 0; i < 200; ++i) {
+        Editor repeated;
+        stage(repeated, k(gen), 0);
+        TDistanceResult r;
+        CalcuDistance(*Measured(repeated.Doc()), 1, r, ChainSums::Skip);
+        lengths.push_back(r.distance);
+    }
+    double mean = 0;
+    for (const double l : lengths)
+        mean += l / static_cast<double>(lengths.size());
+    double var = 0;
+    for (const double l : lengths)
+        var += (l - mean) * (l - mean) / static_cast<double>(lengths.size() - 1);
+    const double spread = std::sqrt(var);
+    RecordProperty("printed", std::to_string(*printed));
+    RecordProperty("spread", std::to_string(spread));
+    EXPECT_GT(spread, 1.0) << "the lens's k moves the length by millimetres";
+    EXPECT_GT(*printed, 0.8 * spread);
+    EXPECT_LT(*printed, 1.25 * spread);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Profiles, ProfileUncertainty,
+    ::testing::Values(
+        ProfileSpreadCase{"DivisionFoundForTheCamera", LensTruth::Division(-0.2, kW, kH), false, 0.01},
+        ProfileSpreadCase{"DivisionChosen", LensTruth::Division(-0.2, kW, kH), true, 0.01},
+        ProfileSpreadCase{"BrownConradyChosen",
+                          LensTruth::Brown({0.9 * kW, 0.9 * kW, kW / 2 - 0.5, kH / 2 - 0.5, -0.25, 0.05, 0, 0, 0}),
+                          true, 0.02},
+        ProfileSpreadCase{"BrownConradyFoundForTheCamera",
+                          LensTruth::Brown({0.9 * kW, 0.9 * kW, kW / 2 - 0.5, kH / 2 - 0.5, -0.25, 0.05, 0, 0, 0}),
+                          false, 0.02}),
+    [](const ::testing::TestParamInfo<ProfileSpreadCase>& param) { return std::string(param.param.what); });
 
 // On the photo as taken, a distance along a straight wall line is drawn as
 // the curve the lens made of that line: the drawing passes through the photo

@@ -183,8 +183,9 @@ private:
     const Document& doc_;
     mutable std::optional<Measured> measured_;
     // With a lens in force, what is straight on the plane is drawn as the
-    // curve the photo shows.
-    const bool lens_ = CorrectsLens(doc_);
+    // curve the photo shows; a view through the lens is drawn over the photo
+    // straightened, where it is straight.
+    const bool lens_ = CorrectsLens(doc_) && !doc_.IdealCamera;
     const OverlayContext& c_;
     OverlayColors colors_;
     double x0_, y0_, x1_, y1_;
@@ -480,8 +481,10 @@ void Painter::StraightEdges()
         for (const std::vector<TDPoint>& edge : doc_.Lens->edges) {
             std::vector<TDPoint> shown;
             shown.reserve(edge.size());
-            for (const TDPoint p : edge)
-                shown.push_back(SensorToShown(doc_, p));
+            for (const TDPoint p : edge) {
+                const TDPoint s = SensorToShown(doc_, p);
+                shown.push_back(doc_.IdealCamera ? ShownToIdeal(doc_, s).value_or(s) : s);
+            }
             EdgeRun(shown, info);
         }
     }
