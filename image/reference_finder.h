@@ -25,6 +25,9 @@ struct FoundReference {
     // The wall size, mm, of the sides corners[0]-corners[1] (W) and
     // corners[1]-corners[2] (H).
     double w = 0, h = 0;
+    // The standard uncertainty of the true W and H, mm, as the makers of
+    // sheets and cards cut them; 0 for a marker, whose printed size the user gives.
+    double dw = 0, dh = 0;
     double score = 1;  // sheets: how clearly the proportion fits, 0..1
 };
 

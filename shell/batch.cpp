@@ -299,7 +299,8 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
         if (!ClearWinner(found))
             return Fail(err, std::to_string(found.size()) + " candidates for the " + what + " in '" + options.photo +
                                  "' and none clearly the one: nothing written", 6);
-        editor.SetReferenceWithSize(found[0].corners, FormatGeneral(found[0].w), FormatGeneral(found[0].h), true);
+        editor.SetReferenceWithSize(found[0].corners, FormatGeneral(found[0].w), FormatGeneral(found[0].h), true,
+                                    SizeTolerance{0, 0, found[0].dw, found[0].dh});
     }
     editor.SetGroup(options.group);
     ViewToggles view = doc.View;

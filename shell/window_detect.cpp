@@ -112,7 +112,7 @@ void TF001::AcceptFound()
         return;
     const FoundReference f = found_[foundAt_];
     DropFound();
-    editor_.SetReferenceWithSize(f.corners, FormatGeneral(f.w), FormatGeneral(f.h));
+    editor_.SetReferenceWithSize(f.corners, FormatGeneral(f.w), FormatGeneral(f.h), false, SizeTolerance{0, 0, f.dw, f.dh});
     SyncFieldsFromDocument();
     SetCommand(uCommand::None);
     ReferenceSet();
