@@ -155,14 +155,21 @@ std::vector<FoundReference> FindReferences(const QImage& photo, FindWhat what, d
     return out;
 }
 
+bool IsASeries(FoundKind kind)
+{
+    return kind == FoundKind::A4 || kind == FoundKind::A3;
+}
+
 bool ClearWinner(const std::vector<FoundReference>& found)
 {
     if (found.empty())
         return false;
-    // The same outline offered as another kind of the same proportions (A4
-    // and A3) is no rival: the first kind is the one taken.
+    // The same outline offered as the other A size is no rival: the two have
+    // the same proportions, and which it is the user says (batch mode refuses
+    // to guess).  The same outline offered as a kind of other proportions is
+    // a rival like any other.
     for (std::size_t i = 1; i < found.size(); ++i) {
-        if (SameCorners(found[i].corners, found[0].corners))
+        if (SameCorners(found[i].corners, found[0].corners) && IsASeries(found[i].kind) && IsASeries(found[0].kind))
             continue;
         const bool marker = found[0].kind == FoundKind::ArucoMarker || found[0].kind == FoundKind::AprilTag;
         if (marker)

@@ -40,6 +40,9 @@ enum class FindWhat { Marker, Sheet, Card, Any };
 // wall run, the longer size to the longer side.
 std::vector<FoundReference> FindReferences(const QImage& photo, FindWhat what, double markerSide);
 
+// A4 and A3: the same proportions, told apart only by the user.
+bool IsASeries(FoundKind kind);
+
 // Whether the first candidate stands clearly above the next of its kind: a
 // sheet whose proportion fits about as well as another's could be either.
 bool ClearWinner(const std::vector<FoundReference>& found);
