@@ -58,6 +58,12 @@ QString TF001::FoundText(const FoundReference& f) const
 
 void TF001::mnDetectReferenceClick()
 {
+    // Off (no photo, or the two planes of setting 4): the reason instead.
+    if (const auto it = actions_.find(QStringLiteral("mnDetectReference")); it != actions_.end() && !it->second->isEnabled()) {
+        if (HasPhoto())
+            SetInfoText(Utf8(it->second->statusTip()));
+        return;
+    }
     if (!HasPhoto())
         return;
     DropFound();
