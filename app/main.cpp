@@ -4,7 +4,7 @@
 //   kalvex --batch PHOTO [--home DIR] [--setting N] [--group G] [--names on|off]
 //          [--csv FILE] [--sd FILE] [--pdf FILE] [--pdf-detail on|off] [--dxf FILE] [--table FILE]
 //          [--rectified FILE.png [--mm-per-px S] [--overlay on|off]]
-//          [--find-reference marker|sheet|card [--marker-size MM]]
+//          [--find-reference marker|sheet|card [--marker-size MM] [--sheet-size A4|A3|Letter]]
 //          [--lens auto|none|FILE | --straight-lines FILE]
 //   kalvex --calibrate-camera --board COLSxROWS --square MM [--profile FILE] PHOTO...
 //   kalvex --help | --version
@@ -79,6 +79,10 @@ int main(int argc, char** argv)
                                         QStringLiteral("Batch: the printed side of the marker's black square in millimetres "
                                                        "(default: the preference)."),
                                         QStringLiteral("MM"));
+    const QCommandLineOption sheetSize(QStringLiteral("sheet-size"),
+                                       QStringLiteral("Batch: the size of the paper sheet to find (A4 and A3 have the same "
+                                                      "proportions: an A-series sheet is refused without it)."),
+                                       QStringLiteral("A4|A3|Letter"));
     const QCommandLineOption lens(QStringLiteral("lens"),
                                   QStringLiteral("Batch: the lens correction: the photo's own choice or a profile matching its "
                                                  "camera (auto, the default), none, or a camera profile file."),
@@ -105,7 +109,7 @@ int main(int argc, char** argv)
                                                     "Profiles, named after the camera)."),
                                      QStringLiteral("FILE"));
     for (const auto* option : {&version, &home, &batch, &setting, &group, &names, &csv, &sd, &pdf, &dxf, &table, &pdfDetail,
-                               &rectified, &mmPerPx, &overlay, &findReference, &markerSize, &lens, &straightLines, &lang,
+                               &rectified, &mmPerPx, &overlay, &findReference, &markerSize, &sheetSize, &lens, &straightLines, &lang,
                                &calibrateCamera, &board, &square, &profile})
         parser.addOption(*option);
     parser.addPositionalArgument(QStringLiteral("photo"), QStringLiteral("Photo to open."));
@@ -202,6 +206,23 @@ int main(int argc, char** argv)
                 options.findReference = kvx::FindWhat::Card;
             else {
                 std::cerr << "kalvex: --find-reference takes marker, sheet or card\n";
+                return 2;
+            }
+        }
+        if (parser.isSet(sheetSize)) {
+            const QString size = parser.value(sheetSize);
+            if (options.findReference != kvx::FindWhat::Sheet) {
+                std::cerr << "kalvex: --sheet-size goes with --find-reference sheet\n";
+                return 2;
+            }
+            if (size == QStringLiteral("A4"))
+                options.sheetSize = kvx::FoundKind::A4;
+            else if (size == QStringLiteral("A3"))
+                options.sheetSize = kvx::FoundKind::A3;
+            else if (size == QStringLiteral("Letter"))
+                options.sheetSize = kvx::FoundKind::Letter;
+            else {
+                std::cerr << "kalvex: --sheet-size takes A4, A3 or Letter\n";
                 return 2;
             }
         }

@@ -507,15 +507,23 @@ void Editor::SetReference(const std::array<TDPoint, 4>& corners)
 }
 
 void Editor::SetReferenceWithSize(const std::array<TDPoint, 4>& corners, const std::string& wText, const std::string& hText,
-                                  bool keepMeasurements)
+                                  bool keepMeasurements, const SizeTolerance& tolerance)
 {
     Commit(Tn("Steps", "基準の自動検出"), kChangeShown | kChangeFields, [&](Document& d) {
         d.KijunWText = wText;
         d.KijunHText = hText;
+        // The tolerance holds for W and H as the fields now read them.
+        SizeTolerance sheet = tolerance;
+        if (sheet.Any()) {
+            sheet.w = d.W();
+            sheet.h = d.H();
+        }
         if (!keepMeasurements) {
             SetReferenceRect(d, corners, true);
+            d.Plane.SheetSize = sheet;
             return;
         }
+        d.Plane.SheetSize = sheet;
         TBaseBlock& base = d.Plane.base;
         for (std::size_t i = 0; i < 4; ++i)
             base.BaseRect[i + 1] = corners[i];

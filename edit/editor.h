@@ -157,9 +157,10 @@ public:
     // the W and H texts in one step.  keepMeasurements: the distances and
     // areas stay where they were and are measured anew against it (a run
     // that finds the reference in place of the stored one); otherwise they go,
-    // as with a reference clicked anew.
+    // as with a reference clicked anew.  tolerance: how far a sheet's or a
+    // card's true size may be from the one given (none for a marker).
     void SetReferenceWithSize(const std::array<TDPoint, 4>& corners, const std::string& wText, const std::string& hText,
-                              bool keepMeasurements = false);
+                              bool keepMeasurements = false, const SizeTolerance& tolerance = {});
     void SetTwoPlanes(const std::array<TDPoint, 7>& sixPoint);
     void SetBaseLine(bool w, TDPoint a, TDPoint b);
     void SetBaseUnit(TDPoint a, TDPoint b);

@@ -2000,6 +2000,22 @@
         <source>&apos;%1&apos; に書き込めません: %2</source>
         <translation>Cannot write &apos;%1&apos;: %2</translation>
     </message>
+    <message>
+        <source>写真を開くと基準を自動検出できます</source>
+        <translation>Open a photo to detect the reference</translation>
+    </message>
+    <message>
+        <source>設定4では基準を自動検出できません: 2つの面の基準は角の線をはさむ６点で決まります</source>
+        <translation>The reference cannot be detected in setting 4: the two planes’ references come from the six points about their corner line</translation>
+    </message>
+    <message>
+        <source> A3 と同じ縦横比です: A3 なら Tab</source>
+        <translation> A3 has the same proportions: Tab if it is A3</translation>
+    </message>
+    <message>
+        <source> A4 と同じ縦横比です: A4 なら Tab</source>
+        <translation> A4 has the same proportions: Tab if it is A4</translation>
+    </message>
 </context>
 <context>
     <name>WindowLens</name>
@@ -2227,6 +2243,10 @@ The manual is at: %2</translation>
     <message>
         <source>この写真に保存されている設定を写真の向きに合わせられませんでした. 点が写真の上の正しい位置にない場合があります.</source>
         <translation>The measurements kept for this photo could not be turned to the photo&apos;s orientation. Their points may not sit where they were clicked.</translation>
+    </message>
+    <message>
+        <source>基準の用紙の寸法公差のファイルが壊れています.</source>
+        <translation>The file of the reference sheet’s size tolerance is damaged.</translation>
     </message>
 </context>
 </TS>

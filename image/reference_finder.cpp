@@ -44,6 +44,23 @@ std::pair<double, double> SheetSize(SheetKind kind)
     return {1, 1};
 }
 
+// The standard uncertainty of a side of nominal length mm of a sheet or card
+// of kind.  The standards give limits a side stays within: ISO 216 (2007)
+// allows A-series sheets +-1.5 mm up to 150 mm and +-2 mm from 150 up to
+// 600 mm; Letter has no such figure of its own and is taken as cut alike;
+// ISO/IEC 7810 keeps an ID-1 card between 85.47 and 85.72 mm wide and
+// between 53.92 and 54.03 mm high.  Anywhere within the limits alike, the
+// standard uncertainty is the half-width over the root of three.
+double SideUncertainty(SheetKind kind, double mm)
+{
+    double halfWidth = 0;
+    if (kind == SheetKind::Card)
+        halfWidth = mm > 70 ? (85.72 - 85.47) / 2 : (54.03 - 53.92) / 2;
+    else
+        halfWidth = mm <= 150 ? 1.5 : 2.0;
+    return halfWidth / std::sqrt(3.0);
+}
+
 bool SameCorners(const std::array<TDPoint, 4>& a, const std::array<TDPoint, 4>& b)
 {
     for (std::size_t i = 0; i < 4; ++i)
@@ -131,19 +148,28 @@ std::vector<FoundReference> FindReferences(const QImage& photo, FindWhat what, d
         const double ratio = WallSideRatio(s.corners, grey.cols, grey.rows, s.aspect.focal);
         r.w = ratio >= 1 ? longer : shorter;
         r.h = ratio >= 1 ? shorter : longer;
+        r.dw = SideUncertainty(s.kind, r.w);
+        r.dh = SideUncertainty(s.kind, r.h);
         out.push_back(r);
     }
     return out;
+}
+
+bool IsASeries(FoundKind kind)
+{
+    return kind == FoundKind::A4 || kind == FoundKind::A3;
 }
 
 bool ClearWinner(const std::vector<FoundReference>& found)
 {
     if (found.empty())
         return false;
-    // The same outline offered as another kind of the same proportions (A4
-    // and A3) is no rival: the first kind is the one taken.
+    // The same outline offered as the other A size is no rival: the two have
+    // the same proportions, and which it is the user says (batch mode refuses
+    // to guess).  The same outline offered as a kind of other proportions is
+    // a rival like any other.
     for (std::size_t i = 1; i < found.size(); ++i) {
-        if (SameCorners(found[i].corners, found[0].corners))
+        if (SameCorners(found[i].corners, found[0].corners) && IsASeries(found[i].kind) && IsASeries(found[0].kind))
             continue;
         const bool marker = found[0].kind == FoundKind::ArucoMarker || found[0].kind == FoundKind::AprilTag;
         if (marker)

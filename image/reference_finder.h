@@ -25,6 +25,9 @@ struct FoundReference {
     // The wall size, mm, of the sides corners[0]-corners[1] (W) and
     // corners[1]-corners[2] (H).
     double w = 0, h = 0;
+    // The standard uncertainty of the true W and H, mm, as the makers of
+    // sheets and cards cut them; 0 for a marker, whose printed size the user gives.
+    double dw = 0, dh = 0;
     double score = 1;  // sheets: how clearly the proportion fits, 0..1
 };
 
@@ -36,6 +39,9 @@ enum class FindWhat { Marker, Sheet, Card, Any };
 // are markerSide; a sheet's sizes go to its sides as their lengths on the
 // wall run, the longer size to the longer side.
 std::vector<FoundReference> FindReferences(const QImage& photo, FindWhat what, double markerSide);
+
+// A4 and A3: the same proportions, told apart only by the user.
+bool IsASeries(FoundKind kind);
 
 // Whether the first candidate stands clearly above the next of its kind: a
 // sheet whose proportion fits about as well as another's could be either.

@@ -150,6 +150,76 @@ double MatchAspect(SheetKind kind)
     return kind == SheetKind::A4 || kind == SheetKind::A3 ? std::numbers::sqrt2 : SheetAspect(kind);
 }
 
+// The corners where straight lines through the outline's sides meet.  The
+// polygon approximation keeps points of the outline itself, and on a narrow
+// card seen steeply its tolerance (a fiftieth of the outline) can cut a
+// rounded corner by more than the edge fit's band; lines fitted to the middle
+// of each side's stretch of the outline are not pulled by the corners.  Two
+// rounds: the second takes the sides as the first found them.
+std::optional<std::array<TDPoint, 4>> OutlineCorners(const std::vector<cv::Point>& hull, std::array<TDPoint, 4> q)
+{
+    // The outline as points a pixel apart.
+    std::vector<TDPoint> dense;
+    for (std::size_t i = 0; i < hull.size(); ++i) {
+        const TDPoint a{hull[i].x + 0.5, hull[i].y + 0.5};
+        const cv::Point& nb = hull[(i + 1) % hull.size()];
+        const TDPoint b{nb.x + 0.5, nb.y + 0.5};
+        const int steps = std::max(1, static_cast<int>(std::ceil(Distance(a, b))));
+        for (int k = 0; k < steps; ++k)
+            dense.push_back({a.x + (b.x - a.x) * k / steps, a.y + (b.y - a.y) * k / steps});
+    }
+    for (int round = 0; round < 2; ++round) {
+        // A side's points lie within the approximation's tolerance of it
+        // (a fiftieth of the outline), not across the shape.
+        double perimeter = 0;
+        for (std::size_t i = 0; i < 4; ++i)
+            perimeter += Distance(q[i], q[(i + 1) % 4]);
+        const double reach = std::max(3.0, 0.03 * perimeter);
+        std::array<std::vector<cv::Point2f>, 4> sides;
+        for (const TDPoint& p : dense) {
+            int best = -1;
+            double bestDistance = 0;
+            for (std::size_t i = 0; i < 4; ++i) {
+                const TDPoint a = q[i], b = q[(i + 1) % 4];
+                const double len2 = (b.x - a.x) * (b.x - a.x) + (b.y - a.y) * (b.y - a.y);
+                if (!(len2 > 0))
+                    return std::nullopt;
+                const double t = ((p.x - a.x) * (b.x - a.x) + (p.y - a.y) * (b.y - a.y)) / len2;
+                if (t < 0.2 || t > 0.8)
+                    continue;
+                const double d = std::abs((p.x - a.x) * (b.y - a.y) - (p.y - a.y) * (b.x - a.x)) / std::sqrt(len2);
+                if (d <= reach && (best < 0 || d < bestDistance)) {
+                    best = static_cast<int>(i);
+                    bestDistance = d;
+                }
+            }
+            if (best >= 0)
+                sides[static_cast<std::size_t>(best)].emplace_back(static_cast<float>(p.x), static_cast<float>(p.y));
+        }
+        std::array<cv::Vec4f, 4> lines;
+        for (std::size_t i = 0; i < 4; ++i) {
+            if (sides[i].size() < 4)
+                return std::nullopt;
+            cv::fitLine(sides[i], lines[i], cv::DIST_HUBER, 0, 0.01, 0.01);
+        }
+        std::array<TDPoint, 4> next;
+        for (std::size_t i = 0; i < 4; ++i) {
+            const cv::Vec4f& u = lines[(i + 3) % 4];
+            const cv::Vec4f& v = lines[i];
+            const double den = static_cast<double>(u[0]) * v[1] - static_cast<double>(u[1]) * v[0];
+            if (std::abs(den) < 1e-6)
+                return std::nullopt;
+            const double dx = static_cast<double>(v[2]) - u[2], dy = static_cast<double>(v[3]) - u[3];
+            const double t = (dx * v[1] - dy * v[0]) / den;
+            next[i] = {u[2] + t * u[0], u[3] + t * u[1]};
+            if (!std::isfinite(next[i].x) || !std::isfinite(next[i].y))
+                return std::nullopt;
+        }
+        q = next;
+    }
+    return q;
+}
+
 } // namespace
 
 std::vector<SheetCandidate> DetectSheets(const cv::Mat& grey)
@@ -197,7 +267,10 @@ std::vector<SheetCandidate> DetectSheets(const cv::Mat& grey)
         if (shortest < 16)
             continue;
         // A card's rounded corners and the outline's own cut corners stay out of the fit.
-        const auto exact = RefineQuad(grey, q, 4.5, 0.12);
+        auto exact = RefineQuad(grey, q, 4.5, 0.12);
+        if (!exact)
+            if (const auto outline = OutlineCorners(hull, q))
+                exact = RefineQuad(grey, *outline, 4.5, 0.12);
         if (!exact)
             continue;
         std::array<TDPoint, 4> r = *exact;

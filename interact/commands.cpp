@@ -22,6 +22,10 @@ const Names kSpaces = {"mnSpaceAllDel"};
 const Names kPlaneSwitch = {"mnBaseChange", "SpeedButton_BaseChange", "CheckBox_BaseChangeAuto"};
 const Names kLock = {"CheckBox_Lock"};
 const Names kChecks = {"mnCheckAllDel"};
+// A found rectangle is one plane's reference; the two planes of setting 4
+// stand together on the six points about their shared corner line, which no
+// sheet on one wall gives.
+const Names kOnePlane = {"mnDetectReference"};
 
 void Add(std::set<std::string>& out, const Names& names)
 {
@@ -61,7 +65,7 @@ const std::vector<std::string>& ManagedItems()
             if (!name.empty() && std::find(v.begin(), v.end(), name) == v.end())
                 v.push_back(name);
         };
-        for (const Names* n : {&kPhoto, &kBaseSet, &kDistances, &kSpaces, &kPlaneSwitch, &kLock, &kChecks})
+        for (const Names* n : {&kPhoto, &kBaseSet, &kDistances, &kSpaces, &kPlaneSwitch, &kLock, &kChecks, &kOnePlane})
             for (const std::string& name : *n)
                 add(name);
         for (const ToolRow& t : ToolTable()) {
@@ -88,6 +92,8 @@ std::set<std::string> EnabledItems(const Document& doc, bool photo, uCommand mod
     const TPlaneState& p = doc.Plane;
     const bool twoPlanes = doc.CurrentBase == 1 || doc.CurrentBase == 2;
     Add(on, kPhoto);
+    if (!twoPlanes)
+        Add(on, kOnePlane);
     if (p.base.BaseSet != 1)
         return on;
     Add(on, kBaseSet);

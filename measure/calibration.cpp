@@ -589,6 +589,7 @@ void SetReferenceRect(Document& doc, const std::array<TDPoint, 4>& corners, bool
     plane.Distances.Clear();
     plane.Spaces.Clear();
     plane.Checks.Clear();
+    plane.SheetSize = {};
     doc.CurrentDistance = 0;
     doc.CurrentSpace = 0;
     CalcuBasePoint(doc);
@@ -715,6 +716,7 @@ void BuildTwoPlanes(Document& doc)
         plane.Distances.Clear();
         plane.Spaces.Clear();
         plane.Checks.Clear();
+        plane.SheetSize = {};
         CalcuBasePoint(doc);
         CalcuUnitPoint(plane);
     };

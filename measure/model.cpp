@@ -76,6 +76,7 @@ void ClearPlane(Document& doc, TPlaneState& plane)
     plane.Distances.Clear();
     plane.Spaces.Clear();
     plane.Checks.Clear();
+    plane.SheetSize = {};
     ClearBaseFlags(plane.base);
     if (&plane == &doc.Plane) {
         doc.CurrentDistance = 0;

@@ -131,6 +131,20 @@ struct TBaseBlock {
     friend bool operator==(const TBaseBlock&, const TBaseBlock&) = default;
 };
 
+// How far the true size of a reference found as a paper sheet or a card may
+// be from the size it was taken at: the makers cut within a tolerance, and a
+// sheet taken at its nominal size carries that into every length measured
+// against it.  w and h are the W and H the sheet gave; dw and dh the standard
+// uncertainties of the true sizes, mm.  A reference clicked by hand has none;
+// nor has a sheet's once W or H no longer say its size.
+struct SizeTolerance {
+    double w = 0, h = 0;
+    double dw = 0, dh = 0;
+
+    bool Any() const { return dw > 0 || dh > 0; }
+    friend bool operator==(const SizeTolerance&, const SizeTolerance&) = default;
+};
+
 // Everything of one reference plane.  UnitPoint: 0 top-left, 1 top-right,
 // 2 bottom-right, 3 bottom-left, 4 = 0, 5 centre.
 struct TPlaneState {
@@ -141,6 +155,8 @@ struct TPlaneState {
     OneBased<TCheck> Checks;
     double BaseW = 1000.0;  // W and H only while the plane is parked
     double BaseH = 1000.0;
+    // The found sheet's own tolerance (kept in a side file of the plane's).
+    SizeTolerance SheetSize;
 
     std::int32_t DistanceCount() const { return Distances.Count(); }
     std::int32_t SpaceCount() const { return Spaces.Count(); }

@@ -205,6 +205,12 @@ std::string SharedKey(const Document& doc, double sigma)
     k.Add(doc.Effects.Rotate);
     k.Add(doc.LensKUncertainty);
     k.Add(doc.IdealCamera);
+    // A found sheet's own tolerance joins every row's ±.
+    const SizeTolerance& sheet = doc.Plane.SheetSize;
+    k.Add(sheet.w);
+    k.Add(sheet.h);
+    k.Add(sheet.dw);
+    k.Add(sheet.dh);
     return k.Take();
 }
 

@@ -855,6 +855,45 @@ std::optional<double> LensPart(const Document& doc, const Measurement& m)
     return static_cast<double>(u);
 }
 
+// The standard uncertainty the true size of a found sheet or card gives the
+// sum of m's parts: W and H are moved either way in turn and the whole sum
+// worked out again, each slope times the side's own uncertainty, the two
+// sides' shares (cut independently) in quadrature.  0 when the reference has
+// no such share: clicked, a marker's, or a sheet's whose W or H was changed.
+std::optional<double> SheetPart(const Document& doc, const Measurement& m)
+{
+    const SizeTolerance& sheet = doc.Plane.SheetSize;
+    auto same = [](double a, double b) { return std::fabs(a - b) <= 1e-9 * std::max(1.0, std::fabs(b)); };
+    if (!sheet.Any() || !same(m.calibration.W, sheet.w) || !same(m.calibration.H, sheet.h))
+        return 0.0;
+    auto totalWith = [&](double Calibration::*side, double by) -> std::optional<Real> {
+        Measurement moved = m;
+        moved.calibration.*side += by;
+        const std::optional<Geometry> g = Evaluate(moved.calibration, moved.correction, moved.in.values);
+        if (!g)
+            return std::nullopt;
+        const std::optional<PlaneSets> sets = PlanePoints(moved, *g, moved.in.values);
+        if (!sets)
+            return std::nullopt;
+        return Total(moved, *sets);
+    };
+    Real sum = 0;
+    for (const auto& [side, u] : {std::pair{&Calibration::W, sheet.dw}, std::pair{&Calibration::H, sheet.dh}}) {
+        if (!(u > 0))
+            continue;
+        const double step = 1e-6 * std::max(1.0, std::fabs(m.calibration.*side));
+        const std::optional<Real> up = totalWith(side, step), down = totalWith(side, -step);
+        if (!up || !down)
+            return std::nullopt;
+        const Real share = (*up - *down) / (2 * step) * u;
+        sum += share * share;
+    }
+    const Real out = std::sqrt(sum);
+    if (!std::isfinite(out))
+        return std::nullopt;
+    return static_cast<double>(out);
+}
+
 // A start and its moved maps.
 struct Origin {
     Measurement start;
@@ -983,12 +1022,17 @@ std::optional<double> SumOf(const Document& doc, PlaneUncertainties::Shared& sha
         return std::nullopt;
     const Measurement m = Complete((*origin)->start, std::move(parts));
     const std::optional<double> clicks = Propagate(m, (*origin)->maps, sigma, memo ? memo->Get() : nullptr);
-    if (!clicks || !(doc.LensKUncertainty > 0))
-        return clicks;
+    if (!clicks)
+        return std::nullopt;
+    const std::optional<double> sheet = SheetPart(doc, m);
+    if (!sheet)
+        return std::nullopt;
+    if (!(doc.LensKUncertainty > 0))
+        return std::hypot(*clicks, *sheet);
     const std::optional<double> lens = LensPart(doc, m);
     if (!lens)
         return std::nullopt;
-    return std::hypot(*clicks, *lens);
+    return std::hypot(*clicks, *lens, *sheet);
 }
 
 } // namespace

@@ -17,6 +17,10 @@
 // true value lies within it about two times in three, within twice it about
 // nineteen times in twenty.
 //
+// A reference found as a paper sheet or a card adds its makers' tolerance:
+// the true W and H may be off by it (TPlaneState::SheetSize), and every
+// result's share of that joins the clicks' in quadrature.
+//
 // Image points: pixels of the decoded photo (x right, y down).  Plane points:
 // millimetres from the unit-cell centre (X right, Y up), as GetDelta's.
 

@@ -362,6 +362,7 @@ void ResetForLoad(Document& doc)
     doc.Plane.Distances.Clear();
     doc.Plane.Spaces.Clear();
     doc.Plane.Checks.Clear();
+    doc.Plane.SheetSize = {};
     doc.KijunWText = "1000";
     doc.KijunHText = "1000";
     doc.OtherBaseSet = 0;
@@ -382,6 +383,8 @@ std::string FilePart(int n)
         return "upright";
     if (n == kLensFile)
         return "lens";
+    if (IsSheetFile(n))
+        return "sheet" + std::to_string(n - SheetFile(0));
     return IsCheckFile(n) ? "check" + std::to_string(n - CheckFile(0)) : std::to_string(n);
 }
 
@@ -601,6 +604,79 @@ void DecodeCheckFile(std::string_view bytes, TPlaneState& plane)
         throw damaged();
 }
 
+namespace {
+
+constexpr std::string_view kSheetHeader = "kalvex-sheet 1";
+// Two short lines; anything much longer is not one.
+constexpr std::uintmax_t kMaxSheetFileBytes = 4096;
+
+// The bytes of a small side file of the plane's, or why not: too large or unreadable.
+std::optional<std::string> ReadSmallFile(const fs::path& path, std::uintmax_t most)
+{
+    std::error_code ec;
+    const std::uintmax_t size = fs::file_size(path, ec);
+    if (ec || size > most)
+        return std::nullopt;
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    std::ifstream in(path, std::ios::binary);
+    if (!in.read(bytes.data(), static_cast<std::streamsize>(size)))
+        return std::nullopt;
+    return bytes;
+}
+
+} // namespace
+
+std::string EncodeSheetFile(const TPlaneState& plane)
+{
+    const SizeTolerance& t = plane.SheetSize;
+    if (!t.Any())
+        return {};
+    return std::string(kSheetHeader) + "\r\n" + ShortestText(t.w) + " " + ShortestText(t.h) + " " + ShortestText(t.dw) + " " +
+           ShortestText(t.dh) + "\r\n";
+}
+
+void DecodeSheetFile(std::string_view bytes, TPlaneState& plane)
+{
+    plane.SheetSize = {};
+    auto damaged = [] { return WorkFileReadError(Tx("WorkFiles", "基準の用紙の寸法公差のファイルが壊れています.")); };
+    std::vector<std::string_view> lines;
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        std::size_t end = bytes.find('\n', at);
+        if (end == std::string_view::npos)
+            end = bytes.size();
+        std::string_view line = bytes.substr(at, end - at);
+        at = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (!line.empty())
+            lines.push_back(line);
+    }
+    if (lines.size() != 2 || lines[0] != kSheetHeader)
+        throw damaged();
+    std::array<double, 4> v{};
+    const char* p = lines[1].data();
+    const char* const last = p + lines[1].size();
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        if (i > 0) {
+            if (p == last || *p != ' ')
+                throw damaged();
+            ++p;
+        }
+        const auto [next, ec] = std::from_chars(p, last, v[i]);
+        if (ec != std::errc())
+            throw damaged();
+        p = next;
+    }
+    if (p != last)
+        throw damaged();
+    // A size as the fields take one, and a tolerance that is a small part of it.
+    for (std::size_t i = 0; i < 2; ++i)
+        if (!(v[i] > 0 && v[i] <= 1e7) || !(v[i + 2] >= 0 && v[i + 2] <= 0.1 * v[i]))
+            throw damaged();
+    plane.SheetSize = {v[0], v[1], v[2], v[3]};
+}
+
 std::string EncodeLensFile(const Document& doc)
 {
     return doc.Lens ? EncodeLensChoice(*doc.Lens) : std::string();
@@ -637,7 +713,8 @@ bool SaveTemp(const Document& doc, int n, const fs::path& folder, WorkFileUi& ui
     return Guard("SaveTemp", [&] {
         const bool ok = WriteFileReplacing(WorkingFile(folder, n), EncodePlaneFile(doc)) &&
                         WriteFileReplacing(SharedFile(folder, n), EncodeCrossLineFile(doc)) &&
-                        WritePhotoFile(WorkingFile(folder, CheckFile(n)), CheckFile(n), EncodeCheckFile(doc.Plane));
+                        WritePhotoFile(WorkingFile(folder, CheckFile(n)), CheckFile(n), EncodeCheckFile(doc.Plane)) &&
+                        WritePhotoFile(WorkingFile(folder, SheetFile(n)), SheetFile(n), EncodeSheetFile(doc.Plane));
         if (!ok)
             ui.Warn(SaveFailed());
         return ok;
@@ -720,6 +797,19 @@ bool LoadTemp(Document& doc, int n, const fs::path& folder)
                 DecodeCheckFile(bytes, doc.Plane);
             } catch (const WorkFileReadError&) {
                 throw WorkFileReadError(Tx("WorkFiles", "作業ファイルを読み込めませんでした: ") + checks.string());
+            }
+        }
+        // The found sheet's tolerance beside the plane: a damaged one costs
+        // only that share of the uncertainty, never the measurements.
+        const fs::path sheet = WorkingFile(folder, SheetFile(n));
+        if (Exists(WorkingFile(folder, n)) && Exists(sheet)) {
+            try {
+                const std::optional<std::string> bytes = ReadSmallFile(sheet, kMaxSheetFileBytes);
+                if (!bytes)
+                    throw WorkFileReadError("");
+                DecodeSheetFile(*bytes, doc.Plane);
+            } catch (const WorkFileReadError&) {
+                throw WorkFileReadError(Tx("WorkFiles", "作業ファイルを読み込めませんでした: ") + sheet.string());
             }
         }
         return found;

@@ -63,16 +63,29 @@ inline constexpr int kUprightMark = 20;
 // photo (measure/lens_file.h).  No file: none chosen, as for every photo
 // measured before there was a choice.
 inline constexpr int kLensFile = 21;
-// Files whose absence says something (no check distances, no lens chosen):
-// a copy of one must go when the working file has gone.
+// The sheet file of plane file n (1..5), "sheet<n>.tmp", copied as
+// "<key>[sheet<n>].tmp": the tolerance of the paper sheet or card found as
+// the plane's reference (SizeTolerance).  It exists only while the plane's
+// reference has one, so every other plane stays exactly as before.
+inline constexpr int SheetFile(int n)
+{
+    return 30 + n;
+}
+inline constexpr bool IsSheetFile(int n)
+{
+    return n > SheetFile(0) && n <= SheetFile(5);
+}
+// Files whose absence says something (no check distances, no lens chosen, no
+// sheet's tolerance): a copy of one must go when the working file has gone.
 inline constexpr bool AbsenceCounts(int n)
 {
-    return IsCheckFile(n) || n == kLensFile;
+    return IsCheckFile(n) || IsSheetFile(n) || n == kLensFile;
 }
 // Every file that holds a photo's measurements, by number: 0..6, the check
-// files, the upright mark and the lens choice.
-inline constexpr std::array<int, 14> kPhotoFiles{0, 1, 2, 3, 4, 5, 6, CheckFile(1), CheckFile(2), CheckFile(3),
-                                                 CheckFile(4), CheckFile(5), kUprightMark, kLensFile};
+// files, the upright mark, the lens choice and the sheet files.
+inline constexpr std::array<int, 19> kPhotoFiles{0, 1, 2, 3, 4, 5, 6, CheckFile(1), CheckFile(2), CheckFile(3),
+                                                 CheckFile(4), CheckFile(5), kUprightMark, kLensFile, SheetFile(1),
+                                                 SheetFile(2), SheetFile(3), SheetFile(4), SheetFile(5)};
 
 std::filesystem::path WorkingFile(const std::filesystem::path& folder, int n);
 // The longest key kept as it is: its copies' names, and the names of the
@@ -107,6 +120,12 @@ std::string EncodeCheckFile(const TPlaneState& plane);
 // Reads a check file's bytes into plane's check distances, replacing them.  A
 // damaged file keeps the lines read whole and throws WorkFileReadError.
 void DecodeCheckFile(std::string_view bytes, TPlaneState& plane);
+// The bytes of the current plane's sheet file; empty when its reference has
+// no sheet's tolerance (and then there is no file).
+std::string EncodeSheetFile(const TPlaneState& plane);
+// Reads a sheet file's bytes into plane's SheetSize.  A damaged file leaves
+// none and throws WorkFileReadError.
+void DecodeSheetFile(std::string_view bytes, TPlaneState& plane);
 // The bytes of the photo's lens file: empty when no choice was made (and then
 // there is no file).
 std::string EncodeLensFile(const Document& doc);

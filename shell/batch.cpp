@@ -20,6 +20,7 @@
 #include "shell/path_names.h"
 #include "shell/export_to.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <ostream>
@@ -289,18 +290,40 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
     const Photo& shown = session.Work();
     if (options.findReference) {
         const double side = options.markerSide.value_or(g_settings.MarkerSide);
-        const std::vector<FoundReference> found = FindReferences(shown.Image(), *options.findReference, side);
-        const char* what = *options.findReference == FindWhat::Marker ? "marker"
+        std::vector<FoundReference> found = FindReferences(shown.Image(), *options.findReference, side);
+        std::string what = *options.findReference == FindWhat::Marker ? "marker"
                            : *options.findReference == FindWhat::Card ? "ID-1 card"
                                                                        : "paper sheet";
+        if (options.sheetSize) {
+            // Only the size said, and only where the outline's proportions are
+            // not plainly another kind's: an A4 sheet is no Letter sheet for the
+            // asking.  The other A size of the same outline is no such rival.
+            const std::vector<FoundReference> all = found;
+            auto otherFitsBetter = [&](const FoundReference& f) {
+                return std::any_of(all.begin(), all.end(), [&](const FoundReference& o) {
+                    return o.corners == f.corners && o.kind != f.kind && !(IsASeries(o.kind) && IsASeries(f.kind)) &&
+                           o.score > f.score;
+                });
+            };
+            std::erase_if(found, [&](const FoundReference& f) { return f.kind != *options.sheetSize || otherFitsBetter(f); });
+            what = *options.sheetSize == FoundKind::A4 ? "A4 sheet" : *options.sheetSize == FoundKind::A3 ? "A3 sheet" : "Letter sheet";
+        }
         if (found.empty())
-            return Fail(err, std::string("no ") + what + " found in '" + options.photo + "': nothing written", 6);
+            return Fail(err, "no " + what + " found in '" + options.photo + "': nothing written", 6);
+        // A4 and A3 have the same proportions: taking one for the other makes
+        // every length wrong by 41 per cent, so the user says which.
+        if (!options.sheetSize && IsASeries(found[0].kind))
+            return Fail(err, "an A-series sheet in '" + options.photo +
+                                 "' could be A4 or A3 (the same proportions): say which with --sheet-size A4 or "
+                                 "--sheet-size A3: nothing written",
+                        6);
         // A wrong reference would give every number wrong without a sign: two
         // alike are refused rather than one taken at a guess.
         if (!ClearWinner(found))
             return Fail(err, std::to_string(found.size()) + " candidates for the " + what + " in '" + options.photo +
                                  "' and none clearly the one: nothing written", 6);
-        editor.SetReferenceWithSize(found[0].corners, FormatGeneral(found[0].w), FormatGeneral(found[0].h), true);
+        editor.SetReferenceWithSize(found[0].corners, FormatGeneral(found[0].w), FormatGeneral(found[0].h), true,
+                                    SizeTolerance{0, 0, found[0].dw, found[0].dh});
     }
     editor.SetGroup(options.group);
     ViewToggles view = doc.View;

@@ -31,6 +31,9 @@ struct BatchOptions {
     // measurements stay and are measured against it.
     std::optional<FindWhat> findReference;
     std::optional<double> markerSide;  // mm; the preference's when not given
+    // The sheet's size (A4, A3 or Letter) when the user says it: an A-series
+    // outline is A4 or A3 alike, and without it batch mode refuses to guess.
+    std::optional<FoundKind> sheetSize;
     // The lens for this run: the photo's stored choice, else a profile
     // matching its camera (empty); no correction ("none"); or the camera
     // profile in the named file.

@@ -130,6 +130,16 @@ void TF001::UpdateEnabling()
     for (const std::string& name : EnabledItems(doc_, HasPhoto(), mode))
         SetItemEnabled(QString::fromStdString(name), true);
     UpdateLensMenu();
+    // Why the automatic reference is off, for the status bar and the command itself.
+    if (const auto it = actions_.find(QStringLiteral("mnDetectReference")); it != actions_.end()) {
+        QAction* detect = it->second;
+        QString why;
+        if (!detect->isEnabled())
+            why = !HasPhoto() ? Qx("WindowDetect", "写真を開くと基準を自動検出できます")
+                              : Qx("WindowDetect", "設定4では基準を自動検出できません: 2つの面の基準は角の線をはさむ６点で決まります");
+        detect->setStatusTip(why);
+        detect->setToolTip(why.isEmpty() ? QString(detect->text()).remove(QLatin1Char('&')) : why);
+    }
 }
 
 void TF001::StepThroughHistory(bool back)

@@ -58,6 +58,12 @@ QString TF001::FoundText(const FoundReference& f) const
 
 void TF001::mnDetectReferenceClick()
 {
+    // Off (no photo, or the two planes of setting 4): the reason instead.
+    if (const auto it = actions_.find(QStringLiteral("mnDetectReference")); it != actions_.end() && !it->second->isEnabled()) {
+        if (HasPhoto())
+            SetInfoText(Utf8(it->second->statusTip()));
+        return;
+    }
     if (!HasPhoto())
         return;
     DropFound();
@@ -93,6 +99,12 @@ void TF001::OfferFound()
         figure.lines.push_back({f.corners[i], f.corners[(i + 1) % 4]});
     Ik5Disp1->SetFound(figure);
     QString text = FoundText(f);
+    // A4 and A3 have the same proportions: only the user knows which it is.
+    // Tab offers the same outline as the other size next.
+    const FoundReference& next = found_[(foundAt_ + 1) % found_.size()];
+    if (IsASeries(f.kind) && IsASeries(next.kind) && next.kind != f.kind && next.corners == f.corners)
+        text += next.kind == FoundKind::A3 ? Qx("WindowDetect", " A3 と同じ縦横比です: A3 なら Tab")
+                                           : Qx("WindowDetect", " A4 と同じ縦横比です: A4 なら Tab");
     if (found_.size() > 1)
         text += Qx("WindowDetect", " (候補 %1/%2, Tab で次)").arg(foundAt_ + 1).arg(found_.size());
     SetInfoText(Utf8(text));
@@ -112,7 +124,7 @@ void TF001::AcceptFound()
         return;
     const FoundReference f = found_[foundAt_];
     DropFound();
-    editor_.SetReferenceWithSize(f.corners, FormatGeneral(f.w), FormatGeneral(f.h));
+    editor_.SetReferenceWithSize(f.corners, FormatGeneral(f.w), FormatGeneral(f.h), false, SizeTolerance{0, 0, f.dw, f.dh});
     SyncFieldsFromDocument();
     SetCommand(uCommand::None);
     ReferenceSet();

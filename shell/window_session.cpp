@@ -119,13 +119,16 @@ SettingFiles EncodeSetting(const Document& doc)
             SwapBDS(copy);
         out.files.emplace_back(4, EncodePlaneFile(copy));
         out.files.emplace_back(CheckFile(4), EncodeCheckFile(copy.Plane));
+        out.files.emplace_back(SheetFile(4), EncodeSheetFile(copy.Plane));
         out.files.emplace_back(6, EncodeCrossLineFile(copy));
         SwapBDS(copy);
         out.files.emplace_back(5, EncodePlaneFile(copy));
         out.files.emplace_back(CheckFile(5), EncodeCheckFile(copy.Plane));
+        out.files.emplace_back(SheetFile(5), EncodeSheetFile(copy.Plane));
     } else {
         out.files.emplace_back(doc.CurrentSetting, EncodePlaneFile(doc));
         out.files.emplace_back(CheckFile(doc.CurrentSetting), EncodeCheckFile(doc.Plane));
+        out.files.emplace_back(SheetFile(doc.CurrentSetting), EncodeSheetFile(doc.Plane));
         out.files.emplace_back(0, EncodeCrossLineFile(doc));
     }
     out.files.emplace_back(kLensFile, EncodeLensFile(doc));

@@ -342,8 +342,12 @@ TEST(Commands, EnablingFollowsTheDocument)
                 on.count("SpeedButton_BaseUnitAdjust") && on.count("SpeedButton_BaseLineAdjust"));
     EXPECT_FALSE(on.count("mnBaseChange") || on.count("CheckBox_Lock"));
 
+    EXPECT_TRUE(on.count("mnDetectReference")) << "a photo of one plane";
+    EXPECT_FALSE(EnabledItems(Document{}, false, uCommand::None).count("mnDetectReference")) << "no photo";
+
     doc.CurrentBase = 2;
     on = EnabledItems(doc, true, uCommand::BaseAdjust);
+    EXPECT_FALSE(on.count("mnDetectReference")) << "not for the two planes";
     EXPECT_TRUE(on.count("SpeedButton_Base1") && on.count("mnBaseChange") && on.count("CheckBox_BaseChangeAuto") &&
                 on.count("CheckBox_Lock"));
     EXPECT_FALSE(EnabledItems(doc, true, uCommand::Distance).count("CheckBox_Lock")) << "lock only while adjusting";

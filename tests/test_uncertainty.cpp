@@ -481,6 +481,71 @@ TEST(ClickSigma, PreferenceKeptWithinItsRange)
     EXPECT_EQ(ClickSigma(std::nan("")), kDefaultClickSigma);
 }
 
+// --- a found sheet's own tolerance -----------------------------------------------
+//
+// A landscape A4 sheet (297 x 210 mm, W along X) found as the reference, each
+// side cut within +-2 mm: a standard uncertainty of 2 / sqrt(3) mm, anywhere
+// within the limits alike.  Lengths on the wall scale with the size the
+// sheet is taken at, X with W and Y with H, so a length L running dx, dy
+// moves by dx^2 / (L W) per mm of W and dy^2 / (L H) per mm of H; that
+// share joins the clicks' in quadrature.
+
+struct SheetLength {
+    const char* name;
+    TDPoint a, b;  // wall points, mm
+};
+
+class SheetTolerance : public ::testing::TestWithParam<SheetLength> {};
+
+TEST_P(SheetTolerance, WidensEveryLengthByItsShareOfTheSize)
+{
+    Camera cam{20, 10};
+    cam.distance = 2500;
+    const double W = 297, H = 210, u = 2 / std::sqrt(3.0);
+    Document doc;
+    SetReferenceRect(doc, cam.Rect(0, 0, W, H), true);
+    doc.KijunWText = "297";
+    doc.KijunHText = "210";
+    AddDistance(doc, cam, GetParam().a, GetParam().b);
+    const std::optional<double> clicks = DistanceUncertainty(doc, 1, 0.5);
+    ASSERT_TRUE(clicks);
+
+    doc.Plane.SheetSize = {W, H, u, u};
+    const std::optional<double> both = DistanceUncertainty(doc, 1, 0.5);
+    ASSERT_TRUE(both);
+    const double dx = GetParam().b.x - GetParam().a.x, dy = GetParam().b.y - GetParam().a.y;
+    const double L = std::hypot(dx, dy);
+    const double share = std::hypot(dx * dx / (L * W) * u, dy * dy / (L * H) * u);
+    EXPECT_NEAR(*both, std::hypot(*clicks, share), 1e-3 * share) << "clicks " << *clicks << " share " << share;
+    // Clicks on a sheet 2.5 m away weigh about as much: the share is plain in the sum.
+    EXPECT_GT(*both, 1.05 * *clicks);
+
+    // W typed anew: the sheet no longer says the size, and only the clicks count.
+    doc.KijunWText = "300";
+    const std::optional<double> typed = DistanceUncertainty(doc, 1, 0.5);
+    doc.Plane.SheetSize = {};
+    const std::optional<double> clicked = DistanceUncertainty(doc, 1, 0.5);
+    ASSERT_TRUE(typed && clicked);
+    EXPECT_EQ(*typed, *clicked);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, SheetTolerance,
+                         ::testing::Values(SheetLength{"AlongW", {-1500, 0}, {1500, 0}},
+                                           SheetLength{"AlongH", {0, -1200}, {0, 1200}},
+                                           SheetLength{"Slanting", {-1000, -800}, {1400, 900}}),
+                         [](const ::testing::TestParamInfo<SheetLength>& p) { return std::string(p.param.name); });
+
+// A reference clicked anew drops the found sheet's tolerance.
+TEST(SheetTolerance, GoesWithANewReference)
+{
+    const Camera cam{0, 0};
+    Document doc;
+    SetReferenceRect(doc, cam.Rect(0, 0, 297, 210), true);
+    doc.Plane.SheetSize = {297, 210, 1, 1};
+    SetReferenceRect(doc, cam.Rect(10, 0, 297, 210), true);
+    EXPECT_FALSE(doc.Plane.SheetSize.Any());
+}
+
 TEST(Uncertainty, NothingWithoutAReference)
 {
     Document doc;

@@ -710,6 +710,68 @@ TEST_F(WorkFiles, TwoPlaneSettingRoundTripLeavesTheSharedCrossLineAlone)
     EXPECT_EQ(doc.OtherBaseRect, doc.ParkedPlane.base.BaseRect);
 }
 
+// A found sheet's tolerance lives in a side file of its plane's: the plane
+// file keeps its bytes, the side file travels with the photo's copies, and
+// it goes when the reference is clicked anew.
+TEST_F(WorkFiles, AFoundSheetsToleranceTravelsBesideItsPlane)
+{
+    doc.ImageFileName = "/photos/site/wall.jpg";
+    doc.ImageCheckSum = 5120;
+    SetReferenceRect(doc, {TDPoint{100, 100}, {500, 110}, {490, 400}, {110, 390}}, true);
+    doc.KijunWText = "297";
+    doc.KijunHText = "210";
+    const std::string plain = EncodePlaneFile(doc);
+    doc.Plane.SheetSize = {297, 210, 2 / std::sqrt(3.0), 2 / std::sqrt(3.0)};
+    EXPECT_EQ(EncodePlaneFile(doc), plain) << "the plane file's format stays as it was";
+    ASSERT_TRUE(SaveTemp(doc, 2, folder.path(), ui));
+    EXPECT_EQ(Working(SheetFile(2)).filename(), "sheet2.tmp");
+    ASSERT_TRUE(fs::exists(Working(SheetFile(2))));
+    EXPECT_EQ(ReadAll(Working(2)), plain);
+
+    Document back;
+    ASSERT_TRUE(LoadTemp(back, 2, folder.path()));
+    EXPECT_EQ(back.Plane.SheetSize, doc.Plane.SheetSize) << "read back bit for bit";
+
+    doc.CurrentSetting = 2;
+    doc.Modified = 1;
+    ui.answer = true;
+    SaveSet(doc, folder.path(), ui);
+    const fs::path copy = folder.path() / "wall_5120[sheet2].tmp";
+    EXPECT_EQ(ReadAll(copy), ReadAll(Working(SheetFile(2))));
+
+    // Clicked anew: no tolerance, and no file for it, here or in the copies.
+    SetReferenceRect(doc, {TDPoint{120, 100}, {500, 110}, {490, 400}, {110, 390}}, true);
+    EXPECT_FALSE(doc.Plane.SheetSize.Any());
+    ASSERT_TRUE(SaveTemp(doc, 2, folder.path(), ui));
+    EXPECT_FALSE(fs::exists(Working(SheetFile(2))));
+    doc.Modified = 1;
+    SaveSet(doc, folder.path(), ui);
+    EXPECT_FALSE(fs::exists(copy));
+}
+
+// A damaged side file costs the tolerance, named in the error, never the plane.
+TEST_F(WorkFiles, ADamagedSheetFileKeepsThePlane)
+{
+    FillFromFixture(doc);
+    doc.Plane.SheetSize = {1500, 750, 1, 1};
+    ASSERT_TRUE(SaveTemp(doc, 1, folder.path(), ui));
+    for (const std::string& bytes : {std::string("kalvex-sheet 1\r\n1500 750 1\r\n"), std::string("kalvex-sheet 2\r\n1500 750 1 1\r\n"),
+                                    std::string("kalvex-sheet 1\r\n1500 750 1 nan\r\n"), std::string("kalvex-sheet 1\r\n1500 750 -1 1\r\n"),
+                                    std::string("kalvex-sheet 1\r\n1500 750 900 1\r\n"), std::string(100000, 'x'), std::string()}) {
+        WriteAll(Working(SheetFile(1)), bytes);
+        Document back;
+        try {
+            LoadTemp(back, 1, folder.path());
+            ADD_FAILURE() << "read as whole: " << bytes.substr(0, 40);
+        } catch (const WorkFileReadError& e) {
+            EXPECT_NE(std::string(e.what()).find("sheet1.tmp"), std::string::npos) << e.what();
+        }
+        EXPECT_FALSE(back.Plane.SheetSize.Any());
+        EXPECT_EQ(back.Plane.DistanceCount(), 1);
+        EXPECT_EQ(back.Plane.base.BaseSet, 1);
+    }
+}
+
 TEST_F(WorkFiles, PerImageCopiesFollowTheAnswer)
 {
     doc.ImageFileName = "/photos/site/wall.jpg";
