@@ -6,6 +6,8 @@
 #include "base/error_trail.h"
 #include "base/safe_file.h"
 #include "base/translate.h"
+#include "measure/computation.h"
+#include "measure/numfmt.h"
 #include "measure/workfiles.h"
 #include "output/export/results_table.h"
 #include "shell/job_panel.h"
@@ -61,14 +63,22 @@ QString PathText(const fs::path& p)
 }
 
 #ifdef KALVEX_JOB_TOTALS
+// A group's totals as the results panel words them; numbers never in the user's locale.
+QString GroupLine(const JobGroupTotal& t, bool full)
+{
+    const QString length = QString::fromStdString(FormatFixed(t.length, 0));
+    const QString area = QString::fromStdString(FormatFixed(t.area, 3));
+    const QString cost = QString::fromStdString(MoneyText(t.cost));
+    if (!full)
+        return Qx("WindowJob", "G%1: %2㎜, %3㎡, %4").arg(t.group).arg(length, area, cost);
+    return Qx("WindowJob", "ｸﾞﾙｰﾌﾟ%1: 距離 %2㎜, 面積 %3㎡, 金額 %4").arg(t.group).arg(length, area, cost);
+}
+
 QString TotalsLine(const std::vector<JobGroupTotal>& totals)
 {
     QStringList parts;
     for (const JobGroupTotal& t : totals) {
-        QString part = Qx("WindowJob", "G%1: %2 m, %3 m²").arg(t.group).arg(t.length / 1000.0, 0, 'f', 3).arg(t.area, 0, 'f', 3);
-        if (t.cost != 0)
-            part += Qx("WindowJob", ", %1 円").arg(t.cost, 0, 'f', 0);
-        parts << part;
+        parts << GroupLine(t, false);
     }
     return parts.join(QStringLiteral("; "));
 }
@@ -395,8 +405,7 @@ void TF001::RefreshJobPanel()
     QString totals = Qx("WindowJob", "ジョブの合計") + QLatin1Char('\n');
     try {
         for (const JobGroupTotal& t : JobTotals(known)) {
-            totals += Qx("WindowJob", "グループ %1: 長さ %2 m, 面積 %3 m²").arg(t.group).arg(t.length / 1000.0, 0, 'f', 3).arg(t.area, 0, 'f', 3);
-            totals += Qx("WindowJob", ", 金額 %1 円").arg(t.cost, 0, 'f', 0) + QLatin1Char('\n');
+            totals += GroupLine(t, true) + QLatin1Char('\n');
         }
     } catch (const std::exception& e) {
         totals += QString::fromStdString(e.what());
