@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <iterator>
 
 namespace kvx {
 
@@ -340,6 +341,44 @@ bool BringFromJob(const Job& job, const std::string& fingerprint, const fs::path
         return false;
     }
     return true;
+}
+
+namespace {
+
+std::optional<std::string> Contents(const fs::path& p)
+{
+    if (!IsFile(p))
+        return std::nullopt;
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+fs::file_time_type Newest(const fs::path& folder, const std::string& key)
+{
+    fs::file_time_type newest = fs::file_time_type::min();
+    for (const int i : kPhotoFiles) {
+        std::error_code ec;
+        const fs::file_time_type t = fs::last_write_time(PerImageFile(folder, key, i), ec);
+        if (!ec && t > newest)
+            newest = t;
+    }
+    return newest;
+}
+
+} // namespace
+
+CopiesAge CompareCopies(const Job& job, const std::string& fingerprint, const fs::path& folder, const std::string& key)
+{
+    const fs::path copies = JobCopiesFolder(job, fingerprint);
+    bool same = true;
+    for (const int i : kPhotoFiles)
+        if (Contents(PerImageFile(copies, kJobCopyKey, i)) != Contents(PerImageFile(folder, key, i))) {
+            same = false;
+            break;
+        }
+    if (same)
+        return CopiesAge::Same;
+    return Newest(folder, key) > Newest(copies, kJobCopyKey) ? CopiesAge::FolderNewer : CopiesAge::JobNewer;
 }
 
 JobPhotoPlace LocateJobPhoto(const Job& job, const JobEntry& photo, const FingerprintOf& fingerprintOf)

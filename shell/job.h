@@ -90,6 +90,12 @@ bool StoreInJob(const Job& job, const std::string& fingerprint, const std::files
 bool BringFromJob(const Job& job, const std::string& fingerprint, const std::filesystem::path& folder,
                   const std::string& key, std::string& error);
 
+// How the photo's copies under key in folder stand against the job's: the
+// same bytes, or which side was written last where they differ.
+enum class CopiesAge { Same, JobNewer, FolderNewer };
+CopiesAge CompareCopies(const Job& job, const std::string& fingerprint, const std::filesystem::path& folder,
+                        const std::string& key);
+
 // Where a photo of the job is now.
 enum class JobPhotoState {
     Here,      // at its path, the same photo

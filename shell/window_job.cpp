@@ -236,8 +236,15 @@ void TF001::BringFromCurrentJob(const PhotoKey& id)
     if (!job_ || job_->Find(id.fingerprint) < 0)
         return;
     std::string error;
-    // The job's measurements become the photo's kept copies, which the
-    // usual opening then reads.
+    // Kept in the home after the job last kept it (opened outside the job,
+    // or work brought back after a crash): the home's are the user's latest
+    // and go to the job.  Otherwise the job's become the photo's kept copies,
+    // which the usual opening then reads.
+    if (CompareCopies(*job_, id.fingerprint, sharedTemp_, id.key) == CopiesAge::FolderNewer) {
+        if (!StoreInJob(*job_, id.fingerprint, sharedTemp_, id.key, error))
+            prompter_->Warn(error);
+        return;
+    }
     if (!BringFromJob(*job_, id.fingerprint, sharedTemp_, id.key, error))
         prompter_->Warn(error);
 }

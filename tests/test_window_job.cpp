@@ -137,6 +137,7 @@ private slots:
     void aDamagedJobIsRefusedAndTheWindowStaysAsItWas();
     void aPhotoReplacedUnderItsNameIsToldAndItsMeasurementsKept();
     void theCommandLineMakesAJobWithTheHomesMeasurements();
+    void workKeptOutsideTheJobIsNotLostWhenTheJobOpensThePhoto();
 };
 
 void WindowJobTest::aJobIsMadeMeasuredKeptReopenedAndCopied()
@@ -381,6 +382,46 @@ void WindowJobTest::theCommandLineMakesAJobWithTheHomesMeasurements()
     QVERIFY(refused.code != 0);
     QVERIFY2(refused.err.contains("fake.jpg"), refused.err.constData());
     QVERIFY(!QFile::exists(other));
+}
+
+void WindowJobTest::workKeptOutsideTheJobIsNotLostWhenTheJobOpensThePhoto()
+{
+    QTemporaryDir folder;
+    const QString a = WritePhoto(folder.filePath(QStringLiteral("a.jpg")), QColor(10, 10, 200));
+    const QString b = WritePhoto(folder.filePath(QStringLiteral("b.jpg")), QColor(10, 200, 10));
+    const QString jobFile = folder.filePath(QStringLiteral("job.kvxjob"));
+    JobWindow j;
+    TF001& w = j.Open();
+    QVERIFY(w.NewJob(jobFile));
+    w.AddToCurrentJob({a, b});
+    ClickRow(j.Panel(), 0);
+    Measure(w);
+    ClickRow(j.Panel(), 1);
+    j.Close();
+
+    // The photo opened on its own, without the job: a second distance kept in the home.
+    TF001& alone = j.Open();
+    alone.LoadFile(a);
+    QCOMPARE(alone.Doc().Plane.Distances.Count(), 1);
+    Set(alone, [](Document& d) { d.Plane.Distances.Append(TDistance{0, {50, 60}, {70, 80}}); });
+    Set(alone, [](Document& d) { d.Modified = 1; });
+    QVERIFY(alone.SaveImageState());
+    j.Close();
+
+    // The job brings the newer work in rather than its own older copies.
+    TF001& again = j.Open();
+    QVERIFY(again.OpenJob(jobFile));
+    ClickRow(j.Panel(), 0);
+    QCOMPARE(again.Doc().Plane.Distances.Count(), 2);
+    QCOMPARE(again.Doc().Plane.Distances[2].end.y, 80.0);
+    j.Close();
+    // ...and keeps it: the home emptied, the job still has both.
+    QDir(QString::fromStdString(j.f.Temp().string())).removeRecursively();
+    TF001& last = j.Open();
+    QVERIFY(last.OpenJob(jobFile));
+    ClickRow(j.Panel(), 0);
+    QCOMPARE(last.Doc().Plane.Distances.Count(), 2);
+    j.Close();
 }
 
 QTEST_MAIN(WindowJobTest)
