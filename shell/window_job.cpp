@@ -17,10 +17,7 @@
 #include "shell/window_helpers.h"
 #include "widgets/words.h"
 
-#if __has_include("output/export/job_tables.h")
 #include "output/export/job_tables.h"
-#define KALVEX_JOB_TOTALS 1
-#endif
 
 #include <QApplication>
 #include <QFileInfo>
@@ -62,7 +59,6 @@ QString PathText(const fs::path& p)
     return FromBytes(p.string());
 }
 
-#ifdef KALVEX_JOB_TOTALS
 // A group's totals as the results panel words them; numbers never in the user's locale.
 QString GroupLine(const JobGroupTotal& t, bool full)
 {
@@ -82,7 +78,6 @@ QString TotalsLine(const std::vector<JobGroupTotal>& totals)
     }
     return parts.join(QStringLiteral("; "));
 }
-#endif
 
 } // namespace
 
@@ -366,10 +361,8 @@ void TF001::RefreshJobPanel()
         return;
     const int current = CurrentJobIndex();
     std::vector<JobPanelRow> rows;
-#ifdef KALVEX_JOB_TOTALS
     std::vector<kvx::JobPhoto> known;
     bool complete = true;
-#endif
     for (std::size_t i = 0; i < job_->photos.size(); ++i) {
         const JobEntry& entry = job_->photos[i];
         JobPanelRow row;
@@ -390,13 +383,10 @@ void TF001::RefreshJobPanel()
             row.problem = QString::fromStdString(kept->second.problem);
         } else {
             ReadJobPhotoInBackground(i);
-#ifdef KALVEX_JOB_TOTALS
             complete = false;
-#endif
         }
         for (const Document& d : settings)
             row.reference = row.reference || d.Plane.base.BaseSet != 0 || (d.CurrentSetting == 4 && d.ParkedPlane.base.BaseSet != 0);
-#ifdef KALVEX_JOB_TOTALS
         kvx::JobPhoto photo{entry.title, settings};
         try {
             row.totals = TotalsLine(PhotoTotals(photo));
@@ -404,11 +394,9 @@ void TF001::RefreshJobPanel()
             row.problem = QString::fromStdString(e.what());
         }
         known.push_back(std::move(photo));
-#endif
         rows.push_back(std::move(row));
     }
     jobPanel_->SetRows(rows);
-#ifdef KALVEX_JOB_TOTALS
     QString totals = Qx("WindowJob", "ジョブの合計") + QLatin1Char('\n');
     try {
         for (const JobGroupTotal& t : JobTotals(known)) {
@@ -420,7 +408,6 @@ void TF001::RefreshJobPanel()
     if (!complete)
         totals += Qx("WindowJob", "(写真を読み込み中…)");
     jobPanel_->SetTotals(totals.trimmed());
-#endif
 }
 
 void TF001::ReadJobPhotoInBackground(std::size_t index)

@@ -15,6 +15,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QLabel>
 #include <QListWidget>
 #include <QMimeData>
 #include <QProcess>
@@ -70,6 +71,23 @@ QString WritePhoto(const QString& path, QColor colour, QSize size = QSize(400, 3
         image.setPixelColor(x, 0, QColor(0, 0, 0));
     kvx::Photo(image).SaveJpeg(path);
     return path;
+}
+
+// The length of group 0 in the job's totals under the list, -1 when none is shown.
+double TotalLength(JobPanel& panel)
+{
+    auto* label = panel.findChild<QLabel*>(QStringLiteral("JobTotals"));
+    if (!label)
+        return -1;
+    const QString text = label->text();
+    const qsizetype at = text.indexOf(QStringLiteral("ｸﾞﾙｰﾌﾟ0: 距離 "));
+    if (at < 0)
+        return -1;
+    const qsizetype from = at + QStringLiteral("ｸﾞﾙｰﾌﾟ0: 距離 ").size();
+    const qsizetype to = text.indexOf(QStringLiteral("㎜"), from);
+    bool ok = false;
+    const double value = text.mid(from, to - from).toDouble(&ok);
+    return ok ? value : -1;
 }
 
 // A real click on the panel's row.
@@ -168,6 +186,11 @@ void WindowJobTest::aJobIsMadeMeasuredKeptReopenedAndCopied()
     // The panel follows the edit: the photo's reference is set.
     QVERIFY2(j.Panel().RowText(0).contains(QStringLiteral("基準: 設定済み")), qPrintable(j.Panel().RowText(0)));
     QVERIFY(j.Panel().RowText(1).contains(QStringLiteral("基準: 未設定")));
+    // The job's totals follow it too: the distance as the wall's plane has it.
+    const double wall = PlaneLength(ReferenceModel(), {120, 120}, {200, 130});
+    QTRY_VERIFY(TotalLength(j.Panel()) >= 0);
+    QVERIFY2(std::fabs(TotalLength(j.Panel()) - wall) < 1.0,
+             qPrintable(QStringLiteral("%1 against %2").arg(TotalLength(j.Panel())).arg(wall)));
 
     // Switching photo keeps the one left, through the usual question.
     ClickRow(j.Panel(), 1);
