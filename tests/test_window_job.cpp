@@ -156,6 +156,11 @@ private slots:
     void aPhotoReplacedUnderItsNameIsToldAndItsMeasurementsKept();
     void theCommandLineMakesAJobWithTheHomesMeasurements();
     void workKeptOutsideTheJobIsNotLostWhenTheJobOpensThePhoto();
+    void batchOutputsAreTheSameForAnyNumberOfPhotosAtOnce();
+    void aPhotoThatFailsIsNamedAndTheOthersAreWritten();
+
+private:
+    QString MeasuredJob(QTemporaryDir& folder, JobWindow& j);
 };
 
 void WindowJobTest::aJobIsMadeMeasuredKeptReopenedAndCopied()
@@ -445,6 +450,68 @@ void WindowJobTest::workKeptOutsideTheJobIsNotLostWhenTheJobOpensThePhoto()
     ClickRow(j.Panel(), 0);
     QCOMPARE(last.Doc().Plane.Distances.Count(), 2);
     j.Close();
+}
+
+// A job of three measured photos made in the window, for the command lines.
+QString WindowJobTest::MeasuredJob(QTemporaryDir& folder, JobWindow& j)
+{
+    const QString jobFile = folder.filePath(QStringLiteral("site.kvxjob"));
+    QStringList photos;
+    const QColor colours[] = {QColor(200, 60, 60), QColor(60, 200, 60), QColor(60, 60, 200)};
+    for (int i = 0; i < 3; ++i)
+        photos << WritePhoto(folder.filePath(QStringLiteral("p%1.jpg").arg(i + 1)), colours[i]);
+    TF001& w = j.Open();
+    if (!w.NewJob(jobFile))
+        return {};
+    w.AddToCurrentJob(photos);
+    for (int i = 0; i < 3; ++i) {
+        ClickRow(j.Panel(), i);
+        Measure(w);
+        // Each photo a distance of its own length.
+        Set(w, [i](Document& d) { d.Plane.Distances.Append(TDistance{0, {100.0, 100.0}, {100.0 + 40 * (i + 1), 100.0}}); });
+        Set(w, [](Document& d) { d.Modified = 1; });
+    }
+    j.Close();
+    return jobFile;
+}
+
+void WindowJobTest::batchOutputsAreTheSameForAnyNumberOfPhotosAtOnce()
+{
+    QTemporaryDir folder;
+    JobWindow j;
+    const QString jobFile = MeasuredJob(folder, j);
+    QVERIFY(!jobFile.isEmpty());
+    const QString home = j.f.home.path();
+    QTemporaryDir out;
+    for (const char* n : {"1", "4"}) {
+        const QString tag = QString::fromLatin1(n);
+        const Run run = Kalvex({QStringLiteral("--batch-job"), jobFile, QStringLiteral("-j"), tag, QStringLiteral("--home"), home,
+                                QStringLiteral("--table"), out.filePath(QStringLiteral("t%1.csv").arg(tag))});
+        QVERIFY2(run.code == 0, run.err.constData());
+    }
+    const QByteArray table = Bytes(out.filePath(QStringLiteral("t1.csv")));
+    QVERIFY(!table.isEmpty());
+    QCOMPARE(Bytes(out.filePath(QStringLiteral("t4.csv"))), table);
+    // Every photo's rows, in the job's order.
+    const qsizetype p1 = table.indexOf("p1"), p2 = table.indexOf("p2"), p3 = table.indexOf("p3");
+    QVERIFY2(p1 >= 0 && p1 < p2 && p2 < p3, table.constData());
+}
+
+void WindowJobTest::aPhotoThatFailsIsNamedAndTheOthersAreWritten()
+{
+    QTemporaryDir folder;
+    JobWindow j;
+    const QString jobFile = MeasuredJob(folder, j);
+    QVERIFY(!jobFile.isEmpty());
+    QVERIFY(QFile::remove(folder.filePath(QStringLiteral("p2.jpg"))));
+    QTemporaryDir out;
+    const QString table = out.filePath(QStringLiteral("t.csv"));
+    const Run run = Kalvex({QStringLiteral("--batch-job"), jobFile, QStringLiteral("--home"), j.f.home.path(),
+                            QStringLiteral("--table"), table});
+    QVERIFY(run.code != 0);
+    QVERIFY2(run.err.contains("p2") && run.err.contains("not in the job's folder"), run.err.constData());
+    const QByteArray written = Bytes(table);
+    QVERIFY2(written.contains("p1") && written.contains("p3") && !written.contains("p2.jpg"), written.constData());
 }
 
 QTEST_MAIN(WindowJobTest)
