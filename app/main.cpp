@@ -3,6 +3,7 @@
 //   kalvex [--home DIR] [--lang ja|en] [PHOTO]
 //   kalvex --batch PHOTO [--home DIR] [--setting N] [--group G] [--names on|off]
 //          [--csv FILE] [--sd FILE] [--pdf FILE] [--pdf-detail on|off] [--dxf FILE] [--table FILE]
+//          [--xlsx FILE]
 //          [--rectified FILE.png [--mm-per-px S] [--overlay on|off]]
 //          [--find-reference marker|sheet|card [--marker-size MM]]
 //          [--lens auto|none|FILE | --straight-lines FILE]
@@ -58,6 +59,9 @@ int main(int argc, char** argv)
     const QCommandLineOption table(QStringLiteral("table"),
                                    QStringLiteral("Batch: write the results file of every setting, with uncertainties (UTF-8 CSV)."),
                                    QStringLiteral("FILE"));
+    const QCommandLineOption xlsx(QStringLiteral("xlsx"),
+                                  QStringLiteral("Batch: write the workbook of every setting's results, with totals and costs."),
+                                  QStringLiteral("FILE"));
     const QCommandLineOption pdfDetail(QStringLiteral("pdf-detail"),
                                        QStringLiteral("Batch: the report's detailed pages, on or off (default on)."),
                                        QStringLiteral("on|off"), QStringLiteral("on"));
@@ -104,7 +108,7 @@ int main(int argc, char** argv)
                                      QStringLiteral("Calibration: write the profile here (default: the home's folder "
                                                     "Profiles, named after the camera)."),
                                      QStringLiteral("FILE"));
-    for (const auto* option : {&version, &home, &batch, &setting, &group, &names, &csv, &sd, &pdf, &dxf, &table, &pdfDetail,
+    for (const auto* option : {&version, &home, &batch, &setting, &group, &names, &csv, &sd, &pdf, &dxf, &table, &xlsx, &pdfDetail,
                                &rectified, &mmPerPx, &overlay, &findReference, &markerSize, &lens, &straightLines, &lang,
                                &calibrateCamera, &board, &square, &profile})
         parser.addOption(*option);
@@ -165,6 +169,8 @@ int main(int argc, char** argv)
             options.dxf = kvx::ToBytes(parser.value(dxf));
         if (parser.isSet(table))
             options.table = kvx::ToBytes(parser.value(table));
+        if (parser.isSet(xlsx))
+            options.xlsx = kvx::ToBytes(parser.value(xlsx));
         // A switch of batch mode: on or off, nothing else.
         auto onOff = [&](const QCommandLineOption& option, bool& into) {
             const QString value = parser.value(option);
