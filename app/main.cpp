@@ -3,6 +3,7 @@
 //   kalvex [--home DIR] [--lang ja|en] [PHOTO]
 //   kalvex --batch PHOTO [--home DIR] [--setting N] [--group G] [--names on|off]
 //          [--csv FILE] [--sd FILE] [--pdf FILE] [--pdf-detail on|off] [--dxf FILE] [--table FILE]
+//          [--xlsx FILE]
 //          [--rectified FILE.png [--mm-per-px S] [--overlay on|off]]
 //          [--find-reference marker|sheet|card [--marker-size MM]]
 //          [--lens auto|none|FILE | --straight-lines FILE]
@@ -61,6 +62,9 @@ int main(int argc, char** argv)
     const QCommandLineOption table(QStringLiteral("table"),
                                    QStringLiteral("Batch: write the results file of every setting, with uncertainties (UTF-8 CSV)."),
                                    QStringLiteral("FILE"));
+    const QCommandLineOption xlsx(QStringLiteral("xlsx"),
+                                  QStringLiteral("Batch: write the workbook of every setting's results, with totals and costs."),
+                                  QStringLiteral("FILE"));
     const QCommandLineOption pdfDetail(QStringLiteral("pdf-detail"),
                                        QStringLiteral("Batch: the report's detailed pages, on or off (default on)."),
                                        QStringLiteral("on|off"), QStringLiteral("on"));
@@ -115,13 +119,12 @@ int main(int argc, char** argv)
                                       QStringLiteral("Write the outputs of the job JOBFILE without the window (--pdf, --table, "
                                                      "--xlsx)."),
                                       QStringLiteral("JOBFILE"));
-    const QCommandLineOption xlsx(QStringLiteral("xlsx"), QStringLiteral("Job: write the workbook."), QStringLiteral("FILE"));
     const QCommandLineOption jobs(QStringList{QStringLiteral("j"), QStringLiteral("jobs")},
                                   QStringLiteral("Job: photos opened at once (default: the number of cores)."),
                                   QStringLiteral("N"));
-    for (const auto* option : {&newJob, &batchJob, &xlsx, &jobs})
+    for (const auto* option : {&newJob, &batchJob, &jobs})
         parser.addOption(*option);
-    for (const auto* option : {&version, &home, &batch, &setting, &group, &names, &csv, &sd, &pdf, &dxf, &table, &pdfDetail,
+    for (const auto* option : {&version, &home, &batch, &setting, &group, &names, &csv, &sd, &pdf, &dxf, &table, &xlsx, &pdfDetail,
                                &rectified, &mmPerPx, &overlay, &findReference, &markerSize, &lens, &straightLines, &lang,
                                &calibrateCamera, &board, &square, &profile})
         parser.addOption(*option);
@@ -162,8 +165,8 @@ int main(int argc, char** argv)
         std::cerr << "kalvex: --batch, --new-job, --batch-job and --calibrate-camera cannot run together\n";
         return 2;
     }
-    if ((parser.isSet(xlsx) || parser.isSet(jobs)) && !batchJobMode) {
-        std::cerr << "kalvex: --xlsx and -j go with --batch-job\n";
+    if (parser.isSet(jobs) && !batchJobMode) {
+        std::cerr << "kalvex: -j goes with --batch-job\n";
         return 2;
     }
     kvx::NewJobOptions newJobOptions;
@@ -232,6 +235,8 @@ int main(int argc, char** argv)
             options.dxf = kvx::ToBytes(parser.value(dxf));
         if (parser.isSet(table))
             options.table = kvx::ToBytes(parser.value(table));
+        if (parser.isSet(xlsx))
+            options.xlsx = kvx::ToBytes(parser.value(xlsx));
         // A switch of batch mode: on or off, nothing else.
         auto onOff = [&](const QCommandLineOption& option, bool& into) {
             const QString value = parser.value(option);

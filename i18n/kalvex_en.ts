@@ -477,6 +477,136 @@
     </message>
 </context>
 <context>
+    <name>JobReport</name>
+    <message>
+        <source>作業の計測結果</source>
+        <translation>Results of the job</translation>
+    </message>
+    <message>
+        <source>作業: </source>
+        <translation>Job: </translation>
+    </message>
+    <message>
+        <source>写真の数: </source>
+        <translation>Photos: </translation>
+    </message>
+    <message>
+        <source>写真ごとの合計</source>
+        <translation>Totals of each photo</translation>
+    </message>
+    <message>
+        <source>写真</source>
+        <translation>Photo</translation>
+    </message>
+    <message>
+        <source>長さ (㎜)</source>
+        <translation>Length (mm)</translation>
+    </message>
+    <message>
+        <source>面積 (㎡)</source>
+        <translation>Area (m²)</translation>
+    </message>
+    <message>
+        <source>金額</source>
+        <translation>Cost</translation>
+    </message>
+    <message>
+        <source>計測なし</source>
+        <translation>no results</translation>
+    </message>
+    <message>
+        <source>作業全体のグループごとの合計</source>
+        <translation>Totals of each group over the job</translation>
+    </message>
+    <message>
+        <source>合計</source>
+        <translation>Total</translation>
+    </message>
+</context>
+<context>
+    <name>JobWorkbook</name>
+    <message>
+        <source>計測結果</source>
+        <translation>Results</translation>
+    </message>
+    <message>
+        <source>合計</source>
+        <translation>Totals</translation>
+    </message>
+    <message>
+        <source>写真</source>
+        <translation>Photo</translation>
+    </message>
+    <message>
+        <source>設定</source>
+        <translation>Setting</translation>
+    </message>
+    <message>
+        <source>面</source>
+        <translation>Plane</translation>
+    </message>
+    <message>
+        <source>種類</source>
+        <translation>Kind</translation>
+    </message>
+    <message>
+        <source>番号</source>
+        <translation>Number</translation>
+    </message>
+    <message>
+        <source>グループ</source>
+        <translation>Group</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>長さ</source>
+        <translation>Length</translation>
+    </message>
+    <message>
+        <source>面積</source>
+        <translation>Area</translation>
+    </message>
+    <message>
+        <source>標準不確かさ</source>
+        <translation>Standard uncertainty</translation>
+    </message>
+    <message>
+        <source>単価</source>
+        <translation>Unit price</translation>
+    </message>
+    <message>
+        <source>金額</source>
+        <translation>Cost</translation>
+    </message>
+    <message>
+        <source>mm</source>
+        <translation>mm</translation>
+    </message>
+    <message>
+        <source>m²</source>
+        <translation>m²</translation>
+    </message>
+    <message>
+        <source>m</source>
+        <translation>m</translation>
+    </message>
+    <message>
+        <source>写真とグループごとの合計</source>
+        <translation>Totals by photo and group</translation>
+    </message>
+    <message>
+        <source>作業全体のグループごとの合計</source>
+        <translation>Totals by group over the job</translation>
+    </message>
+    <message>
+        <source>総計</source>
+        <translation>Total</translation>
+    </message>
+</context>
+<context>
     <name>Lens</name>
     <message>
         <source>レンズ補正: </source>
@@ -2194,6 +2324,14 @@
         <translation>Cannot make the job's lock file. Check that the job's folder can be written:</translation>
     </message>
     <message>
+        <source>G%1: %2㎜, %3㎡, %4</source>
+        <translation>G%1: %2 mm, %3 m², %4</translation>
+    </message>
+    <message>
+        <source>ｸﾞﾙｰﾌﾟ%1: 距離 %2㎜, 面積 %3㎡, 金額 %4</source>
+        <translation>Group %1: length %2 mm, area %3 m², cost %4</translation>
+    </message>
+    <message>
         <source>このファイルは既にあります. 新規ジョブは別の名前で作ってください:</source>
         <translation>This file already exists. Make the new job under another name:</translation>
     </message>
@@ -2236,14 +2374,6 @@
     <message>
         <source>一時フォルダを作れません.</source>
         <translation>Cannot make a temporary folder.</translation>
-    </message>
-    <message>
-        <source>G%1: %2㎜, %3㎡, %4</source>
-        <translation>G%1: %2 mm, %3 m², %4</translation>
-    </message>
-    <message>
-        <source>ｸﾞﾙｰﾌﾟ%1: 距離 %2㎜, 面積 %3㎡, 金額 %4</source>
-        <translation>Group %1: length %2 mm, area %3 m², cost %4</translation>
     </message>
 </context>
 <context>

@@ -8,14 +8,8 @@
 #include "shell/job.h"
 #include "shell/job_photos.h"
 #include "shell/path_names.h"
-#include "shell/export_to.h"
-#include "output/export/job_tables.h"
-#include "output/export/results_table.h"
 
-#if __has_include("shell/job_outputs.h")
 #include "shell/job_outputs.h"
-#define KALVEX_JOB_OUTPUTS 1
-#endif
 
 #include <QString>
 
@@ -114,10 +108,7 @@ int RunBatchJob(const BatchJobOptions& options, const Folders& folders, std::ost
                                            : std::max(1u, std::thread::hardware_concurrency());
     workers = std::clamp<std::size_t>(workers, 1, std::max<std::size_t>(count, 1));
     // What the outputs need of each photo, in the job's order whichever worker opened it.
-    std::vector<std::optional<kvx::JobPhoto>> tables(count);
-#ifdef KALVEX_JOB_OUTPUTS
     std::vector<std::optional<JobReportPhoto>> taken(count);
-#endif
     std::vector<std::string> failures(count);
     std::vector<std::string> notes(count);
     std::atomic<std::size_t> next{0};
@@ -138,12 +129,7 @@ int RunBatchJob(const BatchJobOptions& options, const Folders& folders, std::ost
                     continue;
                 }
                 notes[i] = opened.note;
-#ifdef KALVEX_JOB_OUTPUTS
                 taken[i] = TakeJobPhoto(job.photos[i].title, opened.editor->Doc(), opened.work, folder);
-                tables[i] = taken[i]->photo;
-#else
-                tables[i] = kvx::JobPhoto{job.photos[i].title, EverySetting(opened.editor->Doc(), folder)};
-#endif
                 // Its working files are not needed once taken.
                 fs::remove_all(folder, ec);
             } catch (const std::exception& e) {
@@ -168,23 +154,6 @@ int RunBatchJob(const BatchJobOptions& options, const Folders& folders, std::ost
             err << "kalvex: photo " << i + 1 << " '" << JobPhotoName(job.photos[i]) << "': " << OnLines(notes[i]) << "\n";
         }
     }
-    std::vector<kvx::JobPhoto> rows;
-    for (const std::optional<kvx::JobPhoto>& p : tables)
-        if (p)
-            rows.push_back(*p);
-    if (options.table) {
-        std::error_code why;
-        try {
-            if (!WriteExportFile(*options.table, JobResultsTableBytes(rows, settings.ClickSigma), &why)) {
-                Fail(err, "cannot write '" + *options.table + "'" + (why ? ": " + why.message() : std::string()), 5);
-                status = 5;
-            }
-        } catch (const std::exception& e) {
-            Fail(err, "cannot write '" + *options.table + "': " + OnLines(e.what()), 5);
-            status = 5;
-        }
-    }
-#ifdef KALVEX_JOB_OUTPUTS
     std::vector<JobReportPhoto> photos;
     for (std::optional<JobReportPhoto>& p : taken)
         if (p)
@@ -199,15 +168,12 @@ int RunBatchJob(const BatchJobOptions& options, const Folders& folders, std::ost
             status = 5;
         }
     };
+    write(options.table, [&](const QString& path) { WriteJobResultsTable(path, photos, settings); });
     write(options.xlsx, [&](const QString& path) { WriteJobWorkbook(path, photos, settings); });
     write(options.pdf, [&](const QString& path) {
         int process = 0;
         WriteJobReportFile(path, photos, fs::path(job.file).stem().string(), settings, process);
     });
-#else
-    if (options.pdf || options.xlsx)
-        return Fail(err, "the job's report and workbook cannot be written by this build", 5);
-#endif
     return status;
 }
 

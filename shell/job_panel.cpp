@@ -174,9 +174,8 @@ void JobPanel::Thumbnail(int row, const QString& file, const std::string& finger
             if (!self)
                 return;
             self->asked_[fingerprint] = false;
-            if (image.isNull())
-                return;
-            const QIcon icon(QPixmap::fromImage(image));
+            // A photo that gives no picture keeps none, and is not read again at every change.
+            const QIcon icon = image.isNull() ? QIcon() : QIcon(QPixmap::fromImage(image));
             self->thumbnails_[fingerprint] = icon;
             for (std::size_t i = 0; i < self->rowPrints_.size(); ++i)
                 if (self->rowPrints_[i] == fingerprint)

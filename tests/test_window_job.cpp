@@ -486,12 +486,36 @@ void WindowJobTest::batchOutputsAreTheSameForAnyNumberOfPhotosAtOnce()
     for (const char* n : {"1", "4"}) {
         const QString tag = QString::fromLatin1(n);
         const Run run = Kalvex({QStringLiteral("--batch-job"), jobFile, QStringLiteral("-j"), tag, QStringLiteral("--home"), home,
-                                QStringLiteral("--table"), out.filePath(QStringLiteral("t%1.csv").arg(tag))});
+                                QStringLiteral("--table"), out.filePath(QStringLiteral("t%1.csv").arg(tag)),
+                                QStringLiteral("--xlsx"), out.filePath(QStringLiteral("w%1.xlsx").arg(tag)),
+                                QStringLiteral("--pdf"), out.filePath(QStringLiteral("r%1.pdf").arg(tag))});
         QVERIFY2(run.code == 0, run.err.constData());
     }
     const QByteArray table = Bytes(out.filePath(QStringLiteral("t1.csv")));
     QVERIFY(!table.isEmpty());
     QCOMPARE(Bytes(out.filePath(QStringLiteral("t4.csv"))), table);
+    // The workbook's every part the same, but for the moment it was made.
+    const auto parts = [&](const char* name) {
+        const auto [code, text] = Tool(QStringLiteral("python3"),
+                                       {QStringLiteral("-c"),
+                                        QStringLiteral("import sys, zipfile\n"
+                                                       "z = zipfile.ZipFile(sys.argv[1])\n"
+                                                       "for n in sorted(z.namelist()):\n"
+                                                       "    if n != 'docProps/core.xml':\n"
+                                                       "        sys.stdout.write(n + '\\n' + z.read(n).decode('utf-8', 'replace') + '\\n')\n"),
+                                        out.filePath(QString::fromLatin1(name))});
+        return code == 0 ? text : QByteArray();
+    };
+    const QByteArray workbook = parts("w1.xlsx");
+    QVERIFY(workbook.contains("xl/worksheets/sheet1.xml"));
+    QCOMPARE(parts("w4.xlsx"), workbook);
+    // The report's pages the same, whatever its file's own dates say.
+    const auto pages = [&](const char* name) {
+        const auto [code, text] = Tool(QStringLiteral("pdftotext"), {out.filePath(QString::fromLatin1(name)), QStringLiteral("-")});
+        return code == 0 ? text : QByteArray();
+    };
+    QVERIFY(!pages("r1.pdf").isEmpty());
+    QCOMPARE(pages("r4.pdf"), pages("r1.pdf"));
     // Every photo's rows, in the job's order.
     const qsizetype p1 = table.indexOf("p1"), p2 = table.indexOf("p2"), p3 = table.indexOf("p3");
     QVERIFY2(p1 >= 0 && p1 < p2 && p2 < p3, table.constData());
