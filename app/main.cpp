@@ -3,9 +3,12 @@
 //   kalvex [--home DIR] [--lang ja|en] [PHOTO]
 //   kalvex --batch PHOTO [--home DIR] [--setting N] [--group G] [--names on|off]
 //          [--csv FILE] [--sd FILE] [--pdf FILE] [--pdf-detail on|off] [--dxf FILE] [--table FILE]
+//          [--xlsx FILE]
 //          [--rectified FILE.png [--mm-per-px S] [--overlay on|off]]
 //          [--find-reference marker|sheet|card [--marker-size MM] [--sheet-size A4|A3|Letter]]
 //          [--lens auto|none|FILE | --straight-lines FILE]
+//   kalvex --new-job JOBFILE PHOTO... [--home DIR]
+//   kalvex --batch-job JOBFILE [--home DIR] [--pdf FILE] [--table FILE] [--xlsx FILE] [-j N]
 //   kalvex --calibrate-camera --board COLSxROWS --square MM [--profile FILE] PHOTO...
 //   kalvex --help | --version
 //
@@ -18,6 +21,7 @@
 #include "shell/application.h"
 #include "shell/batch.h"
 #include "shell/calibrate_command.h"
+#include "shell/job_command.h"
 #include "base/app_settings.h"
 #include "base/housekeeping.h"
 #include "shell/dialogs.h"
@@ -58,6 +62,9 @@ int main(int argc, char** argv)
     const QCommandLineOption table(QStringLiteral("table"),
                                    QStringLiteral("Batch: write the results file of every setting, with uncertainties (UTF-8 CSV)."),
                                    QStringLiteral("FILE"));
+    const QCommandLineOption xlsx(QStringLiteral("xlsx"),
+                                  QStringLiteral("Batch: write the workbook of every setting's results, with totals and costs."),
+                                  QStringLiteral("FILE"));
     const QCommandLineOption pdfDetail(QStringLiteral("pdf-detail"),
                                        QStringLiteral("Batch: the report's detailed pages, on or off (default on)."),
                                        QStringLiteral("on|off"), QStringLiteral("on"));
@@ -108,7 +115,20 @@ int main(int argc, char** argv)
                                      QStringLiteral("Calibration: write the profile here (default: the home's folder "
                                                     "Profiles, named after the camera)."),
                                      QStringLiteral("FILE"));
-    for (const auto* option : {&version, &home, &batch, &setting, &group, &names, &csv, &sd, &pdf, &dxf, &table, &pdfDetail,
+    const QCommandLineOption newJob(QStringLiteral("new-job"),
+                                    QStringLiteral("Make the job file JOBFILE of the PHOTOs in its folder, with what the home "
+                                                   "kept of each."),
+                                    QStringLiteral("JOBFILE"));
+    const QCommandLineOption batchJob(QStringLiteral("batch-job"),
+                                      QStringLiteral("Write the outputs of the job JOBFILE without the window (--pdf, --table, "
+                                                     "--xlsx)."),
+                                      QStringLiteral("JOBFILE"));
+    const QCommandLineOption jobs(QStringList{QStringLiteral("j"), QStringLiteral("jobs")},
+                                  QStringLiteral("Job: photos opened at once (default: the number of cores)."),
+                                  QStringLiteral("N"));
+    for (const auto* option : {&newJob, &batchJob, &jobs})
+        parser.addOption(*option);
+    for (const auto* option : {&version, &home, &batch, &setting, &group, &names, &csv, &sd, &pdf, &dxf, &table, &xlsx, &pdfDetail,
                                &rectified, &mmPerPx, &overlay, &findReference, &markerSize, &sheetSize, &lens, &straightLines, &lang,
                                &calibrateCamera, &board, &square, &profile})
         parser.addOption(*option);
@@ -142,6 +162,56 @@ int main(int argc, char** argv)
     }
     const QStringList photos = parser.positionalArguments();
     const bool batchMode = parser.isSet(batch);
+    const bool newJobMode = parser.isSet(newJob);
+    const bool batchJobMode = parser.isSet(batchJob);
+    if ((newJobMode || batchJobMode) &&
+        int(batchMode) + int(newJobMode) + int(batchJobMode) + int(parser.isSet(calibrateCamera)) > 1) {
+        std::cerr << "kalvex: --batch, --new-job, --batch-job and --calibrate-camera cannot run together\n";
+        return 2;
+    }
+    if (parser.isSet(jobs) && !batchJobMode) {
+        std::cerr << "kalvex: -j goes with --batch-job\n";
+        return 2;
+    }
+    kvx::NewJobOptions newJobOptions;
+    if (newJobMode) {
+        if (photos.isEmpty()) {
+            std::cerr << "kalvex: --new-job takes the job file and at least one photo\n";
+            return 2;
+        }
+        newJobOptions.jobFile = kvx::ToBytes(parser.value(newJob));
+        for (const QString& photo : photos)
+            newJobOptions.photos.push_back(kvx::ToBytes(photo));
+    }
+    kvx::BatchJobOptions batchJobOptions;
+    if (batchJobMode) {
+        if (!photos.isEmpty()) {
+            std::cerr << "kalvex: --batch-job takes no photo: the job names them\n";
+            return 2;
+        }
+        batchJobOptions.jobFile = kvx::ToBytes(parser.value(batchJob));
+        if (parser.isSet(pdf))
+            batchJobOptions.pdf = kvx::ToBytes(parser.value(pdf));
+        if (parser.isSet(table))
+            batchJobOptions.table = kvx::ToBytes(parser.value(table));
+        if (parser.isSet(xlsx))
+            batchJobOptions.xlsx = kvx::ToBytes(parser.value(xlsx));
+        if (parser.isSet(jobs)) {
+            int n = 0;
+            const std::string text = parser.value(jobs).toStdString();
+            const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+            if (ec != std::errc() || end != text.data() + text.size() || n < 1 || n > 256) {
+                std::cerr << "kalvex: -j takes a number of photos from 1 to 256\n";
+                return 2;
+            }
+            batchJobOptions.jobs = n;
+        }
+    }
+    if (newJobMode || batchJobMode) {
+        // As batch mode: no display, no window, only its own lines.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    }
     kvx::BatchOptions options;
     if (batchMode) {
         if (photos.size() != 1) {
@@ -169,6 +239,8 @@ int main(int argc, char** argv)
             options.dxf = kvx::ToBytes(parser.value(dxf));
         if (parser.isSet(table))
             options.table = kvx::ToBytes(parser.value(table));
+        if (parser.isSet(xlsx))
+            options.xlsx = kvx::ToBytes(parser.value(xlsx));
         // A switch of batch mode: on or off, nothing else.
         auto onOff = [&](const QCommandLineOption& option, bool& into) {
             const QString value = parser.value(option);
@@ -303,6 +375,10 @@ int main(int argc, char** argv)
 
     if (calibrateMode)
         return kvx::RunCalibrateCamera(calibration, folders, std::cout, std::cerr);
+    if (newJobMode)
+        return kvx::RunNewJob(newJobOptions, kvx::ReadingFolders(folders), std::cerr);
+    if (batchJobMode)
+        return kvx::RunBatchJob(batchJobOptions, kvx::ReadingFolders(folders), std::cerr);
     if (batchMode) {
         // Batch mode writes nothing into the home: one it cannot write is
         // still read.

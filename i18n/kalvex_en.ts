@@ -323,6 +323,290 @@
     </message>
 </context>
 <context>
+    <name>Job</name>
+    <message>
+        <source>ジョブファイルを読み込めません:</source>
+        <translation>Cannot read the job file:</translation>
+    </message>
+    <message>
+        <source>ジョブファイルとしては大きすぎます.</source>
+        <translation>It is far too large for a job file.</translation>
+    </message>
+    <message>
+        <source>ファイルが壊れているか途中で切れています</source>
+        <translation>The file is damaged or cut short</translation>
+    </message>
+    <message>
+        <source>Kalvex のジョブファイルではありません.</source>
+        <translation>It is no Kalvex job file.</translation>
+    </message>
+    <message>
+        <source>ファイルが壊れています (版の番号がありません).</source>
+        <translation>The file is damaged (it has no version number).</translation>
+    </message>
+    <message>
+        <source>このプログラムより新しい版で書かれたジョブファイルです.</source>
+        <translation>The job file was written by a newer version of the program.</translation>
+    </message>
+    <message>
+        <source>ファイルが壊れています (写真の一覧がありません).</source>
+        <translation>The file is damaged (it has no list of photos).</translation>
+    </message>
+    <message>
+        <source>写真の数が多すぎます.</source>
+        <translation>It lists far too many photos.</translation>
+    </message>
+    <message>
+        <source>写真</source>
+        <translation>Photo</translation>
+    </message>
+    <message>
+        <source>題名・パス・指紋のどれかがありません.</source>
+        <translation>Its title, path or fingerprint is missing.</translation>
+    </message>
+    <message>
+        <source>題名が長すぎます.</source>
+        <translation>Its title is too long.</translation>
+    </message>
+    <message>
+        <source>パスがジョブのフォルダの外を指しています:</source>
+        <translation>Its path points outside the job's folder:</translation>
+    </message>
+    <message>
+        <source>写真の指紋が壊れています.</source>
+        <translation>Its fingerprint is damaged.</translation>
+    </message>
+    <message>
+        <source>同じ写真が二度載っています.</source>
+        <translation>The same photo is listed twice.</translation>
+    </message>
+    <message>
+        <source>写真の大きさが壊れています.</source>
+        <translation>Its size is damaged.</translation>
+    </message>
+    <message>
+        <source>ファイルがありません.</source>
+        <translation>There is no such file.</translation>
+    </message>
+    <message>
+        <source>通常のファイルではありません.</source>
+        <translation>It is not a regular file.</translation>
+    </message>
+    <message>
+        <source>ファイルを開けません.</source>
+        <translation>The file cannot be opened.</translation>
+    </message>
+    <message>
+        <source>ファイルを読み込めません.</source>
+        <translation>The file cannot be read.</translation>
+    </message>
+    <message>
+        <source>ジョブファイルを書き込めません:</source>
+        <translation>Cannot write the job file:</translation>
+    </message>
+    <message>
+        <source>通常のファイルではありません (リンクや特殊なファイルは置き換えません).</source>
+        <translation>It is not a regular file (a link or a special file is never replaced).</translation>
+    </message>
+    <message>
+        <source>計測データをジョブのフォルダに保存できませんでした:</source>
+        <translation>The measurements could not be kept in the job's folder:</translation>
+    </message>
+    <message>
+        <source>ジョブの計測データを読み込めませんでした.</source>
+        <translation>The job's measurements could not be read.</translation>
+    </message>
+    <message>
+        <source>ジョブの計測データを読み込めませんでした:</source>
+        <translation>The job's measurements could not be read:</translation>
+    </message>
+    <message>
+        <source>ジョブのフォルダの中にある写真だけを加えられます:</source>
+        <translation>Only photos inside the job's folder can be added:</translation>
+    </message>
+    <message>
+        <source>写真を読み込めません:</source>
+        <translation>Cannot read the photo:</translation>
+    </message>
+    <message>
+        <source>写真は別の場所で見つかりました:</source>
+        <translation>The photo was found elsewhere:</translation>
+    </message>
+    <message>
+        <source>同じ名前の別の写真に置き換えられています. 元の写真の計測データはジョブに残っています.</source>
+        <translation>Another photo has replaced it under the same name. The original photo's measurements stay in the job.</translation>
+    </message>
+    <message>
+        <source>写真がジョブのフォルダにありません.</source>
+        <translation>The photo is not in the job's folder.</translation>
+    </message>
+</context>
+<context>
+    <name>JobPanel</name>
+    <message>
+        <source>ジョブ</source>
+        <translation>Job</translation>
+    </message>
+    <message>
+        <source>追加…</source>
+        <translation>Add…</translation>
+    </message>
+    <message>
+        <source>外す</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>上へ</source>
+        <translation>Up</translation>
+    </message>
+    <message>
+        <source>下へ</source>
+        <translation>Down</translation>
+    </message>
+    <message>
+        <source>名前…</source>
+        <translation>Title…</translation>
+    </message>
+    <message>
+        <source>基準: 設定済み</source>
+        <translation>Reference: set</translation>
+    </message>
+    <message>
+        <source>基準: 未設定</source>
+        <translation>Reference: not set</translation>
+    </message>
+</context>
+<context>
+    <name>JobReport</name>
+    <message>
+        <source>作業の計測結果</source>
+        <translation>Results of the job</translation>
+    </message>
+    <message>
+        <source>作業: </source>
+        <translation>Job: </translation>
+    </message>
+    <message>
+        <source>写真の数: </source>
+        <translation>Photos: </translation>
+    </message>
+    <message>
+        <source>写真ごとの合計</source>
+        <translation>Totals of each photo</translation>
+    </message>
+    <message>
+        <source>写真</source>
+        <translation>Photo</translation>
+    </message>
+    <message>
+        <source>長さ (㎜)</source>
+        <translation>Length (mm)</translation>
+    </message>
+    <message>
+        <source>面積 (㎡)</source>
+        <translation>Area (m²)</translation>
+    </message>
+    <message>
+        <source>金額</source>
+        <translation>Cost</translation>
+    </message>
+    <message>
+        <source>計測なし</source>
+        <translation>no results</translation>
+    </message>
+    <message>
+        <source>作業全体のグループごとの合計</source>
+        <translation>Totals of each group over the job</translation>
+    </message>
+    <message>
+        <source>合計</source>
+        <translation>Total</translation>
+    </message>
+</context>
+<context>
+    <name>JobWorkbook</name>
+    <message>
+        <source>計測結果</source>
+        <translation>Results</translation>
+    </message>
+    <message>
+        <source>合計</source>
+        <translation>Totals</translation>
+    </message>
+    <message>
+        <source>写真</source>
+        <translation>Photo</translation>
+    </message>
+    <message>
+        <source>設定</source>
+        <translation>Setting</translation>
+    </message>
+    <message>
+        <source>面</source>
+        <translation>Plane</translation>
+    </message>
+    <message>
+        <source>種類</source>
+        <translation>Kind</translation>
+    </message>
+    <message>
+        <source>番号</source>
+        <translation>Number</translation>
+    </message>
+    <message>
+        <source>グループ</source>
+        <translation>Group</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>長さ</source>
+        <translation>Length</translation>
+    </message>
+    <message>
+        <source>面積</source>
+        <translation>Area</translation>
+    </message>
+    <message>
+        <source>標準不確かさ</source>
+        <translation>Standard uncertainty</translation>
+    </message>
+    <message>
+        <source>単価</source>
+        <translation>Unit price</translation>
+    </message>
+    <message>
+        <source>金額</source>
+        <translation>Cost</translation>
+    </message>
+    <message>
+        <source>mm</source>
+        <translation>mm</translation>
+    </message>
+    <message>
+        <source>m²</source>
+        <translation>m²</translation>
+    </message>
+    <message>
+        <source>m</source>
+        <translation>m</translation>
+    </message>
+    <message>
+        <source>写真とグループごとの合計</source>
+        <translation>Totals by photo and group</translation>
+    </message>
+    <message>
+        <source>作業全体のグループごとの合計</source>
+        <translation>Totals by group over the job</translation>
+    </message>
+    <message>
+        <source>総計</source>
+        <translation>Total</translation>
+    </message>
+</context>
+<context>
     <name>Lens</name>
     <message>
         <source>レンズ補正: </source>
@@ -607,6 +891,26 @@
     <message>
         <source>画像ファイル (*.jpg *.jpeg *.JPG *.JPEG *.heic *.heif *.HEIC *.HEIF *.bmp *.BMP *.png *.PNG *.tif *.tiff);;すべてのファイル (*)</source>
         <translation>Pictures (*.jpg *.jpeg *.JPG *.JPEG *.heic *.heif *.HEIC *.HEIF *.bmp *.BMP *.png *.PNG *.tif *.tiff);;All files (*)</translation>
+    </message>
+    <message>
+        <source>ジョブを開く</source>
+        <translation>Open Job</translation>
+    </message>
+    <message>
+        <source>ジョブファイル (*.kvxjob);;すべてのファイル (*)</source>
+        <translation>Job files (*.kvxjob);;All files (*)</translation>
+    </message>
+    <message>
+        <source>新規ジョブ</source>
+        <translation>New Job</translation>
+    </message>
+    <message>
+        <source>ジョブファイル (*.kvxjob)</source>
+        <translation>Job files (*.kvxjob)</translation>
+    </message>
+    <message>
+        <source>ジョブに写真を加える</source>
+        <translation>Add Photos to the Job</translation>
     </message>
 </context>
 <context>
@@ -1926,6 +2230,14 @@
         <source>直線を指示してレンズを補正(&amp;I)</source>
         <translation>Straight &amp;Edges for the Lens</translation>
     </message>
+    <message>
+        <source>ジョブを開く…</source>
+        <translation>Open Job…</translation>
+    </message>
+    <message>
+        <source>新規ジョブ…</source>
+        <translation>New Job…</translation>
+    </message>
 </context>
 <context>
     <name>WindowCommands</name>
@@ -2042,6 +2354,69 @@
     <message>
         <source>写真を補正して表示するメモリが足りません.</source>
         <translation>There is not enough memory to show the photo straightened.</translation>
+    </message>
+</context>
+<context>
+    <name>WindowJob</name>
+    <message>
+        <source>このジョブは別のウィンドウで開かれています. 同じジョブを二つのウィンドウで開くことはできません:</source>
+        <translation>This job is open in another window. One job cannot be open in two windows:</translation>
+    </message>
+    <message>
+        <source>ジョブの鍵ファイルを作れません. ジョブのフォルダに書き込めるか確かめてください:</source>
+        <translation>Cannot make the job's lock file. Check that the job's folder can be written:</translation>
+    </message>
+    <message>
+        <source>G%1: %2㎜, %3㎡, %4</source>
+        <translation>G%1: %2 mm, %3 m², %4</translation>
+    </message>
+    <message>
+        <source>ｸﾞﾙｰﾌﾟ%1: 距離 %2㎜, 面積 %3㎡, 金額 %4</source>
+        <translation>Group %1: length %2 mm, area %3 m², cost %4</translation>
+    </message>
+    <message>
+        <source>このファイルは既にあります. 新規ジョブは別の名前で作ってください:</source>
+        <translation>This file already exists. Make the new job under another name:</translation>
+    </message>
+    <message>
+        <source>同じ名前の別の写真に置き換えられています. 元の写真の計測データはジョブに残っています.</source>
+        <translation>Another photo has replaced it under the same name. The original photo's measurements stay in the job.</translation>
+    </message>
+    <message>
+        <source>写真がジョブのフォルダにありません.</source>
+        <translation>The photo is not in the job's folder.</translation>
+    </message>
+    <message>
+        <source>ジョブの写真のうち開けないものがあります:</source>
+        <translation>Some of the job's photos cannot be opened:</translation>
+    </message>
+    <message>
+        <source>ジョブに加えられなかった写真があります:</source>
+        <translation>Some photos could not be added to the job:</translation>
+    </message>
+    <message>
+        <source>写真の題名</source>
+        <translation>Photo Title</translation>
+    </message>
+    <message>
+        <source>この写真の題名を入力してください.</source>
+        <translation>Enter the photo's title.</translation>
+    </message>
+    <message>
+        <source>この写真をジョブから外しますか? 写真のファイルと計測データは残ります.</source>
+        <translation>Remove this photo from the job? The photo's file and its measurements stay.</translation>
+    </message>
+    <message>
+        <source>ジョブの合計</source>
+        <translation>Job totals</translation>
+    </message>
+    <message>
+        <source>(写真を読み込み中…)</source>
+        <translation>(reading the photos…)</translation>
+    </message>
+    <message>
+        <source>一時フォルダを作れません.</source>
+        <translation>Cannot make a temporary folder.</translation>
     </message>
 </context>
 <context>

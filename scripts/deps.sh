@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev libqt6printsupport6 libqt6svg6 qt6-translations-l10n
   qt6-tools-dev qt6-l10n-tools
   libdxflib-dev python3-ezdxf
+  libxlsxwriter-dev python3-openpyxl
   libopencv-imgproc-dev libopencv-core-dev libopencv-calib3d-dev libopencv-imgcodecs-dev libjpeg62-turbo-dev
   libopencv-contrib-dev libapriltag-dev libexif-dev libheif-dev
   libsane-dev libsane1

@@ -9,6 +9,8 @@
 #include "output/export/exports.h"
 #include "output/export/dxf.h"
 #include "output/export/results_table.h"
+#include "output/export/job_tables.h"
+#include "shell/job_outputs.h"
 #include "shell/rectified_file.h"
 #include "base/app_settings.h"
 #include "shell/report_file.h"
@@ -330,7 +332,8 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
     view.SpaceNameView = options.names;
     editor.SetViewToggles(view);
 
-    for (const auto* target : {&options.csv, &options.sd, &options.pdf, &options.dxf, &options.table, &options.rectified}) {
+    for (const auto* target : {&options.csv, &options.sd, &options.pdf, &options.dxf, &options.table, &options.xlsx,
+                               &options.rectified}) {
         if (*target && IsFolder(**target))
             return Fail(err, "cannot write '" + **target + "': it is a folder", 5);
         if (*target && OverlongNameBytes(**target) > 0)
@@ -355,6 +358,17 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
         }
         if (!WriteExportFile(*options.table, bytes, &why))
             return Fail(err, CannotWrite(*options.table, why), 5);
+    }
+    if (options.xlsx) {
+        std::string bytes;
+        try {
+            const JobPhoto photo{fs::path(options.photo).filename().string(), EverySetting(doc, work)};
+            bytes = WorkbookBytes({photo}, g_settings.ClickSigma, JobWorkbookTexts(), work);
+        } catch (const std::exception& e) {
+            return failInWork("cannot write '" + *options.xlsx + "': " + e.what(), 5);
+        }
+        if (!WriteExportFile(*options.xlsx, bytes, &why))
+            return Fail(err, CannotWrite(*options.xlsx, why), 5);
     }
     if (options.dxf) {
         try {

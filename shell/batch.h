@@ -23,6 +23,7 @@ struct BatchOptions {
     std::optional<std::string> pdf;
     std::optional<std::string> dxf;
     std::optional<std::string> table;  // the results file of every setting
+    std::optional<std::string> xlsx;   // the workbook of the same results
     bool pdfDetail = true;  // the report's detailed pages
     std::optional<std::string> rectified;
     std::optional<double> mmPerPixel;  // the photo's own at the reference when not given

@@ -236,6 +236,7 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
         editor_.Observe([this](const ChangeNote& note) { DocumentChanged(note); });
         Init();
         BuildResultsPanel();
+        BuildJobPanel();
         actions_[QStringLiteral("mnLoupe")]->setChecked(settings_.LoupeFlag);
         CheckBox_Snap->setChecked(settings_.SnapFlag);
         UpdateHistoryActions();

@@ -20,6 +20,8 @@
 #include "base/housekeeping.h"
 #include "base/recovery_note.h"
 #include "shell/export_to.h"
+#include "shell/job.h"
+#include "shell/photo_open.h"
 #include "shell/photo_session.h"
 #include "shell/prompter.h"
 #include "shell/view_zoom.h"
@@ -52,6 +54,7 @@ class QToolButton;
 namespace kvx {
 
 class ScratchFolder;
+class JobPanel;
 class TFTitle;
 class StartHint;
 class TchCalcEdit;
@@ -106,6 +109,28 @@ public:
     void WriteRecovery();
     // At start-up: offers to bring back the photo a crash left unsaved.
     void OfferRecovery();
+
+    // --- the job
+    bool HasJob() const;
+    const Job* CurrentJob() const;
+    JobPanel* JobDock() const { return jobPanel_; }
+    // Opens the job file at path in place of the job open now (the photo shown
+    // kept first); false when it was refused, with the reason told.
+    bool OpenJob(const QString& path);
+    // Makes an empty job file at path, which must not exist yet, and opens it.
+    bool NewJob(const QString& path);
+    void mnOpenJobClick();
+    void mnNewJobClick();
+    // Adds the photos to the job open now; each one refused is told.
+    void AddToCurrentJob(const QStringList& files);
+    // Opens the job's photo of row, keeping the one shown first.
+    void ChooseJobPhoto(int row);
+    void MoveJobPhoto(int row, int to);
+    void RenameJobPhoto(int row);
+    // Takes the photo out of the job; its file and measurements stay.
+    void RemoveJobPhoto(int row);
+    // The panel's rows and totals as the job and the open photo are now.
+    void RefreshJobPanel();
 
     // --- routines
     void Init();
@@ -319,6 +344,18 @@ private:
     // The mark of the corner a click would snap to.
     void ShowSnap(std::optional<TDPoint> pointer);
     bool PrepareWorkingFiles();
+    void BuildJobPanel();
+    void CloseJob();
+    void FindMovedJobPhotos();
+    bool SaveJobFile();
+    // The index in the job of the photo shown, or -1.
+    int CurrentJobIndex() const;
+    // The job's measurements of the photo id become its kept copies in the home.
+    void BringFromCurrentJob(const PhotoKey& id);
+    // The photo shown, when it is the job's, is kept in the job's folder.
+    void KeepInJob();
+    // Another photo's settings read for the panel, away from the window's thread.
+    void ReadJobPhotoInBackground(std::size_t index);
     // The found reference on offer: what it is called, and the user's answers.
     QString FoundText(const FoundReference& found) const;
     void OfferFound();
@@ -454,6 +491,17 @@ private:
     std::string lastRecovery_;
     bool recoveryWarned_ = false;
     TFTitle* splash_ = nullptr;
+
+    std::optional<Job> job_;
+    std::unique_ptr<QLockFile> jobLock_;
+    JobPanel* jobPanel_ = nullptr;
+    // The settings of the job's photos not open, read in the background, by fingerprint.
+    struct JobTotalsEntry {
+        std::vector<Document> settings;
+        std::string problem;
+    };
+    std::map<std::string, JobTotalsEntry> jobTotals_;
+    std::set<std::string> jobReading_;
 };
 
 } // namespace kvx

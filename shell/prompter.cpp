@@ -134,6 +134,34 @@ std::optional<QString> QtPrompter::OpenPhoto(const QString& folder)
     return path;
 }
 
+std::optional<QString> QtPrompter::OpenJobFile(const QString& folder)
+{
+    const QString path = QFileDialog::getOpenFileName(parent_, Qx("Prompter", "ジョブを開く"), folder,
+                                                      Qx("Prompter", "ジョブファイル (*.kvxjob);;すべてのファイル (*)"));
+    if (path.isEmpty())
+        return std::nullopt;
+    return path;
+}
+
+std::optional<QString> QtPrompter::NewJobFile(const QString& folder)
+{
+    // An existing file is never made a new job: the window refuses it, so the
+    // dialog need not ask about replacing it.
+    const QString path = QFileDialog::getSaveFileName(parent_, Qx("Prompter", "新規ジョブ"), folder,
+                                                      Qx("Prompter", "ジョブファイル (*.kvxjob)"), nullptr,
+                                                      QFileDialog::DontConfirmOverwrite);
+    if (path.isEmpty())
+        return std::nullopt;
+    return path.endsWith(QStringLiteral(".kvxjob")) ? path : path + QStringLiteral(".kvxjob");
+}
+
+QStringList QtPrompter::AddJobPhotos(const QString& folder)
+{
+    return QFileDialog::getOpenFileNames(
+        parent_, Qx("Prompter", "ジョブに写真を加える"), folder,
+        Qx("Prompter", "画像ファイル (*.jpg *.jpeg *.JPG *.JPEG *.heic *.heif *.HEIC *.HEIF *.bmp *.BMP *.png *.PNG *.tif *.tiff);;すべてのファイル (*)"));
+}
+
 } // namespace kvx
 
 namespace kvx {

@@ -88,6 +88,10 @@ public:
     // The preferences dialog on settings: the settings as OK stores them,
     // nothing when aborted.
     virtual std::optional<TAppSettings> PropertyDialog(const TAppSettings& settings) = 0;
+    // The job file to open, the name of a new one, and photos to add to a job.
+    virtual std::optional<QString> OpenJobFile(const QString& /*folder*/) { return std::nullopt; }
+    virtual std::optional<QString> NewJobFile(const QString& /*folder*/) { return std::nullopt; }
+    virtual QStringList AddJobPhotos(const QString& /*folder*/) { return {}; }
 };
 
 // Qt's standard message boxes and file dialog, owned by the main window.
@@ -119,6 +123,9 @@ public:
     int EffectDialog(ImageEffects& settings) override;
     std::optional<std::string> ChooseScanDevice(const QStringList& devices, const QString& current) override;
     std::optional<TAppSettings> PropertyDialog(const TAppSettings& settings) override;
+    std::optional<QString> OpenJobFile(const QString& folder) override;
+    std::optional<QString> NewJobFile(const QString& folder) override;
+    QStringList AddJobPhotos(const QString& folder) override;
 
 private:
     QWidget* parent_;

@@ -23,10 +23,7 @@ namespace kvx {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-// The photo at exactly width x height pixels as RGB rows for the PDF: reduced
-// by whole factors first (cheap and sharp), then smoothly to the size.
+// Reduced by whole factors first (cheap and sharp), then smoothly to the size.
 TPDFImage ReportImage(const QImage& photo, int width, int height)
 {
     QImage reduced = photo;
@@ -44,6 +41,19 @@ TPDFImage ReportImage(const QImage& photo, int width, int height)
                     rgb.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(y) * width * 3));
     return TPDFImage(width, height, std::move(rgb));
 }
+
+ReportDetail PhotoDetail(const Document& doc)
+{
+    ReportDetail detail;
+    detail.photo = QFileInfo(QString::fromStdString(doc.ImageFileName)).fileName().toStdString();
+    detail.date = QDate::currentDate().toString(Qt::ISODate).toStdString();
+    if (const std::optional<ExifInfo> exif = ReadPhotoExif(QString::fromStdString(doc.ImageFileName)))
+        for (CameraLine& line : CameraLines(*exif))
+            detail.camera.emplace_back(std::move(line.label), std::move(line.value));
+    return detail;
+}
+
+namespace {
 
 // The report page on a printer: page points (y up) to device pixels, k device
 // pixels a point, the page's top-left corner at origin.
@@ -135,12 +145,7 @@ void WritePdfReport(const QString& path, const Document& doc, const TAppSettings
     if (const std::string refused = RefusedWrite(target); !refused.empty())
         throw std::runtime_error(refused);
     // A report never replaces a good file unless it was written whole.
-    ReportDetail detail;
-    detail.photo = QFileInfo(QString::fromStdString(doc.ImageFileName)).fileName().toStdString();
-    detail.date = QDate::currentDate().toString(Qt::ISODate).toStdString();
-    if (const std::optional<ExifInfo> exif = ReadPhotoExif(QString::fromStdString(doc.ImageFileName)))
-        for (CameraLine& line : CameraLines(*exif))
-            detail.camera.emplace_back(std::move(line.label), std::move(line.value));
+    const ReportDetail detail = PhotoDetail(doc);
     std::error_code why;
     if (!WriteReplacing(
             target,

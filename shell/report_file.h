@@ -6,14 +6,22 @@
 #include "image/photo.h"
 #include "measure/model.h"
 #include "base/app_settings.h"
+#include "output/report/report.h"
 
 #include <QString>
 
 #include <filesystem>
 
+class QImage;
 class QPrinter;
 
 namespace kvx {
+
+// The photo at exactly width x height pixels as RGB rows for the PDF.
+TPDFImage ReportImage(const QImage& photo, int width, int height);
+
+// The particulars of the photo its report's detailed pages tell, dated today.
+ReportDetail PhotoDetail(const Document& doc);
 
 // Writes the report of doc over work to path (under a temporary name, renamed
 // into place).  The photo goes through "~.bmp" in tempFolder as the report has

@@ -286,8 +286,12 @@ void TF001::DocumentChanged(const ChangeNote& note)
     // The rows, with an uncertainty each, are worked out again only when the
     // results may have changed: a point of a command under way, or another
     // mark made current, only moves the selection.
-    if (note.flags & (kChangePlanes | kChangeMeasurements | kChangePhoto | kChangeFields))
+    if (note.flags & (kChangePlanes | kChangeMeasurements | kChangePhoto | kChangeFields)) {
         RefreshResults();
+        // The job's totals follow every edit of the photo shown.
+        if (HasJob())
+            RefreshJobPanel();
+    }
     else if (note.flags & (kChangeOverlay | kChangeSummary))
         SelectCurrentResult();
     if (note.flags & kChangeEffects)

@@ -119,8 +119,10 @@ bool TF001::SaveWorkingFiles(bool leavingPhoto)
                 KeepStoredCopies(watch);
         }
         if (!watch.failed) {
-            if (leavingPhoto)
+            if (leavingPhoto) {
                 ForgetRecovery();
+                KeepInJob();
+            }
             return true;
         }
         switch (prompter_->SaveFailed(watch.message)) {
@@ -207,6 +209,7 @@ void TF001::LoadFile(const QString& typed)
         referenceToJudge_ = false;
         referenceWeak_ = false;
         const PhotoKey id = IdentifyPhoto(path, Utf8(path), loaded.photo.CheckSum(), sharedTemp_);
+        BringFromCurrentJob(id);
         const std::string damage = photo_.Open(
             loaded.photo, Utf8(path), paths_.folders.TempFolder, id, [this] { return PrepareWorkingFiles(); },
             [this](int p) { Progress(p); });
@@ -222,6 +225,7 @@ void TF001::LoadFile(const QString& typed)
         SetPanWindow();
         SetCommand(uCommand::None);
         SetFormTitle();
+        RefreshJobPanel();
     });
 }
 

@@ -56,6 +56,7 @@ private slots:
     void exportsThroughTheMenus();
     void dxfDrawingReadBackByAnIndependentReader();
     void resultsFileFromTheMenuAndFromBatchMode();
+    void workbookFromBatchModeHoldsTheResultsFilesNumbers();
     void theStraightOnImageFromTheMenuAndBatchMode();
     void pd25LengthsForWAndH();
     void batchModeWritesWhatTheMenuWrites();
@@ -251,6 +252,113 @@ void WindowOutputsTest::resultsFileFromTheMenuAndFromBatchMode()
     QVERIFY2(csv.find("\r\n " + last[8].toStdString() + ",") != std::string::npos, csv.c_str());
     QCOMPARE(last[9], QStringLiteral("mm"));
     QCOMPARE(last[10], QStringLiteral("13"));
+}
+
+// Batch mode's workbook of one photo, read back by openpyxl: a row for each
+// distance and area of the results file batch mode writes beside it, every
+// quantity the same number, the cost the quantity's cell times the price's
+// cell; a workbook that cannot be written leaves nothing behind.
+void WindowOutputsTest::workbookFromBatchModeHoldsTheResultsFilesNumbers()
+{
+    Fixture f;
+    TF001& w = f.Open();
+    const QString photo = f.Photo(QStringLiteral("site,2.jpg"), Qt::gray);
+    w.LoadFile(photo);
+    Measure(w);
+    Set(w, [&](Document& d) { d.Plane.Distances.Append(TDistance{3, {110, 140}, {260, 150}}); });
+    Set(w, [&](Document& d) { d.Modified = 1; });
+    f.prompter->answers = {true};
+    f.Close();
+
+    const QString table = f.home.filePath(QStringLiteral("batch.csv"));
+    const QString xlsx = f.home.filePath(QStringLiteral("batch.xlsx"));
+    auto run = [&](const QStringList& more) {
+        QProcess batch;
+        batch.start(QStringLiteral(KALVEX_BINARY), QStringList{QStringLiteral("--batch"), photo, QStringLiteral("--home"),
+                                                               f.home.path()} + more);
+        batch.waitForFinished(60000);
+        return std::pair{batch.exitCode(), QString::fromUtf8(batch.readAllStandardError())};
+    };
+    const auto done = run({QStringLiteral("--table"), table, QStringLiteral("--xlsx"), xlsx});
+    QCOMPARE(done.first, 0);
+    QVERIFY2(done.second.isEmpty(), qPrintable(done.second));
+
+    // The results file's distances and areas, in its order.
+    QFile tableFile(table);
+    QVERIFY(tableFile.open(QIODevice::ReadOnly));
+    QStringList rows = QString::fromUtf8(tableFile.readAll().mid(3)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    rows.removeFirst();
+    struct Own {
+        QString kind;
+        double value;
+    };
+    std::vector<Own> own;
+    for (const QString& row : rows) {
+        // The photo's name is quoted for its comma: the fields after it split cleanly.
+        const QStringList fields = row.mid(row.indexOf(QStringLiteral("\","))).split(QLatin1Char(','));
+        if (fields[3] == QStringLiteral("distance") || fields[3] == QStringLiteral("area"))
+            own.push_back({fields[3], fields[7].toDouble()});
+    }
+    QVERIFY(own.size() >= 3);
+
+    for (const auto& [language, sheet, photoCaption] :
+         {std::tuple{QStringLiteral("ja"), QStringLiteral("計測結果!"), QStringLiteral("写真")},
+          std::tuple{QStringLiteral("en"), QStringLiteral("Results!"), QStringLiteral("Photo")}}) {
+        const auto written = run({QStringLiteral("--lang"), language, QStringLiteral("--xlsx"), xlsx});
+        QCOMPARE(written.first, 0);
+        QProcess reader;
+        reader.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(QT_TESTCASE_SOURCEDIR "/read_xlsx.py"), xlsx});
+        QVERIFY(reader.waitForFinished(60000));
+        QVERIFY2(reader.exitCode() == 0, reader.readAllStandardError().constData());
+        std::map<QString, QStringList> cells;
+        for (const QString& line : QString::fromUtf8(reader.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            const QStringList f6 = line.split(QLatin1Char('\t'));
+            QCOMPARE(f6.size(), 6);
+            cells[f6[0] + QLatin1Char('!') + f6[1]] = f6.mid(2);
+        }
+        // The sheets and captions in the language of the run.
+        QCOMPARE(cells[sheet + QStringLiteral("A1")].value(1), photoCaption);
+        for (std::size_t i = 0; i < own.size(); ++i) {
+            const QString r = QString::number(i + 2);
+            const bool distance = own[i].kind == QStringLiteral("distance");
+            const QString quantity = (distance ? QStringLiteral("H") : QStringLiteral("I")) + r;
+            const QStringList q = cells[sheet + quantity];
+            QCOMPARE(q.value(0), QStringLiteral("n"));
+            QCOMPARE(q[1].toDouble(), own[i].value);
+            QCOMPARE(cells[sheet + QStringLiteral("A") + r].value(1), QStringLiteral("site,2.jpg"));
+            // The unit price is the window's field, no part of the working files:
+            // batch mode's is none, and the estimator writes it into its cell.
+            QCOMPARE(cells[sheet + QStringLiteral("K") + r].value(0), QStringLiteral("n"));
+            QCOMPARE(cells[sheet + QStringLiteral("K") + r].value(1).toDouble(), 0.0);
+            const QStringList cost = cells[sheet + QStringLiteral("L") + r];
+            QCOMPARE(cost.value(0), QStringLiteral("f"));
+            QCOMPARE(cost[1], QStringLiteral("=") + quantity + (distance ? QStringLiteral("/1000") : QString()) +
+                                  QStringLiteral("*K") + r);
+            QCOMPARE(cost[2].toDouble(), 0.0);
+            QCOMPARE(cost[3].toDouble(), 0.0);
+        }
+        QVERIFY(!cells.contains(sheet + QStringLiteral("A") + QString::number(own.size() + 2)));
+    }
+
+    // Into a folder: refused, with the status of a file that cannot be written.
+    const auto folder = run({QStringLiteral("--xlsx"), f.home.path()});
+    QCOMPARE(folder.first, 5);
+    QVERIFY2(folder.second.contains(QStringLiteral("it is a folder")), qPrintable(folder.second));
+    // A file system with no room: the workbook that was there stays as it was.
+    const QByteArray before = [&] {
+        QFile file(xlsx);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+    QProcess limited;
+    limited.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("trap '' XFSZ; ulimit -f 8; exec \"$0\" \"$@\""),
+                                              QStringLiteral(KALVEX_BINARY), QStringLiteral("--batch"), photo,
+                                              QStringLiteral("--home"), f.home.path(), QStringLiteral("--xlsx"), xlsx});
+    QVERIFY(limited.waitForFinished(60000));
+    QCOMPARE(limited.exitCode(), 5);
+    QFile after(xlsx);
+    QVERIFY(after.open(QIODevice::ReadOnly));
+    QCOMPARE(after.readAll(), before);
+    QVERIFY(QDir(f.home.path()).entryList({QStringLiteral("*.xlsx*")}, QDir::Files | QDir::Hidden).size() == 1);
 }
 
 // The reference plane straight on, from the menu at the size the user gives

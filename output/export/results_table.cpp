@@ -24,67 +24,57 @@ std::string Uncertain(const std::optional<double>& u)
     return u ? FormatSignificant(*u, 2) : std::string();
 }
 
-struct Row {
-    std::string kind, number, group, name, value, unit, uncertainty, slopeV, slopeH, corrected, checkLength;
-};
-
-class Table {
-public:
-    Table(std::string photo, double sigma) : photo_(std::move(photo)), sigma_(sigma) {}
-
-    // The rows of the current plane of d.
-    void Plane(const Document& photo, int setting, int plane)
-    {
-        const Measured measured(photo);
-        const Document& d = *measured;
-        const TPlaneState& p = d.Plane;
-        for (std::int32_t i = 1; i <= p.DistanceCount(); ++i) {
-            const TDistance& dist = p.Distances[i];
-            TDistanceResult r;
-            CalcuDistance(d, i, r, ChainSums::Skip);
-            Add(setting, plane,
-                Row{"distance", std::to_string(i), std::to_string(dist.group), "", FormatFixed(r.distance, 0), "mm",
-                    Uncertain(DistanceUncertainty(d, i, sigma_)), "", "", CorrectionInForce(d, dist.corrected) ? "1" : "0",
-                    ""});
-        }
-        for (std::int32_t i = 1; i <= p.SpaceCount(); ++i) {
-            const TSpace& s = p.Spaces[i];
-            // As the CSV: an area neither added nor subtracted is none.
-            if (s.kind != kSpaceAdd && s.kind != kSpaceSub)
-                continue;
-            TSpaceResult r;
-            CalcuSpace(d, i, r);
-            Add(setting, plane,
-                Row{"area", std::to_string(i), std::to_string(s.group), Cp932ToUtf8(s.name),
-                    (s.kind == kSpaceSub && r.area != 0 ? "-" : "") + FormatFixed(r.area, 3), "m2",
-                    Uncertain(SpaceUncertainty(d, i, sigma_)), FormatPlain(s.slantV), FormatPlain(s.slantH),
-                    CorrectionInForce(d, s.corrected) ? "1" : "0", ""});
-        }
-        // A check distance is measured as an uncorrected distance is, to a
-        // tenth of a millimetre: its point is the few tenths it is off.
-        for (const CheckResult& c : CheckResults(d, sigma_))
-            Add(setting, plane,
-                Row{"check", std::to_string(c.number), "", "", FormatFixed(c.measured, 1), "mm", Uncertain(c.uncertainty),
-                    "", "", "0", FormatPlain(c.known)});
+// The rows of the current plane of the photo's document, in the file's order.
+void PlaneRows(std::vector<ResultsTableRow>& out, const Document& photo, int setting, int plane, double sigma)
+{
+    const Measured measured(photo);
+    const Document& d = *measured;
+    const TPlaneState& p = d.Plane;
+    const double price = d.UnitPrice();
+    auto add = [&](ResultsTableRow r) {
+        r.setting = setting;
+        r.plane = plane;
+        r.unitPrice = price;
+        out.push_back(std::move(r));
+    };
+    for (std::int32_t i = 1; i <= p.DistanceCount(); ++i) {
+        const TDistance& dist = p.Distances[i];
+        TDistanceResult r;
+        CalcuDistance(d, i, r, ChainSums::Skip);
+        add({.kind = "distance", .number = i, .group = dist.group, .value = FormatFixed(r.distance, 0), .unit = "mm",
+             .uncertainty = Uncertain(DistanceUncertainty(d, i, sigma)),
+             .corrected = CorrectionInForce(d, dist.corrected) ? "1" : "0"});
     }
-
-    std::string Take() { return std::move(out_); }
-
-private:
-    void Add(int setting, int plane, const Row& r)
-    {
-        out_ += TextField(photo_) + "," + std::to_string(setting) + "," + std::to_string(plane);
-        for (const std::string* field : {&r.kind, &r.number, &r.group, &r.name, &r.value, &r.unit, &r.uncertainty,
-                                         &r.slopeV, &r.slopeH, &r.corrected, &r.checkLength})
-            // Only the name is the user's text; a value's minus is a sign.
-            out_ += "," + (field == &r.name ? TextField(*field) : TableField(*field));
-        out_ += kEol;
+    for (std::int32_t i = 1; i <= p.SpaceCount(); ++i) {
+        const TSpace& s = p.Spaces[i];
+        // As the CSV: an area neither added nor subtracted is none.
+        if (s.kind != kSpaceAdd && s.kind != kSpaceSub)
+            continue;
+        TSpaceResult r;
+        CalcuSpace(d, i, r);
+        add({.kind = "area", .number = i, .group = s.group, .name = Cp932ToUtf8(s.name),
+             .value = (s.kind == kSpaceSub && r.area != 0 ? "-" : "") + FormatFixed(r.area, 3), .unit = "m2",
+             .uncertainty = Uncertain(SpaceUncertainty(d, i, sigma)), .slopeV = FormatPlain(s.slantV),
+             .slopeH = FormatPlain(s.slantH), .corrected = CorrectionInForce(d, s.corrected) ? "1" : "0"});
     }
+    // A check distance is measured as an uncorrected distance is, to a
+    // tenth of a millimetre: its point is the few tenths it is off.
+    for (const CheckResult& c : CheckResults(d, sigma))
+        add({.kind = "check", .number = c.number, .group = -1, .value = FormatFixed(c.measured, 1), .unit = "mm",
+             .uncertainty = Uncertain(c.uncertainty), .corrected = "0", .checkLength = FormatPlain(c.known)});
+}
 
-    std::string photo_;
-    double sigma_;
-    std::string out_;
-};
+void AddLine(std::string& out, const std::string& photo, const ResultsTableRow& r)
+{
+    out += TextField(photo) + "," + std::to_string(r.setting) + "," + std::to_string(r.plane) + "," +
+           TableField(r.kind) + "," + std::to_string(r.number) + "," +
+           (r.group >= 0 ? std::to_string(r.group) : std::string()) + "," +
+           // Only the name is the user's text; a value's minus is a sign.
+           TextField(r.name);
+    for (const std::string* field : {&r.value, &r.unit, &r.uncertainty, &r.slopeV, &r.slopeH, &r.corrected, &r.checkLength})
+        out += "," + TableField(*field);
+    out += kEol;
+}
 
 } // namespace
 
@@ -141,29 +131,50 @@ std::vector<Document> EverySetting(const Document& doc, const fs::path& folder)
     return out;
 }
 
-std::string ResultsTableBytes(const std::vector<Document>& settings, double sigma)
+std::vector<ResultsTableRow> ResultsTableRows(const std::vector<Document>& settings, double sigma)
 {
-    std::string photo;
-    if (!settings.empty())
-        photo = fs::path(settings.front().ImageFileName).filename().string();
-    Table table(photo, ClickSigma(sigma));
+    std::vector<ResultsTableRow> rows;
+    const double clicks = ClickSigma(sigma);
     for (const Document& doc : settings) {
         if (doc.CurrentSetting != 4 || (doc.CurrentBase != 1 && doc.CurrentBase != 2)) {
-            table.Plane(doc, doc.CurrentSetting, 1);
+            PlaneRows(rows, doc, doc.CurrentSetting, 1, clicks);
             continue;
         }
         // Plane 1 is the left one, whichever is current.
         Document d = doc;
         for (int plane = 1; plane <= 2; ++plane) {
             if (d.CurrentBase == plane) {
-                table.Plane(d, 4, plane);
+                PlaneRows(rows, d, 4, plane, clicks);
             } else {
                 const ParkedPlaneScope parked(d);
-                table.Plane(d, 4, plane);
+                PlaneRows(rows, d, 4, plane, clicks);
             }
         }
     }
-    return "\xEF\xBB\xBF" + std::string(kResultsTableHeader) + kEol + table.Take();
+    return rows;
+}
+
+std::string ResultsTablePhoto(const std::vector<Document>& settings)
+{
+    return settings.empty() ? std::string() : fs::path(settings.front().ImageFileName).filename().string();
+}
+
+std::string ResultsTableLines(const std::string& photo, const std::vector<ResultsTableRow>& rows)
+{
+    std::string out;
+    for (const ResultsTableRow& r : rows)
+        AddLine(out, photo, r);
+    return out;
+}
+
+std::string ResultsTableHead()
+{
+    return "\xEF\xBB\xBF" + std::string(kResultsTableHeader) + kEol;
+}
+
+std::string ResultsTableBytes(const std::vector<Document>& settings, double sigma)
+{
+    return ResultsTableHead() + ResultsTableLines(ResultsTablePhoto(settings), ResultsTableRows(settings, sigma));
 }
 
 } // namespace kvx

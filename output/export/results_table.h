@@ -11,6 +11,7 @@
 
 #include "measure/model.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -30,6 +31,27 @@ std::vector<Document> EverySetting(const Document& doc, const std::filesystem::p
 
 // The file's bytes; sigma is the click precision in photo pixels.
 std::string ResultsTableBytes(const std::vector<Document>& settings, double sigma);
+
+// One row of the file, its fields as the file writes them.
+struct ResultsTableRow {
+    int setting = 1;
+    int plane = 1;
+    std::string kind;  // "distance", "area" or "check"
+    std::int32_t number = 0;
+    std::int32_t group = -1;  // none for a check distance
+    std::string name;         // UTF-8, as typed
+    std::string value, unit, uncertainty, slopeV, slopeH, corrected, checkLength;
+    // The unit price of the row's setting (not a column of the file).
+    double unitPrice = 0.0;
+};
+
+// The rows of the file, in its order.
+std::vector<ResultsTableRow> ResultsTableRows(const std::vector<Document>& settings, double sigma);
+// The photo column of the file: the photo's file name.
+std::string ResultsTablePhoto(const std::vector<Document>& settings);
+// The byte-order mark and the header row; then rows of one photo.
+std::string ResultsTableHead();
+std::string ResultsTableLines(const std::string& photo, const std::vector<ResultsTableRow>& rows);
 
 // A field as RFC 4180 writes it: quoted, with its quotes doubled, when it
 // holds a comma, a quote or a line break.

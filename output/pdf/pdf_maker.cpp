@@ -224,13 +224,19 @@ private:
 
 class TPDFPage : public TPDFObject {
 public:
-    TPDFPage(TPDFMaker& maker, int parent) : TPDFObject(maker), parent_(parent) {}
+    // width and height: the page's own size, 0 for the document's.
+    TPDFPage(TPDFMaker& maker, int parent, int width, int height)
+        : TPDFObject(maker), parent_(parent), width_(width), height_(height)
+    {
+    }
     void SetContents(TPDFContents* contents) { contents_ = contents; }
     TPDFContents* Contents() const { return contents_; }
     void WriteTo(std::string& out) const override
     {
-        out += std::string("<<") + kEol + "/Type /Page" + kEol + "/Parent " + Ref(parent_) + kEol + "/Resources <<" +
-               kEol;
+        out += std::string("<<") + kEol + "/Type /Page" + kEol;
+        if (width_ > 0 && height_ > 0)
+            out += "/MediaBox [ 0 0 " + Int(width_) + " " + Int(height_) + " ]" + kEol;
+        out += "/Parent " + Ref(parent_) + kEol + "/Resources <<" + kEol;
         const auto& fonts = maker_.FontNumbers();
         const auto& images = maker_.ImageNumbers();
         if (!fonts.empty()) {
@@ -251,6 +257,7 @@ public:
 
 private:
     int parent_;
+    int width_, height_;
     TPDFContents* contents_ = nullptr;
 };
 
@@ -577,9 +584,17 @@ void TPDFMaker::BeginDoc(std::ostream* stream)
 
 void TPDFMaker::NewPage()
 {
+    NewPage(pageWidth_, pageHeight_);
+}
+
+void TPDFMaker::NewPage(int width, int height)
+{
     if (!parts_->pages)
         throw PdfError("BeginDocが呼び出されていません");
-    parts_->owned.push_back(std::make_unique<TPDFPage>(*this, parts_->pages->Number()));
+    // Only a page of another size than the document's says its own.
+    const bool own = (width != pageWidth_ || height != pageHeight_) && width > 0 && height > 0;
+    parts_->owned.push_back(
+        std::make_unique<TPDFPage>(*this, parts_->pages->Number(), own ? width : 0, own ? height : 0));
     auto* page = static_cast<TPDFPage*>(parts_->owned.back().get());
     parts_->owned.push_back(std::make_unique<TPDFContents>(*this));
     page->SetContents(static_cast<TPDFContents*>(parts_->owned.back().get()));

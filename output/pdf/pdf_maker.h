@@ -113,6 +113,8 @@ public:
 
     void BeginDoc(std::ostream* stream);
     void NewPage();
+    // A page of its own size in points, for a document of pages that differ.
+    void NewPage(int width, int height);
     TPDFContents& Contents();
     int AddImage(const TPDFImage& image);
     // Writes the file; the stream is the caller's and stays open.

@@ -284,6 +284,21 @@ void DrawReportPage(ReportSurface& surface, const Document& doc, const TAppSetti
     DrawPlanes(surface, doc, settings, page, process);
 }
 
+void ReportText(TPDFContents& c, const std::string& text, double x, double y, double size)
+{
+    c.FontIndex = kGothic;
+    c.SetFontSize(size);
+    c.TextColor = 0;
+    // The page's font has no superscript two, and its half-width yen
+    // sign is the backslash's place, drawn over the next figure: the
+    // English square metre is written "m2", and the yen full width.
+    std::string written = text;
+    for (const auto& [from, to] : {std::pair<std::string_view, std::string_view>{"²", "2"}, {"¥", "￥"}})
+        for (std::size_t at = written.find(from); at != std::string::npos; at = written.find(from, at + to.size()))
+            written.replace(at, from.size(), to);
+    c.TextOut(written, x, y, 0);
+}
+
 namespace {
 
 // The detailed pages: a running text cursor that starts a new page, with the
@@ -317,26 +332,15 @@ private:
     static constexpr double kLine = 13;
     static constexpr double kSize = 9;
 
-    // Every page of the details is a page of its own after the report's.
+    // Every page of the details is a page of its own after the report's, of its size.
     void NewPage()
     {
-        maker_.NewPage();
+        maker_.NewPage(page_.width, page_.height);
         y_ = page_.height - kMargin;
     }
     void Text(const std::string& text, double x, double y, double size)
     {
-        TPDFContents& c = maker_.Contents();
-        c.FontIndex = kGothic;
-        c.SetFontSize(size);
-        c.TextColor = 0;
-        // The page's font has no superscript two, and its half-width yen
-        // sign is the backslash's place, drawn over the next figure: the
-        // English square metre is written "m2", and the yen full width.
-        std::string written = text;
-        for (const auto& [from, to] : {std::pair<std::string_view, std::string_view>{"²", "2"}, {"¥", "￥"}})
-            for (std::size_t at = written.find(from); at != std::string::npos; at = written.find(from, at + to.size()))
-                written.replace(at, from.size(), to);
-        c.TextOut(written, x, y, 0);
+        ReportText(maker_.Contents(), text, x, y, size);
     }
     void Line(const std::string& text)
     {
@@ -455,16 +459,12 @@ private:
 
 } // namespace
 
-void WriteReport(std::ostream& out, const Document& doc, const TAppSettings& settings, const TPDFImage& image,
-                 const ReportPage& page, int& process, const ReportDetail* detail)
+namespace {
+
+// The report's pages of one photo from the page under way, which is empty.
+void DrawPhotoPages(TPDFMaker& maker, const Document& doc, const TAppSettings& settings, const TPDFImage& image,
+                    const ReportPage& page, int& process, const ReportDetail* detail)
 {
-    process = 2;
-    TPDFMaker maker;
-    maker.Title = Tx("Report", "KalvexＰＤＦ");
-    maker.SetPageWidth(page.width);
-    maker.SetPageHeight(page.height);
-    maker.Creator.clear();
-    maker.BeginDoc(&out);
     process = 3;
     const int index = maker.AddImage(image);
     maker.Contents().DrawImage(index, page.offX, page.offY, page.W, page.H, 0);
@@ -477,6 +477,28 @@ void WriteReport(std::ostream& out, const Document& doc, const TAppSettings& set
         DetailWriter writer(maker, page, ClickSigma(settings.ClickSigma));
         writer.Write(shown, *detail);
     }
+}
+
+} // namespace
+
+void AddReportPages(TPDFMaker& maker, const Document& doc, const TAppSettings& settings, const TPDFImage& image,
+                    const ReportPage& page, int& process, const ReportDetail* detail)
+{
+    maker.NewPage(page.width, page.height);
+    DrawPhotoPages(maker, doc, settings, image, page, process, detail);
+}
+
+void WriteReport(std::ostream& out, const Document& doc, const TAppSettings& settings, const TPDFImage& image,
+                 const ReportPage& page, int& process, const ReportDetail* detail)
+{
+    process = 2;
+    TPDFMaker maker;
+    maker.Title = Tx("Report", "KalvexＰＤＦ");
+    maker.SetPageWidth(page.width);
+    maker.SetPageHeight(page.height);
+    maker.Creator.clear();
+    maker.BeginDoc(&out);
+    DrawPhotoPages(maker, doc, settings, image, page, process, detail);
     process = 7;
     maker.EndDoc();
 }

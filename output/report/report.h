@@ -71,4 +71,14 @@ struct ReportDetail {
 void WriteReport(std::ostream& out, const Document& doc, const TAppSettings& settings, const TPDFImage& image,
                  const ReportPage& page, int& process, const ReportDetail* detail = nullptr);
 
+// The pages of doc's report added to a document under way, as WriteReport
+// draws them: the photo's page on a new page of the report's size, then
+// with detail its detailed pages.
+void AddReportPages(TPDFMaker& maker, const Document& doc, const TAppSettings& settings, const TPDFImage& image,
+                    const ReportPage& page, int& process, const ReportDetail* detail);
+
+// Text in the report's gothic, black, at (x, y) in page points; the
+// characters the font lacks are written as it has them.
+void ReportText(TPDFContents& c, const std::string& text, double x, double y, double size);
+
 } // namespace kvx

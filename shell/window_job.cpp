@@ -1,0 +1,473 @@
+// The job in the window: opening and making one, its lock, its photos' measurements
+// brought from and kept in its folder, and the panel of its photos and totals.
+
+#include "shell/main_window.h"
+
+#include "base/error_trail.h"
+#include "base/safe_file.h"
+#include "base/translate.h"
+#include "measure/computation.h"
+#include "measure/numfmt.h"
+#include "measure/workfiles.h"
+#include "output/export/results_table.h"
+#include "shell/job_panel.h"
+#include "shell/job_photos.h"
+#include "shell/path_names.h"
+#include "shell/photo_open.h"
+#include "shell/window_helpers.h"
+#include "widgets/words.h"
+
+#include "output/export/job_tables.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QListWidget>
+#include <QLockFile>
+#include <QPointer>
+#include <QSysInfo>
+#include <QTemporaryDir>
+#include <QThreadPool>
+
+#include <filesystem>
+
+namespace kvx {
+
+namespace fs = std::filesystem;
+using namespace window_helpers;
+
+namespace {
+
+std::string JobInUse(const fs::path& file)
+{
+    return Tx("WindowJob", "このジョブは別のウィンドウで開かれています. 同じジョブを二つのウィンドウで開くことはできません:") +
+           "\r" + PathLine(file.string());
+}
+
+std::string LockRefused(const fs::path& file)
+{
+    return Tx("WindowJob", "ジョブの鍵ファイルを作れません. ジョブのフォルダに書き込めるか確かめてください:") + "\r" +
+           PathLine(file.string());
+}
+
+fs::path LockFileOf(const fs::path& job)
+{
+    return job.parent_path() / (job.filename().string() + ".lock");
+}
+
+QString PathText(const fs::path& p)
+{
+    return FromBytes(p.string());
+}
+
+// A group's totals as the results panel words them; numbers never in the user's locale.
+QString GroupLine(const JobGroupTotal& t, bool full)
+{
+    const QString length = QString::fromStdString(FormatFixed(t.length, 0));
+    const QString area = QString::fromStdString(FormatFixed(t.area, 3));
+    const QString cost = QString::fromStdString(MoneyText(t.cost));
+    if (!full)
+        return Qx("WindowJob", "G%1: %2㎜, %3㎡, %4").arg(t.group).arg(length, area, cost);
+    return Qx("WindowJob", "ｸﾞﾙｰﾌﾟ%1: 距離 %2㎜, 面積 %3㎡, 金額 %4").arg(t.group).arg(length, area, cost);
+}
+
+QString TotalsLine(const std::vector<JobGroupTotal>& totals)
+{
+    QStringList parts;
+    for (const JobGroupTotal& t : totals) {
+        parts << GroupLine(t, false);
+    }
+    return parts.join(QStringLiteral("; "));
+}
+
+} // namespace
+
+bool TF001::HasJob() const
+{
+    return job_.has_value();
+}
+
+const Job* TF001::CurrentJob() const
+{
+    return job_ ? &*job_ : nullptr;
+}
+
+void TF001::mnOpenJobClick()
+{
+    const std::optional<QString> path = prompter_->OpenJobFile(QString::fromStdString(settings_.ImageFolder));
+    if (path)
+        OpenJob(*path);
+}
+
+void TF001::mnNewJobClick()
+{
+    const std::optional<QString> path = prompter_->NewJobFile(QString::fromStdString(settings_.ImageFolder));
+    if (path)
+        NewJob(*path);
+}
+
+bool TF001::NewJob(const QString& path)
+{
+    bool made = false;
+    Guard("NewJob", [&] {
+        Job job;
+        job.file = fs::absolute(ToBytes(path));
+        std::error_code ec;
+        // A job is never made over a file: it may be another job's.
+        if (fs::symlink_status(job.file, ec).type() != fs::file_type::not_found) {
+            prompter_->Warn(Tx("WindowJob", "このファイルは既にあります. 新規ジョブは別の名前で作ってください:") + "\r" +
+                            PathLine(job.file.string()));
+            return;
+        }
+        std::string error;
+        if (!WriteJob(job, error)) {
+            prompter_->Warn(error);
+            return;
+        }
+        made = OpenJob(PathText(job.file));
+    });
+    return made;
+}
+
+bool TF001::OpenJob(const QString& path)
+{
+    bool opened = false;
+    Guard("OpenJob", [&] {
+        std::string error;
+        std::optional<Job> read = ReadJob(fs::absolute(ToBytes(path)), error);
+        if (!read) {
+            prompter_->Warn(error);
+            return;
+        }
+        std::error_code same;
+        if (job_ && fs::equivalent(job_->file, read->file, same)) {
+            opened = true;
+            return;
+        }
+        auto lock = std::make_unique<QLockFile>(PathText(LockFileOf(read->file)));
+        lock->setStaleLockTime(0);
+        {
+            // A lock naming a program gone from this machine, or naming none, holds nothing.
+            qint64 pid = 0;
+            QString host, app;
+            std::error_code ec;
+            if (fs::symlink_status(LockFileOf(read->file), ec).type() != fs::file_type::not_found) {
+                const bool readable = lock->getLockInfo(&pid, &host, &app);
+                if (!readable || ((host.isEmpty() || host == QSysInfo::machineHostName()) && !ProcessAlive(static_cast<long>(pid))))
+                    lock->removeStaleLockFile();
+            }
+        }
+        if (!lock->tryLock(0)) {
+            prompter_->Warn(lock->error() == QLockFile::LockFailedError ? JobInUse(read->file) : LockRefused(read->file));
+            return;
+        }
+        // The photo shown is kept where it belongs before the job changes.
+        if (!SaveImageState())
+            return;
+        job_ = std::move(read);
+        jobLock_ = std::move(lock);
+        jobTotals_.clear();
+        FindMovedJobPhotos();
+        settings_.ImageFolder = job_->Folder().string();
+        jobPanel_->show();
+        RefreshJobPanel();
+        opened = true;
+    });
+    return opened;
+}
+
+void TF001::CloseJob()
+{
+    job_.reset();
+    jobLock_.reset();
+    jobTotals_.clear();
+    if (jobPanel_) {
+        jobPanel_->SetRows({});
+        jobPanel_->SetTotals({});
+        jobPanel_->hide();
+    }
+}
+
+void TF001::FindMovedJobPhotos()
+{
+    bool moved = false;
+    std::string told;
+    for (JobEntry& entry : job_->photos) {
+        const JobPhotoPlace place =
+            LocateJobPhoto(*job_, entry, [](const fs::path& p) { return PhotoFingerprint(PathText(p)); });
+        if (place.state == JobPhotoState::Moved) {
+            entry.path = place.relative;
+            moved = true;
+        } else if (place.state == JobPhotoState::Replaced) {
+            told += "\r" + JobPhotoName(entry) + ": " +
+                    Tx("WindowJob", "同じ名前の別の写真に置き換えられています. 元の写真の計測データはジョブに残っています.");
+        } else if (place.state == JobPhotoState::Missing) {
+            told += "\r" + JobPhotoName(entry) + ": " + Tx("WindowJob", "写真がジョブのフォルダにありません.");
+        }
+    }
+    if (moved)
+        SaveJobFile();
+    if (!told.empty())
+        prompter_->Warn(Tx("WindowJob", "ジョブの写真のうち開けないものがあります:") + told);
+}
+
+bool TF001::SaveJobFile()
+{
+    std::string error;
+    if (WriteJob(*job_, error))
+        return true;
+    prompter_->Warn(error);
+    return false;
+}
+
+int TF001::CurrentJobIndex() const
+{
+    if (!job_ || !HasPhoto())
+        return -1;
+    return job_->Find(doc_.ImageFingerprint);
+}
+
+void TF001::BringFromCurrentJob(const PhotoKey& id)
+{
+    if (!job_ || job_->Find(id.fingerprint) < 0)
+        return;
+    std::string error;
+    // Kept in the home after the job last kept it (opened outside the job,
+    // or work brought back after a crash): the home's are the user's latest
+    // and go to the job.  Otherwise the job's become the photo's kept copies,
+    // which the usual opening then reads.
+    if (CompareCopies(*job_, id.fingerprint, sharedTemp_, id.key) == CopiesAge::FolderNewer) {
+        if (!StoreInJob(*job_, id.fingerprint, sharedTemp_, id.key, error))
+            prompter_->Warn(error);
+        return;
+    }
+    if (!BringFromJob(*job_, id.fingerprint, sharedTemp_, id.key, error))
+        prompter_->Warn(error);
+}
+
+void TF001::KeepInJob()
+{
+    const int index = CurrentJobIndex();
+    if (index < 0)
+        return;
+    std::string error;
+    if (!StoreInJob(*job_, doc_.ImageFingerprint, paths_.folders.TempFolder, ImageKeyOf(doc_), error))
+        prompter_->Warn(error);
+    jobTotals_.erase(doc_.ImageFingerprint);
+}
+
+void TF001::AddToCurrentJob(const QStringList& files)
+{
+    Guard("AddToCurrentJob", [&] {
+        if (!job_)
+            return;
+        std::string told;
+        bool added = false;
+        for (const QString& file : files) {
+            std::string error;
+            const std::size_t before = job_->photos.size();
+            Hourglass hourglass;
+            if (AddToJob(*job_, ToBytes(file), sharedTemp_, settings_, error) < 0)
+                told += "\r" + error;
+            added = added || job_->photos.size() > before;
+        }
+        if (added)
+            SaveJobFile();
+        RefreshJobPanel();
+        if (!told.empty())
+            prompter_->Warn(Tx("WindowJob", "ジョブに加えられなかった写真があります:") + told);
+    });
+}
+
+void TF001::ChooseJobPhoto(int row)
+{
+    Guard("ChooseJobPhoto", [&] {
+        if (!job_ || row < 0 || row >= static_cast<int>(job_->photos.size()) || row == CurrentJobIndex())
+            return;
+        JobEntry& entry = job_->photos[static_cast<std::size_t>(row)];
+        const JobPhotoPlace place =
+            LocateJobPhoto(*job_, entry, [](const fs::path& p) { return PhotoFingerprint(PathText(p)); });
+        if (place.state == JobPhotoState::Replaced) {
+            prompter_->Warn(JobPhotoName(entry) + "\r" +
+                            Tx("WindowJob", "同じ名前の別の写真に置き換えられています. 元の写真の計測データはジョブに残っています."));
+            return;
+        }
+        if (place.state == JobPhotoState::Missing) {
+            prompter_->Warn(JobPhotoName(entry) + "\r" + Tx("WindowJob", "写真がジョブのフォルダにありません."));
+            return;
+        }
+        if (place.state == JobPhotoState::Moved) {
+            entry.path = place.relative;
+            SaveJobFile();
+        }
+        LoadFile(PathText(place.file));
+        RefreshJobPanel();
+    });
+}
+
+void TF001::MoveJobPhoto(int row, int to)
+{
+    Guard("MoveJobPhoto", [&] {
+        const int count = job_ ? static_cast<int>(job_->photos.size()) : 0;
+        if (row < 0 || row >= count || to < 0 || to >= count || row == to)
+            return;
+        const JobEntry moving = job_->photos[static_cast<std::size_t>(row)];
+        job_->photos.erase(job_->photos.begin() + row);
+        job_->photos.insert(job_->photos.begin() + to, moving);
+        SaveJobFile();
+        RefreshJobPanel();
+        jobPanel_->List()->setCurrentRow(to);
+    });
+}
+
+void TF001::RenameJobPhoto(int row)
+{
+    Guard("RenameJobPhoto", [&] {
+        if (!job_ || row < 0 || row >= static_cast<int>(job_->photos.size()))
+            return;
+        JobEntry& entry = job_->photos[static_cast<std::size_t>(row)];
+        const std::string title =
+            prompter_->InputBox(Tx("WindowJob", "写真の題名"), Tx("WindowJob", "この写真の題名を入力してください."), entry.title);
+        // An empty answer is a cancel: a photo keeps a title.
+        if (title.empty() || title == entry.title || QString::fromStdString(title).size() > static_cast<qsizetype>(kMaxJobTitleChars))
+            return;
+        entry.title = title;
+        SaveJobFile();
+        RefreshJobPanel();
+        jobPanel_->List()->setCurrentRow(row);
+    });
+}
+
+void TF001::RemoveJobPhoto(int row)
+{
+    Guard("RemoveJobPhoto", [&] {
+        if (!job_ || row < 0 || row >= static_cast<int>(job_->photos.size()))
+            return;
+        const JobEntry& entry = job_->photos[static_cast<std::size_t>(row)];
+        if (!prompter_->AskYesNo(Tx("WindowJob", "この写真をジョブから外しますか? 写真のファイルと計測データは残ります.") + "\r" +
+                                 JobPhotoName(entry)))
+            return;
+        // The photo open now is kept in the job one last time.
+        if (row == CurrentJobIndex() && !SaveImageState())
+            return;
+        job_->photos.erase(job_->photos.begin() + row);
+        SaveJobFile();
+        RefreshJobPanel();
+    });
+}
+
+void TF001::RefreshJobPanel()
+{
+    if (!jobPanel_ || !job_)
+        return;
+    const int current = CurrentJobIndex();
+    std::vector<JobPanelRow> rows;
+    std::vector<kvx::JobPhoto> known;
+    bool complete = true;
+    for (std::size_t i = 0; i < job_->photos.size(); ++i) {
+        const JobEntry& entry = job_->photos[i];
+        JobPanelRow row;
+        row.title = QString::fromStdString(entry.title);
+        row.fingerprint = entry.fingerprint;
+        row.current = static_cast<int>(i) == current;
+        const fs::path at = job_->Folder() / fs::path(entry.path);
+        row.file = IsFile(at) ? PathText(at) : QString();
+        std::vector<Document> settings;
+        if (row.current) {
+            try {
+                settings = EverySetting(doc_, paths_.folders.TempFolder);
+            } catch (const std::exception& e) {
+                row.problem = QString::fromStdString(e.what());
+            }
+        } else if (const auto kept = jobTotals_.find(entry.fingerprint); kept != jobTotals_.end()) {
+            settings = kept->second.settings;
+            row.problem = QString::fromStdString(kept->second.problem);
+        } else {
+            ReadJobPhotoInBackground(i);
+            complete = false;
+        }
+        for (const Document& d : settings)
+            row.reference = row.reference || d.Plane.base.BaseSet != 0 || (d.CurrentSetting == 4 && d.ParkedPlane.base.BaseSet != 0);
+        kvx::JobPhoto photo{entry.title, settings};
+        try {
+            row.totals = TotalsLine(PhotoTotals(photo));
+        } catch (const std::exception& e) {
+            row.problem = QString::fromStdString(e.what());
+        }
+        known.push_back(std::move(photo));
+        rows.push_back(std::move(row));
+    }
+    jobPanel_->SetRows(rows);
+    QString totals = Qx("WindowJob", "ジョブの合計") + QLatin1Char('\n');
+    try {
+        for (const JobGroupTotal& t : JobTotals(known)) {
+            totals += GroupLine(t, true) + QLatin1Char('\n');
+        }
+    } catch (const std::exception& e) {
+        totals += QString::fromStdString(e.what());
+    }
+    if (!complete)
+        totals += Qx("WindowJob", "(写真を読み込み中…)");
+    jobPanel_->SetTotals(totals.trimmed());
+}
+
+void TF001::ReadJobPhotoInBackground(std::size_t index)
+{
+    const std::string fingerprint = job_->photos[index].fingerprint;
+    if (jobReading_.contains(fingerprint))
+        return;
+    jobReading_.insert(fingerprint);
+    QPointer<TF001> self(this);
+    const Job job = *job_;
+    const TAppSettings settings = settings_;
+    const fs::path profiles = paths_.folders.ProfilesFolder();
+    QThreadPool::globalInstance()->start([self, job, index, settings, profiles, fingerprint] {
+        JobTotalsEntry read;
+        try {
+            QTemporaryDir scratch;
+            if (!scratch.isValid()) {
+                read.problem = Tx("WindowJob", "一時フォルダを作れません.");
+            } else {
+                const OpenedJobPhoto opened = OpenJobPhoto(job, index, ToBytes(scratch.path()), settings, profiles);
+                if (!opened.error.empty())
+                    read.problem = opened.error;
+                else
+                    read.settings = EverySetting(opened.editor->Doc(), ToBytes(scratch.path()));
+            }
+        } catch (const std::exception& e) {
+            read.problem = e.what();
+        }
+        QMetaObject::invokeMethod(qApp, [self, read, fingerprint] {
+            if (!self)
+                return;
+            self->jobReading_.erase(fingerprint);
+            if (!self->job_ || self->job_->Find(fingerprint) < 0)
+                return;
+            self->jobTotals_[fingerprint] = read;
+            self->Run([&] { self->RefreshJobPanel(); });
+        }, Qt::QueuedConnection);
+    });
+}
+
+void TF001::BuildJobPanel()
+{
+    jobPanel_ = new JobPanel(this);
+    addDockWidget(Qt::LeftDockWidgetArea, jobPanel_);
+    jobPanel_->hide();
+    controls_[QStringLiteral("JobPanel")] = jobPanel_;
+    connect(jobPanel_, &JobPanel::photoChosen, this, [this](int row) { Run([&] { ChooseJobPhoto(row); }); });
+    connect(jobPanel_, &JobPanel::addRequested, this, [this] {
+        Run([&] {
+            if (!job_)
+                return;
+            const QStringList files = prompter_->AddJobPhotos(PathText(job_->Folder()));
+            if (!files.isEmpty())
+                AddToCurrentJob(files);
+        });
+    });
+    connect(jobPanel_, &JobPanel::filesDropped, this, [this](const QStringList& files) { Run([&] { AddToCurrentJob(files); }); });
+    connect(jobPanel_, &JobPanel::moveRequested, this, [this](int row, int to) { Run([&] { MoveJobPhoto(row, to); }); });
+    connect(jobPanel_, &JobPanel::renameRequested, this, [this](int row) { Run([&] { RenameJobPhoto(row); }); });
+    connect(jobPanel_, &JobPanel::removeRequested, this, [this](int row) { Run([&] { RemoveJobPhoto(row); }); });
+}
+
+} // namespace kvx
