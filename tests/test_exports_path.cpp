@@ -3,12 +3,16 @@
 // part batch mode shares.
 
 #include "shell/export_to.h"
+#include "shell/job_outputs.h"
+#include "image/photo.h"
+#include "output/export/results_table.h"
 #include "shell/prompter.h"
 #include "base/error_trail.h"
 #include "base/safe_file.h"
 #include "workfolder.h"
 
 #include <QApplication>
+#include <QImage>
 
 #include <gtest/gtest.h>
 
@@ -299,6 +303,95 @@ TEST_P(ExportRefusedBytes, TheOldFileStaysAndTheFailureIsTold)
 
 INSTANTIATE_TEST_SUITE_P(Paths, ExportRefusedBytes, ::testing::Values(true, false),
                          [](const auto& row) { return row.param ? "window" : "batch"; });
+
+// The job's outputs take the same path: a writer of each that cannot write
+// the whole file (a size limit on the process) throws with the file's name,
+// the file there before stays whole and no temporary is left; a planted link
+// stays a link, the file it names written; a folder is refused.
+enum class JobOutput { Workbook, Table, Report };
+
+void WriteJobOutput(JobOutput what, const fs::path& target, const std::vector<JobReportPhoto>& photos)
+{
+    const QString path = QString::fromStdString(target.string());
+    const TAppSettings settings;
+    int process = 0;
+    switch (what) {
+    case JobOutput::Workbook: WriteJobWorkbook(path, photos, settings); break;
+    case JobOutput::Table: WriteJobResultsTable(path, photos, settings); break;
+    case JobOutput::Report: WriteJobReportFile(path, photos, "job", settings, process); break;
+    }
+}
+
+std::vector<JobReportPhoto> OnePhoto(const fs::path& folder)
+{
+    Document doc;
+    doc.ImageFileName = (folder / "wall.jpg").string();
+    doc.Plane.Distances.Append(TDistance{0, {10, 10}, {200, 40}});
+    QImage image(400, 300, QImage::Format_RGB32);
+    image.fill(Qt::gray);
+    return {TakeJobPhoto("wall.jpg", doc, Photo(image), folder)};
+}
+
+class JobOutputPath : public ::testing::TestWithParam<JobOutput> {};
+
+TEST_P(JobOutputPath, AFullFolderLeavesTheOldFile)
+{
+    test::TempFolder w;
+    const fs::path file = w.path() / "out";
+    Write(file, "good");
+    const std::vector<JobReportPhoto> photos = OnePhoto(w.path());
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        // Less than any of the three files needs.
+        const rlimit limit{100, 100};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        try {
+            WriteJobOutput(GetParam(), file, photos);
+            ::_exit(10);
+        } catch (const std::runtime_error& e) {
+            if (std::string(e.what()).find(file.string()) == std::string::npos)
+                ::_exit(11);
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(Read(file), "good");
+    EXPECT_EQ(Names(w.path()), std::vector<std::string>{"out"});
+}
+
+TEST_P(JobOutputPath, ALinkStaysALinkAndAFolderIsRefused)
+{
+    test::TempFolder w;
+    const fs::path real = w.path() / "real";
+    Write(real, "old");
+    const fs::path link = w.path() / "link";
+    fs::create_symlink(real, link);
+    const std::vector<JobReportPhoto> photos = OnePhoto(w.path());
+    WriteJobOutput(GetParam(), link, photos);
+    EXPECT_TRUE(fs::is_symlink(link));
+    const std::string bytes = Read(real);
+    EXPECT_NE(bytes, "old");
+    switch (GetParam()) {
+    case JobOutput::Workbook: EXPECT_EQ(bytes.substr(0, 2), "PK"); break;
+    case JobOutput::Table: EXPECT_EQ(bytes.substr(3, kResultsTableHeader.size()), kResultsTableHeader); break;
+    case JobOutput::Report: EXPECT_EQ(bytes.substr(0, 8), "%PDF-1.4"); break;
+    }
+    EXPECT_THROW(WriteJobOutput(GetParam(), w.path(), photos), std::runtime_error);
+    EXPECT_EQ(Names(w.path()), (std::vector<std::string>{"link", "real"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Outputs, JobOutputPath,
+                         ::testing::Values(JobOutput::Workbook, JobOutput::Table, JobOutput::Report),
+                         [](const ::testing::TestParamInfo<JobOutput>& row) {
+                             return row.param == JobOutput::Workbook ? "workbook"
+                                    : row.param == JobOutput::Table  ? "table"
+                                                                     : "report";
+                         });
 
 } // namespace
 } // namespace kvx
