@@ -157,17 +157,6 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
             Run([&] {
                 if (!HasPhoto())
                     return;
-                // Without a tool, a click on a mark chooses it (and its row
-                // in the table of results).
-                if (Command() == uCommand::None && left && !right) {
-                    const TDPoint P = StoW(Ik5Disp1->State(), TPoint{pos.x(), pos.y()});
-                    const double scale = Ik5Disp1->State().DispScale;
-                    std::int32_t vertex = -1;
-                    if (const std::int32_t k = SearchDistanceNo(doc_, P, scale))
-                        editor_.SelectDistance(k);
-                    else if (const std::int32_t a = SearchSpacePointNo(doc_, P, false, scale, vertex))
-                        editor_.SelectSpace(a);
-                }
                 interaction_->MouseDown({pos.x(), pos.y()}, left, right);
             });
         });
