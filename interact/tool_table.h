@@ -73,6 +73,9 @@ struct ToolRow {
     PromptForm prompt;
     const char* first;  // the prompt's texts in the source language (context "Prompts")
     const char* more;
+    // The caption of its menu entry (context "WindowBuild"), on the one row
+    // that owns the entry; null on the modes that share another's entry.
+    const char* caption;
     bool lockable = false;  // the lock of the planes' shared corners matters while it is on
 };
 
