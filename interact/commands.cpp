@@ -100,7 +100,7 @@ std::set<std::string> EnabledItems(const Document& doc, bool photo, uCommand mod
     if (twoPlanes) {
         Add(on, kPlaneSwitch);
         // The lock ties the planes' shared corners while a corner moves.
-        if (mode == uCommand::BaseAdjust)
+        if (Tool(mode).lockable)
             Add(on, kLock);
     }
     if (!p.Checks.empty())

@@ -125,7 +125,8 @@ bool Interaction::Refuse(OutlineFault fault)
 void Interaction::SetStatusBar()
 {
     Guard("SetStatusBar", [&] {
-        if (uCommand_ == uCommand::None && sizesWanted_)
+        // Only the end of a reference asks for them, and every mode entered forgets it.
+        if (sizesWanted_)
             port_.SetStatusText(2, SizesPrompt());
         else if (const auto text = PromptText(uCommand_, doc_.InputCount(), options.polygon))
             // Why the last click was not taken comes first: after a long
@@ -135,6 +136,11 @@ void Interaction::SetStatusBar()
 }
 
 void Interaction::EndTool()
+{
+    Family().End();
+}
+
+void ToolStep::End()
 {
     EndTrace();
     ed_.EndOpenChain();
@@ -208,7 +214,7 @@ void Interaction::MouseLeftClick(TDPoint P)
 {
     GuardWith([&] { return TrailLine("MouseLeftClick", "uCommand", ModeNumber(uCommand_)); }, [&] {
         refusal_.clear();
-        Family().LeftClick(P);
+        Family().Release(P, true, false);
         SetStatusBar();
     });
 }
@@ -217,7 +223,7 @@ void Interaction::MouseRightClick(TDPoint P)
 {
     GuardWith([&] { return TrailLine("MouseRightClick", "uCommand", ModeNumber(uCommand_)); }, [&] {
         refusal_.clear();
-        Family().RightClick(P);
+        Family().Release(P, false, true);
         SetStatusBar();
     });
 }

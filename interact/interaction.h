@@ -93,6 +93,9 @@ public:
     // down), for the keyboard's pointer: it moves by whole photo pixels, and
     // at a small zoom those fall between display pixels.
     void PointerDown(TDPoint image, bool left, bool right);
+    // A mouse press at an image point: the window maps the screen to the
+    // photo itself when the view shows the photo straightened.
+    void MouseDownAt(TDPoint image, bool left, bool right);
     void PointerMove(TDPoint image);
     void PointerUp(TDPoint image, bool left, bool right);
     void KeyDown(bool shift);

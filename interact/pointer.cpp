@@ -15,6 +15,7 @@
 #include "measure/uncertainty.h"
 #include "base/translate.h"
 #include "interact/commands.h"
+#include "interact/tool_families.h"
 #include "interact/tool_table.h"
 #include "base/error_trail.h"
 
@@ -223,7 +224,14 @@ bool Interaction::MouseMoveAction(TDPoint P)
 
 void Interaction::MouseDown(TPoint screen, bool left, bool right)
 {
-    PointerDown(StoWPoint(screen), left, right);
+    MouseDownAt(StoWPoint(screen), left, right);
+}
+
+void Interaction::MouseDownAt(TDPoint P, bool left, bool right)
+{
+    // Only the mouse's own presses: the keyboard's pointer clicks for the tool alone.
+    Guard("Ik5Disp1MouseDown", [&] { Family().Press(P, left, right); });
+    PointerDown(P, left, right);
 }
 
 void Interaction::MouseMove(TPoint screen)
@@ -256,7 +264,7 @@ void Interaction::PointerMove(TDPoint image)
     Guard("Ik5Disp1MouseMove", [&] {
         pointer_ = image;
         if (MouseMoveAction(pointer_))
-            DrawTrace(pointer_);
+            Family().Move(pointer_);
     });
 }
 
@@ -298,7 +306,7 @@ void Interaction::KeyDown(bool shift)
 {
     Guard("FormKeyDown", [&] {
         if (shift && MouseMoveAction(tracePoint_))
-            DrawTrace(tracePoint_);
+            Family().Key(tracePoint_);
     });
 }
 
@@ -306,7 +314,7 @@ void Interaction::KeyUp(bool shift)
 {
     Guard("FormKeyUp", [&] {
         if (!shift && MouseMoveAction(pointer_))
-            DrawTrace(pointer_);
+            Family().Key(pointer_);
     });
 }
 

@@ -28,30 +28,25 @@ std::optional<std::string> PromptText(uCommand mode, int n, bool polygon)
         return Tx("Prompts", tool.first);
     case PromptForm::TwoSteps:
         return Tx("Prompts", n >= 1 ? tool.more : tool.first);
-    case PromptForm::Own:
-        break;
-    }
-    const std::string kSixPieces[] = {Tx("Prompts", "中心線（上）をマウス㊧ボタンで指示"), Tx("Prompts", "中心線（下）"), Tx("Prompts", "左基準線（上）"),
-                                             Tx("Prompts", "左基準線（下）"), Tx("Prompts", "右基準線（上）"), Tx("Prompts", "右基準線（下）")};
-    switch (mode) {
-    case uCommand::Base:
+    case PromptForm::Reference:
         return Tx("Prompts", "[基準矩形を設定する]　基準となる矩形をマウス㊧ボタンで指示[") + std::to_string(n + 1) +
                (n == 0 ? Tx("Prompts", "点目]") : Tx("Prompts", "点目]。㊨ボタンで前点のやり直し"));
-    case uCommand::BaseSixPoint:
+    case PromptForm::SixPoints: {
+        const std::string kSixPieces[] = {Tx("Prompts", "中心線（上）をマウス㊧ボタンで指示"), Tx("Prompts", "中心線（下）"), Tx("Prompts", "左基準線（上）"),
+                                                 Tx("Prompts", "左基準線（下）"), Tx("Prompts", "右基準線（上）"), Tx("Prompts", "右基準線（下）")};
         return std::string(Tx("Prompts", "[基準（６点入力）を設定する]　基準となる")) + kSixPieces[std::min(std::max(n, 0), 5)] +
                (n >= 1 ? Tx("Prompts", "をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し") : "");
-    case uCommand::SpaceAdd:
-    case uCommand::SpaceSub: {
-        const std::string heading = mode == uCommand::SpaceAdd ? Tx("Prompts", "[面積を求める・加算]　") : Tx("Prompts", "[面積を求める・減算]　");
+    }
+    case PromptForm::Area: {
+        const std::string heading = Tx("Prompts", tool.first);
         if (polygon)
             return heading + (n == 0 ? Tx("Prompts", "求めたい面積の範囲をマウス㊧ボタンで指示")
                                   : Tx("Prompts", "求めたい面積の範囲をマウス㊧ボタンで指示([SHIFT]=直交)。㊨ボタンで前点のやり直し"));
         return heading + (n == 0 ? Tx("Prompts", "求めたい面積矩形の頂点をマウス㊧ボタンで指示")
                               : Tx("Prompts", "求めたい面積矩形の対角をマウス㊧ボタンで指示。㊨ボタンで前点のやり直し"));
     }
-    default:
-        return std::nullopt;
     }
+    return std::nullopt;
 }
 
 std::string OutlineRefusal(OutlineFault fault)

@@ -25,27 +25,22 @@ using namespace interaction_detail;
 
 // --- adjustments and deletions -------------------------------------------------------------------
 
+const AdjustTools::Steps* AdjustTools::Row() const
+{
+    static constexpr std::array<Steps, 5> kSteps = {{
+        {uCommand::BaseAdjust, &AdjustTools::LeftBaseAdjust, nullptr},
+        {uCommand::BaseLineAdjust, &AdjustTools::LeftBaseLineAdjust, nullptr},
+        {uCommand::BaseUnitAdjust, &AdjustTools::LeftBaseUnitAdjust, nullptr},
+        {uCommand::DistanceAdjust, &AdjustTools::LeftDistanceAdjust, &AdjustTools::ChooseDistance},
+        {uCommand::SpaceAdjust, &AdjustTools::LeftSpaceAdjust, &AdjustTools::ChooseArea},
+    }};
+    return RowOf(kSteps);
+}
+
 void AdjustTools::LeftClick(TDPoint P)
 {
-    switch (uCommand_) {
-    case uCommand::BaseAdjust:
-        LeftBaseAdjust(P);
-        break;
-    case uCommand::BaseLineAdjust:
-        LeftBaseLineAdjust(P);
-        break;
-    case uCommand::BaseUnitAdjust:
-        LeftBaseUnitAdjust(P);
-        break;
-    case uCommand::DistanceAdjust:
-        LeftDistanceAdjust(P);
-        break;
-    case uCommand::SpaceAdjust:
-        LeftSpaceAdjust(P);
-        break;
-    default:
-        break;
-    }
+    if (const Steps* row = Row())
+        (this->*row->left)(P);
 }
 
 void AdjustTools::RightClick(TDPoint P)
@@ -55,42 +50,33 @@ void AdjustTools::RightClick(TDPoint P)
     if (doc_.InputCount() >= 1) {
         Abandon();
         Redraw();
-    } else if (uCommand_ == uCommand::DistanceAdjust) {
-        ChooseDistance(P);
-    } else if (uCommand_ == uCommand::SpaceAdjust) {
-        ChooseArea(P);
+    } else if (const Steps* row = Row(); row && row->choose) {
+        (this->*row->choose)(P);
     }
+}
+
+const DeleteTools::Steps* DeleteTools::Row() const
+{
+    static constexpr std::array<Steps, 5> kSteps = {{
+        {uCommand::DistanceDel, &DeleteTools::LeftDistanceDelete, &DeleteTools::ChooseDistance},
+        {uCommand::DistanceHoseiDel, &DeleteTools::LeftDistanceCorrectionDelete, nullptr},
+        {uCommand::SpaceDel, &DeleteTools::LeftSpaceDelete, &DeleteTools::ChooseArea},
+        {uCommand::SpaceHoseiDel, &DeleteTools::LeftSpaceCorrectionDelete, nullptr},
+        {uCommand::CheckDel, &DeleteTools::LeftCheckDelete, nullptr},
+    }};
+    return RowOf(kSteps);
 }
 
 void DeleteTools::LeftClick(TDPoint)
 {
-    switch (uCommand_) {
-    case uCommand::DistanceDel:
-        LeftDistanceDelete();
-        break;
-    case uCommand::SpaceDel:
-        LeftSpaceDelete();
-        break;
-    case uCommand::CheckDel:
-        LeftCheckDelete();
-        break;
-    case uCommand::DistanceHoseiDel:
-        LeftCorrectionDelete(false);
-        break;
-    case uCommand::SpaceHoseiDel:
-        LeftCorrectionDelete(true);
-        break;
-    default:
-        break;
-    }
+    if (const Steps* row = Row())
+        (this->*row->left)();
 }
 
 void DeleteTools::RightClick(TDPoint P)
 {
-    if (uCommand_ == uCommand::DistanceDel)
-        ChooseDistance(P);
-    else if (uCommand_ == uCommand::SpaceDel)
-        ChooseArea(P);
+    if (const Steps* row = Row(); row && row->choose)
+        (this->*row->choose)(P);
 }
 
 void DeleteTools::LeftCorrectionDelete(bool area)

@@ -27,114 +27,109 @@ namespace kvx {
 
 using namespace interaction_detail;
 
+const InputTools::Steps* InputTools::Row() const
+{
+    static constexpr std::array<Steps, 13> kSteps = {{
+        {uCommand::Base, &InputTools::LeftBase, &InputTools::RightBase, nullptr},
+        {uCommand::BaseOnePoint, &InputTools::LeftOnePoint, nullptr, nullptr},
+        {uCommand::BaseSixPoint, &InputTools::LeftSixPoint, &InputTools::RightSixPoint, nullptr},
+        {uCommand::BaseLineW, &InputTools::LeftBaseLineW, &InputTools::RightAbandon, nullptr},
+        {uCommand::BaseLineH, &InputTools::LeftBaseLineH, &InputTools::RightAbandon, nullptr},
+        {uCommand::BaseUnit, &InputTools::LeftBaseUnit, &InputTools::RightAbandon, nullptr},
+        {uCommand::Distance, &InputTools::LeftDistance, &InputTools::RightDistance, nullptr},
+        {uCommand::SpaceAdd, &InputTools::LeftSpace, &InputTools::RightSpace, nullptr},
+        {uCommand::SpaceSub, &InputTools::LeftSpace, &InputTools::RightSpace, nullptr, kSpaceSub},
+        {uCommand::CrossLine, &InputTools::LeftCrossLine, &InputTools::RightCrossLine, nullptr},
+        {uCommand::ImageFix, &InputTools::LeftImageFix, &InputTools::RightAbandon, nullptr},
+        {uCommand::Check, &InputTools::LeftCheck, &InputTools::RightAbandon, nullptr},
+        {uCommand::StraightEdge, &InputTools::LeftStraightEdge, &InputTools::RightStraightEdge,
+         &InputTools::EnterStraightEdge},
+    }};
+    return RowOf(kSteps);
+}
+
 void InputTools::LeftClick(TDPoint P)
 {
-    switch (uCommand_) {
-    case uCommand::Base:
-        LeftBase(P);
-        break;
-    case uCommand::BaseOnePoint:
-        LeftOnePoint();
-        break;
-    case uCommand::BaseSixPoint:
-        LeftSixPoint(P);
-        break;
-    case uCommand::BaseLineW:
-    case uCommand::BaseLineH:
-        LeftBaseLine(P, uCommand_ == uCommand::BaseLineW);
-        break;
-    case uCommand::BaseUnit:
-        LeftBaseUnit(P);
-        break;
-    case uCommand::Distance:
-        LeftDistance(P);
-        break;
-    case uCommand::SpaceAdd:
-    case uCommand::SpaceSub:
-        if (options.polygon)
-            LeftSpacePolygon(P);
-        else
-            LeftSpace(P);
-        break;
-    case uCommand::CrossLine:
-        LeftCrossLine();
-        break;
-    case uCommand::ImageFix:
-        LeftImageFix(P);
-        break;
-    case uCommand::Check:
-        LeftCheck(P);
-        break;
-    case uCommand::StraightEdge:
-        LeftStraightEdge(P);
-        break;
-    default:
-        break;
-    }
+    if (const Steps* row = Row())
+        (this->*row->left)(P);
 }
 
 void InputTools::RightClick(TDPoint P)
 {
-    const int n = doc_.InputCount();
-    switch (uCommand_) {
-    case uCommand::Base:
-        if (n >= 1)
-            TakeBack(P, n, settings_.ColorBase, n - 1 >= 1);
-        break;
-    case uCommand::BaseSixPoint:
-        if (n >= 1)
-            TakeBack(P, n, settings_.ColorBase, (n - 1) % 2 == 1);
-        break;
-    case uCommand::BaseLineW:
-    case uCommand::BaseLineH:
-    case uCommand::BaseUnit:
-    case uCommand::ImageFix:
-    case uCommand::Check:
-        if (n > 0)
-            Abandon();
-        break;
-    case uCommand::Distance:
-        if (n > 0) {
-            ed_.EndOpenChain();
-            Abandon();
-            if (options.continuous) {
-                SetCommand(uCommand_);
-                Redraw();
-            }
-        } else {
-            ChooseDistance(P);
-        }
-        break;
-    case uCommand::SpaceAdd:
-    case uCommand::SpaceSub:
-        if (n == 0)
-            ChooseArea(P);
-        else if (options.polygon)
-            TakeBack(P, n, SpaceColour(), n - 1 >= 1);
-        else
-            Abandon();
-        break;
-    case uCommand::CrossLine:
-        SetCommand(uCommand::None);
-        Redraw();
-        break;
-    case uCommand::StraightEdge:
-        // Enough points end the edge; fewer are a slip of the last one;
-        // with none under way the click is on a kept edge, to delete it.
-        if (!EndStraightEdge() && n >= 1)
-            TakeBack(P, n, kStraightEdgeColour, n - 1 >= 1);
-        else if (n == 0)
-            DeleteStraightEdgeAt(P);
-        break;
-    default:
-        break;
-    }
+    if (const Steps* row = Row(); row && row->right)
+        (this->*row->right)(P);
 }
 
 bool InputTools::Enter()
 {
-    if (uCommand_ != uCommand::StraightEdge)
-        return false;
+    const Steps* row = Row();
+    return row && row->enter && (this->*row->enter)();
+}
+
+void InputTools::RightBase(TDPoint P)
+{
+    const int n = doc_.InputCount();
+    if (n >= 1)
+        TakeBack(P, n, settings_.ColorBase, n - 1 >= 1);
+}
+
+void InputTools::RightSixPoint(TDPoint P)
+{
+    const int n = doc_.InputCount();
+    if (n >= 1)
+        TakeBack(P, n, settings_.ColorBase, (n - 1) % 2 == 1);
+}
+
+void InputTools::RightAbandon(TDPoint)
+{
+    if (doc_.InputCount() > 0)
+        Abandon();
+}
+
+void InputTools::RightDistance(TDPoint P)
+{
+    if (doc_.InputCount() > 0) {
+        ed_.EndOpenChain();
+        Abandon();
+        if (options.continuous) {
+            SetCommand(uCommand_);
+            Redraw();
+        }
+    } else {
+        ChooseDistance(P);
+    }
+}
+
+void InputTools::RightSpace(TDPoint P)
+{
+    const int n = doc_.InputCount();
+    if (n == 0)
+        ChooseArea(P);
+    else if (options.polygon)
+        TakeBack(P, n, SpaceColour(), n - 1 >= 1);
+    else
+        Abandon();
+}
+
+void InputTools::RightCrossLine(TDPoint)
+{
+    SetCommand(uCommand::None);
+    Redraw();
+}
+
+void InputTools::RightStraightEdge(TDPoint P)
+{
+    const int n = doc_.InputCount();
+    // Enough points end the edge; fewer are a slip of the last one;
+    // with none under way the click is on a kept edge, to delete it.
+    if (!EndStraightEdge() && n >= 1)
+        TakeBack(P, n, kStraightEdgeColour, n - 1 >= 1);
+    else if (n == 0)
+        DeleteStraightEdgeAt(P);
+}
+
+bool InputTools::EnterStraightEdge()
+{
     // Return never adds a point here: with too few points it says why
     // nothing ended, instead of a point where the keyboard's pointer stood.
     if (!EndStraightEdge())
@@ -204,12 +199,18 @@ bool InputTools::DeleteStraightEdgeAt(TDPoint P)
     return true;
 }
 
-std::int32_t InputTools::SpaceColour() const
+bool InputTools::Adds() const
 {
-    return uCommand_ == uCommand::SpaceAdd ? settings_.ColorSpaceAdd : settings_.ColorSpaceSub;
+    const Steps* row = Row();
+    return !row || row->areaKind == kSpaceAdd;
 }
 
-void InputTools::LeftOnePoint()
+std::int32_t InputTools::SpaceColour() const
+{
+    return Adds() ? settings_.ColorSpaceAdd : settings_.ColorSpaceSub;
+}
+
+void InputTools::LeftOnePoint(TDPoint)
 {
     const ViewState view = port_.View();
     const TDPoint topLeft = StoW(view, TPoint{0, 0});
@@ -220,7 +221,7 @@ void InputTools::LeftOnePoint()
     Redraw();
 }
 
-void InputTools::LeftCrossLine()
+void InputTools::LeftCrossLine(TDPoint)
 {
     ed_.SetCrossLine(pending_);
     Recalculate();
@@ -381,12 +382,20 @@ void InputTools::NewSpace(std::vector<TDPoint> outline)
     std::string name;
     if (settings_.SpaceNameInputFlag)
         name = AreaNameFromUtf8(port_.AskAreaName());
-    ed_.AddSpace(std::move(outline), uCommand_ == uCommand::SpaceAdd ? kSpaceAdd : kSpaceSub, std::move(name));
+    ed_.AddSpace(std::move(outline), Adds() ? kSpaceAdd : kSpaceSub, std::move(name));
     SetCalcu();
     Finish(uCommand_);
 }
 
 void InputTools::LeftSpace(TDPoint P)
+{
+    if (options.polygon)
+        LeftSpacePolygon(P);
+    else
+        LeftSpaceRectangle(P);
+}
+
+void InputTools::LeftSpaceRectangle(TDPoint P)
 {
     const std::int32_t colour = SpaceColour();
     const BandStep step = BandClick(P, TraceKind::PlaneRect, colour, true);

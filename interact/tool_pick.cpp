@@ -8,54 +8,56 @@
 #include "interact/hit_test.h"
 #include "measure/cp932.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
 
 namespace kvx {
 
+const PickTools::Steps* PickTools::Row() const
+{
+    static constexpr std::array<Steps, 4> kSteps = {{
+        {uCommand::DistanceHosei, &PickTools::LeftDistanceCorrection, &PickTools::RightDistanceCorrection},
+        {uCommand::SpaceSlant, &PickTools::LeftSlope, &PickTools::RightSlope},
+        {uCommand::SpaceHosei, &PickTools::LeftSpaceCorrection, &PickTools::RightSpaceCorrection},
+        {uCommand::SpaceNameUpd, &PickTools::LeftRename, nullptr},
+    }};
+    return RowOf(kSteps);
+}
+
 void PickTools::LeftClick(TDPoint P)
 {
-    switch (uCommand_) {
-    case uCommand::DistanceHosei:
-        LeftCorrection(P, false);
-        break;
-    case uCommand::SpaceHosei:
-        LeftCorrection(P, true);
-        break;
-    case uCommand::SpaceSlant:
-        LeftSlope(P);
-        break;
-    case uCommand::SpaceNameUpd:
-        LeftRename();
-        break;
-    default:
-        break;
-    }
+    if (const Steps* row = Row())
+        (this->*row->left)(P);
 }
 
 void PickTools::RightClick(TDPoint P)
 {
+    if (const Steps* row = Row(); row && row->right)
+        (this->*row->right)(P);
+}
+
+void PickTools::RightDistanceCorrection(TDPoint P)
+{
+    if (doc_.InputCount() == 0)
+        ChooseDistance(P);
+    else
+        Abandon();
+}
+
+void PickTools::RightSpaceCorrection(TDPoint P)
+{
     const int n = doc_.InputCount();
-    switch (uCommand_) {
-    case uCommand::DistanceHosei:
-        if (n == 0)
-            ChooseDistance(P);
-        else
-            Abandon();
-        break;
-    case uCommand::SpaceHosei:
-        if (n == 1)
-            Abandon();
-        else if (n == 0)
-            ChooseArea(P);
-        break;
-    case uCommand::SpaceSlant:
-        if (n == 0)
-            ChooseArea(P);
-        break;
-    default:
-        break;
-    }
+    if (n == 1)
+        Abandon();
+    else if (n == 0)
+        ChooseArea(P);
+}
+
+void PickTools::RightSlope(TDPoint P)
+{
+    if (doc_.InputCount() == 0)
+        ChooseArea(P);
 }
 
 // The first click picks the mark and starts a band toward the depth's
@@ -104,7 +106,7 @@ void PickTools::LeftSlope(TDPoint P)
     Redraw();
 }
 
-void PickTools::LeftRename()
+void PickTools::LeftRename(TDPoint)
 {
     std::int32_t vertex = -1;
     const std::int32_t k = SearchSpacePointNo(doc_, pending_, false, Scale(), vertex);
@@ -118,12 +120,32 @@ void PickTools::LeftRename()
     Finish(uCommand_);
 }
 
+const ZoomTools::Steps* ZoomTools::Row() const
+{
+    static constexpr std::array<Steps, 2> kSteps = {{
+        {uCommand::ZoomUp, &WindowPort::ZoomUp, 2.0},
+        {uCommand::ZoomDown, &WindowPort::ZoomDown, 0.5},
+    }};
+    return RowOf(kSteps);
+}
+
 void ZoomTools::LeftClick(TDPoint P)
 {
-    if (uCommand_ == uCommand::ZoomUp)
-        port_.ZoomUp(P, ZoomRedraw::ImageAndOverlay, 2.0);
-    else
-        port_.ZoomDown(P, ZoomRedraw::ImageAndOverlay, 0.5);
+    if (const Steps* row = Row())
+        (port_.*row->zoom)(P, ZoomRedraw::ImageAndOverlay, row->factor);
+}
+
+// A press of the left button without a tool chooses the mark under it, the
+// distance before the area.
+void NoTools::Press(TDPoint P, bool left, bool right)
+{
+    if (!left || right)
+        return;
+    std::int32_t vertex = -1;
+    if (const std::int32_t k = SearchDistanceNo(doc_, P, Scale()))
+        ed_.SelectDistance(k);
+    else if (const std::int32_t a = SearchSpacePointNo(doc_, P, false, Scale(), vertex))
+        ed_.SelectSpace(a);
 }
 
 } // namespace kvx

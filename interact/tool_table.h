@@ -52,7 +52,9 @@ enum class PromptForm : std::uint8_t {
     Empty,     // an empty prompt
     One,       // first, whatever was taken
     TwoSteps,  // first before the first point, then more
-    Own,       // made by PromptText from the count (the reference, six points, areas)
+    Reference,  // the reference's corners, counted
+    SixPoints,  // the six points of two planes, one piece a point
+    Area,       // first is the heading; the rest tells a rectangle's or a polygon's next click
 };
 
 struct ToolRow {
@@ -71,6 +73,10 @@ struct ToolRow {
     PromptForm prompt;
     const char* first;  // the prompt's texts in the source language (context "Prompts")
     const char* more;
+    // The caption of its menu entry (context "WindowBuild"), on the one row
+    // that owns the entry; null on the modes that share another's entry.
+    const char* caption;
+    bool lockable = false;  // the lock of the planes' shared corners matters while it is on
 };
 
 // Every mode's row, in the order of the modes' numbers.

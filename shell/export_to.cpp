@@ -10,6 +10,7 @@
 
 #include <QFileInfo>
 
+#include <optional>
 #include <stdexcept>
 
 namespace kvx {
@@ -19,6 +20,9 @@ using namespace window_helpers;
 QString ExportFolders::Start(ExportKind kind, const std::string& photoFileName) const
 {
     const std::string& remembered = Folder(kind);
+    // Photos go where photos are kept, whichever photo is open.
+    if (kind == ExportKind::Photo)
+        return QString::fromStdString(remembered);
     if (used_.contains(kind) && IsFolder(remembered))
         return QString::fromStdString(remembered);
     const std::filesystem::path photoFolder = std::filesystem::path(photoFileName).parent_path();
@@ -42,6 +46,8 @@ std::string& ExportFolders::Folder(ExportKind kind) const
         return settings_.CsvFolder;
     case ExportKind::Drawing:
         return settings_.Csv2Folder;
+    case ExportKind::Photo:
+        return settings_.ImageFolder;
     }
     return settings_.PdfFolder;
 }
@@ -49,8 +55,17 @@ std::string& ExportFolders::Folder(ExportKind kind) const
 bool ExportTo(Prompter& prompter, ExportFolders& folders, const std::string& photoFileName, const ExportOrder& order,
               const ExportWriter& write)
 {
-    const auto path = prompter.SaveText(order.caption, folders.Start(order.kind, photoFileName), order.proposedName,
-                                        order.filter);
+    const QString start = folders.Start(order.kind, photoFileName);
+    std::optional<QString> path;
+    if (order.kind == ExportKind::Photo) {
+        // The name gets the suffix of the type chosen, whatever was typed.
+        if (const auto choice = prompter.SaveImage(order.caption, start, order.proposedName, folders.PhotoFilter())) {
+            folders.RememberPhotoFilter(choice->filter);
+            path = ImageSaveName(choice->path, choice->filter);
+        }
+    } else {
+        path = prompter.SaveText(order.caption, start, order.proposedName, order.filter);
+    }
     if (!path)
         return false;
     folders.Remember(order.kind, *path);

@@ -25,8 +25,10 @@ class Prompter;
 
 // The kinds of file whose folder a save dialog remembers; the report, the
 // straight-on image and the marker sheet share one, the CSV file and the
-// results file another, the SD file and the drawing a third.
-enum class ExportKind { Report, Table, Drawing };
+// results file another, the SD file and the drawing a third.  A photo made
+// here (a cut-out of an image range, a scanned page) is asked for in the
+// image dialog, JPEG or BMP, and always starts where photos are kept.
+enum class ExportKind { Report, Table, Drawing, Photo };
 
 // Where the save dialog of each kind starts.  The folders themselves live in
 // the settings, so they outlast the run; whether one was used in this run
@@ -43,10 +45,14 @@ public:
     void Remember(ExportKind kind, const QString& written);
     // The setting that holds the kind's folder.
     std::string& Folder(ExportKind kind) const;
+    // The type a photo was saved as last (1 JPEG, 2 BMP): the image dialog offers it first.
+    int PhotoFilter() const { return photoFilter_; }
+    void RememberPhotoFilter(int filter) { photoFilter_ = filter; }
 
 private:
     TAppSettings& settings_;
     std::set<ExportKind> used_;
+    int photoFilter_ = 1;
 };
 
 // What the save dialog of an export shows.
@@ -54,7 +60,7 @@ struct ExportOrder {
     QString caption;
     ExportKind kind = ExportKind::Report;
     QString proposedName;  // the file name offered
-    QString filter;
+    QString filter;        // of the text dialog; a photo's dialog offers JPEG and BMP
     // The line an error leaves in the error trail, made when it is left.
     std::function<std::string()> trail;
 };

@@ -157,19 +157,7 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
             Run([&] {
                 if (!HasPhoto())
                     return;
-                // Without a tool, a click on a mark chooses it (and its row
-                // in the table of results).
-                const TDPoint at = DisplayToPhoto(StoW(Ik5Disp1->State(), TPoint{pos.x(), pos.y()}));
-                if (Command() == uCommand::None && left && !right) {
-                    const TDPoint P = at;
-                    const double scale = Ik5Disp1->State().DispScale;
-                    std::int32_t vertex = -1;
-                    if (const std::int32_t k = SearchDistanceNo(doc_, P, scale))
-                        editor_.SelectDistance(k);
-                    else if (const std::int32_t a = SearchSpacePointNo(doc_, P, false, scale, vertex))
-                        editor_.SelectSpace(a);
-                }
-                interaction_->PointerDown(at, left, right);
+                interaction_->MouseDownAt(DisplayToPhoto(StoW(Ik5Disp1->State(), TPoint{pos.x(), pos.y()})), left, right);
             });
         });
         connect(Ik5Disp1, &PhotoView::pointerReleased, this, [this](QPoint pos, bool left, bool right) {

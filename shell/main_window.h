@@ -188,6 +188,11 @@ public:
     // Asks where the scanned page is to be kept and writes it there; the path
     // written, or empty when the page was discarded.
     QString ScanSave(const Photo& scanned);
+    // Saves a photo made here through the image dialog, telling the user
+    // failed (with the path for %1) when it could not be written; the path
+    // written, empty when cancelled or not written.
+    QString SavePhoto(const Photo& photo, const QString& caption, const QString& proposed, const char* trail,
+                      const QString& failed);
     // WorkImage made anew from SourceImage with the document's image processing.
     void ApplyEffects();
     // The display takes the photo as now shown and draws it again.
@@ -403,7 +408,6 @@ private:
     // The open photo, decoded and as shown, and what its copies looked like.
     PhotoSession photo_{editor_};
     std::unique_ptr<Interaction> interaction_;
-    int lastSaveFilter_ = 1;
     QStringList pd25Lines_;
     QString lastScanner_;
     bool scanCancel_ = false;

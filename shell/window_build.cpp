@@ -82,6 +82,9 @@ QAction* TF001::AddAction(QMenu* menu, const QString& name, const QString& capti
 void TF001::BuildMenus()
 {
     QMenuBar* bar = menuBar();
+    // A tool's entry is named and worded by its row of the table of tools.
+    auto toolName = [](uCommand m) { return QString::fromLatin1(Tool(m).action); };
+    auto toolCaption = [](uCommand m) { return Qx("WindowBuild", Tool(m).caption); };
     // A mode's entry shows the marks the mode works on, then enters it.
     auto mode = [this](uCommand m) {
         return [this, m] {
@@ -153,13 +156,13 @@ void TF001::BuildMenus()
     edit->addSeparator();
     AddAction(edit, QStringLiteral("mnReset"), Qx("WindowBuild", "最初から(&R)"), [this] { mnResetClick(); });
     edit->addSeparator();
-    AddAction(edit, QStringLiteral("mnBase"), Qx("WindowBuild", "基準矩形を設定する(&B)"), [this] { mnBaseClick(); });
+    AddAction(edit, toolName(uCommand::Base), toolCaption(uCommand::Base), [this] { mnBaseClick(); });
     AddAction(edit, QStringLiteral("mnDetectReference"), Qx("WindowBuild", "基準を自動検出(&D)"), [this] { mnDetectReferenceClick(); });
-    AddAction(edit, QStringLiteral("mnBaseAdjust"), Qx("WindowBuild", "基準矩形を調整する(&J)"), [this, mode] {
+    AddAction(edit, toolName(uCommand::BaseAdjust), toolCaption(uCommand::BaseAdjust), [this, mode] {
         if (doc_.Plane.base.BaseSet == 1)
             mode(uCommand::BaseAdjust)();
     });
-    AddAction(edit, QStringLiteral("mnCrossLine"), Qx("WindowBuild", "設定1･2の基準矩形の交線(&X)"), [this, mode] {
+    AddAction(edit, toolName(uCommand::CrossLine), toolCaption(uCommand::CrossLine), [this, mode] {
         mode(uCommand::CrossLine)();
         interaction_->StartTrace(TraceKind::Line, interaction_->PointerPoint(), doc_.Plane.base.VanishH, {},
                                  settings_.ColorCrossLine);
@@ -168,32 +171,32 @@ void TF001::BuildMenus()
     connect(actions_[QStringLiteral("mnBaseChange")], &QAction::triggered, this,
             [this] { Run([&] { mnBaseChangeClick(); }); });
     edit->addSeparator();
-    AddAction(edit, QStringLiteral("mnBaseLineW"), Qx("WindowBuild", "計測基準Ｗを設定する(&W)"),
+    AddAction(edit, toolName(uCommand::BaseLineW), toolCaption(uCommand::BaseLineW),
               [this] { mnBaseLineClick(true); });
-    AddAction(edit, QStringLiteral("mnBaseLineH"), Qx("WindowBuild", "計測基準Ｈを設定する(&H)"),
+    AddAction(edit, toolName(uCommand::BaseLineH), toolCaption(uCommand::BaseLineH),
               [this] { mnBaseLineClick(false); });
-    AddAction(edit, QStringLiteral("mnBaseLineAdjust"), Qx("WindowBuild", "計測基準ＷＨを調整する(&A)"), [this, mode] {
+    AddAction(edit, toolName(uCommand::BaseLineAdjust), toolCaption(uCommand::BaseLineAdjust), [this, mode] {
         if (doc_.Plane.base.BaseLineWSet == 1 || doc_.Plane.base.BaseLineHSet == 1)
             mode(uCommand::BaseLineAdjust)();
     });
-    AddAction(edit, QStringLiteral("mnBaseUnit"), Qx("WindowBuild", "計測基準を設定する(&U)"),
+    AddAction(edit, toolName(uCommand::BaseUnit), toolCaption(uCommand::BaseUnit),
               mode(uCommand::BaseUnit));
-    AddAction(edit, QStringLiteral("mnBaseUnitAdjust"), Qx("WindowBuild", "計測基準を調整する(&N)"), [this, mode] {
+    AddAction(edit, toolName(uCommand::BaseUnitAdjust), toolCaption(uCommand::BaseUnitAdjust), [this, mode] {
         if (doc_.Plane.base.BaseSet == 1)
             mode(uCommand::BaseUnitAdjust)();
     });
     edit->addSeparator();
 
     QMenu* distance = edit->addMenu(Qx("WindowBuild", "距離を求める(&L)"));
-    AddAction(distance, QStringLiteral("mnDistance"), Qx("WindowBuild", "２点間の距離を求める(&L)"),
+    AddAction(distance, toolName(uCommand::Distance), toolCaption(uCommand::Distance),
               mode(uCommand::Distance));
-    AddAction(distance, QStringLiteral("mnDistanceAdjust"), Qx("WindowBuild", "２点間を調整する(&J)"),
+    AddAction(distance, toolName(uCommand::DistanceAdjust), toolCaption(uCommand::DistanceAdjust),
               mode(uCommand::DistanceAdjust));
-    AddAction(distance, QStringLiteral("mnDistanceHosei"), Qx("WindowBuild", "遠近補正する(&P)"),
+    AddAction(distance, toolName(uCommand::DistanceHosei), toolCaption(uCommand::DistanceHosei),
               mode(uCommand::DistanceHosei));
-    AddAction(distance, QStringLiteral("mnDistanceHoseiDel"), Qx("WindowBuild", "遠近補正を解除する(&C)"),
+    AddAction(distance, toolName(uCommand::DistanceHoseiDel), toolCaption(uCommand::DistanceHoseiDel),
               mode(uCommand::DistanceHoseiDel));
-    AddAction(distance, QStringLiteral("mnDistanceDel"), Qx("WindowBuild", "削除する(&D)"),
+    AddAction(distance, toolName(uCommand::DistanceDel), toolCaption(uCommand::DistanceDel),
               mode(uCommand::DistanceDel));
     AddAction(distance, QStringLiteral("mnDistanceAllDel"), Qx("WindowBuild", "全て削除する(&R)"),
               [this] { mnDistanceAllDelClick(); });
@@ -207,24 +210,23 @@ void TF001::BuildMenus()
               true);
 
     QMenu* area = edit->addMenu(Qx("WindowBuild", "面積を求める(&S)"));
-    AddAction(area, QStringLiteral("mnSpaceAdd"), Qx("WindowBuild", "加算する(&A)"), nullptr);
-    AddAction(area, QStringLiteral("mnSpaceSub"), Qx("WindowBuild", "減算する(&S)"), nullptr);
-    for (const auto& [name, m] : {std::pair{QStringLiteral("mnSpaceAdd"), uCommand::SpaceAdd},
-                                  std::pair{QStringLiteral("mnSpaceSub"), uCommand::SpaceSub}}) {
-        connect(actions_[name], &QAction::triggered, this, [this, mode, m = m] {
+    AddAction(area, toolName(uCommand::SpaceAdd), toolCaption(uCommand::SpaceAdd), nullptr);
+    AddAction(area, toolName(uCommand::SpaceSub), toolCaption(uCommand::SpaceSub), nullptr);
+    for (const uCommand m : {uCommand::SpaceAdd, uCommand::SpaceSub}) {
+        connect(actions_[toolName(m)], &QAction::triggered, this, [this, mode, m = m] {
             Run([&] { Guard("mnSpaceCalcuClick", mode(m)); });
         });
     }
-    AddAction(area, QStringLiteral("mnSpaceAdjust"), Qx("WindowBuild", "範囲を調整する(&J)"),
+    AddAction(area, toolName(uCommand::SpaceAdjust), toolCaption(uCommand::SpaceAdjust),
               mode(uCommand::SpaceAdjust));
-    AddAction(area, QStringLiteral("mnSpaceHosei"), Qx("WindowBuild", "遠近補正する(&P)"),
+    AddAction(area, toolName(uCommand::SpaceHosei), toolCaption(uCommand::SpaceHosei),
               mode(uCommand::SpaceHosei));
-    AddAction(area, QStringLiteral("mnSpaceHoseiDel"), Qx("WindowBuild", "遠近補正を解除する(&C)"),
+    AddAction(area, toolName(uCommand::SpaceHoseiDel), toolCaption(uCommand::SpaceHoseiDel),
               mode(uCommand::SpaceHoseiDel));
-    AddAction(area, QStringLiteral("mnSpaceSlant"), Qx("WindowBuild", "傾斜設定(&I)"), mode(uCommand::SpaceSlant));
-    AddAction(area, QStringLiteral("mnSpaceNameUpd"), Qx("WindowBuild", "名称変更する(&N)"),
+    AddAction(area, toolName(uCommand::SpaceSlant), toolCaption(uCommand::SpaceSlant), mode(uCommand::SpaceSlant));
+    AddAction(area, toolName(uCommand::SpaceNameUpd), toolCaption(uCommand::SpaceNameUpd),
               mode(uCommand::SpaceNameUpd));
-    AddAction(area, QStringLiteral("mnSpaceDel"), Qx("WindowBuild", "範囲を削除する(&D)"),
+    AddAction(area, toolName(uCommand::SpaceDel), toolCaption(uCommand::SpaceDel),
               mode(uCommand::SpaceDel));
     AddAction(area, QStringLiteral("mnSpaceAllDel"), Qx("WindowBuild", "範囲を全て削除する(&R)"),
               [this] { mnSpaceAllDelClick(); });
@@ -238,9 +240,9 @@ void TF001::BuildMenus()
               true);
 
     QMenu* check = edit->addMenu(Qx("WindowBuild", "検証距離(&K)"));
-    AddAction(check, QStringLiteral("mnCheck"), Qx("WindowBuild", "長さの分かっている距離で検証する(&K)"),
+    AddAction(check, toolName(uCommand::Check), toolCaption(uCommand::Check),
               mode(uCommand::Check));
-    AddAction(check, QStringLiteral("mnCheckDel"), Qx("WindowBuild", "削除する(&D)"), mode(uCommand::CheckDel));
+    AddAction(check, toolName(uCommand::CheckDel), toolCaption(uCommand::CheckDel), mode(uCommand::CheckDel));
     AddAction(check, QStringLiteral("mnCheckAllDel"), Qx("WindowBuild", "全て削除する(&R)"),
               [this] { mnCheckAllDelClick(); });
     edit->addSeparator();
@@ -272,15 +274,15 @@ void TF001::BuildMenus()
     }
     edit->addSeparator();
     AddAction(edit, QStringLiteral("mnEffect"), Qx("WindowBuild", "画像処理(&E)"), [this] { mnEffectClick(); });
-    AddAction(edit, QStringLiteral("mnImageFix"), Qx("WindowBuild", "画像範囲(&F)"), mode(uCommand::ImageFix));
-    AddAction(edit, QStringLiteral("mnStraightEdge"), Qx("WindowBuild", "直線を指示してレンズを補正(&I)"),
+    AddAction(edit, toolName(uCommand::ImageFix), toolCaption(uCommand::ImageFix), mode(uCommand::ImageFix));
+    AddAction(edit, toolName(uCommand::StraightEdge), toolCaption(uCommand::StraightEdge),
               mode(uCommand::StraightEdge));
 
     QMenu* view = bar->addMenu(Qx("WindowBuild", "表示(&V)"));
     AddAction(view, QStringLiteral("mnZoomAll"), Qx("WindowBuild", "全体表示(&A)"), [this] { ZoomAll(); });
-    AddAction(view, QStringLiteral("mnZoomDown"), Qx("WindowBuild", "1/2倍に縮小(&D)"), mode(uCommand::ZoomDown));
+    AddAction(view, toolName(uCommand::ZoomDown), toolCaption(uCommand::ZoomDown), mode(uCommand::ZoomDown));
     AddAction(view, QStringLiteral("mnZoom1"), Qx("WindowBuild", "等倍(&E)"), [this] { mnZoom1Click(); });
-    AddAction(view, QStringLiteral("mnZoomUp"), Qx("WindowBuild", "2倍に拡大(&U)"), mode(uCommand::ZoomUp));
+    AddAction(view, toolName(uCommand::ZoomUp), toolCaption(uCommand::ZoomUp), mode(uCommand::ZoomUp));
     view->addSeparator();
     const std::pair<const char*, bool ViewToggles::*> toggles[] = {
         {"mnDistanceView", &ViewToggles::DistanceView}, {"mnSpaceView", &ViewToggles::SpaceView},

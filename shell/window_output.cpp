@@ -82,29 +82,40 @@ void TF001::ImageRangeOutput(std::int32_t x1, std::int32_t y1, std::int32_t x2, 
             cut = Photo(photo_.Work().Image().copy(region));
             Progress(0);
         }
-        const QString folder = QString::fromStdString(settings_.ImageFolder);
         const std::string stem = std::filesystem::path(doc_.ImageFileName).stem().string();
         const QString proposed =
             QString::fromStdString(stem + "_" + std::to_string(FreeSuffix(settings_.ImageFolder, stem)));
-        const auto choice = prompter_->SaveImage(Qx("WindowOutput", "画像範囲出力"), folder, proposed, lastSaveFilter_);
-        if (!choice)
-            return;
-        lastSaveFilter_ = choice->filter;
-        const QString path = ImageSaveName(choice->path, choice->filter);
-        settings_.ImageFolder = Utf8(QFileInfo(path).absolutePath());
-        bool written = false;
-        {
-            Hourglass hourglass;
-            auto progress = [this](int p) { Progress(p); };
-            written = choice->filter == 2 ? cut.SaveBmp(path, progress) : cut.SaveJpeg(path, progress);
-            Progress(0);
-        }
-        if (!written) {
-            prompter_->Warn(Utf8(Qx("WindowOutput", "'%1' を書き込めませんでした.").arg(path)));
-            return;
-        }
-        LoadFile(path);
+        const QString saved = SavePhoto(cut, Qx("WindowOutput", "画像範囲出力"), proposed, "ImageRangeOutput",
+                                        Qx("WindowOutput", "'%1' を書き込めませんでした."));
+        if (!saved.isEmpty())
+            LoadFile(saved);
     });
+}
+
+QString TF001::SavePhoto(const Photo& photo, const QString& caption, const QString& proposed, const char* trail,
+                         const QString& failed)
+{
+    QString saved;
+    ExportTo(*prompter_, exportFolders_, doc_.ImageFileName, {caption, ExportKind::Photo, proposed, QString(), [trail] {
+                 return std::string(trail);
+             }},
+             [&](const QString& path) {
+                 bool written = false;
+                 {
+                     Hourglass hourglass;
+                     auto progress = [this](int p) { Progress(p); };
+                     written = exportFolders_.PhotoFilter() == 2 ? photo.SaveBmp(path, progress)
+                                                                 : photo.SaveJpeg(path, progress);
+                     Progress(0);
+                 }
+                 // Told here, as a warning: the photo that was open stays open.
+                 if (!written)
+                     prompter_->Warn(Utf8(QString(failed).arg(path)));
+                 else
+                     saved = path;
+                 return std::string();
+             });
+    return saved;
 }
 
 void TF001::mnPdfOutClick()

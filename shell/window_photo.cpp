@@ -366,24 +366,9 @@ void TF001::mnScanClick()
 
 QString TF001::ScanSave(const Photo& scanned)
 {
-    const std::string folder = settings_.ImageFolder;
-    const QString proposed = QStringLiteral("Scan_%1").arg(FreeSuffix(folder, "Scan"));
-    const auto choice = prompter_->SaveImage(Qx("WindowPhoto", "スキャナ読込データ保存"), QString::fromStdString(folder),
-                                             proposed, lastSaveFilter_);
-    if (!choice)
-        return {};
-    lastSaveFilter_ = choice->filter;
-    const QString path = ImageSaveName(choice->path, choice->filter);
-    settings_.ImageFolder = Utf8(QFileInfo(path).absolutePath());
-    Hourglass hourglass;
-    auto progress = [this](int p) { Progress(p); };
-    const bool written = choice->filter == 2 ? scanned.SaveBmp(path, progress) : scanned.SaveJpeg(path, progress);
-    Progress(0);
-    if (!written) {
-        prompter_->Warn(Utf8(Qx("WindowPhoto", "'%1' を書き込めませんでした.").arg(path)));
-        return {};
-    }
-    return path;
+    const QString proposed = QStringLiteral("Scan_%1").arg(FreeSuffix(settings_.ImageFolder, "Scan"));
+    return SavePhoto(scanned, Qx("WindowPhoto", "スキャナ読込データ保存"), proposed, "ScanSave",
+                     Qx("WindowPhoto", "'%1' を書き込めませんでした."));
 }
 
 void TF001::mnChangeClick(int setting)

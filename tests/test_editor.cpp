@@ -77,11 +77,15 @@ const std::vector<Step>& Edits()
         {"delete check", [](Editor& e) { e.DeleteCheck(1); }, true},
         {"delete all checks", [](Editor& e) { e.DeleteAllChecks(); }, true},
         {"reference", [](Editor& e) { e.SetReference({TDPoint{90, 90}, {510, 90}, {510, 410}, {90, 410}}); }, true},
+        {"two planes", [](Editor& e) {
+             e.SetTwoPlanes({TDPoint{}, {300, 80}, {300, 420}, {90, 100}, {90, 400}, {510, 100}, {510, 400}});
+         }, true},
         {"base line", [](Editor& e) { e.SetBaseLine(true, {100, 420}, {300, 420}); }, true},
         {"measurement base", [](Editor& e) { e.SetBaseUnit({150, 150}, {250, 220}); }, true},
         {"cross line", [](Editor& e) { e.SetCrossLine({300, 50}); }, true},
         {"reset", [](Editor& e) { e.Reset(); }, true},
         {"W", [](Editor& e) { e.SetFieldText(FieldText::W, "1500"); }, true},
+        {"H", [](Editor& e) { e.SetFieldText(FieldText::H, "900"); }, true},
         {"price", [](Editor& e) { e.SetFieldText(FieldText::Price, "2500"); }, true},
         {"move reference corner", [](Editor& e) { e.MoveReferenceCorner(2, {520, 95}, true); }, true},
         {"move base line end", [](Editor& e) { e.MoveBaseLinePoint(true, 2, {320, 425}); }, true},
@@ -120,6 +124,10 @@ TEST_F(EditorSteps, EveryOperationIsOneNotificationAndOnlyEditsMarkTheDocument)
     const std::vector<Step> toolState = {
         {"input point", [](Editor& e) { e.AddInputPoint({1, 1}); }, false},
         {"select distance", [](Editor& e) { e.SelectDistance(1); }, false},
+        {"select area", [](Editor& e) { e.SelectSpace(1); }, false},
+        {"take back input point", [](Editor& e) { e.DropLastInputPoint(); }, false},
+        {"forget input", [](Editor& e) { e.ClearInput(); }, false},
+        {"open chain", [](Editor& e) { e.OpenChainAfter(1); }, false},
         {"move input point", [](Editor& e) { e.SetInputPoint(1, {2, 3}); }, false},
         {"group", [](Editor& e) { e.SetGroup(3); }, false},
         {"view toggles", [](Editor& e) { e.SetViewToggles(ViewToggles{false, true, true, true, true}); }, false},

@@ -67,7 +67,16 @@ public:
     std::string AskAreaName() override { return {}; }
     std::string InputBox(const std::string&, const std::string&, const std::string& d) override { return d; }
     std::optional<std::pair<std::string, std::string>> SlopeDialog(double, double, QPoint) override { return {}; }
-    std::optional<SaveChoice> SaveImage(const QString&, const QString&, const QString&, int) override { return {}; }
+    // The image dialog: answered with imageAnswer, the type offered first kept.
+    std::optional<SaveChoice> imageAnswer;
+    std::vector<int> offeredFilter;
+    std::optional<SaveChoice> SaveImage(const QString&, const QString& folder, const QString& name, int filter) override
+    {
+        startedIn.push_back(folder);
+        proposed.push_back(name);
+        offeredFilter.push_back(filter);
+        return imageAnswer;
+    }
     std::optional<QString> OpenPd25(const QString&) override { return std::nullopt; }
     std::optional<int> PickPd25(const QStringList&, QPoint) override { return std::nullopt; }
     bool OpenDocument(const QString&) override { return false; }
@@ -198,6 +207,68 @@ TEST(ExportTo, AFolderChosenAsTheFileIsRefusedWithItsTrailLine)
     EXPECT_EQ(ErrorTrail::global().lines().back(), "TestExport");
     EXPECT_TRUE(fs::is_directory(w.path() / "report.csv"));
     EXPECT_TRUE(fs::is_empty(w.path() / "report.csv"));
+}
+
+// A photo made here (a cut-out, a scanned page) is asked for in the image
+// dialog: it starts where photos are kept even with the open photo's folder
+// at hand, offers the type chosen last, names the file by the type chosen,
+// and the folder becomes the photos' folder.
+TEST(ExportTo, APhotoIsAskedForInTheImageDialogAndKeptWherePhotosAre)
+{
+    test::TempFolder w;
+    for (const char* sub : {"photos", "kept", "new"})
+        fs::create_directories(w.path() / sub);
+    TAppSettings settings;
+    settings.ImageFolder = (w.path() / "kept").string();
+    settings.PdfFolder = (w.path() / "photos").string();
+    ExportFolders folders(settings);
+    SaveDialogOnly prompter;
+    const std::string photo = (w.path() / "photos" / "wall.jpg").string();
+    std::vector<QString> written;
+    auto write = [&](const QString& path) {
+        written.push_back(path);
+        return std::string();
+    };
+    const ExportOrder order{QStringLiteral("Cut-out"), ExportKind::Photo, QStringLiteral("wall_1"), QString(),
+                            [] { return std::string("TestPhoto"); }};
+
+    prompter.imageAnswer = Prompter::SaveChoice{Q(w.path() / "new" / "cut.jpg"), 2};
+    EXPECT_TRUE(ExportTo(prompter, folders, photo, order, write));
+    prompter.imageAnswer = Prompter::SaveChoice{Q(w.path() / "new" / "next"), 1};
+    EXPECT_TRUE(ExportTo(prompter, folders, photo, order, write));
+
+    ASSERT_EQ(prompter.startedIn.size(), 2u);
+    EXPECT_EQ(prompter.startedIn[0].toStdString(), (w.path() / "kept").string());
+    EXPECT_EQ(prompter.startedIn[1].toStdString(), (w.path() / "new").string());
+    EXPECT_EQ(prompter.proposed[0], QStringLiteral("wall_1"));
+    EXPECT_EQ(prompter.offeredFilter, (std::vector<int>{1, 2}));
+    ASSERT_EQ(written.size(), 2u);
+    EXPECT_EQ(written[0].toStdString(), (w.path() / "new" / "cut.bmp").string());
+    EXPECT_EQ(written[1].toStdString(), (w.path() / "new" / "next.jpg").string());
+    EXPECT_EQ(folders.PhotoFilter(), 1);
+    EXPECT_EQ(settings.ImageFolder, (w.path() / "new").string());
+    EXPECT_EQ(settings.PdfFolder, (w.path() / "photos").string());
+}
+
+// A folder given as the photo's file is refused as every export's is.
+TEST(ExportTo, AFolderChosenAsThePhotoIsRefused)
+{
+    test::TempFolder w;
+    fs::create_directories(w.path() / "cut.jpg");
+    TAppSettings settings;
+    ExportFolders folders(settings);
+    SaveDialogOnly prompter;
+    prompter.imageAnswer = Prompter::SaveChoice{Q(w.path() / "cut.jpg"), 1};
+    bool wrote = false;
+    const ExportOrder order{QStringLiteral("Cut-out"), ExportKind::Photo, QStringLiteral("cut"), QString(),
+                            [] { return std::string("TestPhoto"); }};
+    EXPECT_THROW(ExportTo(prompter, folders, {}, order, [&](const QString&) {
+                     wrote = true;
+                     return std::string();
+                 }),
+                 std::runtime_error);
+    EXPECT_FALSE(wrote);
+    EXPECT_TRUE(fs::is_empty(w.path() / "cut.jpg"));
 }
 
 // A writer's message reaches the user as the error, with the trail's line.

@@ -153,6 +153,8 @@ private slots:
     void dialogTextsFit();
     void toolButtonsTellTheirToolAndKeys_data();
     void toolButtonsTellTheirToolAndKeys();
+    void toolEntriesKeepTheirWords_data();
+    void toolEntriesKeepTheirWords();
 };
 
 void LayoutTest::menuItemsHaveTheirOwnLetter_data()
@@ -286,6 +288,69 @@ void LayoutTest::toolButtonsTellTheirToolAndKeys()
     QWidget* b = w.Control(button);
     QVERIFY(b);
     QCOMPARE(b->toolTip(), tip);
+}
+
+void LayoutTest::toolEntriesKeepTheirWords_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("caption");
+    struct Entry {
+        const char* name;
+        const char* japanese;
+        const char* english;
+    };
+    // The tools' menu entries word for word, as users and the manuals know them.
+    static const Entry entries[] = {
+        {"mnBase", "基準矩形を設定する(&B)", "Set the re&ference rectangle"},
+        {"mnBaseAdjust", "基準矩形を調整する(&J)", "Ad&just the reference rectangle"},
+        {"mnCrossLine", "設定1･2の基準矩形の交線(&X)", "&Line where the references of settings 1 and 2 meet"},
+        {"mnBaseLineW", "計測基準Ｗを設定する(&W)", "Set the measuring base &W"},
+        {"mnBaseLineH", "計測基準Ｈを設定する(&H)", "Set the measuring base &H"},
+        {"mnBaseLineAdjust", "計測基準ＷＨを調整する(&A)", "Adjust the measuring &bases W and H"},
+        {"mnBaseUnit", "計測基準を設定する(&U)", "Set the &measurement base"},
+        {"mnBaseUnitAdjust", "計測基準を調整する(&N)", "Adjus&t the measurement base"},
+        {"mnDistance", "２点間の距離を求める(&L)", "Distance between &two points"},
+        {"mnDistanceAdjust", "２点間を調整する(&J)", "Ad&just a distance"},
+        {"mnDistanceHosei", "遠近補正する(&P)", "&Perspective correction"},
+        {"mnDistanceHoseiDel", "遠近補正を解除する(&C)", "&Remove the perspective correction"},
+        {"mnDistanceDel", "削除する(&D)", "&Delete"},
+        {"mnSpaceAdd", "加算する(&A)", "&Add"},
+        {"mnSpaceSub", "減算する(&S)", "&Subtract"},
+        {"mnSpaceAdjust", "範囲を調整する(&J)", "Ad&just an area"},
+        {"mnSpaceHosei", "遠近補正する(&P)", "&Perspective correction"},
+        {"mnSpaceHoseiDel", "遠近補正を解除する(&C)", "&Remove the perspective correction"},
+        {"mnSpaceSlant", "傾斜設定(&I)", "S&lope"},
+        {"mnSpaceNameUpd", "名称変更する(&N)", "Re&name"},
+        {"mnSpaceDel", "範囲を削除する(&D)", "&Delete an area"},
+        {"mnCheck", "長さの分かっている距離で検証する(&K)", "Chec&k with a known length"},
+        {"mnCheckDel", "削除する(&D)", "&Delete"},
+        {"mnImageFix", "画像範囲(&F)", "&Image range"},
+        {"mnStraightEdge", "直線を指示してレンズを補正(&I)", "Straight &Edges for the Lens"},
+        {"mnZoomDown", "1/2倍に縮小(&D)", "Zoom &out 1/2"},
+        {"mnZoomUp", "2倍に拡大(&U)", "Zoom &in 2×"},
+    };
+    for (const Entry& e : entries) {
+        QTest::newRow(qPrintable(QStringLiteral("Japanese, %1").arg(QLatin1String(e.name))))
+            << static_cast<int>(UiLanguage::Japanese) << QString::fromLatin1(e.name) << QString::fromUtf8(e.japanese);
+        QTest::newRow(qPrintable(QStringLiteral("English, %1").arg(QLatin1String(e.name))))
+            << static_cast<int>(UiLanguage::English) << QString::fromLatin1(e.name) << QString::fromUtf8(e.english);
+    }
+}
+
+// The entries of the tools take their words from the table of tools: each
+// still reads as it did, in both languages.
+void LayoutTest::toolEntriesKeepTheirWords()
+{
+    QFETCH(int, language);
+    QFETCH(QString, entry);
+    QFETCH(QString, caption);
+    UseLanguage(static_cast<UiLanguage>(language));
+    Fixture f;
+    TF001& w = f.Open();
+    const QAction* action = w.findChild<QAction*>(entry);
+    QVERIFY2(action, qPrintable(entry));
+    QCOMPARE(action->text(), caption);
 }
 
 QTEST_MAIN(LayoutTest)

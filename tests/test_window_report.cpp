@@ -52,6 +52,107 @@ private slots:
     void batchReportShowsThePhotoAsTheWindowDoes();
 };
 
+namespace {
+
+// A distance of the detailed pages as it must read: its number, group, value
+// and uncertainty, and where it was clicked, so its true length on the wall
+// is known from the scene alone.
+struct DistanceRow {
+    int number;
+    int group;
+    const char* value;  // ㎜
+    const char* plusMinus;
+    TDPoint a, b;
+};
+
+// The report's scene at a click precision of 1.5 pixels.
+const DistanceRow kDistanceRows[] = {
+        {1, 0, "408", "±12", {120, 120}, {200, 130}},
+        {2, 2, "339", "±13", {130, 200}, {180, 230}},
+        {3, 2, "471", "±13", {180, 230}, {260, 210}},
+        {4, 1, "179", "±12", {120, 240}, {150, 250}},
+        {5, 1, "183", "±12", {121, 240}, {152, 250}},
+        {6, 1, "189", "±12", {122, 240}, {154, 250}},
+        {7, 1, "194", "±12", {123, 240}, {156, 250}},
+        {8, 1, "200", "±12", {124, 240}, {158, 250}},
+        {9, 1, "204", "±12", {125, 240}, {160, 250}},
+        {10, 1, "210", "±12", {126, 240}, {162, 250}},
+        {11, 1, "215", "±12", {127, 240}, {164, 250}},
+        {12, 1, "220", "±12", {128, 240}, {166, 250}},
+        {13, 1, "225", "±12", {129, 240}, {168, 250}},
+        {14, 1, "231", "±12", {130, 240}, {170, 250}},
+        {15, 1, "236", "±12", {131, 240}, {172, 250}},
+        {16, 1, "240", "±12", {132, 240}, {174, 250}},
+        {17, 1, "246", "±12", {133, 240}, {176, 250}},
+        {18, 1, "251", "±12", {134, 240}, {178, 250}},
+        {19, 1, "257", "±12", {135, 240}, {180, 250}},
+        {20, 1, "262", "±12", {136, 240}, {182, 250}},
+        {21, 1, "268", "±12", {137, 240}, {184, 250}},
+        {22, 1, "273", "±12", {138, 240}, {186, 250}},
+        {23, 1, "279", "±12", {139, 240}, {188, 250}},
+        {24, 1, "283", "±12", {140, 240}, {190, 250}},
+        {25, 1, "290", "±12", {141, 240}, {192, 250}},
+        {26, 1, "295", "±12", {142, 240}, {194, 250}},
+        {27, 1, "299", "±12", {143, 240}, {196, 250}},
+        {28, 1, "305", "±12", {144, 240}, {198, 250}},
+        {29, 1, "311", "±12", {145, 240}, {200, 250}},
+        {30, 1, "316", "±12", {146, 240}, {202, 250}},
+        {31, 1, "321", "±12", {147, 240}, {204, 250}},
+        {32, 1, "328", "±12", {148, 240}, {206, 250}},
+        {33, 1, "332", "±12", {149, 240}, {208, 250}},
+        {34, 1, "337", "±12", {150, 240}, {210, 250}},
+        {35, 1, "343", "±13", {151, 240}, {212, 250}},
+        {36, 1, "349", "±13", {152, 240}, {214, 250}},
+        {37, 1, "354", "±13", {153, 240}, {216, 250}},
+        {38, 1, "359", "±13", {154, 240}, {218, 250}},
+        {39, 1, "365", "±13", {155, 240}, {220, 250}},
+        {40, 1, "371", "±13", {156, 240}, {222, 250}},
+        {41, 1, "375", "±13", {157, 240}, {224, 250}},
+        {42, 1, "380", "±13", {158, 240}, {226, 250}},
+        {43, 1, "387", "±13", {159, 240}, {228, 250}},
+        {44, 1, "392", "±13", {160, 240}, {230, 250}},
+        {45, 1, "398", "±13", {161, 240}, {232, 250}},
+        {46, 1, "403", "±13", {162, 240}, {234, 250}},
+        {47, 1, "408", "±13", {163, 240}, {236, 250}},
+        {48, 1, "414", "±13", {164, 240}, {238, 250}},
+        {49, 1, "420", "±13", {165, 240}, {240, 250}},
+        {50, 1, "424", "±13", {166, 240}, {242, 250}},
+        {51, 1, "430", "±13", {167, 240}, {244, 250}},
+        {52, 1, "435", "±13", {168, 240}, {246, 250}},
+        {53, 1, "441", "±13", {169, 240}, {248, 250}},
+        {54, 1, "447", "±13", {170, 240}, {250, 250}},
+        {55, 1, "451", "±13", {171, 240}, {252, 250}},
+        {56, 1, "457", "±13", {172, 240}, {254, 250}},
+        {57, 1, "463", "±13", {173, 240}, {256, 250}},
+        {58, 1, "468", "±13", {174, 240}, {258, 250}},
+        {59, 1, "474", "±13", {175, 240}, {260, 250}},
+        {60, 1, "479", "±13", {176, 240}, {262, 250}},
+        {61, 1, "484", "±13", {177, 240}, {264, 250}},
+        {62, 1, "490", "±13", {178, 240}, {266, 250}},
+        {63, 1, "495", "±13", {179, 240}, {268, 250}},
+        {64, 1, "501", "±14", {180, 240}, {270, 250}},
+        {65, 1, "505", "±14", {181, 240}, {272, 250}},
+        {66, 1, "511", "±14", {182, 240}, {274, 250}},
+        {67, 1, "517", "±14", {183, 240}, {276, 250}},
+        {68, 1, "522", "±14", {184, 240}, {278, 250}},
+        {69, 1, "528", "±14", {185, 240}, {280, 250}},
+        {70, 1, "533", "±14", {186, 240}, {282, 250}},
+        {71, 1, "538", "±14", {187, 240}, {284, 250}},
+        {72, 1, "544", "±14", {188, 240}, {286, 250}},
+        {73, 1, "549", "±14", {189, 240}, {288, 250}},
+};
+
+// The wall the scene's reference shows: photo pixels to wall millimetres.
+double TrueLength(TDPoint a, TDPoint b)
+{
+    const Homography toWall = Homography::FromCorners({TDPoint{100, 100}, {300, 110}, {290, 250}, {110, 240}},
+                                                      {TDPoint{0, 1000}, {1000, 1000}, {1000, 0}, {0, 0}});
+    const TDPoint p = toWall.Map(a), q = toWall.Map(b);
+    return std::hypot(p.x - q.x, p.y - q.y);
+}
+
+} // namespace
+
 // The report's detailed pages follow its first page, which stays as it was:
 // every value, name, group total and cost is on them, read back by
 // pdftotext, the table's header repeated on every page it runs over, and
@@ -81,9 +182,6 @@ void WindowReportTest::theReportsDetailedPagesListEveryResult()
     w.Edit().AddCheck({110, 250}, {290, 262}, 725.5);
     // The report works its uncertainties out for the preferences' click precision.
     w.MutableSettings().ClickSigma = 1.5;
-    const std::vector<CheckResult> checks = CheckResults(w.Doc(), 1.5);
-    const std::vector<ResultRow> rows = ResultRows(w.Doc(), 1.5);
-    const std::vector<GroupTotal> totals = GroupTotals(w.Doc(), rows, 1.5);
     const std::string atDefault = PlusMinus(*DistanceUncertainty(w.Doc(), 1, kDefaultClickSigma));
     f.prompter->answers = {true};
     f.Close();
@@ -128,18 +226,24 @@ void WindowReportTest::theReportsDetailedPagesListEveryResult()
     }
     const QString details = detailed.mid(1).join(QLatin1Char('\n'));
     QVERIFY(details.contains(QStringLiteral("detail.jpg")));
-    for (const ResultRow& r : rows)
-        QVERIFY2(details.contains(QString::fromStdString(r.valueText)), r.valueText.c_str());
+    // Every value is the wall's true length to the millimetre the page
+    // shows, give or take the plane's stepping in the program (a millimetre).
+    for (const DistanceRow& r : kDistanceRows) {
+        QVERIFY2(details.contains(QLatin1String(r.value) + QStringLiteral("㎜")), r.value);
+        const double printed = std::stod(std::string(r.value));
+        QVERIFY2(std::fabs(printed - TrueLength(r.a, r.b)) <= 1.5,
+                 qPrintable(QStringLiteral("distance %1: %2 for %3").arg(r.number).arg(printed).arg(TrueLength(r.a, r.b))));
+    }
+    QVERIFY(details.contains(QStringLiteral("0.269㎡")));
+    QVERIFY(details.contains(QStringLiteral("-0.034㎡")));
     QVERIFY(details.contains(QStringLiteral("外壁")));
     QVERIFY(details.contains(QStringLiteral("窓")));
-    QVERIFY(rows[2].chainTotal);
-    QVERIFY(details.contains(QString::fromStdString(rows[2].chainText)));
-    QCOMPARE(totals.size(), std::size_t{3});
-    for (const GroupTotal& t : totals) {
-        QVERIFY(details.contains(QStringLiteral("グループ%1").arg(t.group)));
-        QVERIFY2(details.contains(QString::fromStdString(FormatNumber0(t.length))), FormatNumber0(t.length).c_str());
-        QVERIFY2(details.contains(QString::fromStdString(FormatYen(t.cost))), FormatYen(t.cost).c_str());
-    }
+    // The chain of distances 2 and 3 is their sum on the wall.
+    QVERIFY(std::fabs(810 - TrueLength({130, 200}, {180, 230}) - TrueLength({180, 230}, {260, 210})) <= 1.5);
+    for (const char* group : {"グループ0", "グループ1", "グループ2"})
+        QVERIFY2(details.contains(QString::fromUtf8(group)), group);
+    for (const char* total : {"408", "25,381", "810", "￥0"})
+        QVERIFY2(details.contains(QString::fromUtf8(total)), total);
     // Each result's uncertainty in the column after its value, on its own
     // row as the page lays it out; each group's sums with theirs.
     QProcess layout;
@@ -148,50 +252,36 @@ void WindowReportTest::theReportsDetailedPagesListEveryResult()
     QVERIFY(layout.waitForFinished(60000));
     const QString laidOut = QString::fromUtf8(layout.readAllStandardOutput());
     QVERIFY(laidOut.contains(QRegularExpression(QStringLiteral("値\\s+±\\s+勾配V"))));
-    for (const ResultRow& r : rows) {
-        QVERIFY(r.uncertainty);
-        const bool area = r.kind == ResultKind::Area;
-        const QString row = QStringLiteral("(?m)^\\s*%1\\s+%2\\s+%3\\s+(%4\\s+)?%5%6\\s+%7%6(\\s|$)")
-                                .arg(area ? QStringLiteral("面積") : QStringLiteral("距離"))
+    for (const DistanceRow& r : kDistanceRows) {
+        const QString row = QStringLiteral("(?m)^\\s*距離\\s+%1\\s+%2\\s+%3㎜\\s+%4㎜(\\s|$)")
                                 .arg(r.number)
                                 .arg(r.group)
-                                .arg(QRegularExpression::escape(QString::fromStdString(r.name)),
-                                     QRegularExpression::escape(QString::fromStdString(r.valueText)),
-                                     area ? QStringLiteral("㎡") : QStringLiteral("㎜"),
-                                     QRegularExpression::escape(QString::fromStdString(r.uncertaintyText)));
+                                .arg(QLatin1String(r.value), QString::fromUtf8(r.plusMinus));
         QVERIFY2(laidOut.contains(QRegularExpression(row)), qPrintable(row));
     }
-    for (const GroupTotal& t : totals) {
-        QVERIFY(t.lengthUncertainty);
-        const QString line = QStringLiteral("グループ%1:\\s+長さ=%2㎜,\\s+面積=%3㎡")
-                                 .arg(t.group)
-                                 .arg(QRegularExpression::escape(QString::fromStdString(LengthTotalText(t))),
-                                      QRegularExpression::escape(QString::fromStdString(AreaTotalText(t))));
-        QVERIFY2(laidOut.contains(QRegularExpression(line)), qPrintable(line));
-    }
+    // The chain's length after its last distance.
+    QVERIFY(laidOut.contains(QRegularExpression(QStringLiteral("(?m)^\\s*距離\\s+3\\s+2\\s+471㎜\\s+±13㎜\\s+810㎜"))));
+    for (const char* area : {"(?m)^\\s*面積\\s+1\\s+0\\s+外壁\\s+0\\.269㎡\\s+±0\\.0080㎡(\\s|$)",
+                             "(?m)^\\s*面積\\s+2\\s+2\\s+窓\\s+-0\\.034㎡\\s+±0\\.0024㎡(\\s|$)"})
+        QVERIFY2(laidOut.contains(QRegularExpression(QString::fromUtf8(area))), area);
+    for (const char* line : {"グループ0:\\s+長さ=408 ±12㎜,\\s+面積=0\\.269 ±0\\.0080㎡",
+                             "グループ1:\\s+長さ=25,381 ±315㎜,\\s+面積=0\\.000㎡",
+                             "グループ2:\\s+長さ=810 ±19㎜,\\s+面積=-0\\.034 ±0\\.0024㎡"})
+        QVERIFY2(laidOut.contains(QRegularExpression(QString::fromUtf8(line))), line);
     // Worked out for the preferences' precision, not the default.
-    QVERIFY(rows[0].uncertaintyText != atDefault);
+    QVERIFY(std::string(kDistanceRows[0].plusMinus) + "㎜" != atDefault);
 
     // The check distances after the results, kept with the photo and read
     // by batch mode: one row each, then their summary.
     QVERIFY(laidOut.contains(QStringLiteral("検証距離 (実際の長さが分かっている距離)")));
-    QCOMPARE(checks.size(), std::size_t{2});
-    auto signedFixed = [](double x, int decimals) {
-        const std::string t = FormatFixed(x, decimals);
-        return QRegularExpression::escape(QString::fromStdString(t.front() == '-' ? t : "+" + t));
-    };
-    for (const CheckResult& c : checks) {
-        const QString row = QStringLiteral("(?m)^\\s*%1\\s+%2㎜\\s+%3㎜\\s+%4㎜\\s+%5㎜\\s+%6 %\\s+%7")
-                                .arg(c.number)
-                                .arg(QString::fromStdString(FormatPlain(c.known)),
-                                     QString::fromStdString(FormatFixed(c.measured, 1)),
-                                     QRegularExpression::escape(QString::fromStdString(PlusMinus(*c.uncertainty))),
-                                     signedFixed(c.deviation, 1), signedFixed(c.relative * 100, 2),
-                                     c.within ? QStringLiteral("2σ以内") : QStringLiteral("2σ超"));
-        QVERIFY2(laidOut.contains(QRegularExpression(row)), qPrintable(row));
-    }
-    QVERIFY2(laidOut.contains(QString::fromStdString(CheckSummaryLine(SummariseChecks(checks)))),
-             CheckSummaryLine(SummariseChecks(checks)).c_str());
+    // The checks measure 852.5 and 1008.9 true millimetres on the wall.
+    QVERIFY(std::fabs(852.1 - TrueLength({120, 130}, {260, 200})) <= 1.5);
+    QVERIFY(std::fabs(1008.9 - TrueLength({110, 250}, {290, 262})) <= 1.5);
+    for (const char* row : {"(?m)^\\s*1\\s+1000㎜\\s+852\\.1㎜\\s+±14㎜\\s+-147\\.9㎜\\s+-14\\.79 %\\s+2σ超",
+                            "(?m)^\\s*2\\s+725\\.5㎜\\s+1008\\.9㎜\\s+±18㎜\\s+\\+283\\.4㎜\\s+\\+39\\.06 %\\s+2σ超"})
+        QVERIFY2(laidOut.contains(QRegularExpression(QString::fromUtf8(row))), row);
+    QVERIFY(laidOut.contains(
+        QStringLiteral("検証距離 2 本: 最大偏差 +283.4㎜ (+39.06 %), RMS 226.0㎜ (29.54 %), 2σ以内 0/2")));
 }
 
 namespace {
