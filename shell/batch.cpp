@@ -244,7 +244,7 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
     const Document& doc = editor.Doc();
     PhotoSession session(editor);
     const std::string imageFileName = fs::absolute(options.photo).string();
-    const PhotoKey id = IdentifyPhoto(readable, imageFileName, loaded.photo.CheckSum(), folders.TempFolder);
+    const PhotoKey id = IdentifyPhoto(readable, loaded.photo, imageFileName, loaded.photo.CheckSum(), folders.TempFolder);
 
     // The photo's own files, copied: the user's working folder stays as it is.
     const std::string key = id.key.empty() ? PerImageKey(imageFileName, loaded.photo.CheckSum()) : id.key;

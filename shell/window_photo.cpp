@@ -206,7 +206,7 @@ void TF001::LoadFile(const QString& typed)
         sizesTyped_ = false;
         referenceToJudge_ = false;
         referenceWeak_ = false;
-        const PhotoKey id = IdentifyPhoto(path, Utf8(path), loaded.photo.CheckSum(), sharedTemp_);
+        const PhotoKey id = IdentifyPhoto(path, loaded.photo, Utf8(path), loaded.photo.CheckSum(), sharedTemp_);
         const std::string damage = photo_.Open(
             loaded.photo, Utf8(path), paths_.folders.TempFolder, id, [this] { return PrepareWorkingFiles(); },
             [this](int p) { Progress(p); });

@@ -567,7 +567,7 @@ void TF001::BringBack(const PendingRecovery& from, const Photo& decoded)
     Init();
     photo_.Show(decoded);
     Ik5Disp1->SetPhoto(&photo_.Work());
-    const PhotoKey id = IdentifyPhoto(photo, note.photo, note.checkSum, sharedTemp_);
+    const PhotoKey id = IdentifyPhoto(photo, decoded, note.photo, note.checkSum, sharedTemp_);
     editor_.StartPhoto(note.photo, note.checkSum, id.fingerprint, id.key, SensorFrameOf(decoded));
     const fs::path folder = paths_.folders.TempFolder;
     // Work left in another folder becomes this window's working files.
