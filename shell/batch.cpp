@@ -335,7 +335,7 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
     if (options.dxf) {
         try {
             std::string bytes;
-            bytes = DxfBytes(doc, work);
+            bytes = DxfBytes(doc);
             if (!WriteExportFile(*options.dxf, bytes, &why))
                 return Fail(err, CannotWrite(*options.dxf, why), 5);
         } catch (const std::exception& e) {

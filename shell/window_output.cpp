@@ -192,7 +192,7 @@ void TF001::mnDxfOutClick()
     ExportTo(*prompter_, exportFolders_, doc_.ImageFileName,
              {Qx("WindowOutput", "ＤＸＦ出力"), ExportKind::Drawing, ProposedName(doc_.ImageFileName, ".dxf"),
               QStringLiteral("DXF (*.dxf)"), Trail("mnDxfOut")},
-             ExportBytes([this] { return DxfBytes(doc_, paths_.folders.TempFolder); }));
+             ExportBytes([this] { return DxfBytes(doc_); }));
 }
 
 void TF001::mnRectifiedOutClick()
