@@ -69,11 +69,14 @@ PlaneDrawing DrawPlane(const Document& doc, const std::string& prefix)
             reference.points.push_back(Plane(doc, plane.base.BaseRect[static_cast<std::size_t>(k)]));
         out.shapes.push_back(reference);
     }
-    for (std::int32_t i = 1; i <= plane.DistanceCount(); ++i) {
-        // A chain is drawn once, from its first segment.
+    // A chain is drawn once, from its first segment; the segments after it
+    // are passed over at once (looking for each one's first segment walked
+    // the chain back, the whole chain for each of its segments).
+    for (std::int32_t i = 1, next = 1; i <= plane.DistanceCount(); i = std::max(i + 1, next)) {
         if (ChainFirst(plane, i) != i)
             continue;
         const std::int32_t last = ChainLast(plane, i);
+        next = last + 1;
         const TDistance& first = plane.Distances[i];
         Shape line{prefix + "DIST_G" + std::to_string(first.group), {}, false};
         double length = 0;
