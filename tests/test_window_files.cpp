@@ -342,10 +342,11 @@ void WindowFilesTest::measurementsKeptUnderAnEarlierFingerprintAreFound()
     QCOMPARE(w.Doc().Plane.base.BaseSet, std::uint8_t{1});
     QCOMPARE(w.Doc().Plane.base.BaseRect[1], (TDPoint{50, 50}));
     QCOMPARE(w.Doc().Plane.DistanceCount(), 0);
-    Set(w, [&](Document& d) { d.Plane.Distances.Append(TDistance{0, {60, 60}, {140, 70}}); });
+    w.Edit().AddDistance({60, 60}, {140, 70}, false);
     w.SetCommand(uCommand::None);
     f.prompter->answers = {true, true, true};
     w.LoadFile(a);
+    QVERIFY2(f.prompter->warnings.empty(), f.prompter->warnings.empty() ? "" : f.prompter->warnings[0].c_str());
     QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
     QCOMPARE(w.Doc().Plane.base.BaseRect[1], (TDPoint{100, 100}));
     f.prompter->answers = {true, true, true};
