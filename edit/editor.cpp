@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <unordered_set>
 #include <utility>
 
 namespace kvx {
@@ -102,6 +103,77 @@ WorkState WorkOf(const Document& doc)
     return w;
 }
 
+namespace {
+
+// The plane without its lists of marks.
+TPlaneState WithoutLists(const TPlaneState& p)
+{
+    TPlaneState out;
+    out.base = p.base;
+    out.UnitPoint = p.UnitPoint;
+    out.BaseW = p.BaseW;
+    out.BaseH = p.BaseH;
+    return out;
+}
+
+StoredPlane StorePlane(const TPlaneState& p, const StoredPlane* like)
+{
+    return {SharedList<TDistance>(p.Distances, like ? &like->distances : nullptr),
+            SharedList<TSpace>(p.Spaces, like ? &like->spaces : nullptr),
+            SharedList<TCheck>(p.Checks, like ? &like->checks : nullptr)};
+}
+
+// The user's work in doc as the history keeps it, sharing like's pieces
+// where they are the same; the lists are never copied whole.
+StoredWork Store(const Document& doc, const StoredWork* like)
+{
+    StoredWork s;
+    WorkState& w = s.rest;
+    w.Plane = WithoutLists(doc.Plane);
+    w.ParkedPlane = WithoutLists(doc.ParkedPlane);
+    w.CurrentSetting = doc.CurrentSetting;
+    w.CurrentBase = doc.CurrentBase;
+    w.OtherBaseSet = doc.OtherBaseSet;
+    w.OtherBaseRect = doc.OtherBaseRect;
+    w.CrossLineSet = doc.CrossLineSet;
+    w.CrossLinePoint = doc.CrossLinePoint;
+    w.SixPoint = doc.SixPoint;
+    w.CurrentDistance = doc.CurrentDistance;
+    w.CurrentSpace = doc.CurrentSpace;
+    w.Modified = doc.Modified;
+    w.Effects = doc.Effects;
+    w.KijunWText = doc.KijunWText;
+    w.KijunHText = doc.KijunHText;
+    w.TankaText = doc.TankaText;
+    w.Lens = doc.Lens;
+    // The plane of a step is most like the same plane of the step beside it.
+    s.plane = StorePlane(doc.Plane, like ? &like->plane : nullptr);
+    s.parked = StorePlane(doc.ParkedPlane, like ? &like->parked : nullptr);
+    return s;
+}
+
+void FillPlane(TPlaneState& p, const StoredPlane& from)
+{
+    p.Distances = from.distances.Items();
+    p.Spaces = from.spaces.Items();
+    p.Checks = from.checks.Items();
+}
+
+WorkState Unstore(const StoredWork& s)
+{
+    WorkState w = s.rest;
+    FillPlane(w.Plane, s.plane);
+    FillPlane(w.ParkedPlane, s.parked);
+    return w;
+}
+
+std::size_t PlaneBytes(const StoredPlane& p, std::unordered_set<const void*>& seen)
+{
+    return p.distances.Bytes(seen) + p.spaces.Bytes(seen) + p.checks.Bytes(seen);
+}
+
+} // namespace
+
 void Editor::Run(std::string_view step, unsigned flags, bool edit, const std::function<void(Document&)>& change)
 {
     if (depth_ == 0)
@@ -110,7 +182,7 @@ void Editor::Run(std::string_view step, unsigned flags, bool edit, const std::fu
         flags |= kChangeMeasurements;
         // The step the history keeps is the outermost edit, as it was before.
         if (recording_ && !before_) {
-            before_ = WorkOf(doc_);
+            before_ = Store(doc_, undo_.empty() ? nullptr : &undo_.back().state);
             if (pending_.step.empty())
                 pending_.step = std::string(step);
         }
@@ -129,6 +201,7 @@ void Editor::Run(std::string_view step, unsigned flags, bool edit, const std::fu
         if (before_) {
             undo_.push_back(Step{pending_.step, std::move(*before_)});
             before_.reset();
+            ++stepSerial_;
             if (undo_.size() > kHistorySteps)
                 undo_.erase(undo_.begin());
             redo_.clear();
@@ -180,7 +253,7 @@ bool Editor::Travel(std::vector<Step>& from, std::vector<Step>& to, const std::f
 {
     if (from.empty() || depth_ > 0)
         return false;
-    const int setting = from.back().state.CurrentSetting;
+    const int setting = from.back().state.rest.CurrentSetting;
     if (setting != doc_.CurrentSetting) {
         // The step was made in another setting: back there first, as the
         // user would go, so that this one is kept in the working files.
@@ -189,9 +262,28 @@ bool Editor::Travel(std::vector<Step>& from, std::vector<Step>& to, const std::f
     }
     Step step = std::move(from.back());
     from.pop_back();
-    to.push_back(Step{step.name, WorkOf(doc_)});
-    Restore(step.state);
+    to.push_back(Step{step.name, Store(doc_, &step.state)});
+    ++stepSerial_;
+    Restore(Unstore(step.state));
     return true;
+}
+
+std::size_t Editor::HistoryBytes() const
+{
+    std::unordered_set<const void*> seen;
+    std::size_t bytes = (undo_.capacity() + redo_.capacity()) * sizeof(Step);
+    for (const std::vector<Step>* steps : {&undo_, &redo_})
+        for (const Step& s : *steps) {
+            const WorkState& w = s.state.rest;
+            bytes += s.name.capacity() + w.KijunWText.capacity() + w.KijunHText.capacity() + w.TankaText.capacity();
+            if (w.Lens) {
+                bytes += sizeof(LensChoice) + w.Lens->edges.capacity() * sizeof(w.Lens->edges[0]);
+                for (const auto& edge : w.Lens->edges)
+                    bytes += edge.capacity() * sizeof(TDPoint);
+            }
+            bytes += PlaneBytes(s.state.plane, seen) + PlaneBytes(s.state.parked, seen);
+        }
+    return bytes;
 }
 
 void Editor::Restore(const WorkState& state)
@@ -664,10 +756,35 @@ void Editor::SetFieldText(FieldText field, const std::string& text)
         (field == FieldText::W ? d.KijunWText : field == FieldText::H ? d.KijunHText : d.TankaText) = text;
     };
     // Without a reference the texts measure nothing yet: typing them is no edit.
-    if (doc_.Plane.base.BaseSet == 1)
-        Commit(field == FieldText::Price ? Tn("Steps", "単価の変更") : Tn("Steps", "基準寸法の変更"), kChangeOverlay | kChangeSummary, change);
-    else
+    if (doc_.Plane.base.BaseSet != 1) {
         Track(kChangeOverlay | kChangeSummary, change);
+        return;
+    }
+    const std::string name = field == FieldText::Price ? Tn("Steps", "単価の変更") : Tn("Steps", "基準寸法の変更");
+    const bool visiting = visiting_ == field;
+    // A keystroke after the first of this visit adds to the visit's step,
+    // while that step is still the last one made.
+    if (visiting && visitStep_ != 0 && visitStep_ == stepSerial_ && !undo_.empty() && depth_ == 0) {
+        recording_ = false;
+        try {
+            Commit(name, kChangeOverlay | kChangeSummary, change);
+        } catch (...) {
+            recording_ = true;
+            throw;
+        }
+        recording_ = true;
+        return;
+    }
+    const std::uint64_t before = stepSerial_;
+    Commit(name, kChangeOverlay | kChangeSummary, change);
+    if (visiting && stepSerial_ != before)
+        visitStep_ = stepSerial_;
+}
+
+void Editor::VisitField(std::optional<FieldText> field)
+{
+    visiting_ = field;
+    visitStep_ = 0;
 }
 
 void Editor::SwapPlanes()

@@ -11,6 +11,7 @@
 // the command under way, the current item, the group, the view toggles) which
 // is part of the document but never the user's work.
 
+#include "edit/history.h"
 #include "measure/lens_fit.h"
 #include "measure/model.h"
 #include "measure/workfiles.h"
@@ -74,6 +75,14 @@ struct WorkState {
 };
 
 WorkState WorkOf(const Document& doc);
+
+// A WorkState as the history keeps it: its planes' lists of marks in pieces
+// shared with the steps beside it (edit/history.h), the rest as it is.
+struct StoredWork {
+    WorkState rest;  // with the planes' lists empty
+    StoredPlane plane;
+    StoredPlane parked;
+};
 
 // One notification: the union of the flags of a step and of every step inside
 // it, and the name of the outermost step.
@@ -178,6 +187,9 @@ public:
 
     // --- fields and planes
     void SetFieldText(FieldText field, const std::string& text);
+    // The field the user is in now (none: the user left it).  The keystrokes
+    // of one visit of a field are one step of the history.
+    void VisitField(std::optional<FieldText> field);
     void SwapPlanes();
 
     // --- image processing
@@ -240,8 +252,8 @@ public:
     std::string UndoName() const;
     std::string RedoName() const;
     // The setting the step was made in (0: no step).
-    int UndoSetting() const { return undo_.empty() ? 0 : undo_.back().state.CurrentSetting; }
-    int RedoSetting() const { return redo_.empty() ? 0 : redo_.back().state.CurrentSetting; }
+    int UndoSetting() const { return undo_.empty() ? 0 : undo_.back().state.rest.CurrentSetting; }
+    int RedoSetting() const { return redo_.empty() ? 0 : redo_.back().state.rest.CurrentSetting; }
     // Takes the last step back (or does the last undone one again): the
     // document is as it was, Modified included.  A step of another setting
     // switches to that setting first, saving the current one as any switch
@@ -249,6 +261,8 @@ public:
     bool Undo(const std::filesystem::path& folder, WorkFileUi& ui);
     bool Redo(const std::filesystem::path& folder, WorkFileUi& ui);
     void ClearHistory();
+    // The bytes the history holds (both ways), each shared piece once.
+    std::size_t HistoryBytes() const;
 
     // Shows the parked plane as the current one for the length of draw.
     void WithParkedPlane(const std::function<void(const Document&)>& draw);
@@ -269,7 +283,7 @@ private:
 
     struct Step {
         std::string name;
-        WorkState state;  // the document on the other side of the step
+        StoredWork state;  // the document on the other side of the step
     };
     bool Travel(std::vector<Step>& from, std::vector<Step>& to, const std::filesystem::path& folder, WorkFileUi& ui);
     void Restore(const WorkState& state);
@@ -277,8 +291,13 @@ private:
     Document doc_;
     std::vector<Step> undo_;
     std::vector<Step> redo_;
-    std::optional<WorkState> before_;  // the document before the outermost edit under way
+    std::optional<StoredWork> before_;  // the document before the outermost edit under way
     bool recording_ = true;
+    // Which field the user is in, and the step its keystrokes go on adding
+    // to (stepSerial_ when that step was made; 0: none yet in this visit).
+    std::optional<FieldText> visiting_;
+    std::uint64_t visitStep_ = 0;
+    std::uint64_t stepSerial_ = 0;  // counts the steps made, undone and redone
     std::vector<std::pair<int, Observer>> observers_;
     int nextTicket_ = 1;
     int depth_ = 0;

@@ -15,11 +15,14 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <xxhash.h>
 
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -647,6 +650,46 @@ void ConfigureImageDecoding()
     AllowDecoding(kMaxPhotoPixels);
 }
 
+namespace {
+
+// The XXH3 128-bit hash of the open file's bytes, read from its start in
+// blocks by position: the decoders have just read the same bytes, so they
+// come from the page cache, not the disk.  Empty when a read fails.
+std::string FingerprintOf(const PhotoFile& file)
+{
+    if (!file.IsOpen())
+        return std::string();
+    XXH3_state_t* state = XXH3_createState();
+    if (!state)
+        return std::string();
+    const std::unique_ptr<XXH3_state_t, XXH_errorcode (*)(XXH3_state_t*)> owned(state, XXH3_freeState);
+    XXH3_128bits_reset(state);
+    constexpr std::size_t kBlock = 1 << 20;
+    std::vector<unsigned char> block(kBlock);
+    off_t at = 0;
+    for (;;) {
+        const ssize_t got = ::pread(file.Descriptor(), block.data(), kBlock, at);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return std::string();
+        if (got == 0)
+            break;
+        XXH3_128bits_update(state, block.data(), static_cast<std::size_t>(got));
+        at += got;
+    }
+    XXH128_canonical_t canonical;
+    XXH128_canonicalFromHash(&canonical, XXH3_128bits_digest(state));
+    std::string hex(2 * sizeof canonical.digest, '0');
+    for (std::size_t i = 0; i < sizeof canonical.digest; ++i) {
+        hex[2 * i] = "0123456789abcdef"[canonical.digest[i] >> 4];
+        hex[2 * i + 1] = "0123456789abcdef"[canonical.digest[i] & 0xF];
+    }
+    return hex;
+}
+
+} // namespace
+
 std::optional<ExifInfo> ReadPhotoExif(const QString& path)
 {
     const PhotoFile file(path);
@@ -663,11 +706,11 @@ std::optional<ExifInfo> ReadPhotoExif(const QString& path)
     return ReadExifBytes(reinterpret_cast<const unsigned char*>(block.data()), block.size());
 }
 
-PhotoLoad LoadPhoto(const QString& path, const Progress& progress, std::int64_t maxPixels)
+namespace {
+
+PhotoLoad DecodePhoto(const QString& path, const PhotoFile& file, const Progress& progress, std::int64_t maxPixels)
 {
     PhotoLoad r;
-    Report(progress, 0);
-    const PhotoFile file(path);
     if (file.Special()) {
         r.error = NotAFileMessage(path);
         return r;
@@ -795,7 +838,31 @@ PhotoLoad LoadPhoto(const QString& path, const Progress& progress, std::int64_t 
     return r;
 }
 
+} // namespace
+
+PhotoLoad LoadPhoto(const QString& path, const Progress& progress, std::int64_t maxPixels)
+{
+    Report(progress, 0);
+    const PhotoFile file(path);
+    PhotoLoad r = DecodePhoto(path, file, progress, maxPixels);
+    // The fingerprint of the very file decoded, its bytes still in the cache.
+    if (!r.photo.isNull())
+        r.photo.SetFileFingerprint(FingerprintOf(file));
+    return r;
+}
+
 std::string PhotoFingerprint(const QString& path)
+{
+    const PhotoFile photo(path);
+    return FingerprintOf(photo);
+}
+
+std::string FingerprintLike(const QString& path, std::string_view stored)
+{
+    return stored.size() == 64 ? OlderPhotoFingerprint(path) : PhotoFingerprint(path);
+}
+
+std::string OlderPhotoFingerprint(const QString& path)
 {
     const PhotoFile photo(path);
     QFile file;

@@ -13,6 +13,8 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 
 namespace kvx {
 
@@ -57,12 +59,18 @@ public:
     // were turned stays the key.
     std::int32_t CheckSum() const;
 
+    // The fingerprint of the file the photo was decoded from (PhotoFingerprint),
+    // taken from the very file decoded; empty for a photo not read from a file.
+    const std::string& FileFingerprint() const { return fingerprint_; }
+    void SetFileFingerprint(std::string fingerprint) { fingerprint_ = std::move(fingerprint); }
+
     bool SaveJpeg(const QString& path, const Progress& progress = {}) const;  // quality 75
     bool SaveBmp(const QString& path, const Progress& progress = {}) const;
 
 private:
     QImage image_;
     int orientation_ = 1;
+    std::string fingerprint_;
 };
 
 // The stored photo stored turned upright by its EXIF orientation (1..8);
@@ -86,10 +94,21 @@ struct PhotoLoad {
 // from the file's header, before anything is decoded or allocated for it.
 PhotoLoad LoadPhoto(const QString& path, const Progress& progress = {}, std::int64_t maxPixels = kMaxPhotoPixels);
 
-// The SHA-256 of the photo file's bytes in lower-case hex, read in blocks;
-// empty when the file cannot be read or is no regular file.  Unlike CheckSum it tells apart every two
-// photos, whatever their names, sizes and corners.
+// The 128-bit XXH3 hash of the photo file's bytes in lower-case hex (32
+// digits), read in blocks; empty when the file cannot be read or is no
+// regular file.  Unlike CheckSum it tells apart every two photos, whatever
+// their names, sizes and corners.  LoadPhoto takes it from the file it decodes.
 std::string PhotoFingerprint(const QString& path);
+
+// The fingerprint earlier versions stored beside a photo's copies: the
+// SHA-256 of its bytes in lower-case hex (64 digits).  Slow; only asked for to
+// recognise copies stored by those versions.
+std::string OlderPhotoFingerprint(const QString& path);
+
+// The file's fingerprint of the same kind as stored: a record that kept an
+// earlier version's SHA-256 (64 digits) is matched against that, any other
+// against the current one.
+std::string FingerprintLike(const QString& path, std::string_view stored);
 
 // Lets Qt's decoders allocate what photos of kMaxPhotoPixels need.
 void ConfigureImageDecoding();

@@ -456,10 +456,17 @@ std::optional<std::string> StoredFingerprint(const fs::path& folder, const std::
 
 std::string ResolvePerImageKey(const fs::path& folder, const Document& doc)
 {
+    return ResolvePerImageIdentity(folder, doc, {}).key;
+}
+
+PerImageIdentity ResolvePerImageIdentity(const fs::path& folder, const Document& doc,
+                                         const std::function<std::string()>& olderFingerprint)
+{
     return Guard("ResolvePerImageKey", [&] {
         const fs::path photo(doc.ImageFileName);
         if (doc.ImageFingerprint.empty())
-            return PerImageKey(doc.ImageFileName, doc.ImageCheckSum);
+            return PerImageIdentity{PerImageKey(doc.ImageFileName, doc.ImageCheckSum), std::string()};
+        std::optional<std::string> older;
         // Enough for every photo of one name a camera can give; past it the
         // photo keeps no copies rather than take another's.
         constexpr int kMaxNamesakes = 1000;
@@ -471,9 +478,16 @@ std::string ResolvePerImageKey(const fs::path& folder, const Document& doc)
             const std::string key = PerImageKey(name, doc.ImageCheckSum);
             const std::optional<std::string> stored = StoredFingerprint(folder, key);
             if (!stored || *stored == doc.ImageFingerprint)
-                return key;
+                return PerImageIdentity{key, doc.ImageFingerprint};
+            // A fingerprint of another length was stored by an earlier version.
+            if (olderFingerprint && stored->size() != doc.ImageFingerprint.size()) {
+                if (!older)
+                    older = olderFingerprint();
+                if (!older->empty() && *stored == *older)
+                    return PerImageIdentity{key, *older};
+            }
         }
-        return std::string();
+        return PerImageIdentity{};
     });
 }
 

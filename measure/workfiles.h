@@ -108,6 +108,18 @@ std::filesystem::path PerImageFingerprintFile(const std::filesystem::path& folde
 // versions) are taken as they are; without a fingerprint of its own the photo
 // has the legacy key.
 std::string ResolvePerImageKey(const std::filesystem::path& folder, const Document& doc);
+
+// The key, as ResolvePerImageKey chooses it, and the fingerprint the photo
+// keeps its copies under.  Copies whose stored fingerprint is of another kind
+// than doc's (an earlier version's) are the photo's when olderFingerprint,
+// asked at most once and only then, gives the very same text; the photo then
+// goes on with that stored fingerprint, so its copies stay as they were.
+struct PerImageIdentity {
+    std::string key;
+    std::string fingerprint;
+};
+PerImageIdentity ResolvePerImageIdentity(const std::filesystem::path& folder, const Document& doc,
+                                         const std::function<std::string()>& olderFingerprint);
 // doc.ImageKey, or the legacy key while none was resolved.
 std::string ImageKeyOf(const Document& doc);
 

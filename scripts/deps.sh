@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build make pkg-config ccache
   libgtest-dev libgmock-dev libbenchmark-dev
-  zlib1g-dev libsimpleini-dev
+  zlib1g-dev libpng-dev libsimpleini-dev libxxhash-dev
   qt6-base-dev libqt6printsupport6 libqt6svg6 qt6-translations-l10n
   qt6-tools-dev qt6-l10n-tools
   libdxflib-dev python3-ezdxf

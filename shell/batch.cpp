@@ -248,7 +248,7 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
     const Document& doc = editor.Doc();
     PhotoSession session(editor);
     const std::string imageFileName = fs::absolute(options.photo).string();
-    const PhotoKey id = IdentifyPhoto(readable, imageFileName, loaded.photo.CheckSum(), folders.TempFolder);
+    const PhotoKey id = IdentifyPhoto(readable, loaded.photo, imageFileName, loaded.photo.CheckSum(), folders.TempFolder);
 
     // The photo's own files, copied: the user's working folder stays as it is.
     const std::string key = id.key.empty() ? PerImageKey(imageFileName, loaded.photo.CheckSum()) : id.key;
@@ -373,7 +373,7 @@ int RunBatch(const BatchOptions& options, const Folders& folders, std::ostream& 
     if (options.dxf) {
         try {
             std::string bytes;
-            bytes = DxfBytes(doc, work);
+            bytes = DxfBytes(doc);
             if (!WriteExportFile(*options.dxf, bytes, &why))
                 return Fail(err, CannotWrite(*options.dxf, why), 5);
         } catch (const std::exception& e) {

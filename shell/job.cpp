@@ -51,7 +51,9 @@ int Job::Find(std::string_view fingerprint) const
 
 bool IsFingerprint(std::string_view s)
 {
-    return s.size() == 64 && std::all_of(s.begin(), s.end(), IsHex);
+    // 32 digits of the current hash, or 64 of the SHA-256 earlier versions
+    // identified photos by (a photo keeps that while its copies carry it).
+    return (s.size() == 32 || s.size() == 64) && std::all_of(s.begin(), s.end(), IsHex);
 }
 
 bool IsSafeJobPath(std::string_view relative)

@@ -22,10 +22,6 @@ QString Named(const fs::path& p)
     return FromBytes(p.string());
 }
 
-std::string FingerprintOfFile(const fs::path& p)
-{
-    return PhotoFingerprint(Named(p));
-}
 
 } // namespace
 
@@ -48,7 +44,7 @@ int AddToJob(Job& job, const fs::path& path, const fs::path& homeTemp, const TAp
         error = loaded.error.toStdString();
         return -1;
     }
-    const PhotoKey id = IdentifyPhoto(Named(absolute), absolute.string(), loaded.photo.CheckSum(), homeTemp);
+    const PhotoKey id = IdentifyPhoto(Named(absolute), loaded.photo, absolute.string(), loaded.photo.CheckSum(), homeTemp);
     if (!IsFingerprint(id.fingerprint)) {
         error = Tx("Job", "写真を読み込めません:") + "\r" + PathLine(absolute.string());
         return -1;
@@ -80,7 +76,7 @@ OpenedJobPhoto OpenJobPhoto(const Job& job, std::size_t index, const fs::path& f
     OpenedJobPhoto opened;
     opened.folder = folder;
     const JobEntry& entry = job.photos.at(index);
-    const JobPhotoPlace place = LocateJobPhoto(job, entry, FingerprintOfFile);
+    const JobPhotoPlace place = LocateJobPhoto(job, entry, [&entry](const fs::path& p) { return FingerprintLike(Named(p), entry.fingerprint); });
     switch (place.state) {
     case JobPhotoState::Here:
         break;

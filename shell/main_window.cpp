@@ -245,6 +245,8 @@ TF001::TF001(AppPaths paths, std::unique_ptr<Prompter> prompter, QWidget* parent
 
 TF001::~TF001()
 {
+    // A write of the working files under way is finished, not cut off.
+    autosave_.Wait();
     // The application outlives the window: its focus changes during the
     // base classes' teardown must not reach this part of it, already gone.
     disconnect(sizeFieldsLeft_);
@@ -552,11 +554,11 @@ bool TF001::FormClose()
     bool ok = std::filesystem::exists(paths_.folders.IniFile(), missing) ? StoreSettings()
                                                                          : WriteSettings(paths_.folders.IniFile(), settings_);
     try {
-        PruneWorkingFiles(paths_.folders.TempFolder, settings_.DeleteTempLimit);
+        PruneWorkingFiles(WorkingFolder(), settings_.DeleteTempLimit);
     } catch (const std::exception&) {
         ok = false;
     }
-    if (!WriteErrorLog(ErrorTrail::global(), paths_.folders.TempFolder))
+    if (!WriteErrorLog(ErrorTrail::global(), WorkingFolder()))
         ok = false;
     if (!ok)
         prompter_->Warn(Tx("MainWindow", "環境設定情報を保存できませんでした."));

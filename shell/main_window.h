@@ -19,6 +19,7 @@
 #include "base/app_settings.h"
 #include "base/housekeeping.h"
 #include "base/recovery_note.h"
+#include "shell/autosave.h"
 #include "shell/export_to.h"
 #include "shell/job.h"
 #include "shell/photo_open.h"
@@ -52,6 +53,8 @@ class QProgressBar;
 class QToolButton;
 
 namespace kvx {
+
+struct RecoveryOutcome;
 
 class ScratchFolder;
 class JobPanel;
@@ -100,13 +103,22 @@ public:
     // Whether this window holds the lock on its home's working folder (a second
     // program on the same home works in a private folder of its own).
     bool OwnsHome() const;
-    // The folder of the working files this window writes: the home's, or its private one.
-    const std::filesystem::path& WorkingFolder() const { return paths_.folders.TempFolder; }
+    // The folder of the working files this window writes: the home's, or its
+    // private one.  Whoever names it is about to read or write it, so the
+    // autosave in flight is finished first.
+    const std::filesystem::path& WorkingFolder() const
+    {
+        autosave_.Wait();
+        return paths_.folders.TempFolder;
+    }
     // After a completed change: the working files and the recovery note are
     // brought up to date a moment later, once for a whole burst of changes.
     void ScheduleRecovery();
-    // Writes them now (what the timer runs).
+    // Starts writing them now, on the autosave's thread (what the timer runs):
+    // the window's thread only takes a snapshot of the document.
     void WriteRecovery();
+    // Writes them now, on the window's thread, after the write in flight.
+    void WriteRecoveryNow();
     // At start-up: offers to bring back the photo a crash left unsaved.
     void OfferRecovery();
 
@@ -370,6 +382,10 @@ private:
     bool FoundKey(const QKeyEvent& key);
     bool FoundClick();
     void ForgetRecovery();
+    // Stops the clock and waits for the write in flight, whose report is
+    // then ignored; forget: what was written last is forgotten too.
+    void DropRecoveryInFlight(bool forget);
+    void TakeRecoveryOutcome(const RecoveryOutcome& r, std::uint64_t epoch);
     // Work not yet kept, waiting in a working folder: the recovery note there
     // says whose photo it is.
     struct PendingRecovery {
@@ -494,6 +510,11 @@ private:
     std::vector<PendingRecovery> pendingRecovery_;
     std::string lastRecovery_;
     bool recoveryWarned_ = false;
+    // A change came while a write was in flight: another follows it.
+    bool recoveryAgain_ = false;
+    // Counts the times the working files stopped being this photo's: a write
+    // finishing after that is no longer what they hold.
+    std::uint64_t recoveryEpoch_ = 0;
     TFTitle* splash_ = nullptr;
 
     std::optional<Job> job_;
@@ -506,6 +527,11 @@ private:
     };
     std::map<std::string, JobTotalsEntry> jobTotals_;
     std::set<std::string> jobReading_;
+    // Declared last: it goes first, finishing the write in flight while
+    // everything it reports to is still there.
+    mutable AutosaveWriter autosave_{[this](std::function<void()> f) {
+        QMetaObject::invokeMethod(this, std::move(f), Qt::QueuedConnection);
+    }};
 };
 
 } // namespace kvx

@@ -12,14 +12,16 @@ Photo ProcessedPhoto(const Photo& source, const ImageEffects& effects, const Pro
     return effects == ImageEffects{} ? source : Effect(source, effects, progress);
 }
 
-PhotoKey IdentifyPhoto(const QString& path, const std::string& fileName, std::int32_t checkSum,
+PhotoKey IdentifyPhoto(const QString& path, const Photo& decoded, const std::string& fileName, std::int32_t checkSum,
                        const std::filesystem::path& copiesFolder)
 {
     Document probe;
     probe.ImageFileName = fileName;
     probe.ImageCheckSum = checkSum;
-    probe.ImageFingerprint = PhotoFingerprint(path);
-    return {probe.ImageFingerprint, ResolvePerImageKey(copiesFolder, probe)};
+    probe.ImageFingerprint = decoded.FileFingerprint().empty() ? PhotoFingerprint(path) : decoded.FileFingerprint();
+    const PerImageIdentity found =
+        ResolvePerImageIdentity(copiesFolder, probe, [&path] { return OlderPhotoFingerprint(path); });
+    return {found.fingerprint, found.key};
 }
 
 SensorFrame SensorFrameOf(const Photo& decoded)

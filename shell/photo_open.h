@@ -32,7 +32,10 @@ struct PhotoKey {
     std::string fingerprint;
     std::string key;
 };
-PhotoKey IdentifyPhoto(const QString& path, const std::string& fileName, std::int32_t checkSum,
+// The fingerprint is the one decoded took from its file (the file at path is
+// read for it only when it has none); copies an earlier version stored under
+// its older kind of fingerprint are found too, and keep it.
+PhotoKey IdentifyPhoto(const QString& path, const Photo& decoded, const std::string& fileName, std::int32_t checkSum,
                        const std::filesystem::path& copiesFolder);
 
 // How the decoded photo (shown upright) lies on its camera's sensor.

@@ -1,10 +1,10 @@
 #include "shell/rectified_file.h"
 
 #include "base/safe_file.h"
+#include "image/png_encode.h"
 #include "image/rectify.h"
 #include "measure/calibration.h"
 
-#include <QBuffer>
 #include <QImage>
 
 #include <filesystem>
@@ -20,10 +20,8 @@ std::string WriteOne(const std::filesystem::path& png, const Document& doc, cons
     const Rectified r = Rectify(photo, doc, size, overlay);
     if (!r.error.empty())
         return "'" + png.string() + "': " + r.error;
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (!r.image.save(&buffer, "PNG"))
+    const std::optional<std::string> bytes = EncodePng(r.image);
+    if (!bytes)
         return "'" + png.string() + "' could not be written";
     if (const std::string refused = RefusedWrite(png); !refused.empty())
         return refused;
@@ -35,7 +33,7 @@ std::string WriteOne(const std::filesystem::path& png, const Document& doc, cons
                    std::to_string(kMaxNameBytes) + " bytes a file name may have";
         return why ? message + ": " + why.message() : message;
     };
-    if (!WriteFileReplacing(png, bytes.toStdString(), &why))
+    if (!WriteFileReplacing(png, *bytes, &why))
         return failed(png);
     std::filesystem::path world = png;
     world.replace_extension(".pgw");

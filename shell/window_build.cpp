@@ -355,6 +355,20 @@ void TF001::BuildTopPanel()
         const auto size = [this](const QWidget* w) { return w && (w == chCalcEdit_KijunW || w == chCalcEdit_KijunH); };
         if (referenceToJudge_ && size(old) && !size(now))
             QTimer::singleShot(0, this, [this] { Run([&] { Guard("JudgeReference", [&] { JudgeReference(); }); }); });
+        // What is typed in one visit of a field is taken back at once.
+        const auto typed = [this](const QWidget* w) -> std::optional<FieldText> {
+            if (!w)
+                return std::nullopt;
+            if (w == chCalcEdit_KijunW)
+                return FieldText::W;
+            if (w == chCalcEdit_KijunH)
+                return FieldText::H;
+            if (w == chCalcEdit_Tanka)
+                return FieldText::Price;
+            return std::nullopt;
+        };
+        if (typed(old) != typed(now) || (now && old != now && typed(now)))
+            editor_.VisitField(typed(now));
     });
     row->addWidget(new QLabel(Qx("WindowBuild", "(㎜)"), Panel1));
     row->addWidget(new QLabel(QStringLiteral("@"), Panel1));

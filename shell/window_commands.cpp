@@ -156,9 +156,9 @@ void TF001::StepThroughHistory(bool back)
     }
     const uCommand mode = Command();
     if (back)
-        editor_.Undo(paths_.folders.TempFolder, *prompter_);
+        editor_.Undo(WorkingFolder(), *prompter_);
     else
-        editor_.Redo(paths_.folders.TempFolder, *prompter_);
+        editor_.Redo(WorkingFolder(), *prompter_);
     // The tool stays, without the points entered for the document that was.
     SetCommand(mode);
 }

@@ -193,7 +193,7 @@ void TF001::FindMovedJobPhotos()
     std::string told;
     for (JobEntry& entry : job_->photos) {
         const JobPhotoPlace place =
-            LocateJobPhoto(*job_, entry, [](const fs::path& p) { return PhotoFingerprint(PathText(p)); });
+            LocateJobPhoto(*job_, entry, [&entry](const fs::path& p) { return FingerprintLike(PathText(p), entry.fingerprint); });
         if (place.state == JobPhotoState::Moved) {
             entry.path = place.relative;
             moved = true;
@@ -250,7 +250,7 @@ void TF001::KeepInJob()
     if (index < 0)
         return;
     std::string error;
-    if (!StoreInJob(*job_, doc_.ImageFingerprint, paths_.folders.TempFolder, ImageKeyOf(doc_), error))
+    if (!StoreInJob(*job_, doc_.ImageFingerprint, WorkingFolder(), ImageKeyOf(doc_), error))
         prompter_->Warn(error);
     jobTotals_.erase(doc_.ImageFingerprint);
 }
@@ -285,7 +285,7 @@ void TF001::ChooseJobPhoto(int row)
             return;
         JobEntry& entry = job_->photos[static_cast<std::size_t>(row)];
         const JobPhotoPlace place =
-            LocateJobPhoto(*job_, entry, [](const fs::path& p) { return PhotoFingerprint(PathText(p)); });
+            LocateJobPhoto(*job_, entry, [&entry](const fs::path& p) { return FingerprintLike(PathText(p), entry.fingerprint); });
         if (place.state == JobPhotoState::Replaced) {
             prompter_->Warn(JobPhotoName(entry) + "\r" +
                             Tx("WindowJob", "同じ名前の別の写真に置き換えられています. 元の写真の計測データはジョブに残っています."));
@@ -374,7 +374,7 @@ void TF001::RefreshJobPanel()
         std::vector<Document> settings;
         if (row.current) {
             try {
-                settings = EverySetting(doc_, paths_.folders.TempFolder);
+                settings = EverySetting(doc_, WorkingFolder());
             } catch (const std::exception& e) {
                 row.problem = QString::fromStdString(e.what());
             }

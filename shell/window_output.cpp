@@ -129,7 +129,7 @@ void TF001::mnPdfOutClick()
                  {
                      Hourglass hourglass;
                      interaction_->EndTool();
-                     WritePdfReport(path, doc_, settings_, photo_.Work(), paths_.folders.TempFolder, process,
+                     WritePdfReport(path, doc_, settings_, photo_.Work(), WorkingFolder(), process,
                                     [this](int p) { Progress(p); });
                      // In the two-plane setting the report leaves the second plane current.
                      if (doc_.CurrentSetting == 4 && doc_.CurrentBase == 1)
@@ -191,7 +191,7 @@ void TF001::mnTableOutClick()
               QStringLiteral("csv files (*.csv)"), Trail("mnTableOut")},
              ExportBytes([this] {
                  // Every setting: the one shown as it is now, the others from their working files.
-                 return ResultsTableBytes(EverySetting(doc_, paths_.folders.TempFolder), settings_.ClickSigma);
+                 return ResultsTableBytes(EverySetting(doc_, WorkingFolder()), settings_.ClickSigma);
              }));
 }
 
@@ -203,7 +203,7 @@ void TF001::mnDxfOutClick()
     ExportTo(*prompter_, exportFolders_, doc_.ImageFileName,
              {Qx("WindowOutput", "ＤＸＦ出力"), ExportKind::Drawing, ProposedName(doc_.ImageFileName, ".dxf"),
               QStringLiteral("DXF (*.dxf)"), Trail("mnDxfOut")},
-             ExportBytes([this] { return DxfBytes(doc_, paths_.folders.TempFolder); }));
+             ExportBytes([this] { return DxfBytes(doc_); }));
 }
 
 void TF001::mnRectifiedOutClick()

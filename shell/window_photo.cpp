@@ -109,7 +109,7 @@ bool TF001::SaveWorkingFiles(bool leavingPhoto)
     std::optional<bool> keep;
     for (;;) {
         SaveWatch watch(*prompter_);
-        const SaveSettingResult r = editor_.SaveSetting(paths_.folders.TempFolder, watch);
+        const SaveSettingResult r = editor_.SaveSetting(WorkingFolder(), watch);
         if (leavingPhoto && r.all && doc_.Modified == 1) {
             if (!keep)
                 keep = prompter_->AskSaveChanges(KeepQuestion());
@@ -191,8 +191,7 @@ void TF001::LoadFile(const QString& typed)
             pendingRecovery_.erase(waiting);
             // Another photo's work may still wait in the working folder.
             SpareUnrecoveredWork();
-            RecoveryTimer.stop();
-            lastRecovery_.clear();
+            DropRecoveryInFlight(true);
             Hourglass hourglass;
             BringBack(pending, loaded.photo);
             return;
@@ -208,10 +207,10 @@ void TF001::LoadFile(const QString& typed)
         sizesTyped_ = false;
         referenceToJudge_ = false;
         referenceWeak_ = false;
-        const PhotoKey id = IdentifyPhoto(path, Utf8(path), loaded.photo.CheckSum(), sharedTemp_);
+        const PhotoKey id = IdentifyPhoto(path, loaded.photo, Utf8(path), loaded.photo.CheckSum(), sharedTemp_);
         BringFromCurrentJob(id);
         const std::string damage = photo_.Open(
-            loaded.photo, Utf8(path), paths_.folders.TempFolder, id, [this] { return PrepareWorkingFiles(); },
+            loaded.photo, Utf8(path), WorkingFolder(), id, [this] { return PrepareWorkingFiles(); },
             [this](int p) { Progress(p); });
         Progress(0);
         FindCameraProfile(editor_, path, paths_.folders.ProfilesFolder());
@@ -377,7 +376,7 @@ void TF001::mnChangeClick(int setting)
         {
             Hourglass hourglass;
             // Both planes of setting 4 are checked; when a save fails the user decides.
-            if (!photo_.SwitchSetting(setting, paths_.folders.TempFolder, [this] { return SaveWorkingFiles(false); },
+            if (!photo_.SwitchSetting(setting, WorkingFolder(), [this] { return SaveWorkingFiles(false); },
                                       [this](int p) { Progress(p); })) {
                 SetCommand(Command());
                 return;

@@ -304,7 +304,7 @@ void TF001::LeavePrivateFolderBehind()
 void TF001::SpareUnrecoveredWork()
 {
     for (const PendingRecovery& pending : pendingRecovery_)
-        if (pending.folder == paths_.folders.TempFolder) {
+        if (pending.folder == WorkingFolder()) {
             UsePrivateWorkingFolder({});
             ShowStartupNotices();
             return;
@@ -337,7 +337,7 @@ void TF001::BringInStoredCopies()
             continue;
         // The photo's stored measurements are read where every run keeps
         // them; the copy in the private folder is what this window works on.
-        const fs::path mine = PerImageFile(paths_.folders.TempFolder, key, i);
+        const fs::path mine = PerImageFile(WorkingFolder(), key, i);
         std::error_code ec;
         if (!IsFile(shared) || !CopyFileReplacing(shared, mine))
             fs::remove(mine, ec);
@@ -361,8 +361,8 @@ void TF001::KeepStoredCopies(WorkFileUi& ui)
     std::vector<std::string> before;
     if (privateFolder_)
         for (const int i : kPhotoFiles)
-            before.push_back(CopyFingerprint(PerImageFile(paths_.folders.TempFolder, key, i)));
-    editor_.KeepPhotoFiles(paths_.folders.TempFolder, ui);
+            before.push_back(CopyFingerprint(PerImageFile(WorkingFolder(), key, i)));
+    editor_.KeepPhotoFiles(WorkingFolder(), ui);
     // What this window kept is no change made elsewhere when it is kept again.
     auto remember = [&](int i) { photo_.NoteKeptCopy(sharedTemp_, i); };
     if (!privateFolder_) {
@@ -375,10 +375,10 @@ void TF001::KeepStoredCopies(WorkFileUi& ui)
     // owed until it is really there, whatever changed since.
     std::set<int>& owed = unkeptCopies_[key];
     for (std::size_t f = 0; f < kPhotoFiles.size(); ++f)
-        if (CopyFingerprint(PerImageFile(paths_.folders.TempFolder, key, kPhotoFiles[f])) != before[f])
+        if (CopyFingerprint(PerImageFile(WorkingFolder(), key, kPhotoFiles[f])) != before[f])
             owed.insert(kPhotoFiles[f]);
     // The fingerprint that says whose copies they are goes with them.
-    const fs::path id = PerImageFingerprintFile(paths_.folders.TempFolder, key);
+    const fs::path id = PerImageFingerprintFile(WorkingFolder(), key);
     if (IsFile(id) && !IsFile(PerImageFingerprintFile(sharedTemp_, key)))
         owed.insert(kFingerprintCopy);
     std::string failed;
@@ -389,7 +389,7 @@ void TF001::KeepStoredCopies(WorkFileUi& ui)
             shared = PerImageFingerprintFile(sharedTemp_, key);
             done = IsFile(shared) || CopyFileReplacing(id, shared);
         } else {
-            const fs::path mine = PerImageFile(paths_.folders.TempFolder, key, i);
+            const fs::path mine = PerImageFile(WorkingFolder(), key, i);
             shared = PerImageFile(sharedTemp_, key, i);
             if (!IsFile(mine) && !AbsenceCounts(i))
                 done = true;
@@ -415,7 +415,7 @@ void TF001::KeepStoredCopies(WorkFileUi& ui)
 bool TF001::PrepareWorkingFiles()
 {
     BringInStoredCopies();
-    if (LoadSet(doc_, paths_.folders.TempFolder))
+    if (LoadSet(doc_, WorkingFolder()))
         return true;
     // The files of the photo left are still there: reading them would put its
     // measurements on this photo.
@@ -425,7 +425,7 @@ bool TF001::PrepareWorkingFiles()
     if (!privateFolder_)
         return false;
     BringInStoredCopies();
-    return LoadSet(doc_, paths_.folders.TempFolder);
+    return LoadSet(doc_, WorkingFolder());
 }
 
 void TF001::ScheduleRecovery()
@@ -438,61 +438,160 @@ void TF001::ScheduleRecovery()
         RecoveryTimer.start();
 }
 
-void TF001::WriteRecovery()
+// What an autosave found and did, for the window's thread to take in.
+struct RecoveryOutcome {
+    bool wrote = false;      // the files (and the note) were written
+    bool failed = false;     // a write failed: the user is told once
+    bool cleared = false;    // undone back to the kept state: no note any more
+    std::string state;       // what the files and the note now hold (wrote)
+};
+
+namespace {
+
+// Encodes the snapshot and writes what changed since last: the working
+// files, then the note naming the photo.  Runs on the autosave's thread; it
+// touches nothing of the window's.
+RecoveryOutcome WriteRecoveryFiles(const Document& doc, const fs::path& folder, const std::string& last)
 {
-    Guard("WriteRecovery", [&] {
-        if (!HasPhoto() || doc_.ImageFileName.empty())
-            return;
-        if (doc_.Modified != 1) {
+    RecoveryOutcome out;
+    try {
+        if (doc.Modified != 1) {
             // Undone back to the measurements as they were kept: the working
             // files follow, and a crash now has nothing to bring back.
-            if (lastRecovery_.empty())
-                return;
-            const fs::path folder = paths_.folders.TempFolder;
             bool ok = true;
-            for (const auto& [n, bytes] : EncodeSetting(doc_).files)
+            for (const auto& [n, bytes] : EncodeSetting(doc).files)
                 ok = ok && WritePhotoFile(WorkingFile(folder, n), n, bytes);
             if (ok) {
                 RemoveRecoveryNote(folder);
-                lastRecovery_.clear();
+                out.cleared = true;
             }
-            return;
+            return out;
         }
-        const SettingFiles files = EncodeSetting(doc_);
+        const SettingFiles files = EncodeSetting(doc);
         RecoveryNote note;
-        note.photo = doc_.ImageFileName;
-        note.checkSum = doc_.ImageCheckSum;
-        note.setting = doc_.CurrentSetting;
-        note.group = doc_.CurrentGroup;
-        const std::string state = files.Joined() + note.photo + "|" + std::to_string(note.checkSum) + "|" +
-                                  std::to_string(note.setting) + "|" + std::to_string(note.group);
-        if (state == lastRecovery_)
-            return;
-        const fs::path folder = paths_.folders.TempFolder;
+        note.photo = doc.ImageFileName;
+        note.checkSum = doc.ImageCheckSum;
+        note.setting = doc.CurrentSetting;
+        note.group = doc.CurrentGroup;
+        std::string state = files.Joined() + note.photo + "|" + std::to_string(note.checkSum) + "|" +
+                            std::to_string(note.setting) + "|" + std::to_string(note.group);
+        if (state == last)
+            return out;
         bool ok = true;
         for (const auto& [n, bytes] : files.files)
             ok = ok && WritePhotoFile(WorkingFile(folder, n), n, bytes);
         // The note comes last: it must never name a photo whose files are not there yet.
         ok = ok && WriteRecoveryNote(folder, note);
-        if (ok) {
-            lastRecovery_ = state;
-            recoveryWarned_ = false;
-        } else if (!recoveryWarned_) {
-            recoveryWarned_ = true;
-            prompter_->Warn(AutosaveFailed());
+        out.wrote = ok;
+        out.failed = !ok;
+        if (ok)
+            out.state = std::move(state);
+    } catch (const std::exception&) {
+        out = RecoveryOutcome{};
+        out.failed = true;
+    }
+    return out;
+}
+
+// A copy of doc without its memo of plane coordinates: the memo can be large,
+// its construction lines are filled in as they are asked for, and the copy is
+// read on another thread.  The memo is a cache, not the user's work; it is
+// lent out of the document for the moment of the copy and put back.
+Document WithoutMemo(const Document& doc)
+{
+    DeltaMemo memo;
+    std::swap(memo, doc.Deltas);
+    try {
+        Document copy = doc;
+        std::swap(memo, doc.Deltas);
+        return copy;
+    } catch (...) {
+        std::swap(memo, doc.Deltas);
+        throw;
+    }
+}
+
+} // namespace
+
+void TF001::WriteRecovery()
+{
+    Guard("WriteRecovery", [&] {
+        if (!HasPhoto() || doc_.ImageFileName.empty())
+            return;
+        if (doc_.Modified != 1 && lastRecovery_.empty())
+            return;
+        // Never two writes at once: this change rides on the next one.
+        if (autosave_.Busy()) {
+            recoveryAgain_ = true;
+            return;
         }
+        // The window's part: a snapshot of the document (the memo of plane
+        // coordinates stays behind), the folder and what was written last.
+        auto snapshot = std::make_shared<Document>(WithoutMemo(doc_));
+        const fs::path folder = WorkingFolder();
+        const std::uint64_t epoch = recoveryEpoch_;
+        std::function<RecoveryOutcome()> write = [snapshot, folder, last = lastRecovery_] {
+            return WriteRecoveryFiles(*snapshot, folder, last);
+        };
+        std::function<void(RecoveryOutcome)> done = [this, epoch](RecoveryOutcome r) {
+            Run([&] { TakeRecoveryOutcome(r, epoch); });
+        };
+        autosave_.Start(std::move(write), std::move(done));
     });
+}
+
+void TF001::WriteRecoveryNow()
+{
+    Guard("WriteRecovery", [&] {
+        // What a write in flight reports comes after this one: it is old news.
+        DropRecoveryInFlight(false);
+        if (!HasPhoto() || doc_.ImageFileName.empty())
+            return;
+        if (doc_.Modified != 1 && lastRecovery_.empty())
+            return;
+        TakeRecoveryOutcome(WriteRecoveryFiles(doc_, WorkingFolder(), lastRecovery_), recoveryEpoch_);
+    });
+}
+
+void TF001::DropRecoveryInFlight(bool forget)
+{
+    RecoveryTimer.stop();
+    autosave_.Wait();
+    ++recoveryEpoch_;
+    recoveryAgain_ = false;
+    if (forget)
+        lastRecovery_.clear();
+}
+
+void TF001::TakeRecoveryOutcome(const RecoveryOutcome& r, std::uint64_t epoch)
+{
+    // The working files became another photo's meanwhile: this is not theirs.
+    if (epoch != recoveryEpoch_)
+        return;
+    if (r.cleared)
+        lastRecovery_.clear();
+    if (r.wrote) {
+        lastRecovery_ = r.state;
+        recoveryWarned_ = false;
+    } else if (r.failed && !recoveryWarned_) {
+        recoveryWarned_ = true;
+        prompter_->Warn(AutosaveFailed());
+    }
+    if (recoveryAgain_) {
+        recoveryAgain_ = false;
+        ScheduleRecovery();
+    }
 }
 
 void TF001::ForgetRecovery()
 {
-    RecoveryTimer.stop();
-    lastRecovery_.clear();
+    // The write in flight finishes first, and what it reports is old news.
+    DropRecoveryInFlight(true);
     // The note of work still waiting for its photo is not this window's to drop.
     for (const PendingRecovery& pending : pendingRecovery_)
-        if (pending.folder == paths_.folders.TempFolder)
+        if (pending.folder == WorkingFolder())
             return;
-    RemoveRecoveryNote(paths_.folders.TempFolder);
+    RemoveRecoveryNote(WorkingFolder());
 }
 
 bool TF001::RecoveryFor(const PendingRecovery& pending, const QString& path, std::int32_t checkSum)
@@ -511,14 +610,14 @@ void TF001::OfferRecovery()
     // This window's own working folder (when another program holds the home,
     // the home's note is that program's), then the folders of programs on
     // this home that are gone.
-    std::vector<fs::path> folders{paths_.folders.TempFolder};
+    std::vector<fs::path> folders{WorkingFolder()};
     for (const fs::path& folder : AbandonedPrivateFolders(sharedTemp_))
         folders.push_back(folder);
     for (const fs::path& folder : folders) {
         if (HasPhoto())
             return;
         const std::optional<RecoveryNote> note = ReadRecoveryNote(folder);
-        const bool privateLeft = folder != paths_.folders.TempFolder;
+        const bool privateLeft = folder != WorkingFolder();
         if (!note) {
             // Nothing in it was left unkept.
             if (privateLeft) {
@@ -570,9 +669,9 @@ void TF001::BringBack(const PendingRecovery& from, const Photo& decoded)
     Init();
     photo_.Show(decoded);
     ShowDisplayedPhoto();
-    const PhotoKey id = IdentifyPhoto(photo, note.photo, note.checkSum, sharedTemp_);
+    const PhotoKey id = IdentifyPhoto(photo, decoded, note.photo, note.checkSum, sharedTemp_);
     editor_.StartPhoto(note.photo, note.checkSum, id.fingerprint, id.key, SensorFrameOf(decoded));
-    const fs::path folder = paths_.folders.TempFolder;
+    const fs::path folder = WorkingFolder();
     // Work left in another folder becomes this window's working files.
     const bool moved = from.folder != folder;
     if (moved)
@@ -610,9 +709,8 @@ void TF001::BringBack(const PendingRecovery& from, const Photo& decoded)
     if (!moved)
         return;
     // The work is safe here (files and note) before it goes from where it waited.
-    RecoveryTimer.stop();
-    lastRecovery_.clear();
-    WriteRecovery();
+    DropRecoveryInFlight(true);
+    WriteRecoveryNow();
     if (lastRecovery_.empty())
         return;
     std::error_code ec;

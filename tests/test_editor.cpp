@@ -3,11 +3,13 @@
 #include "measure/calibration.h"
 
 #include "editor_access.h"
+#include "realistic.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -285,6 +287,134 @@ TEST_F(EditorSteps, UndoingAStepOfAnotherSettingSwitchesBackToIt)
     EXPECT_EQ(editor.Doc().Plane.base.BaseSet, 1);
     std::filesystem::remove_all(folder);
 }
+
+// The keystrokes of one visit of W, H or the price are one step: taken back
+// at once, done again at once; another visit, or another edit in between,
+// makes another step.
+class FieldVisits : public EditorSteps, public ::testing::WithParamInterface<FieldText> {};
+
+TEST_P(FieldVisits, KeystrokesOfOneVisitAreOneStep)
+{
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "kvx_editor_fields";
+    std::filesystem::create_directories(folder);
+    SilentUi ui;
+    const FieldText field = GetParam();
+    auto text = [&] {
+        const Document& d = editor.Doc();
+        return field == FieldText::W ? d.KijunWText : field == FieldText::H ? d.KijunHText : d.TankaText;
+    };
+    editor.ClearHistory();
+    const std::string original = text();
+    editor.VisitField(field);
+    for (const char* typed : {"1", "12", "125", "1250"})
+        editor.SetFieldText(field, typed);
+    EXPECT_EQ(text(), "1250");
+    EXPECT_EQ(editor.Doc().Modified, 1);
+    ASSERT_TRUE(editor.Undo(folder, ui));
+    EXPECT_EQ(text(), original);
+    EXPECT_FALSE(editor.CanUndo()) << "four keystrokes, one step";
+    ASSERT_TRUE(editor.Redo(folder, ui));
+    EXPECT_EQ(text(), "1250");
+
+    // Typing on after the redo is a step of its own.
+    editor.SetFieldText(field, "12500");
+    ASSERT_TRUE(editor.Undo(folder, ui));
+    EXPECT_EQ(text(), "1250");
+    ASSERT_TRUE(editor.Redo(folder, ui));
+
+    // Left and visited again: another step.
+    editor.VisitField(std::nullopt);
+    editor.VisitField(field);
+    editor.SetFieldText(field, "9");
+    editor.SetFieldText(field, "99");
+    // Another edit in between: the keystrokes after it are another step.
+    editor.AddDistance({10, 10}, {20, 20}, false);
+    editor.SetFieldText(field, "999");
+    editor.SetFieldText(field, "9999");
+    ASSERT_TRUE(editor.Undo(folder, ui));
+    EXPECT_EQ(text(), "99");
+    ASSERT_TRUE(editor.Undo(folder, ui));  // the distance
+    ASSERT_TRUE(editor.Undo(folder, ui));
+    EXPECT_EQ(text(), "12500");
+    ASSERT_TRUE(editor.Undo(folder, ui));
+    EXPECT_EQ(text(), "1250");
+    ASSERT_TRUE(editor.Undo(folder, ui));
+    EXPECT_EQ(text(), original);
+    EXPECT_FALSE(editor.CanUndo());
+
+    // Outside a visit (a field set by the program) every change is a step.
+    editor.VisitField(std::nullopt);
+    editor.SetFieldText(field, "3");
+    editor.SetFieldText(field, "33");
+    ASSERT_TRUE(editor.Undo(folder, ui));
+    EXPECT_EQ(text(), "3");
+    std::filesystem::remove_all(folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(Fields, FieldVisits, ::testing::Values(FieldText::W, FieldText::H, FieldText::Price),
+                         [](const ::testing::TestParamInfo<FieldText>& i) {
+                             return i.param == FieldText::W ? std::string("W")
+                                                            : i.param == FieldText::H ? std::string("H") : std::string("price");
+                         });
+
+// 500 edits of single marks of the 3,000-mark document: the history holds
+// the pieces the edits changed, under 10 MB where 500 copies of the work
+// took 180 MB, and it still takes every step back and does it again exactly.
+struct LargeEdit {
+    const char* name;
+    std::function<void(Editor&, int)> run;
+};
+
+class LargeHistory : public ::testing::TestWithParam<LargeEdit> {};
+
+TEST_P(LargeHistory, SharesWhatTheStepsDoNotChange)
+{
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "kvx_editor_large";
+    std::filesystem::create_directories(folder);
+    SilentUi ui;
+    Editor editor(test::RealisticDocument());
+    ASSERT_GE(editor.Doc().Plane.DistanceCount(), 2800);
+    const WorkState start = WorkOf(editor.Doc());
+    for (int i = 0; i < 500; ++i)
+        GetParam().run(editor, i);
+    const WorkState end = WorkOf(editor.Doc());
+    ASSERT_NE(end, start);
+    const std::size_t bytes = editor.HistoryBytes();
+    EXPECT_LT(bytes, std::size_t{10} << 20) << bytes << " bytes";
+    EXPECT_GT(bytes, std::size_t{500} * sizeof(TDistance)) << "the history counts what it holds";
+    int undone = 0;
+    while (editor.Undo(folder, ui))
+        ++undone;
+    EXPECT_EQ(undone, 500);
+    EXPECT_TRUE(WorkOf(editor.Doc()) == start);
+    EXPECT_LT(editor.HistoryBytes(), std::size_t{10} << 20) << "undone, the steps share as much";
+    while (editor.Redo(folder, ui))
+        ;
+    EXPECT_TRUE(WorkOf(editor.Doc()) == end);
+    std::filesystem::remove_all(folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Edits, LargeHistory,
+    ::testing::Values(
+        LargeEdit{"move_distance_ends",
+                  [](Editor& e, int i) {
+                      const std::int32_t k = 1 + (i * 37) % e.Doc().Plane.DistanceCount();
+                      const TDistance& d = e.Doc().Plane.Distances[k];
+                      e.MoveDistanceEnd(k, true, TDPoint{d.start.x + 1, d.start.y}, 0);
+                  }},
+        LargeEdit{"add_distances", [](Editor& e, int i) { e.AddDistance({100.0 + i, 100}, {200.0 + i, 150}, false); }},
+        LargeEdit{"move_area_corners",
+                  [](Editor& e, int i) {
+                      const std::int32_t k = 1 + (i * 7) % e.Doc().Plane.SpaceCount();
+                      const TDPoint p = e.Doc().Plane.Spaces[k].points[0];
+                      e.MoveSpaceVertex(k, 0, TDPoint{p.x, p.y + 1}, false);
+                  }},
+        LargeEdit{"name_areas",
+                  [](Editor& e, int i) {
+                      e.SetSpaceName(1 + (i * 11) % e.Doc().Plane.SpaceCount(), "A" + std::to_string(i % 100));
+                  }}),
+    [](const ::testing::TestParamInfo<LargeEdit>& i) { return std::string(i.param.name); });
 
 } // namespace
 } // namespace kvx

@@ -1,6 +1,7 @@
 #include "image/effects.h"
 #include "image/loupe.h"
 #include "image/corner_snap.h"
+#include "image/png_encode.h"
 #include "image/rectify.h"
 #include "measure/calibration.h"
 #include "image/photo.h"
@@ -19,11 +20,14 @@
 
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -824,6 +828,84 @@ TEST(Rectify, ShowsThePlaneStraightOnToAPixel)
     EXPECT_FALSE(Rectify(photo, Document{}, 1.0).error.empty());
     EXPECT_NEAR(ReferenceMmPerPixel(doc), 0.95, 0.15);
 }
+
+// The straight-on image's PNG holds exactly the pixels and the resolution Qt's
+// own writer kept, read back by Qt's reader and by OpenCV's, whatever the
+// image's size, row padding and format.
+struct PngCase {
+    const char* name;
+    std::function<QImage()> make;
+};
+
+class PngFiles : public ::testing::TestWithParam<PngCase> {};
+
+TEST_P(PngFiles, KeepEveryPixelAndTheResolution)
+{
+    const QImage image = GetParam().make();
+    const std::optional<std::string> bytes = EncodePng(image);
+    ASSERT_TRUE(bytes);
+    QImage back;
+    ASSERT_TRUE(back.loadFromData(QByteArray::fromStdString(*bytes), "PNG"));
+    const QImage expected = image.convertToFormat(QImage::Format_RGB888);
+    EXPECT_EQ(back.convertToFormat(QImage::Format_RGB888), expected);
+    EXPECT_EQ(back.dotsPerMeterX(), image.dotsPerMeterX());
+    EXPECT_EQ(back.dotsPerMeterY(), image.dotsPerMeterY());
+    // And as Qt's own writer had it.
+    QByteArray qt;
+    QBuffer buffer(&qt);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(image.save(&buffer, "PNG"));
+    QImage fromQt;
+    ASSERT_TRUE(fromQt.loadFromData(qt, "PNG"));
+    EXPECT_EQ(back.convertToFormat(QImage::Format_RGB888), fromQt.convertToFormat(QImage::Format_RGB888));
+    EXPECT_EQ(back.dotsPerMeterX(), fromQt.dotsPerMeterX());
+    // Another reader: OpenCV's, which gives blue, green, red.
+    const std::vector<uchar> raw(bytes->begin(), bytes->end());
+    const cv::Mat decoded = cv::imdecode(raw, cv::IMREAD_COLOR);
+    ASSERT_EQ(decoded.cols, image.width());
+    ASSERT_EQ(decoded.rows, image.height());
+    for (int y = 0; y < decoded.rows; ++y)
+        for (int x = 0; x < decoded.cols; ++x) {
+            const cv::Vec3b bgr = decoded.at<cv::Vec3b>(y, x);
+            const QRgb rgb = expected.pixel(x, y);
+            ASSERT_EQ(bgr[2], qRed(rgb)) << x << "," << y;
+            ASSERT_EQ(bgr[1], qGreen(rgb)) << x << "," << y;
+            ASSERT_EQ(bgr[0], qBlue(rgb)) << x << "," << y;
+        }
+}
+
+QImage Noisy(int width, int height, int dotsPerMetre)
+{
+    QImage image(width, height, QImage::Format_RGB888);
+    std::uint32_t state = 12345;
+    for (int y = 0; y < height; ++y) {
+        uchar* row = image.scanLine(y);
+        for (int x = 0; x < width * 3; ++x) {
+            state = state * 1664525u + 1013904223u;
+            row[x] = static_cast<uchar>(state >> 24);
+        }
+    }
+    if (dotsPerMetre > 0) {
+        image.setDotsPerMeterX(dotsPerMetre);
+        image.setDotsPerMeterY(dotsPerMetre);
+    }
+    return image;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Images, PngFiles,
+    ::testing::Values(PngCase{"noise_with_resolution", [] { return Noisy(301, 203, 1000); }},
+                      PngCase{"one_pixel", [] { return Noisy(1, 1, 3937); }},
+                      PngCase{"padded_rows", [] { return Noisy(7, 5, 0); }},
+                      PngCase{"flat_white", [] {
+                                  QImage i(640, 480, QImage::Format_RGB888);
+                                  i.fill(Qt::white);
+                                  i.setDotsPerMeterX(250);
+                                  i.setDotsPerMeterY(250);
+                                  return i;
+                              }},
+                      PngCase{"from_32_bits", [] { return Noisy(64, 48, 2000).convertToFormat(QImage::Format_RGB32); }}),
+    [](const ::testing::TestParamInfo<PngCase>& i) { return std::string(i.param.name); });
 
 } // namespace
 } // namespace kvx

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include <jpeglib.h>
+#include <xxhash.h>
 
 namespace kvx {
 namespace {
@@ -312,6 +313,26 @@ TEST_P(WholeFile, Opens)
     EXPECT_EQ(r.photo.Height(), 240);
 }
 
+// The fingerprint comes from the very bytes decoded, in the same read.
+std::string Xxh128Hex(const std::string& bytes)
+{
+    const XXH128_hash_t h = XXH3_128bits(bytes.data(), bytes.size());
+    char hex[33];
+    std::snprintf(hex, sizeof hex, "%016llx%016llx", static_cast<unsigned long long>(h.high64),
+                  static_cast<unsigned long long>(h.low64));
+    return hex;
+}
+
+TEST_P(WholeFile, CarriesTheFingerprintOfItsBytes)
+{
+    TempFolder folder;
+    const std::string bytes = GetParam().bytes();
+    const PhotoLoad r = LoadBytes(folder, GetParam().name, bytes);
+    ASSERT_TRUE(r.error.isEmpty()) << r.error.toStdString();
+    EXPECT_EQ(r.photo.FileFingerprint(), Xxh128Hex(bytes));
+    EXPECT_EQ(PhotoFingerprint(QString::fromStdString((folder.path() / GetParam().name).string())), Xxh128Hex(bytes));
+}
+
 INSTANTIATE_TEST_SUITE_P(
     EveryCoding, WholeFile,
     ::testing::Values(FileCase{"baseline.jpg", [] { return EncodeJpeg(Picture(), {}); }},
@@ -324,8 +345,34 @@ INSTANTIATE_TEST_SUITE_P(
                       FileCase{"rle4.bmp", [] { return RunLengthBmp(320, 240, 4); }},
                       FileCase{"masks.bmp", [] { return MaskedBmp(Picture()); }},
                       FileCase{"photo.png", [] { return Written(Picture(), "png"); }},
-                      FileCase{"photo.ppm", [] { return Written(Picture(), "ppm"); }}),
+                      FileCase{"photo.ppm", [] { return Written(Picture(), "ppm"); }},
+                      FileCase{"plain.bmp", [] { return Written(Picture(), "bmp"); }}),
     CaseName);
+
+// Known values of the 128-bit XXH3 (xxhsum -H2), and the SHA-256 earlier
+// versions stored (sha256sum), of files named by their bytes.
+TEST(PhotoFiles, FingerprintsAreTheStandardHashesInLowerCaseHex)
+{
+    TempFolder folder;
+    const std::string empty = (folder.path() / "empty.jpg").string();
+    test::WriteAll(empty, "");
+    EXPECT_EQ(PhotoFingerprint(QString::fromStdString(empty)), "99aa06d3014798d86001c324468d497f");
+    EXPECT_EQ(OlderPhotoFingerprint(QString::fromStdString(empty)),
+              "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    const std::string abc = (folder.path() / "abc.jpg").string();
+    test::WriteAll(abc, "abc");
+    EXPECT_EQ(OlderPhotoFingerprint(QString::fromStdString(abc)),
+              "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_EQ(PhotoFingerprint(QString::fromStdString(abc)), Xxh128Hex("abc"));
+    EXPECT_NE(PhotoFingerprint(QString::fromStdString(abc)), PhotoFingerprint(QString::fromStdString(empty)));
+
+    // Over a megabyte: more than one block of the fingerprint's reading.
+    const std::string large = Written(Detailed(1100, 900), "bmp");
+    ASSERT_GT(large.size(), std::size_t{2} << 20);
+    const PhotoLoad r = LoadBytes(folder, "large.bmp", large);
+    ASSERT_TRUE(r.error.isEmpty()) << r.error.toStdString();
+    EXPECT_EQ(r.photo.FileFingerprint(), Xxh128Hex(large));
+}
 
 // Plain stretches code into very few bits, and the decoder reads its last
 // bytes some rows ahead of the pixels it gives; that is no cut-off file.

@@ -24,6 +24,7 @@
 #include <QSysInfo>
 #include <QSocketNotifier>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTest>
 
 #include <sched.h>
@@ -194,6 +195,15 @@ std::string ReadAll(const fs::path& p)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// Many marks, so that each write of the working files takes a while.
+void AddManyDistances(TF001& w, int count)
+{
+    w.Edit().Group("many", [&] {
+        for (int i = 0; i < count; ++i)
+            w.Edit().AddDistance({100.0 + i % 200, 100.0 + i / 200}, {150.0 + i % 200, 120.0 + i / 200}, false);
+    });
+}
+
 // The child: opens the photo in the real window, measures, waits long enough
 // for the working files to have been written, says so, and then works on
 // until it is killed or told "close" on its input.
@@ -206,7 +216,22 @@ int RunChild(int argc, char** argv)
     w.prompter->echo = true;
     w->LoadFile(QString::fromLocal8Bit(argv[3]));
     Measure(*w, argv[4]);
+    // Busy: many marks, and one more every 10 ms until the end.
+    const bool busy = argc >= 6 && std::string_view(argv[5]) == "busy";
+    QTimer adding;
+    if (busy) {
+        AddManyDistances(*w, 20000);
+        QObject::connect(&adding, &QTimer::timeout, &app, [&] {
+            const int n = w->Doc().Plane.DistanceCount();
+            w->Edit().AddDistance({100.0 + n % 150, 150}, {120.0 + n % 150, 200}, false);
+        });
+    }
     QTest::qWait(1500);
+    // Busy: the first write of the many marks is there before it says so.
+    for (int i = 0; busy && i < 300 && !ReadRecoveryNote(w->WorkingFolder()); ++i)
+        QTest::qWait(100);
+    if (busy)
+        adding.start(10);
     std::cout << "measured " << w->Doc().Plane.DistanceCount() << " owner " << w->OwnsHome() << " folder "
               << w->WorkingFolder().string() << std::endl;
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
@@ -214,6 +239,7 @@ int RunChild(int argc, char** argv)
         char buffer[64];
         if (::read(STDIN_FILENO, buffer, sizeof buffer) <= 0 || std::string_view(buffer, 5) == "close") {
             input.setEnabled(false);
+            adding.stop();
             w.Close();
             std::cout << "closed" << std::endl;
             app.quit();
@@ -225,14 +251,16 @@ int RunChild(int argc, char** argv)
 // A child started on home with photo (from the folder cwd when one is
 // given); returns once it has measured, with the working folder it said it has.
 std::unique_ptr<QProcess> StartChild(const QString& home, const QString& photo, const char* width,
-                                     fs::path* folder = nullptr, const QString& cwd = {})
+                                     fs::path* folder = nullptr, const QString& cwd = {}, bool busy = false)
 {
     auto p = std::make_unique<QProcess>();
     p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     if (!cwd.isEmpty())
         p->setWorkingDirectory(cwd);
-    p->start(QCoreApplication::applicationFilePath(),
-             {QStringLiteral("--child"), home, photo, QString::fromLatin1(width)});
+    QStringList arguments{QStringLiteral("--child"), home, photo, QString::fromLatin1(width)};
+    if (busy)
+        arguments << QStringLiteral("busy");
+    p->start(QCoreApplication::applicationFilePath(), arguments);
     if (!p->waitForStarted(10000))
         return nullptr;
     QByteArray seen;
@@ -371,7 +399,76 @@ private slots:
     void aKilledSecondWindowsWorkIsOfferedBack();
     void batchModeReadsAHomeItCannotWrite_data();
     void batchModeReadsAHomeItCannotWrite();
+    void anAutosaveInFlightWhenTheWindowGoesIsFinished();
+    void aProgramKilledWhileItsAutosavesRunLeavesWholeFiles_data();
+    void aProgramKilledWhileItsAutosavesRunLeavesWholeFiles();
 };
+
+// The window goes while the write of 30,000 marks it started is under way:
+// the write is finished, and the next start brings every mark back.
+void SessionTest::anAutosaveInFlightWhenTheWindowGoesIsFinished()
+{
+    QTemporaryDir home;
+    const QString photo = MakePhoto(home.path(), QStringLiteral("wall.jpg"), QColor(120, 80, 40));
+    int expected = 0;
+    {
+        Window w(home.path());
+        w->LoadFile(photo);
+        Measure(*w, "1500");
+        QTest::qWait(700);
+        AddManyDistances(*w, 30000);
+        expected = w->Doc().Plane.DistanceCount();
+        QCOMPARE(expected, 30001);
+        w->WriteRecovery();
+        // Gone at once, without closing, as when the program is ended.
+        w.window.reset();
+    }
+    const fs::path folder = PathsFor(home.path()).folders.TempFolder;
+    const std::optional<RecoveryNote> note = ReadRecoveryNote(folder);
+    QVERIFY(note);
+    QCOMPARE(QString::fromStdString(note->photo), photo);
+    Window w(home.path(), {true});
+    QCOMPARE(w.prompter->questions.size(), std::size_t{1});
+    QVERIFY(w->HasPhoto());
+    QCOMPARE(w->Doc().Plane.DistanceCount(), expected);
+    QVERIFY(w.prompter->warnings.empty());
+    w.Close();
+}
+
+void SessionTest::aProgramKilledWhileItsAutosavesRunLeavesWholeFiles_data()
+{
+    QTest::addColumn<int>("afterMs");
+    for (const int ms : {0, 90, 230, 470})
+        QTest::newRow(qPrintable(QStringLiteral("%1 ms").arg(ms))) << ms;
+}
+
+// A program adding a mark every 10 ms to 20,000 (an autosave each 300 ms,
+// written away from the window) is killed at some moment: whatever it was
+// writing, the working files and the note are whole, and what comes back
+// is the measurements as one of its writes left them.
+void SessionTest::aProgramKilledWhileItsAutosavesRunLeavesWholeFiles()
+{
+    QFETCH(int, afterMs);
+    QTemporaryDir home;
+    const QString photo = MakePhoto(home.path(), QStringLiteral("wall.jpg"), QColor(120, 80, 40));
+    std::unique_ptr<QProcess> child = StartChild(home.path(), photo, "1500", nullptr, {}, true);
+    QVERIFY(child);
+    QTest::qWait(afterMs);
+    QVERIFY(Kill(*child));
+    Window w(home.path(), {true});
+    QCOMPARE(w.prompter->questions.size(), std::size_t{1});
+    QVERIFY(w->HasPhoto());
+    // The lock the killed program left is taken over, and said so; nothing
+    // read was damaged.
+    for (const std::string& told : w.prompter->warnings)
+        QVERIFY2(told.find("ロック") != std::string::npos, told.c_str());
+    QCOMPARE(w->Doc().KijunWText, std::string("1500"));
+    QCOMPARE(w->Doc().Plane.Checks.Count(), 1);
+    // The 20,001 written before the child said so, and any added after.
+    QVERIFY2(w->Doc().Plane.DistanceCount() >= 20001, qPrintable(QString::number(w->Doc().Plane.DistanceCount())));
+    QVERIFY(w->Doc().Plane.DistanceCount() <= 20001 + 300);
+    w.Close();
+}
 
 void SessionTest::aKilledProgramsMeasurementsComeBack_data()
 {

@@ -44,6 +44,7 @@
 #include <QImageReader>
 #include <QTemporaryDir>
 #include <QCheckBox>
+#include <QCryptographicHash>
 #include <QTest>
 #include <QTimer>
 
@@ -53,6 +54,7 @@
 #include <unistd.h>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -68,6 +70,7 @@ private slots:
     void aPhotoThatCannotBeDecodedKeepsTheOpenOne();
     void aPipeAsThePhotoIsRefusedWithoutFreezing();
     void twoPhotosWithTheSameKeyKeepTheirOwnMeasurements();
+    void measurementsKeptUnderAnEarlierFingerprintAreFound();
     void recentPhotosAndTheFileMenu();
     void aCutWorkingFileNeverLocksTheWindow();
     void confirmationsDecide();
@@ -267,6 +270,95 @@ void WindowFilesTest::twoPhotosWithTheSameKeyKeepTheirOwnMeasurements()
     QCOMPARE(w.Doc().Plane.base.BaseRect[1], (TDPoint{50, 50}));
     QCOMPARE(w.Doc().Plane.DistanceCount(), 0);
     QVERIFY(f.prompter->warnings.empty());
+    f.Close();
+}
+
+void WindowFilesTest::measurementsKeptUnderAnEarlierFingerprintAreFound()
+{
+    // Two photos under one name-and-checksum key, their copies kept by an
+    // earlier version: the fingerprint beside them is the SHA-256 of the
+    // photo file, where this version takes a faster hash while reading it.
+    Fixture f;
+    TF001& w = f.Open();
+    auto photo = [&](const QString& folder, QColor colour) {
+        QDir(f.home.path()).mkpath(folder);
+        QImage image(QSize(400, 300), QImage::Format_RGB888);
+        image.fill(colour);
+        QPainter(&image).fillRect(QRect(0, 300 - 96, 128, 96), Qt::black);
+        const QString path = f.home.filePath(folder + QStringLiteral("/IMG_0001.jpg"));
+        kvx::Photo(image).SaveJpeg(path);
+        return path;
+    };
+    const QString a = photo(QStringLiteral("card1"), QColor(200, 60, 40));
+    const QString b = photo(QStringLiteral("card2"), QColor(40, 160, 200));
+    w.LoadFile(a);
+    Set(w, [&](Document& d) { MarkReference(d); });
+    Set(w, [&](Document& d) { d.Plane.Distances.Append(TDistance{0, {120, 120}, {200, 130}}); });
+    w.SetCommand(uCommand::None);
+    f.prompter->answers = {true, true, true};
+    w.LoadFile(b);
+    Set(w, [&](Document& d) { SetReferenceRect(d, {TDPoint{50, 50}, {150, 50}, {150, 150}, {50, 150}}, true); });
+    w.SetCommand(uCommand::None);
+    f.prompter->answers = {true, true, true};
+    w.LoadFile(a);
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
+
+    auto sha = [](const QString& path) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return QByteArray();
+        return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex();
+    };
+    const QByteArray shaA = sha(a);
+    const QByteArray shaB = sha(b);
+    QCOMPARE(shaA.size(), 64);
+    // Every fingerprint kept beside copies becomes the one the earlier version wrote.
+    const std::string newA = kvx::PhotoFingerprint(a);
+    const std::string newB = kvx::PhotoFingerprint(b);
+    QCOMPARE(newA.size(), std::size_t{32});
+    QVERIFY(newA != newB);
+    std::vector<std::pair<std::filesystem::path, QByteArray>> rewritten;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(f.home.path().toStdString())) {
+        const std::string name = e.path().filename().string();
+        if (name.size() < 8 || name.substr(name.size() - 8) != "[id].tmp")
+            continue;
+        QFile id(QString::fromStdString(e.path().string()));
+        QVERIFY(id.open(QIODevice::ReadOnly));
+        const QByteArray stored = id.readAll();
+        id.close();
+        const QByteArray older = stored.toStdString() == newA ? shaA : stored.toStdString() == newB ? shaB : QByteArray();
+        QVERIFY2(!older.isEmpty(), stored.constData());
+        QVERIFY(id.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        id.write(older);
+        id.close();
+        rewritten.emplace_back(e.path(), older);
+    }
+    QVERIFY(rewritten.size() >= 2);
+
+    // Each photo finds its own measurements again, and keeping them leaves
+    // the earlier fingerprints as they were.
+    f.prompter->answers = {true, true, true};
+    w.LoadFile(b);
+    QCOMPARE(w.Doc().Plane.base.BaseSet, std::uint8_t{1});
+    QCOMPARE(w.Doc().Plane.base.BaseRect[1], (TDPoint{50, 50}));
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 0);
+    w.Edit().AddDistance({60, 60}, {140, 70}, false);
+    w.SetCommand(uCommand::None);
+    f.prompter->answers = {true, true, true};
+    w.LoadFile(a);
+    QVERIFY2(f.prompter->warnings.empty(), f.prompter->warnings.empty() ? "" : f.prompter->warnings[0].c_str());
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
+    QCOMPARE(w.Doc().Plane.base.BaseRect[1], (TDPoint{100, 100}));
+    f.prompter->answers = {true, true, true};
+    w.LoadFile(b);
+    QCOMPARE(w.Doc().Plane.DistanceCount(), 1);
+    QCOMPARE(w.Doc().Plane.base.BaseRect[1], (TDPoint{50, 50}));
+    QVERIFY(f.prompter->warnings.empty());
+    for (const auto& [file, older] : rewritten) {
+        QFile id(QString::fromStdString(file.string()));
+        QVERIFY(id.open(QIODevice::ReadOnly));
+        QCOMPARE(id.readAll(), older);
+    }
     f.Close();
 }
 

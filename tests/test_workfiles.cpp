@@ -600,6 +600,59 @@ TEST_F(WorkFiles, APhotoWithTheSameKeyNeverSeesOrReplacesAnothersCopies)
     EXPECT_EQ(ReadAll(PerImageFingerprintFile(folder.path(), "IMG_0001_4321")), "aaaa");
 }
 
+// Copies kept by an earlier version carry a longer fingerprint (64 digits)
+// than this version takes (32): the earlier kind is worked out only when
+// such copies stand in the way, at most once, and the photo keeps it.
+struct OlderCase {
+    const char* name;
+    std::vector<std::string> stored;  // beside IMG_0001_4321, ~2, ~3...
+    std::string expectedKey;
+    std::string expectedFingerprint;
+    int expectedAsks;
+};
+
+class OlderFingerprints : public WorkFiles, public ::testing::WithParamInterface<OlderCase> {};
+
+TEST_P(OlderFingerprints, AreAskedForOnlyWhenNeeded)
+{
+    const std::string mine(32, 'a');
+    const std::string myOlder(64, 'b');
+    const OlderCase& c = GetParam();
+    for (std::size_t i = 0; i < c.stored.size(); ++i) {
+        const std::string key = i == 0 ? "IMG_0001_4321" : "IMG_0001~" + std::to_string(i + 1) + "_4321";
+        WriteAll(PerImageFingerprintFile(folder.path(), key), c.stored[i] == "mine" ? mine
+                                                              : c.stored[i] == "my older" ? myOlder
+                                                                                          : c.stored[i]);
+    }
+    Document d;
+    d.ImageFileName = "/cards/a/IMG_0001.JPG";
+    d.ImageCheckSum = 4321;
+    d.ImageFingerprint = mine;
+    int asks = 0;
+    const PerImageIdentity id = ResolvePerImageIdentity(folder.path(), d, [&] {
+        ++asks;
+        return myOlder;
+    });
+    EXPECT_EQ(id.key, c.expectedKey);
+    EXPECT_EQ(id.fingerprint, c.expectedFingerprint == "mine" ? mine : c.expectedFingerprint == "my older" ? myOlder : "");
+    EXPECT_EQ(asks, c.expectedAsks);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stores, OlderFingerprints,
+    ::testing::Values(
+        OlderCase{"none_stored", {}, "IMG_0001_4321", "mine", 0},
+        OlderCase{"mine_stored", {"mine"}, "IMG_0001_4321", "mine", 0},
+        OlderCase{"my_older_stored", {"my older"}, "IMG_0001_4321", "my older", 1},
+        OlderCase{"anothers_new_then_mine", {std::string(32, 'c'), "mine"}, "IMG_0001~2_4321", "mine", 0},
+        OlderCase{"anothers_older_then_free", {std::string(64, 'c')}, "IMG_0001~2_4321", "mine", 1},
+        OlderCase{"two_older_then_my_older",
+                  {std::string(64, 'c'), std::string(64, 'd'), "my older"},
+                  "IMG_0001~3_4321",
+                  "my older",
+                  1}),
+    [](const ::testing::TestParamInfo<OlderCase>& i) { return std::string(i.param.name); });
+
 TEST_F(WorkFiles, CopiesWithoutAFingerprintStillLoad)
 {
     // Copies kept by an earlier version: no fingerprint beside them.

@@ -5,25 +5,25 @@
 #include "measure/cp932.h"
 #include "measure/ideal_view.h"
 #include "measure/numfmt.h"
+#include "output/export/dxf_writer.h"
 
 #include <dxflib/dl_dxf.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <map>
 #include <memory>
 #include <numbers>
 #include <stdexcept>
+#include <string_view>
 #include <vector>
 
 namespace kvx {
 
 namespace {
 
-namespace fs = std::filesystem;
 
 constexpr double kLabelHeight = 100.0;  // mm on the plane
 constexpr double kPlaneGap = 1000.0;    // mm between the two planes of setting 4
@@ -69,11 +69,14 @@ PlaneDrawing DrawPlane(const Document& doc, const std::string& prefix)
             reference.points.push_back(Plane(doc, plane.base.BaseRect[static_cast<std::size_t>(k)]));
         out.shapes.push_back(reference);
     }
-    for (std::int32_t i = 1; i <= plane.DistanceCount(); ++i) {
-        // A chain is drawn once, from its first segment.
+    // A chain is drawn once, from its first segment; the segments after it
+    // are passed over at once (looking for each one's first segment walked
+    // the chain back, the whole chain for each of its segments).
+    for (std::int32_t i = 1, next = 1; i <= plane.DistanceCount(); i = std::max(i + 1, next)) {
         if (ChainFirst(plane, i) != i)
             continue;
         const std::int32_t last = ChainLast(plane, i);
+        next = last + 1;
         const TDistance& first = plane.Distances[i];
         Shape line{prefix + "DIST_G" + std::to_string(first.group), {}, false};
         double length = 0;
@@ -157,7 +160,7 @@ std::string DxfText(const std::string& utf8)
     return Utf8ToCp932(utf8);
 }
 
-std::string DxfBytes(const Document& photo, const fs::path& scratch)
+void WriteDxf(const Document& photo, DL_WriterA& writer)
 {
     const Measured measured(photo);
     const Document& doc = *measured;
@@ -183,13 +186,9 @@ std::string DxfBytes(const Document& photo, const fs::path& scratch)
     if (planes.size() > 1)
         layers["P2_LABELS"] = 8;
 
-    fs::create_directories(scratch);
-    const fs::path file = scratch / "~export.dxf";
+    DL_Dxf dxf;
+    DL_WriterA* const dw = &writer;
     {
-        DL_Dxf dxf;
-        std::unique_ptr<DL_WriterA> dw(dxf.out(file.string().c_str(), DL_Codes::AC1015));
-        if (!dw)
-            throw std::runtime_error("'" + file.string() + "' could not be written");
         dxf.writeHeader(*dw);
         // Drawing units: millimetres, metric.
         dw->dxfString(9, "$INSUNITS");
@@ -252,15 +251,14 @@ std::string DxfBytes(const Document& photo, const fs::path& scratch)
         dxf.writeObjects(*dw);
         dxf.writeObjectsEnd(*dw);
         dw->dxfEOF();
-        dw->close();
     }
-    std::ifstream in(file, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::error_code ignored;
-    fs::remove(file, ignored);
-    if (bytes.empty())
-        throw std::runtime_error("'" + file.string() + "' could not be written");
-    return bytes;
+}
+
+std::string DxfBytes(const Document& photo)
+{
+    DxfMemoryWriter writer;
+    WriteDxf(photo, writer);
+    return writer.Take();
 }
 
 } // namespace kvx

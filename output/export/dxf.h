@@ -15,9 +15,9 @@ namespace kvx {
 // their own), a layer for the reference rectangle and one for labels.  In
 // setting 4 both planes, the second's layers prefixed "P2_" and set beside the
 // first so that they do not overlap; the planes current when called are
-// current again on return.  dxflib writes through a file: scratch is a folder
-// for it.  Throws std::runtime_error when it cannot be written there.
-std::string DxfBytes(const Document& doc, const std::filesystem::path& scratch);
+// current again on return.  Throws std::runtime_error when the measurements
+// hold points that have no place on the plane.
+std::string DxfBytes(const Document& doc);
 
 // Text as the drawing keeps it: in the code page its header names (ANSI_932,
 // the CP932 the working files keep names in).
