@@ -11,6 +11,7 @@
 #include "shell/job.h"
 #include "shell/job_panel.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -158,6 +159,7 @@ private slots:
     void workKeptOutsideTheJobIsNotLostWhenTheJobOpensThePhoto();
     void batchOutputsAreTheSameForAnyNumberOfPhotosAtOnce();
     void aPhotoThatFailsIsNamedAndTheOthersAreWritten();
+    void aPhotoKeptUnderAnEarlierFingerprintIsFoundInItsJob();
 
 private:
     QString MeasuredJob(QTemporaryDir& folder, JobWindow& j);
@@ -539,4 +541,51 @@ void WindowJobTest::aPhotoThatFailsIsNamedAndTheOthersAreWritten()
 }
 
 QTEST_MAIN(WindowJobTest)
+// Copies kept by an earlier version carry the SHA-256 of the photo beside
+// them, and the photo keeps that fingerprint: a job made of it must find the
+// photo by the same kind of fingerprint, not call it replaced.
+void WindowJobTest::aPhotoKeptUnderAnEarlierFingerprintIsFoundInItsJob()
+{
+    QTemporaryDir folder;
+    const QString a = WritePhoto(folder.filePath(QStringLiteral("a.jpg")), QColor(10, 10, 200));
+    JobWindow j;
+    TF001& w = j.Open();
+    w.LoadFile(a);
+    Measure(w);
+    QVERIFY(w.SaveImageState());
+    j.Close();
+    const QString home = j.f.home.path();
+
+    QFile photo(a);
+    QVERIFY(photo.open(QIODevice::ReadOnly));
+    const QByteArray sha = QCryptographicHash::hash(photo.readAll(), QCryptographicHash::Sha256).toHex();
+    int rewritten = 0;
+    for (const auto& e : fs::recursive_directory_iterator(home.toStdString())) {
+        const std::string name = e.path().filename().string();
+        if (name.size() < 8 || name.substr(name.size() - 8) != "[id].tmp")
+            continue;
+        QFile id(QString::fromStdString(e.path().string()));
+        QVERIFY(id.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        id.write(sha);
+        ++rewritten;
+    }
+    QCOMPARE(rewritten, 1);
+
+    const QString jobFile = folder.filePath(QStringLiteral("site.kvxjob"));
+    const Run made = Kalvex({QStringLiteral("--new-job"), jobFile, a, QStringLiteral("--home"), home});
+    QVERIFY2(made.code == 0, made.err.constData());
+    const std::optional<Job> job = ReadBack(jobFile);
+    QVERIFY(job);
+    QCOMPARE(job->photos.at(0).fingerprint, sha.toStdString());
+    QVERIFY(JobHasCopies(*job, sha.toStdString()));
+
+    QTemporaryDir out;
+    const QString table = out.filePath(QStringLiteral("job.csv"));
+    const Run run =
+        Kalvex({QStringLiteral("--batch-job"), jobFile, QStringLiteral("--home"), home, QStringLiteral("--table"), table});
+    QVERIFY2(run.code == 0, run.err.constData());
+    // The photo's measurements came through: more than the header.
+    QVERIFY2(Bytes(table).count('\n') >= 2, Bytes(table).constData());
+}
+
 #include "test_window_job.moc"
