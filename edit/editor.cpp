@@ -113,6 +113,7 @@ TPlaneState WithoutLists(const TPlaneState& p)
     out.UnitPoint = p.UnitPoint;
     out.BaseW = p.BaseW;
     out.BaseH = p.BaseH;
+    out.SheetSize = p.SheetSize;
     return out;
 }
 

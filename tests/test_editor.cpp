@@ -79,6 +79,12 @@ const std::vector<Step>& Edits()
         {"delete check", [](Editor& e) { e.DeleteCheck(1); }, true},
         {"delete all checks", [](Editor& e) { e.DeleteAllChecks(); }, true},
         {"reference", [](Editor& e) { e.SetReference({TDPoint{90, 90}, {510, 90}, {510, 410}, {90, 410}}); }, true},
+        {"reference found as a sheet",
+         [](Editor& e) {
+             e.SetReferenceWithSize({TDPoint{90, 90}, {510, 90}, {510, 410}, {90, 410}}, "297", "210", false,
+                                    SizeTolerance{297, 210, 1.15, 1.15});
+         },
+         true},
         {"two planes", [](Editor& e) {
              e.SetTwoPlanes({TDPoint{}, {300, 80}, {300, 420}, {90, 100}, {90, 400}, {510, 100}, {510, 400}});
          }, true},
