@@ -2231,12 +2231,12 @@
         <translation>Straight &amp;Edges for the Lens</translation>
     </message>
     <message>
-        <source>ジョブを開く…</source>
-        <translation>Open Job…</translation>
+        <source>ジョブを開く(&amp;J)…</source>
+        <translation>Open &amp;Job…</translation>
     </message>
     <message>
-        <source>新規ジョブ…</source>
-        <translation>New Job…</translation>
+        <source>新規ジョブ(&amp;B)…</source>
+        <translation>New Jo&amp;b…</translation>
     </message>
 </context>
 <context>

@@ -102,8 +102,8 @@ void TF001::BuildMenus()
     AddAction(mnFile, QStringLiteral("mnOpen"), Qx("WindowBuild", "開く(&O)"), [this] { mnOpenClick(); });
     AddAction(mnFile, QStringLiteral("mnScan"), Qx("WindowBuild", "スキャナ読込(&S)"), [this] { mnScanClick(); });
     mnFile->addSeparator();
-    AddAction(mnFile, QStringLiteral("mnOpenJob"), Qx("WindowBuild", "ジョブを開く…"), [this] { mnOpenJobClick(); });
-    AddAction(mnFile, QStringLiteral("mnNewJob"), Qx("WindowBuild", "新規ジョブ…"), [this] { mnNewJobClick(); });
+    AddAction(mnFile, QStringLiteral("mnOpenJob"), Qx("WindowBuild", "ジョブを開く(&J)…"), [this] { mnOpenJobClick(); });
+    AddAction(mnFile, QStringLiteral("mnNewJob"), Qx("WindowBuild", "新規ジョブ(&B)…"), [this] { mnNewJobClick(); });
     mnFile->addSeparator();
     AddAction(mnFile, QStringLiteral("mnPdfOut"), Qx("WindowBuild", "ＰＤＦファイル出力(&F)"), nullptr);
     connect(actions_[QStringLiteral("mnPdfOut")], &QAction::triggered, this, [this] { Run([&] { mnPdfOutClick(); }); });
