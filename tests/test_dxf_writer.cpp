@@ -13,6 +13,7 @@
 #include <functional>
 #include <iterator>
 #include <limits>
+#include <locale>
 #include <memory>
 #include <string>
 
@@ -33,6 +34,13 @@ std::string ThroughDxflibFile(const std::function<void(DL_WriterA&)>& write)
 {
     TempFolder folder;
     const std::filesystem::path file = folder.path() / "drawing.dxf";
+    // dxflib's stream takes the global locale, which writes group code 1040
+    // as "1.040" under a German one; the bytes to match are the classic ones.
+    const std::locale before = std::locale::global(std::locale::classic());
+    struct Restore {
+        std::locale locale;
+        ~Restore() { std::locale::global(locale); }
+    } restore{before};
     {
         DL_Dxf dxf;
         std::unique_ptr<DL_WriterA> dw(dxf.out(file.string().c_str(), DL_Codes::AC1015));
