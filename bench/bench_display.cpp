@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 
 #include "realistic.h"
+#include "view/view_mapping.h"
 
 #include <benchmark/benchmark.h>
 #include <opencv2/core.hpp>

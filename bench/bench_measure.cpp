@@ -14,6 +14,7 @@
 #include "output/overlay/recording_canvas.h"
 
 #include "realistic.h"
+#include "view/view_mapping.h"
 
 #include <benchmark/benchmark.h>
 

@@ -3,6 +3,7 @@
 #include "image/loupe.h"
 
 #include "image/colour.h"
+#include "view/view_mapping.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>

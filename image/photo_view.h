@@ -11,8 +11,9 @@
 
 #include "image/photo.h"
 #include "image/zoom.h"
-#include "measure/trace_figure.h"
+#include "view/trace_figure.h"
 #include "measure/geometry.h"
+#include "view/view_mapping.h"
 
 #include <QAbstractScrollArea>
 #include <QImage>

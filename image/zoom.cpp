@@ -1,4 +1,5 @@
 #include "image/zoom.h"
+#include "view/view_mapping.h"
 
 #include <algorithm>
 #include <cmath>

@@ -5,6 +5,7 @@
 // display pixels per image pixel.
 
 #include "measure/geometry.h"
+#include "view/view_mapping.h"
 
 namespace kvx {
 

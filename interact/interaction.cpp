@@ -12,6 +12,7 @@
 #include "measure/cp932.h"
 #include "interact/commands.h"
 #include "base/error_trail.h"
+#include "view/view_mapping.h"
 
 #include <algorithm>
 #include <cmath>

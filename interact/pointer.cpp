@@ -18,6 +18,7 @@
 #include "interact/tool_families.h"
 #include "interact/tool_table.h"
 #include "base/error_trail.h"
+#include "view/view_mapping.h"
 
 #include <algorithm>
 #include <cmath>

@@ -16,6 +16,7 @@
 #include "base/translate.h"
 #include "interact/commands.h"
 #include "base/error_trail.h"
+#include "view/view_mapping.h"
 
 #include <algorithm>
 #include <array>

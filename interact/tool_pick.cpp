@@ -7,6 +7,7 @@
 #include "base/translate.h"
 #include "interact/hit_test.h"
 #include "measure/cp932.h"
+#include "view/view_mapping.h"
 
 #include <array>
 #include <cstdint>

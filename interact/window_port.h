@@ -6,7 +6,8 @@
 // scripted answers and drive the tools with simulated clicks.
 
 #include "measure/geometry.h"
-#include "measure/trace_figure.h"
+#include "view/trace_figure.h"
+#include "view/view_mapping.h"
 
 #include <array>
 #include <cstdint>

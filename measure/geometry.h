@@ -129,22 +129,6 @@ struct PLDistResult {
 // Distance from p to the segment a-b and the segment's point nearest to p.
 PLDistResult PLDist(TDPoint p, TDPoint a, TDPoint b);
 
-// --- image and screen ----------------------------------------------------------
-
-// What the display reports about the picture it shows: the integer image point at
-// its top-left corner, display pixels per image pixel, and where the picture
-// begins inside the control.
-struct ViewState {
-    std::int32_t StartX = 0;
-    std::int32_t StartY = 0;
-    double DispScale = 1.0;
-    std::int32_t DispOffsetX = 0;
-    std::int32_t DispOffsetY = 0;
-};
-
-TPoint WtoS(const ViewState& view, TDPoint p);
-TDPoint StoW(const ViewState& view, TPoint s);
-
 template <class T>
 void Swap(T& a, T& b) noexcept { std::swap(a, b); }
 inline void SwapInt(std::int32_t& a, std::int32_t& b) noexcept { Swap(a, b); }

@@ -50,6 +50,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include "base/scratch_folder.h"
+#include "view/view_mapping.h"
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>

@@ -26,6 +26,7 @@
 #include "shell/photo_session.h"
 #include "shell/prompter.h"
 #include "shell/view_zoom.h"
+#include "view/view_mapping.h"
 
 #include <QMainWindow>
 #include <QStringList>

@@ -1,6 +1,7 @@
 #include "shell/view_zoom.h"
 
 #include "base/error_trail.h"
+#include "view/view_mapping.h"
 
 namespace kvx {
 

@@ -22,6 +22,7 @@
 #include "widgets/calc_edit.h"
 #include "widgets/focus_manager.h"
 #include "shell/window_helpers.h"
+#include "view/view_mapping.h"
 
 #include <QAction>
 #include <QApplication>

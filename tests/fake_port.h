@@ -5,6 +5,7 @@
 
 #include "interact/window_port.h"
 #include "measure/numfmt.h"
+#include "view/view_mapping.h"
 
 #include <deque>
 #include <optional>

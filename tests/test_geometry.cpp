@@ -2,6 +2,7 @@
 
 #include "base/error_trail.h"
 #include "testing.h"
+#include "view/view_mapping.h"
 
 #include <gtest/gtest.h>
 

@@ -10,6 +10,7 @@
 
 #include "testing.h"
 #include "workfolder.h"
+#include "view/view_mapping.h"
 
 #include <QBuffer>
 #include <QFile>

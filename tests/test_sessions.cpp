@@ -14,6 +14,7 @@
 #include "measure/geometry.h"
 #include "measure/workfiles.h"
 #include "output/export/exports.h"
+#include "view/view_mapping.h"
 
 #include <QAction>
 #include <QApplication>

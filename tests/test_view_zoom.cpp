@@ -3,6 +3,7 @@
 // the pointer kept in place.
 
 #include "shell/view_zoom.h"
+#include "view/view_mapping.h"
 
 #include <QApplication>
 #include <QImage>

@@ -10,6 +10,7 @@
 #include "measure/lens_file.h"
 #include "measure/workfiles.h"
 #include "shell/application.h"
+#include "view/view_mapping.h"
 
 #include <QAction>
 #include <QApplication>

@@ -28,6 +28,7 @@
 #include "measure/uncertainty.h"
 #include "measure/checks.h"
 #include "sane_pin.h"
+#include "view/view_mapping.h"
 
 #include <QAbstractButton>
 #include <QApplication>

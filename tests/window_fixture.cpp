@@ -2,6 +2,7 @@
 
 #include "image/photo.h"
 #include "measure/cp932.h"
+#include "view/view_mapping.h"
 
 #include <QFile>
 #include <QAbstractButton>

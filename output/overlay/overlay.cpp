@@ -10,6 +10,7 @@
 #include "measure/numfmt.h"
 #include "measure/uncertainty.h"
 #include "base/error_trail.h"
+#include "view/view_mapping.h"
 
 #include <algorithm>
 #include <tuple>

@@ -9,6 +9,7 @@
 #include "measure/model.h"
 #include "output/overlay/canvas.h"
 #include "base/app_settings.h"
+#include "view/view_mapping.h"
 
 #include <optional>
 #include <string>
