@@ -8,4 +8,4 @@ lupdate=$(command -v lupdate || echo /usr/lib/qt6/bin/lupdate)
 # Tx (plain C++) and Qx (Qt) take a context and a text, as Qt's translate does.
 "$lupdate" -silent -locations none -no-obsolete -source-language ja_JP -target-language en_GB \
   -tr-function-alias translate+=Tx,translate+=Qx,QT_TRANSLATE_NOOP+=Tn \
-  base edit measure interact output image widgets shell app -ts i18n/kalvex_en.ts
+  base edit measure view interact output image widgets shell app -ts i18n/kalvex_en.ts

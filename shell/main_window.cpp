@@ -252,8 +252,8 @@ TF001::~TF001()
     // base classes' teardown must not reach this part of it, already gone.
     disconnect(sizeFieldsLeft_);
     // Copies the home never took are the only ones: the folder is not removed.
-    if (privateFolder_ && !unkeptCopies_.empty())
-        privateFolder_->setAutoRemove(false);
+    if (!unkeptCopies_.empty())
+        home_.KeepPrivateOnExit();
 }
 
 void TF001::SetPrompter(std::unique_ptr<Prompter> prompter)

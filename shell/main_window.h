@@ -19,8 +19,10 @@
 #include "base/app_settings.h"
 #include "base/housekeeping.h"
 #include "base/recovery_note.h"
+#include "base/scratch_folder.h"
 #include "shell/autosave.h"
 #include "shell/export_to.h"
+#include "shell/home_claim.h"
 #include "shell/job.h"
 #include "shell/photo_open.h"
 #include "shell/photo_session.h"
@@ -57,7 +59,6 @@ namespace kvx {
 
 struct RecoveryOutcome;
 
-class ScratchFolder;
 class JobPanel;
 class TFTitle;
 class StartHint;
@@ -110,7 +111,7 @@ public:
     const std::filesystem::path& WorkingFolder() const
     {
         autosave_.Wait();
-        return paths_.folders.TempFolder;
+        return home_.Current();
     }
     // After a completed change: the working files and the recovery note are
     // brought up to date a moment later, once for a whole burst of changes.
@@ -500,10 +501,8 @@ private:
     QTimer ZoomTimer;
     QTimer RecoveryTimer;
 
-    std::unique_ptr<QLockFile> homeLock_;
-    std::unique_ptr<ScratchFolder> privateFolder_;
-    std::filesystem::path sharedTemp_;  // where every run keeps the photos' own copies
-    std::vector<std::string> startupNotices_;
+    // The home's working folder held, or the private one this window works in.
+    HomeClaim home_{SystemTemporaryFolder()};
     // Per photo key: the numbers of the private folder's copies the home has
     // not taken yet (kFingerprintCopy for the fingerprint).
     std::map<std::string, std::set<int>> unkeptCopies_;

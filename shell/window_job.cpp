@@ -235,12 +235,12 @@ void TF001::BringFromCurrentJob(const PhotoKey& id)
     // or work brought back after a crash): the home's are the user's latest
     // and go to the job.  Otherwise the job's become the photo's kept copies,
     // which the usual opening then reads.
-    if (CompareCopies(*job_, id.fingerprint, sharedTemp_, id.key) == CopiesAge::FolderNewer) {
-        if (!StoreInJob(*job_, id.fingerprint, sharedTemp_, id.key, error))
+    if (CompareCopies(*job_, id.fingerprint, home_.Home(), id.key) == CopiesAge::FolderNewer) {
+        if (!StoreInJob(*job_, id.fingerprint, home_.Home(), id.key, error))
             prompter_->Warn(error);
         return;
     }
-    if (!BringFromJob(*job_, id.fingerprint, sharedTemp_, id.key, error))
+    if (!BringFromJob(*job_, id.fingerprint, home_.Home(), id.key, error))
         prompter_->Warn(error);
 }
 
@@ -266,7 +266,7 @@ void TF001::AddToCurrentJob(const QStringList& files)
             std::string error;
             const std::size_t before = job_->photos.size();
             Hourglass hourglass;
-            if (AddToJob(*job_, ToBytes(file), sharedTemp_, settings_, error) < 0)
+            if (AddToJob(*job_, ToBytes(file), home_.Home(), settings_, error) < 0)
                 told += "\r" + error;
             added = added || job_->photos.size() > before;
         }

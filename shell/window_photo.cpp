@@ -207,7 +207,7 @@ void TF001::LoadFile(const QString& typed)
         sizesTyped_ = false;
         referenceToJudge_ = false;
         referenceWeak_ = false;
-        const PhotoKey id = IdentifyPhoto(path, loaded.photo, Utf8(path), loaded.photo.CheckSum(), sharedTemp_);
+        const PhotoKey id = IdentifyPhoto(path, loaded.photo, Utf8(path), loaded.photo.CheckSum(), home_.Home());
         BringFromCurrentJob(id);
         const std::string damage = photo_.Open(
             loaded.photo, Utf8(path), WorkingFolder(), id, [this] { return PrepareWorkingFiles(); },

@@ -19,8 +19,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QLockFile>
-#include <QSysInfo>
 
 #include <algorithm>
 #include <cerrno>
@@ -41,26 +39,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A window's private working folder in the system's temporary folder.
-constexpr const char* kPrivateFolderPrefix = "kalvex-work";
-
 std::string HomeRefused()
 {
     return Tx("WindowSession", "'%1' に書き込めないため, '%2' を使います.");
-}
-std::string HomeInUse()
-{
-    return Tx("WindowSession", "作業フォルダ '%1' は別の Kalvex が使用中です.\r"
-    "このウィンドウは専用の作業フォルダで作業し, 画像ごとの設定だけを '%1' に保存します.");
 }
 std::string HomeUnwritable()
 {
     return Tx("WindowSession", "作業フォルダ '%1' に書き込めません.\r"
     "前の画像の設定は読み込まず, 専用の作業フォルダで作業します.");
-}
-std::string NoPrivateFolder()
-{
-    return Tx("WindowSession", "専用の作業フォルダを作れません. 設定は保存されません.");
 }
 std::string RecoverQuestion()
 {
@@ -75,10 +61,6 @@ std::string RecoverChanged()
 {
     return Tx("WindowSession", "次の写真は前回から変わっているため, 保存されていなかった測定を戻せませんでした.\r%1\r"
     "測定は残してあり, 次の起動時にもう一度尋ねます.");
-}
-std::string LockTakenOver()
-{
-    return Tx("WindowSession", "作業フォルダ '%1' のロックは, 終了した Kalvex が残したもの, または壊れたものだったため, 引き継ぎました.");
 }
 std::string LeftBehind()
 {
@@ -135,169 +117,41 @@ SettingFiles EncodeSetting(const Document& doc)
     return out;
 }
 
-
-
-// The file in a private folder that says which program works there, on which
-// home: a folder whose program is gone holds work that only a later start can
-// bring back.
-constexpr const char* kOwnerFile = "owner.txt";
-constexpr std::string_view kOwnerFirstLine = "Kalvex private folder 1";
 // The number under which the photo's fingerprint file waits to be taken by the home.
 constexpr int kFingerprintCopy = -1;
-
-QString HostName()
-{
-    return QSysInfo::machineHostName();
-}
-
-bool WriteOwner(const fs::path& folder, const fs::path& home)
-{
-    std::string text(kOwnerFirstLine);
-    text += "\npid=" + std::to_string(::getpid());
-    text += "\nhost=" + HostName().toStdString();
-    text += "\nhome=" + home.string() + "\n";
-    return WriteFileReplacing(folder / kOwnerFile, text);
-}
-
-struct Owner {
-    qint64 pid = 0;
-    std::string host;
-    std::string home;
-};
-
-std::optional<Owner> ReadOwner(const fs::path& folder)
-{
-    const fs::path file = folder / kOwnerFile;
-    std::error_code ec;
-    if (!IsFile(file) || fs::file_size(file, ec) > 8192 || ec)
-        return std::nullopt;
-    std::ifstream in(file, std::ios::binary);
-    std::string line;
-    if (!std::getline(in, line) || line != kOwnerFirstLine)
-        return std::nullopt;
-    Owner owner;
-    bool pid = false, host = false, home = false;
-    while (std::getline(in, line)) {
-        if (line.starts_with("pid=")) {
-            const std::string value = line.substr(4);
-            const auto [end, err] = std::from_chars(value.data(), value.data() + value.size(), owner.pid);
-            pid = err == std::errc() && end == value.data() + value.size() && owner.pid > 0;
-        } else if (line.starts_with("host=")) {
-            owner.host = line.substr(5);
-            host = true;
-        } else if (line.starts_with("home=")) {
-            owner.home = line.substr(5);
-            home = !owner.home.empty();
-        }
-    }
-    if (!pid || !host || !home)
-        return std::nullopt;
-    return owner;
-}
-
-// The private folders of programs on this home that ended without closing
-// (their process is gone), oldest name first.
-std::vector<fs::path> AbandonedPrivateFolders(const fs::path& home)
-{
-    std::vector<fs::path> found;
-    std::error_code ec;
-    fs::directory_iterator it(SystemTemporaryFolder(), ec);
-    if (ec)
-        return found;
-    for (const fs::directory_entry& entry : it) {
-        std::error_code e;
-        if (!entry.path().filename().string().starts_with(std::string(kPrivateFolderPrefix) + "-") || !entry.is_directory(e) ||
-            entry.is_symlink(e))
-            continue;
-        const std::optional<Owner> owner = ReadOwner(entry.path());
-        // Another machine's process cannot be looked at from here.
-        if (!owner || owner->home != home.string() || owner->host != HostName().toStdString() ||
-            owner->pid == ::getpid() || ProcessAlive(static_cast<long>(owner->pid)))
-            continue;
-        found.push_back(entry.path());
-    }
-    std::sort(found.begin(), found.end());
-    return found;
-}
 
 } // namespace
 
 bool TF001::OwnsHome() const
 {
-    return homeLock_ && homeLock_->isLocked() && !privateFolder_;
+    return home_.OwnsHome();
 }
 
 void TF001::ClaimHome()
 {
-    sharedTemp_ = paths_.folders.TempFolder;
     if (!paths_.folders.RefusedHome.empty())
-        startupNotices_.push_back(QString::fromStdString(HomeRefused())
-                                      .arg(QString::fromStdString(paths_.folders.RefusedHome.string()),
-                                           QString::fromStdString(paths_.folders.ExeFolder.string()))
-                                      .toStdString());
-    const fs::path lockPath = sharedTemp_ / "kalvex.lock";
-    homeLock_ = std::make_unique<QLockFile>(FromPath(lockPath));
-    // Held for the whole run: a lock is never stale for being old, only for
-    // naming a program that is gone or naming none at all.
-    homeLock_->setStaleLockTime(0);
-    const QString folder = QString::fromStdString(sharedTemp_.string());
-    std::error_code ec;
-    const bool existed = fs::symlink_status(lockPath, ec).type() != fs::file_type::not_found;
-    if (existed) {
-        qint64 pid = 0;
-        QString host, app;
-        // Empty or garbled (a crash while it was written, a full disk): no
-        // program can be holding the home through it.  A process on another
-        // machine cannot be looked at, so its lock is taken as held.
-        const bool readable = homeLock_->getLockInfo(&pid, &host, &app);
-        const bool here = host.isEmpty() || host == HostName();
-        if (!readable || (here && !ProcessAlive(static_cast<long>(pid))))
-            homeLock_->removeStaleLockFile();
-    }
-    if (homeLock_->tryLock(0)) {
-        // A lock that a power cut leaves empty or missing would let a second
-        // program take the working files this one is using.
-        SyncFile(lockPath);
-        if (existed)
-            startupNotices_.push_back(QString::fromStdString(LockTakenOver()).arg(folder).toStdString());
-        return;
-    }
-    if (homeLock_->error() == QLockFile::LockFailedError)
-        UsePrivateWorkingFolder(QString::fromStdString(HomeInUse()).arg(folder).toStdString());
-    else
-        UsePrivateWorkingFolder(QString::fromStdString(HomeUnwritable()).arg(folder).toStdString());
+        home_.Notice(QString::fromStdString(HomeRefused())
+                         .arg(QString::fromStdString(paths_.folders.RefusedHome.string()),
+                              QString::fromStdString(paths_.folders.ExeFolder.string()))
+                         .toStdString());
+    home_.Claim(paths_.folders.TempFolder);
 }
 
 void TF001::UsePrivateWorkingFolder(const std::string& why)
 {
-    if (!privateFolder_) {
-        auto made = std::make_unique<ScratchFolder>(kPrivateFolderPrefix);
-        // Without its owner the folder could never be told from a live one.
-        if (made->valid() && WriteOwner(made->path(), sharedTemp_)) {
-            privateFolder_ = std::move(made);
-            paths_.folders.TempFolder = privateFolder_->path();
-        } else {
-            startupNotices_.push_back(NoPrivateFolder());
-        }
-    }
-    if (!why.empty())
-        startupNotices_.push_back(why);
+    home_.UsePrivate(why);
 }
 
 void TF001::LeavePrivateFolderBehind()
 {
-    if (!privateFolder_)
+    if (!home_.IsPrivate())
         return;
     // The note makes the next start offer the folder's work, as after a crash.
     lastRecovery_.clear();
-    WriteRecovery();
-    privateFolder_->setAutoRemove(false);
-    const std::string left = privateFolder_->path().string();
-    privateFolder_.reset();
+    WriteRecoveryNow();
+    const fs::path left = home_.LeavePrivateBehind();
     unkeptCopies_.clear();
-    prompter_->Warn(QString::fromStdString(LeftBehind()).arg(QString::fromStdString(left)).toStdString());
-    // The window goes on in a folder of its own: the one left keeps its files.
-    UsePrivateWorkingFolder({});
+    prompter_->Warn(QString::fromStdString(LeftBehind()).arg(QString::fromStdString(left.string())).toStdString());
     ShowStartupNotices();
 }
 
@@ -313,9 +167,7 @@ void TF001::SpareUnrecoveredWork()
 
 void TF001::ShowStartupNotices()
 {
-    std::vector<std::string> notices;
-    notices.swap(startupNotices_);
-    for (const std::string& notice : notices)
+    for (const std::string& notice : home_.TakeNotices())
         prompter_->Warn(notice);
 }
 
@@ -330,10 +182,10 @@ void TF001::StartUp()
 void TF001::BringInStoredCopies()
 {
     const std::string key = ImageKeyOf(doc_);
-    photo_.NoteStoredCopies(sharedTemp_);
+    photo_.NoteStoredCopies(home_.Home());
     for (const int i : kPhotoFiles) {
-        const fs::path shared = PerImageFile(sharedTemp_, key, i);
-        if (!privateFolder_)
+        const fs::path shared = PerImageFile(home_.Home(), key, i);
+        if (!home_.IsPrivate())
             continue;
         // The photo's stored measurements are read where every run keeps
         // them; the copy in the private folder is what this window works on.
@@ -346,7 +198,7 @@ void TF001::BringInStoredCopies()
 
 bool TF001::StoredCopiesChangedElsewhere() const
 {
-    return photo_.StoredCopiesChanged(sharedTemp_);
+    return photo_.StoredCopiesChanged(home_.Home());
 }
 
 void TF001::KeepStoredCopies(WorkFileUi& ui)
@@ -359,13 +211,13 @@ void TF001::KeepStoredCopies(WorkFileUi& ui)
         return;
     }
     std::vector<std::string> before;
-    if (privateFolder_)
+    if (home_.IsPrivate())
         for (const int i : kPhotoFiles)
             before.push_back(CopyFingerprint(PerImageFile(WorkingFolder(), key, i)));
     editor_.KeepPhotoFiles(WorkingFolder(), ui);
     // What this window kept is no change made elsewhere when it is kept again.
-    auto remember = [&](int i) { photo_.NoteKeptCopy(sharedTemp_, i); };
-    if (!privateFolder_) {
+    auto remember = [&](int i) { photo_.NoteKeptCopy(home_.Home(), i); };
+    if (!home_.IsPrivate()) {
         for (const int i : kPhotoFiles)
             remember(i);
         return;
@@ -379,18 +231,18 @@ void TF001::KeepStoredCopies(WorkFileUi& ui)
             owed.insert(kPhotoFiles[f]);
     // The fingerprint that says whose copies they are goes with them.
     const fs::path id = PerImageFingerprintFile(WorkingFolder(), key);
-    if (IsFile(id) && !IsFile(PerImageFingerprintFile(sharedTemp_, key)))
+    if (IsFile(id) && !IsFile(PerImageFingerprintFile(home_.Home(), key)))
         owed.insert(kFingerprintCopy);
     std::string failed;
     for (const int i : std::set<int>(owed)) {
         bool done = false;
         fs::path shared;
         if (i == kFingerprintCopy) {
-            shared = PerImageFingerprintFile(sharedTemp_, key);
+            shared = PerImageFingerprintFile(home_.Home(), key);
             done = IsFile(shared) || CopyFileReplacing(id, shared);
         } else {
             const fs::path mine = PerImageFile(WorkingFolder(), key, i);
-            shared = PerImageFile(sharedTemp_, key, i);
+            shared = PerImageFile(home_.Home(), key, i);
             if (!IsFile(mine) && !AbsenceCounts(i))
                 done = true;
             // Every check distance deleted takes the photo's check file with
@@ -420,9 +272,9 @@ bool TF001::PrepareWorkingFiles()
     // The files of the photo left are still there: reading them would put its
     // measurements on this photo.
     UsePrivateWorkingFolder(
-        QString::fromStdString(HomeUnwritable()).arg(QString::fromStdString(sharedTemp_.string())).toStdString());
+        QString::fromStdString(HomeUnwritable()).arg(QString::fromStdString(home_.Home().string())).toStdString());
     ShowStartupNotices();
-    if (!privateFolder_)
+    if (!home_.IsPrivate())
         return false;
     BringInStoredCopies();
     return LoadSet(doc_, WorkingFolder());
@@ -611,7 +463,7 @@ void TF001::OfferRecovery()
     // the home's note is that program's), then the folders of programs on
     // this home that are gone.
     std::vector<fs::path> folders{WorkingFolder()};
-    for (const fs::path& folder : AbandonedPrivateFolders(sharedTemp_))
+    for (const fs::path& folder : home_.AbandonedPrivateFolders())
         folders.push_back(folder);
     for (const fs::path& folder : folders) {
         if (HasPhoto())
@@ -669,7 +521,7 @@ void TF001::BringBack(const PendingRecovery& from, const Photo& decoded)
     Init();
     photo_.Show(decoded);
     ShowDisplayedPhoto();
-    const PhotoKey id = IdentifyPhoto(photo, decoded, note.photo, note.checkSum, sharedTemp_);
+    const PhotoKey id = IdentifyPhoto(photo, decoded, note.photo, note.checkSum, home_.Home());
     editor_.StartPhoto(note.photo, note.checkSum, id.fingerprint, id.key, SensorFrameOf(decoded));
     const fs::path folder = WorkingFolder();
     // Work left in another folder becomes this window's working files.
@@ -686,7 +538,7 @@ void TF001::BringBack(const PendingRecovery& from, const Photo& decoded)
         }
     // The working files are this photo's latest state: they are read as
     // they are, not replaced by its stored copies.
-    photo_.NoteStoredCopies(sharedTemp_);
+    photo_.NoteStoredCopies(home_.Home());
     try {
         editor_.LoadSetting(note.setting, folder);
     } catch (const WorkFileReadError& e) {
@@ -714,7 +566,7 @@ void TF001::BringBack(const PendingRecovery& from, const Photo& decoded)
     if (lastRecovery_.empty())
         return;
     std::error_code ec;
-    if (from.folder == sharedTemp_)
+    if (from.folder == home_.Home())
         RemoveRecoveryNote(from.folder);
     else
         fs::remove_all(from.folder, ec);

@@ -13,7 +13,7 @@ fi
 cd "$root"
 "$lupdate" -silent -locations none -no-obsolete -source-language ja_JP -target-language en_GB \
   -tr-function-alias translate+=Tx,translate+=Qx,QT_TRANSLATE_NOOP+=Tn \
-  base edit measure interact output image widgets shell app -ts "$work/now.ts" 2>/dev/null
+  base edit measure view interact output image widgets shell app -ts "$work/now.ts" 2>/dev/null
 if grep -q 'type="unfinished"' "$work/now.ts"; then
   echo "texts in the code without an English translation (run scripts/update_translations.sh):" >&2
   grep -B1 'type="unfinished"' "$work/now.ts" | grep '<source>' >&2
