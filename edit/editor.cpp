@@ -746,6 +746,13 @@ void Editor::Reset()
 
 // --- fields and planes ----------------------------------------------------------------------
 
+void Editor::UseStoredPrice(const std::string& text)
+{
+    if (doc_.TankaText == text)
+        return;
+    Track(kChangeFields | kChangeSummary | kChangeOverlay, [&](Document& d) { d.TankaText = text; });
+}
+
 void Editor::SetFieldText(FieldText field, const std::string& text)
 {
     // A field shown again with the document's own text (after a load, a

@@ -190,6 +190,10 @@ public:
     // The field the user is in now (none: the user left it).  The keystrokes
     // of one visit of a field are one step of the history.
     void VisitField(std::optional<FieldText> field);
+    // The unit price a photo was last shown with, put back as it opens (a
+    // job keeps it, the working files do not): no step of the user's, and
+    // the photo is not changed by it.
+    void UseStoredPrice(const std::string& text);
     void SwapPlanes();
 
     // --- image processing

@@ -370,7 +370,7 @@
     </message>
     <message>
         <source>パスがジョブのフォルダの外を指しています:</source>
-        <translation>Its path points outside the job's folder:</translation>
+        <translation>Its path points outside the job&apos;s folder:</translation>
     </message>
     <message>
         <source>写真の指紋が壊れています.</source>
@@ -410,19 +410,19 @@
     </message>
     <message>
         <source>計測データをジョブのフォルダに保存できませんでした:</source>
-        <translation>The measurements could not be kept in the job's folder:</translation>
+        <translation>The measurements could not be kept in the job&apos;s folder:</translation>
     </message>
     <message>
         <source>ジョブの計測データを読み込めませんでした.</source>
-        <translation>The job's measurements could not be read.</translation>
+        <translation>The job&apos;s measurements could not be read.</translation>
     </message>
     <message>
         <source>ジョブの計測データを読み込めませんでした:</source>
-        <translation>The job's measurements could not be read:</translation>
+        <translation>The job&apos;s measurements could not be read:</translation>
     </message>
     <message>
         <source>ジョブのフォルダの中にある写真だけを加えられます:</source>
-        <translation>Only photos inside the job's folder can be added:</translation>
+        <translation>Only photos inside the job&apos;s folder can be added:</translation>
     </message>
     <message>
         <source>写真を読み込めません:</source>
@@ -434,11 +434,15 @@
     </message>
     <message>
         <source>同じ名前の別の写真に置き換えられています. 元の写真の計測データはジョブに残っています.</source>
-        <translation>Another photo has replaced it under the same name. The original photo's measurements stay in the job.</translation>
+        <translation>Another photo has replaced it under the same name. The original photo&apos;s measurements stay in the job.</translation>
     </message>
     <message>
         <source>写真がジョブのフォルダにありません.</source>
-        <translation>The photo is not in the job's folder.</translation>
+        <translation>The photo is not in the job&apos;s folder.</translation>
+    </message>
+    <message>
+        <source>単価が壊れています.</source>
+        <translation>Its unit price is damaged.</translation>
     </message>
 </context>
 <context>
@@ -2330,33 +2334,6 @@
     </message>
 </context>
 <context>
-    <name>WindowLens</name>
-    <message>
-        <source>レンズ補正(&amp;O)</source>
-        <translation>Lens correction t&amp;ype</translation>
-    </message>
-    <message>
-        <source>レンズの歪みを補正して表示(&amp;S)</source>
-        <translation>Show &amp;Straightened</translation>
-    </message>
-    <message>
-        <source>自動（カメラに合うプロファイル）(&amp;A)</source>
-        <translation>&amp;Automatic (the profile for the camera)</translation>
-    </message>
-    <message>
-        <source>写真の直線(&amp;E)</source>
-        <translation>The Photo's Straight &amp;Edges</translation>
-    </message>
-    <message>
-        <source>なし(&amp;N)</source>
-        <translation>&amp;None</translation>
-    </message>
-    <message>
-        <source>写真を補正して表示するメモリが足りません.</source>
-        <translation>There is not enough memory to show the photo straightened.</translation>
-    </message>
-</context>
-<context>
     <name>WindowJob</name>
     <message>
         <source>このジョブは別のウィンドウで開かれています. 同じジョブを二つのウィンドウで開くことはできません:</source>
@@ -2364,7 +2341,7 @@
     </message>
     <message>
         <source>ジョブの鍵ファイルを作れません. ジョブのフォルダに書き込めるか確かめてください:</source>
-        <translation>Cannot make the job's lock file. Check that the job's folder can be written:</translation>
+        <translation>Cannot make the job&apos;s lock file. Check that the job&apos;s folder can be written:</translation>
     </message>
     <message>
         <source>G%1: %2㎜, %3㎡, %4</source>
@@ -2380,15 +2357,15 @@
     </message>
     <message>
         <source>同じ名前の別の写真に置き換えられています. 元の写真の計測データはジョブに残っています.</source>
-        <translation>Another photo has replaced it under the same name. The original photo's measurements stay in the job.</translation>
+        <translation>Another photo has replaced it under the same name. The original photo&apos;s measurements stay in the job.</translation>
     </message>
     <message>
         <source>写真がジョブのフォルダにありません.</source>
-        <translation>The photo is not in the job's folder.</translation>
+        <translation>The photo is not in the job&apos;s folder.</translation>
     </message>
     <message>
         <source>ジョブの写真のうち開けないものがあります:</source>
-        <translation>Some of the job's photos cannot be opened:</translation>
+        <translation>Some of the job&apos;s photos cannot be opened:</translation>
     </message>
     <message>
         <source>ジョブに加えられなかった写真があります:</source>
@@ -2400,11 +2377,11 @@
     </message>
     <message>
         <source>この写真の題名を入力してください.</source>
-        <translation>Enter the photo's title.</translation>
+        <translation>Enter the photo&apos;s title.</translation>
     </message>
     <message>
         <source>この写真をジョブから外しますか? 写真のファイルと計測データは残ります.</source>
-        <translation>Remove this photo from the job? The photo's file and its measurements stay.</translation>
+        <translation>Remove this photo from the job? The photo&apos;s file and its measurements stay.</translation>
     </message>
     <message>
         <source>ジョブの合計</source>
@@ -2417,6 +2394,33 @@
     <message>
         <source>一時フォルダを作れません.</source>
         <translation>Cannot make a temporary folder.</translation>
+    </message>
+</context>
+<context>
+    <name>WindowLens</name>
+    <message>
+        <source>レンズ補正(&amp;O)</source>
+        <translation>Lens correction t&amp;ype</translation>
+    </message>
+    <message>
+        <source>レンズの歪みを補正して表示(&amp;S)</source>
+        <translation>Show &amp;Straightened</translation>
+    </message>
+    <message>
+        <source>自動（カメラに合うプロファイル）(&amp;A)</source>
+        <translation>&amp;Automatic (the profile for the camera)</translation>
+    </message>
+    <message>
+        <source>写真の直線(&amp;E)</source>
+        <translation>The Photo&apos;s Straight &amp;Edges</translation>
+    </message>
+    <message>
+        <source>なし(&amp;N)</source>
+        <translation>&amp;None</translation>
+    </message>
+    <message>
+        <source>写真を補正して表示するメモリが足りません.</source>
+        <translation>There is not enough memory to show the photo straightened.</translation>
     </message>
 </context>
 <context>

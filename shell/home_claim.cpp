@@ -107,6 +107,21 @@ std::optional<Owner> ReadOwner(const fs::path& folder)
 
 } // namespace
 
+bool ClearAbandonedLock(QLockFile& lock, const fs::path& path)
+{
+    std::error_code ec;
+    if (fs::symlink_status(path, ec).type() == fs::file_type::not_found)
+        return false;
+    qint64 pid = 0;
+    QString host, app;
+    const bool readable = lock.getLockInfo(&pid, &host, &app);
+    const bool here = host.isEmpty() || host == HostName();
+    // Goes through the library, which removes only a lock nobody holds.
+    if (!readable || (here && !ProcessAlive(static_cast<long>(pid))))
+        lock.removeStaleLockFile();
+    return true;
+}
+
 HomeClaim::HomeClaim(fs::path privateBase) : privateBase_(std::move(privateBase)) {}
 
 HomeClaim::~HomeClaim() = default;
@@ -120,19 +135,7 @@ void HomeClaim::Claim(const fs::path& home)
     // Held for the whole run: a lock is never stale for being old, only for
     // naming a program that is gone or naming none at all.
     lock_->setStaleLockTime(0);
-    std::error_code ec;
-    const bool existed = fs::symlink_status(lockPath, ec).type() != fs::file_type::not_found;
-    if (existed) {
-        qint64 pid = 0;
-        QString host, app;
-        // Empty or garbled (a crash while it was written, a full disk): no
-        // program can be holding the home through it.  A process on another
-        // machine cannot be looked at, so its lock is taken as held.
-        const bool readable = lock_->getLockInfo(&pid, &host, &app);
-        const bool here = host.isEmpty() || host == HostName();
-        if (!readable || (here && !ProcessAlive(static_cast<long>(pid))))
-            lock_->removeStaleLockFile();
-    }
+    const bool existed = ClearAbandonedLock(*lock_, lockPath);
     if (lock_->tryLock(0)) {
         // A lock that a power cut leaves empty or missing would let a second
         // program take the working files this one is using.

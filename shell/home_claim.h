@@ -19,6 +19,12 @@ namespace kvx {
 
 class ScratchFolder;
 
+// Removes the lock at path when nobody can be holding it: empty or garbled (a
+// crash while it was written, a full disk), or naming a process of this
+// machine that is gone.  A process on another machine cannot be looked at, so
+// its lock is taken as held.  Whether a lock file was there.
+bool ClearAbandonedLock(QLockFile& lock, const std::filesystem::path& path);
+
 class HomeClaim {
 public:
     // privateBase: where private folders are made and looked for (the

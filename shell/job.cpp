@@ -82,6 +82,8 @@ std::string JobBytes(const Job& job)
         o.insert(QStringLiteral("path"), QString::fromStdString(p.path));
         o.insert(QStringLiteral("fingerprint"), QString::fromStdString(p.fingerprint));
         o.insert(QStringLiteral("bytes"), static_cast<double>(p.bytes));
+        if (!p.price.empty())
+            o.insert(QStringLiteral("price"), QString::fromStdString(p.price));
         photos.append(o);
     }
     QJsonObject root;
@@ -170,6 +172,13 @@ std::optional<Job> ParseJob(std::string_view bytes, const fs::path& file, std::s
                 return std::nullopt;
             }
             p.bytes = static_cast<std::uintmax_t>(b);
+        }
+        if (const QJsonValue price = o.value(QStringLiteral("price")); !price.isUndefined()) {
+            if (!price.isString() || static_cast<std::size_t>(price.toString().size()) > kMaxJobPriceChars) {
+                error = Refused(file, at + Tx("Job", "単価が壊れています."));
+                return std::nullopt;
+            }
+            p.price = price.toString().toStdString();
         }
         job.photos.push_back(std::move(p));
     }

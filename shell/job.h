@@ -30,14 +30,20 @@ inline constexpr int kJobVersion = 1;
 inline constexpr std::uintmax_t kMaxJobFileBytes = 8u << 20;
 inline constexpr std::size_t kMaxJobPhotos = 20000;
 inline constexpr std::size_t kMaxJobTitleChars = 1000;
+// A unit price as typed is a short number; anything longer is damage.
+inline constexpr std::size_t kMaxJobPriceChars = 64;
 // The key under which a photo's copies lie in its folder of the job.
 inline constexpr const char* kJobCopyKey = "photo";
 
 struct JobEntry {
     std::string title;
     std::string path;         // relative to the job's folder, '/' between names, UTF-8
-    std::string fingerprint;  // 64 lower-case hex digits
+    std::string fingerprint;  // 32 (or an earlier version's 64) lower-case hex digits
     std::uintmax_t bytes = 0; // the photo file's size when added; 0 unknown
+    // The unit price this photo was last shown with, as typed; empty when it
+    // was never open in the job.  The working files do not hold it, and the
+    // job's costs are each photo's quantities at its own price.
+    std::string price;
 };
 
 struct Job {

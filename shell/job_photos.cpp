@@ -119,6 +119,8 @@ OpenedJobPhoto OpenJobPhoto(const Job& job, std::size_t index, const fs::path& f
         return opened;
     }
     FindCameraProfile(*opened.editor, Named(place.file), profiles);
+    if (!entry.price.empty())
+        opened.editor->UseStoredPrice(entry.price);
     opened.work = session.Work();
     return opened;
 }

@@ -373,6 +373,10 @@ private:
     void BringFromCurrentJob(const PhotoKey& id);
     // The photo shown, when it is the job's, is kept in the job's folder.
     void KeepInJob();
+    // The open job photo's stored unit price put in the price field.
+    void UseJobPrice();
+    // The price shown stored with the open job photo; whether it changed.
+    bool KeepJobPrice();
     // Another photo's settings read for the panel, away from the window's thread.
     void ReadJobPhotoInBackground(std::size_t index);
     // The found reference on offer: what it is called, and the user's answers.
@@ -527,6 +531,8 @@ private:
     };
     std::map<std::string, JobTotalsEntry> jobTotals_;
     std::set<std::string> jobReading_;
+    // The job photo whose price the price field shows (by fingerprint).
+    std::string jobPriceFor_;
     // Declared last: it goes first, finishing the write in flight while
     // everything it reports to is still there.
     mutable AutosaveWriter autosave_{[this](std::function<void()> f) {

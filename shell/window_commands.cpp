@@ -292,8 +292,12 @@ void TF001::DocumentChanged(const ChangeNote& note)
         if (HasJob())
             RefreshJobPanel();
     }
-    else if (note.flags & (kChangeOverlay | kChangeSummary))
+    else if (note.flags & (kChangeOverlay | kChangeSummary)) {
         SelectCurrentResult();
+        // A price typed is no change of the measurements, but of the job's costs.
+        if (HasJob() && KeepJobPrice())
+            RefreshJobPanel();
+    }
     if (note.flags & kChangeEffects)
         ApplyEffects();
     if (note.flags & kChangeHistory)

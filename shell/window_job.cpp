@@ -10,6 +10,7 @@
 #include "measure/numfmt.h"
 #include "measure/workfiles.h"
 #include "output/export/results_table.h"
+#include "shell/home_claim.h"
 #include "shell/job_panel.h"
 #include "shell/job_photos.h"
 #include "shell/path_names.h"
@@ -145,17 +146,7 @@ bool TF001::OpenJob(const QString& path)
         }
         auto lock = std::make_unique<QLockFile>(PathText(LockFileOf(read->file)));
         lock->setStaleLockTime(0);
-        {
-            // A lock naming a program gone from this machine, or naming none, holds nothing.
-            qint64 pid = 0;
-            QString host, app;
-            std::error_code ec;
-            if (fs::symlink_status(LockFileOf(read->file), ec).type() != fs::file_type::not_found) {
-                const bool readable = lock->getLockInfo(&pid, &host, &app);
-                if (!readable || ((host.isEmpty() || host == QSysInfo::machineHostName()) && !ProcessAlive(static_cast<long>(pid))))
-                    lock->removeStaleLockFile();
-            }
-        }
+        ClearAbandonedLock(*lock, LockFileOf(read->file));
         if (!lock->tryLock(0)) {
             prompter_->Warn(lock->error() == QLockFile::LockFailedError ? JobInUse(read->file) : LockRefused(read->file));
             return;
@@ -169,6 +160,7 @@ bool TF001::OpenJob(const QString& path)
         FindMovedJobPhotos();
         settings_.ImageFolder = job_->Folder().string();
         jobPanel_->show();
+        UseJobPrice();
         RefreshJobPanel();
         opened = true;
     });
@@ -255,6 +247,33 @@ void TF001::KeepInJob()
     jobTotals_.erase(doc_.ImageFingerprint);
 }
 
+void TF001::UseJobPrice()
+{
+    const int index = CurrentJobIndex();
+    if (index < 0)
+        return;
+    const std::string& price = job_->photos[static_cast<std::size_t>(index)].price;
+    if (!price.empty())
+        editor_.UseStoredPrice(price);
+    jobPriceFor_ = doc_.ImageFingerprint;
+}
+
+bool TF001::KeepJobPrice()
+{
+    const int index = CurrentJobIndex();
+    if (index < 0)
+        return false;
+    JobEntry& entry = job_->photos[static_cast<std::size_t>(index)];
+    // While a photo opens, the field still shows the price of the one left.
+    if (entry.price == doc_.TankaText || jobPriceFor_ != doc_.ImageFingerprint)
+        return false;
+    // The price the photo is shown with is the one its costs are counted at,
+    // here and in the job's outputs, also after the window is gone.
+    entry.price = doc_.TankaText;
+    SaveJobFile();
+    return true;
+}
+
 void TF001::AddToCurrentJob(const QStringList& files)
 {
     Guard("AddToCurrentJob", [&] {
@@ -272,6 +291,7 @@ void TF001::AddToCurrentJob(const QStringList& files)
         }
         if (added)
             SaveJobFile();
+        UseJobPrice();
         RefreshJobPanel();
         if (!told.empty())
             prompter_->Warn(Tx("WindowJob", "ジョブに加えられなかった写真があります:") + told);
@@ -359,6 +379,7 @@ void TF001::RefreshJobPanel()
 {
     if (!jobPanel_ || !job_)
         return;
+    KeepJobPrice();
     const int current = CurrentJobIndex();
     std::vector<JobPanelRow> rows;
     std::vector<kvx::JobPhoto> known;
@@ -381,6 +402,10 @@ void TF001::RefreshJobPanel()
         } else if (const auto kept = jobTotals_.find(entry.fingerprint); kept != jobTotals_.end()) {
             settings = kept->second.settings;
             row.problem = QString::fromStdString(kept->second.problem);
+            // Read before its price last changed, perhaps.
+            if (!entry.price.empty())
+                for (Document& d : settings)
+                    d.TankaText = entry.price;
         } else {
             ReadJobPhotoInBackground(i);
             complete = false;

@@ -214,6 +214,7 @@ void TF001::LoadFile(const QString& typed)
             [this](int p) { Progress(p); });
         Progress(0);
         FindCameraProfile(editor_, path, paths_.folders.ProfilesFolder());
+        UseJobPrice();
         ShowDisplayedPhoto();
         SyncToolOptions();
         // The photo is open; what could be read of its measurements is kept.

@@ -38,7 +38,7 @@ Job TwoPhotos(const fs::path& folder)
 {
     Job job;
     job.file = folder / "site.kvxjob";
-    job.photos.push_back({"North wall", "north.jpg", kA, 12});
+    job.photos.push_back({"North wall", "north.jpg", kA, 12, "2,500"});
     job.photos.push_back({"屋根 (roof)", "sub/roof.jpg", kB, 0});
     return job;
 }
@@ -56,13 +56,18 @@ TEST(JobFile, WrittenAndReadBackAsItWas)
     EXPECT_EQ(read->photos[0].path, "north.jpg");
     EXPECT_EQ(read->photos[0].fingerprint, kA);
     EXPECT_EQ(read->photos[0].bytes, 12u);
+    EXPECT_EQ(read->photos[0].price, "2,500");
     EXPECT_EQ(read->photos[1].title, "屋根 (roof)");
     EXPECT_EQ(read->photos[1].path, "sub/roof.jpg");
     EXPECT_EQ(read->photos[1].bytes, 0u);
+    EXPECT_EQ(read->photos[1].price, "");
     // A readable text that says what it is and its version.
     const std::string text = ReadAll(job.file);
     EXPECT_NE(text.find("\"format\": \"kalvex job\""), std::string::npos);
     EXPECT_NE(text.find("\"version\": 1"), std::string::npos);
+    // Only the photo shown in the job has a price to keep.
+    EXPECT_NE(text.find("\"price\""), std::string::npos);
+    EXPECT_EQ(text.find("\"price\""), text.rfind("\"price\""));
 }
 
 // Each damage is refused with a message that says why, and the file stays as it was.
@@ -124,6 +129,11 @@ INSTANTIATE_TEST_SUITE_P(
         Damage{"long_title", Photo1(R"({"title": ")" + std::string(5000, 'x') + R"(", "path": "a.jpg", "fingerprint": ")" +
                                     kA + R"("})"),
                "題名"},
+        Damage{"price_a_number", Photo1(R"({"title": "t", "path": "a.jpg", "fingerprint": ")" + kA + R"(", "price": 2500})"),
+               "単価"},
+        Damage{"long_price", Photo1(R"({"title": "t", "path": "a.jpg", "fingerprint": ")" + kA + R"(", "price": ")" +
+                                    std::string(65, '9') + R"("})"),
+               "単価"},
         Damage{"deep_nesting", std::string(100000, '['), "途中で切れて"}),
     [](const ::testing::TestParamInfo<Damage>& p) { return std::string(p.param.what); });
 

@@ -17,6 +17,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
 #include <QProcess>
@@ -160,6 +161,7 @@ private slots:
     void batchOutputsAreTheSameForAnyNumberOfPhotosAtOnce();
     void aPhotoThatFailsIsNamedAndTheOthersAreWritten();
     void aPhotoKeptUnderAnEarlierFingerprintIsFoundInItsJob();
+    void eachPhotoIsCostedAtItsOwnPrice();
 
 private:
     QString MeasuredJob(QTemporaryDir& folder, JobWindow& j);
@@ -589,3 +591,82 @@ void WindowJobTest::aPhotoKeptUnderAnEarlierFingerprintIsFoundInItsJob()
 }
 
 #include "test_window_job.moc"
+
+// The price each photo was shown with, typed in the window, is the one its
+// marks are costed at: in the panel's totals, in the job file, after the
+// window is gone, and in the workbook the job's batch run writes.
+void WindowJobTest::eachPhotoIsCostedAtItsOwnPrice()
+{
+    QTemporaryDir folder;
+    JobWindow j;
+    const QString jobFile = MeasuredJob(folder, j);
+    QVERIFY(!jobFile.isEmpty());
+    TF001& w = j.Open();
+    QVERIFY(w.OpenJob(jobFile));
+    auto* price = static_cast<QLineEdit*>(w.Control(QStringLiteral("chCalcEdit_Tanka")));
+    QVERIFY(price);
+    const QStringList prices{QStringLiteral("1000"), QStringLiteral("3000"), QStringLiteral("500")};
+    for (int i = 0; i < 3; ++i) {
+        ClickRow(j.Panel(), i);
+        QTest::mouseDClick(price, Qt::LeftButton);
+        price->selectAll();
+        QTest::keyClicks(price, prices[i]);
+    }
+    // Back on the first photo, its own price is shown again.
+    ClickRow(j.Panel(), 0);
+    QCOMPARE(price->text(), prices[0]);
+    const std::optional<Job> job = ReadBack(jobFile);
+    QVERIFY(job);
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(QString::fromStdString(job->photos[static_cast<std::size_t>(i)].price), prices[i]);
+    auto* label = j.Panel().findChild<QLabel*>(QStringLiteral("JobTotals"));
+    QVERIFY(label);
+    QTRY_VERIFY(!label->text().contains(QStringLiteral("読み込み中")));
+    const QString totals = label->text();
+    const qsizetype at = totals.indexOf(QStringLiteral("金額 "));
+    QVERIFY2(at >= 0, qPrintable(totals));
+    QString digits;
+    for (qsizetype i = at + 3; i < totals.size() && totals[i] != QLatin1Char('\n'); ++i)
+        if (totals[i].isDigit())
+            digits += totals[i];
+    const double shown = digits.toDouble();
+    j.Close();
+
+    // The workbook of the job: every row at its photo's price, and the
+    // quantities at those prices add up to the cost the panel showed.
+    QTemporaryDir out;
+    const QString book = out.filePath(QStringLiteral("job.xlsx"));
+    const Run run = Kalvex({QStringLiteral("--batch-job"), jobFile, QStringLiteral("--home"), j.f.home.path(),
+                            QStringLiteral("--xlsx"), book});
+    QVERIFY2(run.code == 0, run.err.constData());
+    const auto [code, text] = Tool(QStringLiteral("/usr/bin/python3"),
+                                   {QStringLiteral("-c"),
+                                    QStringLiteral("import sys, openpyxl\n"
+                                                   "rows = openpyxl.load_workbook(sys.argv[1]).worksheets[0].iter_rows(min_row=2, values_only=True)\n"
+                                                   "cost = 0.0\n"
+                                                   "for r in rows:\n"
+                                                   "    if r[0] is None: continue\n"
+                                                   "    print(r[0], int(r[10]))\n"
+                                                   "    if isinstance(r[7], (int, float)): cost += r[7] / 1000 * r[10]\n"
+                                                   "    if isinstance(r[8], (int, float)): cost += r[8] * r[10]\n"
+                                                   "print('cost', cost)\n"),
+                                    book});
+    QVERIFY2(code == 0, text.constData());
+    double cost = -1;
+    QSet<QString> seen;
+    for (const QByteArray& line : text.split('\n')) {
+        const QList<QByteArray> parts = line.trimmed().split(' ');
+        if (parts.size() != 2)
+            continue;
+        if (parts[0] == "cost") {
+            cost = parts[1].toDouble();
+            continue;
+        }
+        const int photo = QString::fromUtf8(parts[0]).mid(1).toInt();
+        QVERIFY2(photo >= 1 && photo <= 3, line.constData());
+        QCOMPARE(QString::fromUtf8(parts[1]), prices[photo - 1]);
+        seen.insert(QString::fromUtf8(parts[0]));
+    }
+    QCOMPARE(seen.size(), 3);
+    QVERIFY2(cost > 0 && std::fabs(cost - shown) <= 2, qPrintable(QStringLiteral("%1 against %2").arg(shown).arg(cost)));
+}
