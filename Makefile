@@ -46,10 +46,11 @@ test-locale: build
 
 bench: deps
 	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
-	cmake --build $(BUILD) -j $(JOBS) --target measure_bench display_bench io_bench
+	cmake --build $(BUILD) -j $(JOBS) --target measure_bench display_bench io_bench job_bench
 	$(BUILD)/bin/measure_bench
 	$(BUILD)/bin/display_bench
 	$(BUILD)/bin/io_bench
+	$(BUILD)/bin/job_bench
 
 sanitize: deps
 	cmake -S . -B $(SANITIZE) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKALVEX_SANITIZE=ON -DKALVEX_BENCH=OFF

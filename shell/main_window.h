@@ -21,6 +21,7 @@
 #include "base/recovery_note.h"
 #include "base/scratch_folder.h"
 #include "shell/autosave.h"
+#include "output/export/job_tables.h"
 #include "shell/export_to.h"
 #include "shell/home_claim.h"
 #include "shell/job.h"
@@ -528,9 +529,18 @@ private:
     struct JobTotalsEntry {
         std::vector<Document> settings;
         std::string problem;
+        // Worked out once for the price they were last shown at: an edit of
+        // the photo shown sums them again without working them out.
+        bool reference = false;
+        std::optional<std::vector<JobGroupTotal>> totals;
+        std::string totalsProblem;
+        std::string totalsPrice;
     };
     std::map<std::string, JobTotalsEntry> jobTotals_;
     std::set<std::string> jobReading_;
+    // How often each job photo was kept: a background read that began before
+    // the last keep brings back an old state.
+    std::map<std::string, std::uint64_t> jobKeeps_;
     // The job photo whose price the price field shows (by fingerprint).
     std::string jobPriceFor_;
     // Declared last: it goes first, finishing the write in flight while

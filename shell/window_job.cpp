@@ -245,6 +245,9 @@ void TF001::KeepInJob()
     if (!StoreInJob(*job_, doc_.ImageFingerprint, WorkingFolder(), ImageKeyOf(doc_), error))
         prompter_->Warn(error);
     jobTotals_.erase(doc_.ImageFingerprint);
+    // A read of this photo still under way started before this keep: what it
+    // brings back is not the photo any more.
+    ++jobKeeps_[doc_.ImageFingerprint];
 }
 
 void TF001::UseJobPrice()
@@ -382,8 +385,22 @@ void TF001::RefreshJobPanel()
     KeepJobPrice();
     const int current = CurrentJobIndex();
     std::vector<JobPanelRow> rows;
-    std::vector<kvx::JobPhoto> known;
+    std::vector<std::vector<JobGroupTotal>> known;
     bool complete = true;
+    auto hasReference = [](const std::vector<Document>& settings) {
+        bool set = false;
+        for (const Document& d : settings)
+            set = set || d.Plane.base.BaseSet != 0 || (d.CurrentSetting == 4 && d.ParkedPlane.base.BaseSet != 0);
+        return set;
+    };
+    auto totalsOf = [](const std::string& title, std::vector<Document> settings, std::string& problem) {
+        try {
+            return PhotoTotals(kvx::JobPhoto{title, std::move(settings)});
+        } catch (const std::exception& e) {
+            problem = e.what();
+            return std::vector<JobGroupTotal>{};
+        }
+    };
     for (std::size_t i = 0; i < job_->photos.size(); ++i) {
         const JobEntry& entry = job_->photos[i];
         JobPanelRow row;
@@ -392,44 +409,48 @@ void TF001::RefreshJobPanel()
         row.current = static_cast<int>(i) == current;
         const fs::path at = job_->Folder() / fs::path(entry.path);
         row.file = IsFile(at) ? PathText(at) : QString();
-        std::vector<Document> settings;
+        std::vector<JobGroupTotal> totals;
+        std::string problem;
         if (row.current) {
+            std::vector<Document> settings;
             try {
                 settings = EverySetting(doc_, WorkingFolder());
             } catch (const std::exception& e) {
-                row.problem = QString::fromStdString(e.what());
+                problem = e.what();
             }
+            row.reference = hasReference(settings);
+            totals = totalsOf(entry.title, std::move(settings), problem);
         } else if (const auto kept = jobTotals_.find(entry.fingerprint); kept != jobTotals_.end()) {
-            settings = kept->second.settings;
-            row.problem = QString::fromStdString(kept->second.problem);
+            JobTotalsEntry& read = kept->second;
+            problem = read.problem;
             // Read before its price last changed, perhaps.
-            if (!entry.price.empty())
-                for (Document& d : settings)
-                    d.TankaText = entry.price;
+            if (!read.totals || read.totalsPrice != entry.price) {
+                std::vector<Document> settings = read.settings;
+                if (!entry.price.empty())
+                    for (Document& d : settings)
+                        d.TankaText = entry.price;
+                read.reference = hasReference(settings);
+                read.totalsProblem.clear();
+                read.totals = totalsOf(entry.title, std::move(settings), read.totalsProblem);
+                read.totalsPrice = entry.price;
+            }
+            row.reference = read.reference;
+            totals = *read.totals;
+            if (!read.totalsProblem.empty())
+                problem = read.totalsProblem;
         } else {
             ReadJobPhotoInBackground(i);
             complete = false;
         }
-        for (const Document& d : settings)
-            row.reference = row.reference || d.Plane.base.BaseSet != 0 || (d.CurrentSetting == 4 && d.ParkedPlane.base.BaseSet != 0);
-        kvx::JobPhoto photo{entry.title, settings};
-        try {
-            row.totals = TotalsLine(PhotoTotals(photo));
-        } catch (const std::exception& e) {
-            row.problem = QString::fromStdString(e.what());
-        }
-        known.push_back(std::move(photo));
+        row.problem = QString::fromStdString(problem);
+        row.totals = TotalsLine(totals);
+        known.push_back(std::move(totals));
         rows.push_back(std::move(row));
     }
     jobPanel_->SetRows(rows);
     QString totals = Qx("WindowJob", "ジョブの合計") + QLatin1Char('\n');
-    try {
-        for (const JobGroupTotal& t : JobTotals(known)) {
-            totals += GroupLine(t, true) + QLatin1Char('\n');
-        }
-    } catch (const std::exception& e) {
-        totals += QString::fromStdString(e.what());
-    }
+    for (const JobGroupTotal& t : SumTotals(known))
+        totals += GroupLine(t, true) + QLatin1Char('\n');
     if (!complete)
         totals += Qx("WindowJob", "(写真を読み込み中…)");
     jobPanel_->SetTotals(totals.trimmed());
@@ -442,10 +463,11 @@ void TF001::ReadJobPhotoInBackground(std::size_t index)
         return;
     jobReading_.insert(fingerprint);
     QPointer<TF001> self(this);
+    const std::uint64_t keeps = jobKeeps_[fingerprint];
     const Job job = *job_;
     const TAppSettings settings = settings_;
     const fs::path profiles = paths_.folders.ProfilesFolder();
-    QThreadPool::globalInstance()->start([self, job, index, settings, profiles, fingerprint] {
+    QThreadPool::globalInstance()->start([self, job, index, settings, profiles, fingerprint, keeps] {
         JobTotalsEntry read;
         try {
             QTemporaryDir scratch;
@@ -461,13 +483,15 @@ void TF001::ReadJobPhotoInBackground(std::size_t index)
         } catch (const std::exception& e) {
             read.problem = e.what();
         }
-        QMetaObject::invokeMethod(qApp, [self, read, fingerprint] {
+        QMetaObject::invokeMethod(qApp, [self, read, fingerprint, keeps] {
             if (!self)
                 return;
             self->jobReading_.erase(fingerprint);
             if (!self->job_ || self->job_->Find(fingerprint) < 0)
                 return;
-            self->jobTotals_[fingerprint] = read;
+            // Kept since the read began: the panel asks for the photo anew.
+            if (self->jobKeeps_[fingerprint] == keeps)
+                self->jobTotals_[fingerprint] = read;
             self->Run([&] { self->RefreshJobPanel(); });
         }, Qt::QueuedConnection);
     });

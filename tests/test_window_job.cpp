@@ -23,6 +23,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <QUrl>
 #include <QtTest>
 
@@ -162,6 +163,7 @@ private slots:
     void aPhotoThatFailsIsNamedAndTheOthersAreWritten();
     void aPhotoKeptUnderAnEarlierFingerprintIsFoundInItsJob();
     void eachPhotoIsCostedAtItsOwnPrice();
+    void aPhotoKeptWhileItWasReadForThePanelShowsWhatWasKept();
 
 private:
     QString MeasuredJob(QTemporaryDir& folder, JobWindow& j);
@@ -669,4 +671,32 @@ void WindowJobTest::eachPhotoIsCostedAtItsOwnPrice()
     }
     QCOMPARE(seen.size(), 3);
     QVERIFY2(cost > 0 && std::fabs(cost - shown) <= 2, qPrintable(QStringLiteral("%1 against %2").arg(shown).arg(cost)));
+}
+
+// The panel reads the photos not shown in the background.  A read that began
+// before the photo was measured and kept, and ends after, must not put the
+// photo back as it was: its reference and totals are the kept ones.
+void WindowJobTest::aPhotoKeptWhileItWasReadForThePanelShowsWhatWasKept()
+{
+    QTemporaryDir folder;
+    JobWindow j;
+    TF001& w = j.Open();
+    QVERIFY(w.NewJob(folder.filePath(QStringLiteral("site.kvxjob"))));
+    const QString first = WritePhoto(folder.filePath(QStringLiteral("a.jpg")), QColor(200, 60, 60));
+    const QString second = WritePhoto(folder.filePath(QStringLiteral("b.jpg")), QColor(60, 200, 60));
+    w.AddToCurrentJob({first, second});
+    // The reads of both photos are done, and what they found waits to be taken.
+    QThreadPool::globalInstance()->waitForDone();
+    w.ChooseJobPhoto(0);
+    Measure(w);
+    w.ChooseJobPhoto(1);
+    QVERIFY(j.prompter->questions.size() >= 1);
+    auto* label = j.Panel().findChild<QLabel*>(QStringLiteral("JobTotals"));
+    QVERIFY(label);
+    QTRY_VERIFY(!label->text().contains(QStringLiteral("読み込み中")));
+    QVERIFY2(j.Panel().RowText(0).contains(QStringLiteral("基準: 設定済み")), qPrintable(j.Panel().RowText(0)));
+    const double wall = PlaneLength(ReferenceModel(), {120, 120}, {200, 130});
+    QVERIFY2(std::fabs(TotalLength(j.Panel()) - wall) < 1.0,
+             qPrintable(QStringLiteral("%1 against %2").arg(TotalLength(j.Panel())).arg(wall)));
+    j.Close();
 }

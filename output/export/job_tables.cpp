@@ -79,10 +79,25 @@ std::vector<JobGroupTotal> PhotoTotals(const JobPhoto& photo)
 
 std::vector<JobGroupTotal> JobTotals(const std::vector<JobPhoto>& photos)
 {
-    std::map<std::int32_t, JobGroupTotal> totals;
+    std::vector<std::vector<JobGroupTotal>> each;
     for (const JobPhoto& photo : photos)
-        for (const ResultsTableRow& r : Results(photo))
-            AddTo(totals, r);
+        each.push_back(PhotoTotals(photo));
+    return SumTotals(each);
+}
+
+std::vector<JobGroupTotal> SumTotals(const std::vector<std::vector<JobGroupTotal>>& photos)
+{
+    std::map<std::int32_t, JobGroupTotal> totals;
+    for (const std::vector<JobGroupTotal>& photo : photos)
+        for (const JobGroupTotal& t : photo) {
+            JobGroupTotal& sum = totals[t.group];
+            sum.group = t.group;
+            sum.distances += t.distances;
+            sum.areas += t.areas;
+            sum.length += t.length;
+            sum.area += t.area;
+            sum.cost += t.cost;
+        }
     return InOrder(totals);
 }
 

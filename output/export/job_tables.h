@@ -40,6 +40,9 @@ struct JobGroupTotal {
 std::vector<JobGroupTotal> PhotoTotals(const JobPhoto& photo);
 // The totals of the groups over every photo, in group order.
 std::vector<JobGroupTotal> JobTotals(const std::vector<JobPhoto>& photos);
+// The same from each photo's own totals (PhotoTotals), so that a photo's
+// totals worked out once can be summed again after an edit of another.
+std::vector<JobGroupTotal> SumTotals(const std::vector<std::vector<JobGroupTotal>>& photos);
 
 // The results file of the job: the results file's header once, then every
 // photo's rows in the job's order, exactly as its own results file has them
