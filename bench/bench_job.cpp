@@ -7,8 +7,11 @@
 #include "shell/main_window.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QLabel>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QThreadPool>
 
 #include "window_fixture.h"
 
@@ -96,6 +99,99 @@ void BM_EditWithJobTotals(benchmark::State& state)
     f.Close();
 }
 BENCHMARK(BM_EditWithJobTotals)->ArgName("job")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(40);
+
+// A job of 50 photos of 24 megapixels opened in a fresh window: the time until
+// the panel lists them and can be clicked (OpenJob returns), the photos' reads
+// and thumbnails following in the background.  The reference is the same job
+// with a single photo.
+void BM_OpenJob(benchmark::State& state)
+{
+    const int count = static_cast<int>(state.range(0));
+    QTemporaryDir folder;
+    QStringList photos;
+    QImage image(6000, 4000, QImage::Format_RGB888);
+    for (int i = 0; i < count; ++i) {
+        image.fill(QColor(40 + i * 4, 120, 200 - i * 3));
+        photos << folder.filePath(QStringLiteral("wall%1.jpg").arg(i));
+        Photo(image).SaveJpeg(photos.back());
+    }
+    const QString job = folder.filePath(QStringLiteral("site.kvxjob"));
+    test::Fixture f;
+    {
+        TF001& w = f.Open();
+        if (!w.NewJob(job)) {
+            state.SkipWithError("no job");
+            return;
+        }
+        w.AddToCurrentJob(photos);
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::processEvents();
+        f.Close();
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        TF001& w = f.Open();
+        state.ResumeTiming();
+        const bool opened = w.OpenJob(job);
+        state.PauseTiming();
+        if (!opened || w.JobDock()->Count() != count)
+            state.SkipWithError("the job did not open");
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::processEvents();
+        f.Close();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_OpenJob)->ArgName("photos")->Arg(1)->Arg(50)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// The real program's --batch-job over a job of 200 photos (2 megapixels,
+// with camera-like noise; nothing measured on them, so the run is opening
+// and decoding each photo and writing the job's results file): -j 2 against the reference -j 1 (aim on a 2-core
+// machine: at most 0.6 times its time), wall time of the whole run.
+void BM_BatchJob(benchmark::State& state)
+{
+    constexpr int kCount = 200;
+    static QTemporaryDir folder;
+    static QTemporaryDir home;
+    const QString job = folder.filePath(QStringLiteral("site.kvxjob"));
+    if (!QFileInfo::exists(job)) {
+        QImage image(1600, 1200, QImage::Format_RGB888);
+        QStringList args{QStringLiteral("--new-job"), job};
+        for (int i = 0; i < kCount; ++i) {
+            std::uint32_t noise = 12345u + static_cast<std::uint32_t>(i);
+            for (int y = 0; y < image.height(); ++y) {
+                uchar* row = image.scanLine(y);
+                for (int x = 0; x < image.width() * 3; ++x) {
+                    noise = noise * 1664525u + 1013904223u;
+                    row[x] = static_cast<uchar>(((x / 9 + y / 7) & 0x7F) + (noise >> 26));
+                }
+            }
+            const QString photo = folder.filePath(QStringLiteral("wall%1.jpg").arg(i));
+            Photo(image).SaveJpeg(photo);
+            args << photo;
+        }
+        QProcess make;
+        make.start(QStringLiteral(KALVEX_BINARY), args + QStringList{QStringLiteral("--home"), home.path()});
+        if (!make.waitForFinished(600000) || make.exitCode() != 0) {
+            state.SkipWithError("no job");
+            return;
+        }
+    }
+    const QString jobs = QString::number(state.range(0));
+    for (auto _ : state) {
+        QProcess run;
+        const auto start = std::chrono::steady_clock::now();
+        run.start(QStringLiteral(KALVEX_BINARY), {QStringLiteral("--batch-job"), job, QStringLiteral("-j"), jobs,
+                                                  QStringLiteral("--home"), home.path(), QStringLiteral("--table"),
+                                                  folder.filePath(QStringLiteral("table.csv"))});
+        const bool done = run.waitForFinished(600000);
+        const auto end = std::chrono::steady_clock::now();
+        if (!done || run.exitCode() != 0)
+            state.SkipWithError(run.readAllStandardError().constData());
+        state.SetIterationTime(std::chrono::duration<double>(end - start).count());
+    }
+}
+BENCHMARK(BM_BatchJob)->ArgName("j")->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 
 } // namespace
 } // namespace kvx
