@@ -5,7 +5,7 @@
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QHBoxLayout>
+#include <QGridLayout>
 #include <QImageReader>
 #include <QLabel>
 #include <QListWidget>
@@ -53,18 +53,22 @@ JobPanel::JobPanel(QWidget* parent) : QDockWidget(Qx("JobPanel", "ジョブ"), p
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     layout->addWidget(list_, 1);
 
-    auto* buttons = new QHBoxLayout;
+    // Two rows of buttons: in one row they made the panel take a third of a
+    // laptop's screen from the photo.
+    auto* buttons = new QGridLayout;
+    int at = 0;
     auto button = [&](const char* name, const QString& caption) {
         auto* b = new QPushButton(caption, body);
         b->setObjectName(QString::fromLatin1(name));
-        buttons->addWidget(b);
+        buttons->addWidget(b, at / 3, at % 3);
+        ++at;
         return b;
     };
     add_ = button("JobAdd", Qx("JobPanel", "追加…"));
+    rename_ = button("JobRename", Qx("JobPanel", "名前…"));
     remove_ = button("JobRemove", Qx("JobPanel", "外す"));
     up_ = button("JobUp", Qx("JobPanel", "上へ"));
     down_ = button("JobDown", Qx("JobPanel", "下へ"));
-    rename_ = button("JobRename", Qx("JobPanel", "名前…"));
     layout->addLayout(buttons);
 
     totals_ = new QLabel(body);

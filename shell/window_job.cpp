@@ -25,9 +25,11 @@
 #include <QListWidget>
 #include <QLockFile>
 #include <QPointer>
+#include <QScrollBar>
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QThreadPool>
+#include <QTimer>
 
 #include <filesystem>
 
@@ -159,7 +161,18 @@ bool TF001::OpenJob(const QString& path)
         jobTotals_.clear();
         FindMovedJobPhotos();
         settings_.ImageFolder = job_->Folder().string();
+        // The panel takes room from the display: a photo shown whole stays whole.
+        const QScrollBar* across = Ik5Disp1->horizontalScrollBar();
+        const QScrollBar* down = Ik5Disp1->verticalScrollBar();
+        const bool whole = HasPhoto() && across->maximum() == across->minimum() && down->maximum() == down->minimum();
         jobPanel_->show();
+        if (whole)
+            QTimer::singleShot(0, this, [this] {
+                Run([&] {
+                    if (HasPhoto())
+                        ZoomAll();
+                });
+            });
         UseJobPrice();
         RefreshJobPanel();
         opened = true;

@@ -22,6 +22,7 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QThreadPool>
 #include <QUrl>
@@ -164,6 +165,7 @@ private slots:
     void aPhotoKeptUnderAnEarlierFingerprintIsFoundInItsJob();
     void eachPhotoIsCostedAtItsOwnPrice();
     void aPhotoKeptWhileItWasReadForThePanelShowsWhatWasKept();
+    void thePanelLeavesAPhotoShownWholeWhole();
 
 private:
     QString MeasuredJob(QTemporaryDir& folder, JobWindow& j);
@@ -698,5 +700,32 @@ void WindowJobTest::aPhotoKeptWhileItWasReadForThePanelShowsWhatWasKept()
     const double wall = PlaneLength(ReferenceModel(), {120, 120}, {200, 130});
     QVERIFY2(std::fabs(TotalLength(j.Panel()) - wall) < 1.0,
              qPrintable(QStringLiteral("%1 against %2").arg(TotalLength(j.Panel())).arg(wall)));
+    j.Close();
+}
+
+// The panel takes room from the display when a job opens: a photo the user
+// saw whole is fitted again, and the panel leaves most of the window to it.
+void WindowJobTest::thePanelLeavesAPhotoShownWholeWhole()
+{
+    QTemporaryDir folder;
+    JobWindow j;
+    TF001& w = j.Open();
+    w.LoadFile(WritePhoto(folder.filePath(QStringLiteral("wall.jpg")), QColor(90, 90, 200), QSize(1600, 1200)));
+    QVERIFY(w.HasPhoto());
+    PhotoView* view = w.Display();
+    auto whole = [&] {
+        const QSize room = view->viewport()->size();
+        const double scale = view->State().DispScale;
+        return view->horizontalScrollBar()->maximum() == 0 && view->verticalScrollBar()->maximum() == 0 &&
+               1600 * scale <= room.width() + 1 && 1200 * scale <= room.height() + 1;
+    };
+    QVERIFY(whole());
+    const int before = view->viewport()->width();
+    j.prompter->jobFile = folder.filePath(QStringLiteral("site.kvxjob"));
+    w.Action(QStringLiteral("mnNewJob"))->trigger();
+    QVERIFY(w.HasJob());
+    QTRY_VERIFY(view->viewport()->width() < before);
+    QTRY_VERIFY(whole());
+    QVERIFY2(j.Panel().width() <= w.width() / 3, qPrintable(QStringLiteral("%1 of %2").arg(j.Panel().width()).arg(w.width())));
     j.Close();
 }
