@@ -543,6 +543,8 @@ private:
     std::map<std::string, std::uint64_t> jobKeeps_;
     // The job photo whose price the price field shows (by fingerprint).
     std::string jobPriceFor_;
+    // The price could not be written to the job file, and the user was told.
+    bool jobPriceRefused_ = false;
     // Declared last: it goes first, finishing the write in flight while
     // everything it reports to is still there.
     mutable AutosaveWriter autosave_{[this](std::function<void()> f) {

@@ -286,7 +286,15 @@ bool TF001::KeepJobPrice()
     // The price the photo is shown with is the one its costs are counted at,
     // here and in the job's outputs, also after the window is gone.
     entry.price = doc_.TankaText;
-    SaveJobFile();
+    // Every keystroke is written, so a job folder that refuses writes is told
+    // once, not once a key; the price is written with the job's next change.
+    std::string error;
+    if (WriteJob(*job_, error))
+        jobPriceRefused_ = false;
+    else if (!jobPriceRefused_) {
+        jobPriceRefused_ = true;
+        prompter_->Warn(error);
+    }
     return true;
 }
 

@@ -166,6 +166,7 @@ private slots:
     void eachPhotoIsCostedAtItsOwnPrice();
     void aPhotoKeptWhileItWasReadForThePanelShowsWhatWasKept();
     void thePanelLeavesAPhotoShownWholeWhole();
+    void aPriceTheJobFileRefusesIsToldOnce();
 
 private:
     QString MeasuredJob(QTemporaryDir& folder, JobWindow& j);
@@ -727,5 +728,30 @@ void WindowJobTest::thePanelLeavesAPhotoShownWholeWhole()
     QTRY_VERIFY(view->viewport()->width() < before);
     QTRY_VERIFY(whole());
     QVERIFY2(j.Panel().width() <= w.width() / 3, qPrintable(QStringLiteral("%1 of %2").arg(j.Panel().width()).arg(w.width())));
+    j.Close();
+}
+
+// Every keystroke in the price field is written to the job file; when the
+// file cannot be written the user is told once, not once a key.
+void WindowJobTest::aPriceTheJobFileRefusesIsToldOnce()
+{
+    QTemporaryDir folder;
+    JobWindow j;
+    TF001& w = j.Open();
+    const QString jobFile = folder.filePath(QStringLiteral("site.kvxjob"));
+    QVERIFY(w.NewJob(jobFile));
+    w.AddToCurrentJob({WritePhoto(folder.filePath(QStringLiteral("wall.jpg")), QColor(90, 140, 60))});
+    ClickRow(j.Panel(), 0);
+    QVERIFY(w.HasPhoto());
+    // A link where the job file was: the job is never written through one.
+    QVERIFY(QFile::rename(jobFile, folder.filePath(QStringLiteral("elsewhere.kvxjob"))));
+    QVERIFY(QFile::link(folder.filePath(QStringLiteral("elsewhere.kvxjob")), jobFile));
+    const std::size_t before = j.prompter->warnings.size();
+    auto* price = static_cast<QLineEdit*>(w.Control(QStringLiteral("chCalcEdit_Tanka")));
+    QTest::mouseDClick(price, Qt::LeftButton);
+    price->selectAll();
+    QTest::keyClicks(price, QStringLiteral("2500"));
+    QCOMPARE(j.prompter->warnings.size(), before + 1);
+    QCOMPARE(w.Doc().TankaText, std::string("2500"));
     j.Close();
 }
