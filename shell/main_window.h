@@ -27,6 +27,7 @@
 #include "shell/job.h"
 #include "shell/photo_open.h"
 #include "shell/photo_session.h"
+#include "shell/recovery_files.h"
 #include "shell/prompter.h"
 #include "shell/view_zoom.h"
 #include "view/view_mapping.h"
@@ -58,7 +59,6 @@ class QToolButton;
 
 namespace kvx {
 
-struct RecoveryOutcome;
 
 class JobPanel;
 class TFTitle;
@@ -517,6 +517,8 @@ private:
     bool recoveryWarned_ = false;
     // A change came while a write was in flight: another follows it.
     bool recoveryAgain_ = false;
+    // A write was started and has not reported yet (it may be done).
+    bool recoveryInFlight_ = false;
     // Counts the times the working files stopped being this photo's: a write
     // finishing after that is no longer what they hold.
     std::uint64_t recoveryEpoch_ = 0;

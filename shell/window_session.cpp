@@ -6,6 +6,7 @@
 #include "shell/main_window.h"
 #include "base/translate.h"
 #include "shell/photo_open.h"
+#include "shell/recovery_files.h"
 
 #include "base/error_trail.h"
 #include "base/recovery_note.h"
@@ -79,43 +80,9 @@ std::string CopyBackFailed()
     return Tx("WindowSession", "画像ごとの設定情報を保存できませんでした.");
 }
 
-// The working files' bytes for the setting shown; in setting 4 both planes,
-// read from a copy because bringing the left plane forward moves the planes.
-struct SettingFiles {
-    std::vector<std::pair<int, std::string>> files;
-    std::string Joined() const
-    {
-        std::string all;
-        for (const auto& [n, bytes] : files)
-            all += std::to_string(n) + ":" + std::to_string(bytes.size()) + ":" + bytes;
-        return all;
-    }
-};
-
-SettingFiles EncodeSetting(const Document& doc)
-{
-    SettingFiles out;
-    if (doc.CurrentSetting == 4) {
-        Document copy = doc;
-        if (copy.CurrentBase == 2)
-            SwapBDS(copy);
-        out.files.emplace_back(4, EncodePlaneFile(copy));
-        out.files.emplace_back(CheckFile(4), EncodeCheckFile(copy.Plane));
-        out.files.emplace_back(SheetFile(4), EncodeSheetFile(copy.Plane));
-        out.files.emplace_back(6, EncodeCrossLineFile(copy));
-        SwapBDS(copy);
-        out.files.emplace_back(5, EncodePlaneFile(copy));
-        out.files.emplace_back(CheckFile(5), EncodeCheckFile(copy.Plane));
-        out.files.emplace_back(SheetFile(5), EncodeSheetFile(copy.Plane));
-    } else {
-        out.files.emplace_back(doc.CurrentSetting, EncodePlaneFile(doc));
-        out.files.emplace_back(CheckFile(doc.CurrentSetting), EncodeCheckFile(doc.Plane));
-        out.files.emplace_back(SheetFile(doc.CurrentSetting), EncodeSheetFile(doc.Plane));
-        out.files.emplace_back(0, EncodeCrossLineFile(doc));
-    }
-    out.files.emplace_back(kLensFile, EncodeLensFile(doc));
-    return out;
-}
+// What the working files hold when a write's report was dropped: no state
+// written is ever this text.
+constexpr const char* kRecoveryUnknown = "(not known)";
 
 // The number under which the photo's fingerprint file waits to be taken by the home.
 constexpr int kFingerprintCopy = -1;
@@ -286,97 +253,25 @@ void TF001::ScheduleRecovery()
     // clock, the ones after it ride along with the same write.
     // An undo back to the state kept also writes: the files must not keep
     // the step taken back.
-    if (HasPhoto() && (doc_.Modified == 1 || !lastRecovery_.empty()) && !RecoveryTimer.isActive())
+    // So does an undo while a write is in flight: what that write leaves is
+    // not known here until it reports.
+    if (HasPhoto() && (doc_.Modified == 1 || !lastRecovery_.empty() || recoveryInFlight_) && !RecoveryTimer.isActive())
         RecoveryTimer.start();
 }
-
-// What an autosave found and did, for the window's thread to take in.
-struct RecoveryOutcome {
-    bool wrote = false;      // the files (and the note) were written
-    bool failed = false;     // a write failed: the user is told once
-    bool cleared = false;    // undone back to the kept state: no note any more
-    std::string state;       // what the files and the note now hold (wrote)
-};
-
-namespace {
-
-// Encodes the snapshot and writes what changed since last: the working
-// files, then the note naming the photo.  Runs on the autosave's thread; it
-// touches nothing of the window's.
-RecoveryOutcome WriteRecoveryFiles(const Document& doc, const fs::path& folder, const std::string& last)
-{
-    RecoveryOutcome out;
-    try {
-        if (doc.Modified != 1) {
-            // Undone back to the measurements as they were kept: the working
-            // files follow, and a crash now has nothing to bring back.
-            bool ok = true;
-            for (const auto& [n, bytes] : EncodeSetting(doc).files)
-                ok = ok && WritePhotoFile(WorkingFile(folder, n), n, bytes);
-            if (ok) {
-                RemoveRecoveryNote(folder);
-                out.cleared = true;
-            }
-            return out;
-        }
-        const SettingFiles files = EncodeSetting(doc);
-        RecoveryNote note;
-        note.photo = doc.ImageFileName;
-        note.checkSum = doc.ImageCheckSum;
-        note.setting = doc.CurrentSetting;
-        note.group = doc.CurrentGroup;
-        std::string state = files.Joined() + note.photo + "|" + std::to_string(note.checkSum) + "|" +
-                            std::to_string(note.setting) + "|" + std::to_string(note.group);
-        if (state == last)
-            return out;
-        bool ok = true;
-        for (const auto& [n, bytes] : files.files)
-            ok = ok && WritePhotoFile(WorkingFile(folder, n), n, bytes);
-        // The note comes last: it must never name a photo whose files are not there yet.
-        ok = ok && WriteRecoveryNote(folder, note);
-        out.wrote = ok;
-        out.failed = !ok;
-        if (ok)
-            out.state = std::move(state);
-    } catch (const std::exception&) {
-        out = RecoveryOutcome{};
-        out.failed = true;
-    }
-    return out;
-}
-
-// A copy of doc without its memo of plane coordinates: the memo can be large,
-// its construction lines are filled in as they are asked for, and the copy is
-// read on another thread.  The memo is a cache, not the user's work; it is
-// lent out of the document for the moment of the copy and put back.
-Document WithoutMemo(const Document& doc)
-{
-    DeltaMemo memo;
-    std::swap(memo, doc.Deltas);
-    try {
-        Document copy = doc;
-        std::swap(memo, doc.Deltas);
-        return copy;
-    } catch (...) {
-        std::swap(memo, doc.Deltas);
-        throw;
-    }
-}
-
-} // namespace
 
 void TF001::WriteRecovery()
 {
     Guard("WriteRecovery", [&] {
         if (!HasPhoto() || doc_.ImageFileName.empty())
             return;
-        if (doc_.Modified != 1 && lastRecovery_.empty())
-            return;
-        // Never two writes at once: this change rides on the next one.
-        if (autosave_.Busy()) {
+        // Never two writes at once: this change rides on the next one, which
+        // follows the report of the one in flight.
+        if (recoveryInFlight_ || autosave_.Busy()) {
             recoveryAgain_ = true;
             return;
         }
+        if (doc_.Modified != 1 && lastRecovery_.empty())
+            return;
         // The window's part: a snapshot of the document (the memo of plane
         // coordinates stays behind), the folder and what was written last.
         auto snapshot = std::make_shared<Document>(WithoutMemo(doc_));
@@ -388,7 +283,8 @@ void TF001::WriteRecovery()
         std::function<void(RecoveryOutcome)> done = [this, epoch](RecoveryOutcome r) {
             Run([&] { TakeRecoveryOutcome(r, epoch); });
         };
-        autosave_.Start(std::move(write), std::move(done));
+        if (autosave_.Start(std::move(write), std::move(done)))
+            recoveryInFlight_ = true;
     });
 }
 
@@ -411,6 +307,12 @@ void TF001::DropRecoveryInFlight(bool forget)
     autosave_.Wait();
     ++recoveryEpoch_;
     recoveryAgain_ = false;
+    // Its report is dropped, so what it wrote is not known: the next write
+    // writes whatever the document is, and takes a note away that the
+    // document no longer needs.
+    if (recoveryInFlight_)
+        lastRecovery_ = kRecoveryUnknown;
+    recoveryInFlight_ = false;
     if (forget)
         lastRecovery_.clear();
 }
@@ -420,6 +322,7 @@ void TF001::TakeRecoveryOutcome(const RecoveryOutcome& r, std::uint64_t epoch)
     // The working files became another photo's meanwhile: this is not theirs.
     if (epoch != recoveryEpoch_)
         return;
+    recoveryInFlight_ = false;
     if (r.cleared)
         lastRecovery_.clear();
     if (r.wrote) {
