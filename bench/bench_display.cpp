@@ -18,6 +18,7 @@
 #include <QPainter>
 #include <QTemporaryDir>
 
+#include "bench_photos.h"
 #include "realistic.h"
 #include "view/view_mapping.h"
 
@@ -32,52 +33,10 @@
 namespace kvx {
 namespace {
 
-// A photo with detail and sensor-like noise everywhere, so that it compresses
-// about as a camera's photo does.
-QImage NoisyImage(int width, int height)
-{
-        QImage image(width, height, QImage::Format_RGB888);
-        std::uint32_t noise = 12345;
-        for (int y = 0; y < image.height(); ++y) {
-            uchar* row = image.scanLine(y);
-            for (int x = 0; x < image.width(); ++x) {
-                noise = noise * 1664525u + 1013904223u;
-                const int n = static_cast<int>(noise >> 27) - 16;
-                row[3 * x] = static_cast<uchar>(std::clamp(((x / 7 + y / 5) & 0xFF) + n, 0, 255));
-                row[3 * x + 1] = static_cast<uchar>(std::clamp((((x ^ y) >> 3) & 0xFF) + n, 0, 255));
-                row[3 * x + 2] = static_cast<uchar>(std::clamp(((y / 3 - x / 11) & 0xFF) + n, 0, 255));
-            }
-        }
-        return image;
-}
-
-QTemporaryDir& Folder()
-{
-    static QTemporaryDir dir;
-    return dir;
-}
-
-// The 24-megapixel photo as a JPEG, written once per run.
-const QString& TestPhoto()
-{
-    static const QString path = [] {
-        const QString p = Folder().filePath(QStringLiteral("photo24mp.jpg"));
-        Photo(NoisyImage(6000, 4000)).SaveJpeg(p);
-        return p;
-    }();
-    return path;
-}
-
-// The same photo as a 24-bit BMP.
-const QString& TestBitmap()
-{
-    static const QString path = [] {
-        const QString p = Folder().filePath(QStringLiteral("photo24mp.bmp"));
-        LoadPhoto(TestPhoto()).photo.SaveBmp(p);
-        return p;
-    }();
-    return path;
-}
+using bench::Folder;
+using bench::NoisyImage;
+using bench::TestBitmap;
+using bench::TestPhoto;
 
 // A 100-megapixel photo as a JPEG.
 const QString& LargePhoto()

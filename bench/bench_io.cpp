@@ -18,6 +18,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "bench_photos.h"
 #include "realistic.h"
 #include "window_fixture.h"
 
@@ -38,50 +39,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A photo with detail and sensor-like noise everywhere, so that it compresses
-// about as a camera's photo does (as the display benchmarks make it).
-QImage NoisyImage(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB888);
-    std::uint32_t noise = 12345;
-    for (int y = 0; y < image.height(); ++y) {
-        uchar* row = image.scanLine(y);
-        for (int x = 0; x < image.width(); ++x) {
-            noise = noise * 1664525u + 1013904223u;
-            const int n = static_cast<int>(noise >> 27) - 16;
-            row[3 * x] = static_cast<uchar>(std::clamp(((x / 7 + y / 5) & 0xFF) + n, 0, 255));
-            row[3 * x + 1] = static_cast<uchar>(std::clamp((((x ^ y) >> 3) & 0xFF) + n, 0, 255));
-            row[3 * x + 2] = static_cast<uchar>(std::clamp(((y / 3 - x / 11) & 0xFF) + n, 0, 255));
-        }
-    }
-    return image;
-}
-
-QTemporaryDir& Folder()
-{
-    static QTemporaryDir dir;
-    return dir;
-}
-
-const QString& TestPhoto()
-{
-    static const QString path = [] {
-        const QString p = Folder().filePath(QStringLiteral("photo24mp.jpg"));
-        Photo(NoisyImage(6000, 4000)).SaveJpeg(p);
-        return p;
-    }();
-    return path;
-}
-
-const QString& TestBitmap()
-{
-    static const QString path = [] {
-        const QString p = Folder().filePath(QStringLiteral("photo24mp.bmp"));
-        LoadPhoto(TestPhoto()).photo.SaveBmp(p);
-        return p;
-    }();
-    return path;
-}
+using bench::NoisyImage;
+using bench::TestBitmap;
+using bench::TestPhoto;
 
 // --- opening: the whole batch run, JPEG against BMP ---------------------------
 
